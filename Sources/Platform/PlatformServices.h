@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+
+class Clock;
+class DefaultsStore;
+class NotificationCenter;
+class PrivilegedRunner;
+class ProcessLauncher;
+class Workspace;
+
+/// The platform services the program uses, passed to the objects that need them.
+struct PlatformServices {
+    std::shared_ptr<PrivilegedRunner> privilegedRunner;
+    std::shared_ptr<NotificationCenter> notificationCenter;
+    std::shared_ptr<DefaultsStore> defaults;
+    std::shared_ptr<ProcessLauncher> processLauncher;
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<const Clock> clock;
+};
+
+namespace Platform {
+/// The Linux backends. The only place that names them.
+PlatformServices createDefaultServices();
+/// The services in force: createDefaultServices() until a test or the program sets others.
+const PlatformServices& services();
+void setServices(PlatformServices services);
+} // namespace Platform

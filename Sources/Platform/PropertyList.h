@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+/// Reads an Info.plist (XML or binary) into a map: strings as QString, integers as
+/// qint64, reals as double, booleans as bool, arrays as QVariantList, dictionaries as
+/// QVariantMap, dates as QDateTime, data as QByteArray.
+/// A missing, unreadable or malformed file, or one whose top level is not a
+/// dictionary, reads as an empty map ("no values"); it never throws or crashes.
+QVariantMap readPropertyList(const QString& path);
+
+/// The same for bytes already in memory.
+QVariantMap parsePropertyList(const QByteArray& bytes);
+
+/// Writes a map as a property list (XML when binary is false). Used by the demo tree
+/// and by tests. Returns false when the file cannot be written.
+bool writePropertyList(const QString& path, const QVariantMap& values, bool binary);

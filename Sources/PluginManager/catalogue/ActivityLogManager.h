@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUuid>
+
+#include <memory>
+#include <optional>
+#include <utility>
+
+class Clock;
+
+/// One change of one plug-in.
+struct ActivityLogEntry {
+    enum class Action { enabled, disabled, deleted };
+
+    QUuid id;
+    QDateTime timestamp;
+    QString pluginName;
+    QString format;
+    Action action = Action::enabled;
+
+    /// "Enabled", "Disabled", "Deleted".
+    static QString actionRawValue(Action action);
+    static std::optional<Action> actionFromRawValue(const QString& text);
+
+    /// "just now", "5m ago", "3h ago", "yesterday", "4d ago".
+    QString timeAgo(const QDateTime& now = QDateTime::currentDateTimeUtc()) const;
+
+    QJsonObject toJson() const;
+    static std::optional<ActivityLogEntry> fromJson(const QJsonObject& object);
+};
+
+/// The process-wide activity log in D/activity_log.json: newest first, at most 200.
+class ActivityLogManager final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ActivityLogManager)
+public:
+    static constexpr qint64 maxEntries = 200;
+
+    static ActivityLogManager& shared();
+    /// Tests: drop the shared instance so the next shared() loads the current D.
+    static void resetShared(std::shared_ptr<const Clock> clock = {});
+
+    const QList<ActivityLogEntry>& entries() const { return m_entries; }
+    QString savePath() const;
+
+    void log(const QString& pluginName, const QString& format, ActivityLogEntry::Action action);
+    void logBatch(const QList<std::pair<QString, QString>>& plugins, ActivityLogEntry::Action action);
+    void clearLog();
+
+    QDateTime now() const;
+
+Q_SIGNALS:
+    void entriesChanged();
+
+private:
+    explicit ActivityLogManager(std::shared_ptr<const Clock> clock);
+    void save();
+
+    QList<ActivityLogEntry> m_entries;
+    std::shared_ptr<const Clock> m_clock;
+    bool m_fileUnreadable = false;
+};

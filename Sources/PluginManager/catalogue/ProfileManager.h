@@ -1,0 +1,69 @@
+#pragma once
+
+#include "PluginModels.h"
+#include "PluginProfile.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+
+class Clock;
+
+/// Profiles in D/profiles.json and the pending new plug-ins in
+/// D/pending_new_plugins.json. Side-file failures never reach callers (only the
+/// import reports one); an undecodable file is kept aside before the first write.
+class ProfileManager final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ProfileManager)
+public:
+    /// Creates D and loads both files. `clock` may be null (system time).
+    explicit ProfileManager(QObject* parent = nullptr, std::shared_ptr<const Clock> clock = {});
+
+    const QList<PluginProfile>& profiles() const { return m_profiles; }
+    const QSet<QString>& pendingNewPluginKeys() const { return m_pendingNewPluginKeys; }
+    QString profilesPath() const { return m_profilesPath; }
+    QString pendingPluginsPath() const { return m_pendingPluginsPath; }
+
+    void setPendingNewPlugins(const QList<AudioPlugin>& plugins);
+    void clearPendingNewPlugins();
+    QList<AudioPlugin> pendingNewPluginsFrom(const QList<AudioPlugin>& plugins) const;
+
+    void saveProfile(const QString& name, const QList<AudioPlugin>& plugins);
+    void deleteProfile(const PluginProfile& profile);
+    void updateProfile(const PluginProfile& profile, const QList<AudioPlugin>& plugins);
+
+    struct Changes {
+        QList<AudioPlugin> toEnable;
+        QList<AudioPlugin> toDisable;
+    };
+    static Changes computeChanges(const PluginProfile& profile, const QList<AudioPlugin>& currentPlugins);
+
+    void addPluginsToProfiles(const QList<AudioPlugin>& plugins, const QSet<QUuid>& profileIds, bool asEnabled);
+    void dismissNewPlugins(const QList<AudioPlugin>& plugins);
+
+    /// Reads one profile file and appends it under a new id. Returns an empty string
+    /// on success, else the reason (unreadable file, not a profile); nothing changes then.
+    QString importProfile(const QString& filePath);
+
+    void saveProfileFromSelection(const QString& name, const QList<AudioPlugin>& selectedPlugins,
+                                  const QList<AudioPlugin>& allPlugins);
+
+Q_SIGNALS:
+    void profilesChanged();
+    void pendingNewPluginKeysChanged();
+
+private:
+    void saveProfiles();
+    QDateTime now() const;
+
+    QList<PluginProfile> m_profiles;
+    QSet<QString> m_pendingNewPluginKeys;
+    QString m_profilesPath;
+    QString m_pendingPluginsPath;
+    std::shared_ptr<const Clock> m_clock;
+    bool m_profilesFileUnreadable = false;
+    bool m_pendingFileUnreadable = false;
+};

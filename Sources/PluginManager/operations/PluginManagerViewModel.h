@@ -1,0 +1,202 @@
+#pragma once
+
+#include "PluginModels.h"
+#include "PluginProfile.h"
+
+#include "Platform/PlatformServices.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+class ActivityLogManager;
+class PluginDatabase;
+class PluginScanner;
+
+/// The key path a table sort comparator is built on.
+enum class PluginSortKey { name, manufacturer, formatRawValue, statusValue, versionValue, lastUsedValue };
+
+/// One sort comparator of the table: a key path and a direction.
+struct PluginSortComparator {
+    PluginSortKey key = PluginSortKey::name;
+    bool forward = true;
+    bool operator==(const PluginSortComparator&) const = default;
+};
+
+/// Direction of one bundle move.
+enum class PluginOperation { enable, disable };
+
+/// The main window's single observable state and the owner of every plug-in
+/// operation (scan, enable, disable, delete, batch). Lives on the main thread.
+///
+/// Operations that the original design ran as asynchronous tasks are synchronous
+/// here: they return when done. Privileged runs keep the event loop turning (the
+/// progress poll, repaints), so one operation at a time is enforced:
+/// while one runs, isOperationRunning() is true and a second one is refused with
+/// an error instead of running against stale state.
+class PluginManagerViewModel final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PluginManagerViewModel)
+public:
+    /// Uses PluginDatabase::shared(), ActivityLogManager::shared() and Platform::services().
+    explicit PluginManagerViewModel(QObject* parent = nullptr);
+    PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog, PlatformServices services,
+                           QObject* parent = nullptr);
+    ~PluginManagerViewModel() override;
+
+    // --- Published state (each setter emits its change signal and runs its observer) ---
+    const QList<AudioPlugin>& plugins() const { return m_plugins; }
+    bool isLoading() const { return m_isLoading; }
+    const std::optional<PluginError>& error() const { return m_error; }
+    void setError(std::optional<PluginError> error);
+    bool resetViewTrigger() const { return m_resetViewTrigger; }
+    const QString& manufacturerSearchText() const { return m_manufacturerSearchText; }
+    void setManufacturerSearchText(const QString& text);
+    const QSet<PluginFormat>& selectedFormats() const { return m_selectedFormats; }
+    void setSelectedFormats(const QSet<PluginFormat>& formats);           // reloads
+    const QString& searchText() const { return m_searchText; }
+    void setSearchText(const QString& text);                              // reloads 50 ms later
+    const QSet<QUuid>& selectedPlugins() const { return m_selectedPlugins; }
+    void setSelectedPlugins(const QSet<QUuid>& ids);                      // rebuilds the drag payload
+    const std::optional<PluginProfile>& activeProfile() const { return m_activeProfile; }
+    void setActiveProfile(std::optional<PluginProfile> profile);
+    bool showAllPlugins() const { return m_showAllPlugins; }
+    void setShowAllPlugins(bool show);
+    const QList<ConsolidatedPlugin>& consolidatedBulkPlugins() const { return m_consolidatedBulkPlugins; }
+    const QSet<QUuid>& bulkActiveVariants() const { return m_bulkActiveVariants; }
+    const QString& profileViewFilter() const { return m_profileViewFilter; }
+    void setProfileViewFilter(const QString& filter);                     // "changes" recomputes changes
+    int profileSortMode() const { return m_profileSortMode; }
+    const QList<AudioPlugin>& cachedProfileChanges() const { return m_cachedProfileChanges; }
+    const QSet<QUuid>& persistedSelections() const { return m_persistedSelections; }
+    const QList<PluginSortComparator>& sortOrder() const { return m_sortOrder; }
+    void setSortOrder(const QList<PluginSortComparator>& order);          // reloads
+    qint64 totalPluginCount() const { return m_totalPluginCount; }
+    qint64 dbTotalCount() const { return m_dbTotalCount; }
+    qint64 dbEnabledCount() const { return m_dbEnabledCount; }
+    qint64 dbDisabledCount() const { return m_dbDisabledCount; }
+    const QSet<QString>& selectedManufacturers() const { return m_selectedManufacturers; }
+    void setSelectedManufacturers(const QSet<QString>& manufacturers);    // reloads
+    const QStringList& allManufacturers() const { return m_allManufacturers; }
+    const std::optional<FavoritesList>& activeFavoritesList() const { return m_activeFavoritesList; }
+    void setActiveFavoritesList(std::optional<FavoritesList> list);       // reloads
+    const QList<AudioPlugin>& displayedPlugins() const { return m_displayedPlugins; }
+    const QList<AudioPlugin>& newlyDetectedPlugins() const { return m_newlyDetectedPlugins; }
+    const PluginKeyTransfer& cachedPluginKeysTransfer() const { return m_cachedPluginKeysTransfer; }
+    static constexpr int pageSize = 100;
+
+    /// True while a move, batch, delete or scan runs.
+    bool isOperationRunning() const { return m_operationRunning; }
+
+    // --- Scan, reload, paging ---
+    void scanForPlugins();
+    void refreshFromDatabase();
+    void loadMoreIfNeeded();
+    void loadAllPages();
+    bool canLoadMore() const { return m_hasMorePages; }
+    QList<AudioPlugin> allFilteredPlugins() const;
+    QHash<PluginFormat, qint64> pluginCounts() const;
+    void refreshAllState();
+    void resetView();
+    /// The SQL column and direction of a sort order.
+    static std::pair<QString, bool> sqlSortFromComparators(const QList<PluginSortComparator>& order);
+
+    // --- Selection, bulk pane, profile preview ---
+    void syncSelectionDelta(const QSet<QUuid>& added, const QSet<QUuid>& removed);
+    void clearSelection();
+    void invertSelection();
+    void removeWavesPluginsFromSelection();
+    void deselectPluginsByName(const QString& name);
+    void toggleBulkVariant(const QUuid& id);
+    QList<PluginFormat> selectedFormatsInBulk() const;
+    bool isFormatFullyActive(PluginFormat format) const;
+    bool isFormatPartiallyActive(PluginFormat format) const;
+    void toggleBulkFormat(PluginFormat format);
+    QList<AudioPlugin> bulkActionPlugins() const;
+    QList<AudioPlugin> allSelectedPluginObjects() const;
+    qint64 totalSelectedCount() const { return m_persistedSelections.size(); }
+    void refreshProfileChanges();
+    QList<AudioPlugin> filteredPlugins() const;
+
+    // --- Operations ---
+    void togglePlugin(const AudioPlugin& plugin);
+    QList<AudioPlugin> allWavesPluginsMatchingName(const QString& name) const;
+    bool selectionContainsWavesBundleToDisable() const;
+    void deletePlugins(const QList<AudioPlugin>& plugins);
+    void toggleMultiplePlugins(const QList<AudioPlugin>& plugins);
+
+Q_SIGNALS:
+    void pluginsChanged();
+    void isLoadingChanged();
+    void errorChanged();
+    void resetViewTriggerChanged();
+    void manufacturerSearchTextChanged();
+    void selectedFormatsChanged();
+    void searchTextChanged();
+    void selectedPluginsChanged();
+    void activeProfileChanged();
+    void showAllPluginsChanged();
+    void consolidatedBulkPluginsChanged();
+    void bulkActiveVariantsChanged();
+    void profileViewFilterChanged();
+    void profileSortModeChanged();
+    void cachedProfileChangesChanged();
+    void persistedSelectionsChanged();
+    void sortOrderChanged();
+    void countsChanged();          // totalPluginCount, dbTotalCount, dbEnabledCount, dbDisabledCount
+    void selectedManufacturersChanged();
+    void allManufacturersChanged();
+    void activeFavoritesListChanged();
+    void displayedPluginsChanged();  // a new first page (model reset)
+    void displayedPluginsAppended(int firstNewRow); // further pages appended
+    void newlyDetectedPluginsChanged();
+    void cachedPluginKeysTransferChanged();
+    void operationRunningChanged(bool running);
+
+private:
+    friend class PluginManagerViewModelTestAccess;
+    void updateCachedTransfer();
+    void refreshBulkPane();
+    void setOperationRunning(bool running);
+
+    PluginDatabase& m_database;
+    ActivityLogManager& m_activityLog;
+    PlatformServices m_services;
+    PluginScanner* m_scanner = nullptr;
+
+    QList<AudioPlugin> m_plugins;
+    bool m_isLoading = false;
+    std::optional<PluginError> m_error;
+    bool m_resetViewTrigger = false;
+    QString m_manufacturerSearchText;
+    QSet<PluginFormat> m_selectedFormats;
+    QString m_searchText;
+    QSet<QUuid> m_selectedPlugins;
+    std::optional<PluginProfile> m_activeProfile;
+    bool m_showAllPlugins = false;
+    QList<ConsolidatedPlugin> m_consolidatedBulkPlugins;
+    QSet<QUuid> m_bulkActiveVariants;
+    QString m_profileViewFilter = QStringLiteral("changes");
+    int m_profileSortMode = 2;
+    QList<AudioPlugin> m_cachedProfileChanges;
+    QSet<QUuid> m_persistedSelections;
+    QList<PluginSortComparator> m_sortOrder{PluginSortComparator{}};
+    qint64 m_totalPluginCount = 0;
+    qint64 m_dbTotalCount = 0;
+    qint64 m_dbEnabledCount = 0;
+    qint64 m_dbDisabledCount = 0;
+    QSet<QString> m_selectedManufacturers;
+    QStringList m_allManufacturers;
+    std::optional<FavoritesList> m_activeFavoritesList;
+    QList<AudioPlugin> m_displayedPlugins;
+    qint64 m_currentOffset = 0;
+    bool m_hasMorePages = false;
+    QList<AudioPlugin> m_newlyDetectedPlugins;
+    PluginKeyTransfer m_cachedPluginKeysTransfer;
+    bool m_operationRunning = false;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QColor>
+
+/// The named colours of every view. Adaptive colours follow the application
+/// palette's window text (light or dark appearance) at the time they are asked for.
+namespace AppTheme {
+QColor accentPurple();   // sRGB 0.6, 0.4, 0.9
+QColor accentBlue();     // sRGB 0.4, 0.6, 1.0
+QColor accentPink();     // sRGB 0.8, 0.4, 0.7
+QColor statusEnabled();  // sRGB 0.4, 0.9, 0.6
+QColor statusDisabled(); // sRGB 0.9, 0.4, 0.4
+QColor glassBg();        // primary at 0.08
+QColor glassBorder();    // primary at 0.15
+QColor glassGlow();      // primary at 0.05
+QColor glassShadow();    // black at 0.3
+QColor textPrimary();    // primary
+QColor textSecondary();  // secondary
+QColor textTertiary();   // primary at 0.6
+/// The fixed brand colour (221, 72, 116) of the Scan/Export texts, the title gradient and the update button.
+QColor brandPink();
+} // namespace AppTheme

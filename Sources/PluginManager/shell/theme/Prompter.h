@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+/// Every modal question of the window goes through here, so tests answer in advance
+/// and never block on a real dialog.
+class Prompter {
+public:
+    enum class Role { normal, cancel, destructive };
+    struct Button {
+        QString text;
+        Role role = Role::normal;
+    };
+    struct Alert {
+        QString title;
+        QString message;
+        QList<Button> buttons; // in display order
+    };
+    struct TextRequest {
+        QString title;
+        QString message;
+        QString placeholder;
+        QString initialText;
+        QString confirmText;
+    };
+
+    virtual ~Prompter() = default;
+    /// Shows the alert and returns the index of the chosen button (the cancel button's
+    /// index when the dialog is closed otherwise).
+    virtual int ask(QWidget* parent, const Alert& alert) = 0;
+    /// A name-entry question; none when cancelled.
+    virtual std::optional<QString> askText(QWidget* parent, const TextRequest& request) = 0;
+    virtual std::optional<QString> chooseOpenFile(QWidget* parent, const QString& title, const QString& nameFilter) = 0;
+    virtual std::optional<QString> chooseSaveFile(QWidget* parent, const QString& title, const QString& proposedName,
+                                                  const QString& nameFilter) = 0;
+};
+
+namespace Prompts {
+/// The prompter in force: real Qt dialogs unless a test installed another.
+Prompter& current();
+void setCurrent(std::shared_ptr<Prompter> prompter);
+} // namespace Prompts
+
+/// Answers questions from a queue filled by the test; records every question.
+class ScriptedPrompter final : public Prompter {
+public:
+    QList<Alert> alerts;
+    QList<TextRequest> textRequests;
+    QList<QString> fileTitles;
+
+    QList<int> nextAnswers;                        // button indexes; empty = cancel
+    QList<std::optional<QString>> nextTexts;       // empty = cancelled
+    QList<std::optional<QString>> nextFiles;       // empty = cancelled
+
+    int ask(QWidget* parent, const Alert& alert) override;
+    std::optional<QString> askText(QWidget* parent, const TextRequest& request) override;
+    std::optional<QString> chooseOpenFile(QWidget* parent, const QString& title, const QString& nameFilter) override;
+    std::optional<QString> chooseSaveFile(QWidget* parent, const QString& title, const QString& proposedName,
+                                          const QString& nameFilter) override;
+};

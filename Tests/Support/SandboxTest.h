@@ -1,0 +1,50 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+#include <memory>
+#include <ostream>
+
+/// Every test runs in fresh temporary R, H and XDG folders: nothing touches real
+/// system folders. Diagnostics are captured in printedLines().
+class SandboxTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QString root() const { return m_root; }      // R
+    QString home() const { return m_home; }      // H
+    QString dataDir() const;                     // D
+    /// R + absolute path.
+    QString sys(const QString& absolutePath) const { return m_root + absolutePath; }
+    /// H + absolute path.
+    QString usr(const QString& absolutePath) const { return m_home + absolutePath; }
+
+    const QStringList& printedLines() const { return m_printed; }
+    void clearPrintedLines() { m_printed.clear(); }
+
+    // Small fixture builders.
+    static void makeDir(const QString& path);
+    static void writeFile(const QString& path, const QByteArray& bytes);
+    static QByteArray readFile(const QString& path);
+    /// A bundle folder with Contents/Info.plist (XML or binary) when `info` is not empty.
+    static void makeBundle(const QString& path, const QVariantMap& info = {}, bool binaryPlist = false);
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_root;
+    QString m_home;
+    QStringList m_printed;
+    QByteArray m_savedEnv[5];
+};
+
+// Readable QString values in gtest messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
