@@ -19,6 +19,13 @@ QString writeFileAtomically(const QString& path, const QByteArray& bytes)
         file.cancelWriting();
         return reason;
     }
+    // QSaveFile::commit() renames even when its final flush failed (full disk):
+    // flush first and give up on failure so the old file stays whole.
+    if (!file.flush()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
     if (!file.commit())
         return file.errorString();
     return {};

@@ -61,4 +61,7 @@ public:
     static QByteArray generatePDF(const QList<AudioPlugin>& plugins, const QList<Column>& columns,
                                   ExportSortOption sortBy, const QDateTime& now = QDateTime::currentDateTime());
     static QByteArray generateCSV(const QList<AudioPlugin>& plugins, const QList<Column>& columns);
+    /// Writes the bytes atomically and opens the file only when that worked. Empty bytes
+    /// (a document that could not be drawn) count as a failed write.
+    static Outcome writeExport(const QString& path, const QByteArray& bytes, Workspace& workspace);
 };

@@ -2,15 +2,22 @@
 
 #include "PluginModels.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 struct sqlite3;
+
+namespace Sql {
+class Statement;
+}
 
 /// The catalogue of found plug-ins in plugins.db (one row per AudioPlugin). A cache of
 /// the plug-in folders: every scan replaces it whole. Failures are printed and give
@@ -38,7 +45,10 @@ public:
     void deletePlugin(const QUuid& id);
 
     /// The sort column must be one of "name", "manufacturer", "format", "isEnabled",
-    /// "version", "lastUsed"; anything else sorts by "name".
+    /// "version", "lastUsed"; anything else sorts by "name". Search text is matched with
+    /// LIKE '%text%' unescaped, so "%" and "_" act as wildcards. `limit` and `offset` are
+    /// clamped to the signed 32-bit range (a negative limit means no limit, a negative
+    /// offset counts as 0, as in SQLite).
     QList<AudioPlugin> queryPlugins(const QString& searchText, const QSet<PluginFormat>& formats,
                                     const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys,
                                     const QString& sortColumn, bool sortAscending, qint64 limit,
@@ -51,12 +61,30 @@ public:
                                         const QSet<QString>& manufacturers) const;
     QSet<QString> getAllPluginKeys() const;
     QStringList getDistinctManufacturers() const;
-    /// No order is promised; callers sort.
+    /// No order is promised; callers sort. Any number of ids works: large sets are
+    /// looked up in chunks that fit SQLite's host-parameter limit.
     QList<AudioPlugin> getPluginsByIds(const QSet<QUuid>& ids) const;
 
+    /// Debugging and tests: called with the text of every statement as it starts running,
+    /// bound values filled in. An empty function removes the observer.
+    void setStatementObserver(std::function<void(const QString&)> observer);
+
 private:
+    struct FilterClause {
+        QByteArray sql; // empty, or "WHERE " + conditions joined by " AND "
+        QStringList parameters;
+    };
+    static FilterClause filterClause(const QString& searchText, const QSet<PluginFormat>& formats,
+                                     const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys);
+    static std::optional<AudioPlugin> pluginFromRow(const Sql::Statement& row);
+    static int traceCallback(unsigned type, void* context, void* statement, void* text);
+
     void openDatabase();
-    void exec(const char* sql) const;
+    /// Runs a script; on failure prints "❌ SQL error: <message>" and returns false.
+    bool exec(const char* sql) const;
+    qint64 countOf(const QByteArray& sql, const QStringList& parameters) const;
+
+    std::function<void(const QString&)> m_statementObserver;
 
     sqlite3* m_db = nullptr;
     QString m_dbPath;

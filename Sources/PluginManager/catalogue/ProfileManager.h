@@ -47,6 +47,8 @@ public:
     /// Reads one profile file and appends it under a new id. Returns an empty string
     /// on success, else the reason (unreadable file, not a profile); nothing changes then.
     QString importProfile(const QString& filePath);
+    /// Larger files are refused by importProfile without being read.
+    static constexpr qint64 kMaxImportBytes = 32LL * 1024 * 1024;
 
     void saveProfileFromSelection(const QString& name, const QList<AudioPlugin>& selectedPlugins,
                                   const QList<AudioPlugin>& allPlugins);

@@ -17,6 +17,7 @@
 class ActivityLogManager;
 class PluginDatabase;
 class PluginScanner;
+class QTimer;
 
 /// The key path a table sort comparator is built on.
 enum class PluginSortKey { name, manufacturer, formatRawValue, statusValue, versionValue, lastUsedValue };
@@ -93,6 +94,14 @@ public:
     /// True while a move, batch, delete or scan runs.
     bool isOperationRunning() const { return m_operationRunning; }
 
+    /// The distributed notification posted after every reload.
+    static QString pluginCountChangedNotification()
+    {
+        return QStringLiteral("com.yourcompany.Rackhand.pluginCountChanged");
+    }
+    /// The error a second operation gets while one is running.
+    static PluginError operationBusyError();
+
     // --- Scan, reload, paging ---
     void scanForPlugins();
     void refreshFromDatabase();
@@ -160,9 +169,36 @@ Q_SIGNALS:
 
 private:
     friend class PluginManagerViewModelTestAccess;
+    /// One planned bundle move of a batch or a single switch.
+    struct PlannedMove {
+        AudioPlugin plugin;
+        QString source;
+        QString destination;
+    };
+    /// A plug-in that was not changed, and why.
+    struct Failure {
+        AudioPlugin plugin;
+        QString reason;
+    };
+
     void updateCachedTransfer();
     void refreshBulkPane();
     void setOperationRunning(bool running);
+    /// Marks an operation as running; false (with the busy error published) when one already runs.
+    bool beginOperation();
+
+    QList<AudioPlugin> queryCurrentFilters(qint64 limit, qint64 offset) const;
+    QList<AudioPlugin> selectedRows() const;
+    void announceEnabledCount();
+    void setPlugins(QList<AudioPlugin> plugins);
+    void setAllManufacturers(QStringList manufacturers);
+
+    void switchSingle(const AudioPlugin& plugin);
+    void switchBatch(const QList<AudioPlugin>& plugins);
+    void removeBundles(const QList<AudioPlugin>& plugins);
+    void runWavesAURegUtilities();
+    void pollProgress();
+    static QString describeFailures(const QList<Failure>& failures, qsizetype total);
 
     PluginDatabase& m_database;
     ActivityLogManager& m_activityLog;
@@ -199,4 +235,9 @@ private:
     QList<AudioPlugin> m_newlyDetectedPlugins;
     PluginKeyTransfer m_cachedPluginKeysTransfer;
     bool m_operationRunning = false;
+
+    // The batch progress poll: the file being read and the batch size.
+    QTimer* m_progressPoll = nullptr;
+    QString m_progressFile;
+    qsizetype m_progressCount = 0;
 };

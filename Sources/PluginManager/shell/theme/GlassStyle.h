@@ -3,6 +3,9 @@
 #include <QColor>
 #include <QFrame>
 #include <QPushButton>
+#include <QRectF>
+
+class QPainter;
 
 /// Translucent "glass" surfaces painted behind a widget's content: a faint fill, a
 /// hairline stroke and, for cards and conditional surfaces, a soft shadow.
@@ -46,6 +49,10 @@ GlassSurface* liquidGlassCard(QWidget* content, qreal cornerRadius);
 GlassSurface* liquidGlassTinted(QWidget* content, const QColor& tint, qreal cornerRadius);
 GlassSurface* liquidGlassConditional(QWidget* content, bool isActive, const QColor& tint, qreal cornerRadius);
 
+/// Paints the glass fallback of `kind` into `rect` (custom painters: chips, delegates).
+void paintGlassSurface(QPainter& painter, const QRectF& rect, GlassSurface::Kind kind, const QColor& tint, bool active,
+                       qreal cornerRadius);
+
 /// A full-width sidebar row: padding 10/8, leading label, glass tinted purple while selected,
 /// scaled to 0.96 while pressed.
 class SidebarItemButton : public QPushButton {
@@ -54,6 +61,8 @@ public:
     explicit SidebarItemButton(const QString& text = {}, QWidget* parent = nullptr);
     void setSelected(bool selected);
     bool isSelected() const { return m_selected; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -68,6 +77,8 @@ class PurplePressButton : public QPushButton {
     Q_OBJECT
 public:
     explicit PurplePressButton(const QString& text = {}, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+/// The helper's login item and its running copies. On Linux the login item is an
+/// XDG autostart entry; running helpers are recognised by their executable's name.
+class LoginItem {
+public:
+    enum class Status { notRegistered, enabled, requiresApproval, notFound };
+
+    struct RunningHelper {
+        qint64 pid = 0;
+        /// Empty when the process's executable cannot be read.
+        QString executablePath;
+    };
+
+    virtual ~LoginItem() = default;
+
+    virtual Status status() const = 0;
+    /// Each returns an empty string on success, else a readable reason.
+    virtual QString registerItem() = 0;
+    virtual QString unregisterItem() = 0;
+
+    /// The running helpers, in process-table order.
+    virtual QList<RunningHelper> runningHelpers() const = 0;
+    /// Asks one helper to quit (not a forced end); the outcome is not reported.
+    virtual void requestQuit(const RunningHelper& helper) = 0;
+    /// Starts the helper executable detached; false when it could not be started.
+    virtual bool launch(const QString& executablePath) = 0;
+};

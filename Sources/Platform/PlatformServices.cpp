@@ -1,0 +1,47 @@
+#include "Platform/PlatformServices.h"
+
+#include "Platform/Clock.h"
+#include "Platform/linux/DBusNotificationCenter.h"
+#include "Platform/linux/LinuxProcessLauncher.h"
+#include "Platform/linux/PkexecRunner.h"
+#include "Platform/linux/SettingsDefaultsStore.h"
+#include "Platform/linux/XdgWorkspace.h"
+
+#include <optional>
+
+namespace Platform {
+
+namespace {
+std::optional<PlatformServices>& current()
+{
+    static std::optional<PlatformServices> services;
+    return services;
+}
+} // namespace
+
+PlatformServices createDefaultServices()
+{
+    PlatformServices services;
+    services.privilegedRunner = std::make_shared<PkexecRunner>();
+    services.notificationCenter = std::make_shared<DBusNotificationCenter>();
+    services.defaults = std::make_shared<SettingsDefaultsStore>();
+    services.processLauncher = std::make_shared<LinuxProcessLauncher>();
+    services.workspace = std::make_shared<XdgWorkspace>();
+    services.clock = std::make_shared<SystemClock>();
+    return services;
+}
+
+const PlatformServices& services()
+{
+    auto& stored = current();
+    if (!stored)
+        stored = createDefaultServices();
+    return *stored;
+}
+
+void setServices(PlatformServices services)
+{
+    current() = std::move(services);
+}
+
+} // namespace Platform

@@ -1,0 +1,92 @@
+#include "Platform/linux/PkexecRunner.h"
+
+#include "Platform/Paths.h"
+
+#include <QEventLoop>
+#include <QProcess>
+
+#include <unistd.h>
+
+namespace {
+constexpr auto kShell = "/bin/sh";
+constexpr auto kPkexec = "pkexec";
+
+// Runs and waits; `standardError` receives what the program wrote there.
+PrivilegedRunner::Result runWaiting(const QString& program, const QStringList& arguments, QString& standardError)
+{
+    PrivilegedRunner::Result result;
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardInputFile(QProcess::nullDevice());
+
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&loop, &process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart || process.state() == QProcess::NotRunning)
+            loop.quit();
+    });
+    process.start();
+    if (!process.waitForStarted(-1)) {
+        result.started = false;
+        result.errorMessage = QStringLiteral("Could not start %1: %2").arg(program, process.errorString());
+        return result;
+    }
+    result.started = true;
+    // The prompt may stay open for a long time: no time-out, but the caller's timers keep firing.
+    if (process.state() != QProcess::NotRunning)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    const QString errorText = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    standardError = errorText;
+    if (process.exitStatus() == QProcess::CrashExit) {
+        result.exitCode = -1;
+        result.errorMessage = errorText.isEmpty() ? QStringLiteral("%1 was terminated").arg(program) : errorText;
+        return result;
+    }
+    result.exitCode = process.exitCode();
+    result.succeeded = result.exitCode == 0;
+    if (!result.succeeded)
+        result.errorMessage = errorText.isEmpty()
+                                  ? QStringLiteral("The command failed with exit status %1").arg(result.exitCode)
+                                  : errorText;
+    return result;
+}
+} // namespace
+
+PrivilegedRunner::Result runProcessAndWait(const QString& program, const QStringList& arguments)
+{
+    QString standardError;
+    return runWaiting(program, arguments, standardError);
+}
+
+bool PkexecRunner::runsDirectly()
+{
+    return ::geteuid() == 0 || Paths::isSandboxRoot();
+}
+
+std::pair<QString, QStringList> PkexecRunner::invocation(const QString& shellCommand, bool direct)
+{
+    const QString shell = QString::fromLatin1(kShell);
+    if (direct)
+        return {shell, {QStringLiteral("-c"), shellCommand}};
+    return {QString::fromLatin1(kPkexec), {shell, QStringLiteral("-c"), shellCommand}};
+}
+
+PrivilegedRunner::Result PkexecRunner::run(const QString& shellCommand)
+{
+    const auto [program, arguments] = invocation(shellCommand);
+    QString standardError;
+    Result result = runWaiting(program, arguments, standardError);
+    if (!result.started || result.succeeded || program == QLatin1String(kShell))
+        return result;
+    // pkexec answers 126 when the prompt was dismissed and 127 when authorisation was refused.
+    if (result.exitCode == 126 || result.exitCode == 127) {
+        const QString reason = result.exitCode == 126
+                                   ? QStringLiteral("The administrator password prompt was cancelled.")
+                                   : QStringLiteral("Administrator rights were refused.");
+        result.errorMessage = standardError.isEmpty() ? reason : reason + QLatin1Char(' ') + standardError;
+    }
+    return result;
+}

@@ -1,0 +1,127 @@
+#include "Platform/linux/XdgAutostartLoginItem.h"
+
+#include "Platform/AtomicFile.h"
+#include "Platform/Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <csignal>
+#include <sys/types.h>
+
+XdgAutostartLoginItem::XdgAutostartLoginItem(QString identifier, QString executablePath, QString executableName)
+    : m_identifier(std::move(identifier))
+    , m_executablePath(std::move(executablePath))
+    , m_executableName(std::move(executableName))
+{
+}
+
+QString XdgAutostartLoginItem::entryPath() const
+{
+    return Paths::configHome() + QStringLiteral("/autostart/") + m_identifier + QStringLiteral(".desktop");
+}
+
+QString XdgAutostartLoginItem::quoteExecArgument(const QString& argument)
+{
+    // Quoting rule of the Exec key: inside double quotes, \ " ` $ take a backslash.
+    QString quoted;
+    quoted.reserve(argument.size() + 8);
+    quoted += QLatin1Char('"');
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$'))
+            quoted += QLatin1Char('\\');
+        quoted += c;
+    }
+    quoted += QLatin1Char('"');
+    // A literal percent is a field code otherwise.
+    quoted.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    // The general string escapes apply on top of the quoting.
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    return quoted;
+}
+
+QByteArray XdgAutostartLoginItem::entryContents() const
+{
+    QString text;
+    text += QStringLiteral("[Desktop Entry]\n");
+    text += QStringLiteral("Type=Application\n");
+    text += QStringLiteral("Name=Rackhand Helper\n");
+    text += QStringLiteral("Comment=Shows the number of enabled audio plug-ins\n");
+    text += QStringLiteral("Exec=") + quoteExecArgument(m_executablePath) + QLatin1Char('\n');
+    text += QStringLiteral("Terminal=false\n");
+    text += QStringLiteral("NoDisplay=true\n");
+    text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
+    text += QStringLiteral("X-Rackhand-Identifier=") + m_identifier + QLatin1Char('\n');
+    return text.toUtf8();
+}
+
+LoginItem::Status XdgAutostartLoginItem::status() const
+{
+    return QFileInfo(entryPath()).isFile() ? Status::enabled : Status::notRegistered;
+}
+
+QString XdgAutostartLoginItem::registerItem()
+{
+    if (m_executablePath.contains(QLatin1Char('\n')) || m_executablePath.contains(QLatin1Char('\r')))
+        return QStringLiteral("The helper path cannot be written to an autostart entry: ") + m_executablePath;
+    const QString path = entryPath();
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("Could not create the autostart folder ") + folder;
+    const QString problem = writeFileAtomically(path, entryContents());
+    if (!problem.isEmpty())
+        return QStringLiteral("Could not write ") + path + QStringLiteral(": ") + problem;
+    return {};
+}
+
+QString XdgAutostartLoginItem::unregisterItem()
+{
+    const QString path = entryPath();
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.remove())
+        return QStringLiteral("Could not remove ") + path + QStringLiteral(": ") + file.errorString();
+    return {};
+}
+
+QList<LoginItem::RunningHelper> XdgAutostartLoginItem::runningHelpers() const
+{
+    QList<RunningHelper> found;
+    const QDir proc(QStringLiteral("/proc"));
+    const QStringList entries = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& entry : entries) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid || pid <= 0)
+            continue;
+        QString exe = QFile::symLinkTarget(proc.filePath(entry + QStringLiteral("/exe")));
+        if (exe.endsWith(QStringLiteral(" (deleted)")))
+            exe.chop(10);
+        QString name;
+        if (!exe.isEmpty()) {
+            name = QFileInfo(exe).fileName();
+        } else {
+            // Processes of other users hide their exe link; their command name still shows.
+            QFile comm(proc.filePath(entry + QStringLiteral("/comm")));
+            if (comm.open(QIODevice::ReadOnly))
+                name = QString::fromUtf8(comm.readAll()).trimmed();
+        }
+        if (name == m_executableName)
+            found.append({pid, exe});
+    }
+    return found;
+}
+
+void XdgAutostartLoginItem::requestQuit(const RunningHelper& helper)
+{
+    if (helper.pid > 0)
+        ::kill(static_cast<pid_t>(helper.pid), SIGTERM);
+}
+
+bool XdgAutostartLoginItem::launch(const QString& executablePath)
+{
+    return QProcess::startDetached(executablePath, {});
+}

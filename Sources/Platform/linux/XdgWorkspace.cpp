@@ -1,0 +1,10 @@
+#include "Platform/linux/XdgWorkspace.h"
+
+#include <QDesktopServices>
+
+bool XdgWorkspace::openUrl(const QUrl& url)
+{
+    if (!url.isValid())
+        return false;
+    return QDesktopServices::openUrl(url);
+}

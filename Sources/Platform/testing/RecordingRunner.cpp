@@ -1,0 +1,36 @@
+#include "Platform/testing/RecordingRunner.h"
+
+PrivilegedRunner::Result RecordingRunner::success()
+{
+    Result result;
+    result.started = true;
+    result.succeeded = true;
+    result.exitCode = 0;
+    return result;
+}
+
+PrivilegedRunner::Result RecordingRunner::failure(const QString& message, int exitCode)
+{
+    Result result;
+    result.started = true;
+    result.succeeded = false;
+    result.exitCode = exitCode;
+    result.errorMessage = message;
+    return result;
+}
+
+PrivilegedRunner::Result RecordingRunner::cannotStart(const QString& reason)
+{
+    Result result;
+    result.started = false;
+    result.errorMessage = reason;
+    return result;
+}
+
+PrivilegedRunner::Result RecordingRunner::run(const QString& shellCommand)
+{
+    m_commands.append(shellCommand);
+    if (m_onRun)
+        m_onRun(shellCommand);
+    return m_answers.isEmpty() ? success() : m_answers.takeFirst();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Platform/PrivilegedRunner.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+/// Records every command and answers from a queue (success when the queue is empty).
+/// Nothing is executed.
+class RecordingRunner final : public PrivilegedRunner {
+public:
+    static Result success();
+    static Result failure(const QString& message, int exitCode = 1);
+    static Result cannotStart(const QString& reason);
+
+    void enqueue(const Result& answer) { m_answers.append(answer); }
+    const QStringList& commands() const { return m_commands; }
+    void clear() { m_commands.clear(); }
+    /// Called with each command before it is answered (a test may touch the disk here).
+    void setOnRun(std::function<void(const QString&)> hook) { m_onRun = std::move(hook); }
+
+    Result run(const QString& shellCommand) override;
+
+private:
+    QStringList m_commands;
+    QList<Result> m_answers;
+    std::function<void(const QString&)> m_onRun;
+};

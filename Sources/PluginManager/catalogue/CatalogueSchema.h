@@ -1,0 +1,103 @@
+#pragma once
+
+/// Names and fixed SQL of the catalogue file plugins.db. Every identifier that reaches
+/// a statement comes from here; user input only ever travels as a bound value. The
+/// menu-bar helper includes this header (rackhand_catalogue_schema) for its read-only count.
+namespace CatalogueSchema {
+
+inline constexpr char kFileName[] = "plugins.db";
+inline constexpr char kTable[] = "plugins";
+
+// Columns, in table order (also the order of every SELECT list below).
+inline constexpr char kId[] = "id";
+inline constexpr char kName[] = "name";
+inline constexpr char kManufacturer[] = "manufacturer";
+inline constexpr char kFormat[] = "format";
+inline constexpr char kOriginalPath[] = "originalPath";
+inline constexpr char kCurrentPath[] = "currentPath";
+inline constexpr char kIsEnabled[] = "isEnabled";
+inline constexpr char kVersion[] = "version";
+inline constexpr char kBundleIdentifier[] = "bundleIdentifier";
+inline constexpr char kLastUsed[] = "lastUsed";
+
+/// Column positions in kSelectColumns and in "SELECT *".
+enum Column : int {
+    IdColumn,
+    NameColumn,
+    ManufacturerColumn,
+    FormatColumn,
+    OriginalPathColumn,
+    CurrentPathColumn,
+    IsEnabledColumn,
+    VersionColumn,
+    BundleIdentifierColumn,
+    LastUsedColumn,
+    ColumnCount
+};
+
+// The six single-column indexes, in creation order, one statement per line.
+#define RACKHAND_CATALOGUE_INDEXES                                                                                   \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_name ON plugins(name);\n"                                                \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_manufacturer ON plugins(manufacturer);\n"                                \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_format ON plugins(format);\n"                                            \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_isEnabled ON plugins(isEnabled);\n"                                      \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_version ON plugins(version);\n"                                          \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_lastUsed ON plugins(lastUsed);\n"
+
+/// The table and its six indexes, one statement per line, run as one script. An existing
+/// table is left as it is, whatever its columns: the catalogue is rebuilt by every scan.
+inline constexpr char kCreateScript[] = "CREATE TABLE IF NOT EXISTS plugins (\n"
+                                        "    id TEXT PRIMARY KEY,\n"
+                                        "    name TEXT NOT NULL COLLATE NOCASE,\n"
+                                        "    manufacturer TEXT NOT NULL COLLATE NOCASE,\n"
+                                        "    format TEXT NOT NULL,\n"
+                                        "    originalPath TEXT NOT NULL,\n"
+                                        "    currentPath TEXT NOT NULL,\n"
+                                        "    isEnabled INTEGER NOT NULL DEFAULT 1,\n"
+                                        "    version TEXT,\n"
+                                        "    bundleIdentifier TEXT,\n"
+                                        "    lastUsed REAL\n"
+                                        ");\n" RACKHAND_CATALOGUE_INDEXES;
+
+/// A full rewrite drops the six indexes and builds them again after the inserts (inside
+/// the same transaction): one sorted build per index is much cheaper than updating six
+/// b-trees row by row, and the schema text ends up identical.
+inline constexpr char kCreateIndexes[] = RACKHAND_CATALOGUE_INDEXES;
+inline constexpr char kDropIndexes[] = "DROP INDEX IF EXISTS idx_plugins_name;\n"
+                                       "DROP INDEX IF EXISTS idx_plugins_manufacturer;\n"
+                                       "DROP INDEX IF EXISTS idx_plugins_format;\n"
+                                       "DROP INDEX IF EXISTS idx_plugins_isEnabled;\n"
+                                       "DROP INDEX IF EXISTS idx_plugins_version;\n"
+                                       "DROP INDEX IF EXISTS idx_plugins_lastUsed;\n";
+
+#undef RACKHAND_CATALOGUE_INDEXES
+
+inline constexpr char kSelectColumns[] =
+    "SELECT id, name, manufacturer, format, originalPath, currentPath, isEnabled, version, bundleIdentifier, lastUsed";
+inline constexpr char kFromTable[] = "FROM plugins";
+inline constexpr char kInsert[] = "INSERT INTO plugins (id, name, manufacturer, format, originalPath, currentPath, "
+                                  "isEnabled, version, bundleIdentifier, lastUsed)\n"
+                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+inline constexpr char kDeleteAll[] = "DELETE FROM plugins";
+inline constexpr char kUpdateLocation[] = "UPDATE plugins SET currentPath = ?, isEnabled = ? WHERE id = ?";
+inline constexpr char kDeleteOne[] = "DELETE FROM plugins WHERE id = ?";
+inline constexpr char kCountPrefix[] = "SELECT COUNT(*) FROM plugins ";
+inline constexpr char kIdsPrefix[] = "SELECT id FROM plugins ";
+/// The helper counts with exactly this statement over a read-only connection.
+inline constexpr char kCountEnabled[] = "SELECT COUNT(*) FROM plugins WHERE isEnabled = 1";
+inline constexpr char kCountDisabled[] = "SELECT COUNT(*) FROM plugins WHERE isEnabled = 0";
+inline constexpr char kSelectKeys[] = "SELECT name, format FROM plugins";
+inline constexpr char kSelectManufacturers[] =
+    "SELECT DISTINCT manufacturer FROM plugins ORDER BY manufacturer COLLATE NOCASE";
+inline constexpr char kSelectByIdsPrefix[] = "SELECT * FROM plugins WHERE id IN (";
+
+// Filter conditions; their placeholders are always bound, never spliced.
+inline constexpr char kSearchCondition[] = "(name LIKE ? OR manufacturer LIKE ?)";
+inline constexpr char kFormatInPrefix[] = "format IN (";
+inline constexpr char kManufacturerInPrefix[] = "manufacturer IN (";
+inline constexpr char kKeyInPrefix[] = "(name || '|' || format) IN (";
+
+/// The columns a page may be sorted by; any other request sorts by kName.
+inline constexpr const char* kSortableColumns[] = {kName, kManufacturer, kFormat, kIsEnabled, kVersion, kLastUsed};
+
+} // namespace CatalogueSchema

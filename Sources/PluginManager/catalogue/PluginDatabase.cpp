@@ -1,0 +1,476 @@
+#include "PluginDatabase.h"
+
+#include <algorithm>
+#include <limits>
+
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "CatalogueSchema.h"
+#include "Platform/Diagnostics.h"
+#include "Platform/Paths.h"
+#include "Sql/Statement.h"
+#include "Sql/Transaction.h"
+
+namespace {
+
+// Long enough to ride out the helper's short read of the count or a WAL checkpoint.
+constexpr int kBusyTimeoutMs = 5000;
+// Ids looked up per statement by getPluginsByIds.
+constexpr int kMaxIdsPerStatement = 1000;
+
+std::unique_ptr<PluginDatabase>& sharedInstance()
+{
+    static std::unique_ptr<PluginDatabase> instance;
+    return instance;
+}
+
+void printSqlError(const QString& message)
+{
+    Diagnostics::print(QStringLiteral("❌ SQL error: ") + message);
+}
+
+QByteArray placeholders(qsizetype count)
+{
+    QByteArray text;
+    text.reserve(count * 3);
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i > 0)
+            text += ", ";
+        text += '?';
+    }
+    return text;
+}
+
+QStringList sortedTexts(const QSet<QString>& values)
+{
+    QStringList list(values.cbegin(), values.cend());
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+/// The ORDER BY column comes only from the fixed list; anything else sorts by name.
+const char* sortColumnSql(const QString& requested)
+{
+    for (const char* column : CatalogueSchema::kSortableColumns) {
+        if (requested == QLatin1String(column))
+            return column;
+    }
+    return CatalogueSchema::kName;
+}
+
+int clampToInt32(qint64 value)
+{
+    return int(std::clamp<qint64>(value, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+}
+
+void bindAll(Sql::Statement& statement, const QStringList& parameters)
+{
+    for (qsizetype i = 0; i < parameters.size(); ++i)
+        statement.bindText(int(i) + 1, parameters.at(i));
+}
+
+std::optional<QString> absentWhenEmpty(const Sql::Statement& row, int column)
+{
+    if (row.isNull(column))
+        return std::nullopt;
+    QString text = row.columnText(column);
+    if (text.isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+PluginDatabase::PluginDatabase(const QString& path)
+    : m_dbPath(path)
+{
+    // A failure to create the folder shows up as the open failure below.
+    QDir().mkpath(QFileInfo(m_dbPath).absolutePath());
+    openDatabase();
+    if (m_db)
+        exec(CatalogueSchema::kCreateScript);
+}
+
+PluginDatabase::~PluginDatabase()
+{
+    if (m_db)
+        sqlite3_close_v2(m_db);
+}
+
+PluginDatabase& PluginDatabase::shared()
+{
+    auto& instance = sharedInstance();
+    if (!instance)
+        instance = std::make_unique<PluginDatabase>(Paths::dataFile(QString::fromLatin1(CatalogueSchema::kFileName)));
+    return *instance;
+}
+
+void PluginDatabase::resetShared()
+{
+    sharedInstance().reset();
+}
+
+void PluginDatabase::openDatabase()
+{
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(m_dbPath).constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        Diagnostics::print(QStringLiteral("❌ Failed to open database at ") + m_dbPath);
+        sqlite3_close_v2(db); // SQLite hands out a handle even when the open fails
+        return;
+    }
+    m_db = db;
+
+    // All connection set-up lives here. WAL lets the menu-bar helper count rows through
+    // its own read-only connection while a scan rewrites the table; synchronous=NORMAL
+    // is safe under WAL (a power cut may lose the last commit, never corrupt the file),
+    // and the catalogue is a cache the next scan rebuilds anyway. The busy timeout
+    // covers the moments the helper's reader or a checkpoint holds a lock.
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+
+    // The first statement is where SQLite actually reads the file: a file that is not a
+    // database (or is damaged) fails here. Such a file is the user's: report it and
+    // leave it untouched rather than write over it; every call then returns empty.
+    bool unreadable = false;
+    {
+        Sql::Statement journal(m_db, "PRAGMA journal_mode=WAL");
+        if (journal.isValid() && journal.next()) {
+            const QString mode = journal.columnText(0);
+            if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+                Diagnostics::print(QStringLiteral("⚠️ Database journal mode is ") + mode + QStringLiteral(", not WAL"));
+        } else {
+            const int code = sqlite3_errcode(m_db) & 0xff;
+            printSqlError(journal.errorMessage());
+            unreadable = code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
+        }
+    }
+    if (unreadable) {
+        Diagnostics::print(QStringLiteral("❌ Failed to open database at ") + m_dbPath);
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        return;
+    }
+    exec("PRAGMA synchronous=NORMAL");
+}
+
+bool PluginDatabase::exec(const char* sql) const
+{
+    if (!m_db)
+        return false;
+    char* message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        printSqlError(message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc)));
+        sqlite3_free(message);
+        return false;
+    }
+    return true;
+}
+
+void PluginDatabase::setStatementObserver(std::function<void(const QString&)> observer)
+{
+    m_statementObserver = std::move(observer);
+    if (!m_db)
+        return;
+    if (m_statementObserver)
+        sqlite3_trace_v2(m_db, SQLITE_TRACE_STMT, &PluginDatabase::traceCallback, this);
+    else
+        sqlite3_trace_v2(m_db, 0, nullptr, nullptr);
+}
+
+int PluginDatabase::traceCallback(unsigned type, void* context, void* statement, void* text)
+{
+    Q_UNUSED(text)
+    auto* self = static_cast<PluginDatabase*>(context);
+    if (type != SQLITE_TRACE_STMT || !self->m_statementObserver)
+        return 0;
+    char* expanded = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(statement));
+    if (expanded) {
+        self->m_statementObserver(QString::fromUtf8(expanded));
+        sqlite3_free(expanded);
+    }
+    return 0;
+}
+
+void PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
+{
+    if (!m_db)
+        return;
+    Sql::Transaction transaction(m_db);
+    if (!transaction.isActive()) {
+        printSqlError(transaction.errorMessage());
+        return;
+    }
+    // The indexes are rebuilt once after the inserts (see kDropIndexes). Every early
+    // return below leaves through the transaction's rollback, so the old rows stay.
+    if (!exec(CatalogueSchema::kDropIndexes) || !exec(CatalogueSchema::kDeleteAll))
+        return;
+    // Fails when the table is not ours (an older layout with other columns) or the
+    // connection is broken: rather keep the old catalogue than commit an empty one.
+    Sql::Statement insert(m_db, CatalogueSchema::kInsert);
+    if (!insert.isValid()) {
+        printSqlError(insert.errorMessage());
+        return;
+    }
+
+    using namespace CatalogueSchema;
+    for (const AudioPlugin& plugin : plugins) {
+        insert.bindText(IdColumn + 1, uuidString(plugin.id));
+        insert.bindText(NameColumn + 1, plugin.name);
+        insert.bindText(ManufacturerColumn + 1, plugin.manufacturer);
+        insert.bindText(FormatColumn + 1, PluginFormats::rawValue(plugin.format));
+        insert.bindText(OriginalPathColumn + 1, plugin.originalPath);
+        insert.bindText(CurrentPathColumn + 1, plugin.currentPath);
+        insert.bindInt64(IsEnabledColumn + 1, plugin.isEnabled ? 1 : 0);
+        insert.bindText(VersionColumn + 1, plugin.version.value_or(QString()));
+        insert.bindText(BundleIdentifierColumn + 1, plugin.bundleIdentifier.value_or(QString()));
+        if (plugin.lastUsed && plugin.lastUsed->isValid())
+            insert.bindDouble(LastUsedColumn + 1, double(plugin.lastUsed->toMSecsSinceEpoch()) / 1000.0);
+        else
+            insert.bindNull(LastUsedColumn + 1);
+        // A record whose insert fails (a duplicate id, say) is simply missing. But some
+        // errors (disk full, I/O) make SQLite roll the whole transaction back; carrying
+        // on would then commit the remaining rows one by one over the old catalogue.
+        if (!insert.exec() && sqlite3_get_autocommit(m_db)) {
+            printSqlError(insert.errorMessage());
+            insert.reset();
+            return;
+        }
+        insert.reset();
+    }
+    if (!exec(CatalogueSchema::kCreateIndexes))
+        return;
+    if (!transaction.commit())
+        printSqlError(transaction.errorMessage());
+}
+
+void PluginDatabase::updatePlugin(const AudioPlugin& plugin)
+{
+    Sql::Statement update(m_db, CatalogueSchema::kUpdateLocation);
+    if (!update.isValid())
+        return;
+    update.bindText(1, plugin.currentPath);
+    update.bindInt64(2, plugin.isEnabled ? 1 : 0);
+    update.bindText(3, uuidString(plugin.id));
+    update.exec();
+}
+
+void PluginDatabase::deletePlugin(const QUuid& id)
+{
+    Sql::Statement remove(m_db, CatalogueSchema::kDeleteOne);
+    if (!remove.isValid())
+        return;
+    remove.bindText(1, uuidString(id));
+    remove.exec();
+}
+
+PluginDatabase::FilterClause PluginDatabase::filterClause(const QString& searchText,
+                                                          const QSet<PluginFormat>& formats,
+                                                          const QSet<QString>& manufacturers,
+                                                          const QSet<QString>& pluginKeys)
+{
+    QList<QByteArray> conditions;
+    FilterClause clause;
+    if (!searchText.isEmpty()) {
+        // Deliberately unescaped: "%" and "_" typed by the user are wildcards.
+        const QString pattern = QLatin1Char('%') + searchText + QLatin1Char('%');
+        conditions << QByteArray(CatalogueSchema::kSearchCondition);
+        clause.parameters << pattern << pattern;
+    }
+    if (!formats.isEmpty()) {
+        QStringList raw;
+        for (PluginFormat format : formats)
+            raw << PluginFormats::rawValue(format);
+        std::sort(raw.begin(), raw.end());
+        conditions << QByteArray(CatalogueSchema::kFormatInPrefix) + placeholders(raw.size()) + ')';
+        clause.parameters << raw;
+    }
+    if (!manufacturers.isEmpty()) {
+        conditions << QByteArray(CatalogueSchema::kManufacturerInPrefix) + placeholders(manufacturers.size()) + ')';
+        clause.parameters << sortedTexts(manufacturers);
+    }
+    if (!pluginKeys.isEmpty()) {
+        conditions << QByteArray(CatalogueSchema::kKeyInPrefix) + placeholders(pluginKeys.size()) + ')';
+        clause.parameters << sortedTexts(pluginKeys);
+    }
+    if (!conditions.isEmpty())
+        clause.sql = "WHERE " + conditions.join(" AND ");
+    return clause;
+}
+
+std::optional<AudioPlugin> PluginDatabase::pluginFromRow(const Sql::Statement& row)
+{
+    using namespace CatalogueSchema;
+    if (!row.isText(IdColumn))
+        return std::nullopt;
+    const QUuid id = uuidFromString(row.columnText(IdColumn));
+    if (id.isNull())
+        return std::nullopt;
+    if (row.isNull(NameColumn) || row.isNull(ManufacturerColumn) || row.isNull(OriginalPathColumn)
+        || row.isNull(CurrentPathColumn) || row.isNull(FormatColumn))
+        return std::nullopt;
+    const std::optional<PluginFormat> format = PluginFormats::fromRawValue(row.columnText(FormatColumn));
+    if (!format)
+        return std::nullopt;
+
+    AudioPlugin plugin;
+    plugin.id = id;
+    plugin.name = row.columnText(NameColumn);
+    plugin.manufacturer = row.columnText(ManufacturerColumn);
+    plugin.format = *format;
+    plugin.originalPath = row.columnText(OriginalPathColumn);
+    plugin.currentPath = row.columnText(CurrentPathColumn);
+    plugin.isEnabled = !row.isNull(IsEnabledColumn) && row.columnInt64(IsEnabledColumn) == 1;
+    plugin.version = absentWhenEmpty(row, VersionColumn);
+    plugin.bundleIdentifier = absentWhenEmpty(row, BundleIdentifierColumn);
+    if (!row.isNull(LastUsedColumn)) {
+        const double seconds = row.columnDouble(LastUsedColumn);
+        plugin.lastUsed = QDateTime::fromMSecsSinceEpoch(qRound64(seconds * 1000.0), Qt::UTC);
+    }
+    return plugin;
+}
+
+QList<AudioPlugin> PluginDatabase::queryPlugins(const QString& searchText, const QSet<PluginFormat>& formats,
+                                                const QSet<QString>& manufacturers,
+                                                const QSet<QString>& pluginKeys, const QString& sortColumn,
+                                                bool sortAscending, qint64 limit, qint64 offset) const
+{
+    QList<AudioPlugin> result;
+    if (!m_db)
+        return result;
+    const FilterClause filter = filterClause(searchText, formats, manufacturers, pluginKeys);
+    QByteArray sql = CatalogueSchema::kSelectColumns;
+    sql += '\n';
+    sql += CatalogueSchema::kFromTable;
+    sql += '\n';
+    sql += filter.sql;
+    sql += '\n';
+    sql += "ORDER BY ";
+    sql += sortColumnSql(sortColumn);
+    sql += " COLLATE NOCASE ";
+    sql += sortAscending ? "ASC" : "DESC";
+    sql += "\nLIMIT ? OFFSET ?";
+
+    Sql::Statement query(m_db, sql);
+    if (!query.isValid())
+        return result;
+    bindAll(query, filter.parameters);
+    const int next = int(filter.parameters.size()) + 1;
+    query.bindInt64(next, clampToInt32(limit));
+    query.bindInt64(next + 1, clampToInt32(offset));
+    while (query.next()) {
+        if (std::optional<AudioPlugin> plugin = pluginFromRow(query))
+            result.append(std::move(*plugin));
+    }
+    return result;
+}
+
+qint64 PluginDatabase::countOf(const QByteArray& sql, const QStringList& parameters) const
+{
+    if (!m_db)
+        return 0;
+    Sql::Statement count(m_db, sql);
+    if (!count.isValid())
+        return 0;
+    bindAll(count, parameters);
+    return count.next() ? count.columnInt64(0) : 0;
+}
+
+qint64 PluginDatabase::totalCount(const QString& searchText, const QSet<PluginFormat>& formats,
+                                  const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys) const
+{
+    const FilterClause filter = filterClause(searchText, formats, manufacturers, pluginKeys);
+    return countOf(CatalogueSchema::kCountPrefix + filter.sql, filter.parameters);
+}
+
+qint64 PluginDatabase::totalEnabledCount() const
+{
+    return countOf(CatalogueSchema::kCountEnabled, {});
+}
+
+qint64 PluginDatabase::totalDisabledCount() const
+{
+    return countOf(CatalogueSchema::kCountDisabled, {});
+}
+
+QSet<QUuid> PluginDatabase::getAllFilteredPluginIds(const QString& searchText, const QSet<PluginFormat>& formats,
+                                                    const QSet<QString>& manufacturers) const
+{
+    QSet<QUuid> ids;
+    if (!m_db)
+        return ids;
+    const FilterClause filter = filterClause(searchText, formats, manufacturers, {});
+    Sql::Statement query(m_db, CatalogueSchema::kIdsPrefix + filter.sql);
+    if (!query.isValid())
+        return ids;
+    bindAll(query, filter.parameters);
+    while (query.next()) {
+        const QUuid id = query.isText(0) ? uuidFromString(query.columnText(0)) : QUuid();
+        if (!id.isNull())
+            ids.insert(id);
+    }
+    return ids;
+}
+
+QSet<QString> PluginDatabase::getAllPluginKeys() const
+{
+    QSet<QString> keys;
+    if (!m_db)
+        return keys;
+    Sql::Statement query(m_db, CatalogueSchema::kSelectKeys);
+    while (query.next()) {
+        if (!query.isNull(0) && !query.isNull(1))
+            keys.insert(query.columnText(0) + QLatin1Char('|') + query.columnText(1));
+    }
+    return keys;
+}
+
+QStringList PluginDatabase::getDistinctManufacturers() const
+{
+    QStringList manufacturers;
+    if (!m_db)
+        return manufacturers;
+    Sql::Statement query(m_db, CatalogueSchema::kSelectManufacturers);
+    while (query.next()) {
+        if (query.isNull(0))
+            continue;
+        QString manufacturer = query.columnText(0);
+        if (!manufacturer.isEmpty())
+            manufacturers.append(std::move(manufacturer));
+    }
+    return manufacturers;
+}
+
+QList<AudioPlugin> PluginDatabase::getPluginsByIds(const QSet<QUuid>& ids) const
+{
+    QList<AudioPlugin> result;
+    if (ids.isEmpty() || !m_db)
+        return result;
+    QStringList texts;
+    texts.reserve(ids.size());
+    for (const QUuid& id : ids)
+        texts << uuidString(id);
+    std::sort(texts.begin(), texts.end());
+
+    // One statement may bind only so many host parameters (32766 in a stock build, less
+    // in some); a large selection is looked up chunk by chunk instead of failing outright.
+    const qsizetype chunkSize =
+        std::clamp(sqlite3_limit(m_db, SQLITE_LIMIT_VARIABLE_NUMBER, -1), 1, kMaxIdsPerStatement);
+    for (qsizetype start = 0; start < texts.size(); start += chunkSize) {
+        const QStringList chunk = texts.mid(start, chunkSize);
+        Sql::Statement query(m_db, CatalogueSchema::kSelectByIdsPrefix + placeholders(chunk.size()) + ')');
+        if (!query.isValid())
+            return {};
+        bindAll(query, chunk);
+        while (query.next()) {
+            if (std::optional<AudioPlugin> plugin = pluginFromRow(query))
+                result.append(std::move(*plugin));
+        }
+    }
+    return result;
+}

@@ -1,0 +1,332 @@
+#include "ProfileManager.h"
+
+#include "Platform/AtomicFile.h"
+#include "Platform/Clock.h"
+#include "Platform/Diagnostics.h"
+#include "Platform/Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+#include <algorithm>
+
+namespace {
+
+// Side files are small; anything far beyond this is not ours and is not read into memory.
+constexpr qint64 kMaxSideFileBytes = 256LL * 1024 * 1024;
+
+enum class FileState { missing, loaded, unreadable };
+
+// Reads a side file as JSON. A missing file is simply empty; one that exists but is not
+// valid JSON (or cannot be read at all) is unreadable.
+FileState readJsonFile(const QString& path, QJsonDocument* document)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return FileState::missing;
+    if (!info.isFile() || info.size() > kMaxSideFileBytes)
+        return FileState::unreadable;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileState::unreadable;
+    const QByteArray bytes = file.read(kMaxSideFileBytes + 1);
+    if (bytes.size() > kMaxSideFileBytes)
+        return FileState::unreadable;
+    QJsonParseError error;
+    *document = QJsonDocument::fromJson(bytes, &error);
+    return error.error == QJsonParseError::NoError ? FileState::loaded : FileState::unreadable;
+}
+
+std::optional<QList<PluginProfile>> decodeProfiles(const QJsonDocument& document)
+{
+    if (!document.isArray())
+        return std::nullopt;
+    QList<PluginProfile> profiles;
+    const QJsonArray array = document.array();
+    profiles.reserve(array.size());
+    for (const QJsonValue& value : array) {
+        if (!value.isObject())
+            return std::nullopt;
+        auto profile = PluginProfile::fromJson(value.toObject());
+        if (!profile)
+            return std::nullopt;
+        profiles.append(std::move(*profile));
+    }
+    return profiles;
+}
+
+std::optional<QSet<QString>> decodeKeySet(const QJsonDocument& document)
+{
+    if (!document.isArray())
+        return std::nullopt;
+    QSet<QString> keys;
+    for (const QJsonValue& value : document.array()) {
+        if (!value.isString())
+            return std::nullopt;
+        keys.insert(value.toString());
+    }
+    return keys;
+}
+
+QSet<QString> keySet(const QList<AudioPlugin>& plugins)
+{
+    QSet<QString> keys;
+    keys.reserve(plugins.size());
+    for (const AudioPlugin& plugin : plugins)
+        keys.insert(plugin.key());
+    return keys;
+}
+
+QSet<QString> enabledKeySet(const QList<AudioPlugin>& plugins)
+{
+    QSet<QString> keys;
+    for (const AudioPlugin& plugin : plugins) {
+        if (plugin.isEnabled)
+            keys.insert(plugin.key());
+    }
+    return keys;
+}
+
+QString fileNameOf(const QString& path)
+{
+    return QFileInfo(path).fileName();
+}
+
+// A file we could not read at start-up is moved aside before we first replace or remove
+// it, so the user's data is never lost silently. Returns false when it could not be moved:
+// the caller then leaves the file alone.
+bool keepAsideIfUnreadable(const QString& path, bool* unreadable)
+{
+    if (!*unreadable)
+        return true;
+    if (!QFileInfo::exists(path)) {
+        *unreadable = false;
+        return true;
+    }
+    const QString kept = keepUnreadableFileAside(path);
+    if (kept.isEmpty()) {
+        Diagnostics::print(
+            QStringLiteral("⚠️ Could not read %1 and could not keep it aside; left it unchanged").arg(fileNameOf(path)));
+        return false;
+    }
+    Diagnostics::print(QStringLiteral("⚠️ Could not read %1; kept it as %2").arg(fileNameOf(path), kept));
+    *unreadable = false;
+    return true;
+}
+
+void writeSideFile(const QString& path, const QByteArray& bytes, bool* unreadable)
+{
+    if (!keepAsideIfUnreadable(path, unreadable))
+        return;
+    const QString reason = writeFileAtomically(path, bytes);
+    if (!reason.isEmpty())
+        Diagnostics::print(QStringLiteral("❌ Could not save %1: %2").arg(fileNameOf(path), reason));
+}
+
+QJsonArray sortedArray(const QSet<QString>& keys)
+{
+    QStringList list(keys.cbegin(), keys.cend());
+    list.sort();
+    return QJsonArray::fromStringList(list);
+}
+
+} // namespace
+
+ProfileManager::ProfileManager(QObject* parent, std::shared_ptr<const Clock> clock)
+    : QObject(parent)
+    , m_profilesPath(Paths::dataFile(QStringLiteral("profiles.json")))
+    , m_pendingPluginsPath(Paths::dataFile(QStringLiteral("pending_new_plugins.json")))
+    , m_clock(std::move(clock))
+{
+    QDir().mkpath(Paths::dataDir()); // a failure shows up as a save diagnostic later
+
+    QJsonDocument document;
+    switch (readJsonFile(m_profilesPath, &document)) {
+    case FileState::missing: break;
+    case FileState::unreadable: m_profilesFileUnreadable = true; break;
+    case FileState::loaded:
+        if (auto profiles = decodeProfiles(document))
+            m_profiles = std::move(*profiles);
+        else
+            m_profilesFileUnreadable = true;
+        break;
+    }
+
+    document = {};
+    switch (readJsonFile(m_pendingPluginsPath, &document)) {
+    case FileState::missing: break;
+    case FileState::unreadable: m_pendingFileUnreadable = true; break;
+    case FileState::loaded:
+        if (auto keys = decodeKeySet(document))
+            m_pendingNewPluginKeys = std::move(*keys);
+        else
+            m_pendingFileUnreadable = true;
+        break;
+    }
+}
+
+QDateTime ProfileManager::now() const
+{
+    return m_clock ? m_clock->now() : QDateTime::currentDateTimeUtc();
+}
+
+void ProfileManager::saveProfiles()
+{
+    QJsonArray array;
+    for (const PluginProfile& profile : std::as_const(m_profiles))
+        array.append(profile.toJson());
+    writeSideFile(m_profilesPath, QJsonDocument(array).toJson(QJsonDocument::Compact), &m_profilesFileUnreadable);
+    Q_EMIT profilesChanged();
+}
+
+void ProfileManager::setPendingNewPlugins(const QList<AudioPlugin>& plugins)
+{
+    m_pendingNewPluginKeys = keySet(plugins);
+    writeSideFile(m_pendingPluginsPath, QJsonDocument(sortedArray(m_pendingNewPluginKeys)).toJson(QJsonDocument::Compact),
+                  &m_pendingFileUnreadable);
+    Q_EMIT pendingNewPluginKeysChanged();
+}
+
+void ProfileManager::clearPendingNewPlugins()
+{
+    m_pendingNewPluginKeys.clear();
+    if (keepAsideIfUnreadable(m_pendingPluginsPath, &m_pendingFileUnreadable))
+        QFile::remove(m_pendingPluginsPath); // a missing file is already the wanted state
+    Q_EMIT pendingNewPluginKeysChanged();
+}
+
+QList<AudioPlugin> ProfileManager::pendingNewPluginsFrom(const QList<AudioPlugin>& plugins) const
+{
+    QList<AudioPlugin> pending;
+    if (m_pendingNewPluginKeys.isEmpty())
+        return pending;
+    for (const AudioPlugin& plugin : plugins) {
+        if (m_pendingNewPluginKeys.contains(plugin.key()))
+            pending.append(plugin);
+    }
+    return pending;
+}
+
+void ProfileManager::saveProfile(const QString& name, const QList<AudioPlugin>& plugins)
+{
+    PluginProfile profile;
+    profile.id = QUuid::createUuid();
+    profile.name = name;
+    profile.createdAt = now();
+    profile.enabledPlugins = enabledKeySet(plugins);
+    profile.totalPluginCount = plugins.size();
+    profile.allPluginKeys = keySet(plugins);
+    m_profiles.append(std::move(profile));
+    saveProfiles();
+}
+
+void ProfileManager::deleteProfile(const PluginProfile& profile)
+{
+    m_profiles.removeIf([&](const PluginProfile& stored) { return stored.id == profile.id; });
+    saveProfiles();
+}
+
+void ProfileManager::updateProfile(const PluginProfile& profile, const QList<AudioPlugin>& plugins)
+{
+    const auto found = std::find_if(m_profiles.begin(), m_profiles.end(),
+                                    [&](const PluginProfile& stored) { return stored.id == profile.id; });
+    if (found == m_profiles.end())
+        return;
+    PluginProfile updated;
+    updated.id = profile.id;
+    updated.name = profile.name;
+    updated.createdAt = profile.createdAt;
+    updated.enabledPlugins = enabledKeySet(plugins);
+    updated.totalPluginCount = plugins.size();
+    updated.allPluginKeys = keySet(plugins);
+    *found = std::move(updated);
+    saveProfiles();
+}
+
+ProfileManager::Changes ProfileManager::computeChanges(const PluginProfile& profile,
+                                                       const QList<AudioPlugin>& currentPlugins)
+{
+    Changes changes;
+    for (const AudioPlugin& plugin : currentPlugins) {
+        const bool wanted = profile.enabledPlugins.contains(plugin.key());
+        if (wanted && !plugin.isEnabled)
+            changes.toEnable.append(plugin);
+        else if (!wanted && plugin.isEnabled)
+            changes.toDisable.append(plugin);
+    }
+    return changes;
+}
+
+void ProfileManager::addPluginsToProfiles(const QList<AudioPlugin>& plugins, const QSet<QUuid>& profileIds,
+                                          bool asEnabled)
+{
+    const QSet<QString> keys = keySet(plugins);
+    for (PluginProfile& profile : m_profiles) {
+        if (!profileIds.contains(profile.id))
+            continue;
+        profile.allPluginKeys.unite(keys);
+        if (asEnabled)
+            profile.enabledPlugins.unite(keys);
+        profile.totalPluginCount += plugins.size();
+    }
+    saveProfiles();
+}
+
+void ProfileManager::dismissNewPlugins(const QList<AudioPlugin>& plugins)
+{
+    const QSet<QString> keys = keySet(plugins);
+    for (PluginProfile& profile : m_profiles)
+        profile.allPluginKeys.unite(keys);
+    saveProfiles();
+}
+
+QString ProfileManager::importProfile(const QString& filePath)
+{
+    const QFileInfo info(filePath);
+    if (!info.exists())
+        return QStringLiteral("The file could not be read: it does not exist.");
+    if (info.isDir())
+        return QStringLiteral("The file could not be read: it is a folder.");
+    if (!info.isFile())
+        return QStringLiteral("The file could not be read: it is not a regular file.");
+    if (info.size() > kMaxImportBytes)
+        return QStringLiteral("The file is too large to be a profile.");
+
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("The file could not be read: %1").arg(file.errorString());
+    const QByteArray bytes = file.read(kMaxImportBytes + 1);
+    if (bytes.size() > kMaxImportBytes)
+        return QStringLiteral("The file is too large to be a profile.");
+    if (bytes.isEmpty())
+        return QStringLiteral("The file is empty.");
+
+    DecodeError error;
+    const auto document = ProfileDocument::read(bytes, &error);
+    if (!document || !document->profile)
+        return QStringLiteral("The file is not a profile: %1").arg(error.message);
+
+    PluginProfile imported = *document->profile;
+    imported.id = QUuid::createUuid();
+    m_profiles.append(std::move(imported));
+    saveProfiles();
+    return {};
+}
+
+void ProfileManager::saveProfileFromSelection(const QString& name, const QList<AudioPlugin>& selectedPlugins,
+                                              const QList<AudioPlugin>& allPlugins)
+{
+    PluginProfile profile;
+    profile.id = QUuid::createUuid();
+    profile.name = name;
+    profile.createdAt = now();
+    profile.enabledPlugins = keySet(selectedPlugins);
+    profile.totalPluginCount = allPlugins.size();
+    profile.allPluginKeys = keySet(allPlugins);
+    m_profiles.append(std::move(profile));
+    saveProfiles();
+}

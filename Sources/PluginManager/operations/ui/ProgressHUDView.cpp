@@ -1,0 +1,273 @@
+#include "ProgressHUDView.h"
+
+#include "ProgressWindowManager.h"
+
+#include <QEasingCurve>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr int kFrameMs = 33;        // about 30 frames a second is plenty for a status card
+constexpr int kWaveStepMs = 120;
+constexpr int kBarStaggerMs = 25;
+constexpr int kDotStepMs = 360;
+constexpr int kShimmerPeriodMs = 1100;
+constexpr int kFillAnimationMs = 250;
+constexpr int kEntranceMs = 380;
+constexpr double kBarAreaHeight = 52.0;
+
+const std::array<QColor, 5> kGradientColors = {
+    QColor::fromRgbF(0.85f, 0.35f, 0.65f), QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.38f, 0.58f, 1.0f),
+    QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.85f, 0.35f, 0.65f)};
+
+const std::array<QColor, ProgressHUDView::kBarCount> kBarColors = {
+    QColor::fromRgbF(0.85f, 0.35f, 0.65f), QColor::fromRgbF(0.75f, 0.36f, 0.78f), QColor::fromRgbF(0.62f, 0.38f, 0.92f),
+    QColor::fromRgbF(0.5f, 0.48f, 0.96f),  QColor::fromRgbF(0.38f, 0.58f, 1.0f),  QColor::fromRgbF(0.48f, 0.5f, 0.96f),
+    QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.72f, 0.37f, 0.85f), QColor::fromRgbF(0.85f, 0.35f, 0.65f),
+    QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.38f, 0.58f, 1.0f),  QColor::fromRgbF(0.85f, 0.35f, 0.65f)};
+
+QColor withAlpha(QColor color, double alpha)
+{
+    color.setAlphaF(static_cast<float>(alpha));
+    return color;
+}
+
+double clamp01(double value)
+{
+    return std::clamp(value, 0.0, 1.0);
+}
+
+} // namespace
+
+ProgressHUDView::ProgressHUDView(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setFixedSize(kWidth, kHeight);
+    m_clock.start();
+    m_frameTimer.setInterval(kFrameMs);
+    connect(&m_frameTimer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    m_waveTimer.setInterval(kWaveStepMs);
+    connect(&m_waveTimer, &QTimer::timeout, this, &ProgressHUDView::stepWave);
+}
+
+void ProgressHUDView::setModel(ProgressHUDModel* model)
+{
+    for (const auto& connection : std::as_const(m_modelConnections))
+        disconnect(connection);
+    m_modelConnections.clear();
+    m_model = model;
+    if (model) {
+        m_modelConnections.append(
+            connect(model, &ProgressHUDModel::progressChanged, this, &ProgressHUDView::onProgressChanged));
+        m_modelConnections.append(connect(model, &ProgressHUDModel::labelChanged, this, qOverload<>(&QWidget::update)));
+        m_modelConnections.append(connect(model, &ProgressHUDModel::countChanged, this, qOverload<>(&QWidget::update)));
+    }
+    m_fillFrom = m_fillTo = model ? clamp01(model->progress()) : 0.0;
+    m_fillStartMs = m_clock.elapsed();
+    restartEntrance();
+    update();
+}
+
+double ProgressHUDView::fillWidth(double progress)
+{
+    return std::max(10.0, kBarTrackWidth * clamp01(progress));
+}
+
+QString ProgressHUDView::countText(double progress, int count)
+{
+    if (count < 2)
+        return {};
+    const auto done = static_cast<qint64>(clamp01(progress) * count);
+    return tr("%1 of %2 plugins").arg(done).arg(count);
+}
+
+QString ProgressHUDView::percentText(double progress)
+{
+    return tr("%1%").arg(static_cast<qint64>(clamp01(progress) * 100.0));
+}
+
+void ProgressHUDView::restartEntrance()
+{
+    m_entranceStartMs = m_clock.elapsed();
+    m_wavePhase = 0.0;
+    for (BarMove& bar : m_bars)
+        bar = BarMove{};
+    if (isVisible())
+        stepWave();
+}
+
+void ProgressHUDView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    m_frameTimer.start();
+    m_waveTimer.start();
+    stepWave();
+}
+
+void ProgressHUDView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // Nothing ticks behind a closed panel.
+    m_frameTimer.stop();
+    m_waveTimer.stop();
+}
+
+void ProgressHUDView::stepWave()
+{
+    const qint64 now = m_clock.elapsed();
+    for (int i = 0; i < kBarCount; ++i) {
+        BarMove& bar = m_bars[static_cast<size_t>(i)];
+        bar.from = barHeight(i, now);
+        bar.to = (std::sin(2.0 * std::numbers::pi * i / kBarCount + m_wavePhase) * 0.5 + 0.5) * 0.8 + 0.15;
+        bar.startMs = now + static_cast<qint64>(i) * kBarStaggerMs;
+        bar.durationMs = 180 + QRandomGenerator::global()->bounded(141); // 0.18 to 0.32 s
+    }
+    m_wavePhase += 0.45;
+}
+
+double ProgressHUDView::barHeight(int index, qint64 nowMs) const
+{
+    const BarMove& bar = m_bars[static_cast<size_t>(index)];
+    if (nowMs <= bar.startMs)
+        return bar.from;
+    const double t = clamp01(static_cast<double>(nowMs - bar.startMs) / static_cast<double>(bar.durationMs));
+    return bar.from + (bar.to - bar.from) * QEasingCurve(QEasingCurve::InOutQuad).valueForProgress(t);
+}
+
+void ProgressHUDView::onProgressChanged()
+{
+    const qint64 now = m_clock.elapsed();
+    m_fillFrom = displayedProgress(now);
+    m_fillTo = m_model ? clamp01(m_model->progress()) : 0.0;
+    m_fillStartMs = now;
+    update();
+}
+
+double ProgressHUDView::displayedProgress(qint64 nowMs) const
+{
+    const double t = clamp01(static_cast<double>(nowMs - m_fillStartMs) / kFillAnimationMs);
+    return m_fillFrom + (m_fillTo - m_fillFrom) * QEasingCurve(QEasingCurve::OutCubic).valueForProgress(t);
+}
+
+void ProgressHUDView::paintEvent(QPaintEvent*)
+{
+    const qint64 now = m_clock.elapsed();
+    const double progress = m_model ? clamp01(m_model->progress()) : 0.0;
+    const QString label = m_model ? m_model->label() : QString();
+    const int count = m_model ? m_model->count() : 0;
+
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    // Entrance: a springy grow from 0.88 and a fade in.
+    const double appear =
+        QEasingCurve(QEasingCurve::OutBack).valueForProgress(clamp01(static_cast<double>(now - m_entranceStartMs) / kEntranceMs));
+    const double scale = 0.88 + 0.12 * appear;
+    p.setOpacity(clamp01(appear));
+    p.translate(kWidth / 2.0, kHeight / 2.0);
+    p.scale(scale, scale);
+    p.translate(-kWidth / 2.0, -kHeight / 2.0);
+
+    const QColor primary = palette().color(QPalette::WindowText);
+    const QColor secondary = withAlpha(primary, 0.6);
+    const QRectF card(0.5, 0.5, kWidth - 1.0, kHeight - 1.0);
+    QPainterPath cardPath;
+    cardPath.addRoundedRect(card, 24, 24);
+    p.fillPath(cardPath, withAlpha(palette().color(QPalette::Window), 0.82));
+    p.setPen(QPen(withAlpha(primary, 0.12), 1));
+    p.drawPath(cardPath);
+
+    // Wave: 12 bars of 5 points, 4 apart, in a band 52 points high.
+    const double waveTop = 22.0;
+    const double waveWidth = kBarCount * 5.0 + (kBarCount - 1) * 4.0;
+    double x = (kWidth - waveWidth) / 2.0;
+    for (int i = 0; i < kBarCount; ++i, x += 9.0) {
+        const double h = barHeight(i, now) * kBarAreaHeight;
+        const QRectF bar(x, waveTop + (kBarAreaHeight - h) / 2.0, 5.0, h);
+        const QColor color = kBarColors[static_cast<size_t>(i)];
+        p.setPen(Qt::NoPen);
+        p.setBrush(withAlpha(color, 0.25)); // a soft glow in place of a blurred shadow
+        p.drawRoundedRect(bar.adjusted(-2, -2, 2, 2), 4, 4);
+        p.setBrush(color);
+        p.drawRoundedRect(bar, 3, 3);
+    }
+
+    // Title and count line.
+    double y = waveTop + kBarAreaHeight + 16.0;
+    QFont titleFont = font();
+    titleFont.setPixelSize(13);
+    titleFont.setWeight(QFont::DemiBold);
+    p.setFont(titleFont);
+    p.setPen(primary);
+    const QFontMetricsF titleMetrics(titleFont);
+    const QString title = titleMetrics.elidedText(label, Qt::ElideRight, 320.0);
+    p.drawText(QRectF(40, y, 320, titleMetrics.height()), Qt::AlignCenter, title);
+    y += titleMetrics.height();
+    QFont smallFont = font();
+    smallFont.setPixelSize(11);
+    smallFont.setStyleHint(QFont::Monospace, QFont::PreferDefault);
+    const QString countLine = countText(progress, count);
+    if (!countLine.isEmpty()) {
+        y += 2.0;
+        p.setFont(smallFont);
+        p.setPen(secondary);
+        const QFontMetricsF smallMetrics(smallFont);
+        p.drawText(QRectF(40, y, 320, smallMetrics.height()), Qt::AlignCenter, countLine);
+        y += smallMetrics.height();
+    }
+
+    // Progress bar: track, gradient fill (at least 10 points), shine, outline.
+    y += 16.0;
+    const QRectF track((kWidth - kBarTrackWidth) / 2.0, y, kBarTrackWidth, 8.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(withAlpha(primary, 0.07));
+    p.drawRoundedRect(track, 5, 5);
+    const QRectF fill(track.left(), track.top(), fillWidth(displayedProgress(now)), track.height());
+    QLinearGradient gradient(fill.topLeft(), fill.topRight());
+    for (size_t i = 0; i < kGradientColors.size(); ++i)
+        gradient.setColorAt(static_cast<double>(i) / (kGradientColors.size() - 1), kGradientColors[i]);
+    p.setBrush(gradient);
+    p.drawRoundedRect(fill, 5, 5);
+    const double shimmer = -0.4 + 1.7 * static_cast<double>(now % kShimmerPeriodMs) / kShimmerPeriodMs;
+    QLinearGradient shine(QPointF(fill.left() + (shimmer - 0.2) * fill.width(), 0),
+                          QPointF(fill.left() + (shimmer + 0.2) * fill.width(), 0));
+    shine.setColorAt(0.0, Qt::transparent);
+    shine.setColorAt(0.5, withAlpha(Qt::white, 0.5));
+    shine.setColorAt(1.0, Qt::transparent);
+    p.setBrush(shine);
+    p.drawRoundedRect(fill, 5, 5);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(withAlpha(primary, 0.1), 1));
+    p.drawRoundedRect(track, 5, 5);
+
+    // Dots and percentage.
+    y = track.bottom() + 12.0;
+    QFont percentFont = smallFont;
+    percentFont.setWeight(QFont::DemiBold);
+    const QFontMetricsF percentMetrics(percentFont);
+    const QString percent = percentText(progress);
+    const double rowWidth = 3 * 5.0 + 2 * 4.0 + 10.0 + percentMetrics.horizontalAdvance(percent);
+    double dx = (kWidth - rowWidth) / 2.0;
+    const double centerY = y + percentMetrics.height() / 2.0;
+    const int dotPhase = static_cast<int>((now / kDotStepMs) % 3);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 3; ++i, dx += 9.0) {
+        const bool lit = i == dotPhase;
+        const double size = 5.0 * (lit ? 1.6 : 0.8);
+        p.setOpacity(clamp01(appear) * (lit ? 1.0 : 0.3));
+        p.setBrush(kGradientColors[static_cast<size_t>(2 * i)]);
+        p.drawEllipse(QPointF(dx + 2.5, centerY), size / 2.0, size / 2.0);
+    }
+    p.setOpacity(clamp01(appear));
+    p.setFont(percentFont);
+    p.setPen(secondary);
+    p.drawText(QRectF(dx - 4.0 + 10.0, y, percentMetrics.horizontalAdvance(percent) + 2, percentMetrics.height()),
+               Qt::AlignLeft | Qt::AlignVCenter, percent);
+}

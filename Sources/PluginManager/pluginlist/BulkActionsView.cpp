@@ -1,0 +1,482 @@
+#include "BulkActionsView.h"
+
+#include "AppTheme.h"
+#include "BulkListModel.h"
+#include "BulkPluginRow.h"
+#include "GlassStyle.h"
+#include "ListStyle.h"
+#include "PluginManagerViewModel.h"
+#include "SymbolIcons.h"
+
+#include <QAbstractButton>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <functional>
+
+namespace {
+
+// A format chip: the format's name and a dot (green: all its variants take part,
+// orange: some, grey: none).
+class FormatChip final : public QAbstractButton {
+public:
+    enum class State { full, partial, none };
+
+    FormatChip(PluginFormat format, QWidget* parent) : QAbstractButton(parent), m_format(format)
+    {
+        setText(PluginFormats::rawValue(format));
+        setAccessibleName(text());
+        setObjectName(QStringLiteral("formatChip:") + text());
+        setCursor(Qt::PointingHandCursor);
+        setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::Medium));
+    }
+
+    void setState(State state)
+    {
+        m_state = state;
+        setAccessibleDescription(state == State::full ? QStringLiteral("all active")
+                                 : state == State::partial ? QStringLiteral("partly active")
+                                                           : QStringLiteral("inactive"));
+        update();
+    }
+    State state() const { return m_state; }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(font());
+        return {8 + metrics.horizontalAdvance(text()) + 4 + 7 + 8, metrics.height() + 8};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintGlassSurface(painter, QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), GlassSurface::Kind::card, QColor(),
+                          false, 5);
+        const QColor dot = m_state == State::full      ? ListStyle::systemGreen()
+                           : m_state == State::partial ? ListStyle::systemOrange()
+                                                       : ListStyle::withAlpha(ListStyle::systemGray(), 0.35);
+        const QColor textColor = m_state == State::none ? ListStyle::withAlpha(ListStyle::secondaryText(), 0.6)
+                                                        : AppTheme::textPrimary();
+        painter.setFont(font());
+        painter.setPen(textColor);
+        const QRect label = rect().adjusted(8, 0, -(8 + 4 + 7), 0);
+        painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter, text());
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(dot);
+        painter.drawEllipse(QRectF(label.right() + 5, height() / 2.0 - 3.5, 7, 7));
+    }
+
+private:
+    PluginFormat m_format;
+    State m_state = State::none;
+};
+
+// Lets a glass notice act as one button.
+class ClickFilter final : public QObject {
+public:
+    ClickFilter(QObject* parent, std::function<void()> onClick) : QObject(parent), m_onClick(std::move(onClick)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (mouse->button() == Qt::LeftButton && widget && widget->rect().contains(mouse->position().toPoint()))
+                m_onClick();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_onClick;
+};
+
+QPushButton* actionButton(const QString& text, const QString& symbol, const QColor& tint, QWidget* parent)
+{
+    auto* button = new QPushButton(SymbolIcons::tinted(symbol, tint), text, parent);
+    button->setAccessibleName(text);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QStringLiteral("QPushButton { color: %1; padding: 4px 10px; }"
+                                         "QPushButton:disabled { color: rgba(%2, %3, %4, 90); }")
+                              .arg(tint.name())
+                              .arg(tint.red())
+                              .arg(tint.green())
+                              .arg(tint.blue()));
+    return button;
+}
+
+QLabel* symbolLabel(const QString& symbol, const QColor& color, int size, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setPixmap(SymbolIcons::pixmap(symbol, size, color, parent->devicePixelRatioF()));
+    label->setFixedSize(size, size);
+    return label;
+}
+
+} // namespace
+
+BulkActionsView::BulkActionsView(PluginManagerViewModel& viewModel, QWidget* parent)
+    : QWidget(parent), m_viewModel(viewModel)
+{
+    setObjectName(QStringLiteral("bulkActionsView"));
+    qRegisterMetaType<QList<AudioPlugin>>();
+    qRegisterMetaType<BulkAction>();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    buildHeader(this);
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setStyleSheet(QStringLiteral("color: rgba(127,127,127,60);"));
+    layout->addWidget(divider);
+    buildActionBar(this);
+    buildNotices(this);
+    auto* divider2 = new QFrame(this);
+    divider2->setFrameShape(QFrame::HLine);
+    divider2->setFrameShadow(QFrame::Plain);
+    divider2->setStyleSheet(QStringLiteral("color: rgba(127,127,127,60);"));
+    layout->addWidget(divider2);
+
+    m_model = new BulkListModel(m_viewModel, this);
+    m_rowDelegate = new BulkPluginRow(*m_model, this);
+    m_list = new QListView(this);
+    m_list->setObjectName(QStringLiteral("bulkList"));
+    m_list->setAccessibleName(QStringLiteral("Collected plugins"));
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(m_rowDelegate);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setUniformItemSizes(true);
+    m_list->setSpacing(1);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; padding: 4px 8px; }"));
+    m_list->viewport()->setAutoFillBackground(false);
+    layout->addWidget(m_list);
+    applyListHeight();
+
+    m_flashTimer.setInterval(16);
+    connect(&m_flashTimer, &QTimer::timeout, this, [this] {
+        m_list->viewport()->update();
+        if (!m_model->isAnyRowFlashing())
+            m_flashTimer.stop();
+    });
+    connect(m_model, &BulkListModel::flashStarted, this, [this] { m_flashTimer.start(); });
+    connect(m_model, &BulkListModel::markedNamesChanged, this, &BulkActionsView::refresh);
+    connect(m_model, &BulkListModel::modelReset, this, &BulkActionsView::onEntryCountChanged);
+
+    connect(&m_viewModel, &PluginManagerViewModel::consolidatedBulkPluginsChanged, this, &BulkActionsView::refresh);
+    connect(&m_viewModel, &PluginManagerViewModel::bulkActiveVariantsChanged, this, &BulkActionsView::refresh);
+    connect(&m_viewModel, &PluginManagerViewModel::persistedSelectionsChanged, this, &BulkActionsView::refresh);
+    connect(&m_viewModel, &PluginManagerViewModel::selectedPluginsChanged, this, &BulkActionsView::refresh);
+    connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this, &BulkActionsView::refresh);
+    refresh();
+    m_lastEntryCount = m_model->rowCount();
+}
+
+void BulkActionsView::buildHeader(QWidget* parent)
+{
+    auto* card = new GlassSurface(parent);
+    card->setKind(GlassSurface::Kind::card);
+    card->setCornerRadius(0);
+    auto* row = new QHBoxLayout(card);
+    row->setContentsMargins(12, 8, 12, 8);
+
+    auto* title = new QHBoxLayout;
+    title->setSpacing(6);
+    title->addWidget(symbolLabel(QStringLiteral("bolt.circle.fill"), AppTheme::accentPink(), 14, card));
+    auto* name = new QLabel(QStringLiteral("Bulk Actions"), card);
+    name->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::DemiBold));
+    ListStyle::setTextColor(name, AppTheme::textSecondary());
+    auto* dot = new QLabel(QStringLiteral("·"), card);
+    ListStyle::setTextColor(dot, AppTheme::textTertiary());
+    m_count = new QLabel(card);
+    m_count->setObjectName(QStringLiteral("bulkCountLabel"));
+    m_count->setFont(ListStyle::captionFont());
+    ListStyle::setTextColor(m_count, ListStyle::secondaryText());
+    m_unique = new QLabel(card);
+    m_unique->setObjectName(QStringLiteral("bulkUniqueLabel"));
+    m_unique->setFont(ListStyle::caption2Font());
+    ListStyle::setTextColor(m_unique, ListStyle::withAlpha(ListStyle::secondaryText(), 0.7));
+    title->addWidget(name);
+    title->addWidget(dot);
+    title->addWidget(m_count);
+    title->addWidget(m_unique);
+    row->addLayout(title);
+    row->addStretch(1);
+
+    m_removeMarked = new QPushButton(card);
+    m_removeMarked->setObjectName(QStringLiteral("removeMarkedButton"));
+    m_removeMarked->setStyleSheet(QStringLiteral("QPushButton { color: %1; padding: 3px 10px; }")
+                                      .arg(ListStyle::systemOrange().name()));
+    connect(m_removeMarked, &QPushButton::clicked, this, &BulkActionsView::removeMarked);
+    m_clearAll = new QPushButton(QStringLiteral("Clear All"), card);
+    m_clearAll->setObjectName(QStringLiteral("clearAllButton"));
+    m_clearAll->setAccessibleName(QStringLiteral("Clear All"));
+    connect(m_clearAll, &QPushButton::clicked, this, [this] {
+        m_viewModel.clearSelection();
+        m_model->clearMarked();
+    });
+    row->addWidget(m_removeMarked);
+    row->addWidget(m_clearAll);
+    parent->layout()->addWidget(card);
+}
+
+void BulkActionsView::buildActionBar(QWidget* parent)
+{
+    auto* bar = new QWidget(parent);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(12, 8, 12, 8);
+    row->setSpacing(12);
+    m_enable = actionButton(QStringLiteral("Enable Selected"), QStringLiteral("checkmark.circle"),
+                            ListStyle::systemGreen(), bar);
+    m_enable->setObjectName(QStringLiteral("enableSelectedButton"));
+    m_disable = actionButton(QStringLiteral("Disable Selected"), QStringLiteral("xmark.circle"),
+                             ListStyle::systemOrange(), bar);
+    m_disable->setObjectName(QStringLiteral("disableSelectedButton"));
+    m_delete = actionButton(QStringLiteral("Delete Selected"), QStringLiteral("trash"), ListStyle::systemRed(), bar);
+    m_delete->setObjectName(QStringLiteral("deleteSelectedButton"));
+    connect(m_enable, &QPushButton::clicked, this, &BulkActionsView::enableSelected);
+    connect(m_disable, &QPushButton::clicked, this, &BulkActionsView::disableSelected);
+    connect(m_delete, &QPushButton::clicked, this, &BulkActionsView::deleteSelected);
+    row->addWidget(m_enable);
+    row->addWidget(m_disable);
+    row->addWidget(m_delete);
+    row->addStretch(1);
+
+    m_formatsBox = new QWidget(bar);
+    m_formatsLayout = new QHBoxLayout(m_formatsBox);
+    m_formatsLayout->setContentsMargins(0, 0, 0, 0);
+    m_formatsLayout->setSpacing(6);
+    auto* formats = new QLabel(QStringLiteral("Formats:"), m_formatsBox);
+    formats->setFont(ListStyle::captionFont());
+    ListStyle::setTextColor(formats, ListStyle::secondaryText());
+    m_formatsLayout->addWidget(formats);
+    row->addWidget(m_formatsBox);
+    parent->layout()->addWidget(bar);
+}
+
+void BulkActionsView::buildNotices(QWidget* parent)
+{
+    auto* warningHolder = new QWidget(parent);
+    auto* warningMargins = new QHBoxLayout(warningHolder);
+    warningMargins->setContentsMargins(12, 4, 12, 0);
+    auto* warning = new GlassSurface(warningHolder);
+    warning->setObjectName(QStringLiteral("waveShellWarning"));
+    warning->setAccessibleName(QStringLiteral("Remove Waves"));
+    warning->setCursor(Qt::PointingHandCursor);
+    warning->setKind(GlassSurface::Kind::tinted);
+    warning->setTint(ListStyle::systemOrange());
+    warning->setCornerRadius(6);
+    warning->installEventFilter(
+        new ClickFilter(warning, [this] { m_viewModel.removeWavesPluginsFromSelection(); }));
+    auto* warningRow = new QHBoxLayout(warning);
+    warningRow->setContentsMargins(12, 8, 12, 8);
+    warningRow->setSpacing(8);
+    warningRow->addWidget(
+        symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), ListStyle::systemOrange(), 14, warning));
+    auto* warningText = new QLabel(QStringLiteral("WaveShell plugins are containers for all Waves plugins. Disabling a "
+                                                  "WaveShell will disable ALL Waves plugins for that format."),
+                                   warning);
+    warningText->setWordWrap(true);
+    warningText->setFont(ListStyle::captionFont());
+    ListStyle::setTextColor(warningText, AppTheme::textPrimary());
+    warningRow->addWidget(warningText, 1);
+    auto* removeWaves = new QLabel(QStringLiteral("Remove Waves"), warning);
+    removeWaves->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::DemiBold));
+    ListStyle::setTextColor(removeWaves, ListStyle::systemOrange());
+    warningRow->addWidget(removeWaves);
+    for (QLabel* label : warning->findChildren<QLabel*>())
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    warningMargins->addWidget(warning);
+    m_waveShellWarning = warningHolder;
+    parent->layout()->addWidget(warningHolder);
+
+    auto* noticeHolder = new QWidget(parent);
+    auto* noticeMargins = new QHBoxLayout(noticeHolder);
+    noticeMargins->setContentsMargins(12, 4, 12, 4);
+    auto* notice = new GlassSurface(noticeHolder);
+    notice->setObjectName(QStringLiteral("wavesNotice"));
+    notice->setKind(GlassSurface::Kind::tinted);
+    notice->setTint(ListStyle::systemBlue());
+    notice->setCornerRadius(6);
+    auto* noticeRow = new QHBoxLayout(notice);
+    noticeRow->setContentsMargins(12, 8, 12, 8);
+    noticeRow->setSpacing(8);
+    noticeRow->addWidget(symbolLabel(QStringLiteral("info.circle.fill"), ListStyle::systemBlue(), 14, notice));
+    auto* noticeText = new QLabel(notice);
+    noticeText->setObjectName(QStringLiteral("wavesNoticeText"));
+    noticeText->setTextFormat(Qt::RichText);
+    noticeText->setText(QStringLiteral("Disabling a Waves plugin moves its .bundle file, which disables it across "
+                                       "<b>all formats</b> (AAX, AU, VST, VST3) and all installed versions "
+                                       "simultaneously."));
+    noticeText->setWordWrap(true);
+    noticeText->setFont(ListStyle::captionFont());
+    ListStyle::setTextColor(noticeText, AppTheme::textPrimary());
+    noticeRow->addWidget(noticeText, 1);
+    noticeMargins->addWidget(notice);
+    m_wavesNotice = noticeHolder;
+    parent->layout()->addWidget(noticeHolder);
+}
+
+void BulkActionsView::setPaneHeight(int height)
+{
+    m_paneHeight = height;
+    applyListHeight();
+}
+
+void BulkActionsView::setExpandFull(bool expand)
+{
+    m_expandFull = expand;
+    applyListHeight();
+}
+
+void BulkActionsView::applyListHeight()
+{
+    if (m_expandFull) {
+        m_list->setMinimumHeight(0);
+        m_list->setMaximumHeight(QWIDGETSIZE_MAX);
+    } else {
+        m_list->setFixedHeight(m_paneHeight);
+    }
+}
+
+void BulkActionsView::refresh()
+{
+    const qsizetype collected = m_viewModel.persistedSelections().size();
+    m_count->setText(QStringLiteral("%1 plugin(s)").arg(collected));
+    m_unique->setText(QStringLiteral("(%1 unique)").arg(m_viewModel.consolidatedBulkPlugins().size()));
+
+    const qsizetype marked = m_model->markedNames().size();
+    m_removeMarked->setVisible(marked > 0);
+    m_removeMarked->setText(QStringLiteral("Remove %1 from list").arg(marked));
+    m_removeMarked->setAccessibleName(m_removeMarked->text());
+
+    // Nothing collected, or an operation already running: no action can start.
+    const bool canAct = collected > 0 && !m_viewModel.isOperationRunning();
+    m_enable->setEnabled(canAct);
+    m_disable->setEnabled(canAct);
+    m_delete->setEnabled(canAct);
+
+    refreshChips();
+
+    bool waveShell = false;
+    for (const ConsolidatedPlugin& plugin : m_viewModel.consolidatedBulkPlugins()) {
+        if (plugin.name.toLower().contains(QLatin1String("waveshell"))) {
+            waveShell = true;
+            break;
+        }
+    }
+    m_waveShellWarning->setVisible(waveShell);
+    m_wavesNotice->setVisible(collected > 0 && m_viewModel.selectionContainsWavesBundleToDisable());
+}
+
+void BulkActionsView::refreshChips()
+{
+    const QList<PluginFormat> formats = m_viewModel.selectedFormatsInBulk();
+    if (formats != m_chipFormats) {
+        for (QAbstractButton* chip : std::as_const(m_chips))
+            delete chip;
+        m_chips.clear();
+        m_chipFormats = formats;
+        for (PluginFormat format : formats) {
+            auto* chip = new FormatChip(format, m_formatsBox);
+            connect(chip, &QAbstractButton::clicked, this, [this, format] { m_viewModel.toggleBulkFormat(format); });
+            m_formatsLayout->addWidget(chip);
+            m_chips.insert(format, chip);
+        }
+    }
+    m_formatsBox->setVisible(!formats.isEmpty());
+    for (auto it = m_chips.cbegin(); it != m_chips.cend(); ++it) {
+        auto* chip = static_cast<FormatChip*>(it.value());
+        chip->setState(m_viewModel.isFormatFullyActive(it.key())       ? FormatChip::State::full
+                       : m_viewModel.isFormatPartiallyActive(it.key()) ? FormatChip::State::partial
+                                                                        : FormatChip::State::none);
+    }
+}
+
+void BulkActionsView::onEntryCountChanged()
+{
+    const int count = m_model->rowCount();
+    if (count == m_lastEntryCount)
+        return;
+    m_lastEntryCount = count;
+    // Growing lists scroll to their newest (last) entry.
+    if (m_previousBulkCount < count && count > 0) {
+        QTimer::singleShot(0, m_list, [this] {
+            QScrollBar* bar = m_list->verticalScrollBar();
+            auto* animation = new QPropertyAnimation(bar, "value", bar);
+            animation->setDuration(350);
+            animation->setEasingCurve(QEasingCurve::OutCubic);
+            animation->setStartValue(bar->value());
+            animation->setEndValue(bar->maximum());
+            animation->start(QAbstractAnimation::DeleteWhenStopped);
+        });
+    }
+    m_previousBulkCount = count;
+}
+
+void BulkActionsView::switchPlugins(bool enable)
+{
+    if (m_viewModel.isOperationRunning())
+        return;
+    QList<AudioPlugin> changing;
+    for (const AudioPlugin& plugin : m_viewModel.bulkActionPlugins()) {
+        if (plugin.isEnabled != enable)
+            changing.append(plugin);
+    }
+    // Nothing would change: no dialog, no operation.
+    if (changing.isEmpty())
+        return;
+    if (changing.size() > kImmediateLimit) {
+        Q_EMIT bulkConfirmationRequested(enable ? BulkAction::enable : BulkAction::disable, changing);
+        return;
+    }
+    QTimer::singleShot(0, &m_viewModel, [this, changing] {
+        if (!m_viewModel.isOperationRunning())
+            m_viewModel.toggleMultiplePlugins(changing);
+    });
+}
+
+void BulkActionsView::enableSelected()
+{
+    switchPlugins(true);
+}
+
+void BulkActionsView::disableSelected()
+{
+    switchPlugins(false);
+}
+
+void BulkActionsView::deleteSelected()
+{
+    if (m_viewModel.isOperationRunning())
+        return;
+    const QList<AudioPlugin> plugins = m_viewModel.bulkActionPlugins();
+    if (plugins.isEmpty())
+        return;
+    Q_EMIT bulkConfirmationRequested(BulkAction::delete_, plugins);
+}
+
+void BulkActionsView::removeMarked()
+{
+    const QSet<QString> names = m_model->markedNames();
+    for (const QString& name : names)
+        m_viewModel.deselectPluginsByName(name);
+    m_model->clearMarked();
+}

@@ -1,0 +1,116 @@
+#include "BulkPluginRow.h"
+
+#include "AppTheme.h"
+#include "BulkListModel.h"
+#include "GlassStyle.h"
+#include "ListStyle.h"
+#include "PluginManagerViewModel.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+constexpr int kPadX = 10;
+constexpr int kPadY = 4;
+constexpr int kBadgePadX = 6;
+constexpr int kBadgePadY = 2;
+constexpr int kDot = 6;
+constexpr int kSpacing = 8;
+} // namespace
+
+BulkPluginRow::BulkPluginRow(BulkListModel& model, QObject* parent) : QStyledItemDelegate(parent), m_model(model) {}
+
+QFont BulkPluginRow::badgeFont()
+{
+    return ListStyle::caption2Font();
+}
+
+QList<QRect> BulkPluginRow::badgeRects(const QRect& row, const QList<ConsolidatedPlugin::FormatVariant>& variants)
+{
+    const QFontMetrics metrics(badgeFont());
+    const int height = metrics.height() + 2 * kBadgePadY;
+    QList<QRect> rects;
+    int right = row.right() - kPadX;
+    for (qsizetype i = variants.size() - 1; i >= 0; --i) {
+        const int width = kBadgePadX + metrics.horizontalAdvance(variants.at(i).badgeLabel()) + 3 + kDot + kBadgePadX;
+        rects.prepend(QRect(right - width + 1, row.center().y() - height / 2 + 1, width, height));
+        right -= width + kSpacing;
+    }
+    return rects;
+}
+
+QSize BulkPluginRow::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
+{
+    const QFontMetrics name(ListStyle::calloutFont());
+    const QFontMetrics badge(badgeFont());
+    return {200, qMax(name.height(), badge.height() + 2 * kBadgePadY + 2) + 2 * kPadY + 2};
+}
+
+void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const ConsolidatedPlugin* plugin = m_model.entry(index.row());
+    if (!plugin)
+        return;
+    const QRect row = option.rect.adjusted(0, 1, 0, -1);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+
+    if (m_model.isMarked(plugin->name))
+        paintGlassSurface(*painter, QRectF(row), GlassSurface::Kind::tinted,
+                          option.palette.color(QPalette::Highlight), true, 5);
+    const qreal flash = m_model.flashLevel(plugin->name);
+    if (flash > 0) {
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(ListStyle::withAlpha(AppTheme::accentPink(), flash));
+        painter->drawRoundedRect(QRectF(row), 5, 5);
+    }
+
+    const QList<QRect> badges = badgeRects(row, plugin->variants);
+    const int nameRight = badges.isEmpty() ? row.right() - kPadX : badges.first().left() - kSpacing;
+    const QRect nameRect(row.left() + kPadX, row.top(), qMax(0, nameRight - row.left() - kPadX), row.height());
+    painter->setFont(ListStyle::calloutFont());
+    painter->setPen(AppTheme::textPrimary());
+    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+                      QFontMetrics(ListStyle::calloutFont()).elidedText(plugin->name, Qt::ElideRight, nameRect.width()));
+
+    const QSet<QUuid>& active = m_model.viewModel().bulkActiveVariants();
+    painter->setFont(badgeFont());
+    for (qsizetype i = 0; i < badges.size(); ++i) {
+        const auto& variant = plugin->variants.at(i);
+        const bool on = active.contains(variant.id);
+        const QRect badge = badges.at(i);
+        paintGlassSurface(*painter, QRectF(badge), GlassSurface::Kind::card, QColor(), false, 4);
+        const QColor text = on ? ListStyle::secondaryText() : ListStyle::withAlpha(ListStyle::secondaryText(), 0.5);
+        painter->setPen(text);
+        const QRect label(badge.left() + kBadgePadX, badge.top(), badge.width() - 2 * kBadgePadX - 3 - kDot,
+                          badge.height());
+        painter->drawText(label, Qt::AlignLeft | Qt::AlignVCenter, variant.badgeLabel());
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(on ? ListStyle::systemGreen() : ListStyle::withAlpha(ListStyle::systemGray(), 0.35));
+        painter->drawEllipse(QRectF(label.right() + 4, badge.center().y() - kDot / 2.0 + 0.5, kDot, kDot));
+    }
+    painter->restore();
+}
+
+bool BulkPluginRow::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
+                                const QModelIndex& index)
+{
+    if (event->type() != QEvent::MouseButtonRelease)
+        return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const ConsolidatedPlugin* plugin = m_model.entry(index.row());
+    if (mouse->button() != Qt::LeftButton || !plugin)
+        return false;
+    const QPoint pos = mouse->position().toPoint();
+    const QList<QRect> badges = badgeRects(option.rect.adjusted(0, 1, 0, -1), plugin->variants);
+    for (qsizetype i = 0; i < badges.size(); ++i) {
+        if (badges.at(i).contains(pos)) {
+            // A badge click never reaches the row's own action.
+            m_model.viewModel().toggleBulkVariant(plugin->variants.at(i).id);
+            return true;
+        }
+    }
+    m_model.toggleMarked(plugin->name);
+    return true;
+}

@@ -1,0 +1,372 @@
+#include "MainContentView.h"
+
+#include "AppTheme.h"
+#include "BulkActionsView.h"
+#include "BulkPaneHandle.h"
+#include "ExportSheet.h"
+#include "GlassStyle.h"
+#include "ListStyle.h"
+#include "PluginListView.h"
+#include "PluginManagerViewModel.h"
+#include "PromptSavePanel.h"
+#include "SearchBar.h"
+#include "SymbolIcons.h"
+
+#include "Platform/PlatformServices.h"
+#include "Platform/Workspace.h"
+
+#include <QAbstractButton>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+struct ChipSpec {
+    const char* key;
+    const char* label;
+    const char* symbol;
+    QColor (*color)();
+};
+
+QColor chipBlue() { return AppTheme::accentBlue(); }
+
+const ChipSpec kChips[] = {
+    {"changes", "Changes", "arrow.triangle.2.circlepath", &ListStyle::systemOrange},
+    {"enabled", "Enabled", "checkmark.circle", &ListStyle::systemGreen},
+    {"disabled", "Disabled", "xmark.circle", &ListStyle::systemRed},
+    {"all", "All", "list.bullet", &chipBlue},
+};
+
+// A preview filter chip: tinted fill and stroke in the chip colour while selected.
+class FilterChip final : public QAbstractButton {
+public:
+    FilterChip(const ChipSpec& spec, QWidget* parent) : QAbstractButton(parent), m_spec(spec)
+    {
+        setText(QString::fromLatin1(spec.label));
+        setAccessibleName(text());
+        setObjectName(QStringLiteral("previewFilter:") + QLatin1String(spec.key));
+        setCheckable(true);
+        setCursor(Qt::PointingHandCursor);
+    }
+
+    QSize sizeHint() const override
+    {
+        QFont bold = ListStyle::withWeight(ListStyle::bodyFont(), QFont::DemiBold);
+        const QFontMetrics metrics(bold);
+        return {12 + 14 + 5 + metrics.horizontalAdvance(text()) + 12, metrics.height() + 10};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QColor color = m_spec.color();
+        const bool selected = isChecked();
+        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        if (selected) {
+            painter.setBrush(ListStyle::withAlpha(color, 0.2));
+            painter.setPen(QPen(ListStyle::withAlpha(color, 0.4), 1));
+            painter.drawRoundedRect(box, 6, 6);
+        }
+        const QColor content = selected ? color : AppTheme::textTertiary();
+        const QRect icon(12, height() / 2 - 7, 14, 14);
+        painter.drawPixmap(icon, SymbolIcons::pixmap(QString::fromLatin1(m_spec.symbol), 14, content, devicePixelRatioF()));
+        painter.setFont(ListStyle::withWeight(ListStyle::bodyFont(), selected ? QFont::DemiBold : QFont::Normal));
+        painter.setPen(content);
+        painter.drawText(rect().adjusted(12 + 14 + 5, 0, -12, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
+    }
+
+private:
+    ChipSpec m_spec;
+};
+
+QPushButton* plainButton(const QString& text, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setFlat(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setAccessibleName(text);
+    return button;
+}
+
+} // namespace
+
+MainContentView::MainContentView(PluginManagerViewModel& viewModel, ProfileManager& profiles, QWidget* parent)
+    : QWidget(parent), m_viewModel(viewModel), m_profiles(profiles)
+{
+    setObjectName(QStringLiteral("mainContentView"));
+    qRegisterMetaType<QList<AudioPlugin>>();
+    qRegisterMetaType<BulkAction>();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildHeader());
+    layout->addWidget(buildBanner());
+
+    m_stack = new QStackedWidget(this);
+    m_placeholder = buildPlaceholder();
+    m_stack->addWidget(m_placeholder);
+
+    m_tableArea = new QWidget(m_stack);
+    auto* area = new QVBoxLayout(m_tableArea);
+    area->setContentsMargins(0, 0, 0, 0);
+    area->setSpacing(0);
+    m_list = new PluginListView(m_viewModel, m_tableArea);
+    m_handle = new BulkPaneHandle(m_tableArea);
+    m_bulk = new BulkActionsView(m_viewModel, m_tableArea);
+    m_bulk->setPaneHeight(m_handle->paneHeight());
+    area->addWidget(m_list, 1);
+    area->addWidget(m_handle);
+    area->addWidget(m_bulk);
+    m_stack->addWidget(m_tableArea);
+    layout->addWidget(m_stack, 1);
+
+    connect(m_handle, &BulkPaneHandle::paneHeightChanged, m_bulk, &BulkActionsView::setPaneHeight);
+    connect(m_bulk, &BulkActionsView::bulkConfirmationRequested, this, &MainContentView::bulkConfirmationRequested);
+
+    connect(m_searchBar, &SearchBar::textEdited, this, [this](const QString& text) { m_viewModel.setSearchText(text); });
+    connect(&m_viewModel, &PluginManagerViewModel::searchTextChanged, this,
+            [this] { m_searchBar->setText(m_viewModel.searchText()); });
+
+    connect(&m_viewModel, &PluginManagerViewModel::isLoadingChanged, this, &MainContentView::updateHeader);
+    connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this, &MainContentView::updateHeader);
+    connect(&m_viewModel, &PluginManagerViewModel::pluginsChanged, this, &MainContentView::updateHeader);
+    connect(&m_viewModel, &PluginManagerViewModel::activeProfileChanged, this, &MainContentView::updateBanner);
+    connect(&m_viewModel, &PluginManagerViewModel::profileViewFilterChanged, this, &MainContentView::updateBanner);
+    for (auto signal : {&PluginManagerViewModel::activeProfileChanged, &PluginManagerViewModel::showAllPluginsChanged,
+                        &PluginManagerViewModel::persistedSelectionsChanged,
+                        &PluginManagerViewModel::selectedPluginsChanged,
+                        &PluginManagerViewModel::consolidatedBulkPluginsChanged})
+        connect(&m_viewModel, signal, this, &MainContentView::updateContent);
+
+    m_searchBar->setText(m_viewModel.searchText());
+    updateHeader();
+    updateBanner();
+    updateContent();
+}
+
+MainContentView::~MainContentView() = default;
+
+QWidget* MainContentView::buildHeader()
+{
+    auto* header = new QWidget(this);
+    header->setObjectName(QStringLiteral("contentHeader"));
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(0, 0, 20, 0);
+    row->setSpacing(10);
+
+    m_searchBar = new SearchBar(header);
+    row->addWidget(m_searchBar, 1);
+
+    auto* divider = new QFrame(header);
+    divider->setFrameShape(QFrame::VLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setFixedHeight(16);
+    divider->setStyleSheet(QStringLiteral("color: rgba(127,127,127,90);"));
+    row->addWidget(divider);
+
+    m_reset = plainButton(QStringLiteral("Reset"), header);
+    m_reset->setObjectName(QStringLiteral("resetButton"));
+    m_reset->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.counterclockwise"), ListStyle::secondaryText()));
+    m_reset->setIconSize(QSize(10, 10));
+    ListStyle::setTextColor(m_reset, ListStyle::secondaryText());
+    connect(m_reset, &QPushButton::clicked, this, [this] {
+        // One reset per click; the root view adds only its own reaction.
+        m_viewModel.resetView();
+        Q_EMIT resetTapped();
+    });
+    row->addWidget(m_reset);
+
+    const QColor brand = ListStyle::scanExportColor();
+    const QString brandStyle = QStringLiteral("QPushButton { color: %1; border: none; padding: 4px 6px; }"
+                                              "QPushButton:disabled { color: rgba(%2, %3, %4, 90); }")
+                                   .arg(brand.name())
+                                   .arg(brand.red())
+                                   .arg(brand.green())
+                                   .arg(brand.blue());
+    m_scan = plainButton(QStringLiteral("Scan"), header);
+    m_scan->setObjectName(QStringLiteral("scanButton"));
+    m_scan->setStyleSheet(brandStyle);
+    connect(m_scan, &QPushButton::clicked, this, [this] {
+        // Starts the scan after the click returns.
+        QTimer::singleShot(0, &m_viewModel, [this] {
+            if (!m_viewModel.isLoading() && !m_viewModel.isOperationRunning())
+                m_viewModel.scanForPlugins();
+        });
+    });
+    row->addWidget(m_scan);
+
+    m_export = plainButton(QStringLiteral("Export"), header);
+    m_export->setObjectName(QStringLiteral("exportButton"));
+    m_export->setStyleSheet(brandStyle);
+    connect(m_export, &QPushButton::clicked, this, &MainContentView::openExportSheet);
+    row->addWidget(m_export);
+    return header;
+}
+
+QWidget* MainContentView::buildBanner()
+{
+    auto* banner = new GlassSurface(this);
+    banner->setObjectName(QStringLiteral("previewBanner"));
+    banner->setKind(GlassSurface::Kind::tinted);
+    banner->setTint(AppTheme::accentBlue());
+    banner->setCornerRadius(0);
+    m_banner = banner;
+    auto* column = new QVBoxLayout(banner);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* first = new QHBoxLayout;
+    first->setContentsMargins(16, 8, 16, 4);
+    first->setSpacing(8);
+    auto* eye = new QLabel(banner);
+    eye->setPixmap(SymbolIcons::pixmap(QStringLiteral("eye.fill"), 14, AppTheme::accentBlue(), devicePixelRatioF()));
+    first->addWidget(eye);
+    m_bannerTitle = new QLabel(banner);
+    m_bannerTitle->setObjectName(QStringLiteral("previewTitle"));
+    m_bannerTitle->setFont(ListStyle::captionFont());
+    ListStyle::setTextColor(m_bannerTitle, AppTheme::textPrimary());
+    first->addWidget(m_bannerTitle);
+    first->addStretch(1);
+    m_closePreview = plainButton(QStringLiteral("Close Preview"), banner);
+    m_closePreview->setObjectName(QStringLiteral("closePreviewButton"));
+    m_closePreview->setFont(ListStyle::captionFont());
+    m_closePreview->setIcon(SymbolIcons::tinted(QStringLiteral("xmark.circle.fill"), ListStyle::secondaryText()));
+    ListStyle::setTextColor(m_closePreview, ListStyle::secondaryText());
+    connect(m_closePreview, &QPushButton::clicked, this, [this] {
+        m_viewModel.setActiveProfile(std::nullopt);
+        m_viewModel.setShowAllPlugins(false);
+    });
+    first->addWidget(m_closePreview);
+    column->addLayout(first);
+
+    auto* second = new QHBoxLayout;
+    second->setContentsMargins(16, 0, 16, 8);
+    second->setSpacing(8);
+    for (const ChipSpec& spec : kChips) {
+        auto* chip = new FilterChip(spec, banner);
+        const QString key = QString::fromLatin1(spec.key);
+        // A press on the selected chip sets the same value again ("changes" recomputes).
+        connect(chip, &QAbstractButton::clicked, this, [this, key] {
+            m_viewModel.setProfileViewFilter(key);
+            updateBanner();
+        });
+        m_chips.insert(key, chip);
+        second->addWidget(chip);
+    }
+    second->addStretch(1);
+    column->addLayout(second);
+    return banner;
+}
+
+QWidget* MainContentView::buildPlaceholder()
+{
+    auto* placeholder = new QWidget(this);
+    placeholder->setObjectName(QStringLiteral("contentPlaceholder"));
+    auto* column = new QVBoxLayout(placeholder);
+    column->addStretch(1);
+    auto* icon = new QLabel(placeholder);
+    icon->setAlignment(Qt::AlignCenter);
+    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("music.note.list"), 40, AppTheme::textTertiary(),
+                                        devicePixelRatioF()));
+    auto* title = new QLabel(QStringLiteral("Select a category from the sidebar"), placeholder);
+    title->setAlignment(Qt::AlignCenter);
+    title->setFont(ListStyle::headlineFont());
+    ListStyle::setTextColor(title, AppTheme::textSecondary());
+    auto* hint = new QLabel(QStringLiteral("Choose \"All Plugins\" or a specific format to view plugins."), placeholder);
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setFont(ListStyle::captionFont());
+    ListStyle::setTextColor(hint, AppTheme::textTertiary());
+    column->addWidget(icon);
+    column->addSpacing(12);
+    column->addWidget(title);
+    column->addSpacing(12);
+    column->addWidget(hint);
+    column->addStretch(1);
+    return placeholder;
+}
+
+void MainContentView::updateHeader()
+{
+    m_scan->setEnabled(!m_viewModel.isLoading() && !m_viewModel.isOperationRunning());
+    m_export->setEnabled(!m_viewModel.plugins().isEmpty());
+}
+
+void MainContentView::updateBanner()
+{
+    const auto& profile = m_viewModel.activeProfile();
+    m_banner->setVisible(profile.has_value());
+    if (profile)
+        m_bannerTitle->setText(QStringLiteral("Previewing profile: \"") + profile->name + QLatin1Char('"'));
+    const QString& filter = m_viewModel.profileViewFilter();
+    for (auto it = m_chips.cbegin(); it != m_chips.cend(); ++it)
+        it.value()->setChecked(it.key() == filter);
+}
+
+void MainContentView::updateContent()
+{
+    ContentMode mode = ContentMode::placeholder;
+    if (!m_viewModel.activeProfile() && !m_viewModel.persistedSelections().isEmpty())
+        mode = ContentMode::tableWithBulkPanel;
+    else if (m_viewModel.showAllPlugins())
+        mode = ContentMode::table;
+    m_mode = mode;
+    m_stack->setCurrentWidget(mode == ContentMode::placeholder ? m_placeholder : m_tableArea);
+    m_handle->setVisible(mode == ContentMode::tableWithBulkPanel);
+    m_bulk->setVisible(mode == ContentMode::tableWithBulkPanel);
+}
+
+int MainContentView::bulkPaneHeight() const
+{
+    return m_handle->paneHeight();
+}
+
+void MainContentView::setBulkPaneHeight(int height)
+{
+    m_handle->setPaneHeight(height);
+}
+
+ExportSheet* MainContentView::exportSheet() const
+{
+    return m_exportSheet.data();
+}
+
+void MainContentView::openExportSheet()
+{
+    if (m_exportSheet || m_viewModel.plugins().isEmpty())
+        return;
+    auto* sheet = new ExportSheet(m_exportFormat, m_exportSortOption, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    m_exportSheet = sheet;
+    connect(sheet, &ExportSheet::formatChanged, this, [this](ExportFormat format) { m_exportFormat = format; });
+    connect(sheet, &ExportSheet::sortOptionChanged, this,
+            [this](ExportSortOption option) { m_exportSortOption = option; });
+    connect(sheet, &QDialog::finished, this, [this](int result) {
+        m_exportSheet = nullptr;
+        if (result == QDialog::Accepted)
+            runExport();
+    });
+    sheet->open();
+}
+
+void MainContentView::runExport()
+{
+    // The sheet is closed before the exporter asks for the destination.
+    const QList<AudioPlugin> plugins = m_viewModel.plugins();
+    PromptSavePanel panel(this);
+    std::shared_ptr<Workspace> workspace = Platform::services().workspace;
+    if (!workspace)
+        return;
+    if (m_exportFormat == ExportFormat::csv)
+        PDFExporter::exportPluginsAsCSV(plugins, m_exportSortOption, panel, *workspace);
+    else
+        PDFExporter::exportPlugins(plugins, m_exportSortOption, panel, *workspace);
+}

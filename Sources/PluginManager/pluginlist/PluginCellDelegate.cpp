@@ -1,0 +1,244 @@
+#include "PluginCellDelegate.h"
+
+#include "AppTheme.h"
+#include "ListStyle.h"
+#include "PluginTableModel.h"
+#include "SymbolIcons.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+constexpr int kSwitchWidth = 36;
+constexpr int kSwitchHeight = 20;
+constexpr int kArrowSize = 9;
+constexpr int kCellPadding = 6;
+
+bool isPreview(const QModelIndex& index)
+{
+    const auto* model = qobject_cast<const PluginTableModel*>(index.model());
+    return model && model->isPreviewMode();
+}
+
+// Background, selection and focus of the row, without the text.
+void paintCellBackground(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    QStyleOptionViewItem opt = option;
+    opt.text.clear();
+    opt.icon = QIcon();
+    opt.features &= ~QStyleOptionViewItem::HasDisplay;
+    const QVariant background = index.data(Qt::BackgroundRole);
+    if (background.canConvert<QBrush>())
+        opt.backgroundBrush = background.value<QBrush>();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+}
+
+} // namespace
+
+PluginCellDelegate::PluginCellDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+QRect PluginCellDelegate::switchRect(const QRect& cell)
+{
+    return QRect(cell.center().x() - kSwitchWidth / 2 + 1, cell.center().y() - kSwitchHeight / 2 + 1, kSwitchWidth,
+                 kSwitchHeight);
+}
+
+QRect PluginCellDelegate::linkRect(const QRect& cell, const QString& manufacturer, const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    const int available = cell.width() - 2 * kCellPadding - 3 - kArrowSize;
+    const int textWidth = qMin(metrics.horizontalAdvance(manufacturer), qMax(0, available));
+    const int width = textWidth + 3 + kArrowSize;
+    return QRect(cell.left() + kCellPadding, cell.center().y() - metrics.height() / 2, width, metrics.height());
+}
+
+QSize PluginCellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(qMax(size.height(), 28));
+    if (index.column() == PluginTableModel::statusColumn)
+        size.setWidth(qMax(size.width(), isPreview(index) ? 120 : kSwitchWidth + 24));
+    return size;
+}
+
+void PluginCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const bool preview = isPreview(index);
+    const int column = index.column();
+    if (column == PluginTableModel::statusColumn) {
+        paintCellBackground(painter, option, index);
+        if (preview)
+            paintPreviewStatus(painter, option.rect, index);
+        else
+            paintSwitch(painter, option.rect, index.data(PluginTableModel::enabledRole).toBool());
+        return;
+    }
+    if (column == PluginTableModel::formatColumn) {
+        paintCellBackground(painter, option, index);
+        paintFormatChip(painter, option.rect, index);
+        return;
+    }
+    if (column == PluginTableModel::manufacturerColumn && !preview
+        && index.data(PluginTableModel::hasManufacturerRole).toBool()) {
+        paintCellBackground(painter, option, index);
+        paintLink(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem opt = option;
+    if (column == PluginTableModel::manufacturerColumn && !preview)
+        opt.palette.setColor(QPalette::Text, ListStyle::secondaryText()); // "Unknown"
+    QStyledItemDelegate::paint(painter, opt, index);
+}
+
+void PluginCellDelegate::paintSwitch(QPainter* painter, const QRect& cell, bool enabled) const
+{
+    const QRect capsule = switchRect(cell);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    if (!m_interactive)
+        painter->setOpacity(0.45);
+    QColor track = enabled ? ListStyle::systemGreen() : ListStyle::withAlpha(ListStyle::systemGray(), 0.3);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(track);
+    painter->drawRoundedRect(QRectF(capsule), kSwitchHeight / 2.0, kSwitchHeight / 2.0);
+    const QPointF knobCentre(capsule.center().x() + 0.5 + (enabled ? 8 : -8), capsule.center().y() + 0.5);
+    painter->setBrush(QColor(0, 0, 0, 40));
+    painter->drawEllipse(knobCentre + QPointF(0, 0.7), 8.3, 8.3);
+    painter->setBrush(Qt::white);
+    painter->drawEllipse(knobCentre, 8, 8);
+    painter->restore();
+}
+
+void PluginCellDelegate::paintLink(QPainter* painter, const QStyleOptionViewItem& option,
+                                   const QModelIndex& index) const
+{
+    const QString manufacturer = index.data(Qt::DisplayRole).toString();
+    const QFont font = ListStyle::bodyFont();
+    const QRect link = linkRect(option.rect, manufacturer, font);
+    const QFontMetrics metrics(font);
+    const QRect textRect(link.left(), link.top(), link.width() - 3 - kArrowSize, link.height());
+    painter->save();
+    painter->setFont(font);
+    const bool selected = option.state & QStyle::State_Selected;
+    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : AppTheme::textPrimary());
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                      metrics.elidedText(manufacturer, Qt::ElideRight, textRect.width()));
+    const QRect arrow(textRect.right() + 4, link.center().y() - kArrowSize / 2, kArrowSize, kArrowSize);
+    painter->drawPixmap(arrow, SymbolIcons::pixmap(QStringLiteral("arrow.up.right"), kArrowSize,
+                                                   AppTheme::textTertiary(), painter->device()->devicePixelRatioF()));
+    painter->restore();
+}
+
+void PluginCellDelegate::paintFormatChip(QPainter* painter, const QRect& cell, const QModelIndex& index) const
+{
+    const auto format = PluginFormat(index.data(PluginTableModel::formatRole).toInt());
+    const bool willChange = index.data(PluginTableModel::willChangeRole).toBool();
+    const QColor accent = willChange ? ListStyle::systemOrange() : AppTheme::accentBlue();
+    const QColor fill = willChange ? ListStyle::withAlpha(ListStyle::systemOrange(), 0.15)
+                                   : ListStyle::withAlpha(AppTheme::accentBlue(), 0.10);
+    const QString text = PluginFormats::rawValue(format);
+    const QFont font = ListStyle::captionFont();
+    const QFontMetrics metrics(font);
+    const int iconSize = metrics.height() - 2;
+    const QRect chip(cell.left() + kCellPadding, cell.center().y() - (metrics.height() + 8) / 2,
+                     8 + iconSize + 4 + metrics.horizontalAdvance(text) + 8, metrics.height() + 8);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(fill);
+    painter->drawRoundedRect(QRectF(chip), 4, 4);
+    const QRect icon(chip.left() + 8, chip.center().y() - iconSize / 2, iconSize, iconSize);
+    painter->drawPixmap(icon, SymbolIcons::pixmap(PluginTableModel::formatSymbol(format), iconSize, accent,
+                                                  painter->device()->devicePixelRatioF()));
+    painter->setFont(font);
+    painter->setPen(AppTheme::textPrimary());
+    painter->drawText(QRect(icon.right() + 5, chip.top(), chip.right() - icon.right() - 5, chip.height()),
+                      Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter->restore();
+}
+
+void PluginCellDelegate::paintPreviewStatus(QPainter* painter, const QRect& cell, const QModelIndex& index) const
+{
+    using Status = PluginTableModel::PreviewStatus;
+    const auto status = Status(index.data(PluginTableModel::previewStatusRole).toInt());
+    if (status == Status::none)
+        return;
+    QString symbol;
+    QColor color;
+    QColor fill;
+    bool semibold = false;
+    switch (status) {
+    case Status::willEnable:
+        symbol = QStringLiteral("arrow.up.circle.fill");
+        color = ListStyle::systemOrange();
+        fill = ListStyle::withAlpha(color, 0.15);
+        semibold = true;
+        break;
+    case Status::willDisable:
+        symbol = QStringLiteral("arrow.down.circle.fill");
+        color = ListStyle::systemOrange();
+        fill = ListStyle::withAlpha(color, 0.15);
+        semibold = true;
+        break;
+    case Status::enabled:
+        symbol = QStringLiteral("checkmark.circle.fill");
+        color = ListStyle::systemGreen();
+        fill = ListStyle::withAlpha(color, 0.08);
+        break;
+    case Status::disabled:
+    case Status::none:
+        symbol = QStringLiteral("xmark.circle.fill");
+        color = ListStyle::withAlpha(ListStyle::systemRed(), 0.7);
+        fill = ListStyle::withAlpha(ListStyle::systemRed(), 0.06);
+        break;
+    }
+    const QString text = PluginTableModel::previewStatusText(status);
+    QFont font = ListStyle::captionFont();
+    if (semibold)
+        font.setWeight(QFont::DemiBold);
+    const QFontMetrics metrics(font);
+    const int iconSize = metrics.height();
+    const int width = 6 + iconSize + 4 + metrics.horizontalAdvance(text) + 6;
+    const QRect badge(cell.left() + kCellPadding, cell.center().y() - (metrics.height() + 6) / 2, width,
+                      metrics.height() + 6);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(fill);
+    painter->drawRoundedRect(QRectF(badge), 4, 4);
+    const QRect icon(badge.left() + 6, badge.center().y() - iconSize / 2, iconSize, iconSize);
+    painter->drawPixmap(icon, SymbolIcons::pixmap(symbol, iconSize, color, painter->device()->devicePixelRatioF()));
+    painter->setFont(font);
+    painter->setPen(color);
+    painter->drawText(QRect(icon.right() + 5, badge.top(), badge.right() - icon.right() - 5, badge.height()),
+                      Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter->restore();
+}
+
+bool PluginCellDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                                     const QModelIndex& index)
+{
+    if (event->type() != QEvent::MouseButtonRelease || isPreview(index))
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton)
+        return false;
+    const QPoint pos = mouse->position().toPoint();
+    if (index.column() == PluginTableModel::statusColumn && switchRect(option.rect).contains(pos)) {
+        if (m_interactive)
+            Q_EMIT toggleRequested(index);
+        return true;
+    }
+    if (index.column() == PluginTableModel::manufacturerColumn
+        && index.data(PluginTableModel::hasManufacturerRole).toBool()
+        && linkRect(option.rect, index.data().toString(), ListStyle::bodyFont()).contains(pos)) {
+        Q_EMIT linkActivated(index);
+        return true;
+    }
+    return false;
+}

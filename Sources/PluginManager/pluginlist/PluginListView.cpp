@@ -1,0 +1,373 @@
+#include "PluginListView.h"
+
+#include "AppTheme.h"
+#include "BusyIndicator.h"
+#include "ListStyle.h"
+#include "ManufacturerWebsites.h"
+#include "PluginCellDelegate.h"
+#include "PluginManagerViewModel.h"
+#include "PluginTableModel.h"
+#include "RowContextMenu.h"
+#include "SymbolIcons.h"
+
+#include "Platform/PlatformServices.h"
+#include "Platform/Workspace.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* parent)
+    : QWidget(parent), m_viewModel(viewModel)
+{
+    setObjectName(QStringLiteral("pluginListView"));
+    m_model = new PluginTableModel(m_viewModel, this);
+    m_delegate = new PluginCellDelegate(this);
+    m_wasPreview = m_model->isPreviewMode();
+
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("pluginTable"));
+    m_table->setAccessibleName(QStringLiteral("Plugins"));
+    m_table->setModel(m_model);
+    m_table->setItemDelegate(m_delegate);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(m_wasPreview ? QAbstractItemView::NoSelection : QAbstractItemView::ExtendedSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setShowGrid(false);
+    m_table->setAlternatingRowColors(true);
+    m_table->setWordWrap(false);
+    m_table->setFrameShape(QFrame::NoFrame);
+    m_table->setMouseTracking(true);
+    m_table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_table->verticalHeader()->hide();
+    // Fixed row heights keep 20,000 rows cheap to lay out and scroll.
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(30);
+    QHeaderView* header = m_table->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(true);
+    m_table->viewport()->installEventFilter(this);
+    configureColumns();
+
+    buildFooter();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_table, 1);
+    layout->addWidget(m_footer);
+
+    m_pagingCheck.setSingleShot(true);
+    m_pagingCheck.setInterval(0);
+    connect(&m_pagingCheck, &QTimer::timeout, this, &PluginListView::checkLastRowVisible);
+
+    connect(header, &QHeaderView::sectionClicked, this, &PluginListView::onHeaderClicked);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &PluginListView::onTableSelectionChanged);
+    connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this, &PluginListView::schedulePagingCheck);
+    connect(m_table->verticalScrollBar(), &QScrollBar::rangeChanged, this, &PluginListView::schedulePagingCheck);
+    connect(m_table, &QWidget::customContextMenuRequested, this, &PluginListView::showContextMenu);
+    connect(m_delegate, &PluginCellDelegate::toggleRequested, this, &PluginListView::requestToggle);
+    connect(m_delegate, &PluginCellDelegate::linkActivated, this, &PluginListView::openManufacturer);
+
+    connect(m_model, &PluginTableModel::modelReset, this, [this] {
+        const bool preview = m_model->isPreviewMode();
+        if (preview != m_wasPreview) {
+            m_wasPreview = preview;
+            m_table->setSelectionMode(preview ? QAbstractItemView::NoSelection
+                                              : QAbstractItemView::ExtendedSelection);
+            configureColumns();
+        }
+    });
+    connect(m_model, &PluginTableModel::rowsSynced, this, [this] {
+        // A reset drops the table's selection; the view model's selection is re-applied.
+        if (!m_model->isPreviewMode())
+            applySelectionToTable(m_viewModel.selectedPlugins());
+        updateFooter();
+        schedulePagingCheck();
+    });
+
+    connect(&m_viewModel, &PluginManagerViewModel::selectedPluginsChanged, this,
+            &PluginListView::onViewModelSelectionChanged);
+    connect(&m_viewModel, &PluginManagerViewModel::countsChanged, this, &PluginListView::updateFooter);
+    connect(&m_viewModel, &PluginManagerViewModel::sortOrderChanged, this, &PluginListView::updateSortIndicator);
+    connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this,
+            &PluginListView::updateInteractivity);
+
+    updateSortIndicator();
+    updateFooter();
+    updateInteractivity();
+    if (!m_model->isPreviewMode())
+        applySelectionToTable(m_viewModel.selectedPlugins());
+}
+
+PluginListView::~PluginListView() = default;
+
+void PluginListView::configureColumns()
+{
+    QHeaderView* header = m_table->horizontalHeader();
+    const bool preview = m_model->isPreviewMode();
+    const int widths[] = {preview ? 130 : 72, 260, 190, 130, 100, 130};
+    for (int column = 0; column < m_model->columnCount() - 1; ++column)
+        header->resizeSection(column, widths[column]);
+    updateSortIndicator();
+}
+
+void PluginListView::buildFooter()
+{
+    m_footer = new QWidget(this);
+    m_footer->setObjectName(QStringLiteral("pluginListFooter"));
+    auto* row = new QHBoxLayout(m_footer);
+    row->setContentsMargins(20, 4, 20, 4);
+    row->setSpacing(8);
+
+    m_countLabel = new QLabel(m_footer);
+    m_countLabel->setObjectName(QStringLiteral("pluginCountLabel"));
+    m_countLabel->setFont(ListStyle::captionFont());
+    ListStyle::setTextColor(m_countLabel, AppTheme::textTertiary());
+
+    m_spinner = new BusyIndicator(12, m_footer);
+
+    m_loadAllButton = new QPushButton(QStringLiteral("Load All"), m_footer);
+    m_loadAllButton->setObjectName(QStringLiteral("loadAllButton"));
+    m_loadAllButton->setAccessibleName(QStringLiteral("Load All"));
+    m_loadAllButton->setFlat(true);
+    m_loadAllButton->setCursor(Qt::PointingHandCursor);
+    m_loadAllButton->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.down.to.line"), AppTheme::accentBlue()));
+    m_loadAllButton->setIconSize(QSize(10, 10));
+    m_loadAllButton->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::Medium));
+    const QColor blue = AppTheme::accentBlue();
+    m_loadAllButton->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; background: rgba(%2, %3, %4, 26); border: none; border-radius: 4px;"
+                       " padding: 3px 8px; }"
+                       "QPushButton:pressed { background: rgba(%2, %3, %4, 60); }")
+            .arg(blue.name())
+            .arg(blue.red())
+            .arg(blue.green())
+            .arg(blue.blue()));
+    connect(m_loadAllButton, &QPushButton::clicked, this, [this] { m_viewModel.loadAllPages(); });
+
+    m_hintLabel = new QLabel(QStringLiteral("⌘↑ Top · ⌘↓ Bottom"), m_footer);
+    m_hintLabel->setObjectName(QStringLiteral("keyboardHint"));
+    m_hintLabel->setFont(ListStyle::caption2Font());
+    ListStyle::setTextColor(m_hintLabel, AppTheme::textTertiary());
+
+    row->addWidget(m_countLabel);
+    row->addWidget(m_spinner);
+    row->addStretch(1);
+    row->addWidget(m_loadAllButton);
+    row->addWidget(m_hintLabel);
+}
+
+void PluginListView::updateFooter()
+{
+    const qint64 total = m_viewModel.totalPluginCount();
+    m_footer->setVisible(total >= 1);
+    const bool more = m_viewModel.canLoadMore();
+    m_countLabel->setText(QStringLiteral("Showing %1 of %2 plugins").arg(m_model->rowCount()).arg(total));
+    m_spinner->setVisible(more);
+    m_loadAllButton->setVisible(more);
+    m_hintLabel->setVisible(!more && total > PluginManagerViewModel::pageSize);
+    m_footer->layout()->setContentsMargins(20, 4, 20, m_model->isPreviewMode() ? 8 : 4);
+}
+
+void PluginListView::updateSortIndicator()
+{
+    QHeaderView* header = m_table->horizontalHeader();
+    const QList<PluginSortComparator>& order = m_viewModel.sortOrder();
+    const QSignalBlocker blocker(header);
+    if (order.isEmpty()) {
+        header->setSortIndicator(-1, Qt::AscendingOrder);
+        return;
+    }
+    const int column = m_model->columnOf(order.first().key);
+    header->setSortIndicator(column, order.first().forward ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void PluginListView::onHeaderClicked(int section)
+{
+    // First click on a header sorts ascending; clicking the sorted header reverses it.
+    const PluginSortKey key = PluginTableModel::sortKey(section);
+    const QList<PluginSortComparator>& order = m_viewModel.sortOrder();
+    bool forward = true;
+    if (!order.isEmpty() && order.first().key == key)
+        forward = !order.first().forward;
+    m_viewModel.setSortOrder({PluginSortComparator{key, forward}});
+    updateSortIndicator();
+}
+
+void PluginListView::onTableSelectionChanged()
+{
+    if (m_applyingSelection || m_model->isSyncing() || m_model->isPreviewMode())
+        return;
+    QSet<QUuid> ids;
+    const QModelIndexList rows = m_table->selectionModel()->selectedRows();
+    ids.reserve(rows.size());
+    for (const QModelIndex& index : rows) {
+        if (const AudioPlugin* plugin = m_model->pluginAt(index.row()))
+            ids.insert(plugin->id);
+    }
+    m_pushingSelection = true;
+    m_viewModel.setSelectedPlugins(ids);
+    m_pushingSelection = false;
+    handleSelectionChange(m_viewModel.selectedPlugins());
+}
+
+void PluginListView::onViewModelSelectionChanged()
+{
+    if (m_pushingSelection)
+        return;
+    if (m_model->isPreviewMode()) {
+        // The preview table refuses selection (an empty set ends the loop).
+        if (!m_viewModel.selectedPlugins().isEmpty())
+            m_viewModel.setSelectedPlugins({});
+        return;
+    }
+    applySelectionToTable(m_viewModel.selectedPlugins());
+    handleSelectionChange(m_viewModel.selectedPlugins());
+}
+
+void PluginListView::handleSelectionChange(const QSet<QUuid>& current)
+{
+    const QSet<QUuid> added = current - m_previousSelection;
+    const QSet<QUuid> removed = m_previousSelection - current;
+    m_previousSelection = current;
+    if (added.isEmpty() && removed.isEmpty())
+        return;
+    // The collected selection only grows here; rows leaving the table stay collected.
+    m_viewModel.syncSelectionDelta(added, removed);
+}
+
+void PluginListView::applySelectionToTable(const QSet<QUuid>& ids)
+{
+    QItemSelectionModel* selection = m_table->selectionModel();
+    QItemSelection wanted;
+    const QList<AudioPlugin>& rows = m_model->rows();
+    const int lastColumn = m_model->columnCount() - 1;
+    int runStart = -1;
+    for (int row = 0; row <= rows.size(); ++row) {
+        const bool selected = row < rows.size() && ids.contains(rows.at(row).id);
+        if (selected && runStart < 0)
+            runStart = row;
+        if (!selected && runStart >= 0) {
+            wanted.select(m_model->index(runStart, 0), m_model->index(row - 1, lastColumn));
+            runStart = -1;
+        }
+    }
+    m_applyingSelection = true;
+    selection->select(wanted, QItemSelectionModel::ClearAndSelect);
+    m_applyingSelection = false;
+}
+
+void PluginListView::schedulePagingCheck()
+{
+    m_pagingCheck.start();
+}
+
+void PluginListView::checkLastRowVisible()
+{
+    const int count = m_model->rowCount();
+    if (count == 0 || !isVisible() || !m_viewModel.canLoadMore())
+        return;
+    const QRect last = m_table->visualRect(m_model->index(count - 1, PluginTableModel::nameColumn));
+    if (last.isValid() && last.intersects(m_table->viewport()->rect()))
+        m_viewModel.loadMoreIfNeeded();
+}
+
+void PluginListView::requestToggle(const QModelIndex& index)
+{
+    const AudioPlugin* plugin = m_model->pluginAt(index.row());
+    if (!plugin || m_viewModel.isOperationRunning())
+        return;
+    const AudioPlugin target = *plugin;
+    // Runs after the click has been handled: the toggle reloads the rows.
+    QTimer::singleShot(0, &m_viewModel, [this, target] {
+        if (!m_viewModel.isOperationRunning())
+            m_viewModel.togglePlugin(target);
+    });
+}
+
+void PluginListView::openManufacturer(const QModelIndex& index)
+{
+    const AudioPlugin* plugin = m_model->pluginAt(index.row());
+    if (!plugin)
+        return;
+    if (const auto& workspace = Platform::services().workspace)
+        workspace->openUrl(manufacturerWebsiteURL(plugin->manufacturer));
+}
+
+QSet<QUuid> PluginListView::contextMenuIds(const QModelIndex& index) const
+{
+    const AudioPlugin* plugin = index.isValid() ? m_model->pluginAt(index.row()) : nullptr;
+    if (!plugin)
+        return {};
+    const QSet<QUuid>& selected = m_viewModel.selectedPlugins();
+    if (selected.contains(plugin->id))
+        return selected;
+    return {plugin->id};
+}
+
+QMenu* PluginListView::createContextMenu(const QModelIndex& index, QWidget* parent)
+{
+    if (m_model->isPreviewMode())
+        return new QMenu(parent);
+    return RowContextMenu::build(m_viewModel, m_model->rows(), contextMenuIds(index), parent);
+}
+
+void PluginListView::showContextMenu(const QPoint& position)
+{
+    QMenu* menu = createContextMenu(m_table->indexAt(position), this);
+    if (menu->isEmpty()) {
+        delete menu;
+        return;
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(m_table->viewport()->mapToGlobal(position));
+}
+
+void PluginListView::updateInteractivity()
+{
+    m_delegate->setInteractive(!m_viewModel.isOperationRunning());
+    m_table->viewport()->update();
+}
+
+bool PluginListView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_table->viewport()) {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
+            schedulePagingCheck();
+        } else if (event->type() == QEvent::MouseMove && !m_model->isPreviewMode()) {
+            // A pointing hand over the switch and the manufacturer link.
+            const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+            const QModelIndex index = m_table->indexAt(pos);
+            bool overControl = false;
+            if (index.isValid()) {
+                const QRect cell = m_table->visualRect(index);
+                if (index.column() == PluginTableModel::statusColumn)
+                    overControl = PluginCellDelegate::switchRect(cell).contains(pos);
+                else if (index.column() == PluginTableModel::manufacturerColumn
+                         && index.data(PluginTableModel::hasManufacturerRole).toBool())
+                    overControl = PluginCellDelegate::linkRect(cell, index.data().toString(), ListStyle::bodyFont())
+                                      .contains(pos);
+            }
+            if (overControl)
+                m_table->viewport()->setCursor(Qt::PointingHandCursor);
+            else
+                m_table->viewport()->unsetCursor();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,9 @@
+#include "PromptSavePanel.h"
+
+#include "Prompter.h"
+
+std::optional<QString> PromptSavePanel::chooseSaveLocation(const QString& title, const QString& proposedFileName,
+                                                           const QString& nameFilter)
+{
+    return Prompts::current().chooseSaveFile(m_parent, title, proposedFileName, nameFilter);
+}

@@ -1,0 +1,285 @@
+#include "AppDelegate.h"
+
+#include "AppTheme.h"
+#include "ContentView.h"
+#include "Prompter.h"
+#include "UpdateChecker.h"
+
+#include "Platform/DefaultsStore.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/PlatformServices.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+const auto kFrameKey = QStringLiteral("NSWindow Frame Rackhand");
+
+// The Edit items travel to the focused widget, like actions along a responder chain.
+void sendToFocus(const char* slot)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus)
+        return;
+    const QMetaObject* meta = focus->metaObject();
+    const QByteArray signature = QByteArray(slot) + "()";
+    if (meta->indexOfMethod(signature.constData()) >= 0)
+        QMetaObject::invokeMethod(focus, slot);
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {}
+
+AppDelegate::~AppDelegate()
+{
+    delete m_window.data();
+}
+
+QString AppDelegate::bundleVersion()
+{
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral("0") : version;
+}
+
+QIcon AppDelegate::applicationIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256, 512}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF tile(size * 0.06, size * 0.06, size * 0.88, size * 0.88);
+        QLinearGradient gradient(tile.topLeft(), tile.bottomRight());
+        gradient.setColorAt(0, AppTheme::accentPurple());
+        gradient.setColorAt(1, AppTheme::brandPink());
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(gradient);
+        painter.drawRoundedRect(tile, size * 0.2, size * 0.2);
+        // Three faders: the rack of plug-ins.
+        painter.setBrush(QColor(255, 255, 255, 230));
+        const qreal slot = tile.width() / 4;
+        const qreal knobs[3] = {0.35, 0.62, 0.45};
+        for (int i = 0; i < 3; ++i) {
+            const qreal x = tile.left() + slot * (i + 0.75);
+            const QRectF track(x, tile.top() + tile.height() * 0.2, slot * 0.5 * 0.35, tile.height() * 0.6);
+            painter.setBrush(QColor(255, 255, 255, 110));
+            painter.drawRoundedRect(track.adjusted(slot * 0.06, 0, slot * 0.06, 0), track.width() / 2,
+                                    track.width() / 2);
+            painter.setBrush(QColor(255, 255, 255, 240));
+            const qreal ky = track.top() + track.height() * knobs[i];
+            painter.drawRoundedRect(QRectF(x - slot * 0.1, ky - slot * 0.12, slot * 0.38, slot * 0.24), slot * 0.06,
+                                    slot * 0.06);
+        }
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    // 1-2. Announce the launch to the helper.
+    if (const auto& center = Platform::services().notificationCenter)
+        center->post(QString::fromLatin1(kLaunchNotification), {{QStringLiteral("version"), bundleVersion()}});
+    // 3. A regular application is all a Qt program with a window can be.
+    // 4. The icon.
+    QApplication::setWindowIcon(applicationIcon());
+
+    // 6-10. The window and its content.
+    m_window = new QMainWindow;
+    m_window->setObjectName(QStringLiteral("mainWindow"));
+    m_window->setWindowTitle(QStringLiteral("Rackhand"));
+    m_window->resize(kWindowWidth, kWindowHeight);
+    // 5. The menus.
+    buildMenuBar();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), QSize(kWindowWidth, kWindowHeight));
+        frame.moveCenter(screen->availableGeometry().center());
+        m_window->move(frame.topLeft());
+    }
+    restoreFrame();
+    m_window->setCentralWidget(m_contentFactory ? m_contentFactory() : new ContentView);
+    m_window->installEventFilter(this);
+
+    m_frameSaveTimer = new QTimer(this);
+    m_frameSaveTimer->setSingleShot(true);
+    m_frameSaveTimer->setInterval(300);
+    connect(m_frameSaveTimer, &QTimer::timeout, this, &AppDelegate::saveFrame);
+
+    // 11. Front and active.
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void AppDelegate::restoreFrame()
+{
+    const auto& defaults = Platform::services().defaults;
+    if (!defaults)
+        return;
+    const QByteArray frame = defaults->value(DefaultsStore::standardSuite(), kFrameKey).toByteArray();
+    if (!frame.isEmpty())
+        m_window->restoreGeometry(frame);
+}
+
+void AppDelegate::saveFrame()
+{
+    const auto& defaults = Platform::services().defaults;
+    if (m_window && defaults)
+        defaults->setValue(DefaultsStore::standardSuite(), kFrameKey, m_window->saveGeometry());
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_window) {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (m_frameSaveTimer && m_window->isVisible())
+                m_frameSaveTimer->start();
+            break;
+        case QEvent::Close:
+            if (m_frameSaveTimer && m_frameSaveTimer->isActive()) {
+                m_frameSaveTimer->stop();
+                saveFrame();
+            }
+            // Closing the main window ends the program at once, whatever else is open.
+            if (applicationShouldTerminateAfterLastWindowClosed())
+                QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::quit(); });
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::buildMenuBar()
+{
+    m_menuBar = new QMenuBar(m_window);
+    m_menuBar->setObjectName(QStringLiteral("mainMenu"));
+    QMainWindow* window = m_window;
+
+    auto add = [this](QMenu* menu, const QString& title, const QKeySequence& keys, auto&& action) {
+        QAction* item = menu->addAction(title);
+        item->setShortcut(keys);
+        connect(item, &QAction::triggered, this, action);
+        return item;
+    };
+
+    // The app menu.
+    QMenu* app = m_menuBar->addMenu(QStringLiteral("Rackhand"));
+    app->setObjectName(QStringLiteral("appMenu"));
+    add(app, QStringLiteral("About Rackhand"), QKeySequence(), [window] {
+        Prompter::Alert about;
+        about.title = QStringLiteral("Rackhand");
+        about.message = QStringLiteral("Version ") + bundleVersion() +
+                        QStringLiteral("\nA manager for your audio plug-ins.");
+        about.buttons = {{QStringLiteral("OK"), Prompter::Role::cancel}};
+        Prompts::current().ask(window, about);
+    });
+    app->addSeparator();
+    add(app, QStringLiteral("Hide Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_H), [window] {
+        if (window)
+            window->showMinimized();
+    });
+    add(app, QStringLiteral("Hide Others"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H), [window] {
+        if (!window)
+            return;
+        if (window->isMinimized())
+            window->showNormal();
+        window->raise();
+        window->activateWindow();
+    });
+    add(app, QStringLiteral("Show All"), QKeySequence(), [window] {
+        if (!window)
+            return;
+        if (window->isMinimized() || window->isHidden())
+            window->showNormal();
+        window->raise();
+    });
+    app->addSeparator();
+    add(app, QStringLiteral("Check for Updates…"), QKeySequence(), [this] { checkForUpdates(); });
+    app->addSeparator();
+    add(app, QStringLiteral("Quit Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_Q), [] { QCoreApplication::quit(); });
+
+    // Edit.
+    QMenu* edit = m_menuBar->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("editMenu"));
+    add(edit, QStringLiteral("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), [] { sendToFocus("undo"); });
+    add(edit, QStringLiteral("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [] { sendToFocus("redo"); });
+    edit->addSeparator();
+    add(edit, QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X), [] { sendToFocus("cut"); });
+    add(edit, QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), [] { sendToFocus("copy"); });
+    add(edit, QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), [] { sendToFocus("paste"); });
+    add(edit, QStringLiteral("Select All"), QKeySequence(Qt::CTRL | Qt::Key_A), [] { sendToFocus("selectAll"); });
+
+    // Window.
+    QMenu* windowMenu = m_menuBar->addMenu(QStringLiteral("Window"));
+    windowMenu->setObjectName(QStringLiteral("windowMenu"));
+    add(windowMenu, QStringLiteral("Minimize"), QKeySequence(Qt::CTRL | Qt::Key_M), [window] {
+        if (window)
+            window->showMinimized();
+    });
+    add(windowMenu, QStringLiteral("Zoom"), QKeySequence(), [window] {
+        if (!window)
+            return;
+        if (window->isMaximized())
+            window->showNormal();
+        else
+            window->showMaximized();
+    });
+    windowMenu->addSeparator();
+    add(windowMenu, QStringLiteral("Close Window"), QKeySequence(Qt::CTRL | Qt::Key_W), [window] {
+        if (window)
+            window->close();
+    });
+
+    m_window->setMenuBar(m_menuBar);
+}
+
+QAction* AppDelegate::menuAction(const QString& title) const
+{
+    if (!m_menuBar)
+        return nullptr;
+    for (QAction* top : m_menuBar->actions()) {
+        if (top->text() == title)
+            return top;
+        if (QMenu* menu = top->menu()) {
+            for (QAction* item : menu->actions()) {
+                if (item->text() == title)
+                    return item;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void AppDelegate::checkForUpdates()
+{
+    UpdateChecker& checker = UpdateChecker::shared();
+    checker.checkForUpdates(this, [this, &checker] {
+        // With an update the window's banner shows it; otherwise say so here.
+        if (checker.updateAvailable())
+            return;
+        Prompter::Alert alert;
+        alert.title = QStringLiteral("You're up to date!");
+        const QString version = QCoreApplication::applicationVersion();
+        alert.message = QStringLiteral("Rackhand v") + (version.isEmpty() ? QStringLiteral("?") : version) +
+                        QStringLiteral(" is the latest version.");
+        alert.buttons = {{QStringLiteral("OK"), Prompter::Role::cancel}};
+        Prompts::current().ask(m_window, alert);
+    });
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class QAction;
+class QMenuBar;
+class QTimer;
+class QWidget;
+
+/// The desktop application's delegate: announces the launch to the menu-bar helper,
+/// sets the icon, builds the menus and opens the one main window hosting ContentView.
+/// Closing that window quits the program; nothing is saved at quit.
+///
+/// macOS notions without a Linux counterpart: the activation policy (every Qt program
+/// with a window is a regular application), the app menu's missing title (here it is
+/// "Rackhand", since an untitled menu would be invisible), "Hide Rackhand" minimises
+/// the window, "Hide Others" brings it to the front above other programs, "Show All"
+/// restores it.
+class AppDelegate final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AppDelegate)
+public:
+    static constexpr auto kLaunchNotification = "com.yourcompany.Rackhand.appDidLaunch";
+    static constexpr auto kFrameAutosaveName = "Rackhand";
+    static constexpr int kWindowWidth = 1200;
+    static constexpr int kWindowHeight = 800;
+
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    /// Tests replace the window's content (default: a new ContentView).
+    void setContentFactory(std::function<QWidget*()> factory) { m_contentFactory = std::move(factory); }
+
+    QMainWindow* window() const { return m_window; }
+
+    void applicationDidFinishLaunching();
+    /// Always true: closing the main window quits.
+    static bool applicationShouldTerminateAfterLastWindowClosed() { return true; }
+    /// The "Check for Updates…" item: runs a check; without an update, says so.
+    void checkForUpdates();
+
+    /// The version text, "0" when none is set (the launch notification's "version").
+    static QString bundleVersion();
+    /// The painted application icon.
+    static QIcon applicationIcon();
+
+    /// Finds a menu item by its title (tests and accessibility).
+    QAction* menuAction(const QString& title) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenuBar();
+    void saveFrame();
+    void restoreFrame();
+
+    QPointer<QMainWindow> m_window;
+    QMenuBar* m_menuBar = nullptr;
+    std::function<QWidget*()> m_contentFactory;
+    QTimer* m_frameSaveTimer = nullptr;
+};

@@ -1,0 +1,461 @@
+#include "ContentView.h"
+
+#include "AppTheme.h"
+#include "ContentViewSeams.h"
+#include "HiddenKeySequence.h"
+#include "NewPluginsBanner.h"
+#include "NewPluginsOffer.h"
+#include "NewPluginsSheet.h"
+#include "PluginManagerViewModel.h"
+#include "ProfileManager.h"
+#include "Prompter.h"
+#include "UADCleanupManager.h"
+#include "UpdateBanner.h"
+#include "UpdateChecker.h"
+
+#include "Platform/DefaultsStore.h"
+#include "Platform/PlatformServices.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QSet>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace {
+
+constexpr int kSidebarMinWidth = 250;
+constexpr int kSidebarIdealWidth = 250;
+constexpr int kSidebarMaxWidth = 400;
+constexpr int kBannerAnimationMs = 300;
+const auto kOnboardingCompleteKey = QStringLiteral("onboardingComplete");
+
+bool readOnboardingComplete()
+{
+    const auto& defaults = Platform::services().defaults;
+    return defaults && defaults->value(DefaultsStore::standardSuite(), kOnboardingCompleteKey, false).toBool();
+}
+
+} // namespace
+
+ContentView::ContentView(QWidget* parent)
+    : ContentView(std::make_unique<PluginManagerViewModel>(), UpdateChecker::shared(),
+                  std::make_unique<ProfileManager>(), UADCleanupManager::shared(), parent)
+{
+}
+
+ContentView::ContentView(std::unique_ptr<PluginManagerViewModel> pluginManager, UpdateChecker& updateChecker,
+                         std::unique_ptr<ProfileManager> profileManager, UADCleanupManager& uadCleanup,
+                         QWidget* parent)
+    : QWidget(parent)
+    , m_pluginManager(std::move(pluginManager))
+    , m_updateChecker(updateChecker)
+    , m_profileManager(std::move(profileManager))
+    , m_uadCleanup(uadCleanup)
+{
+    setObjectName(QStringLiteral("contentView"));
+    m_newPlugins = new NewPluginsOffer(*m_profileManager, this);
+    // Read once, when the root view is created; an absent key shows the onboarding.
+    m_showingOnboarding = !readOnboardingComplete();
+    m_hiddenKeySequence = new HiddenKeySequence(
+        [this] {
+            m_uadCleanup.setPluginManager(m_pluginManager.get());
+            m_uadCleanup.startCleanup();
+        },
+        this);
+
+    buildLayout();
+
+    // Every error an operation records is shown, once the operation has returned.
+    // The error is taken when it is set, so a later operation that clears it cannot swallow the alert.
+    connect(m_pluginManager.get(), &PluginManagerViewModel::errorChanged, this, [this] {
+        if (!m_pluginManager->error())
+            return;
+        const bool queued = m_pendingError.has_value();
+        m_pendingError = m_pluginManager->error();
+        if (!queued)
+            QTimer::singleShot(0, this, &ContentView::presentErrorAlert);
+    });
+    connect(m_pluginManager.get(), &PluginManagerViewModel::selectedFormatsChanged, this, [this] {
+        m_detail->setWindowTitle(navigationTitle());
+        m_detail->setAccessibleName(navigationTitle());
+        Q_EMIT navigationTitleChanged(navigationTitle());
+    });
+    connect(m_newPlugins, &NewPluginsOffer::showBannerChanged, this,
+            [this] { setNewPluginsBannerShown(m_newPlugins->showBanner()); });
+    connect(m_newPlugins, &NewPluginsOffer::showSheetChanged, this,
+            [this] { presentNewPluginsSheet(m_newPlugins->showSheet()); });
+    connect(&m_uadCleanup, &UADCleanupManager::showCleanupSheetChanged, this,
+            [this] { presentUADCleanupSheet(m_uadCleanup.showCleanupSheet()); });
+}
+
+ContentView::~ContentView()
+{
+    m_hiddenKeySequence->disarm();
+    // Children hold references to the state objects: let them go first.
+    delete m_newPluginsSheet.data();
+    delete m_onboardingSheet.data();
+    delete m_uadCleanupSheet.data();
+    delete m_splitter;
+}
+
+void ContentView::buildLayout()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("rootSplitter"));
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->setHandleWidth(1);
+
+    auto* sidebarColumn = new QWidget;
+    sidebarColumn->setObjectName(QStringLiteral("sidebarColumn"));
+    auto* sidebarLayout = new QVBoxLayout(sidebarColumn);
+    sidebarLayout->setContentsMargins(0, 0, 0, 0);
+    sidebarLayout->setSpacing(0);
+    const auto& seams = ContentViewSeams::factories();
+    m_sidebar = seams.sidebar(
+        *m_pluginManager, *m_profileManager, [this](std::optional<PluginFormat> f) { enableAllForFormat(f); },
+        [this](std::optional<PluginFormat> f) { disableAllForFormat(f); }, sidebarColumn);
+    sidebarLayout->addWidget(m_sidebar);
+    sidebarColumn->setMinimumWidth(kSidebarMinWidth);
+    sidebarColumn->setMaximumWidth(kSidebarMaxWidth);
+    m_splitter->addWidget(sidebarColumn);
+
+    m_detail = new QWidget;
+    m_detail->setObjectName(QStringLiteral("detailColumn"));
+    auto* detailLayout = new QVBoxLayout(m_detail);
+    detailLayout->setContentsMargins(0, 0, 0, 0);
+    detailLayout->setSpacing(0);
+    m_updateBanner = new UpdateBanner(m_updateChecker, m_detail);
+    detailLayout->addWidget(m_updateBanner);
+    m_newPluginsBanner = new NewPluginsBanner(*m_newPlugins, m_detail);
+    m_newPluginsBanner->setVisible(false);
+    detailLayout->addWidget(m_newPluginsBanner);
+    m_mainContent = seams.mainContent(
+        *m_pluginManager, *m_profileManager,
+        [this](BulkAction action, const QList<AudioPlugin>& plugins) { requestBulkConfirmation(action, plugins); },
+        [this] { onResetTapped(); }, m_detail);
+    detailLayout->addWidget(m_mainContent, 1);
+    m_detail->setWindowTitle(navigationTitle());
+    m_detail->setAccessibleName(navigationTitle());
+    m_splitter->addWidget(m_detail);
+
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({kSidebarIdealWidth, 950});
+    layout->addWidget(m_splitter);
+}
+
+void ContentView::paintEvent(QPaintEvent* event)
+{
+    Q_UNUSED(event);
+    QPainter painter(this);
+    QColor from = AppTheme::textPrimary();
+    QColor to = from;
+    from.setAlphaF(0.05f);
+    to.setAlphaF(0.02f);
+    QLinearGradient gradient(rect().topLeft(), rect().bottomRight());
+    gradient.setColorAt(0, from);
+    gradient.setColorAt(1, to);
+    painter.fillRect(rect(), gradient);
+}
+
+void ContentView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The start-up sequence belongs to the window's appearance, not to every restore.
+    if (m_startupRan)
+        return;
+    runStartupSequence();
+    if (m_showingOnboarding)
+        QTimer::singleShot(0, this, &ContentView::presentOnboarding);
+}
+
+// --- Start-up ---
+
+void ContentView::runStartupSequence()
+{
+    m_startupRan = true;
+    // Two independent tasks: the update check runs while the scan does.
+    m_updateChecker.checkForUpdates();
+    QTimer::singleShot(0, this, &ContentView::scanAndOfferNewPlugins);
+}
+
+void ContentView::scanAndOfferNewPlugins()
+{
+    m_pluginManager->scanForPlugins();
+    if (m_profileManager->profiles().isEmpty()) {
+        // Without profiles there is nothing to offer the plug-ins to.
+        Q_EMIT startupSequenceFinished();
+        return;
+    }
+    const QList<AudioPlugin>& newlyDetected = m_pluginManager->newlyDetectedPlugins();
+    if (!newlyDetected.isEmpty()) {
+        // Earlier pending plug-ins that are still installed stay pending.
+        QList<AudioPlugin> list = newlyDetected;
+        QSet<QString> keys;
+        for (const AudioPlugin& plugin : list)
+            keys.insert(plugin.key());
+        for (const AudioPlugin& plugin : m_profileManager->pendingNewPluginsFrom(m_pluginManager->plugins())) {
+            if (!keys.contains(plugin.key())) {
+                keys.insert(plugin.key());
+                list.append(plugin);
+            }
+        }
+        m_profileManager->setPendingNewPlugins(list);
+    }
+    const QList<AudioPlugin> pending = m_profileManager->pendingNewPluginsFrom(m_pluginManager->plugins());
+    if (!pending.isEmpty())
+        m_newPlugins->offer(pending);
+    Q_EMIT startupSequenceFinished();
+}
+
+void ContentView::presentOnboarding()
+{
+    if (!m_showingOnboarding || m_onboardingSheet)
+        return;
+    const auto& factory = ContentViewSeams::factories().onboardingSheet;
+    QDialog* sheet = factory ? factory(window()) : nullptr;
+    if (!sheet)
+        return;
+    m_onboardingSheet = sheet;
+    sheet->setWindowModality(Qt::WindowModal);
+    // However the sheet goes away, the onboarding counts as done.
+    connect(sheet, &QDialog::finished, this, [this, sheet] {
+        m_showingOnboarding = false;
+        if (const auto& defaults = Platform::services().defaults)
+            defaults->setValue(DefaultsStore::standardSuite(), kOnboardingCompleteKey, true);
+        sheet->deleteLater();
+    });
+    sheet->open();
+}
+
+QString ContentView::navigationTitle() const
+{
+    const QSet<PluginFormat>& formats = m_pluginManager->selectedFormats();
+    if (formats.size() == 1)
+        return PluginFormats::rawValue(*formats.begin());
+    return QStringLiteral("All Plugins");
+}
+
+// --- Errors ---
+
+void ContentView::presentErrorAlert()
+{
+    const std::optional<PluginError> error = std::exchange(m_pendingError, std::nullopt);
+    if (!error)
+        return;
+    m_showingError = true;
+    Prompter::Alert alert;
+    alert.title = QStringLiteral("Error");
+    alert.message = error->errorDescription();
+    alert.buttons = {{QStringLiteral("OK"), Prompter::Role::cancel}};
+    Prompts::current().ask(window(), alert);
+    m_showingError = false;
+}
+
+// --- Bulk requests ---
+
+QString ContentView::bulkWarningTitle(std::optional<BulkAction> action)
+{
+    return action == BulkAction::delete_ ? QStringLiteral("⚠️ Permanently Delete Plugins")
+                                         : QStringLiteral("Confirm Bulk Action");
+}
+
+QString ContentView::bulkWarningMessage(std::optional<BulkAction> action, qsizetype count)
+{
+    if (!action)
+        return {};
+    const QString n = QString::number(count);
+    if (*action == BulkAction::delete_)
+        return QStringLiteral("You are about to permanently delete ") + n +
+               QStringLiteral(" plugin(s) from your system. This action CANNOT be undone. The plugin(s) will need "
+                              "to be reinstalled.");
+    return QStringLiteral("You are about to ") +
+           (*action == BulkAction::enable ? QStringLiteral("enable") : QStringLiteral("disable")) +
+           QLatin1Char(' ') + n + QStringLiteral(" plugins. Are you sure you want to continue?");
+}
+
+QList<AudioPlugin> ContentView::changingPlugins(BulkAction action, const QList<AudioPlugin>& plugins) const
+{
+    QHash<QUuid, AudioPlugin> current;
+    for (const AudioPlugin& plugin : m_pluginManager->plugins())
+        current.insert(plugin.id, plugin);
+    QSet<QUuid> seen;
+    QList<AudioPlugin> kept;
+    for (const AudioPlugin& given : plugins) {
+        if (seen.contains(given.id))
+            continue;
+        seen.insert(given.id);
+        const AudioPlugin plugin = current.value(given.id, given);
+        const bool changes = action == BulkAction::delete_ || (action == BulkAction::enable && !plugin.isEnabled) ||
+                             (action == BulkAction::disable && plugin.isEnabled);
+        if (changes)
+            kept.append(plugin);
+    }
+    return kept;
+}
+
+void ContentView::requestBulkConfirmation(BulkAction action, const QList<AudioPlugin>& plugins)
+{
+    // The number asked about is the number that will change: duplicates and plug-ins
+    // already in the wanted state are left out.
+    const QList<AudioPlugin> kept = changingPlugins(action, plugins);
+    if (kept.isEmpty())
+        return;
+    m_pendingBulkAction = action;
+    m_pendingPlugins = kept;
+    m_showingBulkWarning = true;
+    presentBulkWarning();
+}
+
+void ContentView::presentBulkWarning()
+{
+    m_showingBulkWarning = true;
+    const bool isDelete = m_pendingBulkAction == BulkAction::delete_;
+    Prompter::Alert alert;
+    alert.title = bulkWarningTitle(m_pendingBulkAction);
+    alert.message = bulkWarningMessage(m_pendingBulkAction, m_pendingPlugins.size());
+    alert.buttons = {{QStringLiteral("Cancel"), Prompter::Role::cancel},
+                     {isDelete ? QStringLiteral("Delete Permanently") : QStringLiteral("Continue"),
+                      Prompter::Role::destructive}};
+    const int choice = Prompts::current().ask(window(), alert);
+    m_showingBulkWarning = false;
+    if (choice != 1)
+        return; // Cancel keeps the pending values until the next request.
+    const BulkAction action = isDelete ? BulkAction::delete_ : m_pendingBulkAction.value_or(BulkAction::enable);
+    performBulkAction(action, m_pendingPlugins);
+}
+
+void ContentView::performBulkAction(BulkAction action, const QList<AudioPlugin>& plugins)
+{
+    const QList<AudioPlugin> batch = plugins; // may alias m_pendingPlugins
+    if (action == BulkAction::delete_)
+        m_pluginManager->deletePlugins(batch);
+    else
+        m_pluginManager->toggleMultiplePlugins(batch);
+    m_pendingBulkAction.reset();
+    m_pendingPlugins.clear();
+    m_showingBulkWarning = false;
+}
+
+void ContentView::enableAllForFormat(std::optional<PluginFormat> format)
+{
+    QList<AudioPlugin> kept;
+    for (const AudioPlugin& plugin : m_pluginManager->allFilteredPlugins()) {
+        if (!plugin.isEnabled && (!format || plugin.format == *format))
+            kept.append(plugin);
+    }
+    m_pluginManager->toggleMultiplePlugins(kept);
+}
+
+void ContentView::disableAllForFormat(std::optional<PluginFormat> format)
+{
+    QList<AudioPlugin> kept;
+    for (const AudioPlugin& plugin : m_pluginManager->allFilteredPlugins()) {
+        if (plugin.isEnabled && (!format || plugin.format == *format))
+            kept.append(plugin);
+    }
+    m_pluginManager->toggleMultiplePlugins(kept);
+}
+
+void ContentView::onResetTapped()
+{
+    m_pluginManager->resetView();
+    armCheatCode();
+}
+
+void ContentView::armCheatCode() { m_hiddenKeySequence->arm(); }
+
+// --- Banners and sheets ---
+
+void ContentView::setNewPluginsBannerShown(bool shown)
+{
+    QWidget* banner = m_newPluginsBanner;
+    auto* animation = new QPropertyAnimation(banner, "maximumHeight", banner);
+    animation->setDuration(kBannerAnimationMs);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    const int full = std::max(banner->sizeHint().height(), 1);
+    if (shown) {
+        banner->setMaximumHeight(0);
+        banner->setVisible(true);
+        animation->setStartValue(0);
+        animation->setEndValue(full);
+        connect(animation, &QPropertyAnimation::finished, banner, [banner] { banner->setMaximumHeight(QWIDGETSIZE_MAX); });
+    } else {
+        animation->setStartValue(banner->height());
+        animation->setEndValue(0);
+        connect(animation, &QPropertyAnimation::finished, banner, [this, banner] {
+            if (!m_newPlugins->showBanner())
+                banner->setVisible(false);
+            banner->setMaximumHeight(QWIDGETSIZE_MAX);
+        });
+    }
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void ContentView::presentNewPluginsSheet(bool show)
+{
+    if (!show) {
+        if (NewPluginsSheet* sheet = m_newPluginsSheet) {
+            m_newPluginsSheet = nullptr;
+            sheet->done(QDialog::Accepted);
+            sheet->deleteLater();
+        }
+        return;
+    }
+    if (m_newPluginsSheet)
+        return;
+    auto* sheet = new NewPluginsSheet(*m_newPlugins, *m_profileManager, window());
+    m_newPluginsSheet = sheet;
+    sheet->setWindowModality(Qt::WindowModal);
+    connect(sheet, &QDialog::rejected, this, [this, sheet] {
+        if (m_newPluginsSheet == sheet) {
+            m_newPluginsSheet = nullptr;
+            m_newPlugins->closeSheet();
+            sheet->deleteLater();
+        }
+    });
+    sheet->open();
+}
+
+void ContentView::presentUADCleanupSheet(bool show)
+{
+    if (!show) {
+        if (QDialog* sheet = m_uadCleanupSheet) {
+            m_uadCleanupSheet = nullptr;
+            sheet->done(QDialog::Accepted);
+            sheet->deleteLater();
+        }
+        return;
+    }
+    if (m_uadCleanupSheet)
+        return;
+    auto* sheet = new QDialog(window());
+    sheet->setWindowTitle(QStringLiteral("UAD Demo Cleanup"));
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setFixedSize(520, 500);
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    const auto& factory = ContentViewSeams::factories().uadCleanupSheet;
+    if (QWidget* content = factory ? factory(m_uadCleanup, sheet) : nullptr)
+        layout->addWidget(content);
+    m_uadCleanupSheet = sheet;
+    // Closing the sheet, by whatever means, lowers the manager's flag.
+    connect(sheet, &QDialog::finished, this, [this, sheet] {
+        if (m_uadCleanupSheet == sheet)
+            m_uadCleanupSheet = nullptr;
+        m_uadCleanup.setShowCleanupSheet(false);
+        sheet->deleteLater();
+    });
+    sheet->open();
+}

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "BulkAction.h"
+#include "NewPluginsSheet.h"
+#include "PluginModels.h"
+
+#include <QDialog>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class HiddenKeySequence;
+class NewPluginsBanner;
+class NewPluginsOffer;
+class PluginManagerViewModel;
+class ProfileManager;
+class QSplitter;
+class UADCleanupManager;
+class UpdateBanner;
+class UpdateChecker;
+
+/// The main window's root view: owns the window's state objects, lays out the
+/// sidebar and the detail column (update banner, new-plug-ins banner, main content),
+/// runs the start-up sequence when first shown, confirms and runs bulk requests,
+/// shows every operation error, and presents the sheets.
+class ContentView final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ContentView)
+public:
+    /// A new view model and profile store; the process-wide update checker and clean-up manager.
+    explicit ContentView(QWidget* parent = nullptr);
+    /// Tests: given state objects.
+    ContentView(std::unique_ptr<PluginManagerViewModel> pluginManager, UpdateChecker& updateChecker,
+                std::unique_ptr<ProfileManager> profileManager, UADCleanupManager& uadCleanup,
+                QWidget* parent = nullptr);
+    ~ContentView() override;
+
+    PluginManagerViewModel& pluginManager() const { return *m_pluginManager; }
+    UpdateChecker& updateChecker() const { return m_updateChecker; }
+    ProfileManager& profileManager() const { return *m_profileManager; }
+    UADCleanupManager& uadCleanup() const { return m_uadCleanup; }
+    NewPluginsOffer& newPlugins() const { return *m_newPlugins; }
+    HiddenKeySequence& hiddenKeySequence() const { return *m_hiddenKeySequence; }
+
+    // --- Bulk requests ---
+    bool showingError() const { return m_showingError; }
+    bool showingBulkWarning() const { return m_showingBulkWarning; }
+    std::optional<BulkAction> pendingBulkAction() const { return m_pendingBulkAction; }
+    const QList<AudioPlugin>& pendingPlugins() const { return m_pendingPlugins; }
+    /// From the bulk panel: keeps what will actually change, then asks for confirmation.
+    void requestBulkConfirmation(BulkAction action, const QList<AudioPlugin>& plugins);
+    /// Asks about the pending request (what the alert's buttons then run).
+    void presentBulkWarning();
+    void performBulkAction(BulkAction action, const QList<AudioPlugin>& plugins);
+    /// The sidebar's callbacks; no format = every format.
+    void enableAllForFormat(std::optional<PluginFormat> format);
+    void disableAllForFormat(std::optional<PluginFormat> format);
+    /// The main content area's Reset callback: reset once more, arm the hidden key sequence.
+    void onResetTapped();
+
+    /// Bulk confirmation texts.
+    static QString bulkWarningTitle(std::optional<BulkAction> action);
+    static QString bulkWarningMessage(std::optional<BulkAction> action, qsizetype count);
+
+    // --- Start-up ---
+    /// Update check and first scan with the new-plug-ins offer; runs on the first show.
+    void runStartupSequence();
+    bool startupSequenceRan() const { return m_startupRan; }
+    bool showingOnboarding() const { return m_showingOnboarding; }
+
+    /// "All Plugins" or the one selected format's name.
+    QString navigationTitle() const;
+
+    // --- Parts, for tests and the window ---
+    QSplitter* splitter() const { return m_splitter; }
+    QWidget* sidebar() const { return m_sidebar; }
+    QWidget* mainContent() const { return m_mainContent; }
+    UpdateBanner* updateBanner() const { return m_updateBanner; }
+    NewPluginsBanner* newPluginsBanner() const { return m_newPluginsBanner; }
+    NewPluginsSheet* newPluginsSheet() const { return m_newPluginsSheet; }
+    QDialog* onboardingSheet() const { return m_onboardingSheet; }
+    QDialog* uadCleanupSheet() const { return m_uadCleanupSheet; }
+
+Q_SIGNALS:
+    /// The scan of the start-up sequence and its offer are done.
+    void startupSequenceFinished();
+    void navigationTitleChanged(const QString& title);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void buildLayout();
+    void scanAndOfferNewPlugins();
+    void presentErrorAlert();
+    void presentOnboarding();
+    void presentNewPluginsSheet(bool show);
+    void presentUADCleanupSheet(bool show);
+    void setNewPluginsBannerShown(bool shown);
+    void armCheatCode();
+    QList<AudioPlugin> changingPlugins(BulkAction action, const QList<AudioPlugin>& plugins) const;
+
+    // State objects, in this order.
+    std::unique_ptr<PluginManagerViewModel> m_pluginManager;
+    UpdateChecker& m_updateChecker;
+    std::unique_ptr<ProfileManager> m_profileManager;
+    UADCleanupManager& m_uadCleanup;
+
+    bool m_showingError = false;
+    bool m_showingBulkWarning = false;
+    std::optional<BulkAction> m_pendingBulkAction;
+    QList<AudioPlugin> m_pendingPlugins;
+    NewPluginsOffer* m_newPlugins = nullptr;
+    bool m_showingOnboarding = false;
+    HiddenKeySequence* m_hiddenKeySequence = nullptr;
+
+    bool m_startupRan = false;
+    std::optional<PluginError> m_pendingError; // taken from errorChanged, shown once queued work ran
+    QSplitter* m_splitter = nullptr;
+    QWidget* m_sidebar = nullptr;
+    QWidget* m_detail = nullptr;
+    QWidget* m_mainContent = nullptr;
+    UpdateBanner* m_updateBanner = nullptr;
+    NewPluginsBanner* m_newPluginsBanner = nullptr;
+    QPointer<NewPluginsSheet> m_newPluginsSheet;
+    QPointer<QDialog> m_onboardingSheet;
+    QPointer<QDialog> m_uadCleanupSheet;
+};

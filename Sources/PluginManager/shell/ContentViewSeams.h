@@ -1,0 +1,53 @@
+#pragma once
+
+#include "BulkAction.h"
+#include "PluginModels.h"
+
+#include <QList>
+
+#include <functional>
+#include <optional>
+
+class PluginManagerViewModel;
+class ProfileManager;
+class QDialog;
+class QWidget;
+class UADCleanupManager;
+
+/// Where the other pieces of the window plug into the root view. Each factory has a
+/// default; tests (and pieces still to come) replace them.
+namespace ContentViewSeams {
+
+using FormatCallback = std::function<void(std::optional<PluginFormat>)>;
+using BulkRequest = std::function<void(BulkAction, const QList<AudioPlugin>&)>;
+
+struct Factories {
+    /// The sidebar column (SidebarView).
+    std::function<QWidget*(PluginManagerViewModel&, ProfileManager&, FormatCallback enableAll,
+                           FormatCallback disableAll, QWidget* parent)>
+        sidebar;
+    /// The main content area (MainContentView), wired to the root view's bulk and reset callbacks.
+    std::function<QWidget*(PluginManagerViewModel&, ProfileManager&, BulkRequest onBulkRequest,
+                           std::function<void()> onReset, QWidget* parent)>
+        mainContent;
+    /// The onboarding sheet: a dialog that closes itself when the user is done.
+    /// Null = no onboarding to show.
+    std::function<QDialog*(QWidget* parent)> onboardingSheet;
+    /// The UAD clean-up sheet's content. Null = a short placeholder.
+    std::function<QWidget*(UADCleanupManager&, QWidget* parent)> uadCleanupSheet;
+};
+
+/// The factories in force (defaults: the real views where they exist).
+Factories& factories();
+/// Back to the defaults.
+void resetFactories();
+
+/// The defaults, for tests that want to restore one.
+QWidget* makeSidebarColumn(PluginManagerViewModel& viewModel, ProfileManager& profiles, FormatCallback enableAll,
+                           FormatCallback disableAll, QWidget* parent);
+QWidget* makeMainContentArea(PluginManagerViewModel& viewModel, ProfileManager& profiles, BulkRequest onBulkRequest,
+                             std::function<void()> onReset, QWidget* parent);
+QDialog* makeOnboardingSheet(QWidget* parent);
+QWidget* makeUADCleanupSheetContent(UADCleanupManager& manager, QWidget* parent);
+
+} // namespace ContentViewSeams

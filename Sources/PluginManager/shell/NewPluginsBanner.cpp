@@ -1,0 +1,74 @@
+#include "NewPluginsBanner.h"
+
+#include "AppTheme.h"
+#include "ElidedLabel.h"
+#include "GlassStyle.h"
+#include "NewPluginsOffer.h"
+#include "SymbolIcons.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const QColor kOrange(255, 149, 0);
+}
+
+NewPluginsBanner::NewPluginsBanner(NewPluginsOffer& offer, QWidget* parent) : QWidget(parent), m_offer(offer)
+{
+    setObjectName(QStringLiteral("newPluginsBanner"));
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(16, 10, 16, 10);
+    layout->setSpacing(10);
+
+    auto* icon = new QLabel;
+    const int size = fontMetrics().height();
+    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("sparkles"), size, kOrange, devicePixelRatioF()));
+    icon->setAccessibleName(QStringLiteral("New plugins"));
+    layout->addWidget(icon, 0, Qt::AlignVCenter);
+
+    m_text = new ElidedLabel;
+    QFont callout = font();
+    if (callout.pointSizeF() > 0)
+        callout.setPointSizeF(callout.pointSizeF() * 0.95);
+    m_text->setFont(callout);
+    layout->addWidget(m_text, 1, Qt::AlignVCenter);
+
+    m_add = new QPushButton(QStringLiteral("Add to Profiles"));
+    m_add->setDefault(false);
+    m_add->setAutoDefault(false);
+    QFont small = font();
+    if (small.pointSizeF() > 0)
+        small.setPointSizeF(small.pointSizeF() * 0.9);
+    m_add->setFont(small);
+    m_add->setStyleSheet(QStringLiteral("QPushButton { background: rgb(255, 149, 0); color: white; border: none;"
+                                        " border-radius: 5px; padding: 3px 10px; }"
+                                        "QPushButton:pressed { background: rgb(230, 128, 0); }"));
+    layout->addWidget(m_add, 0, Qt::AlignVCenter);
+
+    m_dismiss = new QPushButton;
+    m_dismiss->setFlat(true);
+    m_dismiss->setIcon(SymbolIcons::tinted(QStringLiteral("xmark"), AppTheme::textSecondary()));
+    m_dismiss->setIconSize(QSize(11, 11));
+    m_dismiss->setToolTip(QString::fromUtf8(kDismissHelp));
+    m_dismiss->setAccessibleName(QStringLiteral("Dismiss"));
+    m_dismiss->setAccessibleDescription(QString::fromUtf8(kDismissHelp));
+    m_dismiss->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; padding: 2px; }"));
+    layout->addWidget(m_dismiss, 0, Qt::AlignVCenter);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(liquidGlassTinted(row, kOrange, 0));
+
+    connect(m_add, &QPushButton::clicked, &m_offer, &NewPluginsOffer::openSheet);
+    connect(m_dismiss, &QPushButton::clicked, &m_offer, &NewPluginsOffer::dismissBanner);
+    connect(&m_offer, &NewPluginsOffer::selectionChanged, this, &NewPluginsBanner::refresh);
+    connect(&m_offer, &NewPluginsOffer::showBannerChanged, this, &NewPluginsBanner::refresh);
+    refresh();
+}
+
+QString NewPluginsBanner::text() const { return m_text->fullText(); }
+
+void NewPluginsBanner::refresh() { m_text->setFullText(NewPluginsOffer::bannerText(m_offer.detectedNewPlugins())); }

@@ -1,0 +1,323 @@
+#include "NewPluginsSheet.h"
+
+#include "AppTheme.h"
+#include "GlassStyle.h"
+#include "NewPluginsOffer.h"
+#include "ProfileManager.h"
+#include "SymbolIcons.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor kOrange(255, 149, 0);
+
+QFont scaledFont(const QFont& base, double factor, bool semibold = false)
+{
+    QFont f = base;
+    if (f.pointSizeF() > 0)
+        f.setPointSizeF(f.pointSizeF() * factor);
+    if (semibold)
+        f.setWeight(QFont::DemiBold);
+    return f;
+}
+
+QString colourCss(const QColor& c)
+{
+    return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
+}
+
+// A format chip: caption text on a conditional glass surface, accent blue while on.
+class FormatChip final : public QPushButton {
+public:
+    explicit FormatChip(const QString& text, QWidget* parent = nullptr) : QPushButton(text, parent)
+    {
+        setFocusPolicy(Qt::NoFocus);
+        setCheckable(false);
+        setFont(scaledFont(font(), 0.85));
+        setCursor(Qt::PointingHandCursor);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+    void setActive(bool active)
+    {
+        m_active = active;
+        setAccessibleDescription(active ? QStringLiteral("on") : QStringLiteral("off"));
+        update();
+    }
+    bool isActive() const { return m_active; }
+    QSize sizeHint() const override
+    {
+        const QFontMetrics fm(font());
+        return {fm.horizontalAdvance(text()) + 16 + 6, fm.height() + 8 + 6};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        paintGlassSurface(painter, QRectF(rect()), GlassSurface::Kind::conditional, AppTheme::accentBlue(), m_active,
+                          6);
+        painter.setPen(m_active ? AppTheme::accentBlue() : AppTheme::textSecondary());
+        painter.setFont(font());
+        painter.drawText(rect().adjusted(3, 1, -3, -4), Qt::AlignCenter, text());
+    }
+
+private:
+    bool m_active = false;
+};
+
+QPushButton* plainRowButton()
+{
+    auto* button = new QPushButton;
+    button->setFlat(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; text-align: left; }"
+                                         "QPushButton:hover { background: rgba(127, 127, 127, 20); }"));
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    return button;
+}
+
+QLabel* passiveLabel(const QString& text = {})
+{
+    auto* label = new QLabel(text);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+// A rounded well in the control background colour holding a scrolling list.
+QScrollArea* listWell(QWidget* content, int maxHeight)
+{
+    auto* area = new QScrollArea;
+    area->setWidget(content);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setMaximumHeight(maxHeight);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setObjectName(QStringLiteral("listWell"));
+    area->setStyleSheet(QStringLiteral("QScrollArea#listWell { border-radius: 8px; background: palette(base); }"));
+    content->setObjectName(QStringLiteral("listWellContent"));
+    content->setStyleSheet(QStringLiteral("QWidget#listWellContent { background: palette(base); border-radius: 8px; }"));
+    return area;
+}
+
+QPixmap tick(bool on, const QWidget* w)
+{
+    const int size = QFontMetrics(scaledFont(w->font(), 0.85)).height();
+    return on ? SymbolIcons::pixmap(QStringLiteral("checkmark.square.fill"), size, AppTheme::accentBlue(),
+                                    w->devicePixelRatioF())
+              : SymbolIcons::pixmap(QStringLiteral("square"), size, AppTheme::textSecondary(), w->devicePixelRatioF());
+}
+
+} // namespace
+
+NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& profiles, QWidget* parent)
+    : QDialog(parent), m_offer(offer)
+{
+    setWindowTitle(QStringLiteral("Add New Plugins to Profiles"));
+    setFixedWidth(480);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 24, 24, 24);
+    layout->setSpacing(16);
+
+    // 1. Header.
+    auto* header = new QHBoxLayout;
+    auto* sparkles = new QLabel;
+    sparkles->setPixmap(SymbolIcons::pixmap(QStringLiteral("sparkles"), QFontMetrics(scaledFont(font(), 1.3)).height(),
+                                            kOrange, devicePixelRatioF()));
+    header->addWidget(sparkles);
+    auto* title = new QLabel(QStringLiteral("Add New Plugins to Profiles"));
+    title->setFont(scaledFont(font(), 1.05, true));
+    header->addWidget(title);
+    header->addStretch(1);
+    layout->addLayout(header);
+
+    // 2. Description.
+    m_description = new QLabel;
+    m_description->setWordWrap(true);
+    m_description->setFont(scaledFont(font(), 0.95));
+    m_description->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    layout->addWidget(m_description);
+
+    // 3. Format chips.
+    auto* formats = new QHBoxLayout;
+    formats->setSpacing(8);
+    auto* formatsLabel = new QLabel(QStringLiteral("Formats:"));
+    formatsLabel->setFont(scaledFont(font(), 0.85));
+    formatsLabel->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    formats->addWidget(formatsLabel);
+    for (const PluginFormat format : m_offer.detectedFormats()) {
+        auto* chip = new FormatChip(NewPluginsOffer::chipText(format, m_offer.detectedCount(format)));
+        connect(chip, &QPushButton::clicked, this, [this, format] { m_offer.toggleFormat(format); });
+        m_chips.insert(format, chip);
+        formats->addWidget(chip);
+    }
+    formats->addStretch(1);
+    layout->addLayout(formats);
+
+    // 4. Plug-in list.
+    auto* pluginList = new QWidget;
+    auto* pluginColumn = new QVBoxLayout(pluginList);
+    pluginColumn->setContentsMargins(0, 4, 0, 4);
+    pluginColumn->setSpacing(2);
+    for (const AudioPlugin& plugin : m_offer.detectedNewPlugins()) {
+        if (m_pluginRows.contains(plugin.id))
+            continue;
+        QPushButton* row = plainRowButton();
+        auto* rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(8, 4, 8, 4);
+        rowLayout->setSpacing(8);
+        QLabel* tickLabel = passiveLabel();
+        QLabel* name = passiveLabel(plugin.name);
+        name->setFont(scaledFont(font(), 0.95));
+        QLabel* badge = passiveLabel(PluginFormats::rawValue(plugin.format));
+        badge->setFont(scaledFont(font(), 0.85));
+        QColor badgeFill = AppTheme::textSecondary();
+        badgeFill.setAlphaF(0.1f);
+        badge->setStyleSheet(QStringLiteral("color: %1; background: %2; border-radius: 4px; padding: 2px 6px;")
+                                 .arg(colourCss(AppTheme::textSecondary()), colourCss(badgeFill)));
+        QLabel* state = passiveLabel(plugin.isEnabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
+        state->setFont(scaledFont(font(), 0.78));
+        state->setStyleSheet(plugin.isEnabled ? QStringLiteral("color: rgb(52, 199, 89);")
+                                              : QStringLiteral("color: rgb(255, 59, 48);"));
+        rowLayout->addWidget(tickLabel);
+        rowLayout->addWidget(name, 1);
+        rowLayout->addWidget(badge);
+        rowLayout->addWidget(state);
+        row->setMinimumHeight(rowLayout->sizeHint().height());
+        row->setAccessibleName(plugin.name);
+        const QUuid id = plugin.id;
+        connect(row, &QPushButton::clicked, this, [this, id] { m_offer.togglePlugin(id); });
+        m_pluginRows.insert(id, row);
+        m_pluginTicks.insert(id, tickLabel);
+        m_pluginNames.insert(id, name);
+        pluginColumn->addWidget(row);
+    }
+    pluginColumn->addStretch(1);
+    layout->addWidget(listWell(pluginList, 200));
+
+    // 5. Counter.
+    m_counter = new QLabel;
+    m_counter->setFont(scaledFont(font(), 0.85));
+    m_counter->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    layout->addWidget(m_counter);
+
+    // 6. Divider.
+    auto* divider = new QFrame;
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(divider);
+
+    // 7. Profile header.
+    auto* profileHeader = new QHBoxLayout;
+    auto* addTo = new QLabel(QStringLiteral("Add to profiles:"));
+    addTo->setFont(scaledFont(font(), 0.95, true));
+    profileHeader->addWidget(addTo);
+    profileHeader->addStretch(1);
+    m_profileToggle = new QPushButton;
+    m_profileToggle->setFlat(true);
+    m_profileToggle->setFont(scaledFont(font(), 0.85));
+    m_profileToggle->setCursor(Qt::PointingHandCursor);
+    m_profileToggle->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; color: %1; }")
+                                       .arg(colourCss(AppTheme::accentBlue())));
+    connect(m_profileToggle, &QPushButton::clicked, &m_offer, &NewPluginsOffer::toggleAllProfiles);
+    profileHeader->addWidget(m_profileToggle);
+    layout->addLayout(profileHeader);
+
+    // 8. Profile list.
+    auto* profileList = new QWidget;
+    auto* profileColumn = new QVBoxLayout(profileList);
+    profileColumn->setContentsMargins(0, 4, 0, 4);
+    profileColumn->setSpacing(4);
+    for (const PluginProfile& profile : profiles.profiles()) {
+        QPushButton* row = plainRowButton();
+        auto* rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(8, 4, 8, 4);
+        rowLayout->setSpacing(8);
+        QLabel* tickLabel = passiveLabel();
+        QLabel* name = passiveLabel(profile.name);
+        name->setFont(scaledFont(font(), 0.95));
+        rowLayout->addWidget(tickLabel);
+        rowLayout->addWidget(name, 1);
+        row->setMinimumHeight(rowLayout->sizeHint().height());
+        row->setAccessibleName(profile.name);
+        const QUuid id = profile.id;
+        connect(row, &QPushButton::clicked, this, [this, id] { m_offer.toggleProfile(id); });
+        m_profileRows.insert(id, row);
+        m_profileTicks.insert(id, tickLabel);
+        profileColumn->addWidget(row);
+    }
+    profileColumn->addStretch(1);
+    layout->addWidget(listWell(profileList, 120));
+
+    // 9. Note.
+    auto* note = new QHBoxLayout;
+    note->setContentsMargins(8, 0, 8, 0);
+    note->setSpacing(6);
+    auto* info = new QLabel;
+    info->setPixmap(SymbolIcons::pixmap(QStringLiteral("info.circle"), QFontMetrics(scaledFont(font(), 0.85)).height(),
+                                        AppTheme::accentBlue(), devicePixelRatioF()));
+    note->addWidget(info, 0, Qt::AlignTop);
+    auto* noteText = new QLabel(QString::fromUtf8(kNote));
+    noteText->setWordWrap(true);
+    noteText->setFont(scaledFont(font(), 0.85));
+    noteText->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    note->addWidget(noteText, 1);
+    layout->addLayout(note);
+
+    // 10. Buttons.
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(12);
+    m_skip = new QPushButton(QStringLiteral("Skip"));
+    m_skip->setAutoDefault(false);
+    m_add = new QPushButton;
+    m_add->setDefault(true);
+    m_add->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 5px;"
+                                        " padding: 4px 14px; }"
+                                        "QPushButton:disabled { background: rgba(127, 127, 127, 60);"
+                                        " color: rgba(127, 127, 127, 200); }")
+                             .arg(colourCss(AppTheme::accentBlue())));
+    buttons->addWidget(m_skip);
+    buttons->addWidget(m_add);
+    layout->addLayout(buttons);
+
+    connect(m_skip, &QPushButton::clicked, &m_offer, &NewPluginsOffer::skip);
+    connect(m_add, &QPushButton::clicked, &m_offer, &NewPluginsOffer::add);
+    connect(&m_offer, &NewPluginsOffer::selectionChanged, this, &NewPluginsSheet::refresh);
+    refresh();
+}
+
+QString NewPluginsSheet::descriptionText() const { return m_description->text(); }
+QString NewPluginsSheet::counterText() const { return m_counter->text(); }
+
+void NewPluginsSheet::refresh()
+{
+    m_description->setText(NewPluginsOffer::sheetDescription(m_offer.detectedNewPlugins().size()));
+    for (auto it = m_chips.begin(); it != m_chips.end(); ++it)
+        static_cast<FormatChip*>(it.value())->setActive(m_offer.selectedFormats().contains(it.key()));
+    for (auto it = m_pluginTicks.begin(); it != m_pluginTicks.end(); ++it) {
+        const bool on = m_offer.isTicked(it.key());
+        it.value()->setPixmap(tick(on, this));
+        QLabel* name = m_pluginNames.value(it.key());
+        name->setStyleSheet(QStringLiteral("color: %1;").arg(
+            colourCss(on ? AppTheme::textPrimary() : AppTheme::textSecondary())));
+        m_pluginRows.value(it.key())->setAccessibleDescription(on ? QStringLiteral("selected")
+                                                                  : QStringLiteral("not selected"));
+    }
+    for (auto it = m_profileTicks.begin(); it != m_profileTicks.end(); ++it) {
+        const bool on = m_offer.selectedProfiles().contains(it.key());
+        it.value()->setPixmap(tick(on, this));
+        m_profileRows.value(it.key())->setAccessibleDescription(on ? QStringLiteral("selected")
+                                                                   : QStringLiteral("not selected"));
+    }
+    m_counter->setText(m_offer.counterText());
+    m_profileToggle->setText(m_offer.profileToggleText());
+    m_add->setText(m_offer.addButtonText());
+    m_add->setEnabled(m_offer.canAdd());
+}

@@ -1,0 +1,146 @@
+#include "UpdateBanner.h"
+
+#include "AppTheme.h"
+#include "ElidedLabel.h"
+#include "GlassStyle.h"
+#include "SymbolIcons.h"
+#include "UpdateChecker.h"
+
+#include "Platform/PlatformServices.h"
+#include "Platform/Workspace.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+QFont scaled(QFont font, double factor, int weight = -1)
+{
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * factor);
+    if (weight >= 0)
+        font.setWeight(static_cast<QFont::Weight>(weight));
+    return font;
+}
+} // namespace
+
+UpdateBanner::UpdateBanner(UpdateChecker& checker, QWidget* parent)
+    : QWidget(parent), m_checker(checker), m_terminate([] { QCoreApplication::quit(); })
+{
+    setObjectName(QStringLiteral("updateBanner"));
+    setAccessibleName(QStringLiteral("Update available"));
+
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(16, 10, 16, 10);
+    layout->setSpacing(10);
+
+    auto* icon = new QLabel;
+    const int iconSize = QFontMetrics(scaled(font(), 1.3)).height();
+    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("arrow.down.circle.fill"), iconSize, Qt::white,
+                                        devicePixelRatioF()));
+    icon->setAccessibleName(QStringLiteral("Update"));
+    layout->addWidget(icon, 0, Qt::AlignVCenter);
+
+    auto* column = new QVBoxLayout;
+    column->setSpacing(2);
+    column->setContentsMargins(0, 0, 0, 0);
+    m_title = new QLabel;
+    m_title->setFont(scaled(font(), 0.95, QFont::DemiBold));
+    m_title->setStyleSheet(QStringLiteral("color: white;"));
+    m_title->setTextFormat(Qt::PlainText);
+    m_notes = new ElidedLabel;
+    m_notes->setFont(scaled(font(), 0.85));
+    m_notes->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 204);"));
+    column->addWidget(m_title);
+    column->addWidget(m_notes);
+    layout->addLayout(column, 1);
+
+    m_download = new QPushButton(QStringLiteral("Download"));
+    m_download->setFont(scaled(font(), 0.85, QFont::DemiBold));
+    m_download->setCursor(Qt::PointingHandCursor);
+    const int capsule = (QFontMetrics(m_download->font()).height() + 10) / 2;
+    m_download->setStyleSheet(QStringLiteral("QPushButton { color: rgb(221, 72, 116); background: white; border: none;"
+                                             " border-radius: %1px; padding: 5px 12px; }"
+                                             "QPushButton:pressed { background: rgba(255, 255, 255, 200); }")
+                                  .arg(capsule));
+    layout->addWidget(m_download, 0, Qt::AlignVCenter);
+
+    m_dismiss = new QPushButton;
+    m_dismiss->setFlat(true);
+    m_dismiss->setCursor(Qt::PointingHandCursor);
+    QColor faded(Qt::white);
+    faded.setAlphaF(0.7f);
+    m_dismiss->setIcon(SymbolIcons::tinted(QStringLiteral("xmark"), faded));
+    m_dismiss->setIconSize(QSize(12, 12));
+    m_dismiss->setAccessibleName(QStringLiteral("Dismiss"));
+    m_dismiss->setToolTip(QStringLiteral("Dismiss"));
+    m_dismiss->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; padding: 2px; }"));
+    layout->addWidget(m_dismiss, 0, Qt::AlignVCenter);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(liquidGlassTinted(row, AppTheme::accentPink(), 0));
+
+    connect(m_download, &QPushButton::clicked, this, &UpdateBanner::download);
+    connect(m_dismiss, &QPushButton::clicked, this, &UpdateBanner::dismiss);
+    connect(&m_checker, &UpdateChecker::updateAvailableChanged, this, &UpdateBanner::refresh);
+    connect(&m_checker, &UpdateChecker::latestVersionChanged, this, &UpdateBanner::refresh);
+    connect(&m_checker, &UpdateChecker::updateReleaseNotesChanged, this, &UpdateBanner::refresh);
+    refresh();
+}
+
+QString UpdateBanner::titleText(const QString& latestVersion)
+{
+    return QStringLiteral("Update Available — v") + latestVersion;
+}
+
+QString UpdateBanner::title() const { return m_title->text(); }
+QString UpdateBanner::releaseNotes() const { return m_notes->fullText(); }
+bool UpdateBanner::releaseNotesShown() const { return !m_notes->isHidden(); }
+
+void UpdateBanner::refresh()
+{
+    m_title->setText(titleText(m_checker.latestVersion()));
+    m_notes->setFullText(m_checker.updateReleaseNotes());
+    m_notes->setHidden(m_checker.updateReleaseNotes().isEmpty());
+    // Without a parent, showing would open a window of its own.
+    if (parentWidget() || !m_checker.updateAvailable())
+        setVisible(m_checker.updateAvailable());
+}
+
+void UpdateBanner::download()
+{
+    const QUrl url(m_checker.updateDownloadURL(), QUrl::StrictMode);
+    if (m_checker.updateDownloadURL().isEmpty() || !url.isValid())
+        return;
+    if (const auto& workspace = Platform::services().workspace)
+        workspace->openUrl(url);
+    // The program quits whether or not the address could be opened.
+    QTimer::singleShot(kQuitDelayMs, this, [this] {
+        if (m_terminate)
+            m_terminate();
+    });
+}
+
+void UpdateBanner::dismiss() { m_checker.setUpdateAvailable(false); }
+
+void UpdateBanner::paintEvent(QPaintEvent* event)
+{
+    Q_UNUSED(event);
+    // White text needs a saturated band under the pink glass to stay readable.
+    QPainter painter(this);
+    QLinearGradient gradient(rect().topLeft(), rect().bottomRight());
+    QColor a = AppTheme::accentPink();
+    QColor b = AppTheme::brandPink();
+    a.setAlphaF(0.92f);
+    b.setAlphaF(0.92f);
+    gradient.setColorAt(0, a);
+    gradient.setColorAt(1, b);
+    painter.fillRect(rect(), gradient);
+}

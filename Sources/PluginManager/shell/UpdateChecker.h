@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+/// The update server's answer: four optional members (absent and null alike).
+struct UpdateResponse {
+    std::optional<QString> latestVersion;   // "latest_version"
+    std::optional<QString> downloadURL;     // "download_url"
+    std::optional<QString> releaseNotes;    // "release_notes"
+    std::optional<bool> updateAvailable;    // "update_available"
+
+    /// A JSON object; a present member of another JSON type fails the whole answer.
+    static std::optional<UpdateResponse> decode(const QByteArray& body, QString* error = nullptr);
+    /// Only the members that are set.
+    QJsonObject toJson() const;
+};
+
+/// Asks the update server whether a newer version exists and publishes the answer.
+/// One process-wide instance; checks run asynchronously on the main thread and
+/// never block it. A failed check leaves the published state as it was.
+class UpdateChecker final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(UpdateChecker)
+public:
+    static constexpr auto kDefaultBaseAddress = "https://api.rackhand.app";
+    /// Overrides the base address (tests, staging servers).
+    static constexpr auto kBaseAddressVariable = "RACKHAND_UPDATE_SERVER";
+    static constexpr auto kEndpoint = "/check-update";
+    static constexpr auto kDefaultDownloadURL = "https://downloads.rackhand.app/Rackhand.dmg";
+    static constexpr int kDefaultTimeoutMs = 15000;
+    /// Larger answers are cut off: an update answer is a few hundred bytes.
+    static constexpr qint64 kMaxAnswerBytes = 1024 * 1024;
+    static constexpr auto kDiagnosticPrefix = "❌ Update check failed: ";
+
+    static UpdateChecker& shared();
+    explicit UpdateChecker(QObject* parent = nullptr);
+    ~UpdateChecker() override;
+
+    static QStringList allowedDownloadHosts();
+    /// $RACKHAND_UPDATE_SERVER when set, else the built-in address.
+    static QString baseAddress();
+    /// The application version, "0.0.0" when none is set.
+    static QString currentVersion();
+    /// A stable identifier of this computer that does not reveal the machine id itself.
+    static QString machineIdentifier();
+    /// The candidate when it is an https address on an allowed host (exact, case-sensitive), else the default.
+    static QString acceptedDownloadURL(const QString& candidate);
+
+    bool updateAvailable() const { return m_updateAvailable; }
+    void setUpdateAvailable(bool available);
+    QString latestVersion() const { return m_latestVersion; }
+    QString updateDownloadURL() const { return m_updateDownloadURL; }
+    QString updateReleaseNotes() const { return m_updateReleaseNotes; }
+
+    /// Starts one check and returns at once; checkFinished() follows, answer or not.
+    /// `whenDone` runs when this check ends (before checkFinished), unless `context` is gone.
+    void checkForUpdates(QObject* context = nullptr, std::function<void()> whenDone = {});
+    /// Checks started and not yet finished.
+    int runningChecks() const { return m_running; }
+
+    int timeoutMs() const { return m_timeoutMs; }
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+
+    /// Applies a decoded answer (what a successful check does).
+    void apply(const UpdateResponse& response);
+
+Q_SIGNALS:
+    void updateAvailableChanged();
+    void latestVersionChanged();
+    void updateDownloadURLChanged();
+    void updateReleaseNotesChanged();
+    void checkFinished();
+
+private:
+    void finish(QNetworkReply* reply, const QString& failure, const QPointer<QObject>& context,
+                const std::function<void()>& whenDone);
+
+    QNetworkAccessManager* m_network = nullptr;
+    bool m_updateAvailable = false;
+    QString m_latestVersion;
+    QString m_updateDownloadURL;
+    QString m_updateReleaseNotes;
+    int m_timeoutMs = kDefaultTimeoutMs;
+    int m_running = 0;
+};

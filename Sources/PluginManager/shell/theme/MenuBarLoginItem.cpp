@@ -1,0 +1,98 @@
+#include "MenuBarLoginItem.h"
+
+#include "Platform/Diagnostics.h"
+#include "Platform/linux/XdgAutostartLoginItem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+std::shared_ptr<LoginItem>& serviceSlot()
+{
+    static std::shared_ptr<LoginItem> service;
+    return service;
+}
+
+QString& helperPathOverride()
+{
+    static QString path;
+    return path;
+}
+
+QString standardised(const QString& path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(path) : canonical;
+}
+
+void terminateHelper()
+{
+    LoginItem& service = MenuBarLoginItem::service();
+    const QList<LoginItem::RunningHelper> running = service.runningHelpers();
+    for (const LoginItem::RunningHelper& helper : running)
+        service.requestQuit(helper);
+}
+
+} // namespace
+
+LoginItem& MenuBarLoginItem::service()
+{
+    auto& slot = serviceSlot();
+    if (!slot) {
+        slot = std::make_shared<XdgAutostartLoginItem>(QString::fromLatin1(kIdentifier), helperPath(),
+                                                       QString::fromLatin1(kExecutableName));
+    }
+    return *slot;
+}
+
+void MenuBarLoginItem::setService(std::shared_ptr<LoginItem> service) { serviceSlot() = std::move(service); }
+
+QString MenuBarLoginItem::helperPath()
+{
+    if (!helperPathOverride().isEmpty())
+        return helperPathOverride();
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QString::fromLatin1(kExecutableName);
+}
+
+void MenuBarLoginItem::setHelperPathOverride(const QString& path) { helperPathOverride() = path; }
+
+bool MenuBarLoginItem::isEnabled() { return service().status() == LoginItem::Status::enabled; }
+
+void MenuBarLoginItem::setEnabled(bool enabled)
+{
+    const QString problem = enabled ? service().registerItem() : service().unregisterItem();
+    if (!problem.isEmpty()) {
+        Diagnostics::print(QStringLiteral("MenuBarLoginItem: Failed to ") +
+                           (enabled ? QStringLiteral("register") : QStringLiteral("unregister")) +
+                           QStringLiteral(": ") + problem);
+        return;
+    }
+    if (enabled)
+        launchHelperNow();
+    else
+        terminateHelper();
+}
+
+void MenuBarLoginItem::launchHelperNow()
+{
+    const QString path = helperPath();
+    if (!QFileInfo(path).isFile()) {
+        // The helper program is built separately; say so instead of failing silently.
+        Diagnostics::print(QStringLiteral("MenuBarLoginItem: Helper not found at ") + path);
+        return;
+    }
+    LoginItem& login = service();
+    const QList<LoginItem::RunningHelper> running = login.runningHelpers();
+    if (running.size() == 1 && !running.first().executablePath.isEmpty() &&
+        standardised(running.first().executablePath) == standardised(path))
+        return;
+    for (const LoginItem::RunningHelper& helper : running)
+        login.requestQuit(helper);
+    QTimer::singleShot(kLaunchDelayMs, QCoreApplication::instance(), [path] {
+        if (!MenuBarLoginItem::service().launch(path))
+            Diagnostics::print(QStringLiteral("MenuBarLoginItem: Could not start ") + path);
+    });
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Platform/LoginItem.h"
+
+#include <QString>
+
+#include <memory>
+
+/// Switches the menu-bar helper's login item on and off and starts or stops the
+/// helper with it. All members are static and run on the main thread.
+class MenuBarLoginItem {
+public:
+    MenuBarLoginItem() = delete;
+
+    static constexpr auto kIdentifier = "com.yourcompany.Rackhand.helper-agent";
+    static constexpr auto kExecutableName = "RackhandHelper";
+    /// From the termination requests to the helper's start.
+    static constexpr int kLaunchDelayMs = 500;
+
+    /// The login-item service, created on first use (the XDG autostart entry).
+    static LoginItem& service();
+    /// Tests install a double; an empty pointer returns to the real service.
+    static void setService(std::shared_ptr<LoginItem> service);
+
+    /// The helper executable beside this program.
+    static QString helperPath();
+    /// Tests point this elsewhere; empty returns to helperPath()'s default.
+    static void setHelperPathOverride(const QString& path);
+
+    /// On exactly when the service reports enabled.
+    static bool isEnabled();
+    /// Registers (true) or unregisters (false), then launches or stops the helper.
+    /// A failure prints "MenuBarLoginItem: Failed to register: <reason>" (or unregister).
+    static void setEnabled(bool enabled);
+    /// Starts the helper 0.5 s from now unless exactly this helper already runs;
+    /// other running copies are asked to quit first.
+    static void launchHelperNow();
+};

@@ -1,0 +1,155 @@
+#include "ActionsSection.h"
+
+#include "AppTheme.h"
+#include "GlassStyle.h"
+#include "PluginManagerViewModel.h"
+#include "Prompter.h"
+#include "RowButton.h"
+#include "SectionHeaderButton.h"
+#include "SidebarFonts.h"
+#include "SidebarIcons.h"
+#include "SidebarPrompts.h"
+#include "ThemedLabel.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace {
+
+struct ActionLook {
+    BulkAction action;
+    const char* symbol;
+    QColor tint;
+};
+
+const std::array<ActionLook, 3> kLooks{{
+    {BulkAction::enable, "checkmark.circle.fill", QColor(52, 199, 89)},
+    {BulkAction::disable, "xmark.circle.fill", QColor(255, 149, 0)},
+    {BulkAction::delete_, "trash.fill", QColor(255, 59, 48)},
+}};
+
+} // namespace
+
+ActionsSection::ActionsSection(PluginManagerViewModel& viewModel, FormatCallback enableAllForFormat,
+                               FormatCallback disableAllForFormat, QWidget* parent)
+    : QWidget(parent), m_viewModel(viewModel), m_enableAllForFormat(std::move(enableAllForFormat)),
+      m_disableAllForFormat(std::move(disableAllForFormat))
+{
+    setObjectName(QStringLiteral("actionsSection"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+
+    m_header = new SectionHeaderButton(QStringLiteral("Actions"), &AppTheme::accentPink, this);
+    auto* headerRow = new QHBoxLayout;
+    headerRow->setContentsMargins(12, 0, 12, 0);
+    headerRow->addWidget(m_header);
+    layout->addLayout(headerRow);
+    connect(m_header, &QAbstractButton::clicked, this, [this] { setExpanded(!m_expanded); });
+
+    m_body = new QWidget(this);
+    auto* bodyLayout = new QVBoxLayout(m_body);
+    bodyLayout->setContentsMargins(8, 0, 8, 0);
+    bodyLayout->setSpacing(6);
+    for (const ActionLook& look : kLooks) {
+        auto* button = new RowButton(QString(), m_body);
+        // The symbol takes the tint: white would vanish on the light palette's faint glass.
+        button->row()->addWidget(SidebarIcons::symbolLabel(QString::fromLatin1(look.symbol), look.tint, 14, 18));
+        auto* label = new ThemedLabel(QString(), SidebarFonts::weighted(SidebarFonts::callout(), QFont::Medium),
+                                      &AppTheme::textPrimary, button);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        button->row()->addWidget(label, 1);
+        m_buttons[index(look.action)] = button;
+        m_labels[index(look.action)] = label;
+        bodyLayout->addWidget(liquidGlassTinted(button, look.tint, 8));
+        const BulkAction action = look.action;
+        connect(button, &QAbstractButton::clicked, this, [this, action] { requestAction(action); });
+    }
+    layout->addWidget(m_body);
+    m_body->setVisible(false);
+
+    connect(&m_viewModel, &PluginManagerViewModel::selectedFormatsChanged, this, &ActionsSection::updateLabels);
+    connect(&m_viewModel, &PluginManagerViewModel::selectedManufacturersChanged, this,
+            &ActionsSection::updateLabels);
+    connect(&m_viewModel, &PluginManagerViewModel::searchTextChanged, this, &ActionsSection::updateLabels);
+    connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this, &ActionsSection::updateEnabled);
+    updateLabels();
+    updateEnabled();
+}
+
+void ActionsSection::setExpanded(bool expanded)
+{
+    if (m_expanded == expanded)
+        return;
+    m_expanded = expanded;
+    m_header->setExpanded(expanded);
+    m_body->setVisible(expanded);
+    Q_EMIT expandedChanged(expanded);
+}
+
+SidebarTexts::ActionScope ActionsSection::currentScope() const
+{
+    return {m_viewModel.selectedFormats(), m_viewModel.selectedManufacturers(), m_viewModel.searchText()};
+}
+
+QString ActionsSection::buttonLabel(BulkAction action) const
+{
+    return m_labels[index(action)]->text();
+}
+
+void ActionsSection::updateLabels()
+{
+    const SidebarTexts::ActionScope scope = currentScope();
+    for (const ActionLook& look : kLooks) {
+        const QString text = SidebarTexts::actionLabel(look.action, scope);
+        m_labels[index(look.action)]->setText(text);
+        m_buttons[index(look.action)]->setText(text);
+        m_buttons[index(look.action)]->setAccessibleName(text);
+    }
+}
+
+void ActionsSection::updateEnabled()
+{
+    const bool idle = !m_viewModel.isOperationRunning();
+    for (RowButton* button : m_buttons)
+        button->setEnabled(idle);
+}
+
+void ActionsSection::requestAction(BulkAction action)
+{
+    if (SidebarPrompts::refuseWhileRunning(this, m_viewModel))
+        return;
+    const SidebarTexts::ActionScope scope = currentScope();
+    // The plug-ins are read once, when the question opens: what the message counts is
+    // exactly what a confirmed delete removes, even if a scan replaces the catalogue meanwhile.
+    const QList<AudioPlugin> matching = m_viewModel.allFilteredPlugins();
+    QList<AudioPlugin> affected;
+    for (const AudioPlugin& plugin : matching) {
+        const bool counts = action == BulkAction::delete_ || (action == BulkAction::enable ? !plugin.isEnabled
+                                                                                            : plugin.isEnabled);
+        if (counts)
+            affected << plugin;
+    }
+
+    const QString label = SidebarTexts::actionLabel(action, scope);
+    const Prompter::Role confirmRole = action == BulkAction::enable ? Prompter::Role::normal
+                                                                    : Prompter::Role::destructive;
+    const Prompter::Alert alert{SidebarTexts::actionTitle(action, scope),
+                                SidebarTexts::actionMessage(action, affected.size(), scope),
+                                {{QStringLiteral("Cancel"), Prompter::Role::cancel}, {label, confirmRole}}};
+    if (Prompts::current().ask(this, alert) != 1)
+        return;
+    if (SidebarPrompts::refuseWhileRunning(this, m_viewModel))
+        return;
+
+    if (action == BulkAction::delete_) {
+        if (!affected.isEmpty())
+            m_viewModel.deletePlugins(affected);
+        return;
+    }
+    const FormatCallback& callback = action == BulkAction::enable ? m_enableAllForFormat : m_disableAllForFormat;
+    if (!callback)
+        return;
+    const QSet<PluginFormat>& formats = m_viewModel.selectedFormats();
+    callback(formats.size() == 1 ? std::optional<PluginFormat>(*formats.cbegin()) : std::nullopt);
+}

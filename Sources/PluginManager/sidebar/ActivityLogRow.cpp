@@ -1,0 +1,83 @@
+#include "ActivityLogRow.h"
+
+#include "AppTheme.h"
+#include "SidebarFonts.h"
+#include "SidebarIcons.h"
+#include "ThemedLabel.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& now, QWidget* parent)
+    : QWidget(parent), m_entry(entry)
+{
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(16, 6, 16, 6);
+    row->setSpacing(10);
+    m_symbol = SidebarIcons::symbolLabel(symbolFor(entry.action), colorFor(entry.action), 12, 16, this);
+    row->addWidget(m_symbol);
+
+    auto* left = new QVBoxLayout;
+    left->setSpacing(1);
+    auto* name = new ThemedLabel(entry.pluginName, SidebarFonts::caption(), &AppTheme::textPrimary, this);
+    // One line: long names are cut, the format line below is not limited.
+    name->setWordWrap(false);
+    name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    name->setMinimumWidth(20);
+    name->setToolTip(entry.pluginName);
+    m_name = name;
+    m_format = new ThemedLabel(entry.format, SidebarFonts::caption2(), &AppTheme::textTertiary, this);
+    left->addWidget(m_name);
+    left->addWidget(m_format);
+    row->addLayout(left, 1);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(1);
+    const ActivityLogEntry::Action action = entry.action;
+    m_action = new ThemedLabel(ActivityLogEntry::actionRawValue(action), SidebarFonts::caption2(),
+                               [action] { return colorFor(action); }, this);
+    m_time = new ThemedLabel(entry.timeAgo(now), SidebarFonts::caption2(), &AppTheme::textTertiary, this);
+    m_action->setAlignment(Qt::AlignRight);
+    m_time->setAlignment(Qt::AlignRight);
+    right->addWidget(m_action);
+    right->addWidget(m_time);
+    row->addLayout(right);
+
+    setAccessibleName(entry.pluginName + QStringLiteral(", ") + entry.format + QStringLiteral(", ")
+                      + m_action->text() + QStringLiteral(", ") + m_time->text());
+}
+
+QString ActivityLogRow::nameText() const { return m_name->text(); }
+QString ActivityLogRow::formatText() const { return m_format->text(); }
+QString ActivityLogRow::actionText() const { return m_action->text(); }
+QString ActivityLogRow::timeText() const { return m_time->text(); }
+QString ActivityLogRow::symbolName() const { return m_symbol->property("symbolName").toString(); }
+
+QString ActivityLogRow::symbolFor(ActivityLogEntry::Action action)
+{
+    switch (action) {
+    case ActivityLogEntry::Action::enabled:
+        return QStringLiteral("checkmark.circle.fill");
+    case ActivityLogEntry::Action::disabled:
+        return QStringLiteral("xmark.circle.fill");
+    case ActivityLogEntry::Action::deleted:
+        return QStringLiteral("trash.fill");
+    }
+    return QStringLiteral("trash.fill");
+}
+
+QColor ActivityLogRow::colorFor(ActivityLogEntry::Action action)
+{
+    switch (action) {
+    case ActivityLogEntry::Action::enabled:
+        return QColor(52, 199, 89);
+    case ActivityLogEntry::Action::disabled: {
+        QColor red(255, 59, 48);
+        red.setAlphaF(0.8);
+        return red;
+    }
+    case ActivityLogEntry::Action::deleted:
+        return AppTheme::textTertiary();
+    }
+    return AppTheme::textTertiary();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "PluginModels.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class PluginManagerViewModel;
+class QLabel;
+class SectionHeaderButton;
+class SidebarItemButton;
+
+/// "Plugin Formats": one row per format with its catalogue count; a click adds the
+/// format to the table's format filter or takes it out.
+class FormatFilterSection final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FormatFilterSection)
+public:
+    FormatFilterSection(PluginManagerViewModel& viewModel, std::function<void()> expandActions,
+                        QWidget* parent = nullptr);
+
+    bool isExpanded() const { return m_expanded; }
+    void setExpanded(bool expanded);
+    SectionHeaderButton* header() const { return m_header; }
+    SidebarItemButton* row(PluginFormat format) const { return m_rows[index(format)].button; }
+    /// The count text of a row, e.g. "12".
+    QString countText(PluginFormat format) const;
+    /// The symbol a row shows now ("checkmark.circle.fill" while selected).
+    QString symbolName(PluginFormat format) const;
+    /// The symbol of a format that is not in the filter.
+    static QString formatSymbol(PluginFormat format);
+
+    void toggleFormat(PluginFormat format);
+
+Q_SIGNALS:
+    void expandedChanged(bool expanded);
+
+private:
+    struct Row {
+        SidebarItemButton* button = nullptr;
+        QLabel* symbol = nullptr;
+        QLabel* count = nullptr;
+    };
+    static int index(PluginFormat format) { return static_cast<int>(format); }
+    void updateSelection();
+    void updateCounts();
+
+    PluginManagerViewModel& m_viewModel;
+    std::function<void()> m_expandActions;
+    SectionHeaderButton* m_header = nullptr;
+    QWidget* m_body = nullptr;
+    std::array<Row, 6> m_rows{};
+    bool m_expanded = false;
+};

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class ManufacturerListModel;
+class ManufacturerListView;
+class PluginManagerViewModel;
+class QLineEdit;
+class QToolButton;
+class RowButton;
+class SectionHeaderButton;
+
+/// "Manufacturers": the catalogue's manufacturers with a check per name for the
+/// table's manufacturer filter, a link to each web site, a narrowing text field and
+/// a "Clear" button.
+class ManufacturerFilterSection final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ManufacturerFilterSection)
+public:
+    static constexpr int kListMaxHeight = 200;
+
+    ManufacturerFilterSection(PluginManagerViewModel& viewModel, std::function<void()> expandActions,
+                              QWidget* parent = nullptr);
+
+    bool isExpanded() const { return m_expanded; }
+    void setExpanded(bool expanded);
+    SectionHeaderButton* header() const { return m_header; }
+    RowButton* clearButton() const { return m_clearButton; }
+    QLineEdit* filterField() const { return m_filterField; }
+    QToolButton* filterClearButton() const { return m_filterClear; }
+    ManufacturerListView* listView() const { return m_list; }
+    ManufacturerListModel* listModel() const { return m_model; }
+
+    void toggleManufacturer(const QString& name);
+    void clearManufacturers();
+    /// Opens the manufacturer's web site in the browser; the filter does not change.
+    void openWebsite(const QString& name);
+
+Q_SIGNALS:
+    void expandedChanged(bool expanded);
+
+private:
+    void updateFromViewModel();
+
+    PluginManagerViewModel& m_viewModel;
+    std::function<void()> m_expandActions;
+    SectionHeaderButton* m_header = nullptr;
+    RowButton* m_clearButton = nullptr;
+    QWidget* m_body = nullptr;
+    QLineEdit* m_filterField = nullptr;
+    QToolButton* m_filterClear = nullptr;
+    ManufacturerListModel* m_model = nullptr;
+    ManufacturerListView* m_list = nullptr;
+    bool m_expanded = false;
+};

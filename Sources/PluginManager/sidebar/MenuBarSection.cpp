@@ -1,0 +1,62 @@
+#include "MenuBarSection.h"
+
+#include "AppTheme.h"
+#include "MenuBarLoginItem.h"
+#include "SidebarFonts.h"
+#include "SidebarIcons.h"
+#include "ThemedLabel.h"
+#include "ToggleSwitch.h"
+
+#include <QHBoxLayout>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+MenuBarSection::MenuBarSection(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("menuBarSection"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(20, 0, 20, 0);
+    header->setSpacing(6);
+    header->addWidget(SidebarIcons::symbolLabel(QStringLiteral("menubar.rectangle"), AppTheme::accentBlue(), 12, 14));
+    header->addWidget(new ThemedLabel(QStringLiteral("Menu Bar"), SidebarFonts::subheadline(), &AppTheme::textPrimary));
+    header->addStretch(1);
+    layout->addLayout(header);
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(20, 0, 20, 12);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->addWidget(new ThemedLabel(QStringLiteral("Launch at Login"), SidebarFonts::caption(), &AppTheme::textPrimary));
+    texts->addWidget(new ThemedLabel(QStringLiteral("Monitors for new plugins"), SidebarFonts::caption2(),
+                                     &AppTheme::textTertiary));
+    body->addLayout(texts, 1);
+    m_switch = new ToggleSwitch(this);
+    m_switch->setTint(AppTheme::accentBlue());
+    m_switch->setAccessibleName(QStringLiteral("Launch at Login"));
+    m_switch->setAccessibleDescription(QStringLiteral("Monitors for new plugins"));
+    body->addWidget(m_switch);
+    layout->addLayout(body);
+
+    connect(m_switch, &QAbstractButton::toggled, this, [this](bool on) {
+        MenuBarLoginItem::setEnabled(on);
+        // A failed registration leaves the old status; show what the system reports.
+        refreshState();
+    });
+    refreshState();
+}
+
+void MenuBarSection::refreshState()
+{
+    const QSignalBlocker blocker(m_switch);
+    m_switch->setChecked(MenuBarLoginItem::isEnabled());
+}
+
+void MenuBarSection::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refreshState();
+}

@@ -1,0 +1,204 @@
+#include "ProfileDialogs.h"
+
+#include "PluginManagerViewModel.h"
+#include "ProfileManager.h"
+#include "Prompter.h"
+#include "SidebarPrompts.h"
+#include "SidebarTexts.h"
+
+#include "Platform/AtomicFile.h"
+#include "Platform/Diagnostics.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+const QString kJsonFilter = QStringLiteral("JSON files (*.json)");
+
+QString quoted(const QString& name)
+{
+    return u'"' + name + u'"';
+}
+
+} // namespace
+
+ProfileDialogs::ProfileDialogs(PluginManagerViewModel& viewModel, ProfileManager& profileManager, QWidget* parent)
+    : m_viewModel(viewModel), m_profileManager(profileManager), m_parent(parent)
+{
+}
+
+std::optional<QString> ProfileDialogs::askName(const QString& title, const QString& message,
+                                               const QString& confirmText)
+{
+    const Prompter::TextRequest request{title, message, QStringLiteral("Profile name"), QString(), confirmText};
+    while (true) {
+        const std::optional<QString> answer = Prompts::current().askText(m_parent, request);
+        if (!answer)
+            return std::nullopt;
+        const QString name = SidebarTexts::trimmedName(*answer);
+        if (!name.isEmpty())
+            return name;
+        // An empty name saves nothing; the question stays until a name or a cancel.
+    }
+}
+
+void ProfileDialogs::saveCurrentState()
+{
+    const std::optional<QString> name =
+        askName(QStringLiteral("Save Profile"),
+                QStringLiteral("Save the current enabled/disabled state of all plugins as a profile."),
+                QStringLiteral("Save"));
+    if (name)
+        m_profileManager.saveProfile(*name, m_viewModel.plugins());
+}
+
+void ProfileDialogs::createFromSelection()
+{
+    const qint64 count = m_viewModel.persistedSelections().size();
+    const std::optional<QString> name = askName(
+        QStringLiteral("Create Profile from Selection"),
+        QStringLiteral("The ") + QString::number(count)
+            + QStringLiteral(" selected plugins will be marked as enabled. All other plugins will be disabled in this profile."),
+        QStringLiteral("Create"));
+    if (!name)
+        return;
+    const QList<AudioPlugin> selected =
+        m_viewModel.persistedSelections().isEmpty() ? QList<AudioPlugin>() : m_viewModel.allSelectedPluginObjects();
+    m_profileManager.saveProfileFromSelection(*name, selected, m_viewModel.plugins());
+}
+
+QString ProfileDialogs::applyMessage(const PluginProfile& profile) const
+{
+    const ProfileManager::Changes changes = ProfileManager::computeChanges(profile, m_viewModel.plugins());
+    return QStringLiteral("Applying ") + quoted(profile.name) + QStringLiteral(" will enable ")
+           + QString::number(changes.toEnable.size()) + QStringLiteral(" and disable ")
+           + QString::number(changes.toDisable.size()) + QStringLiteral(" plugins.");
+}
+
+void ProfileDialogs::apply(const PluginProfile& profile)
+{
+    if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
+        return;
+    const Prompter::Alert alert{QStringLiteral("Apply Profile?"), applyMessage(profile),
+                                {{QStringLiteral("Cancel"), Prompter::Role::cancel},
+                                 {QStringLiteral("Apply"), Prompter::Role::normal}}};
+    if (Prompts::current().ask(m_parent, alert) != 1)
+        return;
+    if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
+        return;
+    const ProfileManager::Changes changes = ProfileManager::computeChanges(profile, m_viewModel.plugins());
+    const QList<AudioPlugin> all = changes.toEnable + changes.toDisable;
+    if (!all.isEmpty())
+        m_viewModel.toggleMultiplePlugins(all);
+}
+
+void ProfileDialogs::update(const PluginProfile& profile)
+{
+    if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
+        return;
+    const Prompter::Alert alert{QStringLiteral("Update Profile?"),
+                                QStringLiteral("Overwrite ") + quoted(profile.name)
+                                    + QStringLiteral(" with the current plugin state?"),
+                                {{QStringLiteral("Cancel"), Prompter::Role::cancel},
+                                 {QStringLiteral("Update"), Prompter::Role::normal}}};
+    if (Prompts::current().ask(m_parent, alert) != 1)
+        return;
+    if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
+        return;
+    m_profileManager.updateProfile(profile, m_viewModel.plugins());
+    const std::optional<PluginProfile>& active = m_viewModel.activeProfile();
+    if (active && active->id == profile.id) {
+        for (const PluginProfile& stored : m_profileManager.profiles()) {
+            if (stored.id == profile.id) {
+                m_viewModel.setActiveProfile(stored);
+                break;
+            }
+        }
+    }
+    m_viewModel.refreshAllState();
+}
+
+void ProfileDialogs::remove(const PluginProfile& profile)
+{
+    const Prompter::Alert alert{QStringLiteral("Delete Profile?"),
+                                QStringLiteral("Are you sure you want to delete ") + quoted(profile.name) + u'?',
+                                {{QStringLiteral("Cancel"), Prompter::Role::cancel},
+                                 {QStringLiteral("Delete"), Prompter::Role::destructive}}};
+    if (Prompts::current().ask(m_parent, alert) != 1)
+        return;
+    if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
+        return;
+    const std::optional<PluginProfile>& active = m_viewModel.activeProfile();
+    if (active && active->id == profile.id) {
+        m_viewModel.setActiveProfile(std::nullopt);
+        m_viewModel.setShowAllPlugins(false);
+    }
+    // The profile store is the one writer of its file (an atomic write).
+    m_profileManager.deleteProfile(profile);
+    m_viewModel.refreshAllState();
+}
+
+void ProfileDialogs::reportImportFailure(const QString& reason)
+{
+    const QString message = QStringLiteral("Failed to import profile: ") + reason;
+    Diagnostics::print(message);
+    SidebarPrompts::showMessage(m_parent, QStringLiteral("Import Failed"), message);
+}
+
+void ProfileDialogs::importProfile()
+{
+    const std::optional<QString> path =
+        Prompts::current().chooseOpenFile(m_parent, QStringLiteral("Import Profile"), kJsonFilter);
+    if (!path || path->isEmpty())
+        return;
+
+    // Look at the file first, so a nameless profile or a huge file is refused with a
+    // clear reason before the store touches anything.
+    const QFileInfo info(*path);
+    if (!info.isFile()) {
+        reportImportFailure(QStringLiteral("the file could not be found."));
+        return;
+    }
+    if (info.size() > ProfileManager::kMaxImportBytes) {
+        reportImportFailure(QStringLiteral("the file is too large to be a profile."));
+        return;
+    }
+    QFile file(*path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        reportImportFailure(file.errorString());
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    DecodeError error;
+    const std::optional<ProfileDocument> document = ProfileDocument::read(bytes, &error);
+    if (!document || !document->profile) {
+        reportImportFailure(bytes.trimmed().isEmpty()      ? QStringLiteral("the file is empty.")
+                            : error.message.isEmpty() ? QStringLiteral("the file does not hold a profile.")
+                                                      : error.message);
+        return;
+    }
+    if (SidebarTexts::trimmedName(document->profile->name).isEmpty()) {
+        reportImportFailure(QStringLiteral("the profile has no name."));
+        return;
+    }
+    const QString failure = m_profileManager.importProfile(*path);
+    if (!failure.isEmpty())
+        reportImportFailure(failure);
+}
+
+void ProfileDialogs::exportProfile(const PluginProfile& profile)
+{
+    const std::optional<QString> path = Prompts::current().chooseSaveFile(
+        m_parent, QStringLiteral("Export Profile"), SidebarTexts::exportFileName(profile.name), kJsonFilter);
+    if (!path || path->isEmpty())
+        return;
+    const std::optional<QByteArray> bytes = ProfileDocument{profile}.write();
+    const QString failure = bytes ? writeFileAtomically(*path, *bytes) : QStringLiteral("there is no profile to write.");
+    if (failure.isEmpty())
+        return;
+    const QString message = QStringLiteral("Export failed: ") + failure;
+    Diagnostics::print(message);
+    SidebarPrompts::showMessage(m_parent, QStringLiteral("Export Failed"), message);
+}

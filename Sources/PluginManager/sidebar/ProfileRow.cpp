@@ -1,0 +1,161 @@
+#include "ProfileRow.h"
+
+#include "AppTheme.h"
+#include "RowButton.h"
+#include "SidebarFonts.h"
+#include "SidebarIcons.h"
+#include "SidebarTexts.h"
+#include "ThemedLabel.h"
+
+#include <QHBoxLayout>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor kGreen(52, 199, 89);
+const QColor kOrange(255, 149, 0);
+const QColor kRed(255, 59, 48);
+
+QColor withAlpha(QColor color, qreal alpha)
+{
+    color.setAlphaF(alpha);
+    return color;
+}
+
+/// Names may hold line breaks; the row shows them on one line.
+QString displayName(const QString& name)
+{
+    QString shown = name;
+    shown.replace(u'\r', u' ').replace(u'\n', u' ');
+    return shown;
+}
+
+} // namespace
+
+ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(parent), m_profile(profile)
+{
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(10, 6, 10, 6);
+    row->setSpacing(8);
+
+    m_preview = new RowButton(QString(), this);
+    m_preview->row()->setContentsMargins(0, 0, 0, 0);
+    m_preview->row()->setSpacing(8);
+    m_symbol = SidebarIcons::symbolLabel(QStringLiteral("square.stack.3d.up"), AppTheme::accentPurple(), 14, 18);
+    m_preview->row()->addWidget(m_symbol);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(1);
+    m_name = new ThemedLabel(QString(), SidebarFonts::callout(), &AppTheme::textPrimary, m_preview);
+    m_name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_name->setMinimumWidth(40);
+    m_name->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_summary = new ThemedLabel(QString(), SidebarFonts::caption2(), {}, m_preview);
+    m_summary->setAttribute(Qt::WA_TransparentForMouseEvents);
+    texts->addWidget(m_name);
+    texts->addWidget(m_summary);
+    m_preview->row()->addLayout(texts, 1);
+    row->addWidget(m_preview, 1);
+    connect(m_preview, &QAbstractButton::clicked, this, [this] { Q_EMIT previewRequested(m_profile); });
+
+    m_apply = makeIconButton(QStringLiteral("Apply profile"));
+    m_update = makeIconButton(QStringLiteral("Update profile with current state"));
+    m_export = makeIconButton(QStringLiteral("Export profile"));
+    m_delete = makeIconButton(QStringLiteral("Delete profile"));
+    for (QToolButton* button : {m_apply, m_update, m_export, m_delete})
+        row->addWidget(button);
+    connect(m_apply, &QToolButton::clicked, this, [this] { Q_EMIT applyRequested(m_profile); });
+    connect(m_update, &QToolButton::clicked, this, [this] { Q_EMIT updateRequested(m_profile); });
+    connect(m_export, &QToolButton::clicked, this, [this] { Q_EMIT exportRequested(m_profile); });
+    connect(m_delete, &QToolButton::clicked, this, [this] { Q_EMIT deleteRequested(m_profile); });
+
+    setProfile(profile);
+}
+
+QToolButton* ProfileRow::makeIconButton(const QString& helpText)
+{
+    auto* button = new QToolButton(this);
+    button->setAutoRaise(true);
+    button->setToolTip(helpText);
+    button->setAccessibleName(helpText);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setIconSize(QSize(18, 18));
+    return button;
+}
+
+void ProfileRow::setProfile(const PluginProfile& profile)
+{
+    m_profile = profile;
+    m_name->setText(displayName(profile.name));
+    m_name->setToolTip(profile.name);
+    restyle();
+}
+
+void ProfileRow::setPreviewed(bool previewed)
+{
+    if (m_previewed == previewed)
+        return;
+    m_previewed = previewed;
+    restyle();
+}
+
+void ProfileRow::setChangeCount(qint64 changes)
+{
+    m_changes = changes;
+    restyle();
+}
+
+void ProfileRow::setOperationsEnabled(bool enabled)
+{
+    m_apply->setEnabled(enabled);
+    m_update->setEnabled(enabled);
+}
+
+QString ProfileRow::nameText() const { return m_name->text(); }
+QString ProfileRow::summaryText() const { return m_summary->text(); }
+
+void ProfileRow::restyle()
+{
+    const bool on = m_previewed;
+    SidebarIcons::setSymbol(m_symbol, on ? QStringLiteral("square.stack.3d.up.fill") : QStringLiteral("square.stack.3d.up"),
+                            on ? QColor(Qt::white) : AppTheme::accentPurple(), 14);
+    QFont nameFont = SidebarFonts::callout();
+    nameFont.setBold(on);
+    m_name->setFont(nameFont);
+    m_name->setColorSource(on ? ThemedLabel::ColorSource([] { return QColor(Qt::white); })
+                              : ThemedLabel::ColorSource(&AppTheme::textPrimary));
+    m_summary->setText(SidebarTexts::changeSummary(m_changes));
+    const QColor summaryColor = on ? QColor(Qt::white) : (m_changes < 1 ? kGreen : kOrange);
+    const qreal summaryOpacity = (on || m_changes < 1) ? 0.7 : 1.0;
+    m_summary->setColorSource([summaryColor] { return summaryColor; }, summaryOpacity);
+    m_preview->setAccessibleName(m_profile.name + QStringLiteral(", ") + m_summary->text());
+
+    const QColor white = withAlpha(Qt::white, 0.9);
+    m_apply->setIcon(SidebarIcons::tintedIcon(QStringLiteral("play.circle.fill"), on ? white : AppTheme::accentBlue(), 18));
+    m_update->setIcon(SidebarIcons::tintedIcon(QStringLiteral("arrow.triangle.2.circlepath.circle.fill"),
+                                               on ? white : withAlpha(kOrange, 0.7), 18));
+    m_export->setIcon(SidebarIcons::tintedIcon(QStringLiteral("square.and.arrow.up.circle.fill"),
+                                               on ? white : withAlpha(kGreen, 0.7), 18));
+    m_delete->setIcon(
+        SidebarIcons::tintedIcon(QStringLiteral("trash.circle.fill"), on ? white : withAlpha(kRed, 0.7), 18));
+    update();
+}
+
+void ProfileRow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const QRectF box = QRectF(rect());
+    if (m_previewed) {
+        QLinearGradient gradient(box.topLeft(), box.topRight());
+        gradient.setColorAt(0, AppTheme::brandPink());
+        gradient.setColorAt(1, AppTheme::accentPurple());
+        painter.setBrush(gradient);
+    } else {
+        painter.setBrush(withAlpha(palette().color(QPalette::Button), 0.5));
+    }
+    painter.drawRoundedRect(box, 6, 6);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "ProfileDialogs.h"
+
+#include <QList>
+#include <QWidget>
+
+class PluginManagerViewModel;
+class ProfileManager;
+class ProfileRow;
+class QLabel;
+class QVBoxLayout;
+class RowButton;
+class SectionHeaderButton;
+
+/// "Profiles": the saved profiles with how many plug-ins each would change, the
+/// commands to save, create from the selection and import, and per profile preview,
+/// apply, update, export and delete.
+class ProfilesSection final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ProfilesSection)
+public:
+    ProfilesSection(PluginManagerViewModel& viewModel, ProfileManager& profileManager, QWidget* parent = nullptr);
+
+    bool isExpanded() const { return m_expanded; }
+    void setExpanded(bool expanded);
+    SectionHeaderButton* header() const { return m_header; }
+    QString countText() const;
+    RowButton* saveButton() const { return m_saveButton; }
+    RowButton* createFromSelectionButton() const { return m_selectionButton; }
+    RowButton* importButton() const { return m_importButton; }
+    QList<ProfileRow*> rows() const { return m_rows; }
+    bool isShowingEmptyText() const;
+    ProfileDialogs& dialogs() { return m_dialogs; }
+
+    /// Starts or ends the table's preview of `profile`.
+    void togglePreview(const PluginProfile& profile);
+
+Q_SIGNALS:
+    void expandedChanged(bool expanded);
+
+private:
+    void rebuildRows();
+    void updateRowStates();
+    void updateSelectionButton();
+
+    PluginManagerViewModel& m_viewModel;
+    ProfileManager& m_profileManager;
+    ProfileDialogs m_dialogs;
+    SectionHeaderButton* m_header = nullptr;
+    QLabel* m_count = nullptr;
+    QWidget* m_body = nullptr;
+    RowButton* m_saveButton = nullptr;
+    RowButton* m_selectionButton = nullptr;
+    QWidget* m_selectionSurface = nullptr;
+    QLabel* m_selectionCount = nullptr;
+    RowButton* m_importButton = nullptr;
+    QVBoxLayout* m_rowsLayout = nullptr;
+    QLabel* m_emptyText = nullptr;
+    QList<ProfileRow*> m_rows;
+    bool m_expanded = false;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+
+#include <functional>
+
+/// A label whose text colour comes from a theme function and follows palette
+/// changes (light and dark appearance), optionally at a reduced opacity.
+class ThemedLabel final : public QLabel {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ThemedLabel)
+public:
+    using ColorSource = std::function<QColor()>;
+
+    ThemedLabel(const QString& text, const QFont& font, ColorSource color, QWidget* parent = nullptr);
+
+    void setColorSource(ColorSource color, qreal opacity = 1.0);
+    /// The colour the text is drawn in now.
+    QColor textColor() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void applyColor();
+
+    ColorSource m_color;
+    qreal m_opacity = 1.0;
+    bool m_applying = false;
+};

@@ -1,0 +1,596 @@
+#include "PluginDatabase.h"
+
+#include "CatalogueSchema.h"
+#include "Platform/Paths.h"
+#include "Support/SandboxTest.h"
+
+#include <sqlite3.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+/// A second, independent connection: lets a test plant rows the catalogue would never
+/// write itself and look at what was really stored.
+class RawDb {
+public:
+    explicit RawDb(const QString& path) { sqlite3_open(QFile::encodeName(path).constData(), &m_db); }
+    ~RawDb() { sqlite3_close_v2(m_db); }
+    RawDb(const RawDb&) = delete;
+    RawDb& operator=(const RawDb&) = delete;
+
+    void exec(const char* sql)
+    {
+        char* message = nullptr;
+        const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
+        EXPECT_EQ(rc, SQLITE_OK) << sql << ": " << (message ? message : "");
+        sqlite3_free(message);
+    }
+    /// Every row of a query, each row's columns joined by "|" (NULL as "NULL").
+    QStringList rows(const char* sql)
+    {
+        QStringList result;
+        sqlite3_stmt* stmt = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr), SQLITE_OK) << sql << sqlite3_errmsg(m_db);
+        while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+            QStringList columns;
+            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+                columns << (text ? QString::fromUtf8(text) : QStringLiteral("NULL"));
+            }
+            result << columns.join(QLatin1Char('|'));
+        }
+        sqlite3_finalize(stmt);
+        return result;
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+AudioPlugin makePlugin(const QString& name, const QString& manufacturer, PluginFormat format, bool enabled = true,
+                       std::optional<QString> version = std::nullopt,
+                       std::optional<QDateTime> lastUsed = std::nullopt)
+{
+    const QString path = QStringLiteral("/Library/Audio/Plug-Ins/") + name;
+    return AudioPlugin{QUuid::createUuid(), name,    manufacturer, format, path, path, enabled, std::move(version),
+                       std::nullopt,        lastUsed};
+}
+
+QStringList sortedNames(const QList<AudioPlugin>& plugins)
+{
+    QStringList names;
+    for (const AudioPlugin& plugin : plugins)
+        names << plugin.name;
+    names.sort();
+    return names;
+}
+
+QStringList names(const QList<AudioPlugin>& plugins)
+{
+    QStringList result;
+    for (const AudioPlugin& plugin : plugins)
+        result << plugin.name;
+    return result;
+}
+
+QSet<QUuid> idsOf(const QList<AudioPlugin>& plugins)
+{
+    QSet<QUuid> ids;
+    for (const AudioPlugin& plugin : plugins)
+        ids.insert(plugin.id);
+    return ids;
+}
+
+QStringList list(std::initializer_list<const char*> texts)
+{
+    QStringList result;
+    for (const char* text : texts)
+        result << QString::fromUtf8(text);
+    return result;
+}
+
+QSet<QString> set(std::initializer_list<const char*> texts)
+{
+    const QStringList texts_ = list(texts);
+    return QSet<QString>(texts_.cbegin(), texts_.cend());
+}
+
+constexpr qint64 kAll = 100000;
+
+} // namespace
+
+class PluginDatabaseTest : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        m_path = Paths::dataFile(QStringLiteral("plugins.db"));
+    }
+    void TearDown() override
+    {
+        m_db.reset();
+        PluginDatabase::resetShared();
+        SandboxTest::TearDown();
+    }
+
+    PluginDatabase& open()
+    {
+        m_db = std::make_unique<PluginDatabase>(m_path);
+        return *m_db;
+    }
+    QList<AudioPlugin> all(const QString& sortColumn = QStringLiteral("name"), bool ascending = true) const
+    {
+        return m_db->queryPlugins({}, {}, {}, {}, sortColumn, ascending, kAll, 0);
+    }
+
+    QString m_path;
+    std::unique_ptr<PluginDatabase> m_db;
+};
+
+TEST_F(PluginDatabaseTest, SharedInstanceLivesInTheDataFolder)
+{
+    PluginDatabase::resetShared();
+    PluginDatabase& shared = PluginDatabase::shared();
+    EXPECT_EQ(shared.dbPath(), Paths::dataFile(QStringLiteral("plugins.db")));
+    EXPECT_TRUE(shared.isOpen());
+    EXPECT_TRUE(QFileInfo::exists(shared.dbPath()));
+    EXPECT_EQ(&PluginDatabase::shared(), &shared);
+    EXPECT_TRUE(printedLines().isEmpty()) << printedLines().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(PluginDatabaseTest, CreatesExactSchemaInWalMode)
+{
+    open();
+    RawDb raw(m_path);
+    const QStringList objects = raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
+    const QStringList expected{
+        QStringLiteral("table|plugins|CREATE TABLE plugins (\n"
+                       "    id TEXT PRIMARY KEY,\n"
+                       "    name TEXT NOT NULL COLLATE NOCASE,\n"
+                       "    manufacturer TEXT NOT NULL COLLATE NOCASE,\n"
+                       "    format TEXT NOT NULL,\n"
+                       "    originalPath TEXT NOT NULL,\n"
+                       "    currentPath TEXT NOT NULL,\n"
+                       "    isEnabled INTEGER NOT NULL DEFAULT 1,\n"
+                       "    version TEXT,\n"
+                       "    bundleIdentifier TEXT,\n"
+                       "    lastUsed REAL\n"
+                       ")"),
+        QStringLiteral("index|idx_plugins_name|CREATE INDEX idx_plugins_name ON plugins(name)"),
+        QStringLiteral("index|idx_plugins_manufacturer|CREATE INDEX idx_plugins_manufacturer ON plugins(manufacturer)"),
+        QStringLiteral("index|idx_plugins_format|CREATE INDEX idx_plugins_format ON plugins(format)"),
+        QStringLiteral("index|idx_plugins_isEnabled|CREATE INDEX idx_plugins_isEnabled ON plugins(isEnabled)"),
+        QStringLiteral("index|idx_plugins_version|CREATE INDEX idx_plugins_version ON plugins(version)"),
+        QStringLiteral("index|idx_plugins_lastUsed|CREATE INDEX idx_plugins_lastUsed ON plugins(lastUsed)"),
+    };
+    EXPECT_EQ(objects, expected);
+    EXPECT_EQ(raw.rows("PRAGMA journal_mode"), QStringList{QStringLiteral("wal")});
+
+    // A full rewrite rebuilds the indexes; the schema must come out the same.
+    m_db->replaceAllPlugins({makePlugin(QStringLiteral("A"), QStringLiteral("M"), PluginFormat::vst3)});
+    EXPECT_EQ(raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid"), expected);
+    EXPECT_TRUE(printedLines().isEmpty()) << printedLines().join(QLatin1Char('\n')).toStdString();
+
+    // Reopening an existing catalogue runs the same script without complaint.
+    m_db.reset();
+    open();
+    EXPECT_TRUE(printedLines().isEmpty());
+}
+
+TEST_F(PluginDatabaseTest, StoresAndReadsBackEveryColumn)
+{
+    open();
+    const QDateTime used = QDateTime::fromMSecsSinceEpoch(1'700'000'000'250, Qt::UTC);
+    AudioPlugin full = makePlugin(QStringLiteral("Tape Echo"), QStringLiteral("Acme"), PluginFormat::au, false,
+                                  QStringLiteral("1.2.3"), used);
+    full.bundleIdentifier = QStringLiteral("com.acme.tapeecho");
+    full.currentPath = QStringLiteral("/Library/Audio/Plug-Ins/Disabled/Audio Units/Tape Echo.component");
+    const AudioPlugin bare = makePlugin(QStringLiteral("Bare"), QStringLiteral("Nobody"), PluginFormat::wavesBundle);
+    m_db->replaceAllPlugins({full, bare});
+
+    RawDb raw(m_path);
+    EXPECT_EQ(raw.rows("SELECT id, format, isEnabled, typeof(version), version, typeof(bundleIdentifier), bundleIdentifier, "
+                       "typeof(lastUsed), lastUsed FROM plugins ORDER BY name"),
+              (QStringList{uuidString(bare.id) + QStringLiteral("|Waves|1|text||text||null|NULL"),
+                           uuidString(full.id) + QStringLiteral("|Audio Units|0|text|1.2.3|text|com.acme.tapeecho|"
+                                                                "real|1700000000.25")}));
+    EXPECT_EQ(uuidString(full.id), uuidString(full.id).toUpper());
+
+    const QList<AudioPlugin> back = all();
+    ASSERT_EQ(back.size(), 2);
+    const AudioPlugin& b = back.at(0);
+    EXPECT_EQ(b.id, bare.id);
+    EXPECT_FALSE(b.version);
+    EXPECT_FALSE(b.bundleIdentifier);
+    EXPECT_FALSE(b.lastUsed);
+    EXPECT_EQ(b.versionValue(), QStringLiteral("Unknown"));
+    const AudioPlugin& f = back.at(1);
+    EXPECT_EQ(f.id, full.id);
+    EXPECT_EQ(f.name, full.name);
+    EXPECT_EQ(f.manufacturer, full.manufacturer);
+    EXPECT_EQ(f.format, PluginFormat::au);
+    EXPECT_EQ(f.originalPath, full.originalPath);
+    EXPECT_EQ(f.currentPath, full.currentPath);
+    EXPECT_FALSE(f.isEnabled);
+    EXPECT_EQ(f.version, full.version);
+    EXPECT_EQ(f.bundleIdentifier, full.bundleIdentifier);
+    ASSERT_TRUE(f.lastUsed);
+    EXPECT_EQ(f.lastUsed->toMSecsSinceEpoch(), used.toMSecsSinceEpoch());
+}
+
+TEST_F(PluginDatabaseTest, ReplaceRewritesTheWholeTable)
+{
+    open();
+    m_db->replaceAllPlugins({makePlugin(QStringLiteral("Old"), QStringLiteral("A"), PluginFormat::vst3)});
+    AudioPlugin first = makePlugin(QStringLiteral("New"), QStringLiteral("A"), PluginFormat::vst3);
+    AudioPlugin duplicate = makePlugin(QStringLiteral("Duplicate"), QStringLiteral("A"), PluginFormat::vst3);
+    duplicate.id = first.id;
+    m_db->replaceAllPlugins({first, duplicate});
+    // The record whose insert fails is just missing; the rest of the scan is kept.
+    EXPECT_EQ(names(all()), QStringList{QStringLiteral("New")});
+
+    m_db->replaceAllPlugins({});
+    EXPECT_TRUE(all().isEmpty());
+    EXPECT_EQ(m_db->totalCount({}, {}, {}, {}), 0);
+    EXPECT_TRUE(printedLines().isEmpty());
+}
+
+class PluginDatabaseFilterTest : public PluginDatabaseTest {
+protected:
+    void SetUp() override
+    {
+        PluginDatabaseTest::SetUp();
+        open();
+        m_db->replaceAllPlugins({
+            makePlugin(QStringLiteral("50 Hz Filter"), QStringLiteral("Acme"), PluginFormat::vst3),
+            makePlugin(QStringLiteral("500 Tape"), QStringLiteral("Acme"), PluginFormat::au),
+            makePlugin(QStringLiteral("EQ Eight"), QStringLiteral("Ableton"), PluginFormat::vst2, false),
+            makePlugin(QStringLiteral("Pro-EQ"), QStringLiteral("Fabric"), PluginFormat::vst3),
+            makePlugin(QString::fromUtf8("Äther Verb"), QStringLiteral("FABRIC"), PluginFormat::clap),
+            makePlugin(QStringLiteral("C1 Comp"), QStringLiteral("Waves"), PluginFormat::wavesBundle),
+            makePlugin(QStringLiteral("Tape_Delay"), QStringLiteral("waves"), PluginFormat::aax, false),
+        });
+    }
+};
+
+TEST_F(PluginDatabaseFilterTest, FiltersAndTheirCombinations)
+{
+    struct Row {
+        const char* name;
+        QString search;
+        QSet<PluginFormat> formats;
+        QSet<QString> manufacturers;
+        QSet<QString> keys;
+        QStringList expected;
+    };
+    const QStringList everything = sortedNames(all());
+    const Row rows[] = {
+        {"no filter", {}, {}, {}, {}, everything},
+        {"percent is a wildcard", QStringLiteral("50%"), {}, {}, {}, list({"50 Hz Filter", "500 Tape"})},
+        {"underscore is a wildcard", QStringLiteral("0_H"), {}, {}, {}, list({"50 Hz Filter"})},
+        {"ASCII case ignored", QStringLiteral("eq"), {}, {}, {}, list({"EQ Eight", "Pro-EQ"})},
+        {"non-ASCII case kept", QString::fromUtf8("äther"), {}, {}, {}, {}},
+        {"non-ASCII own case", QString::fromUtf8("Äther"), {}, {}, {}, list({"Äther Verb"})},
+        {"search reaches manufacturer", QStringLiteral("fabr"), {}, {}, {}, list({"Pro-EQ", "Äther Verb"})},
+        {"blank is a search", QStringLiteral(" "), {}, {}, {},
+         list({"50 Hz Filter", "500 Tape", "C1 Comp", "EQ Eight", "Äther Verb"})},
+        {"quote is just text", QStringLiteral("O'Brien"), {}, {}, {}, {}},
+        {"one format", {}, {PluginFormat::vst3}, {}, {}, list({"50 Hz Filter", "Pro-EQ"})},
+        {"two formats", {}, {PluginFormat::vst3, PluginFormat::au}, {}, {}, list({"50 Hz Filter", "500 Tape", "Pro-EQ"})},
+        {"manufacturer ignores case", {}, {}, set({"fabric"}), {}, list({"Pro-EQ", "Äther Verb"})},
+        {"manufacturers Waves", {}, {}, set({"Waves", "Ableton"}), {}, list({"C1 Comp", "EQ Eight", "Tape_Delay"})},
+        {"key exact", {}, {}, {}, set({"Pro-EQ|VST3", "C1 Comp|Waves"}), list({"C1 Comp", "Pro-EQ"})},
+        {"key name case differs", {}, {}, {}, set({"pro-eq|VST3"}), {}},
+        {"key format case differs", {}, {}, {}, set({"Pro-EQ|vst3"}), {}},
+        {"search and format", QStringLiteral("e"), {PluginFormat::vst3, PluginFormat::vst2}, {}, {},
+         list({"50 Hz Filter", "EQ Eight", "Pro-EQ"})},
+        {"all four", QStringLiteral("e"), {PluginFormat::vst3, PluginFormat::vst2}, set({"acme", "Fabric"}),
+         set({"50 Hz Filter|VST3", "EQ Eight|VST", "500 Tape|Audio Units"}), list({"50 Hz Filter"})},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QList<AudioPlugin> page =
+            m_db->queryPlugins(row.search, row.formats, row.manufacturers, row.keys, QStringLiteral("name"), true, kAll, 0);
+        EXPECT_EQ(sortedNames(page), row.expected);
+        EXPECT_EQ(m_db->totalCount(row.search, row.formats, row.manufacturers, row.keys), row.expected.size());
+        if (row.keys.isEmpty()) {
+            EXPECT_EQ(m_db->getAllFilteredPluginIds(row.search, row.formats, row.manufacturers), idsOf(page));
+        }
+    }
+    EXPECT_EQ(m_db->totalEnabledCount(), 5);
+    EXPECT_EQ(m_db->totalDisabledCount(), 2);
+}
+
+TEST_F(PluginDatabaseFilterTest, StatementTextAndBindingOrder)
+{
+    QStringList statements;
+    m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
+
+    m_db->queryPlugins({}, {}, {}, {}, QStringLiteral("manufacturer"), false, 10, 5);
+    m_db->queryPlugins(QStringLiteral("e"), {PluginFormat::vst3, PluginFormat::vst2}, set({"Fabric", "Acme"}),
+                       set({"B|VST3", "A|VST"}), QStringLiteral("lastUsed"), true, 100, 0);
+    m_db->totalCount(QStringLiteral("O'Brien"), {}, set({"Waves"}), {});
+    m_db->getAllFilteredPluginIds({}, {PluginFormat::au}, {});
+
+    const QString select = QString::fromLatin1(CatalogueSchema::kSelectColumns);
+    const QStringList expected{
+        select + QStringLiteral("\nFROM plugins\n\nORDER BY manufacturer COLLATE NOCASE DESC\nLIMIT 10 OFFSET 5"),
+        select + QStringLiteral("\nFROM plugins\nWHERE (name LIKE '%e%' OR manufacturer LIKE '%e%') AND format IN "
+                                "('VST', 'VST3') AND manufacturer IN ('Acme', 'Fabric') AND (name || '|' || format) "
+                                "IN ('A|VST', 'B|VST3')\nORDER BY lastUsed COLLATE NOCASE ASC\nLIMIT 100 OFFSET 0"),
+        QStringLiteral("SELECT COUNT(*) FROM plugins WHERE (name LIKE '%O''Brien%' OR manufacturer LIKE "
+                       "'%O''Brien%') AND manufacturer IN ('Waves')"),
+        QStringLiteral("SELECT id FROM plugins WHERE format IN ('Audio Units')"),
+    };
+    EXPECT_EQ(statements, expected);
+}
+
+TEST_F(PluginDatabaseFilterTest, UnknownSortColumnFallsBackToNameAndIsNeverInjected)
+{
+    QStringList statements;
+    m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
+    const QStringList byName = names(all());
+    for (const char* column : {"bogus", "Name", "name; DROP TABLE plugins", "name COLLATE BINARY --", ""}) {
+        SCOPED_TRACE(column);
+        statements.clear();
+        EXPECT_EQ(names(m_db->queryPlugins({}, {}, {}, {}, QString::fromUtf8(column), true, kAll, 0)), byName);
+        ASSERT_EQ(statements.size(), 1);
+        EXPECT_TRUE(statements.first().contains(QStringLiteral("\nORDER BY name COLLATE NOCASE ASC\n")));
+        EXPECT_FALSE(statements.first().contains(QStringLiteral("DROP")));
+    }
+    EXPECT_EQ(m_db->totalCount({}, {}, {}, {}), 7);
+}
+
+TEST_F(PluginDatabaseFilterTest, DistinctManufacturersIgnoreCaseAndSkipEmpty)
+{
+    QList<AudioPlugin> plugins = all();
+    plugins << makePlugin(QStringLiteral("Nameless"), QString(), PluginFormat::vst3);
+    m_db->replaceAllPlugins(plugins);
+    const QStringList manufacturers = m_db->getDistinctManufacturers();
+    ASSERT_EQ(manufacturers.size(), 4) << manufacturers.join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(manufacturers.mid(0, 2), list({"Ableton", "Acme"}));
+    EXPECT_EQ(manufacturers.at(2).toLower(), QStringLiteral("fabric"));
+    EXPECT_EQ(manufacturers.at(3).toLower(), QStringLiteral("waves"));
+}
+
+TEST_F(PluginDatabaseTest, SortsByEveryAllowedColumn)
+{
+    open();
+    m_db->replaceAllPlugins({
+        makePlugin(QStringLiteral("alpha"), QStringLiteral("Zeta"), PluginFormat::vst3, true, QStringLiteral("2.0"),
+                   QDateTime::fromSecsSinceEpoch(2000, Qt::UTC)),
+        makePlugin(QStringLiteral("Bravo"), QStringLiteral("yankee"), PluginFormat::au, false, std::nullopt,
+                   std::nullopt),
+        makePlugin(QStringLiteral("charlie"), QStringLiteral("Xray"), PluginFormat::clap, true,
+                   QStringLiteral("10.1"), QDateTime::fromSecsSinceEpoch(1000, Qt::UTC)),
+    });
+    // Each column is checked by the values it sorts, so ties (isEnabled) need no tie-break.
+    const auto project = [](const QString& column, const AudioPlugin& p) -> QString {
+        if (column == QLatin1String("manufacturer"))
+            return p.manufacturer;
+        if (column == QLatin1String("format"))
+            return PluginFormats::rawValue(p.format);
+        if (column == QLatin1String("isEnabled"))
+            return p.isEnabled ? QStringLiteral("1") : QStringLiteral("0");
+        if (column == QLatin1String("version"))
+            return p.version.value_or(QString());
+        if (column == QLatin1String("lastUsed"))
+            return p.lastUsed ? QString::number(p.lastUsed->toSecsSinceEpoch()) : QStringLiteral("NULL");
+        return p.name;
+    };
+    struct Row {
+        const char* column;
+        bool ascending;
+        QStringList expected;
+    };
+    const Row rows[] = {
+        {"name", true, list({"alpha", "Bravo", "charlie"})},
+        {"name", false, list({"charlie", "Bravo", "alpha"})},
+        {"manufacturer", true, list({"Xray", "yankee", "Zeta"})},
+        {"manufacturer", false, list({"Zeta", "yankee", "Xray"})},
+        {"format", true, list({"Audio Units", "CLAP", "VST3"})},
+        {"format", false, list({"VST3", "CLAP", "Audio Units"})},
+        {"isEnabled", true, list({"0", "1", "1"})},
+        {"isEnabled", false, list({"1", "1", "0"})},
+        {"version", true, list({"", "10.1", "2.0"})},
+        {"version", false, list({"2.0", "10.1", ""})},
+        {"lastUsed", true, list({"NULL", "1000", "2000"})},
+        {"lastUsed", false, list({"2000", "1000", "NULL"})},
+    };
+    for (const Row& row : rows) {
+        const QString column = QString::fromLatin1(row.column);
+        SCOPED_TRACE(std::string(row.column) + (row.ascending ? " ASC" : " DESC"));
+        QStringList actual;
+        for (const AudioPlugin& p : all(column, row.ascending))
+            actual << project(column, p);
+        EXPECT_EQ(actual, row.expected);
+    }
+}
+
+TEST_F(PluginDatabaseTest, PagesAndClampsLimitAndOffset)
+{
+    open();
+    QList<AudioPlugin> plugins;
+    for (int i = 0; i < 250; ++i)
+        plugins << makePlugin(QStringLiteral("P%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("M"),
+                              PluginFormat::vst3);
+    m_db->replaceAllPlugins(plugins);
+    const auto page = [this](qint64 limit, qint64 offset) {
+        return names(m_db->queryPlugins({}, {}, {}, {}, QStringLiteral("name"), true, limit, offset));
+    };
+    const QStringList everything = page(kAll, 0);
+    ASSERT_EQ(everything.size(), 250);
+    EXPECT_EQ(page(100, 0) + page(100, 100) + page(100, 200), everything);
+    EXPECT_EQ(page(100, 200).size(), 50);
+    EXPECT_TRUE(page(100, 250).isEmpty());
+
+    constexpr qint64 kHuge = std::numeric_limits<qint64>::max();
+    EXPECT_EQ(page(kHuge, 0), everything);                 // clamped to INT32_MAX: everything
+    EXPECT_TRUE(page(100, kHuge).isEmpty());               // clamped to INT32_MAX: past the end
+    EXPECT_EQ(page(-1, 0), everything);                    // SQLite: negative limit = no limit
+    EXPECT_EQ(page(2, -5), everything.mid(0, 2));          // SQLite: negative offset = 0
+    EXPECT_EQ(page(std::numeric_limits<qint64>::min(), 10), everything.mid(10));
+}
+
+TEST_F(PluginDatabaseTest, UpdateAndDeleteTouchOneRow)
+{
+    open();
+    const AudioPlugin a = makePlugin(QStringLiteral("A"), QStringLiteral("M"), PluginFormat::vst3);
+    const AudioPlugin b = makePlugin(QStringLiteral("B"), QStringLiteral("M"), PluginFormat::vst3);
+    m_db->replaceAllPlugins({a, b});
+
+    AudioPlugin moved = a;
+    moved.isEnabled = false;
+    moved.currentPath = QStringLiteral("/Library/Audio/Plug-Ins/Disabled/VST3/A.vst3");
+    moved.name = QStringLiteral("Renamed"); // only currentPath and isEnabled are written
+    moved.version = QStringLiteral("9");
+    m_db->updatePlugin(moved);
+    m_db->updatePlugin(makePlugin(QStringLiteral("Ghost"), QStringLiteral("M"), PluginFormat::vst3, false));
+
+    const QList<AudioPlugin> rows = all();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.at(0).name, QStringLiteral("A"));
+    EXPECT_EQ(rows.at(0).currentPath, moved.currentPath);
+    EXPECT_EQ(rows.at(0).originalPath, a.originalPath);
+    EXPECT_FALSE(rows.at(0).isEnabled);
+    EXPECT_FALSE(rows.at(0).version);
+    EXPECT_TRUE(rows.at(1).isEnabled);
+    EXPECT_EQ(m_db->totalEnabledCount(), 1);
+    EXPECT_EQ(m_db->totalDisabledCount(), 1);
+
+    m_db->deletePlugin(a.id);
+    m_db->deletePlugin(QUuid::createUuid());
+    EXPECT_EQ(names(all()), QStringList{QStringLiteral("B")});
+    EXPECT_EQ(m_db->getAllPluginKeys(), QSet<QString>{QStringLiteral("B|VST3")});
+}
+
+TEST_F(PluginDatabaseTest, PluginsByIds)
+{
+    open();
+    const AudioPlugin a = makePlugin(QStringLiteral("A"), QStringLiteral("M"), PluginFormat::vst3);
+    const AudioPlugin b = makePlugin(QStringLiteral("B"), QStringLiteral("M"), PluginFormat::au);
+    const AudioPlugin c = makePlugin(QStringLiteral("C"), QStringLiteral("M"), PluginFormat::clap);
+    m_db->replaceAllPlugins({a, b, c});
+
+    QStringList statements;
+    m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
+    EXPECT_TRUE(m_db->getPluginsByIds({}).isEmpty());
+    EXPECT_TRUE(statements.isEmpty()) << "an empty set runs no statement";
+
+    EXPECT_EQ(sortedNames(m_db->getPluginsByIds({a.id, c.id, QUuid::createUuid()})), list({"A", "C"}));
+    ASSERT_EQ(statements.size(), 1);
+    EXPECT_TRUE(statements.first().startsWith(QStringLiteral("SELECT * FROM plugins WHERE id IN ('")));
+
+    // A large selection is looked up in chunks (1000 ids per statement), still complete.
+    QSet<QUuid> many{a.id, b.id, c.id};
+    while (many.size() < 2500)
+        many.insert(QUuid::createUuid());
+    statements.clear();
+    EXPECT_EQ(sortedNames(m_db->getPluginsByIds(many)), list({"A", "B", "C"}));
+    EXPECT_EQ(statements.size(), 3);
+    m_db->setStatementObserver({});
+}
+
+TEST_F(PluginDatabaseTest, RowsThatDoNotConvertAreSkipped)
+{
+    open();
+    const AudioPlugin good = makePlugin(QStringLiteral("Good"), QStringLiteral("M"), PluginFormat::vst3);
+    m_db->replaceAllPlugins({good});
+    {
+        RawDb raw(m_path);
+        raw.exec("INSERT INTO plugins (id, name, manufacturer, format, originalPath, currentPath, isEnabled) VALUES "
+                 "('11111111-2222-3333-4444-555555555555', 'Two', 'M', 'VST3', '/p', '/p', 2),"
+                 "('66666666-7777-8888-9999-AAAAAAAAAAAA', 'WrongCase', 'M', 'vst3', '/p', '/p', 1),"
+                 "('not-a-uuid', 'BadId', 'M', 'VST3', '/p', '/p', 1),"
+                 "(X'0102', 'BlobId', 'M', 'VST3', '/p', '/p', 1)");
+    }
+    const QList<AudioPlugin> rows = all();
+    EXPECT_EQ(names(rows), list({"Good", "Two"}));
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_FALSE(rows.at(1).isEnabled) << "isEnabled 2 reads as disabled";
+
+    EXPECT_EQ(m_db->getAllFilteredPluginIds({}, {}, {}).size(), 3) << "ids parse regardless of the format text";
+    EXPECT_EQ(sortedNames(m_db->getPluginsByIds({good.id, uuidFromString(QStringLiteral(
+                                                                  "66666666-7777-8888-9999-AAAAAAAAAAAA"))})),
+              list({"Good"}));
+    EXPECT_TRUE(printedLines().isEmpty());
+}
+
+TEST_F(PluginDatabaseTest, ForeignTableIsLeftAloneAndReplaceRollsBack)
+{
+    {
+        makeDir(dataDir());
+        RawDb raw(m_path);
+        raw.exec("CREATE TABLE plugins (pluginName TEXT, path TEXT);"
+                 "INSERT INTO plugins VALUES ('Old One', '/a'), ('Old Two', '/b');");
+    }
+    open();
+    EXPECT_TRUE(m_db->isOpen());
+    ASSERT_FALSE(printedLines().isEmpty());
+    EXPECT_TRUE(printedLines().first().startsWith(QStringLiteral("❌ SQL error: ")));
+    clearPrintedLines();
+
+    m_db->replaceAllPlugins({makePlugin(QStringLiteral("New"), QStringLiteral("M"), PluginFormat::vst3)});
+    ASSERT_EQ(printedLines().size(), 1);
+    EXPECT_TRUE(printedLines().first().startsWith(QStringLiteral("❌ SQL error: ")))
+        << printedLines().first().toStdString();
+
+    RawDb raw(m_path);
+    EXPECT_EQ(raw.rows("SELECT pluginName FROM plugins ORDER BY pluginName"), list({"Old One", "Old Two"}));
+    EXPECT_TRUE(all().isEmpty());
+    EXPECT_EQ(m_db->totalCount({}, {}, {}, {}), 2) << "COUNT(*) needs no column of ours";
+    EXPECT_EQ(m_db->totalEnabledCount(), 0);
+    EXPECT_TRUE(m_db->getDistinctManufacturers().isEmpty());
+    EXPECT_TRUE(m_db->getAllPluginKeys().isEmpty());
+
+    // The next write still works: the rolled-back transaction left nothing open.
+    m_db->deletePlugin(QUuid::createUuid());
+    m_db->replaceAllPlugins({});
+    EXPECT_EQ(raw.rows("SELECT COUNT(*) FROM plugins"), QStringList{QStringLiteral("2")});
+}
+
+TEST_F(PluginDatabaseTest, GarbageFileIsReportedAndKept)
+{
+    QByteArray garbage;
+    for (int i = 0; i < 512; ++i)
+        garbage += "not a database! ";
+    writeFile(m_path, garbage);
+
+    open();
+    EXPECT_FALSE(m_db->isOpen());
+    EXPECT_EQ(printedLines(), (QStringList{QStringLiteral("❌ SQL error: file is not a database"),
+                                           QStringLiteral("❌ Failed to open database at ") + m_path}));
+
+    m_db->replaceAllPlugins({makePlugin(QStringLiteral("New"), QStringLiteral("M"), PluginFormat::vst3)});
+    m_db->updatePlugin(makePlugin(QStringLiteral("New"), QStringLiteral("M"), PluginFormat::vst3));
+    m_db->deletePlugin(QUuid::createUuid());
+    EXPECT_TRUE(all().isEmpty());
+    EXPECT_EQ(m_db->totalCount({}, {}, {}, {}), 0);
+    EXPECT_EQ(m_db->totalEnabledCount(), 0);
+    EXPECT_EQ(m_db->totalDisabledCount(), 0);
+    EXPECT_TRUE(m_db->getAllFilteredPluginIds({}, {}, {}).isEmpty());
+    EXPECT_TRUE(m_db->getAllPluginKeys().isEmpty());
+    EXPECT_TRUE(m_db->getDistinctManufacturers().isEmpty());
+    EXPECT_TRUE(m_db->getPluginsByIds({QUuid::createUuid()}).isEmpty());
+
+    m_db.reset();
+    EXPECT_EQ(readFile(m_path), garbage);
+    EXPECT_FALSE(QFileInfo::exists(m_path + QStringLiteral("-wal")));
+}
+
+TEST_F(PluginDatabaseTest, UnopenablePathIsReported)
+{
+    writeFile(dataDir() + QStringLiteral("/blocker"), "a file, not a folder");
+    m_path = dataDir() + QStringLiteral("/blocker/plugins.db");
+    open();
+    EXPECT_FALSE(m_db->isOpen());
+    EXPECT_EQ(printedLines(), QStringList{QStringLiteral("❌ Failed to open database at ") + m_path});
+    m_db->replaceAllPlugins({makePlugin(QStringLiteral("New"), QStringLiteral("M"), PluginFormat::vst3)});
+    EXPECT_TRUE(all().isEmpty());
+    EXPECT_EQ(m_db->totalEnabledCount(), 0);
+}

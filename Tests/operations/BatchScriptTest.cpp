@@ -1,0 +1,97 @@
+#include "BatchScript.h"
+
+#include "PluginModels.h"
+
+#include "Platform/Paths.h"
+#include "Support/SandboxTest.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace {
+
+class BatchScriptTest : public SandboxTest {};
+
+TEST_F(BatchScriptTest, ScriptTextIsExact)
+{
+    const QList<BatchScript::Move> moves = {
+        {QStringLiteral("/L/VST3/A.vst3"), QStringLiteral("/L/Disabled/VST3/A.vst3")},
+        {QStringLiteral("/L/Disabled/VST3/It's.vst3"), QStringLiteral("/L/VST3/It's.vst3")},
+    };
+    const QString expected = QStringLiteral(
+        "#!/bin/sh\n"
+        "n=0\n"
+        "mkdir -p '/L/Disabled/VST3' && mv '/L/VST3/A.vst3' '/L/Disabled/VST3/A.vst3'\n"
+        "n=$((n+1)) && printf '%d' $n > '/tmp/p'\n"
+        "mkdir -p '/L/VST3' && mv '/L/Disabled/VST3/It'\"'\"'s.vst3' '/L/VST3/It'\"'\"'s.vst3'\n"
+        "n=$((n+1)) && printf '%d' $n > '/tmp/p'");
+    EXPECT_EQ(BatchScript::scriptText(moves, QStringLiteral("/tmp/p")), expected);
+    EXPECT_EQ(BatchScript::scriptText({}, QStringLiteral("/tmp/p")), QStringLiteral("#!/bin/sh\nn=0"));
+}
+
+TEST_F(BatchScriptTest, RunAndDeleteCommandsAreExact)
+{
+    EXPECT_EQ(BatchScript::runCommand(QStringLiteral("/tmp/rackhand_batch_U.sh")),
+              QStringLiteral("chmod +x '/tmp/rackhand_batch_U.sh' && '/tmp/rackhand_batch_U.sh'"));
+    EXPECT_EQ(BatchScript::deleteCommand({QStringLiteral("/a/X.vst3"), QStringLiteral("/b/It's.clap")}),
+              QStringLiteral("rm -rf '/a/X.vst3' && rm -rf '/b/It'\"'\"'s.clap'"));
+    EXPECT_EQ(BatchScript::deleteCommand({}), QString());
+}
+
+TEST_F(BatchScriptTest, TemporaryFileNamesShareTheRunId)
+{
+    const QUuid id = QUuid::createUuid();
+    const QString u = uuidString(id);
+    EXPECT_EQ(BatchScript::scriptPath(id), Paths::tempDir() + "/rackhand_batch_" + u + ".sh");
+    EXPECT_EQ(BatchScript::progressPath(id), Paths::tempDir() + "/rackhand_progress_" + u + ".txt");
+    EXPECT_EQ(u, u.toUpper());
+}
+
+TEST_F(BatchScriptTest, ProgressParsing)
+{
+    struct Row {
+        const char* text;
+        qsizetype count;
+        std::optional<double> fraction;
+    };
+    const Row rows[] = {
+        {"7", 14, 0.5},
+        {" 7\n", 14, 0.5},
+        {"+7", 14, 0.5},
+        {"0", 14, 0.0},
+        {"20", 14, 1.0},
+        {"-3", 14, 0.0},
+        {"abc", 14, std::nullopt},
+        {"", 14, std::nullopt},
+        {"7x", 14, std::nullopt},
+        {"7 8", 14, std::nullopt},
+        {"+", 14, std::nullopt},
+        {"99999999999999999999999", 14, std::nullopt},
+        {"3", 0, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(BatchScript::parseProgress(QByteArray(row.text), row.count), row.fraction);
+    }
+}
+
+TEST_F(BatchScriptTest, PrivateFilesAreOwnerOnlyAndNeverReplaceAFile)
+{
+    const mode_t previous = ::umask(0);
+    const QString path = Paths::tempDir() + QStringLiteral("/rackhand_progress_X.txt");
+    EXPECT_EQ(BatchScript::writePrivateFile(path, "0"), QString());
+    ::umask(previous);
+
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(readFile(path), QByteArray("0"));
+
+    EXPECT_FALSE(BatchScript::writePrivateFile(path, "planted").isEmpty());
+    EXPECT_EQ(readFile(path), QByteArray("0"));
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".part")));
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+#include "Platform/PlatformServices.h"
+#include "Platform/linux/DBusNotificationCenter.h"
+#include "Platform/linux/LinuxProcessLauncher.h"
+#include "Platform/linux/PkexecRunner.h"
+#include "Platform/linux/SettingsDefaultsStore.h"
+#include "Platform/Paths.h"
+#include "Platform/testing/SandboxRunner.h"
+#include "Support/SandboxTest.h"
+
+#include <QDBusConnection>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTimer>
+
+namespace {
+
+class PlatformBackendsTest : public SandboxTest {};
+
+TEST_F(PlatformBackendsTest, PkexecGetsTheCommandAsOneArgument)
+{
+    const QString command = QStringLiteral("mv 'a b' 'c'\"'\"'d' && echo $(x)");
+    const auto [program, arguments] = PkexecRunner::invocation(command, false);
+    EXPECT_EQ(program, QStringLiteral("pkexec"));
+    EXPECT_EQ(arguments, (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"), command}));
+
+    const auto [direct, directArguments] = PkexecRunner::invocation(command, true);
+    EXPECT_EQ(direct, QStringLiteral("/bin/sh"));
+    EXPECT_EQ(directArguments, (QStringList{QStringLiteral("-c"), command}));
+    // Inside a sandbox root no prompt may appear.
+    EXPECT_TRUE(PkexecRunner::runsDirectly());
+}
+
+TEST_F(PlatformBackendsTest, RunnerReportsTheShellsOwnMessageOnFailure)
+{
+    PkexecRunner runner;
+    const auto ok = runner.run(QStringLiteral("printf x > ") + root() + QStringLiteral("/made"));
+    EXPECT_TRUE(ok.started);
+    EXPECT_TRUE(ok.succeeded);
+    EXPECT_EQ(ok.exitCode, 0);
+    EXPECT_EQ(readFile(root() + QStringLiteral("/made")), QByteArray("x"));
+
+    const auto failed = runner.run(QStringLiteral("echo 'mv: cannot move' >&2; exit 3"));
+    EXPECT_TRUE(failed.started);
+    EXPECT_FALSE(failed.succeeded);
+    EXPECT_EQ(failed.exitCode, 3);
+    EXPECT_EQ(failed.errorMessage, QStringLiteral("mv: cannot move"));
+
+    const auto silent = runner.run(QStringLiteral("exit 4"));
+    EXPECT_FALSE(silent.succeeded);
+    EXPECT_FALSE(silent.errorMessage.isEmpty());
+}
+
+TEST_F(PlatformBackendsTest, MissingProgramCannotStart)
+{
+    const auto result = runProcessAndWait(root() + QStringLiteral("/no-such-pkexec"), {});
+    EXPECT_FALSE(result.started);
+    EXPECT_FALSE(result.succeeded);
+    EXPECT_FALSE(result.errorMessage.isEmpty());
+}
+
+TEST_F(PlatformBackendsTest, WaitingKeepsTheEventLoopTurning)
+{
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&ticks] { ++ticks; });
+    timer.start();
+    PkexecRunner runner;
+    EXPECT_TRUE(runner.run(QStringLiteral("sleep 0.3")).succeeded);
+    EXPECT_GE(ticks, 5);
+}
+
+TEST_F(PlatformBackendsTest, SandboxRunnerRefusesOutsideASandbox)
+{
+    SandboxRunner runner;
+    qunsetenv("RACKHAND_SYSTEM_ROOT");
+    const auto result = runner.run(QStringLiteral("true"));
+    EXPECT_FALSE(result.started);
+    EXPECT_EQ(runner.commands(), QStringList{QStringLiteral("true")});
+}
+
+TEST_F(PlatformBackendsTest, SettingsSuitesAreIniFilesUnderTheConfigFolder)
+{
+    SettingsDefaultsStore store;
+    EXPECT_TRUE(store.setValue(DefaultsStore::sharedSuite(), QStringLiteral("enabledPluginCount"), 42));
+    const QString path = Paths::configHome() + QStringLiteral("/Rackhand/com.yourcompany.Rackhand.conf");
+    EXPECT_EQ(SettingsDefaultsStore::suitePath(DefaultsStore::sharedSuite()), path);
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_EQ(QSettings(path, QSettings::IniFormat).value(QStringLiteral("enabledPluginCount")).toInt(), 42);
+    EXPECT_EQ(store.value(DefaultsStore::sharedSuite(), QStringLiteral("enabledPluginCount")).toInt(), 42);
+    EXPECT_EQ(store.value(DefaultsStore::standardSuite(), QStringLiteral("missing"), 7).toInt(), 7);
+}
+
+TEST_F(PlatformBackendsTest, MacApplicationsAreRecordedAndSkipped)
+{
+    LinuxProcessLauncher launcher;
+    const QString app = sys(QStringLiteral("/Applications/Waves/WaveShells V14/Waves AU Reg Utility 14.app"));
+    makeDir(app);
+    EXPECT_FALSE(launcher.openApplication(app, {QStringLiteral("--silent")}));
+    EXPECT_EQ(launcher.skippedApplications(), QStringList{app});
+    ASSERT_EQ(printedLines().size(), 1);
+    EXPECT_TRUE(printedLines().first().contains(app));
+}
+
+TEST_F(PlatformBackendsTest, DefaultServicesAreComplete)
+{
+    const PlatformServices services = Platform::createDefaultServices();
+    EXPECT_TRUE(services.privilegedRunner);
+    EXPECT_TRUE(services.notificationCenter);
+    EXPECT_TRUE(services.defaults);
+    EXPECT_TRUE(services.processLauncher);
+    EXPECT_TRUE(services.workspace);
+    EXPECT_TRUE(services.clock);
+}
+
+/// Receives the D-Bus signal and re-emits it for QSignalSpy.
+class NotificationListener : public QObject {
+    Q_OBJECT
+Q_SIGNALS:
+    void notification(const QString& name, const QVariantMap& userInfo);
+};
+
+TEST_F(PlatformBackendsTest, NotificationsTravelAsSessionBusSignals)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        GTEST_SKIP() << "no session bus (run the tests inside dbus-run-session)";
+    NotificationListener listener;
+    ASSERT_TRUE(bus.connect(QString(), QString::fromLatin1(DBusNotificationCenter::kObjectPath),
+                            QString::fromLatin1(DBusNotificationCenter::kInterface),
+                            QString::fromLatin1(DBusNotificationCenter::kMember), &listener,
+                            SIGNAL(notification(QString, QVariantMap))));
+    QSignalSpy spy(&listener, &NotificationListener::notification);
+    DBusNotificationCenter center;
+    center.post(QStringLiteral("com.yourcompany.Rackhand.appDidLaunch"), {{QStringLiteral("version"), "2.4.0"}});
+    ASSERT_TRUE(spy.wait(3000));
+    EXPECT_EQ(spy.first().at(0).toString(), QStringLiteral("com.yourcompany.Rackhand.appDidLaunch"));
+    EXPECT_EQ(spy.first().at(1).toMap().value(QStringLiteral("version")).toString(), QStringLiteral("2.4.0"));
+}
+
+} // namespace
+
+#include "PlatformBackendsTest.moc"

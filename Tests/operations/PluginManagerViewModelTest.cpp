@@ -1,0 +1,365 @@
+#include "OperationsFixture.h"
+
+#include "Platform/DefaultsStore.h"
+#include "Platform/linux/DBusNotificationCenter.h"
+
+#include <QDBusConnection>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// The view model's state: reloads, paging, filters, counts, selection, bulk pane,
+// profile preview. Rows live only in the catalogue; nothing is moved here.
+class PluginManagerViewModelTest : public OperationsTest {
+protected:
+    static QList<AudioPlugin> numbered(int count, PluginFormat format = PluginFormat::vst3, bool enabled = true)
+    {
+        QList<AudioPlugin> rows;
+        for (int i = 0; i < count; ++i) {
+            const QString name = QStringLiteral("Plugin %1").arg(i, 3, 10, QLatin1Char('0'));
+            const QString path = QStringLiteral("/nowhere/") + name + QStringLiteral(".vst3");
+            rows.append(record(name, format, path, path, enabled));
+        }
+        return rows;
+    }
+    static QSet<QUuid> idsOf(const QList<AudioPlugin>& plugins)
+    {
+        QSet<QUuid> ids;
+        for (const AudioPlugin& p : plugins)
+            ids.insert(p.id);
+        return ids;
+    }
+    static QStringList namesOf(const QList<AudioPlugin>& plugins)
+    {
+        QStringList names;
+        for (const AudioPlugin& p : plugins)
+            names.append(p.name);
+        return names;
+    }
+};
+
+TEST_F(PluginManagerViewModelTest, PagesOfOneHundred)
+{
+    seed(numbered(250));
+    PluginManagerViewModel& model = vm();
+    EXPECT_EQ(model.displayedPlugins().size(), 100);
+    EXPECT_EQ(model.totalPluginCount(), 250);
+    EXPECT_TRUE(model.canLoadMore());
+
+    QSignalSpy appended(&model, &PluginManagerViewModel::displayedPluginsAppended);
+    model.loadMoreIfNeeded();
+    EXPECT_EQ(model.displayedPlugins().size(), 200);
+    model.loadMoreIfNeeded();
+    EXPECT_EQ(model.displayedPlugins().size(), 250);
+    EXPECT_FALSE(model.canLoadMore());
+    model.loadMoreIfNeeded();
+    EXPECT_EQ(model.displayedPlugins().size(), 250);
+    ASSERT_EQ(appended.count(), 2);
+    EXPECT_EQ(appended.at(0).at(0).toInt(), 100);
+    EXPECT_EQ(appended.at(1).at(0).toInt(), 200);
+    EXPECT_EQ(model.displayedPlugins().last().name, QStringLiteral("Plugin 249"));
+
+    model.refreshFromDatabase();
+    EXPECT_EQ(model.displayedPlugins().size(), 100);
+    model.loadAllPages();
+    EXPECT_EQ(model.displayedPlugins().size(), 250);
+    EXPECT_FALSE(model.canLoadMore());
+    EXPECT_EQ(idsOf(model.displayedPlugins()).size(), 250);
+}
+
+TEST_F(PluginManagerViewModelTest, SortComparatorsMapToColumns)
+{
+    using K = PluginSortKey;
+    struct Row {
+        QList<PluginSortComparator> order;
+        QString column;
+        bool ascending;
+    };
+    const Row rows[] = {
+        {{}, "name", true},
+        {{{K::versionValue, false}}, "version", false},
+        {{{K::statusValue, true}, {K::name, false}}, "isEnabled", true},
+        {{{K::formatRawValue, true}}, "format", true},
+        {{{K::manufacturer, false}}, "manufacturer", false},
+        {{{K::lastUsedValue, true}}, "lastUsed", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.column.toStdString());
+        EXPECT_EQ(PluginManagerViewModel::sqlSortFromComparators(row.order), std::make_pair(row.column, row.ascending));
+    }
+}
+
+TEST_F(PluginManagerViewModelTest, EverySearchChangeReloadsFiftyMillisecondsLater)
+{
+    seed(numbered(5));
+    PluginManagerViewModel& model = vm();
+    QSignalSpy reloads(&model, &PluginManagerViewModel::displayedPluginsChanged);
+    for (const char* text : {"P", "Pl", "Plu", "Plug", "Plug"})
+        model.setSearchText(QString::fromLatin1(text));
+    EXPECT_EQ(reloads.count(), 0);
+    QTest::qWait(200);
+    EXPECT_EQ(reloads.count(), 5);
+    model.setSearchText(QStringLiteral("Plugin 003"));
+    QTest::qWait(120);
+    EXPECT_EQ(namesOf(model.displayedPlugins()), QStringList{QStringLiteral("Plugin 003")});
+}
+
+TEST_F(PluginManagerViewModelTest, FiltersShapeTheQueryAndCounts)
+{
+    QList<AudioPlugin> rows = numbered(4);
+    rows[1].format = PluginFormat::au;
+    rows[2].manufacturer = QStringLiteral("Other");
+    rows[3].isEnabled = false;
+    seed(rows);
+    PluginManagerViewModel& model = vm();
+    EXPECT_EQ(model.dbEnabledCount(), 3);
+    EXPECT_EQ(model.dbDisabledCount(), 1);
+    EXPECT_EQ(model.dbTotalCount(), model.dbEnabledCount() + model.dbDisabledCount());
+
+    model.setSelectedFormats({PluginFormat::au});
+    EXPECT_EQ(namesOf(model.displayedPlugins()), QStringList{rows[1].name});
+    EXPECT_EQ(model.totalPluginCount(), 1);
+    model.setSelectedFormats({});
+    model.setSelectedManufacturers({QStringLiteral("Other")});
+    EXPECT_EQ(namesOf(model.displayedPlugins()), QStringList{rows[2].name});
+    model.setSelectedManufacturers({});
+    FavoritesList favourites;
+    favourites.pluginKeys = {rows[0].key(), rows[3].key()};
+    model.setActiveFavoritesList(favourites);
+    EXPECT_EQ(namesOf(model.displayedPlugins()), (QStringList{rows[0].name, rows[3].name}));
+    EXPECT_EQ(model.allFilteredPlugins().size(), 2);
+
+    const auto counts = model.pluginCounts();
+    EXPECT_EQ(counts.size(), 6);
+    EXPECT_EQ(counts.value(PluginFormat::vst3), 3);
+    EXPECT_EQ(counts.value(PluginFormat::au), 1);
+    EXPECT_EQ(counts.value(PluginFormat::clap), 0);
+
+    // Reset keeps the favourites list and the sort order.
+    model.setSortOrder({{PluginSortKey::name, false}});
+    model.resetView();
+    EXPECT_TRUE(model.activeFavoritesList().has_value());
+    EXPECT_EQ(model.sortOrder().first().forward, false);
+    EXPECT_EQ(namesOf(model.displayedPlugins()), (QStringList{rows[3].name, rows[0].name}));
+}
+
+TEST_F(PluginManagerViewModelTest, RefreshAllStateDropsVanishedManufacturers)
+{
+    QList<AudioPlugin> rows = numbered(2);
+    rows[1].manufacturer = QStringLiteral("Gone Soon");
+    seed(rows);
+    PluginManagerViewModel& model = vm();
+    model.setSelectedManufacturers({QStringLiteral("Acme"), QStringLiteral("Gone Soon")});
+    db().replaceAllPlugins({rows[0]});
+    model.refreshAllState();
+    EXPECT_EQ(model.selectedManufacturers(), QSet<QString>{QStringLiteral("Acme")});
+    EXPECT_EQ(model.allManufacturers(), QStringList{QStringLiteral("Acme")});
+    EXPECT_EQ(model.plugins().size(), 1);
+}
+
+TEST_F(PluginManagerViewModelTest, EveryReloadAnnouncesTheEnabledCount)
+{
+    QList<AudioPlugin> rows = numbered(3);
+    rows[0].isEnabled = false;
+    seed(rows);
+    PluginManagerViewModel& model = vm();
+    const QString suite = DefaultsStore::sharedSuite();
+    const int writes = m_defaults->writeCount(suite, QStringLiteral("enabledPluginCount"));
+    const qsizetype posts = m_notifications->count(PluginManagerViewModel::pluginCountChangedNotification());
+    model.refreshFromDatabase();
+    model.refreshFromDatabase();
+    EXPECT_EQ(m_defaults->writeCount(suite, QStringLiteral("enabledPluginCount")), writes + 2);
+    EXPECT_EQ(m_notifications->count(QStringLiteral("com.yourcompany.Rackhand.pluginCountChanged")), posts + 2);
+    EXPECT_EQ(m_defaults->value(suite, QStringLiteral("enabledPluginCount")).toInt(), 2);
+
+    // An unwritable suite does not stop the announcement.
+    m_defaults->setUnwritable(suite);
+    model.refreshFromDatabase();
+    EXPECT_EQ(m_notifications->count(PluginManagerViewModel::pluginCountChangedNotification()), posts + 3);
+}
+
+class NotificationListener : public QObject {
+    Q_OBJECT
+Q_SIGNALS:
+    void notification(const QString& name, const QVariantMap& userInfo);
+};
+
+TEST_F(PluginManagerViewModelTest, CountAnnouncementIsHeardOnTheSessionBus)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        GTEST_SKIP() << "no session bus (run the tests inside dbus-run-session)";
+    NotificationListener listener;
+    ASSERT_TRUE(bus.connect(QString(), QStringLiteral("/com/yourcompany/Rackhand"),
+                            QStringLiteral("com.yourcompany.Rackhand.Notifications"), QStringLiteral("Notification"),
+                            &listener, SIGNAL(notification(QString, QVariantMap))));
+    QSignalSpy spy(&listener, &NotificationListener::notification);
+
+    PlatformServices s = services(m_recorder);
+    s.notificationCenter = std::make_shared<DBusNotificationCenter>();
+    PluginManagerViewModel model(db(), activityLog(), s); // the constructor reloads once
+    model.refreshFromDatabase();
+    while (spy.count() < 2 && spy.wait(3000)) {
+    }
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(1).at(0).toString(), QStringLiteral("com.yourcompany.Rackhand.pluginCountChanged"));
+    EXPECT_TRUE(spy.at(1).at(1).toMap().isEmpty());
+}
+
+TEST_F(PluginManagerViewModelTest, ScanDetectsNewPluginsAfterTheFirstScan)
+{
+    makeBundle(sys("/Library/Audio/Plug-Ins/VST3/Alpha.vst3"));
+    PluginManagerViewModel& model = vm();
+    model.scanForPlugins();
+    EXPECT_TRUE(printedLines().contains(QStringLiteral("⚠️ Scan debug: existingKeys.isEmpty, skipping new plugin detection")));
+    EXPECT_TRUE(printedLines().contains(QStringLiteral("🔍 Scan debug: existingKeys.count = 0")));
+    EXPECT_TRUE(printedLines().contains(QStringLiteral("🔍 Scan debug: plugins.count = 1")));
+    EXPECT_TRUE(model.newlyDetectedPlugins().isEmpty());
+    EXPECT_FALSE(model.isLoading());
+
+    makeBundle(sys("/Library/Audio/Plug-Ins/Components/Beta.component"));
+    clearPrintedLines();
+    model.scanForPlugins();
+    ASSERT_EQ(model.newlyDetectedPlugins().size(), 1);
+    EXPECT_EQ(model.newlyDetectedPlugins().first().name, QStringLiteral("Beta"));
+    EXPECT_TRUE(printedLines().contains(QStringLiteral("🆕 New plugin detected: Beta (Audio Units)")));
+    EXPECT_TRUE(printedLines().contains(QStringLiteral("🔍 Scan debug: newlyDetectedPlugins.count = 1")));
+    EXPECT_EQ(model.dbTotalCount(), 2);
+
+    model.scanForPlugins();
+    EXPECT_TRUE(model.newlyDetectedPlugins().isEmpty());
+}
+
+TEST_F(PluginManagerViewModelTest, StatusSortStepsTheProfileSortModeOnlyDuringAPreview)
+{
+    seed(numbered(2));
+    PluginManagerViewModel& model = vm();
+    model.setSortOrder({{PluginSortKey::statusValue, true}});
+    EXPECT_EQ(model.profileSortMode(), 2);
+    model.setActiveProfile(PluginProfile{});
+    QList<int> modes;
+    for (int i = 0; i < 3; ++i) {
+        model.setSortOrder({{PluginSortKey::statusValue, i % 2 == 0}});
+        modes.append(model.profileSortMode());
+    }
+    EXPECT_EQ(modes, (QList<int>{0, 1, 2}));
+}
+
+TEST_F(PluginManagerViewModelTest, SelectionSurvivesPagingAndFilters)
+{
+    QList<AudioPlugin> rows = numbered(3);
+    seed(rows);
+    PluginManagerViewModel& model = vm();
+    model.setSelectedPlugins({rows[0].id});
+    model.syncSelectionDelta({rows[0].id}, {});
+    model.setSelectedFormats({PluginFormat::au}); // hides every row
+    EXPECT_TRUE(model.selectedPlugins().isEmpty());
+    EXPECT_EQ(model.persistedSelections(), QSet<QUuid>{rows[0].id});
+    EXPECT_EQ(model.consolidatedBulkPlugins().size(), 1);
+    model.setSelectedFormats({});
+    EXPECT_EQ(model.selectedPlugins(), QSet<QUuid>{rows[0].id});
+
+    // Deselecting in the table keeps it in the bulk pane; the row control removes it.
+    model.syncSelectionDelta({}, {rows[0].id});
+    EXPECT_EQ(namesOf(model.bulkActionPlugins()), QStringList{rows[0].name});
+    model.deselectPluginsByName(rows[0].name);
+    EXPECT_TRUE(model.persistedSelections().isEmpty());
+    EXPECT_TRUE(model.bulkActionPlugins().isEmpty());
+
+    model.syncSelectionDelta({rows[1].id}, {});
+    EXPECT_EQ(model.cachedPluginKeysTransfer().keys, QStringList{rows[1].key()});
+    model.clearSelection();
+    EXPECT_TRUE(model.cachedPluginKeysTransfer().keys.isEmpty());
+    EXPECT_TRUE(model.consolidatedBulkPlugins().isEmpty());
+    EXPECT_EQ(model.totalSelectedCount(), 0);
+}
+
+TEST_F(PluginManagerViewModelTest, BulkPaneGroupsByNameWithFormatVariants)
+{
+    AudioPlugin au = record(QStringLiteral("Echo"), PluginFormat::au, "/a", "/a", true);
+    AudioPlugin vst3 = record(QStringLiteral("Echo"), PluginFormat::vst3, "/b", "/b", false);
+    AudioPlugin v1 = record(QStringLiteral("Comp"), PluginFormat::vst3, "/c", "/c", true);
+    AudioPlugin v2 = record(QStringLiteral("comp"), PluginFormat::vst3, "/d", "/d", true);
+    AudioPlugin v3 = record(QStringLiteral("Delay"), PluginFormat::vst3, "/e", "/e", true);
+    seed({vst3, au, v1, v2, v3});
+    PluginManagerViewModel& model = vm();
+    model.syncSelectionDelta({au.id, vst3.id}, {});
+    ASSERT_EQ(model.consolidatedBulkPlugins().size(), 1);
+    const ConsolidatedPlugin& echo = model.consolidatedBulkPlugins().first();
+    ASSERT_EQ(echo.variants.size(), 2);
+    EXPECT_EQ(echo.variants[0].format, PluginFormat::au);
+    EXPECT_EQ(echo.variants[1].format, PluginFormat::vst3);
+    EXPECT_EQ(model.selectedFormatsInBulk(), (QList<PluginFormat>{PluginFormat::au, PluginFormat::vst3}));
+
+    // A variant switched off comes back on with the next selection change.
+    model.toggleBulkVariant(au.id);
+    EXPECT_EQ(namesOf(model.bulkActionPlugins()), QStringList{QStringLiteral("Echo")});
+    EXPECT_EQ(model.bulkActionPlugins().first().id, vst3.id);
+    model.syncSelectionDelta({v1.id, v2.id, v3.id}, {});
+    EXPECT_TRUE(model.bulkActiveVariants().contains(au.id));
+    // Names differing only in case are separate groups.
+    EXPECT_EQ(model.consolidatedBulkPlugins().size(), 4);
+
+    // Two of three VST3 variants of the other rows active: partial; tapping fills, tapping again empties.
+    model.toggleBulkVariant(v1.id);
+    model.toggleBulkVariant(vst3.id);
+    EXPECT_TRUE(model.isFormatPartiallyActive(PluginFormat::vst3));
+    EXPECT_FALSE(model.isFormatFullyActive(PluginFormat::vst3));
+    model.toggleBulkFormat(PluginFormat::vst3);
+    EXPECT_TRUE(model.isFormatFullyActive(PluginFormat::vst3));
+    model.toggleBulkFormat(PluginFormat::vst3);
+    EXPECT_FALSE(model.isFormatFullyActive(PluginFormat::vst3));
+    EXPECT_FALSE(model.isFormatPartiallyActive(PluginFormat::vst3));
+    EXPECT_FALSE(model.isFormatFullyActive(PluginFormat::clap));
+    EXPECT_EQ(namesOf(model.bulkActionPlugins()), QStringList{QStringLiteral("Echo")});
+}
+
+TEST_F(PluginManagerViewModelTest, InvertAndWavesRemoval)
+{
+    AudioPlugin a = record(QStringLiteral("A"), PluginFormat::vst3, "/a", "/a", true);
+    AudioPlugin b = record(QStringLiteral("B"), PluginFormat::au, "/b", "/b", true);
+    AudioPlugin shell = record(QStringLiteral("WaVeShElL1-VST3 14"), PluginFormat::vst3, "/w", "/w", true);
+    AudioPlugin waves = record(QStringLiteral("CLA-76"), PluginFormat::wavesBundle, "/x", "/x", true);
+    seed({a, b, shell, waves});
+    PluginManagerViewModel& model = vm();
+    model.invertSelection();
+    EXPECT_TRUE(model.persistedSelections().isEmpty());
+    model.setSelectedFormats({PluginFormat::vst3});
+    model.invertSelection();
+    EXPECT_EQ(model.persistedSelections(), (QSet<QUuid>{b.id, waves.id}));
+    model.setSelectedFormats({});
+
+    model.syncSelectionDelta({shell.id, a.id}, {});
+    model.removeWavesPluginsFromSelection();
+    EXPECT_EQ(model.persistedSelections(), (QSet<QUuid>{a.id, b.id, waves.id}));
+    EXPECT_TRUE(model.selectionContainsWavesBundleToDisable());
+    model.deselectPluginsByName(QStringLiteral("CLA-76"));
+    EXPECT_FALSE(model.selectionContainsWavesBundleToDisable());
+}
+
+TEST_F(PluginManagerViewModelTest, ProfilePreviewFilters)
+{
+    AudioPlugin a = record(QStringLiteral("A"), PluginFormat::vst3, "/a", "/a", false);
+    AudioPlugin b = record(QStringLiteral("B"), PluginFormat::vst3, "/b", "/b", true);
+    AudioPlugin c = record(QStringLiteral("C"), PluginFormat::vst3, "/c", "/c", false);
+    seed({a, b, c});
+    PluginManagerViewModel& model = vm();
+    PluginProfile profile;
+    profile.enabledPlugins = {a.key()};
+    model.setActiveProfile(profile);
+    model.refreshProfileChanges();
+    EXPECT_EQ(namesOf(model.filteredPlugins()), (QStringList{"A", "B"}));
+    model.setProfileViewFilter(QStringLiteral("enabled"));
+    EXPECT_TRUE(model.filteredPlugins().isEmpty());
+    model.setProfileViewFilter(QStringLiteral("disabled"));
+    EXPECT_EQ(namesOf(model.filteredPlugins()), QStringList{"C"});
+    model.setProfileViewFilter(QStringLiteral("other"));
+    EXPECT_EQ(model.filteredPlugins().size(), 3);
+    model.setActiveProfile(std::nullopt);
+    EXPECT_EQ(model.filteredPlugins().size(), 3);
+}
+
+} // namespace
+
+#include "PluginManagerViewModelTest.moc"

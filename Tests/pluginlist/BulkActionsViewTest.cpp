@@ -1,0 +1,208 @@
+#include "PluginListFixture.h"
+
+#include "BulkActionsView.h"
+#include "BulkListModel.h"
+#include "BulkPluginRow.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QSignalSpy>
+
+class BulkActionsViewTest : public PluginListTest {
+protected:
+    BulkActionsView& panel()
+    {
+        if (!m_panel) {
+            m_panel = std::make_unique<BulkActionsView>(vm());
+            m_panel->resize(900, 500);
+            m_panel->show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(m_panel.get()));
+        }
+        return *m_panel;
+    }
+    void TearDown() override
+    {
+        m_panel.reset();
+        PluginListTest::TearDown();
+    }
+    void collect(const QList<AudioPlugin>& plugins)
+    {
+        QSet<QUuid> ids;
+        for (const AudioPlugin& p : plugins)
+            ids.insert(p.id);
+        vm().syncSelectionDelta(ids, {});
+    }
+    QRect rowRect(int row) { return panel().list()->visualRect(panel().listModel()->index(row)); }
+
+    std::unique_ptr<BulkActionsView> m_panel;
+};
+
+TEST_F(BulkActionsViewTest, GroupsTheSelectionByNameWithFormatBadgesAndChips)
+{
+    const QList<AudioPlugin> plugins{plugin(QStringLiteral("Comp"), PluginFormat::vst3),
+                                     plugin(QStringLiteral("Comp"), PluginFormat::au),
+                                     plugin(QStringLiteral("EQ"), PluginFormat::vst3, false)};
+    seed(plugins);
+    panel();
+    QAbstractItemModelTester tester(panel().listModel(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    collect(plugins);
+
+    EXPECT_EQ(panel().countLabel()->text(), QStringLiteral("3 plugin(s)"));
+    EXPECT_EQ(panel().uniqueLabel()->text(), QStringLiteral("(2 unique)"));
+    ASSERT_EQ(panel().listModel()->rowCount(), 2);
+    const ConsolidatedPlugin* comp = panel().listModel()->entry(0);
+    EXPECT_EQ(comp->name, QStringLiteral("Comp"));
+    ASSERT_EQ(comp->variants.size(), 2);
+    EXPECT_EQ(comp->variants.at(0).badgeLabel(), QStringLiteral("Audio Units"));
+    EXPECT_EQ(comp->variants.at(1).badgeLabel(), QStringLiteral("VST3"));
+    EXPECT_TRUE(panel().listModel()->isAnyRowFlashing());
+    EXPECT_GT(panel().listModel()->flashLevel(QStringLiteral("Comp")), 0.4);
+    EXPECT_TRUE(panel().enableButton()->isEnabled());
+
+    // Chips: VST3 fully active; a badge click makes it partial, a chip click full again.
+    QAbstractButton* vst3 = panel().formatChip(PluginFormat::vst3);
+    ASSERT_NE(vst3, nullptr);
+    ASSERT_NE(panel().formatChip(PluginFormat::au), nullptr);
+    EXPECT_EQ(panel().formatChip(PluginFormat::clap), nullptr);
+    const QRect badge = BulkPluginRow::badgeRects(rowRect(0).adjusted(0, 1, 0, -1), comp->variants).at(1);
+    const QUuid compVst3 = comp->variants.at(1).id;
+    QTest::mouseClick(panel().list()->viewport(), Qt::LeftButton, {}, badge.center());
+    EXPECT_FALSE(vm().bulkActiveVariants().contains(compVst3));
+    EXPECT_TRUE(vm().isFormatPartiallyActive(PluginFormat::vst3));
+    EXPECT_TRUE(panel().listModel()->markedNames().isEmpty()); // the badge does not mark the row
+    EXPECT_EQ(vst3->accessibleDescription(), QStringLiteral("partly active"));
+    QTest::mouseClick(vst3, Qt::LeftButton);
+    EXPECT_TRUE(vm().isFormatFullyActive(PluginFormat::vst3));
+    QTest::mouseClick(vst3, Qt::LeftButton);
+    EXPECT_EQ(vst3->accessibleDescription(), QStringLiteral("inactive"));
+    EXPECT_EQ(vm().bulkActionPlugins().size(), 1); // only Comp (Audio Units) still takes part
+}
+
+TEST_F(BulkActionsViewTest, TenActAtOnceElevenAskFirst)
+{
+    for (int count : {10, 11}) {
+        SCOPED_TRACE(count);
+        m_panel.reset();
+        m_runner->clear();
+        const QList<AudioPlugin> disabled = numbered(count, PluginFormat::vst3, false);
+        QList<AudioPlugin> all = disabled;
+        all.append(plugin(QStringLiteral("Already On")));
+        seed(all);
+        vm().clearSelection();
+        collect(all);
+        QSignalSpy requests(&panel(), &BulkActionsView::bulkConfirmationRequested);
+        QTest::mouseClick(panel().enableButton(), Qt::LeftButton);
+        settle();
+        if (count <= BulkActionsView::kImmediateLimit) {
+            EXPECT_EQ(requests.count(), 0);
+            EXPECT_EQ(m_runner->commands().size(), 1); // one batch script
+        } else {
+            ASSERT_EQ(requests.count(), 1);
+            EXPECT_EQ(requests.first().at(0).value<BulkAction>(), BulkAction::enable);
+            // Only the plug-ins that change.
+            EXPECT_EQ(requests.first().at(1).value<QList<AudioPlugin>>().size(), count);
+            EXPECT_TRUE(m_runner->commands().isEmpty());
+        }
+    }
+}
+
+TEST_F(BulkActionsViewTest, DeleteAlwaysAsksAndNothingToDoStartsNothing)
+{
+    const AudioPlugin on = plugin(QStringLiteral("Solo"));
+    seed({on});
+    collect({on});
+    QSignalSpy requests(&panel(), &BulkActionsView::bulkConfirmationRequested);
+
+    QTest::mouseClick(panel().enableButton(), Qt::LeftButton); // already enabled: nothing to do
+    settle();
+    EXPECT_EQ(requests.count(), 0);
+    EXPECT_TRUE(m_runner->commands().isEmpty());
+
+    QTest::mouseClick(panel().deleteButton(), Qt::LeftButton);
+    ASSERT_EQ(requests.count(), 1);
+    EXPECT_EQ(requests.first().at(0).value<BulkAction>(), BulkAction::delete_);
+    EXPECT_EQ(requests.first().at(1).value<QList<AudioPlugin>>().first().id, on.id);
+
+    // With every variant switched off there is nothing to delete: no dialog.
+    vm().toggleBulkVariant(on.id);
+    QTest::mouseClick(panel().deleteButton(), Qt::LeftButton);
+    EXPECT_EQ(requests.count(), 1);
+
+    vm().clearSelection();
+    EXPECT_FALSE(panel().enableButton()->isEnabled());
+    EXPECT_FALSE(panel().disableButton()->isEnabled());
+    EXPECT_FALSE(panel().deleteButton()->isEnabled());
+}
+
+TEST_F(BulkActionsViewTest, ActionsAreDisabledWhileAnOperationRuns)
+{
+    const QList<AudioPlugin> plugins{plugin(QStringLiteral("A")), plugin(QStringLiteral("B"))};
+    seed(plugins);
+    collect(plugins);
+    panel();
+    bool enabledDuringRun = true;
+    m_runner->setOnRun([&](const QString&) { enabledDuringRun = panel().disableButton()->isEnabled(); });
+    QTest::mouseClick(panel().disableButton(), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(m_runner->commands().size(), 1);
+    EXPECT_FALSE(enabledDuringRun);
+    EXPECT_TRUE(panel().disableButton()->isEnabled());
+}
+
+TEST_F(BulkActionsViewTest, MarkedRowsAreRemovedFromTheList)
+{
+    const QList<AudioPlugin> plugins{plugin(QStringLiteral("Alpha"), PluginFormat::vst3),
+                                     plugin(QStringLiteral("Alpha"), PluginFormat::au), plugin(QStringLiteral("Beta"))};
+    seed(plugins);
+    collect(plugins);
+    EXPECT_FALSE(panel().removeMarkedButton()->isVisibleTo(&panel()));
+    QTest::mouseClick(panel().list()->viewport(), Qt::LeftButton, {}, rowRect(0).topLeft() + QPoint(20, 8));
+    EXPECT_TRUE(panel().listModel()->isMarked(QStringLiteral("Alpha")));
+    ASSERT_TRUE(panel().removeMarkedButton()->isVisibleTo(&panel()));
+    EXPECT_EQ(panel().removeMarkedButton()->text(), QStringLiteral("Remove 1 from list"));
+    QTest::mouseClick(panel().removeMarkedButton(), Qt::LeftButton);
+    EXPECT_EQ(vm().persistedSelections(), QSet<QUuid>{plugins.at(2).id});
+    EXPECT_FALSE(panel().removeMarkedButton()->isVisibleTo(&panel()));
+    EXPECT_EQ(panel().countLabel()->text(), QStringLiteral("1 plugin(s)"));
+
+    QTest::mouseClick(panel().clearAllButton(), Qt::LeftButton);
+    EXPECT_TRUE(vm().persistedSelections().isEmpty());
+    EXPECT_EQ(panel().listModel()->rowCount(), 0);
+}
+
+TEST_F(BulkActionsViewTest, WavesNotices)
+{
+    AudioPlugin shell = plugin(QStringLiteral("WaveShell1-VST3 14.0"), PluginFormat::vst3);
+    AudioPlugin bundle = plugin(QStringLiteral("CLA-2A"), PluginFormat::wavesBundle);
+    AudioPlugin spaced = plugin(QStringLiteral("Wave Shell Thing"), PluginFormat::vst3);
+    seed({shell, bundle, spaced});
+
+    collect({spaced});
+    EXPECT_FALSE(panel().waveShellWarning()->isVisibleTo(&panel()));
+    EXPECT_FALSE(panel().wavesNotice()->isVisibleTo(&panel()));
+
+    collect({bundle});
+    EXPECT_TRUE(panel().wavesNotice()->isVisibleTo(&panel()));
+    vm().toggleBulkVariant(bundle.id); // an inactive variant is not disabled
+    EXPECT_FALSE(panel().wavesNotice()->isVisibleTo(&panel()));
+
+    collect({shell});
+    ASSERT_TRUE(panel().waveShellWarning()->isVisibleTo(&panel()));
+    auto* warning = panel().waveShellWarning()->findChild<QWidget*>(QStringLiteral("waveShellWarning"));
+    ASSERT_NE(warning, nullptr);
+    QTest::mouseClick(warning, Qt::LeftButton, {}, warning->rect().center());
+    EXPECT_FALSE(vm().persistedSelections().contains(shell.id));
+    EXPECT_TRUE(vm().persistedSelections().contains(bundle.id));
+    EXPECT_FALSE(panel().waveShellWarning()->isVisibleTo(&panel()));
+}
+
+TEST_F(BulkActionsViewTest, ListHeightFollowsThePaneHeightUnlessExpanded)
+{
+    panel().setPaneHeight(140);
+    EXPECT_EQ(panel().list()->maximumHeight(), 140);
+    panel().setExpandFull(true);
+    EXPECT_EQ(panel().list()->maximumHeight(), QWIDGETSIZE_MAX);
+}

@@ -1,0 +1,114 @@
+#include "SidebarFixture.h"
+
+#include "ActivityLogRow.h"
+#include "ActivityLogView.h"
+#include "RecentActivitySection.h"
+#include "RowButton.h"
+#include "SectionHeaderButton.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+class ActivityLogViewTest : public SidebarTest {};
+
+TEST_F(ActivityLogViewTest, HeaderCountsEntriesUpToNinetyNine)
+{
+    RecentActivitySection& recent = *sidebar().recentActivitySection();
+    EXPECT_EQ(recent.countText(), QString());
+    activityLog().log(QStringLiteral("Pro-Q"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled);
+    EXPECT_EQ(recent.countText(), QStringLiteral("1"));
+    for (int i = 0; i < 149; ++i)
+        activityLog().log(QStringLiteral("P%1").arg(i), QStringLiteral("AU"), ActivityLogEntry::Action::disabled);
+    EXPECT_EQ(recent.countText(), QStringLiteral("99"));
+
+    // At the log's cap: 200 rows, nothing more, newest first.
+    for (int i = 0; i < 80; ++i)
+        activityLog().log(QStringLiteral("Q%1").arg(i), QStringLiteral("AU"), ActivityLogEntry::Action::deleted);
+    recent.header()->click();
+    ASSERT_NE(recent.logView(), nullptr);
+    const QList<ActivityLogRow*> rows = recent.logView()->rows();
+    ASSERT_EQ(rows.size(), ActivityLogManager::maxEntries);
+    EXPECT_EQ(rows.first()->nameText(), QStringLiteral("Q79"));
+    EXPECT_LE(recent.logView()->maximumHeight(), RecentActivitySection::kLogMaxHeight);
+}
+
+TEST_F(ActivityLogViewTest, RowsShowActionAndAge)
+{
+    struct Step {
+        const char* name;
+        ActivityLogEntry::Action action;
+        qint64 ageSeconds;
+        QString timeText;
+        QString actionText;
+        QString symbol;
+    };
+    const QList<Step> steps{
+        {"Old", ActivityLogEntry::Action::deleted, 4 * 86400 + 10, QStringLiteral("4d ago"), QStringLiteral("Deleted"),
+         QStringLiteral("trash.fill")},
+        {"Yesterday", ActivityLogEntry::Action::disabled, 90000, QStringLiteral("yesterday"), QStringLiteral("Disabled"),
+         QStringLiteral("xmark.circle.fill")},
+        {"Hours", ActivityLogEntry::Action::enabled, 3 * 3600 + 5, QStringLiteral("3h ago"), QStringLiteral("Enabled"),
+         QStringLiteral("checkmark.circle.fill")},
+        {"Minutes", ActivityLogEntry::Action::enabled, 5 * 60, QStringLiteral("5m ago"), QStringLiteral("Enabled"),
+         QStringLiteral("checkmark.circle.fill")},
+        {"Now", ActivityLogEntry::Action::disabled, 59, QStringLiteral("just now"), QStringLiteral("Disabled"),
+         QStringLiteral("xmark.circle.fill")},
+    };
+    // Log oldest first; the clock then stands at the newest entry's time plus its age.
+    const QDateTime now = m_clock->now();
+    for (const Step& s : steps) {
+        m_clock->set(now.addSecs(-s.ageSeconds));
+        activityLog().log(QString::fromUtf8(s.name), QStringLiteral("VST3"), s.action);
+    }
+    m_clock->set(now);
+    RecentActivitySection& recent = *sidebar().recentActivitySection();
+    recent.header()->click();
+    const QList<ActivityLogRow*> rows = recent.logView()->rows();
+    ASSERT_EQ(rows.size(), steps.size());
+    for (int i = 0; i < steps.size(); ++i) {
+        const Step& s = steps[steps.size() - 1 - i]; // newest at the top
+        SCOPED_TRACE(s.name);
+        EXPECT_EQ(rows[i]->nameText(), QString::fromUtf8(s.name));
+        EXPECT_EQ(rows[i]->formatText(), QStringLiteral("VST3"));
+        EXPECT_EQ(rows[i]->actionText(), s.actionText);
+        EXPECT_EQ(rows[i]->timeText(), s.timeText);
+        EXPECT_EQ(rows[i]->symbolName(), s.symbol);
+    }
+}
+
+TEST_F(ActivityLogViewTest, ClearAsksFirstAndEmptiesLogAndFile)
+{
+    RecentActivitySection& recent = *sidebar().recentActivitySection();
+    recent.header()->click();
+    EXPECT_TRUE(recent.logView()->isShowingEmptyState());
+    EXPECT_TRUE(recent.logView()->clearButton()->isHidden());
+
+    activityLog().log(QStringLiteral("Pro-Q"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled);
+    activityLog().log(QStringLiteral("Serum"), QStringLiteral("AU"), ActivityLogEntry::Action::disabled);
+    ASSERT_EQ(recent.logView()->rows().size(), 2); // added while shown
+    EXPECT_FALSE(recent.logView()->isShowingEmptyState());
+    const QByteArray before = readFile(activityLog().savePath());
+
+    m_prompter->nextAnswers = {0};
+    recent.logView()->clearButton()->click();
+    ASSERT_EQ(m_prompter->alerts.size(), 1);
+    const Prompter::Alert& alert = m_prompter->alerts.first();
+    EXPECT_EQ(alert.title, QStringLiteral("Clear activity log?"));
+    EXPECT_EQ(alert.buttons.value(1).text, QStringLiteral("Clear Log"));
+    EXPECT_EQ(alert.buttons.value(1).role, Prompter::Role::destructive);
+    EXPECT_EQ(activityLog().entries().size(), 2);
+    EXPECT_EQ(readFile(activityLog().savePath()), before);
+
+    m_prompter->nextAnswers = {1};
+    recent.logView()->clearButton()->click();
+    EXPECT_TRUE(activityLog().entries().isEmpty());
+    EXPECT_TRUE(recent.logView()->rows().isEmpty());
+    EXPECT_TRUE(recent.logView()->isShowingEmptyState());
+    EXPECT_EQ(recent.countText(), QString());
+    EXPECT_EQ(QJsonDocument::fromJson(readFile(activityLog().savePath())).array().size(), 0);
+    EXPECT_TRUE(QJsonDocument::fromJson(readFile(activityLog().savePath())).isArray());
+
+    // Folding drops the view; unfolding builds a fresh one.
+    recent.header()->click();
+    EXPECT_EQ(recent.logView(), nullptr);
+}
