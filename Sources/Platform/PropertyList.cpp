@@ -6,12 +6,160 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace {
 
 constexpr qint64 kMaxPlistBytes = 16 * 1024 * 1024; // an Info.plist is tiny; refuse garbage
 constexpr int kMaxDepth = 64;
+// libplist parses and frees containers recursively: a hostile file nested some 100,000
+// levels deep overflows the stack. Real Info.plists nest a handful of levels, so anything
+// deeper than this is refused before libplist sees it.
+constexpr int kMaxNesting = 512;
+
+// Deepest <array>/<dict> nesting of an XML plist, counted on the raw tags. Tags inside
+// comments count too, which can only make a pathological file look deeper.
+bool xmlNestingWithinLimit(const QByteArray& bytes)
+{
+    int depth = 0;
+    const char* const end = bytes.constData() + bytes.size();
+    for (const char* p = bytes.constData(); p < end; ++p) {
+        if (*p != '<')
+            continue;
+        const bool closing = p + 1 < end && p[1] == '/';
+        const char* name = p + (closing ? 2 : 1);
+        qsizetype length = 0;
+        if (end - name >= 5 && std::memcmp(name, "array", 5) == 0)
+            length = 5;
+        else if (end - name >= 4 && std::memcmp(name, "dict", 4) == 0)
+            length = 4;
+        if (length == 0)
+            continue;
+        const char* after = name + length;
+        if (after < end && *after != '>' && *after != '/' && *after != ' ' && *after != '\t' && *after != '\n'
+            && *after != '\r')
+            continue; // another tag that merely starts with these letters
+        if (closing) {
+            depth = std::max(0, depth - 1);
+            continue;
+        }
+        const void* close = std::memchr(after, '>', size_t(end - after));
+        if (close && static_cast<const char*>(close) > after && static_cast<const char*>(close)[-1] == '/')
+            continue; // <array/>: opens nothing
+        if (++depth > kMaxNesting)
+            return false;
+    }
+    return true;
+}
+
+quint64 bigEndian(const unsigned char* p, int size)
+{
+    quint64 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
+// Deepest container nesting reachable from the top object of a binary plist, walked
+// without recursion; a reference cycle counts as too deep. A table this walk cannot make
+// sense of is left to libplist, which rejects malformed files safely.
+bool binaryNestingWithinLimit(const QByteArray& bytes)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const quint64 size = quint64(bytes.size());
+    if (size < 8 + 32)
+        return true;
+    const unsigned char* trailer = data + size - 32;
+    const int offsetSize = trailer[6];
+    const int refSize = trailer[7];
+    const quint64 objectCount = bigEndian(trailer + 8, 8);
+    const quint64 topObject = bigEndian(trailer + 16, 8);
+    const quint64 tableOffset = bigEndian(trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || tableOffset >= size - 32
+        || objectCount == 0 || topObject >= objectCount || objectCount > (size - 32 - tableOffset) / quint64(offsetSize))
+        return true;
+
+    const auto offsetOf = [&](quint64 object) { return bigEndian(data + tableOffset + object * quint64(offsetSize), offsetSize); };
+    // The references of a container object, or none for anything else (or anything malformed).
+    const auto children = [&](quint64 object, quint64* first, quint64* count) {
+        *count = 0;
+        const quint64 offset = offsetOf(object);
+        if (offset < 8 || offset >= tableOffset)
+            return;
+        const int type = data[offset] >> 4;
+        if (type != 0xA && type != 0xC && type != 0xD)
+            return;
+        quint64 n = data[offset] & 0x0F;
+        quint64 pos = offset + 1;
+        if (n == 0x0F) {
+            if (pos >= tableOffset || (data[pos] >> 4) != 0x1)
+                return;
+            const int intSize = 1 << (data[pos] & 0x0F);
+            if (intSize > 8 || pos + 1 + quint64(intSize) > tableOffset)
+                return;
+            n = bigEndian(data + pos + 1, intSize);
+            pos += 1 + quint64(intSize);
+        }
+        const quint64 refs = type == 0xD ? n * 2 : n;
+        if ((type == 0xD && n > (quint64(1) << 62)) || refs > (tableOffset - pos) / quint64(refSize))
+            return;
+        *first = pos;
+        *count = refs;
+    };
+
+    // Height of every object reached (1 for a leaf); each is walked once, so shared
+    // sub-trees cost nothing, and the longest route counts even when a shorter one
+    // reached an object first.
+    enum : unsigned char { kUnseen, kOnPath, kDone };
+    std::vector<unsigned char> state(size_t(objectCount), kUnseen);
+    std::vector<quint32> height(size_t(objectCount), 0);
+    struct Frame {
+        quint64 object;
+        quint64 first;
+        quint64 count;
+        quint64 next;
+        quint32 tallestChild;
+    };
+    std::vector<Frame> path;
+    const auto enter = [&](quint64 object) {
+        Frame frame{object, 0, 0, 0, 0};
+        children(object, &frame.first, &frame.count);
+        state[size_t(object)] = kOnPath;
+        path.push_back(frame);
+    };
+    enter(topObject);
+    while (!path.empty()) {
+        if (path.size() > size_t(kMaxNesting))
+            return false;
+        Frame& frame = path.back();
+        if (frame.next == frame.count) {
+            const quint32 own = frame.tallestChild + 1;
+            if (own > quint32(kMaxNesting))
+                return false;
+            state[size_t(frame.object)] = kDone;
+            height[size_t(frame.object)] = own;
+            path.pop_back();
+            if (!path.empty())
+                path.back().tallestChild = std::max(path.back().tallestChild, own);
+            continue;
+        }
+        const quint64 child = bigEndian(data + frame.first + frame.next * quint64(refSize), refSize);
+        ++frame.next;
+        if (child >= objectCount)
+            continue;
+        if (state[size_t(child)] == kDone) {
+            frame.tallestChild = std::max(frame.tallestChild, height[size_t(child)]);
+            continue;
+        }
+        if (state[size_t(child)] == kOnPath)
+            return false; // a reference cycle
+        enter(child);
+    }
+    return true;
+}
 
 QVariant toVariant(plist_t node, int depth)
 {
@@ -125,6 +273,9 @@ plist_t fromVariant(const QVariant& value)
 QVariantMap parsePropertyList(const QByteArray& bytes)
 {
     if (bytes.isEmpty() || bytes.size() > kMaxPlistBytes)
+        return {};
+    const bool binary = bytes.startsWith("bplist");
+    if (binary ? !binaryNestingWithinLimit(bytes) : !xmlNestingWithinLimit(bytes))
         return {};
     plist_t root = nullptr;
     // libplist picks the XML or binary reader from the leading bytes.

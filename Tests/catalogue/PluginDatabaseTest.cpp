@@ -521,6 +521,28 @@ TEST_F(PluginDatabaseTest, RowsThatDoNotConvertAreSkipped)
     EXPECT_TRUE(printedLines().isEmpty());
 }
 
+TEST_F(PluginDatabaseTest, FarOffAndInfiniteLastUsedValuesReadSafely)
+{
+    open();
+    {
+        RawDb raw(m_path);
+        raw.exec("INSERT INTO plugins (id, name, manufacturer, format, originalPath, currentPath, isEnabled, lastUsed) "
+                 "VALUES ('11111111-2222-3333-4444-555555555555', 'Future', 'M', 'VST3', '/p', '/p', 1, 1e300),"
+                 "('22222222-2222-3333-4444-555555555555', 'Past', 'M', 'VST3', '/p', '/p', 1, -1e300),"
+                 "('33333333-2222-3333-4444-555555555555', 'Infinite', 'M', 'VST3', '/p', '/p', 1, 9e999)");
+    }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QList<AudioPlugin> rows = all();
+    ASSERT_EQ(names(rows), list({"Future", "Infinite", "Past"}));
+    ASSERT_TRUE(rows.at(0).lastUsed);
+    EXPECT_TRUE(rows.at(0).lastUsed->isValid());
+    EXPECT_GT(*rows.at(0).lastUsed, now.addYears(1000));
+    EXPECT_FALSE(rows.at(1).lastUsed);
+    ASSERT_TRUE(rows.at(2).lastUsed);
+    EXPECT_LT(*rows.at(2).lastUsed, now.addYears(-1000));
+    EXPECT_EQ(rows.at(2).lastUsedValue(now).right(10), QStringLiteral(" years ago"));
+}
+
 TEST_F(PluginDatabaseTest, ForeignTableIsLeftAloneAndReplaceRollsBack)
 {
     {

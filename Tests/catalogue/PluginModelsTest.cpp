@@ -4,6 +4,8 @@
 
 #include <QJsonDocument>
 
+#include <cmath>
+
 namespace {
 
 AudioPlugin samplePlugin()
@@ -108,6 +110,33 @@ TEST(AudioPluginTest, JsonOmitsAbsentOptionalsAndRoundTrips)
     }
     json.insert("format", "vst3");
     EXPECT_FALSE(AudioPlugin::fromJson(json));
+}
+
+TEST(PluginModelsTest, JsonDatesSurviveHostileNumbers)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    struct Row {
+        const char* name;
+        double seconds;
+        int expectedSign; // compared with now
+    };
+    const Row rows[] = {
+        {"far future", 1e300, 1}, {"far past", -1e300, -1}, {"max double", 1.7976931348623157e308, 1},
+        {"ordinary", 700000000.5, -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QDateTime date = dateFromJsonSeconds(row.seconds);
+        ASSERT_TRUE(date.isValid());
+        EXPECT_EQ(date > now ? 1 : -1, row.expectedSign);
+        QJsonObject json = samplePlugin().toJson();
+        json.insert("lastUsed", row.seconds);
+        const auto plugin = AudioPlugin::fromJson(json);
+        ASSERT_TRUE(plugin);
+        EXPECT_EQ(plugin->lastUsed, date);
+    }
+    EXPECT_EQ(dateFromJsonSeconds(700000000.5).toMSecsSinceEpoch(), (978307200LL + 700000000) * 1000 + 500);
+    EXPECT_EQ(dateFromJsonSeconds(std::nan("")), QDateTime::fromSecsSinceEpoch(978307200, Qt::UTC));
 }
 
 TEST(PluginModelsTest, BadgeLabelErrorTextsAndTransfer)

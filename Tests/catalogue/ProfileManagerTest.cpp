@@ -185,14 +185,15 @@ TEST(PluginProfileTest, DecodingRequiresMembersOfTheRightType)
         {"enabledPlugins holds a number", replaced("[\"A|VST3\"],\"total", "[1],\"total"), false},
         {"count fractional", replaced("\"totalPluginCount\":3", "\"totalPluginCount\":3.5"), false},
         {"count text", replaced("\"totalPluginCount\":3", "\"totalPluginCount\":\"3\""), false},
-        {"allPluginKeys null", replaced("[\"A|VST3\",\"B|VST\"]", "null"), false},
+        {"allPluginKeys null", replaced("[\"A|VST3\",\"B|VST\"]", "null"), true},
+        {"allPluginKeys text", replaced("[\"A|VST3\",\"B|VST\"]", "\"A|VST3\""), false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         DecodeError error;
         const auto profile = PluginProfile::fromJson(QJsonDocument::fromJson(row.json).object(), &error);
         EXPECT_EQ(profile.has_value(), row.decodes) << error.message.toStdString();
-        if (profile && std::string(row.name) == "no allPluginKeys") {
+        if (profile && (std::string(row.name) == "no allPluginKeys" || std::string(row.name) == "allPluginKeys null")) {
             EXPECT_EQ(profile->allPluginKeys, profile->enabledPlugins);
         }
         if (!profile) {

@@ -681,9 +681,21 @@ TEST_F(PluginManagerViewModelOperationsTest, DeleteEdgeCases)
     seed({a, root, sneaky});
     PluginManagerViewModel& model = vm();
 
+    // An empty request whose prompt was refused: no refresh, no (empty) log batch.
+    const qsizetype posts = m_notifications->count(PluginManagerViewModel::pluginCountChangedNotification());
+    m_recorder->enqueue(RecordingRunner::failure("dismissed"));
+    model.deletePlugins({});
+    EXPECT_EQ(*model.error(), PluginError::permissionDenied("dismissed"));
+    EXPECT_EQ(m_notifications->count(PluginManagerViewModel::pluginCountChangedNotification()), posts);
+    EXPECT_FALSE(QFileInfo::exists(Paths::dataFile("activity_log.json")));
+    model.setError(std::nullopt);
+    m_recorder->clear();
+
     model.deletePlugins({});
     EXPECT_EQ(m_recorder->commands(), QStringList{QString()});
     EXPECT_FALSE(model.error());
+    EXPECT_GT(m_notifications->count(PluginManagerViewModel::pluginCountChangedNotification()), posts);
+    EXPECT_TRUE(QFileInfo::exists(Paths::dataFile("activity_log.json")));
 
     model.deletePlugins({root, sneaky});
     EXPECT_EQ(m_recorder->commands().size(), 1); // nothing worth a root shell

@@ -315,6 +315,95 @@ TEST_F(PluginManagerViewModelTest, BulkPaneGroupsByNameWithFormatVariants)
     EXPECT_EQ(namesOf(model.bulkActionPlugins()), QStringList{QStringLiteral("Echo")});
 }
 
+TEST_F(PluginManagerViewModelTest, BulkOrderIsCaseInsensitiveAndStable)
+{
+    QList<AudioPlugin> rows;
+    for (const char* name : {"beta", "Alpha", "gamma", "alpha", "Beta", "ALPHA"})
+        rows.append(record(QString::fromLatin1(name), PluginFormat::vst3, "/p", "/p", true));
+    seed(rows);
+    PluginManagerViewModel& model = vm();
+    model.syncSelectionDelta(idsOf(rows), {});
+
+    // Names that compare equal ignoring case keep the order in which the catalogue returned them.
+    QList<AudioPlugin> expected = db().getPluginsByIds(idsOf(rows));
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const AudioPlugin& a, const AudioPlugin& b) { return a.name.toLower() < b.name.toLower(); });
+    EXPECT_EQ(namesOf(model.bulkActionPlugins()), namesOf(expected));
+    QStringList groups;
+    for (const QString& name : namesOf(expected)) {
+        if (!groups.contains(name))
+            groups.append(name);
+    }
+    QStringList shown;
+    for (const ConsolidatedPlugin& row : model.consolidatedBulkPlugins())
+        shown.append(row.name);
+    EXPECT_EQ(shown, groups);
+    EXPECT_EQ(shown.size(), 6); // names differing only in case stay apart
+    EXPECT_EQ(shown.last(), QStringLiteral("gamma"));
+}
+
+TEST_F(PluginManagerViewModelTest, VariantsOrderByBadgeLabel)
+{
+    AudioPlugin v15 = record(QStringLiteral("CLA-76"), PluginFormat::wavesBundle, "/w15", "/w15", true);
+    v15.version = QStringLiteral("V15");
+    AudioPlugin v14 = record(QStringLiteral("CLA-76"), PluginFormat::wavesBundle, "/w14", "/w14", true);
+    v14.version = QStringLiteral("V14");
+    const AudioPlugin au = record(QStringLiteral("CLA-76"), PluginFormat::au, "/au", "/au", true);
+    const AudioPlugin aax = record(QStringLiteral("CLA-76"), PluginFormat::aax, "/aax", "/aax", true);
+    seed({v15, v14, au, aax});
+    PluginManagerViewModel& model = vm();
+    model.syncSelectionDelta({v15.id, v14.id, au.id, aax.id}, {});
+    ASSERT_EQ(model.consolidatedBulkPlugins().size(), 1);
+    QStringList badges;
+    for (const auto& variant : model.consolidatedBulkPlugins().first().variants)
+        badges.append(variant.badgeLabel());
+    EXPECT_EQ(badges, (QStringList{"AAX", "Audio Units", "V14", "V15"}));
+    EXPECT_EQ(model.selectedFormatsInBulk(),
+              (QList<PluginFormat>{PluginFormat::aax, PluginFormat::au, PluginFormat::wavesBundle}));
+}
+
+TEST_F(PluginManagerViewModelTest, ResetAndRefreshRunTheirStepsInOrder)
+{
+    QList<AudioPlugin> rows = numbered(3);
+    seed(rows);
+    PluginManagerViewModel& model = vm();
+    model.syncSelectionDelta({rows[0].id}, {});
+    model.setSelectedFormats({PluginFormat::vst3});
+    model.setActiveProfile(PluginProfile{});
+
+    QStringList steps;
+    auto watch = [&](auto signal, const char* name) {
+        QObject::connect(&model, signal, &model, [&steps, name] { steps.append(QString::fromLatin1(name)); });
+    };
+    using VM = PluginManagerViewModel;
+    watch(&VM::activeProfileChanged, "profile");
+    watch(&VM::persistedSelectionsChanged, "persisted");
+    watch(&VM::selectedPluginsChanged, "selected");
+    watch(&VM::bulkActiveVariantsChanged, "variants");
+    watch(&VM::consolidatedBulkPluginsChanged, "bulk");
+    watch(&VM::selectedFormatsChanged, "formats");
+    watch(&VM::selectedManufacturersChanged, "manufacturers");
+    watch(&VM::searchTextChanged, "search");
+    watch(&VM::manufacturerSearchTextChanged, "manufacturerSearch");
+    watch(&VM::showAllPluginsChanged, "showAll");
+    watch(&VM::resetViewTriggerChanged, "trigger");
+    watch(&VM::displayedPluginsChanged, "reload");
+    watch(&VM::pluginsChanged, "plugins");
+    watch(&VM::allManufacturersChanged, "allManufacturers");
+    watch(&VM::cachedProfileChangesChanged, "changes");
+
+    model.resetView();
+    EXPECT_EQ(steps, (QStringList{"profile", "persisted", "selected", "variants", "bulk", "formats", "reload",
+                                  "manufacturers", "reload", "search", "manufacturerSearch", "showAll", "trigger"}));
+    steps.clear();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return steps.contains(QStringLiteral("reload")); }, 1000));
+    EXPECT_EQ(steps, QStringList{"reload"}); // the search text's own delayed reload
+
+    steps.clear();
+    model.refreshAllState();
+    EXPECT_EQ(steps, (QStringList{"plugins", "allManufacturers", "manufacturers", "reload", "reload", "changes"}));
+}
+
 TEST_F(PluginManagerViewModelTest, InvertAndWavesRemoval)
 {
     AudioPlugin a = record(QStringLiteral("A"), PluginFormat::vst3, "/a", "/a", true);

@@ -4,7 +4,65 @@
 
 #include "Support/SandboxTest.h"
 
+#include <functional>
+
 #include <QDir>
+
+#include <vector>
+
+namespace {
+
+/// A binary plist by hand (libplist itself recurses when writing): a dictionary
+/// {"k": object 2} at the top, then `count` arrays whose references come from
+/// `refsOf(i)` (object numbers), the last objects being empty arrays.
+QByteArray binaryPlist(int count, const std::function<std::vector<quint32>(int)>& refsOf)
+{
+    const int objects = count + 2; // 0: the dictionary, 1: the key, 2...: the arrays
+    QByteArray body("bplist00");
+    std::vector<quint32> offsets;
+    const auto ref = [&body](quint32 value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            body.append(char((value >> shift) & 0xff));
+    };
+    offsets.push_back(quint32(body.size()));
+    body.append(char(0xD1));
+    ref(1);
+    ref(2);
+    offsets.push_back(quint32(body.size()));
+    body.append(char(0x51)).append('k');
+    for (int i = 0; i < count; ++i) {
+        offsets.push_back(quint32(body.size()));
+        const std::vector<quint32> refs = refsOf(i);
+        if (refs.size() < 15) {
+            body.append(char(0xA0 | refs.size()));
+        } else {
+            body.append(char(0xAF)).append(char(0x12));
+            ref(quint32(refs.size()));
+        }
+        for (quint32 r : refs)
+            ref(r + 2);
+    }
+    const quint32 table = quint32(body.size());
+    for (quint32 offset : offsets)
+        ref(offset);
+    QByteArray trailer(32, '\0');
+    trailer[6] = 4;
+    trailer[7] = 4;
+    for (int b = 0; b < 4; ++b) {
+        trailer[15 - b] = char((quint32(objects) >> (8 * b)) & 0xff);
+        trailer[31 - b] = char((table >> (8 * b)) & 0xff);
+    }
+    return body + trailer;
+}
+
+QByteArray nestedXml(int depth)
+{
+    QByteArray xml("<?xml version=\"1.0\"?><plist><dict><key>k</key>");
+    xml += QByteArray("<array>").repeated(depth) + QByteArray("</array>").repeated(depth);
+    return xml + "</dict></plist>";
+}
+
+} // namespace
 
 class PropertyListTest : public SandboxTest {};
 
@@ -44,6 +102,62 @@ TEST_F(PropertyListTest, BadInputReadsAsNoValues)
     }
     EXPECT_TRUE(readPropertyList(home() + "/missing.plist").isEmpty());
     EXPECT_TRUE(readPropertyList(home()).isEmpty()); // a folder
+}
+
+// libplist recurses once per nesting level when it parses and frees: a small hostile
+// file nested 200,000 deep used to overflow the stack and kill the scan.
+TEST_F(PropertyListTest, HostileNestingReadsAsNoValuesWithoutCrashing)
+{
+    constexpr int kDeep = 200000;
+    const auto chain = [](int count) {
+        return [count](int i) { return i + 1 < count ? std::vector<quint32>{quint32(i + 1)} : std::vector<quint32>{}; };
+    };
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+        bool readable;
+    };
+    const Row rows[] = {
+        {"xml nested 40", nestedXml(40), true},
+        {"xml nested 200000", nestedXml(kDeep), false},
+        {"xml empty arrays do not nest", "<?xml version=\"1.0\"?><plist><dict><key>k</key><array>"
+                                             + QByteArray("<array/>").repeated(kDeep) + "</array></dict></plist>",
+         true},
+        {"binary nested 40", binaryPlist(40, chain(40)), true},
+        {"binary nested 200000", binaryPlist(kDeep, chain(kDeep)), false},
+        // The first array lists every other one, deepest first, so each is first reached
+        // one level down; the chain through them is still 200,000 deep.
+        {"binary chain reached shallow first", binaryPlist(kDeep,
+                                                           [](int i) {
+                                                               if (i > 0)
+                                                                   return i + 1 < kDeep ? std::vector<quint32>{quint32(i + 1)}
+                                                                                        : std::vector<quint32>{};
+                                                               std::vector<quint32> all;
+                                                               for (int j = kDeep - 1; j > 0; --j)
+                                                                   all.push_back(quint32(j));
+                                                               return all;
+                                                           }),
+         false},
+        {"binary cycle", binaryPlist(2, [](int i) { return std::vector<quint32>{quint32(1 - i)}; }), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeFile(home() + "/deep.plist", row.bytes);
+        const QVariantMap read = readPropertyList(home() + "/deep.plist");
+        EXPECT_EQ(read.contains("k"), row.readable);
+    }
+}
+
+TEST_F(PropertyListTest, NestingGuardKeepsOrdinaryFiles)
+{
+    // A realistic Info.plist passes the guard in both encodings.
+    const QVariantMap info{{"AudioComponents", QVariantList{QVariantMap{{"tags", QVariantList{"Effects"}}}}}};
+    for (bool binary : {false, true}) {
+        SCOPED_TRACE(binary ? "binary" : "xml");
+        const QString path = home() + "/n.plist";
+        ASSERT_TRUE(writePropertyList(path, info, binary));
+        EXPECT_EQ(readPropertyList(path), info);
+    }
 }
 
 TEST_F(PropertyListTest, PathsFollowTheSandbox)

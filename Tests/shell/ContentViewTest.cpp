@@ -9,6 +9,7 @@
 #include "Platform/DefaultsStore.h"
 
 #include <QDialog>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTest>
 
@@ -134,6 +135,17 @@ TEST_F(ContentViewTest, WithAProfileNewAndStillPendingPluginsAreOffered)
     EXPECT_EQ(view().profileManager().pendingNewPluginKeys(), (QSet<QString>{"Alpha|VST3", "Beta|VST3"}));
     EXPECT_TRUE(view().newPluginsBanner()->isVisible());
     EXPECT_TRUE(view().newPluginsBanner()->text().startsWith(QStringLiteral("2 new plugins detected: ")));
+    // The banner's button presents the sheet; Escape closes it and keeps the offer.
+    QTRY_COMPARE_WITH_TIMEOUT(view().newPluginsBanner()->maximumHeight(), QWIDGETSIZE_MAX, 2000); // slid in
+    QTest::qWait(20);
+    EXPECT_GE(view().newPluginsBanner()->addButton()->height(), 15);
+    QTest::mouseClick(view().newPluginsBanner()->addButton(), Qt::LeftButton);
+    ASSERT_NE(view().newPluginsSheet(), nullptr);
+    EXPECT_TRUE(view().newPluginsSheet()->isVisible());
+    view().newPluginsSheet()->reject();
+    EXPECT_EQ(view().newPluginsSheet(), nullptr);
+    EXPECT_TRUE(view().newPlugins().showBanner());
+    EXPECT_FALSE(view().profileManager().pendingNewPluginKeys().isEmpty());
 
     // Next start: nothing new, Beta uninstalled; Alpha is still pending and offered again.
     closeView();
@@ -294,10 +306,10 @@ TEST_F(ContentViewTest, EveryOperationErrorRaisesTheErrorAlert)
 {
     recordCommands();
     recorder->enqueue(RecordingRunner::failure(QStringLiteral("User cancelled."), 1));
-    const AudioPlugin plugin = record("Locked", PluginFormat::vst3, vst3("Locked"), true);
-    seed({plugin});
     ASSERT_TRUE(showAndWaitForStartup());
+    seed({record("Locked", PluginFormat::vst3, vst3("Locked"), true)});
     prompter->alerts.clear();
+    ASSERT_EQ(view().pluginManager().plugins().size(), 1);
 
     view().pluginManager().togglePlugin(view().pluginManager().plugins().first());
     ASSERT_TRUE(view().pluginManager().error().has_value());

@@ -1,6 +1,7 @@
 #include "PluginDatabase.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include <sqlite3.h>
@@ -329,8 +330,14 @@ std::optional<AudioPlugin> PluginDatabase::pluginFromRow(const Sql::Statement& r
     plugin.version = absentWhenEmpty(row, VersionColumn);
     plugin.bundleIdentifier = absentWhenEmpty(row, BundleIdentifierColumn);
     if (!row.isNull(LastUsedColumn)) {
+        // Another program may have stored anything here, infinity included; whole
+        // milliseconds of such a value would overflow. Far-off dates are clamped to
+        // some three million years either side, infinities read as no date.
+        constexpr double kLimit = 1e14;
         const double seconds = row.columnDouble(LastUsedColumn);
-        plugin.lastUsed = QDateTime::fromMSecsSinceEpoch(qRound64(seconds * 1000.0), Qt::UTC);
+        if (std::isfinite(seconds))
+            plugin.lastUsed = QDateTime::fromMSecsSinceEpoch(
+                static_cast<qint64>(std::round(std::clamp(seconds, -kLimit, kLimit) * 1000.0)), Qt::UTC);
     }
     return plugin;
 }

@@ -132,8 +132,13 @@ double dateToJsonSeconds(const QDateTime& date)
 
 QDateTime dateFromJsonSeconds(double seconds)
 {
-    const double ms = std::round((seconds + double(kSecondsFrom1970To2001)) * 1000.0);
-    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ms), Qt::UTC);
+    // A hostile file may hold 1e300: converting that to whole milliseconds would
+    // overflow. Clamp to some three million years either side, far beyond any real date.
+    constexpr double kLimit = 1e14;
+    if (std::isnan(seconds))
+        seconds = 0;
+    const double clamped = std::clamp(seconds + double(kSecondsFrom1970To2001), -kLimit, kLimit);
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::round(clamped * 1000.0)), Qt::UTC);
 }
 
 QString pluginKey(const QString& name, PluginFormat format)

@@ -166,7 +166,10 @@ std::optional<PluginProfile> PluginProfile::fromJson(const QJsonObject& object, 
     }
     profile.totalPluginCount = count.toInteger(static_cast<qint64>(countValue));
 
-    if (object.contains(QStringLiteral("allPluginKeys"))) {
+    // Optional: absent or null (as the standard decoders read an optional) means the
+    // profile predates the member.
+    const QJsonValue allKeys = object.value(QStringLiteral("allPluginKeys"));
+    if (!allKeys.isUndefined() && !allKeys.isNull()) {
         if (!readKeySet(object, QStringLiteral("allPluginKeys"), &profile.allPluginKeys, error))
             return std::nullopt;
     } else {

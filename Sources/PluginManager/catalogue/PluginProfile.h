@@ -24,8 +24,8 @@ struct PluginProfile {
 
     /// All six members; sets as arrays of strings, date as seconds since 2001.
     QJsonObject toJson() const;
-    /// Requires id, name, createdAt, enabledPlugins and totalPluginCount; a missing
-    /// allPluginKeys becomes a copy of enabledPlugins.
+    /// Requires id, name, createdAt, enabledPlugins and totalPluginCount; a missing (or
+    /// null) allPluginKeys becomes a copy of enabledPlugins.
     static std::optional<PluginProfile> fromJson(const QJsonObject& object, DecodeError* error = nullptr);
     bool operator==(const PluginProfile&) const = default;
 };

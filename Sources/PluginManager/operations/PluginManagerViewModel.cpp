@@ -967,7 +967,8 @@ void PluginManagerViewModel::removeBundles(const QList<AudioPlugin>& plugins)
     }
     origins.saveIfChanged();
 
-    if (!deleted.isEmpty() || plugins.isEmpty()) {
+    // An empty request refreshes and logs (an empty batch) only when its run succeeded.
+    if (!deleted.isEmpty() || (plugins.isEmpty() && !runError)) {
         QSet<QUuid> visible = m_selectedPlugins;
         visible.subtract(ids);
         m_selectedPlugins = visible;

@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <cmath>
+
 namespace {
 
 constexpr int kSwitchWidth = 36;
@@ -50,11 +52,13 @@ QRect PluginCellDelegate::switchRect(const QRect& cell)
 
 QRect PluginCellDelegate::linkRect(const QRect& cell, const QString& manufacturer, const QFont& font)
 {
-    const QFontMetrics metrics(font);
+    const QFontMetricsF metrics(font);
     const int available = cell.width() - 2 * kCellPadding - 3 - kArrowSize;
-    const int textWidth = qMin(metrics.horizontalAdvance(manufacturer), qMax(0, available));
+    // Rounded up with a little slack, so a name that fits is never elided.
+    const int textWidth = qMin(int(std::ceil(metrics.horizontalAdvance(manufacturer))) + 2, qMax(0, available));
     const int width = textWidth + 3 + kArrowSize;
-    return QRect(cell.left() + kCellPadding, cell.center().y() - metrics.height() / 2, width, metrics.height());
+    const int height = int(std::ceil(metrics.height()));
+    return QRect(cell.left() + kCellPadding, cell.center().y() - height / 2, width, height);
 }
 
 QSize PluginCellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
@@ -120,15 +124,16 @@ void PluginCellDelegate::paintLink(QPainter* painter, const QStyleOptionViewItem
     const QString manufacturer = index.data(Qt::DisplayRole).toString();
     const QFont font = ListStyle::bodyFont();
     const QRect link = linkRect(option.rect, manufacturer, font);
-    const QFontMetrics metrics(font);
     const QRect textRect(link.left(), link.top(), link.width() - 3 - kArrowSize, link.height());
     painter->save();
     painter->setFont(font);
+    const QFontMetrics metrics = painter->fontMetrics();
     const bool selected = option.state & QStyle::State_Selected;
     painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : AppTheme::textPrimary());
     painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                       metrics.elidedText(manufacturer, Qt::ElideRight, textRect.width()));
-    const QRect arrow(textRect.right() + 4, link.center().y() - kArrowSize / 2, kArrowSize, kArrowSize);
+    const int drawn = qMin(textRect.width(), metrics.horizontalAdvance(manufacturer));
+    const QRect arrow(textRect.left() + drawn + 3, link.center().y() - kArrowSize / 2, kArrowSize, kArrowSize);
     painter->drawPixmap(arrow, SymbolIcons::pixmap(QStringLiteral("arrow.up.right"), kArrowSize,
                                                    AppTheme::textTertiary(), painter->device()->devicePixelRatioF()));
     painter->restore();

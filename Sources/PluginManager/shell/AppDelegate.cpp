@@ -39,7 +39,7 @@ void sendToFocus(const char* slot)
 
 } // namespace
 
-AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {}
+AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_quit([] { QCoreApplication::quit(); }) {}
 
 AppDelegate::~AppDelegate()
 {
@@ -157,7 +157,10 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
             }
             // Closing the main window ends the program at once, whatever else is open.
             if (applicationShouldTerminateAfterLastWindowClosed())
-                QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::quit(); });
+                QTimer::singleShot(0, this, [this] {
+                    if (m_quit)
+                        m_quit();
+                });
             break;
         default:
             break;
@@ -213,7 +216,10 @@ void AppDelegate::buildMenuBar()
     app->addSeparator();
     add(app, QStringLiteral("Check for Updates…"), QKeySequence(), [this] { checkForUpdates(); });
     app->addSeparator();
-    add(app, QStringLiteral("Quit Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_Q), [] { QCoreApplication::quit(); });
+    add(app, QStringLiteral("Quit Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] {
+        if (m_quit)
+            m_quit();
+    });
 
     // Edit.
     QMenu* edit = m_menuBar->addMenu(QStringLiteral("Edit"));

@@ -35,6 +35,9 @@ public:
     /// Tests replace the window's content (default: a new ContentView).
     void setContentFactory(std::function<QWidget*()> factory) { m_contentFactory = std::move(factory); }
 
+    /// What quitting runs (default: end the event loop); tests observe it.
+    void setQuitAction(std::function<void()> quit) { m_quit = std::move(quit); }
+
     QMainWindow* window() const { return m_window; }
 
     void applicationDidFinishLaunching();
@@ -62,5 +65,6 @@ private:
     QPointer<QMainWindow> m_window;
     QMenuBar* m_menuBar = nullptr;
     std::function<QWidget*()> m_contentFactory;
+    std::function<void()> m_quit;
     QTimer* m_frameSaveTimer = nullptr;
 };

@@ -22,6 +22,7 @@ constexpr int kShimmerPeriodMs = 1100;
 constexpr int kFillAnimationMs = 250;
 constexpr int kEntranceMs = 380;
 constexpr double kBarAreaHeight = 52.0;
+constexpr double kStackSpacing = 16.0;
 
 const std::array<QColor, 5> kGradientColors = {
     QColor::fromRgbF(0.85f, 0.35f, 0.65f), QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.38f, 0.58f, 1.0f),
@@ -86,6 +87,16 @@ QString ProgressHUDView::countText(double progress, int count)
         return {};
     const auto done = static_cast<qint64>(clamp01(progress) * count);
     return tr("%1 of %2 plugins").arg(done).arg(count);
+}
+
+QString ProgressHUDView::countLine() const
+{
+    return m_model ? countText(m_model->progress(), m_model->count()) : QString();
+}
+
+double ProgressHUDView::shownFillWidth() const
+{
+    return fillWidth(displayedProgress(m_clock.elapsed()));
 }
 
 QString ProgressHUDView::percentText(double progress)
@@ -184,8 +195,25 @@ void ProgressHUDView::paintEvent(QPaintEvent*)
     p.setPen(QPen(withAlpha(primary, 0.12), 1));
     p.drawPath(cardPath);
 
+    // The stack (wave, text block, bar, percentage; 16 apart) is centred in the card.
+    QFont titleFont = font();
+    titleFont.setPixelSize(13);
+    titleFont.setWeight(QFont::DemiBold);
+    const QFontMetricsF titleMetrics(titleFont);
+    QFont smallFont = font();
+    smallFont.setPixelSize(11);
+    smallFont.setStyleHint(QFont::Monospace, QFont::PreferDefault);
+    const QFontMetricsF smallMetrics(smallFont);
+    QFont percentFont = smallFont;
+    percentFont.setWeight(QFont::DemiBold);
+    const QFontMetricsF percentMetrics(percentFont);
+    const QString countLine = countText(progress, count);
+    const double countHeight = countLine.isEmpty() ? 0.0 : 2.0 + smallMetrics.height();
+    const double stackHeight = kBarAreaHeight + kStackSpacing + titleMetrics.height() + countHeight + kStackSpacing +
+                               8.0 + kStackSpacing + percentMetrics.height();
+    const double waveTop = std::max(22.0, (kHeight - stackHeight) / 2.0);
+
     // Wave: 12 bars of 5 points, 4 apart, in a band 52 points high.
-    const double waveTop = 22.0;
     const double waveWidth = kBarCount * 5.0 + (kBarCount - 1) * 4.0;
     double x = (kWidth - waveWidth) / 2.0;
     for (int i = 0; i < kBarCount; ++i, x += 9.0) {
@@ -200,31 +228,22 @@ void ProgressHUDView::paintEvent(QPaintEvent*)
     }
 
     // Title and count line.
-    double y = waveTop + kBarAreaHeight + 16.0;
-    QFont titleFont = font();
-    titleFont.setPixelSize(13);
-    titleFont.setWeight(QFont::DemiBold);
+    double y = waveTop + kBarAreaHeight + kStackSpacing;
     p.setFont(titleFont);
     p.setPen(primary);
-    const QFontMetricsF titleMetrics(titleFont);
     const QString title = titleMetrics.elidedText(label, Qt::ElideRight, 320.0);
     p.drawText(QRectF(40, y, 320, titleMetrics.height()), Qt::AlignCenter, title);
     y += titleMetrics.height();
-    QFont smallFont = font();
-    smallFont.setPixelSize(11);
-    smallFont.setStyleHint(QFont::Monospace, QFont::PreferDefault);
-    const QString countLine = countText(progress, count);
     if (!countLine.isEmpty()) {
         y += 2.0;
         p.setFont(smallFont);
         p.setPen(secondary);
-        const QFontMetricsF smallMetrics(smallFont);
         p.drawText(QRectF(40, y, 320, smallMetrics.height()), Qt::AlignCenter, countLine);
         y += smallMetrics.height();
     }
 
     // Progress bar: track, gradient fill (at least 10 points), shine, outline.
-    y += 16.0;
+    y += kStackSpacing;
     const QRectF track((kWidth - kBarTrackWidth) / 2.0, y, kBarTrackWidth, 8.0);
     p.setPen(Qt::NoPen);
     p.setBrush(withAlpha(primary, 0.07));
@@ -248,10 +267,7 @@ void ProgressHUDView::paintEvent(QPaintEvent*)
     p.drawRoundedRect(track, 5, 5);
 
     // Dots and percentage.
-    y = track.bottom() + 12.0;
-    QFont percentFont = smallFont;
-    percentFont.setWeight(QFont::DemiBold);
-    const QFontMetricsF percentMetrics(percentFont);
+    y = track.bottom() + kStackSpacing;
     const QString percent = percentText(progress);
     const double rowWidth = 3 * 5.0 + 2 * 4.0 + 10.0 + percentMetrics.horizontalAdvance(percent);
     double dx = (kWidth - rowWidth) / 2.0;

@@ -36,6 +36,11 @@ public:
     /// The percentage ("42%").
     static QString percentText(double progress);
 
+    /// What is painted now: the count line (empty below 2 plug-ins) and the fill's
+    /// width, which eases towards the model's progress.
+    QString countLine() const;
+    double shownFillWidth() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;

@@ -8,7 +8,7 @@
 
 ProgressPanel::ProgressPanel(ProgressWindowManager& manager)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
-                           Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint)
+                           Qt::WindowTransparentForInput)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);

@@ -1,0 +1,304 @@
+#include "PluginListFixture.h"
+
+#include "BulkActionsView.h"
+#include "BulkPaneHandle.h"
+#include "ExportSheet.h"
+#include "MainContentView.h"
+#include "PluginListView.h"
+#include "PluginTableModel.h"
+#include "SearchBar.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableView>
+
+class MainContentViewTest : public PluginListTest {
+protected:
+    MainContentView& content()
+    {
+        if (!m_content) {
+            m_content = std::make_unique<MainContentView>(vm(), profiles());
+            m_content->resize(1000, 760);
+            m_content->show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(m_content.get()));
+        }
+        return *m_content;
+    }
+    void TearDown() override
+    {
+        m_content.reset();
+        PluginListTest::TearDown();
+    }
+    PluginProfile profileEnabling(const QList<AudioPlugin>& plugins)
+    {
+        PluginProfile profile;
+        profile.id = QUuid::createUuid();
+        profile.name = QStringLiteral("Mixing");
+        for (const AudioPlugin& p : plugins)
+            profile.enabledPlugins.insert(p.key());
+        return profile;
+    }
+
+    std::unique_ptr<MainContentView> m_content;
+};
+
+TEST_F(MainContentViewTest, HeaderControlsAndTheirEnabling)
+{
+    EXPECT_FALSE(content().exportButton()->isEnabled()); // nothing scanned yet
+    EXPECT_TRUE(content().scanButton()->isEnabled());
+    EXPECT_TRUE(content().resetButton()->isEnabled());
+    for (QWidget* control : {static_cast<QWidget*>(content().resetButton()), static_cast<QWidget*>(content().scanButton()),
+                             static_cast<QWidget*>(content().exportButton())})
+        EXPECT_FALSE(control->accessibleName().isEmpty());
+
+    const QList<AudioPlugin> plugins{plugin(QStringLiteral("Alpha")), plugin(QStringLiteral("Beta"))};
+    seed(plugins);
+    EXPECT_TRUE(content().exportButton()->isEnabled());
+
+    // While an operation runs, Scan cannot start another; Reset stays available.
+    bool scanDuringRun = true;
+    bool resetDuringRun = false;
+    m_runner->setOnRun([&](const QString&) {
+        scanDuringRun = content().scanButton()->isEnabled();
+        resetDuringRun = content().resetButton()->isEnabled();
+    });
+    vm().togglePlugin(plugins.first());
+    EXPECT_FALSE(scanDuringRun);
+    EXPECT_TRUE(resetDuringRun);
+    EXPECT_TRUE(content().scanButton()->isEnabled());
+}
+
+TEST_F(MainContentViewTest, SearchBarEditsTheViewModelText)
+{
+    seed(numbered(30));
+    vm().setShowAllPlugins(true);
+    SearchBar* bar = content().searchBar();
+    EXPECT_FALSE(bar->clearButton()->isVisibleTo(bar));
+    QTest::keyClicks(bar->field(), QStringLiteral("0012"));
+    EXPECT_EQ(vm().searchText(), QStringLiteral("0012"));
+    EXPECT_TRUE(bar->clearButton()->isVisibleTo(bar));
+    settle(80); // the view model reloads 50 ms after each keystroke
+    EXPECT_EQ(content().listView()->model()->rowCount(), 1);
+    QTest::mouseClick(bar->clearButton(), Qt::LeftButton);
+    EXPECT_EQ(vm().searchText(), QString());
+    EXPECT_FALSE(bar->clearButton()->isVisibleTo(bar));
+    settle(80);
+    EXPECT_EQ(content().listView()->model()->rowCount(), 30);
+    // Only spaces still count as text.
+    QTest::keyClicks(bar->field(), QStringLiteral("  "));
+    EXPECT_EQ(vm().searchText(), QStringLiteral("  "));
+    EXPECT_TRUE(bar->clearButton()->isVisibleTo(bar));
+}
+
+TEST_F(MainContentViewTest, ContentAreaRulesAndReset)
+{
+    const QList<AudioPlugin> plugins = numbered(3);
+    seed(plugins);
+    EXPECT_EQ(content().contentMode(), MainContentView::ContentMode::placeholder);
+    vm().setShowAllPlugins(true);
+    EXPECT_EQ(content().contentMode(), MainContentView::ContentMode::table);
+    EXPECT_FALSE(content().bulkActionsView()->isVisibleTo(&content()));
+    vm().syncSelectionDelta({plugins.first().id}, {});
+    EXPECT_EQ(content().contentMode(), MainContentView::ContentMode::tableWithBulkPanel);
+    EXPECT_TRUE(content().dragHandle()->isVisibleTo(&content()));
+
+    // A preview hides the bulk panel; closing it with plug-ins collected brings it back.
+    vm().setActiveProfile(profileEnabling({plugins.at(1)}));
+    EXPECT_TRUE(content().previewBanner()->isVisibleTo(&content()));
+    EXPECT_EQ(content().previewTitle()->text(), QStringLiteral("Previewing profile: \"Mixing\""));
+    EXPECT_EQ(content().contentMode(), MainContentView::ContentMode::table);
+    QTest::mouseClick(content().closePreviewButton(), Qt::LeftButton);
+    EXPECT_FALSE(vm().activeProfile().has_value());
+    EXPECT_FALSE(vm().showAllPlugins());
+    EXPECT_EQ(content().contentMode(), MainContentView::ContentMode::tableWithBulkPanel);
+
+    // Reset: one reset per click, then the root view's callback.
+    vm().setActiveProfile(profileEnabling({}));
+    QSignalSpy triggers(&vm(), &PluginManagerViewModel::resetViewTriggerChanged);
+    QSignalSpy tapped(&content(), &MainContentView::resetTapped);
+    const bool before = vm().resetViewTrigger();
+    QTest::mouseClick(content().resetButton(), Qt::LeftButton);
+    EXPECT_EQ(vm().resetViewTrigger(), !before);
+    EXPECT_EQ(triggers.count(), 1);
+    EXPECT_EQ(tapped.count(), 1);
+    EXPECT_FALSE(content().previewBanner()->isVisibleTo(&content()));
+    EXPECT_EQ(content().contentMode(), MainContentView::ContentMode::placeholder);
+}
+
+TEST_F(MainContentViewTest, PreviewChipsAndStatusTexts)
+{
+    AudioPlugin keep = plugin(QStringLiteral("A Keep"));                                // enabled, listed
+    AudioPlugin drop = plugin(QStringLiteral("B Drop"));                                // enabled, absent
+    AudioPlugin wake = plugin(QStringLiteral("C Wake"), PluginFormat::vst3, false);     // disabled, listed
+    AudioPlugin sleep = plugin(QStringLiteral("D Sleep"), PluginFormat::vst3, false);   // disabled, absent
+    AudioPlugin renamed = plugin(QStringLiteral("E Renamed"));
+    seed({keep, drop, wake, sleep, renamed});
+    PluginProfile profile = profileEnabling({keep, wake});
+    profile.enabledPlugins.insert(QStringLiteral("E Old Name|VST3"));
+    vm().setShowAllPlugins(true);
+    vm().setActiveProfile(profile);
+    QAbstractButton* all = content().filterChip(QStringLiteral("all"));
+    ASSERT_NE(all, nullptr);
+    QTest::mouseClick(all, Qt::LeftButton);
+    EXPECT_EQ(vm().profileViewFilter(), QStringLiteral("all"));
+    EXPECT_TRUE(all->isChecked());
+    EXPECT_FALSE(content().filterChip(QStringLiteral("changes"))->isChecked());
+
+    PluginTableModel* model = content().listView()->model();
+    ASSERT_TRUE(model->isPreviewMode());
+    ASSERT_EQ(model->rowCount(), 5);
+    QStringList statuses;
+    for (int row = 0; row < 5; ++row)
+        statuses.append(model->index(row, PluginTableModel::statusColumn).data().toString());
+    EXPECT_EQ(statuses, (QStringList{"Enabled", "Will Disable", "Will Enable", "Disabled", "Will Disable"}));
+    EXPECT_EQ(model->columnCount(), 4);
+
+    // The preview refuses selection.
+    vm().setSelectedPlugins({keep.id});
+    EXPECT_TRUE(vm().selectedPlugins().isEmpty());
+
+    const struct {
+        const char* key;
+        int rows;
+    } filters[] = {{"changes", 3}, {"enabled", 1}, {"disabled", 1}};
+    for (const auto& f : filters) {
+        SCOPED_TRACE(f.key);
+        QTest::mouseClick(content().filterChip(QString::fromLatin1(f.key)), Qt::LeftButton);
+        EXPECT_EQ(model->rowCount(), f.rows);
+        EXPECT_EQ(content().listView()->countLabel()->text(), QStringLiteral("Showing %1 of 5 plugins").arg(f.rows));
+    }
+}
+
+TEST_F(MainContentViewTest, DragHandleFollowsThePointerWithinItsLimits)
+{
+    const QList<AudioPlugin> plugins = numbered(2);
+    seed(plugins);
+    vm().syncSelectionDelta({plugins.first().id}, {});
+    BulkPaneHandle* handle = content().dragHandle();
+    ASSERT_TRUE(handle->isVisible());
+    EXPECT_EQ(content().bulkPaneHeight(), 200);
+    const QPoint start = handle->rect().center();
+    auto move = [handle](QPoint to) {
+        QMouseEvent event(QEvent::MouseMove, to, handle->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(handle, &event);
+    };
+    QTest::mousePress(handle, Qt::LeftButton, {}, start);
+    move(start + QPoint(0, -5)); // shorter than 10: nothing
+    EXPECT_EQ(content().bulkPaneHeight(), 200);
+    move(start + QPoint(0, -30));
+    EXPECT_EQ(content().bulkPaneHeight(), 230);
+    move(start + QPoint(0, -60)); // measured from the drag's start, not added up
+    EXPECT_EQ(content().bulkPaneHeight(), 260);
+    move(start + QPoint(0, -900));
+    EXPECT_EQ(content().bulkPaneHeight(), 500);
+    move(start + QPoint(0, 900));
+    EXPECT_EQ(content().bulkPaneHeight(), 80);
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, start + QPoint(0, 900));
+    EXPECT_EQ(content().bulkActionsView()->paneHeight(), 80);
+}
+
+TEST_F(MainContentViewTest, ExportSheetChoicesAndCalls)
+{
+    const QList<AudioPlugin> plugins{plugin(QStringLiteral("Zed")), plugin(QStringLiteral("Alpha"))};
+    seed(plugins);
+    vm().setSearchText(QStringLiteral("Zed")); // filters never narrow the export
+    settle(80);
+
+    QTest::mouseClick(content().exportButton(), Qt::LeftButton);
+    ExportSheet* sheet = content().exportSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->exportButton()->text(), QStringLiteral("Export as PDF"));
+    EXPECT_EQ(sheet->note()->text(), QStringLiteral("The selected sort column will appear first in the PDF."));
+    EXPECT_TRUE(sheet->sortButton(ExportSortOption::name)->isChecked());
+    QTest::mouseClick(sheet->formatButton(ExportFormat::csv), Qt::LeftButton);
+    EXPECT_EQ(sheet->exportButton()->text(), QStringLiteral("Export as CSV"));
+    EXPECT_EQ(sheet->note()->text(), QStringLiteral("Columns will be ordered with the selected sort column first."));
+    sheet->sortButton(ExportSortOption::manufacturer)->click();
+    QTest::keyClick(sheet, Qt::Key_Escape); // cancel keeps the choices
+    settle();
+    EXPECT_EQ(content().exportSheet(), nullptr);
+    EXPECT_TRUE(m_prompter->fileTitles.isEmpty());
+
+    QTest::mouseClick(content().exportButton(), Qt::LeftButton);
+    sheet = content().exportSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->format(), ExportFormat::csv);
+    EXPECT_TRUE(sheet->sortButton(ExportSortOption::manufacturer)->isChecked());
+    const QString target = home() + QStringLiteral("/export.csv");
+    m_prompter->nextFiles.append(target);
+    QTest::keyClick(sheet, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(content().exportSheet(), nullptr);
+    ASSERT_EQ(m_prompter->fileTitles.size(), 1);
+    EXPECT_EQ(m_prompter->fileTitles.first(), QStringLiteral("Export Plugins as CSV"));
+    ASSERT_TRUE(QFile::exists(target));
+    const QByteArray csv = readFile(target);
+    EXPECT_TRUE(csv.contains("Alpha"));
+    EXPECT_TRUE(csv.contains("Zed"));
+    ASSERT_EQ(m_workspace->opened().size(), 1);
+    EXPECT_EQ(m_workspace->opened().first().toLocalFile(), target);
+
+    // PDF through the same road; a cancelled save panel writes and opens nothing.
+    QTest::mouseClick(content().exportButton(), Qt::LeftButton);
+    content().exportSheet()->formatButton(ExportFormat::pdf)->click();
+    QTest::mouseClick(content().exportSheet()->exportButton(), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(m_prompter->fileTitles.last(), QStringLiteral("Export Plugins as PDF"));
+    EXPECT_EQ(m_workspace->opened().size(), 1);
+}
+
+// Writes a picture of the column when RACKHAND_LIST_SCREENSHOT names a file.
+TEST_F(MainContentViewTest, Screenshot)
+{
+    const QString path = qEnvironmentVariable("RACKHAND_LIST_SCREENSHOT");
+    if (path.isEmpty())
+        GTEST_SKIP() << "set RACKHAND_LIST_SCREENSHOT to write the picture";
+    const struct {
+        const char* name;
+        const char* vendor;
+        PluginFormat format;
+        bool enabled;
+        const char* version;
+        int daysAgo;
+    } demo[] = {
+        {"Pro-Q 3", "FabFilter", PluginFormat::vst3, true, "3.21", 0},
+        {"Pro-Q 3", "FabFilter", PluginFormat::au, true, "3.21", 0},
+        {"Pro-L 2", "FabFilter", PluginFormat::clap, true, "2.14", 2},
+        {"Decapitator", "Soundtoys", PluginFormat::au, true, "5.4.2", 9},
+        {"EchoBoy", "Soundtoys", PluginFormat::vst3, false, "5.4.2", 40},
+        {"Serum", "Xfer Records", PluginFormat::vst2, true, "1.363", 1},
+        {"Ozone 11", "iZotope", PluginFormat::aax, true, "11.0.1", -1},
+        {"CLA-2A", "Waves", PluginFormat::wavesBundle, true, "14.0", 400},
+        {"Diva", "u-he", PluginFormat::vst3, false, "1.4.7", 70},
+        {"Kontakt 7", "Native Instruments", PluginFormat::au, true, "7.8.0", 3},
+        {"ValhallaRoom", "Valhalla DSP", PluginFormat::clap, true, "2.0.0", 14},
+        {"Tape Echo", "", PluginFormat::vst2, true, nullptr, -1},
+    };
+    QList<AudioPlugin> plugins;
+    for (const auto& d : demo) {
+        AudioPlugin p = plugin(QString::fromUtf8(d.name), d.format, d.enabled, QString::fromUtf8(d.vendor));
+        p.version = d.version ? std::optional<QString>(QString::fromLatin1(d.version)) : std::nullopt;
+        if (d.daysAgo >= 0)
+            p.lastUsed = m_clock->now().addDays(-d.daysAgo);
+        plugins.append(p);
+    }
+    seed(plugins);
+    vm().setShowAllPlugins(true);
+    content().resize(1000, 760);
+    QTableView* table = content().listView()->table();
+    table->selectRow(0);
+    for (int row : {4, 7, 8}) // Kontakt 7 and both formats of Pro-Q 3
+        table->selectionModel()->select(table->model()->index(row, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    content().setBulkPaneHeight(110);
+    QTest::qWait(1300); // let the rows' flash fade
+    settle();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    ASSERT_TRUE(content().grab().save(path));
+}

@@ -1,0 +1,237 @@
+#include "AppDelegate.h"
+
+#include "ShellFixture.h"
+
+#include "Platform/linux/DBusNotificationCenter.h"
+
+#include <QAction>
+#include <QDBusConnection>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+class AppDelegateTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        m_savedVersion = QCoreApplication::applicationVersion();
+        QCoreApplication::setApplicationVersion(QStringLiteral("2.4.0"));
+        UpdateChecker::shared().apply({});
+        UpdateChecker::shared().setUpdateAvailable(false);
+    }
+    void TearDown() override
+    {
+        delegate.reset();
+        UpdateChecker::shared().setUpdateAvailable(false);
+        QCoreApplication::setApplicationVersion(m_savedVersion);
+        ShellTest::TearDown();
+    }
+
+    AppDelegate& launch()
+    {
+        delegate = std::make_unique<AppDelegate>();
+        delegate->setContentFactory([] { return new QWidget; });
+        delegate->applicationDidFinishLaunching();
+        return *delegate;
+    }
+
+    /// Titles of a menu's items, separators as "-".
+    static QStringList titles(const QMenu* menu)
+    {
+        QStringList list;
+        for (const QAction* a : menu->actions())
+            list.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+        return list;
+    }
+
+    std::unique_ptr<AppDelegate> delegate;
+
+private:
+    QString m_savedVersion;
+};
+
+} // namespace
+
+TEST_F(AppDelegateTest, LaunchAnnouncesItselfAndOpensOneWindow)
+{
+    AppDelegate& app = launch();
+    ASSERT_EQ(notifications->posted().size(), 1);
+    EXPECT_EQ(notifications->posted().first().name, QStringLiteral("com.yourcompany.Rackhand.appDidLaunch"));
+    EXPECT_EQ(notifications->posted().first().userInfo, (QVariantMap{{"version", QStringLiteral("2.4.0")}}));
+    ASSERT_NE(app.window(), nullptr);
+    EXPECT_EQ(app.window()->windowTitle(), QStringLiteral("Rackhand"));
+    EXPECT_EQ(app.window()->size(), QSize(1200, 800));
+    EXPECT_TRUE(app.window()->isVisible());
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
+    EXPECT_TRUE(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
+
+    QCoreApplication::setApplicationVersion(QString());
+    notifications->clear();
+    AppDelegate second;
+    second.setContentFactory([] { return new QWidget; });
+    second.applicationDidFinishLaunching();
+    ASSERT_EQ(notifications->posted().size(), 1);
+    EXPECT_EQ(notifications->posted().first().userInfo.value("version"), QStringLiteral("0"));
+}
+
+TEST_F(AppDelegateTest, MenuBarHoldsExactlyTheThreeMenus)
+{
+    AppDelegate& app = launch();
+    const QMenuBar* bar = app.window()->menuBar();
+    ASSERT_EQ(bar->actions().size(), 3);
+    EXPECT_EQ(titles(bar->actions()[0]->menu()),
+              (QStringList{"About Rackhand", "-", "Hide Rackhand", "Hide Others", "Show All", "-",
+                           QStringLiteral("Check for Updates…"), "-", "Quit Rackhand"}));
+    EXPECT_EQ(bar->actions()[1]->text(), QStringLiteral("Edit"));
+    EXPECT_EQ(titles(bar->actions()[1]->menu()),
+              (QStringList{"Undo", "Redo", "-", "Cut", "Copy", "Paste", "Select All"}));
+    EXPECT_EQ(bar->actions()[2]->text(), QStringLiteral("Window"));
+    EXPECT_EQ(titles(bar->actions()[2]->menu()), (QStringList{"Minimize", "Zoom", "-", "Close Window"}));
+
+    const QList<std::pair<QString, QKeySequence>> shortcuts = {
+        {"About Rackhand", {}},
+        {"Hide Rackhand", QKeySequence(Qt::CTRL | Qt::Key_H)},
+        {"Hide Others", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H)},
+        {"Show All", {}},
+        {QStringLiteral("Check for Updates…"), {}},
+        {"Quit Rackhand", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {"Undo", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+        {"Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+        {"Cut", QKeySequence(Qt::CTRL | Qt::Key_X)},
+        {"Copy", QKeySequence(Qt::CTRL | Qt::Key_C)},
+        {"Paste", QKeySequence(Qt::CTRL | Qt::Key_V)},
+        {"Select All", QKeySequence(Qt::CTRL | Qt::Key_A)},
+        {"Minimize", QKeySequence(Qt::CTRL | Qt::Key_M)},
+        {"Zoom", {}},
+        {"Close Window", QKeySequence(Qt::CTRL | Qt::Key_W)},
+    };
+    for (const auto& [title, keys] : shortcuts) {
+        SCOPED_TRACE(title.toStdString());
+        QAction* action = app.menuAction(title);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->shortcut(), keys);
+    }
+}
+
+TEST_F(AppDelegateTest, ShortcutsReachTheirItems)
+{
+    AppDelegate& app = launch();
+    app.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(app.window()));
+    QSignalSpy hideOthers(app.menuAction("Hide Others"), &QAction::triggered);
+    QSignalSpy redo(app.menuAction("Redo"), &QAction::triggered);
+    QSignalSpy hide(app.menuAction("Hide Rackhand"), &QAction::triggered);
+    QTest::keyClick(app.window(), Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(app.window(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(hideOthers.count(), 1);
+    EXPECT_EQ(redo.count(), 1);
+    EXPECT_EQ(hide.count(), 0);
+}
+
+TEST_F(AppDelegateTest, TheFrameIsRememberedAcrossLaunches)
+{
+    AppDelegate& app = launch();
+    app.window()->resize(900, 640);
+    app.window()->move(40, 30);
+    QTest::qWait(50);
+    app.window()->close();
+    delegate.reset();
+
+    AppDelegate& again = launch();
+    EXPECT_EQ(again.window()->size(), QSize(900, 640));
+}
+
+TEST_F(AppDelegateTest, ClosingTheWindowOrQuitEndsTheProgram)
+{
+    AppDelegate& app = launch();
+    int quits = 0;
+    app.setQuitAction([&quits] { ++quits; });
+    app.window()->close();
+    QTRY_COMPARE_WITH_TIMEOUT(quits, 1, 2000);
+    app.menuAction("Quit Rackhand")->trigger();
+    EXPECT_EQ(quits, 2);
+}
+
+TEST_F(AppDelegateTest, CheckForUpdatesSaysSoWhenThereIsNone)
+{
+    AppDelegate& app = launch();
+    QSignalSpy finished(&UpdateChecker::shared(), &UpdateChecker::checkFinished);
+    app.checkForUpdates(); // returns at once
+    EXPECT_TRUE(prompter->alerts.isEmpty());
+    ASSERT_TRUE(finished.wait(5000));
+    ASSERT_EQ(prompter->alerts.size(), 1);
+    EXPECT_EQ(prompter->alerts.first().title, QStringLiteral("You're up to date!"));
+    EXPECT_EQ(prompter->alerts.first().message, QStringLiteral("Rackhand v2.4.0 is the latest version."));
+    ASSERT_EQ(prompter->alerts.first().buttons.size(), 1);
+    EXPECT_EQ(prompter->alerts.first().buttons.first().text, QStringLiteral("OK"));
+
+    // Without a version the alert shows "?".
+    QCoreApplication::setApplicationVersion(QString());
+    app.menuAction(QStringLiteral("Check for Updates…"))->trigger();
+    ASSERT_TRUE(finished.wait(5000));
+    ASSERT_EQ(prompter->alerts.size(), 2);
+    EXPECT_EQ(prompter->alerts.last().message, QStringLiteral("Rackhand v? is the latest version."));
+
+    // A failed check while no update is known still ends in the alert.
+    const QString address = server.baseAddress();
+    server.close();
+    app.checkForUpdates();
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_EQ(prompter->alerts.size(), 3);
+    Q_UNUSED(address);
+}
+
+TEST_F(AppDelegateTest, CheckForUpdatesLeavesAnUpdateToTheBanner)
+{
+    AppDelegate& app = launch();
+    server.body = R"({"update_available":true,"latest_version":"2.5.0"})";
+    QSignalSpy finished(&UpdateChecker::shared(), &UpdateChecker::checkFinished);
+    app.checkForUpdates();
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_TRUE(UpdateChecker::shared().updateAvailable());
+    EXPECT_TRUE(prompter->alerts.isEmpty());
+    ASSERT_EQ(server.requests().size(), 1);
+    EXPECT_EQ(server.requests().first().path, "/check-update");
+}
+
+namespace {
+/// Receives the launch notification from the session bus.
+class BusListener final : public QObject {
+    Q_OBJECT
+public:
+    QStringList names;
+    QVariantMap lastUserInfo;
+public Q_SLOTS:
+    void onNotification(const QString& name, const QVariantMap& userInfo)
+    {
+        names.append(name);
+        lastUserInfo = userInfo;
+    }
+};
+} // namespace
+
+TEST_F(AppDelegateTest, TheLaunchNotificationTravelsOverTheSessionBus)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        GTEST_SKIP() << "no session bus (run under dbus-run-session)";
+    BusListener listener;
+    ASSERT_TRUE(bus.connect(QString(), QString::fromLatin1(DBusNotificationCenter::kObjectPath),
+                            QString::fromLatin1(DBusNotificationCenter::kInterface),
+                            QString::fromLatin1(DBusNotificationCenter::kMember), &listener,
+                            SLOT(onNotification(QString, QVariantMap))));
+    PlatformServices s = services();
+    s.notificationCenter = std::make_shared<DBusNotificationCenter>();
+    Platform::setServices(s);
+    launch();
+    QTRY_COMPARE_WITH_TIMEOUT(listener.names.size(), 1, 5000);
+    EXPECT_EQ(listener.names.first(), QStringLiteral("com.yourcompany.Rackhand.appDidLaunch"));
+    EXPECT_EQ(listener.lastUserInfo.value("version").toString(), QStringLiteral("2.4.0"));
+}
+
+#include "AppDelegateTest.moc"

@@ -1,0 +1,35 @@
+#include "AppDelegate.h"
+#include "ContentView.h"
+#include "PluginManagerViewModel.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QSignalSpy>
+#include <QTest>
+
+// Takes a picture of the real window over whatever tree the environment points at
+// (scripts/make-demo-tree). Runs only when RACKHAND_WINDOW_SCREENSHOT names the file.
+TEST(WindowScreenshot, RealWindowOverTheDemoTree)
+{
+    const QString target = qEnvironmentVariable("RACKHAND_WINDOW_SCREENSHOT");
+    if (target.isEmpty())
+        GTEST_SKIP() << "set RACKHAND_WINDOW_SCREENSHOT to a .png path";
+    QCoreApplication::setApplicationVersion(QStringLiteral(RACKHAND_VERSION));
+    AppDelegate delegate;
+    ContentView* content = nullptr;
+    delegate.setContentFactory([&content] {
+        content = new ContentView;
+        return content;
+    });
+    delegate.applicationDidFinishLaunching();
+    ASSERT_NE(content, nullptr);
+    QSignalSpy scanned(content, &ContentView::startupSequenceFinished);
+    ASSERT_TRUE(scanned.wait(30000));
+    content->pluginManager().setShowAllPlugins(true); // as after a click on "All Plugins"
+    QTest::qWait(800); // banners slide in, update check gives up
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    ASSERT_TRUE(delegate.window()->grab().save(target));
+}
