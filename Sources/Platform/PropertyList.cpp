@@ -20,15 +20,35 @@ constexpr int kMaxDepth = 64;
 // deeper than this is refused before libplist sees it.
 constexpr int kMaxNesting = 512;
 
-// Deepest <array>/<dict> nesting of an XML plist, counted on the raw tags. Tags inside
-// comments count too, which can only make a pathological file look deeper.
+// Deepest <array>/<dict> nesting of an XML plist, counted on the raw tags. Comments and
+// CDATA sections are skipped as a parser skips them, so "<!--</array>-->" cannot hide
+// real depth.
 bool xmlNestingWithinLimit(const QByteArray& bytes)
 {
+    const auto skipPast = [](const char* from, const char* end, const char* marker, size_t length) {
+        for (const char* q = from; end - q >= qsizetype(length); ++q) {
+            if (std::memcmp(q, marker, length) == 0)
+                return q + length;
+        }
+        return end;
+    };
+    const auto isNameChar = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
+            || c == '.' || c == ':';
+    };
     int depth = 0;
     const char* const end = bytes.constData() + bytes.size();
     for (const char* p = bytes.constData(); p < end; ++p) {
         if (*p != '<')
             continue;
+        if (end - p >= 4 && std::memcmp(p, "<!--", 4) == 0) {
+            p = skipPast(p + 4, end, "-->", 3) - 1;
+            continue;
+        }
+        if (end - p >= 9 && std::memcmp(p, "<![CDATA[", 9) == 0) {
+            p = skipPast(p + 9, end, "]]>", 3) - 1;
+            continue;
+        }
         const bool closing = p + 1 < end && p[1] == '/';
         const char* name = p + (closing ? 2 : 1);
         qsizetype length = 0;
@@ -39,8 +59,7 @@ bool xmlNestingWithinLimit(const QByteArray& bytes)
         if (length == 0)
             continue;
         const char* after = name + length;
-        if (after < end && *after != '>' && *after != '/' && *after != ' ' && *after != '\t' && *after != '\n'
-            && *after != '\r')
+        if (after < end && isNameChar(*after))
             continue; // another tag that merely starts with these letters
         if (closing) {
             depth = std::max(0, depth - 1);

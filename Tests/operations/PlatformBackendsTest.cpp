@@ -8,6 +8,7 @@
 #include "Support/SandboxTest.h"
 
 #include <QDBusConnection>
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
@@ -29,6 +30,29 @@ TEST_F(PlatformBackendsTest, PkexecGetsTheCommandAsOneArgument)
     EXPECT_EQ(directArguments, (QStringList{QStringLiteral("-c"), command}));
     // Inside a sandbox root no prompt may appear.
     EXPECT_TRUE(PkexecRunner::runsDirectly());
+}
+
+TEST_F(PlatformBackendsTest, OverlongCommandsReachTheShellOnStandardInput)
+{
+    // Over the kernel's 128 KiB limit for one argument: the shell would not even start.
+    QString padding = QString(200 * 1024, u'x') + QStringLiteral("'\n$(touch pwned)");
+    const QString command = QStringLiteral(": '") + padding.replace(u'\'', QStringLiteral("'\"'\"'")) +
+                            QStringLiteral("' && printf '%s' ok > '") + root() + QStringLiteral("/it'\"'\"'s'");
+    ASSERT_TRUE(PkexecRunner::usesStandardInput(command));
+    EXPECT_FALSE(PkexecRunner::usesStandardInput(QStringLiteral("true")));
+    const auto [program, arguments] = PkexecRunner::invocation(command, false);
+    EXPECT_EQ(program, QStringLiteral("pkexec"));
+    EXPECT_EQ(arguments, (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-s")}));
+
+    PkexecRunner runner;
+    const auto result = runner.run(command);
+    EXPECT_TRUE(result.succeeded) << result.errorMessage.toStdString();
+    EXPECT_EQ(readFile(root() + QStringLiteral("/it's")), QByteArray("ok"));
+    EXPECT_FALSE(QFileInfo::exists(root() + QStringLiteral("/pwned")));
+    EXPECT_FALSE(QFileInfo::exists(QDir::currentPath() + QStringLiteral("/pwned")));
+
+    SandboxRunner sandbox;
+    EXPECT_TRUE(sandbox.run(command).succeeded);
 }
 
 TEST_F(PlatformBackendsTest, RunnerReportsTheShellsOwnMessageOnFailure)

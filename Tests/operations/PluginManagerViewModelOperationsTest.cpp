@@ -669,6 +669,25 @@ TEST_F(PluginManagerViewModelOperationsTest, DeleteRemovesBundlesRowsAndSelectio
     EXPECT_EQ(actions(), (QStringList{"Deleted A", "Deleted B's"}));
 }
 
+TEST_F(PluginManagerViewModelOperationsTest, DeletingThousandsOfBundlesIsStillOneRun)
+{
+    // The joined command is far longer than one program argument may be.
+    QList<AudioPlugin> plugins;
+    for (int i = 0; i < 1400; ++i) {
+        const QString path = sys("/Library/Audio/Plug-Ins/VST3/A plug-in with a fairly long product name %1.vst3").arg(i);
+        makeDir(path);
+        plugins.append(record(QStringLiteral("P%1").arg(i), PluginFormat::vst3, path, path, true));
+    }
+    seed(plugins, true);
+    PluginManagerViewModel& model = sandboxVm();
+    model.deletePlugins(plugins);
+    ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
+    EXPECT_EQ(m_sandboxRunner->commands().size(), 1);
+    EXPECT_GT(m_sandboxRunner->commands().first().toUtf8().size(), 128 * 1024);
+    EXPECT_EQ(model.dbTotalCount(), 0);
+    EXPECT_TRUE(QDir(sys("/Library/Audio/Plug-Ins/VST3")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+}
+
 TEST_F(PluginManagerViewModelOperationsTest, DeleteEdgeCases)
 {
     const AudioPlugin a = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/A.vst3"), PluginFormat::vst3);

@@ -120,6 +120,13 @@ TEST_F(PropertyListTest, HostileNestingReadsAsNoValuesWithoutCrashing)
     const Row rows[] = {
         {"xml nested 40", nestedXml(40), true},
         {"xml nested 200000", nestedXml(kDeep), false},
+        {"xml depth hidden behind comments",
+         "<?xml version=\"1.0\"?><plist><dict><key>k</key>" + QByteArray("<array><!--</array>-->").repeated(kDeep)
+             + QByteArray("</array>").repeated(kDeep) + "</dict></plist>",
+         false},
+        {"xml comments and CDATA mentioning tags", "<?xml version=\"1.0\"?><!-- <array> --><plist><dict><key>k</key>"
+                                                   "<string><![CDATA[<dict>]]></string></dict></plist>",
+         true},
         {"xml empty arrays do not nest", "<?xml version=\"1.0\"?><plist><dict><key>k</key><array>"
                                              + QByteArray("<array/>").repeated(kDeep) + "</array></dict></plist>",
          true},

@@ -301,4 +301,22 @@ TEST_F(MainContentViewTest, Screenshot)
     settle();
     QDir().mkpath(QFileInfo(path).absolutePath());
     ASSERT_TRUE(content().grab().save(path));
+
+    // Companion pictures beside it: the export sheet, a profile preview and the placeholder.
+    const QString stem = path.left(path.lastIndexOf(u'.'));
+    content().openExportSheet();
+    ASSERT_NE(content().exportSheet(), nullptr);
+    content().exportSheet()->adjustSize();
+    EXPECT_TRUE(content().exportSheet()->grab().save(stem + QStringLiteral("-export.png")));
+    content().exportSheet()->reject();
+    settle();
+    PluginProfile profile = profileEnabling({plugins.at(0), plugins.at(3), plugins.at(4)});
+    profile.name = QStringLiteral("Mixing Session");
+    vm().setActiveProfile(profile);
+    vm().setProfileViewFilter(QStringLiteral("all"));
+    settle();
+    EXPECT_TRUE(content().grab().save(stem + QStringLiteral("-preview.png")));
+    vm().resetView();
+    settle();
+    EXPECT_TRUE(content().grab().save(stem + QStringLiteral("-placeholder.png")));
 }

@@ -12,14 +12,16 @@ constexpr auto kShell = "/bin/sh";
 constexpr auto kPkexec = "pkexec";
 
 // Runs and waits; `standardError` receives what the program wrote there.
-PrivilegedRunner::Result runWaiting(const QString& program, const QStringList& arguments, QString& standardError)
+PrivilegedRunner::Result runWaiting(const QString& program, const QStringList& arguments,
+                                    const std::optional<QByteArray>& standardInput, QString& standardError)
 {
     PrivilegedRunner::Result result;
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardInputFile(QProcess::nullDevice());
+    if (!standardInput)
+        process.setStandardInputFile(QProcess::nullDevice());
 
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
@@ -34,6 +36,11 @@ PrivilegedRunner::Result runWaiting(const QString& program, const QStringList& a
         return result;
     }
     result.started = true;
+    if (standardInput) {
+        // Written out by the event loop below while the program reads.
+        process.write(*standardInput);
+        process.closeWriteChannel();
+    }
     // The prompt may stay open for a long time: no time-out, but the caller's timers keep firing.
     if (process.state() != QProcess::NotRunning)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -55,10 +62,11 @@ PrivilegedRunner::Result runWaiting(const QString& program, const QStringList& a
 }
 } // namespace
 
-PrivilegedRunner::Result runProcessAndWait(const QString& program, const QStringList& arguments)
+PrivilegedRunner::Result runProcessAndWait(const QString& program, const QStringList& arguments,
+                                           const std::optional<QByteArray>& standardInput)
 {
     QString standardError;
-    return runWaiting(program, arguments, standardError);
+    return runWaiting(program, arguments, standardInput, standardError);
 }
 
 bool PkexecRunner::runsDirectly()
@@ -66,19 +74,28 @@ bool PkexecRunner::runsDirectly()
     return ::geteuid() == 0 || Paths::isSandboxRoot();
 }
 
+bool PkexecRunner::usesStandardInput(const QString& shellCommand)
+{
+    return shellCommand.toUtf8().size() > kMaxArgumentBytes;
+}
+
 std::pair<QString, QStringList> PkexecRunner::invocation(const QString& shellCommand, bool direct)
 {
     const QString shell = QString::fromLatin1(kShell);
+    const QStringList shellArguments = usesStandardInput(shellCommand) ? QStringList{QStringLiteral("-s")}
+                                                                        : QStringList{QStringLiteral("-c"), shellCommand};
     if (direct)
-        return {shell, {QStringLiteral("-c"), shellCommand}};
-    return {QString::fromLatin1(kPkexec), {shell, QStringLiteral("-c"), shellCommand}};
+        return {shell, shellArguments};
+    return {QString::fromLatin1(kPkexec), QStringList{shell} + shellArguments};
 }
 
 PrivilegedRunner::Result PkexecRunner::run(const QString& shellCommand)
 {
     const auto [program, arguments] = invocation(shellCommand);
+    const std::optional<QByteArray> input =
+        usesStandardInput(shellCommand) ? std::optional<QByteArray>(shellCommand.toUtf8()) : std::nullopt;
     QString standardError;
-    Result result = runWaiting(program, arguments, standardError);
+    Result result = runWaiting(program, arguments, input, standardError);
     if (!result.started || result.succeeded || program == QLatin1String(kShell))
         return result;
     // pkexec answers 126 when the prompt was dismissed and 127 when authorisation was refused.

@@ -16,6 +16,11 @@ PrivilegedRunner::Result SandboxRunner::run(const QString& shellCommand)
     }
     if (m_beforeRun)
         m_beforeRun(shellCommand);
-    m_lastResult = runProcessAndWait(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shellCommand});
+    // The same shell invocation as the real runner without its prompt (long commands on standard input).
+    const auto [program, arguments] = PkexecRunner::invocation(shellCommand, true);
+    m_lastResult = runProcessAndWait(program, arguments,
+                                     PkexecRunner::usesStandardInput(shellCommand)
+                                         ? std::optional<QByteArray>(shellCommand.toUtf8())
+                                         : std::nullopt);
     return *m_lastResult;
 }

@@ -9,7 +9,8 @@
 #include <functional>
 #include <optional>
 
-/// Really runs each command with `/bin/sh -c`, unprivileged, and records it. Refuses to
+/// Really runs each command with `/bin/sh -c` (as PkexecRunner does without a prompt),
+/// unprivileged, and records it. Refuses to
 /// run anything unless the root prefix is a sandbox folder. A queued answer replaces
 /// one run (to act out a cancelled prompt or a runner that cannot start): that
 /// command is then recorded but not executed.

@@ -157,6 +157,12 @@ void PluginDatabase::openDatabase()
         return;
     }
     exec("PRAGMA synchronous=NORMAL");
+    // A scan rewrites the whole catalogue in one transaction: keep its pages and the
+    // index sorts in memory, and let the log grow past one rewrite before it is folded
+    // back, so a scan is not followed by a synchronous checkpoint every time.
+    exec("PRAGMA cache_size=-32768");
+    exec("PRAGMA temp_store=MEMORY");
+    exec("PRAGMA wal_autocheckpoint=8192");
 }
 
 bool PluginDatabase::exec(const char* sql) const

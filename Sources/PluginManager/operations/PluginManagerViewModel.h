@@ -35,8 +35,8 @@ enum class PluginOperation { enable, disable };
 /// The main window's single observable state and the owner of every plug-in
 /// operation (scan, enable, disable, delete, batch). Lives on the main thread.
 ///
-/// Operations that the original design ran as asynchronous tasks are synchronous
-/// here: they return when done. Privileged runs keep the event loop turning (the
+/// Operations (scan, moves, batches, deletes) are synchronous: they return when
+/// done. Privileged runs keep the event loop turning (the
 /// progress poll, repaints), so one operation at a time is enforced:
 /// while one runs, isOperationRunning() is true and a second one is refused with
 /// an error instead of running against stale state.

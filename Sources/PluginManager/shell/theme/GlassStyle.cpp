@@ -7,10 +7,13 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QStyleOptionButton>
 #include <QVariantAnimation>
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -54,22 +57,97 @@ QPainterPath roundedShape(const QRectF& rect, qreal radius)
     return path;
 }
 
-// A soft shadow: a few widening, fading copies of the shape below it. The widget
-// cannot paint outside itself, so the shadow lives in the surface's margins.
-void paintShadow(QPainter& painter, const QRectF& shape, qreal cornerRadius, const GlassLook& look)
+// Signed distance from `p` to a rounded rectangle (negative inside).
+qreal roundedRectDistance(const QPointF& p, const QRectF& rect, qreal radius)
 {
-    if (!look.shadow.isValid() || look.shadowRadius <= 0)
-        return;
-    const int steps = 4;
-    for (int i = steps; i >= 1; --i) {
-        const qreal spread = look.shadowRadius * i / (2.0 * steps);
-        QColor c = look.shadow;
-        c.setAlphaF(static_cast<float>(look.shadow.alphaF() / (steps + 1.0)));
-        painter.fillPath(roundedShape(shape.translated(0, look.shadowOffsetY / 2).adjusted(-spread / 2, -spread / 2,
-                                                                                            spread / 2, spread / 2),
-                                      cornerRadius + spread / 2),
-                         c);
+    const qreal r = std::clamp(radius, qreal(0), std::min(rect.width(), rect.height()) / 2);
+    const QPointF c = rect.center();
+    const qreal qx = std::abs(p.x() - c.x()) - (rect.width() / 2 - r);
+    const qreal qy = std::abs(p.y() - c.y()) - (rect.height() / 2 - r);
+    const qreal outside = std::hypot(std::max<qreal>(qx, 0), std::max<qreal>(qy, 0));
+    return outside + std::min<qreal>(std::max(qx, qy), 0) - r;
+}
+
+// 1 well inside the margin's inner edge, 0 at the widget's edge: the shadow fades out
+// instead of being cut off where the widget ends.
+qreal edgeFade(qreal position, qreal outerStart, qreal innerStart, qreal innerEnd, qreal outerEnd)
+{
+    qreal t = 1;
+    if (position < innerStart)
+        t = innerStart > outerStart ? (position - outerStart) / (innerStart - outerStart) : 0;
+    else if (position > innerEnd)
+        t = outerEnd > innerEnd ? (outerEnd - position) / (outerEnd - innerEnd) : 0;
+    t = std::clamp<qreal>(t, 0, 1);
+    return t * t * (3 - 2 * t);
+}
+
+// The shadow of the shape as the platform casts it: the shape moved down and blurred
+// (a Gaussian whose spread is half the radius), visible only outside the shape, so a
+// translucent fill never shows a dark slab through it. Rendered once per size and look.
+QPixmap shadowPixmap(const QSizeF& outerSize, const QRectF& shape, qreal cornerRadius, const GlassLook& look,
+                     qreal dpr)
+{
+    const QSize pixels(static_cast<int>(std::ceil(outerSize.width() * dpr)),
+                       static_cast<int>(std::ceil(outerSize.height() * dpr)));
+    if (pixels.isEmpty())
+        return {};
+    const QString key = QStringLiteral("rackhand-glass-shadow:%1x%2:%3,%4,%5x%6:r%7:b%8:y%9:c%10:d%11")
+                            .arg(pixels.width())
+                            .arg(pixels.height())
+                            .arg(shape.x())
+                            .arg(shape.y())
+                            .arg(shape.width())
+                            .arg(shape.height())
+                            .arg(cornerRadius)
+                            .arg(look.shadowRadius)
+                            .arg(look.shadowOffsetY)
+                            .arg(look.shadow.rgba64().toArgb32())
+                            .arg(dpr);
+    QPixmap cached;
+    if (QPixmapCache::find(key, &cached))
+        return cached;
+
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const qreal sigma = std::max<qreal>(look.shadowRadius / 2, 0.5);
+    const qreal alpha = look.shadow.alphaF();
+    const QRectF cast = shape.translated(0, look.shadowOffsetY);
+    for (int y = 0; y < pixels.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const qreal py = (y + 0.5) / dpr;
+        const qreal fadeY = edgeFade(py, 0, shape.top(), shape.bottom(), outerSize.height());
+        for (int x = 0; x < pixels.width(); ++x) {
+            const QPointF p((x + 0.5) / dpr, py);
+            const qreal outsideShape = std::clamp<qreal>(roundedRectDistance(p, shape, cornerRadius) + 0.5, 0, 1);
+            if (outsideShape <= 0)
+                continue;
+            const qreal fade = fadeY * edgeFade(p.x(), 0, shape.left(), shape.right(), outerSize.width());
+            if (fade <= 0)
+                continue;
+            const qreal coverage =
+                0.5 * std::erfc(roundedRectDistance(p, cast, cornerRadius) / (sigma * std::numbers::sqrt2));
+            const qreal a = alpha * coverage * outsideShape * fade;
+            const int a8 = std::clamp(static_cast<int>(std::lround(a * 255)), 0, 255);
+            if (a8 > 0)
+                line[x] = qPremultiply(qRgba(look.shadow.red(), look.shadow.green(), look.shadow.blue(), a8));
+        }
     }
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(dpr);
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
+
+void paintShadow(QPainter& painter, const QRectF& outer, const QRectF& shape, qreal cornerRadius,
+                 const GlassLook& look)
+{
+    if (!look.shadow.isValid() || look.shadowRadius <= 0 || look.shadow.alpha() == 0)
+        return;
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QPixmap shadow =
+        shadowPixmap(outer.size(), shape.translated(-outer.topLeft()), cornerRadius, look, std::max<qreal>(dpr, 1));
+    if (!shadow.isNull())
+        painter.drawPixmap(outer.topLeft(), shadow);
 }
 
 // Room for the shadow around the shape (left/right, top, bottom).
@@ -86,7 +164,7 @@ void paintLook(QPainter& painter, const QRectF& outer, qreal cornerRadius, const
     painter.setRenderHint(QPainter::Antialiasing, true);
     const QMargins m = shadowMargins(look);
     const QRectF shape = outer.adjusted(m.left(), m.top(), -m.right(), -m.bottom());
-    paintShadow(painter, shape, cornerRadius, look);
+    paintShadow(painter, outer, shape, cornerRadius, look);
     const QPainterPath path = roundedShape(shape, cornerRadius);
     painter.fillPath(path, look.fill);
     // Hairline stroke inside the shape, so it is not clipped at the widget edge.

@@ -1,0 +1,142 @@
+#include "ProgressHUDView.h"
+#include "ProgressPanel.h"
+#include "ProgressWindowManager.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+#include <memory>
+
+namespace {
+
+// The panel widget as the user sees it, driven through the process-wide manager.
+// Each test builds its own panel and starts from a closed one.
+class ProgressPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ProgressWindowManager& manager = ProgressWindowManager::shared();
+        if (manager.isPanelVisible() || manager.isClosePending()) {
+            QSignalSpy closed(&manager, &ProgressWindowManager::panelClosed);
+            manager.hide();
+            ASSERT_TRUE(closed.wait(2000));
+        }
+        m_panel = std::make_unique<ProgressPanel>(manager);
+    }
+    void TearDown() override { m_panel.reset(); }
+
+    ProgressWindowManager& manager() { return ProgressWindowManager::shared(); }
+    ProgressPanel& panel() { return *m_panel; }
+
+private:
+    std::unique_ptr<ProgressPanel> m_panel;
+};
+
+TEST_F(ProgressPanelTest, CountLineOnlyFromTwoPlugins)
+{
+    struct Row {
+        int count;
+        QString line; // at progress 0.5
+    };
+    const Row rows[] = {{0, QString()}, {1, QString()}, {2, "1 of 2 plugins"}, {60, "30 of 60 plugins"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.count);
+        manager().show(QStringLiteral("Disabling plugins…"), row.count);
+        ASSERT_EQ(panel().hudView()->model(), manager().hudModel());
+        EXPECT_TRUE(panel().isVisible());
+        manager().hudModel()->setProgress(0.5);
+        EXPECT_EQ(panel().hudView()->countLine(), row.line);
+        EXPECT_EQ(ProgressHUDView::percentText(0.5), QStringLiteral("50%")); // the percentage row stays
+    }
+    EXPECT_EQ(ProgressHUDView::countText(0.999, 14), QStringLiteral("13 of 14 plugins"));
+}
+
+TEST_F(ProgressPanelTest, FillHasATenPointMinimum)
+{
+    manager().show(QStringLiteral("x"), 60);
+    ProgressHUDView* view = panel().hudView();
+    EXPECT_DOUBLE_EQ(view->shownFillWidth(), 10.0); // progress 0
+    struct Row {
+        double progress;
+        double width;
+        const char* percent;
+    };
+    const Row rows[] = {{0.004, 10.0, "0%"}, {0.5, 160.0, "50%"}, {1.0, 320.0, "100%"}, {0.02, 10.0, "2%"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.progress);
+        manager().hudModel()->setProgress(row.progress);
+        // The width eases over 0.25 s towards the new value.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return qAbs(view->shownFillWidth() - row.width) < 0.01; }, 1000));
+        EXPECT_EQ(ProgressHUDView::percentText(row.progress), QString::fromLatin1(row.percent));
+    }
+    EXPECT_DOUBLE_EQ(ProgressHUDView::fillWidth(0.004), 10.0);
+    EXPECT_DOUBLE_EQ(ProgressHUDView::fillWidth(2.0), 320.0);
+}
+
+TEST_F(ProgressPanelTest, FloatsWithoutTakingFocusOrClicks)
+{
+    const Qt::WindowFlags flags = panel().windowFlags();
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_TRUE(flags & Qt::FramelessWindowHint);
+    EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(flags & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_TRUE(flags & Qt::WindowTransparentForInput);
+    EXPECT_FALSE(flags & Qt::NoDropShadowWindowHint);
+    EXPECT_TRUE(panel().testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(panel().testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_EQ(panel().focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(panel().size(), QSize(400, 210));
+
+    // Shown over an active window: centred on it. The window system gets the no-focus and
+    // no-input flags (the offscreen platform itself activates whatever it shows, so
+    // activation is not observable here).
+    QWidget window;
+    window.setGeometry(100, 80, 900, 600);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    manager().show(QStringLiteral("x"), 60);
+    EXPECT_TRUE(panel().isVisible());
+    ASSERT_TRUE(panel().windowHandle());
+    EXPECT_TRUE(panel().windowHandle()->flags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_TRUE(panel().windowHandle()->flags() & Qt::WindowTransparentForInput);
+    EXPECT_LE((panel().geometry().center() - window.frameGeometry().center()).manhattanLength(), 2);
+}
+
+TEST_F(ProgressPanelTest, HideClosesAfterTheDelay)
+{
+    manager().show(QStringLiteral("x"), 60);
+    ASSERT_TRUE(panel().isVisible());
+    QElapsedTimer clock;
+    clock.start();
+    manager().hide();
+    EXPECT_DOUBLE_EQ(manager().hudModel()->progress(), 1.0);
+    QTest::qWait(300);
+    EXPECT_TRUE(panel().isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel().isVisible(); }, 2000));
+    EXPECT_GE(clock.elapsed(), ProgressWindowManager::kCloseDelayMs - 10);
+    EXPECT_LT(clock.elapsed(), ProgressWindowManager::kCloseDelayMs + 500);
+}
+
+TEST_F(ProgressPanelTest, ShowingAgainWithinTheDelayKeepsThePanelOpen)
+{
+    manager().show(QStringLiteral("first"), 60);
+    manager().hide();
+    QTest::qWait(200);
+    manager().show(QStringLiteral("second"), 70);
+    QTest::qWait(ProgressWindowManager::kCloseDelayMs + 200);
+    EXPECT_TRUE(panel().isVisible());
+    EXPECT_EQ(panel().hudView()->model()->label(), QStringLiteral("second"));
+    EXPECT_EQ(panel().hudView()->countLine(), QStringLiteral("0 of 70 plugins"));
+
+    manager().hide();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel().isVisible(); }, 2000));
+}
+
+} // namespace
