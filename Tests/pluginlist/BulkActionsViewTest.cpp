@@ -8,7 +8,9 @@
 #include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QListView>
+#include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 class BulkActionsViewTest : public PluginListTest {
@@ -73,6 +75,8 @@ TEST_F(BulkActionsViewTest, GroupsTheSelectionByNameWithFormatBadgesAndChips)
     EXPECT_FALSE(vm().bulkActiveVariants().contains(compVst3));
     EXPECT_TRUE(vm().isFormatPartiallyActive(PluginFormat::vst3));
     EXPECT_TRUE(panel().listModel()->markedNames().isEmpty()); // the badge does not mark the row
+    EXPECT_EQ(panel().listModel()->index(0).data(Qt::AccessibleDescriptionRole).toString(),
+              QStringLiteral("Audio Units (active), VST3 (inactive)"));
     EXPECT_EQ(vst3->accessibleDescription(), QStringLiteral("partly active"));
     QTest::mouseClick(vst3, Qt::LeftButton);
     EXPECT_TRUE(vm().isFormatFullyActive(PluginFormat::vst3));
@@ -205,4 +209,50 @@ TEST_F(BulkActionsViewTest, ListHeightFollowsThePaneHeightUnlessExpanded)
     EXPECT_EQ(panel().list()->maximumHeight(), 140);
     panel().setExpandFull(true);
     EXPECT_EQ(panel().list()->maximumHeight(), QWIDGETSIZE_MAX);
+}
+
+TEST_F(BulkActionsViewTest, AutoScrollFollowsGrowingCountsOnly)
+{
+    QList<AudioPlugin> plugins;
+    for (const char* name : {"A", "B", "C", "D", "E", "F"})
+        plugins.append(plugin(QString::fromLatin1(name)));
+    seed(plugins);
+    collect(plugins.mid(0, 5));
+    panel().setPaneHeight(40);
+    settle();
+    auto running = [this] {
+        QList<QPropertyAnimation*> list;
+        for (auto* animation : panel().list()->verticalScrollBar()->findChildren<QPropertyAnimation*>()) {
+            if (animation->state() == QAbstractAnimation::Running)
+                list.append(animation);
+        }
+        return list;
+    };
+    auto scrollStarted = [&running] {
+        settle();
+        return !running().isEmpty();
+    };
+    auto finishScroll = [&running] {
+        for (auto* animation : running())
+            animation->setCurrentTime(animation->duration());
+        settle();
+    };
+    EXPECT_EQ(panel().previousBulkCount(), 0); // the count at appearance is not recorded
+
+    // The first change scrolls even though the list shrank (0 < 4).
+    vm().deselectPluginsByName(QStringLiteral("E"));
+    EXPECT_EQ(panel().previousBulkCount(), 4);
+    EXPECT_TRUE(scrollStarted());
+    finishScroll();
+
+    // A falling count only records itself; a rising one scrolls to the new last entry.
+    vm().deselectPluginsByName(QStringLiteral("D"));
+    EXPECT_EQ(panel().previousBulkCount(), 3);
+    EXPECT_FALSE(scrollStarted());
+    collect({plugins.at(5)});
+    EXPECT_EQ(panel().previousBulkCount(), 4);
+    EXPECT_TRUE(scrollStarted());
+    finishScroll();
+    QScrollBar* bar = panel().list()->verticalScrollBar();
+    EXPECT_EQ(bar->value(), bar->maximum());
 }

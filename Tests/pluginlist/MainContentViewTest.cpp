@@ -18,6 +18,23 @@
 #include <QSignalSpy>
 #include <QTableView>
 
+namespace {
+
+// The fixed texts a widget tree shows: labels, button titles and field placeholders.
+QStringList shownTexts(const QWidget* root)
+{
+    QStringList texts;
+    for (const QLabel* label : root->findChildren<QLabel*>())
+        texts.append(label->text());
+    for (const QAbstractButton* button : root->findChildren<QAbstractButton*>())
+        texts.append(button->text());
+    for (const QLineEdit* field : root->findChildren<QLineEdit*>())
+        texts.append(field->placeholderText());
+    return texts;
+}
+
+} // namespace
+
 class MainContentViewTest : public PluginListTest {
 protected:
     MainContentView& content()
@@ -120,6 +137,8 @@ TEST_F(MainContentViewTest, ContentAreaRulesAndReset)
 
     // Reset: one reset per click, then the root view's callback.
     vm().setActiveProfile(profileEnabling({}));
+    QTest::keyClicks(content().searchBar()->field(), QStringLiteral("Plug"));
+    ASSERT_TRUE(content().searchBar()->clearButton()->isVisibleTo(&content()));
     QSignalSpy triggers(&vm(), &PluginManagerViewModel::resetViewTriggerChanged);
     QSignalSpy tapped(&content(), &MainContentView::resetTapped);
     const bool before = vm().resetViewTrigger();
@@ -129,6 +148,9 @@ TEST_F(MainContentViewTest, ContentAreaRulesAndReset)
     EXPECT_EQ(tapped.count(), 1);
     EXPECT_FALSE(content().previewBanner()->isVisibleTo(&content()));
     EXPECT_EQ(content().contentMode(), MainContentView::ContentMode::placeholder);
+    // The reset empties the search field without any action of the bar.
+    EXPECT_TRUE(content().searchBar()->field()->text().isEmpty());
+    EXPECT_FALSE(content().searchBar()->clearButton()->isVisibleTo(&content()));
 }
 
 TEST_F(MainContentViewTest, PreviewChipsAndStatusTexts)
@@ -213,6 +235,13 @@ TEST_F(MainContentViewTest, ExportSheetChoicesAndCalls)
     QTest::mouseClick(content().exportButton(), Qt::LeftButton);
     ExportSheet* sheet = content().exportSheet();
     ASSERT_NE(sheet, nullptr);
+    const QStringList texts = shownTexts(sheet);
+    for (const char* text : {"Export Plugins", "Format", "PDF", "CSV", "Sort by", "Name", "Manufacturer", "Format",
+                             "Status", "Version", "Last Used(Est.)", "Cancel"}) {
+        SCOPED_TRACE(text);
+        EXPECT_TRUE(texts.contains(QString::fromLatin1(text)));
+    }
+    EXPECT_EQ(sheet->width(), 380);
     EXPECT_EQ(sheet->exportButton()->text(), QStringLiteral("Export as PDF"));
     EXPECT_EQ(sheet->note()->text(), QStringLiteral("The selected sort column will appear first in the PDF."));
     EXPECT_TRUE(sheet->sortButton(ExportSortOption::name)->isChecked());
@@ -319,4 +348,47 @@ TEST_F(MainContentViewTest, Screenshot)
     vm().resetView();
     settle();
     EXPECT_TRUE(content().grab().save(stem + QStringLiteral("-placeholder.png")));
+    seed(numbered(150));
+    vm().setShowAllPlugins(true);
+    settle();
+    PluginListView* list = content().listView();
+    EXPECT_TRUE(list->footer()->grab().scaled(list->footer()->size() * 2).save(stem + QStringLiteral("-footer.png")));
+}
+
+TEST_F(MainContentViewTest, EveryFixedTextIsShownAsWritten)
+{
+    const QList<AudioPlugin> plugins{plugin(QStringLiteral("WaveShell1-VST3 14.0")),
+                                     plugin(QStringLiteral("CLA-2A"), PluginFormat::wavesBundle)};
+    seed(plugins);
+    vm().syncSelectionDelta({plugins.at(0).id, plugins.at(1).id}, {});
+    const QStringList texts = shownTexts(&content());
+    const char* const expected[] = {
+        // header and search bar
+        "Reset", "Scan", "Export", "Search plugins...",
+        // preview banner
+        "Close Preview", "Changes", "Enabled", "Disabled", "All",
+        // placeholder
+        "Select a category from the sidebar", "Choose \"All Plugins\" or a specific format to view plugins.",
+        // footer
+        "Load All", "⌘↑ Top · ⌘↓ Bottom", "Showing 2 of 2 plugins",
+        // bulk panel
+        "Bulk Actions", "·", "2 plugin(s)", "(2 unique)", "Clear All", "Enable Selected", "Disable Selected",
+        "Delete Selected", "Formats:", "VST3", "Waves",
+        "WaveShell plugins are containers for all Waves plugins. Disabling a WaveShell will disable ALL Waves "
+        "plugins for that format.",
+        "Remove Waves",
+        "Disabling a Waves plugin moves its .bundle file, which disables it across <b>all formats</b> (AAX, AU, "
+        "VST, VST3) and all installed versions simultaneously.",
+    };
+    for (const char* text : expected) {
+        SCOPED_TRACE(text);
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(text)));
+    }
+    auto* notice = content().findChild<QLabel*>(QStringLiteral("wavesNoticeText"));
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->textFormat(), Qt::RichText); // "all formats" renders bold
+    // Nothing in the header row carries a help text.
+    for (QWidget* control : {static_cast<QWidget*>(content().resetButton()), static_cast<QWidget*>(content().scanButton()),
+                             static_cast<QWidget*>(content().exportButton())})
+        EXPECT_TRUE(control->toolTip().isEmpty());
 }

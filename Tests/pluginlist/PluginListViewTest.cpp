@@ -8,6 +8,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -337,6 +339,28 @@ TEST_F(PluginListViewTest, ContextMenuForASelectionCountsWhatItToggles)
     // Outside it: the clicked row alone.
     std::unique_ptr<QMenu> single(view().createContextMenu(view().model()->index(4, 1)));
     EXPECT_EQ(actionTexts(single.get()).first(), QStringLiteral("Visit Acme Website"));
+
+    // A secondary click neither changes the selection nor collects the clicked row.
+    const QSet<QUuid> selectedBefore = vm().selectedPlugins();
+    const QSet<QUuid> collectedBefore = vm().persistedSelections();
+    for (int row : {4, 1}) {
+        SCOPED_TRACE(row);
+        const QPoint at = cell(row, PluginTableModel::nameColumn).center();
+        QTest::mousePress(view().table()->viewport(), Qt::RightButton, {}, at);
+        QTest::mouseRelease(view().table()->viewport(), Qt::RightButton, {}, at);
+        EXPECT_EQ(vm().selectedPlugins(), selectedBefore);
+        EXPECT_EQ(vm().persistedSelections(), collectedBefore);
+        EXPECT_EQ(view().table()->selectionModel()->selectedRows().size(), 3);
+    }
+    // The menu itself comes with the context-menu event that follows the click.
+    const QPoint at = cell(4, PluginTableModel::nameColumn).center();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, view().table()->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(view().table()->viewport(), &request);
+    auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(actionTexts(popup).first(), QStringLiteral("Visit Acme Website"));
+    popup->close();
+    settle();
 
     // Filter so only one selected row is shown: the label counts that one.
     const QString shown = view().model()->pluginAt(0)->name;

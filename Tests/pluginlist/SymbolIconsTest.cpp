@@ -27,7 +27,7 @@ const char* const kSymbols[] = {
     "bolt.circle.fill", "checkmark.circle.fill", "trash", "exclamationmark.triangle.fill", "info.circle.fill",
     "safari", "doc.on.doc", "arrow.up.circle.fill", "arrow.down.circle.fill", "eye.fill", "chevron.down",
     "chevron.right", "checkmark.shield.fill", "gear", "clock", "clock.badge.xmark", "lock.shield", "doc.fill",
-    "folder.fill.badge.checkmark", "menubar.rectangle", "square.stack.3d.up.fill", "trash.fill",
+    "folder.fill.badge.checkmark", "menubar.rectangle", "square.stack.3d.up", "square.stack.3d.up.fill", "trash.fill",
     "trash.circle.fill", "line.3.horizontal.decrease.circle.fill", "bolt.trianglebadge.exclamationmark.fill",
     "arrow.left", "arrow.right", "checkmark", "info.circle", "eye.slash", "plus.circle", "play.circle.fill",
     "slider.horizontal.3", "square.and.arrow.down", "square.and.arrow.up.circle.fill",

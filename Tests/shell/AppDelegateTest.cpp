@@ -2,9 +2,13 @@
 
 #include "ShellFixture.h"
 
+#include "ProgressPanel.h"
+#include "ProgressWindowManager.h"
+
 #include "Platform/linux/DBusNotificationCenter.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDBusConnection>
 #include <QMainWindow>
 #include <QMenu>
@@ -77,6 +81,27 @@ TEST_F(AppDelegateTest, LaunchAnnouncesItselfAndOpensOneWindow)
     second.applicationDidFinishLaunching();
     ASSERT_EQ(notifications->posted().size(), 1);
     EXPECT_EQ(notifications->posted().first().userInfo.value("version"), QStringLiteral("0"));
+}
+
+TEST_F(AppDelegateTest, LaunchInstallsOneProgressPanelThatFollowsLargeBatches)
+{
+    const auto panels = [] {
+        int count = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            count += qobject_cast<ProgressPanel*>(w) ? 1 : 0;
+        return count;
+    };
+    launch();
+    ASSERT_EQ(panels(), 1);
+    delegate.reset();
+    launch(); // a second launch in the same process keeps the one panel
+    EXPECT_EQ(panels(), 1);
+
+    ProgressPanel& panel = ProgressPanel::install();
+    ProgressWindowManager::shared().show(QStringLiteral("Disabling plugins"), 60);
+    EXPECT_TRUE(panel.isVisible());
+    ProgressWindowManager::shared().hide();
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.isVisible(), 3000);
 }
 
 TEST_F(AppDelegateTest, MenuBarHoldsExactlyTheThreeMenus)

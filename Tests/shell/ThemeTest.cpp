@@ -60,6 +60,49 @@ TEST(GlassStyleTest, EachSurfaceDrawsItsFallbackColours)
     }
 }
 
+// A card on a light window is a faint wash with a soft shadow outside it: the shadow
+// never shows through the translucent fill, and it fades out before the widget's edge.
+TEST(GlassStyleTest, CardsReadAsFaintPanelsWithASoftShadow)
+{
+    const QColor window(239, 239, 239);
+    const auto over = [&window](const QColor& c) {
+        const double a = c.alphaF();
+        return QColor::fromRgbF(static_cast<float>(c.redF() * a + window.redF() * (1 - a)),
+                                static_cast<float>(c.greenF() * a + window.greenF() * (1 - a)),
+                                static_cast<float>(c.blueF() * a + window.blueF() * (1 - a)));
+    };
+    for (const auto& [kind, radius] : QList<std::pair<GlassSurface::Kind, qreal>>{
+             {GlassSurface::Kind::card, 12}, {GlassSurface::Kind::card, 0}, {GlassSurface::Kind::conditional, 10}}) {
+        SCOPED_TRACE(static_cast<int>(kind) * 100 + static_cast<int>(radius));
+        GlassSurface surface;
+        surface.setKind(kind);
+        surface.setCornerRadius(radius);
+        surface.resize(240, 60);
+        QImage image(surface.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(window);
+        surface.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+
+        const QColor inside = image.pixelColor(120, 30);
+        const QColor expected = over(surface.fillColor());
+        EXPECT_NEAR(inside.red(), expected.red(), 2);
+        EXPECT_NEAR(inside.green(), expected.green(), 2);
+
+        // Below the shape: a shade that lightens towards the edge and is never heavy.
+        const int shapeBottom = surface.height() - surface.contentsMargins().bottom();
+        ASSERT_GT(surface.contentsMargins().bottom(), 0);
+        int previous = 0;
+        for (int y = shapeBottom; y < surface.height(); ++y) {
+            const int shade = window.red() - image.pixelColor(120, y).red();
+            EXPECT_LE(shade, static_cast<int>(0.3 * window.red())) << "row " << y;
+            if (y > shapeBottom) {
+                EXPECT_LE(shade, previous) << "row " << y;
+            }
+            previous = shade;
+        }
+        EXPECT_LE(previous, 6); // the last row has all but faded out
+    }
+}
+
 TEST(GlassStyleTest, ButtonsArePaddedAndScaleWhilePressed)
 {
     SidebarItemButton row(QStringLiteral("Profiles"));

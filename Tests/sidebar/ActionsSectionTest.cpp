@@ -180,3 +180,78 @@ TEST_F(ActionsSectionTest, ActionsApplyAndUpdateAreRefusedWhileAnOperationRuns)
     EXPECT_EQ(m_runner->commands().size(), 1); // only the operation that was running
     EXPECT_TRUE(actions().button(BulkAction::enable)->isEnabled());
 }
+
+TEST_F(ActionsSectionTest, EveryActionInEveryScope)
+{
+    // Seeded: VST3 Comp One (on), Verb (on), Comp Two (off); AAX Limiter (on, Beta); AU Delay, Chorus (off).
+    struct Scope {
+        const char* label;
+        QSet<PluginFormat> formats;
+        QSet<QString> manufacturers;
+        QString search;
+        QString suffix;      // after the verb in labels and titles
+        QString description; // after "filtered by: "; empty when unfiltered
+        int toEnable, toDisable, toDelete;
+    };
+    const QList<Scope> scopes{
+        {"no filter", {}, {}, {}, QStringLiteral(" All"), {}, 3, 3, 6},
+        {"one format", {PluginFormat::vst3}, {}, {}, QStringLiteral(" All VST3"), QStringLiteral("VST3"), 1, 2, 3},
+        {"format and maker", {PluginFormat::vst3}, {QStringLiteral("Acme")}, {}, QStringLiteral(" Filtered"),
+         QStringLiteral("VST3 + Acme"), 1, 2, 3},
+        {"maker only", {}, {QStringLiteral("Beta")}, {}, QStringLiteral(" Filtered"), QStringLiteral("Beta"), 0, 1, 1},
+        {"zero matches", {PluginFormat::wavesBundle}, {}, {}, QStringLiteral(" All Waves"), QStringLiteral("Waves"), 0,
+         0, 0},
+        {"search only", {}, {}, QStringLiteral("Comp"), QStringLiteral(" Filtered"), QStringLiteral("search \"Comp\""), 1,
+         1, 2},
+    };
+    for (const Scope& scope : scopes) {
+        vm().setSelectedFormats(scope.formats);
+        vm().setSelectedManufacturers(scope.manufacturers);
+        vm().setSearchText(scope.search);
+        const QString filtered = QStringLiteral(" plugins filtered by: ") + scope.description;
+        const QList<std::tuple<BulkAction, QString, QString, Prompter::Role>> expected{
+            {BulkAction::enable, QStringLiteral("Enable"),
+             scope.description.isEmpty()
+                 ? QStringLiteral("This will enable ALL %1 disabled plugins across every format and manufacturer, "
+                                  "regardless of any active filters.")
+                       .arg(scope.toEnable)
+                 : QStringLiteral("This will enable %1").arg(scope.toEnable) + filtered + u'.',
+             Prompter::Role::normal},
+            {BulkAction::disable, QStringLiteral("Disable"),
+             scope.description.isEmpty()
+                 ? QStringLiteral("This will disable ALL %1 enabled plugins across every format and manufacturer, "
+                                  "regardless of any active filters.")
+                       .arg(scope.toDisable)
+                 : QStringLiteral("This will disable %1").arg(scope.toDisable) + filtered + u'.',
+             Prompter::Role::destructive},
+            {BulkAction::delete_, QStringLiteral("Delete"),
+             scope.description.isEmpty()
+                 ? QStringLiteral("⚠️ This will PERMANENTLY DELETE %1 plugins from your system. This cannot be undone!")
+                       .arg(scope.toDelete)
+                 : QStringLiteral("⚠️ This will PERMANENTLY DELETE %1").arg(scope.toDelete) + filtered
+                       + QStringLiteral(". This cannot be undone!"),
+             Prompter::Role::destructive},
+        };
+        for (const auto& [action, verb, message, role] : expected) {
+            SCOPED_TRACE(std::string(scope.label) + " / " + verb.toStdString());
+            m_prompter->alerts.clear();
+            m_prompter->nextAnswers = {0};
+            const QString label = verb + scope.suffix;
+            EXPECT_EQ(actions().buttonLabel(action), label);
+            EXPECT_EQ(actions().button(action)->accessibleName(), label);
+            actions().button(action)->click();
+            ASSERT_EQ(m_prompter->alerts.size(), 1);
+            const Prompter::Alert& alert = m_prompter->alerts.first();
+            EXPECT_EQ(alert.title, label + QStringLiteral(" Plugins?"));
+            EXPECT_EQ(alert.message, message);
+            ASSERT_EQ(alert.buttons.size(), 2);
+            EXPECT_EQ(alert.buttons[0].text, QStringLiteral("Cancel"));
+            EXPECT_EQ(alert.buttons[0].role, Prompter::Role::cancel);
+            EXPECT_EQ(alert.buttons[1].text, label);
+            EXPECT_EQ(alert.buttons[1].role, role);
+        }
+    }
+    EXPECT_TRUE(m_enableCalls.isEmpty());
+    EXPECT_TRUE(m_disableCalls.isEmpty());
+    EXPECT_TRUE(m_runner->commands().isEmpty());
+}

@@ -112,3 +112,22 @@ TEST_F(ActivityLogViewTest, ClearAsksFirstAndEmptiesLogAndFile)
     recent.header()->click();
     EXPECT_EQ(recent.logView(), nullptr);
 }
+
+TEST_F(ActivityLogViewTest, TextsAndOneLineNames)
+{
+    RecentActivitySection& recent = *sidebar().recentActivitySection();
+    recent.header()->click();
+    const QStringList empty = labelTexts(recent.logView());
+    EXPECT_TRUE(empty.contains(QStringLiteral("Recent Activity")));
+    EXPECT_TRUE(empty.contains(QStringLiteral("No activity yet")));
+    EXPECT_EQ(recent.logView()->clearButton()->accessibleName(), QStringLiteral("Clear"));
+
+    activityLog().log(QStringLiteral("Odd\nName"), QStringLiteral("Audio Units"), ActivityLogEntry::Action::deleted);
+    ASSERT_EQ(recent.logView()->rows().size(), 1);
+    ActivityLogRow* row = recent.logView()->rows().first();
+    EXPECT_EQ(row->nameText(), QStringLiteral("Odd Name"));
+    EXPECT_EQ(row->formatText(), QStringLiteral("Audio Units"));
+    EXPECT_EQ(row->actionText(), QStringLiteral("Deleted"));
+    EXPECT_EQ(row->timeText(), QStringLiteral("just now"));
+    EXPECT_FALSE(recent.logView()->clearButton()->isHidden());
+}

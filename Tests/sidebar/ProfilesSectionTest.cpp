@@ -13,6 +13,8 @@
 #include <QJsonObject>
 #include <QToolButton>
 
+#include <functional>
+
 class ProfilesSectionTest : public SidebarTest {
 protected:
     void SetUp() override
@@ -352,4 +354,82 @@ TEST(ProfileExportFileName, IsMadeSafe)
     };
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(SidebarTexts::exportFileName(name), expected) << name.toStdString();
+}
+
+TEST_F(ProfilesSectionTest, RowControlsAndQuestionsReadAsWritten)
+{
+    const PluginProfile live = saveFlipped(QStringLiteral("Live"), {});
+    section().header()->click();
+    ASSERT_EQ(section().rows().size(), 1);
+    ProfileRow* row = section().rows().first();
+    const QList<std::pair<QToolButton*, QString>> help{{row->applyButton(), QStringLiteral("Apply profile")},
+                                                        {row->updateButton(),
+                                                         QStringLiteral("Update profile with current state")},
+                                                        {row->exportButton(), QStringLiteral("Export profile")},
+                                                        {row->deleteButton(), QStringLiteral("Delete profile")}};
+    for (const auto& [button, text] : help) {
+        EXPECT_EQ(button->toolTip(), text);
+        EXPECT_EQ(button->accessibleName(), text);
+    }
+    EXPECT_EQ(section().saveButton()->accessibleName(), QStringLiteral("Save Current State"));
+    EXPECT_EQ(section().createFromSelectionButton()->accessibleName(), QStringLiteral("Create from Selection"));
+    EXPECT_EQ(section().importButton()->accessibleName(), QStringLiteral("Import Profile"));
+
+    struct Question {
+        const char* label;
+        std::function<void()> open;
+        QString title, message, confirm;
+        Prompter::Role role;
+    };
+    const QList<Question> questions{
+        {"apply", [&] { row->applyButton()->click(); }, QStringLiteral("Apply Profile?"),
+         QStringLiteral("Applying \"Live\" will enable 0 and disable 0 plugins."), QStringLiteral("Apply"),
+         Prompter::Role::normal},
+        {"update", [&] { row->updateButton()->click(); }, QStringLiteral("Update Profile?"),
+         QStringLiteral("Overwrite \"Live\" with the current plugin state?"), QStringLiteral("Update"),
+         Prompter::Role::normal},
+        {"delete", [&] { row->deleteButton()->click(); }, QStringLiteral("Delete Profile?"),
+         QStringLiteral("Are you sure you want to delete \"Live\"?"), QStringLiteral("Delete"),
+         Prompter::Role::destructive},
+    };
+    for (const Question& q : questions) {
+        SCOPED_TRACE(q.label);
+        m_prompter->alerts.clear();
+        m_prompter->nextAnswers = {0}; // Cancel changes nothing
+        q.open();
+        ASSERT_EQ(m_prompter->alerts.size(), 1);
+        const Prompter::Alert& alert = m_prompter->alerts.first();
+        EXPECT_EQ(alert.title, q.title);
+        EXPECT_EQ(alert.message, q.message);
+        ASSERT_EQ(alert.buttons.size(), 2);
+        EXPECT_EQ(alert.buttons[0].text, QStringLiteral("Cancel"));
+        EXPECT_EQ(alert.buttons[0].role, Prompter::Role::cancel);
+        EXPECT_EQ(alert.buttons[1].text, q.confirm);
+        EXPECT_EQ(alert.buttons[1].role, q.role);
+        ASSERT_EQ(profiles().profiles().size(), 1);
+        EXPECT_EQ(profiles().profiles().first().id, live.id);
+    }
+
+    // From an empty selection: the explanation counts 0 and the profile enables nothing.
+    m_prompter->nextTexts = {QStringLiteral("Nothing")};
+    dialogs().createFromSelection();
+    ASSERT_EQ(m_prompter->textRequests.size(), 1);
+    const Prompter::TextRequest& request = m_prompter->textRequests.first();
+    EXPECT_EQ(request.title, QStringLiteral("Create Profile from Selection"));
+    EXPECT_EQ(request.message, QStringLiteral("The 0 selected plugins will be marked as enabled. All other plugins "
+                                              "will be disabled in this profile."));
+    EXPECT_EQ(request.placeholder, QStringLiteral("Profile name"));
+    EXPECT_EQ(request.confirmText, QStringLiteral("Create"));
+    ASSERT_EQ(profiles().profiles().size(), 2);
+    EXPECT_TRUE(profiles().profiles().last().enabledPlugins.isEmpty());
+    EXPECT_EQ(profiles().profiles().last().allPluginKeys.size(), 3);
+}
+
+TEST_F(ProfilesSectionTest, NamesWithLineBreaksShowOnOneLine)
+{
+    saveFlipped(QStringLiteral("Two\nlines\r\nhere"), {});
+    section().header()->click();
+    ASSERT_EQ(section().rows().size(), 1);
+    EXPECT_EQ(section().rows().first()->nameText(), QStringLiteral("Two lines here"));
+    EXPECT_EQ(profiles().profiles().first().name, QStringLiteral("Two\nlines\r\nhere")); // stored as given
 }

@@ -19,6 +19,7 @@
 #include "Support/SandboxTest.h"
 
 #include <QApplication>
+#include <QLabel>
 
 #include <functional>
 #include <memory>
@@ -117,6 +118,15 @@ protected:
             m_sidebar->resize(300, 900);
         }
         return *m_sidebar;
+    }
+
+    /// The texts of every label inside `root`, shown or not.
+    static QStringList labelTexts(const QWidget* root)
+    {
+        QStringList texts;
+        for (const QLabel* label : root->findChildren<QLabel*>())
+            texts << label->text();
+        return texts;
     }
 
     /// Commands really run (unprivileged, inside R) from now on.

@@ -261,3 +261,107 @@ TEST_F(SidebarViewTest, TitleTurnsOnceEverySixSecondsAtThirtyFrames)
     sidebar().hide();
     EXPECT_FALSE(sidebar().title()->isAnimating());
 }
+
+TEST_F(SidebarViewTest, FixedTextsReadAsWritten)
+{
+    seedCatalogue();
+    SidebarView& view = sidebar();
+    EXPECT_EQ(view.title()->accessibleName(), QStringLiteral("Rackhand"));
+    EXPECT_EQ(view.clearFiltersButton()->toolTip(), QStringLiteral("Clear all filters"));
+    EXPECT_EQ(view.invertSelectionButton()->accessibleName(), QStringLiteral("Invert Selection"));
+
+    struct Part {
+        const char* label;
+        const QWidget* root;
+        QStringList texts;
+    };
+    const QList<Part> parts{
+        {"header and All Plugins",
+         &view,
+         {QStringLiteral("Audio Plugin Management"), QStringLiteral("All Plugins"), QStringLiteral("No active filters"),
+          QStringLiteral("Invert Selection"), QStringLiteral("Scanning...")}},
+        {"profiles",
+         view.profilesSection(),
+         {QStringLiteral("Profiles"), QStringLiteral("Save Current State"), QStringLiteral("Create from Selection"),
+          QStringLiteral("Import Profile"), QStringLiteral("No saved profiles")}},
+        {"actions", view.actionsSection(), {QStringLiteral("Actions")}},
+        {"formats",
+         view.formatsSection(),
+         {QStringLiteral("Plugin Formats"), QStringLiteral("Audio Units"), QStringLiteral("VST3"), QStringLiteral("VST"),
+          QStringLiteral("AAX"), QStringLiteral("CLAP"), QStringLiteral("Waves")}},
+        {"manufacturers", view.manufacturersSection(), {QStringLiteral("Manufacturers"), QStringLiteral("Clear")}},
+        {"statistics",
+         view.statisticsSection(),
+         {QStringLiteral("Statistics"), QStringLiteral("Total"), QStringLiteral("Enabled"), QStringLiteral("Disabled")}},
+        {"menu bar",
+         view.menuBarSection(),
+         {QStringLiteral("Menu Bar"), QStringLiteral("Launch at Login"), QStringLiteral("Monitors for new plugins")}},
+        {"recent activity", view.recentActivitySection(), {QStringLiteral("Recent Activity")}},
+    };
+    for (const Part& part : parts) {
+        SCOPED_TRACE(part.label);
+        const QStringList shown = labelTexts(part.root);
+        for (const QString& text : part.texts)
+            EXPECT_TRUE(shown.contains(text)) << text.toStdString();
+    }
+    // The statistics rows pair each label with its count, in this order.
+    const QStringList stats = labelTexts(view.statisticsSection());
+    EXPECT_LT(stats.indexOf(QStringLiteral("Total")), stats.indexOf(QStringLiteral("Enabled")));
+    EXPECT_LT(stats.indexOf(QStringLiteral("Enabled")), stats.indexOf(QStringLiteral("Disabled")));
+    EXPECT_EQ(view.statisticsSection()->totalText(), QStringLiteral("5"));
+    EXPECT_EQ(view.statisticsSection()->enabledText(), QStringLiteral("3"));
+    EXPECT_EQ(view.statisticsSection()->disabledText(), QStringLiteral("2"));
+}
+
+TEST_F(SidebarViewTest, EachHeaderFoldsOnlyItsOwnSection)
+{
+    seedCatalogue();
+    vm().setShowAllPlugins(true); // Actions exists
+    SidebarView& view = sidebar();
+    const QList<std::pair<QString, SectionHeaderButton*>> headers{
+        {QStringLiteral("profiles"), view.profilesSection()->header()},
+        {QStringLiteral("actions"), view.actionsSection()->header()},
+        {QStringLiteral("formats"), view.formatsSection()->header()},
+        {QStringLiteral("manufacturers"), view.manufacturersSection()->header()},
+        {QStringLiteral("statistics"), view.statisticsSection()->header()},
+        {QStringLiteral("recent"), view.recentActivitySection()->header()},
+    };
+    const QStringList titles{QStringLiteral("Profiles"),      QStringLiteral("Actions"),
+                             QStringLiteral("Plugin Formats"), QStringLiteral("Manufacturers"),
+                             QStringLiteral("Statistics"),    QStringLiteral("Recent Activity")};
+    for (qsizetype i = 0; i < headers.size(); ++i) {
+        const auto& [name, header] = headers[i];
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(header->title(), titles[i]);
+        EXPECT_EQ(header->accessibleName().section(u',', 0, 0), titles[i]);
+        const std::map<QString, bool> before = expansion();
+        header->click();
+        std::map<QString, bool> expected = before;
+        expected[name] = !before.at(name);
+        EXPECT_EQ(expansion(), expected); // only its own section folds
+        EXPECT_EQ(header->isExpanded(), expected[name]); // the chevron follows
+        header->click();
+        EXPECT_EQ(expansion(), before);
+    }
+    // Menu Bar cannot fold: it has no header control at all.
+    EXPECT_TRUE(view.menuBarSection()->findChildren<SectionHeaderButton*>().isEmpty());
+
+    // expandActions opens Actions and closes Statistics and Recent Activity only.
+    view.profilesSection()->setExpanded(true);
+    view.recentActivitySection()->setExpanded(true);
+    view.statisticsSection()->setExpanded(true);
+    view.expandActions();
+    const std::map<QString, bool> state = expansion();
+    EXPECT_TRUE(state.at(QStringLiteral("actions")));
+    EXPECT_TRUE(state.at(QStringLiteral("profiles")));
+    EXPECT_FALSE(state.at(QStringLiteral("statistics")));
+    EXPECT_FALSE(state.at(QStringLiteral("recent")));
+}
+
+TEST_F(SidebarViewTest, FilterLineStaysOnOneLine)
+{
+    seed({plugin(QStringLiteral("Pro-Q"), PluginFormat::vst3, true, QStringLiteral("Fab\nFilter"))});
+    vm().setSelectedManufacturers({QStringLiteral("Fab\nFilter")});
+    EXPECT_EQ(sidebar().filterLineText(), QStringLiteral("Fab Filter"));
+    EXPECT_EQ(vm().selectedManufacturers(), QSet<QString>{QStringLiteral("Fab\nFilter")}); // the filter is untouched
+}

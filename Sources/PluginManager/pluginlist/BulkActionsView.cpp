@@ -419,6 +419,8 @@ void BulkActionsView::onEntryCountChanged()
     // Growing lists scroll to their newest (last) entry.
     if (m_previousBulkCount < count && count > 0) {
         QTimer::singleShot(0, m_list, [this] {
+            // Lay the new rows out first, so the bottom is the new last entry's.
+            m_list->doItemsLayout();
             QScrollBar* bar = m_list->verticalScrollBar();
             auto* animation = new QPropertyAnimation(bar, "value", bar);
             animation->setDuration(350);

@@ -28,6 +28,15 @@ QVariant BulkListModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
         return plugin->name;
+    if (role == Qt::AccessibleDescriptionRole) {
+        // The badges are painted, so their names and states are read out with the row.
+        QStringList badges;
+        const QSet<QUuid>& active = m_viewModel.bulkActiveVariants();
+        for (const auto& variant : plugin->variants)
+            badges.append(variant.badgeLabel()
+                          + (active.contains(variant.id) ? QStringLiteral(" (active)") : QStringLiteral(" (inactive)")));
+        return badges.join(QStringLiteral(", "));
+    }
     return {};
 }
 

@@ -285,10 +285,9 @@ QWidget* MainContentView::buildPlaceholder()
     hint->setAlignment(Qt::AlignCenter);
     hint->setFont(ListStyle::captionFont());
     ListStyle::setTextColor(hint, AppTheme::textTertiary());
+    column->setSpacing(12);
     column->addWidget(icon);
-    column->addSpacing(12);
     column->addWidget(title);
-    column->addSpacing(12);
     column->addWidget(hint);
     column->addStretch(1);
     return placeholder;

@@ -349,6 +349,12 @@ bool PluginListView::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_table->viewport()) {
         if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
             schedulePagingCheck();
+        } else if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease
+                    || event->type() == QEvent::MouseButtonDblClick)
+                   && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+            // A secondary click only opens the row menu (the context-menu event still
+            // arrives): it must not select, and so collect, the row under the pointer.
+            return true;
         } else if (event->type() == QEvent::MouseMove && !m_model->isPreviewMode()) {
             // A pointing hand over the switch and the manufacturer link.
             const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();

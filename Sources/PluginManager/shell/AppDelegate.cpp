@@ -2,6 +2,7 @@
 
 #include "AppTheme.h"
 #include "ContentView.h"
+#include "ProgressPanel.h"
 #include "Prompter.h"
 #include "UpdateChecker.h"
 
@@ -104,6 +105,8 @@ void AppDelegate::applicationDidFinishLaunching()
     m_window->resize(kWindowWidth, kWindowHeight);
     // 5. The menus.
     buildMenuBar();
+    // The floating panel that large batches report their progress in, created once.
+    ProgressPanel::install();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), QSize(kWindowWidth, kWindowHeight));
         frame.moveCenter(screen->availableGeometry().center());

@@ -131,6 +131,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     auto* sparkles = new QLabel;
     sparkles->setPixmap(SymbolIcons::pixmap(QStringLiteral("sparkles"), QFontMetrics(scaledFont(font(), 1.3)).height(),
                                             kOrange, devicePixelRatioF()));
+    sparkles->setAccessibleName(QStringLiteral("New plugins"));
     header->addWidget(sparkles);
     auto* title = new QLabel(QStringLiteral("Add New Plugins to Profiles"));
     title->setFont(scaledFont(font(), 1.05, true));
@@ -263,6 +264,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     auto* info = new QLabel;
     info->setPixmap(SymbolIcons::pixmap(QStringLiteral("info.circle"), QFontMetrics(scaledFont(font(), 0.85)).height(),
                                         AppTheme::accentBlue(), devicePixelRatioF()));
+    info->setAccessibleName(QStringLiteral("Note"));
     note->addWidget(info, 0, Qt::AlignTop);
     auto* noteText = new QLabel(QString::fromUtf8(kNote));
     noteText->setWordWrap(true);

@@ -3,6 +3,7 @@
 #include "AppTheme.h"
 #include "SidebarFonts.h"
 #include "SidebarIcons.h"
+#include "SidebarTexts.h"
 #include "ThemedLabel.h"
 
 #include <QHBoxLayout>
@@ -19,9 +20,11 @@ ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& n
 
     auto* left = new QVBoxLayout;
     left->setSpacing(1);
-    auto* name = new ThemedLabel(entry.pluginName, SidebarFonts::caption(), &AppTheme::textPrimary, this);
     // One line: long names are cut, the format line below is not limited.
+    auto* name = new ThemedLabel(SidebarTexts::singleLine(entry.pluginName), SidebarFonts::caption(),
+                                 &AppTheme::textPrimary, this);
     name->setWordWrap(false);
+    name->setElideMode(Qt::ElideRight);
     name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     name->setMinimumWidth(20);
     name->setToolTip(entry.pluginName);

@@ -4,6 +4,7 @@
 #include "ManufacturerListModel.h"
 #include "SidebarFonts.h"
 #include "SidebarIcons.h"
+#include "SidebarTexts.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -22,7 +23,7 @@ QFont rowFont()
 int linkWidth(const QString& name, int available)
 {
     const QFontMetrics metrics(rowFont());
-    return std::min(available, metrics.horizontalAdvance(name) + 3 + kArrowWidth + 10);
+    return std::min(available, metrics.horizontalAdvance(SidebarTexts::singleLine(name)) + 3 + kArrowWidth + 10);
 }
 
 class ManufacturerRowDelegate final : public QStyledItemDelegate {
@@ -55,7 +56,7 @@ public:
                                 check);
         }
         const int textLeft = checkBox.right() + 1;
-        const QString name = index.data(Qt::DisplayRole).toString();
+        const QString name = SidebarTexts::singleLine(index.data(Qt::DisplayRole).toString());
         const QFontMetrics metrics(rowFont());
         const int available = std::max(0, r.right() - textLeft - 10 - 3 - kArrowWidth);
         const QString shown = metrics.elidedText(name, Qt::ElideRight, available);

@@ -25,14 +25,6 @@ QColor withAlpha(QColor color, qreal alpha)
     return color;
 }
 
-/// Names may hold line breaks; the row shows them on one line.
-QString displayName(const QString& name)
-{
-    QString shown = name;
-    shown.replace(u'\r', u' ').replace(u'\n', u' ');
-    return shown;
-}
-
 } // namespace
 
 ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(parent), m_profile(profile)
@@ -51,6 +43,7 @@ ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(
     m_name = new ThemedLabel(QString(), SidebarFonts::callout(), &AppTheme::textPrimary, m_preview);
     m_name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_name->setMinimumWidth(40);
+    m_name->setElideMode(Qt::ElideRight);
     m_name->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_summary = new ThemedLabel(QString(), SidebarFonts::caption2(), {}, m_preview);
     m_summary->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -88,7 +81,8 @@ QToolButton* ProfileRow::makeIconButton(const QString& helpText)
 void ProfileRow::setProfile(const PluginProfile& profile)
 {
     m_profile = profile;
-    m_name->setText(displayName(profile.name));
+    // Names may hold line breaks; the row shows them on one line.
+    m_name->setText(SidebarTexts::singleLine(profile.name));
     m_name->setToolTip(profile.name);
     restyle();
 }

@@ -118,6 +118,17 @@ QString changeSummary(qint64 changes)
            + QStringLiteral(" to apply");
 }
 
+QString singleLine(const QString& text)
+{
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar& c : line) {
+        if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = u' ';
+    }
+    return line;
+}
+
 QString trimmedName(const QString& name)
 {
     qsizetype start = 0;

@@ -35,6 +35,9 @@ QString actionMessage(BulkAction action, qint64 count, const ActionScope& scope)
 /// "Up to date", "1 change to apply", "N changes to apply".
 QString changeSummary(qint64 changes);
 
+/// The text with its line breaks turned into spaces, for rows that show one line.
+QString singleLine(const QString& text);
+
 /// Trims the space separators and tabs at both ends; line breaks stay.
 QString trimmedName(const QString& name);
 /// A file name for an exported profile: "/" and NUL (and other control characters)

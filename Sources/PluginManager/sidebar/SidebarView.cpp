@@ -237,6 +237,7 @@ QWidget* SidebarView::buildFilterLine()
     m_filterText = new ThemedLabel(QString(), SidebarFonts::caption(), &AppTheme::textTertiary, m_filterLine);
     m_filterText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_filterText->setMinimumWidth(40);
+    m_filterText->setElideMode(Qt::ElideRight);
     row->addWidget(m_filterText, 1);
     m_clearFilters = new QToolButton(m_filterLine);
     m_clearFilters->setAutoRaise(true);
@@ -362,8 +363,8 @@ void SidebarView::updateFilterLine()
 {
     const bool active = !m_viewModel.selectedFormats().isEmpty() || !m_viewModel.selectedManufacturers().isEmpty();
     if (active) {
-        m_filterText->setText(SidebarTexts::filterSummary(m_viewModel.selectedFormats(),
-                                                          m_viewModel.selectedManufacturers()));
+        m_filterText->setText(SidebarTexts::singleLine(
+            SidebarTexts::filterSummary(m_viewModel.selectedFormats(), m_viewModel.selectedManufacturers())));
         m_filterText->setFont(SidebarFonts::weighted(SidebarFonts::caption(), QFont::Medium));
         m_filterText->setColorSource(&AppTheme::textPrimary);
     } else {

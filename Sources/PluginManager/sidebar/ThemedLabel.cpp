@@ -1,6 +1,7 @@
 #include "ThemedLabel.h"
 
 #include <QEvent>
+#include <QPainter>
 
 ThemedLabel::ThemedLabel(const QString& text, const QFont& font, ColorSource color, QWidget* parent)
     : QLabel(text, parent), m_color(std::move(color))
@@ -45,4 +46,32 @@ void ThemedLabel::applyColor()
     m_applying = true;
     setPalette(pal);
     m_applying = false;
+}
+
+void ThemedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    m_elide = mode;
+    update();
+}
+
+QString ThemedLabel::shownText() const
+{
+    if (m_elide == Qt::ElideNone)
+        return text();
+    // A text that overshoots by a pixel or two (side bearings) still reads whole.
+    const int width = contentsRect().width();
+    if (fontMetrics().horizontalAdvance(text()) <= width + 2)
+        return text();
+    return fontMetrics().elidedText(text(), m_elide, width);
+}
+
+void ThemedLabel::paintEvent(QPaintEvent* event)
+{
+    if (m_elide == Qt::ElideNone) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.drawText(contentsRect(), static_cast<int>(alignment()) | Qt::TextSingleLine, shownText());
 }

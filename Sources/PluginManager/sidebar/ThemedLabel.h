@@ -18,9 +18,15 @@ public:
     void setColorSource(ColorSource color, qreal opacity = 1.0);
     /// The colour the text is drawn in now.
     QColor textColor() const;
+    /// Draws the text on one line, cut with an ellipsis where it does not fit;
+    /// text() keeps the whole text.
+    void setElideMode(Qt::TextElideMode mode);
+    /// The text as drawn at the current width.
+    QString shownText() const;
 
 protected:
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void applyColor();
@@ -28,4 +34,5 @@ private:
     ColorSource m_color;
     qreal m_opacity = 1.0;
     bool m_applying = false;
+    Qt::TextElideMode m_elide = Qt::ElideNone;
 };

@@ -112,11 +112,20 @@ QPixmap shadowPixmap(const QSizeF& outerSize, const QRectF& shape, qreal cornerR
     const qreal sigma = std::max<qreal>(look.shadowRadius / 2, 0.5);
     const qreal alpha = look.shadow.alphaF();
     const QRectF cast = shape.translated(0, look.shadowOffsetY);
+    const qreal r = std::clamp(cornerRadius, qreal(0), std::min(shape.width(), shape.height()) / 2);
+    // Pixel columns that lie wholly inside the shape on rows inside it: nothing to draw there.
+    const int innerFirst = static_cast<int>(std::ceil((shape.left() + r + 0.5) * dpr - 0.5));
+    const int innerLast = static_cast<int>(std::floor((shape.right() - r - 0.5) * dpr - 0.5));
     for (int y = 0; y < pixels.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         const qreal py = (y + 0.5) / dpr;
         const qreal fadeY = edgeFade(py, 0, shape.top(), shape.bottom(), outerSize.height());
+        const bool rowInside = py >= shape.top() + 0.5 && py <= shape.bottom() - 0.5;
         for (int x = 0; x < pixels.width(); ++x) {
+            if (rowInside && x == innerFirst && innerLast >= innerFirst) {
+                x = innerLast;
+                continue;
+            }
             const QPointF p((x + 0.5) / dpr, py);
             const qreal outsideShape = std::clamp<qreal>(roundedRectDistance(p, shape, cornerRadius) + 0.5, 0, 1);
             if (outsideShape <= 0)
