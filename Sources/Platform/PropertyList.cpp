@@ -82,51 +82,67 @@ quint64 bigEndian(const unsigned char* p, int size)
     return value;
 }
 
-// Deepest container nesting reachable from the top object of a binary plist, walked
-// without recursion; a reference cycle counts as too deep. A table this walk cannot make
-// sense of is left to libplist, which rejects malformed files safely.
-bool binaryNestingWithinLimit(const QByteArray& bytes)
+// Checks a binary plist before libplist parses it: the trailer and every object reached
+// from the top one must make sense, container nesting stays within kMaxNesting (walked
+// without recursion; a reference cycle counts as too deep) and no UTF-16 string holds
+// U+0000. This check is the gate rather than a hint: libplist reads a 16-byte count
+// header by its low 8 bytes, so a walk that let such a header pass as a leaf would let
+// any depth through, and a string or key holding U+0000 makes libplist abort on reading.
+bool binaryWithinLimits(const QByteArray& bytes)
 {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
     const quint64 size = quint64(bytes.size());
     if (size < 8 + 32)
-        return true;
+        return false;
     const unsigned char* trailer = data + size - 32;
     const int offsetSize = trailer[6];
     const int refSize = trailer[7];
     const quint64 objectCount = bigEndian(trailer + 8, 8);
     const quint64 topObject = bigEndian(trailer + 16, 8);
     const quint64 tableOffset = bigEndian(trailer + 24, 8);
-    if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || tableOffset >= size - 32
+    if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || tableOffset < 8 || tableOffset >= size - 32
         || objectCount == 0 || topObject >= objectCount || objectCount > (size - 32 - tableOffset) / quint64(offsetSize))
-        return true;
+        return false;
 
     const auto offsetOf = [&](quint64 object) { return bigEndian(data + tableOffset + object * quint64(offsetSize), offsetSize); };
-    // The references of a container object, or none for anything else (or anything malformed).
-    const auto children = [&](quint64 object, quint64* first, quint64* count) {
+    // Looks at one object: the references of a container (none for anything else).
+    // False for an object libplist would misread or abort on.
+    const auto inspect = [&](quint64 object, quint64* first, quint64* count) {
         *count = 0;
         const quint64 offset = offsetOf(object);
         if (offset < 8 || offset >= tableOffset)
-            return;
+            return false;
         const int type = data[offset] >> 4;
-        if (type != 0xA && type != 0xC && type != 0xD)
-            return;
+        const bool container = type == 0xA || type == 0xC || type == 0xD;
+        const bool utf16 = type == 0x6;
+        if (!container && !utf16)
+            return true;
         quint64 n = data[offset] & 0x0F;
         quint64 pos = offset + 1;
         if (n == 0x0F) {
             if (pos >= tableOffset || (data[pos] >> 4) != 0x1)
-                return;
+                return false;
             const int intSize = 1 << (data[pos] & 0x0F);
             if (intSize > 8 || pos + 1 + quint64(intSize) > tableOffset)
-                return;
+                return false;
             n = bigEndian(data + pos + 1, intSize);
             pos += 1 + quint64(intSize);
         }
+        if (utf16) {
+            if (n > (tableOffset - pos) / 2)
+                return false;
+            for (quint64 i = 0; i < n; ++i) {
+                if (data[pos + 2 * i] == 0 && data[pos + 2 * i + 1] == 0)
+                    return false;
+            }
+            return true;
+        }
         const quint64 refs = type == 0xD ? n * 2 : n;
         if ((type == 0xD && n > (quint64(1) << 62)) || refs > (tableOffset - pos) / quint64(refSize))
-            return;
+            return false;
         *first = pos;
         *count = refs;
+        return true;
     };
 
     // Height of every object reached (1 for a leaf); each is walked once, so shared
@@ -145,11 +161,14 @@ bool binaryNestingWithinLimit(const QByteArray& bytes)
     std::vector<Frame> path;
     const auto enter = [&](quint64 object) {
         Frame frame{object, 0, 0, 0, 0};
-        children(object, &frame.first, &frame.count);
+        if (!inspect(object, &frame.first, &frame.count))
+            return false;
         state[size_t(object)] = kOnPath;
         path.push_back(frame);
+        return true;
     };
-    enter(topObject);
+    if (!enter(topObject))
+        return false;
     while (!path.empty()) {
         if (path.size() > size_t(kMaxNesting))
             return false;
@@ -168,16 +187,30 @@ bool binaryNestingWithinLimit(const QByteArray& bytes)
         const quint64 child = bigEndian(data + frame.first + frame.next * quint64(refSize), refSize);
         ++frame.next;
         if (child >= objectCount)
-            continue;
+            return false; // libplist refuses the file for it too
         if (state[size_t(child)] == kDone) {
             frame.tallestChild = std::max(frame.tallestChild, height[size_t(child)]);
             continue;
         }
         if (state[size_t(child)] == kOnPath)
             return false; // a reference cycle
-        enter(child);
+        if (!enter(child))
+            return false;
     }
     return true;
+}
+
+// An XML plist before libplist parses it. A NUL is no XML character, yet libplist keeps
+// it inside a string value and then aborts on reading that value; NULs padding the end
+// of a file are harmless and tolerated.
+bool xmlWithinLimits(const QByteArray& bytes)
+{
+    qsizetype length = bytes.size();
+    while (length > 0 && bytes.at(length - 1) == '\0')
+        --length;
+    if (std::memchr(bytes.constData(), '\0', size_t(length)))
+        return false;
+    return xmlNestingWithinLimit(bytes);
 }
 
 QVariant toVariant(plist_t node, int depth)
@@ -186,11 +219,10 @@ QVariant toVariant(plist_t node, int depth)
         return {};
     switch (plist_get_node_type(node)) {
     case PLIST_STRING: {
-        char* value = nullptr;
-        plist_get_string_val(node, &value);
-        const QString text = value ? QString::fromUtf8(value) : QString();
-        std::free(value);
-        return text;
+        // By pointer and length: plist_get_string_val asserts on a length it disagrees with.
+        uint64_t length = 0;
+        const char* value = plist_get_string_ptr(node, &length);
+        return value ? QString::fromUtf8(value, static_cast<qsizetype>(length)) : QString();
     }
     case PLIST_BOOLEAN: {
         uint8_t value = 0;
@@ -293,11 +325,11 @@ QVariantMap parsePropertyList(const QByteArray& bytes)
 {
     if (bytes.isEmpty() || bytes.size() > kMaxPlistBytes)
         return {};
-    const bool binary = bytes.startsWith("bplist");
-    if (binary ? !binaryNestingWithinLimit(bytes) : !xmlNestingWithinLimit(bytes))
+    // The same choice of reader plist_from_memory makes, so the matching check runs.
+    const bool binary = plist_is_binary(bytes.constData(), static_cast<uint32_t>(bytes.size())) != 0;
+    if (binary ? !binaryWithinLimits(bytes) : !xmlWithinLimits(bytes))
         return {};
     plist_t root = nullptr;
-    // libplist picks the XML or binary reader from the leading bytes.
     plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
     if (!root)
         return {};

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QVariantMap>
 
+#include <cstddef>
 #include <memory>
 #include <ostream>
 
@@ -43,6 +44,13 @@ private:
     QStringList m_printed;
     QByteArray m_savedEnv[5];
 };
+
+/// Bytes of a literal that may hold NULs; the length comes from the array, so it cannot run past it.
+template <std::size_t N>
+QByteArray rawBytes(const char (&text)[N])
+{
+    return QByteArray(text, static_cast<qsizetype>(N - 1));
+}
 
 // Readable QString values in gtest messages.
 QT_BEGIN_NAMESPACE

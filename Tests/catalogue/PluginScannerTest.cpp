@@ -424,11 +424,14 @@ TEST_F(PluginScannerTest, BadInputIsSurvivedAndNothingOnDiskChanges)
     const QList<Bad> bad{
         {"Empty", ""},
         {"Truncated", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><str"},
-        {"Garbage", QByteArray("\x00\xff\xfe\x01garbage\x7f", 13)},
-        {"BadBinary", QByteArray("bplist00\x01\x02\x03\xff\xff\xff\xff\xff\xff\xff\xff", 24)},
+        {"Garbage", rawBytes("\x00\xff\xfe\x01garbage\x7f")},
+        {"BadBinary", rawBytes("bplist00\x01\x02\x03\xff\xff\xff\xff\xff\xff\xff\xff")},
         {"TopArray", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>"},
         {"ComponentsNotList",
          "<plist version=\"1.0\"><dict><key>AudioComponents</key><string>Acme: X</string></dict></plist>"},
+        {"NulInText", rawBytes("<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key><string>1\0.2</string>"
+                               "<key>AudioComponents</key><array><dict><key>name</key><string>Acme: X</string>"
+                               "</dict></array></dict></plist>")},
         {"ComponentsOfText",
          "<plist version=\"1.0\"><dict><key>AudioComponents</key><array><string>Acme: X</string></array></dict>"
          "</plist>"},
@@ -442,7 +445,7 @@ TEST_F(PluginScannerTest, BadInputIsSurvivedAndNothingOnDiskChanges)
     for (const QString& name : hostile)
         makeBundle(usr(kVST3) + "/Vendor's \"Dir\"/" + name + ".vst3", identified("com.acme.x"));
     makeBundle(sys(kComponents) + "/Good.component", components("Acme: Good"));
-    writeFile(sys(kCLAP) + "/Broken.clap/clap.json", QByteArray("\xff\xfe{", 3));
+    writeFile(sys(kCLAP) + "/Broken.clap/clap.json", rawBytes("\xff\xfe{"));
 
     PluginScanner scanner; // creates the central folders before the snapshot
     const QStringList rootBefore = snapshot(root());

@@ -280,6 +280,26 @@ TEST_F(ProfileManagerTest, ComputeChangesComparesEnabledKeysOnly)
     EXPECT_TRUE(none.toDisable.isEmpty());
 }
 
+TEST_F(ProfileManagerTest, BundlesSharingAKeyMatchAFreshProfile)
+{
+    // Q-Bass in two Waves version folders, one enabled and one disabled, share one key.
+    AudioPlugin v14 = plugin(QStringLiteral("Q-Bass"), PluginFormat::wavesBundle, true);
+    AudioPlugin v15 = plugin(QStringLiteral("Q-Bass"), PluginFormat::wavesBundle, false);
+    ProfileManager manager(nullptr, m_clock);
+    manager.saveProfile(QStringLiteral("Now"), {v14, v15});
+    const auto fresh = ProfileManager::computeChanges(manager.profiles().first(), {v14, v15});
+    EXPECT_TRUE(fresh.toEnable.isEmpty());
+    EXPECT_TRUE(fresh.toDisable.isEmpty());
+
+    // With both off the wanted key enables both; an unwanted key disables every enabled copy.
+    v14.isEnabled = false;
+    EXPECT_EQ(ProfileManager::computeChanges(manager.profiles().first(), {v14, v15}).toEnable.size(), 2);
+    PluginProfile none = manager.profiles().first();
+    none.enabledPlugins.clear();
+    v14.isEnabled = v15.isEnabled = true;
+    EXPECT_EQ(ProfileManager::computeChanges(none, {v14, v15}).toDisable.size(), 2);
+}
+
 TEST_F(ProfileManagerTest, AddPluginsToProfilesAndDismiss)
 {
     writeFile(profilesFile(), kKnownProfilesFile);
@@ -380,7 +400,7 @@ TEST_F(ProfileManagerTest, ImportRefusesWhatIsNotOneProfile)
     const QString dir = home() + QStringLiteral("/import");
     makeDir(dir + QStringLiteral("/folder.json"));
     writeFile(dir + QStringLiteral("/empty.json"), {});
-    writeFile(dir + QStringLiteral("/binary.json"), QByteArray("\x00\x01\x02\xff\xfe PNG", 9));
+    writeFile(dir + QStringLiteral("/binary.json"), rawBytes("\x00\x01\x02\xff\xfe PNG"));
     writeFile(dir + QStringLiteral("/truncated.json"), ProfileDocument{knownProfile()}.write()->left(60));
     writeFile(dir + QStringLiteral("/array.json"), kKnownProfilesFile);
     writeFile(dir + QStringLiteral("/nocount.json"),

@@ -14,8 +14,10 @@ namespace {
 
 /// A binary plist by hand (libplist itself recurses when writing): a dictionary
 /// {"k": object 2} at the top, then `count` arrays whose references come from
-/// `refsOf(i)` (object numbers), the last objects being empty arrays.
-QByteArray binaryPlist(int count, const std::function<std::vector<quint32>(int)>& refsOf)
+/// `refsOf(i)` (object numbers), the last objects being empty arrays. With
+/// `sixteenByteCounts` every array gives its count as a 16-byte integer.
+QByteArray binaryPlist(int count, const std::function<std::vector<quint32>(int)>& refsOf,
+                       bool sixteenByteCounts = false)
 {
     const int objects = count + 2; // 0: the dictionary, 1: the key, 2...: the arrays
     QByteArray body("bplist00");
@@ -33,7 +35,10 @@ QByteArray binaryPlist(int count, const std::function<std::vector<quint32>(int)>
     for (int i = 0; i < count; ++i) {
         offsets.push_back(quint32(body.size()));
         const std::vector<quint32> refs = refsOf(i);
-        if (refs.size() < 15) {
+        if (sixteenByteCounts) {
+            body.append(char(0xAF)).append(char(0x14)).append(QByteArray(12, '\0'));
+            ref(quint32(refs.size()));
+        } else if (refs.size() < 15) {
             body.append(char(0xA0 | refs.size()));
         } else {
             body.append(char(0xAF)).append(char(0x12));
@@ -90,9 +95,9 @@ TEST_F(PropertyListTest, BadInputReadsAsNoValues)
     };
     const Row rows[] = {
         {"empty", QByteArray()},
-        {"garbage", QByteArray("\x00\x01\x02garbage\xff", 12)},
+        {"garbage", rawBytes("\x00\x01\x02garbage\xff")},
         {"truncated xml", QByteArray("<?xml version=\"1.0\"?><plist><dict><key>A</key><str")},
-        {"truncated binary", QByteArray("bplist00\xd1\x01\x02", 11)},
+        {"truncated binary", rawBytes("bplist00\xd1\x01\x02")},
         {"array top level", QByteArray("<?xml version=\"1.0\"?><plist><array><string>x</string></array></plist>")},
     };
     for (const Row& row : rows) {
@@ -146,6 +151,8 @@ TEST_F(PropertyListTest, HostileNestingReadsAsNoValuesWithoutCrashing)
                                                            }),
          false},
         {"binary cycle", binaryPlist(2, [](int i) { return std::vector<quint32>{quint32(1 - i)}; }), false},
+        // libplist reads such a count by its low 8 bytes and recurses as deep as ever.
+        {"binary nested 200000 behind 16-byte counts", binaryPlist(kDeep, chain(kDeep), true), false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -153,6 +160,45 @@ TEST_F(PropertyListTest, HostileNestingReadsAsNoValuesWithoutCrashing)
         const QVariantMap read = readPropertyList(home() + "/deep.plist");
         EXPECT_EQ(read.contains("k"), row.readable);
     }
+}
+
+// libplist keeps a NUL inside a string or key and then aborts the whole program on
+// reading it: one hostile Info.plist must not end a scan.
+TEST_F(PropertyListTest, StringsHoldingNulReadAsNoValuesWithoutAborting)
+{
+    const QByteArray head("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key>");
+    const QByteArray tail("</dict></plist>");
+    // Binary plists store a non-ASCII text as UTF-16; the "Q" after the "é" becomes U+0000.
+    const auto binaryWithNul = [this](const QVariantMap& info) {
+        const QString path = home() + "/utf16.plist";
+        writePropertyList(path, info, true);
+        QByteArray bytes = readFile(path);
+        const qsizetype at = bytes.indexOf(QByteArray("\x00\xe9\x00Q", 4));
+        if (at >= 0)
+            bytes[at + 3] = '\0';
+        return at >= 0 ? bytes : QByteArray();
+    };
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+        bool readable;
+    };
+    const Row rows[] = {
+        {"xml string", head + rawBytes("<string>a\0b</string>") + tail, false},
+        {"xml CDATA", head + rawBytes("<string><![CDATA[a\0b]]></string>") + tail, false},
+        {"xml key", head + rawBytes("<string>v</string><key>a\0b</key><string>w</string>") + tail, false},
+        {"xml padded with NULs after the end", head + "<string>v</string>" + tail + QByteArray(3, '\0'), true},
+        {"binary string", binaryWithNul({{"k", QStringLiteral("v\u00e9Qv")}}), false},
+        {"binary key", binaryWithNul({{"k", "v"}, {QStringLiteral("k\u00e9Qk"), "w"}}), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_FALSE(row.bytes.isEmpty());
+        EXPECT_EQ(parsePropertyList(row.bytes).contains("k"), row.readable);
+    }
+    // Texts outside ASCII still read whole.
+    ASSERT_TRUE(writePropertyList(home() + "/u.plist", {{"k", QStringLiteral("Ümlaut Chörus 🎛️")}}, true));
+    EXPECT_EQ(readPropertyList(home() + "/u.plist").value("k").toString(), QStringLiteral("Ümlaut Chörus 🎛️"));
 }
 
 TEST_F(PropertyListTest, NestingGuardKeepsOrdinaryFiles)

@@ -247,16 +247,41 @@ void ProfileManager::updateProfile(const PluginProfile& profile, const QList<Aud
     saveProfiles();
 }
 
+QSet<QString> ProfileManager::enabledKeys(const QList<AudioPlugin>& plugins)
+{
+    QSet<QString> keys;
+    for (const AudioPlugin& plugin : plugins) {
+        if (plugin.isEnabled)
+            keys.insert(plugin.key());
+    }
+    return keys;
+}
+
+bool ProfileManager::differsFromProfile(const PluginProfile& profile, const AudioPlugin& plugin,
+                                        const QSet<QString>& currentlyEnabledKeys)
+{
+    const QString key = plugin.key();
+    const bool wanted = profile.enabledPlugins.contains(key);
+    if (wanted)
+        // Two bundles can share one key (a Waves plug-in in two version folders, or a
+        // system and a user copy): a wanted key is satisfied once one of them is enabled,
+        // so a profile saved a moment ago never asks to enable the other one.
+        return !plugin.isEnabled && !currentlyEnabledKeys.contains(key);
+    return plugin.isEnabled;
+}
+
 ProfileManager::Changes ProfileManager::computeChanges(const PluginProfile& profile,
                                                        const QList<AudioPlugin>& currentPlugins)
 {
     Changes changes;
+    const QSet<QString> enabled = enabledKeys(currentPlugins);
     for (const AudioPlugin& plugin : currentPlugins) {
-        const bool wanted = profile.enabledPlugins.contains(plugin.key());
-        if (wanted && !plugin.isEnabled)
-            changes.toEnable.append(plugin);
-        else if (!wanted && plugin.isEnabled)
+        if (!differsFromProfile(profile, plugin, enabled))
+            continue;
+        if (plugin.isEnabled)
             changes.toDisable.append(plugin);
+        else
+            changes.toEnable.append(plugin);
     }
     return changes;
 }

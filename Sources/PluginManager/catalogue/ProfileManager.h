@@ -40,6 +40,11 @@ public:
         QList<AudioPlugin> toDisable;
     };
     static Changes computeChanges(const PluginProfile& profile, const QList<AudioPlugin>& currentPlugins);
+    /// The keys of which at least one plug-in is enabled.
+    static QSet<QString> enabledKeys(const QList<AudioPlugin>& plugins);
+    /// Whether applying the profile would switch this plug-in, given the keys enabled now.
+    static bool differsFromProfile(const PluginProfile& profile, const AudioPlugin& plugin,
+                                   const QSet<QString>& currentlyEnabledKeys);
 
     void addPluginsToProfiles(const QList<AudioPlugin>& plugins, const QSet<QUuid>& profileIds, bool asEnabled);
     void dismissNewPlugins(const QList<AudioPlugin>& plugins);

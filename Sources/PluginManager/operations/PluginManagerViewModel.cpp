@@ -8,6 +8,7 @@
 #include "ActivityLogManager.h"
 #include "PluginDatabase.h"
 #include "PluginScanner.h"
+#include "ProfileManager.h"
 
 #include "Platform/DefaultsStore.h"
 #include "Platform/Diagnostics.h"
@@ -628,8 +629,9 @@ void PluginManagerViewModel::refreshProfileChanges()
 {
     QList<AudioPlugin> changes;
     if (m_activeProfile) {
+        const QSet<QString> enabled = ProfileManager::enabledKeys(m_plugins);
         for (const AudioPlugin& plugin : std::as_const(m_plugins)) {
-            if (plugin.isEnabled != m_activeProfile->enabledPlugins.contains(plugin.key()))
+            if (ProfileManager::differsFromProfile(*m_activeProfile, plugin, enabled))
                 changes.append(plugin);
         }
     }

@@ -44,6 +44,10 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_quit([] { QCoreAp
 
 AppDelegate::~AppDelegate()
 {
+    // The window's children are removed during its destruction; the filter must not
+    // look at a half-destroyed window then.
+    if (m_window)
+        m_window->removeEventFilter(this);
     delete m_window.data();
 }
 
@@ -146,6 +150,9 @@ void AppDelegate::saveFrame()
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Close)
+        return QObject::eventFilter(watched, event);
     if (watched == m_window) {
         switch (event->type()) {
         case QEvent::Move:
@@ -189,12 +196,9 @@ void AppDelegate::buildMenuBar()
     QMenu* app = m_menuBar->addMenu(QStringLiteral("Rackhand"));
     app->setObjectName(QStringLiteral("appMenu"));
     add(app, QStringLiteral("About Rackhand"), QKeySequence(), [window] {
-        Prompter::Alert about;
-        about.title = QStringLiteral("Rackhand");
-        about.message = QStringLiteral("Version ") + bundleVersion() +
-                        QStringLiteral("\nA manager for your audio plug-ins.");
-        about.buttons = {{QStringLiteral("OK"), Prompter::Role::cancel}};
-        Prompts::current().ask(window, about);
+        Prompts::inform(window, QStringLiteral("Rackhand"),
+                        QStringLiteral("Version ") + bundleVersion() +
+                            QStringLiteral("\nA manager for your audio plug-ins."));
     });
     app->addSeparator();
     add(app, QStringLiteral("Hide Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_H), [window] {
@@ -283,12 +287,9 @@ void AppDelegate::checkForUpdates()
         // With an update the window's banner shows it; otherwise say so here.
         if (checker.updateAvailable())
             return;
-        Prompter::Alert alert;
-        alert.title = QStringLiteral("You're up to date!");
         const QString version = QCoreApplication::applicationVersion();
-        alert.message = QStringLiteral("Rackhand v") + (version.isEmpty() ? QStringLiteral("?") : version) +
-                        QStringLiteral(" is the latest version.");
-        alert.buttons = {{QStringLiteral("OK"), Prompter::Role::cancel}};
-        Prompts::current().ask(m_window, alert);
+        Prompts::inform(m_window, QStringLiteral("You're up to date!"),
+                        QStringLiteral("Rackhand v") + (version.isEmpty() ? QStringLiteral("?") : version) +
+                            QStringLiteral(" is the latest version."));
     });
 }
