@@ -150,6 +150,25 @@ TEST_F(PluginManagerViewModelOperationsTest, HomeFolderBundlesMovePlainlyInBothD
     EXPECT_TRUE(row(au.id).isEnabled);
 }
 
+TEST_F(PluginManagerViewModelOperationsTest, RowsOfTheListsTheOperationReplacesAreSafeArguments)
+{
+    // The table hands in references to rows of displayedPlugins()/plugins(); the operation
+    // reloads both lists before it logs, so it must not read the caller's row afterwards.
+    const AudioPlugin au = enabledBundle(usr("/Library/Audio/Plug-Ins/Components/Mine.component"), PluginFormat::au);
+    seed({au}, true);
+    PluginManagerViewModel& model = sandboxVm();
+    ASSERT_EQ(model.displayedPlugins().size(), 1);
+    model.togglePlugin(model.displayedPlugins().first());
+    ASSERT_FALSE(model.error());
+    model.toggleMultiplePlugins(model.plugins());
+    ASSERT_FALSE(model.error());
+    const auto& entries = ActivityLogManager::shared().entries();
+    ASSERT_EQ(entries.size(), 2);
+    for (const ActivityLogEntry& entry : entries)
+        EXPECT_EQ(entry.pluginName, QStringLiteral("Mine"));
+    EXPECT_TRUE(row(au.id).isEnabled);
+}
+
 TEST_F(PluginManagerViewModelOperationsTest, WavesBundleMovesBesideItselfAndReRegistersWhenEnabled)
 {
     const QString folder = sys("/Applications/Waves/Plug-Ins V14");

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMainWindow>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -71,12 +72,84 @@ TEST_F(ProgressPanelTest, FillHasATenPointMinimum)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.progress);
         manager().hudModel()->setProgress(row.progress);
-        // The width eases over 0.25 s towards the new value.
+        // The width eases over 0.25 s towards the new value (a large step jumps).
         EXPECT_TRUE(QTest::qWaitFor([&] { return qAbs(view->shownFillWidth() - row.width) < 0.01; }, 1000));
         EXPECT_EQ(ProgressHUDView::percentText(row.progress), QString::fromLatin1(row.percent));
     }
     EXPECT_DOUBLE_EQ(ProgressHUDView::fillWidth(0.004), 10.0);
     EXPECT_DOUBLE_EQ(ProgressHUDView::fillWidth(2.0), 320.0);
+}
+
+// Spins without handling events, as the main thread does while a batch runs.
+void keepBusy(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+    }
+}
+
+TEST_F(ProgressPanelTest, FillFollowsTheModelWithinAnEase)
+{
+    manager().show(QStringLiteral("x"), 63);
+    ProgressHUDView* view = panel().hudView();
+    QTest::qWait(50);
+    manager().hudModel()->setProgress(0.5);
+    QTest::qWait(300);
+    EXPECT_NEAR(view->shownFillWidth(), 160.0, 2.0);
+}
+
+// Updates come faster than an ease lasts: the fill keeps up instead of restarting its
+// ease from where it was each time.
+TEST_F(ProgressPanelTest, FillKeepsUpWithRapidUpdates)
+{
+    manager().show(QStringLiteral("x"), 100);
+    ProgressHUDView* view = panel().hudView();
+    QTest::qWait(50);
+    for (int done = 1; done <= 50; ++done) {
+        SCOPED_TRACE(done);
+        const double progress = done / 100.0;
+        manager().hudModel()->setProgress(progress);
+        keepBusy(3);
+        EXPECT_GE(view->shownFillWidth(), ProgressHUDView::fillWidth(progress) - 0.15 * 320.0 - 0.5);
+    }
+    QTest::qWait(300);
+    EXPECT_NEAR(view->shownFillWidth(), ProgressHUDView::fillWidth(0.5), 0.5);
+}
+
+// A main thread too busy to paint paints right after each update: those frames show
+// the new value, not the start of an ease. The closing 100 % is shown full at once.
+TEST_F(ProgressPanelTest, FillShowsTheNumbersWhenThePanelIsStarved)
+{
+    manager().show(QStringLiteral("x"), 63);
+    ProgressHUDView* view = panel().hudView();
+    manager().hudModel()->setProgress(0.3);
+    QTest::qWait(300);
+    keepBusy(300);
+    manager().hudModel()->setProgress(0.35);
+    EXPECT_NEAR(view->shownFillWidth(), ProgressHUDView::fillWidth(0.35), 0.5);
+    QTest::qWait(50);
+    manager().hide();
+    EXPECT_DOUBLE_EQ(view->shownFillWidth(), 320.0);
+}
+
+// Without a window manager nothing is active: the panel still opens over the main window.
+TEST_F(ProgressPanelTest, CentredOverTheMainWindowWhenNoWindowIsActive)
+{
+    QMainWindow window;
+    QWidget other;
+    window.setGeometry(100, 50, 900, 600);
+    other.setGeometry(600, 500, 200, 100);
+    window.show();
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    QApplication::setActiveWindow(nullptr); // the offscreen platform activates what it shows
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    manager().show(QStringLiteral("x"), 60);
+    ASSERT_TRUE(panel().isVisible());
+    EXPECT_EQ(panel().frameGeometry().center(), window.frameGeometry().center());
+    EXPECT_EQ(panel().geometry().center(), QRect(100, 50, 900, 600).center());
 }
 
 TEST_F(ProgressPanelTest, FloatsWithoutTakingFocusOrClicks)

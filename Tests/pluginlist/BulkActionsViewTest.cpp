@@ -256,3 +256,35 @@ TEST_F(BulkActionsViewTest, AutoScrollFollowsGrowingCountsOnly)
     QScrollBar* bar = panel().list()->verticalScrollBar();
     EXPECT_EQ(bar->value(), bar->maximum());
 }
+
+TEST_F(BulkActionsViewTest, AutoScrollEndsOnWholeRows)
+{
+    QList<AudioPlugin> plugins;
+    for (int i = 0; i < 12; ++i)
+        plugins.append(plugin(QStringLiteral("Plug %1").arg(i, 2, 10, QLatin1Char('0'))));
+    seed(plugins);
+    collect(plugins.mid(0, 3));
+    settle();
+    QListView* list = panel().list();
+    const int pitch = rowRect(1).top() - rowRect(0).top();
+    ASSERT_GT(pitch, 0);
+    for (int extra : {pitch / 2, pitch / 3, 1}) { // list heights between whole rows
+        SCOPED_TRACE(extra);
+        panel().setPaneHeight(3 * pitch + extra);
+        collect({plugins.at(panel().listModel()->rowCount())});
+        settle();
+        for (auto* animation : list->verticalScrollBar()->findChildren<QPropertyAnimation*>())
+            animation->setCurrentTime(animation->duration());
+        settle();
+        const int rows = panel().listModel()->rowCount();
+        const QRect viewport = list->viewport()->rect();
+        // The newest row is whole at the end, and the top row is whole too.
+        EXPECT_TRUE(viewport.contains(rowRect(rows - 1))) << rowRect(rows - 1).top() << "..." << rowRect(rows - 1).bottom();
+        for (int row = 0; row < rows; ++row) {
+            const QRect rect = rowRect(row);
+            if (rect.bottom() < viewport.top() || rect.top() > viewport.bottom())
+                continue;
+            EXPECT_TRUE(viewport.contains(rect)) << "row " << row << " at " << rect.top() << "..." << rect.bottom();
+        }
+    }
+}

@@ -13,10 +13,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTableView>
+
+#include <functional>
 
 namespace {
 
@@ -225,6 +228,55 @@ TEST_F(MainContentViewTest, DragHandleFollowsThePointerWithinItsLimits)
     EXPECT_EQ(content().bulkActionsView()->paneHeight(), 80);
 }
 
+TEST_F(MainContentViewTest, BulkHeaderStaysPutWhenNoticesComeAndGo)
+{
+    // The panel sits at the window's bottom: a notice that made it taller would push
+    // Clear All and the action buttons up under the pointer.
+    const AudioPlugin plain = plugin(QStringLiteral("Comp"));
+    const AudioPlugin bundle = plugin(QStringLiteral("CLA-2A"), PluginFormat::wavesBundle);
+    const AudioPlugin shell = plugin(QStringLiteral("WaveShell1-VST3 14.0"));
+    seed({plain, bundle, shell});
+    vm().syncSelectionDelta({plain.id}, {});
+    settle();
+    BulkActionsView* bulk = content().bulkActionsView();
+    ASSERT_TRUE(bulk->isVisible());
+    auto top = [this](const QWidget* widget) { return widget->mapTo(&content(), QPoint(0, 0)).y(); };
+    const int clearAll = top(bulk->clearAllButton());
+    const int enable = top(bulk->enableButton());
+    const int panelTop = top(bulk);
+    const int listHeight = bulk->list()->height();
+
+    const struct {
+        const char* label;
+        std::function<void()> step;
+        bool wavesNotice;
+        bool shellWarning;
+    } steps[] = {
+        {"Waves notice", [&] { vm().syncSelectionDelta({bundle.id}, {}); }, true, false},
+        {"and the WaveShell warning", [&] { vm().syncSelectionDelta({shell.id}, {}); }, true, true},
+        {"warning gone", [&] { vm().deselectPluginsByName(shell.name); }, true, false},
+        {"notice gone", [&] { vm().toggleBulkVariant(bundle.id); }, false, false},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.label);
+        s.step();
+        settle();
+        ASSERT_EQ(bulk->wavesNotice()->isVisible(), s.wavesNotice);
+        ASSERT_EQ(bulk->waveShellWarning()->isVisible(), s.shellWarning);
+        EXPECT_EQ(top(bulk), panelTop);
+        EXPECT_EQ(top(bulk->clearAllButton()), clearAll);
+        EXPECT_EQ(top(bulk->enableButton()), enable);
+        // Only the list gives way, and gets its room back.
+        const int notices = (s.wavesNotice ? bulk->wavesNotice()->height() : 0)
+                            + (s.shellWarning ? bulk->waveShellWarning()->height() : 0);
+        EXPECT_EQ(bulk->list()->height(), listHeight - notices);
+        if (s.wavesNotice) {
+            EXPECT_GT(top(bulk->wavesNotice()), enable); // between the buttons and the list
+            EXPECT_LT(top(bulk->wavesNotice()), top(bulk->list()));
+        }
+    }
+}
+
 TEST_F(MainContentViewTest, ExportSheetChoicesAndCalls)
 {
     const QList<AudioPlugin> plugins{plugin(QStringLiteral("Zed")), plugin(QStringLiteral("Alpha"))};
@@ -370,7 +422,7 @@ TEST_F(MainContentViewTest, EveryFixedTextIsShownAsWritten)
         // placeholder
         "Select a category from the sidebar", "Choose \"All Plugins\" or a specific format to view plugins.",
         // footer
-        "Load All", "⌘↑ Top · ⌘↓ Bottom", "Showing 2 of 2 plugins",
+        "Load All", "Ctrl+Home Top · Ctrl+End Bottom", "Showing 2 of 2 plugins",
         // bulk panel
         "Bulk Actions", "·", "2 plugin(s)", "(2 unique)", "Clear All", "Enable Selected", "Disable Selected",
         "Delete Selected", "Formats:", "VST3", "Waves",

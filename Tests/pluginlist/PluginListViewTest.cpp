@@ -4,7 +4,7 @@
 #include "PluginListView.h"
 #include "PluginTableModel.h"
 #include "RowContextMenu.h"
-#include "BusyIndicator.h"
+#include "BusySpinner.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -16,9 +16,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QUrlQuery>
+
+#include <functional>
 
 namespace {
 
@@ -215,7 +218,7 @@ TEST_F(PluginListViewTest, FooterTextsAt100And101Rows)
         EXPECT_EQ(view().loadAllButton()->isVisibleTo(&view()), c.more);
         EXPECT_EQ(view().pagingIndicator()->isVisibleTo(&view()), c.more);
         EXPECT_EQ(view().keyboardHint()->isVisibleTo(&view()), c.hint);
-        EXPECT_EQ(view().keyboardHint()->text(), QStringLiteral("⌘↑ Top · ⌘↓ Bottom"));
+        EXPECT_EQ(view().keyboardHint()->text(), QStringLiteral("Ctrl+Home Top · Ctrl+End Bottom"));
     }
 }
 
@@ -372,4 +375,157 @@ TEST_F(PluginListViewTest, ContextMenuForASelectionCountsWhatItToggles)
     filtered->actions().first()->trigger();
     settle();
     EXPECT_FALSE(m_runner->commands().isEmpty());
+}
+
+TEST_F(PluginListViewTest, ANewListStartsAtItsTopWithoutPagingIn)
+{
+    // Each change of what is listed shows the new first page from its top, and the old
+    // scroll position loads no second page.
+    const struct {
+        const char* label;
+        std::function<void(PluginManagerViewModel&)> change;
+    } changes[] = {
+        {"sort", [](PluginManagerViewModel& m) { m.setSortOrder({PluginSortComparator{PluginSortKey::name, false}}); }},
+        {"search", [](PluginManagerViewModel& m) { m.setSearchText(QStringLiteral("Plugin 0")); }},
+        {"format filter", [](PluginManagerViewModel& m) { m.setSelectedFormats({PluginFormat::vst3}); }},
+        {"manufacturer filter",
+         [](PluginManagerViewModel& m) { m.setSelectedManufacturers({QStringLiteral("Acme")}); }},
+    };
+    seed(numbered(250));
+    view().resize(900, 500);
+    view().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view()));
+    QScrollBar* bar = view().table()->verticalScrollBar();
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.label);
+        vm().loadAllPages();
+        settle();
+        ASSERT_EQ(view().model()->rowCount(), 250);
+        view().table()->scrollToBottom();
+        settle();
+        ASSERT_GT(bar->value(), 0);
+        c.change(vm());
+        settle(80);
+        EXPECT_EQ(bar->value(), 0);
+        EXPECT_EQ(view().model()->rowCount(), 100);
+        EXPECT_TRUE(vm().canLoadMore());
+        EXPECT_EQ(view().table()->visualRect(view().model()->index(0, 1)).top(), 0);
+    }
+
+    // A toggle reloads the same list: the reader keeps the place.
+    view().table()->scrollTo(view().model()->index(60, 1), QAbstractItemView::PositionAtTop);
+    settle();
+    const int place = bar->value();
+    ASSERT_GT(place, 0);
+    vm().togglePlugin(*view().model()->pluginAt(60));
+    settle();
+    EXPECT_FALSE(view().model()->pluginAt(60)->isEnabled);
+    EXPECT_EQ(bar->value(), place);
+}
+
+TEST_F(PluginListViewTest, ColumnsShareANarrowWidthAndStayResizable)
+{
+    seed(numbered(150)); // enough rows for a vertical scroll bar
+    view().resize(650, 500);
+    view().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view()));
+    settle();
+    QTableView* table = view().table();
+    QHeaderView* header = table->horizontalHeader();
+
+    auto expectAllColumnsFit = [&] {
+        const int width = table->viewport()->width();
+        EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+        int total = 0;
+        for (int column = 0; column < view().model()->columnCount(); ++column) {
+            SCOPED_TRACE(PluginTableModel::columnTitle(column).toStdString());
+            const int left = header->sectionViewportPosition(column);
+            const int size = header->sectionSize(column);
+            EXPECT_GE(left, 0);
+            EXPECT_LE(left + size, width);
+            // The title with its sort arrow is never cut.
+            EXPECT_GE(size, header->sectionSizeHint(column));
+            EXPECT_GE(size, header->fontMetrics().horizontalAdvance(PluginTableModel::columnTitle(column)));
+            total += size;
+        }
+        EXPECT_EQ(total, width);
+    };
+    {
+        SCOPED_TRACE("650 px");
+        EXPECT_LT(table->viewport()->width(), 650); // the vertical scroll bar takes its part
+        expectAllColumnsFit();
+    }
+    EXPECT_EQ(header->sectionResizeMode(PluginTableModel::manufacturerColumn), QHeaderView::Stretch);
+    for (int column : {PluginTableModel::statusColumn, PluginTableModel::nameColumn, PluginTableModel::formatColumn,
+                       PluginTableModel::versionColumn, PluginTableModel::lastUsedColumn})
+        EXPECT_EQ(header->sectionResizeMode(column), QHeaderView::Interactive) << column;
+
+    // A wider window widens Name and Manufacturer only.
+    const int format = header->sectionSize(PluginTableModel::formatColumn);
+    const int name = header->sectionSize(PluginTableModel::nameColumn);
+    view().resize(1200, 500);
+    settle();
+    {
+        SCOPED_TRACE("1200 px");
+        expectAllColumnsFit();
+    }
+    EXPECT_EQ(header->sectionSize(PluginTableModel::formatColumn), format);
+    EXPECT_GT(header->sectionSize(PluginTableModel::nameColumn), name);
+
+    // A hand-widened Name keeps its larger share when the window narrows again.
+    const int before = header->sectionSize(PluginTableModel::nameColumn);
+    header->resizeSection(PluginTableModel::nameColumn, before + 100);
+    settle();
+    EXPECT_EQ(header->sectionSize(PluginTableModel::nameColumn), before + 100);
+    const double share = double(header->sectionSize(PluginTableModel::nameColumn))
+                         / (header->sectionSize(PluginTableModel::nameColumn)
+                            + header->sectionSize(PluginTableModel::manufacturerColumn));
+    view().resize(800, 500);
+    settle();
+    {
+        SCOPED_TRACE("800 px after a hand resize");
+        expectAllColumnsFit();
+    }
+    const double shareAfter = double(header->sectionSize(PluginTableModel::nameColumn))
+                              / (header->sectionSize(PluginTableModel::nameColumn)
+                                 + header->sectionSize(PluginTableModel::manufacturerColumn));
+    EXPECT_NEAR(shareAfter, share, 0.02);
+
+    // The preview's four columns fit the same way.
+    PluginProfile profile;
+    profile.id = QUuid::createUuid();
+    profile.name = QStringLiteral("Mix");
+    view().resize(650, 500);
+    vm().setActiveProfile(profile);
+    settle();
+    ASSERT_EQ(view().model()->columnCount(), 4);
+    {
+        SCOPED_TRACE("preview");
+        expectAllColumnsFit();
+    }
+}
+
+TEST_F(PluginListViewTest, CtrlHomeAndCtrlEndReachTheFirstAndLastLoadedRow)
+{
+    seed(numbered(150));
+    vm().loadAllPages();
+    view().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view()));
+    settle();
+    EXPECT_EQ(view().keyboardHint()->text(), QStringLiteral("Ctrl+Home Top · Ctrl+End Bottom"));
+    EXPECT_TRUE(view().keyboardHint()->isVisibleTo(&view())); // all 150 rows are loaded
+    QTableView* table = view().table();
+    table->setFocus();
+    clickRow(3);
+
+    QTest::keyClick(table, Qt::Key_End, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(table->currentIndex().row(), 149);
+    EXPECT_TRUE(table->viewport()->rect().contains(table->visualRect(table->currentIndex()).center()));
+    EXPECT_EQ(view().model()->rowCount(), 150);
+
+    QTest::keyClick(table, Qt::Key_Home, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(table->currentIndex().row(), 0);
+    EXPECT_EQ(table->verticalScrollBar()->value(), 0);
 }

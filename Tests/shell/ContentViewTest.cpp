@@ -1,5 +1,6 @@
 #include "ContentView.h"
 
+#include "AlertExpectations.h"
 #include "HiddenKeySequence.h"
 #include "NewPluginsBanner.h"
 #include "NewPluginsOffer.h"
@@ -225,14 +226,8 @@ TEST_F(ContentViewTest, BulkConfirmationTextsCountWhatWillChange)
         prompter->alerts.clear();
         view().requestBulkConfirmation(row.action, request); // answered Cancel
         ASSERT_EQ(prompter->alerts.size(), 1);
-        const Prompter::Alert& alert = prompter->alerts.first();
-        EXPECT_EQ(alert.title, row.title);
-        EXPECT_EQ(alert.message, row.message);
-        ASSERT_EQ(alert.buttons.size(), 2);
-        EXPECT_EQ(alert.buttons[0].text, QStringLiteral("Cancel"));
-        EXPECT_EQ(alert.buttons[0].role, Prompter::Role::cancel);
-        EXPECT_EQ(alert.buttons[1].text, row.confirm);
-        EXPECT_EQ(alert.buttons[1].role, Prompter::Role::destructive);
+        ASSERT_NO_FATAL_FAILURE(expectConfirmation(prompter->alerts.first(), row.title, row.message, row.confirm,
+                                                   Prompter::Role::destructive));
         // Cancel closes the alert and keeps the request until the next one.
         EXPECT_FALSE(view().showingBulkWarning());
         EXPECT_EQ(view().pendingBulkAction(), row.action);

@@ -5,11 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
+#include <vector>
 
 TEST(AppThemeTest, FixedAndDerivedColours)
 {
@@ -171,4 +178,183 @@ TEST(PrompterTest, TheRealDialogReturnsTheIndexOfTheClickedButton)
         });
         EXPECT_EQ(Prompts::current().ask(nullptr, alert), expected);
     }
+}
+
+namespace {
+
+// A style that only changes the button box's layout policy, to show a dialog as each
+// platform would order it.
+class ButtonLayoutStyle final : public QProxyStyle {
+public:
+    explicit ButtonLayoutStyle(QDialogButtonBox::ButtonLayout layout) : m_layout(layout) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_DialogButtonLayout)
+            return m_layout;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
+private:
+    QDialogButtonBox::ButtonLayout m_layout;
+};
+
+QPushButton* buttonWithText(QWidget* dialog, const QString& text)
+{
+    for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+// Runs `inspect` on the modal dialog once it is up; `inspect` must close it.
+template<typename Dialog, typename Inspect>
+void whenShown(Inspect inspect)
+{
+    QTimer::singleShot(50, qApp, [inspect] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        inspect(dialog);
+    });
+}
+
+} // namespace
+
+// The buttons read in the order the alert gives them, whatever the platform's button box
+// would do with their roles, and the message gets a wide box.
+TEST(PrompterTest, TheRealAlertKeepsItsButtonOrderOnEveryPlatformLayout)
+{
+    Prompts::setCurrent(nullptr);
+    const QString message = QStringLiteral("You are about to permanently delete 63 plugin(s) from your system. This "
+                                           "action CANNOT be undone. The plugin(s) will need to be reinstalled.");
+    const Prompter::Alert alert{QStringLiteral("⚠️ Permanently Delete Plugins"), message,
+                                {{QStringLiteral("Cancel"), Prompter::Role::cancel},
+                                 {QStringLiteral("Delete Permanently"), Prompter::Role::destructive}}};
+    const QList<QDialogButtonBox::ButtonLayout> layouts = {
+        QDialogButtonBox::WinLayout, QDialogButtonBox::MacLayout, QDialogButtonBox::KdeLayout,
+        QDialogButtonBox::GnomeLayout, QDialogButtonBox::AndroidLayout};
+    whenShown<QMessageBox>([&layouts](QMessageBox* box) {
+        QPushButton* cancel = buttonWithText(box, QStringLiteral("Cancel"));
+        QPushButton* destroy = buttonWithText(box, QStringLiteral("Delete Permanently"));
+        auto* buttonBox = box->findChild<QDialogButtonBox*>();
+        if (cancel && destroy && buttonBox) {
+            EXPECT_EQ(box->icon(), QMessageBox::Warning);
+            EXPECT_EQ(box->defaultButton(), cancel);
+            EXPECT_EQ(box->escapeButton(), cancel);
+            EXPECT_GE(box->width(), 420);
+            // The message takes at most three lines (the label has margins of its own).
+            if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+                EXPECT_LE(label->contentsRect().height(), 3 * label->fontMetrics().lineSpacing() + 2);
+            else
+                ADD_FAILURE() << "no message label";
+
+            EXPECT_LT(cancel->mapTo(box, QPoint()).x(), destroy->mapTo(box, QPoint()).x());
+            // A plain Ok/Cancel box does follow the policy (so the policies below do apply).
+            QDialogButtonBox control(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+            QList<bool> okFirst;
+            std::vector<std::unique_ptr<ButtonLayoutStyle>> styles;
+            for (const QDialogButtonBox::ButtonLayout layout : layouts) {
+                SCOPED_TRACE(static_cast<int>(layout));
+                styles.push_back(std::make_unique<ButtonLayoutStyle>(layout));
+                buttonBox->setStyle(styles.back().get());
+                buttonBox->layout()->activate();
+                EXPECT_LT(cancel->x(), destroy->x());
+                control.setStyle(styles.back().get());
+                control.resize(300, 40);
+                control.layout()->activate();
+                okFirst.append(control.button(QDialogButtonBox::Ok)->x() <
+                               control.button(QDialogButtonBox::Cancel)->x());
+            }
+            EXPECT_TRUE(okFirst.contains(true) && okFirst.contains(false));
+            buttonBox->setStyle(nullptr);
+            control.setStyle(nullptr);
+        } else {
+            ADD_FAILURE() << "the alert lacks its buttons";
+        }
+        box->reject(); // always close, or the test would hang
+    });
+    EXPECT_EQ(Prompts::current().ask(nullptr, alert), 0);
+}
+
+TEST(PrompterTest, TheRealAlertsIconAndReturnKeyFollowTheirKind)
+{
+    Prompts::setCurrent(nullptr);
+    struct Row {
+        Prompter::Alert alert;
+        QMessageBox::Icon icon;
+        QString returnButton;
+    };
+    const QList<Row> rows = {
+        {{QStringLiteral("Delete Profile"), QStringLiteral("Sure?"),
+          {{QStringLiteral("Cancel"), Prompter::Role::cancel},
+           {QStringLiteral("Delete"), Prompter::Role::destructive}}},
+         QMessageBox::Warning, QStringLiteral("Cancel")},
+        {{QStringLiteral("Error"), QStringLiteral("The move failed."),
+          {{QStringLiteral("OK"), Prompter::Role::cancel}}},
+         QMessageBox::Critical, QStringLiteral("OK")},
+        {{QStringLiteral("Update Profile"), QStringLiteral("Replace its plug-ins?"),
+          {{QStringLiteral("Cancel"), Prompter::Role::cancel}, {QStringLiteral("Update"), Prompter::Role::normal}}},
+         QMessageBox::Information, QStringLiteral("Update")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.alert.title.toStdString());
+        whenShown<QMessageBox>([&row](QMessageBox* box) {
+            EXPECT_EQ(box->icon(), row.icon);
+            EXPECT_GE(box->width(), 420);
+            QPushButton* expected = buttonWithText(box, row.returnButton);
+            EXPECT_NE(expected, nullptr);
+            EXPECT_EQ(box->defaultButton(), expected);
+            QTest::keyClick(box, Qt::Key_Return);
+            if (box->isVisible())
+                box->reject();
+        });
+        const int chosen = Prompts::current().ask(nullptr, row.alert);
+        EXPECT_EQ(row.alert.buttons.value(chosen).text, row.returnButton);
+    }
+}
+
+TEST(PrompterTest, TheRealNameQuestionCannotBeConfirmedWhileBlank)
+{
+    Prompts::setCurrent(nullptr);
+    const Prompter::TextRequest request{QStringLiteral("Save Profile"), QStringLiteral("Enter a name"),
+                                        QStringLiteral("Profile name"), QString(), QStringLiteral("Save")};
+    whenShown<QDialog>([](QDialog* dialog) {
+        QPushButton* save = buttonWithText(dialog, QStringLiteral("Save"));
+        QPushButton* cancel = buttonWithText(dialog, QStringLiteral("Cancel"));
+        auto* edit = dialog->findChild<QLineEdit*>();
+        if (save && cancel && edit) {
+            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Save Profile"));
+            EXPECT_EQ(edit->placeholderText(), QStringLiteral("Profile name"));
+            EXPECT_LT(cancel->mapTo(dialog, QPoint()).x(), save->mapTo(dialog, QPoint()).x());
+            EXPECT_GE(dialog->width(), 420);
+            EXPECT_FALSE(save->isEnabled());
+            QTest::keyClicks(edit, QStringLiteral(" \t "));
+            EXPECT_FALSE(save->isEnabled());
+            QTest::keyClick(edit, Qt::Key_Return); // Return cannot confirm a blank name either
+            EXPECT_TRUE(dialog->isVisible());
+            edit->setText(QStringLiteral(" Mix "));
+            EXPECT_TRUE(save->isEnabled());
+            save->click();
+        } else {
+            ADD_FAILURE() << "the dialog lacks its line edit or buttons";
+            dialog->reject();
+        }
+    });
+    EXPECT_EQ(Prompts::current().askText(nullptr, request), std::optional<QString>(QStringLiteral(" Mix ")));
+
+    // Return confirms a name; Escape cancels.
+    whenShown<QDialog>([](QDialog* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(), QStringLiteral("Live"));
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    EXPECT_EQ(Prompts::current().askText(nullptr, request), std::optional<QString>(QStringLiteral("Live")));
+    whenShown<QDialog>([](QDialog* dialog) {
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    EXPECT_EQ(Prompts::current().askText(nullptr, request), std::nullopt);
 }

@@ -1,4 +1,5 @@
 #include "SidebarFixture.h"
+#include "shell/AlertExpectations.h"
 
 #include "ActionsSection.h"
 #include "ProfileDialogs.h"
@@ -86,14 +87,7 @@ TEST_F(ActionsSectionTest, ConfirmationNamesScopeCountAndButton)
         m_prompter->nextAnswers = {0}; // Cancel
         actions().button(c.action)->click();
         ASSERT_EQ(m_prompter->alerts.size(), 1);
-        const Prompter::Alert& alert = m_prompter->alerts.first();
-        EXPECT_EQ(alert.title, c.title);
-        EXPECT_EQ(alert.message, c.message);
-        ASSERT_EQ(alert.buttons.size(), 2);
-        EXPECT_EQ(alert.buttons[0].text, QStringLiteral("Cancel"));
-        EXPECT_EQ(alert.buttons[0].role, Prompter::Role::cancel);
-        EXPECT_EQ(alert.buttons[1].text, c.button);
-        EXPECT_EQ(alert.buttons[1].role, c.role);
+        ASSERT_NO_FATAL_FAILURE(expectConfirmation(m_prompter->alerts.first(), c.title, c.message, c.button, c.role));
         EXPECT_EQ(actions().buttonLabel(c.action), c.button);
     }
     EXPECT_TRUE(m_enableCalls.isEmpty());
@@ -241,14 +235,8 @@ TEST_F(ActionsSectionTest, EveryActionInEveryScope)
             EXPECT_EQ(actions().button(action)->accessibleName(), label);
             actions().button(action)->click();
             ASSERT_EQ(m_prompter->alerts.size(), 1);
-            const Prompter::Alert& alert = m_prompter->alerts.first();
-            EXPECT_EQ(alert.title, label + QStringLiteral(" Plugins?"));
-            EXPECT_EQ(alert.message, message);
-            ASSERT_EQ(alert.buttons.size(), 2);
-            EXPECT_EQ(alert.buttons[0].text, QStringLiteral("Cancel"));
-            EXPECT_EQ(alert.buttons[0].role, Prompter::Role::cancel);
-            EXPECT_EQ(alert.buttons[1].text, label);
-            EXPECT_EQ(alert.buttons[1].role, role);
+            ASSERT_NO_FATAL_FAILURE(expectConfirmation(m_prompter->alerts.first(),
+                                                       label + QStringLiteral(" Plugins?"), message, label, role));
         }
     }
     EXPECT_TRUE(m_enableCalls.isEmpty());

@@ -1,4 +1,5 @@
 #include "SidebarFixture.h"
+#include "shell/AlertExpectations.h"
 
 #include "ProfileDialogs.h"
 #include "ProfileRow.h"
@@ -398,14 +399,7 @@ TEST_F(ProfilesSectionTest, RowControlsAndQuestionsReadAsWritten)
         m_prompter->nextAnswers = {0}; // Cancel changes nothing
         q.open();
         ASSERT_EQ(m_prompter->alerts.size(), 1);
-        const Prompter::Alert& alert = m_prompter->alerts.first();
-        EXPECT_EQ(alert.title, q.title);
-        EXPECT_EQ(alert.message, q.message);
-        ASSERT_EQ(alert.buttons.size(), 2);
-        EXPECT_EQ(alert.buttons[0].text, QStringLiteral("Cancel"));
-        EXPECT_EQ(alert.buttons[0].role, Prompter::Role::cancel);
-        EXPECT_EQ(alert.buttons[1].text, q.confirm);
-        EXPECT_EQ(alert.buttons[1].role, q.role);
+        ASSERT_NO_FATAL_FAILURE(expectConfirmation(m_prompter->alerts.first(), q.title, q.message, q.confirm, q.role));
         ASSERT_EQ(profiles().profiles().size(), 1);
         EXPECT_EQ(profiles().profiles().first().id, live.id);
     }

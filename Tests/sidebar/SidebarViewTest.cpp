@@ -7,10 +7,13 @@
 #include "ManufacturerFilterSection.h"
 #include "MenuBarLoginItem.h"
 #include "MenuBarSection.h"
+#include "ProfileRow.h"
+#include "RowButton.h"
 #include "ProfilesSection.h"
 #include "RecentActivitySection.h"
 #include "SectionHeaderButton.h"
 #include "StatisticsSection.h"
+#include "ThemedLabel.h"
 #include "ToggleSwitch.h"
 
 #include <QFile>
@@ -364,4 +367,99 @@ TEST_F(SidebarViewTest, FilterLineStaysOnOneLine)
     vm().setSelectedManufacturers({QStringLiteral("Fab\nFilter")});
     EXPECT_EQ(sidebar().filterLineText(), QStringLiteral("Fab Filter"));
     EXPECT_EQ(vm().selectedManufacturers(), QSet<QString>{QStringLiteral("Fab\nFilter")}); // the filter is untouched
+}
+
+TEST_F(SidebarViewTest, EverythingFitsTheNarrowestColumn)
+{
+    // The column's narrowest width in the window, with every section open, two profiles
+    // with pending changes (one with a long name), long manufacturer and activity names.
+    constexpr int kColumnWidth = 250;
+    activityLog().log(QStringLiteral("Ultra Long Plugin Name Of A Vintage Channel Strip Collection"),
+                      QStringLiteral("VST3"), ActivityLogEntry::Action::disabled);
+    seed({plugin(QStringLiteral("Pro-Q"), PluginFormat::vst3, true, QStringLiteral("FabFilter")),
+          plugin(QStringLiteral("Kontakt"), PluginFormat::au, false,
+                 QStringLiteral("Native Instruments Komplete Ultimate Collectors Edition"))});
+    profiles().saveProfile(QStringLiteral("Live"), {});
+    profiles().saveProfile(QStringLiteral("Mastering session for the long weekend with every bus"), {});
+    SidebarView& view = sidebar();
+    vm().setShowAllPlugins(true);
+    for (FoldingSection* section : std::initializer_list<FoldingSection*>{
+             view.profilesSection(), view.actionsSection(), view.formatsSection(), view.manufacturersSection(),
+             view.statisticsSection(), view.recentActivitySection()})
+        section->setExpanded(true);
+    view.resize(kColumnWidth, 1400);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QCoreApplication::processEvents();
+
+    for (int previewed = 0; previewed < 2; ++previewed) {
+        SCOPED_TRACE(previewed ? "second profile previewed" : "nothing previewed");
+        if (previewed) // the previewed row draws its name in bold
+            vm().setActiveProfile(profiles().profiles().at(1));
+        QCoreApplication::processEvents();
+
+        QWidget* viewport = view.scrollArea()->viewport();
+        // The scroll content follows the column: no horizontal overflow.
+        EXPECT_LE(view.minimumSizeHint().width(), kColumnWidth);
+        EXPECT_LE(view.scrollArea()->widget()->minimumSizeHint().width(), viewport->width());
+        EXPECT_EQ(view.scrollArea()->widget()->width(), viewport->width());
+        for (const QString& name : view.visibleParts()) {
+            const QWidget* part = view.findChild<QWidget*>(name);
+            ASSERT_NE(part, nullptr) << name.toStdString();
+            EXPECT_LE(part->minimumSizeHint().width(), kColumnWidth) << name.toStdString();
+        }
+        // No shown widget reaches past the column's right edge.
+        for (const QWidget* widget : view.findChildren<QWidget*>()) {
+            if (!widget->isVisible() || widget->isWindow())
+                continue;
+            const int right = widget->mapTo(&view, QPoint(widget->width(), 0)).x();
+            EXPECT_LE(right, kColumnWidth) << widget->metaObject()->className() << " "
+                                           << widget->objectName().toStdString();
+        }
+        // The counts and the last profile button lie inside the visible area.
+        auto insideViewport = [viewport](const QWidget* widget) {
+            const QRect box(widget->mapTo(viewport, QPoint(0, 0)), widget->size());
+            return box.left() >= 0 && box.right() < viewport->width();
+        };
+        // The label of `root` that shows `text`.
+        auto labelShowing = [](const QWidget* root, const QString& text) -> const QLabel* {
+            for (const QLabel* label : root->findChildren<QLabel*>()) {
+                if (label->isVisible() && label->text() == text)
+                    return label;
+            }
+            return nullptr;
+        };
+        QList<std::pair<std::string, const QLabel*>> counts{
+            {"All Plugins", labelShowing(view.allPluginsRow(), view.allPluginsCountText())},
+            {"Profiles", labelShowing(view.profilesSection()->header()->parentWidget(),
+                                      view.profilesSection()->countText())}};
+        for (PluginFormat format : PluginFormats::allCases)
+            counts.append({PluginFormats::rawValue(format).toStdString(),
+                           labelShowing(view.formatsSection()->row(format), view.formatsSection()->countText(format))});
+        for (const auto& [label, count] : counts) {
+            SCOPED_TRACE(label);
+            ASSERT_NE(count, nullptr);
+            EXPECT_TRUE(insideViewport(count));
+        }
+        const QList<ProfileRow*> rows = view.profilesSection()->findChildren<ProfileRow*>();
+        ASSERT_EQ(rows.size(), 2);
+        for (const ProfileRow* row : rows) {
+            SCOPED_TRACE(row->profile().name.toStdString());
+            EXPECT_LE(row->minimumSizeHint().width(), kColumnWidth);
+            EXPECT_TRUE(insideViewport(row->deleteButton()));
+            EXPECT_GT(row->deleteButton()->width(), 0);
+            EXPECT_GE(row->previewButton()->width(), 60); // the name keeps room to be read
+        }
+        // The long name is cut with an ellipsis, the whole name stays in the tooltip.
+        const QString longName = QStringLiteral("Mastering session for the long weekend with every bus");
+        const ProfileRow* longRow = rows.at(0)->profile().name == longName ? rows.at(0) : rows.at(1);
+        const ThemedLabel* name = nullptr;
+        for (const ThemedLabel* label : longRow->findChildren<ThemedLabel*>()) {
+            if (label->text() == longName)
+                name = label;
+        }
+        ASSERT_NE(name, nullptr);
+        EXPECT_TRUE(name->shownText().endsWith(QChar(0x2026))) << name->shownText().toStdString();
+        EXPECT_EQ(longRow->previewButton()->toolTip(), longName);
+    }
 }

@@ -680,7 +680,7 @@ bool PluginManagerViewModel::selectionContainsWavesBundleToDisable() const
     });
 }
 
-void PluginManagerViewModel::togglePlugin(const AudioPlugin& plugin)
+void PluginManagerViewModel::togglePlugin(AudioPlugin plugin)
 {
     if (!beginOperation())
         return;
@@ -695,7 +695,7 @@ void PluginManagerViewModel::togglePlugin(const AudioPlugin& plugin)
     switchSingle(plugin);
 }
 
-void PluginManagerViewModel::toggleMultiplePlugins(const QList<AudioPlugin>& plugins)
+void PluginManagerViewModel::toggleMultiplePlugins(QList<AudioPlugin> plugins)
 {
     if (!beginOperation())
         return;
@@ -703,7 +703,7 @@ void PluginManagerViewModel::toggleMultiplePlugins(const QList<AudioPlugin>& plu
     switchBatch(plugins);
 }
 
-void PluginManagerViewModel::deletePlugins(const QList<AudioPlugin>& plugins)
+void PluginManagerViewModel::deletePlugins(QList<AudioPlugin> plugins)
 {
     if (!beginOperation())
         return;

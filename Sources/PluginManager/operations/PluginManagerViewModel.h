@@ -133,11 +133,13 @@ public:
     QList<AudioPlugin> filteredPlugins() const;
 
     // --- Operations ---
-    void togglePlugin(const AudioPlugin& plugin);
+    // The operations take their arguments by value: callers often pass rows of the very
+    // lists (plugins(), displayedPlugins(), a table model) that the operation replaces.
+    void togglePlugin(AudioPlugin plugin);
     QList<AudioPlugin> allWavesPluginsMatchingName(const QString& name) const;
     bool selectionContainsWavesBundleToDisable() const;
-    void deletePlugins(const QList<AudioPlugin>& plugins);
-    void toggleMultiplePlugins(const QList<AudioPlugin>& plugins);
+    void deletePlugins(QList<AudioPlugin> plugins);
+    void toggleMultiplePlugins(QList<AudioPlugin> plugins);
 
 Q_SIGNALS:
     void pluginsChanged();

@@ -163,7 +163,8 @@ BulkActionsView::BulkActionsView(PluginManagerViewModel& viewModel, QWidget* par
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setUniformItemSizes(true);
     m_list->setSpacing(1);
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Whole rows: the top row is never half cut off, wherever the list is scrolled to.
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; padding: 4px 8px; }"));
     m_list->viewport()->setAutoFillBackground(false);
@@ -346,14 +347,34 @@ void BulkActionsView::setExpandFull(bool expand)
     applyListHeight();
 }
 
+int BulkActionsView::noticesHeight() const
+{
+    int height = 0;
+    for (const QWidget* notice : {m_waveShellWarning, m_wavesNotice}) {
+        if (notice->isHidden())
+            continue;
+        height += notice->hasHeightForWidth() ? notice->heightForWidth(width()) : notice->sizeHint().height();
+    }
+    return height;
+}
+
 void BulkActionsView::applyListHeight()
 {
     if (m_expandFull) {
         m_list->setMinimumHeight(0);
         m_list->setMaximumHeight(QWIDGETSIZE_MAX);
-    } else {
-        m_list->setFixedHeight(m_paneHeight);
+        return;
     }
+    // The notices take their room from the list, so the panel keeps its height and its
+    // header and action buttons stay where the pointer expects them.
+    m_list->setFixedHeight(qMax(kMinimumListHeight, m_paneHeight - noticesHeight()));
+}
+
+void BulkActionsView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Wrapped notice texts take more lines in a narrower panel.
+    applyListHeight();
 }
 
 void BulkActionsView::refresh()
@@ -384,6 +405,7 @@ void BulkActionsView::refresh()
     }
     m_waveShellWarning->setVisible(waveShell);
     m_wavesNotice->setVisible(collected > 0 && m_viewModel.selectionContainsWavesBundleToDisable());
+    applyListHeight();
 }
 
 void BulkActionsView::refreshChips()
@@ -419,7 +441,8 @@ void BulkActionsView::onEntryCountChanged()
     // Growing lists scroll to their newest (last) entry.
     if (m_previousBulkCount < count && count > 0) {
         QTimer::singleShot(0, m_list, [this] {
-            // Lay the new rows out first, so the bottom is the new last entry's.
+            // Lay the new rows out first, so the bottom is the new last entry's. The list
+            // scrolls by whole rows: its end shows the last row whole under a whole top row.
             m_list->doItemsLayout();
             QScrollBar* bar = m_list->verticalScrollBar();
             auto* animation = new QPropertyAnimation(bar, "value", bar);

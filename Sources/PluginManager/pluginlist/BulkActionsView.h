@@ -27,10 +27,13 @@ class BulkActionsView final : public QWidget {
     Q_DISABLE_COPY_MOVE(BulkActionsView)
 public:
     static constexpr int kImmediateLimit = 10;
+    /// The list keeps at least this height when notices take the pane's room.
+    static constexpr int kMinimumListHeight = 40;
 
     explicit BulkActionsView(PluginManagerViewModel& viewModel, QWidget* parent = nullptr);
 
-    /// Height of the list area (the header, action bar and notices keep their own heights).
+    /// Height of the notices and the list together (the list gives the notices their
+    /// room, down to kMinimumListHeight); the header and action bar keep their own heights.
     void setPaneHeight(int height);
     int paneHeight() const { return m_paneHeight; }
     /// When true the list may grow without the pane-height cap.
@@ -59,7 +62,11 @@ public:
 Q_SIGNALS:
     void bulkConfirmationRequested(BulkAction action, const QList<AudioPlugin>& plugins);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    int noticesHeight() const;
     void buildHeader(QWidget* parent);
     void buildActionBar(QWidget* parent);
     void buildNotices(QWidget* parent);

@@ -44,6 +44,40 @@ void paintCellBackground(QPainter* painter, const QStyleOptionViewItem& option, 
 
 PluginCellDelegate::PluginCellDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
+int PluginCellDelegate::contentWidth(int column, bool preview)
+{
+    const QFont caption = ListStyle::captionFont();
+    const QFontMetrics metrics(caption);
+    switch (column) {
+    case PluginTableModel::statusColumn: {
+        if (!preview)
+            return kSwitchWidth + 24;
+        QFont bold = caption;
+        bold.setWeight(QFont::DemiBold);
+        const QFontMetrics boldMetrics(bold);
+        int widest = 0;
+        using Status = PluginTableModel::PreviewStatus;
+        for (Status status : {Status::willEnable, Status::willDisable, Status::enabled, Status::disabled})
+            widest = qMax(widest, boldMetrics.horizontalAdvance(PluginTableModel::previewStatusText(status)));
+        // The badge as paintPreviewStatus draws it, with the cell padding on both sides.
+        return 2 * kCellPadding + 6 + boldMetrics.height() + 4 + widest + 6;
+    }
+    case PluginTableModel::formatColumn: {
+        int widest = 0;
+        for (PluginFormat format : PluginFormats::allCases)
+            widest = qMax(widest, metrics.horizontalAdvance(PluginFormats::rawValue(format)));
+        // The chip as paintFormatChip draws it.
+        return 2 * kCellPadding + 8 + (metrics.height() - 2) + 4 + widest + 8;
+    }
+    case PluginTableModel::versionColumn:
+        return 2 * kCellPadding + metrics.horizontalAdvance(QStringLiteral("Unknown"));
+    case PluginTableModel::lastUsedColumn:
+        return 2 * kCellPadding + metrics.horizontalAdvance(QStringLiteral("11 months ago"));
+    default:
+        return 0;
+    }
+}
+
 QRect PluginCellDelegate::switchRect(const QRect& cell)
 {
     return QRect(cell.center().x() - kSwitchWidth / 2 + 1, cell.center().y() - kSwitchHeight / 2 + 1, kSwitchWidth,

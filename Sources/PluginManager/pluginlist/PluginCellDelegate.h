@@ -22,6 +22,9 @@ public:
     void setInteractive(bool interactive) { m_interactive = interactive; }
     bool isInteractive() const { return m_interactive; }
 
+    /// The width a column needs for its widest usual cell (switch, chip, badge or the
+    /// longest short text); Name and Manufacturer give 0 (they take the rest).
+    static int contentWidth(int column, bool preview);
     /// The switch's capsule inside a status cell.
     static QRect switchRect(const QRect& cell);
     /// The clickable manufacturer text and arrow inside a manufacturer cell.

@@ -1,7 +1,7 @@
 #include "PluginListView.h"
 
 #include "AppTheme.h"
-#include "BusyIndicator.h"
+#include "BusySpinner.h"
 #include "ListStyle.h"
 #include "ManufacturerWebsites.h"
 #include "PluginCellDelegate.h"
@@ -16,13 +16,17 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* parent)
     : QWidget(parent), m_viewModel(viewModel)
@@ -57,8 +61,6 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     header->setSortIndicatorShown(true);
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->setSectionResizeMode(QHeaderView::Interactive);
-    header->setStretchLastSection(true);
     m_table->viewport()->installEventFilter(this);
     configureColumns();
 
@@ -75,6 +77,8 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     connect(&m_pagingCheck, &QTimer::timeout, this, &PluginListView::checkLastRowVisible);
 
     connect(header, &QHeaderView::sectionClicked, this, &PluginListView::onHeaderClicked);
+    connect(header, &QHeaderView::sectionResized, this,
+            [this](int section, int, int) { onSectionResized(section); });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PluginListView::onTableSelectionChanged);
     connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this, &PluginListView::schedulePagingCheck);
@@ -96,6 +100,13 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
         // A reset drops the table's selection; the view model's selection is re-applied.
         if (!m_model->isPreviewMode())
             applySelectionToTable(m_viewModel.selectedPlugins());
+        // Another filter, search or sort is a new list: it starts at its top. Done before
+        // the paging check, so the old scroll position cannot page in more rows at once.
+        ShownQuery query = currentQuery();
+        if (query != m_shownQuery) {
+            m_shownQuery = std::move(query);
+            m_table->scrollToTop();
+        }
         updateFooter();
         schedulePagingCheck();
     });
@@ -107,6 +118,7 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this,
             &PluginListView::updateInteractivity);
 
+    m_shownQuery = currentQuery();
     updateSortIndicator();
     updateFooter();
     updateInteractivity();
@@ -116,14 +128,91 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
 
 PluginListView::~PluginListView() = default;
 
+QString PluginListView::keyboardHintText()
+{
+    // The keys QTableView itself moves to the first and last row with, as this platform writes them.
+    const QString top = QKeySequence(Qt::CTRL | Qt::Key_Home).toString(QKeySequence::NativeText);
+    const QString bottom = QKeySequence(Qt::CTRL | Qt::Key_End).toString(QKeySequence::NativeText);
+    return top + QStringLiteral(" Top · ") + bottom + QStringLiteral(" Bottom");
+}
+
+PluginListView::ShownQuery PluginListView::currentQuery() const
+{
+    ShownQuery query;
+    query.searchText = m_viewModel.searchText();
+    query.formats = m_viewModel.selectedFormats();
+    query.manufacturers = m_viewModel.selectedManufacturers();
+    query.sortOrder = m_viewModel.sortOrder();
+    if (const auto& list = m_viewModel.activeFavoritesList())
+        query.favoritesList = list->id;
+    if (const auto& profile = m_viewModel.activeProfile()) {
+        query.profile = profile->id;
+        query.profileViewFilter = m_viewModel.profileViewFilter();
+        query.profileSortMode = m_viewModel.profileSortMode();
+    }
+    return query;
+}
+
 void PluginListView::configureColumns()
 {
+    // Status, Format, Version and Last Used start wide enough for their title (with the
+    // sort arrow) and their widest usual cell; Name and Manufacturer share the rest, so the
+    // six columns fit the column without a horizontal scroll bar. All but Manufacturer
+    // (which takes what is left) stay resizable by hand.
     QHeaderView* header = m_table->horizontalHeader();
     const bool preview = m_model->isPreviewMode();
-    const int widths[] = {preview ? 130 : 72, 260, 190, 130, 100, 130};
-    for (int column = 0; column < m_model->columnCount() - 1; ++column)
-        header->resizeSection(column, widths[column]);
+    const QScopedValueRollback fitting(m_fittingColumns, true);
+    header->setStretchLastSection(false);
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        if (column == PluginTableModel::manufacturerColumn) {
+            header->setSectionResizeMode(column, QHeaderView::Stretch);
+            continue;
+        }
+        header->setSectionResizeMode(column, QHeaderView::Interactive);
+        if (column != PluginTableModel::nameColumn)
+            header->resizeSection(column, qMax(header->sectionSizeHint(column),
+                                               PluginCellDelegate::contentWidth(column, preview)));
+    }
+    fitNameColumn();
     updateSortIndicator();
+}
+
+int PluginListView::flexibleWidth() const
+{
+    const QHeaderView* header = m_table->horizontalHeader();
+    int fixed = 0;
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        if (column != PluginTableModel::nameColumn && column != PluginTableModel::manufacturerColumn)
+            fixed += header->sectionSize(column);
+    }
+    return m_table->viewport()->width() - fixed;
+}
+
+void PluginListView::fitNameColumn()
+{
+    QHeaderView* header = m_table->horizontalHeader();
+    const int flexible = flexibleWidth();
+    // Name keeps its share of the room Name and Manufacturer have, neither below its title.
+    const int manufacturerMinimum = header->sectionSizeHint(PluginTableModel::manufacturerColumn);
+    int name = qMin(qRound(flexible * m_nameShare), flexible - manufacturerMinimum);
+    name = qMax(name, header->sectionSizeHint(PluginTableModel::nameColumn));
+    if (name == header->sectionSize(PluginTableModel::nameColumn))
+        return;
+    const QScopedValueRollback fitting(m_fittingColumns, true);
+    header->resizeSection(PluginTableModel::nameColumn, name);
+}
+
+void PluginListView::onSectionResized(int section)
+{
+    // Manufacturer only follows the others; a hand-made width of any other column sets
+    // the share Name keeps from now on.
+    if (m_fittingColumns || section == PluginTableModel::manufacturerColumn)
+        return;
+    const int flexible = flexibleWidth();
+    if (flexible <= 0)
+        return;
+    const int name = m_table->horizontalHeader()->sectionSize(PluginTableModel::nameColumn);
+    m_nameShare = std::clamp(double(name) / flexible, kMinimumNameShare, kMaximumNameShare);
 }
 
 void PluginListView::buildFooter()
@@ -139,7 +228,7 @@ void PluginListView::buildFooter()
     m_countLabel->setFont(ListStyle::captionFont());
     ListStyle::setTextColor(m_countLabel, AppTheme::textTertiary());
 
-    m_spinner = new BusyIndicator(12, m_footer);
+    m_spinner = new BusySpinner(12, QStringLiteral("Loading"), m_footer);
 
     m_loadAllButton = new QPushButton(QStringLiteral("Load All"), m_footer);
     m_loadAllButton->setObjectName(QStringLiteral("loadAllButton"));
@@ -160,7 +249,7 @@ void PluginListView::buildFooter()
             .arg(blue.blue()));
     connect(m_loadAllButton, &QPushButton::clicked, this, [this] { m_viewModel.loadAllPages(); });
 
-    m_hintLabel = new QLabel(QStringLiteral("⌘↑ Top · ⌘↓ Bottom"), m_footer);
+    m_hintLabel = new QLabel(keyboardHintText(), m_footer);
     m_hintLabel->setObjectName(QStringLiteral("keyboardHint"));
     m_hintLabel->setFont(ListStyle::caption2Font());
     ListStyle::setTextColor(m_hintLabel, AppTheme::textTertiary());
@@ -348,6 +437,7 @@ bool PluginListView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_table->viewport()) {
         if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
+            fitNameColumn();
             schedulePagingCheck();
         } else if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease
                     || event->type() == QEvent::MouseButtonDblClick)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PluginManagerViewModel.h"
 #include "PluginModels.h"
 
 #include <QSet>
@@ -7,9 +8,10 @@
 #include <QUuid>
 #include <QWidget>
 
-class BusyIndicator;
+#include <optional>
+
+class BusySpinner;
 class PluginCellDelegate;
-class PluginManagerViewModel;
 class PluginTableModel;
 class QLabel;
 class QMenu;
@@ -24,6 +26,10 @@ class PluginListView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PluginListView)
 public:
+    static constexpr double kDefaultNameShare = 0.58;
+    static constexpr double kMinimumNameShare = 0.15;
+    static constexpr double kMaximumNameShare = 0.85;
+
     explicit PluginListView(PluginManagerViewModel& viewModel, QWidget* parent = nullptr);
     ~PluginListView() override;
 
@@ -34,7 +40,9 @@ public:
     QLabel* countLabel() const { return m_countLabel; }
     QPushButton* loadAllButton() const { return m_loadAllButton; }
     QLabel* keyboardHint() const { return m_hintLabel; }
-    BusyIndicator* pagingIndicator() const { return m_spinner; }
+    BusySpinner* pagingIndicator() const { return m_spinner; }
+    /// The footer's key hint: "Ctrl+Home Top · Ctrl+End Bottom" on Linux.
+    static QString keyboardHintText();
     /// The table selection as the selection handler last saw it.
     const QSet<QUuid>& previousSelectedPlugins() const { return m_previousSelection; }
 
@@ -48,10 +56,28 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// What decides which rows the table lists and in which order. Toggles and scans
+    /// leave it alone (the reader keeps their place); a change means a new list.
+    struct ShownQuery {
+        QString searchText;
+        QSet<PluginFormat> formats;
+        QSet<QString> manufacturers;
+        QList<PluginSortComparator> sortOrder;
+        std::optional<QUuid> favoritesList;
+        std::optional<QUuid> profile;
+        QString profileViewFilter;
+        int profileSortMode = 0;
+        bool operator==(const ShownQuery&) const = default;
+    };
+    ShownQuery currentQuery() const;
     void buildFooter();
     void updateFooter();
     void updateSortIndicator();
     void configureColumns();
+    /// The viewport width less the columns of fixed width.
+    int flexibleWidth() const;
+    void fitNameColumn();
+    void onSectionResized(int section);
     void onHeaderClicked(int section);
     void onTableSelectionChanged();
     void onViewModelSelectionChanged();
@@ -70,12 +96,16 @@ private:
     QTableView* m_table = nullptr;
     QWidget* m_footer = nullptr;
     QLabel* m_countLabel = nullptr;
-    BusyIndicator* m_spinner = nullptr;
+    BusySpinner* m_spinner = nullptr;
     QPushButton* m_loadAllButton = nullptr;
     QLabel* m_hintLabel = nullptr;
     QTimer m_pagingCheck;
     QSet<QUuid> m_previousSelection;
+    ShownQuery m_shownQuery;
     bool m_applyingSelection = false;
     bool m_pushingSelection = false;
     bool m_wasPreview = false;
+    bool m_fittingColumns = false;
+    /// Name's part of the width Name and Manufacturer share.
+    double m_nameShare = kDefaultNameShare;
 };

@@ -254,11 +254,7 @@ void ContentView::presentErrorAlert()
     if (!error)
         return;
     m_showingError = true;
-    Prompter::Alert alert;
-    alert.title = QStringLiteral("Error");
-    alert.message = error->errorDescription();
-    alert.buttons = {{QStringLiteral("OK"), Prompter::Role::cancel}};
-    Prompts::current().ask(window(), alert);
+    Prompts::inform(window(), QStringLiteral("Error"), error->errorDescription());
     m_showingError = false;
 }
 
@@ -321,15 +317,12 @@ void ContentView::presentBulkWarning()
 {
     m_showingBulkWarning = true;
     const bool isDelete = m_pendingBulkAction == BulkAction::delete_;
-    Prompter::Alert alert;
-    alert.title = bulkWarningTitle(m_pendingBulkAction);
-    alert.message = bulkWarningMessage(m_pendingBulkAction, m_pendingPlugins.size());
-    alert.buttons = {{QStringLiteral("Cancel"), Prompter::Role::cancel},
-                     {isDelete ? QStringLiteral("Delete Permanently") : QStringLiteral("Continue"),
-                      Prompter::Role::destructive}};
-    const int choice = Prompts::current().ask(window(), alert);
+    const bool confirmed = Prompts::confirm(
+        window(), bulkWarningTitle(m_pendingBulkAction),
+        bulkWarningMessage(m_pendingBulkAction, m_pendingPlugins.size()),
+        isDelete ? QStringLiteral("Delete Permanently") : QStringLiteral("Continue"), Prompter::Role::destructive);
     m_showingBulkWarning = false;
-    if (choice != 1)
+    if (!confirmed)
         return; // Cancel keeps the pending values until the next request.
     const BulkAction action = isDelete ? BulkAction::delete_ : m_pendingBulkAction.value_or(BulkAction::enable);
     performBulkAction(action, m_pendingPlugins);

@@ -5,7 +5,6 @@
 #include "PluginManagerViewModel.h"
 #include "Prompter.h"
 #include "RowButton.h"
-#include "SectionHeaderButton.h"
 #include "SidebarFonts.h"
 #include "SidebarIcons.h"
 #include "SidebarPrompts.h"
@@ -32,27 +31,16 @@ const std::array<ActionLook, 3> kLooks{{
 
 ActionsSection::ActionsSection(PluginManagerViewModel& viewModel, FormatCallback enableAllForFormat,
                                FormatCallback disableAllForFormat, QWidget* parent)
-    : QWidget(parent), m_viewModel(viewModel), m_enableAllForFormat(std::move(enableAllForFormat)),
+    : FoldingSection(QStringLiteral("actionsSection"), QStringLiteral("Actions"), &AppTheme::accentPink,
+                     QMargins(12, 0, 12, 0), 12, parent),
+      m_viewModel(viewModel), m_enableAllForFormat(std::move(enableAllForFormat)),
       m_disableAllForFormat(std::move(disableAllForFormat))
 {
-    setObjectName(QStringLiteral("actionsSection"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(12);
-
-    m_header = new SectionHeaderButton(QStringLiteral("Actions"), &AppTheme::accentPink, this);
-    auto* headerRow = new QHBoxLayout;
-    headerRow->setContentsMargins(12, 0, 12, 0);
-    headerRow->addWidget(m_header);
-    layout->addLayout(headerRow);
-    connect(m_header, &QAbstractButton::clicked, this, [this] { setExpanded(!m_expanded); });
-
-    m_body = new QWidget(this);
-    auto* bodyLayout = new QVBoxLayout(m_body);
+    auto* bodyLayout = new QVBoxLayout(body());
     bodyLayout->setContentsMargins(8, 0, 8, 0);
     bodyLayout->setSpacing(6);
     for (const ActionLook& look : kLooks) {
-        auto* button = new RowButton(QString(), m_body);
+        auto* button = new RowButton(QString(), body());
         // The symbol takes the tint: white would vanish on the light palette's faint glass.
         button->row()->addWidget(SidebarIcons::symbolLabel(QString::fromLatin1(look.symbol), look.tint, 14, 18));
         auto* label = new ThemedLabel(QString(), SidebarFonts::weighted(SidebarFonts::callout(), QFont::Medium),
@@ -65,8 +53,6 @@ ActionsSection::ActionsSection(PluginManagerViewModel& viewModel, FormatCallback
         const BulkAction action = look.action;
         connect(button, &QAbstractButton::clicked, this, [this, action] { requestAction(action); });
     }
-    layout->addWidget(m_body);
-    m_body->setVisible(false);
 
     connect(&m_viewModel, &PluginManagerViewModel::selectedFormatsChanged, this, &ActionsSection::updateLabels);
     connect(&m_viewModel, &PluginManagerViewModel::selectedManufacturersChanged, this,
@@ -75,16 +61,6 @@ ActionsSection::ActionsSection(PluginManagerViewModel& viewModel, FormatCallback
     connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this, &ActionsSection::updateEnabled);
     updateLabels();
     updateEnabled();
-}
-
-void ActionsSection::setExpanded(bool expanded)
-{
-    if (m_expanded == expanded)
-        return;
-    m_expanded = expanded;
-    m_header->setExpanded(expanded);
-    m_body->setVisible(expanded);
-    Q_EMIT expandedChanged(expanded);
 }
 
 SidebarTexts::ActionScope ActionsSection::currentScope() const
@@ -134,10 +110,8 @@ void ActionsSection::requestAction(BulkAction action)
     const QString label = SidebarTexts::actionLabel(action, scope);
     const Prompter::Role confirmRole = action == BulkAction::enable ? Prompter::Role::normal
                                                                     : Prompter::Role::destructive;
-    const Prompter::Alert alert{SidebarTexts::actionTitle(action, scope),
-                                SidebarTexts::actionMessage(action, affected.size(), scope),
-                                {{QStringLiteral("Cancel"), Prompter::Role::cancel}, {label, confirmRole}}};
-    if (Prompts::current().ask(this, alert) != 1)
+    if (!Prompts::confirm(this, SidebarTexts::actionTitle(action, scope),
+                          SidebarTexts::actionMessage(action, affected.size(), scope), label, confirmRole))
         return;
     if (SidebarPrompts::refuseWhileRunning(this, m_viewModel))
         return;

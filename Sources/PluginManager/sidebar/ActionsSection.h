@@ -1,10 +1,9 @@
 #pragma once
 
 #include "BulkAction.h"
+#include "FoldingSection.h"
 #include "PluginModels.h"
 #include "SidebarTexts.h"
-
-#include <QWidget>
 
 #include <array>
 #include <functional>
@@ -12,12 +11,11 @@
 
 class PluginManagerViewModel;
 class RowButton;
-class SectionHeaderButton;
 class ThemedLabel;
 
 /// "Actions": enable, disable or delete every plug-in that matches the current
 /// filters, each after a confirmation that names how many plug-ins it touches.
-class ActionsSection final : public QWidget {
+class ActionsSection final : public FoldingSection {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ActionsSection)
 public:
@@ -26,18 +24,12 @@ public:
     ActionsSection(PluginManagerViewModel& viewModel, FormatCallback enableAllForFormat,
                    FormatCallback disableAllForFormat, QWidget* parent = nullptr);
 
-    bool isExpanded() const { return m_expanded; }
-    void setExpanded(bool expanded);
-    SectionHeaderButton* header() const { return m_header; }
     RowButton* button(BulkAction action) const { return m_buttons[index(action)]; }
     QString buttonLabel(BulkAction action) const;
     SidebarTexts::ActionScope currentScope() const;
 
     /// A button press: counts the plug-ins, asks, and on confirmation runs the action.
     void requestAction(BulkAction action);
-
-Q_SIGNALS:
-    void expandedChanged(bool expanded);
 
 private:
     static int index(BulkAction action) { return static_cast<int>(action); }
@@ -47,9 +39,6 @@ private:
     PluginManagerViewModel& m_viewModel;
     FormatCallback m_enableAllForFormat;
     FormatCallback m_disableAllForFormat;
-    SectionHeaderButton* m_header = nullptr;
-    QWidget* m_body = nullptr;
     std::array<RowButton*, 3> m_buttons{};
     std::array<ThemedLabel*, 3> m_labels{};
-    bool m_expanded = false;
 };

@@ -91,11 +91,8 @@ bool ActivityLogView::isShowingEmptyState() const
 
 void ActivityLogView::requestClear()
 {
-    const Prompter::Alert alert{QStringLiteral("Clear activity log?"),
-                                QString(),
-                                {{QStringLiteral("Cancel"), Prompter::Role::cancel},
-                                 {QStringLiteral("Clear Log"), Prompter::Role::destructive}}};
-    if (Prompts::current().ask(this, alert) == 1)
+    if (Prompts::confirm(this, QStringLiteral("Clear activity log?"), QString(), QStringLiteral("Clear Log"),
+                         Prompter::Role::destructive))
         m_log.clearLog();
 }
 

@@ -3,7 +3,6 @@
 #include "AppTheme.h"
 #include "GlassStyle.h"
 #include "PluginManagerViewModel.h"
-#include "SectionHeaderButton.h"
 #include "SidebarFonts.h"
 #include "SidebarIcons.h"
 #include "ThemedLabel.h"
@@ -17,28 +16,17 @@ const QString kSelectedSymbol = QStringLiteral("checkmark.circle.fill");
 
 FormatFilterSection::FormatFilterSection(PluginManagerViewModel& viewModel, std::function<void()> expandActions,
                                          QWidget* parent)
-    : QWidget(parent), m_viewModel(viewModel), m_expandActions(std::move(expandActions))
+    : FoldingSection(QStringLiteral("formatsSection"), QStringLiteral("Plugin Formats"), &AppTheme::accentBlue,
+                     QMargins(12, 0, 12, 0), 12, parent),
+      m_viewModel(viewModel), m_expandActions(std::move(expandActions))
 {
-    setObjectName(QStringLiteral("formatsSection"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(12);
-
-    m_header = new SectionHeaderButton(QStringLiteral("Plugin Formats"), &AppTheme::accentBlue, this);
-    auto* headerRow = new QHBoxLayout;
-    headerRow->setContentsMargins(12, 0, 12, 0);
-    headerRow->addWidget(m_header);
-    layout->addLayout(headerRow);
-    connect(m_header, &QAbstractButton::clicked, this, [this] { setExpanded(!m_expanded); });
-
-    m_body = new QWidget(this);
-    auto* bodyLayout = new QVBoxLayout(m_body);
+    auto* bodyLayout = new QVBoxLayout(body());
     bodyLayout->setContentsMargins(8, 0, 8, 0);
     bodyLayout->setSpacing(8);
     for (PluginFormat format : PluginFormats::allCases) {
         const QString name = PluginFormats::rawValue(format);
         Row& row = m_rows[index(format)];
-        row.button = new SidebarItemButton(QString(), m_body);
+        row.button = new SidebarItemButton(QString(), body());
         row.button->setAccessibleName(name);
         row.button->setObjectName(QStringLiteral("formatRow:") + name);
         auto* content = new QHBoxLayout(row.button);
@@ -57,8 +45,6 @@ FormatFilterSection::FormatFilterSection(PluginManagerViewModel& viewModel, std:
         bodyLayout->addWidget(row.button);
         connect(row.button, &QAbstractButton::clicked, this, [this, format] { toggleFormat(format); });
     }
-    layout->addWidget(m_body);
-    m_body->setVisible(false);
 
     connect(&m_viewModel, &PluginManagerViewModel::selectedFormatsChanged, this,
             &FormatFilterSection::updateSelection);
@@ -87,16 +73,6 @@ QString FormatFilterSection::formatSymbol(PluginFormat format)
         return QStringLiteral("w.circle");
     }
     return QStringLiteral("square");
-}
-
-void FormatFilterSection::setExpanded(bool expanded)
-{
-    if (m_expanded == expanded)
-        return;
-    m_expanded = expanded;
-    m_header->setExpanded(expanded);
-    m_body->setVisible(expanded);
-    Q_EMIT expandedChanged(expanded);
 }
 
 QString FormatFilterSection::countText(PluginFormat format) const

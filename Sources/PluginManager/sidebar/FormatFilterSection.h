@@ -1,29 +1,24 @@
 #pragma once
 
+#include "FoldingSection.h"
 #include "PluginModels.h"
-
-#include <QWidget>
 
 #include <array>
 #include <functional>
 
 class PluginManagerViewModel;
 class QLabel;
-class SectionHeaderButton;
 class SidebarItemButton;
 
 /// "Plugin Formats": one row per format with its catalogue count; a click adds the
 /// format to the table's format filter or takes it out.
-class FormatFilterSection final : public QWidget {
+class FormatFilterSection final : public FoldingSection {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FormatFilterSection)
 public:
     FormatFilterSection(PluginManagerViewModel& viewModel, std::function<void()> expandActions,
                         QWidget* parent = nullptr);
 
-    bool isExpanded() const { return m_expanded; }
-    void setExpanded(bool expanded);
-    SectionHeaderButton* header() const { return m_header; }
     SidebarItemButton* row(PluginFormat format) const { return m_rows[index(format)].button; }
     /// The count text of a row, e.g. "12".
     QString countText(PluginFormat format) const;
@@ -33,9 +28,6 @@ public:
     static QString formatSymbol(PluginFormat format);
 
     void toggleFormat(PluginFormat format);
-
-Q_SIGNALS:
-    void expandedChanged(bool expanded);
 
 private:
     struct Row {
@@ -49,8 +41,5 @@ private:
 
     PluginManagerViewModel& m_viewModel;
     std::function<void()> m_expandActions;
-    SectionHeaderButton* m_header = nullptr;
-    QWidget* m_body = nullptr;
     std::array<Row, 6> m_rows{};
-    bool m_expanded = false;
 };

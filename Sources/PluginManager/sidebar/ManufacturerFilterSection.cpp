@@ -7,7 +7,6 @@
 #include "ManufacturerWebsites.h"
 #include "PluginManagerViewModel.h"
 #include "RowButton.h"
-#include "SectionHeaderButton.h"
 #include "SidebarFonts.h"
 #include "SidebarIcons.h"
 #include "ThemedLabel.h"
@@ -22,30 +21,19 @@
 
 ManufacturerFilterSection::ManufacturerFilterSection(PluginManagerViewModel& viewModel,
                                                      std::function<void()> expandActions, QWidget* parent)
-    : QWidget(parent), m_viewModel(viewModel), m_expandActions(std::move(expandActions))
+    : FoldingSection(QStringLiteral("manufacturersSection"), QStringLiteral("Manufacturers"), &AppTheme::accentBlue,
+                     QMargins(12, 0, 12, 0), 12, parent),
+      m_viewModel(viewModel), m_expandActions(std::move(expandActions))
 {
-    setObjectName(QStringLiteral("manufacturersSection"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(12);
-
-    auto* headerRow = new QHBoxLayout;
-    headerRow->setContentsMargins(12, 0, 12, 0);
-    headerRow->setSpacing(6);
-    m_header = new SectionHeaderButton(QStringLiteral("Manufacturers"), &AppTheme::accentBlue, this);
-    connect(m_header, &QAbstractButton::clicked, this, [this] { setExpanded(!m_expanded); });
     m_clearButton = new RowButton(QStringLiteral("Clear"), this);
     m_clearButton->row()->setContentsMargins(4, 2, 4, 2);
     m_clearButton->row()->addWidget(
         new ThemedLabel(QStringLiteral("Clear"), SidebarFonts::caption2(), &AppTheme::accentPurple, m_clearButton));
     m_clearButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_clearButton, &QAbstractButton::clicked, this, &ManufacturerFilterSection::clearManufacturers);
-    headerRow->addWidget(m_header, 1);
-    headerRow->addWidget(m_clearButton);
-    layout->addLayout(headerRow);
+    headerRow()->addWidget(m_clearButton);
 
-    m_body = new QWidget(this);
-    auto* bodyLayout = new QVBoxLayout(m_body);
+    auto* bodyLayout = new QVBoxLayout(body());
     bodyLayout->setContentsMargins(0, 0, 0, 0);
     bodyLayout->setSpacing(12);
 
@@ -75,14 +63,12 @@ ManufacturerFilterSection::ManufacturerFilterSection(PluginManagerViewModel& vie
     bodyLayout->addLayout(fieldHolder);
 
     m_model = new ManufacturerListModel(this);
-    m_list = new ManufacturerListView(m_body);
+    m_list = new ManufacturerListView(body());
     m_list->setModel(m_model);
     auto* listHolder = new QHBoxLayout;
     listHolder->setContentsMargins(8, 0, 8, 0);
     listHolder->addWidget(m_list);
     bodyLayout->addLayout(listHolder);
-    layout->addWidget(m_body);
-    m_body->setVisible(false);
 
     connect(m_filterField, &QLineEdit::textEdited, this,
             [this](const QString& text) { m_viewModel.setManufacturerSearchText(text); });
@@ -100,16 +86,6 @@ ManufacturerFilterSection::ManufacturerFilterSection(PluginManagerViewModel& vie
             &ManufacturerFilterSection::updateFromViewModel);
     updateFromViewModel();
     m_list->fitHeight(kListMaxHeight);
-}
-
-void ManufacturerFilterSection::setExpanded(bool expanded)
-{
-    if (m_expanded == expanded)
-        return;
-    m_expanded = expanded;
-    m_header->setExpanded(expanded);
-    m_body->setVisible(expanded);
-    Q_EMIT expandedChanged(expanded);
 }
 
 void ManufacturerFilterSection::toggleManufacturer(const QString& name)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include "FoldingSection.h"
 
 #include <functional>
 
@@ -10,12 +10,11 @@ class PluginManagerViewModel;
 class QLineEdit;
 class QToolButton;
 class RowButton;
-class SectionHeaderButton;
 
 /// "Manufacturers": the catalogue's manufacturers with a check per name for the
 /// table's manufacturer filter, a link to each web site, a narrowing text field and
 /// a "Clear" button.
-class ManufacturerFilterSection final : public QWidget {
+class ManufacturerFilterSection final : public FoldingSection {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ManufacturerFilterSection)
 public:
@@ -24,9 +23,6 @@ public:
     ManufacturerFilterSection(PluginManagerViewModel& viewModel, std::function<void()> expandActions,
                               QWidget* parent = nullptr);
 
-    bool isExpanded() const { return m_expanded; }
-    void setExpanded(bool expanded);
-    SectionHeaderButton* header() const { return m_header; }
     RowButton* clearButton() const { return m_clearButton; }
     QLineEdit* filterField() const { return m_filterField; }
     QToolButton* filterClearButton() const { return m_filterClear; }
@@ -38,20 +34,14 @@ public:
     /// Opens the manufacturer's web site in the browser; the filter does not change.
     void openWebsite(const QString& name);
 
-Q_SIGNALS:
-    void expandedChanged(bool expanded);
-
 private:
     void updateFromViewModel();
 
     PluginManagerViewModel& m_viewModel;
     std::function<void()> m_expandActions;
-    SectionHeaderButton* m_header = nullptr;
     RowButton* m_clearButton = nullptr;
-    QWidget* m_body = nullptr;
     QLineEdit* m_filterField = nullptr;
     QToolButton* m_filterClear = nullptr;
     ManufacturerListModel* m_model = nullptr;
     ManufacturerListView* m_list = nullptr;
-    bool m_expanded = false;
 };

@@ -80,10 +80,8 @@ void ProfileDialogs::apply(const PluginProfile& profile)
 {
     if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
         return;
-    const Prompter::Alert alert{QStringLiteral("Apply Profile?"), applyMessage(profile),
-                                {{QStringLiteral("Cancel"), Prompter::Role::cancel},
-                                 {QStringLiteral("Apply"), Prompter::Role::normal}}};
-    if (Prompts::current().ask(m_parent, alert) != 1)
+    if (!Prompts::confirm(m_parent, QStringLiteral("Apply Profile?"), applyMessage(profile), QStringLiteral("Apply"),
+                          Prompter::Role::normal))
         return;
     if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
         return;
@@ -97,12 +95,10 @@ void ProfileDialogs::update(const PluginProfile& profile)
 {
     if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
         return;
-    const Prompter::Alert alert{QStringLiteral("Update Profile?"),
-                                QStringLiteral("Overwrite ") + quoted(profile.name)
-                                    + QStringLiteral(" with the current plugin state?"),
-                                {{QStringLiteral("Cancel"), Prompter::Role::cancel},
-                                 {QStringLiteral("Update"), Prompter::Role::normal}}};
-    if (Prompts::current().ask(m_parent, alert) != 1)
+    if (!Prompts::confirm(m_parent, QStringLiteral("Update Profile?"),
+                          QStringLiteral("Overwrite ") + quoted(profile.name)
+                              + QStringLiteral(" with the current plugin state?"),
+                          QStringLiteral("Update"), Prompter::Role::normal))
         return;
     if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
         return;
@@ -121,11 +117,9 @@ void ProfileDialogs::update(const PluginProfile& profile)
 
 void ProfileDialogs::remove(const PluginProfile& profile)
 {
-    const Prompter::Alert alert{QStringLiteral("Delete Profile?"),
-                                QStringLiteral("Are you sure you want to delete ") + quoted(profile.name) + u'?',
-                                {{QStringLiteral("Cancel"), Prompter::Role::cancel},
-                                 {QStringLiteral("Delete"), Prompter::Role::destructive}}};
-    if (Prompts::current().ask(m_parent, alert) != 1)
+    if (!Prompts::confirm(m_parent, QStringLiteral("Delete Profile?"),
+                          QStringLiteral("Are you sure you want to delete ") + quoted(profile.name) + u'?',
+                          QStringLiteral("Delete"), Prompter::Role::destructive))
         return;
     if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
         return;
@@ -143,7 +137,7 @@ void ProfileDialogs::reportImportFailure(const QString& reason)
 {
     const QString message = QStringLiteral("Failed to import profile: ") + reason;
     Diagnostics::print(message);
-    SidebarPrompts::showMessage(m_parent, QStringLiteral("Import Failed"), message);
+    Prompts::inform(m_parent, QStringLiteral("Import Failed"), message);
 }
 
 void ProfileDialogs::importProfile()
@@ -200,5 +194,5 @@ void ProfileDialogs::exportProfile(const PluginProfile& profile)
         return;
     const QString message = QStringLiteral("Export failed: ") + failure;
     Diagnostics::print(message);
-    SidebarPrompts::showMessage(m_parent, QStringLiteral("Export Failed"), message);
+    Prompts::inform(m_parent, QStringLiteral("Export Failed"), message);
 }

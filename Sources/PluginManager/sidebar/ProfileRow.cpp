@@ -29,26 +29,28 @@ QColor withAlpha(QColor color, qreal alpha)
 
 ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(parent), m_profile(profile)
 {
+    // The narrowest column (250 px) must hold the whole row: the texts give way (they
+    // elide) and the four round buttons stay compact, so the delete button never leaves it.
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(10, 6, 10, 6);
-    row->setSpacing(8);
+    row->setContentsMargins(8, 6, 8, 6);
+    row->setSpacing(6);
 
     m_preview = new RowButton(QString(), this);
     m_preview->row()->setContentsMargins(0, 0, 0, 0);
-    m_preview->row()->setSpacing(8);
+    m_preview->row()->setSpacing(6);
     m_symbol = SidebarIcons::symbolLabel(QStringLiteral("square.stack.3d.up"), AppTheme::accentPurple(), 14, 18);
     m_preview->row()->addWidget(m_symbol);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(1);
     m_name = new ThemedLabel(QString(), SidebarFonts::callout(), &AppTheme::textPrimary, m_preview);
-    m_name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_name->setMinimumWidth(40);
-    m_name->setElideMode(Qt::ElideRight);
-    m_name->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_summary = new ThemedLabel(QString(), SidebarFonts::caption2(), {}, m_preview);
-    m_summary->setAttribute(Qt::WA_TransparentForMouseEvents);
-    texts->addWidget(m_name);
-    texts->addWidget(m_summary);
+    for (ThemedLabel* label : {m_name, m_summary}) {
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        label->setMinimumWidth(kMinimumTextWidth);
+        label->setElideMode(Qt::ElideRight);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        texts->addWidget(label);
+    }
     m_preview->row()->addLayout(texts, 1);
     row->addWidget(m_preview, 1);
     connect(m_preview, &QAbstractButton::clicked, this, [this] { Q_EMIT previewRequested(m_profile); });
@@ -57,8 +59,11 @@ ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(
     m_update = makeIconButton(QStringLiteral("Update profile with current state"));
     m_export = makeIconButton(QStringLiteral("Export profile"));
     m_delete = makeIconButton(QStringLiteral("Delete profile"));
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(kButtonSpacing);
     for (QToolButton* button : {m_apply, m_update, m_export, m_delete})
-        row->addWidget(button);
+        buttons->addWidget(button);
+    row->addLayout(buttons);
     connect(m_apply, &QToolButton::clicked, this, [this] { Q_EMIT applyRequested(m_profile); });
     connect(m_update, &QToolButton::clicked, this, [this] { Q_EMIT updateRequested(m_profile); });
     connect(m_export, &QToolButton::clicked, this, [this] { Q_EMIT exportRequested(m_profile); });
@@ -74,7 +79,8 @@ QToolButton* ProfileRow::makeIconButton(const QString& helpText)
     button->setToolTip(helpText);
     button->setAccessibleName(helpText);
     button->setCursor(Qt::PointingHandCursor);
-    button->setIconSize(QSize(18, 18));
+    button->setIconSize(QSize(kIconSize, kIconSize));
+    button->setFixedSize(kButtonSize, kButtonSize);
     return button;
 }
 
@@ -83,7 +89,8 @@ void ProfileRow::setProfile(const PluginProfile& profile)
     m_profile = profile;
     // Names may hold line breaks; the row shows them on one line.
     m_name->setText(SidebarTexts::singleLine(profile.name));
-    m_name->setToolTip(profile.name);
+    // The labels let the mouse through, so the whole (possibly elided) name is the button's tooltip.
+    m_preview->setToolTip(profile.name);
     restyle();
 }
 
@@ -127,13 +134,14 @@ void ProfileRow::restyle()
     m_preview->setAccessibleName(m_profile.name + QStringLiteral(", ") + m_summary->text());
 
     const QColor white = withAlpha(Qt::white, 0.9);
-    m_apply->setIcon(SidebarIcons::tintedIcon(QStringLiteral("play.circle.fill"), on ? white : AppTheme::accentBlue(), 18));
+    m_apply->setIcon(
+        SidebarIcons::tintedIcon(QStringLiteral("play.circle.fill"), on ? white : AppTheme::accentBlue(), kIconSize));
     m_update->setIcon(SidebarIcons::tintedIcon(QStringLiteral("arrow.triangle.2.circlepath.circle.fill"),
-                                               on ? white : withAlpha(kOrange, 0.7), 18));
+                                               on ? white : withAlpha(kOrange, 0.7), kIconSize));
     m_export->setIcon(SidebarIcons::tintedIcon(QStringLiteral("square.and.arrow.up.circle.fill"),
-                                               on ? white : withAlpha(kGreen, 0.7), 18));
+                                               on ? white : withAlpha(kGreen, 0.7), kIconSize));
     m_delete->setIcon(
-        SidebarIcons::tintedIcon(QStringLiteral("trash.circle.fill"), on ? white : withAlpha(kRed, 0.7), 18));
+        SidebarIcons::tintedIcon(QStringLiteral("trash.circle.fill"), on ? white : withAlpha(kRed, 0.7), kIconSize));
     update();
 }
 

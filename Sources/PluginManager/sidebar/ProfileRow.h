@@ -15,6 +15,11 @@ class ProfileRow final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ProfileRow)
 public:
+    static constexpr int kIconSize = 16;
+    static constexpr int kButtonSize = 22;
+    static constexpr int kButtonSpacing = 2;
+    static constexpr int kMinimumTextWidth = 40;
+
     explicit ProfileRow(const PluginProfile& profile, QWidget* parent = nullptr);
 
     const PluginProfile& profile() const { return m_profile; }

@@ -30,43 +30,32 @@ RowButton* commandButton(const QString& caption, const QString& symbol, const QC
 } // namespace
 
 ProfilesSection::ProfilesSection(PluginManagerViewModel& viewModel, ProfileManager& profileManager, QWidget* parent)
-    : QWidget(parent), m_viewModel(viewModel), m_profileManager(profileManager),
-      m_dialogs(viewModel, profileManager, this)
+    : FoldingSection(QStringLiteral("profilesSection"), QStringLiteral("Profiles"), &AppTheme::accentBlue,
+                     QMargins(12, 0, 12, 0), 12, parent),
+      m_viewModel(viewModel), m_profileManager(profileManager), m_dialogs(viewModel, profileManager, this)
 {
-    setObjectName(QStringLiteral("profilesSection"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(12);
-
-    m_header = new SectionHeaderButton(QStringLiteral("Profiles"), &AppTheme::accentBlue, this);
-    m_count = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption2(), &AppTheme::textTertiary, m_header);
+    m_count = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption2(), &AppTheme::textTertiary, header());
     m_count->setMinimumWidth(14);
     m_count->setAlignment(Qt::AlignCenter);
     m_count->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_header->addTrailingWidget(m_count);
-    auto* headerRow = new QHBoxLayout;
-    headerRow->setContentsMargins(12, 0, 12, 0);
-    headerRow->addWidget(m_header);
-    layout->addLayout(headerRow);
-    connect(m_header, &QAbstractButton::clicked, this, [this] { setExpanded(!m_expanded); });
+    header()->addTrailingWidget(m_count);
 
-    m_body = new QWidget(this);
-    auto* body = new QVBoxLayout(m_body);
-    body->setContentsMargins(0, 0, 0, 0);
-    body->setSpacing(6);
+    auto* content = new QVBoxLayout(body());
+    content->setContentsMargins(0, 0, 0, 0);
+    content->setSpacing(6);
     auto addCommand = [&](RowButton* button, const QColor& tint) {
-        auto* holder = new QWidget(m_body);
+        auto* holder = new QWidget(body());
         auto* holderLayout = new QHBoxLayout(holder);
         holderLayout->setContentsMargins(8, 0, 8, 0);
         holderLayout->addWidget(liquidGlassTinted(button, tint, 8));
-        body->addWidget(holder);
+        content->addWidget(holder);
         return holder;
     };
     m_saveButton = commandButton(QStringLiteral("Save Current State"), QStringLiteral("plus.circle"),
-                                 AppTheme::accentBlue(), m_body);
+                                 AppTheme::accentBlue(), body());
     addCommand(m_saveButton, AppTheme::accentBlue());
     const QColor green(52, 199, 89);
-    m_selectionButton = commandButton(QStringLiteral("Create from Selection"), QStringLiteral("checklist"), green, m_body);
+    m_selectionButton = commandButton(QStringLiteral("Create from Selection"), QStringLiteral("checklist"), green, body());
     m_selectionCount = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption2(), &AppTheme::textTertiary,
                                        m_selectionButton);
     m_selectionCount->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -74,19 +63,17 @@ ProfilesSection::ProfilesSection(PluginManagerViewModel& viewModel, ProfileManag
     m_selectionSurface = addCommand(m_selectionButton, green);
     const QColor orange(255, 149, 0);
     m_importButton = commandButton(QStringLiteral("Import Profile"), QStringLiteral("square.and.arrow.down"), orange,
-                                   m_body);
+                                   body());
     addCommand(m_importButton, orange);
 
     m_rowsLayout = new QVBoxLayout;
     m_rowsLayout->setContentsMargins(8, 0, 8, 0);
     m_rowsLayout->setSpacing(6);
-    body->addLayout(m_rowsLayout);
+    content->addLayout(m_rowsLayout);
     m_emptyText = new ThemedLabel(QStringLiteral("No saved profiles"), SidebarFonts::caption(), &AppTheme::textTertiary,
-                                  m_body);
+                                  body());
     m_emptyText->setContentsMargins(12, 4, 12, 4);
-    body->addWidget(m_emptyText);
-    layout->addWidget(m_body);
-    m_body->setVisible(false);
+    content->addWidget(m_emptyText);
 
     connect(m_saveButton, &QAbstractButton::clicked, this, [this] { m_dialogs.saveCurrentState(); });
     connect(m_selectionButton, &QAbstractButton::clicked, this, [this] { m_dialogs.createFromSelection(); });
@@ -102,16 +89,6 @@ ProfilesSection::ProfilesSection(PluginManagerViewModel& viewModel, ProfileManag
             &ProfilesSection::updateSelectionButton);
     rebuildRows();
     updateSelectionButton();
-}
-
-void ProfilesSection::setExpanded(bool expanded)
-{
-    if (m_expanded == expanded)
-        return;
-    m_expanded = expanded;
-    m_header->setExpanded(expanded);
-    m_body->setVisible(expanded);
-    Q_EMIT expandedChanged(expanded);
 }
 
 QString ProfilesSection::countText() const
@@ -151,7 +128,7 @@ void ProfilesSection::rebuildRows()
     m_rows.clear();
     const QList<PluginProfile>& profiles = m_profileManager.profiles();
     for (const PluginProfile& profile : profiles) {
-        auto* row = new ProfileRow(profile, m_body);
+        auto* row = new ProfileRow(profile, body());
         connect(row, &ProfileRow::previewRequested, this, &ProfilesSection::togglePreview);
         connect(row, &ProfileRow::applyRequested, this, [this](const PluginProfile& p) { m_dialogs.apply(p); });
         connect(row, &ProfileRow::updateRequested, this, [this](const PluginProfile& p) { m_dialogs.update(p); });

@@ -3,7 +3,7 @@
 #include "ProfileDialogs.h"
 
 #include <QList>
-#include <QWidget>
+#include "FoldingSection.h"
 
 class PluginManagerViewModel;
 class ProfileManager;
@@ -11,20 +11,16 @@ class ProfileRow;
 class QLabel;
 class QVBoxLayout;
 class RowButton;
-class SectionHeaderButton;
 
 /// "Profiles": the saved profiles with how many plug-ins each would change, the
 /// commands to save, create from the selection and import, and per profile preview,
 /// apply, update, export and delete.
-class ProfilesSection final : public QWidget {
+class ProfilesSection final : public FoldingSection {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ProfilesSection)
 public:
     ProfilesSection(PluginManagerViewModel& viewModel, ProfileManager& profileManager, QWidget* parent = nullptr);
 
-    bool isExpanded() const { return m_expanded; }
-    void setExpanded(bool expanded);
-    SectionHeaderButton* header() const { return m_header; }
     QString countText() const;
     RowButton* saveButton() const { return m_saveButton; }
     RowButton* createFromSelectionButton() const { return m_selectionButton; }
@@ -36,9 +32,6 @@ public:
     /// Starts or ends the table's preview of `profile`.
     void togglePreview(const PluginProfile& profile);
 
-Q_SIGNALS:
-    void expandedChanged(bool expanded);
-
 private:
     void rebuildRows();
     void updateRowStates();
@@ -47,9 +40,7 @@ private:
     PluginManagerViewModel& m_viewModel;
     ProfileManager& m_profileManager;
     ProfileDialogs m_dialogs;
-    SectionHeaderButton* m_header = nullptr;
     QLabel* m_count = nullptr;
-    QWidget* m_body = nullptr;
     RowButton* m_saveButton = nullptr;
     RowButton* m_selectionButton = nullptr;
     QWidget* m_selectionSurface = nullptr;
@@ -58,5 +49,4 @@ private:
     QVBoxLayout* m_rowsLayout = nullptr;
     QLabel* m_emptyText = nullptr;
     QList<ProfileRow*> m_rows;
-    bool m_expanded = false;
 };

@@ -10,6 +10,4 @@ namespace SidebarPrompts {
 /// True (after telling the user) when another operation still runs, so the caller
 /// must not start one.
 bool refuseWhileRunning(QWidget* parent, const PluginManagerViewModel& viewModel);
-/// An alert with one "OK" button.
-void showMessage(QWidget* parent, const QString& title, const QString& message);
 } // namespace SidebarPrompts

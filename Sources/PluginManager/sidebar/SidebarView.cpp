@@ -98,7 +98,11 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scrollContent = new QWidget;
+    m_scrollContent->setObjectName(QStringLiteral("sidebarContent"));
     m_scrollContent->setAutoFillBackground(false);
+    // The content always takes the column's width (never a hidden overflow to the right);
+    // its rows are built to fit the narrowest column.
+    m_scrollContent->setMinimumWidth(kMinimumContentWidth);
     auto* content = new QVBoxLayout(m_scrollContent);
     content->setContentsMargins(0, 0, 0, 8);
     content->setSpacing(12);
@@ -259,7 +263,7 @@ QWidget* SidebarView::buildScanningIndicator()
     auto* layout = new QVBoxLayout(indicator);
     layout->setContentsMargins(0, 0, 0, 20);
     layout->setSpacing(8);
-    auto* spinner = new BusySpinner(indicator);
+    auto* spinner = new BusySpinner(20, tr("Busy"), indicator);
     spinner->setTint(AppTheme::accentPurple());
     auto* glow = new QGraphicsDropShadowEffect(spinner);
     glow->setColor(AppTheme::glassGlow());

@@ -36,6 +36,9 @@ public:
     using FormatCallback = std::function<void(std::optional<PluginFormat>)>;
 
     static constexpr int kScrollDelayMs = 50;
+    /// The scroll content's own minimum width; at or below the window's narrowest
+    /// sidebar column (250 px), so the column's width always decides.
+    static constexpr int kMinimumContentWidth = 200;
 
     SidebarView(PluginManagerViewModel& viewModel, ProfileManager& profileManager, FormatCallback enableAllForFormat,
                 FormatCallback disableAllForFormat, QWidget* parent = nullptr);

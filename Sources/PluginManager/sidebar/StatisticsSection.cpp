@@ -2,7 +2,6 @@
 
 #include "AppTheme.h"
 #include "PluginManagerViewModel.h"
-#include "SectionHeaderButton.h"
 #include "SidebarFonts.h"
 #include "ThemedLabel.h"
 
@@ -10,27 +9,17 @@
 #include <QVBoxLayout>
 
 StatisticsSection::StatisticsSection(PluginManagerViewModel& viewModel, QWidget* parent)
-    : QWidget(parent), m_viewModel(viewModel)
+    : FoldingSection(QStringLiteral("statisticsSection"), QStringLiteral("Statistics"), &AppTheme::accentPink,
+                     QMargins(20, 0, 20, 0), 12, parent),
+      m_viewModel(viewModel)
 {
-    setObjectName(QStringLiteral("statisticsSection"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(12);
-    m_header = new SectionHeaderButton(QStringLiteral("Statistics"), &AppTheme::accentPink, this);
-    auto* headerRow = new QHBoxLayout;
-    headerRow->setContentsMargins(20, 0, 20, 0);
-    headerRow->addWidget(m_header);
-    layout->addLayout(headerRow);
-    connect(m_header, &QAbstractButton::clicked, this, [this] { setExpanded(!m_expanded); });
-
-    m_body = new QWidget(this);
-    auto* rows = new QVBoxLayout(m_body);
+    auto* rows = new QVBoxLayout(body());
     rows->setContentsMargins(20, 0, 20, 20);
     rows->setSpacing(8);
     auto addRow = [&](const QString& label, ThemedLabel::ColorSource labelColor) {
         auto* row = new QHBoxLayout;
-        auto* name = new ThemedLabel(label, SidebarFonts::caption(), std::move(labelColor), m_body);
-        auto* value = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textPrimary, m_body);
+        auto* name = new ThemedLabel(label, SidebarFonts::caption(), std::move(labelColor), body());
+        auto* value = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textPrimary, body());
         value->setAccessibleName(label);
         row->addWidget(name);
         row->addStretch(1);
@@ -41,21 +30,10 @@ StatisticsSection::StatisticsSection(PluginManagerViewModel& viewModel, QWidget*
     m_total = addRow(QStringLiteral("Total"), &AppTheme::textSecondary);
     m_enabled = addRow(QStringLiteral("Enabled"), &AppTheme::statusEnabled);
     m_disabled = addRow(QStringLiteral("Disabled"), &AppTheme::statusDisabled);
-    layout->addWidget(m_body);
 
     connect(&m_viewModel, &PluginManagerViewModel::countsChanged, this, &StatisticsSection::updateCounts);
     updateCounts();
     setExpanded(true); // the only section open at launch
-}
-
-void StatisticsSection::setExpanded(bool expanded)
-{
-    if (m_expanded == expanded && m_body->isVisibleTo(this) == expanded)
-        return;
-    m_expanded = expanded;
-    m_header->setExpanded(expanded);
-    m_body->setVisible(expanded);
-    Q_EMIT expandedChanged(expanded);
 }
 
 QString StatisticsSection::totalText() const { return m_total->text(); }

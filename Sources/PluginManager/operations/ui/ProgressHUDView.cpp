@@ -20,6 +20,8 @@ constexpr int kBarStaggerMs = 25;
 constexpr int kDotStepMs = 360;
 constexpr int kShimmerPeriodMs = 1100;
 constexpr int kFillAnimationMs = 250;
+// A fill further behind its target than this (a sixth of the bar or so) jumps to it.
+constexpr double kMaxFillLag = 0.15;
 constexpr int kEntranceMs = 380;
 constexpr double kBarAreaHeight = 52.0;
 constexpr double kStackSpacing = 16.0;
@@ -71,7 +73,7 @@ void ProgressHUDView::setModel(ProgressHUDModel* model)
         m_modelConnections.append(connect(model, &ProgressHUDModel::countChanged, this, qOverload<>(&QWidget::update)));
     }
     m_fillFrom = m_fillTo = model ? clamp01(model->progress()) : 0.0;
-    m_fillStartMs = m_clock.elapsed();
+    m_fillStartMs = m_fillEndMs = m_clock.elapsed();
     restartEntrance();
     update();
 }
@@ -117,6 +119,7 @@ void ProgressHUDView::restartEntrance()
 void ProgressHUDView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    m_lastPaintMs = m_clock.elapsed();
     m_frameTimer.start();
     m_waveTimer.start();
     stepWave();
@@ -155,21 +158,42 @@ double ProgressHUDView::barHeight(int index, qint64 nowMs) const
 void ProgressHUDView::onProgressChanged()
 {
     const qint64 now = m_clock.elapsed();
-    m_fillFrom = displayedProgress(now);
-    m_fillTo = m_model ? clamp01(m_model->progress()) : 0.0;
-    m_fillStartMs = now;
+    const double target = m_model ? clamp01(m_model->progress()) : 0.0;
+    const double shown = displayedProgress(now);
+    // An ease nobody would see only makes the bar lag behind the numbers: when the view is
+    // hidden or has not been painted for an animation's length (a busy main thread paints
+    // right after each update, so every frame would show the start of a fresh ease), or the
+    // fill is already far behind, it goes straight to the target.
+    const bool starved = !isVisible() || now - m_lastPaintMs > kFillAnimationMs;
+    if (starved || std::abs(target - shown) > kMaxFillLag) {
+        m_fillFrom = m_fillTo = target;
+        m_fillStartMs = m_fillEndMs = now;
+    } else {
+        // Updates arriving during an ease retarget it without pushing its end back, so the
+        // fill reaches the model at most 0.25 s after it first fell behind.
+        if (now >= m_fillEndMs)
+            m_fillEndMs = now + kFillAnimationMs;
+        m_fillFrom = shown;
+        m_fillTo = target;
+        m_fillStartMs = now;
+    }
     update();
 }
 
 double ProgressHUDView::displayedProgress(qint64 nowMs) const
 {
-    const double t = clamp01(static_cast<double>(nowMs - m_fillStartMs) / kFillAnimationMs);
+    // By wall time, so a frame that comes late shows where the ease is by now.
+    if (nowMs >= m_fillEndMs)
+        return m_fillTo;
+    const double t =
+        clamp01(static_cast<double>(nowMs - m_fillStartMs) / static_cast<double>(m_fillEndMs - m_fillStartMs));
     return m_fillFrom + (m_fillTo - m_fillFrom) * QEasingCurve(QEasingCurve::OutCubic).valueForProgress(t);
 }
 
 void ProgressHUDView::paintEvent(QPaintEvent*)
 {
     const qint64 now = m_clock.elapsed();
+    m_lastPaintMs = now;
     const double progress = m_model ? clamp01(m_model->progress()) : 0.0;
     const QString label = m_model ? m_model->label() : QString();
     const int count = m_model ? m_model->count() : 0;

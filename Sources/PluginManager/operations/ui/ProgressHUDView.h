@@ -37,7 +37,7 @@ public:
     static QString percentText(double progress);
 
     /// What is painted now: the count line (empty below 2 plug-ins) and the fill's
-    /// width, which eases towards the model's progress.
+    /// width, which eases towards the model's progress (within 0.25 s, never far behind).
     QString countLine() const;
     double shownFillWidth() const;
 
@@ -69,8 +69,10 @@ private:
     qint64 m_entranceStartMs = 0;
     double m_wavePhase = 0.0;
     std::array<BarMove, kBarCount> m_bars{};
-    // The fill eases out over 0.25 s from where it was to the new progress.
+    // The fill eases out from where it was to the new progress, ending by m_fillEndMs.
     double m_fillFrom = 0.0;
     double m_fillTo = 0.0;
     qint64 m_fillStartMs = 0;
+    qint64 m_fillEndMs = 0;
+    qint64 m_lastPaintMs = 0;
 };

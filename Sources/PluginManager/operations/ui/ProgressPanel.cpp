@@ -4,6 +4,7 @@
 #include "ProgressWindowManager.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QVBoxLayout>
 
 ProgressPanel::ProgressPanel(ProgressWindowManager& manager)
@@ -42,21 +43,32 @@ void ProgressPanel::present()
     raise();
 }
 
+QWidget* ProgressPanel::anchorWindow() const
+{
+    // Without a window manager there may be no active window at all; the main window is
+    // then the first visible top-level QMainWindow, else any other visible top-level window.
+    if (QWidget* active = QApplication::activeWindow(); active && active != this && active->isVisible())
+        return active;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* widget : windows) {
+        if (widget != this && widget->isVisible() && qobject_cast<QMainWindow*>(widget))
+            return widget;
+    }
+    for (QWidget* widget : windows) {
+        const Qt::WindowType type = widget->windowType();
+        if (widget != this && widget->isVisible() && type != Qt::Popup && type != Qt::ToolTip &&
+            type != Qt::SplashScreen)
+            return widget;
+    }
+    return nullptr;
+}
+
 void ProgressPanel::centreOverActiveWindow()
 {
-    QWidget* anchor = QApplication::activeWindow();
-    if (!anchor || anchor == this) {
-        // The main window: the first visible top-level window that is not this panel.
-        anchor = nullptr;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget != this && widget->isVisible() && !(widget->windowFlags() & Qt::Tool)) {
-                anchor = widget;
-                break;
-            }
-        }
-    }
+    const QWidget* anchor = anchorWindow();
     if (!anchor)
         return;
-    const QRect frame = anchor->frameGeometry();
-    move(frame.center().x() - width() / 2, frame.center().y() - height() / 2);
+    QRect frame = frameGeometry();
+    frame.moveCenter(anchor->frameGeometry().center());
+    move(frame.topLeft());
 }

@@ -8,7 +8,7 @@ class ProgressWindowManager;
 
 /// The floating progress panel: a frameless tool window that never takes focus and
 /// lets clicks through, following ProgressWindowManager's signals. Centred over the
-/// active window when shown; left where it was when there is none.
+/// active window (else the main window) when shown; left where it was when there is none.
 class ProgressPanel final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ProgressPanel)
@@ -23,6 +23,7 @@ public:
 private:
     void present();
     void centreOverActiveWindow();
+    QWidget* anchorWindow() const;
 
     ProgressHUDView* m_view = nullptr;
 };

@@ -2,13 +2,32 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
-#include <QInputDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
+
+// Wide enough that a message of a sentence or two wraps into a few long lines.
+constexpr int kMinimumDialogWidth = 420;
+
+bool isBlankName(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
+            return false;
+    }
+    return true;
+}
 
 // Where a dismissal without a button choice lands: the cancel button, else the last one.
 int dismissIndex(const Prompter::Alert& alert)
@@ -18,6 +37,28 @@ int dismissIndex(const Prompter::Alert& alert)
             return i;
     }
     return alert.buttons.isEmpty() ? 0 : static_cast<int>(alert.buttons.size()) - 1;
+}
+
+// The button Return presses: never a destructive one. Beside a destructive choice that is
+// the cancel button; otherwise the confirming (last non-cancel) button. -1 for none.
+int returnIndex(const QList<Prompter::Button>& buttons)
+{
+    const auto first = [&buttons](Prompter::Role role) {
+        for (int i = 0; i < buttons.size(); ++i) {
+            if (buttons[i].role == role)
+                return i;
+        }
+        return -1;
+    };
+    if (first(Prompter::Role::destructive) >= 0) {
+        const int cancel = first(Prompter::Role::cancel);
+        return cancel >= 0 ? cancel : first(Prompter::Role::normal);
+    }
+    for (int i = static_cast<int>(buttons.size()) - 1; i >= 0; --i) {
+        if (buttons[i].role == Prompter::Role::normal)
+            return i;
+    }
+    return first(Prompter::Role::cancel);
 }
 
 QString windowTitle()
@@ -31,56 +72,96 @@ class QtPrompter final : public Prompter {
 public:
     int ask(QWidget* parent, const Alert& alert) override
     {
-        QMessageBox box(parent);
-        box.setWindowTitle(windowTitle());
-        box.setIcon(QMessageBox::Information);
-        box.setText(alert.title);
-        if (!alert.message.isEmpty())
-            box.setInformativeText(alert.message);
         QList<Button> buttons = alert.buttons;
         if (buttons.isEmpty())
             buttons.append({QStringLiteral("OK"), Role::cancel});
-        QList<QAbstractButton*> created;
-        bool haveDefault = false;
-        for (const Button& b : buttons) {
-            QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
-            if (b.role == Role::cancel)
-                role = QMessageBox::RejectRole;
-            else if (b.role == Role::destructive)
-                role = QMessageBox::DestructiveRole;
-            QPushButton* button = box.addButton(b.text, role);
+        const Alert shown{alert.title, alert.message, buttons};
+        const bool destructive = std::any_of(buttons.cbegin(), buttons.cend(),
+                                             [](const Button& b) { return b.role == Role::destructive; });
+
+        QMessageBox box(parent);
+        box.setWindowTitle(windowTitle());
+        if (destructive)
+            box.setIcon(QMessageBox::Warning);
+        else if (alert.title == QLatin1String("Error"))
+            box.setIcon(QMessageBox::Critical);
+        else
+            box.setIcon(QMessageBox::Information);
+        box.setText(alert.title);
+        if (!alert.message.isEmpty())
+            box.setInformativeText(alert.message);
+
+        // One role for every button: the button box sorts by role following the platform's
+        // layout policy, and only buttons of the same role keep the order they were added in.
+        QList<QPushButton*> created;
+        for (const Button& b : std::as_const(buttons)) {
+            QPushButton* button = box.addButton(b.text, QMessageBox::ActionRole);
             button->setAccessibleName(b.text);
             created.append(button);
-            if (b.role == Role::cancel) {
-                box.setEscapeButton(button);
-                if (!haveDefault && buttons.size() > 1) {
-                    // A destructive choice must never be the Return-key default.
-                    box.setDefaultButton(button);
-                    haveDefault = true;
-                }
-            }
         }
-        if (buttons.size() == 1)
-            box.setEscapeButton(created.first());
+        const int dismiss = dismissIndex(shown);
+        box.setEscapeButton(created[dismiss]);
+        if (const int index = returnIndex(buttons); index >= 0) {
+            box.setDefaultButton(created[index]);
+        } else {
+            // No safe default: a focused button must not become one either.
+            for (QPushButton* button : std::as_const(created))
+                button->setAutoDefault(false);
+        }
+
+        // The box sizes itself to its layout's minimum width; a spacer across the bottom keeps
+        // a message from wrapping into a narrow column.
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+            grid->addItem(new QSpacerItem(kMinimumDialogWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                          grid->rowCount(), 0, 1, grid->columnCount());
+
         box.exec();
-        const int index = static_cast<int>(created.indexOf(box.clickedButton()));
-        return index >= 0 ? index : dismissIndex(alert);
+        const int index = static_cast<int>(created.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
+        return index >= 0 ? index : dismiss;
     }
 
     std::optional<QString> askText(QWidget* parent, const TextRequest& request) override
     {
-        QInputDialog dialog(parent);
+        // A small dialog of its own: a QInputDialog's button box would order Cancel by the
+        // platform's policy, and Cancel must come first.
+        QDialog dialog(parent);
         dialog.setWindowTitle(request.title.isEmpty() ? windowTitle() : request.title);
-        dialog.setLabelText(request.message.isEmpty() ? request.title : request.message);
-        dialog.setInputMode(QInputDialog::TextInput);
-        dialog.setTextValue(request.initialText);
-        if (!request.confirmText.isEmpty())
-            dialog.setOkButtonText(request.confirmText);
-        if (auto* edit = dialog.findChild<QLineEdit*>())
-            edit->setPlaceholderText(request.placeholder);
+        dialog.setMinimumWidth(kMinimumDialogWidth);
+        auto* layout = new QVBoxLayout(&dialog);
+        auto* label = new QLabel(request.message.isEmpty() ? request.title : request.message, &dialog);
+        label->setWordWrap(true);
+        auto* edit = new QLineEdit(request.initialText, &dialog);
+        edit->setPlaceholderText(request.placeholder);
+        edit->setAccessibleName(request.placeholder.isEmpty() ? label->text() : request.placeholder);
+        label->setBuddy(edit);
+        layout->addWidget(label);
+        layout->addWidget(edit);
+
+        auto* row = new QHBoxLayout;
+        row->addStretch(1);
+        auto* cancel = new QPushButton(QStringLiteral("Cancel"), &dialog);
+        auto* confirm =
+            new QPushButton(request.confirmText.isEmpty() ? QStringLiteral("OK") : request.confirmText, &dialog);
+        cancel->setAccessibleName(cancel->text());
+        confirm->setAccessibleName(confirm->text());
+        cancel->setAutoDefault(false);
+        confirm->setDefault(true);
+        row->addWidget(cancel);
+        row->addWidget(confirm);
+        layout->addLayout(row);
+        QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+        QObject::connect(confirm, &QPushButton::clicked, &dialog, &QDialog::accept);
+        if (request.requireNonBlank) {
+            // A name of only spaces and tabs cannot be confirmed (line breaks count as text);
+            // a disabled default button also keeps Return from accepting.
+            const auto update = [confirm](const QString& text) { confirm->setEnabled(!isBlankName(text)); };
+            update(request.initialText);
+            QObject::connect(edit, &QLineEdit::textChanged, confirm, update);
+        }
+        edit->setFocus();
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
-        return dialog.textValue();
+        return edit->text();
     }
 
     std::optional<QString> chooseOpenFile(QWidget* parent, const QString& title, const QString& nameFilter) override
@@ -120,6 +201,19 @@ Prompter& current()
 }
 
 void setCurrent(std::shared_ptr<Prompter> prompter) { slot() = std::move(prompter); }
+
+bool confirm(QWidget* parent, const QString& title, const QString& message, const QString& confirmText,
+             Prompter::Role confirmRole)
+{
+    const Prompter::Alert alert{
+        title, message, {{QStringLiteral("Cancel"), Prompter::Role::cancel}, {confirmText, confirmRole}}};
+    return current().ask(parent, alert) == 1;
+}
+
+void inform(QWidget* parent, const QString& title, const QString& message)
+{
+    current().ask(parent, {title, message, {{QStringLiteral("OK"), Prompter::Role::cancel}}});
+}
 
 } // namespace Prompts
 

@@ -28,6 +28,8 @@ public:
         QString placeholder;
         QString initialText;
         QString confirmText;
+        /// The confirming button stays disabled while the text is only spaces and tabs.
+        bool requireNonBlank = true;
     };
 
     virtual ~Prompter() = default;
@@ -45,6 +47,12 @@ namespace Prompts {
 /// The prompter in force: real Qt dialogs unless a test installed another.
 Prompter& current();
 void setCurrent(std::shared_ptr<Prompter> prompter);
+/// Asks through current() with "Cancel" first and then `confirmText`; true only when
+/// the confirming button was chosen.
+bool confirm(QWidget* parent, const QString& title, const QString& message, const QString& confirmText,
+             Prompter::Role confirmRole);
+/// Tells through current(): an alert with one "OK" button.
+void inform(QWidget* parent, const QString& title, const QString& message);
 } // namespace Prompts
 
 /// Answers questions from a queue filled by the test; records every question.
