@@ -2,6 +2,7 @@
 
 #include "Platform/SavePanel.h"
 #include "Platform/Workspace.h"
+#include "Support/FileSizeLimit.h"
 #include "Support/SandboxTest.h"
 
 #include <QDir>
@@ -79,30 +80,6 @@ public:
         opened.append(url);
         return true;
     }
-};
-
-/// Makes every write that grows a file fail (EFBIG), as a full disk would; root
-/// ignores file modes but not this limit.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-    Q_DISABLE_COPY_MOVE(FileSizeLimit)
-
-private:
-    rlimit m_saved{};
-    void (*m_savedHandler)(int) = nullptr;
 };
 
 /// Word boxes of one page as pdftotext sees them; empty when the tool is not installed.

@@ -1,6 +1,7 @@
 #include "ProfileManager.h"
 
 #include "Platform/testing/ManualClock.h"
+#include "Support/FileSizeLimit.h"
 #include "Support/SandboxTest.h"
 
 #include <QDir>
@@ -66,30 +67,6 @@ QList<BadFile> badProfileFiles()
         {"empty file", ""},
     };
 }
-
-/// Lowers the file-size limit so every write that grows a file fails with EFBIG,
-/// as a full disk would; root ignores file modes, but not this.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-    Q_DISABLE_COPY_MOVE(FileSizeLimit)
-
-private:
-    rlimit m_saved{};
-    void (*m_savedHandler)(int) = nullptr;
-};
 
 } // namespace
 
