@@ -27,7 +27,7 @@
 
 namespace {
 
-struct ChipSpec {
+struct ChipInfo {
     const char* key;
     const char* label;
     const char* symbol;
@@ -36,7 +36,7 @@ struct ChipSpec {
 
 QColor chipBlue() { return AppTheme::accentBlue(); }
 
-const ChipSpec kChips[] = {
+const ChipInfo kChips[] = {
     {"changes", "Changes", "arrow.triangle.2.circlepath", &ListStyle::systemOrange},
     {"enabled", "Enabled", "checkmark.circle", &ListStyle::systemGreen},
     {"disabled", "Disabled", "xmark.circle", &ListStyle::systemRed},
@@ -46,11 +46,11 @@ const ChipSpec kChips[] = {
 // A preview filter chip: tinted fill and stroke in the chip colour while selected.
 class FilterChip final : public QAbstractButton {
 public:
-    FilterChip(const ChipSpec& spec, QWidget* parent) : QAbstractButton(parent), m_spec(spec)
+    FilterChip(const ChipInfo& info, QWidget* parent) : QAbstractButton(parent), m_info(info)
     {
-        setText(QString::fromLatin1(spec.label));
+        setText(QString::fromLatin1(info.label));
         setAccessibleName(text());
-        setObjectName(QStringLiteral("previewFilter:") + QLatin1String(spec.key));
+        setObjectName(QStringLiteral("previewFilter:") + QLatin1String(info.key));
         setCheckable(true);
         setCursor(Qt::PointingHandCursor);
     }
@@ -67,7 +67,7 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QColor color = m_spec.color();
+        const QColor color = m_info.color();
         const bool selected = isChecked();
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
         if (selected) {
@@ -77,14 +77,14 @@ protected:
         }
         const QColor content = selected ? color : AppTheme::textTertiary();
         const QRect icon(12, height() / 2 - 7, 14, 14);
-        painter.drawPixmap(icon, SymbolIcons::pixmap(QString::fromLatin1(m_spec.symbol), 14, content, devicePixelRatioF()));
+        painter.drawPixmap(icon, SymbolIcons::pixmap(QString::fromLatin1(m_info.symbol), 14, content, devicePixelRatioF()));
         painter.setFont(ListStyle::withWeight(ListStyle::bodyFont(), selected ? QFont::DemiBold : QFont::Normal));
         painter.setPen(content);
         painter.drawText(rect().adjusted(12 + 14 + 5, 0, -12, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
     }
 
 private:
-    ChipSpec m_spec;
+    ChipInfo m_info;
 };
 
 QPushButton* plainButton(const QString& text, QWidget* parent)
@@ -251,9 +251,9 @@ QWidget* MainContentView::buildBanner()
     auto* second = new QHBoxLayout;
     second->setContentsMargins(16, 0, 16, 8);
     second->setSpacing(8);
-    for (const ChipSpec& spec : kChips) {
-        auto* chip = new FilterChip(spec, banner);
-        const QString key = QString::fromLatin1(spec.key);
+    for (const ChipInfo& info : kChips) {
+        auto* chip = new FilterChip(info, banner);
+        const QString key = QString::fromLatin1(info.key);
         // A press on the selected chip sets the same value again ("changes" recomputes).
         connect(chip, &QAbstractButton::clicked, this, [this, key] {
             m_viewModel.setProfileViewFilter(key);
