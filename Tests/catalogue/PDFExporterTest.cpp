@@ -1,4 +1,5 @@
 #include "PDFExporter.h"
+#include "PluginScanner.h"
 
 #include "Platform/SavePanel.h"
 #include "Platform/Workspace.h"
@@ -372,24 +373,17 @@ TEST_F(PDFExporterFileTest, FailedWritesOpenNothing)
 
 // Not a check: writes a sample document for a person to look at, when asked to.
 // RACKHAND_EXPORT_SAMPLE=/path/sample.pdf rackhand_tests_catalogue --gtest_filter=*Sample*
+// Exports the catalogue of whatever tree the environment points at (scripts/make-demo-tree
+// with RACKHAND_SYSTEM_ROOT and HOME). Runs only when RACKHAND_EXPORT_SAMPLE names the file.
 TEST(PDFExporterSample, WritesASampleDocumentWhenAsked)
 {
     const QString target = qEnvironmentVariable("RACKHAND_EXPORT_SAMPLE");
     if (target.isEmpty())
         GTEST_SKIP() << "set RACKHAND_EXPORT_SAMPLE to a file path";
-    const QStringList makers{"Acme Audio", "Blue Cat", "Crescendo Labs", "Delta Dynamics", "Echo Forge", ""};
-    const QStringList words{"Compressor", "Tape Echo", "Reverb", "Channel Strip", "Saturator", "EQ", "Limiter",
-                            "Vintage Plate Reverb With A Very Long Product Name", "Chorus", "De-Esser"};
-    QList<AudioPlugin> plugins;
-    for (int i = 0; i < 120; ++i) {
-        AudioPlugin p = plugin(words.at(i % words.size()) + QStringLiteral(" %1").arg(i / words.size() + 1),
-                               makers.at(i % makers.size()), PluginFormats::allCases[i % 6], i % 4 != 0);
-        if (i % 7)
-            p.version = QStringLiteral("%1.%2.%3").arg(1 + i % 5).arg(i % 11).arg(i % 3);
-        if (i % 5)
-            p.lastUsed = QDateTime::currentDateTimeUtc().addDays(-(i * 3));
-        plugins.append(p);
-    }
+    PluginScanner scanner;
+    scanner.scanAllPlugins();
+    const QList<AudioPlugin> plugins = scanner.discoveredPlugins();
+    ASSERT_FALSE(plugins.isEmpty()) << "point RACKHAND_SYSTEM_ROOT and HOME at a demo tree";
     const QDateTime now = QDateTime::currentDateTime();
     const auto option = ExportSortOption::manufacturer;
     const QByteArray pdf = PDFExporter::generatePDF(PDFExporter::sortPlugins(plugins, option, now),
