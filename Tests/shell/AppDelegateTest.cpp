@@ -202,13 +202,14 @@ TEST_F(AppDelegateTest, CheckForUpdatesSaysSoWhenThereIsNone)
     ASSERT_EQ(prompter->alerts.size(), 2);
     EXPECT_EQ(prompter->alerts.last().message, QStringLiteral("Rackhand v? is the latest version."));
 
-    // A failed check while no update is known still ends in the alert.
-    const QString address = server.baseAddress();
+    // A check that gets no answer says so rather than claiming the version is current.
     server.close();
     app.checkForUpdates();
     ASSERT_TRUE(finished.wait(5000));
-    EXPECT_EQ(prompter->alerts.size(), 3);
-    Q_UNUSED(address);
+    ASSERT_EQ(prompter->alerts.size(), 3);
+    EXPECT_EQ(prompter->alerts.last().title, QStringLiteral("Couldn't Check for Updates"));
+    EXPECT_TRUE(prompter->alerts.last().message.startsWith(QStringLiteral("The update server could not be reached: ")));
+    EXPECT_FALSE(UpdateChecker::shared().lastCheckError().isEmpty());
 }
 
 TEST_F(AppDelegateTest, CheckForUpdatesLeavesAnUpdateToTheBanner)

@@ -287,6 +287,12 @@ void AppDelegate::checkForUpdates()
         // With an update the window's banner shows it; otherwise say so here.
         if (checker.updateAvailable())
             return;
+        // A check that got no answer says so instead of claiming the version is current.
+        if (!checker.lastCheckError().isEmpty()) {
+            Prompts::inform(m_window, QStringLiteral("Couldn't Check for Updates"),
+                            QStringLiteral("The update server could not be reached: ") + checker.lastCheckError());
+            return;
+        }
         const QString version = QCoreApplication::applicationVersion();
         Prompts::inform(m_window, QStringLiteral("You're up to date!"),
                         QStringLiteral("Rackhand v") + (version.isEmpty() ? QStringLiteral("?") : version) +

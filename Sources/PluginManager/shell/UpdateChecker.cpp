@@ -243,29 +243,37 @@ void UpdateChecker::checkForUpdates(QObject* context, std::function<void()> when
 void UpdateChecker::finish(QNetworkReply* reply, const QString& failure, const QPointer<QObject>& context,
                            const std::function<void()>& whenDone)
 {
+    QString problem;
+    bool silent = false; // a reply that is no HTTP answer fails without a diagnostic line
     if (reply) {
         reply->deleteLater();
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (!failure.isEmpty()) {
-            Diagnostics::print(QString::fromUtf8(kDiagnosticPrefix) + failure);
+            problem = failure;
         } else if (!status.isValid()) {
             // No HTTP answer: a transport failure is reported, anything else is silent.
-            if (reply->error() != QNetworkReply::NoError)
-                Diagnostics::print(QString::fromUtf8(kDiagnosticPrefix) + reply->errorString());
+            silent = reply->error() == QNetworkReply::NoError;
+            problem = silent ? QStringLiteral("The server gave no HTTP answer.") : reply->errorString();
         } else {
             // The status is not examined: any status's body is decoded.
             const QByteArray bytes = reply->read(kMaxAnswerBytes + 1);
-            QString problem;
             if (bytes.size() > kMaxAnswerBytes) {
-                Diagnostics::print(QString::fromUtf8(kDiagnosticPrefix) + QStringLiteral("The answer is larger than ") +
-                                   QString::number(kMaxAnswerBytes) + QStringLiteral(" bytes."));
+                problem = QStringLiteral("The answer is larger than ") + QString::number(kMaxAnswerBytes) +
+                          QStringLiteral(" bytes.");
             } else if (const auto response = UpdateResponse::decode(bytes, &problem)) {
                 apply(*response);
-            } else {
-                Diagnostics::print(QString::fromUtf8(kDiagnosticPrefix) + problem);
+                problem.clear();
+            } else if (problem.isEmpty()) {
+                problem = QStringLiteral("The answer could not be read.");
             }
         }
+    } else {
+        silent = failure.isEmpty(); // the server address is no address
+        problem = silent ? QStringLiteral("The update server's address is not valid.") : failure;
     }
+    m_lastCheckError = problem;
+    if (!problem.isEmpty() && !silent)
+        Diagnostics::print(QString::fromUtf8(kDiagnosticPrefix) + problem);
     --m_running;
     if (whenDone && context)
         whenDone();

@@ -66,6 +66,8 @@ public:
     /// Starts one check and returns at once; checkFinished() follows, answer or not.
     /// `whenDone` runs when this check ends (before checkFinished), unless `context` is gone.
     void checkForUpdates(QObject* context = nullptr, std::function<void()> whenDone = {});
+    /// Why the last finished check got no usable answer; empty when it got one.
+    QString lastCheckError() const { return m_lastCheckError; }
     /// Checks started and not yet finished.
     int runningChecks() const { return m_running; }
 
@@ -93,4 +95,5 @@ private:
     QString m_updateReleaseNotes;
     int m_timeoutMs = kDefaultTimeoutMs;
     int m_running = 0;
+    QString m_lastCheckError;
 };

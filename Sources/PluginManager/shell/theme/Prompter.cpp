@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,6 +21,13 @@ namespace {
 
 // Wide enough that a message of a sentence or two wraps into a few long lines.
 constexpr int kMinimumDialogWidth = 420;
+
+// File dialogs start in the user's home folder, never in the program's working folder.
+QString startFolder()
+{
+    const QString home = QDir::homePath();
+    return QFileInfo(home).isDir() ? home : QDir::rootPath();
+}
 
 bool isBlankName(const QString& text)
 {
@@ -166,7 +175,7 @@ public:
 
     std::optional<QString> chooseOpenFile(QWidget* parent, const QString& title, const QString& nameFilter) override
     {
-        const QString path = QFileDialog::getOpenFileName(parent, title, QString(), nameFilter);
+        const QString path = QFileDialog::getOpenFileName(parent, title, startFolder(), nameFilter);
         if (path.isEmpty())
             return std::nullopt;
         return path;
@@ -175,7 +184,8 @@ public:
     std::optional<QString> chooseSaveFile(QWidget* parent, const QString& title, const QString& proposedName,
                                           const QString& nameFilter) override
     {
-        const QString path = QFileDialog::getSaveFileName(parent, title, proposedName, nameFilter);
+        const QString path =
+            QFileDialog::getSaveFileName(parent, title, QDir(startFolder()).filePath(proposedName), nameFilter);
         if (path.isEmpty())
             return std::nullopt;
         return path;
