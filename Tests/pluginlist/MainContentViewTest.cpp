@@ -1,11 +1,15 @@
 #include "PluginListFixture.h"
 
 #include "BulkActionsView.h"
+#include "BulkListModel.h"
+#include "BulkPluginRow.h"
+#include "BusySpinner.h"
 #include "BulkPaneHandle.h"
 #include "ExportSheet.h"
 #include "MainContentView.h"
 #include "PluginListView.h"
 #include "PluginTableModel.h"
+#include "ProfileManager.h"
 #include "SearchBar.h"
 
 #include <QAbstractButton>
@@ -443,4 +447,134 @@ TEST_F(MainContentViewTest, EveryFixedTextIsShownAsWritten)
     for (QWidget* control : {static_cast<QWidget*>(content().resetButton()), static_cast<QWidget*>(content().scanButton()),
                              static_cast<QWidget*>(content().exportButton())})
         EXPECT_TRUE(control->toolTip().isEmpty());
+}
+
+TEST_F(MainContentViewTest, BulkPanelFitsTheNarrowestDetailColumn)
+{
+    // A 900 px window with a 250 px sidebar leaves the detail column about 640 px: the
+    // bulk panel (header, action buttons, five format chips, five badges a row) must not
+    // ask for more, or the window grows by itself.
+    constexpr int kColumnWidth = 640;
+    const PluginFormat formats[] = {PluginFormat::vst3, PluginFormat::au, PluginFormat::vst2, PluginFormat::aax,
+                                    PluginFormat::clap};
+    QList<AudioPlugin> plugins;
+    for (int i = 1; i <= 8; ++i) {
+        for (PluginFormat format : formats)
+            plugins.append(plugin(QStringLiteral("Vintage Channel Strip Collection %1").arg(i), format));
+    }
+    seed(plugins);
+    QSet<QUuid> ids;
+    for (const AudioPlugin& p : plugins)
+        ids.insert(p.id);
+    vm().syncSelectionDelta(ids, {});
+    content().resize(kColumnWidth, 600);
+    settle();
+    BulkActionsView* bulk = content().bulkActionsView();
+    ASSERT_TRUE(bulk->isVisible());
+    ASSERT_EQ(bulk->listModel()->rowCount(), 8);
+    for (PluginFormat format : formats)
+        ASSERT_NE(bulk->formatChip(format), nullptr);
+
+    EXPECT_LE(content().minimumSizeHint().width(), kColumnWidth);
+    EXPECT_LE(content().minimumSize().width(), kColumnWidth);
+    EXPECT_LE(bulk->minimumSizeHint().width(), kColumnWidth);
+    EXPECT_EQ(content().width(), kColumnWidth);
+    // Nothing of the panel reaches past the column's right edge.
+    for (const QWidget* widget : bulk->findChildren<QWidget*>()) {
+        if (!widget->isVisible())
+            continue;
+        const int right = widget->mapTo(&content(), QPoint(widget->width(), 0)).x();
+        EXPECT_LE(right, kColumnWidth) << widget->metaObject()->className() << " "
+                                       << widget->objectName().toStdString();
+    }
+    // Badges of a row too narrow for them elide inside it and leave the name some room.
+    const ConsolidatedPlugin* first = bulk->listModel()->entry(0);
+    ASSERT_EQ(first->variants.size(), 5);
+    const QRect narrowRow(0, 0, 260, 24);
+    const QList<QRect> badges = BulkPluginRow::badgeRects(narrowRow, first->variants);
+    EXPECT_GE(badges.first().left(), narrowRow.left() + 60);
+    EXPECT_LE(badges.last().right(), narrowRow.right());
+    // At the column's width they keep their whole labels.
+    const QRect wideRow = bulk->list()->visualRect(bulk->listModel()->index(0));
+    for (const QRect& badge : BulkPluginRow::badgeRects(wideRow, first->variants))
+        EXPECT_GE(badge.left(), wideRow.left());
+    // The action buttons stay whole.
+    for (const QPushButton* button : {bulk->enableButton(), bulk->disableButton(), bulk->deleteButton()})
+        EXPECT_GE(button->width(), button->minimumSizeHint().width()) << button->text().toStdString();
+}
+
+TEST_F(MainContentViewTest, PreviewStatusFollowsTheProfileRuleForSharedKeys)
+{
+    // Q-Bass in two Waves version folders shares one key: with one copy enabled the
+    // profile's key is satisfied, so neither row will change (as Changes and Apply say).
+    QList<AudioPlugin> plugins = numbered(150);
+    AudioPlugin v14 = plugin(QStringLiteral("Q-Bass"), PluginFormat::wavesBundle, true, QStringLiteral("Waves"));
+    AudioPlugin v15 = plugin(QStringLiteral("Q-Bass"), PluginFormat::wavesBundle, false, QStringLiteral("Waves"));
+    v14.originalPath = v14.currentPath = sys(QStringLiteral("/Applications/Waves/Plug-Ins V14/Q-Bass.bundle"));
+    v15.originalPath = sys(QStringLiteral("/Applications/Waves/Plug-Ins V15/Q-Bass.bundle"));
+    v15.currentPath = sys(QStringLiteral("/Applications/Waves/Plug-Ins V15/Disabled/Q-Bass.bundle"));
+    plugins << v14 << v15;
+    seed(plugins);
+    const PluginProfile profile = profileEnabling(plugins);
+    ASSERT_TRUE(ProfileManager::computeChanges(profile, vm().plugins()).toEnable.isEmpty());
+    vm().setShowAllPlugins(true);
+    vm().setActiveProfile(profile);
+    PluginListView* list = content().listView();
+    PluginTableModel* model = list->model();
+
+    // "Changes" is the whole change list (none here): no paging controls.
+    QTest::mouseClick(content().filterChip(QStringLiteral("changes")), Qt::LeftButton);
+    settle();
+    ASSERT_TRUE(vm().canLoadMore());
+    EXPECT_EQ(model->rowCount(), 0);
+    EXPECT_TRUE(list->footer()->isVisibleTo(list));
+    EXPECT_EQ(list->countLabel()->text(), QStringLiteral("Showing %1 of 152 plugins").arg(vm().filteredPlugins().size()));
+    EXPECT_FALSE(list->loadAllButton()->isVisibleTo(list));
+    EXPECT_FALSE(list->pagingIndicator()->isVisibleTo(list));
+
+    // "All" is paged as before.
+    QTest::mouseClick(content().filterChip(QStringLiteral("all")), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(list->countLabel()->text(), QStringLiteral("Showing 100 of 152 plugins"));
+    EXPECT_TRUE(list->loadAllButton()->isVisibleTo(list));
+    QTest::mouseClick(list->loadAllButton(), Qt::LeftButton);
+    settle();
+    const struct {
+        const AudioPlugin* plugin;
+        const char* status;
+    } expected[] = {{&v14, "Enabled"}, {&v15, "Disabled"}};
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.plugin->currentPath.toStdString());
+        const int row = model->rowOf(e.plugin->id);
+        ASSERT_GE(row, 0);
+        EXPECT_EQ(model->index(row, PluginTableModel::statusColumn).data().toString(), QString::fromLatin1(e.status));
+        EXPECT_FALSE(model->index(row, 0).data(PluginTableModel::willChangeRole).toBool());
+    }
+    // A key no copy satisfies still asks to enable.
+    QSet<QString> none;
+    EXPECT_EQ(PluginTableModel::previewStatus(profile, v15, none), PluginTableModel::PreviewStatus::willEnable);
+}
+
+TEST_F(MainContentViewTest, HeaderKeepsItsHeightWhileTyping)
+{
+    seed(numbered(3));
+    vm().setShowAllPlugins(true);
+    content();
+    settle();
+    SearchBar* bar = content().searchBar();
+    QWidget* header = bar->parentWidget();
+    auto tableTop = [this] { return content().listView()->mapTo(&content(), QPoint(0, 0)).y(); };
+    const int height = header->height();
+    const int hint = header->sizeHint().height();
+    const int top = tableTop();
+    QTest::keyClicks(bar->field(), QStringLiteral("Plug"));
+    settle(80);
+    ASSERT_TRUE(bar->clearButton()->isVisible());
+    EXPECT_EQ(header->height(), height);
+    EXPECT_EQ(header->sizeHint().height(), hint);
+    EXPECT_EQ(tableTop(), top);
+    QTest::mouseClick(bar->clearButton(), Qt::LeftButton);
+    settle(80);
+    EXPECT_EQ(header->height(), height);
+    EXPECT_EQ(tableTop(), top);
 }

@@ -463,3 +463,37 @@ TEST_F(SidebarViewTest, EverythingFitsTheNarrowestColumn)
         EXPECT_EQ(longRow->previewButton()->toolTip(), longName);
     }
 }
+
+TEST_F(SidebarViewTest, ProfileChangeSummaryIsWholeInTheNarrowestColumn)
+{
+    // The summary has its own line across the row: only the name gives way.
+    profiles().saveProfile(QStringLiteral("Mastering session for the long weekend with every bus"), {});
+    SidebarView& view = sidebar();
+    view.profilesSection()->setExpanded(true);
+    view.resize(250, 900);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QCoreApplication::processEvents();
+    const QList<ProfileRow*> rows = view.profilesSection()->findChildren<ProfileRow*>();
+    ASSERT_EQ(rows.size(), 1);
+    ProfileRow* row = rows.first();
+    for (bool previewed : {false, true}) {
+        row->setPreviewed(previewed); // bold name while previewed
+        for (qint64 changes : {qint64(1234), qint64(8888), qint64(1)}) {
+            SCOPED_TRACE(changes);
+            row->setChangeCount(changes);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(row->shownSummaryText(), row->summaryText());
+            EXPECT_TRUE(row->summaryText().endsWith(QStringLiteral(" to apply")));
+            EXPECT_LE(row->mapTo(&view, QPoint(row->width(), 0)).x(), 250);
+            EXPECT_LE(row->deleteButton()->mapTo(&view, QPoint(row->deleteButton()->width(), 0)).x(), 250);
+        }
+        // The elided name ends before the buttons lying over the row.
+        for (const ThemedLabel* label : row->findChildren<ThemedLabel*>()) {
+            if (label->text() != row->nameText())
+                continue;
+            EXPECT_TRUE(label->shownText().endsWith(QChar(0x2026)));
+            EXPECT_LE(label->mapTo(row, QPoint(label->width(), 0)).x(), row->applyButton()->x());
+        }
+    }
+}

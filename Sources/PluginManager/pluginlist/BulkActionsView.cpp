@@ -3,6 +3,7 @@
 #include "AppTheme.h"
 #include "BulkListModel.h"
 #include "BulkPluginRow.h"
+#include "FlowLayout.h"
 #include "GlassStyle.h"
 #include "ListStyle.h"
 #include "PluginManagerViewModel.h"
@@ -240,10 +241,12 @@ void BulkActionsView::buildHeader(QWidget* parent)
 
 void BulkActionsView::buildActionBar(QWidget* parent)
 {
+    // One flowing row: in a narrow column the format chips (and then the buttons) wrap
+    // onto further lines instead of making the window wider.
     auto* bar = new QWidget(parent);
-    auto* row = new QHBoxLayout(bar);
-    row->setContentsMargins(12, 8, 12, 8);
-    row->setSpacing(12);
+    bar->setObjectName(QStringLiteral("bulkActionBar"));
+    m_formatsLayout = new FlowLayout(bar, 8, 6);
+    m_formatsLayout->setContentsMargins(12, 8, 12, 8);
     m_enable = actionButton(QStringLiteral("Enable Selected"), QStringLiteral("checkmark.circle"),
                             ListStyle::systemGreen(), bar);
     m_enable->setObjectName(QStringLiteral("enableSelectedButton"));
@@ -255,20 +258,16 @@ void BulkActionsView::buildActionBar(QWidget* parent)
     connect(m_enable, &QPushButton::clicked, this, &BulkActionsView::enableSelected);
     connect(m_disable, &QPushButton::clicked, this, &BulkActionsView::disableSelected);
     connect(m_delete, &QPushButton::clicked, this, &BulkActionsView::deleteSelected);
-    row->addWidget(m_enable);
-    row->addWidget(m_disable);
-    row->addWidget(m_delete);
-    row->addStretch(1);
+    m_formatsLayout->addWidget(m_enable);
+    m_formatsLayout->addWidget(m_disable);
+    m_formatsLayout->addWidget(m_delete);
 
-    m_formatsBox = new QWidget(bar);
-    m_formatsLayout = new QHBoxLayout(m_formatsBox);
-    m_formatsLayout->setContentsMargins(0, 0, 0, 0);
-    m_formatsLayout->setSpacing(6);
-    auto* formats = new QLabel(QStringLiteral("Formats:"), m_formatsBox);
+    auto* formats = new QLabel(QStringLiteral("Formats:"), bar);
     formats->setFont(ListStyle::captionFont());
     ListStyle::setTextColor(formats, ListStyle::secondaryText());
+    m_formatsBox = formats;
     m_formatsLayout->addWidget(formats);
-    row->addWidget(m_formatsBox);
+    m_formatsLayout->setTrailingStart(3);
     parent->layout()->addWidget(bar);
 }
 
@@ -417,7 +416,7 @@ void BulkActionsView::refreshChips()
         m_chips.clear();
         m_chipFormats = formats;
         for (PluginFormat format : formats) {
-            auto* chip = new FormatChip(format, m_formatsBox);
+            auto* chip = new FormatChip(format, m_formatsBox->parentWidget());
             connect(chip, &QAbstractButton::clicked, this, [this, format] { m_viewModel.toggleBulkFormat(format); });
             m_formatsLayout->addWidget(chip);
             m_chips.insert(format, chip);

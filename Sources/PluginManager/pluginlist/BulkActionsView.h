@@ -10,10 +10,10 @@
 
 class BulkListModel;
 class BulkPluginRow;
+class FlowLayout;
 class GlassSurface;
 class PluginManagerViewModel;
 class QAbstractButton;
-class QHBoxLayout;
 class QLabel;
 class QListView;
 class QPushButton;
@@ -88,7 +88,7 @@ private:
     QPushButton* m_disable = nullptr;
     QPushButton* m_delete = nullptr;
     QWidget* m_formatsBox = nullptr;
-    QHBoxLayout* m_formatsLayout = nullptr;
+    FlowLayout* m_formatsLayout = nullptr;
     QHash<PluginFormat, QAbstractButton*> m_chips;
     QList<PluginFormat> m_chipFormats;
     QWidget* m_waveShellWarning = nullptr;

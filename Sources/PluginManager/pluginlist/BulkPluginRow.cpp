@@ -10,6 +10,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 constexpr int kPadX = 10;
 constexpr int kPadY = 4;
@@ -17,6 +19,7 @@ constexpr int kBadgePadX = 6;
 constexpr int kBadgePadY = 2;
 constexpr int kDot = 6;
 constexpr int kSpacing = 8;
+constexpr int kMinimumNameWidth = 60;
 } // namespace
 
 BulkPluginRow::BulkPluginRow(BulkListModel& model, QObject* parent) : QStyledItemDelegate(parent), m_model(model) {}
@@ -30,10 +33,34 @@ QList<QRect> BulkPluginRow::badgeRects(const QRect& row, const QList<Consolidate
 {
     const QFontMetrics metrics(badgeFont());
     const int height = metrics.height() + 2 * kBadgePadY;
+    const int frame = kBadgePadX + 3 + kDot + kBadgePadX;
+    QList<int> labels;
+    int natural = 0;
+    for (const auto& variant : variants) {
+        labels.append(metrics.horizontalAdvance(variant.badgeLabel()));
+        natural += frame + labels.last() + kSpacing;
+    }
+    // A narrow row keeps some of the name and cuts the longest badge labels first (they
+    // elide), so the badges stay inside the row instead of widening the panel.
+    const int room = row.width() - 2 * kPadX - kMinimumNameWidth;
+    if (natural > room && !labels.isEmpty()) {
+        const int floor = metrics.horizontalAdvance(QChar(0x2026));
+        int cap = *std::max_element(labels.cbegin(), labels.cend());
+        auto total = [&](int limit) {
+            int sum = 0;
+            for (int label : labels)
+                sum += frame + qMin(label, limit) + kSpacing;
+            return sum;
+        };
+        while (cap > floor && total(cap) > room)
+            --cap;
+        for (int& label : labels)
+            label = qMin(label, cap);
+    }
     QList<QRect> rects;
     int right = row.right() - kPadX;
     for (qsizetype i = variants.size() - 1; i >= 0; --i) {
-        const int width = kBadgePadX + metrics.horizontalAdvance(variants.at(i).badgeLabel()) + 3 + kDot + kBadgePadX;
+        const int width = frame + labels.at(i);
         rects.prepend(QRect(right - width + 1, row.center().y() - height / 2 + 1, width, height));
         right -= width + kSpacing;
     }
@@ -55,6 +82,8 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const QRect row = option.rect.adjusted(0, 1, 0, -1);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
+    // Badges that still do not fit are cut at the row's edge, never drawn beside it.
+    painter->setClipRect(row);
 
     if (m_model.isMarked(plugin->name))
         paintGlassSurface(*painter, QRectF(row), GlassSurface::Kind::tinted,
@@ -85,7 +114,8 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->setPen(text);
         const QRect label(badge.left() + kBadgePadX, badge.top(), badge.width() - 2 * kBadgePadX - 3 - kDot,
                           badge.height());
-        painter->drawText(label, Qt::AlignLeft | Qt::AlignVCenter, variant.badgeLabel());
+        painter->drawText(label, Qt::AlignLeft | Qt::AlignVCenter,
+                          painter->fontMetrics().elidedText(variant.badgeLabel(), Qt::ElideRight, label.width() + 1));
         painter->setPen(Qt::NoPen);
         painter->setBrush(on ? ListStyle::systemGreen() : ListStyle::withAlpha(ListStyle::systemGray(), 0.35));
         painter->drawEllipse(QRectF(label.right() + 4, badge.center().y() - kDot / 2.0 + 0.5, kDot, kDot));

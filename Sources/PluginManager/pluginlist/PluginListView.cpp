@@ -261,15 +261,24 @@ void PluginListView::buildFooter()
     row->addWidget(m_hintLabel);
 }
 
+bool PluginListView::isShowingProfileChanges() const
+{
+    return m_viewModel.activeProfile().has_value()
+           && m_viewModel.profileViewFilter() == QLatin1String("changes");
+}
+
 void PluginListView::updateFooter()
 {
     const qint64 total = m_viewModel.totalPluginCount();
     m_footer->setVisible(total >= 1);
-    const bool more = m_viewModel.canLoadMore();
-    m_countLabel->setText(QStringLiteral("Showing %1 of %2 plugins").arg(m_model->rowCount()).arg(total));
+    // The change list of a previewed profile is whole, never paged: no spinner, no Load All.
+    const bool more = m_viewModel.canLoadMore() && !isShowingProfileChanges();
+    m_countLabel->setText(
+        QStringLiteral("Showing %1 of %2 plugins").arg(m_viewModel.filteredPlugins().size()).arg(total));
     m_spinner->setVisible(more);
     m_loadAllButton->setVisible(more);
-    m_hintLabel->setVisible(!more && total > PluginManagerViewModel::pageSize);
+    const qint64 listed = isShowingProfileChanges() ? m_model->rowCount() : total;
+    m_hintLabel->setVisible(!more && listed > PluginManagerViewModel::pageSize);
     m_footer->layout()->setContentsMargins(20, 4, 20, m_model->isPreviewMode() ? 8 : 4);
 }
 
@@ -369,7 +378,7 @@ void PluginListView::schedulePagingCheck()
 void PluginListView::checkLastRowVisible()
 {
     const int count = m_model->rowCount();
-    if (count == 0 || !isVisible() || !m_viewModel.canLoadMore())
+    if (count == 0 || !isVisible() || !m_viewModel.canLoadMore() || isShowingProfileChanges())
         return;
     const QRect last = m_table->visualRect(m_model->index(count - 1, PluginTableModel::nameColumn));
     if (last.isValid() && last.intersects(m_table->viewport()->rect()))

@@ -72,6 +72,8 @@ private:
     ShownQuery currentQuery() const;
     void buildFooter();
     void updateFooter();
+    /// A previewed profile's "changes" view: a whole list, not paged.
+    bool isShowingProfileChanges() const;
     void updateSortIndicator();
     void configureColumns();
     /// The viewport width less the columns of fixed width.

@@ -2,6 +2,7 @@
 
 #include "AppTheme.h"
 #include "ListStyle.h"
+#include "ProfileManager.h"
 
 #include "Platform/Clock.h"
 #include "Platform/PlatformServices.h"
@@ -22,6 +23,8 @@ PluginTableModel::PluginTableModel(PluginManagerViewModel& viewModel, QObject* p
     : QAbstractTableModel(parent), m_viewModel(viewModel)
 {
     m_preview = m_viewModel.activeProfile().has_value();
+    if (m_preview)
+        m_enabledKeys = ProfileManager::enabledKeys(m_viewModel.plugins());
     m_rows = m_viewModel.filteredPlugins();
     rebuildIndex(0);
 
@@ -29,10 +32,11 @@ PluginTableModel::PluginTableModel(PluginManagerViewModel& viewModel, QObject* p
     connect(&m_viewModel, &PluginManagerViewModel::displayedPluginsAppended, this, &PluginTableModel::appendFrom);
     connect(&m_viewModel, &PluginManagerViewModel::activeProfileChanged, this, &PluginTableModel::reload);
     connect(&m_viewModel, &PluginManagerViewModel::profileViewFilterChanged, this, &PluginTableModel::reload);
-    connect(&m_viewModel, &PluginManagerViewModel::cachedProfileChangesChanged, this, [this] {
-        if (m_preview)
-            reload();
-    });
+    for (auto signal : {&PluginManagerViewModel::cachedProfileChangesChanged, &PluginManagerViewModel::pluginsChanged})
+        connect(&m_viewModel, signal, this, [this] {
+            if (m_preview)
+                reload();
+        });
 }
 
 int PluginTableModel::rowCount(const QModelIndex& parent) const
@@ -108,15 +112,16 @@ QString PluginTableModel::formatSymbol(PluginFormat format)
 }
 
 PluginTableModel::PreviewStatus PluginTableModel::previewStatus(const std::optional<PluginProfile>& profile,
-                                                                const AudioPlugin& plugin)
+                                                                const AudioPlugin& plugin,
+                                                                const QSet<QString>& enabledKeys)
 {
     if (!profile)
         return PreviewStatus::none;
-    const bool willBeEnabled = profile->enabledPlugins.contains(PluginProfile::pluginKey(plugin.name, plugin.format));
-    const bool willChange = willBeEnabled != plugin.isEnabled;
-    if (willChange)
-        return willBeEnabled ? PreviewStatus::willEnable : PreviewStatus::willDisable;
-    return willBeEnabled ? PreviewStatus::enabled : PreviewStatus::disabled;
+    if (ProfileManager::differsFromProfile(*profile, plugin, enabledKeys))
+        return plugin.isEnabled ? PreviewStatus::willDisable : PreviewStatus::willEnable;
+    // Unchanged by Apply: the plug-in keeps the state it has (a second copy of a
+    // satisfied key stays disabled).
+    return plugin.isEnabled ? PreviewStatus::enabled : PreviewStatus::disabled;
 }
 
 QString PluginTableModel::previewStatusText(PreviewStatus status)
@@ -146,7 +151,8 @@ QVariant PluginTableModel::data(const QModelIndex& index, int role) const
     default: break;
     }
 
-    const PreviewStatus status = m_preview ? previewStatus(m_viewModel.activeProfile(), *plugin) : PreviewStatus::none;
+    const PreviewStatus status =
+        m_preview ? previewStatus(m_viewModel.activeProfile(), *plugin, m_enabledKeys) : PreviewStatus::none;
     const bool willChange = status == PreviewStatus::willEnable || status == PreviewStatus::willDisable;
     if (role == previewStatusRole)
         return int(status);
@@ -273,6 +279,7 @@ void PluginTableModel::reload()
         // A mode change alters the columns; preview rows also depend on the profile.
         beginResetModel();
         m_preview = preview;
+        m_enabledKeys = preview ? ProfileManager::enabledKeys(m_viewModel.plugins()) : QSet<QString>();
         m_rows = std::move(next);
         rebuildIndex(0);
         endResetModel();

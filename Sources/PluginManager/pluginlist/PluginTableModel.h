@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QUuid>
 
 #include <optional>
@@ -50,7 +51,10 @@ public:
     static PluginSortKey sortKey(int column);
     /// -1 when no column of the mode sorts by the key.
     int columnOf(PluginSortKey key) const;
-    static PreviewStatus previewStatus(const std::optional<PluginProfile>& profile, const AudioPlugin& plugin);
+    /// The same rule as the profile's change list and Apply: a wanted key is satisfied
+    /// once any plug-in with that key is enabled (`enabledKeys`, of every plug-in).
+    static PreviewStatus previewStatus(const std::optional<PluginProfile>& profile, const AudioPlugin& plugin,
+                                       const QSet<QString>& enabledKeys);
     static QString previewStatusText(PreviewStatus status);
     static QString formatSymbol(PluginFormat format);
     static QString columnTitle(int column);
@@ -71,6 +75,8 @@ private:
     PluginManagerViewModel& m_viewModel;
     QList<AudioPlugin> m_rows;
     QHash<QUuid, int> m_rowOfId;
+    /// ProfileManager::enabledKeys of the view model's plug-ins, while previewing.
+    QSet<QString> m_enabledKeys;
     bool m_preview = false;
     bool m_syncing = false;
 };

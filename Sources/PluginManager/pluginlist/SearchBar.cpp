@@ -53,6 +53,10 @@ SearchBar::SearchBar(QWidget* parent) : QWidget(parent)
     m_clear->setCursor(Qt::PointingHandCursor);
     m_clear->setFont(ListStyle::captionFont());
     ListStyle::setTextColor(m_clear, AppTheme::textTertiary());
+    // Hidden, Clear keeps its room: the header keeps one height while typing starts and ends.
+    QSizePolicy clearPolicy = m_clear->sizePolicy();
+    clearPolicy.setRetainSizeWhenHidden(true);
+    m_clear->setSizePolicy(clearPolicy);
     m_clear->hide();
 
     row->addWidget(m_icon);

@@ -7,6 +7,7 @@
 #include "SidebarTexts.h"
 #include "ThemedLabel.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
@@ -29,11 +30,13 @@ QColor withAlpha(QColor color, qreal alpha)
 
 ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(parent), m_profile(profile)
 {
-    // The narrowest column (250 px) must hold the whole row: the texts give way (they
-    // elide) and the four round buttons stay compact, so the delete button never leaves it.
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(8, 6, 8, 6);
-    row->setSpacing(6);
+    // The narrowest column (250 px) must hold the whole row. The preview button spans
+    // the row; the four round buttons lie over its first line, beside the name (which
+    // elides), and the change summary has the second line to itself at nearly the whole
+    // row width, so "1234 changes to apply" is never cut.
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setSpacing(0);
 
     m_preview = new RowButton(QString(), this);
     m_preview->row()->setContentsMargins(0, 0, 0, 0);
@@ -49,10 +52,17 @@ ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(
         label->setMinimumWidth(kMinimumTextWidth);
         label->setElideMode(Qt::ElideRight);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        texts->addWidget(label);
     }
+    auto* nameLine = new QHBoxLayout;
+    nameLine->setSpacing(0);
+    nameLine->addWidget(m_name, 1);
+    // Keeps the name out from under the buttons.
+    nameLine->addSpacing(kButtonsWidth + 6);
+    nameLine->addStrut(kButtonSize);
+    texts->addLayout(nameLine);
+    texts->addWidget(m_summary);
     m_preview->row()->addLayout(texts, 1);
-    row->addWidget(m_preview, 1);
+    grid->addWidget(m_preview, 0, 0);
     connect(m_preview, &QAbstractButton::clicked, this, [this] { Q_EMIT previewRequested(m_profile); });
 
     m_apply = makeIconButton(QStringLiteral("Apply profile"));
@@ -61,9 +71,11 @@ ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(
     m_delete = makeIconButton(QStringLiteral("Delete profile"));
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(kButtonSpacing);
-    for (QToolButton* button : {m_apply, m_update, m_export, m_delete})
+    for (QToolButton* button : {m_apply, m_update, m_export, m_delete}) {
         buttons->addWidget(button);
-    row->addLayout(buttons);
+        button->raise(); // above the preview button they overlap
+    }
+    grid->addLayout(buttons, 0, 0, Qt::AlignRight | Qt::AlignTop);
     connect(m_apply, &QToolButton::clicked, this, [this] { Q_EMIT applyRequested(m_profile); });
     connect(m_update, &QToolButton::clicked, this, [this] { Q_EMIT updateRequested(m_profile); });
     connect(m_export, &QToolButton::clicked, this, [this] { Q_EMIT exportRequested(m_profile); });
@@ -116,6 +128,7 @@ void ProfileRow::setOperationsEnabled(bool enabled)
 
 QString ProfileRow::nameText() const { return m_name->text(); }
 QString ProfileRow::summaryText() const { return m_summary->text(); }
+QString ProfileRow::shownSummaryText() const { return m_summary->shownText(); }
 
 void ProfileRow::restyle()
 {

@@ -19,6 +19,7 @@ public:
     static constexpr int kButtonSize = 22;
     static constexpr int kButtonSpacing = 2;
     static constexpr int kMinimumTextWidth = 40;
+    static constexpr int kButtonsWidth = 4 * kButtonSize + 3 * kButtonSpacing;
 
     explicit ProfileRow(const PluginProfile& profile, QWidget* parent = nullptr);
 
@@ -32,6 +33,8 @@ public:
 
     QString nameText() const;
     QString summaryText() const;
+    /// The change summary as drawn at the row's width (elided only when it cannot fit).
+    QString shownSummaryText() const;
     RowButton* previewButton() const { return m_preview; }
     QToolButton* applyButton() const { return m_apply; }
     QToolButton* updateButton() const { return m_update; }
