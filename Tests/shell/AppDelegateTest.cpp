@@ -158,6 +158,24 @@ TEST_F(AppDelegateTest, ShortcutsReachTheirItems)
     EXPECT_EQ(hide.count(), 0);
 }
 
+TEST(AppDelegateFrameTest, TheFirstFrameFitsTheScreen)
+{
+    struct Row {
+        const char* name;
+        QRect available;
+        QRect frame;
+    };
+    const Row rows[] = {
+        {"large screen", QRect(0, 0, 1920, 1080), QRect(360, 140, 1200, 800)},
+        {"laptop below a top bar", QRect(0, 28, 1366, 740), QRect(83, 28, 1200, 740)},
+        {"small screen", QRect(0, 0, 900, 600), QRect(0, 0, 900, 600)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(AppDelegate::initialFrame(row.available), row.frame);
+    }
+}
+
 TEST_F(AppDelegateTest, TheFrameIsRememberedAcrossLaunches)
 {
     AppDelegate& app = launch();

@@ -112,8 +112,8 @@ void AppDelegate::applicationDidFinishLaunching()
     // The floating panel that large batches report their progress in, created once.
     ProgressPanel::install();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), QSize(kWindowWidth, kWindowHeight));
-        frame.moveCenter(screen->availableGeometry().center());
+        const QRect frame = initialFrame(screen->availableGeometry());
+        m_window->resize(frame.size());
         m_window->move(frame.topLeft());
     }
     restoreFrame();
@@ -129,6 +129,15 @@ void AppDelegate::applicationDidFinishLaunching()
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+QRect AppDelegate::initialFrame(const QRect& available)
+{
+    // 1200 x 800, centred; on a smaller screen (a 1366 x 768 laptop) as large as fits, so
+    // the title bar and the header never start off-screen.
+    QRect frame(QPoint(0, 0), QSize(kWindowWidth, kWindowHeight).boundedTo(available.size()));
+    frame.moveCenter(available.center());
+    return frame;
 }
 
 void AppDelegate::restoreFrame()

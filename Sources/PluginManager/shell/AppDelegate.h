@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 
 #include <functional>
 
@@ -28,6 +29,8 @@ public:
     static constexpr auto kFrameAutosaveName = "Rackhand";
     static constexpr int kWindowWidth = 1200;
     static constexpr int kWindowHeight = 800;
+    /// The first frame of the window on a screen with this available area.
+    static QRect initialFrame(const QRect& available);
 
     explicit AppDelegate(QObject* parent = nullptr);
     ~AppDelegate() override;
