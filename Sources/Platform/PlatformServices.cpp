@@ -1,6 +1,7 @@
 #include "Platform/PlatformServices.h"
 
 #include "Platform/Clock.h"
+#include "Platform/linux/AbsentUADControlPanel.h"
 #include "Platform/linux/DBusNotificationCenter.h"
 #include "Platform/linux/LinuxProcessLauncher.h"
 #include "Platform/linux/PkexecRunner.h"
@@ -28,6 +29,7 @@ PlatformServices createDefaultServices()
     services.processLauncher = std::make_shared<LinuxProcessLauncher>();
     services.workspace = std::make_shared<XdgWorkspace>();
     services.clock = std::make_shared<SystemClock>();
+    services.uadControlPanel = std::make_shared<AbsentUADControlPanel>();
     return services;
 }
 

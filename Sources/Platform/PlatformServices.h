@@ -7,6 +7,7 @@ class DefaultsStore;
 class NotificationCenter;
 class PrivilegedRunner;
 class ProcessLauncher;
+class UADControlPanel;
 class Workspace;
 
 /// The platform services the program uses, passed to the objects that need them.
@@ -17,6 +18,7 @@ struct PlatformServices {
     std::shared_ptr<ProcessLauncher> processLauncher;
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<const Clock> clock;
+    std::shared_ptr<UADControlPanel> uadControlPanel;
 };
 
 namespace Platform {

@@ -440,7 +440,7 @@ void ContentView::presentUADCleanupSheet(bool show)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     const auto& factory = ContentViewSeams::factories().uadCleanupSheet;
-    if (QWidget* content = factory ? factory(m_uadCleanup, sheet) : nullptr)
+    if (QWidget* content = factory ? factory(m_uadCleanup, *m_pluginManager, sheet) : nullptr)
         layout->addWidget(content);
     m_uadCleanupSheet = sheet;
     // Closing the sheet, by whatever means, lowers the manager's flag.

@@ -2,10 +2,9 @@
 
 #include "MainContentView.h"
 #include "SidebarView.h"
+#include "UADCleanupSheet.h"
 
 #include <QDialog>
-#include <QLabel>
-#include <QVBoxLayout>
 
 
 namespace ContentViewSeams {
@@ -61,26 +60,9 @@ QDialog* makeOnboardingSheet(QWidget* parent)
     return nullptr;
 }
 
-QWidget* makeUADCleanupSheetContent(UADCleanupManager& manager, QWidget* parent)
+QWidget* makeUADCleanupSheetContent(UADCleanupManager& manager, PluginManagerViewModel& viewModel, QWidget* parent)
 {
-    // The clean-up's own sheet comes later; say what the sequence opened meanwhile.
-    Q_UNUSED(manager);
-    auto* widget = new QWidget(parent);
-    auto* layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(24, 24, 24, 24);
-    auto* title = new QLabel(QStringLiteral("UAD Demo Cleanup"));
-    QFont f = title->font();
-    f.setWeight(QFont::DemiBold);
-    if (f.pointSizeF() > 0)
-        f.setPointSizeF(f.pointSizeF() * 1.2);
-    title->setFont(f);
-    auto* text = new QLabel(QStringLiteral("The UAD demo clean-up is not available in this build."));
-    text->setWordWrap(true);
-    layout->addStretch(1);
-    layout->addWidget(title, 0, Qt::AlignHCenter);
-    layout->addWidget(text, 0, Qt::AlignHCenter);
-    layout->addStretch(1);
-    return widget;
+    return new UADCleanupSheet(manager, viewModel, parent);
 }
 
 } // namespace ContentViewSeams

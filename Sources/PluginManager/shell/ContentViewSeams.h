@@ -33,8 +33,8 @@ struct Factories {
     /// The onboarding sheet: a dialog that closes itself when the user is done.
     /// Null = no onboarding to show.
     std::function<QDialog*(QWidget* parent)> onboardingSheet;
-    /// The UAD clean-up sheet's content. Null = a short placeholder.
-    std::function<QWidget*(UADCleanupManager&, QWidget* parent)> uadCleanupSheet;
+    /// The UAD clean-up sheet's content (UADCleanupSheet), over the manager and the window's view model.
+    std::function<QWidget*(UADCleanupManager&, PluginManagerViewModel&, QWidget* parent)> uadCleanupSheet;
 };
 
 /// The factories in force (defaults: the real views where they exist).
@@ -48,6 +48,6 @@ QWidget* makeSidebarColumn(PluginManagerViewModel& viewModel, ProfileManager& pr
 QWidget* makeMainContentArea(PluginManagerViewModel& viewModel, ProfileManager& profiles, BulkRequest onBulkRequest,
                              std::function<void()> onReset, QWidget* parent);
 QDialog* makeOnboardingSheet(QWidget* parent);
-QWidget* makeUADCleanupSheetContent(UADCleanupManager& manager, QWidget* parent);
+QWidget* makeUADCleanupSheetContent(UADCleanupManager& manager, PluginManagerViewModel& viewModel, QWidget* parent);
 
 } // namespace ContentViewSeams

@@ -1,0 +1,172 @@
+#pragma once
+
+#include "PluginManagerViewModel.h"
+#include "PluginModels.h"
+#include "UADPluginAuth.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <utility>
+
+class PluginDatabase;
+
+/// The process-wide state and workflow of the UAD demo clean-up: has the vendor's
+/// control panel export its system profile, reads the authorisation section, matches
+/// every demo entry to catalogue rows and keeps the lists the clean-up sheet shows and
+/// selects from. Moves nothing itself except through disableSelectedUADDemos(), which
+/// hands the rows to the window's view model. Lives on the main thread.
+class UADCleanupManager final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(UADCleanupManager)
+public:
+    static constexpr auto profileFilename = "UADSystemProfile.txt";
+    static constexpr auto kNotInstalledMessage =
+        "UAD Meter & Control Panel not found. Please install UAD software first.";
+    static constexpr auto kNoProfileOnRetryMessage =
+        "No UADSystemProfile.txt found. Please export it from the UAD Control Panel (⌘I → Save Detailed System "
+        "Profile) and save it to your Desktop.";
+    static constexpr auto kReadFailurePrefix = "Failed to read UAD System Profile: ";
+    static constexpr auto kAllAlreadyDisabledMessage =
+        "All demo plugins are already disabled. Nothing new to clean up.";
+    static constexpr auto kAllAuthorizedMessage = "All your UAD plugins are authorized! Nothing to clean up.";
+    static constexpr auto kNotMatchedMessage =
+        "The selected plugins are already disabled or could not be matched to installed files.";
+    static constexpr auto kNoUADPluginsMessage = "No UAD plugins found on this system. Make sure UAD software is "
+                                                 "installed and plugins are present in /Library/Audio/Plug-Ins.";
+    static constexpr auto kNothingDisabledMessage = "None of the selected plugins could be disabled.";
+    /// The six-line text shown when an export request produced no file.
+    static QString manualSaveMessage();
+
+    static UADCleanupManager& shared();
+    /// Reads the catalogue through PluginDatabase::shared() and reaches the control panel
+    /// through Platform::services(), both at the time of use.
+    explicit UADCleanupManager(QObject* parent = nullptr);
+
+    // --- Published state ---
+    bool showCleanupSheet() const { return m_showCleanupSheet; }
+    void setShowCleanupSheet(bool show);
+    bool isLoading() const { return m_isLoading; }
+    /// Every profile entry that is not authorised, in file order.
+    const QList<UADPluginAuth>& demoPlugins() const { return m_demoPlugins; }
+    const QList<UADPluginAuth>& authorizedPlugins() const { return m_authorizedPlugins; }
+    /// A failure, or the outcome text of a run that leaves nothing to do.
+    const std::optional<QString>& errorMessage() const { return m_errorMessage; }
+    bool cleanupComplete() const { return m_cleanupComplete; }
+    int disabledCount() const { return m_disabledCount; }
+
+    // --- Derived from demoPlugins, in its order ---
+    QList<UADPluginAuth> expiredPlugins() const;
+    QList<UADPluginAuth> activeDemoPlugins() const;
+    QList<UADPluginAuth> notStartedPlugins() const;
+    int alreadyDisabledCount() const;
+    int selectedCount() const;
+
+    /// The window's view model, set right before startCleanup(); used for the rescan.
+    PluginManagerViewModel* pluginManager() const { return m_pluginManager; }
+    void setPluginManager(PluginManagerViewModel* viewModel) { m_pluginManager = viewModel; }
+
+    /// Shows the sheet with empty lists and runs the clean-up once the call has returned.
+    void startCleanup();
+    int startCount() const { return m_startCount; }
+    /// Reads a profile already on disk (any age), without the control panel or a rescan.
+    void retryWithExistingProfile();
+
+    void toggleSelection(const UADPluginAuth& entry);
+    void selectAll();
+    void deselectAll();
+    void selectExpiredOnly();
+
+    /// Disables the catalogue rows of every selected entry through the view model's
+    /// batch, once the call has returned. Ends in the complete state only when rows are
+    /// really disabled; a failed or refused batch ends in the error state.
+    void disableSelectedUADDemos(PluginManagerViewModel& viewModel);
+
+    // --- Profile files ---
+    /// The newest regular file in `folder` whose name contains "UADSystemProfile" and whose
+    /// extension is txt in any case; hidden files are skipped. With `notBefore`, files
+    /// modified earlier do not count.
+    static std::optional<QString> findProfileFile(const QString& folder,
+                                                  const std::optional<QDateTime>& notBefore = std::nullopt);
+    /// Desktop, Downloads, Documents of H, in this order: the first that yields a file decides.
+    static std::optional<QString> findProfileInUserFolders(const std::optional<QDateTime>& notBefore = std::nullopt);
+    /// The whole file as strict UTF-8; on failure, the reason.
+    static std::pair<std::optional<QString>, QString> readProfileText(const QString& path);
+
+    // --- Parsing and matching (pure) ---
+    static QList<UADPluginAuth> parsePluginAuthorizations(const QString& text);
+    static const QSet<QString>& stopWords();
+    static const QHash<QString, QString>& wordMap();
+    struct ExplicitMapping {
+        QString profile;
+        QString dbPrefix;
+    };
+    static const QList<ExplicitMapping>& explicitMappings();
+    /// The identifying words of a name.
+    static QSet<QString> tokens(const QString& text);
+    /// The catalogue rows (all formats, the mono variant included) of one profile name, in
+    /// the given order.
+    static QList<AudioPlugin> matchedDBPlugins(const QString& profileName, const QList<AudioPlugin>& rows);
+
+    // --- Seams for tests ---
+    /// Null: PluginDatabase::shared().
+    void setDatabase(PluginDatabase* database) { m_database = database; }
+    /// How long an export request is given to write its file (1 s).
+    void setExportWait(std::chrono::milliseconds wait) { m_exportWait = wait; }
+
+Q_SIGNALS:
+    void showCleanupSheetChanged();
+    void isLoadingChanged();
+    void demoPluginsChanged();
+    void authorizedPluginsChanged();
+    void errorMessageChanged();
+    void cleanupCompleteChanged();
+    void disabledCountChanged();
+    void cleanupStarted();
+
+private:
+    PluginDatabase& database() const;
+    /// Every catalogue row, ordered by name without regard to case.
+    QList<AudioPlugin> catalogueRows() const;
+    void setLoading(bool loading);
+    void setErrorMessage(std::optional<QString> message);
+    void setCleanupComplete(bool complete);
+    void setDisabledCount(int count);
+    void setDemoPlugins(QList<UADPluginAuth> entries);
+    void setAuthorizedPlugins(QList<UADPluginAuth> entries);
+    /// Starts a new piece of work; the work of earlier ones no longer publishes.
+    int beginWork();
+    bool isCurrent(int work) const { return work == m_work; }
+
+    /// Rescans through the view model and calls `next` once the scan is over.
+    void rescanThen(PluginManagerViewModel& viewModel, std::function<void()> next);
+    void exportAndParseProfile(int work);
+    void readAndCrossReference(const QString& path);
+    void parseAndCrossReference(const QString& text);
+    void finishDisable(int work, const QSet<QString>& names, PluginManagerViewModel* viewModel);
+    void runDisableBatch(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& matched,
+                         const QList<AudioPlugin>& toDisable);
+
+    bool m_showCleanupSheet = false;
+    bool m_isLoading = false;
+    QList<UADPluginAuth> m_demoPlugins;
+    QList<UADPluginAuth> m_authorizedPlugins;
+    std::optional<QString> m_errorMessage;
+    bool m_cleanupComplete = false;
+    int m_disabledCount = 0;
+
+    QPointer<PluginManagerViewModel> m_pluginManager;
+    PluginDatabase* m_database = nullptr;
+    std::chrono::milliseconds m_exportWait{1000};
+    QDateTime m_runStart;
+    int m_startCount = 0;
+    int m_work = 0;
+};
