@@ -133,6 +133,7 @@ Q_SIGNALS:
     void cleanupStarted();
 
 private:
+    friend class UADCleanupManagerTestAccess;
     PluginDatabase& database() const;
     /// Every catalogue row, ordered by name without regard to case.
     QList<AudioPlugin> catalogueRows() const;

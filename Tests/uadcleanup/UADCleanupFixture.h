@@ -1,0 +1,191 @@
+#pragma once
+
+#include "ActivityLogManager.h"
+#include "PluginDatabase.h"
+#include "PluginManagerViewModel.h"
+#include "UADCleanupManager.h"
+
+#include "Platform/Paths.h"
+#include "Platform/PlatformServices.h"
+#include "Platform/testing/ManualClock.h"
+#include "Platform/testing/MemoryDefaultsStore.h"
+#include "Platform/testing/RecordingNotificationCenter.h"
+#include "Platform/testing/RecordingProcessLauncher.h"
+#include "Platform/testing/RecordingRunner.h"
+#include "Platform/testing/RecordingWorkspace.h"
+#include "Platform/testing/SandboxRunner.h"
+#include "Platform/testing/ScriptedUADControlPanel.h"
+#include "Support/SandboxTest.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+
+#include <chrono>
+#include <memory>
+
+/// Reaches the published state directly, for views tested in states no run produces.
+class UADCleanupManagerTestAccess {
+public:
+    static void set(UADCleanupManager& m, bool loading, bool complete, std::optional<QString> message,
+                    QList<UADPluginAuth> demos)
+    {
+        m.setLoading(loading);
+        m.setCleanupComplete(complete);
+        m.setErrorMessage(std::move(message));
+        m.setDemoPlugins(std::move(demos));
+    }
+};
+
+/// A sandbox with a real catalogue, a view model on platform doubles (commands go to a
+/// recording runner until a test asks for real moves), the scripted control panel and a
+/// clean-up manager reading that catalogue.
+class UADCleanupTest : public SandboxTest {
+protected:
+    /// Hands commands to whichever runner the test picked last.
+    class SwitchRunner final : public PrivilegedRunner {
+    public:
+        std::shared_ptr<PrivilegedRunner> target;
+        Result run(const QString& shellCommand) override { return target->run(shellCommand); }
+    };
+
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        m_savedServices = Platform::services();
+        m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
+        ActivityLogManager::resetShared(clock);
+        m_switch->target = recorder;
+        PlatformServices services;
+        services.privilegedRunner = m_switch;
+        services.notificationCenter = std::make_shared<RecordingNotificationCenter>();
+        services.defaults = std::make_shared<MemoryDefaultsStore>();
+        services.processLauncher = std::make_shared<RecordingProcessLauncher>();
+        services.workspace = std::make_shared<RecordingWorkspace>();
+        services.clock = clock;
+        services.uadControlPanel = panel;
+        Platform::setServices(services);
+        m_viewModel = std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), services);
+        m_manager = std::make_unique<UADCleanupManager>();
+        m_manager->setDatabase(m_database.get());
+        m_manager->setExportWait(std::chrono::milliseconds(0));
+        panel->setWritesNothing();
+    }
+
+    void TearDown() override
+    {
+        QCoreApplication::processEvents();
+        m_manager.reset();
+        m_viewModel.reset();
+        m_database.reset();
+        ActivityLogManager::resetShared();
+        Platform::setServices(m_savedServices);
+        SandboxTest::TearDown();
+    }
+
+    UADCleanupManager& manager() { return *m_manager; }
+    PluginManagerViewModel& vm() { return *m_viewModel; }
+    PluginDatabase& db() { return *m_database; }
+
+    /// Commands really run (unprivileged, inside R) from now on.
+    void useSandboxRunner() { m_switch->target = sandboxRunner; }
+
+    /// A VST3 catalogue row under R (a disabled one in the central disabled folder).
+    AudioPlugin record(const QString& name, bool enabled = true,
+                       const QString& manufacturer = QStringLiteral("Universal Audio")) const
+    {
+        AudioPlugin p;
+        p.id = QUuid::createUuid();
+        p.name = name;
+        p.manufacturer = manufacturer;
+        p.format = PluginFormat::vst3;
+        const QString file = name + QStringLiteral(".vst3");
+        p.originalPath = sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/") + file);
+        p.currentPath = enabled ? p.originalPath : sys(QStringLiteral("/Library/Audio/Plug-Ins/Disabled/VST3/") + file);
+        p.isEnabled = enabled;
+        return p;
+    }
+
+    /// Rows into the catalogue; with `onDisk`, their bundles where the rows say they lie.
+    void seed(const QList<AudioPlugin>& plugins, bool onDisk = false)
+    {
+        for (const AudioPlugin& plugin : plugins) {
+            if (onDisk)
+                makeBundle(plugin.currentPath);
+        }
+        db().replaceAllPlugins(plugins);
+        vm().refreshAllState();
+    }
+
+    bool isEnabledInCatalogue(const AudioPlugin& plugin) const
+    {
+        const auto rows = m_database->getPluginsByIds({plugin.id});
+        return !rows.isEmpty() && rows.first().isEnabled;
+    }
+
+    /// A profile file in a folder of H, modified `ageSeconds` ago.
+    QString writeProfile(const QString& folder, const QString& name, const QByteArray& text, int ageSeconds = 0) const
+    {
+        const QString path = usr(folder + u'/' + name);
+        writeFile(path, text);
+        if (ageSeconds > 0) {
+            QFile file(path);
+            file.open(QIODevice::ReadWrite);
+            file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-ageSeconds), QFileDevice::FileModificationTime);
+        }
+        return path;
+    }
+
+    /// Turns the event loop until the manager stops loading.
+    bool settle()
+    {
+        QDeadlineTimer deadline(10000);
+        QCoreApplication::processEvents();
+        while (m_manager->isLoading() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents();
+        return !m_manager->isLoading();
+    }
+
+    /// The profile most tests read: every state, in the vendor's layout.
+    static QByteArray profileText()
+    {
+        return QByteArrayLiteral("UAD System Profile\r\n"
+                                 "UAD-2 Plug-in Authorizations\r\n"
+                                 "1176 Classic Limiter Collection: Authorized for all UAD-2 devices\r\n"
+                                 "Pultec EQP-1A: Demo expired\r\n"
+                                 "Fairchild 670: Demo expired\r\n"
+                                 "Lexicon 224 Digital Reverb: Demo, 14 days remaining\r\n"
+                                 "Studer A800: Demo not started\r\n"
+                                 "Teletronix LA-2A: Authorized\r\n"
+                                 "-----\r\n");
+    }
+
+    /// The catalogue the profile is matched against: the expired Pultec enabled in two
+    /// formats plus its mono variant, the Fairchild already off, the Lexicon on, no Studer.
+    QList<AudioPlugin> uadCatalogue() const
+    {
+        AudioPlugin pultecAU = record(QStringLiteral("UAD Pultec EQP-1A"));
+        pultecAU.format = PluginFormat::au;
+        pultecAU.originalPath = pultecAU.currentPath =
+            sys(QStringLiteral("/Library/Audio/Plug-Ins/Components/UAD Pultec EQP-1A.component"));
+        return {pultecAU,
+                record(QStringLiteral("UAD Pultec EQP-1A")),
+                record(QStringLiteral("UAD Pultec EQP-1A(m)")),
+                record(QStringLiteral("UAD Fairchild 670"), false),
+                record(QStringLiteral("UAD Lexicon 224")),
+                record(QStringLiteral("Other Reverb"), true, QStringLiteral("Acme"))};
+    }
+
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    std::shared_ptr<RecordingRunner> recorder = std::make_shared<RecordingRunner>();
+    std::shared_ptr<SandboxRunner> sandboxRunner = std::make_shared<SandboxRunner>();
+    std::shared_ptr<ScriptedUADControlPanel> panel = std::make_shared<ScriptedUADControlPanel>();
+
+private:
+    PlatformServices m_savedServices;
+    std::shared_ptr<SwitchRunner> m_switch = std::make_shared<SwitchRunner>();
+    std::unique_ptr<PluginDatabase> m_database;
+    std::unique_ptr<PluginManagerViewModel> m_viewModel;
+    std::unique_ptr<UADCleanupManager> m_manager;
+};
