@@ -1,0 +1,291 @@
+#include "UADCleanupFixture.h"
+#include "UADCleanupSheet.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+UADPluginAuth entry(const QString& name, UADAuthStatus status, bool alreadyDisabled = false)
+{
+    UADPluginAuth e;
+    e.id = QUuid::createUuid();
+    e.name = name;
+    e.status = status;
+    e.isAlreadyDisabled = alreadyDisabled;
+    e.isSelected = !alreadyDisabled;
+    return e;
+}
+
+} // namespace
+
+class UADCleanupSheetTest : public UADCleanupTest {
+protected:
+    void TearDown() override
+    {
+        m_sheet.reset();
+        UADCleanupTest::TearDown();
+    }
+
+    UADCleanupSheet& sheet()
+    {
+        if (!m_sheet) {
+            m_sheet = std::make_unique<UADCleanupSheet>(manager(), vm());
+            m_sheet->resize(520, 500);
+        }
+        return *m_sheet;
+    }
+
+    /// The profile read into the manager over the fixture catalogue, and the sheet over it.
+    void openOverCatalogue(bool onDisk = false)
+    {
+        seed(uadCatalogue(), onDisk);
+        writeProfile(QStringLiteral("/Desktop"), QStringLiteral("UADSystemProfile.txt"), profileText());
+        manager().retryWithExistingProfile();
+        ASSERT_TRUE(settle());
+        sheet().show();
+    }
+
+    QUuid idOf(const QString& name)
+    {
+        for (const UADPluginAuth& e : manager().demoPlugins()) {
+            if (e.name == name)
+                return e.id;
+        }
+        return {};
+    }
+
+private:
+    std::unique_ptr<UADCleanupSheet> m_sheet;
+};
+
+// --- States ---
+
+TEST_F(UADCleanupSheetTest, ShowsTheStateThePublishedPropertiesCallFor)
+{
+    using State = UADCleanupSheet::State;
+    const UADPluginAuth open = entry(QStringLiteral("A"), UADAuthStatus::expired());
+    const UADPluginAuth off = entry(QStringLiteral("B"), UADAuthStatus::expired(), true);
+    const struct {
+        const char* label;
+        bool loading;
+        bool complete;
+        std::optional<QString> message;
+        QList<UADPluginAuth> demos;
+        State state;
+    } cases[] = {
+        {"loading wins", true, true, QStringLiteral("x"), {open}, State::loading},
+        {"a completed disable keeps its state over a message", false, true, QStringLiteral("x"), {open},
+         State::complete},
+        {"a message", false, false, QStringLiteral("Something failed"), {open}, State::error},
+        {"only already-disabled entries", false, false, std::nullopt, {off}, State::empty},
+        {"no entries", false, false, std::nullopt, {}, State::empty},
+        {"entries to choose from", false, false, std::nullopt, {off, open}, State::list},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        UADCleanupManagerTestAccess::set(manager(), c.loading, c.complete, c.message, c.demos);
+        EXPECT_EQ(sheet().state(), c.state);
+    }
+    UADCleanupManagerTestAccess::set(manager(), false, false, QStringLiteral("Something failed"), {});
+    EXPECT_EQ(sheet().messageLabel()->text(), QStringLiteral("Something failed"));
+}
+
+TEST_F(UADCleanupSheetTest, CountTextsAndButtonTitles)
+{
+    EXPECT_EQ(UADCleanupSheet::completionText(1), QStringLiteral("1 demo plugin disabled"));
+    EXPECT_EQ(UADCleanupSheet::completionText(0), QStringLiteral("0 demo plugins disabled"));
+    EXPECT_EQ(UADCleanupSheet::completionText(3), QStringLiteral("3 demo plugins disabled"));
+    EXPECT_EQ(UADCleanupSheet::disableTitle(1), QStringLiteral("Disable 1 Plugins"));
+    EXPECT_EQ(UADCleanupSheet::selectionText(2), QStringLiteral("2 selected"));
+    EXPECT_EQ(UADCleanupSheet::footerText(2, 1), QStringLiteral("2 authorized · 1 already off"));
+}
+
+TEST_F(UADCleanupSheetTest, ListsSectionsRowsAndFooterOfAProfile)
+{
+    openOverCatalogue();
+    ASSERT_EQ(sheet().state(), UADCleanupSheet::State::list);
+    EXPECT_EQ(sheet().sectionTitles(),
+              (QStringList{"Demo Expired — no longer usable", "Active Demo — still playable but not owned",
+                           "Demo Not Started — never owned or trialed", "Already disabled"}));
+    EXPECT_EQ(sheet().footerLabel()->text(), QStringLiteral("2 authorized · 1 already off"));
+    EXPECT_EQ(sheet().selectionLabel()->text(), QStringLiteral("3 selected"));
+    EXPECT_EQ(sheet().disableButton()->text(), QStringLiteral("Disable 3 Plugins"));
+    EXPECT_TRUE(sheet().disableButton()->isEnabled());
+    EXPECT_FALSE(sheet().expiredOnlyButton()->isHidden());
+
+    // Tapping a row toggles its mark; already-disabled rows take no taps.
+    QAbstractButton* pultec = sheet().row(idOf(QStringLiteral("Pultec EQP-1A")));
+    ASSERT_NE(pultec, nullptr);
+    EXPECT_TRUE(pultec->isChecked());
+    QTest::mouseClick(pultec, Qt::LeftButton);
+    EXPECT_FALSE(pultec->isChecked());
+    EXPECT_EQ(sheet().selectionLabel()->text(), QStringLiteral("2 selected"));
+    EXPECT_EQ(sheet().row(idOf(QStringLiteral("Fairchild 670"))), nullptr);
+    EXPECT_NE(sheet().disabledRow(idOf(QStringLiteral("Fairchild 670"))), nullptr);
+
+    // The keyboard reaches the same toggle, and the row keeps its focus.
+    pultec->setFocus();
+    QTest::keyClick(pultec, Qt::Key_Space);
+    EXPECT_TRUE(pultec->isChecked());
+    EXPECT_EQ(sheet().row(idOf(QStringLiteral("Pultec EQP-1A"))), pultec);
+
+    QTest::mouseClick(sheet().noneButton(), Qt::LeftButton);
+    EXPECT_EQ(sheet().disableButton()->text(), QStringLiteral("Disable 0 Plugins"));
+    EXPECT_FALSE(sheet().disableButton()->isEnabled());
+    QTest::mouseClick(sheet().allDemosButton(), Qt::LeftButton);
+    EXPECT_EQ(manager().selectedCount(), 3);
+    QTest::mouseClick(sheet().expiredOnlyButton(), Qt::LeftButton);
+    EXPECT_EQ(sheet().selectionLabel()->text(), QStringLiteral("1 selected"));
+}
+
+TEST_F(UADCleanupSheetTest, ExpiredOnlyDisappearsWhenEveryExpiredEntryIsOff)
+{
+    UADCleanupManagerTestAccess::set(manager(), false, false, std::nullopt,
+                                     {entry(QStringLiteral("A"), UADAuthStatus::expired(), true),
+                                      entry(QStringLiteral("B"), UADAuthStatus::demo(3))});
+    sheet().show();
+    EXPECT_TRUE(sheet().expiredOnlyButton()->isHidden());
+    EXPECT_EQ(sheet().sectionTitles(),
+              (QStringList{"Active Demo — still playable but not owned", "Already disabled"}));
+}
+
+TEST_F(UADCleanupSheetTest, EveryCloseActionLowersTheSheetFlag)
+{
+    UADCleanupManagerTestAccess::set(manager(), false, true, std::nullopt, {});
+    manager().setShowCleanupSheet(true);
+    QTest::mouseClick(sheet().doneButton(), Qt::LeftButton);
+    EXPECT_FALSE(manager().showCleanupSheet());
+    EXPECT_TRUE(manager().cleanupComplete());
+
+    const QList<QAbstractButton*> closers{sheet().closeButton(), sheet().errorCancelButton(), sheet().cancelButton()};
+    for (QAbstractButton* button : closers) {
+        manager().setShowCleanupSheet(true);
+        button->click();
+        EXPECT_FALSE(manager().showCleanupSheet());
+    }
+    EXPECT_EQ(sheet().closeButton()->accessibleName(), QStringLiteral("Close"));
+    EXPECT_NE(sheet().closeButton()->focusPolicy() & Qt::TabFocus, 0);
+}
+
+// --- Disabling the selected demos ---
+
+TEST_F(UADCleanupSheetTest, DisablesTheSelectedDemosInOneBatch)
+{
+    openOverCatalogue(true);
+    useSandboxRunner();
+    const QList<AudioPlugin> catalogue = db().queryPlugins({}, {}, {}, {}, QStringLiteral("name"), true, -1, 0);
+    QTest::mouseClick(sheet().disableButton(), Qt::LeftButton);
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::loading);
+    ASSERT_TRUE(settle());
+
+    EXPECT_EQ(sandboxRunner->commands().size(), 1);
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::complete);
+    // Three Pultec rows and the Lexicon went off; the Studer had none.
+    EXPECT_EQ(manager().disabledCount(), 4);
+    EXPECT_EQ(sheet().completionLabel()->text(), QStringLiteral("4 demo plugins disabled"));
+    for (const AudioPlugin& plugin : catalogue) {
+        SCOPED_TRACE(plugin.name.toStdString());
+        const bool demo = plugin.name.startsWith(QStringLiteral("UAD Pultec")) ||
+                          plugin.name == QStringLiteral("UAD Lexicon 224");
+        EXPECT_EQ(isEnabledInCatalogue(plugin), !demo && plugin.isEnabled);
+    }
+}
+
+TEST_F(UADCleanupSheetTest, ARefusedPasswordPromptEndsInTheErrorState)
+{
+    openOverCatalogue(true);
+    recorder->enqueue(RecordingRunner::failure(QStringLiteral("Request dismissed"), 126));
+    QTest::mouseClick(sheet().disableButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle());
+
+    EXPECT_EQ(recorder->commands().size(), 1);
+    EXPECT_FALSE(manager().cleanupComplete());
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::error);
+    ASSERT_TRUE(vm().error().has_value());
+    EXPECT_EQ(manager().errorMessage(), vm().error()->errorDescription());
+    EXPECT_EQ(db().totalDisabledCount(), 1); // the Fairchild, off from the start
+}
+
+TEST_F(UADCleanupSheetTest, ABatchThatMovesNothingIsNoSuccess)
+{
+    // The runner reports success, but no bundle moved (the recording runner runs nothing).
+    openOverCatalogue(true);
+    QTest::mouseClick(sheet().disableButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(recorder->commands().size(), 1);
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::error);
+    EXPECT_FALSE(manager().cleanupComplete());
+    EXPECT_EQ(db().totalDisabledCount(), 1);
+}
+
+TEST_F(UADCleanupSheetTest, SelectedRowsThatAreAllOffCompleteWithoutABatch)
+{
+    openOverCatalogue();
+    manager().deselectAll();
+    manager().toggleSelection(manager().demoPlugins().at(1)); // the Fairchild, already off
+    QTest::mouseClick(sheet().disableButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(recorder->commands().isEmpty());
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::complete);
+    EXPECT_EQ(manager().disabledCount(), 1);
+}
+
+TEST_F(UADCleanupSheetTest, UnmatchedSelectionsSayWhyAfterOneRescanAtMost)
+{
+    const struct {
+        const char* label;
+        QList<AudioPlugin> catalogue;
+        int scans;
+        const char* message;
+    } cases[] = {
+        {"a catalogue with UAD rows is not rescanned", {record(QStringLiteral("UAD Other Thing"))}, 0,
+         UADCleanupManager::kNotMatchedMessage},
+        {"a catalogue by the vendor's name counts too",
+         {record(QStringLiteral("Other Thing"), true, QStringLiteral("Universal Audio, Inc."))}, 0,
+         UADCleanupManager::kNotMatchedMessage},
+        {"a catalogue without UAD rows is rescanned once",
+         {record(QStringLiteral("Other Thing"), true, QStringLiteral("Acme"))}, 1,
+         UADCleanupManager::kNoUADPluginsMessage},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        seed(c.catalogue);
+        UADCleanupManagerTestAccess::set(manager(), false, false, std::nullopt,
+                                         {entry(QStringLiteral("Studer A800"), UADAuthStatus::demoNotStarted())});
+        QSignalSpy loading(&vm(), &PluginManagerViewModel::isLoadingChanged);
+        manager().disableSelectedUADDemos(vm());
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(loading.size(), 2 * c.scans);
+        EXPECT_EQ(manager().errorMessage(), QString::fromUtf8(c.message));
+        EXPECT_TRUE(recorder->commands().isEmpty());
+    }
+}
+
+// --- Picture for the README ---
+
+TEST_F(UADCleanupSheetTest, Screenshot)
+{
+    const QByteArray target = qgetenv("RACKHAND_UAD_SCREENSHOT");
+    openOverCatalogue();
+    QDialog dialog;
+    dialog.setWindowTitle(QStringLiteral("UAD Demo Cleanup"));
+    dialog.setFixedSize(520, 500);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new UADCleanupSheet(manager(), vm()));
+    dialog.show();
+    QCoreApplication::processEvents();
+    const QImage image = dialog.grab().toImage();
+    EXPECT_EQ(image.size() / image.devicePixelRatio(), QSize(520, 500));
+    if (!target.isEmpty()) {
+        EXPECT_TRUE(image.save(QString::fromLocal8Bit(target)));
+    }
+}
