@@ -207,14 +207,17 @@ TEST_F(UADCleanupTest, InvalidUtf8IsAReadErrorAndARetryKeepsTheLists)
     ASSERT_TRUE(settle());
     ASSERT_EQ(manager().demoPlugins().size(), 4);
 
-    writeProfile(QStringLiteral("/Desktop"), QStringLiteral("UADSystemProfile.txt"),
-                 rawBytes("Plug-in Authorizations\nPultec\xff: Demo expired\n"));
-    manager().retryWithExistingProfile();
-    ASSERT_TRUE(settle());
-    ASSERT_TRUE(manager().errorMessage().has_value());
-    EXPECT_TRUE(manager().errorMessage()->startsWith(QStringLiteral("Failed to read UAD System Profile: ")));
-    EXPECT_TRUE(manager().errorMessage()->contains(QStringLiteral("UTF-8")));
-    EXPECT_EQ(manager().demoPlugins().size(), 4);
+    const QByteArray bad[] = {rawBytes("Plug-in Authorizations\nPultec\xff: Demo expired\n"),
+                              rawBytes("Plug-in Authorizations\nPultec: Demo expired\n\xc3")};
+    for (const QByteArray& bytes : bad) {
+        writeProfile(QStringLiteral("/Desktop"), QStringLiteral("UADSystemProfile.txt"), bytes);
+        manager().retryWithExistingProfile();
+        ASSERT_TRUE(settle());
+        ASSERT_TRUE(manager().errorMessage().has_value());
+        EXPECT_TRUE(manager().errorMessage()->startsWith(QStringLiteral("Failed to read UAD System Profile: ")));
+        EXPECT_TRUE(manager().errorMessage()->contains(QStringLiteral("UTF-8")));
+        EXPECT_EQ(manager().demoPlugins().size(), 4);
+    }
 }
 
 // --- Selection ---

@@ -300,7 +300,8 @@ std::pair<std::optional<QString>, QString> UADCleanupManager::readProfileText(co
     const QByteArray bytes = file.read(kMaxProfileBytes + 1);
     if (bytes.size() > kMaxProfileBytes)
         return {std::nullopt, QStringLiteral("The file %1 is too large to be a system profile.").arg(quotedName(path))};
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless, so a sequence cut off at the end of the file is an error too, not held back.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return {std::nullopt, QStringLiteral("The file %1 couldn’t be opened because it isn’t valid UTF-8 text.")
