@@ -82,21 +82,25 @@ QList<ParserCase> cases()
     };
 }
 
+void expectParsed(const ParserCase& c)
+{
+    SCOPED_TRACE(c.label);
+    const QList<UADPluginAuth> parsed = UADCleanupManager::parsePluginAuthorizations(c.text);
+    ASSERT_EQ(parsed.size(), c.expected.size());
+    for (qsizetype i = 0; i < parsed.size(); ++i) {
+        EXPECT_EQ(parsed[i].name, c.expected[i].name);
+        EXPECT_EQ(parsed[i].status, c.expected[i].status) << parsed[i].status.displayString().toStdString();
+        EXPECT_TRUE(parsed[i].isSelected);
+        EXPECT_FALSE(parsed[i].isAlreadyDisabled);
+    }
+}
+
 } // namespace
 
 TEST(UADProfileParserTest, ReadsTheAuthorisationSection)
 {
-    for (const ParserCase& c : cases()) {
-        SCOPED_TRACE(c.label);
-        const QList<UADPluginAuth> parsed = UADCleanupManager::parsePluginAuthorizations(c.text);
-        ASSERT_EQ(parsed.size(), c.expected.size());
-        for (qsizetype i = 0; i < parsed.size(); ++i) {
-            EXPECT_EQ(parsed[i].name, c.expected[i].name);
-            EXPECT_EQ(parsed[i].status, c.expected[i].status) << parsed[i].status.displayString().toStdString();
-            EXPECT_TRUE(parsed[i].isSelected);
-            EXPECT_FALSE(parsed[i].isAlreadyDisabled);
-        }
-    }
+    for (const ParserCase& c : cases())
+        expectParsed(c);
 }
 
 TEST(UADProfileParserTest, EveryLineGetsItsOwnIdentityAndStatusText)

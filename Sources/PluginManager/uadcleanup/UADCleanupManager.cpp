@@ -20,7 +20,7 @@
 namespace {
 
 // A system profile is a few hundred kilobytes; anything far larger is not one.
-constexpr qint64 kMaxProfileBytes = 32 * 1024 * 1024;
+constexpr qint64 kMaxProfileBytes = qint64(32) * 1024 * 1024;
 
 bool isUADRow(const AudioPlugin& plugin)
 {
@@ -429,24 +429,20 @@ void UADCleanupManager::finishDisable(int work, const QSet<QString>& names, Plug
         for (const AudioPlugin& plugin : matchedDBPlugins(name, rows))
             matchedIds.insert(plugin.id);
     }
-    QList<AudioPlugin> matched;
     QList<AudioPlugin> toDisable;
     for (const AudioPlugin& plugin : rows) {
-        if (!matchedIds.contains(plugin.id))
-            continue;
-        matched.append(plugin);
-        if (plugin.isEnabled)
+        if (plugin.isEnabled && matchedIds.contains(plugin.id))
             toDisable.append(plugin);
     }
 
-    if (matched.isEmpty()) {
+    if (matchedIds.isEmpty()) {
         setLoading(false);
         const bool anyUAD = std::any_of(rows.cbegin(), rows.cend(), isUADRow);
         setErrorMessage(QString::fromUtf8(anyUAD ? kNotMatchedMessage : kNoUADPluginsMessage));
         return;
     }
     if (toDisable.isEmpty()) {
-        setDisabledCount(static_cast<int>(matched.size()));
+        setDisabledCount(static_cast<int>(matchedIds.size()));
         setCleanupComplete(true);
         setLoading(false);
         return;
@@ -456,18 +452,15 @@ void UADCleanupManager::finishDisable(int work, const QSet<QString>& names, Plug
         setErrorMessage(QString::fromUtf8(kNothingDisabledMessage));
         return;
     }
-    runDisableBatch(*viewModel, matched, toDisable);
+    runDisableBatch(*viewModel, toDisable, matchedIds);
 }
 
-void UADCleanupManager::runDisableBatch(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& matched,
-                                        const QList<AudioPlugin>& toDisable)
+void UADCleanupManager::runDisableBatch(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& toDisable,
+                                        const QSet<QUuid>& matchedIds)
 {
     viewModel.toggleMultiplePlugins(toDisable);
 
     // The batch reports failures only through the view model: judge by the rows themselves.
-    QSet<QUuid> matchedIds;
-    for (const AudioPlugin& plugin : matched)
-        matchedIds.insert(plugin.id);
     QSet<QUuid> batchIds;
     for (const AudioPlugin& plugin : toDisable)
         batchIds.insert(plugin.id);

@@ -153,8 +153,8 @@ private:
     void readAndCrossReference(const QString& path);
     void parseAndCrossReference(const QString& text);
     void finishDisable(int work, const QSet<QString>& names, PluginManagerViewModel* viewModel);
-    void runDisableBatch(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& matched,
-                         const QList<AudioPlugin>& toDisable);
+    void runDisableBatch(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& toDisable,
+                         const QSet<QUuid>& matchedIds);
 
     bool m_showCleanupSheet = false;
     bool m_isLoading = false;

@@ -89,7 +89,7 @@ QPushButton* prominentButton(const QString& text, const QColor& tint)
 }
 
 // An outlined button; a tint colours its text and border.
-QPushButton* borderedButton(const QString& text, const QString& symbol = {}, const QColor& tint = {})
+QPushButton* borderedButton(const QString& text, const QColor& tint = {}, const QString& symbol = {})
 {
     auto* button = new QPushButton(text);
     button->setAutoDefault(false);
@@ -266,8 +266,8 @@ QWidget* UADCleanupSheet::buildToolbar()
     auto* layout = new QHBoxLayout(toolbar);
     layout->setContentsMargins(kPadding, 8, kPadding, 8);
     layout->setSpacing(8);
-    m_expiredOnly = borderedButton(QStringLiteral("Expired Only"), QStringLiteral("clock.badge.xmark"), kRed);
-    m_allDemos = borderedButton(QStringLiteral("All Demos"), QStringLiteral("checkmark.circle"), kOrange);
+    m_expiredOnly = borderedButton(QStringLiteral("Expired Only"), kRed, QStringLiteral("clock.badge.xmark"));
+    m_allDemos = borderedButton(QStringLiteral("All Demos"), kOrange, QStringLiteral("checkmark.circle"));
     m_none = borderedButton(QStringLiteral("None"));
     connect(m_expiredOnly, &QPushButton::clicked, &m_manager, &UADCleanupManager::selectExpiredOnly);
     connect(m_allDemos, &QPushButton::clicked, &m_manager, &UADCleanupManager::selectAll);
