@@ -289,3 +289,16 @@ TEST_F(UADCleanupSheetTest, Screenshot)
         EXPECT_TRUE(image.save(QString::fromLocal8Bit(target)));
     }
 }
+
+TEST_F(UADCleanupSheetTest, EveryControlHasANameAndKeyboardReach)
+{
+    openOverCatalogue();
+    const QList<QAbstractButton*> buttons = sheet().findChildren<QAbstractButton*>();
+    ASSERT_GE(buttons.size(), 12);
+    for (const QAbstractButton* button : buttons) {
+        const QString name = button->accessibleName().isEmpty() ? button->text() : button->accessibleName();
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_FALSE(name.isEmpty());
+        EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus);
+    }
+}
