@@ -181,6 +181,8 @@ TEST_F(UADCleanupSheetTest, DisablesTheSelectedDemosInOneBatch)
 {
     openOverCatalogue(true);
     useSandboxRunner();
+    // The Fairchild, already off, joins the selection: it is counted but not moved again.
+    manager().toggleSelection(manager().demoPlugins().at(1));
     const QList<AudioPlugin> catalogue = db().queryPlugins({}, {}, {}, {}, QStringLiteral("name"), true, -1, 0);
     QTest::mouseClick(sheet().disableButton(), Qt::LeftButton);
     EXPECT_EQ(sheet().state(), UADCleanupSheet::State::loading);
@@ -188,9 +190,9 @@ TEST_F(UADCleanupSheetTest, DisablesTheSelectedDemosInOneBatch)
 
     EXPECT_EQ(sandboxRunner->commands().size(), 1);
     EXPECT_EQ(sheet().state(), UADCleanupSheet::State::complete);
-    // Three Pultec rows and the Lexicon went off; the Studer had none.
-    EXPECT_EQ(manager().disabledCount(), 4);
-    EXPECT_EQ(sheet().completionLabel()->text(), QStringLiteral("4 demo plugins disabled"));
+    // Three Pultec rows and the Lexicon went off, the Fairchild was off; the Studer had none.
+    EXPECT_EQ(manager().disabledCount(), 5);
+    EXPECT_EQ(sheet().completionLabel()->text(), QStringLiteral("5 demo plugins disabled"));
     for (const AudioPlugin& plugin : catalogue) {
         SCOPED_TRACE(plugin.name.toStdString());
         const bool demo = plugin.name.startsWith(QStringLiteral("UAD Pultec")) ||
