@@ -6,6 +6,7 @@
 #include "ManufacturerWebsites.h"
 #include "PluginCellDelegate.h"
 #include "PluginManagerViewModel.h"
+#include "PluginTableAccessible.h"
 #include "PluginTableModel.h"
 #include "RowContextMenu.h"
 #include "SymbolIcons.h"
@@ -16,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -32,6 +34,7 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     : QWidget(parent), m_viewModel(viewModel)
 {
     setObjectName(QStringLiteral("pluginListView"));
+    PluginTableAccessible::installFactory();
     m_model = new PluginTableModel(m_viewModel, this);
     m_delegate = new PluginCellDelegate(this);
     m_wasPreview = m_model->isPreviewMode();
@@ -44,6 +47,8 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(m_wasPreview ? QAbstractItemView::NoSelection : QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // One Tab stop: the arrows move inside the table, Tab moves on to the bulk panel.
+    m_table->setTabKeyNavigation(false);
     m_table->setShowGrid(false);
     m_table->setAlternatingRowColors(true);
     m_table->setWordWrap(false);
@@ -62,6 +67,7 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_table->viewport()->installEventFilter(this);
+    m_table->installEventFilter(this);
     configureColumns();
 
     buildFooter();
@@ -76,7 +82,7 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     m_pagingCheck.setInterval(0);
     connect(&m_pagingCheck, &QTimer::timeout, this, &PluginListView::checkLastRowVisible);
 
-    connect(header, &QHeaderView::sectionClicked, this, &PluginListView::onHeaderClicked);
+    connect(header, &QHeaderView::sectionClicked, this, &PluginListView::sortByColumn);
     connect(header, &QHeaderView::sectionResized, this,
             [this](int section, int, int) { onSectionResized(section); });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -295,7 +301,7 @@ void PluginListView::updateSortIndicator()
     header->setSortIndicator(column, order.first().forward ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-void PluginListView::onHeaderClicked(int section)
+void PluginListView::sortByColumn(int section)
 {
     // First click on a header sorts ascending; clicking the sorted header reverses it.
     const PluginSortKey key = PluginTableModel::sortKey(section);
@@ -398,6 +404,42 @@ void PluginListView::requestToggle(const QModelIndex& index)
     });
 }
 
+void PluginListView::toggleRow(const QModelIndex& index)
+{
+    if (!m_model->isPreviewMode() && m_delegate->isInteractive())
+        requestToggle(index);
+}
+
+void PluginListView::showRowMenu(const QModelIndex& index)
+{
+    if (index.isValid())
+        showContextMenu(m_table->visualRect(index).center());
+}
+
+void PluginListView::focusRow(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    m_table->setFocus(Qt::OtherFocusReason);
+    m_table->setCurrentIndex(index);
+}
+
+bool PluginListView::handleTableKey(QKeyEvent* event)
+{
+    const QModelIndex current = m_table->currentIndex();
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && current.isValid()
+        && !m_model->isPreviewMode()) {
+        toggleRow(current);
+        return true;
+    }
+    // The platform's other key for the row menu, beside the Menu key.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        showRowMenu(current.isValid() ? current : m_model->index(0, 0));
+        return true;
+    }
+    return false;
+}
+
 void PluginListView::openManufacturer(const QModelIndex& index)
 {
     const AudioPlugin* plugin = m_model->pluginAt(index.row());
@@ -444,6 +486,8 @@ void PluginListView::updateInteractivity()
 
 bool PluginListView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_table && event->type() == QEvent::KeyPress && handleTableKey(static_cast<QKeyEvent*>(event)))
+        return true;
     if (watched == m_table->viewport()) {
         if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
             fitNameColumn();

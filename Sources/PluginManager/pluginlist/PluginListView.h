@@ -14,6 +14,7 @@ class BusySpinner;
 class PluginCellDelegate;
 class PluginTableModel;
 class QLabel;
+class QKeyEvent;
 class QMenu;
 class QModelIndex;
 class QPushButton;
@@ -52,6 +53,18 @@ public:
     /// The row menu for those ids (the caller owns it; empty in preview mode).
     QMenu* createContextMenu(const QModelIndex& index, QWidget* parent = nullptr);
 
+    // What a click does, for the keyboard and assistive technology.
+    /// Switches the row's plug-in, as a click on its switch does.
+    void toggleRow(const QModelIndex& index);
+    /// Opens the row menu at the row, as a secondary click does.
+    void showRowMenu(const QModelIndex& index);
+    /// Makes the row current and selected, as a click on it does.
+    void focusRow(const QModelIndex& index);
+    /// Opens the web site of the row's manufacturer, as a click on the link does.
+    void openManufacturer(const QModelIndex& index);
+    /// Sorts by the column, as a click on its header does.
+    void sortByColumn(int column);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -80,7 +93,6 @@ private:
     int flexibleWidth() const;
     void fitNameColumn();
     void onSectionResized(int section);
-    void onHeaderClicked(int section);
     void onTableSelectionChanged();
     void onViewModelSelectionChanged();
     void handleSelectionChange(const QSet<QUuid>& current);
@@ -88,7 +100,7 @@ private:
     void schedulePagingCheck();
     void checkLastRowVisible();
     void requestToggle(const QModelIndex& index);
-    void openManufacturer(const QModelIndex& index);
+    bool handleTableKey(QKeyEvent* event);
     void showContextMenu(const QPoint& position);
     void updateInteractivity();
 
