@@ -6,7 +6,7 @@
 #include "ManufacturerWebsites.h"
 #include "PluginCellDelegate.h"
 #include "PluginManagerViewModel.h"
-#include "PluginTableAccessible.h"
+#include "PluginTableActions.h"
 #include "PluginTableModel.h"
 #include "RowContextMenu.h"
 #include "SymbolIcons.h"
@@ -34,7 +34,6 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     : QWidget(parent), m_viewModel(viewModel)
 {
     setObjectName(QStringLiteral("pluginListView"));
-    PluginTableAccessible::installFactory();
     m_model = new PluginTableModel(m_viewModel, this);
     m_delegate = new PluginCellDelegate(this);
     m_wasPreview = m_model->isPreviewMode();
@@ -49,6 +48,8 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // One Tab stop: the arrows move inside the table, Tab moves on to the bulk panel.
     m_table->setTabKeyNavigation(false);
+    m_tableActions = std::make_unique<PluginTableActions>(*this);
+    ItemViewAccessible::install(m_table, m_tableActions.get());
     m_table->setShowGrid(false);
     m_table->setAlternatingRowColors(true);
     m_table->setWordWrap(false);

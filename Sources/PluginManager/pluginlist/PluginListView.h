@@ -8,10 +8,12 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class BusySpinner;
 class PluginCellDelegate;
+class PluginTableActions;
 class PluginTableModel;
 class QLabel;
 class QKeyEvent;
@@ -113,6 +115,7 @@ private:
     BusySpinner* m_spinner = nullptr;
     QPushButton* m_loadAllButton = nullptr;
     QLabel* m_hintLabel = nullptr;
+    std::unique_ptr<PluginTableActions> m_tableActions;
     QTimer m_pagingCheck;
     QSet<QUuid> m_previousSelection;
     ShownQuery m_shownQuery;

@@ -20,7 +20,6 @@ StatisticsSection::StatisticsSection(PluginManagerViewModel& viewModel, QWidget*
         auto* row = new QHBoxLayout;
         auto* name = new ThemedLabel(label, SidebarFonts::caption(), std::move(labelColor), body());
         auto* value = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textPrimary, body());
-        value->setAccessibleName(label);
         row->addWidget(name);
         row->addStretch(1);
         row->addWidget(value);
@@ -42,7 +41,12 @@ QString StatisticsSection::disabledText() const { return m_disabled->text(); }
 
 void StatisticsSection::updateCounts()
 {
-    m_total->setText(QString::number(m_viewModel.dbTotalCount()));
-    m_enabled->setText(QString::number(m_viewModel.dbEnabledCount()));
-    m_disabled->setText(QString::number(m_viewModel.dbDisabledCount()));
+    // Each number is read with its caption ("Total: 295").
+    const auto show = [](QLabel* value, const QString& caption, qint64 count) {
+        value->setText(QString::number(count));
+        value->setAccessibleName(caption + QStringLiteral(": ") + value->text());
+    };
+    show(m_total, QStringLiteral("Total"), m_viewModel.dbTotalCount());
+    show(m_enabled, QStringLiteral("Enabled"), m_viewModel.dbEnabledCount());
+    show(m_disabled, QStringLiteral("Disabled"), m_viewModel.dbDisabledCount());
 }
