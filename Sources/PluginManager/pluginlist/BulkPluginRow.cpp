@@ -120,6 +120,13 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->setBrush(on ? ListStyle::systemGreen() : ListStyle::withAlpha(ListStyle::systemGray(), 0.35));
         painter->drawEllipse(QRectF(label.right() + 4, badge.center().y() - kDot / 2.0 + 0.5, kDot, kDot));
     }
+    // Where the keyboard is: a ring around the row's name or around one of its badges.
+    if (option.state & QStyle::State_HasFocus) {
+        painter->setPen(QPen(option.palette.color(QPalette::Highlight), 1.5));
+        painter->setBrush(Qt::NoBrush);
+        const bool onBadge = m_focusedBadge >= 0 && m_focusedBadge < badges.size();
+        painter->drawRoundedRect(QRectF(onBadge ? badges.at(m_focusedBadge) : row).adjusted(1, 1, -1, -1), 4, 4);
+    }
     painter->restore();
 }
 

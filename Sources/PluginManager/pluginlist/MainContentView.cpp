@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -55,6 +56,13 @@ public:
         setCursor(Qt::PointingHandCursor);
     }
 
+    /// The tick follows the view model's filter only.
+    void setSelected(bool selected)
+    {
+        const QScopedValueRollback syncing(m_syncing, true);
+        setChecked(selected);
+    }
+
     QSize sizeHint() const override
     {
         QFont bold = ListStyle::withWeight(ListStyle::bodyFont(), QFont::DemiBold);
@@ -63,6 +71,17 @@ public:
     }
 
 protected:
+    // A click does not flip the tick by itself: its handler sets the filter, which ticks the chip.
+    void nextCheckState() override {}
+    // An assistive toggle flips the tick directly; it becomes a click, so every way of
+    // activating a chip goes through the same road (after the request has returned).
+    void checkStateSet() override
+    {
+        if (m_syncing)
+            return;
+        QTimer::singleShot(0, this, [this] { click(); });
+    }
+
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
@@ -85,6 +104,7 @@ protected:
 
 private:
     ChipInfo m_info;
+    bool m_syncing = false;
 };
 
 QPushButton* plainButton(const QString& text, QWidget* parent)
@@ -307,7 +327,7 @@ void MainContentView::updateBanner()
         m_bannerTitle->setText(QStringLiteral("Previewing profile: \"") + profile->name + QLatin1Char('"'));
     const QString& filter = m_viewModel.profileViewFilter();
     for (auto it = m_chips.cbegin(); it != m_chips.cend(); ++it)
-        it.value()->setChecked(it.key() == filter);
+        static_cast<FilterChip*>(it.value())->setSelected(it.key() == filter);
 }
 
 void MainContentView::updateContent()
