@@ -670,3 +670,39 @@ TEST_F(MainContentViewTest, BulkBadgesAndTheWaveShellLinkWithoutAMouse)
     EXPECT_FALSE(vm().selectedPlugins().contains(shell.id));
     EXPECT_FALSE(bulk->waveShellWarning()->isVisible());
 }
+
+// A failed export says so in an alert with its reason; a written one asks nothing.
+TEST_F(MainContentViewTest, AFailedExportShowsAnAlertWithTheReason)
+{
+    seed({plugin(QStringLiteral("Alpha"))});
+    writeFile(home() + QStringLiteral("/a file"), "x");
+    const struct {
+        const char* name;
+        QString target;
+        bool fails;
+    } cases[] = {
+        {"a file where a folder should be", home() + QStringLiteral("/a file/export.csv"), true},
+        {"a folder in the way", home(), true},
+        {"written", home() + QStringLiteral("/export.csv"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_prompter->alerts.clear();
+        QTest::mouseClick(content().exportButton(), Qt::LeftButton);
+        ASSERT_NE(content().exportSheet(), nullptr);
+        content().exportSheet()->formatButton(ExportFormat::csv)->click();
+        m_prompter->nextFiles.append(c.target);
+        QTest::mouseClick(content().exportSheet()->exportButton(), Qt::LeftButton);
+        settle();
+        if (!c.fails) {
+            EXPECT_TRUE(m_prompter->alerts.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(m_prompter->alerts.size(), 1);
+        EXPECT_EQ(m_prompter->alerts.first().title, QStringLiteral("Export Failed"));
+        EXPECT_FALSE(m_prompter->alerts.first().message.isEmpty());
+        ASSERT_EQ(m_prompter->alerts.first().buttons.size(), 1);
+        EXPECT_EQ(m_prompter->alerts.first().buttons.first().text, QStringLiteral("OK"));
+    }
+    EXPECT_EQ(m_workspace->opened().size(), 1); // only the written file
+}

@@ -9,6 +9,7 @@
 #include "PluginListView.h"
 #include "PluginManagerViewModel.h"
 #include "PromptSavePanel.h"
+#include "Prompter.h"
 #include "SearchBar.h"
 #include "SymbolIcons.h"
 
@@ -384,8 +385,11 @@ void MainContentView::runExport()
     std::shared_ptr<Workspace> workspace = Platform::services().workspace;
     if (!workspace)
         return;
-    if (m_exportFormat == ExportFormat::csv)
-        PDFExporter::exportPluginsAsCSV(plugins, m_exportSortOption, panel, *workspace);
-    else
-        PDFExporter::exportPlugins(plugins, m_exportSortOption, panel, *workspace);
+    const PDFExporter::Outcome outcome =
+        m_exportFormat == ExportFormat::csv
+            ? PDFExporter::exportPluginsAsCSV(plugins, m_exportSortOption, panel, *workspace)
+            : PDFExporter::exportPlugins(plugins, m_exportSortOption, panel, *workspace);
+    // The exporter prints its failure; the window must say so too.
+    if (outcome.kind == PDFExporter::Outcome::Kind::failed)
+        Prompts::inform(this, QStringLiteral("Export Failed"), outcome.error);
 }
