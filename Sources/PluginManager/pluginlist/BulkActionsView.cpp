@@ -69,8 +69,10 @@ protected:
         const QColor dot = m_state == State::full      ? ListStyle::systemGreen()
                            : m_state == State::partial ? ListStyle::systemOrange()
                                                        : ListStyle::withAlpha(ListStyle::systemGray(), 0.35);
-        const QColor textColor = m_state == State::none ? ListStyle::withAlpha(ListStyle::secondaryText(), 0.6)
-                                                        : AppTheme::textPrimary();
+        const QColor ground = AppTheme::over(AppTheme::glassBg(), AppTheme::readingBackground());
+        const QColor textColor = m_state == State::none
+                                     ? AppTheme::legible(ListStyle::withAlpha(ListStyle::secondaryText(), 0.6), ground)
+                                     : AppTheme::textPrimary();
         painter.setFont(font());
         painter.setPen(textColor);
         const QRect label = rect().adjusted(8, 0, -(8 + 4 + 7), 0);
@@ -155,8 +157,11 @@ private:
     QListView& m_list;
 };
 
-QPushButton* actionButton(const QString& text, const QString& symbol, const QColor& tint, QWidget* parent)
+QPushButton* actionButton(const QString& text, const QString& symbol, const QColor& hue, QWidget* parent)
 {
+    // The action's hue, dark enough to read on the button.
+    const QColor tint =
+        AppTheme::legible(hue, AppTheme::over(AppTheme::glassBg(), parent->palette().color(QPalette::Button)));
     auto* button = new QPushButton(SymbolIcons::tinted(symbol, tint), text, parent);
     button->setAccessibleName(text);
     button->setCursor(Qt::PointingHandCursor);
@@ -320,8 +325,11 @@ void BulkActionsView::buildHeader(QWidget* parent)
 
     m_removeMarked = new QPushButton(card);
     m_removeMarked->setObjectName(QStringLiteral("removeMarkedButton"));
-    m_removeMarked->setStyleSheet(QStringLiteral("QPushButton { color: %1; padding: 3px 10px; }")
-                                      .arg(ListStyle::systemOrange().name()));
+    m_removeMarked->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; padding: 3px 10px; }")
+            .arg(AppTheme::legible(ListStyle::systemOrange(), AppTheme::over(AppTheme::glassBg(),
+                                                                             palette().color(QPalette::Button)))
+                     .name()));
     connect(m_removeMarked, &QPushButton::clicked, this, &BulkActionsView::removeMarked);
     m_clearAll = new QPushButton(QStringLiteral("Clear All"), card);
     m_clearAll->setObjectName(QStringLiteral("clearAllButton"));
@@ -400,8 +408,10 @@ void BulkActionsView::buildNotices(QWidget* parent)
     removeWaves->setFlat(true);
     removeWaves->setCursor(Qt::PointingHandCursor);
     removeWaves->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::DemiBold));
+    const QColor orangeGround =
+        AppTheme::over(ListStyle::withAlpha(ListStyle::systemOrange(), 0.15), AppTheme::readingBackground());
     removeWaves->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; padding: 0px; }")
-                                   .arg(ListStyle::systemOrange().name()));
+                                   .arg(AppTheme::legible(ListStyle::systemOrange(), orangeGround).name()));
     connect(removeWaves, &QPushButton::clicked, this, [this] { m_viewModel.removeWavesPluginsFromSelection(); });
     warningRow->addWidget(removeWaves);
     for (QLabel* label : warning->findChildren<QLabel*>())

@@ -110,7 +110,10 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
         const bool on = active.contains(variant.id);
         const QRect badge = badges.at(i);
         paintGlassSurface(*painter, QRectF(badge), GlassSurface::Kind::card, QColor(), false, 4);
-        const QColor text = on ? ListStyle::secondaryText() : ListStyle::withAlpha(ListStyle::secondaryText(), 0.5);
+        // Small text on the badge's wash: both states stay readable; the dot tells them apart.
+        const QColor ground = AppTheme::over(AppTheme::glassBg(), AppTheme::readingBackground());
+        const QColor text = on ? AppTheme::legible(ListStyle::secondaryText(), ground)
+                               : AppTheme::legible(ListStyle::withAlpha(ListStyle::secondaryText(), 0.5), ground);
         painter->setPen(text);
         const QRect label(badge.left() + kBadgePadX, badge.top(), badge.width() - 2 * kBadgePadX - 3 - kDot,
                           badge.height());

@@ -87,8 +87,12 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QColor color = m_info.color();
         const bool selected = isChecked();
+        // The chip's hue, dark enough to read on its own tint over the banner's.
+        const QColor banner =
+            AppTheme::over(ListStyle::withAlpha(AppTheme::accentBlue(), 0.15), AppTheme::readingBackground());
+        const QColor color =
+            AppTheme::legible(m_info.color(), AppTheme::over(ListStyle::withAlpha(m_info.color(), 0.4), banner));
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
         if (selected) {
             painter.setBrush(ListStyle::withAlpha(color, 0.2));
@@ -206,7 +210,7 @@ QWidget* MainContentView::buildHeader()
     });
     row->addWidget(m_reset);
 
-    const QColor brand = ListStyle::scanExportColor();
+    const QColor brand = AppTheme::legible(ListStyle::scanExportColor(), AppTheme::readingBackground());
     const QString brandStyle = QStringLiteral("QPushButton { color: %1; border: none; padding: 4px 6px; }"
                                               "QPushButton:disabled { color: rgba(%2, %3, %4, 90); }")
                                    .arg(brand.name())
@@ -260,8 +264,12 @@ QWidget* MainContentView::buildBanner()
     m_closePreview = plainButton(QStringLiteral("Close Preview"), banner);
     m_closePreview->setObjectName(QStringLiteral("closePreviewButton"));
     m_closePreview->setFont(ListStyle::captionFont());
-    m_closePreview->setIcon(SymbolIcons::tinted(QStringLiteral("xmark.circle.fill"), ListStyle::secondaryText()));
-    ListStyle::setTextColor(m_closePreview, ListStyle::secondaryText());
+    // Grey on the banner's blue wash, dark enough to read there.
+    const QColor closeColour = AppTheme::legible(
+        ListStyle::secondaryText(),
+        AppTheme::over(ListStyle::withAlpha(AppTheme::accentBlue(), 0.15), AppTheme::readingBackground()));
+    m_closePreview->setIcon(SymbolIcons::tinted(QStringLiteral("xmark.circle.fill"), closeColour));
+    ListStyle::setTextColor(m_closePreview, closeColour);
     connect(m_closePreview, &QPushButton::clicked, this, [this] {
         m_viewModel.setActiveProfile(std::nullopt);
         m_viewModel.setShowAllPlugins(false);

@@ -242,15 +242,18 @@ void PluginListView::buildFooter()
     m_loadAllButton->setAccessibleName(QStringLiteral("Load All"));
     m_loadAllButton->setFlat(true);
     m_loadAllButton->setCursor(Qt::PointingHandCursor);
-    m_loadAllButton->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.down.to.line"), AppTheme::accentBlue()));
+    const QColor blue = AppTheme::accentBlue();
+    // The blue of the text, dark enough to read on its own pressed wash.
+    const QColor text =
+        AppTheme::legible(blue, AppTheme::over(ListStyle::withAlpha(blue, 60 / 255.0), AppTheme::readingBackground()));
+    m_loadAllButton->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.down.to.line"), text));
     m_loadAllButton->setIconSize(QSize(10, 10));
     m_loadAllButton->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::Medium));
-    const QColor blue = AppTheme::accentBlue();
     m_loadAllButton->setStyleSheet(
         QStringLiteral("QPushButton { color: %1; background: rgba(%2, %3, %4, 26); border: none; border-radius: 4px;"
                        " padding: 3px 8px; }"
                        "QPushButton:pressed { background: rgba(%2, %3, %4, 60); }")
-            .arg(blue.name())
+            .arg(text.name())
             .arg(blue.red())
             .arg(blue.green())
             .arg(blue.blue()));

@@ -27,8 +27,11 @@ StatisticsSection::StatisticsSection(PluginManagerViewModel& viewModel, QWidget*
         return value;
     };
     m_total = addRow(QStringLiteral("Total"), &AppTheme::textSecondary);
-    m_enabled = addRow(QStringLiteral("Enabled"), &AppTheme::statusEnabled);
-    m_disabled = addRow(QStringLiteral("Disabled"), &AppTheme::statusDisabled);
+    // The status hues, dark enough to read on the sidebar.
+    m_enabled = addRow(QStringLiteral("Enabled"),
+                       [] { return AppTheme::legible(AppTheme::statusEnabled(), AppTheme::readingBackground()); });
+    m_disabled = addRow(QStringLiteral("Disabled"),
+                        [] { return AppTheme::legible(AppTheme::statusDisabled(), AppTheme::readingBackground()); });
 
     connect(&m_viewModel, &PluginManagerViewModel::countsChanged, this, &StatisticsSection::updateCounts);
     updateCounts();
