@@ -8,9 +8,15 @@
 #include "ProfileRow.h"
 #include "ProfilesSection.h"
 #include "SectionHeaderButton.h"
+#include "MenuBarLoginItem.h"
+#include "MenuBarSection.h"
 #include "StatisticsSection.h"
+#include "ToggleSwitch.h"
+
+#include "Platform/linux/XdgAutostartLoginItem.h"
 
 #include <QAccessible>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QToolButton>
 
@@ -88,4 +94,31 @@ TEST_F(SidebarAccessibilityTest, ScrollAreasAreNoNamelessFocusStops)
         const bool tabStop = area->focusPolicy() & Qt::TabFocus;
         EXPECT_TRUE(!tabStop || !accessible(area)->text(QAccessible::Name).isEmpty());
     }
+}
+
+// A login item a desktop switched off (its entry marked Hidden) reads off on the switch, and
+// switching it on through the switch's assistive toggle writes the entry enabled.
+TEST_F(SidebarAccessibilityTest, TheLoginSwitchReadsAnEntryMarkedHiddenAsOff)
+{
+    const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/")
+                          + QLatin1String(MenuBarLoginItem::kIdentifier) + QStringLiteral(".desktop");
+    writeFile(entry, "[Desktop Entry]\nType=Application\nExec=/x/NoSuchHelper\nHidden=true\n");
+    MenuBarLoginItem::setService(std::make_shared<XdgAutostartLoginItem>(
+        QLatin1String(MenuBarLoginItem::kIdentifier), home() + QStringLiteral("/none/NoSuchHelper"),
+        QStringLiteral("NoSuchHelper")));
+    MenuBarLoginItem::setHelperPathOverride(home() + QStringLiteral("/none/NoSuchHelper"));
+    const auto restore = qScopeGuard([] {
+        MenuBarLoginItem::setService({});
+        MenuBarLoginItem::setHelperPathOverride({});
+    });
+    sidebar().show();
+    QAbstractButton* toggle = sidebar().menuBarSection()->launchAtLoginSwitch();
+    ASSERT_NE(toggle, nullptr);
+    QAccessibleInterface* item = accessible(toggle);
+    EXPECT_EQ(item->text(QAccessible::Name), QStringLiteral("Launch at Login"));
+    EXPECT_FALSE(item->state().checked);
+
+    item->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(accessible(toggle)->state().checked);
+    EXPECT_FALSE(QString::fromUtf8(readFile(entry)).contains(QStringLiteral("Hidden=true")));
 }
