@@ -80,6 +80,11 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(dot);
         painter.drawEllipse(QRectF(label.right() + 5, height() / 2.0 - 3.5, 7, 7));
+        if (hasFocus()) {
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 5, 5);
+        }
     }
 
 private:
@@ -410,7 +415,8 @@ void BulkActionsView::buildNotices(QWidget* parent)
     removeWaves->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::DemiBold));
     const QColor orangeGround =
         AppTheme::over(ListStyle::withAlpha(ListStyle::systemOrange(), 0.15), AppTheme::readingBackground());
-    removeWaves->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; padding: 0px; }")
+    removeWaves->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; padding: 0px; }"
+                                              "QPushButton:focus { text-decoration: underline; }")
                                    .arg(AppTheme::legible(ListStyle::systemOrange(), orangeGround).name()));
     connect(removeWaves, &QPushButton::clicked, this, [this] { m_viewModel.removeWavesPluginsFromSelection(); });
     warningRow->addWidget(removeWaves);

@@ -99,6 +99,11 @@ protected:
             painter.setPen(QPen(ListStyle::withAlpha(color, 0.4), 1));
             painter.drawRoundedRect(box, 6, 6);
         }
+        if (hasFocus()) {
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+            painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+        }
         const QColor content = selected ? color : AppTheme::textTertiary();
         const QRect icon(12, height() / 2 - 7, 14, 14);
         painter.drawPixmap(icon, SymbolIcons::pixmap(QString::fromLatin1(m_info.symbol), 14, content, devicePixelRatioF()));
@@ -211,7 +216,9 @@ QWidget* MainContentView::buildHeader()
     row->addWidget(m_reset);
 
     const QColor brand = AppTheme::legible(ListStyle::scanExportColor(), AppTheme::readingBackground());
+    // Borderless text buttons show the keyboard's focus by an underline.
     const QString brandStyle = QStringLiteral("QPushButton { color: %1; border: none; padding: 4px 6px; }"
+                                              "QPushButton:focus { text-decoration: underline; }"
                                               "QPushButton:disabled { color: rgba(%2, %3, %4, 90); }")
                                    .arg(brand.name())
                                    .arg(brand.red())

@@ -252,6 +252,7 @@ void PluginListView::buildFooter()
     m_loadAllButton->setStyleSheet(
         QStringLiteral("QPushButton { color: %1; background: rgba(%2, %3, %4, 26); border: none; border-radius: 4px;"
                        " padding: 3px 8px; }"
+                       "QPushButton:focus { text-decoration: underline; }"
                        "QPushButton:pressed { background: rgba(%2, %3, %4, 60); }")
             .arg(text.name())
             .arg(blue.red())
