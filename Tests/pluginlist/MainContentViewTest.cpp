@@ -13,6 +13,7 @@
 #include "SearchBar.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -577,4 +578,131 @@ TEST_F(MainContentViewTest, HeaderKeepsItsHeightWhileTyping)
     settle(80);
     EXPECT_EQ(header->height(), height);
     EXPECT_EQ(tableTop(), top);
+}
+
+// Every way of activating a preview chip (mouse, Space, an assistive press or toggle) sets the
+// filter, and exactly the chip of the filter is ticked.
+TEST_F(MainContentViewTest, PreviewChipsAnswerEveryWayOfActivating)
+{
+    const AudioPlugin on = plugin(QStringLiteral("On"));
+    const AudioPlugin off = plugin(QStringLiteral("Off"), PluginFormat::vst3, false);
+    seed({on, off});
+    vm().setShowAllPlugins(true);
+    vm().setActiveProfile(profileEnabling({on}));
+    const auto accessibly = [](QAbstractButton* chip, const QString& action) {
+        QAccessible::queryAccessibleInterface(chip)->actionInterface()->doAction(action);
+    };
+    const struct {
+        const char* way;
+        const char* key;
+        std::function<void(QAbstractButton*)> activate;
+    } ways[] = {
+        {"mouse", "enabled", [](QAbstractButton* chip) { QTest::mouseClick(chip, Qt::LeftButton); }},
+        {"space", "disabled", [](QAbstractButton* chip) { QTest::keyClick(chip, Qt::Key_Space); }},
+        {"toggle action", "all",
+         [&](QAbstractButton* chip) { accessibly(chip, QAccessibleActionInterface::toggleAction()); }},
+        {"press action", "changes",
+         [&](QAbstractButton* chip) { accessibly(chip, QAccessibleActionInterface::pressAction()); }},
+        {"toggle of the ticked chip", "changes",
+         [&](QAbstractButton* chip) { accessibly(chip, QAccessibleActionInterface::toggleAction()); }},
+    };
+    for (const auto& w : ways) {
+        SCOPED_TRACE(w.way);
+        w.activate(content().filterChip(QString::fromLatin1(w.key)));
+        QTest::qWait(300); // a press is an animated click
+        EXPECT_EQ(vm().profileViewFilter(), QString::fromLatin1(w.key));
+        for (const char* key : {"changes", "enabled", "disabled", "all"})
+            EXPECT_EQ(content().filterChip(QString::fromLatin1(key))->isChecked(), qstrcmp(key, w.key) == 0) << key;
+    }
+}
+
+// The badges of a collected row and the WaveShell warning's link work by keyboard and offer an
+// assistive action, each the same as a click.
+TEST_F(MainContentViewTest, BulkBadgesAndTheWaveShellLinkWithoutAMouse)
+{
+    const AudioPlugin vst3 = plugin(QStringLiteral("Comp"));
+    const AudioPlugin au = plugin(QStringLiteral("Comp"), PluginFormat::au);
+    const AudioPlugin shell = plugin(QStringLiteral("WaveShell1-VST3 14.0"));
+    seed({vst3, au, shell});
+    vm().syncSelectionDelta({vst3.id, au.id, shell.id}, {});
+    settle();
+    BulkActionsView* bulk = content().bulkActionsView();
+    QListView* list = bulk->list();
+    const int comp = bulk->listModel()->entry(0)->name == vst3.name ? 0 : 1;
+    const ConsolidatedPlugin entry = *bulk->listModel()->entry(comp);
+    ASSERT_EQ(entry.variants.size(), 2);
+    const QUuid first = entry.variants.at(0).id;
+    const QUuid second = entry.variants.at(1).id;
+    ASSERT_TRUE(vm().bulkActiveVariants().contains(first));
+
+    content().activateWindow();
+    list->setFocus();
+    list->setCurrentIndex(bulk->listModel()->index(comp));
+    QTest::keyClick(list, Qt::Key_Right);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_FALSE(vm().bulkActiveVariants().contains(first));
+    QTest::keyClick(list, Qt::Key_Right);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_FALSE(vm().bulkActiveVariants().contains(second));
+    QTest::keyClick(list, Qt::Key_Left);
+    QTest::keyClick(list, Qt::Key_Left);
+    QTest::keyClick(list, Qt::Key_Space); // on the name: marks it
+    EXPECT_TRUE(bulk->listModel()->isMarked(entry.name));
+
+    QAccessibleInterface* row = QAccessible::queryAccessibleInterface(list)->tableInterface()->cellAt(comp, 0);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->text(QAccessible::Name), entry.name);
+    ASSERT_EQ(row->childCount(), 2);
+    QAccessibleInterface* badge = row->child(0);
+    EXPECT_EQ(badge->role(), QAccessible::CheckBox);
+    EXPECT_EQ(badge->text(QAccessible::Name), entry.variants.at(0).badgeLabel());
+    EXPECT_FALSE(badge->state().checked);
+    badge->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(vm().bulkActiveVariants().contains(first));
+    EXPECT_TRUE(row->child(0)->state().checked);
+
+    auto* removeWaves = bulk->findChild<QPushButton*>(QStringLiteral("removeWavesButton"));
+    ASSERT_NE(removeWaves, nullptr);
+    EXPECT_TRUE(removeWaves->focusPolicy() & Qt::TabFocus);
+    QAccessible::queryAccessibleInterface(removeWaves)->actionInterface()->doAction(
+        QAccessibleActionInterface::pressAction());
+    QTest::qWait(300);
+    EXPECT_FALSE(vm().selectedPlugins().contains(shell.id));
+    EXPECT_FALSE(bulk->waveShellWarning()->isVisible());
+}
+
+// A failed export says so in an alert with its reason; a written one asks nothing.
+TEST_F(MainContentViewTest, AFailedExportShowsAnAlertWithTheReason)
+{
+    seed({plugin(QStringLiteral("Alpha"))});
+    writeFile(home() + QStringLiteral("/a file"), "x");
+    const struct {
+        const char* name;
+        QString target;
+        bool fails;
+    } cases[] = {
+        {"a file where a folder should be", home() + QStringLiteral("/a file/export.csv"), true},
+        {"a folder in the way", home(), true},
+        {"written", home() + QStringLiteral("/export.csv"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_prompter->alerts.clear();
+        QTest::mouseClick(content().exportButton(), Qt::LeftButton);
+        ASSERT_NE(content().exportSheet(), nullptr);
+        content().exportSheet()->formatButton(ExportFormat::csv)->click();
+        m_prompter->nextFiles.append(c.target);
+        QTest::mouseClick(content().exportSheet()->exportButton(), Qt::LeftButton);
+        settle();
+        if (!c.fails) {
+            EXPECT_TRUE(m_prompter->alerts.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(m_prompter->alerts.size(), 1);
+        EXPECT_EQ(m_prompter->alerts.first().title, QStringLiteral("Export Failed"));
+        EXPECT_FALSE(m_prompter->alerts.first().message.isEmpty());
+        ASSERT_EQ(m_prompter->alerts.first().buttons.size(), 1);
+        EXPECT_EQ(m_prompter->alerts.first().buttons.first().text, QStringLiteral("OK"));
+    }
+    EXPECT_EQ(m_workspace->opened().size(), 1); // only the written file
 }

@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QWindow>
+
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -107,4 +114,62 @@ TEST_F(HiddenKeySequenceTest, TheArmingWindowEndsWithTheFirstTimerToExpire)
     type("qxmvbzjr");
     EXPECT_EQ(matches, 0);
     EXPECT_EQ(field->text(), QStringLiteral("qxmqxmvbzjr"));
+}
+
+namespace {
+
+/// Behaves like a screen reader's bridge: it holds every key the window gets, lets its
+/// client look at it, then delivers a copy to the same window.
+class ListeningBridge final : public QObject {
+public:
+    void flush()
+    {
+        auto held = std::move(m_held);
+        m_held.clear();
+        for (auto& [target, event] : held) {
+            if (target)
+                QCoreApplication::sendEvent(target, event.get());
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+        if (!key || !event->spontaneous() || !qobject_cast<QWindow*>(watched))
+            return false;
+        const auto* k = static_cast<QKeyEvent*>(event);
+        m_held.emplace_back(QPointer<QObject>(watched),
+                            std::make_unique<QKeyEvent>(k->type(), k->key(), k->modifiers(), k->text()));
+        return true;
+    }
+
+private:
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QKeyEvent>>> m_held;
+};
+
+} // namespace
+
+// A listening assistive client must not change what the sequence does, whether its bridge
+// looked at keys before the sequence was armed or only after.
+TEST_F(HiddenKeySequenceTest, TheSequenceWorksTheSameWhileAnAssistiveClientListens)
+{
+    for (const bool bridgeFirst : {true, false}) {
+        SCOPED_TRACE(bridgeFirst ? "bridge installed before arming" : "bridge installed after arming");
+        field->clear();
+        ListeningBridge bridge;
+        if (bridgeFirst)
+            qApp->installEventFilter(&bridge);
+        const int before = matches;
+        sequence.arm();
+        if (!bridgeFirst)
+            qApp->installEventFilter(&bridge);
+        for (const QChar c : QStringLiteral("qxmvbzjr")) {
+            QTest::keyClick(window.windowHandle(), c.toLatin1());
+            bridge.flush();
+        }
+        qApp->removeEventFilter(&bridge);
+        EXPECT_EQ(matches, before + 1);
+        EXPECT_EQ(field->text(), QStringLiteral("qxmvbzj"));
+    }
 }

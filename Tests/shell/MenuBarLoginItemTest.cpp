@@ -63,6 +63,33 @@ TEST_F(XdgAutostartLoginItemTest, RegisteringWritesTheEntryCreatingTheFolderAndU
     EXPECT_EQ(item.unregisterItem(), QString()); // already off: nothing to do
 }
 
+// A desktop switches a login item off by marking its entry; the switch reads off, and switching
+// it on again writes an entry that counts as on.
+TEST_F(XdgAutostartLoginItemTest, AnEntryMarkedOffReadsOffAndRegisteringRewritesIt)
+{
+    struct Case {
+        const char* name;
+        const char* contents;
+        LoginItem::Status expected;
+    };
+    const Case cases[] = {
+        {"hidden", "[Desktop Entry]\nType=Application\nExec=x\nHidden=true\n", LoginItem::Status::notRegistered},
+        {"gnome off", "[Desktop Entry]\nExec=x\nX-GNOME-Autostart-enabled=false\n", LoginItem::Status::notRegistered},
+        {"hidden false", "[Desktop Entry]\nExec=x\nHidden=false\n", LoginItem::Status::enabled},
+        {"other group", "[Desktop Entry]\nExec=x\n[Desktop Action x]\nHidden=true\n", LoginItem::Status::enabled},
+    };
+    XdgAutostartLoginItem item(QStringLiteral("com.yourcompany.Rackhand.helper-agent"), QStringLiteral("/x/H"),
+                               QStringLiteral("H"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(entryPath(), c.contents);
+        EXPECT_EQ(item.status(), c.expected);
+        EXPECT_EQ(item.registerItem(), QString());
+        EXPECT_EQ(item.status(), LoginItem::Status::enabled);
+        EXPECT_FALSE(QString::fromUtf8(readFile(entryPath())).contains(QStringLiteral("Hidden=true")));
+    }
+}
+
 TEST_F(XdgAutostartLoginItemTest, AnUnwritableEntryGivesAClearReason)
 {
     makeDir(autostartDir());

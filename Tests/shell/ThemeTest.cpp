@@ -1,6 +1,7 @@
 #include "AppTheme.h"
 #include "GlassStyle.h"
 #include "Prompter.h"
+#include "AccessibleWalk.h"
 
 #include <gtest/gtest.h>
 
@@ -357,4 +358,47 @@ TEST(PrompterTest, TheRealNameQuestionCannotBeConfirmedWhileBlank)
             dialog->reject();
     });
     EXPECT_EQ(Prompts::current().askText(nullptr, request), std::nullopt);
+}
+
+// A sheet may have no title bar: the name question shows its title inside, above its message,
+// and nothing in it that takes the focus or an action is nameless.
+TEST(PrompterTest, TheRealNameQuestionShowsItsTitleAsItsHeading)
+{
+    Prompts::setCurrent(nullptr);
+    for (const char* title : {"Save Profile", "Create Profile from Selection"}) {
+        SCOPED_TRACE(title);
+        const Prompter::TextRequest request{QString::fromLatin1(title), QStringLiteral("Enter a name"),
+                                            QStringLiteral("Profile name"), QString(), QStringLiteral("Save")};
+        whenShown<QDialog>([title](QDialog* dialog) {
+            QLabel* heading = nullptr;
+            QLabel* message = nullptr;
+            for (QLabel* label : dialog->findChildren<QLabel*>()) {
+                if (label->text() == QLatin1String(title))
+                    heading = label;
+                if (label->text() == QLatin1String("Enter a name"))
+                    message = label;
+            }
+            EXPECT_NE(heading, nullptr);
+            if (heading && message) {
+                EXPECT_TRUE(heading->isVisible());
+                EXPECT_LT(heading->mapTo(dialog, QPoint()).y(), message->mapTo(dialog, QPoint()).y());
+                EXPECT_GT(heading->font().pointSizeF(), message->font().pointSizeF());
+            }
+            EXPECT_EQ(namelessControls(dialog), QStringList());
+            dialog->reject();
+        });
+        EXPECT_EQ(Prompts::current().askText(nullptr, request), std::nullopt);
+    }
+}
+
+// Every button of a real alert has a name.
+TEST(PrompterTest, TheRealAlertHasNoNamelessControls)
+{
+    Prompts::setCurrent(nullptr);
+    whenShown<QMessageBox>([](QMessageBox* box) {
+        EXPECT_EQ(namelessControls(box), QStringList());
+        box->reject();
+    });
+    Prompts::confirm(nullptr, QStringLiteral("Confirm Bulk Action"), QStringLiteral("You are about to enable 11 plugins."),
+                     QStringLiteral("Continue"), Prompter::Role::destructive);
 }

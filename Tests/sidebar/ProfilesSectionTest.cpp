@@ -177,6 +177,7 @@ TEST_F(ProfilesSectionTest, ApplyMovesTheDifferencesInOneBatchEnablesFirst)
 
     m_prompter->nextAnswers = {1};
     section().rows().first()->applyButton()->click();
+    QCoreApplication::processEvents(); // the dialog opens after the click
     ASSERT_EQ(m_prompter->alerts.size(), 1);
     EXPECT_EQ(m_prompter->alerts.first().title, QStringLiteral("Apply Profile?"));
     EXPECT_EQ(m_prompter->alerts.first().message, QStringLiteral("Applying \"Flip\" will enable 3 and disable 2 plugins."));
@@ -194,6 +195,7 @@ TEST_F(ProfilesSectionTest, ApplyMovesTheDifferencesInOneBatchEnablesFirst)
     // Applying a profile that matches starts nothing.
     m_prompter->nextAnswers = {1};
     section().rows().first()->applyButton()->click();
+    QCoreApplication::processEvents(); // the dialog opens after the click
     EXPECT_EQ(m_prompter->alerts.last().message, QStringLiteral("Applying \"Flip\" will enable 0 and disable 0 plugins."));
     EXPECT_EQ(m_sandboxRunner->commands().size(), 1);
     Q_UNUSED(flipped);
@@ -231,6 +233,7 @@ TEST_F(ProfilesSectionTest, DeleteGoesThroughTheStoreAndEndsItsPreview)
     m_prompter->nextAnswers = {1};
     section().header()->click();
     section().rows()[1]->deleteButton()->click();
+    QCoreApplication::processEvents(); // the dialog opens after the click
     const Prompter::Alert& alert = m_prompter->alerts.last();
     EXPECT_EQ(alert.title, QStringLiteral("Delete Profile?"));
     EXPECT_EQ(alert.message, QStringLiteral("Are you sure you want to delete \"Gone \"soon\"\"?"));
@@ -316,6 +319,7 @@ TEST_F(ProfilesSectionTest, ExportThenImportRoundTripsWithASafeFileName)
     hook->nextFiles = {target};
     section().header()->click();
     section().rows().first()->exportButton()->click();
+    QCoreApplication::processEvents(); // the dialog opens after the click
     ASSERT_EQ(hook->proposedNames.size(), 1);
     EXPECT_EQ(hook->proposedNames.first(), QStringLiteral("Mix \"A-B\"-🎛️.json"));
     EXPECT_TRUE(hook->alerts.isEmpty());
@@ -336,6 +340,7 @@ TEST_F(ProfilesSectionTest, ExportThenImportRoundTripsWithASafeFileName)
     hook->nextFiles = {home() + QStringLiteral("/blocker/out.json")};
     clearPrintedLines();
     section().rows().first()->exportButton()->click();
+    QCoreApplication::processEvents(); // the dialog opens after the click
     ASSERT_EQ(hook->alerts.size(), 1);
     EXPECT_EQ(hook->alerts.first().title, QStringLiteral("Export Failed"));
     EXPECT_TRUE(hook->alerts.first().message.startsWith(QStringLiteral("Export failed: ")));
@@ -376,6 +381,13 @@ TEST_F(ProfilesSectionTest, RowControlsAndQuestionsReadAsWritten)
     EXPECT_EQ(section().createFromSelectionButton()->accessibleName(), QStringLiteral("Create from Selection"));
     EXPECT_EQ(section().importButton()->accessibleName(), QStringLiteral("Import Profile"));
 
+    // The dialogs open after the click has returned.
+    const auto clickLater = [](QToolButton* button) {
+        return [button] {
+            button->click();
+            QCoreApplication::processEvents();
+        };
+    };
     struct Question {
         const char* label;
         std::function<void()> open;
@@ -383,13 +395,13 @@ TEST_F(ProfilesSectionTest, RowControlsAndQuestionsReadAsWritten)
         Prompter::Role role;
     };
     const QList<Question> questions{
-        {"apply", [&] { row->applyButton()->click(); }, QStringLiteral("Apply Profile?"),
+        {"apply", clickLater(row->applyButton()), QStringLiteral("Apply Profile?"),
          QStringLiteral("Applying \"Live\" will enable 0 and disable 0 plugins."), QStringLiteral("Apply"),
          Prompter::Role::normal},
-        {"update", [&] { row->updateButton()->click(); }, QStringLiteral("Update Profile?"),
+        {"update", clickLater(row->updateButton()), QStringLiteral("Update Profile?"),
          QStringLiteral("Overwrite \"Live\" with the current plugin state?"), QStringLiteral("Update"),
          Prompter::Role::normal},
-        {"delete", [&] { row->deleteButton()->click(); }, QStringLiteral("Delete Profile?"),
+        {"delete", clickLater(row->deleteButton()), QStringLiteral("Delete Profile?"),
          QStringLiteral("Are you sure you want to delete \"Live\"?"), QStringLiteral("Delete"),
          Prompter::Role::destructive},
     };

@@ -57,9 +57,45 @@ QByteArray XdgAutostartLoginItem::entryContents() const
     return text.toUtf8();
 }
 
+namespace {
+
+// Desktops switch an autostart entry off by marking it, not by removing it: `Hidden=true`
+// (the freedesktop rule) or `X-GNOME-Autostart-enabled=false`, both in the main group.
+bool entrySwitchedOff(const QString& path)
+{
+    QFile file(path);
+    // The entry is a few hundred bytes; a cap keeps a stray huge file from being read whole.
+    constexpr qint64 kMaximumEntrySize = 64 * 1024;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QStringList lines = QString::fromUtf8(file.read(kMaximumEntrySize)).split(QLatin1Char('\n'));
+    bool inMainGroup = false;
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (!inMainGroup || equals < 0)
+            continue;
+        const QString key = line.left(equals).trimmed();
+        const QString value = line.mid(equals + 1).trimmed();
+        if ((key == QLatin1String("Hidden") && value == QLatin1String("true"))
+            || (key == QLatin1String("X-GNOME-Autostart-enabled") && value == QLatin1String("false")))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 LoginItem::Status XdgAutostartLoginItem::status() const
 {
-    return QFileInfo(entryPath()).isFile() ? Status::enabled : Status::notRegistered;
+    const QString path = entryPath();
+    if (!QFileInfo(path).isFile() || entrySwitchedOff(path))
+        return Status::notRegistered;
+    return Status::enabled;
 }
 
 QString XdgAutostartLoginItem::registerItem()

@@ -5,12 +5,15 @@
 #include "BulkPluginRow.h"
 #include "FlowLayout.h"
 #include "GlassStyle.h"
+#include "ItemViewAccessible.h"
 #include "ListStyle.h"
 #include "PluginManagerViewModel.h"
 #include "SymbolIcons.h"
 
 #include <QAbstractButton>
+#include <QAccessibleActionInterface>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
@@ -66,8 +69,10 @@ protected:
         const QColor dot = m_state == State::full      ? ListStyle::systemGreen()
                            : m_state == State::partial ? ListStyle::systemOrange()
                                                        : ListStyle::withAlpha(ListStyle::systemGray(), 0.35);
-        const QColor textColor = m_state == State::none ? ListStyle::withAlpha(ListStyle::secondaryText(), 0.6)
-                                                        : AppTheme::textPrimary();
+        const QColor ground = AppTheme::over(AppTheme::glassBg(), AppTheme::readingBackground());
+        const QColor textColor = m_state == State::none
+                                     ? AppTheme::legible(ListStyle::withAlpha(ListStyle::secondaryText(), 0.6), ground)
+                                     : AppTheme::textPrimary();
         painter.setFont(font());
         painter.setPen(textColor);
         const QRect label = rect().adjusted(8, 0, -(8 + 4 + 7), 0);
@@ -75,6 +80,11 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(dot);
         painter.drawEllipse(QRectF(label.right() + 5, height() / 2.0 - 3.5, 7, 7));
+        if (hasFocus()) {
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 5, 5);
+        }
     }
 
 private:
@@ -104,8 +114,59 @@ private:
     std::function<void()> m_onClick;
 };
 
-QPushButton* actionButton(const QString& text, const QString& symbol, const QColor& tint, QWidget* parent)
+// For assistive technology a row marks its name (as a click on it does) and holds one
+// checkable part per format badge (as a click on the badge does).
+class BulkRowActions final : public ItemViewActions {
+public:
+    BulkRowActions(BulkListModel& model, QListView& list) : m_model(model), m_list(list) {}
+
+    QStringList actionNames(const QModelIndex& index) const override
+    {
+        return m_model.entry(index.row()) ? QStringList{QAccessibleActionInterface::pressAction()} : QStringList();
+    }
+    void doAction(const QModelIndex& index, const QString& action) override
+    {
+        if (const ConsolidatedPlugin* plugin = m_model.entry(index.row());
+            plugin && action == QAccessibleActionInterface::pressAction())
+            m_model.toggleMarked(plugin->name);
+    }
+    std::optional<bool> checkedState(const QModelIndex& index) const override
+    {
+        const ConsolidatedPlugin* plugin = m_model.entry(index.row());
+        return plugin ? std::optional<bool>(m_model.isMarked(plugin->name)) : std::nullopt;
+    }
+    QList<Part> parts(const QModelIndex& index) const override
+    {
+        const ConsolidatedPlugin* plugin = m_model.entry(index.row());
+        if (!plugin)
+            return {};
+        const QList<QRect> rects =
+            BulkPluginRow::badgeRects(m_list.visualRect(index).adjusted(0, 1, 0, -1), plugin->variants);
+        const QSet<QUuid>& active = m_model.viewModel().bulkActiveVariants();
+        QList<Part> parts;
+        for (qsizetype i = 0; i < plugin->variants.size(); ++i) {
+            const auto& variant = plugin->variants.at(i);
+            parts.append({variant.badgeLabel(), rects.value(i), active.contains(variant.id)});
+        }
+        return parts;
+    }
+    void doPartAction(const QModelIndex& index, int part) override
+    {
+        const ConsolidatedPlugin* plugin = m_model.entry(index.row());
+        if (plugin && part >= 0 && part < plugin->variants.size())
+            m_model.viewModel().toggleBulkVariant(plugin->variants.at(part).id);
+    }
+
+private:
+    BulkListModel& m_model;
+    QListView& m_list;
+};
+
+QPushButton* actionButton(const QString& text, const QString& symbol, const QColor& hue, QWidget* parent)
 {
+    // The action's hue, dark enough to read on the button.
+    const QColor tint =
+        AppTheme::legible(hue, AppTheme::over(AppTheme::glassBg(), parent->palette().color(QPalette::Button)));
     auto* button = new QPushButton(SymbolIcons::tinted(symbol, tint), text, parent);
     button->setAccessibleName(text);
     button->setCursor(Qt::PointingHandCursor);
@@ -169,6 +230,9 @@ BulkActionsView::BulkActionsView(PluginManagerViewModel& viewModel, QWidget* par
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; padding: 4px 8px; }"));
     m_list->viewport()->setAutoFillBackground(false);
+    m_list->installEventFilter(this);
+    m_rowActions = std::make_unique<BulkRowActions>(*m_model, *m_list);
+    ItemViewAccessible::install(m_list, m_rowActions.get());
     layout->addWidget(m_list);
     applyListHeight();
 
@@ -189,6 +253,48 @@ BulkActionsView::BulkActionsView(PluginManagerViewModel& viewModel, QWidget* par
     connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this, &BulkActionsView::refresh);
     refresh();
     m_lastEntryCount = m_model->rowCount();
+}
+
+BulkActionsView::~BulkActionsView() = default;
+
+bool BulkActionsView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress && handleListKey(static_cast<QKeyEvent*>(event)))
+        return true;
+    if (watched == m_list && event->type() == QEvent::FocusOut)
+        m_rowDelegate->setFocusedBadge(-1);
+    return QWidget::eventFilter(watched, event);
+}
+
+bool BulkActionsView::handleListKey(QKeyEvent* event)
+{
+    const QModelIndex current = m_list->currentIndex();
+    const ConsolidatedPlugin* plugin = current.isValid() ? m_model->entry(current.row()) : nullptr;
+    if (!plugin || event->modifiers() != Qt::NoModifier)
+        return false;
+    const int badges = int(plugin->variants.size());
+    const int focused = qMin(m_rowDelegate->focusedBadge(), badges - 1);
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        m_rowDelegate->setFocusedBadge(qBound(-1, focused + (event->key() == Qt::Key_Right ? 1 : -1), badges - 1));
+        m_list->viewport()->update();
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        m_rowDelegate->setFocusedBadge(-1);
+        return false;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (focused >= 0)
+            m_rowActions->doPartAction(current, focused);
+        else
+            m_model->toggleMarked(plugin->name);
+        return true;
+    default:
+        return false;
+    }
 }
 
 void BulkActionsView::buildHeader(QWidget* parent)
@@ -224,8 +330,11 @@ void BulkActionsView::buildHeader(QWidget* parent)
 
     m_removeMarked = new QPushButton(card);
     m_removeMarked->setObjectName(QStringLiteral("removeMarkedButton"));
-    m_removeMarked->setStyleSheet(QStringLiteral("QPushButton { color: %1; padding: 3px 10px; }")
-                                      .arg(ListStyle::systemOrange().name()));
+    m_removeMarked->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; padding: 3px 10px; }")
+            .arg(AppTheme::legible(ListStyle::systemOrange(), AppTheme::over(AppTheme::glassBg(),
+                                                                             palette().color(QPalette::Button)))
+                     .name()));
     connect(m_removeMarked, &QPushButton::clicked, this, &BulkActionsView::removeMarked);
     m_clearAll = new QPushButton(QStringLiteral("Clear All"), card);
     m_clearAll->setObjectName(QStringLiteral("clearAllButton"));
@@ -297,9 +406,19 @@ void BulkActionsView::buildNotices(QWidget* parent)
     warningText->setFont(ListStyle::captionFont());
     ListStyle::setTextColor(warningText, AppTheme::textPrimary());
     warningRow->addWidget(warningText, 1);
-    auto* removeWaves = new QLabel(QStringLiteral("Remove Waves"), warning);
+    // The whole notice answers a click; its link is the keyboard's and the screen reader's way in.
+    auto* removeWaves = new QPushButton(QStringLiteral("Remove Waves"), warning);
+    removeWaves->setObjectName(QStringLiteral("removeWavesButton"));
+    removeWaves->setAccessibleName(removeWaves->text());
+    removeWaves->setFlat(true);
+    removeWaves->setCursor(Qt::PointingHandCursor);
     removeWaves->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::DemiBold));
-    ListStyle::setTextColor(removeWaves, ListStyle::systemOrange());
+    const QColor orangeGround =
+        AppTheme::over(ListStyle::withAlpha(ListStyle::systemOrange(), 0.15), AppTheme::readingBackground());
+    removeWaves->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; padding: 0px; }"
+                                              "QPushButton:focus { text-decoration: underline; }")
+                                   .arg(AppTheme::legible(ListStyle::systemOrange(), orangeGround).name()));
+    connect(removeWaves, &QPushButton::clicked, this, [this] { m_viewModel.removeWavesPluginsFromSelection(); });
     warningRow->addWidget(removeWaves);
     for (QLabel* label : warning->findChildren<QLabel*>())
         label->setAttribute(Qt::WA_TransparentForMouseEvents);

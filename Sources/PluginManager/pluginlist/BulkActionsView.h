@@ -8,7 +8,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 class BulkListModel;
+class ItemViewActions;
+class QKeyEvent;
 class BulkPluginRow;
 class FlowLayout;
 class GlassSurface;
@@ -31,6 +35,7 @@ public:
     static constexpr int kMinimumListHeight = 40;
 
     explicit BulkActionsView(PluginManagerViewModel& viewModel, QWidget* parent = nullptr);
+    ~BulkActionsView() override;
 
     /// Height of the notices and the list together (the list gives the notices their
     /// room, down to kMinimumListHeight); the header and action bar keep their own heights.
@@ -64,6 +69,7 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     int noticesHeight() const;
@@ -76,6 +82,9 @@ private:
     void switchPlugins(bool enable);
     void removeMarked();
     void applyListHeight();
+    /// Left and Right move between the current row's name and its badges; Space and Return
+    /// act on the one reached, as a click on it does.
+    bool handleListKey(QKeyEvent* event);
 
     PluginManagerViewModel& m_viewModel;
     BulkListModel* m_model = nullptr;
@@ -94,6 +103,7 @@ private:
     QWidget* m_waveShellWarning = nullptr;
     QWidget* m_wavesNotice = nullptr;
     QListView* m_list = nullptr;
+    std::unique_ptr<ItemViewActions> m_rowActions;
     QTimer m_flashTimer;
     int m_paneHeight = 200;
     bool m_expandFull = false;

@@ -110,7 +110,10 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
         const bool on = active.contains(variant.id);
         const QRect badge = badges.at(i);
         paintGlassSurface(*painter, QRectF(badge), GlassSurface::Kind::card, QColor(), false, 4);
-        const QColor text = on ? ListStyle::secondaryText() : ListStyle::withAlpha(ListStyle::secondaryText(), 0.5);
+        // Small text on the badge's wash: both states stay readable; the dot tells them apart.
+        const QColor ground = AppTheme::over(AppTheme::glassBg(), AppTheme::readingBackground());
+        const QColor text = on ? AppTheme::legible(ListStyle::secondaryText(), ground)
+                               : AppTheme::legible(ListStyle::withAlpha(ListStyle::secondaryText(), 0.5), ground);
         painter->setPen(text);
         const QRect label(badge.left() + kBadgePadX, badge.top(), badge.width() - 2 * kBadgePadX - 3 - kDot,
                           badge.height());
@@ -119,6 +122,13 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->setPen(Qt::NoPen);
         painter->setBrush(on ? ListStyle::systemGreen() : ListStyle::withAlpha(ListStyle::systemGray(), 0.35));
         painter->drawEllipse(QRectF(label.right() + 4, badge.center().y() - kDot / 2.0 + 0.5, kDot, kDot));
+    }
+    // Where the keyboard is: a ring around the row's name or around one of its badges.
+    if (option.state & QStyle::State_HasFocus) {
+        painter->setPen(QPen(option.palette.color(QPalette::Highlight), 1.5));
+        painter->setBrush(Qt::NoBrush);
+        const bool onBadge = m_focusedBadge >= 0 && m_focusedBadge < badges.size();
+        painter->drawRoundedRect(QRectF(onBadge ? badges.at(m_focusedBadge) : row).adjusted(1, 1, -1, -1), 4, 4);
     }
     painter->restore();
 }

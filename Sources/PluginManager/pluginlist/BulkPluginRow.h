@@ -26,6 +26,11 @@ public:
     static QList<QRect> badgeRects(const QRect& row, const QList<ConsolidatedPlugin::FormatVariant>& variants);
     static QFont badgeFont();
 
+    /// The badge of the current row the keyboard has reached; -1 for the row's name.
+    int focusedBadge() const { return m_focusedBadge; }
+    void setFocusedBadge(int badge) { m_focusedBadge = badge; }
+
 private:
     BulkListModel& m_model;
+    int m_focusedBadge = -1;
 };

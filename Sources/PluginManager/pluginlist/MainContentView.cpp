@@ -9,6 +9,7 @@
 #include "PluginListView.h"
 #include "PluginManagerViewModel.h"
 #include "PromptSavePanel.h"
+#include "Prompter.h"
 #include "SearchBar.h"
 #include "SymbolIcons.h"
 
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -55,6 +57,13 @@ public:
         setCursor(Qt::PointingHandCursor);
     }
 
+    /// The tick follows the view model's filter only.
+    void setSelected(bool selected)
+    {
+        const QScopedValueRollback syncing(m_syncing, true);
+        setChecked(selected);
+    }
+
     QSize sizeHint() const override
     {
         QFont bold = ListStyle::withWeight(ListStyle::bodyFont(), QFont::DemiBold);
@@ -63,17 +72,37 @@ public:
     }
 
 protected:
+    // A click does not flip the tick by itself: its handler sets the filter, which ticks the chip.
+    void nextCheckState() override {}
+    // An assistive toggle flips the tick directly; it becomes a click, so every way of
+    // activating a chip goes through the same road (after the request has returned).
+    void checkStateSet() override
+    {
+        if (m_syncing)
+            return;
+        QTimer::singleShot(0, this, [this] { click(); });
+    }
+
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QColor color = m_info.color();
         const bool selected = isChecked();
+        // The chip's hue, dark enough to read on its own tint over the banner's.
+        const QColor banner =
+            AppTheme::over(ListStyle::withAlpha(AppTheme::accentBlue(), 0.15), AppTheme::readingBackground());
+        const QColor color =
+            AppTheme::legible(m_info.color(), AppTheme::over(ListStyle::withAlpha(m_info.color(), 0.4), banner));
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
         if (selected) {
             painter.setBrush(ListStyle::withAlpha(color, 0.2));
             painter.setPen(QPen(ListStyle::withAlpha(color, 0.4), 1));
             painter.drawRoundedRect(box, 6, 6);
+        }
+        if (hasFocus()) {
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+            painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
         }
         const QColor content = selected ? color : AppTheme::textTertiary();
         const QRect icon(12, height() / 2 - 7, 14, 14);
@@ -85,6 +114,7 @@ protected:
 
 private:
     ChipInfo m_info;
+    bool m_syncing = false;
 };
 
 QPushButton* plainButton(const QString& text, QWidget* parent)
@@ -185,8 +215,10 @@ QWidget* MainContentView::buildHeader()
     });
     row->addWidget(m_reset);
 
-    const QColor brand = ListStyle::scanExportColor();
+    const QColor brand = AppTheme::legible(ListStyle::scanExportColor(), AppTheme::readingBackground());
+    // Borderless text buttons show the keyboard's focus by an underline.
     const QString brandStyle = QStringLiteral("QPushButton { color: %1; border: none; padding: 4px 6px; }"
+                                              "QPushButton:focus { text-decoration: underline; }"
                                               "QPushButton:disabled { color: rgba(%2, %3, %4, 90); }")
                                    .arg(brand.name())
                                    .arg(brand.red())
@@ -239,8 +271,12 @@ QWidget* MainContentView::buildBanner()
     m_closePreview = plainButton(QStringLiteral("Close Preview"), banner);
     m_closePreview->setObjectName(QStringLiteral("closePreviewButton"));
     m_closePreview->setFont(ListStyle::captionFont());
-    m_closePreview->setIcon(SymbolIcons::tinted(QStringLiteral("xmark.circle.fill"), ListStyle::secondaryText()));
-    ListStyle::setTextColor(m_closePreview, ListStyle::secondaryText());
+    // Grey on the banner's blue wash, dark enough to read there.
+    const QColor closeColour = AppTheme::legible(
+        ListStyle::secondaryText(),
+        AppTheme::over(ListStyle::withAlpha(AppTheme::accentBlue(), 0.15), AppTheme::readingBackground()));
+    m_closePreview->setIcon(SymbolIcons::tinted(QStringLiteral("xmark.circle.fill"), closeColour));
+    ListStyle::setTextColor(m_closePreview, closeColour);
     connect(m_closePreview, &QPushButton::clicked, this, [this] {
         m_viewModel.setActiveProfile(std::nullopt);
         m_viewModel.setShowAllPlugins(false);
@@ -307,7 +343,7 @@ void MainContentView::updateBanner()
         m_bannerTitle->setText(QStringLiteral("Previewing profile: \"") + profile->name + QLatin1Char('"'));
     const QString& filter = m_viewModel.profileViewFilter();
     for (auto it = m_chips.cbegin(); it != m_chips.cend(); ++it)
-        it.value()->setChecked(it.key() == filter);
+        static_cast<FilterChip*>(it.value())->setSelected(it.key() == filter);
 }
 
 void MainContentView::updateContent()
@@ -364,8 +400,11 @@ void MainContentView::runExport()
     std::shared_ptr<Workspace> workspace = Platform::services().workspace;
     if (!workspace)
         return;
-    if (m_exportFormat == ExportFormat::csv)
-        PDFExporter::exportPluginsAsCSV(plugins, m_exportSortOption, panel, *workspace);
-    else
-        PDFExporter::exportPlugins(plugins, m_exportSortOption, panel, *workspace);
+    const PDFExporter::Outcome outcome =
+        m_exportFormat == ExportFormat::csv
+            ? PDFExporter::exportPluginsAsCSV(plugins, m_exportSortOption, panel, *workspace)
+            : PDFExporter::exportPlugins(plugins, m_exportSortOption, panel, *workspace);
+    // The exporter prints its failure; the window must say so too.
+    if (outcome.kind == PDFExporter::Outcome::Kind::failed)
+        Prompts::inform(this, QStringLiteral("Export Failed"), outcome.error);
 }

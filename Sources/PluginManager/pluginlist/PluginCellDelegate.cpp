@@ -118,7 +118,7 @@ void PluginCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     }
     if (column == PluginTableModel::formatColumn) {
         paintCellBackground(painter, option, index);
-        paintFormatChip(painter, option.rect, index);
+        paintFormatChip(painter, option, index);
         return;
     }
     if (column == PluginTableModel::manufacturerColumn && !preview
@@ -168,16 +168,24 @@ void PluginCellDelegate::paintLink(QPainter* painter, const QStyleOptionViewItem
                       metrics.elidedText(manufacturer, Qt::ElideRight, textRect.width()));
     const int drawn = qMin(textRect.width(), metrics.horizontalAdvance(manufacturer));
     const QRect arrow(textRect.left() + drawn + 3, link.center().y() - kArrowSize / 2, kArrowSize, kArrowSize);
-    painter->drawPixmap(arrow, SymbolIcons::pixmap(QStringLiteral("arrow.up.right"), kArrowSize,
-                                                   AppTheme::textTertiary(), painter->device()->devicePixelRatioF()));
+    // In a selected row the arrow takes the selection's text colour, or it would vanish into it.
+    const QColor arrowColour = selected ? option.palette.color(QPalette::HighlightedText) : AppTheme::textTertiary();
+    painter->drawPixmap(arrow, SymbolIcons::pixmap(QStringLiteral("arrow.up.right"), kArrowSize, arrowColour,
+                                                   painter->device()->devicePixelRatioF()));
     painter->restore();
 }
 
-void PluginCellDelegate::paintFormatChip(QPainter* painter, const QRect& cell, const QModelIndex& index) const
+void PluginCellDelegate::paintFormatChip(QPainter* painter, const QStyleOptionViewItem& option,
+                                         const QModelIndex& index) const
 {
+    const QRect cell = option.rect;
     const auto format = PluginFormat(index.data(PluginTableModel::formatRole).toInt());
     const bool willChange = index.data(PluginTableModel::willChangeRole).toBool();
-    const QColor accent = willChange ? ListStyle::systemOrange() : AppTheme::accentBlue();
+    // In a selected row the icon takes the selection's text colour, or it would vanish into it.
+    const QColor accent = option.state & QStyle::State_Selected
+                              ? option.palette.color(QPalette::HighlightedText)
+                              : AppTheme::legible(willChange ? ListStyle::systemOrange() : AppTheme::accentBlue(),
+                                                  AppTheme::readingBackground(), 3.0);
     const QColor fill = willChange ? ListStyle::withAlpha(ListStyle::systemOrange(), 0.15)
                                    : ListStyle::withAlpha(AppTheme::accentBlue(), 0.10);
     const QString text = PluginFormats::rawValue(format);

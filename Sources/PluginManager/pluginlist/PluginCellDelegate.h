@@ -37,7 +37,7 @@ Q_SIGNALS:
 private:
     void paintSwitch(QPainter* painter, const QRect& cell, bool enabled) const;
     void paintLink(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
-    void paintFormatChip(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
+    void paintFormatChip(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
     void paintPreviewStatus(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
 
     bool m_interactive = true;

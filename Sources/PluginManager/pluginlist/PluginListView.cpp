@@ -6,6 +6,7 @@
 #include "ManufacturerWebsites.h"
 #include "PluginCellDelegate.h"
 #include "PluginManagerViewModel.h"
+#include "PluginTableActions.h"
 #include "PluginTableModel.h"
 #include "RowContextMenu.h"
 #include "SymbolIcons.h"
@@ -16,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -44,6 +46,10 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(m_wasPreview ? QAbstractItemView::NoSelection : QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // One Tab stop: the arrows move inside the table, Tab moves on to the bulk panel.
+    m_table->setTabKeyNavigation(false);
+    m_tableActions = std::make_unique<PluginTableActions>(*this);
+    ItemViewAccessible::install(m_table, m_tableActions.get());
     m_table->setShowGrid(false);
     m_table->setAlternatingRowColors(true);
     m_table->setWordWrap(false);
@@ -62,6 +68,7 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_table->viewport()->installEventFilter(this);
+    m_table->installEventFilter(this);
     configureColumns();
 
     buildFooter();
@@ -76,7 +83,7 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     m_pagingCheck.setInterval(0);
     connect(&m_pagingCheck, &QTimer::timeout, this, &PluginListView::checkLastRowVisible);
 
-    connect(header, &QHeaderView::sectionClicked, this, &PluginListView::onHeaderClicked);
+    connect(header, &QHeaderView::sectionClicked, this, &PluginListView::sortByColumn);
     connect(header, &QHeaderView::sectionResized, this,
             [this](int section, int, int) { onSectionResized(section); });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -235,15 +242,19 @@ void PluginListView::buildFooter()
     m_loadAllButton->setAccessibleName(QStringLiteral("Load All"));
     m_loadAllButton->setFlat(true);
     m_loadAllButton->setCursor(Qt::PointingHandCursor);
-    m_loadAllButton->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.down.to.line"), AppTheme::accentBlue()));
+    const QColor blue = AppTheme::accentBlue();
+    // The blue of the text, dark enough to read on its own pressed wash.
+    const QColor text =
+        AppTheme::legible(blue, AppTheme::over(ListStyle::withAlpha(blue, 60 / 255.0), AppTheme::readingBackground()));
+    m_loadAllButton->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.down.to.line"), text));
     m_loadAllButton->setIconSize(QSize(10, 10));
     m_loadAllButton->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::Medium));
-    const QColor blue = AppTheme::accentBlue();
     m_loadAllButton->setStyleSheet(
         QStringLiteral("QPushButton { color: %1; background: rgba(%2, %3, %4, 26); border: none; border-radius: 4px;"
                        " padding: 3px 8px; }"
+                       "QPushButton:focus { text-decoration: underline; }"
                        "QPushButton:pressed { background: rgba(%2, %3, %4, 60); }")
-            .arg(blue.name())
+            .arg(text.name())
             .arg(blue.red())
             .arg(blue.green())
             .arg(blue.blue()));
@@ -295,7 +306,7 @@ void PluginListView::updateSortIndicator()
     header->setSortIndicator(column, order.first().forward ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-void PluginListView::onHeaderClicked(int section)
+void PluginListView::sortByColumn(int section)
 {
     // First click on a header sorts ascending; clicking the sorted header reverses it.
     const PluginSortKey key = PluginTableModel::sortKey(section);
@@ -398,6 +409,42 @@ void PluginListView::requestToggle(const QModelIndex& index)
     });
 }
 
+void PluginListView::toggleRow(const QModelIndex& index)
+{
+    if (!m_model->isPreviewMode() && m_delegate->isInteractive())
+        requestToggle(index);
+}
+
+void PluginListView::showRowMenu(const QModelIndex& index)
+{
+    if (index.isValid())
+        showContextMenu(m_table->visualRect(index).center());
+}
+
+void PluginListView::focusRow(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    m_table->setFocus(Qt::OtherFocusReason);
+    m_table->setCurrentIndex(index);
+}
+
+bool PluginListView::handleTableKey(QKeyEvent* event)
+{
+    const QModelIndex current = m_table->currentIndex();
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && current.isValid()
+        && !m_model->isPreviewMode()) {
+        toggleRow(current);
+        return true;
+    }
+    // The platform's other key for the row menu, beside the Menu key.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        showRowMenu(current.isValid() ? current : m_model->index(0, 0));
+        return true;
+    }
+    return false;
+}
+
 void PluginListView::openManufacturer(const QModelIndex& index)
 {
     const AudioPlugin* plugin = m_model->pluginAt(index.row());
@@ -444,6 +491,8 @@ void PluginListView::updateInteractivity()
 
 bool PluginListView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_table && event->type() == QEvent::KeyPress && handleTableKey(static_cast<QKeyEvent*>(event)))
+        return true;
     if (watched == m_table->viewport()) {
         if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
             fitNameColumn();

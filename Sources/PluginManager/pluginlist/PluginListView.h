@@ -8,12 +8,15 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class BusySpinner;
 class PluginCellDelegate;
+class PluginTableActions;
 class PluginTableModel;
 class QLabel;
+class QKeyEvent;
 class QMenu;
 class QModelIndex;
 class QPushButton;
@@ -52,6 +55,18 @@ public:
     /// The row menu for those ids (the caller owns it; empty in preview mode).
     QMenu* createContextMenu(const QModelIndex& index, QWidget* parent = nullptr);
 
+    // What a click does, for the keyboard and assistive technology.
+    /// Switches the row's plug-in, as a click on its switch does.
+    void toggleRow(const QModelIndex& index);
+    /// Opens the row menu at the row, as a secondary click does.
+    void showRowMenu(const QModelIndex& index);
+    /// Makes the row current and selected, as a click on it does.
+    void focusRow(const QModelIndex& index);
+    /// Opens the web site of the row's manufacturer, as a click on the link does.
+    void openManufacturer(const QModelIndex& index);
+    /// Sorts by the column, as a click on its header does.
+    void sortByColumn(int column);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -80,7 +95,6 @@ private:
     int flexibleWidth() const;
     void fitNameColumn();
     void onSectionResized(int section);
-    void onHeaderClicked(int section);
     void onTableSelectionChanged();
     void onViewModelSelectionChanged();
     void handleSelectionChange(const QSet<QUuid>& current);
@@ -88,7 +102,7 @@ private:
     void schedulePagingCheck();
     void checkLastRowVisible();
     void requestToggle(const QModelIndex& index);
-    void openManufacturer(const QModelIndex& index);
+    bool handleTableKey(QKeyEvent* event);
     void showContextMenu(const QPoint& position);
     void updateInteractivity();
 
@@ -101,6 +115,7 @@ private:
     BusySpinner* m_spinner = nullptr;
     QPushButton* m_loadAllButton = nullptr;
     QLabel* m_hintLabel = nullptr;
+    std::unique_ptr<PluginTableActions> m_tableActions;
     QTimer m_pagingCheck;
     QSet<QUuid> m_previousSelection;
     ShownQuery m_shownQuery;

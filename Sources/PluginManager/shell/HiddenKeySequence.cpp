@@ -65,8 +65,19 @@ bool HiddenKeySequence::handleKeyText(const QString& text)
 bool HiddenKeySequence::eventFilter(QObject* watched, QEvent* event)
 {
     // A key press reaches its window first and is then handed to the focused widget
-    // (and up its parents); looking at the window's copy sees every key exactly once.
-    if (event->type() == QEvent::KeyPress && qobject_cast<QWindow*>(watched))
-        return handleKeyText(static_cast<QKeyEvent*>(event)->text());
-    return QObject::eventFilter(watched, event);
+    // (and up its parents); looking at the window's copy sees every key once.
+    if (event->type() != QEvent::KeyPress || !qobject_cast<QWindow*>(watched))
+        return QObject::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const KeySignature signature{key->key(), key->modifiers(), key->text()};
+    // An assistive bridge holds the window's key back and delivers a copy of it again once its
+    // client has let it pass; that copy is the same key press, not a second one.
+    if (!event->spontaneous() && m_echoExpected && signature == m_lastSpontaneous) {
+        m_echoExpected = false;
+        return false;
+    }
+    m_echoExpected = event->spontaneous();
+    if (m_echoExpected)
+        m_lastSpontaneous = signature;
+    return handleKeyText(key->text());
 }

@@ -37,7 +37,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct KeySignature {
+        int key = 0;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        bool operator==(const KeySignature&) const = default;
+    };
+
     std::function<void()> m_onMatch;
+    KeySignature m_lastSpontaneous;
+    bool m_echoExpected = false;
     bool m_armed = false;
     QString m_buffer;
     bool m_monitorInstalled = false;

@@ -92,9 +92,12 @@ QLabel* passiveLabel(const QString& text = {})
 }
 
 // A rounded well in the control background colour holding a scrolling list.
-QScrollArea* listWell(QWidget* content, int maxHeight)
+QScrollArea* listWell(QWidget* content, int maxHeight, const QString& name)
 {
     auto* area = new QScrollArea;
+    // Its rows are the Tab stops; the well itself is none.
+    area->setFocusPolicy(Qt::NoFocus);
+    area->setAccessibleName(name);
     area->setWidget(content);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
@@ -201,7 +204,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         pluginColumn->addWidget(row);
     }
     pluginColumn->addStretch(1);
-    layout->addWidget(listWell(pluginList, 200));
+    layout->addWidget(listWell(pluginList, 200, QStringLiteral("New plugins")));
 
     // 5. Counter.
     m_counter = new QLabel;
@@ -255,7 +258,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         profileColumn->addWidget(row);
     }
     profileColumn->addStretch(1);
-    layout->addWidget(listWell(profileList, 120));
+    layout->addWidget(listWell(profileList, 120, QStringLiteral("Profiles")));
 
     // 9. Note.
     auto* note = new QHBoxLayout;

@@ -53,6 +53,8 @@ ActivityLogView::ActivityLogView(ActivityLogManager& log, QWidget* parent) : QWi
     layout->addWidget(divider(this, 1.0));
 
     m_scroll = new QScrollArea(this);
+    // A Tab stop of its own, so the arrows scroll the entries.
+    m_scroll->setAccessibleName(QStringLiteral("Recent Activity"));
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

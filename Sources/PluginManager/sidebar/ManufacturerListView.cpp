@@ -1,11 +1,13 @@
 #include "ManufacturerListView.h"
 
 #include "AppTheme.h"
+#include "ItemViewAccessible.h"
 #include "ManufacturerListModel.h"
 #include "SidebarFonts.h"
 #include "SidebarIcons.h"
 #include "SidebarTexts.h"
 
+#include <QAccessibleActionInterface>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -71,7 +73,43 @@ public:
     }
 };
 
+// For assistive technology a row is a tick (toggle, as Space) and a link (press, as Return).
+class ManufacturerRowActions final : public ItemViewActions {
+public:
+    explicit ManufacturerRowActions(ManufacturerListView& view) : m_view(view) {}
+
+    QStringList actionNames(const QModelIndex&) const override
+    {
+        return {QAccessibleActionInterface::toggleAction(), QAccessibleActionInterface::pressAction()};
+    }
+    void doAction(const QModelIndex& index, const QString& action) override
+    {
+        if (action == QAccessibleActionInterface::toggleAction())
+            Q_EMIT m_view.checkToggled(index.data().toString());
+        else if (action == QAccessibleActionInterface::pressAction())
+            Q_EMIT m_view.linkActivated(index.data().toString());
+    }
+    QStringList keyBindings(const QModelIndex&, const QString& action) const override
+    {
+        return {action == QAccessibleActionInterface::toggleAction() ? QStringLiteral("Space")
+                                                                      : QStringLiteral("Return")};
+    }
+    std::optional<bool> checkedState(const QModelIndex& index) const override
+    {
+        return index.data(ManufacturerListModel::SelectedRole).toBool();
+    }
+    QString description(const QModelIndex& index) const override
+    {
+        return QStringLiteral("Visit ") + index.data().toString() + QStringLiteral(" website");
+    }
+
+private:
+    ManufacturerListView& m_view;
+};
+
 } // namespace
+
+ManufacturerListView::~ManufacturerListView() = default;
 
 ManufacturerListView::ManufacturerListView(QWidget* parent) : QListView(parent)
 {
@@ -86,6 +124,8 @@ ManufacturerListView::ManufacturerListView(QWidget* parent) : QListView(parent)
     viewport()->setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);
     setAccessibleName(tr("Manufacturers"));
+    m_accessibleActions = std::make_unique<ManufacturerRowActions>(*this);
+    ItemViewAccessible::install(this, m_accessibleActions.get());
 }
 
 QRect ManufacturerListView::checkRect(const QModelIndex& index) const

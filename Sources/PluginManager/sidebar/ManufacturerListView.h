@@ -2,6 +2,10 @@
 
 #include <QListView>
 
+#include <memory>
+
+class ItemViewActions;
+
 /// The manufacturer rows: a check mark at the leading edge that toggles the filter,
 /// then the name with an arrow that opens the manufacturer's web site.
 /// Keys: Space toggles the current row, Return opens its web site.
@@ -13,6 +17,7 @@ public:
     static constexpr int kCheckWidth = 28;
 
     explicit ManufacturerListView(QWidget* parent = nullptr);
+    ~ManufacturerListView() override;
 
     /// Where in a row the check button and the link lie (viewport coordinates).
     QRect checkRect(const QModelIndex& index) const;
@@ -27,4 +32,7 @@ Q_SIGNALS:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    std::unique_ptr<ItemViewActions> m_accessibleActions;
 };

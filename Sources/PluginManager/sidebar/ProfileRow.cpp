@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -76,10 +77,17 @@ ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(
         button->raise(); // above the preview button they overlap
     }
     grid->addLayout(buttons, 0, 0, Qt::AlignRight | Qt::AlignTop);
-    connect(m_apply, &QToolButton::clicked, this, [this] { Q_EMIT applyRequested(m_profile); });
-    connect(m_update, &QToolButton::clicked, this, [this] { Q_EMIT updateRequested(m_profile); });
-    connect(m_export, &QToolButton::clicked, this, [this] { Q_EMIT exportRequested(m_profile); });
-    connect(m_delete, &QToolButton::clicked, this, [this] { Q_EMIT deleteRequested(m_profile); });
+    // Each of these opens a dialog: after the click (or an assistive activation) has returned,
+    // never inside it.
+    const auto later = [this](void (ProfileRow::*request)(const PluginProfile&)) {
+        return [this, request] {
+            QTimer::singleShot(0, this, [this, request, profile = m_profile] { Q_EMIT(this->*request)(profile); });
+        };
+    };
+    connect(m_apply, &QToolButton::clicked, this, later(&ProfileRow::applyRequested));
+    connect(m_update, &QToolButton::clicked, this, later(&ProfileRow::updateRequested));
+    connect(m_export, &QToolButton::clicked, this, later(&ProfileRow::exportRequested));
+    connect(m_delete, &QToolButton::clicked, this, later(&ProfileRow::deleteRequested));
 
     setProfile(profile);
 }

@@ -92,6 +92,9 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
 
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("sidebarScroll"));
+    // The sections' controls are the Tab stops; the scroll area follows the focus.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_scroll->setAccessibleName(QStringLiteral("Sidebar sections"));
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

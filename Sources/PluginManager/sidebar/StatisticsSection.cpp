@@ -20,7 +20,6 @@ StatisticsSection::StatisticsSection(PluginManagerViewModel& viewModel, QWidget*
         auto* row = new QHBoxLayout;
         auto* name = new ThemedLabel(label, SidebarFonts::caption(), std::move(labelColor), body());
         auto* value = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textPrimary, body());
-        value->setAccessibleName(label);
         row->addWidget(name);
         row->addStretch(1);
         row->addWidget(value);
@@ -28,8 +27,11 @@ StatisticsSection::StatisticsSection(PluginManagerViewModel& viewModel, QWidget*
         return value;
     };
     m_total = addRow(QStringLiteral("Total"), &AppTheme::textSecondary);
-    m_enabled = addRow(QStringLiteral("Enabled"), &AppTheme::statusEnabled);
-    m_disabled = addRow(QStringLiteral("Disabled"), &AppTheme::statusDisabled);
+    // The status hues, dark enough to read on the sidebar.
+    m_enabled = addRow(QStringLiteral("Enabled"),
+                       [] { return AppTheme::legible(AppTheme::statusEnabled(), AppTheme::readingBackground()); });
+    m_disabled = addRow(QStringLiteral("Disabled"),
+                        [] { return AppTheme::legible(AppTheme::statusDisabled(), AppTheme::readingBackground()); });
 
     connect(&m_viewModel, &PluginManagerViewModel::countsChanged, this, &StatisticsSection::updateCounts);
     updateCounts();
@@ -42,7 +44,12 @@ QString StatisticsSection::disabledText() const { return m_disabled->text(); }
 
 void StatisticsSection::updateCounts()
 {
-    m_total->setText(QString::number(m_viewModel.dbTotalCount()));
-    m_enabled->setText(QString::number(m_viewModel.dbEnabledCount()));
-    m_disabled->setText(QString::number(m_viewModel.dbDisabledCount()));
+    // Each number is read with its caption ("Total: 295").
+    const auto show = [](QLabel* value, const QString& caption, qint64 count) {
+        value->setText(QString::number(count));
+        value->setAccessibleName(caption + QStringLiteral(": ") + value->text());
+    };
+    show(m_total, QStringLiteral("Total"), m_viewModel.dbTotalCount());
+    show(m_enabled, QStringLiteral("Enabled"), m_viewModel.dbEnabledCount());
+    show(m_disabled, QStringLiteral("Disabled"), m_viewModel.dbDisabledCount());
 }

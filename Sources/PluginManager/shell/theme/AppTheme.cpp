@@ -3,6 +3,9 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 QColor rgb(double r, double g, double b)
@@ -37,10 +40,61 @@ QColor glassGlow() { return withOpacity(primary(), 0.05); }
 QColor glassShadow() { return QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.3f); }
 QColor textPrimary() { return primary(); }
 
-// The secondary label shade: the foreground at half strength, as desktop toolkits draw it.
-QColor textSecondary() { return withOpacity(primary(), 0.5); }
+// The secondary label shade: the foreground a little softened, still readable on the glass
+// washes and tints it sits on (half strength fell short of 4.5:1 there).
+QColor textSecondary() { return withOpacity(primary(), 0.7); }
 
 QColor textTertiary() { return withOpacity(primary(), 0.6); }
 QColor brandPink() { return QColor(221, 72, 116); }
+
+namespace {
+double channel(double value)
+{
+    return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+}
+double luminance(const QColor& colour)
+{
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+}
+} // namespace
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor over(const QColor& colour, const QColor& background)
+{
+    const double a = colour.alphaF();
+    const auto mix = [a](double top, double bottom) { return static_cast<float>(top * a + bottom * (1 - a)); };
+    return QColor::fromRgbF(mix(colour.redF(), background.redF()), mix(colour.greenF(), background.greenF()),
+                            mix(colour.blueF(), background.blueF()));
+}
+
+QColor legible(const QColor& colour, const QColor& background, double ratio)
+{
+    const QColor ground = over(background, QColor(Qt::white));
+    QColor result = over(colour, ground);
+    if (contrastRatio(result, ground) >= ratio)
+        return result;
+    // Toward black on a light background, toward white on a dark one, in small steps of lightness.
+    const bool darken = luminance(ground) > 0.18;
+    float hue = 0;
+    float saturation = 0;
+    float lightness = 0;
+    result.getHslF(&hue, &saturation, &lightness);
+    for (int step = 0; step < 100 && contrastRatio(result, ground) < ratio; ++step) {
+        lightness = std::clamp(lightness + (darken ? -0.01f : 0.01f), 0.0f, 1.0f);
+        result = QColor::fromHslF(hue, saturation, lightness);
+    }
+    return result;
+}
+
+QColor readingBackground()
+{
+    return over(glassBg(), QGuiApplication::palette().color(QPalette::Active, QPalette::Window));
+}
 
 } // namespace AppTheme

@@ -15,8 +15,20 @@ QColor glassBorder();    // primary at 0.15
 QColor glassGlow();      // primary at 0.05
 QColor glassShadow();    // black at 0.3
 QColor textPrimary();    // primary
-QColor textSecondary();  // secondary
+QColor textSecondary();  // secondary (primary at 0.7)
 QColor textTertiary();   // primary at 0.6
 /// The fixed brand colour (221, 72, 116) of the Scan/Export texts, the title gradient and the update button.
 QColor brandPink();
+
+/// The WCAG 2.1 contrast ratio of two opaque colours (1 to 21).
+double contrastRatio(const QColor& a, const QColor& b);
+/// `colour` drawn over `background` (alpha applied), as one opaque colour.
+QColor over(const QColor& colour, const QColor& background);
+/// `colour` as drawn over `background`, made just dark enough (or light enough, on a dark
+/// background) to reach `ratio` against it; hue and saturation stay. 4.5 is what text needs,
+/// 3 what large text and icons need.
+QColor legible(const QColor& colour, const QColor& background, double ratio = 4.5);
+/// The darkest ground most texts of the window sit on: the window colour under the
+/// strongest glass wash (lightest, in the dark appearance).
+QColor readingBackground();
 } // namespace AppTheme

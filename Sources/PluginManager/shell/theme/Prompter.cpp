@@ -137,6 +137,16 @@ public:
         dialog.setWindowTitle(request.title.isEmpty() ? windowTitle() : request.title);
         dialog.setMinimumWidth(kMinimumDialogWidth);
         auto* layout = new QVBoxLayout(&dialog);
+        // A sheet may have no title bar: the title is shown inside, as its heading.
+        if (!request.title.isEmpty() && !request.message.isEmpty()) {
+            auto* heading = new QLabel(request.title, &dialog);
+            heading->setObjectName(QStringLiteral("sheetHeading"));
+            QFont font = heading->font();
+            font.setBold(true);
+            font.setPointSizeF(font.pointSizeF() * 1.15);
+            heading->setFont(font);
+            layout->addWidget(heading);
+        }
         auto* label = new QLabel(request.message.isEmpty() ? request.title : request.message, &dialog);
         label->setWordWrap(true);
         auto* edit = new QLineEdit(request.initialText, &dialog);

@@ -1,0 +1,187 @@
+#include "PluginListFixture.h"
+
+#include "PluginListView.h"
+#include "PluginTableModel.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+
+#include <memory>
+
+namespace {
+
+QStringList g_tableWarnings;
+
+void collectTableWarnings(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (message.contains(QLatin1String("QAccessibleTable")) || message.contains(QLatin1String("Invalid index")))
+        g_tableWarnings.append(message);
+}
+
+} // namespace
+
+/// The plug-in table driven by keys and through the accessibility interfaces only.
+class TableAccessibilityTest : public PluginListTest {
+protected:
+    PluginListView& view()
+    {
+        if (!m_view) {
+            m_view = std::make_unique<PluginListView>(vm());
+            m_view->resize(1000, 600);
+            m_view->show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(m_view.get()));
+        }
+        return *m_view;
+    }
+    void TearDown() override
+    {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+        m_view.reset();
+        PluginListTest::TearDown();
+    }
+    QAccessibleInterface* tableInterface() { return QAccessible::queryAccessibleInterface(view().table()); }
+    QAccessibleInterface* cell(int row, int column) { return tableInterface()->tableInterface()->cellAt(row, column); }
+    void focusRow(int row)
+    {
+        view().table()->setFocus();
+        view().table()->setCurrentIndex(view().model()->index(row, PluginTableModel::nameColumn));
+    }
+    bool enabled(int row) { return view().model()->pluginAt(row)->isEnabled; }
+
+    std::unique_ptr<PluginListView> m_view;
+};
+
+TEST_F(TableAccessibilityTest, SpaceAndTheStatusCellsToggleActionSwitchThePluginLikeAClick)
+{
+    seed({plugin(QStringLiteral("Alpha")), plugin(QStringLiteral("Beta"))});
+    focusRow(1);
+    QTest::keyClick(view().table(), Qt::Key_Space);
+    settle();
+    ASSERT_EQ(m_runner->commands().size(), 1);
+    EXPECT_TRUE(m_runner->commands().first().contains(QStringLiteral("Beta.vst3")));
+    EXPECT_FALSE(enabled(1));
+    EXPECT_TRUE(enabled(0));
+
+    QAccessibleInterface* status = cell(0, PluginTableModel::statusColumn);
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->text(QAccessible::Name), QStringLiteral("Enabled"));
+    EXPECT_TRUE(status->state().checkable);
+    EXPECT_TRUE(status->state().checked);
+    ASSERT_NE(status->actionInterface(), nullptr);
+    ASSERT_TRUE(status->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    status->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    settle();
+    ASSERT_EQ(m_runner->commands().size(), 2);
+    EXPECT_TRUE(m_runner->commands().last().contains(QStringLiteral("Alpha.vst3")));
+    EXPECT_FALSE(enabled(0));
+    status = cell(0, PluginTableModel::statusColumn);
+    EXPECT_EQ(status->text(QAccessible::Name), QStringLiteral("Disabled"));
+    EXPECT_FALSE(status->state().checked);
+
+    // Only the Status cell switches: the Name cell's actions focus the row or open its menu.
+    const QStringList nameActions = cell(0, PluginTableModel::nameColumn)->actionInterface()->actionNames();
+    EXPECT_FALSE(nameActions.contains(QAccessibleActionInterface::toggleAction()));
+    cell(0, PluginTableModel::nameColumn)->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    EXPECT_TRUE(view().table()->selectionModel()->isRowSelected(0, {}));
+    EXPECT_EQ(m_runner->commands().size(), 2);
+}
+
+TEST_F(TableAccessibilityTest, ShiftF10AndTheShowMenuActionOpenTheRowMenu)
+{
+    seed({plugin(QStringLiteral("Alpha")), plugin(QStringLiteral("Beta"))});
+    focusRow(1);
+    QTest::keyClick(view().table(), Qt::Key_F10, Qt::ShiftModifier);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(menu->actions().isEmpty());
+    menu->close();
+    settle();
+
+    cell(0, PluginTableModel::versionColumn)->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
+    EXPECT_NE(qobject_cast<QMenu*>(QApplication::activePopupWidget()), nullptr);
+}
+
+TEST_F(TableAccessibilityTest, TheTableIsOneTabStop)
+{
+    seed({plugin(QStringLiteral("Alpha")), plugin(QStringLiteral("Beta"))});
+    EXPECT_FALSE(view().table()->tabKeyNavigation());
+    auto* after = new QPushButton(QStringLiteral("After"), &view());
+    after->show();
+    view().activateWindow();
+    focusRow(0);
+    QTest::keyClick(view().table(), Qt::Key_Down);
+    EXPECT_EQ(view().table()->currentIndex().row(), 1);
+    QTest::keyClick(view().table(), Qt::Key_Tab);
+    EXPECT_TRUE(after->hasFocus());
+    EXPECT_EQ(view().table()->currentIndex().row(), 1);
+}
+
+TEST_F(TableAccessibilityTest, HeadersAndTheManufacturerLinkAnswerTheirActions)
+{
+    seed({plugin(QStringLiteral("Alpha")), plugin(QStringLiteral("Beta"), PluginFormat::vst3, true, QStringLiteral("Zed"))});
+    QAccessibleInterface* table = tableInterface();
+    QAccessibleInterface* header = table->child(PluginTableModel::manufacturerColumn);
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->role(), QAccessible::ColumnHeader);
+    EXPECT_EQ(header->text(QAccessible::Name), QStringLiteral("Manufacturer"));
+    header->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    settle();
+    ASSERT_FALSE(vm().sortOrder().isEmpty());
+    EXPECT_EQ(vm().sortOrder().first().key, PluginSortKey::manufacturer);
+
+    QAccessibleInterface* link = cell(0, PluginTableModel::manufacturerColumn);
+    ASSERT_TRUE(link->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_EQ(m_workspace->opened().size(), 1);
+}
+
+// A client that still counts the rows of an earlier page asks for cells that are gone: it gets
+// none and nothing is printed; every cell it gets reads the model as it is now.
+TEST_F(TableAccessibilityTest, AccessibleChildrenStayInStepWithTheModel)
+{
+    seed(numbered(150));
+    const bool wasActive = QAccessible::isActive();
+    QAccessible::setActive(true);
+    g_tableWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectTableWarnings);
+
+    QAccessibleInterface* table = tableInterface();
+    const int columns = view().model()->columnCount();
+    const int before = table->childCount();
+    EXPECT_EQ(before, (view().model()->rowCount() + 1) * columns);
+    for (int i = 0; i < before; ++i)
+        ASSERT_NE(table->child(i), nullptr) << i;
+
+    vm().setSearchText(QStringLiteral("Plugin 000"));
+    settle(120);
+    ASSERT_EQ(view().model()->rowCount(), 9);
+    table = tableInterface();
+    EXPECT_EQ(table->childCount(), 10 * columns);
+    for (int i = 0; i < before; ++i) {
+        QAccessibleInterface* child = table->child(i);
+        if (i >= table->childCount()) {
+            EXPECT_EQ(child, nullptr) << i;
+            continue;
+        }
+        ASSERT_NE(child, nullptr);
+        const int row = i / columns - 1;
+        if (row >= 0 && i % columns == PluginTableModel::nameColumn) {
+            EXPECT_EQ(child->text(QAccessible::Name), view().model()->pluginAt(row)->name);
+        }
+        EXPECT_EQ(table->indexOfChild(child), i);
+    }
+    // The focus the table announces names the cell the client gets for that number.
+    focusRow(4);
+    QAccessibleInterface* focused = table->focusChild();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_EQ(focused->text(QAccessible::Name), view().model()->pluginAt(4)->name);
+
+    qInstallMessageHandler(previous);
+    QAccessible::setActive(wasActive);
+    EXPECT_TRUE(g_tableWarnings.isEmpty()) << g_tableWarnings.join(u'\n').toStdString();
+}

@@ -1,0 +1,137 @@
+#include "AccessibleWalk.h"
+#include "ShellFixture.h"
+
+#include "BulkActionsView.h"
+#include "ExportSheet.h"
+#include "FoldingSection.h"
+#include "MainContentView.h"
+#include "NewPluginsBanner.h"
+#include "NewPluginsSheet.h"
+#include "PluginListView.h"
+#include "SearchBar.h"
+#include "SectionHeaderButton.h"
+#include "SidebarView.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+/// The real window (sidebar and main content area), driven by keys and read through the
+/// accessibility interfaces.
+class WindowAccessibilityTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        ContentViewSeams::resetFactories();
+    }
+
+    QString vst3(const QString& name) const { return sys("/Library/Audio/Plug-Ins/VST3/") + name + ".vst3"; }
+    AudioPlugin bundle(const QString& name, const QString& manufacturer = QStringLiteral("Acme"))
+    {
+        makeBundle(vst3(name));
+        AudioPlugin plugin = record(name, PluginFormat::vst3, vst3(name), true);
+        plugin.manufacturer = manufacturer;
+        return plugin;
+    }
+    /// The window over a few plug-ins, shown, with its start-up over and the table listed.
+    void showWithPlugins()
+    {
+        for (const char* name : {"Alpha", "Beta", "Gamma"})
+            bundle(QString::fromLatin1(name), QStringLiteral("Maker ") + QLatin1Char(name[0]));
+        ASSERT_TRUE(showAndWaitForStartup());
+        view().activateWindow();
+        view().pluginManager().setShowAllPlugins(true);
+        QTest::qWait(50);
+    }
+    MainContentView* main() { return qobject_cast<MainContentView*>(view().mainContent()); }
+    SidebarView* sidebar() { return qobject_cast<SidebarView*>(view().sidebar()); }
+    void collectFirstRow()
+    {
+        const QUuid id = view().pluginManager().displayedPlugins().first().id;
+        view().pluginManager().setSelectedPlugins({id});
+        view().pluginManager().syncSelectionDelta({id}, {});
+        QTest::qWait(50);
+    }
+    static bool inside(const QWidget* widget, const QWidget* root) { return widget && root->isAncestorOf(widget); }
+};
+
+// Forward Tab: search, the header's buttons, the table (once), the bulk panel, then the sidebar.
+TEST_F(WindowAccessibilityTest, ForwardTabLeavesTheTableForTheBulkPanelAndThenTheSidebar)
+{
+    showWithPlugins();
+    collectFirstRow();
+    ASSERT_NE(main(), nullptr);
+    QLineEdit* search = main()->searchBar()->findChild<QLineEdit*>();
+    ASSERT_NE(search, nullptr);
+    search->setFocus(Qt::TabFocusReason);
+    QList<QWidget*> order{QApplication::focusWidget()};
+    for (int i = 0; i < 60 && !inside(QApplication::focusWidget(), sidebar()); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.append(QApplication::focusWidget());
+    }
+    const auto position = [&order](const QWidget* widget) { return int(order.indexOf(const_cast<QWidget*>(widget))); };
+    const auto firstInside = [&order](const QWidget* root) {
+        for (int i = 0; i < order.size(); ++i) {
+            if (inside(order.at(i), root))
+                return i;
+        }
+        return -1;
+    };
+    QTableView* table = main()->listView()->table();
+    ASSERT_TRUE(inside(order.last(), sidebar())) << "Tab never reached the sidebar";
+    EXPECT_EQ(order.count(table), 1);
+    const int bulk = firstInside(main()->bulkActionsView());
+    ASSERT_GE(bulk, 0) << "Tab never reached the bulk panel";
+    const QList<int> expected{position(search), position(main()->resetButton()), position(main()->scanButton()),
+                              position(main()->exportButton()), position(table), bulk, int(order.size()) - 1};
+    for (int i = 1; i < expected.size(); ++i)
+        EXPECT_LT(expected.at(i - 1), expected.at(i)) << "step " << i;
+}
+
+TEST_F(WindowAccessibilityTest, NoFocusableOrActionableObjectIsNamelessInAnyMainState)
+{
+    showWithPlugins();
+    EXPECT_EQ(namelessControls(&view()), QStringList()) << "at start";
+
+    collectFirstRow();
+    ASSERT_TRUE(main()->bulkActionsView()->isVisible());
+    EXPECT_EQ(namelessControls(&view()), QStringList()) << "with a selection in the bulk panel";
+
+    for (FoldingSection* section : sidebar()->findChildren<FoldingSection*>()) {
+        const QString title = section->header()->accessibleName();
+        if (!section->isVisible())
+            continue;
+        if (!section->isExpanded())
+            section->header()->click();
+        QTest::qWait(20);
+        EXPECT_EQ(namelessControls(&view()), QStringList()) << "with " << title.toStdString() << " open";
+    }
+
+    QTest::mouseClick(main()->exportButton(), Qt::LeftButton);
+    ASSERT_NE(main()->exportSheet(), nullptr);
+    EXPECT_EQ(namelessControls(main()->exportSheet()), QStringList()) << "export sheet";
+    main()->exportSheet()->reject();
+
+    view().uadCleanup().startCleanup();
+    QTest::qWait(20);
+    if (view().uadCleanupSheet()) {
+        EXPECT_EQ(namelessControls(view().uadCleanupSheet()), QStringList()) << "clean-up sheet";
+        view().uadCleanupSheet()->reject();
+    }
+}
+
+TEST_F(WindowAccessibilityTest, TheNewPluginsSheetHasNoNamelessControls)
+{
+    view().profileManager().saveProfile(QStringLiteral("Live"), {});
+    bundle(QStringLiteral("Alpha"));
+    ASSERT_TRUE(showAndWaitForStartup());
+    QTRY_COMPARE_WITH_TIMEOUT(view().newPluginsBanner()->maximumHeight(), QWIDGETSIZE_MAX, 2000);
+    EXPECT_EQ(namelessControls(view().newPluginsBanner()), QStringList()) << "banner";
+    QTest::mouseClick(view().newPluginsBanner()->addButton(), Qt::LeftButton);
+    ASSERT_NE(view().newPluginsSheet(), nullptr);
+    EXPECT_EQ(namelessControls(view().newPluginsSheet()), QStringList()) << "sheet";
+    view().newPluginsSheet()->reject();
+}
