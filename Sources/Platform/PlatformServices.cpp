@@ -2,6 +2,7 @@
 
 #include "Platform/Clock.h"
 #include "Platform/linux/DBusNotificationCenter.h"
+#include "Platform/linux/FolderListingProbe.h"
 #include "Platform/linux/LinuxProcessLauncher.h"
 #include "Platform/linux/PkexecRunner.h"
 #include "Platform/linux/SettingsDefaultsStore.h"
@@ -28,6 +29,7 @@ PlatformServices createDefaultServices()
     services.processLauncher = std::make_shared<LinuxProcessLauncher>();
     services.workspace = std::make_shared<XdgWorkspace>();
     services.clock = std::make_shared<SystemClock>();
+    services.diskAccess = std::make_shared<FolderListingProbe>();
     return services;
 }
 

@@ -4,6 +4,7 @@
 
 class Clock;
 class DefaultsStore;
+class DiskAccessProbe;
 class NotificationCenter;
 class PrivilegedRunner;
 class ProcessLauncher;
@@ -17,6 +18,7 @@ struct PlatformServices {
     std::shared_ptr<ProcessLauncher> processLauncher;
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<const Clock> clock;
+    std::shared_ptr<DiskAccessProbe> diskAccess;
 };
 
 namespace Platform {
