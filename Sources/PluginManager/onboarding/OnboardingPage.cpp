@@ -1,6 +1,9 @@
 #include "OnboardingPage.h"
 
+#include "OnboardingPageShell.h"
 #include "OnboardingScheduler.h"
+
+#include <QVBoxLayout>
 
 OnboardingPage::OnboardingPage(OnboardingScheduler& scheduler, QWidget* parent)
     : QWidget(parent)
@@ -32,4 +35,13 @@ void OnboardingPage::later(int delayMs, std::function<void()> step)
         if (m_inSheet && entry == m_entry)
             step();
     });
+}
+
+OnboardingPageShell* OnboardingPage::installShell(std::function<void(QPainter&, const QRectF&)> paint)
+{
+    auto* shell = new OnboardingPageShell(title(), description(), std::move(paint), this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(shell);
+    return shell;
 }

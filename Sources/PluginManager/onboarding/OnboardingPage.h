@@ -5,7 +5,16 @@
 
 #include <functional>
 
+class OnboardingPageShell;
 class OnboardingScheduler;
+class QPainter;
+class QRectF;
+
+/// A sample plug-in row of the pages' pictures.
+struct SamplePlugin {
+    QString name;
+    QString format;
+};
 
 /// One page of the onboarding sheet. A page enters the sheet when the sheet opens and
 /// leaves it when the sheet closes, whichever page is current; its animation cycles run
@@ -32,6 +41,9 @@ protected:
     /// Runs `step` `delayMs` from now when the page is still in the sheet and has not
     /// entered it again since: a page that leaves and re-enters runs one cycle, not two.
     void later(int delayMs, std::function<void()> step);
+    /// Fills the page with the page frame: the page's title and description under a
+    /// picture painted by `paint`.
+    OnboardingPageShell* installShell(std::function<void(QPainter&, const QRectF&)> paint);
 
 private:
     OnboardingScheduler& m_scheduler;

@@ -6,7 +6,6 @@
 #include "Tween.h"
 
 #include <QPainter>
-#include <QVBoxLayout>
 
 #include <cmath>
 #include <numbers>
@@ -27,12 +26,7 @@ OnboardingPage0::OnboardingPage0(OnboardingScheduler& scheduler, QWidget* parent
     : OnboardingPage(scheduler, parent)
     , m_colors{AppTheme::accentPurple(), AppTheme::accentBlue(), AppTheme::accentPink()}
 {
-    m_shell = new OnboardingPageShell(
-        title(), description(), [this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); },
-        this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_shell);
+    m_shell = installShell([this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); });
     m_glow = new Tween(kGlowRest, m_shell->illustration());
     for (int i = 0; i < kBarCount; ++i)
         m_bars.append(new Tween(barHeight(i, kBarCount, false), m_shell->illustration()));

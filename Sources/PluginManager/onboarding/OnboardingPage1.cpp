@@ -6,7 +6,6 @@
 #include "Tween.h"
 
 #include <QPainter>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -31,12 +30,7 @@ OnboardingPage1::OnboardingPage1(OnboardingScheduler& scheduler, QWidget* parent
                 {QStringLiteral("Vintage EQ"), QStringLiteral("VST3")},
                 {QStringLiteral("Compressor II"), QStringLiteral("AAX")}}
 {
-    m_shell = new OnboardingPageShell(
-        title(), description(), [this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); },
-        this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_shell);
+    m_shell = installShell([this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); });
     QWidget* canvas = m_shell->illustration();
     m_arrow = new Tween(0, canvas);
     for (bool on : std::as_const(m_toggleStates)) {
@@ -121,11 +115,9 @@ void OnboardingPage1::paintRow(QPainter& painter, const QRectF& rect, int row) c
     paintSymbol(painter, QStringLiteral("puzzlepiece.extension.fill"), QPointF(content.left() + 9, content.center().y()),
                 13, on ? AppTheme::accentBlue() : AppTheme::textTertiary());
     const double textLeft = content.left() + 18 + 10;
-    const QRectF nameRect(textLeft, content.top() + 4, content.width() - 80, kRowHeight / 2 - 2);
-    paintText(painter, nameRect, m_plugins.at(row).name, weighted(caption(), QFont::Medium),
-              on ? AppTheme::textPrimary() : AppTheme::textTertiary(), Qt::AlignLeft | Qt::AlignBottom);
-    paintText(painter, nameRect.translated(0, nameRect.height() + 1), m_plugins.at(row).format, caption2(),
-              AppTheme::textTertiary(), Qt::AlignLeft | Qt::AlignTop);
+    paintNameAndFormat(painter, QRectF(textLeft, rect.top(), content.right() - 32 - 10 - textLeft, rect.height()),
+                       m_plugins.at(row).name, m_plugins.at(row).format,
+                       on ? AppTheme::textPrimary() : AppTheme::textTertiary());
 
     // The switch: a 32 x 18 capsule with a 14-point knob 7 points either side of its centre.
     const QRectF track(content.right() - 32, content.center().y() - 9, 32, 18);

@@ -38,10 +38,6 @@ protected:
     void onAppear() override;
 
 private:
-    struct Sample {
-        QString name;
-        QString format;
-    };
     void runStep(int step, int row);
     void setHighlightedRow(std::optional<int> row, int durationMs);
     void paintIllustration(QPainter& painter, const QRectF& rect) const;
@@ -49,7 +45,7 @@ private:
 
     QList<bool> m_toggleStates{true, false, true};
     std::optional<int> m_highlightedRow;
-    QList<Sample> m_plugins;
+    QList<SamplePlugin> m_plugins;
     Tween* m_arrow = nullptr;
     QList<Tween*> m_knobs; // -1 = off, 1 = on
     QList<Tween*> m_lit;   // 0 = plain, 1 = highlighted

@@ -6,7 +6,6 @@
 #include "Tween.h"
 
 #include <QPainter>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -35,12 +34,7 @@ OnboardingPage2::OnboardingPage2(OnboardingScheduler& scheduler, QWidget* parent
                  {QStringLiteral("Mastering"), QStringLiteral("waveform.badge.magnifyingglass"), AppTheme::accentPink(),
                   {QStringLiteral("Limiter 6"), QStringLiteral("Mid-Side EQ"), QStringLiteral("Tape Saturator")}}}
 {
-    m_shell = new OnboardingPageShell(
-        title(), description(), [this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); },
-        this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_shell);
+    m_shell = installShell([this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); });
     QWidget* canvas = m_shell->illustration();
     m_spotlight = new Tween(0, canvas);
     m_glowColor = new Tween(0, canvas);

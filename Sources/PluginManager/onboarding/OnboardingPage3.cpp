@@ -6,7 +6,6 @@
 #include "Tween.h"
 
 #include <QPainter>
-#include <QVBoxLayout>
 
 #include <array>
 
@@ -37,12 +36,7 @@ OnboardingPage3::OnboardingPage3(OnboardingScheduler& scheduler, QWidget* parent
                 {QStringLiteral("Compressor II"), QStringLiteral("AAX")},
                 {QStringLiteral("Limiter 6"), QStringLiteral("VST3")}}
 {
-    m_shell = new OnboardingPageShell(
-        title(), description(), [this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); },
-        this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_shell);
+    m_shell = installShell([this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); });
     QWidget* canvas = m_shell->illustration();
     for (int i = 0; i < m_plugins.size(); ++i)
         m_ticks.append(new Tween(0, canvas));
@@ -157,11 +151,9 @@ void OnboardingPage3::paintRow(QPainter& painter, const QRectF& rect, int row) c
     paintSymbol(painter, QStringLiteral("puzzlepiece.extension.fill"), QPointF(box.right() + 10 + 6, box.center().y()),
                 11, on ? AppTheme::accentPurple() : AppTheme::textTertiary());
     const double textLeft = box.right() + 10 + 12 + 10;
-    const QRectF nameRect(textLeft, rect.top() + 2, content.right() - textLeft, kRowHeight / 2 - 1);
-    paintText(painter, nameRect, m_plugins.at(row).name, weighted(caption(), QFont::Medium),
-              on ? AppTheme::textPrimary() : AppTheme::textSecondary(), Qt::AlignLeft | Qt::AlignBottom);
-    paintText(painter, nameRect.translated(0, nameRect.height() + 1), m_plugins.at(row).format, caption2(),
-              AppTheme::textTertiary(), Qt::AlignLeft | Qt::AlignTop);
+    paintNameAndFormat(painter, QRectF(textLeft, rect.top(), content.right() - textLeft, rect.height()),
+                       m_plugins.at(row).name, m_plugins.at(row).format,
+                       on ? AppTheme::textPrimary() : AppTheme::textSecondary());
 }
 
 void OnboardingPage3::paintBulkBar(QPainter& painter, const QRectF& rect) const

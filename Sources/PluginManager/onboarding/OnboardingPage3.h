@@ -38,10 +38,6 @@ protected:
     void onDisappear() override;
 
 private:
-    struct Sample {
-        QString name;
-        QString format;
-    };
     void tick(int row);
     void setActionFlash(bool on);
     void clearSelection(bool animated);
@@ -52,7 +48,7 @@ private:
     QSet<int> m_checkedRows;
     bool m_showBulkBar = false;
     bool m_actionFlash = false;
-    QList<Sample> m_plugins;
+    QList<SamplePlugin> m_plugins;
     QList<Tween*> m_ticks; // 0 = clear, 1 = ticked
     Tween* m_bulkBar = nullptr;
     Tween* m_flash = nullptr;

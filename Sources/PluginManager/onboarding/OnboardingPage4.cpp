@@ -6,7 +6,6 @@
 #include "Tween.h"
 
 #include <QPainter>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -24,12 +23,7 @@ constexpr double kFileDrop = 52;
 OnboardingPage4::OnboardingPage4(OnboardingScheduler& scheduler, QWidget* parent)
     : OnboardingPage(scheduler, parent)
 {
-    m_shell = new OnboardingPageShell(
-        title(), description(), [this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); },
-        this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_shell);
+    m_shell = installShell([this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); });
     QWidget* canvas = m_shell->illustration();
     for (int i = 0; i < kRingCount; ++i)
         m_rings.append(new Tween(0, canvas));

@@ -45,7 +45,6 @@ OnboardingPage5::OnboardingPage5(OnboardingScheduler& scheduler, QWidget* parent
     m_settingsButton->setIcon(SymbolIcons::tinted(QStringLiteral("gear"), Qt::white));
     m_settingsButton->setFont(OnboardingStyle::weighted(OnboardingStyle::callout(), QFont::DemiBold));
     m_settingsButton->setAccessibleName(m_settingsButton->text());
-    m_settingsButton->setAutoDefault(false);
     OnboardingStyle::stylePillButton(m_settingsButton, 20, 9, 9);
     connect(m_settingsButton, &QPushButton::clicked, this, &OnboardingPage5::openSettings);
 

@@ -138,12 +138,21 @@ void paintText(QPainter& painter, const QRectF& rect, const QString& text, const
     painter.restore();
 }
 
+void paintNameAndFormat(QPainter& painter, const QRectF& rect, const QString& name, const QString& format,
+                        const QColor& nameColor)
+{
+    const QRectF top(rect.left(), rect.top(), rect.width(), rect.height() / 2);
+    paintText(painter, top, name, weighted(caption(), QFont::Medium), nameColor, Qt::AlignLeft | Qt::AlignBottom);
+    paintText(painter, top.translated(0, top.height() + 1), format, caption2(), AppTheme::textTertiary(),
+              Qt::AlignLeft | Qt::AlignTop);
+}
+
 void stylePillButton(QPushButton* button, int horizontalPadding, int verticalPadding, int radius)
 {
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(
         QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent; "
-                       "border-radius: %2px; padding: %3px %4px; font-weight: 600; }"
+                       "border-radius: %2px; padding: %3px %4px; font-weight: 600; outline: none; }"
                        "QPushButton:pressed { background: %5; }"
                        "QPushButton:focus { border-color: %6; }")
             .arg(rgba(AppTheme::accentPurple()))
@@ -151,7 +160,7 @@ void stylePillButton(QPushButton* button, int horizontalPadding, int verticalPad
             .arg(verticalPadding - 2)
             .arg(horizontalPadding - 2)
             .arg(rgba(AppTheme::accentPurple().darker(115)))
-            .arg(rgba(withAlpha(AppTheme::textPrimary(), 0.55))));
+            .arg(rgba(AppTheme::accentPurple().darker(170))));
 }
 
 void stylePlainButton(QPushButton* button)
@@ -159,7 +168,7 @@ void stylePlainButton(QPushButton* button)
     button->setCursor(Qt::PointingHandCursor);
     button->setFlat(true);
     button->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: 2px solid transparent; "
-                                         "border-radius: 6px; padding: 4px 8px; background: transparent; }"
+                                         "border-radius: 6px; padding: 4px 8px; background: transparent; outline: none; }"
                                          "QPushButton:focus { border-color: %2; }")
                               .arg(rgba(AppTheme::textSecondary()))
                               .arg(rgba(AppTheme::glassBorder())));

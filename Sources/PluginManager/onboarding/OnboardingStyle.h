@@ -41,6 +41,11 @@ void paintGlow(QPainter& painter, const QRectF& rect, double blur, const QColor&
 void paintText(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font, const QColor& color,
                Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
 
+/// A sample row's two lines: the name (caption, medium) over the format (caption 2, tertiary),
+/// meeting at `rect`'s middle.
+void paintNameAndFormat(QPainter& painter, const QRectF& rect, const QString& name, const QString& format,
+                        const QColor& nameColor);
+
 /// A purple pill with white semibold text (the sheet's main buttons).
 void stylePillButton(QPushButton* button, int horizontalPadding, int verticalPadding, int radius);
 /// A borderless button whose text is secondary.

@@ -114,7 +114,6 @@ QWidget* OnboardingView::buildNavigationBar()
 
     m_back = new QPushButton(QStringLiteral("Back"), bar);
     m_back->setAccessibleName(m_back->text());
-    m_back->setAutoDefault(false);
     m_back->setFixedWidth(kLeadingSlotWidth);
     OnboardingStyle::stylePlainButton(m_back);
     QSizePolicy keepSpace = m_back->sizePolicy();
