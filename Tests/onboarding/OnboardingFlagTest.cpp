@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 /// The root view with the real onboarding sheet.
@@ -23,6 +25,30 @@ protected:
     {
         auto* sheet = qobject_cast<OnboardingView*>(view().onboardingSheet());
         return sheet && sheet->isVisible() ? sheet : nullptr;
+    }
+
+    /// A first start with fresh settings: the sheet opens, `close` closes it, the flag is
+    /// stored, and the start after that shows no sheet.
+    void closeAndStartAgain(const std::function<void(OnboardingView&)>& close)
+    {
+        defaults = std::make_shared<MemoryDefaultsStore>();
+        Platform::setServices(services());
+        closeView();
+        ASSERT_TRUE(view().showingOnboarding());
+        ASSERT_TRUE(showAndWaitForStartup());
+        OnboardingView* sheet = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return (sheet = shownSheet()) != nullptr; }, 2000));
+        EXPECT_EQ(sheet->currentPage(), 0);
+        EXPECT_FALSE(defaults->value(DefaultsStore::standardSuite(), "onboardingComplete").isValid());
+        close(*sheet);
+        EXPECT_TRUE(defaults->value(DefaultsStore::standardSuite(), "onboardingComplete").toBool());
+        EXPECT_FALSE(view().showingOnboarding());
+
+        closeView();
+        EXPECT_FALSE(view().showingOnboarding());
+        ASSERT_TRUE(showAndWaitForStartup());
+        QTest::qWait(30);
+        EXPECT_EQ(view().onboardingSheet(), nullptr);
     }
 };
 
@@ -45,25 +71,7 @@ TEST_F(OnboardingFlagTest, EveryWayOfClosingIsStoredAndTheNextStartShowsNoSheet)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        defaults = std::make_shared<MemoryDefaultsStore>();
-        Platform::setServices(services());
-        closeView();
-        ASSERT_TRUE(view().showingOnboarding());
-        ASSERT_TRUE(showAndWaitForStartup());
-        OnboardingView* sheet = nullptr;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return (sheet = shownSheet()) != nullptr; }, 2000));
-        EXPECT_EQ(sheet->currentPage(), 0);
-        EXPECT_FALSE(defaults->value(DefaultsStore::standardSuite(), "onboardingComplete").isValid());
-        row.close(*sheet);
-        EXPECT_TRUE(defaults->value(DefaultsStore::standardSuite(), "onboardingComplete").toBool());
-        EXPECT_FALSE(view().showingOnboarding());
-
-        // The next start reads the flag and shows nothing.
-        closeView();
-        EXPECT_FALSE(view().showingOnboarding());
-        ASSERT_TRUE(showAndWaitForStartup());
-        QTest::qWait(30);
-        EXPECT_EQ(view().onboardingSheet(), nullptr);
+        closeAndStartAgain(row.close);
     }
 }
 

@@ -44,7 +44,10 @@ TEST(WelcomeBars, HeightsFormAnArchAtRestAndTwoAndAHalfHumpsRaised)
         EXPECT_LE(OnboardingPage0::barHeight(i, 18, false), 26.0) << i;
     }
     EXPECT_EQ(OnboardingPage0::barHeight(3, 0, true), 0.0); // no bars, no division by zero
+}
 
+TEST(WelcomeBars, SwingsTakeFiveDurationsInTurnAndStartOneAfterAnother)
+{
     const int swings[] = {700, 850, 1000, 1150, 1300, 700};
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(OnboardingPage0::swingMs(i), swings[i]) << i;

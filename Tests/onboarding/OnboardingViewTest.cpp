@@ -6,6 +6,7 @@
 #include "PageIndicator.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -27,6 +28,45 @@ protected:
                 return true;
             },
             2000);
+    }
+
+    /// What the navigation shows: the page, the leading slot, the trailing button and the wide dot.
+    static QString navigation(const OnboardingView& view)
+    {
+        const PageIndicator* dots = view.pageIndicator();
+        int wide = -1;
+        for (int i = 0; i < dots->count(); ++i) {
+            if (dots->dotWidth(i) == 18)
+                wide = i;
+        }
+        return QStringLiteral("page %1 | %2 | %3 | wide dot %4 of %5")
+            .arg(view.currentPage())
+            .arg(view.backButton()->isVisible() ? view.backButton()->text() : QStringLiteral("empty"))
+            .arg(view.nextButton()->text())
+            .arg(wide)
+            .arg(dots->count());
+    }
+
+    static int pagesInSheet(const OnboardingView& view)
+    {
+        int count = 0;
+        for (int i = 0; i < OnboardingView::kPageCount; ++i)
+            count += view.page(i)->isInSheet() ? 1 : 0;
+        return count;
+    }
+
+    /// The buttons Tab visits, by accessible name, going round a few times.
+    static QStringList focusRing(OnboardingView& view)
+    {
+        QStringList reached;
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &view, Qt::Key_Tab);
+            if (const auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget()))
+                reached << button->accessibleName();
+        }
+        reached.removeDuplicates();
+        reached.sort();
+        return reached;
     }
 };
 
@@ -77,41 +117,23 @@ TEST_F(OnboardingViewTest, NextAndBackWalkThePagesAndGetStartedCloses)
 {
     OnboardingView& view = openSheet();
     QSignalSpy finished(&view, &QDialog::finished);
-    EXPECT_EQ(view.currentPage(), 0);
-    EXPECT_FALSE(view.backButton()->isVisible()); // an empty slot on the first page
-    EXPECT_EQ(view.nextButton()->text(), "Next");
-    EXPECT_EQ(view.pageIndicator()->count(), 6);
-    EXPECT_EQ(view.pageIndicator()->dotWidth(0), 18);
+    EXPECT_EQ(navigation(view), "page 0 | empty | Next | wide dot 0 of 6");
     const int slotLeft = view.nextButton()->x();
 
     for (int i = 1; i <= 5; ++i)
         QTest::mouseClick(view.nextButton(), Qt::LeftButton);
-    EXPECT_EQ(view.currentPage(), 5);
-    EXPECT_EQ(view.nextButton()->text(), "Get Started");
-    EXPECT_EQ(view.nextButton()->accessibleName(), "Get Started");
-    EXPECT_TRUE(view.backButton()->isVisible());
-    EXPECT_EQ(view.pageIndicator()->current(), 5);
-    EXPECT_EQ(view.pageIndicator()->dotWidth(5), 18);
-    EXPECT_EQ(view.pageIndicator()->dotWidth(0), 6);
+    EXPECT_EQ(navigation(view), "page 5 | Back | Get Started | wide dot 5 of 6");
     EXPECT_TRUE(onlyCurrentPageShown());
     EXPECT_TRUE(finished.isEmpty());
 
     QTest::mouseClick(view.backButton(), Qt::LeftButton);
-    EXPECT_EQ(view.currentPage(), 4);
-    EXPECT_EQ(view.nextButton()->text(), "Next");
+    EXPECT_EQ(navigation(view), "page 4 | Back | Next | wide dot 4 of 6");
     EXPECT_TRUE(onlyCurrentPageShown());
     for (int i = 0; i < 4; ++i)
         QTest::mouseClick(view.backButton(), Qt::LeftButton);
-    EXPECT_EQ(view.currentPage(), 0);
-    EXPECT_FALSE(view.backButton()->isVisible());
+    EXPECT_EQ(navigation(view), "page 0 | empty | Next | wide dot 0 of 6");
     EXPECT_EQ(view.nextButton()->x(), slotLeft); // the hidden Back keeps its space
-
-    for (int i = 0; i < 5; ++i)
-        view.goForward();
-    QTest::mouseClick(view.nextButton(), Qt::LeftButton);
-    ASSERT_EQ(finished.size(), 1);
-    EXPECT_EQ(finished.first().first().toInt(), QDialog::Accepted);
-    EXPECT_FALSE(view.isVisible());
+    EXPECT_TRUE(finished.isEmpty());
 }
 
 TEST_F(OnboardingViewTest, DotsFollowThePageCountAndTheStartIsKeptInRange)
@@ -149,28 +171,30 @@ TEST_F(OnboardingViewTest, EveryWayOfClosingFinishesTheSheetOnce)
     struct Row {
         const char* name;
         std::function<void(OnboardingView&)> close;
+        int result;
     };
     const Row rows[] = {
-        {"Get Started", [](OnboardingView& v) {
+        {"Get Started",
+         [](OnboardingView& v) {
              for (int i = 0; i < 5; ++i)
                  v.goForward();
              QTest::mouseClick(v.nextButton(), Qt::LeftButton);
-         }},
-        {"Escape", [](OnboardingView& v) { QTest::keyClick(&v, Qt::Key_Escape); }},
-        {"the window's close button", [](OnboardingView& v) { v.close(); }},
+         },
+         QDialog::Accepted},
+        {"Escape", [](OnboardingView& v) { QTest::keyClick(&v, Qt::Key_Escape); }, QDialog::Rejected},
+        {"the window's close button", [](OnboardingView& v) { v.close(); }, QDialog::Rejected},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         OnboardingView view(nullptr, 0, 6, scheduler);
         view.show();
-        for (int i = 0; i < 6; ++i)
-            EXPECT_TRUE(view.page(i)->isInSheet()) << i;
+        EXPECT_EQ(pagesInSheet(view), 6); // every page enters when the sheet opens
         QSignalSpy finished(&view, &QDialog::finished);
         row.close(view);
-        EXPECT_EQ(finished.size(), 1);
+        ASSERT_EQ(finished.size(), 1);
+        EXPECT_EQ(finished.first().first().toInt(), row.result);
         EXPECT_FALSE(view.isVisible());
-        for (int i = 0; i < 6; ++i)
-            EXPECT_FALSE(view.page(i)->isInSheet()) << i;
+        EXPECT_EQ(pagesInSheet(view), 0);
     }
 
     // The window going away with the sheet open closes it too.
@@ -188,32 +212,39 @@ TEST_F(OnboardingViewTest, EveryControlIsNamedAndTabReachesTheNavigation)
     view.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
 
-    const auto focusRing = [&view] {
-        QStringList reached;
-        for (int i = 0; i < 8; ++i) {
-            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &view, Qt::Key_Tab);
-            if (const auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget()))
-                reached << button->accessibleName();
-        }
-        reached.removeDuplicates();
-        reached.sort();
-        return reached;
-    };
-    EXPECT_EQ(focusRing(), QStringList{"Next"});
+    EXPECT_EQ(focusRing(view), QStringList{"Next"});
     view.goForward();
-    EXPECT_EQ(focusRing(), (QStringList{"Back", "Next"}));
+    EXPECT_EQ(focusRing(view), (QStringList{"Back", "Next"}));
     for (int i = 0; i < 4; ++i)
         view.goForward();
     ASSERT_TRUE(onlyCurrentPageShown());
-    EXPECT_EQ(focusRing(), (QStringList{"Back", "Get Started", "Open System Settings"}));
+    EXPECT_EQ(focusRing(view), (QStringList{"Back", "Get Started", "Open System Settings"}));
 
     for (const QAbstractButton* button : view.findChildren<QAbstractButton*>()) {
         EXPECT_FALSE(button->accessibleName().isEmpty()) << button->text().toStdString();
         EXPECT_NE(button->focusPolicy() & Qt::TabFocus, 0) << button->text().toStdString();
     }
     EXPECT_EQ(view.pageIndicator()->accessibleName(), "Page 6 of 6");
-    // Enter on the focused trailing button finishes the sheet.
+}
+
+TEST_F(OnboardingViewTest, EnterPressesTheFocusedButton)
+{
+    OnboardingView& view = openSheet(); // access is missing: the last page shows its settings button
     QSignalSpy finished(&view, &QDialog::finished);
+    view.nextButton()->setFocus();
+    QTest::keyClick(view.nextButton(), Qt::Key_Return);
+    QTest::keyClick(view.nextButton(), Qt::Key_Return);
+    EXPECT_EQ(view.currentPage(), 2);
+    view.backButton()->setFocus();
+    QTest::keyClick(view.backButton(), Qt::Key_Return);
+    EXPECT_EQ(view.currentPage(), 1);
+    for (int i = 0; i < 4; ++i)
+        view.goForward();
+    auto* settings = static_cast<OnboardingPage5*>(view.page(5))->settingsButton();
+    settings->setFocus();
+    QTest::keyClick(settings, Qt::Key_Return);
+    EXPECT_EQ(workspace->opened().size(), 1); // not the sheet's default button
+    EXPECT_TRUE(finished.isEmpty());
     view.nextButton()->setFocus();
     QTest::keyClick(view.nextButton(), Qt::Key_Return);
     EXPECT_EQ(finished.size(), 1);

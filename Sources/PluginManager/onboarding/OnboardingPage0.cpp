@@ -96,7 +96,7 @@ void OnboardingPage0::paintIllustration(QPainter& painter, const QRectF& rect) c
     const QPointF centre = rect.center();
     OnboardingStyle::paintGlow(painter, QRectF(centre.x() - 130, centre.y() - 40, 260, 80), 24,
                                OnboardingStyle::withAlpha(AppTheme::accentPurple(), m_glow->value()));
-    const double rowWidth = kBarCount * kBarWidth + (kBarCount - 1) * kBarSpacing;
+    const double rowWidth = OnboardingStyle::rowLength(kBarCount, kBarWidth, kBarSpacing);
     double x = centre.x() - rowWidth / 2.0;
     for (int i = 0; i < kBarCount; ++i) {
         const double height = m_bars.at(i)->value();

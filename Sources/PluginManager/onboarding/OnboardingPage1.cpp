@@ -91,7 +91,7 @@ void OnboardingPage1::setHighlightedRow(std::optional<int> row, int durationMs)
 void OnboardingPage1::paintIllustration(QPainter& painter, const QRectF& rect) const
 {
     const qsizetype count = m_plugins.size();
-    const double listHeight = count * kRowHeight + (count - 1) * kRowSpacing;
+    const double listHeight = OnboardingStyle::rowLength(count, kRowHeight, kRowSpacing);
     const double top = rect.center().y() - listHeight / 2.0;
     const QRectF list(rect.left() + kListSide, top, rect.width() - 2 * kListSide, listHeight);
     for (int i = 0; i < count; ++i)

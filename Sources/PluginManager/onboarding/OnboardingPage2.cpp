@@ -91,7 +91,7 @@ void OnboardingPage2::paintIllustration(QPainter& painter, const QRectF& rect) c
                                OnboardingStyle::withAlpha(glow, 0.15 * m_spotlight->value()));
 
     const qsizetype count = m_profiles.size();
-    const double rowWidth = count * kCardWidth + (count - 1) * kCardSpacing;
+    const double rowWidth = OnboardingStyle::rowLength(count, kCardWidth, kCardSpacing);
     const double height = cardHeight();
     for (int i = 0; i < count; ++i) {
         const QRectF card(centre.x() - rowWidth / 2 + i * (kCardWidth + kCardSpacing), centre.y() - height / 2,

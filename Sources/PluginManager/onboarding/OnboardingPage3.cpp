@@ -120,7 +120,7 @@ void OnboardingPage3::clearSelection(bool animated)
 void OnboardingPage3::paintIllustration(QPainter& painter, const QRectF& rect) const
 {
     const qsizetype count = m_plugins.size();
-    const double listHeight = count * kRowHeight + (count - 1) * kRowSpacing;
+    const double listHeight = OnboardingStyle::rowLength(count, kRowHeight, kRowSpacing);
     const double top = rect.center().y() - (listHeight + kBarTop + kBarHeight) / 2.0;
     const QRectF inner = rect.adjusted(kSide, 0, -kSide, 0);
     for (int i = 0; i < count; ++i)

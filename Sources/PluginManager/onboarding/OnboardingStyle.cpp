@@ -94,6 +94,14 @@ void paintSymbolGradient(QPainter& painter, const QString& symbol, const QPointF
     painter.drawImage(QRectF(centre - QPointF(logical.width() / 2, logical.height() / 2), logical), image);
 }
 
+double rowLength(qsizetype count, double item, double gap)
+{
+    if (count <= 0)
+        return 0;
+    const auto n = static_cast<double>(count);
+    return n * item + (n - 1) * gap;
+}
+
 void paintRoundedBox(QPainter& painter, const QRectF& rect, double radius, const QColor& fill, const QColor& stroke,
                      double strokeWidth)
 {

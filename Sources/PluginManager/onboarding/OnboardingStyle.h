@@ -32,6 +32,9 @@ void paintSymbol(QPainter& painter, const QString& symbol, const QPointF& centre
 void paintSymbolGradient(QPainter& painter, const QString& symbol, const QPointF& centre, double size,
                          const QColor& from, const QColor& to);
 
+/// How long a row of `count` items of `item` points with `gap` points between them is.
+double rowLength(qsizetype count, double item, double gap);
+
 /// A rounded rectangle filled with `fill` and outlined with `stroke` inside `rect`.
 void paintRoundedBox(QPainter& painter, const QRectF& rect, double radius, const QColor& fill, const QColor& stroke,
                      double strokeWidth = 1.0);

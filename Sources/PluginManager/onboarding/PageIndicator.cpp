@@ -44,7 +44,7 @@ double PageIndicator::dotWidth(int index) const
 QSize PageIndicator::sizeHint() const
 {
     const qsizetype n = m_widths.size();
-    const double width = n > 0 ? kCurrentWidth + (n - 1) * (kDotWidth + kSpacing) : 0;
+    const double width = n > 0 ? kCurrentWidth - kDotWidth + OnboardingStyle::rowLength(n, kDotWidth, kSpacing) : 0;
     return {static_cast<int>(std::ceil(width)) + 2, static_cast<int>(kDotHeight)};
 }
 
@@ -56,7 +56,7 @@ void PageIndicator::paintEvent(QPaintEvent* event)
     double total = 0;
     for (const Tween* width : std::as_const(m_widths))
         total += width->value();
-    total += std::max<qsizetype>(0, m_widths.size() - 1) * kSpacing;
+    total += OnboardingStyle::rowLength(m_widths.size(), 0, kSpacing);
     double x = (width() - total) / 2.0;
     const double y = (height() - kDotHeight) / 2.0;
     for (int i = 0; i < m_widths.size(); ++i) {
