@@ -3,6 +3,7 @@
 #include "Platform/Clock.h"
 #include "Platform/linux/AbsentUADControlPanel.h"
 #include "Platform/linux/DBusNotificationCenter.h"
+#include "Platform/linux/FolderListingProbe.h"
 #include "Platform/linux/LinuxProcessLauncher.h"
 #include "Platform/linux/PkexecRunner.h"
 #include "Platform/linux/SettingsDefaultsStore.h"
@@ -30,6 +31,7 @@ PlatformServices createDefaultServices()
     services.workspace = std::make_shared<XdgWorkspace>();
     services.clock = std::make_shared<SystemClock>();
     services.uadControlPanel = std::make_shared<AbsentUADControlPanel>();
+    services.diskAccess = std::make_shared<FolderListingProbe>();
     return services;
 }
 

@@ -4,6 +4,7 @@
 
 class Clock;
 class DefaultsStore;
+class DiskAccessProbe;
 class NotificationCenter;
 class PrivilegedRunner;
 class ProcessLauncher;
@@ -19,6 +20,7 @@ struct PlatformServices {
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<const Clock> clock;
     std::shared_ptr<UADControlPanel> uadControlPanel;
+    std::shared_ptr<DiskAccessProbe> diskAccess;
 };
 
 namespace Platform {

@@ -56,6 +56,7 @@ protected:
                            ContentViewSeams::FormatCallback, QWidget* parent) { return new QWidget(parent); };
         seams.mainContent = [](PluginManagerViewModel&, ProfileManager&, ContentViewSeams::BulkRequest,
                                std::function<void()>, QWidget* parent) { return new QWidget(parent); };
+        seams.onboardingSheet = nullptr; // a modal first-run sheet would block the window's input
     }
 
     void TearDown() override

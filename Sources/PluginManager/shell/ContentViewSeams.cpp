@@ -1,6 +1,7 @@
 #include "ContentViewSeams.h"
 
 #include "MainContentView.h"
+#include "OnboardingView.h"
 #include "SidebarView.h"
 #include "UADCleanupSheet.h"
 
@@ -55,9 +56,7 @@ QWidget* makeMainContentArea(PluginManagerViewModel& viewModel, ProfileManager& 
 
 QDialog* makeOnboardingSheet(QWidget* parent)
 {
-    // The first-run walk-through is its own piece; until it exists there is nothing to show.
-    Q_UNUSED(parent);
-    return nullptr;
+    return new OnboardingView(parent);
 }
 
 QWidget* makeUADCleanupSheetContent(UADCleanupManager& manager, PluginManagerViewModel& viewModel, QWidget* parent)

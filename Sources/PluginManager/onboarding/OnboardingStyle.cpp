@@ -1,0 +1,185 @@
+#include "OnboardingStyle.h"
+
+#include "AppTheme.h"
+#include "SymbolIcons.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadialGradient>
+
+#include <algorithm>
+
+namespace {
+
+double basePoints()
+{
+    const QFont font = QApplication::font();
+    return font.pointSizeF() > 0 ? font.pointSizeF() : 10.0;
+}
+
+QString rgba(const QColor& color)
+{
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alpha());
+}
+
+} // namespace
+
+namespace OnboardingStyle {
+
+QFont sized(double points, QFont::Weight weight)
+{
+    QFont font = QApplication::font();
+    font.setPointSizeF(std::max(6.0, basePoints() * points / 13.0));
+    font.setWeight(weight);
+    return font;
+}
+
+QFont title2() { return sized(17, QFont::Bold); }
+QFont callout() { return sized(12); }
+QFont caption() { return sized(10.5); }
+QFont caption2() { return sized(10); }
+
+QFont weighted(QFont font, QFont::Weight weight)
+{
+    font.setWeight(weight);
+    return font;
+}
+
+QColor green() { return QColor(52, 199, 89); }
+QColor red() { return QColor(255, 59, 48); }
+
+QColor withAlpha(QColor color, double alpha)
+{
+    color.setAlphaF(static_cast<float>(color.alphaF() * alpha));
+    return color;
+}
+
+QColor mix(const QColor& a, const QColor& b, double t)
+{
+    const auto blend = [t](float x, float y) { return static_cast<float>(x + (y - x) * t); };
+    return QColor::fromRgbF(blend(a.redF(), b.redF()), blend(a.greenF(), b.greenF()), blend(a.blueF(), b.blueF()),
+                            blend(a.alphaF(), b.alphaF()));
+}
+
+void paintSymbol(QPainter& painter, const QString& symbol, const QPointF& centre, double size, const QColor& color)
+{
+    paintSymbolGradient(painter, symbol, centre, size, color, color);
+}
+
+void paintSymbolGradient(QPainter& painter, const QString& symbol, const QPointF& centre, double size,
+                         const QColor& from, const QColor& to)
+{
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const int side = std::max(1, static_cast<int>(size));
+    // The glyph as a mask, then the gradient kept only where the glyph is.
+    QImage image = SymbolIcons::pixmap(symbol, side, Qt::white, ratio).toImage().convertToFormat(
+        QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter tint(&image);
+        tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        const QSizeF logical = QSizeF(image.size()) / image.devicePixelRatio();
+        QLinearGradient gradient(QPointF(0, 0), QPointF(logical.width(), logical.height()));
+        gradient.setColorAt(0, from);
+        gradient.setColorAt(1, to);
+        tint.fillRect(QRectF(QPointF(0, 0), logical), gradient);
+    }
+    const QSizeF logical = QSizeF(image.size()) / image.devicePixelRatio();
+    painter.drawImage(QRectF(centre - QPointF(logical.width() / 2, logical.height() / 2), logical), image);
+}
+
+double rowLength(qsizetype count, double item, double gap)
+{
+    if (count <= 0)
+        return 0;
+    const auto n = static_cast<double>(count);
+    return n * item + (n - 1) * gap;
+}
+
+void paintRoundedBox(QPainter& painter, const QRectF& rect, double radius, const QColor& fill, const QColor& stroke,
+                     double strokeWidth)
+{
+    painter.save();
+    const double inset = strokeWidth / 2.0;
+    painter.setPen(stroke.alpha() > 0 && strokeWidth > 0 ? QPen(stroke, strokeWidth) : QPen(Qt::NoPen));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(rect.adjusted(inset, inset, -inset, -inset), radius, radius);
+    painter.restore();
+}
+
+void paintGlow(QPainter& painter, const QRectF& rect, double blur, const QColor& color)
+{
+    if (rect.isEmpty() || color.alpha() == 0)
+        return;
+    painter.save();
+    const QRectF outer = rect.adjusted(-blur, -blur, blur, blur);
+    painter.translate(outer.center());
+    painter.scale(outer.width() / 2.0, outer.height() / 2.0);
+    // Full strength up to where the shape's edge was, then gone over the blur radius.
+    const double edge = 1.0 - blur / (std::min(outer.width(), outer.height()) / 2.0);
+    QRadialGradient gradient(QPointF(0, 0), 1.0);
+    QColor clear = color;
+    clear.setAlpha(0);
+    gradient.setColorAt(0, color);
+    gradient.setColorAt(std::clamp(edge * 0.6, 0.0, 1.0), color);
+    gradient.setColorAt(1, clear);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    painter.drawEllipse(QPointF(0, 0), 1.0, 1.0);
+    painter.restore();
+}
+
+void paintText(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font, const QColor& color,
+               Qt::Alignment alignment)
+{
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(color);
+    const QString elided = QFontMetricsF(font).elidedText(text, Qt::ElideRight, rect.width());
+    painter.drawText(rect, static_cast<int>(alignment), elided);
+    painter.restore();
+}
+
+void paintNameAndFormat(QPainter& painter, const QRectF& rect, const QString& name, const QString& format,
+                        const QColor& nameColor)
+{
+    const QRectF top(rect.left(), rect.top(), rect.width(), rect.height() / 2);
+    paintText(painter, top, name, weighted(caption(), QFont::Medium), nameColor, Qt::AlignLeft | Qt::AlignBottom);
+    paintText(painter, top.translated(0, top.height() + 1), format, caption2(), AppTheme::textTertiary(),
+              Qt::AlignLeft | Qt::AlignTop);
+}
+
+void stylePillButton(QPushButton* button, int horizontalPadding, int verticalPadding, int radius)
+{
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent; "
+                       "border-radius: %2px; padding: %3px %4px; font-weight: 600; outline: none; }"
+                       "QPushButton:pressed { background: %5; }"
+                       "QPushButton:focus { border-color: %6; }")
+            .arg(rgba(AppTheme::accentPurple()))
+            .arg(radius)
+            .arg(verticalPadding - 2)
+            .arg(horizontalPadding - 2)
+            .arg(rgba(AppTheme::accentPurple().darker(115)))
+            .arg(rgba(AppTheme::accentPurple().darker(170))));
+}
+
+void stylePlainButton(QPushButton* button)
+{
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFlat(true);
+    button->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: 2px solid transparent; "
+                                         "border-radius: 6px; padding: 4px 8px; background: transparent; outline: none; }"
+                                         "QPushButton:focus { border-color: %2; }")
+                              .arg(rgba(AppTheme::textSecondary()))
+                              .arg(rgba(AppTheme::glassBorder())));
+}
+
+} // namespace OnboardingStyle

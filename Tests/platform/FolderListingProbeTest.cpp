@@ -1,0 +1,104 @@
+#include "Platform/linux/FolderListingProbe.h"
+
+#include "Support/SandboxTest.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+
+class FolderListingProbeTest : public SandboxTest {
+protected:
+    static void setMode(const QString& path, mode_t mode)
+    {
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0) << path.toStdString();
+    }
+
+    enum class Run { here, elsewhere, impossible };
+    /// Root reads every folder whatever its mode: as root, run the named test again as nobody.
+    static Run whereToRun(const char* testName)
+    {
+        if (::geteuid() != 0)
+            return Run::here;
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (qEnvironmentVariableIsSet("RACKHAND_TEST_UNPRIVILEGED") || setpriv.isEmpty())
+            return Run::impossible;
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("RACKHAND_TEST_UNPRIVILEGED"), QStringLiteral("1"));
+        env.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp")); // the sandbox's own is root-only
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                              QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                              QStringLiteral("--gtest_filter=FolderListingProbeTest.") + QLatin1String(testName)});
+        EXPECT_TRUE(child.waitForFinished(60000));
+        const QString output = QString::fromUtf8(child.readAll());
+        EXPECT_FALSE(output.contains(QLatin1String("[  FAILED  ]"))) << output.toStdString();
+        EXPECT_TRUE(output.contains(QLatin1String("[  PASSED  ] 1 test"))) << output.toStdString();
+        return Run::elsewhere;
+    }
+};
+
+} // namespace
+
+TEST_F(FolderListingProbeTest, ListableOrAbsentFoldersMeanAccess)
+{
+    FolderListingProbe probe;
+    EXPECT_TRUE(probe.hasAccess()); // nothing installed yet: nothing is guarded
+
+    makeDir(sys("/Library/Audio/Plug-Ins/VST3/Some.vst3"));
+    makeDir(usr("/Library/Audio/Plug-Ins/Components"));
+    makeDir(sys("/Library/Audio/Plug-Ins/Disabled/VST3"));
+    makeDir(sys("/Applications/Waves/Plug-Ins V15/Disabled"));
+    makeDir(sys("/Applications/Waves/Other"));
+    writeFile(sys("/Library/Audio/Plug-Ins/CLAP"), "a file where a folder belongs");
+    EXPECT_TRUE(probe.hasAccess());
+
+    const QStringList guarded = FolderListingProbe::guardedFolders();
+    for (const QString& folder :
+         {sys("/Library/Audio/Plug-Ins/VST3"), usr("/Library/Audio/Plug-Ins/VST3"),
+          sys("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)"), sys("/Library/Audio/Plug-Ins/Disabled"),
+          sys("/Library/Audio/Plug-Ins/Disabled/VST3"), sys("/Applications/Waves/Plug-Ins V15/Disabled")})
+        EXPECT_TRUE(guarded.contains(folder)) << folder.toStdString();
+    EXPECT_FALSE(guarded.contains(sys("/Applications/Waves/Other")));
+    EXPECT_FALSE(guarded.contains(sys("/Library/Audio/Plug-Ins/VST3/Some.vst3"))); // bundles are not walked
+    for (const QString& folder : guarded)
+        EXPECT_TRUE(folder.startsWith(root()) || folder.startsWith(home())) << folder.toStdString();
+}
+
+TEST_F(FolderListingProbeTest, AFolderThatCannotBeListedMeansNoAccess)
+{
+    switch (whereToRun("AFolderThatCannotBeListedMeansNoAccess")) {
+    case Run::impossible: GTEST_SKIP() << "running as root without a way to drop privileges";
+    case Run::elsewhere: return;
+    case Run::here: break;
+    }
+    struct Row {
+        const char* name;
+        QString locked;     // made unreadable and unsearchable
+        QString underneath; // created first, so the locked folder guards something
+    };
+    const Row rows[] = {
+        {"system plug-in folder", sys("/Library/Audio/Plug-Ins/VST3"), sys("/Library/Audio/Plug-Ins/VST3")},
+        {"home plug-in folder", usr("/Library/Audio/Plug-Ins/Components"), usr("/Library/Audio/Plug-Ins/Components")},
+        {"a format's disabled folder", sys("/Library/Audio/Plug-Ins/Disabled/VST"),
+         sys("/Library/Audio/Plug-Ins/Disabled/VST")},
+        {"a Waves disabled folder", sys("/Applications/Waves/Plug-Ins V14/Disabled"),
+         sys("/Applications/Waves/Plug-Ins V14/Disabled")},
+        {"the folder above a plug-in folder", sys("/Library/Audio"), sys("/Library/Audio/Plug-Ins/VST3")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        makeDir(row.underneath);
+        setMode(row.locked, 0);
+        EXPECT_FALSE(FolderListingProbe().hasAccess());
+        setMode(row.locked, 0755);
+        EXPECT_TRUE(FolderListingProbe().hasAccess());
+    }
+}
