@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+#include <utility>
+#include <variant>
+#include <vector>
+
+class SnapshotFiles;
+
+/// One snapshot folder as the stores list it.
+struct PrefsSnapshot {
+    QString id;        // the folder's name, unique within its root
+    QString label;     // the cleaned label, or "Snapshot" when the name carries none
+    QDateTime date;    // when it was taken
+    QUrl url;          // the folder
+    qint64 sizeBytes = 0;
+
+    QString path() const { return url.toLocalFile(); }
+};
+
+/// A value or the error that took its place.
+template <typename T, typename E>
+class PrefsResult {
+public:
+    PrefsResult(T value) : m_state(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+    PrefsResult(E error) : m_state(std::move(error)) {}  // NOLINT(google-explicit-constructor)
+    bool ok() const { return std::holds_alternative<T>(m_state); }
+    const T& value() const { return std::get<T>(m_state); }
+    const E& error() const { return std::get<E>(m_state); }
+
+private:
+    std::variant<T, E> m_state;
+};
+
+/// What the three preference stores share: names, listing, sizes and the staged file work
+/// that keeps live preferences whole when something fails.
+namespace SnapshotCore {
+
+inline const QString kDefaultLabel = QStringLiteral("Snapshot");
+inline const QString kBeforeResetLabel = QStringLiteral("Before Reset");
+inline const QString kEmptySnapshotText = QStringLiteral("Snapshot folder is empty or unreadable.");
+
+/// "yyyy-MM-dd_HHmmss" in local time, written with the C locale and the Gregorian calendar so
+/// that a change of the user's locale or calendar never changes how names read.
+QString timeText(const QDateTime& when);
+/// The reverse of timeText(); none when the text is not a valid time.
+std::optional<QDateTime> parseTimeText(const QString& text);
+/// Trims white space and line breaks, then writes "/" and ":" as "-".
+QString cleanLabel(const QString& label);
+/// The time text alone, or the time text, "_" and the cleaned label.
+QString folderName(const QString& timeText, const QString& cleanedLabel);
+
+struct NameParts {
+    QString timeText;
+    QString label; // empty when the name carries none
+};
+/// Splits a folder name at "_" into the time text and the label; none when it has fewer than
+/// two pieces or its time does not parse.
+std::optional<NameParts> splitFolderName(const QString& name);
+
+/// The total size of the files below `path`, hidden entries skipped; 0 when unreadable.
+/// Folders themselves count 0, so a size reads the same on every file system.
+qint64 directorySize(const QString& path);
+/// "%.0f KB" below one MiB, else "%.1f MB".
+QString formattedSize(qint64 bytes);
+
+/// The snapshot folders of `root`, newest first (stable for equal times).
+std::vector<PrefsSnapshot> listSnapshots(const QString& root);
+/// The record of one snapshot folder named by folderName().
+PrefsSnapshot recordFor(const QString& folder, const QString& cleanedLabel, const QDateTime& date);
+
+/// True when `name` names an entry the file browser hides.
+bool isHiddenName(const QString& name);
+/// The names of the visible entries of `folder`; none when it cannot be read.
+std::optional<std::vector<QString>> visibleEntries(const QString& folder);
+
+struct Move {
+    QString from;
+    QString to;
+};
+/// Moves each entry in order; when one fails, moves the earlier ones back. Returns the reason.
+QString moveAllOrNone(SnapshotFiles& files, const std::vector<Move>& moves);
+
+/// moveAllOrNone() into `folder`, which is created first when missing (and removed again when
+/// the moves fail); an empty `folder` creates nothing.
+QString moveIntoFolder(SnapshotFiles& files, const QString& folder, const std::vector<Move>& moves);
+
+struct StagedCopy {
+    QString source;   // the entry to copy
+    QString relative; // where it goes inside the staging folder, e.g. "ARM64/Vstplugins.settings"
+};
+/// Builds a new folder at `destination` from `copies` inside a hidden staging folder beside
+/// it and renames it into place only when complete; never replaces an existing folder.
+QString buildFolder(SnapshotFiles& files, const QString& destination, const std::vector<StagedCopy>& copies);
+
+/// Puts a snapshot in place of live items in steps that can all be undone: copy the snapshot
+/// into a hidden staging folder beside the live items, move the live items to the backup,
+/// rename the staged items in. Any failure after the first move puts everything back.
+struct RestorePlan {
+    QString stagingParent;          // the folder beside the live items that holds the staging folder
+    std::vector<StagedCopy> copies; // snapshot entries into the staging folder
+    QString backupFolder;           // created before the backups; empty when the moves need none
+    std::vector<Move> backups;      // live item -> its place in the backup
+    std::vector<Move> placements;   // from: a path relative to the staging folder; to: the live place
+};
+struct RestoreFailure {
+    enum class Step { staging, backup, placing };
+    Step step;
+    QString reason;
+};
+std::optional<RestoreFailure> restore(SnapshotFiles& files, const RestorePlan& plan);
+
+} // namespace SnapshotCore
+
+namespace SnapshotCore {
+/// The description of a store error whose case sits at `caseIndex` in the common order
+/// (snapshotFailed, restoreFailed, resetFailed, not found, file manager); the not-found case
+/// is described by its store.
+QString errorDescription(int caseIndex, const QString& message);
+} // namespace SnapshotCore
