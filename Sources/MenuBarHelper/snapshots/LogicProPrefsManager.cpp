@@ -4,22 +4,13 @@
 
 #include "Platform/Clock.h"
 #include "Platform/Paths.h"
-#include "Platform/PlatformServices.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
 
 namespace {
-
 using Error = LogicProPrefsError;
-
-std::shared_ptr<LogicProPrefsManager>& sharedSlot()
-{
-    static std::shared_ptr<LogicProPrefsManager> instance;
-    return instance;
-}
-
 } // namespace
 
 QString LogicProPrefsError::errorDescription() const
@@ -36,15 +27,12 @@ LogicProPrefsManager::LogicProPrefsManager(std::shared_ptr<const Clock> clock, s
 
 LogicProPrefsManager& LogicProPrefsManager::shared()
 {
-    auto& slot = sharedSlot();
-    if (!slot)
-        slot = std::make_shared<LogicProPrefsManager>(Platform::services().clock, std::make_shared<SnapshotFiles>());
-    return *slot;
+    return SnapshotCore::sharedStore<LogicProPrefsManager>();
 }
 
 void LogicProPrefsManager::setShared(std::shared_ptr<LogicProPrefsManager> manager)
 {
-    sharedSlot() = std::move(manager);
+    SnapshotCore::sharedSlot<LogicProPrefsManager>() = std::move(manager);
 }
 
 std::vector<QString> LogicProPrefsManager::prefItems()

@@ -1,6 +1,6 @@
 #include "SnapshotCore.h"
 
-#include "SnapshotFiles.h"
+#include "Platform/PlatformServices.h"
 
 #include <QCalendar>
 #include <QDir>
@@ -83,6 +83,17 @@ Placing placeAll(SnapshotFiles& files, const QString& staging, const std::vector
         result.placed.push_back(placement.to);
     }
     return result;
+}
+
+// Ends a staged build: renames the staging folder into place unless an earlier step failed,
+// and removes it whenever it does not land.
+QString renameStagedInto(SnapshotFiles& files, const QString& staging, const QString& destination, QString reason)
+{
+    if (reason.isEmpty())
+        reason = files.moveItem(staging, destination);
+    if (!reason.isEmpty() && SnapshotFiles::exists(staging))
+        files.removeItem(staging);
+    return reason;
 }
 
 std::vector<Move> reversed(const std::vector<Move>& moves)
@@ -234,11 +245,18 @@ QString buildFolder(SnapshotFiles& files, const QString& destination, const std:
     QString reason = files.makePath(staging);
     if (reason.isEmpty())
         reason = copyAll(files, staging, copies);
-    if (reason.isEmpty())
-        reason = files.moveItem(staging, destination);
-    if (!reason.isEmpty() && SnapshotFiles::exists(staging))
-        files.removeItem(staging);
-    return reason;
+    return renameStagedInto(files, staging, destination, reason);
+}
+
+QString buildCopy(SnapshotFiles& files, const QString& destination, const QString& source)
+{
+    const QString staging = SnapshotFiles::parentPath(destination) + u'/' + stagingName();
+    return renameStagedInto(files, staging, destination, files.copyItem(source, staging));
+}
+
+std::shared_ptr<const Clock> defaultClock()
+{
+    return Platform::services().clock;
 }
 
 std::optional<RestoreFailure> restore(SnapshotFiles& files, const RestorePlan& plan)

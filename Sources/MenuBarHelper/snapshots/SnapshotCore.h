@@ -1,15 +1,18 @@
 #pragma once
 
+#include "SnapshotFiles.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 #include <utility>
 #include <variant>
 #include <vector>
 
-class SnapshotFiles;
+class Clock;
 
 /// One snapshot folder as the stores list it.
 struct PrefsSnapshot {
@@ -85,6 +88,10 @@ struct Move {
 /// Moves each entry in order; when one fails, moves the earlier ones back. Returns the reason.
 QString moveAllOrNone(SnapshotFiles& files, const std::vector<Move>& moves);
 
+/// Copies `source` whole to `destination` through a hidden staging copy beside it, renamed
+/// into place only when complete; never replaces an existing entry.
+QString buildCopy(SnapshotFiles& files, const QString& destination, const QString& source);
+
 /// moveAllOrNone() into `folder`, which is created first when missing (and removed again when
 /// the moves fail); an empty `folder` creates nothing.
 QString moveIntoFolder(SnapshotFiles& files, const QString& folder, const std::vector<Move>& moves);
@@ -121,4 +128,27 @@ namespace SnapshotCore {
 /// (snapshotFailed, restoreFailed, resetFailed, not found, file manager); the not-found case
 /// is described by its store.
 QString errorDescription(int caseIndex, const QString& message);
+} // namespace SnapshotCore
+
+namespace SnapshotCore {
+/// The clock of the platform services in force.
+std::shared_ptr<const Clock> defaultClock();
+
+template <typename Store>
+std::shared_ptr<Store>& sharedSlot()
+{
+    static std::shared_ptr<Store> instance;
+    return instance;
+}
+
+/// The process-wide store of a kind: an injected one, or one over the platform clock and the
+/// real file work, made on first use.
+template <typename Store>
+Store& sharedStore()
+{
+    auto& slot = sharedSlot<Store>();
+    if (!slot)
+        slot = std::make_shared<Store>(defaultClock(), std::make_shared<SnapshotFiles>());
+    return *slot;
+}
 } // namespace SnapshotCore
