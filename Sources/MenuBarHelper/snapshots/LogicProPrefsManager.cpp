@@ -115,9 +115,7 @@ std::optional<LogicProPrefsError> LogicProPrefsManager::restoreSnapshot(const Lo
     const auto failure = SnapshotCore::restore(*m_fm, plan);
     if (!failure)
         return std::nullopt;
-    if (failure->step == SnapshotCore::RestoreFailure::Step::backup)
-        return Error{Error::Case::restoreFailed, QStringLiteral("Could not back up current prefs: ") + failure->reason};
-    return Error{Error::Case::restoreFailed, failure->reason};
+    return Error{Error::Case::restoreFailed, failure->describe(QStringLiteral("Could not back up current prefs: "))};
 }
 
 std::optional<LogicProPrefsError> LogicProPrefsManager::resetPreferences() const

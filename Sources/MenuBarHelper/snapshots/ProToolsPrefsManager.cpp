@@ -93,9 +93,7 @@ std::optional<ProToolsPrefsError> ProToolsPrefsManager::restoreSnapshot(const Pr
     const auto failure = SnapshotCore::restore(*m_fm, plan);
     if (!failure)
         return std::nullopt;
-    if (failure->step == SnapshotCore::RestoreFailure::Step::backup)
-        return Error{Error::Case::restoreFailed, QStringLiteral("Could not move current prefs: ") + failure->reason};
-    return Error{Error::Case::restoreFailed, failure->reason};
+    return Error{Error::Case::restoreFailed, failure->describe(QStringLiteral("Could not move current prefs: "))};
 }
 
 std::optional<ProToolsPrefsError> ProToolsPrefsManager::resetPreferences() const

@@ -118,6 +118,12 @@ struct RestoreFailure {
     enum class Step { staging, backup, placing };
     Step step;
     QString reason;
+
+    /// The reason, after `backupPrefix` when the live items could not be moved aside.
+    QString describe(const QString& backupPrefix) const
+    {
+        return step == Step::backup ? backupPrefix + reason : reason;
+    }
 };
 std::optional<RestoreFailure> restore(SnapshotFiles& files, const RestorePlan& plan);
 
