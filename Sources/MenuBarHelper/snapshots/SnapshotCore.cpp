@@ -133,26 +133,33 @@ QString folderName(const QString& timeText, const QString& cleanedLabel)
     return cleanedLabel.isEmpty() ? timeText : timeText + u'_' + cleanedLabel;
 }
 
-std::optional<NameParts> splitFolderName(const QString& name)
+QStringList splitPieces(const QString& text, QChar separator, int maxSplits)
 {
-    // At most two splits; empty pieces are dropped and do not count, and the third piece is
-    // the rest of the name with its underscores.
+    // Empty pieces are dropped and do not count as splits; the last piece is the whole rest.
     QStringList pieces;
     qsizetype start = 0;
-    while (pieces.size() < 2 && start <= name.size()) {
-        qsizetype end = name.indexOf(u'_', start);
+    while (pieces.size() < maxSplits && start <= text.size()) {
+        qsizetype end = text.indexOf(separator, start);
         if (end < 0)
-            end = name.size();
+            end = text.size();
         if (end > start)
-            pieces.append(name.mid(start, end - start));
+            pieces.append(text.mid(start, end - start));
         start = end + 1;
     }
+    if (start < text.size())
+        pieces.append(text.mid(start));
+    return pieces;
+}
+
+std::optional<NameParts> splitFolderName(const QString& name)
+{
+    const QStringList pieces = splitPieces(name, u'_', 2);
     if (pieces.size() < 2)
         return std::nullopt;
     const QString time = pieces[0] + u'_' + pieces[1];
     if (!parseTimeText(time))
         return std::nullopt;
-    return NameParts{time, start < name.size() ? name.mid(start) : QString()};
+    return NameParts{time, pieces.size() > 2 ? pieces[2] : QString()};
 }
 
 qint64 directorySize(const QString& path)

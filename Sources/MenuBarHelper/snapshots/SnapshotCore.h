@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <memory>
@@ -56,6 +57,10 @@ std::optional<QDateTime> parseTimeText(const QString& text);
 QString cleanLabel(const QString& label);
 /// The time text alone, or the time text, "_" and the cleaned label.
 QString folderName(const QString& timeText, const QString& cleanedLabel);
+
+/// Splits `text` at `separator` at most `maxSplits` times; empty pieces are dropped and do not
+/// count as splits, and the last piece is the rest of the text, separators included.
+QStringList splitPieces(const QString& text, QChar separator, int maxSplits);
 
 struct NameParts {
     QString timeText;

@@ -84,13 +84,17 @@ public:
         QList<Button> buttons = alert.buttons;
         if (buttons.isEmpty())
             buttons.append({QStringLiteral("OK"), Role::cancel});
-        const Alert shown{alert.title, alert.message, buttons};
+        const Alert shown{alert.title, alert.message, buttons, alert.style};
         const bool destructive = std::any_of(buttons.cbegin(), buttons.cend(),
                                              [](const Button& b) { return b.role == Role::destructive; });
 
         QMessageBox box(parent);
         box.setWindowTitle(windowTitle());
-        if (destructive)
+        if (alert.style == Style::warning)
+            box.setIcon(QMessageBox::Warning);
+        else if (alert.style == Style::critical)
+            box.setIcon(QMessageBox::Critical);
+        else if (destructive)
             box.setIcon(QMessageBox::Warning);
         else if (alert.title == QLatin1String("Error"))
             box.setIcon(QMessageBox::Critical);
@@ -155,8 +159,15 @@ public:
         confirm->setAccessibleName(confirm->text());
         cancel->setAutoDefault(false);
         confirm->setDefault(true);
-        row->addWidget(cancel);
-        row->addWidget(confirm);
+        if (request.confirmFirst) {
+            row->addWidget(confirm);
+            row->addWidget(cancel);
+            QWidget::setTabOrder(edit, confirm);
+            QWidget::setTabOrder(confirm, cancel);
+        } else {
+            row->addWidget(cancel);
+            row->addWidget(confirm);
+        }
         layout->addLayout(row);
         QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
         QObject::connect(confirm, &QPushButton::clicked, &dialog, &QDialog::accept);
