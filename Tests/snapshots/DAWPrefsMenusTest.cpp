@@ -96,7 +96,10 @@ protected:
         }
     }
 
-    QString shortDate(const QDateTime& when) const { return QLocale().toString(when.toLocalTime(), QLocale::ShortFormat); }
+    QString shortDate(const QDateTime& when) const
+    {
+        return QLocale().toString(when.toLocalTime(), QLocale::ShortFormat);
+    }
 
     static void expectAlert(const Prompter::Alert& alert, const QString& title, const QString& message,
                             const QStringList& buttons, Prompter::Style style)
@@ -144,7 +147,8 @@ TEST_F(DAWPrefsMenusTest, ListsAtMostTenSnapshotsAndCountsTheRest)
         int count;
         int items;
         const char* more; // empty for none
-    } cases[] = {{1, 1, ""}, {10, 10, ""}, {11, 10, "    … 1 more in Finder [x]"}, {25, 10, "    … 15 more in Finder [x]"}};
+    } cases[] = {
+        {1, 1, ""}, {10, 10, ""}, {11, 10, "    … 1 more in Finder [x]"}, {25, 10, "    … 15 more in Finder [x]"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.count);
         SnapshotFiles().removeItem(proToolsRoot());
@@ -154,9 +158,12 @@ TEST_F(DAWPrefsMenusTest, ListsAtMostTenSnapshotsAndCountsTheRest)
             QStringLiteral("  Mix  —  ") +
             shortDate(QDateTime(QDate(2025, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(60 * (c.count - 1))) +
             QStringLiteral("  (0 KB)");
-        QStringList expected{"Pro Tools Prefs", "  Reset Pro Tools Preferences… [off]", "  ---", "  Save Snapshot… [x]",
-                             "  ---", "  Snapshots: [off]", "  " + newest};
-        expected << "    Restore This Snapshot [x]" << "    Delete This Snapshot [x]";
+        QStringList expected{"Pro Tools Prefs", "  Reset Pro Tools Preferences… [off]",
+                             "  ---",           "  Save Snapshot… [x]",
+                             "  ---",           "  Snapshots: [off]",
+                             "  " + newest};
+        expected << "    Restore This Snapshot [x]"
+                 << "    Delete This Snapshot [x]";
         EXPECT_EQ(lines.mid(0, expected.size()), expected);
         EXPECT_EQ(lines.filter(QStringLiteral("Restore This Snapshot")).size(), c.items);
         EXPECT_EQ(lines.contains(QString::fromUtf8(c.more)), *c.more != 0);
@@ -267,7 +274,8 @@ TEST_F(DAWPrefsMenusTest, EachFamilyAsksAndTellsWithItsOwnTexts)
         expectAlert(prompter->alerts[0], QString::fromUtf8(c.resetTitle), QString::fromUtf8(c.resetText),
                     {"Reset", "Cancel"}, Prompter::Style::warning);
         EXPECT_EQ(rebuilds, 0);
-        EXPECT_NE(find(menus->menus(), c.menuPath + QStringList{"No snapshots yet"}), nullptr); // the store was not called
+        EXPECT_NE(find(menus->menus(), c.menuPath + QStringList{"No snapshots yet"}),
+                  nullptr); // the store was not called
 
         prompter->nextAnswers = {0, 0};
         at({resetItem});
@@ -312,8 +320,8 @@ TEST_F(DAWPrefsMenusTest, SaveAsksForALabelAndTellsWhatTheStoreNamed)
     prompter->nextTexts = {QStringLiteral("   ")};
     menus->saveLogicProSnapshot();
     ASSERT_EQ(prompter->alerts.size(), 1);
-    expectAlert(prompter->alerts[0], QStringLiteral("Snapshot Saved"), QStringLiteral("Snapshot \"Snapshot\" saved (0 KB)."),
-                {kWarnOk}, Prompter::Style::automatic);
+    expectAlert(prompter->alerts[0], QStringLiteral("Snapshot Saved"),
+                QStringLiteral("Snapshot \"Snapshot\" saved (0 KB)."), {kWarnOk}, Prompter::Style::automatic);
     EXPECT_EQ(names(logicRoot()), QStringList{kNowText});
     EXPECT_EQ(rebuilds, 1);
 

@@ -35,10 +35,16 @@ protected:
         writeFile(prefs(QStringLiteral("com.apple.logic10/Key Commands")), "keys v2");
         writeFile(prefs(QStringLiteral("com.apple.logic.pro.cs")), "cs v2");
     }
-    static QStringList liveV1() { return {"com.apple.logic.pro.cs=cs v1", "com.apple.logic10.plist=plist v1",
-                                          "com.apple.logic10/", "com.apple.logic10/Key Commands=keys v1"}; }
-    static QStringList liveV2() { return {"com.apple.logic.pro.cs=cs v2", "com.apple.logic10.plist=plist v2",
-                                          "com.apple.logic10/", "com.apple.logic10/Key Commands=keys v2"}; }
+    static QStringList liveV1()
+    {
+        return {"com.apple.logic.pro.cs=cs v1", "com.apple.logic10.plist=plist v1", "com.apple.logic10/",
+                "com.apple.logic10/Key Commands=keys v1"};
+    }
+    static QStringList liveV2()
+    {
+        return {"com.apple.logic.pro.cs=cs v2", "com.apple.logic10.plist=plist v2", "com.apple.logic10/",
+                "com.apple.logic10/Key Commands=keys v2"};
+    }
 
     LogicProSnapshot save(const QString& label)
     {
@@ -172,8 +178,7 @@ TEST_F(LogicProPrefsManagerTest, AFailedRestoreLeavesTheLivePreferencesAsTheyWer
         {"backup move fails", "com.apple.logic10.plist", "com.apple.logic10", false,
          "Restore failed: Could not back up current prefs: "},
         {"placing the second item fails", "com.apple.logic10.plist,com.apple.logic.pro.cs",
-         "Preferences/com.apple.logic.pro.cs", false,
-         "Restore failed: Could not move"},
+         "Preferences/com.apple.logic.pro.cs", false, "Restore failed: Could not move"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -44,9 +44,9 @@ TEST(SnapshotNaming, SplitsFolderNamesIntoTimeAndLabel)
     } cases[] = {
         {"2025-03-07_091502_mix_a", true, "mix_a"},
         {"2025-03-07_091502", true, ""},
-        {"2025-03-07__091502_x", true, "x"},    // empty pieces do not count as splits
+        {"2025-03-07__091502_x", true, "x"}, // empty pieces do not count as splits
         {"_2025-03-07_091502_x", true, "x"},
-        {"2025-03-07_091502__x", true, "_x"},   // the rest keeps its underscores
+        {"2025-03-07_091502__x", true, "_x"}, // the rest keeps its underscores
         {"notes", false, ""},
         {"2025-13-45_999999_x", false, ""},
         {"2025-03-07", false, ""},
@@ -81,7 +81,7 @@ TEST(SnapshotNaming, FormatsSizes)
     const struct {
         qint64 bytes;
         const char* text;
-    } cases[] = {{0, "0 KB"},           {1'000'000, "977 KB"},  {1'048'575, "1024 KB"},
+    } cases[] = {{0, "0 KB"},           {1'000'000, "977 KB"}, {1'048'575, "1024 KB"},
                  {1'048'576, "1.0 MB"}, {3'145'728, "3.0 MB"}, {5'000'000'000, "4768.4 MB"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);

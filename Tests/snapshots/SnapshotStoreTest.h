@@ -14,19 +14,10 @@
 /// File work that fails where a test says, on top of the real operations.
 class FaultyFiles final : public SnapshotFiles {
 public:
-    QString failMoveTo;  // the next move whose destination path ends in "/" and this fails, once
-    QString failCopyOf;  // a copy whose source has this name fails
-    int moves = 0;
+    QString failMoveTo; // the next move whose destination path ends in "/" and this fails, once
 
-    QString copyItem(const QString& from, const QString& to) override
-    {
-        if (!failCopyOf.isEmpty() && fileName(from) == failCopyOf)
-            return QStringLiteral("Could not copy “%1”: injected failure").arg(failCopyOf);
-        return SnapshotFiles::copyItem(from, to);
-    }
     QString moveItem(const QString& from, const QString& to) override
     {
-        ++moves;
         if (!failMoveTo.isEmpty() && to.endsWith(u'/' + failMoveTo)) {
             failMoveTo.clear();
             return QStringLiteral("Could not move “%1”: injected failure").arg(fileName(from));

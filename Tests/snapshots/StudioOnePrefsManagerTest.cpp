@@ -46,7 +46,8 @@ protected:
     static QStringList liveTree(const char* version)
     {
         QStringList entries = itemTree(version);
-        entries << "Other.settings=other live" << "Vstplugins.settings=not an item";
+        entries << "Other.settings=other live"
+                << "Vstplugins.settings=not an item";
         entries.sort();
         return entries;
     }
@@ -65,8 +66,8 @@ TEST_F(StudioOnePrefsManagerTest, FindsVersionsInBothFoldersSortedByName)
 {
     EXPECT_TRUE(store->installedVersions().empty());
     EXPECT_FALSE(store->isInstalled());
-    for (const char* name : {"Studio One 6", "Studio One 5", "Studio One 10", "Studio One", "studio one 9",
-                             ".Studio One 8"})
+    for (const char* name :
+         {"Studio One 6", "Studio One 5", "Studio One 10", "Studio One", "studio one 9", ".Studio One 8"})
         makeDir(presonus(QString::fromUtf8(name)));
     writeFile(presonus(QStringLiteral("Studio One 7")), "a file");
     makeDir(usr(QStringLiteral("/Library/Application Support/Fender/Studio Pro 7")));
@@ -143,8 +144,8 @@ TEST_F(StudioOnePrefsManagerTest, WithoutItemsNothingIsSavedOrResetButARestoreLa
 
     writeFile(root() + QStringLiteral("/Studio One 6/2025-01-01_000000/WindowState.settings"), "ws old");
     ASSERT_FALSE(store->restoreSnapshot(store->listSnapshots(version).at(0), version).has_value());
-    EXPECT_EQ(tree(folder), (QStringList{"Other.settings=other", "Vstplugins.settings=not an item",
-                                         "WindowState.settings=ws old"}));
+    EXPECT_EQ(tree(folder),
+              (QStringList{"Other.settings=other", "Vstplugins.settings=not an item", "WindowState.settings=ws old"}));
 }
 
 TEST_F(StudioOnePrefsManagerTest, RestorePutsTheKnownItemsBackAndKeepsABackup)
@@ -158,10 +159,10 @@ TEST_F(StudioOnePrefsManagerTest, RestorePutsTheKnownItemsBackAndKeepsABackup)
     ASSERT_FALSE(store->restoreSnapshot(made, version).has_value());
     const QString backup = QStringLiteral("Rackhand_BeforeRestore_") + kNowText;
     QStringList expected = liveTree("v1");
-    for (const QString& entry : {QStringLiteral("Studio One.settings=s1 v2"), QStringLiteral("Studio Pro.settings=sp v2"),
-                                 QStringLiteral("WindowState.settings=ws v2"), QStringLiteral("Surface Data[1]/"),
-                                 QStringLiteral("Surface Data[1]/surface=sd v2"),
-                                 QStringLiteral("Vstplugins.settings=vst v2")})
+    for (const QString& entry :
+         {QStringLiteral("Studio One.settings=s1 v2"), QStringLiteral("Studio Pro.settings=sp v2"),
+          QStringLiteral("WindowState.settings=ws v2"), QStringLiteral("Surface Data[1]/"),
+          QStringLiteral("Surface Data[1]/surface=sd v2"), QStringLiteral("Vstplugins.settings=vst v2")})
         expected << backup + u'/' + entry;
     expected << backup + u'/';
     expected.sort();
@@ -216,7 +217,8 @@ TEST_F(StudioOnePrefsManagerTest, ResetSavesASnapshotThenMovesTheItemsIntoOneBac
     EXPECT_EQ(tree(version.prefsPath()),
               (QStringList{"ARM64/", "Other.settings=other live", backup + u'/',
                            backup + QStringLiteral("/Studio One.settings=s1 v1"),
-                           backup + QStringLiteral("/Studio Pro.settings=sp v1"), backup + QStringLiteral("/Surface Data[1]/"),
+                           backup + QStringLiteral("/Studio Pro.settings=sp v1"),
+                           backup + QStringLiteral("/Surface Data[1]/"),
                            backup + QStringLiteral("/Surface Data[1]/surface=sd v1"),
                            backup + QStringLiteral("/Vstplugins.settings=vst v1"),
                            backup + QStringLiteral("/WindowState.settings=ws v1"), "Vstplugins.settings=not an item"}));

@@ -119,6 +119,31 @@ struct DAWPrefsMenus::Family {
     }
 };
 
+namespace {
+// The calls of a store with one set of preferences (Logic Pro, Pro Tools).
+template <typename Store>
+void bindStore(DAWPrefsMenus::Family& f, Store& store)
+{
+    f.list = [&store] { return plain(store.listSnapshots()); };
+    f.create = [&store](const QString& label) { return described(store.createSnapshot(label)); };
+    f.restore = [&store](const PrefsSnapshot& s) { return described(store.restoreSnapshot(s)); };
+    f.remove = [&store](const PrefsSnapshot& s) { return described(store.deleteSnapshot(s)); };
+    f.reset = [&store] { return described(store.resetPreferences()); };
+    f.size = &Store::formattedSize;
+}
+} // namespace
+
+void DAWPrefsMenus::bindActions(Family& f, const Actions& actions)
+{
+    if (f.resetEnabled)
+        f.onReset = [this, actions] { (this->*actions.reset)(); };
+    f.onSave = [this, actions] { (this->*actions.save)(); };
+    f.onRestore = [this, actions](const QString& id) { (this->*actions.restore)(id); };
+    f.onDelete = [this, actions](const QString& id) { (this->*actions.remove)(id); };
+    f.onDeleteAll = [this, actions] { (this->*actions.removeAll)(); };
+    f.onOpen = [this, actions] { (this->*actions.open)(); };
+}
+
 DAWPrefsMenus::DAWPrefsMenus(std::shared_ptr<Workspace> workspace, std::function<void()> requestRebuild,
                              QWidget* dialogParent)
     : m_workspace(std::move(workspace)), m_requestRebuild(std::move(requestRebuild)), m_dialogParent(dialogParent)
@@ -129,8 +154,6 @@ DAWPrefsMenus::DAWPrefsMenus(std::shared_ptr<Workspace> workspace, std::function
 
 DAWPrefsMenus::Family DAWPrefsMenus::proTools()
 {
-    DAWPrefsMenus* self = this;
-    ProToolsPrefsManager& store = ProToolsPrefsManager::shared();
     Family f;
     f.errorTitle = QStringLiteral("Pro Tools Prefs Error");
     f.resetItemTitle = QStringLiteral("Reset Pro Tools Preferences") + kEllipsis;
@@ -144,9 +167,9 @@ DAWPrefsMenus::Family DAWPrefsMenus::proTools()
                     QStringLiteral("Launch Pro Tools to regenerate default preferences.")});
     f.savePrompt = QStringLiteral("Enter a label for this snapshot (e.g. \"Mixing Session\", \"Clean State\").");
     f.restoreText = [](const QString& label) {
-        return paragraphs({QStringLiteral("Restoring ") + label +
-                               QStringLiteral(" will replace your current Pro Tools preferences."),
-                           kBackedUpText});
+        return paragraphs(
+            {QStringLiteral("Restoring ") + label + QStringLiteral(" will replace your current Pro Tools preferences."),
+             kBackedUpText});
     };
     f.restoredText = [](const QString& label) {
         return QStringLiteral("Snapshot ") + label +
@@ -154,26 +177,15 @@ DAWPrefsMenus::Family DAWPrefsMenus::proTools()
     };
     f.deleteAllText = deleteAllText;
     f.folder = ProToolsPrefsManager::snapshotRoot();
-    f.list = [&store] { return plain(store.listSnapshots()); };
-    f.create = [&store](const QString& label) { return described(store.createSnapshot(label)); };
-    f.restore = [&store](const PrefsSnapshot& s) { return described(store.restoreSnapshot(s)); };
-    f.remove = [&store](const PrefsSnapshot& s) { return described(store.deleteSnapshot(s)); };
-    f.reset = [&store] { return described(store.resetPreferences()); };
-    f.size = &ProToolsPrefsManager::formattedSize;
-    if (f.resetEnabled)
-        f.onReset = [self] { self->resetProToolsPrefs(); };
-    f.onSave = [self] { self->saveProToolsSnapshot(); };
-    f.onRestore = [self](const QString& id) { self->restoreProToolsSnapshot(id); };
-    f.onDelete = [self](const QString& id) { self->deleteProToolsSnapshot(id); };
-    f.onDeleteAll = [self] { self->deleteAllProToolsSnapshots(); };
-    f.onOpen = [self] { self->openSnapshotFolder(); };
+    bindStore(f, ProToolsPrefsManager::shared());
+    bindActions(f, {&DAWPrefsMenus::resetProToolsPrefs, &DAWPrefsMenus::saveProToolsSnapshot,
+                    &DAWPrefsMenus::restoreProToolsSnapshot, &DAWPrefsMenus::deleteProToolsSnapshot,
+                    &DAWPrefsMenus::deleteAllProToolsSnapshots, &DAWPrefsMenus::openSnapshotFolder});
     return f;
 }
 
 DAWPrefsMenus::Family DAWPrefsMenus::logicPro()
 {
-    DAWPrefsMenus* self = this;
-    LogicProPrefsManager& store = LogicProPrefsManager::shared();
     const QString prefs = Paths::user(QStringLiteral("/Library/Preferences/"));
     Family f;
     f.errorTitle = QStringLiteral("Logic Pro Prefs Error");
@@ -182,17 +194,19 @@ DAWPrefsMenus::Family DAWPrefsMenus::logicPro()
                      SnapshotFiles::exists(prefs + QStringLiteral("com.apple.logic10"));
     f.resetTitle = QStringLiteral("Reset Logic Pro Preferences?");
     f.resetText = paragraphs(
-        {QStringLiteral("This moves your Logic Pro preference files so Logic regenerates fresh defaults on next launch."),
+        {QStringLiteral(
+             "This moves your Logic Pro preference files so Logic regenerates fresh defaults on next launch."),
          kAutomaticSnapshotText,
          QStringLiteral("⚠️ You must restart your Mac after resetting for changes to take full effect.")});
-    f.resetDoneText =
-        paragraphs({QStringLiteral("Logic Pro preferences have been reset and a snapshot was saved automatically."),
-                    QStringLiteral("⚠️ Restart your Mac, then launch Logic Pro to regenerate default preferences.")});
+    f.resetDoneText = paragraphs(
+        {QStringLiteral("Logic Pro preferences have been reset and a snapshot was saved automatically."),
+         QStringLiteral("⚠️ Restart your Mac, then launch Logic Pro to regenerate default preferences.")});
     f.savePrompt = QStringLiteral("Enter a label for this Logic Pro snapshot.");
     f.restoreText = [](const QString& label) {
         return paragraphs(
             {QStringLiteral("Restoring ") + label + QStringLiteral(" will replace your current Logic Pro preferences."),
-             kBackedUpText, QStringLiteral("⚠️ Restart your Mac after restoring for the changes to take full effect.")});
+             kBackedUpText,
+             QStringLiteral("⚠️ Restart your Mac after restoring for the changes to take full effect.")});
     };
     f.restoredText = [](const QString& label) {
         return paragraphs(
@@ -201,19 +215,10 @@ DAWPrefsMenus::Family DAWPrefsMenus::logicPro()
     };
     f.deleteAllText = deleteAllText;
     f.folder = LogicProPrefsManager::snapshotRoot();
-    f.list = [&store] { return plain(store.listSnapshots()); };
-    f.create = [&store](const QString& label) { return described(store.createSnapshot(label)); };
-    f.restore = [&store](const PrefsSnapshot& s) { return described(store.restoreSnapshot(s)); };
-    f.remove = [&store](const PrefsSnapshot& s) { return described(store.deleteSnapshot(s)); };
-    f.reset = [&store] { return described(store.resetPreferences()); };
-    f.size = &LogicProPrefsManager::formattedSize;
-    if (f.resetEnabled)
-        f.onReset = [self] { self->resetLogicProPrefs(); };
-    f.onSave = [self] { self->saveLogicProSnapshot(); };
-    f.onRestore = [self](const QString& id) { self->restoreLogicProSnapshot(id); };
-    f.onDelete = [self](const QString& id) { self->deleteLogicProSnapshot(id); };
-    f.onDeleteAll = [self] { self->deleteAllLogicProSnapshots(); };
-    f.onOpen = [self] { self->openLogicSnapshotFolder(); };
+    bindStore(f, LogicProPrefsManager::shared());
+    bindActions(f, {&DAWPrefsMenus::resetLogicProPrefs, &DAWPrefsMenus::saveLogicProSnapshot,
+                    &DAWPrefsMenus::restoreLogicProSnapshot, &DAWPrefsMenus::deleteLogicProSnapshot,
+                    &DAWPrefsMenus::deleteAllLogicProSnapshots, &DAWPrefsMenus::openLogicSnapshotFolder});
     return f;
 }
 
@@ -277,8 +282,8 @@ std::optional<StudioOneVersion> DAWPrefsMenus::studioOneVersion(const std::optio
     return std::nullopt;
 }
 
-std::optional<std::pair<StudioOneVersion, QString>> DAWPrefsMenus::studioOneTarget(
-    const std::optional<QString>& represented) const
+std::optional<std::pair<StudioOneVersion, QString>>
+DAWPrefsMenus::studioOneTarget(const std::optional<QString>& represented) const
 {
     if (!represented)
         return std::nullopt;
@@ -357,14 +362,15 @@ MenuModel DAWPrefsMenus::snapshotItems(const Family& family)
                               QStringLiteral("  (") + family.size(snapshot.sizeBytes) + u')';
         const QString id = snapshot.id;
         items.push_back(submenu(
-            title, {item(QStringLiteral("Restore This Snapshot"), [onRestore = family.onRestore, id] { onRestore(id); }),
-                    item(QStringLiteral("Delete This Snapshot"), [onDelete = family.onDelete, id] { onDelete(id); })}));
+            title,
+            {item(QStringLiteral("Restore This Snapshot"), [onRestore = family.onRestore, id] { onRestore(id); }),
+             item(QStringLiteral("Delete This Snapshot"), [onDelete = family.onDelete, id] { onDelete(id); })}));
     }
     if (snapshots.size() > static_cast<size_t>(kListedSnapshots)) {
         const auto more = static_cast<qsizetype>(snapshots.size()) - kListedSnapshots;
-        items.push_back(item(QStringLiteral("  ") + kEllipsis + u' ' + QString::number(more) +
-                                 QStringLiteral(" more in Finder"),
-                             family.onOpen));
+        items.push_back(
+            item(QStringLiteral("  ") + kEllipsis + u' ' + QString::number(more) + QStringLiteral(" more in Finder"),
+                 family.onOpen));
     }
     items.push_back(MenuItemModel::makeSeparator());
     items.push_back(item(QStringLiteral("Delete All Snapshots") + kEllipsis, family.onDeleteAll));
@@ -373,10 +379,22 @@ MenuModel DAWPrefsMenus::snapshotItems(const Family& family)
 
 // --- Actions ---
 
-void DAWPrefsMenus::resetProToolsPrefs() { reset(proTools()); }
-void DAWPrefsMenus::saveProToolsSnapshot() { save(proTools()); }
-void DAWPrefsMenus::deleteAllProToolsSnapshots() { removeAll(proTools()); }
-void DAWPrefsMenus::openSnapshotFolder() { open(ProToolsPrefsManager::snapshotRoot()); }
+void DAWPrefsMenus::resetProToolsPrefs()
+{
+    reset(proTools());
+}
+void DAWPrefsMenus::saveProToolsSnapshot()
+{
+    save(proTools());
+}
+void DAWPrefsMenus::deleteAllProToolsSnapshots()
+{
+    removeAll(proTools());
+}
+void DAWPrefsMenus::openSnapshotFolder()
+{
+    open(ProToolsPrefsManager::snapshotRoot());
+}
 
 void DAWPrefsMenus::restoreProToolsSnapshot(const std::optional<QString>& represented)
 {
@@ -390,10 +408,22 @@ void DAWPrefsMenus::deleteProToolsSnapshot(const std::optional<QString>& represe
         remove(proTools(), *represented);
 }
 
-void DAWPrefsMenus::resetLogicProPrefs() { reset(logicPro()); }
-void DAWPrefsMenus::saveLogicProSnapshot() { save(logicPro()); }
-void DAWPrefsMenus::deleteAllLogicProSnapshots() { removeAll(logicPro()); }
-void DAWPrefsMenus::openLogicSnapshotFolder() { open(LogicProPrefsManager::snapshotRoot()); }
+void DAWPrefsMenus::resetLogicProPrefs()
+{
+    reset(logicPro());
+}
+void DAWPrefsMenus::saveLogicProSnapshot()
+{
+    save(logicPro());
+}
+void DAWPrefsMenus::deleteAllLogicProSnapshots()
+{
+    removeAll(logicPro());
+}
+void DAWPrefsMenus::openLogicSnapshotFolder()
+{
+    open(LogicProPrefsManager::snapshotRoot());
+}
 
 void DAWPrefsMenus::restoreLogicProSnapshot(const std::optional<QString>& represented)
 {
@@ -443,7 +473,8 @@ void DAWPrefsMenus::openStudioOneSnapshotFolder(const std::optional<QString>& re
     // is not a plain folder name shows the root instead of a folder elsewhere.
     const QString id = represented.value_or(QString());
     const bool plainName = !id.contains(u'/') && id != QLatin1String(".") && id != QLatin1String("..");
-    open(plainName && !id.isEmpty() ? StudioOnePrefsManager::snapshotFolder(id) : StudioOnePrefsManager::snapshotRoot());
+    open(plainName && !id.isEmpty() ? StudioOnePrefsManager::snapshotFolder(id)
+                                    : StudioOnePrefsManager::snapshotRoot());
 }
 
 void DAWPrefsMenus::reset(const Family& family)
@@ -511,8 +542,8 @@ void DAWPrefsMenus::removeAll(const Family& family)
     const std::vector<PrefsSnapshot> snapshots = family.list();
     if (snapshots.empty())
         return;
-    if (!confirm(QStringLiteral("Delete All Snapshots?"), family.deleteAllText(static_cast<qsizetype>(snapshots.size())),
-                 QStringLiteral("Delete All")))
+    if (!confirm(QStringLiteral("Delete All Snapshots?"),
+                 family.deleteAllText(static_cast<qsizetype>(snapshots.size())), QStringLiteral("Delete All")))
         return;
     for (const PrefsSnapshot& snapshot : snapshots)
         family.remove(snapshot); // one that cannot be removed stays listed; the others still go
@@ -545,10 +576,9 @@ void DAWPrefsMenus::inform(const QString& title, const QString& text) const
 
 void DAWPrefsMenus::showError(const Family& family, const QString& description) const
 {
-    Prompts::current().ask(m_dialogParent, {family.errorTitle,
-                                            description,
-                                            {{QStringLiteral("OK"), Prompter::Role::cancel}},
-                                            Prompter::Style::critical});
+    Prompts::current().ask(
+        m_dialogParent,
+        {family.errorTitle, description, {{QStringLiteral("OK"), Prompter::Role::cancel}}, Prompter::Style::critical});
 }
 
 std::optional<QString> DAWPrefsMenus::promptForLabel(const QString& text) const

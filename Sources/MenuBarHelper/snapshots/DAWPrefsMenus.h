@@ -59,12 +59,24 @@ public:
     struct Family;
 
 private:
+    /// The actions of a store with one set of preferences, as its menu items call them.
+    struct Actions {
+        void (DAWPrefsMenus::*reset)();
+        void (DAWPrefsMenus::*save)();
+        void (DAWPrefsMenus::*restore)(const std::optional<QString>&);
+        void (DAWPrefsMenus::*remove)(const std::optional<QString>&);
+        void (DAWPrefsMenus::*removeAll)();
+        void (DAWPrefsMenus::*open)();
+    };
+    void bindActions(Family& family, const Actions& actions);
+
     Family proTools();
     Family logicPro();
     Family studioOne(const StudioOneVersion& version);
     std::optional<StudioOneVersion> studioOneVersion(const std::optional<QString>& id) const;
     /// The version and snapshot of a Studio One "version|snapshot" text.
-    std::optional<std::pair<StudioOneVersion, QString>> studioOneTarget(const std::optional<QString>& represented) const;
+    std::optional<std::pair<StudioOneVersion, QString>>
+    studioOneTarget(const std::optional<QString>& represented) const;
 
     static MenuModel familyItems(const Family& family);
     static MenuModel snapshotItems(const Family& family);

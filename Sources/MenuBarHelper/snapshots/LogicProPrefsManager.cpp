@@ -20,21 +20,6 @@ QString LogicProPrefsError::errorDescription() const
     return SnapshotCore::errorDescription(static_cast<int>(kind), message);
 }
 
-LogicProPrefsManager::LogicProPrefsManager(std::shared_ptr<const Clock> clock, std::shared_ptr<SnapshotFiles> fm)
-    : m_clock(std::move(clock)), m_fm(std::move(fm))
-{
-}
-
-LogicProPrefsManager& LogicProPrefsManager::shared()
-{
-    return SnapshotCore::sharedStore<LogicProPrefsManager>();
-}
-
-void LogicProPrefsManager::setShared(std::shared_ptr<LogicProPrefsManager> manager)
-{
-    SnapshotCore::sharedSlot<LogicProPrefsManager>() = std::move(manager);
-}
-
 std::vector<QString> LogicProPrefsManager::prefItems()
 {
     const QString folder = preferencesFolder();
@@ -135,16 +120,4 @@ std::optional<LogicProPrefsError> LogicProPrefsManager::resetPreferences() const
     if (QString reason = SnapshotCore::moveIntoFolder(*m_fm, backup, moves); !reason.isEmpty())
         return Error{Error::Case::resetFailed, reason};
     return std::nullopt;
-}
-
-std::optional<LogicProPrefsError> LogicProPrefsManager::deleteSnapshot(const LogicProSnapshot& snapshot) const
-{
-    if (QString reason = m_fm->removeItem(snapshot.path()); !reason.isEmpty())
-        return Error{Error::Case::fileManager, reason};
-    return std::nullopt;
-}
-
-QString LogicProPrefsManager::formattedSize(qint64 bytes)
-{
-    return SnapshotCore::formattedSize(bytes);
 }

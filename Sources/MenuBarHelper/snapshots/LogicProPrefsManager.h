@@ -24,13 +24,9 @@ struct LogicProPrefsError {
 
 /// Snapshots of Logic Pro's preference files in "LogicProSnapshots" of the data folder.
 /// Keeps no state: every call reads the disk anew.
-class LogicProPrefsManager {
+class LogicProPrefsManager final : public SnapshotStore<LogicProPrefsManager, LogicProSnapshot, LogicProPrefsError> {
 public:
-    LogicProPrefsManager(std::shared_ptr<const Clock> clock, std::shared_ptr<SnapshotFiles> fm);
-
-    /// The process-wide store: an injected one, or one over the platform clock.
-    static LogicProPrefsManager& shared();
-    static void setShared(std::shared_ptr<LogicProPrefsManager> manager);
+    using SnapshotStore::SnapshotStore;
 
     /// True when a live item or the snapshot root exists.
     bool isLogicProInstalled() const;
@@ -38,8 +34,6 @@ public:
     PrefsResult<LogicProSnapshot, LogicProPrefsError> createSnapshot(const QString& label) const;
     std::optional<LogicProPrefsError> restoreSnapshot(const LogicProSnapshot& snapshot) const;
     std::optional<LogicProPrefsError> resetPreferences() const;
-    std::optional<LogicProPrefsError> deleteSnapshot(const LogicProSnapshot& snapshot) const;
-    static QString formattedSize(qint64 bytes);
 
     /// The live items in their fixed order: "com.apple.logic10.plist", "com.apple.logic10",
     /// "com.apple.logic.pro.cs" in the user's preferences folder.
@@ -49,7 +43,4 @@ public:
 
 private:
     std::vector<QString> presentItems() const;
-
-    std::shared_ptr<const Clock> m_clock;
-    std::shared_ptr<SnapshotFiles> m_fm;
 };

@@ -25,21 +25,6 @@ QString ProToolsPrefsError::errorDescription() const
     return SnapshotCore::errorDescription(static_cast<int>(kind), message);
 }
 
-ProToolsPrefsManager::ProToolsPrefsManager(std::shared_ptr<const Clock> clock, std::shared_ptr<SnapshotFiles> fm)
-    : m_clock(std::move(clock)), m_fm(std::move(fm))
-{
-}
-
-ProToolsPrefsManager& ProToolsPrefsManager::shared()
-{
-    return SnapshotCore::sharedStore<ProToolsPrefsManager>();
-}
-
-void ProToolsPrefsManager::setShared(std::shared_ptr<ProToolsPrefsManager> manager)
-{
-    SnapshotCore::sharedSlot<ProToolsPrefsManager>() = std::move(manager);
-}
-
 QString ProToolsPrefsManager::preferencesFolder()
 {
     return Paths::user(QStringLiteral("/Library/Preferences/Avid/Pro Tools"));
@@ -106,16 +91,4 @@ std::optional<ProToolsPrefsError> ProToolsPrefsManager::resetPreferences() const
     if (QString reason = m_fm->moveItem(preferencesFolder(), backup); !reason.isEmpty())
         return Error{Error::Case::resetFailed, reason};
     return std::nullopt;
-}
-
-std::optional<ProToolsPrefsError> ProToolsPrefsManager::deleteSnapshot(const ProToolsSnapshot& snapshot) const
-{
-    if (QString reason = m_fm->removeItem(snapshot.path()); !reason.isEmpty())
-        return Error{Error::Case::fileManager, reason};
-    return std::nullopt;
-}
-
-QString ProToolsPrefsManager::formattedSize(qint64 bytes)
-{
-    return SnapshotCore::formattedSize(bytes);
 }

@@ -24,13 +24,9 @@ struct ProToolsPrefsError {
 
 /// Snapshots of Pro Tools' preferences folder, always handled whole, in "ProToolsSnapshots"
 /// of the data folder. Keeps no state: every call reads the disk anew.
-class ProToolsPrefsManager {
+class ProToolsPrefsManager final : public SnapshotStore<ProToolsPrefsManager, ProToolsSnapshot, ProToolsPrefsError> {
 public:
-    ProToolsPrefsManager(std::shared_ptr<const Clock> clock, std::shared_ptr<SnapshotFiles> fm);
-
-    /// The process-wide store: an injected one, or one over the platform clock.
-    static ProToolsPrefsManager& shared();
-    static void setShared(std::shared_ptr<ProToolsPrefsManager> manager);
+    using SnapshotStore::SnapshotStore;
 
     /// True when the live folder or the snapshot root exists.
     bool isProToolsInstalled() const;
@@ -38,14 +34,8 @@ public:
     PrefsResult<ProToolsSnapshot, ProToolsPrefsError> createSnapshot(const QString& label) const;
     std::optional<ProToolsPrefsError> restoreSnapshot(const ProToolsSnapshot& snapshot) const;
     std::optional<ProToolsPrefsError> resetPreferences() const;
-    std::optional<ProToolsPrefsError> deleteSnapshot(const ProToolsSnapshot& snapshot) const;
-    static QString formattedSize(qint64 bytes);
 
     /// "Library/Preferences/Avid/Pro Tools" in the user's home folder.
     static QString preferencesFolder();
     static QString snapshotRoot();
-
-private:
-    std::shared_ptr<const Clock> m_clock;
-    std::shared_ptr<SnapshotFiles> m_fm;
 };

@@ -280,7 +280,8 @@ std::optional<RestoreFailure> restore(SnapshotFiles& files, const RestorePlan& p
     if (!reason.isEmpty())
         return fail(RestoreFailure::Step::staging, reason);
 
-    const bool madeBackup = !plan.backupFolder.isEmpty() && !plan.backups.empty() && !QFileInfo::exists(plan.backupFolder);
+    const bool madeBackup =
+        !plan.backupFolder.isEmpty() && !plan.backups.empty() && !QFileInfo::exists(plan.backupFolder);
     if (reason = moveIntoFolder(files, plan.backupFolder, plan.backups); !reason.isEmpty())
         return fail(RestoreFailure::Step::backup, reason);
 

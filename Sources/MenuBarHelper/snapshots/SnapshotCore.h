@@ -17,10 +17,10 @@ class Clock;
 
 /// One snapshot folder as the stores list it.
 struct PrefsSnapshot {
-    QString id;        // the folder's name, unique within its root
-    QString label;     // the cleaned label, or "Snapshot" when the name carries none
-    QDateTime date;    // when it was taken
-    QUrl url;          // the folder
+    QString id;     // the folder's name, unique within its root
+    QString label;  // the cleaned label, or "Snapshot" when the name carries none
+    QDateTime date; // when it was taken
+    QUrl url;       // the folder
     qint64 sizeBytes = 0;
 
     QString path() const { return url.toLocalFile(); }
@@ -30,8 +30,8 @@ struct PrefsSnapshot {
 template <typename T, typename E>
 class PrefsResult {
 public:
-    PrefsResult(T value) : m_state(std::move(value)) {}  // NOLINT(google-explicit-constructor)
-    PrefsResult(E error) : m_state(std::move(error)) {}  // NOLINT(google-explicit-constructor)
+    PrefsResult(T value) : m_state(std::move(value)) {}
+    PrefsResult(E error) : m_state(std::move(error)) {}
     bool ok() const { return std::holds_alternative<T>(m_state); }
     const T& value() const { return std::get<T>(m_state); }
     const E& error() const { return std::get<E>(m_state); }
@@ -163,3 +163,32 @@ Store& sharedStore()
     return *slot;
 }
 } // namespace SnapshotCore
+
+/// What every store shares: its clock and file work, and the process-wide `shared()` instance
+/// that tests can replace.
+template <typename Store, typename Snapshot, typename Error>
+class SnapshotStore {
+public:
+    SnapshotStore(std::shared_ptr<const Clock> clock, std::shared_ptr<SnapshotFiles> fm)
+        : m_clock(std::move(clock)), m_fm(std::move(fm))
+    {
+    }
+
+    /// The process-wide store: an injected one, or one over the platform clock.
+    static Store& shared() { return SnapshotCore::sharedStore<Store>(); }
+    static void setShared(std::shared_ptr<Store> store) { SnapshotCore::sharedSlot<Store>() = std::move(store); }
+
+    /// Removes the snapshot's folder; a failure is the file work's own, passed on.
+    std::optional<Error> deleteSnapshot(const Snapshot& snapshot) const
+    {
+        if (QString reason = m_fm->removeItem(snapshot.path()); !reason.isEmpty())
+            return Error{Error::Case::fileManager, reason};
+        return std::nullopt;
+    }
+
+    static QString formattedSize(qint64 bytes) { return SnapshotCore::formattedSize(bytes); }
+
+protected:
+    std::shared_ptr<const Clock> m_clock;
+    std::shared_ptr<SnapshotFiles> m_fm;
+};

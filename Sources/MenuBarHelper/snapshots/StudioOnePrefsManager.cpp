@@ -45,21 +45,6 @@ QString StudioOnePrefsError::errorDescription() const
     return SnapshotCore::errorDescription(static_cast<int>(kind), message);
 }
 
-StudioOnePrefsManager::StudioOnePrefsManager(std::shared_ptr<const Clock> clock, std::shared_ptr<SnapshotFiles> fm)
-    : m_clock(std::move(clock)), m_fm(std::move(fm))
-{
-}
-
-StudioOnePrefsManager& StudioOnePrefsManager::shared()
-{
-    return SnapshotCore::sharedStore<StudioOnePrefsManager>();
-}
-
-void StudioOnePrefsManager::setShared(std::shared_ptr<StudioOnePrefsManager> manager)
-{
-    SnapshotCore::sharedSlot<StudioOnePrefsManager>() = std::move(manager);
-}
-
 const QStringList& StudioOnePrefsManager::targetNames()
 {
     static const QStringList names{QStringLiteral("Studio One.settings"), QStringLiteral("Studio Pro.settings"),
@@ -141,8 +126,8 @@ std::vector<StudioOneSnapshot> StudioOnePrefsManager::listSnapshots(const Studio
     return snapshots;
 }
 
-PrefsResult<StudioOneSnapshot, StudioOnePrefsError> StudioOnePrefsManager::createSnapshot(
-    const QString& label, const StudioOneVersion& version) const
+PrefsResult<StudioOneSnapshot, StudioOnePrefsError>
+StudioOnePrefsManager::createSnapshot(const QString& label, const StudioOneVersion& version) const
 {
     const std::vector<Item> present = targetURLs(version);
     if (present.empty())
@@ -179,9 +164,8 @@ SnapshotCore::RestorePlan StudioOnePrefsManager::restorePlan(const QString& snap
             plan.placements.push_back({name, prefs + u'/' + name});
         }
     }
-    const QString subfolder = firstSubfolder([&](const QString& name) {
-        return contains(entries, name) && QFileInfo(snapshotPath + u'/' + name).isDir();
-    });
+    const QString subfolder = firstSubfolder(
+        [&](const QString& name) { return contains(entries, name) && QFileInfo(snapshotPath + u'/' + name).isDir(); });
     const auto archEntries = SnapshotCore::visibleEntries(snapshotPath + u'/' + subfolder);
     for (const QString& name : arm64TargetNames()) {
         if (!subfolder.isEmpty() && contains(archEntries, name)) {
@@ -190,8 +174,7 @@ SnapshotCore::RestorePlan StudioOnePrefsManager::restorePlan(const QString& snap
             plan.placements.push_back({relative, prefs + u'/' + relative});
         }
     }
-    plan.backupFolder =
-        prefs + QStringLiteral("/Rackhand_BeforeRestore_") + SnapshotCore::timeText(m_clock->now());
+    plan.backupFolder = prefs + QStringLiteral("/Rackhand_BeforeRestore_") + SnapshotCore::timeText(m_clock->now());
     for (const Item& item : targetURLs(version))
         plan.backups.push_back({item.path, plan.backupFolder + u'/' + SnapshotFiles::fileName(item.path)});
     return plan;
@@ -225,16 +208,4 @@ std::optional<StudioOnePrefsError> StudioOnePrefsManager::resetPreferences(const
     if (QString reason = SnapshotCore::moveIntoFolder(*m_fm, backup, moves); !reason.isEmpty())
         return Error{Error::Case::resetFailed, reason};
     return std::nullopt;
-}
-
-std::optional<StudioOnePrefsError> StudioOnePrefsManager::deleteSnapshot(const StudioOneSnapshot& snapshot) const
-{
-    if (QString reason = m_fm->removeItem(snapshot.path()); !reason.isEmpty())
-        return Error{Error::Case::fileManager, reason};
-    return std::nullopt;
-}
-
-QString StudioOnePrefsManager::formattedSize(qint64 bytes)
-{
-    return SnapshotCore::formattedSize(bytes);
 }

@@ -37,13 +37,10 @@ struct StudioOnePrefsError {
 
 /// Snapshots of the settings files of every installed Studio One and Studio Pro version, in one
 /// sub-folder per version of "StudioOneSnapshots" in the data folder. Keeps no state.
-class StudioOnePrefsManager {
+class StudioOnePrefsManager final
+    : public SnapshotStore<StudioOnePrefsManager, StudioOneSnapshot, StudioOnePrefsError> {
 public:
-    StudioOnePrefsManager(std::shared_ptr<const Clock> clock, std::shared_ptr<SnapshotFiles> fm);
-
-    /// The process-wide store: an injected one, or one over the platform clock.
-    static StudioOnePrefsManager& shared();
-    static void setShared(std::shared_ptr<StudioOnePrefsManager> manager);
+    using SnapshotStore::SnapshotStore;
 
     /// The settings items of a version's preference folder, in this order.
     static const QStringList& targetNames();
@@ -62,8 +59,6 @@ public:
     std::optional<StudioOnePrefsError> restoreSnapshot(const StudioOneSnapshot& snapshot,
                                                        const StudioOneVersion& version) const;
     std::optional<StudioOnePrefsError> resetPreferences(const StudioOneVersion& version) const;
-    std::optional<StudioOnePrefsError> deleteSnapshot(const StudioOneSnapshot& snapshot) const;
-    static QString formattedSize(qint64 bytes);
 
     static QString snapshotRoot();
     /// The folder that holds the snapshots of the version with this `id`.
@@ -77,7 +72,4 @@ private:
     /// The present items of a version, top-level ones first.
     std::vector<Item> targetURLs(const StudioOneVersion& version) const;
     SnapshotCore::RestorePlan restorePlan(const QString& snapshotPath, const StudioOneVersion& version) const;
-
-    std::shared_ptr<const Clock> m_clock;
-    std::shared_ptr<SnapshotFiles> m_fm;
 };
