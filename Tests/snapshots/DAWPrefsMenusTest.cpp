@@ -16,6 +16,17 @@ namespace {
 
 const QString kWarnOk = QStringLiteral("OK");
 
+struct FamilyCase {
+    const char* name;
+    std::function<void()> setUp;
+    QStringList menuPath;
+    const char* resetTitle;
+    const char* resetText;
+    const char* resetDone;
+    const char* restoreText;
+    const char* restoredText;
+};
+
 class DAWPrefsMenusTest : public SnapshotStoreTest {
 protected:
     void SetUp() override
@@ -43,7 +54,7 @@ protected:
     {
         QStringList lines;
         for (const MenuItemModel& entry : model) {
-            const QString indent(depth * 2, u' ');
+            const QString indent(qsizetype(depth) * 2, u' ');
             if (entry.separator) {
                 lines << indent + QStringLiteral("---");
                 continue;
@@ -90,13 +101,29 @@ protected:
     static void makeSnapshots(const QString& root, int count)
     {
         for (int i = 0; i < count; ++i) {
-            const QDateTime when = QDateTime(QDate(2025, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(60 * i);
+            const QDateTime when = QDateTime(QDate(2025, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(60LL * i);
             makeDir(root + u'/' + when.toString(QStringLiteral("yyyy-MM-dd_HHmmss")) +
                     (i == count - 1 ? QStringLiteral("_Mix") : QStringLiteral("_s") + QString::number(i)));
         }
     }
 
-    QString shortDate(const QDateTime& when) const
+    /// The first lines of the "Pro Tools Prefs" submenu up to the newest of `count` snapshots.
+    static QStringList listHead(int count)
+    {
+        const QDateTime newest =
+            QDateTime(QDate(2025, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(60LL * (count - 1));
+        return {"Pro Tools Prefs",
+                "  Reset Pro Tools Preferences… [off]",
+                "  ---",
+                "  Save Snapshot… [x]",
+                "  ---",
+                "  Snapshots: [off]",
+                "    Mix  —  " + shortDate(newest) + "  (0 KB)",
+                "    Restore This Snapshot [x]",
+                "    Delete This Snapshot [x]"};
+    }
+
+    static QString shortDate(const QDateTime& when)
     {
         return QLocale().toString(when.toLocalTime(), QLocale::ShortFormat);
     }
@@ -115,6 +142,32 @@ protected:
             EXPECT_EQ(alert.buttons[1].role, Prompter::Role::cancel);
         }
     }
+
+    /// Chooses the item at `path` in a freshly built menu.
+    void choose(const QStringList& path)
+    {
+        const MenuModel model = menus->menus();
+        const MenuItemModel* entry = find(model, path);
+        ASSERT_NE(entry, nullptr) << path.join(u'/').toStdString();
+        ASSERT_TRUE(entry->action);
+        entry->action();
+    }
+    /// Chooses `action` in the submenu of the first snapshot listed under `menuPath`.
+    void chooseNewestSnapshot(const QStringList& menuPath, const QString& action)
+    {
+        const MenuModel model = menus->menus();
+        const MenuItemModel* menu = find(model, menuPath);
+        ASSERT_NE(menu, nullptr);
+        const auto first = std::find_if(menu->submenu.cbegin(), menu->submenu.cend(),
+                                        [](const MenuItemModel& entry) { return !entry.submenu.empty(); });
+        ASSERT_NE(first, menu->submenu.cend());
+        const MenuItemModel* chosen = find(first->submenu, {action});
+        ASSERT_NE(chosen, nullptr);
+        chosen->action();
+    }
+
+    /// Each workstation with one snapshot-ready set of preferences, its menu and its texts.
+    std::vector<FamilyCase> familyCases();
 
     std::shared_ptr<ScriptedPrompter> prompter;
     std::shared_ptr<RecordingWorkspace> workspace;
@@ -154,27 +207,20 @@ TEST_F(DAWPrefsMenusTest, ListsAtMostTenSnapshotsAndCountsTheRest)
         SnapshotFiles().removeItem(proToolsRoot());
         makeSnapshots(proToolsRoot(), c.count);
         const QStringList lines = render({menus->proToolsMenu()});
-        const QString newest =
-            QStringLiteral("  Mix  —  ") +
-            shortDate(QDateTime(QDate(2025, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(60 * (c.count - 1))) +
-            QStringLiteral("  (0 KB)");
-        QStringList expected{"Pro Tools Prefs", "  Reset Pro Tools Preferences… [off]",
-                             "  ---",           "  Save Snapshot… [x]",
-                             "  ---",           "  Snapshots: [off]",
-                             "  " + newest};
-        expected << "    Restore This Snapshot [x]"
-                 << "    Delete This Snapshot [x]";
-        EXPECT_EQ(lines.mid(0, expected.size()), expected);
+        EXPECT_EQ(lines.mid(0, 9), listHead(c.count));
         EXPECT_EQ(lines.filter(QStringLiteral("Restore This Snapshot")).size(), c.items);
         EXPECT_EQ(lines.contains(QString::fromUtf8(c.more)), *c.more != 0);
         EXPECT_EQ(lines.filter(QStringLiteral("more in Finder")).size(), *c.more ? 1 : 0);
         EXPECT_EQ(lines.mid(lines.size() - 4),
                   (QStringList{"  ---", "  Delete All Snapshots… [x]", "  ---", "  Show Snapshots in Finder [x]"}));
     }
+}
 
-    // "Delete All Snapshots…" removes all 25, not only the ten listed.
+TEST_F(DAWPrefsMenusTest, DeleteAllRemovesEverySnapshotNotOnlyTheListedOnes)
+{
+    makeSnapshots(proToolsRoot(), 25);
     prompter->nextAnswers = {0};
-    find({menus->proToolsMenu()}, {"Pro Tools Prefs", "Delete All Snapshots…"})->action();
+    choose({"Pro Tools Prefs", "Delete All Snapshots…"});
     ASSERT_EQ(prompter->alerts.size(), 1);
     expectAlert(prompter->alerts[0], QStringLiteral("Delete All Snapshots?"),
                 QStringLiteral("All 25 snapshot(s) will be permanently deleted. This cannot be undone."),
@@ -203,18 +249,9 @@ TEST_F(DAWPrefsMenusTest, StudioOneMenuFollowsTheNumberOfVersions)
     EXPECT_EQ(lines.filter(QStringLiteral("No snapshots yet")).size(), 1);
 }
 
-TEST_F(DAWPrefsMenusTest, EachFamilyAsksAndTellsWithItsOwnTexts)
+std::vector<FamilyCase> DAWPrefsMenusTest::familyCases()
 {
-    const struct {
-        const char* name;
-        std::function<void()> setUp;
-        QStringList menuPath;
-        const char* resetTitle;
-        const char* resetText;
-        const char* resetDone;
-        const char* restoreText;
-        const char* restoredText;
-    } cases[] = {
+    return {
         {"Pro Tools",
          [this] { writeFile(usr(QStringLiteral("/Library/Preferences/Avid/Pro Tools/Prefs")), "p"); },
          {"Pro Tools Prefs"},
@@ -255,50 +292,52 @@ TEST_F(DAWPrefsMenusTest, EachFamilyAsksAndTellsWithItsOwnTexts)
          "Your current preferences will be backed up automatically.",
          "Snapshot \"Before Reset\" has been restored. Relaunch Studio One to use the restored preferences."},
     };
-    for (const auto& c : cases) {
+}
+
+TEST_F(DAWPrefsMenusTest, ResetAsksFirstThenTellsWithEachFamilysTexts)
+{
+    for (const FamilyCase& c : familyCases()) {
         SCOPED_TRACE(c.name);
         c.setUp();
         prompter->alerts.clear();
         rebuilds = 0;
-        const auto at = [&](QStringList tail) {
-            const MenuModel model = menus->menus();
-            const MenuItemModel* entry = find(model, c.menuPath + tail);
-            EXPECT_NE(entry, nullptr) << tail.join(u'/').toStdString();
-            if (entry && entry->action)
-                entry->action();
-        };
-        const QString resetItem = QString::fromUtf8(c.resetTitle).chopped(1) + QStringLiteral("…");
+        const QStringList resetItem = c.menuPath + QStringList{QString::fromUtf8(c.resetTitle).chopped(1) + u'…'};
 
-        at({resetItem}); // declined
+        choose(resetItem); // declined
         ASSERT_EQ(prompter->alerts.size(), 1);
         expectAlert(prompter->alerts[0], QString::fromUtf8(c.resetTitle), QString::fromUtf8(c.resetText),
                     {"Reset", "Cancel"}, Prompter::Style::warning);
         EXPECT_EQ(rebuilds, 0);
-        EXPECT_NE(find(menus->menus(), c.menuPath + QStringList{"No snapshots yet"}),
-                  nullptr); // the store was not called
+        // The store was not called: still no snapshot.
+        EXPECT_NE(find(menus->menus(), c.menuPath + QStringList{"No snapshots yet"}), nullptr);
 
         prompter->nextAnswers = {0, 0};
-        at({resetItem});
+        choose(resetItem);
         ASSERT_EQ(prompter->alerts.size(), 3);
         expectAlert(prompter->alerts[2], QStringLiteral("Reset Complete"), QString::fromUtf8(c.resetDone), {kWarnOk},
                     Prompter::Style::automatic);
         EXPECT_EQ(rebuilds, 1);
+    }
+}
 
-        const MenuModel model = menus->menus();
-        ASSERT_NE(find(model, c.menuPath + QStringList{"Snapshots:"}), nullptr);
-        const MenuModel& level = find(model, c.menuPath)->submenu;
-        const auto snapshotItem = std::find_if(level.cbegin(), level.cend(), [](const MenuItemModel& e) {
-            return e.title.startsWith(QStringLiteral("  Before Reset  —  "));
-        });
-        ASSERT_NE(snapshotItem, level.cend());
+TEST_F(DAWPrefsMenusTest, RestoreAsksFirstThenTellsWithEachFamilysTexts)
+{
+    for (const FamilyCase& c : familyCases()) {
+        SCOPED_TRACE(c.name);
+        c.setUp();
         prompter->nextAnswers = {0, 0};
-        snapshotItem->submenu.at(0).action();
-        ASSERT_EQ(prompter->alerts.size(), 5);
-        expectAlert(prompter->alerts[3], QStringLiteral("Restore Snapshot?"), QString::fromUtf8(c.restoreText),
+        choose(c.menuPath + QStringList{QString::fromUtf8(c.resetTitle).chopped(1) + u'…'});
+        prompter->alerts.clear();
+        rebuilds = 0;
+
+        prompter->nextAnswers = {0, 0};
+        chooseNewestSnapshot(c.menuPath, QStringLiteral("Restore This Snapshot"));
+        ASSERT_EQ(prompter->alerts.size(), 2);
+        expectAlert(prompter->alerts[0], QStringLiteral("Restore Snapshot?"), QString::fromUtf8(c.restoreText),
                     {"Restore", "Cancel"}, Prompter::Style::warning);
-        expectAlert(prompter->alerts[4], QStringLiteral("Snapshot Restored"), QString::fromUtf8(c.restoredText),
+        expectAlert(prompter->alerts[1], QStringLiteral("Snapshot Restored"), QString::fromUtf8(c.restoredText),
                     {kWarnOk}, Prompter::Style::automatic);
-        EXPECT_EQ(rebuilds, 2);
+        EXPECT_EQ(rebuilds, 1);
     }
 }
 
@@ -324,30 +363,19 @@ TEST_F(DAWPrefsMenusTest, SaveAsksForALabelAndTellsWhatTheStoreNamed)
                 QStringLiteral("Snapshot \"Snapshot\" saved (0 KB)."), {kWarnOk}, Prompter::Style::automatic);
     EXPECT_EQ(names(logicRoot()), QStringList{kNowText});
     EXPECT_EQ(rebuilds, 1);
+}
 
-    // The same second again: the store's error, critical, and no rebuild.
-    prompter->nextTexts = {QString()};
+TEST_F(DAWPrefsMenusTest, ASaveInTheSameSecondShowsTheStoresErrorAndKeepsTheMenu)
+{
+    makeLogicItems();
+    prompter->nextTexts = {QString(), QString()};
+    menus->saveLogicProSnapshot();
     menus->saveLogicProSnapshot();
     ASSERT_EQ(prompter->alerts.size(), 2);
     EXPECT_EQ(prompter->alerts[1].title, QStringLiteral("Logic Pro Prefs Error"));
     EXPECT_TRUE(prompter->alerts[1].message.startsWith(QStringLiteral("Snapshot failed: ")));
     EXPECT_EQ(prompter->alerts[1].style, Prompter::Style::critical);
     EXPECT_EQ(rebuilds, 1);
-
-    const struct {
-        std::function<void()> save;
-        const char* message;
-    } prompts[] = {
-        {[this] { menus->saveProToolsSnapshot(); },
-         "Enter a label for this snapshot (e.g. \"Mixing Session\", \"Clean State\")."},
-        {[this] { menus->saveStudioOneSnapshot(QStringLiteral("Studio One 6")); },
-         "Enter a label for this Studio One 6 snapshot."},
-    };
-    makeDir(studioOnePrefs(QStringLiteral("Studio One 6")));
-    for (const auto& p : prompts) {
-        p.save();
-        EXPECT_EQ(prompter->textRequests.last().message, QString::fromUtf8(p.message));
-    }
 }
 
 TEST_F(DAWPrefsMenusTest, AStoreFailureShowsTheFamilysErrorAlert)
@@ -357,12 +385,17 @@ TEST_F(DAWPrefsMenusTest, AStoreFailureShowsTheFamilysErrorAlert)
     makeDir(studioOnePrefs(QStringLiteral("Studio One 6")));
     const struct {
         std::function<void()> save;
+        const char* prompt;
         const char* title;
         const char* message;
     } cases[] = {
-        {[this] { menus->saveLogicProSnapshot(); }, "Logic Pro Prefs Error", "No Logic Pro preference files found."},
-        {[this] { menus->saveProToolsSnapshot(); }, "Pro Tools Prefs Error", "Pro Tools preferences folder not found."},
-        {[this] { menus->saveStudioOneSnapshot(QStringLiteral("Studio One 6")); }, "Studio One Prefs Error",
+        {[this] { menus->saveLogicProSnapshot(); }, "Enter a label for this Logic Pro snapshot.",
+         "Logic Pro Prefs Error", "No Logic Pro preference files found."},
+        {[this] { menus->saveProToolsSnapshot(); },
+         "Enter a label for this snapshot (e.g. \"Mixing Session\", \"Clean State\").", "Pro Tools Prefs Error",
+         "Pro Tools preferences folder not found."},
+        {[this] { menus->saveStudioOneSnapshot(QStringLiteral("Studio One 6")); },
+         "Enter a label for this Studio One 6 snapshot.", "Studio One Prefs Error",
          "No Studio One preference files found."},
     };
     for (const auto& c : cases) {
@@ -370,6 +403,7 @@ TEST_F(DAWPrefsMenusTest, AStoreFailureShowsTheFamilysErrorAlert)
         prompter->alerts.clear();
         prompter->nextTexts = {QStringLiteral("x")};
         c.save();
+        EXPECT_EQ(prompter->textRequests.last().message, QString::fromUtf8(c.prompt));
         ASSERT_EQ(prompter->alerts.size(), 1);
         expectAlert(prompter->alerts[0], QString::fromUtf8(c.title), QString::fromUtf8(c.message), {kWarnOk},
                     Prompter::Style::critical);

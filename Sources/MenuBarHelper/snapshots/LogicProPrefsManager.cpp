@@ -69,6 +69,7 @@ PrefsResult<LogicProSnapshot, LogicProPrefsError> LogicProPrefsManager::createSn
     const QString folder =
         snapshotRoot() + u'/' + SnapshotCore::folderName(SnapshotCore::timeText(m_clock->now()), cleaned);
     std::vector<SnapshotCore::StagedCopy> copies;
+    copies.reserve(present.size());
     for (const QString& item : present)
         copies.push_back({item, SnapshotFiles::fileName(item)});
     if (QString reason = SnapshotCore::buildFolder(*m_fm, folder, copies); !reason.isEmpty())
@@ -114,6 +115,7 @@ std::optional<LogicProPrefsError> LogicProPrefsManager::resetPreferences() const
     const QString backup =
         preferencesFolder() + QStringLiteral("/LogicPro_Backup_") + SnapshotCore::timeText(m_clock->now());
     std::vector<SnapshotCore::Move> moves;
+    moves.reserve(present.size());
     for (const QString& item : present)
         moves.push_back({item, backup + u'/' + SnapshotFiles::fileName(item)});
     // A failed move puts the moved items back, so the live preferences are never half reset.

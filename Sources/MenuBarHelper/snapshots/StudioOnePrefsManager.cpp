@@ -141,6 +141,7 @@ StudioOnePrefsManager::createSnapshot(const QString& label, const StudioOneVersi
         versionFolder + u'/' + SnapshotCore::folderName(SnapshotCore::timeText(m_clock->now()), cleaned);
     // An item's place in the snapshot follows the list it came from, never its path's text.
     std::vector<SnapshotCore::StagedCopy> copies;
+    copies.reserve(present.size());
     for (const Item& item : present) {
         const QString name = SnapshotFiles::fileName(item.path);
         copies.push_back({item.path, item.subfolder.isEmpty() ? name : item.subfolder + u'/' + name});
@@ -203,6 +204,7 @@ std::optional<StudioOnePrefsError> StudioOnePrefsManager::resetPreferences(const
     const QString backup =
         version.prefsPath() + QStringLiteral("/Rackhand_Backup_") + SnapshotCore::timeText(m_clock->now());
     std::vector<SnapshotCore::Move> moves;
+    moves.reserve(present.size());
     for (const Item& item : present)
         moves.push_back({item.path, backup + u'/' + SnapshotFiles::fileName(item.path)});
     if (QString reason = SnapshotCore::moveIntoFolder(*m_fm, backup, moves); !reason.isEmpty())

@@ -70,6 +70,24 @@ int returnIndex(const QList<Prompter::Button>& buttons)
     return first(Prompter::Role::cancel);
 }
 
+QMessageBox::Icon iconFor(const Prompter::Alert& alert)
+{
+    switch (alert.style) {
+    case Prompter::Style::warning:
+        return QMessageBox::Warning;
+    case Prompter::Style::critical:
+        return QMessageBox::Critical;
+    case Prompter::Style::automatic:
+        break;
+    }
+    const bool destructive = std::any_of(alert.buttons.cbegin(), alert.buttons.cend(), [](const Prompter::Button& b) {
+        return b.role == Prompter::Role::destructive;
+    });
+    if (destructive)
+        return QMessageBox::Warning;
+    return alert.title == QLatin1String("Error") ? QMessageBox::Critical : QMessageBox::Information;
+}
+
 QString windowTitle()
 {
     const QString name = QApplication::applicationDisplayName();
@@ -85,21 +103,10 @@ public:
         if (buttons.isEmpty())
             buttons.append({QStringLiteral("OK"), Role::cancel});
         const Alert shown{alert.title, alert.message, buttons, alert.style};
-        const bool destructive = std::any_of(buttons.cbegin(), buttons.cend(),
-                                             [](const Button& b) { return b.role == Role::destructive; });
 
         QMessageBox box(parent);
         box.setWindowTitle(windowTitle());
-        if (alert.style == Style::warning)
-            box.setIcon(QMessageBox::Warning);
-        else if (alert.style == Style::critical)
-            box.setIcon(QMessageBox::Critical);
-        else if (destructive)
-            box.setIcon(QMessageBox::Warning);
-        else if (alert.title == QLatin1String("Error"))
-            box.setIcon(QMessageBox::Critical);
-        else
-            box.setIcon(QMessageBox::Information);
+        box.setIcon(iconFor(shown));
         box.setText(alert.title);
         if (!alert.message.isEmpty())
             box.setInformativeText(alert.message);
