@@ -179,11 +179,6 @@ QString formattedSize(qint64 bytes)
     return QString::asprintf("%.1f MB", megabytes);
 }
 
-bool isHiddenName(const QString& name)
-{
-    return name.startsWith(u'.');
-}
-
 std::optional<std::vector<QString>> visibleEntries(const QString& folder)
 {
     const QDir dir(folder);

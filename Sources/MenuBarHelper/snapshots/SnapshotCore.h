@@ -81,8 +81,6 @@ std::vector<PrefsSnapshot> listSnapshots(const QString& root);
 /// The record of one snapshot folder named by folderName().
 PrefsSnapshot recordFor(const QString& folder, const QString& cleanedLabel, const QDateTime& date);
 
-/// True when `name` names an entry the file browser hides.
-bool isHiddenName(const QString& name);
 /// The names of the visible entries of `folder`; none when it cannot be read.
 std::optional<std::vector<QString>> visibleEntries(const QString& folder);
 
