@@ -383,14 +383,17 @@ void DAWPrefsMenus::resetProToolsPrefs()
 {
     reset(proTools());
 }
+
 void DAWPrefsMenus::saveProToolsSnapshot()
 {
     save(proTools());
 }
+
 void DAWPrefsMenus::deleteAllProToolsSnapshots()
 {
     removeAll(proTools());
 }
+
 void DAWPrefsMenus::openSnapshotFolder()
 {
     open(ProToolsPrefsManager::snapshotRoot());
@@ -412,14 +415,17 @@ void DAWPrefsMenus::resetLogicProPrefs()
 {
     reset(logicPro());
 }
+
 void DAWPrefsMenus::saveLogicProSnapshot()
 {
     save(logicPro());
 }
+
 void DAWPrefsMenus::deleteAllLogicProSnapshots()
 {
     removeAll(logicPro());
 }
+
 void DAWPrefsMenus::openLogicSnapshotFolder()
 {
     open(LogicProPrefsManager::snapshotRoot());
