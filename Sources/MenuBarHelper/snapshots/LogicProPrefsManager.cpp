@@ -66,8 +66,7 @@ PrefsResult<LogicProSnapshot, LogicProPrefsError> LogicProPrefsManager::createSn
         return Error{Error::Case::fileManager, reason};
 
     const QString cleaned = SnapshotCore::cleanLabel(label);
-    const QString folder =
-        snapshotRoot() + u'/' + SnapshotCore::folderName(SnapshotCore::timeText(m_clock->now()), cleaned);
+    const QString folder = newFolderPath(snapshotRoot(), cleaned);
     std::vector<SnapshotCore::StagedCopy> copies;
     copies.reserve(present.size());
     for (const QString& item : present)

@@ -53,8 +53,7 @@ PrefsResult<ProToolsSnapshot, ProToolsPrefsError> ProToolsPrefsManager::createSn
         return Error{Error::Case::fileManager, reason};
 
     const QString cleaned = SnapshotCore::cleanLabel(label);
-    const QString folder =
-        snapshotRoot() + u'/' + SnapshotCore::folderName(SnapshotCore::timeText(m_clock->now()), cleaned);
+    const QString folder = newFolderPath(snapshotRoot(), cleaned);
     if (QString reason = SnapshotCore::buildCopy(*m_fm, folder, preferencesFolder()); !reason.isEmpty())
         return Error{Error::Case::snapshotFailed, reason};
     return SnapshotCore::recordFor(folder, cleaned, m_clock->now());

@@ -2,6 +2,8 @@
 
 #include "SnapshotFiles.h"
 
+#include "Platform/Clock.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -12,8 +14,6 @@
 #include <utility>
 #include <variant>
 #include <vector>
-
-class Clock;
 
 /// One snapshot folder as the stores list it.
 struct PrefsSnapshot {
@@ -187,6 +187,12 @@ public:
     static QString formattedSize(qint64 bytes) { return SnapshotCore::formattedSize(bytes); }
 
 protected:
+    /// Where a snapshot taken now goes: root/<time text>, with "_" and the cleaned label when it has one.
+    QString newFolderPath(const QString& root, const QString& cleanedLabel) const
+    {
+        return root + u'/' + SnapshotCore::folderName(SnapshotCore::timeText(m_clock->now()), cleanedLabel);
+    }
+
     std::shared_ptr<const Clock> m_clock;
     std::shared_ptr<SnapshotFiles> m_fm;
 };

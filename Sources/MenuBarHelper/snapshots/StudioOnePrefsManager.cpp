@@ -137,8 +137,7 @@ StudioOnePrefsManager::createSnapshot(const QString& label, const StudioOneVersi
         return Error{Error::Case::fileManager, reason};
 
     const QString cleaned = SnapshotCore::cleanLabel(label);
-    const QString folder =
-        versionFolder + u'/' + SnapshotCore::folderName(SnapshotCore::timeText(m_clock->now()), cleaned);
+    const QString folder = newFolderPath(versionFolder, cleaned);
     // An item's place in the snapshot follows the list it came from, never its path's text.
     std::vector<SnapshotCore::StagedCopy> copies;
     copies.reserve(present.size());
