@@ -7,8 +7,6 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
-
 namespace {
 using Error = LogicProPrefsError;
 } // namespace
@@ -79,16 +77,12 @@ PrefsResult<LogicProSnapshot, LogicProPrefsError> LogicProPrefsManager::createSn
 std::optional<LogicProPrefsError> LogicProPrefsManager::restoreSnapshot(const LogicProSnapshot& snapshot) const
 {
     // Only the known item names are restored; anything else in the folder never lands.
-    const auto entries = SnapshotCore::visibleEntries(snapshot.path());
     SnapshotCore::RestorePlan plan;
     plan.stagingParent = preferencesFolder();
-    for (const QString& item : prefItems()) {
-        const QString name = SnapshotFiles::fileName(item);
-        if (entries && std::find(entries->cbegin(), entries->cend(), name) != entries->cend()) {
-            plan.copies.push_back({snapshot.path() + u'/' + name, name});
-            plan.placements.push_back({name, item});
-        }
-    }
+    QStringList names;
+    for (const QString& item : prefItems())
+        names << SnapshotFiles::fileName(item);
+    SnapshotCore::addKnownEntries(plan, snapshot.path(), preferencesFolder(), names);
     if (plan.copies.empty())
         return Error{Error::Case::restoreFailed, SnapshotCore::kEmptySnapshotText};
 

@@ -261,6 +261,21 @@ std::shared_ptr<const Clock> defaultClock()
     return Platform::services().clock;
 }
 
+void addKnownEntries(RestorePlan& plan, const QString& snapshotFolder, const QString& liveFolder,
+                     const QStringList& names, const QString& subfolder)
+{
+    const QString prefix = subfolder.isEmpty() ? QString() : subfolder + u'/';
+    const auto entries = visibleEntries(snapshotFolder + u'/' + prefix);
+    if (!entries)
+        return;
+    for (const QString& name : names) {
+        if (std::find(entries->cbegin(), entries->cend(), name) == entries->cend())
+            continue;
+        plan.copies.push_back({snapshotFolder + u'/' + prefix + name, prefix + name});
+        plan.placements.push_back({prefix + name, liveFolder + u'/' + prefix + name});
+    }
+}
+
 std::optional<RestoreFailure> restore(SnapshotFiles& files, const RestorePlan& plan)
 {
     const QString staging = plan.stagingParent + u'/' + stagingName();

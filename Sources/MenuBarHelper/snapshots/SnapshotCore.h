@@ -117,6 +117,12 @@ struct RestorePlan {
     std::vector<Move> backups;      // live item -> its place in the backup
     std::vector<Move> placements;   // from: a path relative to the staging folder; to: the live place
 };
+/// Adds to `plan` each entry of `names` that the snapshot folder's `subfolder` (empty: the folder
+/// itself) holds, to be placed under the same relative path in `liveFolder`. Nothing else of the
+/// snapshot ever lands.
+void addKnownEntries(RestorePlan& plan, const QString& snapshotFolder, const QString& liveFolder,
+                     const QStringList& names, const QString& subfolder = {});
+
 struct RestoreFailure {
     enum class Step { staging, backup, placing };
     Step step;

@@ -157,23 +157,12 @@ SnapshotCore::RestorePlan StudioOnePrefsManager::restorePlan(const QString& snap
     const QString prefs = version.prefsPath();
     SnapshotCore::RestorePlan plan;
     plan.stagingParent = prefs;
+    SnapshotCore::addKnownEntries(plan, snapshotPath, prefs, targetNames());
     const auto entries = SnapshotCore::visibleEntries(snapshotPath);
-    for (const QString& name : targetNames()) {
-        if (contains(entries, name)) {
-            plan.copies.push_back({snapshotPath + u'/' + name, name});
-            plan.placements.push_back({name, prefs + u'/' + name});
-        }
-    }
     const QString subfolder = firstSubfolder(
         [&](const QString& name) { return contains(entries, name) && QFileInfo(snapshotPath + u'/' + name).isDir(); });
-    const auto archEntries = SnapshotCore::visibleEntries(snapshotPath + u'/' + subfolder);
-    for (const QString& name : arm64TargetNames()) {
-        if (!subfolder.isEmpty() && contains(archEntries, name)) {
-            const QString relative = subfolder + u'/' + name;
-            plan.copies.push_back({snapshotPath + u'/' + relative, relative});
-            plan.placements.push_back({relative, prefs + u'/' + relative});
-        }
-    }
+    if (!subfolder.isEmpty())
+        SnapshotCore::addKnownEntries(plan, snapshotPath, prefs, arm64TargetNames(), subfolder);
     plan.backupFolder = prefs + QStringLiteral("/Rackhand_BeforeRestore_") + SnapshotCore::timeText(m_clock->now());
     for (const Item& item : targetURLs(version))
         plan.backups.push_back({item.path, plan.backupFolder + u'/' + SnapshotFiles::fileName(item.path)});
