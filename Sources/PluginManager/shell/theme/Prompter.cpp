@@ -70,6 +70,24 @@ int returnIndex(const QList<Prompter::Button>& buttons)
     return first(Prompter::Role::cancel);
 }
 
+QMessageBox::Icon iconFor(const Prompter::Alert& alert)
+{
+    switch (alert.style) {
+    case Prompter::Style::warning:
+        return QMessageBox::Warning;
+    case Prompter::Style::critical:
+        return QMessageBox::Critical;
+    case Prompter::Style::automatic:
+        break;
+    }
+    const bool destructive = std::any_of(alert.buttons.cbegin(), alert.buttons.cend(), [](const Prompter::Button& b) {
+        return b.role == Prompter::Role::destructive;
+    });
+    if (destructive)
+        return QMessageBox::Warning;
+    return alert.title == QLatin1String("Error") ? QMessageBox::Critical : QMessageBox::Information;
+}
+
 QString windowTitle()
 {
     const QString name = QApplication::applicationDisplayName();
@@ -84,18 +102,11 @@ public:
         QList<Button> buttons = alert.buttons;
         if (buttons.isEmpty())
             buttons.append({QStringLiteral("OK"), Role::cancel});
-        const Alert shown{alert.title, alert.message, buttons};
-        const bool destructive = std::any_of(buttons.cbegin(), buttons.cend(),
-                                             [](const Button& b) { return b.role == Role::destructive; });
+        const Alert shown{alert.title, alert.message, buttons, alert.style};
 
         QMessageBox box(parent);
         box.setWindowTitle(windowTitle());
-        if (destructive)
-            box.setIcon(QMessageBox::Warning);
-        else if (alert.title == QLatin1String("Error"))
-            box.setIcon(QMessageBox::Critical);
-        else
-            box.setIcon(QMessageBox::Information);
+        box.setIcon(iconFor(shown));
         box.setText(alert.title);
         if (!alert.message.isEmpty())
             box.setInformativeText(alert.message);
@@ -165,8 +176,15 @@ public:
         confirm->setAccessibleName(confirm->text());
         cancel->setAutoDefault(false);
         confirm->setDefault(true);
-        row->addWidget(cancel);
-        row->addWidget(confirm);
+        if (request.confirmFirst) {
+            row->addWidget(confirm);
+            row->addWidget(cancel);
+            QWidget::setTabOrder(edit, confirm);
+            QWidget::setTabOrder(confirm, cancel);
+        } else {
+            row->addWidget(cancel);
+            row->addWidget(confirm);
+        }
         layout->addLayout(row);
         QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
         QObject::connect(confirm, &QPushButton::clicked, &dialog, &QDialog::accept);

@@ -13,6 +13,8 @@ class QWidget;
 class Prompter {
 public:
     enum class Role { normal, cancel, destructive };
+    /// The alert's icon; automatic picks it from the buttons and the title.
+    enum class Style { automatic, warning, critical };
     struct Button {
         QString text;
         Role role = Role::normal;
@@ -21,6 +23,7 @@ public:
         QString title;
         QString message;
         QList<Button> buttons; // in display order
+        Style style = Style::automatic;
     };
     struct TextRequest {
         QString title;
@@ -30,6 +33,8 @@ public:
         QString confirmText;
         /// The confirming button stays disabled while the text is only spaces and tabs.
         bool requireNonBlank = true;
+        /// The confirming button before "Cancel" (the tray helper's order) instead of after it.
+        bool confirmFirst = false;
     };
 
     virtual ~Prompter() = default;

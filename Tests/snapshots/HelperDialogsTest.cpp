@@ -1,0 +1,88 @@
+#include "Prompter.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+// The visible button texts of a dialog from left to right.
+QStringList buttonsLeftToRight(QWidget* dialog)
+{
+    QList<QPushButton*> buttons = dialog->findChildren<QPushButton*>();
+    std::sort(buttons.begin(), buttons.end(), [dialog](QPushButton* a, QPushButton* b) {
+        return a->mapTo(dialog, QPoint()).x() < b->mapTo(dialog, QPoint()).x();
+    });
+    QStringList texts;
+    for (QPushButton* button : buttons) {
+        if (button->isVisible())
+            texts << button->text();
+    }
+    return texts;
+}
+
+void clickButton(QWidget* dialog, const QString& text)
+{
+    for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+        if (button->text() == text)
+            button->click();
+    }
+}
+
+TEST(HelperDialogsTest, AlertsShowTheirStyleAndTheConfirmingButtonFirst)
+{
+    Prompts::setCurrent(nullptr);
+    const struct {
+        Prompter::Style style;
+        QMessageBox::Icon icon;
+    } cases[] = {{Prompter::Style::warning, QMessageBox::Warning}, {Prompter::Style::critical, QMessageBox::Critical}};
+    for (const auto& c : cases) {
+        const Prompter::Alert alert{
+            QStringLiteral("Reset Logic Pro Preferences?"),
+            QStringLiteral("Sure?"),
+            {{QStringLiteral("Reset"), Prompter::Role::normal}, {QStringLiteral("Cancel"), Prompter::Role::cancel}},
+            c.style};
+        QTimer::singleShot(50, qApp, [&c] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->icon(), c.icon);
+            EXPECT_EQ(buttonsLeftToRight(box), (QStringList{"Reset", "Cancel"}));
+            EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Reset"));
+            clickButton(box, QStringLiteral("Reset"));
+        });
+        EXPECT_EQ(Prompts::current().ask(nullptr, alert), 0);
+    }
+}
+
+TEST(HelperDialogsTest, TheLabelPromptPutsSaveFirstAndAcceptsAnEmptyLabel)
+{
+    Prompts::setCurrent(nullptr);
+    Prompter::TextRequest request;
+    request.title = QStringLiteral("Name This Snapshot");
+    request.message = QStringLiteral("Enter a label for this Logic Pro snapshot.");
+    request.placeholder = QStringLiteral("Snapshot label");
+    request.confirmText = QStringLiteral("Save");
+    request.requireNonBlank = false;
+    request.confirmFirst = true;
+    QTimer::singleShot(50, qApp, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(buttonsLeftToRight(dialog), (QStringList{"Save", "Cancel"}));
+        auto* edit = dialog->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(dialog->focusWidget(), edit); // typing goes into the field at once
+        EXPECT_EQ(edit->accessibleName(), QStringLiteral("Snapshot label"));
+        clickButton(dialog, QStringLiteral("Save"));
+    });
+    EXPECT_EQ(Prompts::current().askText(nullptr, request), QString());
+}
+
+} // namespace

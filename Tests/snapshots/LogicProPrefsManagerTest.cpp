@@ -1,0 +1,257 @@
+#include "SnapshotStoreTest.h"
+
+#include "MenuBarHelper/snapshots/LogicProPrefsManager.h"
+
+#include "Support/FileSizeLimit.h"
+
+#include <QFileInfo>
+
+namespace {
+
+class LogicProPrefsManagerTest : public SnapshotStoreTest {
+protected:
+    void SetUp() override
+    {
+        SnapshotStoreTest::SetUp();
+        store = std::make_unique<LogicProPrefsManager>(clock, files);
+    }
+
+    QString prefs(const QString& name = {}) const
+    {
+        return usr(QStringLiteral("/Library/Preferences")) + (name.isEmpty() ? QString() : u'/' + name);
+    }
+    QString root() const { return dataDir() + QStringLiteral("/LogicProSnapshots"); }
+
+    void makeLiveItems()
+    {
+        writeFile(prefs(QStringLiteral("com.apple.logic10.plist")), "plist v1");
+        writeFile(prefs(QStringLiteral("com.apple.logic10/Key Commands")), "keys v1");
+        writeFile(prefs(QStringLiteral("com.apple.logic.pro.cs")), "cs v1");
+    }
+    void changeLiveItems()
+    {
+        SnapshotFiles().removeItem(prefs(QStringLiteral("com.apple.logic10")));
+        writeFile(prefs(QStringLiteral("com.apple.logic10.plist")), "plist v2");
+        writeFile(prefs(QStringLiteral("com.apple.logic10/Key Commands")), "keys v2");
+        writeFile(prefs(QStringLiteral("com.apple.logic.pro.cs")), "cs v2");
+    }
+    static QStringList liveV1()
+    {
+        return {"com.apple.logic.pro.cs=cs v1", "com.apple.logic10.plist=plist v1", "com.apple.logic10/",
+                "com.apple.logic10/Key Commands=keys v1"};
+    }
+    static QStringList liveV2()
+    {
+        return {"com.apple.logic.pro.cs=cs v2", "com.apple.logic10.plist=plist v2", "com.apple.logic10/",
+                "com.apple.logic10/Key Commands=keys v2"};
+    }
+
+    LogicProSnapshot save(const QString& label)
+    {
+        const auto made = store->createSnapshot(label);
+        EXPECT_TRUE(made.ok()) << (made.ok() ? "" : made.error().errorDescription().toStdString());
+        return made.ok() ? made.value() : LogicProSnapshot{};
+    }
+
+    std::unique_ptr<LogicProPrefsManager> store;
+};
+
+TEST_F(LogicProPrefsManagerTest, SavesTheLiveItemsUnderTheTimeAndCleanedLabel)
+{
+    makeLiveItems();
+    const LogicProSnapshot made = save(QStringLiteral("  Live/Set:up  "));
+    EXPECT_EQ(made.id, kNowText + QStringLiteral("_Live-Set-up"));
+    EXPECT_EQ(made.label, QStringLiteral("Live-Set-up"));
+    EXPECT_EQ(made.sizeBytes, 8 + 7 + 5);
+    EXPECT_EQ(tree(made.path()), liveV1());
+    EXPECT_EQ(names(root()), QStringList{made.id}); // no staging folder left behind
+
+    clock->advance(60);
+    const LogicProSnapshot blank = save(QStringLiteral("   "));
+    EXPECT_EQ(blank.id, QStringLiteral("2025-03-07_091602"));
+    EXPECT_EQ(blank.label, QStringLiteral("Snapshot"));
+
+    const auto list = store->listSnapshots();
+    ASSERT_EQ(list.size(), 2U);
+    EXPECT_EQ(list[0].id, blank.id);
+    EXPECT_EQ(list[0].label, QStringLiteral("Snapshot"));
+    EXPECT_EQ(list[1].id, made.id);
+    EXPECT_EQ(list[1].sizeBytes, 20);
+    EXPECT_EQ(LogicProPrefsManager::formattedSize(list[1].sizeBytes), QStringLiteral("0 KB"));
+}
+
+TEST_F(LogicProPrefsManagerTest, ASameSecondSnapshotFailsAndKeepsTheFirst)
+{
+    makeLiveItems();
+    const LogicProSnapshot first = save(QStringLiteral("mix"));
+    changeLiveItems();
+    const auto second = store->createSnapshot(QStringLiteral(" mix "));
+    ASSERT_FALSE(second.ok());
+    EXPECT_EQ(second.error().kind, LogicProPrefsError::Case::snapshotFailed);
+    EXPECT_TRUE(second.error().errorDescription().startsWith(QStringLiteral("Snapshot failed: ")));
+    EXPECT_EQ(tree(first.path()), liveV1());
+    EXPECT_EQ(names(root()), QStringList{first.id});
+}
+
+TEST_F(LogicProPrefsManagerTest, ASnapshotWhoseCopyFailsHalfWayIsNeverListed)
+{
+    makeLiveItems();
+    writeFile(prefs(QStringLiteral("com.apple.logic.pro.cs")), QByteArray(10'000, 'x'));
+    {
+        FileSizeLimit limit(1000);
+        const auto made = store->createSnapshot(QStringLiteral("big"));
+        ASSERT_FALSE(made.ok());
+        EXPECT_EQ(made.error().kind, LogicProPrefsError::Case::snapshotFailed);
+    }
+    EXPECT_TRUE(store->listSnapshots().empty());
+    EXPECT_TRUE(names(root()).isEmpty());
+}
+
+TEST_F(LogicProPrefsManagerTest, WithoutLiveItemsNothingIsSavedOrReset)
+{
+    EXPECT_FALSE(store->isLogicProInstalled());
+    makeDir(root());
+    EXPECT_TRUE(store->isLogicProInstalled());
+    const auto made = store->createSnapshot(QStringLiteral("x"));
+    ASSERT_FALSE(made.ok());
+    EXPECT_EQ(made.error().errorDescription(), QStringLiteral("No Logic Pro preference files found."));
+    const auto reset = store->resetPreferences();
+    ASSERT_TRUE(reset.has_value());
+    EXPECT_EQ(reset->kind, LogicProPrefsError::Case::prefsNotFound);
+
+    writeFile(prefs(QStringLiteral("com.apple.logic.pro.cs")), "cs");
+    SnapshotFiles().removeItem(root());
+    EXPECT_TRUE(store->isLogicProInstalled());
+}
+
+TEST_F(LogicProPrefsManagerTest, ARootThatCannotBeMadePassesTheFileError)
+{
+    makeLiveItems();
+    writeFile(root(), "a file where the folder should be");
+    const auto made = store->createSnapshot(QStringLiteral("x"));
+    ASSERT_FALSE(made.ok());
+    EXPECT_EQ(made.error().kind, LogicProPrefsError::Case::fileManager);
+    EXPECT_FALSE(made.error().errorDescription().isEmpty());
+    EXPECT_FALSE(made.error().errorDescription().startsWith(QStringLiteral("Snapshot failed")));
+}
+
+TEST_F(LogicProPrefsManagerTest, RestoreReplacesTheLiveSetAndKeepsABackup)
+{
+    makeLiveItems();
+    writeFile(prefs(QStringLiteral("stray.txt")), "live stray");
+    const QString snap = root() + QStringLiteral("/2025-01-01_000000_only plist");
+    writeFile(snap + QStringLiteral("/com.apple.logic10.plist"), "plist old");
+    writeFile(snap + QStringLiteral("/stray.txt"), "snapshot stray");
+    writeFile(snap + QStringLiteral("/other"), "never lands");
+    const auto list = store->listSnapshots();
+    ASSERT_EQ(list.size(), 1U);
+
+    ASSERT_FALSE(store->restoreSnapshot(list[0]).has_value());
+    const QString backup = QStringLiteral("LogicPro_BeforeRestore_") + kNowText;
+    EXPECT_EQ(names(prefs()), (QStringList{backup, "com.apple.logic10.plist", "stray.txt"}));
+    EXPECT_EQ(readFile(prefs(QStringLiteral("com.apple.logic10.plist"))), "plist old");
+    EXPECT_EQ(readFile(prefs(QStringLiteral("stray.txt"))), "live stray");
+    EXPECT_EQ(tree(prefs(backup)), liveV1());
+    EXPECT_EQ(names(snap), (QStringList{"com.apple.logic10.plist", "other", "stray.txt"}));
+}
+
+TEST_F(LogicProPrefsManagerTest, RestoreWithoutLiveItemsMakesNoBackup)
+{
+    const QString snap = root() + QStringLiteral("/2025-01-01_000000");
+    writeFile(snap + QStringLiteral("/com.apple.logic10/Key Commands"), "keys old");
+    ASSERT_FALSE(store->restoreSnapshot(store->listSnapshots().at(0)).has_value());
+    EXPECT_EQ(tree(prefs()), (QStringList{"com.apple.logic10/", "com.apple.logic10/Key Commands=keys old"}));
+}
+
+TEST_F(LogicProPrefsManagerTest, AFailedRestoreLeavesTheLivePreferencesAsTheyWere)
+{
+    const struct {
+        const char* name;
+        const char* snapshotEntries; // what the snapshot folder holds, comma-separated
+        const char* failMoveTo;
+        bool bigFile;
+        const char* description;
+    } cases[] = {
+        {"empty snapshot", "", "", false, "Restore failed: Snapshot folder is empty or unreadable."},
+        {"only stray entries", "notes.txt", "", false, "Restore failed: Snapshot folder is empty or unreadable."},
+        {"staging copy fails half-way", "com.apple.logic10.plist", "", true, "Restore failed: Could not write"},
+        {"backup move fails", "com.apple.logic10.plist", "com.apple.logic10", false,
+         "Restore failed: Could not back up current prefs: "},
+        {"placing the second item fails", "com.apple.logic10.plist,com.apple.logic.pro.cs",
+         "Preferences/com.apple.logic.pro.cs", false, "Restore failed: Could not move"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SnapshotFiles().removeItem(prefs());
+        SnapshotFiles().removeItem(root());
+        makeLiveItems();
+        const QString snap = root() + QStringLiteral("/2025-01-01_000000");
+        makeDir(snap);
+        for (const QString& entry : QString::fromUtf8(c.snapshotEntries).split(u',', Qt::SkipEmptyParts))
+            writeFile(snap + u'/' + entry, c.bigFile ? QByteArray(10'000, 'x') : QByteArray("snapshot"));
+        files->failMoveTo = QString::fromUtf8(c.failMoveTo);
+        std::optional<LogicProPrefsError> error;
+        {
+            std::unique_ptr<FileSizeLimit> limit;
+            if (c.bigFile)
+                limit = std::make_unique<FileSizeLimit>(1000);
+            error = store->restoreSnapshot(store->listSnapshots().at(0));
+        }
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->kind, LogicProPrefsError::Case::restoreFailed);
+        EXPECT_TRUE(error->errorDescription().startsWith(QString::fromUtf8(c.description)))
+            << error->errorDescription().toStdString();
+        EXPECT_EQ(tree(prefs()), liveV1()); // no backup folder, no staging folder, nothing replaced
+    }
+}
+
+TEST_F(LogicProPrefsManagerTest, ResetSavesASnapshotThenMovesTheItemsAside)
+{
+    makeLiveItems();
+    writeFile(prefs(QStringLiteral("other.plist")), "other");
+    ASSERT_FALSE(store->resetPreferences().has_value());
+    const QString backup = QStringLiteral("LogicPro_Backup_") + kNowText;
+    EXPECT_EQ(names(prefs()), (QStringList{backup, "other.plist"}));
+    EXPECT_EQ(tree(prefs(backup)), liveV1());
+    const auto list = store->listSnapshots();
+    ASSERT_EQ(list.size(), 1U);
+    EXPECT_EQ(list[0].id, kNowText + QStringLiteral("_Before Reset"));
+    EXPECT_EQ(list[0].label, QStringLiteral("Before Reset"));
+    EXPECT_EQ(tree(list[0].path()), liveV1());
+}
+
+TEST_F(LogicProPrefsManagerTest, AFailedResetPutsTheMovedItemsBack)
+{
+    makeLiveItems();
+    files->failMoveTo = QStringLiteral("com.apple.logic.pro.cs");
+    const auto error = store->resetPreferences();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->kind, LogicProPrefsError::Case::resetFailed);
+    EXPECT_TRUE(error->errorDescription().startsWith(QStringLiteral("Reset failed: Could not move")));
+    EXPECT_EQ(tree(prefs()), liveV1());
+    EXPECT_EQ(store->listSnapshots().size(), 1U); // the "Before Reset" snapshot stays
+}
+
+TEST_F(LogicProPrefsManagerTest, DeletesASnapshotAndReportsAFolderAlreadyGone)
+{
+    makeLiveItems();
+    const LogicProSnapshot made = save(QStringLiteral("x"));
+    ASSERT_FALSE(store->deleteSnapshot(made).has_value());
+    EXPECT_TRUE(store->listSnapshots().empty());
+    const auto again = store->deleteSnapshot(made);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->kind, LogicProPrefsError::Case::fileManager);
+    EXPECT_TRUE(again->errorDescription().contains(QStringLiteral("No such file")));
+}
+
+TEST_F(LogicProPrefsManagerTest, SharedReturnsTheInjectedStore)
+{
+    auto injected = std::make_shared<LogicProPrefsManager>(clock, files);
+    LogicProPrefsManager::setShared(injected);
+    EXPECT_EQ(&LogicProPrefsManager::shared(), injected.get());
+    LogicProPrefsManager::setShared(nullptr);
+    EXPECT_NE(&LogicProPrefsManager::shared(), injected.get());
+    LogicProPrefsManager::setShared(nullptr);
+}
+
+} // namespace
