@@ -38,6 +38,8 @@ PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, Activit
     : QObject(parent), m_database(database), m_activityLog(activityLog), m_services(std::move(services)),
       m_mover(database, activityLog, m_services), m_scanner(new PluginScanner(this))
 {
+    // A batch whose program died left its script and progress file behind.
+    PluginMover::removeStaleBatchFiles();
     // Nothing is created on disk here; the first page and counts of the existing catalogue come first.
     refreshFromDatabase();
 }
@@ -596,4 +598,7 @@ void PluginManagerViewModel::publishOutcome(const MoveOutcome& outcome)
         refreshAllState();
     if (outcome.error)
         setError(outcome.error);
+    // Once this operation has ended, the rows follow the disk again.
+    if (outcome.rescan)
+        QTimer::singleShot(0, this, &PluginManagerViewModel::scanForPlugins);
 }

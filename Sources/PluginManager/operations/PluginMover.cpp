@@ -12,11 +12,20 @@
 #include "Platform/ProcessLauncher.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QTimer>
 #include <QUuid>
 
+#include <algorithm>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -153,6 +162,106 @@ BatchPlan planBatch(const QList<AudioPlugin>& plugins)
     return plan;
 }
 
+// The line of a script's standard error that speaks of this move (mv and mkdir name
+// the paths they failed on), or an empty string.
+QString errorLineFor(const QString& standardError, const QString& source, const QString& destination)
+{
+    if (standardError.isEmpty())
+        return {};
+    const QStringList lines = standardError.split(u'\n', Qt::SkipEmptyParts);
+    for (const QString& needle : {source, destination, DisabledLayout::fileName(source)}) {
+        for (const QString& line : lines) {
+            if (!needle.isEmpty() && line.contains(needle))
+                return line.trimmed();
+        }
+    }
+    return {};
+}
+
+QString withCause(const QString& reason, const QString& cause)
+{
+    return cause.isEmpty() ? reason : reason + QStringLiteral(" (") + cause + u')';
+}
+
+// What could not be written after bundles had moved, one line per file.
+class RecordFailures {
+public:
+    void add(const QString& what, const QString& reason)
+    {
+        if (!reason.isEmpty())
+            m_lines.append(QStringLiteral("%1 could not be saved: %2").arg(what, reason));
+    }
+    bool isEmpty() const { return m_lines.isEmpty(); }
+
+    // Names what moved, so the user knows the disk is ahead of what the window shows.
+    QString describe(const QList<AudioPlugin>& moved) const
+    {
+        QStringList lines;
+        lines.append(QStringLiteral("%1 plug-ins were changed on disk, but not everything was recorded:").arg(moved.size()));
+        lines.append(m_lines);
+        QStringList names;
+        for (qsizetype i = 0; i < moved.size() && i < kMaxNamedFailures; ++i)
+            names.append(describePlugin(moved[i]));
+        if (moved.size() > kMaxNamedFailures)
+            names.append(QStringLiteral("…and %1 more").arg(moved.size() - kMaxNamedFailures));
+        lines.append(QStringLiteral("Changed: ") + names.join(QStringLiteral(", ")));
+        lines.append(QStringLiteral("The list is read again from disk."));
+        return lines.join(u'\n');
+    }
+
+private:
+    QStringList m_lines;
+};
+
+void addRecordFailures(MoveOutcome& outcome, const RecordFailures& failures)
+{
+    if (failures.isEmpty())
+        return;
+    QList<AudioPlugin> moved = outcome.enabled + outcome.disabled + outcome.deleted;
+    const QString text = failures.describe(moved);
+    if (outcome.error)
+        outcome.error->detail += QStringLiteral("\n\n") + text;
+    else
+        outcome.error = PluginError::unknownError(text);
+    outcome.rescan = true;
+}
+
+// Files and folders inside a bundle (capped): a count that changed tells a partial delete.
+qsizetype countEntries(const QString& path)
+{
+    constexpr qsizetype kCap = 1000000;
+    qsizetype count = 0;
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext() && count < kCap) {
+        it.next();
+        ++count;
+    }
+    return count;
+}
+
+// Holds an advisory lock on a batch file while its run lasts, so a later start-up can
+// tell a live run's files from those a dead run left behind.
+class BatchFileLock {
+public:
+    explicit BatchFileLock(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK))
+    {
+        if (m_fd >= 0)
+            ::flock(m_fd, LOCK_SH | LOCK_NB);
+    }
+    ~BatchFileLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    BatchFileLock(const BatchFileLock&) = delete;
+    BatchFileLock& operator=(const BatchFileLock&) = delete;
+
+private:
+    int m_fd;
+};
+
 } // namespace
 
 PluginMover::PluginMover(PluginDatabase& database, ActivityLogManager& activityLog, PlatformServices services)
@@ -164,8 +273,14 @@ PluginError PluginMover::errorFromRunner(const PrivilegedRunner::Result& result,
 {
     if (!result.started)
         return PluginError::unknownError(cannotStartText);
-    return PluginError::permissionDenied(result.errorMessage.isEmpty() ? QStringLiteral("AppleScript error")
-                                                                       : result.errorMessage);
+    const QString message = result.errorMessage.trimmed();
+    if (result.refused)
+        return PluginError::permissionDenied(message.isEmpty() ? QStringLiteral("AppleScript error") : message);
+    if (result.killed)
+        return PluginError::unknownError(QStringLiteral("The operation was stopped before it finished") +
+                                         (message.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + message));
+    return PluginError::unknownError(
+        message.isEmpty() ? QStringLiteral("The command failed with exit status %1.").arg(result.exitCode) : message);
 }
 
 PrivilegedRunner::Result PluginMover::runPrivileged(const QString& command) const
@@ -173,7 +288,49 @@ PrivilegedRunner::Result PluginMover::runPrivileged(const QString& command) cons
     return m_services.privilegedRunner ? m_services.privilegedRunner->run(command) : PrivilegedRunner::Result{};
 }
 
+void PluginMover::removeStaleBatchFiles()
+{
+    const QDir temp(Paths::tempDir());
+    const QStringList names =
+        temp.entryList({QStringLiteral("rackhand_batch_*"), QStringLiteral("rackhand_progress_*")},
+                       QDir::Files | QDir::System | QDir::Hidden);
+    for (const QString& name : names) {
+        const QByteArray path = QFile::encodeName(temp.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat info {};
+        // Only our own regular files, and only when no running batch holds them.
+        const bool ours = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid();
+        if (ours && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+}
+
 // --- One plug-in ---
+
+namespace {
+
+std::optional<PluginError> checkSingleMove(const AudioPlugin& plugin, const QString& destination)
+{
+    const QString& source = plugin.currentPath;
+    if (!isCleanAbsolutePath(source))
+        return PluginError::invalidPath(source);
+    if (!DisabledLayout::pathExists(source))
+        return PluginError::fileNotFound(source);
+    if (!isCleanAbsolutePath(destination))
+        return PluginError::invalidPath(destination);
+    if (!plugin.isEnabled && DisabledLayout::pathExists(destination)) {
+        // Moving onto an occupant would nest the bundle inside it (or, plainly, replace it).
+        return PluginError::invalidPath(
+            QStringLiteral("an item already exists at %1, so %2 was not enabled and nothing was changed")
+                .arg(destination, describePlugin(plugin)));
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
 {
@@ -181,28 +338,25 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
     const bool disable = plugin.isEnabled;
     const QString source = plugin.currentPath;
     const QString destination = disable ? DisabledLayout::disableDestination(plugin) : plugin.originalPath;
-    if (!isCleanAbsolutePath(source)) {
-        outcome.error = PluginError::invalidPath(source);
-    } else if (!DisabledLayout::pathExists(source)) {
-        outcome.error = PluginError::fileNotFound(source);
-    } else if (!isCleanAbsolutePath(destination)) {
-        outcome.error = PluginError::invalidPath(destination);
-    } else if (!disable && DisabledLayout::pathExists(destination)) {
-        // Moving onto an occupant would nest the bundle inside it (or, plainly, replace it).
-        outcome.error = PluginError::invalidPath(
-            QStringLiteral("an item already exists at %1, so %2 was not enabled and nothing was changed")
-                .arg(destination, describePlugin(plugin)));
-    }
+    outcome.error = checkSingleMove(plugin, destination);
     if (outcome.error)
         return outcome;
 
+    // Written ahead: if the program dies during the move, the next scan still knows the origin.
+    DisabledOrigins origins;
+    if (disable) {
+        origins.record(destination, plugin.originalPath);
+        origins.saveIfChanged();
+    }
     const DisabledLayout::Road road = DisabledLayout::roadFor(plugin);
     std::optional<PluginError> runError;
+    QString cause;
     if (road.privileged) {
         const PrivilegedRunner::Result result =
             runPrivileged(DisabledLayout::privilegedMoveCommand(source, destination, disable, road.clearAUCache));
         if (!result.succeeded)
             runError = errorFromRunner(result, QStringLiteral("Failed to execute AppleScript"));
+        cause = errorLineFor(result.standardError, source, destination);
     } else {
         const QString reason = DisabledLayout::moveItem(source, destination);
         if (!reason.isEmpty())
@@ -211,26 +365,29 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
 
     // The command's exit status is not proof (the cache purge ends in "; true"): the disk is.
     if (!verifyMoved(source, destination)) {
+        origins.forget(destination);
+        origins.saveIfChanged();
         outcome.error = runError ? *runError
-                                 : PluginError::unknownError(QStringLiteral("%1 was not moved: it is still at %2")
-                                                                 .arg(describePlugin(plugin), source));
+                                 : PluginError::unknownError(withCause(
+                                       QStringLiteral("%1 was not moved: it is still at %2").arg(describePlugin(plugin), source),
+                                       cause));
         return outcome;
     }
 
     AudioPlugin updated = plugin;
     updated.currentPath = destination;
     updated.isEnabled = !disable;
-    m_database.updatePlugin(updated);
-    DisabledOrigins origins;
-    if (disable)
-        origins.record(destination, plugin.originalPath);
-    else
-        origins.forget(source);
-    origins.saveIfChanged();
     (disable ? outcome.disabled : outcome.enabled).append(plugin);
     outcome.reload = true;
-    m_activityLog.log(plugin.name, PluginFormats::rawValue(plugin.format),
-                      disable ? ActivityLogEntry::Action::disabled : ActivityLogEntry::Action::enabled);
+    RecordFailures failures;
+    failures.add(QStringLiteral("The catalogue"), m_database.updatePlugins({updated}));
+    if (!disable)
+        origins.forget(source);
+    failures.add(QStringLiteral("Where the bundles came from"), origins.saveIfChanged());
+    failures.add(QStringLiteral("The activity log"),
+                 m_activityLog.log(plugin.name, PluginFormats::rawValue(plugin.format),
+                                   disable ? ActivityLogEntry::Action::disabled : ActivityLogEntry::Action::enabled));
+    addRecordFailures(outcome, failures);
     if (plugin.format == PluginFormat::wavesBundle && !disable)
         runWavesAURegUtilities();
     return outcome;
@@ -240,9 +397,14 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
 
 namespace {
 
-// Runs the batch script with the progress file polled every 80 ms; the error of the run, if any.
-std::optional<PluginError> runBatchScript(const QList<PlannedMove>& moves,
-                                          const std::function<PrivilegedRunner::Result(const QString&)>& run)
+struct ScriptRun {
+    std::optional<PluginError> error;
+    QString standardError;
+};
+
+// Runs the batch script with the progress file polled every 80 ms.
+ScriptRun runBatchScript(const QList<PlannedMove>& moves,
+                         const std::function<PrivilegedRunner::Result(const QString&)>& run)
 {
     const QUuid runId = QUuid::createUuid();
     const QString scriptFile = BatchScript::scriptPath(runId);
@@ -252,14 +414,16 @@ std::optional<PluginError> runBatchScript(const QList<PlannedMove>& moves,
     for (const PlannedMove& move : moves)
         scriptMoves.append({move.source, move.destination});
 
-    std::optional<PluginError> runError;
+    ScriptRun outcome;
     QString writeError = BatchScript::writePrivateFile(progressFile, QByteArrayLiteral("0"));
     if (writeError.isEmpty())
         writeError =
             BatchScript::writePrivateFile(scriptFile, BatchScript::scriptText(scriptMoves, progressFile).toUtf8());
     if (!writeError.isEmpty()) {
-        runError = PluginError::unknownError(writeError);
+        outcome.error = PluginError::unknownError(writeError);
     } else {
+        const BatchFileLock scriptLock(scriptFile);
+        const BatchFileLock progressLock(progressFile);
         QTimer poll;
         poll.setInterval(kProgressPollMs);
         const qsizetype count = moves.size();
@@ -273,65 +437,119 @@ std::optional<PluginError> runBatchScript(const QList<PlannedMove>& moves,
         poll.start();
         const PrivilegedRunner::Result result = run(BatchScript::runCommand(scriptFile));
         poll.stop();
+        outcome.standardError = result.standardError;
         if (!result.succeeded)
-            runError = PluginMover::errorFromRunner(result, QStringLiteral("Failed to execute AppleScript"));
+            outcome.error = PluginMover::errorFromRunner(result, QStringLiteral("Failed to execute AppleScript"));
     }
     QFile::remove(scriptFile);
     QFile::remove(progressFile);
-    return runError;
+    return outcome;
 }
 
 } // namespace
 
+QStringList PluginMover::removePartialCopies(const QStringList& paths) const
+{
+    // A partial copy sits where this batch reserved a free name: nothing else was there.
+    QStringList left;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        const bool removed = info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively() : QFile::remove(path);
+        if (!removed || DisabledLayout::pathExists(path))
+            left.append(path);
+    }
+    if (!left.isEmpty())
+        runPrivileged(BatchScript::deleteCommand(left));
+    QStringList stillThere;
+    for (const QString& path : std::as_const(left)) {
+        if (DisabledLayout::pathExists(path))
+            stillThere.append(path);
+    }
+    return stillThere;
+}
+
 MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
 {
     const qsizetype total = plugins.size();
+    const BatchPlan plan = planBatch(plugins);
+    MoveOutcome outcome;
+    outcome.notChanged = plan.refused;
+    // Nothing to move asks for no password at all.
+    if (plan.moves.isEmpty()) {
+        publishFailures(outcome, std::nullopt, plan.refused.size(), total);
+        return outcome;
+    }
     const bool showPanel = total >= kPanelThreshold;
     if (showPanel)
         ProgressWindowManager::shared().show(panelLabel(plugins), static_cast<int>(total));
 
-    const BatchPlan plan = planBatch(plugins);
-    MoveOutcome outcome;
-    outcome.notChanged = plan.refused;
-    std::optional<PluginError> runError;
-    // An empty request still runs its (two-line) script; a request whose every item was
-    // refused asks for no password at all.
-    if (!plan.moves.isEmpty() || total == 0)
-        runError = runBatchScript(plan.moves, [this](const QString& command) { return runPrivileged(command); });
-
-    // A failing mv inside the script does not fail the run: each item is judged on disk.
+    // Written ahead: if the program dies while the script runs, the script still finishes
+    // and the next scan must know where each bundle came from.
     DisabledOrigins origins;
     for (const PlannedMove& move : plan.moves) {
+        if (move.plugin.isEnabled)
+            origins.record(move.destination, move.plugin.originalPath);
+    }
+    origins.saveIfChanged();
+
+    const ScriptRun run =
+        runBatchScript(plan.moves, [this](const QString& command) { return runPrivileged(command); });
+
+    // A failing mv inside the script does not fail the run: each item is judged on disk.
+    QList<AudioPlugin> updated;
+    QStringList partialCopies;
+    QHash<QString, qsizetype> failureOfCopy;
+    for (const PlannedMove& move : plan.moves) {
         if (!verifyMoved(move.source, move.destination)) {
-            outcome.notChanged.append({move.plugin, QStringLiteral("not moved; it is still at %1").arg(move.source)});
+            if (move.plugin.isEnabled)
+                origins.forget(move.destination);
+            QString reason = withCause(QStringLiteral("not moved; it is still at %1").arg(move.source),
+                                       errorLineFor(run.standardError, move.source, move.destination));
+            if (DisabledLayout::pathExists(move.source) && DisabledLayout::pathExists(move.destination)) {
+                failureOfCopy.insert(move.destination, outcome.notChanged.size());
+                partialCopies.append(move.destination);
+            }
+            outcome.notChanged.append({move.plugin, reason});
             continue;
         }
-        AudioPlugin updated = move.plugin;
-        updated.currentPath = move.destination;
-        updated.isEnabled = !move.plugin.isEnabled;
-        m_database.updatePlugin(updated);
+        AudioPlugin record = move.plugin;
+        record.currentPath = move.destination;
+        record.isEnabled = !move.plugin.isEnabled;
+        updated.append(record);
         if (move.plugin.isEnabled) {
-            origins.record(move.destination, move.plugin.originalPath);
             outcome.disabled.append(move.plugin);
         } else {
             origins.forget(move.source);
             outcome.enabled.append(move.plugin);
         }
     }
-    origins.saveIfChanged();
+    if (!partialCopies.isEmpty()) {
+        const QStringList left = removePartialCopies(partialCopies);
+        for (const QString& copy : std::as_const(partialCopies)) {
+            outcome.notChanged[failureOfCopy.value(copy)].reason +=
+                left.contains(copy) ? QStringLiteral("; a partial copy could not be removed from %1").arg(copy)
+                                    : QStringLiteral("; the partial copy at %1 was removed").arg(copy);
+        }
+    }
 
-    outcome.reload = outcome.anyChanged() || (!runError && outcome.notChanged.isEmpty());
+    RecordFailures failures;
+    failures.add(QStringLiteral("The catalogue"), m_database.updatePlugins(updated));
+    failures.add(QStringLiteral("Where the bundles came from"), origins.saveIfChanged());
     // The log follows the input order: first every enabled plug-in, then every disabled one.
     if (!outcome.enabled.isEmpty())
-        m_activityLog.logBatch(logPairs(outcome.enabled), ActivityLogEntry::Action::enabled);
+        failures.add(QStringLiteral("The activity log"),
+                     m_activityLog.logBatch(logPairs(outcome.enabled), ActivityLogEntry::Action::enabled));
     if (!outcome.disabled.isEmpty())
-        m_activityLog.logBatch(logPairs(outcome.disabled), ActivityLogEntry::Action::disabled);
+        failures.add(QStringLiteral("The activity log"),
+                     m_activityLog.logBatch(logPairs(outcome.disabled), ActivityLogEntry::Action::disabled));
+    outcome.reload = outcome.anyChanged() || (!run.error && outcome.notChanged.isEmpty());
     if (std::any_of(outcome.enabled.cbegin(), outcome.enabled.cend(),
                     [](const AudioPlugin& plugin) { return plugin.format == PluginFormat::wavesBundle; }))
         runWavesAURegUtilities();
     if (showPanel)
         ProgressWindowManager::shared().hide();
-    publishFailures(outcome, std::move(runError), plan.refused.size(), total);
+    publishFailures(outcome, run.error, plan.refused.size(), total);
+    addRecordFailures(outcome, failures);
     return outcome;
 }
 
@@ -352,32 +570,54 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
         targets.append(plugin);
         paths.append(plugin.currentPath);
     }
-
     const qsizetype refusedBeforeRun = outcome.notChanged.size();
-    std::optional<PluginError> runError;
-    if (!targets.isEmpty() || plugins.isEmpty()) {
-        const PrivilegedRunner::Result result = runPrivileged(BatchScript::deleteCommand(paths));
-        if (!result.succeeded)
-            runError = errorFromRunner(result, QStringLiteral("Failed to delete plugins"));
+    // Nothing to delete asks for no password and logs nothing.
+    if (targets.isEmpty()) {
+        publishFailures(outcome, std::nullopt, refusedBeforeRun, plugins.size());
+        return outcome;
     }
+
+    QList<qsizetype> entriesBefore;
+    entriesBefore.reserve(targets.size());
+    for (const AudioPlugin& plugin : std::as_const(targets))
+        entriesBefore.append(countEntries(plugin.currentPath));
+    const PrivilegedRunner::Result result = runPrivileged(BatchScript::deleteCommand(paths));
+    std::optional<PluginError> runError;
+    if (!result.succeeded)
+        runError = errorFromRunner(result, QStringLiteral("Failed to delete plugins"));
 
     DisabledOrigins origins;
-    for (const AudioPlugin& plugin : std::as_const(targets)) {
+    QList<QUuid> ids;
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        const AudioPlugin& plugin = targets[i];
         if (DisabledLayout::pathExists(plugin.currentPath)) {
-            outcome.notChanged.append({plugin, QStringLiteral("still present at %1").arg(plugin.currentPath)});
+            const QString cause = errorLineFor(result.standardError, plugin.currentPath, plugin.currentPath);
+            if (countEntries(plugin.currentPath) != entriesBefore[i]) {
+                // rm -rf stopped part-way: the bundle is damaged, and its row must say what is left.
+                outcome.notChanged.append(
+                    {plugin, withCause(QStringLiteral("it was partly deleted; what is left is still at %1")
+                                           .arg(plugin.currentPath),
+                                       cause)});
+                outcome.rescan = true;
+            } else {
+                outcome.notChanged.append(
+                    {plugin, withCause(QStringLiteral("still present at %1").arg(plugin.currentPath), cause)});
+            }
             continue;
         }
-        m_database.deletePlugin(plugin.id);
         origins.forget(plugin.currentPath);
         outcome.deleted.append(plugin);
+        ids.append(plugin.id);
     }
-    origins.saveIfChanged();
-
-    // An empty request refreshes and logs (an empty batch) only when its run succeeded.
-    outcome.reload = !outcome.deleted.isEmpty() || (plugins.isEmpty() && !runError);
-    if (outcome.reload)
-        m_activityLog.logBatch(logPairs(outcome.deleted), ActivityLogEntry::Action::deleted);
+    outcome.reload = !outcome.deleted.isEmpty();
+    RecordFailures failures;
+    failures.add(QStringLiteral("The catalogue"), m_database.deletePlugins(ids));
+    failures.add(QStringLiteral("Where the bundles came from"), origins.saveIfChanged());
+    if (!outcome.deleted.isEmpty())
+        failures.add(QStringLiteral("The activity log"),
+                     m_activityLog.logBatch(logPairs(outcome.deleted), ActivityLogEntry::Action::deleted));
     publishFailures(outcome, std::move(runError), refusedBeforeRun, plugins.size());
+    addRecordFailures(outcome, failures);
     return outcome;
 }
 

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -30,11 +31,9 @@ struct MoveOutcome {
     std::optional<PluginError> error;
     /// The catalogue may have changed: the view reloads it.
     bool reload = false;
-    /// Bundles whose catalogue row could not be written: only a scan shows the disk's truth.
-    bool catalogueStale = false;
-    /// Bundles that are still there but changed (a delete that stopped part-way): their
-    /// rows follow the disk.
-    QList<AudioPlugin> changedOnDisk;
+    /// The catalogue no longer matches the disk (a record that could not be written, a
+    /// bundle deleted part-way): only a scan shows the disk's truth.
+    bool rescan = false;
 
     bool anyChanged() const { return !enabled.isEmpty() || !disabled.isEmpty() || !deleted.isEmpty(); }
 };
@@ -65,6 +64,9 @@ public:
 
 private:
     PrivilegedRunner::Result runPrivileged(const QString& command) const;
+    /// Removes partial copies a failed batch left at destinations it had reserved,
+    /// through the runner where plain removal fails. Returns those still there.
+    QStringList removePartialCopies(const QStringList& paths) const;
 
     PluginDatabase& m_database;
     ActivityLogManager& m_activityLog;
