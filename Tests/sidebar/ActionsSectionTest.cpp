@@ -163,7 +163,7 @@ TEST_F(ActionsSectionTest, ActionsApplyAndUpdateAreRefusedWhileAnOperationRuns)
         profileSection.dialogs().apply(profile);
         profileSection.dialogs().update(profile);
     });
-    vm().deletePlugins({}); // an empty delete still runs its command, as one operation
+    vm().deletePlugins({m_vst3Off}); // one operation, held open while its command runs
     m_runner->setOnRun({});
 
     EXPECT_TRUE(sawDisabledButtons);

@@ -92,13 +92,15 @@ QString describeFailures(const QList<Failure>& failures, qsizetype total)
     return lines.join(u'\n');
 }
 
-// The run's own error, with the items named when the outcome was mixed or some were
-// refused before the run; after a refused prompt alone nothing moved, as expected.
+// The run's own error, with the items named when the outcome was mixed, some were
+// refused before the run, or the run itself failed part-way; after a refused prompt or a
+// runner that could not start nothing happened, as expected.
 void publishFailures(MoveOutcome& outcome, std::optional<PluginError> runError, qsizetype refusedBeforeRun,
-                     qsizetype total)
+                     qsizetype total, bool runDidNothing = true)
 {
     if (runError) {
-        if ((outcome.anyChanged() || refusedBeforeRun > 0) && !outcome.notChanged.isEmpty())
+        const bool mixed = outcome.anyChanged() || refusedBeforeRun > 0 || !runDidNothing;
+        if (mixed && !outcome.notChanged.isEmpty())
             runError->detail += QStringLiteral("\n\n") + describeFailures(outcome.notChanged, total);
         outcome.error = std::move(runError);
     } else if (!outcome.notChanged.isEmpty()) {
@@ -169,7 +171,9 @@ QString errorLineFor(const QString& standardError, const QString& source, const 
     if (standardError.isEmpty())
         return {};
     const QStringList lines = standardError.split(u'\n', Qt::SkipEmptyParts);
-    for (const QString& needle : {source, destination, DisabledLayout::fileName(source)}) {
+    // The destination's folder last: a failing mkdir names only that.
+    for (const QString& needle :
+         {source, destination, DisabledLayout::fileName(source), DisabledLayout::parentFolder(destination)}) {
         for (const QString& line : lines) {
             if (!needle.isEmpty() && line.contains(needle))
                 return line.trimmed();
@@ -400,6 +404,8 @@ namespace {
 struct ScriptRun {
     std::optional<PluginError> error;
     QString standardError;
+    /// The script never ran (refused prompt, runner not started, files not written).
+    bool didNothing = true;
 };
 
 // Runs the batch script with the progress file polled every 80 ms.
@@ -438,6 +444,7 @@ ScriptRun runBatchScript(const QList<PlannedMove>& moves,
         const PrivilegedRunner::Result result = run(BatchScript::runCommand(scriptFile));
         poll.stop();
         outcome.standardError = result.standardError;
+        outcome.didNothing = !result.started || result.refused;
         if (!result.succeeded)
             outcome.error = PluginMover::errorFromRunner(result, QStringLiteral("Failed to execute AppleScript"));
     }
@@ -548,7 +555,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
         runWavesAURegUtilities();
     if (showPanel)
         ProgressWindowManager::shared().hide();
-    publishFailures(outcome, run.error, plan.refused.size(), total);
+    publishFailures(outcome, run.error, plan.refused.size(), total, run.didNothing);
     addRecordFailures(outcome, failures);
     return outcome;
 }
@@ -616,7 +623,8 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
     if (!outcome.deleted.isEmpty())
         failures.add(QStringLiteral("The activity log"),
                      m_activityLog.logBatch(logPairs(outcome.deleted), ActivityLogEntry::Action::deleted));
-    publishFailures(outcome, std::move(runError), refusedBeforeRun, plugins.size());
+    publishFailures(outcome, std::move(runError), refusedBeforeRun, plugins.size(),
+                    !result.started || result.refused);
     addRecordFailures(outcome, failures);
     return outcome;
 }
