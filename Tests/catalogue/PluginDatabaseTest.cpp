@@ -240,6 +240,42 @@ TEST_F(PluginDatabaseTest, ReplaceRewritesTheWholeTable)
     EXPECT_TRUE(printedLines().isEmpty());
 }
 
+TEST_F(PluginDatabaseTest, BatchUpdatesAndDeletesAreOneTransactionEach)
+{
+    open();
+    QList<AudioPlugin> rows;
+    for (const char* name : {"A", "B", "C"})
+        rows << makePlugin(QString::fromLatin1(name), QStringLiteral("M"), PluginFormat::vst3);
+    m_db->replaceAllPlugins(rows);
+    QStringList statements;
+    m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
+    for (AudioPlugin& row : rows) {
+        row.currentPath = QStringLiteral("/Disabled/") + row.name + QStringLiteral(".vst3");
+        row.isEnabled = false;
+    }
+    EXPECT_EQ(m_db->updatePlugins(rows), QString());
+    EXPECT_TRUE(statements.first().startsWith(QStringLiteral("BEGIN")));
+    EXPECT_TRUE(statements.last().startsWith(QStringLiteral("COMMIT")));
+    EXPECT_EQ(statements.size(), 5);
+    EXPECT_EQ(m_db->totalDisabledCount(), 3);
+    m_db->setStatementObserver({});
+
+    // One row that cannot be written leaves every row as it was.
+    RawDb raw(m_path);
+    raw.exec("CREATE TRIGGER refuse_c BEFORE UPDATE ON plugins WHEN OLD.name = 'C' "
+             "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    for (AudioPlugin& row : rows)
+        row.isEnabled = true;
+    EXPECT_TRUE(m_db->updatePlugins(rows).contains(QStringLiteral("disk full")));
+    EXPECT_EQ(m_db->totalDisabledCount(), 3);
+    raw.exec("CREATE TRIGGER refuse_delete_c BEFORE DELETE ON plugins WHEN OLD.name = 'C' "
+             "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    EXPECT_FALSE(m_db->deletePlugins({rows[0].id, rows[2].id}).isEmpty());
+    EXPECT_EQ(m_db->totalCount({}, {}, {}, {}), 3);
+    EXPECT_EQ(m_db->deletePlugins({rows[0].id, rows[1].id}), QString());
+    EXPECT_EQ(names(all()), QStringList{QStringLiteral("C")});
+}
+
 class PluginDatabaseFilterTest : public PluginDatabaseTest {
 protected:
     void SetUp() override

@@ -34,8 +34,9 @@ struct PluginSortComparator {
 /// Direction of one bundle move.
 enum class PluginOperation { enable, disable };
 
-/// The main window's single observable state and the owner of every plug-in
-/// operation (scan, enable, disable, delete, batch). Lives on the main thread.
+/// The main window's single observable state. It starts every plug-in operation
+/// (scan, enable, disable, delete, batch), hands the moves to PluginMover and publishes
+/// what they did. Lives on the main thread.
 ///
 /// Operations (scan, moves, batches, deletes) are synchronous: they return when
 /// done. Privileged runs keep the event loop turning (the
