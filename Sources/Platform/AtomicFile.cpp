@@ -90,7 +90,7 @@ QString writeSideFile(const QString& path, const QByteArray& bytes, bool& keepAs
         Diagnostics::print(QStringLiteral("⚠️ Could not read %1; kept it as %2").arg(name, kept));
     }
     keepAsideFirst = false;
-    const QString reason = writeFileAtomically(path, bytes);
+    QString reason = writeFileAtomically(path, bytes);
     if (!reason.isEmpty())
         Diagnostics::print(QStringLiteral("❌ Could not save %1: %2").arg(name, reason));
     return reason;
