@@ -146,7 +146,7 @@ void BM_PageAndCounts(benchmark::State& state)
     qsizetype rows = 0;
     for (auto _ : state) {
         const QList<AudioPlugin> page =
-            database.queryPlugins(search, formats, {}, {}, QStringLiteral("manufacturer"), true, 100, 100);
+            database.queryPlugins({search, formats, {}, {}, QStringLiteral("manufacturer"), true, 100, 100});
         const qint64 total = database.totalCount(search, formats, {}, {});
         const qint64 enabled = database.totalEnabledCount();
         const qint64 disabled = database.totalDisabledCount();

@@ -15,6 +15,13 @@ public:
         int exitCode = -1;
         /// What the shell or the prompt said on failure (its standard error), or the runner's own reason.
         QString errorMessage;
+        /// The password prompt was cancelled or rights were refused: the command never ran.
+        bool refused = false;
+        /// The command was stopped by a signal before it ended.
+        bool killed = false;
+        /// Everything the command wrote to standard error, also when it succeeded (a
+        /// script goes on after a failing line).
+        QString standardError;
     };
 
     virtual ~PrivilegedRunner() = default;

@@ -125,7 +125,7 @@ protected:
     }
     QList<AudioPlugin> all(const QString& sortColumn = QStringLiteral("name"), bool ascending = true) const
     {
-        return m_db->queryPlugins({}, {}, {}, {}, sortColumn, ascending, kAll, 0);
+        return m_db->queryPlugins({.sortColumn = sortColumn, .sortAscending = ascending, .limit = kAll});
     }
 
     QString m_path;
@@ -240,6 +240,42 @@ TEST_F(PluginDatabaseTest, ReplaceRewritesTheWholeTable)
     EXPECT_TRUE(printedLines().isEmpty());
 }
 
+TEST_F(PluginDatabaseTest, BatchUpdatesAndDeletesAreOneTransactionEach)
+{
+    open();
+    QList<AudioPlugin> rows;
+    for (const char* name : {"A", "B", "C"})
+        rows << makePlugin(QString::fromLatin1(name), QStringLiteral("M"), PluginFormat::vst3);
+    m_db->replaceAllPlugins(rows);
+    QStringList statements;
+    m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
+    for (AudioPlugin& row : rows) {
+        row.currentPath = QStringLiteral("/Disabled/") + row.name + QStringLiteral(".vst3");
+        row.isEnabled = false;
+    }
+    EXPECT_EQ(m_db->updatePlugins(rows), QString());
+    EXPECT_TRUE(statements.first().startsWith(QStringLiteral("BEGIN")));
+    EXPECT_TRUE(statements.last().startsWith(QStringLiteral("COMMIT")));
+    EXPECT_EQ(statements.size(), 5);
+    EXPECT_EQ(m_db->totalDisabledCount(), 3);
+    m_db->setStatementObserver({});
+
+    // One row that cannot be written leaves every row as it was.
+    RawDb raw(m_path);
+    raw.exec("CREATE TRIGGER refuse_c BEFORE UPDATE ON plugins WHEN OLD.name = 'C' "
+             "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    for (AudioPlugin& row : rows)
+        row.isEnabled = true;
+    EXPECT_TRUE(m_db->updatePlugins(rows).contains(QStringLiteral("disk full")));
+    EXPECT_EQ(m_db->totalDisabledCount(), 3);
+    raw.exec("CREATE TRIGGER refuse_delete_c BEFORE DELETE ON plugins WHEN OLD.name = 'C' "
+             "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    EXPECT_FALSE(m_db->deletePlugins({rows[0].id, rows[2].id}).isEmpty());
+    EXPECT_EQ(m_db->totalCount({}, {}, {}, {}), 3);
+    EXPECT_EQ(m_db->deletePlugins({rows[0].id, rows[1].id}), QString());
+    EXPECT_EQ(names(all()), QStringList{QStringLiteral("C")});
+}
+
 class PluginDatabaseFilterTest : public PluginDatabaseTest {
 protected:
     void SetUp() override
@@ -295,7 +331,7 @@ TEST_F(PluginDatabaseFilterTest, FiltersAndTheirCombinations)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const QList<AudioPlugin> page =
-            m_db->queryPlugins(row.search, row.formats, row.manufacturers, row.keys, QStringLiteral("name"), true, kAll, 0);
+            m_db->queryPlugins({row.search, row.formats, row.manufacturers, row.keys, QStringLiteral("name"), true, kAll, 0});
         EXPECT_EQ(sortedNames(page), row.expected);
         EXPECT_EQ(m_db->totalCount(row.search, row.formats, row.manufacturers, row.keys), row.expected.size());
         if (row.keys.isEmpty()) {
@@ -311,9 +347,9 @@ TEST_F(PluginDatabaseFilterTest, StatementTextAndBindingOrder)
     QStringList statements;
     m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
 
-    m_db->queryPlugins({}, {}, {}, {}, QStringLiteral("manufacturer"), false, 10, 5);
-    m_db->queryPlugins(QStringLiteral("e"), {PluginFormat::vst3, PluginFormat::vst2}, set({"Fabric", "Acme"}),
-                       set({"B|VST3", "A|VST"}), QStringLiteral("lastUsed"), true, 100, 0);
+    m_db->queryPlugins({.sortColumn = QStringLiteral("manufacturer"), .sortAscending = false, .limit = 10, .offset = 5});
+    m_db->queryPlugins({QStringLiteral("e"), {PluginFormat::vst3, PluginFormat::vst2}, set({"Fabric", "Acme"}),
+                        set({"B|VST3", "A|VST"}), QStringLiteral("lastUsed"), true, 100, 0});
     m_db->totalCount(QStringLiteral("O'Brien"), {}, set({"Waves"}), {});
     m_db->getAllFilteredPluginIds({}, {PluginFormat::au}, {});
 
@@ -338,7 +374,7 @@ TEST_F(PluginDatabaseFilterTest, UnknownSortColumnFallsBackToNameAndIsNeverInjec
     for (const char* column : {"bogus", "Name", "name; DROP TABLE plugins", "name COLLATE BINARY --", ""}) {
         SCOPED_TRACE(column);
         statements.clear();
-        EXPECT_EQ(names(m_db->queryPlugins({}, {}, {}, {}, QString::fromUtf8(column), true, kAll, 0)), byName);
+        EXPECT_EQ(names(m_db->queryPlugins({.sortColumn = QString::fromUtf8(column), .limit = kAll})), byName);
         ASSERT_EQ(statements.size(), 1);
         EXPECT_TRUE(statements.first().contains(QStringLiteral("\nORDER BY name COLLATE NOCASE ASC\n")));
         EXPECT_FALSE(statements.first().contains(QStringLiteral("DROP")));
@@ -421,7 +457,7 @@ TEST_F(PluginDatabaseTest, PagesAndClampsLimitAndOffset)
                               PluginFormat::vst3);
     m_db->replaceAllPlugins(plugins);
     const auto page = [this](qint64 limit, qint64 offset) {
-        return names(m_db->queryPlugins({}, {}, {}, {}, QStringLiteral("name"), true, limit, offset));
+        return names(m_db->queryPlugins({.limit = limit, .offset = offset}));
     };
     const QStringList everything = page(kAll, 0);
     ASSERT_EQ(everything.size(), 250);

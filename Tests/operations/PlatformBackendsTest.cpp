@@ -75,6 +75,33 @@ TEST_F(PlatformBackendsTest, RunnerReportsTheShellsOwnMessageOnFailure)
     EXPECT_FALSE(silent.errorMessage.isEmpty());
 }
 
+TEST_F(PlatformBackendsTest, RunnerKeepsStandardErrorAndTellsAKillFromARefusal)
+{
+    PkexecRunner runner;
+    struct Case {
+        const char* command;
+        bool succeeded;
+        bool killed;
+        const char* standardError;
+    };
+    const Case cases[] = {
+        // A script goes on after a failing line: its message must survive the success.
+        {"echo 'mv: No space left on device' >&2; true", true, false, "mv: No space left on device"},
+        {"kill -9 $$", false, true, ""},
+        {"sh -c 'kill -9 $$'", false, true, "Killed"}, // the outer shell's word for it
+        {"echo nope >&2; exit 1", false, false, "nope"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const auto result = runner.run(QString::fromLatin1(c.command));
+        EXPECT_TRUE(result.started);
+        EXPECT_EQ(result.succeeded, c.succeeded);
+        EXPECT_EQ(result.killed, c.killed);
+        EXPECT_FALSE(result.refused); // only the prompt refuses, and no prompt runs here
+        EXPECT_EQ(result.standardError, QString::fromLatin1(c.standardError));
+    }
+}
+
 TEST_F(PlatformBackendsTest, MissingProgramCannotStart)
 {
     const auto result = runProcessAndWait(root() + QStringLiteral("/no-such-pkexec"), {});

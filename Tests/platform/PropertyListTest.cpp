@@ -10,6 +10,8 @@
 
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 /// A binary plist by hand (libplist itself recurses when writing): a dictionary
@@ -236,4 +238,36 @@ TEST_F(PropertyListTest, AtomicWriteReplacesWholeAndKeepAsideMovesFile)
     // A folder in the way of the file: a reason, and nothing else changes.
     makeDir(Paths::dataFile("blocked.json"));
     EXPECT_FALSE(writeFileAtomically(Paths::dataFile("blocked.json"), "x").isEmpty());
+}
+
+TEST_F(PropertyListTest, SmallFileReaderReadsOnlyWholeRegularFiles)
+{
+    const QString dir = Paths::dataDir();
+    makeDir(dir);
+    writeFile(dir + "/fits.json", "12345");
+    writeFile(dir + "/big.json", "123456");
+    makeDir(dir + "/folder.json");
+    // A FIFO would block a plain open until a writer came: it must be refused without opening.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "/pipe.json").constData(), 0600), 0);
+    struct Case {
+        const char* name;
+        SmallFileRead::State state;
+        QByteArray bytes;
+        bool tooLarge;
+    };
+    const Case cases[] = {
+        {"missing.json", SmallFileRead::State::missing, {}, false},
+        {"fits.json", SmallFileRead::State::read, "12345", false},
+        {"big.json", SmallFileRead::State::unreadable, {}, true},
+        {"folder.json", SmallFileRead::State::unreadable, {}, false},
+        {"pipe.json", SmallFileRead::State::unreadable, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SmallFileRead read = readSmallFile(dir + '/' + QLatin1String(c.name), 5);
+        EXPECT_EQ(read.state, c.state);
+        EXPECT_EQ(read.bytes, c.bytes);
+        EXPECT_EQ(read.tooLarge, c.tooLarge);
+        EXPECT_EQ(read.reason.isEmpty(), c.state != SmallFileRead::State::unreadable);
+    }
 }

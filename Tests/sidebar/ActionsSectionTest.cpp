@@ -118,7 +118,7 @@ TEST_F(ActionsSectionTest, DeleteRemovesExactlyThePluginsItCounted)
     const AudioPlugin arrived = plugin(QStringLiteral("Arrived During Scan"), PluginFormat::vst3, true);
     hook->onAsk = [&](const Prompter::Alert&) {
         // A scan lands while the question is open: the catalogue gains a VST3.
-        QList<AudioPlugin> rows = db().queryPlugins({}, {}, {}, {}, QStringLiteral("name"), true, 1000, 0);
+        QList<AudioPlugin> rows = db().queryPlugins({.limit = 1000});
         rows << arrived;
         db().replaceAllPlugins(rows);
         vm().refreshAllState();
@@ -163,7 +163,7 @@ TEST_F(ActionsSectionTest, ActionsApplyAndUpdateAreRefusedWhileAnOperationRuns)
         profileSection.dialogs().apply(profile);
         profileSection.dialogs().update(profile);
     });
-    vm().deletePlugins({}); // an empty delete still runs its command, as one operation
+    vm().deletePlugins({m_vst3Off}); // one operation, held open while its command runs
     m_runner->setOnRun({});
 
     EXPECT_TRUE(sawDisabledButtons);

@@ -47,13 +47,17 @@ PrivilegedRunner::Result runWaiting(const QString& program, const QStringList& a
 
     const QString errorText = QString::fromUtf8(process.readAllStandardError()).trimmed();
     standardError = errorText;
+    result.standardError = errorText;
     if (process.exitStatus() == QProcess::CrashExit) {
+        result.killed = true;
         result.exitCode = -1;
         result.errorMessage = errorText.isEmpty() ? QStringLiteral("%1 was terminated").arg(program) : errorText;
         return result;
     }
     result.exitCode = process.exitCode();
     result.succeeded = result.exitCode == 0;
+    // The shell reports a command it lost to a signal as 128 + the signal's number.
+    result.killed = result.exitCode > 128 && result.exitCode < 128 + 65;
     if (!result.succeeded)
         result.errorMessage = errorText.isEmpty()
                                   ? QStringLiteral("The command failed with exit status %1").arg(result.exitCode)
@@ -100,6 +104,7 @@ PrivilegedRunner::Result PkexecRunner::run(const QString& shellCommand)
         return result;
     // pkexec answers 126 when the prompt was dismissed and 127 when authorisation was refused.
     if (result.exitCode == 126 || result.exitCode == 127) {
+        result.refused = true;
         const QString reason = result.exitCode == 126
                                    ? QStringLiteral("The administrator password prompt was cancelled.")
                                    : QStringLiteral("Administrator rights were refused.");

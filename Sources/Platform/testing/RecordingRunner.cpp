@@ -11,11 +11,27 @@ PrivilegedRunner::Result RecordingRunner::success()
 
 PrivilegedRunner::Result RecordingRunner::failure(const QString& message, int exitCode)
 {
+    Result result = commandFailure(message, exitCode);
+    result.refused = true;
+    result.standardError.clear();
+    return result;
+}
+
+PrivilegedRunner::Result RecordingRunner::commandFailure(const QString& message, int exitCode)
+{
     Result result;
     result.started = true;
     result.succeeded = false;
     result.exitCode = exitCode;
     result.errorMessage = message;
+    result.standardError = message;
+    return result;
+}
+
+PrivilegedRunner::Result RecordingRunner::killed(const QString& message)
+{
+    Result result = commandFailure(message, -1);
+    result.killed = true;
     return result;
 }
 

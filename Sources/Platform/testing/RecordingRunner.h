@@ -13,7 +13,12 @@
 class RecordingRunner final : public PrivilegedRunner {
 public:
     static Result success();
+    /// A refused or cancelled password prompt: nothing ran.
     static Result failure(const QString& message, int exitCode = 1);
+    /// The command ran and failed, writing `message` to its standard error.
+    static Result commandFailure(const QString& message, int exitCode = 1);
+    /// The command was stopped by a signal.
+    static Result killed(const QString& message = QStringLiteral("Killed"));
     static Result cannotStart(const QString& reason);
 
     void enqueue(const Result& answer) { m_answers.append(answer); }

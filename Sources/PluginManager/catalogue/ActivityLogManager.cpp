@@ -4,12 +4,8 @@
 
 #include "Platform/AtomicFile.h"
 #include "Platform/Clock.h"
-#include "Platform/Diagnostics.h"
 #include "Platform/Paths.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -37,15 +33,12 @@ enum class LoadResult { missing, loaded, unreadable };
 
 LoadResult loadEntries(const QString& path, QList<ActivityLogEntry>* entries)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    const SmallFileRead file = readSmallFile(path, kMaxLogFileBytes);
+    if (file.state == SmallFileRead::State::missing)
         return LoadResult::missing;
-    if (!info.isFile() || info.size() > kMaxLogFileBytes)
+    if (file.state == SmallFileRead::State::unreadable)
         return LoadResult::unreadable;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return LoadResult::unreadable;
-    const QByteArray bytes = file.read(kMaxLogFileBytes + 1);
+    const QByteArray& bytes = file.bytes;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())
@@ -166,15 +159,15 @@ QDateTime ActivityLogManager::now() const
     return m_clock ? m_clock->now() : QDateTime::currentDateTimeUtc();
 }
 
-void ActivityLogManager::log(const QString& pluginName, const QString& format, ActivityLogEntry::Action action)
+QString ActivityLogManager::log(const QString& pluginName, const QString& format, ActivityLogEntry::Action action)
 {
     m_entries.prepend(ActivityLogEntry{QUuid::createUuid(), now(), pluginName, format, action});
     if (m_entries.size() > maxEntries)
         m_entries.resize(maxEntries);
-    save();
+    return save();
 }
 
-void ActivityLogManager::logBatch(const QList<std::pair<QString, QString>>& plugins, ActivityLogEntry::Action action)
+QString ActivityLogManager::logBatch(const QList<std::pair<QString, QString>>& plugins, ActivityLogEntry::Action action)
 {
     const QDateTime timestamp = now();
     QList<ActivityLogEntry> block;
@@ -185,39 +178,23 @@ void ActivityLogManager::logBatch(const QList<std::pair<QString, QString>>& plug
     if (block.size() > maxEntries)
         block.resize(maxEntries);
     m_entries = std::move(block);
-    save();
+    return save();
 }
 
-void ActivityLogManager::clearLog()
+QString ActivityLogManager::clearLog()
 {
     m_entries.clear();
-    save();
+    return save();
 }
 
-void ActivityLogManager::save()
+QString ActivityLogManager::save()
 {
-    const QString path = savePath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    bool mayWrite = true;
-    if (m_fileUnreadable && QFileInfo::exists(path)) {
-        // Keep what we could not read; replacing it would lose it silently.
-        const QString kept = keepUnreadableFileAside(path);
-        if (kept.isEmpty()) {
-            Diagnostics::print(
-                QStringLiteral("⚠️ Could not read %1 and could not keep it aside; left it unchanged").arg(kFileName));
-            mayWrite = false;
-        } else {
-            Diagnostics::print(QStringLiteral("⚠️ Could not read %1; kept it as %2").arg(kFileName, kept));
-        }
-    }
-    if (mayWrite) {
-        m_fileUnreadable = false;
-        QJsonArray array;
-        for (const ActivityLogEntry& entry : std::as_const(m_entries))
-            array.append(entry.toJson());
-        const QString reason = writeFileAtomically(path, QJsonDocument(array).toJson(QJsonDocument::Compact));
-        if (!reason.isEmpty())
-            Diagnostics::print(QStringLiteral("❌ Could not save %1: %2").arg(kFileName, reason));
-    }
+    QJsonArray array;
+    for (const ActivityLogEntry& entry : std::as_const(m_entries))
+        array.append(entry.toJson());
+    // Keeps what we could not read aside first; replacing it would lose it silently.
+    const QString reason =
+        writeSideFile(savePath(), QJsonDocument(array).toJson(QJsonDocument::Compact), m_fileUnreadable);
     Q_EMIT entriesChanged();
+    return reason;
 }

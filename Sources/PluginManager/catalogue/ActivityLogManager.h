@@ -48,9 +48,11 @@ public:
     const QList<ActivityLogEntry>& entries() const { return m_entries; }
     QString savePath() const;
 
-    void log(const QString& pluginName, const QString& format, ActivityLogEntry::Action action);
-    void logBatch(const QList<std::pair<QString, QString>>& plugins, ActivityLogEntry::Action action);
-    void clearLog();
+    // Each returns why the file could not be saved, or an empty string; the entries
+    // change in memory either way.
+    QString log(const QString& pluginName, const QString& format, ActivityLogEntry::Action action);
+    QString logBatch(const QList<std::pair<QString, QString>>& plugins, ActivityLogEntry::Action action);
+    QString clearLog();
 
     QDateTime now() const;
 
@@ -59,7 +61,7 @@ Q_SIGNALS:
 
 private:
     explicit ActivityLogManager(std::shared_ptr<const Clock> clock);
-    void save();
+    QString save();
 
     QList<ActivityLogEntry> m_entries;
     std::shared_ptr<const Clock> m_clock;

@@ -276,6 +276,45 @@ void PluginDatabase::deletePlugin(const QUuid& id)
     remove.exec();
 }
 
+QString PluginDatabase::updatePlugins(const QList<AudioPlugin>& plugins)
+{
+    return writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(), [&plugins](Sql::Statement& update, qsizetype i) {
+        update.bindText(1, plugins[i].currentPath);
+        update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
+        update.bindText(3, uuidString(plugins[i].id));
+    });
+}
+
+QString PluginDatabase::deletePlugins(const QList<QUuid>& ids)
+{
+    return writeBatch(CatalogueSchema::kDeleteOne, ids.size(),
+                      [&ids](Sql::Statement& remove, qsizetype i) { remove.bindText(1, uuidString(ids[i])); });
+}
+
+QString PluginDatabase::writeBatch(const char* sql, qsizetype count,
+                                   const std::function<void(Sql::Statement&, qsizetype)>& bind)
+{
+    if (count == 0)
+        return {};
+    if (!m_db)
+        return QStringLiteral("the catalogue is not open");
+    Sql::Transaction transaction(m_db);
+    if (!transaction.isActive())
+        return transaction.errorMessage();
+    Sql::Statement statement(m_db, sql);
+    if (!statement.isValid())
+        return statement.errorMessage();
+    for (qsizetype i = 0; i < count; ++i) {
+        bind(statement, i);
+        if (!statement.exec())
+            return statement.errorMessage(); // rolled back by the transaction
+        statement.reset();
+    }
+    if (!transaction.commit())
+        return transaction.errorMessage();
+    return {};
+}
+
 PluginDatabase::FilterClause PluginDatabase::filterClause(const QString& searchText,
                                                           const QSet<PluginFormat>& formats,
                                                           const QSet<QString>& manufacturers,
@@ -348,15 +387,12 @@ std::optional<AudioPlugin> PluginDatabase::pluginFromRow(const Sql::Statement& r
     return plugin;
 }
 
-QList<AudioPlugin> PluginDatabase::queryPlugins(const QString& searchText, const QSet<PluginFormat>& formats,
-                                                const QSet<QString>& manufacturers,
-                                                const QSet<QString>& pluginKeys, const QString& sortColumn,
-                                                bool sortAscending, qint64 limit, qint64 offset) const
+QList<AudioPlugin> PluginDatabase::queryPlugins(const PluginQuery& q) const
 {
     QList<AudioPlugin> result;
     if (!m_db)
         return result;
-    const FilterClause filter = filterClause(searchText, formats, manufacturers, pluginKeys);
+    const FilterClause filter = filterClause(q.searchText, q.formats, q.manufacturers, q.pluginKeys);
     QByteArray sql = CatalogueSchema::kSelectColumns;
     sql += '\n';
     sql += CatalogueSchema::kFromTable;
@@ -364,9 +400,9 @@ QList<AudioPlugin> PluginDatabase::queryPlugins(const QString& searchText, const
     sql += filter.sql;
     sql += '\n';
     sql += "ORDER BY ";
-    sql += sortColumnSql(sortColumn);
+    sql += sortColumnSql(q.sortColumn);
     sql += " COLLATE NOCASE ";
-    sql += sortAscending ? "ASC" : "DESC";
+    sql += q.sortAscending ? "ASC" : "DESC";
     sql += "\nLIMIT ? OFFSET ?";
 
     Sql::Statement query(m_db, sql);
@@ -374,8 +410,8 @@ QList<AudioPlugin> PluginDatabase::queryPlugins(const QString& searchText, const
         return result;
     bindAll(query, filter.parameters);
     const int next = int(filter.parameters.size()) + 1;
-    query.bindInt64(next, clampToInt32(limit));
-    query.bindInt64(next + 1, clampToInt32(offset));
+    query.bindInt64(next, clampToInt32(q.limit));
+    query.bindInt64(next + 1, clampToInt32(q.offset));
     while (query.next()) {
         if (std::optional<AudioPlugin> plugin = pluginFromRow(query))
             result.append(std::move(*plugin));

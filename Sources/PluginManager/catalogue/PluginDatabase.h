@@ -19,6 +19,22 @@ namespace Sql {
 class Statement;
 }
 
+/// One page query of the catalogue: filters, sort and page. The sort column must be
+/// one of "name", "manufacturer", "format", "isEnabled", "version", "lastUsed"; anything
+/// else sorts by "name". Search text is matched with LIKE '%text%' unescaped, so "%"
+/// and "_" act as wildcards. `limit` and `offset` are clamped to the signed 32-bit range
+/// (a negative limit means no limit, a negative offset counts as 0, as in SQLite).
+struct PluginQuery {
+    QString searchText{};
+    QSet<PluginFormat> formats{};
+    QSet<QString> manufacturers{};
+    QSet<QString> pluginKeys{};
+    QString sortColumn = QStringLiteral("name");
+    bool sortAscending = true;
+    qint64 limit = -1;
+    qint64 offset = 0;
+};
+
 /// The catalogue of found plug-ins in plugins.db (one row per AudioPlugin). A cache of
 /// the plug-in folders: every scan replaces it whole. Failures are printed and give
 /// empty or zero results; nothing throws to callers.
@@ -43,16 +59,13 @@ public:
     /// Writes currentPath and isEnabled of the row with the plug-in's id.
     void updatePlugin(const AudioPlugin& plugin);
     void deletePlugin(const QUuid& id);
+    /// The rows of a batch of moves (currentPath and isEnabled by id) and of deletes, in
+    /// one transaction with one prepared statement each: all or nothing. Returns an empty
+    /// string, or why nothing was written.
+    QString updatePlugins(const QList<AudioPlugin>& plugins);
+    QString deletePlugins(const QList<QUuid>& ids);
 
-    /// The sort column must be one of "name", "manufacturer", "format", "isEnabled",
-    /// "version", "lastUsed"; anything else sorts by "name". Search text is matched with
-    /// LIKE '%text%' unescaped, so "%" and "_" act as wildcards. `limit` and `offset` are
-    /// clamped to the signed 32-bit range (a negative limit means no limit, a negative
-    /// offset counts as 0, as in SQLite).
-    QList<AudioPlugin> queryPlugins(const QString& searchText, const QSet<PluginFormat>& formats,
-                                    const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys,
-                                    const QString& sortColumn, bool sortAscending, qint64 limit,
-                                    qint64 offset) const;
+    QList<AudioPlugin> queryPlugins(const PluginQuery& query) const;
     qint64 totalCount(const QString& searchText, const QSet<PluginFormat>& formats,
                       const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys) const;
     qint64 totalEnabledCount() const;
@@ -83,6 +96,8 @@ private:
     /// Runs a script; on failure prints "❌ SQL error: <message>" and returns false.
     bool exec(const char* sql) const;
     qint64 countOf(const QByteArray& sql, const QStringList& parameters) const;
+    /// Runs one prepared statement `count` times in one transaction, `bind` filling row i.
+    QString writeBatch(const char* sql, qsizetype count, const std::function<void(Sql::Statement&, qsizetype)>& bind);
 
     std::function<void(const QString&)> m_statementObserver;
 

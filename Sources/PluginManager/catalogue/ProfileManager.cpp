@@ -25,19 +25,11 @@ enum class FileState { missing, loaded, unreadable };
 // valid JSON (or cannot be read at all) is unreadable.
 FileState readJsonFile(const QString& path, QJsonDocument* document)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return FileState::missing;
-    if (!info.isFile() || info.size() > kMaxSideFileBytes)
-        return FileState::unreadable;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return FileState::unreadable;
-    const QByteArray bytes = file.read(kMaxSideFileBytes + 1);
-    if (bytes.size() > kMaxSideFileBytes)
-        return FileState::unreadable;
+    const SmallFileRead file = readSmallFile(path, kMaxSideFileBytes);
+    if (file.state != SmallFileRead::State::read)
+        return file.state == SmallFileRead::State::missing ? FileState::missing : FileState::unreadable;
     QJsonParseError error;
-    *document = QJsonDocument::fromJson(bytes, &error);
+    *document = QJsonDocument::fromJson(file.bytes, &error);
     return error.error == QJsonParseError::NoError ? FileState::loaded : FileState::unreadable;
 }
 
@@ -89,42 +81,6 @@ QSet<QString> enabledKeySet(const QList<AudioPlugin>& plugins)
             keys.insert(plugin.key());
     }
     return keys;
-}
-
-QString fileNameOf(const QString& path)
-{
-    return QFileInfo(path).fileName();
-}
-
-// A file we could not read at start-up is moved aside before we first replace or remove
-// it, so the user's data is never lost silently. Returns false when it could not be moved:
-// the caller then leaves the file alone.
-bool keepAsideIfUnreadable(const QString& path, bool* unreadable)
-{
-    if (!*unreadable)
-        return true;
-    if (!QFileInfo::exists(path)) {
-        *unreadable = false;
-        return true;
-    }
-    const QString kept = keepUnreadableFileAside(path);
-    if (kept.isEmpty()) {
-        Diagnostics::print(
-            QStringLiteral("⚠️ Could not read %1 and could not keep it aside; left it unchanged").arg(fileNameOf(path)));
-        return false;
-    }
-    Diagnostics::print(QStringLiteral("⚠️ Could not read %1; kept it as %2").arg(fileNameOf(path), kept));
-    *unreadable = false;
-    return true;
-}
-
-void writeSideFile(const QString& path, const QByteArray& bytes, bool* unreadable)
-{
-    if (!keepAsideIfUnreadable(path, unreadable))
-        return;
-    const QString reason = writeFileAtomically(path, bytes);
-    if (!reason.isEmpty())
-        Diagnostics::print(QStringLiteral("❌ Could not save %1: %2").arg(fileNameOf(path), reason));
 }
 
 QJsonArray sortedArray(const QSet<QString>& keys)
@@ -179,7 +135,7 @@ void ProfileManager::saveProfiles()
     QJsonArray array;
     for (const PluginProfile& profile : std::as_const(m_profiles))
         array.append(profile.toJson());
-    writeSideFile(m_profilesPath, QJsonDocument(array).toJson(QJsonDocument::Compact), &m_profilesFileUnreadable);
+    writeSideFile(m_profilesPath, QJsonDocument(array).toJson(QJsonDocument::Compact), m_profilesFileUnreadable);
     Q_EMIT profilesChanged();
 }
 
@@ -187,15 +143,18 @@ void ProfileManager::setPendingNewPlugins(const QList<AudioPlugin>& plugins)
 {
     m_pendingNewPluginKeys = keySet(plugins);
     writeSideFile(m_pendingPluginsPath, QJsonDocument(sortedArray(m_pendingNewPluginKeys)).toJson(QJsonDocument::Compact),
-                  &m_pendingFileUnreadable);
+                  m_pendingFileUnreadable);
     Q_EMIT pendingNewPluginKeysChanged();
 }
 
 void ProfileManager::clearPendingNewPlugins()
 {
     m_pendingNewPluginKeys.clear();
-    if (keepAsideIfUnreadable(m_pendingPluginsPath, &m_pendingFileUnreadable))
-        QFile::remove(m_pendingPluginsPath); // a missing file is already the wanted state
+    // An unreadable file is kept aside rather than removed; a missing file is already the wanted state.
+    if (m_pendingFileUnreadable && QFileInfo::exists(m_pendingPluginsPath))
+        writeSideFile(m_pendingPluginsPath, QByteArrayLiteral("[]"), m_pendingFileUnreadable);
+    if (!m_pendingFileUnreadable)
+        QFile::remove(m_pendingPluginsPath);
     Q_EMIT pendingNewPluginKeysChanged();
 }
 
@@ -309,37 +268,46 @@ void ProfileManager::dismissNewPlugins(const QList<AudioPlugin>& plugins)
     saveProfiles();
 }
 
+std::optional<PluginProfile> ProfileManager::readProfileFile(const QString& filePath, QString* reason)
+{
+    const SmallFileRead file = readSmallFile(filePath, kMaxImportBytes);
+    QString failure;
+    if (file.state == SmallFileRead::State::missing)
+        failure = QStringLiteral("The file could not be read: it does not exist.");
+    else if (file.tooLarge)
+        failure = QStringLiteral("The file is too large to be a profile.");
+    else if (file.state == SmallFileRead::State::unreadable)
+        failure = QStringLiteral("The file could not be read: %1.").arg(file.reason);
+    else if (file.bytes.trimmed().isEmpty())
+        failure = QStringLiteral("The file is empty.");
+    std::optional<PluginProfile> profile;
+    if (failure.isEmpty()) {
+        DecodeError error;
+        const auto document = ProfileDocument::read(file.bytes, &error);
+        if (document && document->profile)
+            profile = document->profile;
+        else
+            failure = QStringLiteral("The file is not a profile: %1").arg(error.message);
+    }
+    if (reason)
+        *reason = failure;
+    return profile;
+}
+
+void ProfileManager::addImportedProfile(PluginProfile profile)
+{
+    profile.id = QUuid::createUuid();
+    m_profiles.append(std::move(profile));
+    saveProfiles();
+}
+
 QString ProfileManager::importProfile(const QString& filePath)
 {
-    const QFileInfo info(filePath);
-    if (!info.exists())
-        return QStringLiteral("The file could not be read: it does not exist.");
-    if (info.isDir())
-        return QStringLiteral("The file could not be read: it is a folder.");
-    if (!info.isFile())
-        return QStringLiteral("The file could not be read: it is not a regular file.");
-    if (info.size() > kMaxImportBytes)
-        return QStringLiteral("The file is too large to be a profile.");
-
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("The file could not be read: %1").arg(file.errorString());
-    const QByteArray bytes = file.read(kMaxImportBytes + 1);
-    if (bytes.size() > kMaxImportBytes)
-        return QStringLiteral("The file is too large to be a profile.");
-    if (bytes.isEmpty())
-        return QStringLiteral("The file is empty.");
-
-    DecodeError error;
-    const auto document = ProfileDocument::read(bytes, &error);
-    if (!document || !document->profile)
-        return QStringLiteral("The file is not a profile: %1").arg(error.message);
-
-    PluginProfile imported = *document->profile;
-    imported.id = QUuid::createUuid();
-    m_profiles.append(std::move(imported));
-    saveProfiles();
-    return {};
+    QString reason;
+    std::optional<PluginProfile> profile = readProfileFile(filePath, &reason);
+    if (profile)
+        addImportedProfile(std::move(*profile));
+    return reason;
 }
 
 void ProfileManager::saveProfileFromSelection(const QString& name, const QList<AudioPlugin>& selectedPlugins,

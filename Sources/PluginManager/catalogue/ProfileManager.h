@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class Clock;
 
@@ -52,6 +53,11 @@ public:
     /// Reads one profile file and appends it under a new id. Returns an empty string
     /// on success, else the reason (unreadable file, not a profile); nothing changes then.
     QString importProfile(const QString& filePath);
+    /// The one check of a profile file to import: a regular file within kMaxImportBytes,
+    /// not empty, holding a profile document. None, with the reason, otherwise.
+    static std::optional<PluginProfile> readProfileFile(const QString& filePath, QString* reason);
+    /// Appends a profile read by readProfileFile under a new id.
+    void addImportedProfile(PluginProfile profile);
     /// Larger files are refused by importProfile without being read.
     static constexpr qint64 kMaxImportBytes = 32LL * 1024 * 1024;
 

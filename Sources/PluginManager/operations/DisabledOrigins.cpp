@@ -3,19 +3,31 @@
 #include "DisabledLayout.h"
 
 #include "Platform/AtomicFile.h"
-#include "Platform/Diagnostics.h"
 #include "Platform/Paths.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonParseError>
+
+namespace {
+// One record per disabled bundle: a few hundred bytes each.
+constexpr qint64 kMaxOriginsFileBytes = 64LL * 1024 * 1024;
+} // namespace
 
 DisabledOrigins::DisabledOrigins(QString path) : m_path(std::move(path))
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    const SmallFileRead file = readSmallFile(m_path, kMaxOriginsFileBytes);
+    if (file.state == SmallFileRead::State::missing)
         return;
-    const QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(file.bytes, &error);
+    // A damaged file is kept aside at the next save rather than overwritten: it holds
+    // the only record of where each bundle came from.
+    m_fileUnreadable =
+        file.state == SmallFileRead::State::unreadable || error.error != QJsonParseError::NoError || !document.isObject();
+    if (m_fileUnreadable)
+        return;
+    const QJsonObject object = document.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (it.value().isString())
             m_origins.insert(it.key(), it.value().toString());
@@ -75,10 +87,9 @@ QString DisabledOrigins::saveIfChanged()
     QJsonObject object;
     for (auto it = m_origins.cbegin(); it != m_origins.cend(); ++it)
         object.insert(it.key(), it.value());
-    const QString reason = writeFileAtomically(m_path, QJsonDocument(object).toJson(QJsonDocument::Compact));
+    const QString reason =
+        writeSideFile(m_path, QJsonDocument(object).toJson(QJsonDocument::Compact), m_fileUnreadable);
     if (reason.isEmpty())
         m_changed = false;
-    else
-        Diagnostics::print(QStringLiteral("❌ Failed to save disabled origins: ") + reason);
     return reason;
 }

@@ -12,7 +12,8 @@
 /// disable records it and the scan's guess is corrected from here.
 class DisabledOrigins final {
 public:
-    /// Loads the file (a missing or unreadable one is empty).
+    /// Loads the file (a missing or unreadable one is empty; an unreadable one is kept
+    /// aside before the first save replaces it).
     explicit DisabledOrigins(QString path = defaultPath());
     static QString defaultPath();
 
@@ -32,4 +33,5 @@ private:
     QString m_path;
     QHash<QString, QString> m_origins;
     bool m_changed = false;
+    bool m_fileUnreadable = false;
 };

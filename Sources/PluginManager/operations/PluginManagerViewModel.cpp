@@ -1,9 +1,6 @@
 #include "PluginManagerViewModel.h"
 
-#include "BatchScript.h"
-#include "DisabledLayout.h"
 #include "DisabledOrigins.h"
-#include "ProgressWindowManager.h"
 
 #include "ActivityLogManager.h"
 #include "PluginDatabase.h"
@@ -14,12 +11,7 @@
 #include "Platform/Diagnostics.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/Paths.h"
-#include "Platform/PrivilegedRunner.h"
-#include "Platform/ProcessLauncher.h"
 
-#include <QCollator>
-#include <QDir>
-#include <QFile>
 #include <QHash>
 #include <QTimer>
 
@@ -31,58 +23,8 @@ namespace {
 
 constexpr qint64 kAllRowsLimit = 100000;
 constexpr int kSearchDelayMs = 50;
-constexpr int kProgressPollMs = 80;
-constexpr qsizetype kPanelThreshold = 51;
-constexpr qsizetype kMaxNamedFailures = 20;
-
 const QString kEnabledCountKey = QStringLiteral("enabledPluginCount");
 const QString kChanges = QStringLiteral("changes");
-
-// Name order of the bulk pane and bulk actions: case-insensitive, locale-aware, stable.
-void sortByNameOrder(QList<AudioPlugin>& plugins)
-{
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(plugins.begin(), plugins.end(), [&collator](const AudioPlugin& a, const AudioPlugin& b) {
-        return collator.compare(a.name, b.name) < 0;
-    });
-}
-
-QString describePlugin(const AudioPlugin& plugin)
-{
-    return QStringLiteral("\"%1\" (%2)").arg(plugin.name, PluginFormats::rawValue(plugin.format));
-}
-
-// Absolute, without "." or ".." steps and not the root itself: the only kind of path
-// that is ever handed to a root shell.
-bool isCleanAbsolutePath(const QString& path)
-{
-    return path.startsWith(u'/') && path.size() > 1 && QDir::cleanPath(path) == path;
-}
-
-// A catalogued bundle path: clean, absolute and carrying its format's bundle extension.
-bool isBundlePath(const AudioPlugin& plugin)
-{
-    if (!isCleanAbsolutePath(plugin.currentPath))
-        return false;
-    const QString extension = DisabledLayout::splitFileName(DisabledLayout::fileName(plugin.currentPath)).extension;
-    return PluginFormats::fileExtensions(plugin.format).contains(extension);
-}
-
-QList<std::pair<QString, QString>> logPairs(const QList<AudioPlugin>& plugins)
-{
-    QList<std::pair<QString, QString>> pairs;
-    pairs.reserve(plugins.size());
-    for (const AudioPlugin& plugin : plugins)
-        pairs.append({plugin.name, PluginFormats::rawValue(plugin.format)});
-    return pairs;
-}
-
-// A moved bundle: something sits at the destination and nothing at the source any more.
-bool verifyMoved(const QString& source, const QString& destination)
-{
-    return DisabledLayout::pathExists(destination) && !DisabledLayout::pathExists(source);
-}
 
 } // namespace
 
@@ -94,10 +36,10 @@ PluginManagerViewModel::PluginManagerViewModel(QObject* parent)
 PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog,
                                                PlatformServices services, QObject* parent)
     : QObject(parent), m_database(database), m_activityLog(activityLog), m_services(std::move(services)),
-      m_scanner(new PluginScanner(this)), m_progressPoll(new QTimer(this))
+      m_mover(database, activityLog, m_services), m_scanner(new PluginScanner(this))
 {
-    m_progressPoll->setInterval(kProgressPollMs);
-    connect(m_progressPoll, &QTimer::timeout, this, &PluginManagerViewModel::pollProgress);
+    // A batch whose program died left its script and progress file behind.
+    PluginMover::removeStaleBatchFiles();
     // Nothing is created on disk here; the first page and counts of the existing catalogue come first.
     refreshFromDatabase();
 }
@@ -141,7 +83,7 @@ void PluginManagerViewModel::setSearchText(const QString& text)
 
 void PluginManagerViewModel::setSelectedPlugins(const QSet<QUuid>& ids)
 {
-    m_selectedPlugins = ids;
+    m_selection.visible = ids;
     Q_EMIT selectedPluginsChanged();
     updateCachedTransfer();
 }
@@ -272,8 +214,8 @@ QList<AudioPlugin> PluginManagerViewModel::queryCurrentFilters(qint64 limit, qin
 {
     const auto [column, ascending] = sqlSortFromComparators(m_sortOrder);
     const QSet<QString> keys = m_activeFavoritesList ? m_activeFavoritesList->pluginKeys : QSet<QString>{};
-    return m_database.queryPlugins(m_searchText, m_selectedFormats, m_selectedManufacturers, keys, column, ascending,
-                                   limit, offset);
+    return m_database.queryPlugins(
+        {m_searchText, m_selectedFormats, m_selectedManufacturers, keys, column, ascending, limit, offset});
 }
 
 void PluginManagerViewModel::scanForPlugins()
@@ -329,10 +271,10 @@ void PluginManagerViewModel::refreshFromDatabase()
     m_displayedPlugins = queryCurrentFilters(pageSize, 0);
     Q_EMIT displayedPluginsChanged();
 
-    if (!m_persistedSelections.isEmpty()) {
+    if (!m_selection.persisted.isEmpty()) {
         QSet<QUuid> visible;
         for (const AudioPlugin& plugin : std::as_const(m_displayedPlugins)) {
-            if (m_persistedSelections.contains(plugin.id))
+            if (m_selection.persisted.contains(plugin.id))
                 visible.insert(plugin.id);
         }
         setSelectedPlugins(visible);
@@ -400,7 +342,7 @@ QHash<PluginFormat, qint64> PluginManagerViewModel::pluginCounts() const
 
 void PluginManagerViewModel::refreshAllState()
 {
-    setPlugins(m_database.queryPlugins(QString(), {}, {}, {}, QStringLiteral("name"), true, kAllRowsLimit, 0));
+    setPlugins(m_database.queryPlugins({.limit = kAllRowsLimit}));
     setAllManufacturers(m_database.getDistinctManufacturers());
     QSet<QString> stillThere;
     for (const QString& manufacturer : std::as_const(m_selectedManufacturers)) {
@@ -429,9 +371,9 @@ void PluginManagerViewModel::resetView()
 
 QList<AudioPlugin> PluginManagerViewModel::selectedRows() const
 {
-    if (m_persistedSelections.isEmpty())
+    if (m_selection.persisted.isEmpty())
         return {};
-    return m_database.getPluginsByIds(m_persistedSelections);
+    return m_database.getPluginsByIds(m_selection.persisted);
 }
 
 void PluginManagerViewModel::syncSelectionDelta(const QSet<QUuid>& added, const QSet<QUuid>& removed)
@@ -439,7 +381,7 @@ void PluginManagerViewModel::syncSelectionDelta(const QSet<QUuid>& added, const 
     if (added.isEmpty() && removed.isEmpty())
         return;
     // Rows leaving the table's selection (also by paging or filtering) stay selected.
-    m_persistedSelections.unite(added);
+    m_selection.persisted.unite(added);
     Q_EMIT persistedSelectionsChanged();
     refreshBulkPane();
     updateCachedTransfer();
@@ -447,12 +389,11 @@ void PluginManagerViewModel::syncSelectionDelta(const QSet<QUuid>& added, const 
 
 void PluginManagerViewModel::clearSelection()
 {
-    m_persistedSelections.clear();
+    m_selection.persisted.clear();
     Q_EMIT persistedSelectionsChanged();
     setSelectedPlugins({});
-    m_bulkActiveVariants.clear();
+    m_selection.clearBulkPane();
     Q_EMIT bulkActiveVariantsChanged();
-    m_consolidatedBulkPlugins.clear();
     Q_EMIT consolidatedBulkPluginsChanged();
 }
 
@@ -461,146 +402,74 @@ void PluginManagerViewModel::invertSelection()
     const QSet<QUuid> matching = m_database.getAllFilteredPluginIds(m_searchText, m_selectedFormats,
                                                                      m_selectedManufacturers);
     QSet<QUuid> all = m_database.getAllFilteredPluginIds(QString(), {}, {});
-    m_persistedSelections = all.subtract(matching);
+    m_selection.persisted = all.subtract(matching);
     Q_EMIT persistedSelectionsChanged();
     setSelectedPlugins({});
     refreshBulkPane();
 }
 
-void PluginManagerViewModel::removeWavesPluginsFromSelection()
+void PluginManagerViewModel::deselectWhere(const std::function<bool(const AudioPlugin&)>& matches)
 {
     for (const AudioPlugin& plugin : selectedRows()) {
-        if (!plugin.name.toLower().contains(QLatin1String("waveshell")))
+        if (!matches(plugin))
             continue;
-        m_persistedSelections.remove(plugin.id);
+        m_selection.persisted.remove(plugin.id);
         Q_EMIT persistedSelectionsChanged();
-        QSet<QUuid> visible = m_selectedPlugins;
+        QSet<QUuid> visible = m_selection.visible;
         visible.remove(plugin.id);
         setSelectedPlugins(visible);
     }
     refreshBulkPane();
+}
+
+void PluginManagerViewModel::removeWavesPluginsFromSelection()
+{
+    deselectWhere([](const AudioPlugin& plugin) { return plugin.name.toLower().contains(QLatin1String("waveshell")); });
 }
 
 void PluginManagerViewModel::deselectPluginsByName(const QString& name)
 {
-    for (const AudioPlugin& plugin : selectedRows()) {
-        if (plugin.name != name)
-            continue;
-        m_persistedSelections.remove(plugin.id);
-        Q_EMIT persistedSelectionsChanged();
-        QSet<QUuid> visible = m_selectedPlugins;
-        visible.remove(plugin.id);
-        setSelectedPlugins(visible);
-    }
-    refreshBulkPane();
+    deselectWhere([&name](const AudioPlugin& plugin) { return plugin.name == name; });
 }
 
 void PluginManagerViewModel::refreshBulkPane()
 {
-    QList<AudioPlugin> rows = selectedRows();
-    sortByNameOrder(rows);
-
-    QList<ConsolidatedPlugin> consolidated;
-    QHash<QString, qsizetype> groupOfName;
-    for (const AudioPlugin& plugin : std::as_const(rows)) {
-        auto it = groupOfName.constFind(plugin.name);
-        if (it == groupOfName.constEnd()) {
-            it = groupOfName.insert(plugin.name, consolidated.size());
-            consolidated.append(ConsolidatedPlugin{plugin.name, {}});
-        }
-        consolidated[*it].variants.append(
-            ConsolidatedPlugin::FormatVariant{plugin.id, plugin.format, plugin.isEnabled, plugin.version});
-    }
-    QSet<QUuid> active;
-    for (ConsolidatedPlugin& row : consolidated) {
-        std::stable_sort(row.variants.begin(), row.variants.end(),
-                         [](const ConsolidatedPlugin::FormatVariant& a, const ConsolidatedPlugin::FormatVariant& b) {
-                             return a.badgeLabel() < b.badgeLabel();
-                         });
-        for (const auto& variant : std::as_const(row.variants))
-            active.insert(variant.id);
-    }
     // Every variant is active again after a rebuild.
-    m_bulkActiveVariants = active;
+    m_selection.rebuildBulkPane(selectedRows());
     Q_EMIT bulkActiveVariantsChanged();
-    m_consolidatedBulkPlugins = consolidated;
     Q_EMIT consolidatedBulkPluginsChanged();
 }
 
 void PluginManagerViewModel::toggleBulkVariant(const QUuid& id)
 {
-    if (!m_bulkActiveVariants.remove(id))
-        m_bulkActiveVariants.insert(id);
+    m_selection.toggleVariant(id);
     Q_EMIT bulkActiveVariantsChanged();
 }
 
 QList<PluginFormat> PluginManagerViewModel::selectedFormatsInBulk() const
 {
-    QList<PluginFormat> formats;
-    for (const ConsolidatedPlugin& row : m_consolidatedBulkPlugins) {
-        for (const auto& variant : row.variants) {
-            if (!formats.contains(variant.format))
-                formats.append(variant.format);
-        }
-    }
-    std::sort(formats.begin(), formats.end(), PluginFormats::rawValueLess);
-    return formats;
+    return m_selection.formats();
 }
-
-namespace {
-QList<QUuid> variantIdsOfFormat(const QList<ConsolidatedPlugin>& rows, PluginFormat format)
-{
-    QList<QUuid> ids;
-    for (const ConsolidatedPlugin& row : rows) {
-        for (const auto& variant : row.variants) {
-            if (variant.format == format)
-                ids.append(variant.id);
-        }
-    }
-    return ids;
-}
-} // namespace
 
 bool PluginManagerViewModel::isFormatFullyActive(PluginFormat format) const
 {
-    const QList<QUuid> ids = variantIdsOfFormat(m_consolidatedBulkPlugins, format);
-    if (ids.isEmpty())
-        return false;
-    return std::all_of(ids.begin(), ids.end(), [this](const QUuid& id) { return m_bulkActiveVariants.contains(id); });
+    return m_selection.isFormatFullyActive(format);
 }
 
 bool PluginManagerViewModel::isFormatPartiallyActive(PluginFormat format) const
 {
-    const QList<QUuid> ids = variantIdsOfFormat(m_consolidatedBulkPlugins, format);
-    const auto active =
-        std::count_if(ids.begin(), ids.end(), [this](const QUuid& id) { return m_bulkActiveVariants.contains(id); });
-    return active > 0 && active < ids.size();
+    return m_selection.isFormatPartiallyActive(format);
 }
 
 void PluginManagerViewModel::toggleBulkFormat(PluginFormat format)
 {
-    const QList<QUuid> ids = variantIdsOfFormat(m_consolidatedBulkPlugins, format);
-    if (ids.isEmpty())
-        return;
-    const bool deactivate = isFormatFullyActive(format);
-    for (const QUuid& id : ids) {
-        if (deactivate)
-            m_bulkActiveVariants.remove(id);
-        else
-            m_bulkActiveVariants.insert(id);
-    }
-    Q_EMIT bulkActiveVariantsChanged();
+    if (m_selection.toggleFormat(format))
+        Q_EMIT bulkActiveVariantsChanged();
 }
 
 QList<AudioPlugin> PluginManagerViewModel::bulkActionPlugins() const
 {
-    QList<AudioPlugin> result;
-    for (const AudioPlugin& plugin : selectedRows()) {
-        if (m_bulkActiveVariants.contains(plugin.id))
-            result.append(plugin);
-    }
-    sortByNameOrder(result);
-    return result;
+    return m_selection.actionPlugins(selectedRows());
 }
 
 QList<AudioPlugin> PluginManagerViewModel::allSelectedPluginObjects() const
@@ -610,7 +479,7 @@ QList<AudioPlugin> PluginManagerViewModel::allSelectedPluginObjects() const
 
 void PluginManagerViewModel::updateCachedTransfer()
 {
-    if (!m_persistedSelections.isEmpty()) {
+    if (!m_selection.persisted.isEmpty()) {
         PluginKeyTransfer transfer;
         for (const AudioPlugin& plugin : selectedRows())
             transfer.keys.append(plugin.key());
@@ -688,11 +557,11 @@ void PluginManagerViewModel::togglePlugin(AudioPlugin plugin)
     if (plugin.format == PluginFormat::wavesBundle) {
         const QList<AudioPlugin> family = allWavesPluginsMatchingName(plugin.name);
         if (family.size() >= 2) {
-            switchBatch(family);
+            publishOutcome(m_mover.switchMany(family));
             return;
         }
     }
-    switchSingle(plugin);
+    publishOutcome(m_mover.switchOne(plugin));
 }
 
 void PluginManagerViewModel::toggleMultiplePlugins(QList<AudioPlugin> plugins)
@@ -700,7 +569,7 @@ void PluginManagerViewModel::toggleMultiplePlugins(QList<AudioPlugin> plugins)
     if (!beginOperation())
         return;
     const OperationScope scope([this] { setOperationRunning(false); });
-    switchBatch(plugins);
+    publishOutcome(m_mover.switchMany(plugins));
 }
 
 void PluginManagerViewModel::deletePlugins(QList<AudioPlugin> plugins)
@@ -708,335 +577,28 @@ void PluginManagerViewModel::deletePlugins(QList<AudioPlugin> plugins)
     if (!beginOperation())
         return;
     const OperationScope scope([this] { setOperationRunning(false); });
-    removeBundles(plugins);
+    publishOutcome(m_mover.remove(plugins));
 }
 
-void PluginManagerViewModel::switchSingle(const AudioPlugin& plugin)
+void PluginManagerViewModel::publishOutcome(const MoveOutcome& outcome)
 {
-    const bool disable = plugin.isEnabled;
-    const QString source = plugin.currentPath;
-    if (!isCleanAbsolutePath(source)) {
-        setError(PluginError::invalidPath(source));
-        return;
-    }
-    if (!DisabledLayout::pathExists(source)) {
-        setError(PluginError::fileNotFound(source));
-        return;
-    }
-    const QString destination = disable ? DisabledLayout::disableDestination(plugin) : plugin.originalPath;
-    if (!isCleanAbsolutePath(destination)) {
-        setError(PluginError::invalidPath(destination));
-        return;
-    }
-    if (!disable && DisabledLayout::pathExists(destination)) {
-        // Moving onto an occupant would nest the bundle inside it (or, plainly, replace it).
-        setError(PluginError::invalidPath(
-            QStringLiteral("an item already exists at %1, so %2 was not enabled and nothing was changed")
-                .arg(destination, describePlugin(plugin))));
-        return;
-    }
-
-    const DisabledLayout::Road road = DisabledLayout::roadFor(plugin);
-    std::optional<PluginError> runError;
-    if (road.privileged) {
-        const QString command = DisabledLayout::privilegedMoveCommand(source, destination, disable, road.clearAUCache);
-        const PrivilegedRunner::Result result = m_services.privilegedRunner
-                                                    ? m_services.privilegedRunner->run(command)
-                                                    : PrivilegedRunner::Result{};
-        if (!result.started)
-            runError = PluginError::unknownError(QStringLiteral("Failed to execute AppleScript"));
-        else if (!result.succeeded)
-            runError = PluginError::permissionDenied(result.errorMessage);
-    } else {
-        const QString reason = DisabledLayout::moveItem(source, destination);
-        if (!reason.isEmpty())
-            runError = PluginError::unknownError(reason);
-    }
-
-    // The command's exit status is not proof (the cache purge ends in "; true"): the disk is.
-    if (!verifyMoved(source, destination)) {
-        setError(runError ? *runError
-                          : PluginError::unknownError(QStringLiteral("%1 was not moved: it is still at %2")
-                                                          .arg(describePlugin(plugin), source)));
-        return;
-    }
-
-    AudioPlugin updated = plugin;
-    updated.currentPath = destination;
-    updated.isEnabled = !disable;
-    m_database.updatePlugin(updated);
-    DisabledOrigins origins;
-    if (disable)
-        origins.record(destination, plugin.originalPath);
-    else
-        origins.forget(source);
-    origins.saveIfChanged();
-    refreshAllState();
-    m_activityLog.log(plugin.name, PluginFormats::rawValue(plugin.format),
-                      disable ? ActivityLogEntry::Action::disabled : ActivityLogEntry::Action::enabled);
-    if (plugin.format == PluginFormat::wavesBundle && !disable)
-        runWavesAURegUtilities();
-}
-
-void PluginManagerViewModel::switchBatch(const QList<AudioPlugin>& plugins)
-{
-    const qsizetype total = plugins.size();
-    const bool showPanel = total >= kPanelThreshold;
-    ProgressWindowManager& panel = ProgressWindowManager::shared();
-    if (showPanel) {
-        qsizetype toEnable = 0;
-        for (const AudioPlugin& plugin : plugins)
-            toEnable += plugin.isEnabled ? 0 : 1;
-        const qsizetype toDisable = total - toEnable;
-        QString label;
-        if (toEnable > 0 && toDisable > 0)
-            label = QStringLiteral("Applying changes to %1 plugins…").arg(total);
-        else if (toEnable > 0)
-            label = QStringLiteral("Enabling %1 plugins…").arg(toEnable);
-        else
-            label = QStringLiteral("Disabling %1 plugins…").arg(toDisable);
-        panel.show(label, static_cast<int>(total));
-    }
-
-    // Plan every move. Destinations planned earlier in this batch count as taken, and
-    // anything that cannot move safely is left out of the script and reported.
-    QList<PlannedMove> moves;
-    QList<Failure> failures;
-    QSet<QString> reserved;
-    QSet<QString> sources;
-    moves.reserve(total);
-    for (const AudioPlugin& plugin : plugins) {
-        const QString source = plugin.currentPath;
-        if (!isCleanAbsolutePath(source)) {
-            failures.append({plugin, QStringLiteral("its path is not usable: %1").arg(source)});
-            continue;
-        }
-        if (sources.contains(source)) {
-            failures.append({plugin, QStringLiteral("listed more than once")});
-            continue;
-        }
-        if (!DisabledLayout::pathExists(source)) {
-            failures.append({plugin, QStringLiteral("not found at %1").arg(source)});
-            continue;
-        }
-        QString destination;
-        if (plugin.isEnabled) {
-            destination = DisabledLayout::disableDestination(plugin, &reserved);
-        } else {
-            destination = plugin.originalPath;
-            if (DisabledLayout::pathExists(destination) || reserved.contains(destination)) {
-                failures.append({plugin, QStringLiteral("an item already exists at %1").arg(destination)});
-                continue;
-            }
-            reserved.insert(destination);
-        }
-        if (!isCleanAbsolutePath(destination)) {
-            failures.append({plugin, QStringLiteral("its destination is not usable: %1").arg(destination)});
-            continue;
-        }
-        sources.insert(source);
-        moves.append({plugin, source, destination});
-    }
-
-    const qsizetype refusedBeforeRun = failures.size();
-    std::optional<PluginError> runError;
-    // An empty request still runs its (two-line) script; a request whose every item was
-    // refused asks for no password at all.
-    if (!moves.isEmpty() || total == 0) {
-        const QUuid runId = QUuid::createUuid();
-        const QString scriptFile = BatchScript::scriptPath(runId);
-        const QString progressFile = BatchScript::progressPath(runId);
-        QList<BatchScript::Move> scriptMoves;
-        scriptMoves.reserve(moves.size());
-        for (const PlannedMove& move : std::as_const(moves))
-            scriptMoves.append({move.source, move.destination});
-
-        QString writeError = BatchScript::writePrivateFile(progressFile, QByteArrayLiteral("0"));
-        if (writeError.isEmpty())
-            writeError = BatchScript::writePrivateFile(
-                scriptFile, BatchScript::scriptText(scriptMoves, progressFile).toUtf8());
-        if (!writeError.isEmpty()) {
-            runError = PluginError::unknownError(writeError);
-        } else {
-            m_progressFile = progressFile;
-            m_progressCount = moves.size();
-            m_progressPoll->start();
-            const PrivilegedRunner::Result result = m_services.privilegedRunner
-                                                        ? m_services.privilegedRunner->run(
-                                                              BatchScript::runCommand(scriptFile))
-                                                        : PrivilegedRunner::Result{};
-            m_progressPoll->stop();
-            m_progressFile.clear();
-            if (!result.started)
-                runError = PluginError::unknownError(QStringLiteral("Failed to execute AppleScript"));
-            else if (!result.succeeded)
-                runError = PluginError::permissionDenied(
-                    result.errorMessage.isEmpty() ? QStringLiteral("AppleScript error") : result.errorMessage);
-        }
-        QFile::remove(scriptFile);
-        QFile::remove(progressFile);
-    }
-
-    // A failing mv inside the script does not fail the run: each item is judged on disk.
-    QList<AudioPlugin> enabledNow;
-    QList<AudioPlugin> disabledNow;
-    bool wavesEnabled = false;
-    DisabledOrigins origins;
-    for (const PlannedMove& move : std::as_const(moves)) {
-        if (!verifyMoved(move.source, move.destination)) {
-            failures.append({move.plugin, QStringLiteral("not moved; it is still at %1").arg(move.source)});
-            continue;
-        }
-        AudioPlugin updated = move.plugin;
-        updated.currentPath = move.destination;
-        updated.isEnabled = !move.plugin.isEnabled;
-        m_database.updatePlugin(updated);
-        if (move.plugin.isEnabled) {
-            origins.record(move.destination, move.plugin.originalPath);
-            disabledNow.append(move.plugin);
-        } else {
-            origins.forget(move.source);
-            enabledNow.append(move.plugin);
-            wavesEnabled = wavesEnabled || move.plugin.format == PluginFormat::wavesBundle;
-        }
-    }
-    origins.saveIfChanged();
-
-    const bool anyMoved = !enabledNow.isEmpty() || !disabledNow.isEmpty();
-    if (anyMoved || (!runError && failures.isEmpty()))
-        refreshAllState();
-    // The log follows the input order: first every enabled plug-in, then every disabled one.
-    if (!enabledNow.isEmpty())
-        m_activityLog.logBatch(logPairs(enabledNow), ActivityLogEntry::Action::enabled);
-    if (!disabledNow.isEmpty())
-        m_activityLog.logBatch(logPairs(disabledNow), ActivityLogEntry::Action::disabled);
-    if (wavesEnabled)
-        runWavesAURegUtilities();
-    if (showPanel)
-        panel.hide();
-
-    if (runError) {
-        // After a refused prompt nothing moved, as expected; list names only when the
-        // outcome was mixed or some items were refused before the run.
-        if ((anyMoved || refusedBeforeRun > 0) && !failures.isEmpty())
-            runError->detail += QStringLiteral("\n\n") + describeFailures(failures, total);
-        setError(runError);
-    } else if (!failures.isEmpty()) {
-        setError(PluginError::unknownError(describeFailures(failures, total)));
-    }
-}
-
-void PluginManagerViewModel::removeBundles(const QList<AudioPlugin>& plugins)
-{
-    QList<AudioPlugin> targets;
-    QList<Failure> failures;
-    QStringList paths;
-    for (const AudioPlugin& plugin : plugins) {
-        // rm -rf runs as root: only a clean path of a bundle of the plug-in's own format.
-        if (!isBundlePath(plugin)) {
-            failures.append({plugin, QStringLiteral("its path is not a plug-in bundle: %1").arg(plugin.currentPath)});
-            continue;
-        }
-        targets.append(plugin);
-        paths.append(plugin.currentPath);
-    }
-
-    const qsizetype refusedBeforeRun = failures.size();
-    std::optional<PluginError> runError;
-    if (!targets.isEmpty() || plugins.isEmpty()) {
-        const PrivilegedRunner::Result result = m_services.privilegedRunner
-                                                    ? m_services.privilegedRunner->run(
-                                                          BatchScript::deleteCommand(paths))
-                                                    : PrivilegedRunner::Result{};
-        if (!result.started)
-            runError = PluginError::unknownError(QStringLiteral("Failed to delete plugins"));
-        else if (!result.succeeded)
-            runError = PluginError::permissionDenied(result.errorMessage);
-    }
-
-    QList<AudioPlugin> deleted;
-    QSet<QUuid> ids;
-    DisabledOrigins origins;
-    for (const AudioPlugin& plugin : std::as_const(targets)) {
-        if (DisabledLayout::pathExists(plugin.currentPath)) {
-            failures.append({plugin, QStringLiteral("still present at %1").arg(plugin.currentPath)});
-            continue;
-        }
-        m_database.deletePlugin(plugin.id);
-        origins.forget(plugin.currentPath);
-        deleted.append(plugin);
-        ids.insert(plugin.id);
-    }
-    origins.saveIfChanged();
-
-    // An empty request refreshes and logs (an empty batch) only when its run succeeded.
-    if (!deleted.isEmpty() || (plugins.isEmpty() && !runError)) {
-        QSet<QUuid> visible = m_selectedPlugins;
+    if (!outcome.deleted.isEmpty()) {
+        QSet<QUuid> ids;
+        for (const AudioPlugin& plugin : outcome.deleted)
+            ids.insert(plugin.id);
+        QSet<QUuid> visible = m_selection.visible;
         visible.subtract(ids);
-        m_selectedPlugins = visible;
+        m_selection.visible = visible;
         Q_EMIT selectedPluginsChanged();
         updateCachedTransfer();
-        m_persistedSelections.subtract(ids);
+        m_selection.persisted.subtract(ids);
         Q_EMIT persistedSelectionsChanged();
+    }
+    if (outcome.reload)
         refreshAllState();
-        m_activityLog.logBatch(logPairs(deleted), ActivityLogEntry::Action::deleted);
-    }
-
-    if (runError) {
-        if ((!deleted.isEmpty() || refusedBeforeRun > 0) && !failures.isEmpty())
-            runError->detail += QStringLiteral("\n\n") + describeFailures(failures, plugins.size());
-        setError(runError);
-    } else if (!failures.isEmpty()) {
-        setError(PluginError::unknownError(describeFailures(failures, plugins.size())));
-    }
-}
-
-QString PluginManagerViewModel::describeFailures(const QList<Failure>& failures, qsizetype total)
-{
-    if (failures.size() == 1 && total <= 1)
-        return QStringLiteral("%1 was not changed: %2").arg(describePlugin(failures.first().plugin),
-                                                             failures.first().reason);
-    QStringList lines;
-    lines.append(QStringLiteral("%1 of %2 plug-ins were not changed:").arg(failures.size()).arg(total));
-    for (qsizetype i = 0; i < failures.size() && i < kMaxNamedFailures; ++i)
-        lines.append(describePlugin(failures[i].plugin) + QStringLiteral(": ") + failures[i].reason);
-    if (failures.size() > kMaxNamedFailures)
-        lines.append(QStringLiteral("…and %1 more").arg(failures.size() - kMaxNamedFailures));
-    return lines.join(u'\n');
-}
-
-void PluginManagerViewModel::pollProgress()
-{
-    if (m_progressFile.isEmpty())
-        return;
-    QFile file(m_progressFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const std::optional<double> fraction = BatchScript::parseProgress(file.read(64), m_progressCount);
-    if (fraction)
-        ProgressWindowManager::shared().hudModel()->setProgress(*fraction);
-}
-
-void PluginManagerViewModel::runWavesAURegUtilities()
-{
-    if (!m_services.processLauncher)
-        return;
-    const QDir wavesFolder(Paths::system(QStringLiteral("/Applications/Waves")));
-    if (!wavesFolder.exists())
-        return;
-    const QStringList shells = wavesFolder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& shell : shells) {
-        if (!shell.startsWith(QLatin1String("WaveShells V")))
-            continue;
-        const QStringList entries =
-            QDir(wavesFolder.filePath(shell)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QString& entry : entries) {
-            if (entry.startsWith(QLatin1String("Waves AU Reg Utility")) &&
-                DisabledLayout::splitFileName(entry).extension == QLatin1String("app")) {
-                m_services.processLauncher->openApplication(wavesFolder.filePath(shell) + u'/' + entry,
-                                                            {QStringLiteral("--silent")});
-                break;
-            }
-        }
-    }
+    if (outcome.error)
+        setError(outcome.error);
+    // Once this operation has ended, the rows follow the disk again.
+    if (outcome.rescan)
+        QTimer::singleShot(0, this, &PluginManagerViewModel::scanForPlugins);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "BulkSelection.h"
 #include "PluginModels.h"
+#include "PluginMover.h"
 #include "PluginProfile.h"
 
 #include "Platform/PlatformServices.h"
@@ -12,12 +14,12 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 
 class ActivityLogManager;
 class PluginDatabase;
 class PluginScanner;
-class QTimer;
 
 /// The key path a table sort comparator is built on.
 enum class PluginSortKey { name, manufacturer, formatRawValue, statusValue, versionValue, lastUsedValue };
@@ -32,8 +34,9 @@ struct PluginSortComparator {
 /// Direction of one bundle move.
 enum class PluginOperation { enable, disable };
 
-/// The main window's single observable state and the owner of every plug-in
-/// operation (scan, enable, disable, delete, batch). Lives on the main thread.
+/// The main window's single observable state. It starts every plug-in operation
+/// (scan, enable, disable, delete, batch), hands the moves to PluginMover and publishes
+/// what they did. Lives on the main thread.
 ///
 /// Operations (scan, moves, batches, deletes) are synchronous: they return when
 /// done. Privileged runs keep the event loop turning (the
@@ -62,19 +65,19 @@ public:
     void setSelectedFormats(const QSet<PluginFormat>& formats);           // reloads
     const QString& searchText() const { return m_searchText; }
     void setSearchText(const QString& text);                              // reloads 50 ms later
-    const QSet<QUuid>& selectedPlugins() const { return m_selectedPlugins; }
+    const QSet<QUuid>& selectedPlugins() const { return m_selection.visible; }
     void setSelectedPlugins(const QSet<QUuid>& ids);                      // rebuilds the drag payload
     const std::optional<PluginProfile>& activeProfile() const { return m_activeProfile; }
     void setActiveProfile(std::optional<PluginProfile> profile);
     bool showAllPlugins() const { return m_showAllPlugins; }
     void setShowAllPlugins(bool show);
-    const QList<ConsolidatedPlugin>& consolidatedBulkPlugins() const { return m_consolidatedBulkPlugins; }
-    const QSet<QUuid>& bulkActiveVariants() const { return m_bulkActiveVariants; }
+    const QList<ConsolidatedPlugin>& consolidatedBulkPlugins() const { return m_selection.consolidated(); }
+    const QSet<QUuid>& bulkActiveVariants() const { return m_selection.activeVariants(); }
     const QString& profileViewFilter() const { return m_profileViewFilter; }
     void setProfileViewFilter(const QString& filter);                     // "changes" recomputes changes
     int profileSortMode() const { return m_profileSortMode; }
     const QList<AudioPlugin>& cachedProfileChanges() const { return m_cachedProfileChanges; }
-    const QSet<QUuid>& persistedSelections() const { return m_persistedSelections; }
+    const QSet<QUuid>& persistedSelections() const { return m_selection.persisted; }
     const QList<PluginSortComparator>& sortOrder() const { return m_sortOrder; }
     void setSortOrder(const QList<PluginSortComparator>& order);          // reloads
     qint64 totalPluginCount() const { return m_totalPluginCount; }
@@ -128,7 +131,7 @@ public:
     void toggleBulkFormat(PluginFormat format);
     QList<AudioPlugin> bulkActionPlugins() const;
     QList<AudioPlugin> allSelectedPluginObjects() const;
-    qint64 totalSelectedCount() const { return m_persistedSelections.size(); }
+    qint64 totalSelectedCount() const { return m_selection.persisted.size(); }
     void refreshProfileChanges();
     QList<AudioPlugin> filteredPlugins() const;
 
@@ -171,19 +174,9 @@ Q_SIGNALS:
 
 private:
     friend class PluginManagerViewModelTestAccess;
-    /// One planned bundle move of a batch or a single switch.
-    struct PlannedMove {
-        AudioPlugin plugin;
-        QString source;
-        QString destination;
-    };
-    /// A plug-in that was not changed, and why.
-    struct Failure {
-        AudioPlugin plugin;
-        QString reason;
-    };
-
     void updateCachedTransfer();
+    /// Drops every selected plug-in that matches from the selection, then rebuilds the bulk pane.
+    void deselectWhere(const std::function<bool(const AudioPlugin&)>& matches);
     void refreshBulkPane();
     void setOperationRunning(bool running);
     /// Marks an operation as running; false (with the busy error published) when one already runs.
@@ -195,16 +188,14 @@ private:
     void setPlugins(QList<AudioPlugin> plugins);
     void setAllManufacturers(QStringList manufacturers);
 
-    void switchSingle(const AudioPlugin& plugin);
-    void switchBatch(const QList<AudioPlugin>& plugins);
-    void removeBundles(const QList<AudioPlugin>& plugins);
-    void runWavesAURegUtilities();
-    void pollProgress();
-    static QString describeFailures(const QList<Failure>& failures, qsizetype total);
+    /// Publishes what an operation did: reloads, drops deleted rows from the selection,
+    /// lets changed bundles' rows follow the disk, and sets the error.
+    void publishOutcome(const MoveOutcome& outcome);
 
     PluginDatabase& m_database;
     ActivityLogManager& m_activityLog;
     PlatformServices m_services;
+    PluginMover m_mover;
     PluginScanner* m_scanner = nullptr;
 
     QList<AudioPlugin> m_plugins;
@@ -214,15 +205,11 @@ private:
     QString m_manufacturerSearchText;
     QSet<PluginFormat> m_selectedFormats;
     QString m_searchText;
-    QSet<QUuid> m_selectedPlugins;
     std::optional<PluginProfile> m_activeProfile;
     bool m_showAllPlugins = false;
-    QList<ConsolidatedPlugin> m_consolidatedBulkPlugins;
-    QSet<QUuid> m_bulkActiveVariants;
     QString m_profileViewFilter = QStringLiteral("changes");
     int m_profileSortMode = 2;
     QList<AudioPlugin> m_cachedProfileChanges;
-    QSet<QUuid> m_persistedSelections;
     QList<PluginSortComparator> m_sortOrder{PluginSortComparator{}};
     qint64 m_totalPluginCount = 0;
     qint64 m_dbTotalCount = 0;
@@ -237,9 +224,5 @@ private:
     QList<AudioPlugin> m_newlyDetectedPlugins;
     PluginKeyTransfer m_cachedPluginKeysTransfer;
     bool m_operationRunning = false;
-
-    // The batch progress poll: the file being read and the batch size.
-    QTimer* m_progressPoll = nullptr;
-    QString m_progressFile;
-    qsizetype m_progressCount = 0;
+    BulkSelection m_selection;
 };

@@ -147,39 +147,18 @@ void ProfileDialogs::importProfile()
     if (!path || path->isEmpty())
         return;
 
-    // Look at the file first, so a nameless profile or a huge file is refused with a
-    // clear reason before the store touches anything.
-    const QFileInfo info(*path);
-    if (!info.isFile()) {
-        reportImportFailure(QStringLiteral("the file could not be found."));
+    // The store checks the file; a nameless profile is refused here before anything changes.
+    QString failure;
+    std::optional<PluginProfile> profile = ProfileManager::readProfileFile(*path, &failure);
+    if (!profile) {
+        reportImportFailure(failure);
         return;
     }
-    if (info.size() > ProfileManager::kMaxImportBytes) {
-        reportImportFailure(QStringLiteral("the file is too large to be a profile."));
-        return;
-    }
-    QFile file(*path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        reportImportFailure(file.errorString());
-        return;
-    }
-    const QByteArray bytes = file.readAll();
-    file.close();
-    DecodeError error;
-    const std::optional<ProfileDocument> document = ProfileDocument::read(bytes, &error);
-    if (!document || !document->profile) {
-        reportImportFailure(bytes.trimmed().isEmpty()      ? QStringLiteral("the file is empty.")
-                            : error.message.isEmpty() ? QStringLiteral("the file does not hold a profile.")
-                                                      : error.message);
-        return;
-    }
-    if (SidebarTexts::trimmedName(document->profile->name).isEmpty()) {
+    if (SidebarTexts::trimmedName(profile->name).isEmpty()) {
         reportImportFailure(QStringLiteral("the profile has no name."));
         return;
     }
-    const QString failure = m_profileManager.importProfile(*path);
-    if (!failure.isEmpty())
-        reportImportFailure(failure);
+    m_profileManager.addImportedProfile(std::move(*profile));
 }
 
 void ProfileDialogs::exportProfile(const PluginProfile& profile)

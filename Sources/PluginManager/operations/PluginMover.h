@@ -1,0 +1,74 @@
+#pragma once
+
+#include "PluginModels.h"
+
+#include "Platform/PlatformServices.h"
+#include "Platform/PrivilegedRunner.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class ActivityLogManager;
+class PluginDatabase;
+
+/// What one switch, batch or delete did. The plug-ins are the records as they were
+/// before the operation.
+struct MoveOutcome {
+    /// A plug-in that was not changed, and why.
+    struct Failure {
+        AudioPlugin plugin;
+        QString reason;
+    };
+
+    QList<AudioPlugin> enabled;
+    QList<AudioPlugin> disabled;
+    QList<AudioPlugin> deleted;
+    QList<Failure> notChanged;
+    /// What the user is told; none when everything asked for was done.
+    std::optional<PluginError> error;
+    /// The catalogue may have changed: the view reloads it.
+    bool reload = false;
+    /// The catalogue no longer matches the disk (a record that could not be written, a
+    /// bundle deleted part-way): only a scan shows the disk's truth.
+    bool rescan = false;
+
+    bool anyChanged() const { return !enabled.isEmpty() || !disabled.isEmpty() || !deleted.isEmpty(); }
+};
+
+/// Moves and deletes plug-in bundles: plans each move in the disabled-folder layout,
+/// runs it (plainly or through the privileged runner, many moves as one script), checks
+/// every item on disk, and then records what happened in the catalogue, the origins file
+/// and the activity log. Keeps no state between calls.
+class PluginMover final {
+public:
+    PluginMover(PluginDatabase& database, ActivityLogManager& activityLog, PlatformServices services);
+
+    /// One plug-in to the opposite state.
+    MoveOutcome switchOne(const AudioPlugin& plugin) const;
+    /// Every plug-in to the opposite of its recorded state, with one privileged run.
+    MoveOutcome switchMany(const QList<AudioPlugin>& plugins) const;
+    /// Removes the bundles with one privileged run.
+    MoveOutcome remove(const QList<AudioPlugin>& plugins) const;
+    /// Starts each Waves AU Reg Utility found under R + "/Applications/Waves".
+    void runWavesAURegUtilities() const;
+
+    /// The user's error for a privileged run that failed: a runner that could not start
+    /// gives `cannotStartText`; only a refused or cancelled prompt is a permission problem.
+    static PluginError errorFromRunner(const PrivilegedRunner::Result& result, const QString& cannotStartText);
+    /// Removes batch scripts and progress files that no running batch holds (left by a
+    /// run whose program died).
+    static void removeStaleBatchFiles();
+
+private:
+    PrivilegedRunner::Result runPrivileged(const QString& command) const;
+    /// Removes partial copies a failed batch left at destinations it had reserved,
+    /// through the runner where plain removal fails. Returns those still there.
+    QStringList removePartialCopies(const QStringList& paths) const;
+
+    PluginDatabase& m_database;
+    ActivityLogManager& m_activityLog;
+    PlatformServices m_services;
+};

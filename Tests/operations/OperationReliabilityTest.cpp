@@ -1,0 +1,528 @@
+#include "OperationsFixture.h"
+
+#include "DemoTree.h"
+#include "DisabledOrigins.h"
+#include "PluginMover.h"
+
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+#include <sys/file.h>
+
+namespace {
+
+// The script path inside "chmod +x 'Q' && 'Q'".
+QString scriptPathOf(const QString& command)
+{
+    static const QRegularExpression pattern(QStringLiteral("^chmod \\+x '([^']+)' && '([^']+)'$"));
+    const auto match = pattern.match(command);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+// The command cut short: a batch script after its first `moves` moves, or the first
+// `moves` parts of an "rm -rf … && rm -rf …" line.
+QString truncatedCommand(const QString& command, int moves, const QString& scratch)
+{
+    const QString script = scriptPathOf(command);
+    if (script.isEmpty())
+        return command.split(QStringLiteral(" && ")).mid(0, moves).join(QStringLiteral(" && "));
+    QFile file(script);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // The two first lines, then a move line and a counting line per move (names hold no line feeds here).
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n').mid(0, 2 + 2 * moves);
+    QFile out(scratch);
+    if (!out.open(QIODevice::WriteOnly))
+        return {};
+    out.write(lines.join(u'\n').toUtf8());
+    return QStringLiteral("/bin/sh ") + DisabledLayout::shellQuote(scratch);
+}
+
+// Runs the first moves of a batch for real, then the program dies as a crash would:
+// nothing after the run happens.
+class DyingRunner final : public PrivilegedRunner {
+public:
+    DyingRunner(int moves, QString scratch) : m_moves(moves), m_scratch(std::move(scratch)) {}
+    Result run(const QString& command) override
+    {
+        const QString cut = truncatedCommand(command, m_moves, m_scratch);
+        const int status = std::system(cut.toLocal8Bit().constData());
+        std::_Exit(status == 0 ? 0 : 3);
+    }
+
+private:
+    int m_moves;
+    QString m_scratch;
+};
+
+// The words of one shell line as /bin/sh reads them, for the quoting our commands use:
+// single-quoted runs, double-quoted runs and bare characters, split at blanks.
+QStringList shellWords(const QString& line)
+{
+    QStringList words;
+    QString word;
+    bool inWord = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == u'\'' || c == u'"') {
+            const qsizetype end = line.indexOf(c, i + 1);
+            word += line.mid(i + 1, end - i - 1);
+            i = end;
+            inWord = true;
+        } else if (c == u' ') {
+            if (inWord)
+                words.append(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.append(word);
+    return words;
+}
+
+// Acts our batch scripts and delete lines out in-process (a few hundred moves through a
+// real shell take many seconds), with one fault per call from a queue: a refused prompt,
+// a run killed part-way, or a whole run whose exit status still says failure.
+class FaultyRunner final : public PrivilegedRunner {
+public:
+    enum class Fault { none, refused, killedPartWay, failsAfterRunning };
+    void enqueue(Fault fault) { m_faults.append(fault); }
+    Result run(const QString& command) override
+    {
+        const Fault fault = m_faults.isEmpty() ? Fault::none : m_faults.takeFirst();
+        if (fault == Fault::refused)
+            return RecordingRunner::failure(QStringLiteral("Request dismissed"), 126);
+        const QStringList steps = stepsOf(command);
+        const qsizetype count = fault == Fault::killedPartWay ? steps.size() / 2 : steps.size();
+        for (qsizetype i = 0; i < count; ++i)
+            actOut(shellWords(steps[i]));
+        if (fault == Fault::killedPartWay)
+            return RecordingRunner::killed();
+        if (fault == Fault::failsAfterRunning)
+            return RecordingRunner::commandFailure(QStringLiteral("sh: write error"), 2);
+        return RecordingRunner::success();
+    }
+
+private:
+    // One move ("mkdir -p F && mv S D") or one removal ("rm -rf C") per step.
+    static QStringList stepsOf(const QString& command)
+    {
+        const QString script = scriptPathOf(command);
+        if (script.isEmpty())
+            return command.split(QStringLiteral(" && "));
+        QFile file(script);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList moves;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+            if (line.startsWith(QLatin1String("mkdir -p ")))
+                moves.append(line);
+        }
+        return moves;
+    }
+    static void actOut(const QStringList& words)
+    {
+        if (words.size() == 7 && words[0] == QLatin1String("mkdir") && words[4] == QLatin1String("mv")) {
+            QDir().mkpath(words[2]);
+            if (!DisabledLayout::pathExists(words[6]))
+                QDir().rename(words[5], words[6]);
+        } else if (words.size() == 3 && words[0] == QLatin1String("rm")) {
+            if (QFileInfo(words[2]).isDir())
+                QDir(words[2]).removeRecursively();
+        }
+    }
+
+    QList<Fault> m_faults;
+};
+
+void execSql(const QString& databasePath, const char* sql)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(databasePath).constData(), &db), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
+}
+
+class OperationReliabilityTest : public OperationsTest {
+protected:
+    QString central(const QString& sub) const { return sys(QStringLiteral("/Library/Audio/Plug-Ins/Disabled/")) + sub; }
+
+    /// One hash for a whole bundle: its relative paths and their contents.
+    static QByteArray bundleHash(const QString& path)
+    {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        const QMap<QString, QByteArray> tree = treeHash(path);
+        for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
+            hash.addData(it.key().toUtf8());
+            hash.addData(it.value());
+        }
+        return hash.result();
+    }
+
+    /// Every bundle a scan finds now, counted by content.
+    QMap<QByteArray, int> scannedBundles(PluginManagerViewModel& model)
+    {
+        model.scanForPlugins();
+        QMap<QByteArray, int> bundles;
+        for (const AudioPlugin& plugin : model.plugins())
+            ++bundles[bundleHash(plugin.currentPath)];
+        return bundles;
+    }
+
+    static bool inDisabledFolder(const QString& path)
+    {
+        return path.startsWith(DisabledLayout::centralDisabledDirectory() + u'/') ||
+               DisabledLayout::fileName(DisabledLayout::parentFolder(path)) == QLatin1String("Disabled") ||
+               path.contains(QLatin1String("Plug-Ins (Unused)"));
+    }
+
+    /// Every catalogue row names a bundle that is there, in the folder its state says.
+    void expectCatalogueFollowsDisk(const char* step)
+    {
+        SCOPED_TRACE(step);
+        for (const AudioPlugin& row : db().queryPlugins({})) {
+            EXPECT_TRUE(DisabledLayout::pathExists(row.currentPath)) << row.currentPath.toStdString();
+            EXPECT_EQ(row.isEnabled, !inDisabledFolder(row.currentPath)) << row.currentPath.toStdString();
+        }
+    }
+
+    static QList<AudioPlugin> withState(const QList<AudioPlugin>& plugins, bool enabled)
+    {
+        QList<AudioPlugin> result;
+        for (const AudioPlugin& plugin : plugins) {
+            if (plugin.isEnabled == enabled)
+                result.append(plugin);
+        }
+        return result;
+    }
+
+    QMap<QString, QMap<QString, QByteArray>> snapshot() const
+    {
+        return {{QStringLiteral("R"), treeHash(root())}, {QStringLiteral("H"), treeHash(home())}};
+    }
+};
+
+// --- A crash while the script runs ---
+
+using OperationReliabilityDeathTest = OperationReliabilityTest;
+
+TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
+{
+    makeBundle(central("VST3/X.vst3")); // unrelated: the user's X must get a free name
+    enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/X.vst3"), PluginFormat::vst3, "home x");
+    enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"), PluginFormat::vst3, "deep");
+    enabledBundle(usr("/Library/Audio/Plug-Ins/Components/Mine.component"), PluginFormat::au, "mine");
+    enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Sys.vst3"), PluginFormat::vst3, "sys");
+    enabledBundle(sys("/Library/Audio/Plug-Ins/Components/Comp.component"), PluginFormat::au, "comp");
+    PluginManagerViewModel& first = sandboxVm();
+    first.scanForPlugins();
+    const auto before = snapshot();
+    const QList<AudioPlugin> enabled = withState(first.plugins(), true);
+    ASSERT_EQ(enabled.size(), 5);
+    const QString scratch = home() + QStringLiteral("/partial.sh");
+    EXPECT_EXIT(
+        {
+            PluginMover mover(db(), activityLog(), services(std::make_shared<DyingRunner>(3, scratch)));
+            mover.switchMany(enabled);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(batchTempFiles().size(), 2);
+
+    // The next start finds the leftovers and what the script did.
+    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    EXPECT_TRUE(batchTempFiles().isEmpty());
+    second.scanForPlugins();
+    QList<AudioPlugin> disabled;
+    for (const AudioPlugin& plugin : withState(second.plugins(), false)) {
+        if (plugin.currentPath != central("VST3/X.vst3"))
+            disabled.append(plugin);
+    }
+    ASSERT_EQ(disabled.size(), 3);
+    second.toggleMultiplePlugins(disabled);
+    ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
+    QFile::remove(scratch);
+    const auto after = snapshot();
+    for (const QString& side : {QStringLiteral("R"), QStringLiteral("H")}) {
+        for (auto it = before[side].cbegin(); it != before[side].cend(); ++it)
+            EXPECT_EQ(after[side].value(it.key()), it.value()) << side.toStdString() << it.key().toStdString();
+        for (auto it = after[side].cbegin(); it != after[side].cend(); ++it)
+            EXPECT_TRUE(before[side].contains(it.key())) << "new: " << side.toStdString() << it.key().toStdString();
+    }
+    EXPECT_TRUE(DisabledOrigins().origins().isEmpty());
+}
+
+TEST_F(OperationReliabilityTest, BatchFilesOfALiveRunAreKept)
+{
+    makeDir(Paths::tempDir());
+    const QString live = Paths::tempDir() + QStringLiteral("/rackhand_batch_LIVE.sh");
+    const QString dead = Paths::tempDir() + QStringLiteral("/rackhand_progress_DEAD.txt");
+    writeFile(live, "#!/bin/sh\nn=0");
+    writeFile(dead, "3");
+    QFile held(live);
+    ASSERT_TRUE(held.open(QIODevice::ReadOnly));
+    ASSERT_EQ(::flock(held.handle(), LOCK_SH | LOCK_NB), 0);
+    PluginMover::removeStaleBatchFiles();
+    EXPECT_TRUE(QFileInfo::exists(live));
+    EXPECT_FALSE(QFileInfo::exists(dead));
+}
+
+// --- Records that cannot be written after a move ---
+
+TEST_F(OperationReliabilityTest, RecordsThatCannotBeSavedAfterAMoveAreReported)
+{
+    struct Case {
+        const char* name;
+        QString what;
+        std::function<void()> inject;
+        std::function<void()> mend;
+    };
+    const QString dbPath = Paths::dataFile(QStringLiteral("plugins.db"));
+    const QString logPath = Paths::dataFile(QStringLiteral("activity_log.json"));
+    const QString originsPath = DisabledOrigins::defaultPath();
+    const QList<Case> cases{
+        {"catalogue", QStringLiteral("The catalogue could not be saved"),
+         [&] {
+             execSql(dbPath, "CREATE TRIGGER full BEFORE UPDATE ON plugins BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+         },
+         [&] { execSql(dbPath, "DROP TRIGGER full"); }},
+        {"activity log", QStringLiteral("The activity log could not be saved"), [&] {
+             QFile::remove(logPath);
+             makeDir(logPath);
+         },
+         [&] { QDir(logPath).removeRecursively(); }},
+        {"origins", QStringLiteral("Where the bundles came from could not be saved"),
+         [&] {
+             QFile::remove(originsPath);
+             makeDir(originsPath);
+         },
+         [&] { QDir(originsPath).removeRecursively(); }},
+    };
+    PluginManagerViewModel& model = vm();
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Two disabled system bundles with their recorded origins; the runner moves them back.
+        QList<AudioPlugin> plugins;
+        DisabledOrigins origins;
+        for (int i = 0; i < 2; ++i, ++n) {
+            AudioPlugin plugin = enabledBundle(central(QStringLiteral("VST3/P%1.vst3").arg(n)), PluginFormat::vst3);
+            plugin.originalPath = sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/P%1.vst3").arg(n));
+            plugin.isEnabled = false;
+            makeDir(DisabledLayout::parentFolder(plugin.originalPath));
+            origins.record(plugin.currentPath, plugin.originalPath);
+            plugins.append(plugin);
+        }
+        ASSERT_TRUE(origins.saveIfChanged().isEmpty());
+        seed(plugins);
+        m_recorder->setOnRun([&](const QString&) {
+            for (const AudioPlugin& plugin : std::as_const(plugins))
+                QFile::rename(plugin.currentPath, plugin.originalPath);
+            c.inject();
+        });
+        model.toggleMultiplePlugins(plugins);
+        m_recorder->setOnRun({});
+        ASSERT_TRUE(model.error());
+        EXPECT_TRUE(model.error()->detail.contains(c.what)) << model.error()->detail.toStdString();
+        EXPECT_EQ(model.error()->kind, PluginError::Kind::unknownError);
+        EXPECT_TRUE(model.error()->detail.contains(QStringLiteral("\"P%1\" (VST3)").arg(n - 1)));
+        c.mend();
+
+        // The rows follow the disk once the queued scan has run.
+        QCoreApplication::processEvents();
+        expectCatalogueFollowsDisk(c.name);
+        EXPECT_EQ(db().totalDisabledCount(), 0);
+        model.setError(std::nullopt);
+    }
+}
+
+// --- A full disk on the batch road ---
+
+TEST_F(OperationReliabilityTest, PartialCopyOfAFailedBatchMoveIsRemoved)
+{
+    const AudioPlugin home = enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/H.vst3"), PluginFormat::vst3, "home");
+    const AudioPlugin other = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/S.vst3"), PluginFormat::vst3, "sys");
+    seed({home, other});
+    const QMap<QString, QByteArray> homeBefore = treeHash(home.currentPath);
+    const QString copy = central("VST3/H.vst3");
+    const QString noSpace = QStringLiteral("mv: cannot create regular file '%1/Contents/MacOS/binary': No space left on device").arg(copy);
+    m_recorder->setOnRun([&](const QString&) {
+        // Across file systems mv copies first: the copy stops half-way, the source stays.
+        writeFile(copy + QStringLiteral("/Contents/Info.plist"), "half");
+        QFile::rename(other.currentPath, central("VST3/S.vst3"));
+    });
+    PrivilegedRunner::Result ranWithErrors = RecordingRunner::success();
+    ranWithErrors.standardError = noSpace;
+    m_recorder->enqueue(ranWithErrors);
+
+    PluginManagerViewModel& model = vm();
+    model.toggleMultiplePlugins({home, other});
+    EXPECT_FALSE(DisabledLayout::pathExists(copy));
+    EXPECT_EQ(treeHash(home.currentPath), homeBefore);
+    ASSERT_TRUE(model.error());
+    EXPECT_TRUE(model.error()->detail.contains(noSpace)) << model.error()->detail.toStdString();
+    EXPECT_TRUE(model.error()->detail.contains(QStringLiteral("the partial copy at %1 was removed").arg(copy)));
+    EXPECT_TRUE(row(home.id).isEnabled);
+    EXPECT_FALSE(row(other.id).isEnabled);
+    EXPECT_FALSE(DisabledOrigins().origins().contains(copy));
+    EXPECT_TRUE(DisabledOrigins().origins().contains(central("VST3/S.vst3")));
+}
+
+// --- What a failed run says ---
+
+TEST_F(OperationReliabilityTest, RunnerFailuresAreNamedForWhatTheyAre)
+{
+    const AudioPlugin a = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/A.vst3"), PluginFormat::vst3);
+    const AudioPlugin b = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/B.vst3"), PluginFormat::vst3);
+    seed({a, b});
+    PluginManagerViewModel& model = vm();
+    struct Row {
+        const char* name;
+        PrivilegedRunner::Result answer;
+        PluginError::Kind kind;
+        QString detailContains;
+    };
+    const Row rows[] = {
+        {"cancelled prompt", RecordingRunner::failure("Request dismissed", 126), PluginError::Kind::permissionDenied,
+         QStringLiteral("Request dismissed")},
+        {"killed script", RecordingRunner::killed(), PluginError::Kind::unknownError,
+         QStringLiteral("stopped before it finished: Killed")},
+        {"failing shell", RecordingRunner::commandFailure("sh: 1: cannot open script: No such file", 2),
+         PluginError::Kind::unknownError, QStringLiteral("sh: 1: cannot open script: No such file")},
+    };
+    for (const Row& r : rows) {
+        for (const bool batch : {false, true}) {
+            SCOPED_TRACE(std::string(r.name) + (batch ? " (batch)" : " (one)"));
+            m_recorder->enqueue(r.answer);
+            if (batch)
+                model.toggleMultiplePlugins({a, b});
+            else
+                model.togglePlugin(a);
+            ASSERT_TRUE(model.error());
+            EXPECT_EQ(model.error()->kind, r.kind);
+            EXPECT_TRUE(model.error()->detail.contains(r.detailContains)) << model.error()->detail.toStdString();
+            EXPECT_TRUE(row(a.id).isEnabled);
+            model.setError(std::nullopt);
+        }
+    }
+}
+
+TEST_F(OperationReliabilityTest, EachFailedBatchItemShowsItsOwnErrorLine)
+{
+    const AudioPlugin au = enabledBundle(sys("/Library/Audio/Plug-Ins/Components/Comp.component"), PluginFormat::au);
+    const AudioPlugin vst3 = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/V.vst3"), PluginFormat::vst3);
+    seed({au, vst3}, true);
+    // A file where the Audio Units folder should be: its mkdir fails, the VST3 moves.
+    QDir(central("Audio Units")).removeRecursively();
+    writeFile(central("Audio Units"), "in the way");
+    PluginManagerViewModel& model = sandboxVm();
+    model.toggleMultiplePlugins({au, vst3});
+    ASSERT_TRUE(model.error());
+    const QString detail = model.error()->detail;
+    EXPECT_TRUE(detail.contains(QStringLiteral("\"Comp\" (Audio Units): not moved; it is still at %1 (mkdir: ")
+                                    .arg(au.currentPath)))
+        << detail.toStdString();
+    EXPECT_TRUE(detail.contains(central("Audio Units"))) << detail.toStdString();
+    EXPECT_FALSE(row(vst3.id).isEnabled);
+    EXPECT_TRUE(row(au.id).isEnabled);
+}
+
+// --- A delete that stops part-way ---
+
+TEST_F(OperationReliabilityTest, PartialDeleteIsSaidAndTheRowFollowsTheDisk)
+{
+    const QString path = sys("/Library/Audio/Plug-Ins/VST3/Half.vst3");
+    makeBundle(path, {{QStringLiteral("CFBundleShortVersionString"), QStringLiteral("1.0")}});
+    writeFile(path + QStringLiteral("/Contents/MacOS/binary"), "payload");
+    PluginManagerViewModel& model = vm();
+    model.scanForPlugins();
+    ASSERT_EQ(model.plugins().size(), 1);
+    const AudioPlugin half = model.plugins().first();
+    ASSERT_EQ(half.version, QStringLiteral("1.0"));
+
+    const QString refusal = QStringLiteral("rm: cannot remove '%1/Contents/MacOS/binary': Operation not permitted").arg(path);
+    m_recorder->setOnRun([&](const QString&) { QFile::remove(path + QStringLiteral("/Contents/Info.plist")); });
+    m_recorder->enqueue(RecordingRunner::commandFailure(refusal));
+    model.deletePlugins({half});
+    ASSERT_TRUE(model.error());
+    EXPECT_TRUE(model.error()->detail.contains(QStringLiteral("was not changed: it was partly deleted")))
+        << model.error()->detail.toStdString();
+    EXPECT_TRUE(model.error()->detail.contains(refusal));
+    EXPECT_TRUE(activityLog().entries().isEmpty());
+
+    QCoreApplication::processEvents(); // the queued rescan of what is left
+    ASSERT_EQ(model.plugins().size(), 1);
+    EXPECT_EQ(model.plugins().first().currentPath, path);
+    EXPECT_FALSE(model.plugins().first().version);
+}
+
+// --- Many bundles through rounds of faults ---
+
+TEST_F(OperationReliabilityTest, HundredsOfBundlesSurviveRoundsOfFaults)
+{
+    const DemoTree::Summary summary = DemoTree::write({root(), home(), 200, 11});
+    ASSERT_TRUE(summary.error.isEmpty()) << summary.error.toStdString();
+    for (const QString& name : {QStringLiteral("it's \"odd\" $(touch pwned)"), QStringLiteral("-rf"),
+                                QStringLiteral("back\\slash; `x`")}) {
+        enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/Vendor/") + name + QStringLiteral(".vst3"), PluginFormat::vst3,
+                      name.toUtf8());
+        enabledBundle(usr("/Library/Audio/Plug-Ins/Components/") + name + QStringLiteral(".component"),
+                      PluginFormat::au, name.toUtf8() + "au");
+    }
+    const auto runner = std::make_shared<FaultyRunner>();
+    PluginManagerViewModel model(db(), activityLog(), services(runner));
+    QMap<QByteArray, int> expected = scannedBundles(model);
+    ASSERT_GT(model.plugins().size(), 200);
+
+    using Fault = FaultyRunner::Fault;
+    for (const Fault fault : {Fault::killedPartWay, Fault::refused, Fault::failsAfterRunning}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        for (const bool enable : {false, true}) {
+            runner->enqueue(fault);
+            model.toggleMultiplePlugins(withState(model.plugins(), !enable));
+            expectCatalogueFollowsDisk(enable ? "enable all, with a fault" : "disable all, with a fault");
+            model.setError(std::nullopt);
+            model.toggleMultiplePlugins(withState(model.plugins(), !enable));
+            expectCatalogueFollowsDisk(enable ? "enable all" : "disable all");
+            if (!enable) {
+                EXPECT_EQ(db().totalEnabledCount(), 0) << (model.error() ? model.error()->detail.left(600).toStdString() : "");
+            }
+            model.setError(std::nullopt);
+        }
+        // Delete a few with the same fault: only those may go.
+        const QList<AudioPlugin> doomed = model.plugins().mid(10 + static_cast<int>(fault) * 7, 6);
+        QMap<QByteArray, int> wanted = expected;
+        for (const AudioPlugin& plugin : doomed) {
+            if (--wanted[bundleHash(plugin.currentPath)] == 0)
+                wanted.remove(bundleHash(plugin.currentPath));
+        }
+        runner->enqueue(fault);
+        model.deletePlugins(doomed);
+        QCoreApplication::processEvents(); // a rescan after a partial delete
+        expectCatalogueFollowsDisk("delete, with a fault");
+        model.setError(std::nullopt);
+        for (const AudioPlugin& plugin : doomed) {
+            if (DisabledLayout::pathExists(plugin.currentPath))
+                ++wanted[bundleHash(plugin.currentPath)];
+        }
+        // Nothing lost but what was deleted, nothing duplicated, nothing nested in another bundle.
+        expected = scannedBundles(model);
+        EXPECT_EQ(expected, wanted);
+    }
+    EXPECT_TRUE(batchTempFiles().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(root() + QStringLiteral("/pwned")));
+}
+
+} // namespace
