@@ -94,7 +94,8 @@ PluginManagerViewModel::PluginManagerViewModel(QObject* parent)
 PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog,
                                                PlatformServices services, QObject* parent)
     : QObject(parent), m_database(database), m_activityLog(activityLog), m_services(std::move(services)),
-      m_scanner(new PluginScanner(this)), m_progressPoll(new QTimer(this))
+      m_scanner(new PluginScanner(this)), m_scanWork([] { return PluginScanner::scan(); }),
+      m_progressPoll(new QTimer(this))
 {
     m_progressPoll->setInterval(kProgressPollMs);
     connect(m_progressPoll, &QTimer::timeout, this, &PluginManagerViewModel::pollProgress);
@@ -102,7 +103,12 @@ PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, Activit
     refreshFromDatabase();
 }
 
-PluginManagerViewModel::~PluginManagerViewModel() = default;
+PluginManagerViewModel::~PluginManagerViewModel()
+{
+    // A scan still running finishes first; its result is then dropped with this object.
+    if (m_scanThread.joinable())
+        m_scanThread.join();
+}
 
 PluginError PluginManagerViewModel::operationBusyError()
 {
@@ -276,22 +282,51 @@ QList<AudioPlugin> PluginManagerViewModel::queryCurrentFilters(qint64 limit, qin
                                    limit, offset);
 }
 
-void PluginManagerViewModel::scanForPlugins()
+void PluginManagerViewModel::setScanWork(ScanWork work)
 {
-    if (!beginOperation())
-        return;
-    const OperationScope scope([this] { setOperationRunning(false); });
+    m_scanWork = std::move(work);
+}
 
+void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
+{
+    if (m_scanRunning) {
+        // Pressing Scan twice gives one scan, and both callers its result.
+        if (onFinished)
+            m_scanWaiters.push_back(std::move(onFinished));
+        return;
+    }
+    if (!beginOperation()) {
+        if (onFinished)
+            onFinished();
+        return;
+    }
+    m_scanRunning = true;
+    if (onFinished)
+        m_scanWaiters.push_back(std::move(onFinished));
     m_isLoading = true;
     Q_EMIT isLoadingChanged();
     setError(std::nullopt);
 
+    // The previous scan's thread posted its result as its last act: joining is immediate.
+    if (m_scanThread.joinable())
+        m_scanThread.join();
+    // The window keeps painting and answering input while the folders are read.
+    m_scanThread = std::thread([this, work = m_scanWork] {
+        QList<AudioPlugin> found = work();
+        QMetaObject::invokeMethod(
+            this, [this, found = std::move(found)]() mutable { publishScan(std::move(found)); },
+            Qt::QueuedConnection);
+    });
+}
+
+void PluginManagerViewModel::publishScan(QList<AudioPlugin> found)
+{
+    // Nothing else has written the catalogue since the scan began: operations were refused.
     const QSet<QString> existingKeys = m_database.getAllPluginKeys();
-    m_scanner->scanAllPlugins();
 
     // The folder alone cannot tell where a free-named or user-folder bundle came from.
     DisabledOrigins origins;
-    QList<AudioPlugin> found = origins.apply(m_scanner->discoveredPlugins());
+    found = origins.apply(found);
     origins.saveIfChanged();
 
     setPlugins(std::move(found));
@@ -300,27 +335,36 @@ void PluginManagerViewModel::scanForPlugins()
     refreshFromDatabase();
     m_isLoading = false;
     Q_EMIT isLoadingChanged();
+    detectNewPlugins(existingKeys);
 
+    m_scanRunning = false;
+    setOperationRunning(false);
+    Q_EMIT scanFinished();
+    const std::vector<std::function<void()>> waiters = std::exchange(m_scanWaiters, {});
+    for (const std::function<void()>& waiter : waiters)
+        waiter();
+}
+
+void PluginManagerViewModel::detectNewPlugins(const QSet<QString>& existingKeys)
+{
     Diagnostics::print(QStringLiteral("🔍 Scan debug: existingKeys.count = ") + QString::number(existingKeys.size()));
     Diagnostics::print(QStringLiteral("🔍 Scan debug: plugins.count = ") + QString::number(m_plugins.size()));
     if (existingKeys.isEmpty()) {
         Diagnostics::print(QStringLiteral("⚠️ Scan debug: existingKeys.isEmpty, skipping new plugin detection"));
-    } else {
-        QList<AudioPlugin> fresh;
-        for (const AudioPlugin& plugin : std::as_const(m_plugins)) {
-            if (existingKeys.contains(plugin.key()))
-                continue;
-            Diagnostics::print(QStringLiteral("🆕 New plugin detected: ") + plugin.name + QStringLiteral(" (") +
-                               PluginFormats::rawValue(plugin.format) + u')');
-            fresh.append(plugin);
-        }
-        m_newlyDetectedPlugins = fresh;
-        Q_EMIT newlyDetectedPluginsChanged();
-        Diagnostics::print(QStringLiteral("🔍 Scan debug: newlyDetectedPlugins.count = ") +
-                           QString::number(m_newlyDetectedPlugins.size()));
+        return;
     }
-    if (m_scanner->scanError())
-        setError(m_scanner->scanError());
+    QList<AudioPlugin> fresh;
+    for (const AudioPlugin& plugin : std::as_const(m_plugins)) {
+        if (existingKeys.contains(plugin.key()))
+            continue;
+        Diagnostics::print(QStringLiteral("🆕 New plugin detected: ") + plugin.name + QStringLiteral(" (") +
+                           PluginFormats::rawValue(plugin.format) + u')');
+        fresh.append(plugin);
+    }
+    m_newlyDetectedPlugins = fresh;
+    Q_EMIT newlyDetectedPluginsChanged();
+    Diagnostics::print(QStringLiteral("🔍 Scan debug: newlyDetectedPlugins.count = ") +
+                       QString::number(m_newlyDetectedPlugins.size()));
 }
 
 void PluginManagerViewModel::refreshFromDatabase()

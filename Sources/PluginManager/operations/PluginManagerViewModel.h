@@ -12,7 +12,10 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
+#include <thread>
+#include <vector>
 
 class ActivityLogManager;
 class PluginDatabase;
@@ -35,8 +38,9 @@ enum class PluginOperation { enable, disable };
 /// The main window's single observable state and the owner of every plug-in
 /// operation (scan, enable, disable, delete, batch). Lives on the main thread.
 ///
-/// Operations (scan, moves, batches, deletes) are synchronous: they return when
-/// done. Privileged runs keep the event loop turning (the
+/// Moves, batches and deletes are synchronous: they return when done. The scan runs
+/// on worker threads and publishes its result here later (see scanForPlugins).
+/// Privileged runs keep the event loop turning (the
 /// progress poll, repaints), so one operation at a time is enforced:
 /// while one runs, isOperationRunning() is true and a second one is refused with
 /// an error instead of running against stale state.
@@ -103,7 +107,16 @@ public:
     static PluginError operationBusyError();
 
     // --- Scan, reload, paging ---
-    void scanForPlugins();
+    /// Starts a scan of the plug-in folders on worker threads and returns at once. When
+    /// it ends, the result is published on this thread (new-plug-in detection, catalogue,
+    /// first page, counts), scanFinished() is emitted, then `onFinished` runs. A scan
+    /// asked for while one runs joins it and finishes with it. While another operation
+    /// runs the scan is refused with operationBusyError() and `onFinished` runs at once.
+    void scanForPlugins(std::function<void()> onFinished = {});
+    /// The work of a scan, run on a worker thread; by default PluginScanner::scan().
+    /// Tests replace it (to hold a scan at a gate, say).
+    using ScanWork = std::function<QList<AudioPlugin>()>;
+    void setScanWork(ScanWork work);
     void refreshFromDatabase();
     void loadMoreIfNeeded();
     void loadAllPages();
@@ -168,6 +181,8 @@ Q_SIGNALS:
     void newlyDetectedPluginsChanged();
     void cachedPluginKeysTransferChanged();
     void operationRunningChanged(bool running);
+    /// A scan's result has been published (isLoading() is false again).
+    void scanFinished();
 
 private:
     friend class PluginManagerViewModelTestAccess;
@@ -183,6 +198,8 @@ private:
         QString reason;
     };
 
+    void publishScan(QList<AudioPlugin> found);
+    void detectNewPlugins(const QSet<QString>& existingKeys);
     void updateCachedTransfer();
     void refreshBulkPane();
     void setOperationRunning(bool running);
@@ -237,6 +254,12 @@ private:
     QList<AudioPlugin> m_newlyDetectedPlugins;
     PluginKeyTransfer m_cachedPluginKeysTransfer;
     bool m_operationRunning = false;
+
+    // The running scan's thread and who waits for its result.
+    ScanWork m_scanWork;
+    std::thread m_scanThread;
+    bool m_scanRunning = false;
+    std::vector<std::function<void()>> m_scanWaiters;
 
     // The batch progress poll: the file being read and the batch size.
     QTimer* m_progressPoll = nullptr;
