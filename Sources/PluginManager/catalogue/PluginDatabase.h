@@ -80,6 +80,7 @@ private:
     static int traceCallback(unsigned type, void* context, void* statement, void* text);
 
     void openDatabase();
+    void dropTableOfAnotherLayout();
     /// Runs a script; on failure prints "❌ SQL error: <message>" and returns false.
     bool exec(const char* sql) const;
     qint64 countOf(const QByteArray& sql, const QStringList& parameters) const;
