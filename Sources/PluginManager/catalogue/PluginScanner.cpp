@@ -1,5 +1,6 @@
 #include "PluginScanner.h"
 
+#include "DisabledLayout.h"
 #include "WorkPool.h"
 
 #include "Platform/Diagnostics.h"
@@ -36,7 +37,6 @@
 
 namespace {
 
-const QString kUnusedMarker = QStringLiteral("Plug-Ins (Unused)");
 constexpr qint64 kMaxInfoFileBytes = 16 * 1024 * 1024; // an Info.plist or clap.json is tiny
 
 enum class EntryKind { missing, file, folder };
@@ -120,12 +120,6 @@ EntryKind entryKind(int atFd, const QByteArray& name, unsigned char type)
     if (::fstatat(atFd, name.constData(), &st, 0) != 0)
         return EntryKind::missing;
     return S_ISDIR(st.st_mode) ? EntryKind::folder : EntryKind::file;
-}
-
-bool pathExists(const QByteArray& path)
-{
-    struct stat st {};
-    return ::stat(path.constData(), &st) == 0;
 }
 
 /// The text after the last dot of a name, or nothing when it has no dot.
@@ -347,13 +341,7 @@ constexpr size_t kBundlesPerTask = 16;
 
 using FolderId = std::pair<quint64, quint64>;
 
-/// The sandboxed folder texts the status and return-path rules compare against,
-/// taken once per scan so the walk does not re-read the environment per bundle.
-struct FolderRules {
-    QString centralDisabled;
-    QString avidSystemFolder;
-    std::array<QString, 6> systemFolder; // first systemPaths entry, by format
-};
+using FolderRules = DisabledLayout::ReadRules;
 
 bool isValidUtf8(const QByteArray& bytes)
 {
@@ -393,17 +381,6 @@ BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char
     return facts;
 }
 
-QString originalPathOf(const QString& bundlePath, PluginFormat format, const FolderRules& rules)
-{
-    // The bundle's name without its extension, ".", and the extension: its file name.
-    const QString fileName = bundlePath.mid(bundlePath.lastIndexOf(QLatin1Char('/')) + 1);
-    if (bundlePath.contains(rules.centralDisabled))
-        return rules.systemFolder[static_cast<size_t>(format)] + QLatin1Char('/') + fileName;
-    if (bundlePath.contains(kUnusedMarker))
-        return rules.avidSystemFolder + fileName;
-    return bundlePath;
-}
-
 AudioPlugin makeRecord(BundleFacts facts, const QByteArray& nativeName, const QString& path, PluginFormat format,
                        const FolderRules& rules)
 {
@@ -413,8 +390,8 @@ AudioPlugin makeRecord(BundleFacts facts, const QByteArray& nativeName, const QS
     plugin.manufacturer = std::move(facts.manufacturer);
     plugin.format = format;
     plugin.currentPath = path;
-    plugin.isEnabled = !path.contains(rules.centralDisabled) && !path.contains(kUnusedMarker);
-    plugin.originalPath = originalPathOf(path, format, rules);
+    plugin.isEnabled = !DisabledLayout::isDisabledPath(path, rules);
+    plugin.originalPath = DisabledLayout::returnPath(path, format, rules);
     plugin.version = std::move(facts.version);
     plugin.bundleIdentifier = std::move(facts.bundleIdentifier);
     plugin.lastUsed = facts.lastUsed;
@@ -571,29 +548,10 @@ void collectRecords(const RootWalk& walk, const FolderRules& rules, QList<AudioP
     }
 }
 
-FolderRules currentFolderRules()
-{
-    FolderRules rules;
-    rules.centralDisabled = PluginScanner::centralDisabledDirectory();
-    rules.avidSystemFolder = Paths::system(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins/"));
-    for (PluginFormat format : PluginFormats::allCases) {
-        const QStringList folders = PluginFormats::systemPaths(format);
-        if (!folders.isEmpty())
-            rules.systemFolder[static_cast<size_t>(format)] = folders.first();
-    }
-    return rules;
-}
-
 /// The folders a format's bundles are looked for in, in walk order.
-QStringList rootFolders(PluginFormat format, const FolderRules& rules)
+QStringList rootFolders(PluginFormat format)
 {
-    QStringList folders = PluginFormats::systemPaths(format);
-    folders << rules.centralDisabled + QLatin1Char('/') + PluginFormats::rawValue(format);
-    if (format == PluginFormat::aax) {
-        const QString unused = QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)");
-        folders << Paths::system(unused) << Paths::user(unused);
-    }
-    return folders;
+    return PluginFormats::systemPaths(format) + DisabledLayout::disabledFolders(format);
 }
 
 /// Records of the "bundle" entries of one Waves folder, built from the names alone.
@@ -626,9 +584,9 @@ QList<AudioPlugin> scanWavesBundlePlugins()
 {
     QList<AudioPlugin> result;
     const QString wavesFolder = Paths::system(QStringLiteral("/Applications/Waves"));
-    const QByteArray nativeWaves = QFile::encodeName(wavesFolder);
-    if (!pathExists(nativeWaves))
+    if (!DisabledLayout::pathExists(wavesFolder))
         return result;
+    const QByteArray nativeWaves = QFile::encodeName(wavesFolder);
     Folder waves(AT_FDCWD, nativeWaves);
     for (const DirEntry& folder : waves.entries()) {
         if (!folder.name.startsWith("Plug-Ins V") || !isValidUtf8(folder.name))
@@ -646,7 +604,7 @@ QList<AudioPlugin> scanWavesBundlePlugins()
         const QString versionTag = QFile::decodeName(folder.name).mid(9); // "Plug-Ins V15" -> "V15"
         collectWavesFolder(versionPath, versionFolder, versionTag, true, result);
         const QByteArray disabledPath = versionPath + "/Disabled";
-        if (pathExists(disabledPath))
+        if (DisabledLayout::pathExists(QFile::decodeName(disabledPath)))
             collectWavesFolder(disabledPath, versionFolder, versionTag, false, result);
     }
     return result;
@@ -662,7 +620,7 @@ PluginScanner::PluginScanner(QObject* parent)
 
 QString PluginScanner::centralDisabledDirectory()
 {
-    return Paths::system(QStringLiteral("/Library/Audio/Plug-Ins/Disabled"));
+    return DisabledLayout::centralDisabledDirectory();
 }
 
 const QSet<QString>& PluginScanner::genericManufacturers()
@@ -727,7 +685,7 @@ void PluginScanner::scanAllPlugins(int threads)
 
 QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(double)>& formatDone)
 {
-    const FolderRules rules = currentFolderRules();
+    const FolderRules rules = DisabledLayout::currentReadRules();
     createCentralDisabledDirectoryIfNeeded();
 
     std::atomic_bool depthWarned{false};
@@ -740,10 +698,10 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
                 pool.post([&waves] { waves = scanWavesBundlePlugins(); });
                 continue;
             }
-            for (const QString& folder : rootFolders(format, rules)) {
-                QByteArray native = QFile::encodeName(folder);
-                if (!pathExists(native))
+            for (const QString& folder : rootFolders(format)) {
+                if (!DisabledLayout::pathExists(folder))
                     continue;
+                QByteArray native = QFile::encodeName(folder);
                 RootWalk& walk = walks.emplace_back(format, folder, depthWarned);
                 pool.post([&pool, &walk, native = std::move(native)] { listFolder(pool, walk, walk.root, native, 0); });
             }
@@ -792,7 +750,7 @@ void PluginScanner::createCentralDisabledDirectoryIfNeeded()
 {
     const QString central = centralDisabledDirectory();
     const std::filesystem::path centralPath(QFile::encodeName(central).toStdString());
-    if (pathExists(QFile::encodeName(central))) {
+    if (DisabledLayout::pathExists(central)) {
         setHiddenAttribute(central);
     } else {
         std::error_code error;
@@ -804,10 +762,10 @@ void PluginScanner::createCentralDisabledDirectoryIfNeeded()
             setHiddenAttribute(central);
     }
     for (PluginFormat format : PluginFormats::allCases) {
-        const QByteArray sub = QFile::encodeName(central + QLatin1Char('/') + PluginFormats::rawValue(format));
-        if (!pathExists(sub)) {
+        const QString sub = central + QLatin1Char('/') + PluginFormats::rawValue(format);
+        if (!DisabledLayout::pathExists(sub)) {
             std::error_code ignored;
-            std::filesystem::create_directories(std::filesystem::path(sub.toStdString()), ignored);
+            std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(sub).toStdString()), ignored);
         }
     }
 }
@@ -820,7 +778,7 @@ std::optional<AudioPlugin> PluginScanner::createPluginFromURL(const QString& bun
     if (!facts.present)
         return std::nullopt;
     return makeRecord(std::move(facts), native.mid(native.lastIndexOf('/') + 1), bundlePath, format,
-                      currentFolderRules());
+                      DisabledLayout::currentReadRules());
 }
 
 QList<AudioPlugin> PluginScanner::crossReferenceManufacturers(QList<AudioPlugin> plugins)
