@@ -37,6 +37,7 @@ public:
 
     QString dbPath() const { return m_dbPath; }
     bool isOpen() const { return m_db != nullptr; }
+    const QString& path() const { return m_dbPath; }
 
     /// In one transaction; when the insert cannot be prepared the old rows are kept.
     void replaceAllPlugins(const QList<AudioPlugin>& plugins);

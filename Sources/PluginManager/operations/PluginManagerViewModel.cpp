@@ -27,11 +27,16 @@
 #include <functional>
 #include <utility>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr qint64 kAllRowsLimit = 100000;
 constexpr int kSearchDelayMs = 50;
 constexpr int kProgressPollMs = 80;
+// A scan is background work: when the processor is busy, the window's thread goes first.
+constexpr int kScanNiceness = 5;
 constexpr qsizetype kPanelThreshold = 51;
 constexpr qsizetype kMaxNamedFailures = 20;
 
@@ -310,32 +315,47 @@ void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
     // The previous scan's thread posted its result as its last act: joining is immediate.
     if (m_scanThread.joinable())
         m_scanThread.join();
-    // The window keeps painting and answering input while the folders are read.
-    m_scanThread = std::thread([this, work = m_scanWork] {
-        QList<AudioPlugin> found = work();
+    // The window keeps painting and answering input while the folders are read and the
+    // catalogue is rewritten: both happen on this worker thread, at a lower priority
+    // than the window's. An unopened catalogue is left to the reads on this thread.
+    const QString databasePath = m_database.isOpen() ? m_database.path() : QString();
+    m_scanThread = std::thread([this, work = m_scanWork, databasePath] {
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kScanNiceness);
+        ScanOutcome outcome = writeScanResult(work(), databasePath);
         QMetaObject::invokeMethod(
-            this, [this, found = std::move(found)]() mutable { publishScan(std::move(found)); },
+            this, [this, outcome = std::move(outcome)]() mutable { publishScan(std::move(outcome)); },
             Qt::QueuedConnection);
     });
 }
 
-void PluginManagerViewModel::publishScan(QList<AudioPlugin> found)
+PluginManagerViewModel::ScanOutcome PluginManagerViewModel::writeScanResult(QList<AudioPlugin> found,
+                                                                            const QString& databasePath)
 {
-    // Nothing else has written the catalogue since the scan began: operations were refused.
-    const QSet<QString> existingKeys = m_database.getAllPluginKeys();
-
+    ScanOutcome outcome;
     // The folder alone cannot tell where a free-named or user-folder bundle came from.
     DisabledOrigins origins;
-    found = origins.apply(found);
+    outcome.plugins = origins.apply(std::move(found));
     origins.saveIfChanged();
+    if (databasePath.isEmpty())
+        return outcome;
+    // Its own connection: SQLite connections stay on one thread. Under WAL the window's
+    // connection keeps reading the previous catalogue until this one commits; nothing
+    // else writes meanwhile, since operations are refused while a scan runs.
+    PluginDatabase writer(databasePath);
+    outcome.existingKeys = writer.getAllPluginKeys();
+    writer.replaceAllPlugins(outcome.plugins);
+    outcome.manufacturers = writer.getDistinctManufacturers();
+    return outcome;
+}
 
-    setPlugins(std::move(found));
-    m_database.replaceAllPlugins(m_plugins);
-    setAllManufacturers(m_database.getDistinctManufacturers());
+void PluginManagerViewModel::publishScan(ScanOutcome outcome)
+{
+    setPlugins(std::move(outcome.plugins));
+    setAllManufacturers(std::move(outcome.manufacturers));
     refreshFromDatabase();
     m_isLoading = false;
     Q_EMIT isLoadingChanged();
-    detectNewPlugins(existingKeys);
+    detectNewPlugins(outcome.existingKeys);
 
     m_scanRunning = false;
     setOperationRunning(false);

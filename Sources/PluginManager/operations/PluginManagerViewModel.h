@@ -198,7 +198,15 @@ private:
         QString reason;
     };
 
-    void publishScan(QList<AudioPlugin> found);
+    /// What a scan's worker thread hands to this thread: the records (origins applied,
+    /// already written to the catalogue) and what the catalogue held before.
+    struct ScanOutcome {
+        QList<AudioPlugin> plugins;
+        QSet<QString> existingKeys;
+        QStringList manufacturers;
+    };
+    static ScanOutcome writeScanResult(QList<AudioPlugin> found, const QString& databasePath);
+    void publishScan(ScanOutcome outcome);
     void detectNewPlugins(const QSet<QString>& existingKeys);
     void updateCachedTransfer();
     void refreshBulkPane();
