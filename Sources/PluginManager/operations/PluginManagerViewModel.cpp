@@ -336,15 +336,18 @@ PluginManagerViewModel::ScanOutcome PluginManagerViewModel::writeScanResult(QLis
     DisabledOrigins origins;
     outcome.plugins = origins.apply(std::move(found));
     origins.saveIfChanged();
-    if (databasePath.isEmpty())
+    if (databasePath.isEmpty()) {
+        outcome.newlyDetected = detectNewPlugins(outcome.plugins, {});
         return outcome;
+    }
     // Its own connection: SQLite connections stay on one thread. Under WAL the window's
     // connection keeps reading the previous catalogue until this one commits; nothing
     // else writes meanwhile, since operations are refused while a scan runs.
     PluginDatabase writer(databasePath);
-    outcome.existingKeys = writer.getAllPluginKeys();
+    const QSet<QString> existingKeys = writer.getAllPluginKeys();
     writer.replaceAllPlugins(outcome.plugins);
     outcome.manufacturers = writer.getDistinctManufacturers();
+    outcome.newlyDetected = detectNewPlugins(outcome.plugins, existingKeys);
     return outcome;
 }
 
@@ -355,7 +358,10 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
     refreshFromDatabase();
     m_isLoading = false;
     Q_EMIT isLoadingChanged();
-    detectNewPlugins(outcome.existingKeys);
+    if (outcome.newlyDetected) {
+        m_newlyDetectedPlugins = std::move(*outcome.newlyDetected);
+        Q_EMIT newlyDetectedPluginsChanged();
+    }
 
     m_scanRunning = false;
     setOperationRunning(false);
@@ -365,26 +371,25 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
         waiter();
 }
 
-void PluginManagerViewModel::detectNewPlugins(const QSet<QString>& existingKeys)
+std::optional<QList<AudioPlugin>> PluginManagerViewModel::detectNewPlugins(const QList<AudioPlugin>& plugins,
+                                                                            const QSet<QString>& existingKeys)
 {
     Diagnostics::print(QStringLiteral("🔍 Scan debug: existingKeys.count = ") + QString::number(existingKeys.size()));
-    Diagnostics::print(QStringLiteral("🔍 Scan debug: plugins.count = ") + QString::number(m_plugins.size()));
+    Diagnostics::print(QStringLiteral("🔍 Scan debug: plugins.count = ") + QString::number(plugins.size()));
     if (existingKeys.isEmpty()) {
         Diagnostics::print(QStringLiteral("⚠️ Scan debug: existingKeys.isEmpty, skipping new plugin detection"));
-        return;
+        return std::nullopt;
     }
     QList<AudioPlugin> fresh;
-    for (const AudioPlugin& plugin : std::as_const(m_plugins)) {
+    for (const AudioPlugin& plugin : plugins) {
         if (existingKeys.contains(plugin.key()))
             continue;
         Diagnostics::print(QStringLiteral("🆕 New plugin detected: ") + plugin.name + QStringLiteral(" (") +
                            PluginFormats::rawValue(plugin.format) + u')');
         fresh.append(plugin);
     }
-    m_newlyDetectedPlugins = fresh;
-    Q_EMIT newlyDetectedPluginsChanged();
-    Diagnostics::print(QStringLiteral("🔍 Scan debug: newlyDetectedPlugins.count = ") +
-                       QString::number(m_newlyDetectedPlugins.size()));
+    Diagnostics::print(QStringLiteral("🔍 Scan debug: newlyDetectedPlugins.count = ") + QString::number(fresh.size()));
+    return fresh;
 }
 
 void PluginManagerViewModel::refreshFromDatabase()

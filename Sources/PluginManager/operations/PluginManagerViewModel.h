@@ -199,15 +199,16 @@ private:
     };
 
     /// What a scan's worker thread hands to this thread: the records (origins applied,
-    /// already written to the catalogue) and what the catalogue held before.
+    /// already written to the catalogue) and those the catalogue did not hold before.
     struct ScanOutcome {
         QList<AudioPlugin> plugins;
-        QSet<QString> existingKeys;
         QStringList manufacturers;
+        std::optional<QList<AudioPlugin>> newlyDetected; // none on a first scan
     };
     static ScanOutcome writeScanResult(QList<AudioPlugin> found, const QString& databasePath);
     void publishScan(ScanOutcome outcome);
-    void detectNewPlugins(const QSet<QString>& existingKeys);
+    static std::optional<QList<AudioPlugin>> detectNewPlugins(const QList<AudioPlugin>& plugins,
+                                                              const QSet<QString>& existingKeys);
     void updateCachedTransfer();
     void refreshBulkPane();
     void setOperationRunning(bool running);
