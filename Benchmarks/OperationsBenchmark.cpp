@@ -22,12 +22,26 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <memory>
 
 namespace {
+
+/// The scan runs on worker threads; the benchmark waits for its result.
+void scanAndWait(PluginManagerViewModel& model)
+{
+    QEventLoop loop;
+    bool done = false;
+    model.scanForPlugins([&] {
+        done = true;
+        loop.quit();
+    });
+    if (!done)
+        loop.exec();
+}
 
 constexpr int kBundles = 1000;
 
@@ -113,7 +127,7 @@ void BM_BatchDisableEnable(benchmark::State& state)
         PluginDatabase database(Paths::dataFile(QStringLiteral("plugins.db")));
         ActivityLogManager::resetShared();
         PluginManagerViewModel model(database, ActivityLogManager::shared(), services);
-        model.scanForPlugins();
+        scanAndWait(model);
         const qsizetype scanned = model.plugins().size();
         QList<AudioPlugin> chosen;
         for (const AudioPlugin& plugin : model.plugins()) {
@@ -140,7 +154,7 @@ void BM_BatchDisableEnable(benchmark::State& state)
 
         state.PauseTiming();
         const bool failed = disableFailed || model.error().has_value();
-        model.scanForPlugins();
+        scanAndWait(model);
         const int nested = nestedBundles(sandbox.root) + nestedBundles(sandbox.home);
         const qsizetype stray = QDir(Paths::tempDir())
                                     .entryList({QStringLiteral("rackhand_batch_*"), QStringLiteral("rackhand_progress_*")},

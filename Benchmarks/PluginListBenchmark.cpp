@@ -6,15 +6,10 @@
 #include "PluginListView.h"
 #include "PluginManagerViewModel.h"
 #include "PluginTableModel.h"
+#include "RecordingServices.h"
 
 #include "Platform/Paths.h"
 #include "Platform/PlatformServices.h"
-#include "Platform/testing/ManualClock.h"
-#include "Platform/testing/MemoryDefaultsStore.h"
-#include "Platform/testing/RecordingNotificationCenter.h"
-#include "Platform/testing/RecordingProcessLauncher.h"
-#include "Platform/testing/RecordingRunner.h"
-#include "Platform/testing/RecordingWorkspace.h"
 
 #include <benchmark/benchmark.h>
 
@@ -45,13 +40,7 @@ struct Fixture {
         qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
         qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toUtf8());
         auto clock = std::make_shared<ManualClock>();
-        PlatformServices services;
-        services.privilegedRunner = std::make_shared<RecordingRunner>();
-        services.notificationCenter = std::make_shared<RecordingNotificationCenter>();
-        services.defaults = std::make_shared<MemoryDefaultsStore>();
-        services.processLauncher = std::make_shared<RecordingProcessLauncher>();
-        services.workspace = std::make_shared<RecordingWorkspace>();
-        services.clock = clock;
+        const PlatformServices services = recordingServices(clock);
         Platform::setServices(services);
         ActivityLogManager::resetShared(clock);
 

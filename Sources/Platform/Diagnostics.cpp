@@ -1,6 +1,7 @@
 #include "Platform/Diagnostics.h"
 
 #include <cstdio>
+#include <mutex>
 
 namespace Diagnostics {
 
@@ -10,10 +11,18 @@ std::function<void(const QString&)>& sinkStorage()
     static std::function<void(const QString&)> sink;
     return sink;
 }
+
+// The scan prints from its worker threads: one line at a time, never interleaved.
+std::mutex& printMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
 } // namespace
 
 void print(const QString& line)
 {
+    const std::lock_guard lock(printMutex());
     if (const auto& sink = sinkStorage()) {
         sink(line);
         return;
@@ -26,6 +35,7 @@ void print(const QString& line)
 
 void setSink(std::function<void(const QString&)> sink)
 {
+    const std::lock_guard lock(printMutex());
     sinkStorage() = std::move(sink);
 }
 

@@ -1,5 +1,6 @@
 #include "PluginScanner.h"
 
+#include "DemoTree.h"
 #include "Support/SandboxTest.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+
+#include <chrono>
+#include <functional>
+#include <future>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -569,4 +575,151 @@ TEST_F(PluginScannerTest, ProgressAndPublishOrder)
     for (int i = 1; i <= 6; ++i)
         EXPECT_EQ(progress[static_cast<size_t>(i)], i / 6.0);
     EXPECT_EQ(progress.back(), 1.0);
+}
+
+// --- Worker threads and hostile folders ---
+
+namespace {
+
+/// Every field of a record but its random id.
+QStringList describeFully(const QList<AudioPlugin>& plugins)
+{
+    QStringList lines;
+    for (const AudioPlugin& p : plugins) {
+        lines << describe(p) + QStringLiteral("|%1|%2|%3|%4")
+                                   .arg(p.manufacturer, p.version.value_or("-"), p.bundleIdentifier.value_or("-"),
+                                        p.lastUsed ? p.lastUsed->toString(Qt::ISODate) : QStringLiteral("-"));
+    }
+    return lines;
+}
+
+/// A scan that gives up after a while instead of hanging the test program; `release`
+/// then unblocks whatever the scan waits on, so the program can still end.
+std::optional<QList<AudioPlugin>> scanWithin(std::chrono::seconds limit, const std::function<void()>& release = {})
+{
+    auto running = std::async(std::launch::async, [] { return PluginScanner::scan(); });
+    if (running.wait_for(limit) == std::future_status::ready)
+        return running.get();
+    if (release)
+        release();
+    running.wait();
+    return std::nullopt;
+}
+
+} // namespace
+
+TEST_F(PluginScannerTest, AnyNumberOfThreadsGivesTheSameRecordsInTheSameOrder)
+{
+    const DemoTree::Summary summary = DemoTree::write({root(), home(), 800, 5});
+    ASSERT_TRUE(summary.error.isEmpty()) << summary.error.toStdString();
+    // Folders reached twice (the first place met keeps them) and a loop back to the root.
+    const QString vst3 = sys(kVST3);
+    ASSERT_EQ(::symlink(QFile::encodeName(vst3).constData(), QFile::encodeName(vst3 + "/Loop").constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(sys(kCLAP)).constData(), QFile::encodeName(vst3 + "/A").constData()), 0);
+    makeDir(sys(kCLAP) + "/Extra");
+    makeBundle(sys(kCLAP) + "/Extra/Twice.clap");
+    ASSERT_EQ(::symlink(QFile::encodeName(sys(kCLAP) + "/Extra").constData(),
+                        QFile::encodeName(sys(kCLAP) + "/0 Early").constData()),
+              0);
+
+    const QList<AudioPlugin> single = PluginScanner::scan(1);
+    QSet<PluginFormat> formats;
+    for (const AudioPlugin& p : single)
+        formats.insert(p.format);
+    EXPECT_EQ(formats.size(), 6);
+    EXPECT_EQ(single.size(), summary.bundles - summary.skippedShells + 1);
+    const QStringList expected = describeFully(single);
+    for (int threads : {2, 8, 32}) {
+        SCOPED_TRACE(threads);
+        EXPECT_EQ(describeFully(PluginScanner::scan(threads)), expected);
+    }
+    PluginScanner scanner;
+    scanner.scanAllPlugins();
+    EXPECT_EQ(describeFully(scanner.discoveredPlugins()), expected);
+}
+
+TEST_F(PluginScannerTest, NamedPipesInBundlesAreNeverOpenedForReading)
+{
+    makeDir(sys(kComponents) + "/Piped.component/Contents");
+    const QString plist = sys(kComponents) + "/Piped.component/Contents/Info.plist";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(plist).constData(), 0644), 0);
+    makeBundle(sys(kCLAP) + "/Piped.clap");
+    const QString clapJson = sys(kCLAP) + "/Piped.clap/clap.json";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(clapJson).constData(), 0644), 0);
+
+    const std::optional<QList<AudioPlugin>> found = scanWithin(std::chrono::seconds(20), [&] {
+        for (const QString& pipe : {plist, clapJson}) {
+            const int fd = ::open(QFile::encodeName(pipe).constData(), O_RDWR | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    ASSERT_TRUE(found) << "the scan waited on a named pipe";
+    EXPECT_EQ(describeAll(*found),
+              (QStringList{"Piped|Audio Units|on|" + sys(kComponents) + "/Piped.component|" + sys(kComponents)
+                               + "/Piped.component",
+                           "Piped|CLAP|on|" + sys(kCLAP) + "/Piped.clap|" + sys(kCLAP) + "/Piped.clap"}));
+    for (const AudioPlugin& p : *found) {
+        EXPECT_TRUE(p.manufacturer.isEmpty());
+        EXPECT_FALSE(p.version);
+    }
+}
+
+TEST_F(PluginScannerTest, AVeryDeepTreeIsCutWithOneLineAndNeverCrashes)
+{
+    makeBundle(sys(kVST3) + "/Shallow.vst3");
+    // 1,000 nested folders, each reached relative to the last (the whole path is long).
+    int fd = ::open(QFile::encodeName(sys(kVST3)).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int level = 0; level < 1000; ++level) {
+        ASSERT_EQ(::mkdirat(fd, "n", 0755), 0);
+        if (level == 10) {
+            ASSERT_EQ(::mkdirat(fd, "Ten.vst3", 0755), 0);
+        }
+        const int next = ::openat(fd, "n", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+    }
+    ASSERT_EQ(::mkdirat(fd, "Bottom.vst3", 0755), 0);
+    ::close(fd);
+
+    const std::optional<QList<AudioPlugin>> found = scanWithin(std::chrono::seconds(60));
+    ASSERT_TRUE(found);
+    QStringList names;
+    for (const AudioPlugin& p : *found)
+        names << p.name;
+    EXPECT_EQ(names, (QStringList{"Shallow", "Ten"}));
+    const QStringList deep = printedLines().filter("nested deeper than");
+    ASSERT_EQ(deep.size(), 1) << printedLines().join('\n').toStdString();
+    EXPECT_TRUE(deep.first().startsWith("⚠️ Folders nested deeper than 256 levels were not scanned, in " + sys(kVST3)));
+}
+
+TEST_F(PluginScannerTest, NamesThatAreNotUtf8AreSkippedWithTheirFolderNamed)
+{
+    makeBundle(sys(kVST3) + "/Good.vst3");
+    const QByteArray vst3 = QFile::encodeName(sys(kVST3));
+    ASSERT_EQ(::mkdir((vst3 + "/Bad\xff.vst3").constData(), 0755), 0);
+    ASSERT_EQ(::mkdir((vst3 + "/Vendor\xfe").constData(), 0755), 0);
+    ASSERT_EQ(::mkdir((vst3 + "/Vendor\xfe/Inside.vst3").constData(), 0755), 0);
+    const QByteArray waves = QFile::encodeName(sys(kWaves) + "/Plug-Ins V15");
+    makeDir(QFile::decodeName(waves));
+    ASSERT_EQ(::mkdir((waves + "/Odd\xff.bundle").constData(), 0755), 0);
+
+    PluginScanner scanner;
+    scanner.scanAllPlugins();
+    ASSERT_EQ(scanner.discoveredPlugins().size(), 1);
+    EXPECT_EQ(scanner.discoveredPlugins().first().name, "Good");
+    for (const AudioPlugin& p : scanner.discoveredPlugins())
+        EXPECT_TRUE(QFileInfo::exists(p.currentPath)) << p.currentPath.toStdString();
+    QStringList skipped = printedLines().filter("not valid UTF-8");
+    skipped.sort();
+    EXPECT_EQ(skipped, (QStringList{"⚠️ Skipped a bundle whose name is not valid UTF-8 in " + sys(kWaves)
+                                        + "/Plug-Ins V15",
+                                    "⚠️ Skipped a bundle whose name is not valid UTF-8 in " + sys(kVST3),
+                                    "⚠️ Skipped a folder whose name is not valid UTF-8 in " + sys(kVST3)}));
+    // The temporary folder's clean-up cannot name these.
+    for (const QByteArray& made : {vst3 + "/Bad\xff.vst3", vst3 + "/Vendor\xfe/Inside.vst3", vst3 + "/Vendor\xfe",
+                                   waves + "/Odd\xff.bundle"})
+        EXPECT_EQ(::rmdir(made.constData()), 0);
 }

@@ -1,4 +1,5 @@
 #include "OperationsFixture.h"
+#include "Support/ScanAndWait.h"
 
 #include "BatchScript.h"
 #include "DisabledOrigins.h"
@@ -529,7 +530,7 @@ TEST_F(PluginManagerViewModelOperationsTest, RecordedOriginsSurviveARescan)
     const AudioPlugin x = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/X.vst3"), PluginFormat::vst3, "x");
     const AudioPlugin mine = enabledBundle(usr("/Library/Audio/Plug-Ins/Components/Mine.component"), PluginFormat::au);
     PluginManagerViewModel& model = sandboxVm();
-    model.scanForPlugins();
+    ASSERT_TRUE(scanAndWait(model));
     QList<AudioPlugin> found;
     for (const AudioPlugin& p : model.plugins()) {
         if (p.isEnabled)
@@ -540,7 +541,7 @@ TEST_F(PluginManagerViewModelOperationsTest, RecordedOriginsSurviveARescan)
     ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
     EXPECT_TRUE(QFileInfo(central("VST3/X 1.vst3")).isDir());
 
-    model.scanForPlugins();
+    ASSERT_TRUE(scanAndWait(model));
     QHash<QString, AudioPlugin> byPath;
     for (const AudioPlugin& p : model.plugins())
         byPath.insert(p.currentPath, p);
@@ -777,7 +778,7 @@ TEST_F(PluginManagerViewModelOperationsTest, TwoHundredBundlesGoAndComeBackByteI
     makeDir(sys("/Applications/Waves/WaveShells V14/Waves AU Reg Utility 14.app"));
 
     PluginManagerViewModel& model = sandboxVm();
-    model.scanForPlugins();
+    ASSERT_TRUE(scanAndWait(model));
     ASSERT_EQ(model.plugins().size(), 200);
     model.toggleMultiplePlugins(model.plugins());
     ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
@@ -785,7 +786,7 @@ TEST_F(PluginManagerViewModelOperationsTest, TwoHundredBundlesGoAndComeBackByteI
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         EXPECT_FALSE(DisabledLayout::pathExists(it.key())) << it.key().toStdString();
 
-    model.scanForPlugins(); // origins must come from the records, not the folder rule
+    ASSERT_TRUE(scanAndWait(model)); // origins must come from the records, not the folder rule
     ASSERT_EQ(model.plugins().size(), 200);
     model.toggleMultiplePlugins(model.plugins());
     ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
@@ -793,7 +794,7 @@ TEST_F(PluginManagerViewModelOperationsTest, TwoHundredBundlesGoAndComeBackByteI
 
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         EXPECT_EQ(treeHash(it.key()), it.value()) << it.key().toStdString();
-    model.scanForPlugins();
+    ASSERT_TRUE(scanAndWait(model));
     EXPECT_EQ(model.plugins().size(), 200);
     EXPECT_EQ(model.dbEnabledCount(), 200);
     EXPECT_TRUE(QDir(central("VST3")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());

@@ -1,4 +1,5 @@
 #include "OperationsFixture.h"
+#include "Support/ScanAndWait.h"
 
 #include "Platform/DefaultsStore.h"
 #include "Platform/linux/DBusNotificationCenter.h"
@@ -211,7 +212,7 @@ TEST_F(PluginManagerViewModelTest, ScanDetectsNewPluginsAfterTheFirstScan)
 {
     makeBundle(sys("/Library/Audio/Plug-Ins/VST3/Alpha.vst3"));
     PluginManagerViewModel& model = vm();
-    model.scanForPlugins();
+    ASSERT_TRUE(scanAndWait(model));
     EXPECT_TRUE(printedLines().contains(QStringLiteral("⚠️ Scan debug: existingKeys.isEmpty, skipping new plugin detection")));
     EXPECT_TRUE(printedLines().contains(QStringLiteral("🔍 Scan debug: existingKeys.count = 0")));
     EXPECT_TRUE(printedLines().contains(QStringLiteral("🔍 Scan debug: plugins.count = 1")));
@@ -220,14 +221,14 @@ TEST_F(PluginManagerViewModelTest, ScanDetectsNewPluginsAfterTheFirstScan)
 
     makeBundle(sys("/Library/Audio/Plug-Ins/Components/Beta.component"));
     clearPrintedLines();
-    model.scanForPlugins();
+    ASSERT_TRUE(scanAndWait(model));
     ASSERT_EQ(model.newlyDetectedPlugins().size(), 1);
     EXPECT_EQ(model.newlyDetectedPlugins().first().name, QStringLiteral("Beta"));
     EXPECT_TRUE(printedLines().contains(QStringLiteral("🆕 New plugin detected: Beta (Audio Units)")));
     EXPECT_TRUE(printedLines().contains(QStringLiteral("🔍 Scan debug: newlyDetectedPlugins.count = 1")));
     EXPECT_EQ(model.dbTotalCount(), 2);
 
-    model.scanForPlugins();
+    ASSERT_TRUE(scanAndWait(model));
     EXPECT_TRUE(model.newlyDetectedPlugins().isEmpty());
 }
 

@@ -21,10 +21,14 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 
 namespace {
 
@@ -705,4 +709,90 @@ TEST_F(MainContentViewTest, AFailedExportShowsAnAlertWithTheReason)
         EXPECT_EQ(m_prompter->alerts.first().buttons.first().text, QStringLiteral("OK"));
     }
     EXPECT_EQ(m_workspace->opened().size(), 1); // only the written file
+namespace {
+
+/// Holds a scan on its worker thread until the test opens it (always, at the latest
+/// when the test ends, so a failed test does not leave the thread waiting).
+class ScanGate {
+public:
+    ScanGate() : m_opened(m_promise.get_future().share()) {}
+    ~ScanGate() { open(); }
+    ScanGate(const ScanGate&) = delete;
+    ScanGate& operator=(const ScanGate&) = delete;
+    void open()
+    {
+        if (!m_isOpen.exchange(true))
+            m_promise.set_value();
+    }
+    std::shared_future<void> opened() const { return m_opened; }
+
+private:
+    std::promise<void> m_promise;
+    std::shared_future<void> m_opened;
+    std::atomic_bool m_isOpen{false};
+};
+
+/// Counts the paint events a widget receives.
+class PaintCounter final : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+TEST_F(MainContentViewTest, WindowPaintsAndTakesInputWhileAScanRuns)
+{
+    seed(numbered(300));
+    vm().setShowAllPlugins(true);
+    ScanGate gate;
+    std::atomic_bool started{false};
+    const QList<AudioPlugin> found{record(QStringLiteral("Found"), PluginFormat::clap, true, QStringLiteral("Acme"))};
+    vm().setScanWork([opened = gate.opened(), &started, found] {
+        started = true;
+        opened.wait_for(std::chrono::seconds(20)); // a scan on the GUI thread would hold it: fail, never hang
+        return found;
+    });
+    QSignalSpy finished(&vm(), &PluginManagerViewModel::scanFinished);
+
+    QTest::mouseClick(content().scanButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&started] { return started.load(); }, 5000));
+    EXPECT_TRUE(vm().isLoading());
+    EXPECT_FALSE(content().scanButton()->isEnabled());
+
+    // The event loop is free: the table repaints, scrolls and the search field types.
+    QTableView* table = content().listView()->table();
+    PaintCounter paints(table->viewport());
+    table->viewport()->update();
+    EXPECT_TRUE(QTest::qWaitFor([&paints] { return paints.count > 0; }, 2000));
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_GT(table->verticalScrollBar()->value(), 0);
+    QTest::keyClicks(content().searchBar()->field(), QStringLiteral("0012"));
+    EXPECT_EQ(vm().searchText(), QStringLiteral("0012"));
+    settle(80);
+    EXPECT_EQ(table->model()->rowCount(), 1);
+
+    // Asking again while it runs joins the running scan.
+    bool secondCallerDone = false;
+    vm().scanForPlugins([&secondCallerDone] { secondCallerDone = true; });
+    EXPECT_TRUE(finished.isEmpty());
+
+    gate.open();
+    ASSERT_TRUE(finished.wait(5000));
+    settle();
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_TRUE(secondCallerDone);
+    EXPECT_FALSE(vm().isLoading());
+    EXPECT_FALSE(vm().isOperationRunning());
+    EXPECT_TRUE(content().scanButton()->isEnabled());
+    EXPECT_EQ(db().totalCount({}, {}, {}, {}), 1);
 }

@@ -1,4 +1,5 @@
 #include "SidebarFixture.h"
+#include "Support/ScanAndWait.h"
 
 #include "ActionsSection.h"
 #include "FormatFilterSection.h"
@@ -249,7 +250,7 @@ TEST_F(SidebarViewTest, ScanningIndicatorShowsOnlyWhileLoading)
     QObject::connect(&vm(), &PluginManagerViewModel::isLoadingChanged, &context, [&] {
         shownWhileLoading << view.visibleParts().contains(QStringLiteral("scanningIndicator"));
     });
-    vm().scanForPlugins();
+    ASSERT_TRUE(scanAndWait(vm()));
     EXPECT_EQ(shownWhileLoading, (QList<bool>{true, false}));
 }
 

@@ -35,6 +35,12 @@ enum Column : int {
     ColumnCount
 };
 
+/// Every column name, in table order: a table with any other list is of another layout.
+inline constexpr const char* kColumns[] = {kId,          kName,      kManufacturer, kFormat,           kOriginalPath,
+                                           kCurrentPath, kIsEnabled, kVersion,      kBundleIdentifier, kLastUsed};
+inline constexpr char kTableInfo[] = "PRAGMA table_info(plugins)";
+inline constexpr char kDropTable[] = "DROP TABLE plugins";
+
 // The six single-column indexes, in creation order, one statement per line.
 #define RACKHAND_CATALOGUE_INDEXES                                                                                   \
     "CREATE INDEX IF NOT EXISTS idx_plugins_name ON plugins(name);\n"                                                \
@@ -44,8 +50,8 @@ enum Column : int {
     "CREATE INDEX IF NOT EXISTS idx_plugins_version ON plugins(version);\n"                                          \
     "CREATE INDEX IF NOT EXISTS idx_plugins_lastUsed ON plugins(lastUsed);\n"
 
-/// The table and its six indexes, one statement per line, run as one script. An existing
-/// table is left as it is, whatever its columns: the catalogue is rebuilt by every scan.
+/// The table and its six indexes, one statement per line, run as one script. A table of
+/// another layout is dropped first (the catalogue is rebuilt by every scan).
 inline constexpr char kCreateScript[] = "CREATE TABLE IF NOT EXISTS plugins (\n"
                                         "    id TEXT PRIMARY KEY,\n"
                                         "    name TEXT NOT NULL COLLATE NOCASE,\n"

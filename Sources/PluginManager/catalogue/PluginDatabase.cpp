@@ -92,8 +92,29 @@ PluginDatabase::PluginDatabase(const QString& path)
     // A failure to create the folder shows up as the open failure below.
     QDir().mkpath(QFileInfo(m_dbPath).absolutePath());
     openDatabase();
-    if (m_db)
+    if (m_db) {
+        dropTableOfAnotherLayout();
         exec(CatalogueSchema::kCreateScript);
+    }
+}
+
+void PluginDatabase::dropTableOfAnotherLayout()
+{
+    QStringList columns;
+    {
+        Sql::Statement info(m_db, CatalogueSchema::kTableInfo);
+        while (info.next())
+            columns << info.columnText(1);
+    }
+    QStringList expected;
+    for (const char* column : CatalogueSchema::kColumns)
+        expected << QString::fromLatin1(column);
+    if (columns.isEmpty() || columns == expected)
+        return;
+    // An earlier layout would make every page query fail while counts read stale rows.
+    // Its rows are only a cache of the disk, which the next scan reads again.
+    Diagnostics::print(QStringLiteral("⚠️ Replaced the catalogue table of another layout in ") + m_dbPath);
+    exec(CatalogueSchema::kDropTable);
 }
 
 PluginDatabase::~PluginDatabase()

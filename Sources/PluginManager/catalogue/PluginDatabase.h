@@ -53,6 +53,7 @@ public:
 
     QString dbPath() const { return m_dbPath; }
     bool isOpen() const { return m_db != nullptr; }
+    const QString& path() const { return m_dbPath; }
 
     /// In one transaction; when the insert cannot be prepared the old rows are kept.
     void replaceAllPlugins(const QList<AudioPlugin>& plugins);
@@ -93,6 +94,7 @@ private:
     static int traceCallback(unsigned type, void* context, void* statement, void* text);
 
     void openDatabase();
+    void dropTableOfAnotherLayout();
     /// Runs a script; on failure prints "❌ SQL error: <message>" and returns false.
     bool exec(const char* sql) const;
     qint64 countOf(const QByteArray& sql, const QStringList& parameters) const;

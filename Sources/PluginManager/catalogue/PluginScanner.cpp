@@ -1,5 +1,8 @@
 #include "PluginScanner.h"
 
+#include "DisabledLayout.h"
+#include "WorkPool.h"
+
 #include "Platform/Diagnostics.h"
 #include "Platform/HiddenAttribute.h"
 #include "Platform/Paths.h"
@@ -7,9 +10,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <numeric>
 #include <system_error>
 #include <vector>
@@ -24,12 +31,12 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QRandomGenerator>
+#include <QStringDecoder>
 #include <QVariantList>
 #include <QVariantMap>
 
 namespace {
 
-const QString kUnusedMarker = QStringLiteral("Plug-Ins (Unused)");
 constexpr qint64 kMaxInfoFileBytes = 16 * 1024 * 1024; // an Info.plist or clap.json is tiny
 
 enum class EntryKind { missing, file, folder };
@@ -115,12 +122,6 @@ EntryKind entryKind(int atFd, const QByteArray& name, unsigned char type)
     return S_ISDIR(st.st_mode) ? EntryKind::folder : EntryKind::file;
 }
 
-bool pathExists(const QByteArray& path)
-{
-    struct stat st {};
-    return ::stat(path.constData(), &st) == 0;
-}
-
 /// The text after the last dot of a name, or nothing when it has no dot.
 QByteArray extensionOf(const QByteArray& name)
 {
@@ -134,12 +135,18 @@ QByteArray withoutExtension(const QByteArray& name)
     return dot < 0 ? name : name.left(dot);
 }
 
-/// Reads a small file whole; empty when it is missing, unreadable, a folder or too big.
+/// Reads a small file whole; empty when it is missing, unreadable, too big or anything
+/// but a regular file. The open never waits: a named pipe in a bundle must not hang the scan.
 QByteArray readSmallFile(int atFd, const QByteArray& path)
 {
-    const int fd = ::openat(atFd, path.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::openat(atFd, path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return {};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxInfoFileBytes) {
+        ::close(fd);
+        return {};
+    }
     QByteArray bytes;
     char buffer[16384];
     for (;;) {
@@ -325,18 +332,295 @@ bool codePointLess(const QString& a, const QString& b)
     return a.size() < b.size();
 }
 
+// Deeper than any real plug-in folder; a deeper tree is a loop of links or a prank, and
+// walking it would only run into the path-length limit.
+constexpr int kMaxFolderDepth = 256;
+// Bundles read per task: enough to amortise opening the folder, few enough to spread
+// a folder of thousands over every worker.
+constexpr size_t kBundlesPerTask = 16;
+
+using FolderId = std::pair<quint64, quint64>;
+
+using FolderRules = DisabledLayout::ReadRules;
+
+bool isValidUtf8(const QByteArray& bytes)
+{
+    const bool ascii = std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return (c & 0x80) == 0; });
+    if (ascii)
+        return true;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString decoded = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+/// What a bundle's own files say, whatever path it was reached by.
+struct BundleFacts {
+    bool present = false; // false: a dangling link or a WaveShell, which make no record
+    QString manufacturer;
+    std::optional<QString> version;
+    std::optional<QString> bundleIdentifier;
+    std::optional<QDateTime> lastUsed;
+};
+
+BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char type)
+{
+    BundleFacts facts;
+    const QByteArray nativeName = nativeRef.mid(nativeRef.lastIndexOf('/') + 1);
+    const QByteArray nativeBase = withoutExtension(nativeName);
+    if (QFile::decodeName(nativeBase).toLower().startsWith(QLatin1String("waveshell")))
+        return facts; // Waves shells are found through the Waves folders instead
+    if (entryKind(atFd, nativeRef, type) == EntryKind::missing)
+        return facts;
+    // One read and one parse per bundle, however many fields it yields.
+    const QVariantMap info = parsePropertyList(readSmallFile(atFd, nativeRef + "/Contents/Info.plist"));
+    facts.present = true;
+    facts.manufacturer = extractManufacturer(info, atFd, nativeRef, extensionOf(nativeName));
+    facts.version = textValue(info, QStringLiteral("CFBundleShortVersionString"));
+    facts.bundleIdentifier = textValue(info, QStringLiteral("CFBundleIdentifier"));
+    facts.lastUsed = extractLastUsed(atFd, nativeRef, nativeBase);
+    return facts;
+}
+
+AudioPlugin makeRecord(BundleFacts facts, const QByteArray& nativeName, const QString& path, PluginFormat format,
+                       const FolderRules& rules)
+{
+    AudioPlugin plugin;
+    plugin.id = newRecordId();
+    plugin.name = QFile::decodeName(withoutExtension(nativeName));
+    plugin.manufacturer = std::move(facts.manufacturer);
+    plugin.format = format;
+    plugin.currentPath = path;
+    plugin.isEnabled = !DisabledLayout::isDisabledPath(path, rules);
+    plugin.originalPath = DisabledLayout::returnPath(path, format, rules);
+    plugin.version = std::move(facts.version);
+    plugin.bundleIdentifier = std::move(facts.bundleIdentifier);
+    plugin.lastUsed = facts.lastUsed;
+    return plugin;
+}
+
+struct FolderNode;
+
+/// One listed entry that may hold plug-ins: a bundle, or a folder to walk.
+struct FolderEntry {
+    QByteArray name;
+    unsigned char type = DT_UNKNOWN;
+    std::unique_ptr<FolderNode> child; // null for a bundle
+    BundleFacts facts;                 // bundles only, filled by a reading task
+};
+
+/// One place a folder was reached. The first task to open a given folder lists it;
+/// any other place reaching the same folder (through a link) only records its identity.
+struct FolderNode {
+    bool opened = false;
+    FolderId id{0, 0};
+    std::vector<FolderEntry> entries;
+};
+
+/// The walk of one root folder of one format. Tasks of the pool fill the tree; the
+/// records are taken from it afterwards, in the order a depth-first walk meets them.
+struct RootWalk {
+    RootWalk(PluginFormat f, QString p, std::atomic_bool& warned)
+        : format(f), bundleExtension(PluginFormats::fileExtensions(f).first().toLatin1()), path(std::move(p)),
+          depthWarned(warned)
+    {
+    }
+    PluginFormat format;
+    QByteArray bundleExtension;
+    QString path;
+    FolderNode root;
+    std::mutex mutex;
+    QHash<FolderId, const FolderNode*> lister; // guarded by mutex while the walk runs
+    std::atomic_bool& depthWarned;
+};
+
+void readBundles(FolderNode& node, const QByteArray& folderPath, size_t first, size_t last)
+{
+    const int fd = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return; // gone since it was listed: its bundles make no records
+    for (size_t i = first; i < last; ++i) {
+        FolderEntry& entry = node.entries[i];
+        entry.facts = readBundleFacts(fd, entry.name, entry.type);
+    }
+    ::close(fd);
+}
+
+/// Whether a listed entry belongs in the tree; prints why a plug-in candidate is left out.
+bool keepEntry(RootWalk& walk, int fd, const DirEntry& entry, bool isBundle, int depth, const QByteArray& folderPath)
+{
+    if (!isBundle && (entry.type == DT_REG || entryKind(fd, entry.name, entry.type) != EntryKind::folder))
+        return false;
+    if (!isValidUtf8(entry.name)) {
+        // Its decoded path would not exist, and every later operation on it would fail.
+        Diagnostics::print(QStringLiteral("⚠️ Skipped a %1 whose name is not valid UTF-8 in %2")
+                               .arg(isBundle ? QStringLiteral("bundle") : QStringLiteral("folder"),
+                                    QFile::decodeName(folderPath)));
+        return false;
+    }
+    if (!isBundle && depth >= kMaxFolderDepth) {
+        if (!walk.depthWarned.exchange(true))
+            Diagnostics::print(QStringLiteral("⚠️ Folders nested deeper than %1 levels were not scanned, in %2")
+                                   .arg(kMaxFolderDepth)
+                                   .arg(QFile::decodeName(folderPath)));
+        return false;
+    }
+    return true;
+}
+
+void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArray& folderPath, int depth)
+{
+    Folder folder(AT_FDCWD, folderPath);
+    if (!folder.isOpen()) {
+        Diagnostics::print(QStringLiteral("❌ Error scanning directory ") + QFile::decodeName(folderPath)
+                           + QStringLiteral(": ") + folder.errorText());
+        return;
+    }
+    node.id = folder.identity();
+    node.opened = true;
+    {
+        // A link back to a folder already walked (a parent, say) would make the walk endless.
+        const std::lock_guard lock(walk.mutex);
+        if (walk.lister.contains(node.id))
+            return;
+        walk.lister.insert(node.id, &node);
+    }
+    const int fd = folder.fd();
+    for (DirEntry& entry : folder.entries()) {
+        // A bundle is never descended into: a bundle inside a bundle is not a plug-in of its own.
+        const bool isBundle = extensionOf(entry.name) == walk.bundleExtension;
+        if (!keepEntry(walk, fd, entry, isBundle, depth, folderPath))
+            continue;
+        FolderEntry kept{std::move(entry.name), entry.type, nullptr, {}};
+        if (!isBundle)
+            kept.child = std::make_unique<FolderNode>();
+        node.entries.push_back(std::move(kept));
+    }
+    std::vector<size_t> bundles;
+    for (size_t i = 0; i < node.entries.size(); ++i) {
+        FolderEntry& entry = node.entries[i];
+        if (entry.child) {
+            pool.post([&pool, &walk, child = entry.child.get(), path = folderPath + '/' + entry.name, depth] {
+                listFolder(pool, walk, *child, path, depth + 1);
+            });
+        } else {
+            bundles.push_back(i);
+        }
+    }
+    // Bundle entries are not contiguous in general; a task takes a run of them.
+    for (size_t start = 0; start < bundles.size(); start += kBundlesPerTask) {
+        const size_t end = std::min(start + kBundlesPerTask, bundles.size());
+        pool.post([&node, folderPath, first = bundles[start], last = bundles[end - 1] + 1] {
+            readBundles(node, folderPath, first, last);
+        });
+    }
+}
+
+/// The records of one walked root, in depth-first order, each folder taken the first
+/// time it is met. Iterative: a deep tree must not exhaust the stack.
+void collectRecords(const RootWalk& walk, const FolderRules& rules, QList<AudioPlugin>& records)
+{
+    if (!walk.root.opened)
+        return;
+    struct Frame {
+        const FolderNode* node;
+        size_t next;
+        QString path;
+    };
+    QSet<FolderId> visited{walk.root.id};
+    std::vector<Frame> stack{{walk.lister.value(walk.root.id), 0, walk.path}};
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.node->entries.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const FolderEntry& entry = top.node->entries[top.next++];
+        const QString path = top.path + QLatin1Char('/') + QFile::decodeName(entry.name);
+        if (!entry.child) {
+            if (entry.facts.present)
+                records.append(makeRecord(entry.facts, entry.name, path, walk.format, rules));
+            continue;
+        }
+        if (!entry.child->opened || visited.contains(entry.child->id))
+            continue;
+        visited.insert(entry.child->id);
+        stack.push_back({walk.lister.value(entry.child->id), 0, path});
+    }
+}
+
+/// The folders a format's bundles are looked for in, in walk order.
+QStringList rootFolders(PluginFormat format)
+{
+    return PluginFormats::systemPaths(format) + DisabledLayout::disabledFolders(format);
+}
+
+/// Records of the "bundle" entries of one Waves folder, built from the names alone.
+void collectWavesFolder(const QByteArray& folder, const QString& versionFolder, const QString& versionTag, bool enabled,
+                        QList<AudioPlugin>& result)
+{
+    for (const DirEntry& entry : Folder(AT_FDCWD, folder).entries()) {
+        if (extensionOf(entry.name) != "bundle")
+            continue;
+        if (!isValidUtf8(entry.name)) {
+            Diagnostics::print(QStringLiteral("⚠️ Skipped a bundle whose name is not valid UTF-8 in ")
+                               + QFile::decodeName(folder));
+            continue;
+        }
+        const QString fileName = QFile::decodeName(entry.name);
+        AudioPlugin plugin;
+        plugin.id = newRecordId();
+        plugin.name = QFile::decodeName(withoutExtension(entry.name));
+        plugin.manufacturer = QStringLiteral("Waves Audio");
+        plugin.format = PluginFormat::wavesBundle;
+        plugin.originalPath = versionFolder + QLatin1Char('/') + fileName;
+        plugin.currentPath = QFile::decodeName(folder) + QLatin1Char('/') + fileName;
+        plugin.isEnabled = enabled;
+        plugin.version = versionTag;
+        result.append(std::move(plugin));
+    }
+}
+
+QList<AudioPlugin> scanWavesBundlePlugins()
+{
+    QList<AudioPlugin> result;
+    const QString wavesFolder = Paths::system(QStringLiteral("/Applications/Waves"));
+    if (!DisabledLayout::pathExists(wavesFolder))
+        return result;
+    const QByteArray nativeWaves = QFile::encodeName(wavesFolder);
+    Folder waves(AT_FDCWD, nativeWaves);
+    for (const DirEntry& folder : waves.entries()) {
+        if (!folder.name.startsWith("Plug-Ins V") || !isValidUtf8(folder.name))
+            continue;
+        const QByteArray versionPath = nativeWaves + '/' + folder.name;
+        // The folder's own type, as listed: a link named like a version folder is not one.
+        bool isFolder = folder.type == DT_DIR;
+        if (folder.type == DT_UNKNOWN) {
+            struct stat st {};
+            isFolder = ::lstat(versionPath.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (!isFolder)
+            continue;
+        const QString versionFolder = QFile::decodeName(versionPath);
+        const QString versionTag = QFile::decodeName(folder.name).mid(9); // "Plug-Ins V15" -> "V15"
+        collectWavesFolder(versionPath, versionFolder, versionTag, true, result);
+        const QByteArray disabledPath = versionPath + "/Disabled";
+        if (DisabledLayout::pathExists(QFile::decodeName(disabledPath)))
+            collectWavesFolder(disabledPath, versionFolder, versionTag, false, result);
+    }
+    return result;
+}
+
 } // namespace
 
 PluginScanner::PluginScanner(QObject* parent)
     : QObject(parent)
-    , m_rules(currentFolderRules())
 {
     createCentralDisabledDirectoryIfNeeded();
 }
 
 QString PluginScanner::centralDisabledDirectory()
 {
-    return Paths::system(QStringLiteral("/Library/Audio/Plug-Ins/Disabled"));
+    return DisabledLayout::centralDisabledDirectory();
 }
 
 const QSet<QString>& PluginScanner::genericManufacturers()
@@ -375,20 +659,8 @@ const QHash<QString, QString>& PluginScanner::manufacturerNormalization()
     return names;
 }
 
-PluginScanner::FolderRules PluginScanner::currentFolderRules()
-{
-    FolderRules rules;
-    rules.centralDisabled = centralDisabledDirectory();
-    rules.avidSystemFolder = Paths::system(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins/"));
-    for (PluginFormat format : PluginFormats::allCases) {
-        const QStringList folders = PluginFormats::systemPaths(format);
-        if (!folders.isEmpty())
-            rules.systemFolder[static_cast<size_t>(format)] = folders.first();
-    }
-    return rules;
-}
 
-void PluginScanner::scanAllPlugins()
+void PluginScanner::scanAllPlugins(int threads)
 {
     m_isScanning = true;
     Q_EMIT isScanningChanged(true);
@@ -396,22 +668,12 @@ void PluginScanner::scanAllPlugins()
     Q_EMIT scanProgressChanged(m_scanProgress);
     m_discoveredPlugins.clear();
     Q_EMIT discoveredPluginsChanged();
-
-    m_rules = currentFolderRules();
-    createCentralDisabledDirectoryIfNeeded();
     m_scanError.reset();
 
-    QList<AudioPlugin> found;
-    int done = 0;
-    for (PluginFormat format : PluginFormats::allCases) {
-        found.append(scanPluginsForFormat(format));
-        ++done;
-        m_scanProgress = done / 6.0;
+    QList<AudioPlugin> found = scan(threads, [this](double progress) {
+        m_scanProgress = progress;
         Q_EMIT scanProgressChanged(m_scanProgress);
-    }
-
-    found = crossReferenceManufacturers(std::move(found));
-    sortByName(found);
+    });
 
     m_discoveredPlugins = std::move(found);
     Q_EMIT discoveredPluginsChanged();
@@ -419,6 +681,49 @@ void PluginScanner::scanAllPlugins()
     Q_EMIT isScanningChanged(false);
     m_scanProgress = 1.0;
     Q_EMIT scanProgressChanged(m_scanProgress);
+}
+
+QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(double)>& formatDone)
+{
+    const FolderRules rules = DisabledLayout::currentReadRules();
+    createCentralDisabledDirectoryIfNeeded();
+
+    std::atomic_bool depthWarned{false};
+    std::deque<RootWalk> walks; // stable addresses for the tasks
+    QList<AudioPlugin> waves;
+    {
+        WorkPool pool(threads > 0 ? threads : WorkPool::defaultThreadCount());
+        for (PluginFormat format : PluginFormats::allCases) {
+            if (format == PluginFormat::wavesBundle) {
+                pool.post([&waves] { waves = scanWavesBundlePlugins(); });
+                continue;
+            }
+            for (const QString& folder : rootFolders(format)) {
+                if (!DisabledLayout::pathExists(folder))
+                    continue;
+                QByteArray native = QFile::encodeName(folder);
+                RootWalk& walk = walks.emplace_back(format, folder, depthWarned);
+                pool.post([&pool, &walk, native = std::move(native)] { listFolder(pool, walk, walk.root, native, 0); });
+            }
+        }
+        pool.wait();
+    }
+
+    QList<AudioPlugin> found;
+    auto walk = walks.cbegin();
+    int done = 0;
+    for (PluginFormat format : PluginFormats::allCases) {
+        if (format == PluginFormat::wavesBundle)
+            found.append(std::move(waves));
+        for (; walk != walks.cend() && walk->format == format; ++walk)
+            collectRecords(*walk, rules, found);
+        ++done;
+        if (formatDone)
+            formatDone(done / 6.0);
+    }
+    found = crossReferenceManufacturers(std::move(found));
+    sortByName(found);
+    return found;
 }
 
 void PluginScanner::sortByName(QList<AudioPlugin>& plugins)
@@ -445,7 +750,7 @@ void PluginScanner::createCentralDisabledDirectoryIfNeeded()
 {
     const QString central = centralDisabledDirectory();
     const std::filesystem::path centralPath(QFile::encodeName(central).toStdString());
-    if (pathExists(QFile::encodeName(central))) {
+    if (DisabledLayout::pathExists(central)) {
         setHiddenAttribute(central);
     } else {
         std::error_code error;
@@ -457,173 +762,26 @@ void PluginScanner::createCentralDisabledDirectoryIfNeeded()
             setHiddenAttribute(central);
     }
     for (PluginFormat format : PluginFormats::allCases) {
-        const QByteArray sub = QFile::encodeName(central + QLatin1Char('/') + PluginFormats::rawValue(format));
-        if (!pathExists(sub)) {
+        const QString sub = central + QLatin1Char('/') + PluginFormats::rawValue(format);
+        if (!DisabledLayout::pathExists(sub)) {
             std::error_code ignored;
-            std::filesystem::create_directories(std::filesystem::path(sub.toStdString()), ignored);
+            std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(sub).toStdString()), ignored);
         }
     }
 }
 
-QList<AudioPlugin> PluginScanner::scanPluginsForFormat(PluginFormat format)
-{
-    if (format == PluginFormat::wavesBundle)
-        return scanWavesBundlePlugins();
-
-    QList<AudioPlugin> result;
-    for (const QString& folder : PluginFormats::systemPaths(format))
-        result.append(scanDirectory(folder, format));
-    result.append(scanDirectory(m_rules.centralDisabled + QLatin1Char('/') + PluginFormats::rawValue(format), format));
-    if (format == PluginFormat::aax) {
-        const QString unused = QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)");
-        result.append(scanDirectory(Paths::system(unused), format));
-        result.append(scanDirectory(Paths::user(unused), format));
-    }
-    return result;
-}
-
-QList<AudioPlugin> PluginScanner::scanDirectory(const QString& path, PluginFormat format)
-{
-    const QByteArray native = QFile::encodeName(path);
-    QList<AudioPlugin> plugins;
-    if (!pathExists(native))
-        return plugins;
-    QSet<FolderId> visited;
-    recursivelyScanDirectory(AT_FDCWD, native, path, format, plugins, visited);
-    return plugins;
-}
-
-void PluginScanner::recursivelyScanDirectory(int atFd, const QByteArray& nativeRef, const QString& path,
-                                             PluginFormat format, QList<AudioPlugin>& plugins,
-                                             QSet<FolderId>& visited)
-{
-    Folder folder(atFd, nativeRef);
-    if (!folder.isOpen()) {
-        Diagnostics::print(QStringLiteral("❌ Error scanning directory ") + path + QStringLiteral(": ")
-                           + folder.errorText());
-        return;
-    }
-    // A link back to a folder already walked (a parent, say) would make the walk endless.
-    const FolderId id = folder.identity();
-    if (visited.contains(id))
-        return;
-    visited.insert(id);
-
-    const QByteArray bundleExtension = PluginFormats::fileExtensions(format).first().toLatin1();
-    const int fd = folder.fd();
-    for (const DirEntry& entry : folder.entries()) {
-        const bool isBundle = extensionOf(entry.name) == bundleExtension;
-        if (!isBundle && entry.type == DT_REG)
-            continue; // a plain file that is no bundle: nothing to ask
-        const EntryKind kind = entryKind(fd, entry.name, entry.type);
-        if (kind == EntryKind::missing)
-            continue; // dangling link
-        const QString entryPath = path + QLatin1Char('/') + QFile::decodeName(entry.name);
-        if (isBundle) {
-            // Never descended into: a bundle inside a bundle is not a plug-in of its own.
-            if (std::optional<AudioPlugin> plugin = createPlugin(fd, entry.name, entryPath, format, m_rules))
-                plugins.append(std::move(*plugin));
-        } else if (kind == EntryKind::folder) {
-            recursivelyScanDirectory(fd, entry.name, entryPath, format, plugins, visited);
-        }
-    }
-}
-
-QString PluginScanner::getOriginalPath(const QString& bundlePath, PluginFormat format, const FolderRules& rules)
-{
-    // The bundle's name without its extension, ".", and the extension: its file name.
-    const QString fileName = bundlePath.mid(bundlePath.lastIndexOf(QLatin1Char('/')) + 1);
-    if (bundlePath.contains(rules.centralDisabled))
-        return rules.systemFolder[static_cast<size_t>(format)] + QLatin1Char('/') + fileName;
-    if (bundlePath.contains(kUnusedMarker))
-        return rules.avidSystemFolder + fileName;
-    return bundlePath;
-}
 
 std::optional<AudioPlugin> PluginScanner::createPluginFromURL(const QString& bundlePath, PluginFormat format) const
 {
-    return createPlugin(AT_FDCWD, QFile::encodeName(bundlePath), bundlePath, format, currentFolderRules());
+    const QByteArray native = QFile::encodeName(bundlePath);
+    BundleFacts facts = readBundleFacts(AT_FDCWD, native, DT_DIR);
+    if (!facts.present)
+        return std::nullopt;
+    return makeRecord(std::move(facts), native.mid(native.lastIndexOf('/') + 1), bundlePath, format,
+                      DisabledLayout::currentReadRules());
 }
 
-std::optional<AudioPlugin> PluginScanner::createPlugin(int atFd, const QByteArray& nativeRef, const QString& path,
-                                                       PluginFormat format, const FolderRules& rules)
-{
-    const QByteArray nativeName = nativeRef.mid(nativeRef.lastIndexOf('/') + 1);
-    const QByteArray nativeBase = withoutExtension(nativeName);
-    const QString name = QFile::decodeName(nativeBase);
-    if (name.toLower().startsWith(QLatin1String("waveshell")))
-        return std::nullopt; // Waves shells are found through the Waves folders instead
-
-    // One read and one parse per bundle, however many fields it yields.
-    const QVariantMap info = parsePropertyList(readSmallFile(atFd, nativeRef + "/Contents/Info.plist"));
-
-    AudioPlugin plugin;
-    plugin.id = newRecordId();
-    plugin.name = name;
-    plugin.manufacturer = extractManufacturer(info, atFd, nativeRef, extensionOf(nativeName));
-    plugin.format = format;
-    plugin.currentPath = path;
-    plugin.isEnabled = !path.contains(rules.centralDisabled) && !path.contains(kUnusedMarker);
-    plugin.originalPath = getOriginalPath(path, format, rules);
-    plugin.version = textValue(info, QStringLiteral("CFBundleShortVersionString"));
-    plugin.bundleIdentifier = textValue(info, QStringLiteral("CFBundleIdentifier"));
-    plugin.lastUsed = extractLastUsed(atFd, nativeRef, nativeBase);
-    return plugin;
-}
-
-QList<AudioPlugin> PluginScanner::scanWavesBundlePlugins()
-{
-    QList<AudioPlugin> result;
-    const QString wavesFolder = Paths::system(QStringLiteral("/Applications/Waves"));
-    const QByteArray nativeWaves = QFile::encodeName(wavesFolder);
-    if (!pathExists(nativeWaves))
-        return result;
-    Folder waves(AT_FDCWD, nativeWaves);
-    const std::vector<DirEntry> folders = waves.entries();
-
-    // Records of the "bundle" entries of one folder, built from the names alone.
-    auto collect = [&result](const QByteArray& folder, const QString& versionFolder, const QString& versionTag,
-                             bool enabled) {
-        for (const DirEntry& entry : Folder(AT_FDCWD, folder).entries()) {
-            if (extensionOf(entry.name) != "bundle")
-                continue;
-            const QString fileName = QFile::decodeName(entry.name);
-            AudioPlugin plugin;
-            plugin.id = newRecordId();
-            plugin.name = QFile::decodeName(withoutExtension(entry.name));
-            plugin.manufacturer = QStringLiteral("Waves Audio");
-            plugin.format = PluginFormat::wavesBundle;
-            plugin.originalPath = versionFolder + QLatin1Char('/') + fileName;
-            plugin.currentPath = QFile::decodeName(folder) + QLatin1Char('/') + fileName;
-            plugin.isEnabled = enabled;
-            plugin.version = versionTag;
-            result.append(std::move(plugin));
-        }
-    };
-
-    for (const DirEntry& folder : folders) {
-        if (!folder.name.startsWith("Plug-Ins V"))
-            continue;
-        const QByteArray versionPath = nativeWaves + '/' + folder.name;
-        // The folder's own type, as listed: a link named like a version folder is not one.
-        bool isFolder = folder.type == DT_DIR;
-        if (folder.type == DT_UNKNOWN) {
-            struct stat st {};
-            isFolder = ::lstat(versionPath.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-        }
-        if (!isFolder)
-            continue;
-        const QString versionFolder = QFile::decodeName(versionPath);
-        const QString versionTag = QFile::decodeName(folder.name).mid(9); // "Plug-Ins V15" -> "V15"
-        collect(versionPath, versionFolder, versionTag, true);
-        const QByteArray disabledPath = versionPath + "/Disabled";
-        if (pathExists(disabledPath))
-            collect(disabledPath, versionFolder, versionTag, false);
-    }
-    return result;
-}
-
-QList<AudioPlugin> PluginScanner::crossReferenceManufacturers(QList<AudioPlugin> plugins) const
+QList<AudioPlugin> PluginScanner::crossReferenceManufacturers(QList<AudioPlugin> plugins)
 {
     const QSet<QString>& generic = genericManufacturers();
     // Names and manufacturers are compared lower-cased; fold each once.

@@ -9,20 +9,28 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <utility>
 
 /// Finds every plug-in bundle in the plug-in folders, the disabled-folder layout and
 /// the Waves folders, and turns each into an AudioPlugin record. Never changes a bundle.
-/// Runs synchronously on the calling (main) thread.
+/// The folders are walked and the bundles read by a pool of threads; the records come
+/// out in the same order whatever the number of threads.
 class PluginScanner final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PluginScanner)
 public:
     explicit PluginScanner(QObject* parent = nullptr);
 
-    /// One complete scan; the result lands in discoveredPlugins(). Never fails.
-    void scanAllPlugins();
+    /// One complete scan on the calling thread (helped by a pool); the result lands in
+    /// discoveredPlugins(). Never fails. `threads` 0 picks WorkPool::defaultThreadCount().
+    void scanAllPlugins(int threads = 0);
+
+    /// The same scan as a plain function, safe to run on any thread: it touches no
+    /// QObject. `formatDone` (may be empty) is called on the calling thread with the
+    /// share of formats done, in format order.
+    static QList<AudioPlugin> scan(int threads = 0, const std::function<void(double)>& formatDone = {});
 
     const QList<AudioPlugin>& discoveredPlugins() const { return m_discoveredPlugins; }
     bool isScanning() const { return m_isScanning; }
@@ -38,7 +46,7 @@ public:
     static const QHash<QString, QString>& manufacturerNormalization();
 
     /// Exposed for tests: the manufacturer clean-up run after the walk.
-    QList<AudioPlugin> crossReferenceManufacturers(QList<AudioPlugin> plugins) const;
+    static QList<AudioPlugin> crossReferenceManufacturers(QList<AudioPlugin> plugins);
     /// Exposed for tests: the record of one bundle (none for WaveShell bundles).
     std::optional<AudioPlugin> createPluginFromURL(const QString& bundlePath, PluginFormat format) const;
     /// Exposed for tests: the final order of a scan. Stable, by name in code-point order
@@ -51,30 +59,8 @@ Q_SIGNALS:
     void scanProgressChanged(double progress);
 
 private:
-    /// The sandboxed folder texts the status and return-path rules compare against,
-    /// taken once per scan so the walk does not re-read the environment per bundle.
-    struct FolderRules {
-        QString centralDisabled;
-        QString avidSystemFolder;
-        std::array<QString, 6> systemFolder; // first systemPaths entry, by format
-    };
-    /// (device, inode) of a folder: its identity however it was reached.
-    using FolderId = std::pair<quint64, quint64>;
+    static void createCentralDisabledDirectoryIfNeeded();
 
-    static FolderRules currentFolderRules();
-    /// `nativeRef` is the bundle's path relative to the open folder `atFd` (or absolute, with AT_FDCWD).
-    static std::optional<AudioPlugin> createPlugin(int atFd, const QByteArray& nativeRef, const QString& path,
-                                                   PluginFormat format, const FolderRules& rules);
-
-    void createCentralDisabledDirectoryIfNeeded();
-    QList<AudioPlugin> scanPluginsForFormat(PluginFormat format);
-    QList<AudioPlugin> scanWavesBundlePlugins();
-    QList<AudioPlugin> scanDirectory(const QString& path, PluginFormat format);
-    void recursivelyScanDirectory(int atFd, const QByteArray& nativeRef, const QString& path, PluginFormat format,
-                                  QList<AudioPlugin>& plugins, QSet<FolderId>& visited);
-    static QString getOriginalPath(const QString& bundlePath, PluginFormat format, const FolderRules& rules);
-
-    FolderRules m_rules;
     QList<AudioPlugin> m_discoveredPlugins;
     bool m_isScanning = false;
     double m_scanProgress = 0.0;

@@ -19,10 +19,15 @@
 #include <functional>
 #include <utility>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr qint64 kAllRowsLimit = 100000;
 constexpr int kSearchDelayMs = 50;
+// A scan is background work: when the processor is busy, the window's thread goes first.
+constexpr int kScanNiceness = 5;
 const QString kEnabledCountKey = QStringLiteral("enabledPluginCount");
 const QString kChanges = QStringLiteral("changes");
 
@@ -36,7 +41,8 @@ PluginManagerViewModel::PluginManagerViewModel(QObject* parent)
 PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog,
                                                PlatformServices services, QObject* parent)
     : QObject(parent), m_database(database), m_activityLog(activityLog), m_services(std::move(services)),
-      m_mover(database, activityLog, m_services), m_scanner(new PluginScanner(this))
+      m_mover(database, activityLog, m_services), m_scanner(new PluginScanner(this)),
+      m_scanWork([] { return PluginScanner::scan(); })
 {
     // A batch whose program died left its script and progress file behind.
     PluginMover::removeStaleBatchFiles();
@@ -44,7 +50,12 @@ PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, Activit
     refreshFromDatabase();
 }
 
-PluginManagerViewModel::~PluginManagerViewModel() = default;
+PluginManagerViewModel::~PluginManagerViewModel()
+{
+    // A scan still running finishes first; its result is then dropped with this object.
+    if (m_scanThread.joinable())
+        m_scanThread.join();
+}
 
 PluginError PluginManagerViewModel::operationBusyError()
 {
@@ -218,51 +229,109 @@ QList<AudioPlugin> PluginManagerViewModel::queryCurrentFilters(qint64 limit, qin
         {m_searchText, m_selectedFormats, m_selectedManufacturers, keys, column, ascending, limit, offset});
 }
 
-void PluginManagerViewModel::scanForPlugins()
+void PluginManagerViewModel::setScanWork(ScanWork work)
 {
-    if (!beginOperation())
-        return;
-    const OperationScope scope([this] { setOperationRunning(false); });
+    m_scanWork = std::move(work);
+}
 
+void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
+{
+    if (m_scanRunning) {
+        // Pressing Scan twice gives one scan, and both callers its result.
+        if (onFinished)
+            m_scanWaiters.push_back(std::move(onFinished));
+        return;
+    }
+    if (!beginOperation()) {
+        if (onFinished)
+            onFinished();
+        return;
+    }
+    m_scanRunning = true;
+    if (onFinished)
+        m_scanWaiters.push_back(std::move(onFinished));
     m_isLoading = true;
     Q_EMIT isLoadingChanged();
     setError(std::nullopt);
 
-    const QSet<QString> existingKeys = m_database.getAllPluginKeys();
-    m_scanner->scanAllPlugins();
+    // The previous scan's thread posted its result as its last act: joining is immediate.
+    if (m_scanThread.joinable())
+        m_scanThread.join();
+    // The window keeps painting and answering input while the folders are read and the
+    // catalogue is rewritten: both happen on this worker thread, at a lower priority
+    // than the window's. An unopened catalogue is left to the reads on this thread.
+    const QString databasePath = m_database.isOpen() ? m_database.path() : QString();
+    m_scanThread = std::thread([this, work = m_scanWork, databasePath] {
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kScanNiceness);
+        ScanOutcome outcome = writeScanResult(work(), databasePath);
+        QMetaObject::invokeMethod(
+            this, [this, outcome = std::move(outcome)]() mutable { publishScan(std::move(outcome)); },
+            Qt::QueuedConnection);
+    });
+}
 
+PluginManagerViewModel::ScanOutcome PluginManagerViewModel::writeScanResult(QList<AudioPlugin> found,
+                                                                            const QString& databasePath)
+{
+    ScanOutcome outcome;
     // The folder alone cannot tell where a free-named or user-folder bundle came from.
     DisabledOrigins origins;
-    QList<AudioPlugin> found = origins.apply(m_scanner->discoveredPlugins());
+    outcome.plugins = origins.apply(std::move(found));
     origins.saveIfChanged();
+    if (databasePath.isEmpty()) {
+        outcome.newlyDetected = detectNewPlugins(outcome.plugins, {});
+        return outcome;
+    }
+    // Its own connection: SQLite connections stay on one thread. Under WAL the window's
+    // connection keeps reading the previous catalogue until this one commits; nothing
+    // else writes meanwhile, since operations are refused while a scan runs.
+    PluginDatabase writer(databasePath);
+    const QSet<QString> existingKeys = writer.getAllPluginKeys();
+    writer.replaceAllPlugins(outcome.plugins);
+    outcome.manufacturers = writer.getDistinctManufacturers();
+    outcome.newlyDetected = detectNewPlugins(outcome.plugins, existingKeys);
+    return outcome;
+}
 
-    setPlugins(std::move(found));
-    m_database.replaceAllPlugins(m_plugins);
-    setAllManufacturers(m_database.getDistinctManufacturers());
+void PluginManagerViewModel::publishScan(ScanOutcome outcome)
+{
+    setPlugins(std::move(outcome.plugins));
+    setAllManufacturers(std::move(outcome.manufacturers));
     refreshFromDatabase();
     m_isLoading = false;
     Q_EMIT isLoadingChanged();
+    if (outcome.newlyDetected) {
+        m_newlyDetectedPlugins = std::move(*outcome.newlyDetected);
+        Q_EMIT newlyDetectedPluginsChanged();
+    }
 
+    m_scanRunning = false;
+    setOperationRunning(false);
+    Q_EMIT scanFinished();
+    const std::vector<std::function<void()>> waiters = std::exchange(m_scanWaiters, {});
+    for (const std::function<void()>& waiter : waiters)
+        waiter();
+}
+
+std::optional<QList<AudioPlugin>> PluginManagerViewModel::detectNewPlugins(const QList<AudioPlugin>& plugins,
+                                                                            const QSet<QString>& existingKeys)
+{
     Diagnostics::print(QStringLiteral("🔍 Scan debug: existingKeys.count = ") + QString::number(existingKeys.size()));
-    Diagnostics::print(QStringLiteral("🔍 Scan debug: plugins.count = ") + QString::number(m_plugins.size()));
+    Diagnostics::print(QStringLiteral("🔍 Scan debug: plugins.count = ") + QString::number(plugins.size()));
     if (existingKeys.isEmpty()) {
         Diagnostics::print(QStringLiteral("⚠️ Scan debug: existingKeys.isEmpty, skipping new plugin detection"));
-    } else {
-        QList<AudioPlugin> fresh;
-        for (const AudioPlugin& plugin : std::as_const(m_plugins)) {
-            if (existingKeys.contains(plugin.key()))
-                continue;
-            Diagnostics::print(QStringLiteral("🆕 New plugin detected: ") + plugin.name + QStringLiteral(" (") +
-                               PluginFormats::rawValue(plugin.format) + u')');
-            fresh.append(plugin);
-        }
-        m_newlyDetectedPlugins = fresh;
-        Q_EMIT newlyDetectedPluginsChanged();
-        Diagnostics::print(QStringLiteral("🔍 Scan debug: newlyDetectedPlugins.count = ") +
-                           QString::number(m_newlyDetectedPlugins.size()));
+        return std::nullopt;
     }
-    if (m_scanner->scanError())
-        setError(m_scanner->scanError());
+    QList<AudioPlugin> fresh;
+    for (const AudioPlugin& plugin : plugins) {
+        if (existingKeys.contains(plugin.key()))
+            continue;
+        Diagnostics::print(QStringLiteral("🆕 New plugin detected: ") + plugin.name + QStringLiteral(" (") +
+                           PluginFormats::rawValue(plugin.format) + u')');
+        fresh.append(plugin);
+    }
+    Diagnostics::print(QStringLiteral("🔍 Scan debug: newlyDetectedPlugins.count = ") + QString::number(fresh.size()));
+    return fresh;
 }
 
 void PluginManagerViewModel::refreshFromDatabase()

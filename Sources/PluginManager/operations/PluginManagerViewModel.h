@@ -16,6 +16,8 @@
 
 #include <functional>
 #include <optional>
+#include <thread>
+#include <vector>
 
 class ActivityLogManager;
 class PluginDatabase;
@@ -38,8 +40,9 @@ enum class PluginOperation { enable, disable };
 /// (scan, enable, disable, delete, batch), hands the moves to PluginMover and publishes
 /// what they did. Lives on the main thread.
 ///
-/// Operations (scan, moves, batches, deletes) are synchronous: they return when
-/// done. Privileged runs keep the event loop turning (the
+/// Moves, batches and deletes are synchronous: they return when done. The scan runs
+/// on worker threads and publishes its result here later (see scanForPlugins).
+/// Privileged runs keep the event loop turning (the
 /// progress poll, repaints), so one operation at a time is enforced:
 /// while one runs, isOperationRunning() is true and a second one is refused with
 /// an error instead of running against stale state.
@@ -106,7 +109,16 @@ public:
     static PluginError operationBusyError();
 
     // --- Scan, reload, paging ---
-    void scanForPlugins();
+    /// Starts a scan of the plug-in folders on worker threads and returns at once. When
+    /// it ends, the result is published on this thread (new-plug-in detection, catalogue,
+    /// first page, counts), scanFinished() is emitted, then `onFinished` runs. A scan
+    /// asked for while one runs joins it and finishes with it. While another operation
+    /// runs the scan is refused with operationBusyError() and `onFinished` runs at once.
+    void scanForPlugins(std::function<void()> onFinished = {});
+    /// The work of a scan, run on a worker thread; by default PluginScanner::scan().
+    /// Tests replace it (to hold a scan at a gate, say).
+    using ScanWork = std::function<QList<AudioPlugin>()>;
+    void setScanWork(ScanWork work);
     void refreshFromDatabase();
     void loadMoreIfNeeded();
     void loadAllPages();
@@ -171,9 +183,22 @@ Q_SIGNALS:
     void newlyDetectedPluginsChanged();
     void cachedPluginKeysTransferChanged();
     void operationRunningChanged(bool running);
+    /// A scan's result has been published (isLoading() is false again).
+    void scanFinished();
 
 private:
     friend class PluginManagerViewModelTestAccess;
+    /// What a scan's worker thread hands to this thread: the records (origins applied,
+    /// already written to the catalogue) and those the catalogue did not hold before.
+    struct ScanOutcome {
+        QList<AudioPlugin> plugins;
+        QStringList manufacturers;
+        std::optional<QList<AudioPlugin>> newlyDetected; // none on a first scan
+    };
+    static ScanOutcome writeScanResult(QList<AudioPlugin> found, const QString& databasePath);
+    void publishScan(ScanOutcome outcome);
+    static std::optional<QList<AudioPlugin>> detectNewPlugins(const QList<AudioPlugin>& plugins,
+                                                              const QSet<QString>& existingKeys);
     void updateCachedTransfer();
     /// Drops every selected plug-in that matches from the selection, then rebuilds the bulk pane.
     void deselectWhere(const std::function<bool(const AudioPlugin&)>& matches);
@@ -225,4 +250,11 @@ private:
     PluginKeyTransfer m_cachedPluginKeysTransfer;
     bool m_operationRunning = false;
     BulkSelection m_selection;
+
+    // The running scan's thread and who waits for its result.
+    ScanWork m_scanWork;
+    std::thread m_scanThread;
+    bool m_scanRunning = false;
+    std::vector<std::function<void()>> m_scanWaiters;
+
 };

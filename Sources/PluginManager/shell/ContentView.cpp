@@ -191,7 +191,11 @@ void ContentView::runStartupSequence()
 
 void ContentView::scanAndOfferNewPlugins()
 {
-    m_pluginManager->scanForPlugins();
+    m_pluginManager->scanForPlugins([this] { offerNewPlugins(); });
+}
+
+void ContentView::offerNewPlugins()
+{
     if (m_profileManager->profiles().isEmpty()) {
         // Without profiles there is nothing to offer the plug-ins to.
         Q_EMIT startupSequenceFinished();

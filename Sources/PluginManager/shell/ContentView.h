@@ -96,6 +96,7 @@ protected:
 private:
     void buildLayout();
     void scanAndOfferNewPlugins();
+    void offerNewPlugins();
     void presentErrorAlert();
     void presentOnboarding();
     void presentNewPluginsSheet(bool show);

@@ -4,9 +4,12 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
-/// Where disabled bundles go, how they are moved, and the exact shell texts of a
-/// privileged move. Every system path comes from Paths::system, so with no root
+#include <array>
+
+/// Where disabled bundles go and where they return to (read by the scan, written by
+/// the operations), how they are moved, and the exact shell texts of a privileged move. Every system path comes from Paths::system, so with no root
 /// prefix the texts are those the program has always run.
 namespace DisabledLayout {
 
@@ -29,6 +32,24 @@ QString parentFolder(const QString& path);
 
 /// True when anything (a file, a folder, a dangling link) sits at `path`.
 bool pathExists(const QString& path);
+
+/// The folders the scan finds a format's disabled bundles in, in walk order.
+QStringList disabledFolders(PluginFormat format);
+
+/// The folder texts a found bundle's status and return path are decided by, taken once
+/// per scan so the walk does not re-read the environment per bundle.
+struct ReadRules {
+    QString centralDisabled;
+    QString avidSystemFolder;
+    std::array<QString, 6> systemFolder; // first system folder, by format
+};
+ReadRules currentReadRules();
+/// Whether a bundle found at `bundlePath` sits in the disabled layout.
+bool isDisabledPath(const QString& bundlePath, const ReadRules& rules);
+/// Where a bundle found at `bundlePath` returns to when enabled, as far as its folder
+/// tells: the format's system folder for the central folder, the Avid system folder
+/// for a "Plug-Ins (Unused)" folder, else where it is.
+QString returnPath(const QString& bundlePath, PluginFormat format, const ReadRules& rules);
 
 /// `folder` + "/" + `name`, or the first free "base n.extension" (n from 1; the dot is
 /// always written). A name is taken when it exists on disk or is in `reserved`.

@@ -1,4 +1,5 @@
 #include "DisabledLayout.h"
+#include "PluginScanner.h"
 
 #include "Platform/Paths.h"
 #include "Support/SandboxTest.h"
@@ -211,3 +212,48 @@ TEST_F(DisabledLayoutTest, MoveItemNeverReplacesAnExistingDestination)
 }
 
 } // namespace
+
+TEST_F(DisabledLayoutTest, DisablingThenScanningEveryFormatLandsOnTheSameRecord)
+{
+    const struct {
+        PluginFormat format;
+        const char* enabledPath;
+    } cases[] = {
+        {PluginFormat::au, "/Library/Audio/Plug-Ins/Components/Comp.component"},
+        {PluginFormat::vst3, "/Library/Audio/Plug-Ins/VST3/It's.vst3"},
+        {PluginFormat::vst2, "/Library/Audio/Plug-Ins/VST/Old.vst"},
+        {PluginFormat::aax, "/Library/Application Support/Avid/Audio/Plug-Ins/Pro.aaxplugin"},
+        {PluginFormat::clap, "/Library/Audio/Plug-Ins/CLAP/Poly.clap"},
+        {PluginFormat::wavesBundle, "/Applications/Waves/Plug-Ins V15/CLA-2A.bundle"},
+    };
+    // Which record a scan finds at a path, and everything about it but its random id.
+    auto scannedAt = [](const QString& path) -> QString {
+        for (const AudioPlugin& p : PluginScanner::scan()) {
+            if (p.currentPath == path)
+                return QStringList{p.name, PluginFormats::rawValue(p.format), p.manufacturer, p.originalPath,
+                                   p.isEnabled ? QStringLiteral("on") : QStringLiteral("off"), p.version.value_or("-")}
+                    .join(u'|');
+        }
+        return QStringLiteral("no record at ") + path;
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.enabledPath);
+        const QString enabled = sys(QString::fromUtf8(row.enabledPath));
+        makeBundle(enabled, {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.acme.thing")},
+                             {QStringLiteral("CFBundleShortVersionString"), QStringLiteral("1.2")}});
+        const QString before = scannedAt(enabled);
+        ASSERT_TRUE(before.endsWith(u'|' + enabled + (row.format == PluginFormat::wavesBundle ? "|on|V15" : "|on|1.2")))
+            << before.toStdString();
+
+        const AudioPlugin found = plugin(row.format, enabled);
+        const QString disabled = DisabledLayout::disableDestination(found);
+        makeDir(DisabledLayout::parentFolder(disabled)); // as the command's "mkdir -p" does
+        ASSERT_EQ(DisabledLayout::moveItem(enabled, disabled), QString());
+        QString expectedOff = before;
+        expectedOff.replace(QStringLiteral("|on|"), QStringLiteral("|off|"));
+        EXPECT_EQ(scannedAt(disabled), expectedOff);
+
+        ASSERT_EQ(DisabledLayout::moveItem(disabled, enabled), QString());
+        EXPECT_EQ(scannedAt(enabled), before);
+    }
+}

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstddef>
+
 #include <cerrno>
 #include <cstring>
 
@@ -15,6 +17,9 @@
 namespace DisabledLayout {
 
 namespace {
+const QString kUnusedMarker = QStringLiteral("Plug-Ins (Unused)");
+const QString kUnusedFolder = QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)");
+
 QString errnoText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -86,7 +91,7 @@ QString destinationFolder(const AudioPlugin& plugin)
 {
     switch (plugin.format) {
     case PluginFormat::aax:
-        return Paths::system(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)"));
+        return Paths::system(kUnusedFolder);
     case PluginFormat::wavesBundle:
         return parentFolder(plugin.originalPath) + QStringLiteral("/Disabled");
     case PluginFormat::au:
@@ -131,6 +136,42 @@ bool pathExists(const QString& path)
         return false;
     struct stat info {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+QStringList disabledFolders(PluginFormat format)
+{
+    QStringList folders{centralDisabledDirectory() + u'/' + PluginFormats::rawValue(format)};
+    if (format == PluginFormat::aax)
+        folders << Paths::system(kUnusedFolder) << Paths::user(kUnusedFolder);
+    return folders;
+}
+
+ReadRules currentReadRules()
+{
+    ReadRules rules;
+    rules.centralDisabled = centralDisabledDirectory();
+    rules.avidSystemFolder = Paths::system(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins/"));
+    for (PluginFormat format : PluginFormats::allCases) {
+        const QStringList folders = PluginFormats::systemPaths(format);
+        if (!folders.isEmpty())
+            rules.systemFolder[static_cast<size_t>(format)] = folders.first();
+    }
+    return rules;
+}
+
+bool isDisabledPath(const QString& bundlePath, const ReadRules& rules)
+{
+    return bundlePath.contains(rules.centralDisabled) || bundlePath.contains(kUnusedMarker);
+}
+
+QString returnPath(const QString& bundlePath, PluginFormat format, const ReadRules& rules)
+{
+    const QString name = bundlePath.mid(bundlePath.lastIndexOf(u'/') + 1);
+    if (bundlePath.contains(rules.centralDisabled))
+        return rules.systemFolder[static_cast<size_t>(format)] + u'/' + name;
+    if (bundlePath.contains(kUnusedMarker))
+        return rules.avidSystemFolder + name;
+    return bundlePath;
 }
 
 QString freeDestination(const QString& folder, const QString& name, const QSet<QString>& reserved)

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "PluginManagerViewModel.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+
+/// Starts a scan and turns the event loop until its result is published. False when
+/// it did not finish within the time given (a hung scan fails the test, it does not hang it).
+inline bool scanAndWait(PluginManagerViewModel& model, int timeoutMs = 60000)
+{
+    bool finished = false;
+    model.scanForPlugins([&finished] { finished = true; });
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!finished && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    return finished;
+}
