@@ -17,3 +17,14 @@ inline bool scanAndWait(PluginManagerViewModel& model, int timeoutMs = 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     return finished;
 }
+
+/// Lets the scan that the model queued for itself (after an operation it could not fully
+/// record) start and run to its end.
+inline bool settleQueuedScan(PluginManagerViewModel& model, int timeoutMs = 60000)
+{
+    QCoreApplication::processEvents();
+    const QDeadlineTimer deadline(timeoutMs);
+    while (model.isLoading() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    return !model.isLoading();
+}

@@ -3,6 +3,7 @@
 #include "DemoTree.h"
 #include "DisabledOrigins.h"
 #include "PluginMover.h"
+#include "Support/ScanAndWait.h"
 
 
 #include <QCoreApplication>
@@ -175,7 +176,7 @@ protected:
     /// Every bundle a scan finds now, counted by content.
     QMap<QByteArray, int> scannedBundles(PluginManagerViewModel& model)
     {
-        model.scanForPlugins();
+        EXPECT_TRUE(scanAndWait(model));
         QMap<QByteArray, int> bundles;
         for (const AudioPlugin& plugin : model.plugins())
             ++bundles[bundleHash(plugin.currentPath)];
@@ -228,7 +229,7 @@ TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
     enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Sys.vst3"), PluginFormat::vst3, "sys");
     enabledBundle(sys("/Library/Audio/Plug-Ins/Components/Comp.component"), PluginFormat::au, "comp");
     PluginManagerViewModel& first = sandboxVm();
-    first.scanForPlugins();
+    ASSERT_TRUE(scanAndWait(first));
     const auto before = snapshot();
     const QList<AudioPlugin> enabled = withState(first.plugins(), true);
     ASSERT_EQ(enabled.size(), 5);
@@ -244,7 +245,7 @@ TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
     // The next start finds the leftovers and what the script did.
     PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
     EXPECT_TRUE(batchTempFiles().isEmpty());
-    second.scanForPlugins();
+    ASSERT_TRUE(scanAndWait(second));
     QList<AudioPlugin> disabled;
     for (const AudioPlugin& plugin : withState(second.plugins(), false)) {
         if (plugin.currentPath != central("VST3/X.vst3"))
@@ -341,7 +342,7 @@ TEST_F(OperationReliabilityTest, RecordsThatCannotBeSavedAfterAMoveAreReported)
         c.mend();
 
         // The rows follow the disk once the queued scan has run.
-        QCoreApplication::processEvents();
+        ASSERT_TRUE(settleQueuedScan(model));
         expectCatalogueFollowsDisk(c.name);
         EXPECT_EQ(db().totalDisabledCount(), 0);
         model.setError(std::nullopt);
@@ -447,7 +448,7 @@ TEST_F(OperationReliabilityTest, PartialDeleteIsSaidAndTheRowFollowsTheDisk)
     makeBundle(path, {{QStringLiteral("CFBundleShortVersionString"), QStringLiteral("1.0")}});
     writeFile(path + QStringLiteral("/Contents/MacOS/binary"), "payload");
     PluginManagerViewModel& model = vm();
-    model.scanForPlugins();
+    ASSERT_TRUE(scanAndWait(model));
     ASSERT_EQ(model.plugins().size(), 1);
     const AudioPlugin half = model.plugins().first();
     ASSERT_EQ(half.version, QStringLiteral("1.0"));
@@ -462,7 +463,7 @@ TEST_F(OperationReliabilityTest, PartialDeleteIsSaidAndTheRowFollowsTheDisk)
     EXPECT_TRUE(model.error()->detail.contains(refusal));
     EXPECT_TRUE(activityLog().entries().isEmpty());
 
-    QCoreApplication::processEvents(); // the queued rescan of what is left
+    ASSERT_TRUE(settleQueuedScan(model)); // the queued rescan of what is left
     ASSERT_EQ(model.plugins().size(), 1);
     EXPECT_EQ(model.plugins().first().currentPath, path);
     EXPECT_FALSE(model.plugins().first().version);
@@ -510,7 +511,7 @@ TEST_F(OperationReliabilityTest, HundredsOfBundlesSurviveRoundsOfFaults)
         }
         runner->enqueue(fault);
         model.deletePlugins(doomed);
-        QCoreApplication::processEvents(); // a rescan after a partial delete
+        ASSERT_TRUE(settleQueuedScan(model)); // a rescan after a partial delete
         expectCatalogueFollowsDisk("delete, with a fault");
         model.setError(std::nullopt);
         for (const AudioPlugin& plugin : doomed) {

@@ -709,6 +709,8 @@ TEST_F(MainContentViewTest, AFailedExportShowsAnAlertWithTheReason)
         EXPECT_EQ(m_prompter->alerts.first().buttons.first().text, QStringLiteral("OK"));
     }
     EXPECT_EQ(m_workspace->opened().size(), 1); // only the written file
+}
+
 namespace {
 
 /// Holds a scan on its worker thread until the test opens it (always, at the latest

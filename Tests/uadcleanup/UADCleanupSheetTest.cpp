@@ -183,7 +183,7 @@ TEST_F(UADCleanupSheetTest, DisablesTheSelectedDemosInOneBatch)
     useSandboxRunner();
     // The Fairchild, already off, joins the selection: it is counted but not moved again.
     manager().toggleSelection(manager().demoPlugins().at(1));
-    const QList<AudioPlugin> catalogue = db().queryPlugins({}, {}, {}, {}, QStringLiteral("name"), true, -1, 0);
+    const QList<AudioPlugin> catalogue = db().queryPlugins({.sortColumn = QStringLiteral("name"), .limit = -1});
     QTest::mouseClick(sheet().disableButton(), Qt::LeftButton);
     EXPECT_EQ(sheet().state(), UADCleanupSheet::State::loading);
     ASSERT_TRUE(settle());

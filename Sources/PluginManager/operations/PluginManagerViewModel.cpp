@@ -669,5 +669,5 @@ void PluginManagerViewModel::publishOutcome(const MoveOutcome& outcome)
         setError(outcome.error);
     // Once this operation has ended, the rows follow the disk again.
     if (outcome.rescan)
-        QTimer::singleShot(0, this, &PluginManagerViewModel::scanForPlugins);
+        QTimer::singleShot(0, this, [this] { scanForPlugins(); });
 }

@@ -188,7 +188,7 @@ PluginDatabase& UADCleanupManager::database() const
 QList<AudioPlugin> UADCleanupManager::catalogueRows() const
 {
     // Every row: a catalogue larger than any fixed page must still be matched whole.
-    return database().queryPlugins(QString(), {}, {}, {}, QStringLiteral("name"), true, -1, 0);
+    return database().queryPlugins({.sortColumn = QStringLiteral("name"), .limit = -1});
 }
 
 int UADCleanupManager::beginWork()
@@ -235,17 +235,10 @@ void UADCleanupManager::rescanThen(PluginManagerViewModel& viewModel, std::funct
             disconnect(connection);
         QTimer::singleShot(0, this, next);
     };
-    // When the scan runs in the background, its end is isLoading turning false.
-    QPointer<PluginManagerViewModel> guard(&viewModel);
-    connections->append(connect(&viewModel, &PluginManagerViewModel::isLoadingChanged, this, [guard, finish] {
-        if (guard && !guard->isLoading())
-            finish();
-    }));
+    // The scan publishes its result later and then calls back (at once when it is refused);
+    // a view model that goes away first ends the wait as well.
     connections->append(connect(&viewModel, &QObject::destroyed, this, finish));
-    viewModel.scanForPlugins();
-    // A scan that ended inside the call, or one refused because another operation runs.
-    if (guard && !guard->isLoading())
-        finish();
+    viewModel.scanForPlugins(finish);
 }
 
 std::optional<QString> UADCleanupManager::findProfileFile(const QString& folder,
