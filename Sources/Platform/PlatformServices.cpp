@@ -2,9 +2,12 @@
 
 #include "Platform/Clock.h"
 #include "Platform/linux/DBusNotificationCenter.h"
+#include "Platform/linux/FreedesktopNotifier.h"
+#include "Platform/linux/InotifyFolderWatcher.h"
 #include "Platform/linux/LinuxProcessLauncher.h"
 #include "Platform/linux/PkexecRunner.h"
 #include "Platform/linux/SettingsDefaultsStore.h"
+#include "Platform/linux/XdgApplicationLauncher.h"
 #include "Platform/linux/XdgWorkspace.h"
 
 #include <optional>
@@ -28,6 +31,9 @@ PlatformServices createDefaultServices()
     services.processLauncher = std::make_shared<LinuxProcessLauncher>();
     services.workspace = std::make_shared<XdgWorkspace>();
     services.clock = std::make_shared<SystemClock>();
+    services.userNotifier = std::make_shared<FreedesktopNotifier>();
+    services.folderWatcher = std::make_shared<InotifyFolderWatcher>();
+    services.applicationLauncher = std::make_shared<XdgApplicationLauncher>();
     return services;
 }
 

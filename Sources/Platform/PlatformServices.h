@@ -2,11 +2,14 @@
 
 #include <memory>
 
+class ApplicationLauncher;
 class Clock;
 class DefaultsStore;
+class FolderWatcher;
 class NotificationCenter;
 class PrivilegedRunner;
 class ProcessLauncher;
+class UserNotifier;
 class Workspace;
 
 /// The platform services the program uses, passed to the objects that need them.
@@ -17,6 +20,9 @@ struct PlatformServices {
     std::shared_ptr<ProcessLauncher> processLauncher;
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<const Clock> clock;
+    std::shared_ptr<UserNotifier> userNotifier;
+    std::shared_ptr<FolderWatcher> folderWatcher;
+    std::shared_ptr<ApplicationLauncher> applicationLauncher;
 };
 
 namespace Platform {
