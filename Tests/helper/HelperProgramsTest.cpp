@@ -277,9 +277,7 @@ TEST_F(HelperProgramsTest, TrayInsideVirtualDisplay)
     trayer.start(QStandardPaths::findExecutable(QStringLiteral("trayer")),
                  {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
                   QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"),
-                  QStringLiteral("28"), QStringLiteral("--tint"), QStringLiteral("0x2b2b30"),
-                  QStringLiteral("--transparent"), QStringLiteral("true"), QStringLiteral("--alpha"),
-                  QStringLiteral("0"), QStringLiteral("--SetDockType"), QStringLiteral("true")});
+                  QStringLiteral("28"), QStringLiteral("--SetDockType"), QStringLiteral("true")});
     ASSERT_TRUE(trayer.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
 
@@ -295,15 +293,18 @@ TEST_F(HelperProgramsTest, TrayInsideVirtualDisplay)
     QTRY_VERIFY_WITH_TIMEOUT(!item.trayIcon()->geometry().isEmpty(), 10000);
     // A new install, so the picture shows the whole menu.
     delegate.buildMenu({QStringLiteral("Preamp & EQ"), QStringLiteral("Space Echo")});
-    const QRect icon = item.trayIcon()->geometry();
-    item.menu()->popup(QPoint(icon.left() - 180, icon.bottom() + 2));
+    // The tray host sits in the top right corner; the menu opens below it.
+    const QRect screenArea = QGuiApplication::primaryScreen()->geometry();
+    const QPoint at(screenArea.right() - item.menu()->sizeHint().width() - 8, 32);
+    item.menu()->popup(at);
     QTRY_VERIFY_WITH_TIMEOUT(item.menu()->isVisible(), 5000);
     QTest::qWait(500);
     const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
     const QString picture = qEnvironmentVariable("RACKHAND_TRAY_SCREENSHOT");
     if (!picture.isEmpty()) {
-        const QRect menu = item.menu()->geometry().united(icon).adjusted(-40, -8, 24, 24);
-        EXPECT_TRUE(screen.copy(menu.intersected(screen.rect())).save(picture));
+        const QRect menu = item.menu()->geometry();
+        const QRect corner(menu.left() - 24, 0, screen.width() - menu.left() + 24, menu.bottom() + 16);
+        EXPECT_TRUE(screen.copy(corner.intersected(screen.rect())).save(picture));
     }
     item.menu()->hide();
 }
