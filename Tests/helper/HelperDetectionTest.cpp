@@ -201,7 +201,7 @@ TEST_F(HelperDetectionTest, KnownFileIsAFifo)
     EXPECT_EQ(storedKeys(knownFile()), QSet<QString>{QStringLiteral("Foo|VST3")});
 }
 
-TEST_F(HelperDetectionTest, KnownFileIsWrittenWholeOrNotAtAll)
+TEST_F(HelperDetectionTest, AFailedSaveIsReportedAndTheStateKept)
 {
     install(kVst3, QStringLiteral("Foo.vst3"));
     start();

@@ -191,7 +191,8 @@ TEST_F(HelperProgramsTest, SecondMainApplicationHandsOverAndEnds)
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardOutput().contains("already running"));
-    QTRY_VERIFY_WITH_TIMEOUT(first.readAllStandardOutput().contains("started again"), 5000);
+    QByteArray firstOutput;
+    QTRY_VERIFY_WITH_TIMEOUT((firstOutput += first.readAllStandardOutput()).contains("started again"), 5000);
     EXPECT_EQ(first.state(), QProcess::Running);
     first.end();
 }
