@@ -197,6 +197,22 @@ TEST_F(HelperProgramsTest, SecondMainApplicationHandsOverAndEnds)
     first.end();
 }
 
+TEST_F(HelperProgramsTest, WithoutASessionBusTheMainApplicationStartsNormally)
+{
+    ASSERT_TRUE(QFileInfo(program("Rackhand")).isExecutable());
+    QProcessEnvironment env = sandboxEnvironment();
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env.remove(QStringLiteral("DISPLAY"));
+    GroupProcess alone;
+    alone.setProcessEnvironment(env);
+    alone.start(program("Rackhand"), {});
+    ASSERT_TRUE(alone.waitForStarted());
+    // The window's first scan writes the catalogue: the program did not end early.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dataDir() + QStringLiteral("/plugins.db")), 20000);
+    EXPECT_EQ(alone.state(), QProcess::Running);
+    EXPECT_FALSE(alone.readAllStandardOutput().contains("already running"));
+}
+
 TEST_F(HelperProgramsTest, InstallationPutsBothProgramsAndTheirEntriesInPlace)
 {
 #ifndef RACKHAND_BINARY_DIR
