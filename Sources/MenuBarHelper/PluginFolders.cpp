@@ -7,11 +7,26 @@
 #include <QFileInfo>
 
 #include <array>
+#include <cstddef>
 #include <utility>
 
 namespace PluginFolders {
 
 namespace {
+
+template <std::size_t N>
+using TagTable = std::array<std::pair<const char*, const char*>, N>;
+
+// The tag of the first row whose text matches; empty when none does.
+template <std::size_t N, typename Match>
+QString firstTag(const TagTable<N>& table, Match matches)
+{
+    for (const auto& [text, tag] : table) {
+        if (matches(QLatin1String(text)))
+            return QString::fromLatin1(tag);
+    }
+    return {};
+}
 
 // The name without its last extension ("Foo.bar.vst3" -> "Foo.bar"); a name without
 // one, or a hidden-style name, stays whole.
@@ -52,34 +67,27 @@ QStringList disabledDirectories()
 
 QString folderTag(const QString& fixedPath)
 {
-    static const std::array<std::pair<const char*, const char*>, 5> table{{
+    static const TagTable<5> table{{
         {"Components", "AU"},
         {"VST3", "VST3"},
         {"VST", "VST"},
         {"CLAP", "CLAP"},
         {"Plug-Ins", "AAX"},
     }};
-    for (const auto& [pattern, tag] : table) {
-        if (fixedPath.contains(QLatin1String(pattern)))
-            return QString::fromLatin1(tag);
-    }
-    return QStringLiteral("Unknown");
+    const QString tag = firstTag(table, [&fixedPath](QLatin1String pattern) { return fixedPath.contains(pattern); });
+    return tag.isEmpty() ? QStringLiteral("Unknown") : tag;
 }
 
 QString extensionTag(const QString& extension)
 {
-    static const std::array<std::pair<const char*, const char*>, 5> table{{
+    static const TagTable<5> table{{
         {"vst3", "VST3"},
         {"vst", "VST"},
         {"component", "AU"},
         {"aaxplugin", "AAX"},
         {"clap", "CLAP"},
     }};
-    for (const auto& [ext, tag] : table) {
-        if (extension == QLatin1String(ext))
-            return QString::fromLatin1(tag);
-    }
-    return {};
+    return firstTag(table, [&extension](QLatin1String ext) { return extension == ext; });
 }
 
 QSet<QString> scanPluginDirectories(const QList<Folder>& folders)

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 namespace {
 // Additions, removals and renames; attribute and content changes are left out on purpose.
 constexpr quint32 kChangeMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
+constexpr std::size_t kReadBufferBytes = std::size_t{64} * 1024;
 } // namespace
 
 InotifyFolderWatcher::InotifyFolderWatcher() = default;
@@ -85,7 +87,7 @@ bool InotifyFolderWatcher::addTree(const QString& folder, bool isRoot)
 
 void InotifyFolderWatcher::readEvents()
 {
-    alignas(inotify_event) std::array<char, 64 * 1024> buffer{};
+    alignas(inotify_event) std::array<char, kReadBufferBytes> buffer{};
     bool qualifies = false;
     for (;;) {
         const ssize_t length = ::read(m_fd, buffer.data(), buffer.size());
