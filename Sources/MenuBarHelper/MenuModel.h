@@ -14,6 +14,7 @@ struct MenuItemModel {
     int indent = 0;               // indentation level (the new-plug-ins block lists names indented)
     QString key;                  // a lower-case letter for Ctrl+letter; empty for none
     bool separator = false;       // a separator line; the other fields are ignored
+    bool heading = false;         // shown in bold (the menu's title line)
     std::vector<MenuItemModel> submenu;
 
     static MenuItemModel makeSeparator()

@@ -4,9 +4,12 @@
 #include "Platform/linux/AbsentUADControlPanel.h"
 #include "Platform/linux/DBusNotificationCenter.h"
 #include "Platform/linux/FolderListingProbe.h"
+#include "Platform/linux/FreedesktopNotifier.h"
+#include "Platform/linux/InotifyFolderWatcher.h"
 #include "Platform/linux/LinuxProcessLauncher.h"
 #include "Platform/linux/PkexecRunner.h"
 #include "Platform/linux/SettingsDefaultsStore.h"
+#include "Platform/linux/XdgApplicationLauncher.h"
 #include "Platform/linux/XdgWorkspace.h"
 
 #include <optional>
@@ -32,6 +35,9 @@ PlatformServices createDefaultServices()
     services.clock = std::make_shared<SystemClock>();
     services.uadControlPanel = std::make_shared<AbsentUADControlPanel>();
     services.diskAccess = std::make_shared<FolderListingProbe>();
+    services.userNotifier = std::make_shared<FreedesktopNotifier>();
+    services.folderWatcher = std::make_shared<InotifyFolderWatcher>();
+    services.applicationLauncher = std::make_shared<XdgApplicationLauncher>();
     return services;
 }
 

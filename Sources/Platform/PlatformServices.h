@@ -2,13 +2,16 @@
 
 #include <memory>
 
+class ApplicationLauncher;
 class Clock;
 class DefaultsStore;
 class DiskAccessProbe;
+class FolderWatcher;
 class NotificationCenter;
 class PrivilegedRunner;
 class ProcessLauncher;
 class UADControlPanel;
+class UserNotifier;
 class Workspace;
 
 /// The platform services the program uses, passed to the objects that need them.
@@ -21,6 +24,9 @@ struct PlatformServices {
     std::shared_ptr<const Clock> clock;
     std::shared_ptr<UADControlPanel> uadControlPanel;
     std::shared_ptr<DiskAccessProbe> diskAccess;
+    std::shared_ptr<UserNotifier> userNotifier;
+    std::shared_ptr<FolderWatcher> folderWatcher;
+    std::shared_ptr<ApplicationLauncher> applicationLauncher;
 };
 
 namespace Platform {

@@ -6,6 +6,7 @@
 #include "PluginProfile.h"
 
 #include "Platform/PlatformServices.h"
+#include "Platform/RackhandBus.h"
 
 #include <QHash>
 #include <QList>
@@ -103,7 +104,7 @@ public:
     /// The distributed notification posted after every reload.
     static QString pluginCountChangedNotification()
     {
-        return QStringLiteral("com.yourcompany.Rackhand.pluginCountChanged");
+        return QString::fromLatin1(RackhandBus::kPluginCountChanged);
     }
     /// The error a second operation gets while one is running.
     static PluginError operationBusyError();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/RackhandBus.h"
+
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
@@ -25,7 +27,7 @@ class AppDelegate final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AppDelegate)
 public:
-    static constexpr auto kLaunchNotification = "com.yourcompany.Rackhand.appDidLaunch";
+    static constexpr auto kLaunchNotification = RackhandBus::kAppDidLaunch;
     static constexpr auto kFrameAutosaveName = "Rackhand";
     static constexpr int kWindowWidth = 1200;
     static constexpr int kWindowHeight = 800;

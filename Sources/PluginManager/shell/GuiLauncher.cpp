@@ -1,8 +1,12 @@
 #include "GuiLauncher.h"
 
 #include "AppDelegate.h"
+#include "SingleInstance.h"
+
+#include "Platform/Diagnostics.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QStyleFactory>
 
 int launchGui(int argc, char** argv)
@@ -17,8 +21,24 @@ int launchGui(int argc, char** argv)
     // Closing the main window ends the program; nothing is saved at quit.
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
+    // One window per session: a second start brings the running one to the front.
+    SingleInstance instance;
+    if (instance.claim() == SingleInstance::Outcome::handedOver) {
+        Diagnostics::print(QStringLiteral("🪟 Rackhand is already running: brought its window to the front"));
+        return 0;
+    }
+
     // Held for the whole event loop.
     AppDelegate delegate;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, [&delegate] {
+        QMainWindow* window = delegate.window();
+        if (!window)
+            return;
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
     delegate.applicationDidFinishLaunching();
     return QApplication::exec();
 }

@@ -1,0 +1,140 @@
+#include "PluginFolders.h"
+
+#include "Platform/Paths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <array>
+#include <cstddef>
+#include <utility>
+
+namespace PluginFolders {
+
+namespace {
+
+template <std::size_t N>
+using TagTable = std::array<std::pair<const char*, const char*>, N>;
+
+// The tag of the first row whose text matches; empty when none does.
+template <std::size_t N, typename Match>
+QString firstTag(const TagTable<N>& table, Match matches)
+{
+    for (const auto& [text, tag] : table) {
+        if (matches(QLatin1String(text)))
+            return QString::fromLatin1(tag);
+    }
+    return {};
+}
+
+// The name without its last extension ("Foo.bar.vst3" -> "Foo.bar"); a name without
+// one, or a hidden-style name, stays whole.
+QString withoutExtension(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) : name;
+}
+
+} // namespace
+
+QList<Folder> pluginDirectories()
+{
+    const std::array<std::pair<const char*, bool>, 8> fixed{{
+        {"/Library/Audio/Plug-Ins/Components", false},
+        {"/Library/Audio/Plug-Ins/VST3", false},
+        {"/Library/Audio/Plug-Ins/VST", false},
+        {"/Library/Application Support/Avid/Audio/Plug-Ins", false},
+        {"/Library/Audio/Plug-Ins/CLAP", false},
+        {"/Library/Audio/Plug-Ins/Components", true},
+        {"/Library/Audio/Plug-Ins/VST3", true},
+        {"/Library/Audio/Plug-Ins/VST", true},
+    }};
+    QList<Folder> folders;
+    for (const auto& [path, inHome] : fixed) {
+        const QString text = QString::fromLatin1(path);
+        folders.append({inHome ? Paths::user(text) : Paths::system(text), folderTag(text)});
+    }
+    return folders;
+}
+
+QStringList disabledDirectories()
+{
+    return {Paths::system(QStringLiteral("/Library/Audio/Plug-Ins/Disabled")),
+            Paths::system(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)")),
+            Paths::user(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)"))};
+}
+
+QString folderTag(const QString& fixedPath)
+{
+    static const TagTable<5> table{{
+        {"Components", "AU"},
+        {"VST3", "VST3"},
+        {"VST", "VST"},
+        {"CLAP", "CLAP"},
+        {"Plug-Ins", "AAX"},
+    }};
+    const QString tag = firstTag(table, [&fixedPath](QLatin1String pattern) { return fixedPath.contains(pattern); });
+    return tag.isEmpty() ? QStringLiteral("Unknown") : tag;
+}
+
+QString extensionTag(const QString& extension)
+{
+    static const TagTable<5> table{{
+        {"vst3", "VST3"},
+        {"vst", "VST"},
+        {"component", "AU"},
+        {"aaxplugin", "AAX"},
+        {"clap", "CLAP"},
+    }};
+    return firstTag(table, [&extension](QLatin1String ext) { return extension == ext; });
+}
+
+QSet<QString> scanPluginDirectories(const QList<Folder>& folders)
+{
+    QSet<QString> keys;
+    for (const Folder& folder : folders) {
+        const QDir dir(folder.path);
+        if (!dir.exists())
+            continue;
+        const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString& entry : entries) {
+            if (!entry.startsWith(QLatin1Char('.')))
+                keys.insert(withoutExtension(entry) + QLatin1Char('|') + folder.tag);
+        }
+    }
+    return keys;
+}
+
+QSet<QString> scanDisabledDirectories(const QStringList& folders)
+{
+    QSet<QString> keys;
+    for (const QString& folder : folders) {
+        if (!QFileInfo(folder).isDir())
+            continue;
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            // A hidden entry at the top hides everything below it as well.
+            if (it.filePath().mid(folder.size() + 1).startsWith(QLatin1Char('.')))
+                continue;
+            const QString name = it.fileName();
+            const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+            if (dot <= 0)
+                continue;
+            const QString tag = extensionTag(name.mid(dot + 1).toLower());
+            if (!tag.isEmpty())
+                keys.insert(name.left(dot) + QLatin1Char('|') + tag);
+        }
+    }
+    return keys;
+}
+
+QString displayName(const QString& key)
+{
+    const qsizetype bar = key.indexOf(QLatin1Char('|'));
+    return bar < 0 ? key : key.left(bar);
+}
+
+} // namespace PluginFolders

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+/// The folders the helper watches and lists, and its own plug-in key: the item's name
+/// without its extension, "|", and a short format tag ("AU", "VST3", "VST", "AAX",
+/// "CLAP" or "Unknown"). This key is the helper's own, not the main application's.
+namespace PluginFolders {
+
+struct Folder {
+    QString path; ///< R or H + the fixed path
+    QString tag;  ///< the format tag of everything listed directly in it
+};
+
+/// The eight active folders, in watch order, each with its tag.
+QList<Folder> pluginDirectories();
+/// The three folders that hold disabled plug-ins.
+QStringList disabledDirectories();
+
+/// The tag of an active folder, from its fixed path (without R or H, so a sandbox root
+/// whose own name contains "VST" cannot change it): the first of "Components" (AU),
+/// "VST3", "VST", "CLAP", "Plug-Ins" (AAX) that occurs in it, else "Unknown".
+QString folderTag(const QString& fixedPath);
+/// The tag of a disabled item from its lower-cased extension; empty for any other extension.
+QString extensionTag(const QString& extension);
+
+/// Keys of every visible entry directly in the active folders.
+QSet<QString> scanPluginDirectories(const QList<Folder>& folders);
+/// Keys of every item at any depth of the disabled folders whose extension has a tag.
+QSet<QString> scanDisabledDirectories(const QStringList& folders);
+
+/// The part of a key before its first "|" (the whole key without one).
+QString displayName(const QString& key);
+
+} // namespace PluginFolders

@@ -1,0 +1,132 @@
+#include "StatusItem.h"
+
+#include "MenuBarAppDelegate.h"
+
+#include "Platform/Diagnostics.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QFont>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeySequence>
+#include <QMenu>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+
+// Indentation of the menu's nested lines, per level, as QMenu has none of its own.
+constexpr auto kIndent = "    ";
+
+QString menuText(const MenuItemModel& item)
+{
+    QString text = QString::fromLatin1(kIndent).repeated(item.indent) + item.title;
+    // A plug-in named "Preamp & EQ" must not lose its "&" to a mnemonic.
+    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return text;
+}
+
+void addItem(QMenu* menu, const MenuItemModel& item)
+{
+    if (item.separator) {
+        menu->addSeparator();
+        return;
+    }
+    if (!item.submenu.empty()) {
+        QMenu* sub = menu->addMenu(menuText(item));
+        sub->setEnabled(item.enabled);
+        StatusItem::populate(sub, item.submenu);
+        return;
+    }
+    QAction* action = menu->addAction(menuText(item));
+    action->setEnabled(item.enabled && item.action);
+    if (item.heading) {
+        QFont bold = action->font();
+        bold.setBold(true);
+        bold.setPointSize(13);
+        action->setFont(bold);
+    }
+    if (!item.key.isEmpty())
+        action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + item.key.toUpper()));
+    if (item.action) {
+        const std::function<void()> run = item.action;
+        // Queued: the menu finishes with this action before the action may rebuild the menu.
+        QObject::connect(action, &QAction::triggered, menu, [run] { QTimer::singleShot(0, run); });
+    }
+}
+
+} // namespace
+
+StatusItem::StatusItem(MenuBarAppDelegate& delegate, QObject* parent)
+    : QObject(parent), m_delegate(delegate), m_menu(std::make_unique<QMenu>()), m_trayRetry(new QTimer(this))
+{
+    m_menu->setObjectName(QStringLiteral("helperMenu"));
+    m_menu->setAccessibleName(QStringLiteral("Rackhand"));
+    connect(m_menu.get(), &QMenu::aboutToShow, this, [this] { m_delegate.menuWillOpen(); });
+    connect(&m_delegate, &MenuBarAppDelegate::menuChanged, this, [this] { populate(m_menu.get(), m_delegate.menu()); });
+    populate(m_menu.get(), m_delegate.menu());
+
+    m_trayRetry->setInterval(kTrayRetryMs);
+    connect(m_trayRetry, &QTimer::timeout, this, [this] {
+        if (QSystemTrayIcon::isSystemTrayAvailable()) {
+            m_trayRetry->stop();
+            createTrayIcon();
+        }
+    });
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        createTrayIcon();
+    } else {
+        Diagnostics::print(QString::fromUtf8(MenuBarAppDelegate::kLogPrefix) +
+                           QStringLiteral("No system tray is available: running without an icon."));
+        m_trayRetry->start();
+    }
+}
+
+StatusItem::~StatusItem() = default;
+
+QIcon StatusItem::waveformIcon()
+{
+    // One-colour artwork in the theme's text colour, so it reads on the panel of a light
+    // or dark desktop alike.
+    const QIcon source(QStringLiteral(":/helper/waveform.svg"));
+    const QColor colour = QGuiApplication::palette().color(QPalette::WindowText);
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap = source.pixmap(QSize(size, size));
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(pixmap.rect(), colour);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    icon.setIsMask(true);
+    return icon;
+}
+
+void StatusItem::createTrayIcon()
+{
+    m_tray = std::make_unique<QSystemTrayIcon>(waveformIcon());
+    m_tray->setToolTip(QString::fromUtf8(MenuBarAppDelegate::kTooltip));
+    m_tray->setContextMenu(m_menu.get());
+    // A left click opens the same menu (the context menu opens on a right click).
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            m_menu->popup(QCursor::pos());
+    });
+    m_tray->show();
+}
+
+void StatusItem::populate(QMenu* menu, const MenuModel& model)
+{
+    // Submenus of the previous build are children of this menu: free them with their items.
+    const QList<QMenu*> oldSubmenus = menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
+    menu->clear();
+    for (QMenu* sub : oldSubmenus)
+        sub->deleteLater();
+    for (const MenuItemModel& item : model)
+        addItem(menu, item);
+}

@@ -1,0 +1,32 @@
+#include "MenuBarAppDelegate.h"
+#include "StatusItem.h"
+
+#include "Platform/Diagnostics.h"
+#include "Platform/PlatformServices.h"
+#include "Platform/RackhandBus.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+// The tray helper: no window, only a tray icon and its menu. Its log lines go to
+// standard error, as a login item's output ends up in the session's log.
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("RackhandHelper"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Rackhand"));
+    QApplication::setApplicationVersion(QStringLiteral(RACKHAND_VERSION));
+    QApplication::setDesktopFileName(QString::fromLatin1(RackhandBus::kHelperDesktopId));
+    // Dialogs of the menu's actions close without ending the helper.
+    QApplication::setQuitOnLastWindowClosed(false);
+    Diagnostics::setSink([](const QString& line) {
+        std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stderr);
+        std::fflush(stderr);
+    });
+
+    MenuBarAppDelegate delegate(Platform::services());
+    StatusItem statusItem(delegate);
+    delegate.applicationDidFinishLaunching();
+    return QApplication::exec();
+}
