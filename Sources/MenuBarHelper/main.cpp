@@ -1,5 +1,6 @@
 #include "MenuBarAppDelegate.h"
 #include "StatusItem.h"
+#include "DAWPrefsMenus.h"
 
 #include "Platform/Diagnostics.h"
 #include "Platform/PlatformServices.h"
@@ -26,6 +27,9 @@ int main(int argc, char** argv)
     });
 
     MenuBarAppDelegate delegate(Platform::services());
+    // The workstation preference submenus live as long as the menus that call into them.
+    DAWPrefsMenus preferenceMenus(Platform::services().workspace, [&delegate] { delegate.rebuildMenu(); });
+    delegate.setPreferenceMenus([&preferenceMenus] { return preferenceMenus.menus(); });
     StatusItem statusItem(delegate);
     delegate.applicationDidFinishLaunching();
     return QApplication::exec();
