@@ -1,10 +1,12 @@
 #include "Platform/PlatformServices.h"
 
 #include "Platform/Clock.h"
+#include "Platform/MenuBarLoginItem.h"
 #include "Platform/linux/DBusNotificationCenter.h"
 #include "Platform/linux/LinuxProcessLauncher.h"
 #include "Platform/linux/PkexecRunner.h"
 #include "Platform/linux/SettingsDefaultsStore.h"
+#include "Platform/linux/XdgAutostartLoginItem.h"
 #include "Platform/linux/XdgWorkspace.h"
 
 #include <optional>
@@ -28,6 +30,9 @@ PlatformServices createDefaultServices()
     services.processLauncher = std::make_shared<LinuxProcessLauncher>();
     services.workspace = std::make_shared<XdgWorkspace>();
     services.clock = std::make_shared<SystemClock>();
+    services.loginItem = std::make_shared<XdgAutostartLoginItem>(QString::fromLatin1(MenuBarLoginItem::kIdentifier),
+                                                                 MenuBarLoginItem::helperPath(),
+                                                                 QString::fromLatin1(MenuBarLoginItem::kExecutableName));
     return services;
 }
 

@@ -4,6 +4,7 @@
 
 class Clock;
 class DefaultsStore;
+class LoginItem;
 class NotificationCenter;
 class PrivilegedRunner;
 class ProcessLauncher;
@@ -17,6 +18,8 @@ struct PlatformServices {
     std::shared_ptr<ProcessLauncher> processLauncher;
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<const Clock> clock;
+    /// The menu-bar helper's login item.
+    std::shared_ptr<LoginItem> loginItem;
 };
 
 namespace Platform {

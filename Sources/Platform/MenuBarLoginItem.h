@@ -17,7 +17,7 @@ public:
     /// From the termination requests to the helper's start.
     static constexpr int kLaunchDelayMs = 500;
 
-    /// The login-item service, created on first use (the XDG autostart entry).
+    /// The login-item service: the one in Platform::services() unless a test installed another.
     static LoginItem& service();
     /// Tests install a double; an empty pointer returns to the real service.
     static void setService(std::shared_ptr<LoginItem> service);
