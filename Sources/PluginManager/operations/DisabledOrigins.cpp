@@ -75,7 +75,7 @@ QString DisabledOrigins::saveIfChanged()
     QJsonObject object;
     for (auto it = m_origins.cbegin(); it != m_origins.cend(); ++it)
         object.insert(it.key(), it.value());
-    const QString reason = writeFileAtomically(m_path, QJsonDocument(object).toJson(QJsonDocument::Compact));
+    QString reason = writeFileAtomically(m_path, QJsonDocument(object).toJson(QJsonDocument::Compact));
     if (reason.isEmpty())
         m_changed = false;
     else

@@ -680,6 +680,8 @@ bool PluginManagerViewModel::selectionContainsWavesBundleToDisable() const
     });
 }
 
+// A copy on purpose: the caller's row may live in the lists this call rewrites.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void PluginManagerViewModel::togglePlugin(AudioPlugin plugin)
 {
     if (!beginOperation())
@@ -778,6 +780,8 @@ void PluginManagerViewModel::switchSingle(const AudioPlugin& plugin)
         runWavesAURegUtilities();
 }
 
+// Plans, runs and verifies one batch in one pass; it splits up when the moves leave the view model.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void PluginManagerViewModel::switchBatch(const QList<AudioPlugin>& plugins)
 {
     const qsizetype total = plugins.size();

@@ -95,19 +95,16 @@ QIcon AppDelegate::applicationIcon()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    // 1-2. Announce the launch to the helper.
+    // The menu-bar helper refreshes its count when the window program starts.
     if (const auto& center = Platform::services().notificationCenter)
         center->post(QString::fromLatin1(kLaunchNotification), {{QStringLiteral("version"), bundleVersion()}});
-    // 3. A regular application is all a Qt program with a window can be.
-    // 4. The icon.
     QApplication::setWindowIcon(applicationIcon());
 
-    // 6-10. The window and its content.
     m_window = new QMainWindow;
     m_window->setObjectName(QStringLiteral("mainWindow"));
     m_window->setWindowTitle(QStringLiteral("Rackhand"));
     m_window->resize(kWindowWidth, kWindowHeight);
-    // 5. The menus.
+    // The menu bar belongs to the window, so the window is made first.
     buildMenuBar();
     // The floating panel that large batches report their progress in, created once.
     ProgressPanel::install();
@@ -125,7 +122,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_frameSaveTimer->setInterval(300);
     connect(m_frameSaveTimer, &QTimer::timeout, this, &AppDelegate::saveFrame);
 
-    // 11. Front and active.
+    // Front and active, as a program just started by the user.
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

@@ -330,7 +330,8 @@ void ContentView::presentBulkWarning()
 
 void ContentView::performBulkAction(BulkAction action, const QList<AudioPlugin>& plugins)
 {
-    const QList<AudioPlugin> batch = plugins; // may alias m_pendingPlugins
+    // A copy on purpose: `plugins` may alias m_pendingPlugins, which the action clears.
+    const QList<AudioPlugin> batch = plugins; // NOLINT(performance-unnecessary-copy-initialization)
     if (action == BulkAction::delete_)
         m_pluginManager->deletePlugins(batch);
     else

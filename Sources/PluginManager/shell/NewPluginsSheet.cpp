@@ -126,7 +126,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     layout->setContentsMargins(24, 24, 24, 24);
     layout->setSpacing(16);
 
-    // 1. Header.
+    // The sheet reads top to bottom: what arrived, which formats, which plug-ins, then where to add them.
     auto* header = new QHBoxLayout;
     auto* sparkles = new QLabel;
     sparkles->setPixmap(SymbolIcons::pixmap(QStringLiteral("sparkles"), QFontMetrics(scaledFont(font(), 1.3)).height(),
@@ -139,14 +139,13 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     header->addStretch(1);
     layout->addLayout(header);
 
-    // 2. Description.
     m_description = new QLabel;
     m_description->setWordWrap(true);
     m_description->setFont(scaledFont(font(), 0.95));
     m_description->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
     layout->addWidget(m_description);
 
-    // 3. Format chips.
+    // One chip per format among the new plug-ins.
     auto* formats = new QHBoxLayout;
     formats->setSpacing(8);
     auto* formatsLabel = new QLabel(QStringLiteral("Formats:"));
@@ -162,7 +161,6 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     formats->addStretch(1);
     layout->addLayout(formats);
 
-    // 4. Plug-in list.
     auto* pluginList = new QWidget;
     auto* pluginColumn = new QVBoxLayout(pluginList);
     pluginColumn->setContentsMargins(0, 4, 0, 4);
@@ -203,19 +201,17 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     pluginColumn->addStretch(1);
     layout->addWidget(listWell(pluginList, 200));
 
-    // 5. Counter.
     m_counter = new QLabel;
     m_counter->setFont(scaledFont(font(), 0.85));
     m_counter->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
     layout->addWidget(m_counter);
 
-    // 6. Divider.
+    // Below the line: the profiles the chosen plug-ins go into.
     auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
     layout->addWidget(divider);
 
-    // 7. Profile header.
     auto* profileHeader = new QHBoxLayout;
     auto* addTo = new QLabel(QStringLiteral("Add to profiles:"));
     addTo->setFont(scaledFont(font(), 0.95, true));
@@ -231,7 +227,6 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     profileHeader->addWidget(m_profileToggle);
     layout->addLayout(profileHeader);
 
-    // 8. Profile list.
     auto* profileList = new QWidget;
     auto* profileColumn = new QVBoxLayout(profileList);
     profileColumn->setContentsMargins(0, 4, 0, 4);
@@ -257,7 +252,6 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     profileColumn->addStretch(1);
     layout->addWidget(listWell(profileList, 120));
 
-    // 9. Note.
     auto* note = new QHBoxLayout;
     note->setContentsMargins(8, 0, 8, 0);
     note->setSpacing(6);
@@ -273,7 +267,6 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     note->addWidget(noteText, 1);
     layout->addLayout(note);
 
-    // 10. Buttons.
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     m_skip = new QPushButton(QStringLiteral("Skip"));

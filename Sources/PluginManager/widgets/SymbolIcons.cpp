@@ -638,7 +638,7 @@ void paintSymbol(QPainter& p, const QString& symbolName, const QColor& color, qr
 class GlyphEngine final : public QIconEngine {
 public:
     GlyphEngine(QString name, QColor color, bool followPalette)
-        : m_name(std::move(name)), m_color(std::move(color)), m_followPalette(followPalette)
+        : m_name(std::move(name)), m_color(color), m_followPalette(followPalette)
     {
     }
 
