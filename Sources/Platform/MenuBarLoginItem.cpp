@@ -1,7 +1,6 @@
 #include "Platform/MenuBarLoginItem.h"
 
 #include "Platform/Diagnostics.h"
-#include "Platform/PlatformServices.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -52,9 +51,6 @@ void terminateHelper()
 LoginItem& MenuBarLoginItem::service()
 {
     auto& slot = serviceSlot();
-    if (!slot)
-        slot = Platform::services().loginItem;
-    Q_ASSERT_X(slot, "MenuBarLoginItem::service", "no login-item service installed");
     if (!slot)
         slot = std::make_shared<MissingLoginItem>();
     return *slot;

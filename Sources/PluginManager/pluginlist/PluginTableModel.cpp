@@ -11,9 +11,8 @@
 
 namespace {
 
-QDateTime currentTime()
+QDateTime currentTime(const std::shared_ptr<const Clock>& clock)
 {
-    const auto& clock = Platform::services().clock;
     return clock ? clock->now() : QDateTime::currentDateTimeUtc();
 }
 
@@ -140,7 +139,8 @@ namespace {
 
 using PreviewStatus = PluginTableModel::PreviewStatus;
 
-QVariant displayText(const AudioPlugin& plugin, int column, bool preview, PreviewStatus status)
+QVariant displayText(const AudioPlugin& plugin, int column, bool preview, PreviewStatus status,
+                     const std::shared_ptr<const Clock>& clock)
 {
     switch (column) {
     case PluginTableModel::statusColumn:
@@ -154,7 +154,7 @@ QVariant displayText(const AudioPlugin& plugin, int column, bool preview, Previe
     case PluginTableModel::versionColumn:
         return plugin.versionValue();
     case PluginTableModel::lastUsedColumn:
-        return plugin.lastUsedValue(currentTime());
+        return plugin.lastUsedValue(currentTime(clock));
     default:
         return {};
     }
@@ -223,7 +223,7 @@ QVariant PluginTableModel::data(const QModelIndex& index, int role) const
         return willChange;
 
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-        return displayText(*plugin, column, m_preview, status);
+        return displayText(*plugin, column, m_preview, status, m_viewModel.services().clock);
     if (role == Qt::ToolTipRole && column == manufacturerColumn && !m_preview && !plugin->manufacturer.isEmpty())
         return QStringLiteral("Visit ") + plugin->manufacturer + QStringLiteral(" website");
     if (role == Qt::FontRole)

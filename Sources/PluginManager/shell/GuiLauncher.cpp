@@ -18,7 +18,7 @@ int launchGui(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
     // Held for the whole event loop.
-    AppDelegate delegate;
+    AppDelegate delegate(Platform::services());
     delegate.applicationDidFinishLaunching();
     return QApplication::exec();
 }

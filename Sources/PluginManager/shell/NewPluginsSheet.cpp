@@ -1,6 +1,7 @@
 #include "NewPluginsSheet.h"
 
 #include "AppTheme.h"
+#include "Styles.h"
 #include "GlassStyle.h"
 #include "NewPluginsOffer.h"
 #include "ProfileManager.h"
@@ -26,11 +27,6 @@ QFont scaledFont(const QFont& base, double factor, bool semibold = false)
     if (semibold)
         f.setWeight(QFont::DemiBold);
     return f;
-}
-
-QString colourCss(const QColor& c)
-{
-    return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
 }
 
 // A format chip: caption text on a conditional glass surface, accent blue while on.
@@ -77,8 +73,7 @@ QPushButton* plainRowButton()
     auto* button = new QPushButton;
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; text-align: left; }"
-                                         "QPushButton:hover { background: rgba(127, 127, 127, 20); }"));
+    button->setStyleSheet(Styles::rowButton());
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return button;
 }
@@ -101,9 +96,9 @@ QScrollArea* listWell(QWidget* content, int maxHeight)
     area->setMaximumHeight(maxHeight);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setObjectName(QStringLiteral("listWell"));
-    area->setStyleSheet(QStringLiteral("QScrollArea#listWell { border-radius: 8px; background: palette(base); }"));
+    area->setStyleSheet(Styles::wellPanel(QStringLiteral("QScrollArea"), area->objectName(), true));
     content->setObjectName(QStringLiteral("listWellContent"));
-    content->setStyleSheet(QStringLiteral("QWidget#listWellContent { background: palette(base); border-radius: 8px; }"));
+    content->setStyleSheet(Styles::wellPanel(QStringLiteral("QWidget"), content->objectName(), false));
     return area;
 }
 
@@ -142,7 +137,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     m_description = new QLabel;
     m_description->setWordWrap(true);
     m_description->setFont(scaledFont(font(), 0.95));
-    m_description->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    m_description->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     layout->addWidget(m_description);
 
     // One chip per format among the new plug-ins.
@@ -150,7 +145,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     formats->setSpacing(8);
     auto* formatsLabel = new QLabel(QStringLiteral("Formats:"));
     formatsLabel->setFont(scaledFont(font(), 0.85));
-    formatsLabel->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    formatsLabel->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     formats->addWidget(formatsLabel);
     for (const PluginFormat format : m_offer.detectedFormats()) {
         auto* chip = new FormatChip(NewPluginsOffer::chipText(format, m_offer.detectedCount(format)));
@@ -179,12 +174,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         badge->setFont(scaledFont(font(), 0.85));
         QColor badgeFill = AppTheme::textSecondary();
         badgeFill.setAlphaF(0.1f);
-        badge->setStyleSheet(QStringLiteral("color: %1; background: %2; border-radius: 4px; padding: 2px 6px;")
-                                 .arg(colourCss(AppTheme::textSecondary()), colourCss(badgeFill)));
+        badge->setStyleSheet(Styles::badge(AppTheme::textSecondary(), badgeFill));
         QLabel* state = passiveLabel(plugin.isEnabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
         state->setFont(scaledFont(font(), 0.78));
-        state->setStyleSheet(plugin.isEnabled ? QStringLiteral("color: rgb(52, 199, 89);")
-                                              : QStringLiteral("color: rgb(255, 59, 48);"));
+        state->setStyleSheet(Styles::textColor(plugin.isEnabled ? QColor(52, 199, 89) : QColor(255, 59, 48)));
         rowLayout->addWidget(tickLabel);
         rowLayout->addWidget(name, 1);
         rowLayout->addWidget(badge);
@@ -203,7 +196,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
 
     m_counter = new QLabel;
     m_counter->setFont(scaledFont(font(), 0.85));
-    m_counter->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    m_counter->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     layout->addWidget(m_counter);
 
     // Below the line: the profiles the chosen plug-ins go into.
@@ -221,8 +214,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     m_profileToggle->setFlat(true);
     m_profileToggle->setFont(scaledFont(font(), 0.85));
     m_profileToggle->setCursor(Qt::PointingHandCursor);
-    m_profileToggle->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; color: %1; }")
-                                       .arg(colourCss(AppTheme::accentBlue())));
+    m_profileToggle->setStyleSheet(Styles::linkButton(AppTheme::accentBlue()));
     connect(m_profileToggle, &QPushButton::clicked, &m_offer, &NewPluginsOffer::toggleAllProfiles);
     profileHeader->addWidget(m_profileToggle);
     layout->addLayout(profileHeader);
@@ -263,7 +255,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     auto* noteText = new QLabel(QString::fromUtf8(kNote));
     noteText->setWordWrap(true);
     noteText->setFont(scaledFont(font(), 0.85));
-    noteText->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    noteText->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     note->addWidget(noteText, 1);
     layout->addLayout(note);
 
@@ -273,11 +265,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     m_skip->setAutoDefault(false);
     m_add = new QPushButton;
     m_add->setDefault(true);
-    m_add->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 5px;"
-                                        " padding: 4px 14px; }"
-                                        "QPushButton:disabled { background: rgba(127, 127, 127, 60);"
-                                        " color: rgba(127, 127, 127, 200); }")
-                             .arg(colourCss(AppTheme::accentBlue())));
+    m_add->setStyleSheet(Styles::filledButtonGreyWhenDisabled(AppTheme::accentBlue(), 5, QStringLiteral("4px 14px")));
     buttons->addWidget(m_skip);
     buttons->addWidget(m_add);
     layout->addLayout(buttons);
@@ -300,8 +288,7 @@ void NewPluginsSheet::refresh()
         const bool on = m_offer.isTicked(it.key());
         it.value()->setPixmap(tick(on, this));
         QLabel* name = m_pluginNames.value(it.key());
-        name->setStyleSheet(QStringLiteral("color: %1;").arg(
-            colourCss(on ? AppTheme::textPrimary() : AppTheme::textSecondary())));
+        name->setStyleSheet(Styles::textColor(on ? AppTheme::textPrimary() : AppTheme::textSecondary()));
         m_pluginRows.value(it.key())->setAccessibleDescription(on ? QStringLiteral("selected")
                                                                   : QStringLiteral("not selected"));
     }
