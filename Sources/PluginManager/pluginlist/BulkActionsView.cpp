@@ -32,7 +32,7 @@ class FormatChip final : public QAbstractButton {
 public:
     enum class State { full, partial, none };
 
-    FormatChip(PluginFormat format, QWidget* parent) : QAbstractButton(parent), m_format(format)
+    FormatChip(PluginFormat format, QWidget* parent) : QAbstractButton(parent)
     {
         setText(PluginFormats::rawValue(format));
         setAccessibleName(text());
@@ -79,7 +79,6 @@ protected:
     }
 
 private:
-    PluginFormat m_format;
     State m_state = State::none;
 };
 
