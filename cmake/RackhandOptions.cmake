@@ -7,3 +7,8 @@ target_compile_definitions(rackhand_options INTERFACE QT_NO_CONTEXTLESS_CONNECT 
 if(RACKHAND_WERROR)
   target_compile_options(rackhand_options INTERFACE -Werror)
 endif()
+
+# The include roots: every project include names its layer ("catalogue/PluginDatabase.h",
+# "Platform/Paths.h", "MakeDemoTree/DemoTree.h"); tests add Tests/ for their fixtures.
+target_include_directories(rackhand_options INTERFACE
+  ${PROJECT_SOURCE_DIR}/Sources ${PROJECT_SOURCE_DIR}/Sources/PluginManager ${PROJECT_SOURCE_DIR}/Tools)

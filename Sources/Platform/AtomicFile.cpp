@@ -17,14 +17,14 @@ QString writeFileAtomically(const QString& path, const QByteArray& bytes)
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
     if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+        QString reason = file.errorString();
         file.cancelWriting();
         return reason;
     }
     // QSaveFile::commit() renames even when its final flush failed (full disk):
     // flush first and give up on failure so the old file stays whole.
     if (!file.flush()) {
-        const QString reason = file.errorString();
+        QString reason = file.errorString();
         file.cancelWriting();
         return reason;
     }

@@ -2,6 +2,7 @@
 
 #include "Platform/Clock.h"
 #include "Platform/linux/AbsentUADControlPanel.h"
+#include "Platform/MenuBarLoginItem.h"
 #include "Platform/linux/DBusNotificationCenter.h"
 #include "Platform/linux/FolderListingProbe.h"
 #include "Platform/linux/FreedesktopNotifier.h"
@@ -10,6 +11,7 @@
 #include "Platform/linux/PkexecRunner.h"
 #include "Platform/linux/SettingsDefaultsStore.h"
 #include "Platform/linux/XdgApplicationLauncher.h"
+#include "Platform/linux/XdgAutostartLoginItem.h"
 #include "Platform/linux/XdgWorkspace.h"
 
 #include <optional>
@@ -38,6 +40,9 @@ PlatformServices createDefaultServices()
     services.userNotifier = std::make_shared<FreedesktopNotifier>();
     services.folderWatcher = std::make_shared<InotifyFolderWatcher>();
     services.applicationLauncher = std::make_shared<XdgApplicationLauncher>();
+    services.loginItem = std::make_shared<XdgAutostartLoginItem>(QString::fromLatin1(MenuBarLoginItem::kIdentifier),
+                                                                 MenuBarLoginItem::helperPath(),
+                                                                 QString::fromLatin1(MenuBarLoginItem::kExecutableName));
     return services;
 }
 

@@ -7,6 +7,7 @@ class Clock;
 class DefaultsStore;
 class DiskAccessProbe;
 class FolderWatcher;
+class LoginItem;
 class NotificationCenter;
 class PrivilegedRunner;
 class ProcessLauncher;
@@ -27,6 +28,8 @@ struct PlatformServices {
     std::shared_ptr<UserNotifier> userNotifier;
     std::shared_ptr<FolderWatcher> folderWatcher;
     std::shared_ptr<ApplicationLauncher> applicationLauncher;
+    /// The menu-bar helper's login item.
+    std::shared_ptr<LoginItem> loginItem;
 };
 
 namespace Platform {

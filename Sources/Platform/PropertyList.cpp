@@ -82,32 +82,46 @@ quint64 bigEndian(const unsigned char* p, int size)
     return value;
 }
 
-// Checks a binary plist before libplist parses it: the trailer and every object reached
-// from the top one must make sense, container nesting stays within kMaxNesting (walked
-// without recursion; a reference cycle counts as too deep) and no UTF-16 string holds
-// U+0000. This check is the gate rather than a hint: libplist reads a 16-byte count
-// header by its low 8 bytes, so a walk that let such a header pass as a leaf would let
-// any depth through, and a string or key holding U+0000 makes libplist abort on reading.
-bool binaryWithinLimits(const QByteArray& bytes)
-{
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const quint64 size = quint64(bytes.size());
-    if (size < 8 + 32)
-        return false;
-    const unsigned char* trailer = data + size - 32;
-    const int offsetSize = trailer[6];
-    const int refSize = trailer[7];
-    const quint64 objectCount = bigEndian(trailer + 8, 8);
-    const quint64 topObject = bigEndian(trailer + 16, 8);
-    const quint64 tableOffset = bigEndian(trailer + 24, 8);
-    if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || tableOffset < 8 || tableOffset >= size - 32
-        || objectCount == 0 || topObject >= objectCount || objectCount > (size - 32 - tableOffset) / quint64(offsetSize))
-        return false;
+// The layout of a binary plist, read from its 32-byte trailer.
+struct BinaryLayout {
+    const unsigned char* data = nullptr;
+    quint64 size = 0;
+    int offsetSize = 0;
+    int refSize = 0;
+    quint64 objectCount = 0;
+    quint64 topObject = 0;
+    quint64 tableOffset = 0;
 
-    const auto offsetOf = [&](quint64 object) { return bigEndian(data + tableOffset + object * quint64(offsetSize), offsetSize); };
+    bool read(const QByteArray& bytes)
+    {
+        data = reinterpret_cast<const unsigned char*>(bytes.constData());
+        size = quint64(bytes.size());
+        if (size < 8 + 32)
+            return false;
+        const unsigned char* trailer = data + size - 32;
+        offsetSize = trailer[6];
+        refSize = trailer[7];
+        objectCount = bigEndian(trailer + 8, 8);
+        topObject = bigEndian(trailer + 16, 8);
+        tableOffset = bigEndian(trailer + 24, 8);
+        return offsetSize >= 1 && offsetSize <= 8 && refSize >= 1 && refSize <= 8 && tableOffset >= 8 &&
+               tableOffset < size - 32 && objectCount != 0 && topObject < objectCount &&
+               objectCount <= (size - 32 - tableOffset) / quint64(offsetSize);
+    }
+
+    quint64 offsetOf(quint64 object) const
+    {
+        return bigEndian(data + tableOffset + object * quint64(offsetSize), offsetSize);
+    }
+    quint64 reference(quint64 position, quint64 index) const
+    {
+        return bigEndian(data + position + index * quint64(refSize), refSize);
+    }
+
     // Looks at one object: the references of a container (none for anything else).
     // False for an object libplist would misread or abort on.
-    const auto inspect = [&](quint64 object, quint64* first, quint64* count) {
+    bool inspect(quint64 object, quint64* first, quint64* count) const
+    {
         *count = 0;
         const quint64 offset = offsetOf(object);
         if (offset < 8 || offset >= tableOffset)
@@ -117,40 +131,77 @@ bool binaryWithinLimits(const QByteArray& bytes)
         const bool utf16 = type == 0x6;
         if (!container && !utf16)
             return true;
-        quint64 n = data[offset] & 0x0F;
-        quint64 pos = offset + 1;
-        if (n == 0x0F) {
-            if (pos >= tableOffset || (data[pos] >> 4) != 0x1)
-                return false;
-            const int intSize = 1 << (data[pos] & 0x0F);
-            if (intSize > 8 || pos + 1 + quint64(intSize) > tableOffset)
-                return false;
-            n = bigEndian(data + pos + 1, intSize);
-            pos += 1 + quint64(intSize);
-        }
-        if (utf16) {
-            if (n > (tableOffset - pos) / 2)
-                return false;
-            for (quint64 i = 0; i < n; ++i) {
-                if (data[pos + 2 * i] == 0 && data[pos + 2 * i + 1] == 0)
-                    return false;
-            }
-            return true;
-        }
+        quint64 n = 0;
+        quint64 pos = 0;
+        if (!readCount(offset, &n, &pos))
+            return false;
+        if (utf16)
+            return utf16WithoutNul(pos, n);
         const quint64 refs = type == 0xD ? n * 2 : n;
         if ((type == 0xD && n > (quint64(1) << 62)) || refs > (tableOffset - pos) / quint64(refSize))
             return false;
         *first = pos;
         *count = refs;
         return true;
-    };
+    }
 
-    // Height of every object reached (1 for a leaf); each is walked once, so shared
-    // sub-trees cost nothing, and the longest route counts even when a shorter one
-    // reached an object first.
+    // The element count of the object at `offset` (in its marker, or in an integer after it)
+    // and where its contents begin.
+    bool readCount(quint64 offset, quint64* n, quint64* pos) const
+    {
+        *n = data[offset] & 0x0F;
+        *pos = offset + 1;
+        if (*n != 0x0F)
+            return true;
+        if (*pos >= tableOffset || (data[*pos] >> 4) != 0x1)
+            return false;
+        const int intSize = 1 << (data[*pos] & 0x0F);
+        if (intSize > 8 || *pos + 1 + quint64(intSize) > tableOffset)
+            return false;
+        *n = bigEndian(data + *pos + 1, intSize);
+        *pos += 1 + quint64(intSize);
+        return true;
+    }
+
+    bool utf16WithoutNul(quint64 pos, quint64 n) const
+    {
+        if (n > (tableOffset - pos) / 2)
+            return false;
+        for (quint64 i = 0; i < n; ++i) {
+            if (data[pos + 2 * i] == 0 && data[pos + 2 * i + 1] == 0)
+                return false;
+        }
+        return true;
+    }
+};
+
+// Height of every object reached (1 for a leaf); each is walked once, so shared
+// sub-trees cost nothing, and the longest route counts even when a shorter one
+// reached an object first. Walked without recursion.
+class NestingWalk {
+public:
+    explicit NestingWalk(const BinaryLayout& layout)
+        : m_layout(layout), m_state(size_t(layout.objectCount), kUnseen), m_height(size_t(layout.objectCount), 0)
+    {
+    }
+
+    bool withinLimits()
+    {
+        if (!enter(m_layout.topObject))
+            return false;
+        while (!m_path.empty()) {
+            if (m_path.size() > size_t(kMaxNesting))
+                return false;
+            Frame& frame = m_path.back();
+            const bool ok = frame.next == frame.count ? leave() : step(frame);
+            if (!ok)
+                return false;
+        }
+        return true;
+    }
+
+private:
     enum : unsigned char { kUnseen, kOnPath, kDone };
-    std::vector<unsigned char> state(size_t(objectCount), kUnseen);
-    std::vector<quint32> height(size_t(objectCount), 0);
     struct Frame {
         quint64 object;
         quint64 first;
@@ -158,46 +209,65 @@ bool binaryWithinLimits(const QByteArray& bytes)
         quint64 next;
         quint32 tallestChild;
     };
-    std::vector<Frame> path;
-    const auto enter = [&](quint64 object) {
+
+    bool enter(quint64 object)
+    {
         Frame frame{object, 0, 0, 0, 0};
-        if (!inspect(object, &frame.first, &frame.count))
+        if (!m_layout.inspect(object, &frame.first, &frame.count))
             return false;
-        state[size_t(object)] = kOnPath;
-        path.push_back(frame);
+        m_state[size_t(object)] = kOnPath;
+        m_path.push_back(frame);
         return true;
-    };
-    if (!enter(topObject))
-        return false;
-    while (!path.empty()) {
-        if (path.size() > size_t(kMaxNesting))
-            return false;
-        Frame& frame = path.back();
-        if (frame.next == frame.count) {
-            const quint32 own = frame.tallestChild + 1;
-            if (own > quint32(kMaxNesting))
-                return false;
-            state[size_t(frame.object)] = kDone;
-            height[size_t(frame.object)] = own;
-            path.pop_back();
-            if (!path.empty())
-                path.back().tallestChild = std::max(path.back().tallestChild, own);
-            continue;
-        }
-        const quint64 child = bigEndian(data + frame.first + frame.next * quint64(refSize), refSize);
-        ++frame.next;
-        if (child >= objectCount)
-            return false; // libplist refuses the file for it too
-        if (state[size_t(child)] == kDone) {
-            frame.tallestChild = std::max(frame.tallestChild, height[size_t(child)]);
-            continue;
-        }
-        if (state[size_t(child)] == kOnPath)
-            return false; // a reference cycle
-        if (!enter(child))
-            return false;
     }
-    return true;
+
+    // The top frame has seen all its children: record its height and hand it to its parent.
+    bool leave()
+    {
+        const Frame& frame = m_path.back();
+        const quint32 own = frame.tallestChild + 1;
+        if (own > quint32(kMaxNesting))
+            return false;
+        m_state[size_t(frame.object)] = kDone;
+        m_height[size_t(frame.object)] = own;
+        m_path.pop_back();
+        if (!m_path.empty())
+            m_path.back().tallestChild = std::max(m_path.back().tallestChild, own);
+        return true;
+    }
+
+    bool step(Frame& frame)
+    {
+        const quint64 child = m_layout.reference(frame.first, frame.next);
+        ++frame.next;
+        if (child >= m_layout.objectCount)
+            return false; // libplist refuses the file for it too
+        if (m_state[size_t(child)] == kDone) {
+            frame.tallestChild = std::max(frame.tallestChild, m_height[size_t(child)]);
+            return true;
+        }
+        if (m_state[size_t(child)] == kOnPath)
+            return false; // a reference cycle
+        return enter(child);
+    }
+
+    const BinaryLayout& m_layout;
+    std::vector<unsigned char> m_state;
+    std::vector<quint32> m_height;
+    std::vector<Frame> m_path;
+};
+
+// Checks a binary plist before libplist parses it: the trailer and every object reached
+// from the top one must make sense, container nesting stays within kMaxNesting (walked
+// without recursion; a reference cycle counts as too deep) and no UTF-16 string holds
+// U+0000. This check is the gate rather than a hint: libplist reads a 16-byte count
+// header by its low 8 bytes, so a walk that let such a header pass as a leaf would let
+// any depth through, and a string or key holding U+0000 makes libplist abort on reading.
+bool binaryWithinLimits(const QByteArray& bytes)
+{
+    BinaryLayout layout;
+    if (!layout.read(bytes))
+        return false;
+    return NestingWalk(layout).withinLimits();
 }
 
 // An XML plist before libplist parses it. A NUL is no XML character, yet libplist keeps

@@ -6,14 +6,7 @@
 #include "PluginManagerViewModel.h"
 
 #include "Platform/Paths.h"
-#include "Platform/PlatformServices.h"
-#include "Platform/testing/ManualClock.h"
-#include "Platform/testing/MemoryDefaultsStore.h"
-#include "Platform/testing/RecordingNotificationCenter.h"
-#include "Platform/testing/RecordingProcessLauncher.h"
-#include "Platform/testing/RecordingRunner.h"
-#include "Platform/testing/RecordingWorkspace.h"
-#include "Platform/testing/SandboxRunner.h"
+#include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
 
 #include <QCryptographicHash>
@@ -45,13 +38,8 @@ protected:
 
     PlatformServices services(std::shared_ptr<PrivilegedRunner> runner) const
     {
-        PlatformServices s;
+        PlatformServices s = m_doubles.services();
         s.privilegedRunner = std::move(runner);
-        s.notificationCenter = m_notifications;
-        s.defaults = m_defaults;
-        s.processLauncher = m_launcher;
-        s.workspace = std::make_shared<RecordingWorkspace>();
-        s.clock = m_clock;
         return s;
     }
 
@@ -131,12 +119,13 @@ protected:
                        QDir::Files | QDir::Hidden);
     }
 
-    std::shared_ptr<ManualClock> m_clock = std::make_shared<ManualClock>();
-    std::shared_ptr<RecordingRunner> m_recorder = std::make_shared<RecordingRunner>();
-    std::shared_ptr<SandboxRunner> m_sandboxRunner = std::make_shared<SandboxRunner>();
-    std::shared_ptr<RecordingNotificationCenter> m_notifications = std::make_shared<RecordingNotificationCenter>();
-    std::shared_ptr<MemoryDefaultsStore> m_defaults = std::make_shared<MemoryDefaultsStore>();
-    std::shared_ptr<RecordingProcessLauncher> m_launcher = std::make_shared<RecordingProcessLauncher>();
+    PlatformDoubles m_doubles;
+    std::shared_ptr<ManualClock>& m_clock = m_doubles.clock;
+    std::shared_ptr<RecordingRunner>& m_recorder = m_doubles.recorder;
+    std::shared_ptr<SandboxRunner>& m_sandboxRunner = m_doubles.sandboxRunner;
+    std::shared_ptr<RecordingNotificationCenter>& m_notifications = m_doubles.notifications;
+    std::shared_ptr<MemoryDefaultsStore>& m_defaults = m_doubles.defaults;
+    std::shared_ptr<RecordingProcessLauncher>& m_launcher = m_doubles.launcher;
 
 private:
     std::unique_ptr<PluginDatabase> m_database;

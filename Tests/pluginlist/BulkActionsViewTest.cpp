@@ -49,7 +49,7 @@ TEST_F(BulkActionsViewTest, GroupsTheSelectionByNameWithFormatBadgesAndChips)
                                      plugin(QStringLiteral("EQ"), PluginFormat::vst3, false)};
     seed(plugins);
     panel();
-    QAbstractItemModelTester tester(panel().listModel(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(panel().listModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     collect(plugins);
 
     EXPECT_EQ(panel().countLabel()->text(), QStringLiteral("3 plugin(s)"));

@@ -73,7 +73,7 @@ TEST_F(PluginListViewTest, ModelPassesTheModelTesterThroughReloadsPagingAndPrevi
 {
     seed(numbered(250));
     PluginTableModel model(vm());
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(model.rowCount(), 100);
     vm().loadMoreIfNeeded();
     EXPECT_EQ(model.rowCount(), 200);

@@ -7,27 +7,13 @@
 #include "Prompter.h"
 
 #include "Platform/Paths.h"
-#include "Platform/PlatformServices.h"
-#include "Platform/testing/ManualClock.h"
-#include "Platform/testing/MemoryDefaultsStore.h"
-#include "Platform/testing/RecordingNotificationCenter.h"
-#include "Platform/testing/RecordingProcessLauncher.h"
-#include "Platform/testing/RecordingRunner.h"
-#include "Platform/testing/RecordingWorkspace.h"
-#include "Platform/testing/SandboxRunner.h"
+#include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
 
 #include <QCoreApplication>
 
 #include <memory>
-
-/// Hands commands to the recording runner, or to the sandbox runner once a test asks
-/// for real moves.
-class ForwardingRunner final : public PrivilegedRunner {
-public:
-    std::shared_ptr<PrivilegedRunner> target;
-    Result run(const QString& shellCommand) override { return target->run(shellCommand); }
-};
+#include <optional>
 
 /// The world both window columns are tested in: a sandbox with a real catalogue in D,
 /// a view model on platform doubles (commands go to a recording runner), a profile
@@ -37,19 +23,11 @@ protected:
     void SetUp() override
     {
         SandboxTest::SetUp();
-        m_savedServices = Platform::services();
+        m_services.emplace(m_doubles.services());
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
         ActivityLogManager::resetShared(m_clock);
-        PlatformServices services;
-        m_forwarder->target = m_runner;
-        services.privilegedRunner = m_forwarder;
-        services.notificationCenter = std::make_shared<RecordingNotificationCenter>();
-        services.defaults = std::make_shared<MemoryDefaultsStore>();
-        services.processLauncher = std::make_shared<RecordingProcessLauncher>();
-        services.workspace = m_workspace;
-        services.clock = m_clock;
-        Platform::setServices(services);
-        m_viewModel = std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), services);
+        m_viewModel = std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(),
+                                                               m_doubles.services());
         m_profiles = std::make_unique<ProfileManager>(nullptr, m_clock);
         Prompts::setCurrent(m_prompter);
     }
@@ -62,7 +40,7 @@ protected:
         m_database.reset();
         Prompts::setCurrent({});
         ActivityLogManager::resetShared();
-        Platform::setServices(m_savedServices);
+        m_services.reset();
         SandboxTest::TearDown();
     }
 
@@ -71,7 +49,7 @@ protected:
     PluginDatabase& db() { return *m_database; }
 
     /// Commands really run (unprivileged, inside R) from now on, unrecorded.
-    void useSandboxRunner() { m_forwarder->target = m_sandboxRunner; }
+    void useSandboxRunner() { m_doubles.useSandboxRunner(); }
 
     /// A catalogue record under R's plug-in folders (disabled ones in the central
     /// disabled folder); nothing is created on disk.
@@ -97,15 +75,15 @@ protected:
         vm().refreshAllState();
     }
 
-    std::shared_ptr<ManualClock> m_clock = std::make_shared<ManualClock>();
-    std::shared_ptr<RecordingRunner> m_runner = std::make_shared<RecordingRunner>();
-    std::shared_ptr<SandboxRunner> m_sandboxRunner = std::make_shared<SandboxRunner>();
-    std::shared_ptr<RecordingWorkspace> m_workspace = std::make_shared<RecordingWorkspace>();
+    PlatformDoubles m_doubles;
+    std::shared_ptr<ManualClock>& m_clock = m_doubles.clock;
+    std::shared_ptr<RecordingRunner>& m_runner = m_doubles.recorder;
+    std::shared_ptr<SandboxRunner>& m_sandboxRunner = m_doubles.sandboxRunner;
+    std::shared_ptr<RecordingWorkspace>& m_workspace = m_doubles.workspace;
     std::shared_ptr<ScriptedPrompter> m_prompter = std::make_shared<ScriptedPrompter>();
 
 private:
-    PlatformServices m_savedServices;
-    std::shared_ptr<ForwardingRunner> m_forwarder = std::make_shared<ForwardingRunner>();
+    std::optional<ScopedServices> m_services;
     std::unique_ptr<PluginDatabase> m_database;
     std::unique_ptr<PluginManagerViewModel> m_viewModel;
     std::unique_ptr<ProfileManager> m_profiles;

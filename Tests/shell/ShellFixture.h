@@ -12,27 +12,14 @@
 #include "UpdateChecker.h"
 
 #include "Platform/Paths.h"
-#include "Platform/PlatformServices.h"
-#include "Platform/testing/ManualClock.h"
-#include "Platform/testing/MemoryDefaultsStore.h"
-#include "Platform/testing/RecordingNotificationCenter.h"
-#include "Platform/testing/RecordingProcessLauncher.h"
-#include "Platform/testing/RecordingRunner.h"
-#include "Platform/testing/RecordingWorkspace.h"
-#include "Platform/testing/SandboxRunner.h"
+#include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
 
 #include <QSignalSpy>
 #include <QWidget>
 
 #include <memory>
-
-/// Hands commands to whichever runner the test picked last.
-class SwitchableRunner final : public PrivilegedRunner {
-public:
-    std::shared_ptr<PrivilegedRunner> target;
-    Result run(const QString& shellCommand) override { return target->run(shellCommand); }
-};
+#include <optional>
 
 /// A sandbox with a real catalogue, profile store and activity log, platform doubles,
 /// a scripted prompter, a local update server and stand-ins for the sidebar and the
@@ -46,9 +33,8 @@ protected:
         qputenv(UpdateChecker::kBaseAddressVariable, server.baseAddress().toUtf8());
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
         ActivityLogManager::resetShared(clock);
-        m_runner->target = sandboxRunner;
-        m_savedServices = Platform::services();
-        Platform::setServices(services());
+        m_doubles.useSandboxRunner();
+        m_services.emplace(services());
         prompter = std::make_shared<ScriptedPrompter>();
         Prompts::setCurrent(prompter);
         auto& seams = ContentViewSeams::factories();
@@ -66,7 +52,7 @@ protected:
         ActivityLogManager::resetShared();
         ContentViewSeams::resetFactories();
         Prompts::setCurrent(nullptr);
-        Platform::setServices(m_savedServices);
+        m_services.reset();
         if (m_savedServer.isNull())
             qunsetenv(UpdateChecker::kBaseAddressVariable);
         else
@@ -74,20 +60,10 @@ protected:
         SandboxTest::TearDown();
     }
 
-    PlatformServices services() const
-    {
-        PlatformServices s;
-        s.privilegedRunner = m_runner;
-        s.notificationCenter = notifications;
-        s.defaults = defaults;
-        s.processLauncher = std::make_shared<RecordingProcessLauncher>();
-        s.workspace = workspace;
-        s.clock = clock;
-        return s;
-    }
+    PlatformServices services() const { return m_doubles.services(); }
 
     /// Commands go to the recording runner from now on (answers queued there).
-    void recordCommands() { m_runner->target = recorder; }
+    void recordCommands() { m_doubles.useRecordingRunner(); }
 
     /// The root view over a new view model and profile store (not shown).
     ContentView& view()
@@ -145,17 +121,17 @@ protected:
     UpdateChecker checker;
     UADCleanupManager uad;
     std::shared_ptr<ScriptedPrompter> prompter;
-    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    std::shared_ptr<RecordingRunner> recorder = std::make_shared<RecordingRunner>();
-    std::shared_ptr<SandboxRunner> sandboxRunner = std::make_shared<SandboxRunner>();
-    std::shared_ptr<RecordingNotificationCenter> notifications = std::make_shared<RecordingNotificationCenter>();
-    std::shared_ptr<MemoryDefaultsStore> defaults = std::make_shared<MemoryDefaultsStore>();
-    std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
+    PlatformDoubles m_doubles;
+    std::shared_ptr<ManualClock>& clock = m_doubles.clock;
+    std::shared_ptr<RecordingRunner>& recorder = m_doubles.recorder;
+    std::shared_ptr<SandboxRunner>& sandboxRunner = m_doubles.sandboxRunner;
+    std::shared_ptr<RecordingNotificationCenter>& notifications = m_doubles.notifications;
+    std::shared_ptr<MemoryDefaultsStore>& defaults = m_doubles.defaults;
+    std::shared_ptr<RecordingWorkspace>& workspace = m_doubles.workspace;
 
 private:
-    std::shared_ptr<SwitchableRunner> m_runner = std::make_shared<SwitchableRunner>();
     std::unique_ptr<PluginDatabase> m_database;
     std::unique_ptr<ContentView> m_view;
-    PlatformServices m_savedServices;
+    std::optional<ScopedServices> m_services;
     QByteArray m_savedServer;
 };

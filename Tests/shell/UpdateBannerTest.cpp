@@ -16,24 +16,16 @@ class UpdateBannerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_saved = Platform::services();
-        PlatformServices services = m_saved;
-        services.workspace = workspace;
-        Platform::setServices(services);
-        banner = new UpdateBanner(checker, &parent);
+        banner = new UpdateBanner(checker, workspace, &parent);
         banner->setTerminate([this] { ++terminations; });
         parent.show();
     }
-    void TearDown() override { Platform::setServices(m_saved); }
 
     UpdateChecker checker;
     QWidget parent;
     UpdateBanner* banner = nullptr;
     std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
     int terminations = 0;
-
-private:
-    PlatformServices m_saved;
 };
 
 } // namespace

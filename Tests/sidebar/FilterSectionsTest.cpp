@@ -93,7 +93,7 @@ TEST_F(FilterSectionsTest, ManufacturerTextNarrowsRowsOnly)
 {
     seedCatalogue();
     ManufacturerFilterSection& makers = *sidebar().manufacturersSection();
-    QAbstractItemModelTester tester(makers.listModel(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(makers.listModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     makers.header()->click();
     EXPECT_EQ(makers.listModel()->shownNames(),
               (QStringList{QStringLiteral("FabFilter"), QStringLiteral("Soundtoys"), QStringLiteral("Xfer Records")}));

@@ -8,7 +8,7 @@
 #include "ProfileRow.h"
 #include "ProfilesSection.h"
 #include "SectionHeaderButton.h"
-#include "MenuBarLoginItem.h"
+#include "Platform/MenuBarLoginItem.h"
 #include "MenuBarSection.h"
 #include "StatisticsSection.h"
 #include "ToggleSwitch.h"

@@ -6,7 +6,8 @@
 #include "GlassStyle.h"
 #include "GradientTitle.h"
 #include "ManufacturerFilterSection.h"
-#include "MenuBarLoginItem.h"
+#include "Platform/MenuBarLoginItem.h"
+#include "Platform/linux/XdgAutostartLoginItem.h"
 #include "MenuBarSection.h"
 #include "ProfileRow.h"
 #include "RowButton.h"
@@ -215,8 +216,10 @@ TEST_F(SidebarViewTest, StatisticsShowTheCatalogueCounts)
 
 TEST_F(SidebarViewTest, HelperSwitchWritesAndRemovesTheAutostartEntry)
 {
-    MenuBarLoginItem::setService({});
     MenuBarLoginItem::setHelperPathOverride(home() + QStringLiteral("/missing/RackhandHelper"));
+    MenuBarLoginItem::setService(std::make_shared<XdgAutostartLoginItem>(
+        QString::fromLatin1(MenuBarLoginItem::kIdentifier), MenuBarLoginItem::helperPath(),
+        QString::fromLatin1(MenuBarLoginItem::kExecutableName)));
     const QString entry = Paths::configHome() + QStringLiteral("/autostart/com.yourcompany.Rackhand.helper-agent.desktop");
     ToggleSwitch* toggle = sidebar().menuBarSection()->launchAtLoginSwitch();
     EXPECT_FALSE(toggle->isChecked());
@@ -240,6 +243,7 @@ TEST_F(SidebarViewTest, HelperSwitchWritesAndRemovesTheAutostartEntry)
     ASSERT_EQ(printedLines().size(), 1);
     EXPECT_TRUE(printedLines().first().startsWith(QStringLiteral("MenuBarLoginItem: Failed to register: ")));
     MenuBarLoginItem::setHelperPathOverride({});
+    MenuBarLoginItem::setService({});
 }
 
 TEST_F(SidebarViewTest, ScanningIndicatorShowsOnlyWhileLoading)

@@ -223,98 +223,122 @@ private:
     QSet<QString> m_folders;
 };
 
-} // namespace
+// Writes the tree section by section; the sections run in a fixed order, so a seed gives
+// the same tree every time.
+class Generator {
+public:
+    Generator(const Options& options, Summary& summary)
+        : m_options(options), m_summary(summary), m_random(options.seed), m_writer(summary)
+    {
+    }
 
-Summary write(const Options& options)
-{
-    Summary summary;
-    Random random(options.seed);
-    Writer writer(summary);
-    const QString& R = options.root;
-    const QString& H = options.home;
-    auto lastUse = [&random] { return kReferenceTime - qint64(random.below(900)) * 86400 - random.below(86400); };
-    auto version = [&random] {
-        return QStringLiteral("%1.%2.%3").arg(1 + random.below(9)).arg(random.below(10)).arg(random.below(20));
-    };
+    void run()
+    {
+        const QStringList waves = writeWaves();
+        writeShells(waves);
+        writeHostileNames();
+        writeDamagedMetadata();
+        writeProducts();
+    }
 
-    // Waves: version folders of shell bundles, their Disabled sub-folders, the shells
-    // and the registration utility.
-    const int wavesNames = std::clamp(options.count / 40, 4, 100);
-    QStringList waves;
-    for (int i = 0; i < wavesNames; ++i)
-        waves << QString::fromLatin1(kWavesPrefixes[i % 10]) + QString::fromLatin1(kWavesSuffixes[(i / 10 + i) % 10]);
-    waves.removeDuplicates();
-    for (const QString& tag : {QStringLiteral("14"), QStringLiteral("15")}) {
-        const QString folder = R + QLatin1String(kWavesFolder) + QStringLiteral("/Plug-Ins V") + tag;
-        writer.ensureFolder(folder + QStringLiteral("/Disabled"));
-        for (const QString& name : std::as_const(waves)) {
-            if (tag == QLatin1String("15") && random.chance(15))
-                continue; // not every plug-in was updated
-            const bool disabled = tag == QLatin1String("15") && random.chance(12);
-            Writer::Bundle b;
-            b.path = folder + (disabled ? QStringLiteral("/Disabled/") : QStringLiteral("/")) + name
-                     + QStringLiteral(".bundle");
-            b.name = name;
-            b.info = {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.WavesAudio.") + compact(name)},
-                      {QStringLiteral("CFBundleShortVersionString"), tag + QStringLiteral(".0.") + QString::number(random.below(9))}};
-            b.binary = random.chance(50);
-            b.lastUsed = lastUse();
-            writer.bundle(b, QStringLiteral("Waves"), disabled);
+private:
+    qint64 lastUse() { return kReferenceTime - qint64(m_random.below(900)) * 86400 - m_random.below(86400); }
+    QString version()
+    {
+        return QStringLiteral("%1.%2.%3").arg(1 + m_random.below(9)).arg(m_random.below(10)).arg(m_random.below(20));
+    }
+
+    QStringList writeWaves()
+    {
+        // Waves: version folders of shell bundles, their Disabled sub-folders, the shells
+        // and the registration utility.
+        const int wavesNames = std::clamp(m_options.count / 40, 4, 100);
+        QStringList waves;
+        for (int i = 0; i < wavesNames; ++i)
+            waves << QString::fromLatin1(kWavesPrefixes[i % 10]) + QString::fromLatin1(kWavesSuffixes[(i / 10 + i) % 10]);
+        waves.removeDuplicates();
+        for (const QString& tag : {QStringLiteral("14"), QStringLiteral("15")}) {
+            const QString folder = m_options.root + QLatin1String(kWavesFolder) + QStringLiteral("/Plug-Ins V") + tag;
+            m_writer.ensureFolder(folder + QStringLiteral("/Disabled"));
+            for (const QString& name : std::as_const(waves)) {
+                if (tag == QLatin1String("15") && m_random.chance(15))
+                    continue; // not every plug-in was updated
+                const bool disabled = tag == QLatin1String("15") && m_random.chance(12);
+                Writer::Bundle b;
+                b.path = folder + (disabled ? QStringLiteral("/Disabled/") : QStringLiteral("/")) + name
+                         + QStringLiteral(".bundle");
+                b.name = name;
+                b.info = {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.WavesAudio.") + compact(name)},
+                          {QStringLiteral("CFBundleShortVersionString"), tag + QStringLiteral(".0.") + QString::number(m_random.below(9))}};
+                b.binary = m_random.chance(50);
+                b.lastUsed = lastUse();
+                m_writer.bundle(b, QStringLiteral("Waves"), disabled);
+            }
+            const QString shells = m_options.root + QLatin1String(kWavesFolder) + QStringLiteral("/WaveShells V") + tag;
+            const QString utility = QStringLiteral("Waves AU Reg Utility ") + tag;
+            m_writer.ensureFolder(shells + QLatin1Char('/') + utility + QStringLiteral(".app/Contents/MacOS"));
+            m_writer.writeBytes(QFile::encodeName(shells + QLatin1Char('/') + utility + QStringLiteral(".app/Contents/MacOS/")
+                                                + utility),
+                              "#!/bin/sh\nexit 0\n");
         }
-        const QString shells = R + QLatin1String(kWavesFolder) + QStringLiteral("/WaveShells V") + tag;
-        const QString utility = QStringLiteral("Waves AU Reg Utility ") + tag;
-        writer.ensureFolder(shells + QLatin1Char('/') + utility + QStringLiteral(".app/Contents/MacOS"));
-        writer.writeBytes(QFile::encodeName(shells + QLatin1Char('/') + utility + QStringLiteral(".app/Contents/MacOS/")
-                                            + utility),
-                          "#!/bin/sh\nexit 0\n");
-    }
-    QVariantList shellComponents;
-    for (const QString& name : std::as_const(waves))
-        shellComponents << QVariantMap{{QStringLiteral("name"), QStringLiteral("Waves: ") + name}};
-    const QList<std::pair<Format, QString>> shells{
-        {au, QStringLiteral("WaveShell1-AU 14.0")},   {au, QStringLiteral("WaveShell1-AU 15.0")},
-        {vst3, QStringLiteral("WaveShell1-VST3 14.0")}, {vst2, QStringLiteral("WaveShell-VST 14.0")},
-        {aax, QStringLiteral("WaveShell1-AAX 15.0")}};
-    for (const auto& [format, name] : shells) {
-        Writer::Bundle b;
-        b.path = R + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name + QLatin1Char('.')
-                 + QLatin1String(kFormats[format].extension);
-        b.name = name;
-        b.info = {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.WavesAudio.WaveShell")}};
-        if (format == au)
-            b.info.insert(QStringLiteral("AudioComponents"), shellComponents);
-        b.binary = true;
-        writer.bundle(b, QString(), false); // counted apart: no scan makes a record of it
-        ++summary.skippedShells;
+        return waves;
     }
 
-    // Hostile names and damaged metadata: things a scan must survive.
-    for (const char* hostile : kHostileNames) {
-        const QString name = QString::fromUtf8(hostile);
-        for (Format format : {au, vst3}) {
+    void writeShells(const QStringList& waves)
+    {
+        QVariantList shellComponents;
+        for (const QString& name : std::as_const(waves))
+            shellComponents << QVariantMap{{QStringLiteral("name"), QStringLiteral("Waves: ") + name}};
+        const QList<std::pair<Format, QString>> shells{
+            {au, QStringLiteral("WaveShell1-AU 14.0")},   {au, QStringLiteral("WaveShell1-AU 15.0")},
+            {vst3, QStringLiteral("WaveShell1-VST3 14.0")}, {vst2, QStringLiteral("WaveShell-VST 14.0")},
+            {aax, QStringLiteral("WaveShell1-AAX 15.0")}};
+        for (const auto& [format, name] : shells) {
             Writer::Bundle b;
-            b.path = R + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name + QLatin1Char('.')
+            b.path = m_options.root + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name + QLatin1Char('.')
                      + QLatin1String(kFormats[format].extension);
             b.name = name;
-            b.info = {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.quietlab.") + compact(name)},
-                      {QStringLiteral("CFBundleShortVersionString"), version()}};
+            b.info = {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.WavesAudio.WaveShell")}};
             if (format == au)
-                b.info.insert(QStringLiteral("AudioComponents"),
-                              QVariantList{QVariantMap{{QStringLiteral("name"), QStringLiteral("Quiet Lab: ") + name}}});
-            b.lastUsed = lastUse();
-            writer.bundle(b, QString::fromLatin1(kFormats[format].rawValue), false);
+                b.info.insert(QStringLiteral("AudioComponents"), shellComponents);
+            b.binary = true;
+            m_writer.bundle(b, QString(), false); // counted apart: no scan makes a record of it
+            ++m_summary.skippedShells;
         }
     }
+
+    void writeHostileNames()
+    {
+        // Hostile names and damaged metadata: things a scan must survive.
+        for (const char* hostile : kHostileNames) {
+            const QString name = QString::fromUtf8(hostile);
+            for (Format format : {au, vst3}) {
+                Writer::Bundle b;
+                b.path = m_options.root + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name + QLatin1Char('.')
+                         + QLatin1String(kFormats[format].extension);
+                b.name = name;
+                b.info = {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.quietlab.") + compact(name)},
+                          {QStringLiteral("CFBundleShortVersionString"), version()}};
+                if (format == au)
+                    b.info.insert(QStringLiteral("AudioComponents"),
+                                  QVariantList{QVariantMap{{QStringLiteral("name"), QStringLiteral("Quiet Lab: ") + name}}});
+                b.lastUsed = lastUse();
+                m_writer.bundle(b, QString::fromLatin1(kFormats[format].rawValue), false);
+            }
+        }
+    }
+
+    void writeDamagedMetadata()
     {
         const auto damaged = [&](Format format, const QString& name, const QByteArray& info, const QByteArray& clap) {
             Writer::Bundle b;
-            b.path = R + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name + QLatin1Char('.')
+            b.path = m_options.root + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name + QLatin1Char('.')
                      + QLatin1String(kFormats[format].extension);
             b.name = name;
             b.rawInfo = info;
             b.writeInfo = !info.isNull();
             b.clapJson = clap;
-            writer.bundle(b, QString::fromLatin1(kFormats[format].rawValue), false);
+            m_writer.bundle(b, QString::fromLatin1(kFormats[format].rawValue), false);
         };
         damaged(vst3, QStringLiteral("Broken Plist"),
                 "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><stri", {});
@@ -324,84 +348,114 @@ Summary write(const Options& options)
         damaged(clap, QStringLiteral("Garbage Clap"), {}, "{ \"plugin\": { vendor: oops");
     }
 
-    // Products: one name in several formats, so the manufacturer cross-reference matters.
-    std::vector<QString> names;
-    for (const char* adjective : kAdjectives)
-        for (const char* noun : kNouns)
-            for (const char* suffix : kSuffixes)
-                names.push_back(QString::fromLatin1(adjective) + QLatin1Char(' ') + QString::fromLatin1(noun)
-                                + QString::fromLatin1(suffix));
-    for (size_t i = names.size(); i > 1; --i)
-        std::swap(names[i - 1], names[static_cast<size_t>(random.below(static_cast<int>(i)))]);
-    const size_t baseNames = names.size();
+    // Where one product's bundle goes: its format's folder (system or user), the central disabled
+    // folder, or the unused folder for a disabled AAX; often inside the vendor's own sub-folder.
+    QString productFolder(Format format, const QString& vendorName, const QString& name, bool disabled, bool user)
+    {
+        const FormatInfo& fi = kFormats[format];
+        QString folder;
+        if (disabled && format == aax)
+            folder = (user ? m_options.home : m_options.root) + QLatin1String(kUnusedFolder);
+        else if (disabled)
+            folder = m_options.root + QLatin1String(kDisabledFolder) + QLatin1Char('/') + QLatin1String(fi.rawValue);
+        else
+            folder = (user ? m_options.home : m_options.root) + QLatin1String(fi.folder);
+        // Vendors like their own sub-folders, except in the flat Components folder.
+        if (format != au && m_random.chance(40)) {
+            folder += QLatin1Char('/') + vendorName;
+            if (m_random.chance(20))
+                folder += QStringLiteral("/") + name.section(QLatin1Char(' '), 1, 1) + QStringLiteral(" Series");
+        }
+        return folder;
+    }
 
-    for (size_t product = 0; summary.bundles < options.count && summary.error.isEmpty(); ++product) {
-        const QString name = product < baseNames
-                                 ? names[product]
-                                 : names[product % baseNames] + QLatin1Char(' ') + QString::number(100 + product / baseNames);
-        const Vendor& vendor = kVendors[random.below(kVendorCount)];
+    void writeProductBundle(Format format, const QString& name, const Vendor& vendor, const QString& productVersion,
+                            bool hasVersion)
+    {
         const QString vendorName = QString::fromUtf8(vendor.name);
-        const QString productVersion = version();
-        const bool hasVersion = random.chance(92);
-        bool any = false;
-        for (int f = 0; f < kFolderFormats && summary.bundles < options.count; ++f) {
-            const bool last = f == kFolderFormats - 1;
-            if (!random.chance(kFormatShare[f]) && !(last && !any))
-                continue;
-            any = true;
-            const Format format = static_cast<Format>(f);
-            const FormatInfo& fi = kFormats[format];
-            const bool disabled = random.chance(7);
-            const bool user = random.chance(15);
-            QString folder;
-            if (disabled && format == aax)
-                folder = (user ? H : R) + QLatin1String(kUnusedFolder);
-            else if (disabled)
-                folder = R + QLatin1String(kDisabledFolder) + QLatin1Char('/') + QLatin1String(fi.rawValue);
-            else
-                folder = (user ? H : R) + QLatin1String(fi.folder);
-            // Vendors like their own sub-folders, except in the flat Components folder.
-            if (format != au && random.chance(40)) {
-                folder += QLatin1Char('/') + vendorName;
-                if (random.chance(20))
-                    folder += QStringLiteral("/") + name.section(QLatin1Char(' '), 1, 1) + QStringLiteral(" Series");
-            }
+        const FormatInfo& fi = kFormats[format];
+        const bool disabled = m_random.chance(7);
+        const bool user = m_random.chance(15);
+        const QString folder = productFolder(format, vendorName, name, disabled, user);
 
-            Writer::Bundle b;
-            b.path = folder + QLatin1Char('/') + name + QLatin1Char('.') + QLatin1String(fi.extension);
-            b.name = name;
-            const bool genericIdentifier = (format == vst3 || format == vst2) && random.chance(6);
-            const QString identifier = QStringLiteral("com.") + (genericIdentifier ? QStringLiteral("yourcompany")
-                                                                                    : QString::fromLatin1(vendor.word))
-                                       + QLatin1Char('.') + compact(name) + QLatin1Char('.')
-                                       + QLatin1String(fi.identifierTag);
-            if (!(format == clap && random.chance(40)))
-                b.info.insert(QStringLiteral("CFBundleIdentifier"), identifier);
-            if (hasVersion)
-                b.info.insert(QStringLiteral("CFBundleShortVersionString"), productVersion);
-            b.info.insert(QStringLiteral("CFBundleExecutable"), name);
-            b.info.insert(QStringLiteral("CFBundlePackageType"), QStringLiteral("BNDL"));
-            if (format == au) {
-                b.info.insert(QStringLiteral("AudioComponents"),
-                              QVariantList{QVariantMap{
-                                  {QStringLiteral("name"), QString::fromUtf8(vendor.components) + QStringLiteral(": ") + name},
-                                  {QStringLiteral("type"), QStringLiteral("aufx")},
-                                  {QStringLiteral("version"), 65536 + random.below(1000)}}});
+        Writer::Bundle b;
+        b.path = folder + QLatin1Char('/') + name + QLatin1Char('.') + QLatin1String(fi.extension);
+        b.name = name;
+        const bool genericIdentifier = (format == vst3 || format == vst2) && m_random.chance(6);
+        const QString identifier = QStringLiteral("com.") + (genericIdentifier ? QStringLiteral("yourcompany")
+                                                                                : QString::fromLatin1(vendor.word))
+                                   + QLatin1Char('.') + compact(name) + QLatin1Char('.')
+                                   + QLatin1String(fi.identifierTag);
+        if (!(format == clap && m_random.chance(40)))
+            b.info.insert(QStringLiteral("CFBundleIdentifier"), identifier);
+        if (hasVersion)
+            b.info.insert(QStringLiteral("CFBundleShortVersionString"), productVersion);
+        b.info.insert(QStringLiteral("CFBundleExecutable"), name);
+        b.info.insert(QStringLiteral("CFBundlePackageType"), QStringLiteral("BNDL"));
+        if (format == au) {
+            b.info.insert(QStringLiteral("AudioComponents"),
+                          QVariantList{QVariantMap{
+                              {QStringLiteral("name"), QString::fromUtf8(vendor.components) + QStringLiteral(": ") + name},
+                              {QStringLiteral("type"), QStringLiteral("aufx")},
+                              {QStringLiteral("version"), 65536 + m_random.below(1000)}}});
+        }
+        if (format == clap) {
+            const QJsonObject plugin{{QStringLiteral("vendor"), vendorName},
+                                     {QStringLiteral("name"), name},
+                                     {QStringLiteral("id"), identifier}};
+            b.clapJson = QJsonDocument(QJsonObject{{QStringLiteral("plugin"), plugin}}).toJson(QJsonDocument::Compact);
+        }
+        b.binary = m_random.chance(35);
+        const int executable = m_random.below(100);
+        b.executable = executable < 92 ? Writer::Bundle::named
+                                       : executable < 97 ? Writer::Bundle::otherName : Writer::Bundle::none;
+        b.lastUsed = lastUse();
+        m_writer.bundle(b, QString::fromLatin1(fi.rawValue), disabled);
+    }
+
+    void writeProducts()
+    {
+        // Products: one name in several formats, so the manufacturer cross-reference matters.
+        std::vector<QString> names;
+        for (const char* adjective : kAdjectives)
+            for (const char* noun : kNouns)
+                for (const char* suffix : kSuffixes)
+                    names.push_back(QString::fromLatin1(adjective) + QLatin1Char(' ') + QString::fromLatin1(noun)
+                                    + QString::fromLatin1(suffix));
+        for (size_t i = names.size(); i > 1; --i)
+            std::swap(names[i - 1], names[static_cast<size_t>(m_random.below(static_cast<int>(i)))]);
+        const size_t baseNames = names.size();
+
+        for (size_t product = 0; m_summary.bundles < m_options.count && m_summary.error.isEmpty(); ++product) {
+            const QString name = product < baseNames
+                                     ? names[product]
+                                     : names[product % baseNames] + QLatin1Char(' ') + QString::number(100 + product / baseNames);
+            const Vendor& vendor = kVendors[m_random.below(kVendorCount)];
+            const QString productVersion = version();
+            const bool hasVersion = m_random.chance(92);
+            bool any = false;
+            for (int f = 0; f < kFolderFormats && m_summary.bundles < m_options.count; ++f) {
+                const bool last = f == kFolderFormats - 1;
+                if (!m_random.chance(kFormatShare[f]) && !(last && !any))
+                    continue;
+                any = true;
+                writeProductBundle(static_cast<Format>(f), name, vendor, productVersion, hasVersion);
             }
-            if (format == clap) {
-                const QJsonObject plugin{{QStringLiteral("vendor"), vendorName},
-                                         {QStringLiteral("name"), name},
-                                         {QStringLiteral("id"), identifier}};
-                b.clapJson = QJsonDocument(QJsonObject{{QStringLiteral("plugin"), plugin}}).toJson(QJsonDocument::Compact);
-            }
-            b.binary = random.chance(35);
-            const int executable = random.below(100);
-            b.executable = executable < 92 ? Writer::Bundle::named
-                                           : executable < 97 ? Writer::Bundle::otherName : Writer::Bundle::none;
-            b.lastUsed = lastUse();
-            writer.bundle(b, QString::fromLatin1(fi.rawValue), disabled);
         }
     }
+
+    const Options& m_options;
+    Summary& m_summary;
+    Random m_random;
+    Writer m_writer;
+};
+
+} // namespace
+
+Summary write(const Options& options)
+{
+    Summary summary;
+    Generator(options, summary).run();
     return summary;
 }
 

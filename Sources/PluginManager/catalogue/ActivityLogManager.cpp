@@ -46,7 +46,7 @@ LoadResult loadEntries(const QString& path, QList<ActivityLogEntry>* entries)
     QList<ActivityLogEntry> loaded;
     const QJsonArray array = document.array();
     loaded.reserve(array.size());
-    for (const QJsonValue& value : array) {
+    for (const auto& value : array) {
         if (!value.isObject())
             return LoadResult::unreadable;
         auto entry = ActivityLogEntry::fromJson(value.toObject());

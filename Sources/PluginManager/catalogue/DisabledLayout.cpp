@@ -74,7 +74,7 @@ QString copyRecursively(const QString& source, const QString& destination)
     const QDir dir(source);
     const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& entry : entries) {
-        const QString reason = copyEntry(source + u'/' + entry, destination + u'/' + entry);
+        QString reason = copyEntry(source + u'/' + entry, destination + u'/' + entry);
         if (!reason.isEmpty())
             return reason;
     }
@@ -186,7 +186,7 @@ QString freeDestination(const QString& folder, const QString& name, const QSet<Q
 QString disableDestination(const AudioPlugin& plugin, QSet<QString>* reserved)
 {
     static const QSet<QString> kNone;
-    const QString destination =
+    QString destination =
         freeDestination(destinationFolder(plugin), fileName(plugin.currentPath), reserved ? *reserved : kNone);
     if (reserved)
         reserved->insert(destination);

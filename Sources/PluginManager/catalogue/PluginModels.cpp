@@ -272,7 +272,7 @@ std::optional<PluginKeyTransfer> PluginKeyTransfer::fromJson(const QByteArray& b
     if (!keys.isArray())
         return std::nullopt;
     PluginKeyTransfer transfer;
-    for (const QJsonValue& key : keys.toArray()) {
+    for (const auto& key : keys.toArray()) {
         if (!key.isString())
             return std::nullopt;
         transfer.keys.append(key.toString());
@@ -305,7 +305,7 @@ std::optional<FavoritesList> FavoritesList::fromJson(const QJsonObject& object, 
         return std::nullopt;
     }
     list.createdAt = dateFromJsonSeconds(created.toDouble());
-    for (const QJsonValue& key : keys.toArray()) {
+    for (const auto& key : keys.toArray()) {
         if (!key.isString()) {
             if (error)
                 error->message = QStringLiteral("member \"pluginKeys\" holds a non-text entry");

@@ -33,7 +33,7 @@ bool readKeySet(const QJsonObject& object, const QString& key, QSet<QString>* ou
     const QJsonArray array = value.toArray();
     out->clear();
     out->reserve(array.size());
-    for (const QJsonValue& entry : array) {
+    for (const auto& entry : array) {
         if (!entry.isString())
             return fail(error, QStringLiteral("member \"%1\" holds a non-text entry").arg(key));
         out->insert(entry.toString());

@@ -40,7 +40,7 @@ std::optional<QList<PluginProfile>> decodeProfiles(const QJsonDocument& document
     QList<PluginProfile> profiles;
     const QJsonArray array = document.array();
     profiles.reserve(array.size());
-    for (const QJsonValue& value : array) {
+    for (const auto& value : array) {
         if (!value.isObject())
             return std::nullopt;
         auto profile = PluginProfile::fromJson(value.toObject());
@@ -56,7 +56,7 @@ std::optional<QSet<QString>> decodeKeySet(const QJsonDocument& document)
     if (!document.isArray())
         return std::nullopt;
     QSet<QString> keys;
-    for (const QJsonValue& value : document.array()) {
+    for (const auto& value : document.array()) {
         if (!value.isString())
             return std::nullopt;
         keys.insert(value.toString());

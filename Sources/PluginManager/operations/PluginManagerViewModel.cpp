@@ -618,6 +618,8 @@ bool PluginManagerViewModel::selectionContainsWavesBundleToDisable() const
     });
 }
 
+// A copy on purpose: the caller's row may live in the lists this call rewrites.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void PluginManagerViewModel::togglePlugin(AudioPlugin plugin)
 {
     if (!beginOperation())

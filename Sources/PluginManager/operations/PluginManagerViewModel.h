@@ -60,6 +60,8 @@ public:
     // --- Published state (each setter emits its change signal and runs its observer) ---
     const QList<AudioPlugin>& plugins() const { return m_plugins; }
     bool isLoading() const { return m_isLoading; }
+    /// The platform services this state object was built with (views take theirs from here).
+    const PlatformServices& services() const { return m_services; }
     const std::optional<PluginError>& error() const { return m_error; }
     void setError(std::optional<PluginError> error);
     bool resetViewTrigger() const { return m_resetViewTrigger; }

@@ -9,6 +9,7 @@
 #include "ListStyle.h"
 #include "PluginManagerViewModel.h"
 #include "SymbolIcons.h"
+#include "Styles.h"
 
 #include <QAbstractButton>
 #include <QAccessibleActionInterface>
@@ -34,7 +35,7 @@ class FormatChip final : public QAbstractButton {
 public:
     enum class State { full, partial, none };
 
-    FormatChip(PluginFormat format, QWidget* parent) : QAbstractButton(parent), m_format(format)
+    FormatChip(PluginFormat format, QWidget* parent) : QAbstractButton(parent)
     {
         setText(PluginFormats::rawValue(format));
         setAccessibleName(text());
@@ -88,7 +89,6 @@ protected:
     }
 
 private:
-    PluginFormat m_format;
     State m_state = State::none;
 };
 
@@ -170,12 +170,7 @@ QPushButton* actionButton(const QString& text, const QString& symbol, const QCol
     auto* button = new QPushButton(SymbolIcons::tinted(symbol, tint), text, parent);
     button->setAccessibleName(text);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { color: %1; padding: 4px 10px; }"
-                                         "QPushButton:disabled { color: rgba(%2, %3, %4, 90); }")
-                              .arg(tint.name())
-                              .arg(tint.red())
-                              .arg(tint.green())
-                              .arg(tint.blue()));
+    button->setStyleSheet(Styles::tintedTextButton(tint, QStringLiteral("4px 10px"), false));
     return button;
 }
 
@@ -204,14 +199,14 @@ BulkActionsView::BulkActionsView(PluginManagerViewModel& viewModel, QWidget* par
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
-    divider->setStyleSheet(QStringLiteral("color: rgba(127,127,127,60);"));
+    divider->setStyleSheet(Styles::divider(60));
     layout->addWidget(divider);
     buildActionBar(this);
     buildNotices(this);
     auto* divider2 = new QFrame(this);
     divider2->setFrameShape(QFrame::HLine);
     divider2->setFrameShadow(QFrame::Plain);
-    divider2->setStyleSheet(QStringLiteral("color: rgba(127,127,127,60);"));
+    divider2->setStyleSheet(Styles::divider(60));
     layout->addWidget(divider2);
 
     m_model = new BulkListModel(m_viewModel, this);
@@ -228,7 +223,7 @@ BulkActionsView::BulkActionsView(PluginManagerViewModel& viewModel, QWidget* par
     // Whole rows: the top row is never half cut off, wherever the list is scrolled to.
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; padding: 4px 8px; }"));
+    m_list->setStyleSheet(Styles::transparentList());
     m_list->viewport()->setAutoFillBackground(false);
     m_list->installEventFilter(this);
     m_rowActions = std::make_unique<BulkRowActions>(*m_model, *m_list);
@@ -330,11 +325,9 @@ void BulkActionsView::buildHeader(QWidget* parent)
 
     m_removeMarked = new QPushButton(card);
     m_removeMarked->setObjectName(QStringLiteral("removeMarkedButton"));
-    m_removeMarked->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; padding: 3px 10px; }")
-            .arg(AppTheme::legible(ListStyle::systemOrange(), AppTheme::over(AppTheme::glassBg(),
-                                                                             palette().color(QPalette::Button)))
-                     .name()));
+    m_removeMarked->setStyleSheet(Styles::textButton(
+        AppTheme::legible(ListStyle::systemOrange(), AppTheme::over(AppTheme::glassBg(), palette().color(QPalette::Button))),
+        QStringLiteral("3px 10px")));
     connect(m_removeMarked, &QPushButton::clicked, this, &BulkActionsView::removeMarked);
     m_clearAll = new QPushButton(QStringLiteral("Clear All"), card);
     m_clearAll->setObjectName(QStringLiteral("clearAllButton"));

@@ -66,73 +66,119 @@ void FlowLayout::setGeometry(const QRect& rect)
     doLayout(rect, true);
 }
 
+namespace {
+
+struct Placed {
+    QLayoutItem* item;
+    QSize size;
+};
+using Row = QList<Placed>;
+
+// The width of every shown item on one row.
+int oneRowWidth(const QList<QLayoutItem*>& items, int spacing)
+{
+    int total = 0;
+    int visible = 0;
+    for (const QLayoutItem* item : items) {
+        if (item->isEmpty())
+            continue;
+        total += item->sizeHint().width() + (visible++ ? spacing : 0);
+    }
+    return total;
+}
+
+// Fills rows left to right, starting a row where the next item would not fit.
+class RowFiller {
+public:
+    RowFiller(int width, int spacing) : m_width(width), m_spacing(spacing) {}
+
+    void place(const QList<QLayoutItem*>& items, qsizetype from, qsizetype to, bool newRow)
+    {
+        if (newRow || m_rows.isEmpty())
+            startRow();
+        for (qsizetype i = from; i < to; ++i) {
+            QLayoutItem* item = items.at(i);
+            if (item->isEmpty())
+                continue;
+            const QSize size(qMin(item->sizeHint().width(), m_width), item->sizeHint().height());
+            if (!m_rows.last().isEmpty() && gapBefore() + size.width() + m_rowWidths.last() > m_width)
+                startRow();
+            m_rowWidths.last() += gapBefore() + size.width();
+            m_rows.last().append({item, size});
+        }
+    }
+    bool lastRowEmpty() const { return m_rows.last().isEmpty(); }
+    const QList<Row>& rows() const { return m_rows; }
+
+private:
+    void startRow()
+    {
+        m_rows.append(Row());
+        m_rowWidths.append(0);
+    }
+    int gapBefore() const { return m_rows.last().isEmpty() ? 0 : m_spacing; }
+
+    int m_width;
+    int m_spacing;
+    QList<Row> m_rows;
+    QList<int> m_rowWidths;
+};
+
+int rowHeight(const Row& row)
+{
+    int height = 0;
+    for (const Placed& placed : row)
+        height = qMax(height, placed.size.height());
+    return height;
+}
+
+int widthFrom(const Row& row, qsizetype first, int spacing)
+{
+    int width = 0;
+    for (qsizetype j = first; j < row.size(); ++j)
+        width += row.at(j).size.width() + (j > first ? spacing : 0);
+    return width;
+}
+
+// Sets the geometry of one row's items; from `trailing` on they end at the right edge.
+void applyRow(const QList<QLayoutItem*>& items, const Row& row, const QRect& area, int y, int height,
+              qsizetype trailing, int spacing)
+{
+    int x = area.left();
+    for (qsizetype i = 0; i < row.size(); ++i) {
+        const Placed& placed = row.at(i);
+        const qsizetype index = items.indexOf(placed.item);
+        if (index >= trailing && (i == 0 || items.indexOf(row.at(i - 1).item) < trailing)) {
+            // The trailing group ends at the right edge.
+            x = qMax(x, area.right() + 1 - widthFrom(row, i, spacing));
+        }
+        placed.item->setGeometry(QRect(QPoint(x, y + (height - placed.size.height()) / 2), placed.size));
+        x += placed.size.width() + spacing;
+    }
+}
+
+} // namespace
+
 int FlowLayout::doLayout(const QRect& rect, bool apply) const
 {
     const QMargins margins = contentsMargins();
     const QRect area = rect.marginsRemoved(margins);
-    struct Placed {
-        QLayoutItem* item;
-        QSize size;
-    };
-    QList<QList<Placed>> rows;
-    QList<int> rowWidths;
     const qsizetype trailing = m_trailingStart < 0 ? m_items.size() : qMin<qsizetype>(m_trailingStart, m_items.size());
 
     // Everything on one row, the trailing group at its right end.
-    int total = 0;
-    int visible = 0;
-    for (const QLayoutItem* item : m_items) {
-        if (item->isEmpty())
-            continue;
-        total += item->sizeHint().width() + (visible++ ? m_horizontalSpacing : 0);
-    }
-    const bool oneRow = total <= area.width();
-
-    auto place = [&](qsizetype from, qsizetype to, bool newRow) {
-        if (newRow || rows.isEmpty()) {
-            rows.append(QList<Placed>());
-            rowWidths.append(0);
-        }
-        for (qsizetype i = from; i < to; ++i) {
-            QLayoutItem* item = m_items.at(i);
-            if (item->isEmpty())
-                continue;
-            const QSize size(qMin(item->sizeHint().width(), area.width()), item->sizeHint().height());
-            const int needed = rowWidths.last() + (rows.last().isEmpty() ? 0 : m_horizontalSpacing) + size.width();
-            if (!rows.last().isEmpty() && needed > area.width()) {
-                rows.append(QList<Placed>());
-                rowWidths.append(0);
-            }
-            rowWidths.last() += (rows.last().isEmpty() ? 0 : m_horizontalSpacing) + size.width();
-            rows.last().append({item, size});
-        }
-    };
-    place(0, trailing, false);
-    place(trailing, m_items.size(), !oneRow && !rows.last().isEmpty());
+    const bool oneRow = oneRowWidth(m_items, m_horizontalSpacing) <= area.width();
+    RowFiller filler(area.width(), m_horizontalSpacing);
+    filler.place(m_items, 0, trailing, false);
+    filler.place(m_items, trailing, m_items.size(), !oneRow && !filler.lastRowEmpty());
+    const QList<Row>& rows = filler.rows();
 
     int y = area.top();
     for (qsizetype r = 0; r < rows.size(); ++r) {
-        int height = 0;
-        for (const Placed& placed : rows.at(r))
-            height = qMax(height, placed.size.height());
-        if (apply) {
-            int x = area.left();
-            for (qsizetype i = 0; i < rows.at(r).size(); ++i) {
-                const Placed& placed = rows.at(r).at(i);
-                const qsizetype index = m_items.indexOf(placed.item);
-                if (oneRow && index >= trailing && (i == 0 || m_items.indexOf(rows.at(r).at(i - 1).item) < trailing)) {
-                    // The trailing group ends at the right edge.
-                    int groupWidth = 0;
-                    for (qsizetype j = i; j < rows.at(r).size(); ++j)
-                        groupWidth += rows.at(r).at(j).size.width() + (j > i ? m_horizontalSpacing : 0);
-                    x = qMax(x, area.right() + 1 - groupWidth);
-                }
-                placed.item->setGeometry(
-                    QRect(QPoint(x, y + (height - placed.size.height()) / 2), placed.size));
-                x += placed.size.width() + m_horizontalSpacing;
-            }
-        }
+        const int height = rowHeight(rows.at(r));
+        if (apply)
+            applyRow(m_items, rows.at(r), area, y, height, oneRow ? trailing : m_items.size(), m_horizontalSpacing);
         y += height + (r + 1 < rows.size() ? m_verticalSpacing : 0);
     }
     return y - area.top() + margins.top() + margins.bottom();
 }
+

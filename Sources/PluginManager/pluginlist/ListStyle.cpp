@@ -57,7 +57,7 @@ QColor withAlpha(QColor color, qreal alpha)
 
 QColor scanExportColor()
 {
-    return QColor(221, 72, 116);
+    return AppTheme::brandPink();
 }
 
 void setTextColor(QWidget* widget, const QColor& color)

@@ -26,7 +26,7 @@ QColor secondaryText();
 QColor separator();
 QColor withAlpha(QColor color, qreal alpha);
 
-/// The colour of Scan and Export: sRGB 221/255, 72/255, 116/255.
+/// The colour of Scan and Export: the brand colour.
 QColor scanExportColor();
 
 /// Sets the text colour of a plain label or flat button through its palette.

@@ -12,6 +12,7 @@
 #include "Prompter.h"
 #include "SearchBar.h"
 #include "SymbolIcons.h"
+#include "Styles.h"
 
 #include "Platform/PlatformServices.h"
 #include "Platform/Workspace.h"
@@ -200,7 +201,7 @@ QWidget* MainContentView::buildHeader()
     divider->setFrameShape(QFrame::VLine);
     divider->setFrameShadow(QFrame::Plain);
     divider->setFixedHeight(16);
-    divider->setStyleSheet(QStringLiteral("color: rgba(127,127,127,90);"));
+    divider->setStyleSheet(Styles::divider(90));
     row->addWidget(divider);
 
     m_reset = plainButton(QStringLiteral("Reset"), header);
@@ -216,14 +217,7 @@ QWidget* MainContentView::buildHeader()
     row->addWidget(m_reset);
 
     const QColor brand = AppTheme::legible(ListStyle::scanExportColor(), AppTheme::readingBackground());
-    // Borderless text buttons show the keyboard's focus by an underline.
-    const QString brandStyle = QStringLiteral("QPushButton { color: %1; border: none; padding: 4px 6px; }"
-                                              "QPushButton:focus { text-decoration: underline; }"
-                                              "QPushButton:disabled { color: rgba(%2, %3, %4, 90); }")
-                                   .arg(brand.name())
-                                   .arg(brand.red())
-                                   .arg(brand.green())
-                                   .arg(brand.blue());
+    const QString brandStyle = Styles::tintedTextButton(brand, QStringLiteral("4px 6px"), true);
     m_scan = plainButton(QStringLiteral("Scan"), header);
     m_scan->setObjectName(QStringLiteral("scanButton"));
     m_scan->setStyleSheet(brandStyle);
@@ -397,7 +391,7 @@ void MainContentView::runExport()
     // The sheet is closed before the exporter asks for the destination.
     const QList<AudioPlugin> plugins = m_viewModel.plugins();
     PromptSavePanel panel(this);
-    std::shared_ptr<Workspace> workspace = Platform::services().workspace;
+    std::shared_ptr<Workspace> workspace = m_viewModel.services().workspace;
     if (!workspace)
         return;
     const PDFExporter::Outcome outcome =

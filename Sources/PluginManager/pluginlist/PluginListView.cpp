@@ -10,6 +10,7 @@
 #include "PluginTableModel.h"
 #include "RowContextMenu.h"
 #include "SymbolIcons.h"
+#include "Styles.h"
 
 #include "Platform/PlatformServices.h"
 #include "Platform/Workspace.h"
@@ -249,15 +250,7 @@ void PluginListView::buildFooter()
     m_loadAllButton->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.down.to.line"), text));
     m_loadAllButton->setIconSize(QSize(10, 10));
     m_loadAllButton->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::Medium));
-    m_loadAllButton->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; background: rgba(%2, %3, %4, 26); border: none; border-radius: 4px;"
-                       " padding: 3px 8px; }"
-                       "QPushButton:focus { text-decoration: underline; }"
-                       "QPushButton:pressed { background: rgba(%2, %3, %4, 60); }")
-            .arg(text.name())
-            .arg(blue.red())
-            .arg(blue.green())
-            .arg(blue.blue()));
+    m_loadAllButton->setStyleSheet(Styles::washedButton(blue, text));
     connect(m_loadAllButton, &QPushButton::clicked, this, [this] { m_viewModel.loadAllPages(); });
 
     m_hintLabel = new QLabel(keyboardHintText(), m_footer);
@@ -450,7 +443,7 @@ void PluginListView::openManufacturer(const QModelIndex& index)
     const AudioPlugin* plugin = m_model->pluginAt(index.row());
     if (!plugin)
         return;
-    if (const auto& workspace = Platform::services().workspace)
+    if (const auto& workspace = m_viewModel.services().workspace)
         workspace->openUrl(manufacturerWebsiteURL(plugin->manufacturer));
 }
 

@@ -11,9 +11,8 @@
 
 namespace {
 
-QDateTime currentTime()
+QDateTime currentTime(const std::shared_ptr<const Clock>& clock)
 {
-    const auto& clock = Platform::services().clock;
     return clock ? clock->now() : QDateTime::currentDateTimeUtc();
 }
 
@@ -136,6 +135,70 @@ QString PluginTableModel::previewStatusText(PreviewStatus status)
     return {};
 }
 
+namespace {
+
+using PreviewStatus = PluginTableModel::PreviewStatus;
+
+QVariant displayText(const AudioPlugin& plugin, int column, bool preview, PreviewStatus status,
+                     const std::shared_ptr<const Clock>& clock)
+{
+    switch (column) {
+    case PluginTableModel::statusColumn:
+        return preview ? PluginTableModel::previewStatusText(status) : plugin.statusValue();
+    case PluginTableModel::nameColumn:
+        return plugin.name;
+    case PluginTableModel::manufacturerColumn:
+        return plugin.manufacturer.isEmpty() ? QStringLiteral("Unknown") : plugin.manufacturer;
+    case PluginTableModel::formatColumn:
+        return PluginFormats::rawValue(plugin.format);
+    case PluginTableModel::versionColumn:
+        return plugin.versionValue();
+    case PluginTableModel::lastUsedColumn:
+        return plugin.lastUsedValue(currentTime(clock));
+    default:
+        return {};
+    }
+}
+
+QVariant cellFont(int column)
+{
+    if (column == PluginTableModel::nameColumn)
+        return ListStyle::withWeight(ListStyle::bodyFont(), QFont::Medium);
+    if (column == PluginTableModel::versionColumn || column == PluginTableModel::lastUsedColumn)
+        return ListStyle::captionFont();
+    return {};
+}
+
+// During a profile preview the name and maker take the colour of what the profile would do.
+QVariant previewForeground(const AudioPlugin& plugin, int column, PreviewStatus status)
+{
+    const bool willChange = status == PreviewStatus::willEnable || status == PreviewStatus::willDisable;
+    const QColor statusColor = willChange                          ? ListStyle::systemOrange()
+                               : status == PreviewStatus::enabled ? ListStyle::systemGreen()
+                                                                  : ListStyle::systemRed();
+    if (column == PluginTableModel::nameColumn)
+        return ListStyle::withAlpha(statusColor, 0.9);
+    if (column == PluginTableModel::manufacturerColumn) {
+        if (willChange)
+            return ListStyle::systemOrange();
+        return plugin.manufacturer.isEmpty() ? ListStyle::secondaryText() : AppTheme::textPrimary();
+    }
+    return {};
+}
+
+QVariant plainForeground(const AudioPlugin& plugin, int column)
+{
+    if (column == PluginTableModel::versionColumn)
+        return ListStyle::secondaryText();
+    if (column == PluginTableModel::lastUsedColumn)
+        return plugin.lastUsed ? ListStyle::secondaryText() : ListStyle::withAlpha(ListStyle::secondaryText(), 0.5);
+    if (column == PluginTableModel::nameColumn)
+        return AppTheme::textPrimary();
+    return {};
+}
+
+} // namespace
+
 QVariant PluginTableModel::data(const QModelIndex& index, int role) const
 {
     const AudioPlugin* plugin = index.isValid() ? pluginAt(index.row()) : nullptr;
@@ -159,56 +222,14 @@ QVariant PluginTableModel::data(const QModelIndex& index, int role) const
     if (role == willChangeRole)
         return willChange;
 
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
-        switch (column) {
-        case statusColumn:
-            return m_preview ? previewStatusText(status) : plugin->statusValue();
-        case nameColumn:
-            return plugin->name;
-        case manufacturerColumn:
-            return plugin->manufacturer.isEmpty() ? QStringLiteral("Unknown") : plugin->manufacturer;
-        case formatColumn:
-            return PluginFormats::rawValue(plugin->format);
-        case versionColumn:
-            return plugin->versionValue();
-        case lastUsedColumn:
-            return plugin->lastUsedValue(currentTime());
-        default:
-            return {};
-        }
-    }
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+        return displayText(*plugin, column, m_preview, status, m_viewModel.services().clock);
     if (role == Qt::ToolTipRole && column == manufacturerColumn && !m_preview && !plugin->manufacturer.isEmpty())
         return QStringLiteral("Visit ") + plugin->manufacturer + QStringLiteral(" website");
-
-    if (role == Qt::FontRole) {
-        if (column == nameColumn)
-            return ListStyle::withWeight(ListStyle::bodyFont(), QFont::Medium);
-        if (column == versionColumn || column == lastUsedColumn)
-            return ListStyle::captionFont();
-        return {};
-    }
-    if (role == Qt::ForegroundRole) {
-        if (m_preview) {
-            const QColor statusColor = willChange ? ListStyle::systemOrange()
-                                       : status == PreviewStatus::enabled ? ListStyle::systemGreen()
-                                                                          : ListStyle::systemRed();
-            if (column == nameColumn)
-                return ListStyle::withAlpha(statusColor, 0.9);
-            if (column == manufacturerColumn) {
-                if (willChange)
-                    return ListStyle::systemOrange();
-                return plugin->manufacturer.isEmpty() ? ListStyle::secondaryText() : AppTheme::textPrimary();
-            }
-            return {};
-        }
-        if (column == versionColumn)
-            return ListStyle::secondaryText();
-        if (column == lastUsedColumn)
-            return plugin->lastUsed ? ListStyle::secondaryText() : ListStyle::withAlpha(ListStyle::secondaryText(), 0.5);
-        if (column == nameColumn)
-            return AppTheme::textPrimary();
-        return {};
-    }
+    if (role == Qt::FontRole)
+        return cellFont(column);
+    if (role == Qt::ForegroundRole)
+        return m_preview ? previewForeground(*plugin, column, status) : plainForeground(*plugin, column);
     if (role == Qt::BackgroundRole && m_preview && willChange
         && (column == nameColumn || column == manufacturerColumn))
         return ListStyle::withAlpha(ListStyle::systemOrange(), 0.12);

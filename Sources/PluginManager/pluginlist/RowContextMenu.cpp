@@ -17,11 +17,9 @@ namespace RowContextMenu {
 
 namespace {
 
-void openUrl(const QUrl& url)
+void openUrl(const std::shared_ptr<Workspace>& workspace, const QUrl& url)
 {
-    if (!url.isValid())
-        return;
-    if (const auto& workspace = Platform::services().workspace)
+    if (url.isValid() && workspace)
         workspace->openUrl(url);
 }
 
@@ -68,11 +66,12 @@ QMenu* build(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& rows, 
         if (!found)
             return menu;
         const AudioPlugin plugin = *found;
+        const std::shared_ptr<Workspace> workspace = viewModel.services().workspace;
         const QString vendor = plugin.manufacturer.isEmpty() ? QStringLiteral("Manufacturer") : plugin.manufacturer;
         menu->addAction(SymbolIcons::icon(QStringLiteral("safari")), QStringLiteral("Visit ") + vendor + QStringLiteral(" Website"),
-                        menu, [plugin] { openUrl(manufacturerWebsiteURL(plugin.manufacturer)); });
+                        menu, [plugin, workspace] { openUrl(workspace, manufacturerWebsiteURL(plugin.manufacturer)); });
         menu->addAction(SymbolIcons::icon(QStringLiteral("magnifyingglass")), QStringLiteral("Search for Updates"), menu,
-                        [plugin] { openUrl(updateSearchURL(plugin)); });
+                        [plugin, workspace] { openUrl(workspace, updateSearchURL(plugin)); });
         if (plugin.version) {
             menu->addSeparator();
             const QString version = *plugin.version;

@@ -4,6 +4,7 @@
 #include "GlassStyle.h"
 #include "ListStyle.h"
 #include "SymbolIcons.h"
+#include "Styles.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -43,7 +44,7 @@ SearchBar::SearchBar(QWidget* parent) : QWidget(parent)
     m_field->setPlaceholderText(QStringLiteral("Search plugins..."));
     m_field->setFrame(false);
     m_field->setAttribute(Qt::WA_MacShowFocusRect, false);
-    m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
+    m_field->setStyleSheet(Styles::transparentField(true));
     ListStyle::setTextColor(m_field, AppTheme::textPrimary());
 
     m_clear = new QPushButton(QStringLiteral("Clear"), card);

@@ -1,12 +1,18 @@
 #include "AppDelegate.h"
 
 #include "AppTheme.h"
+#include "ActivityLogManager.h"
 #include "ContentView.h"
+#include "PluginDatabase.h"
+#include "PluginManagerViewModel.h"
+#include "ProfileManager.h"
+#include "UADCleanupManager.h"
 #include "ProgressPanel.h"
 #include "Prompter.h"
 #include "UpdateChecker.h"
 
 #include "Platform/DefaultsStore.h"
+#include "Platform/MenuBarLoginItem.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/PlatformServices.h"
 
@@ -40,10 +46,25 @@ void sendToFocus(const char* slot)
 
 } // namespace
 
-AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_quit([] { QCoreApplication::quit(); }) {}
+AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
+    : QObject(parent), m_services(std::move(services)), m_quit([] { QCoreApplication::quit(); })
+{
+    // The sidebar's helper switch reaches the login item through this one slot.
+    if (m_services.loginItem)
+        MenuBarLoginItem::setService(m_services.loginItem);
+}
+
+QWidget* AppDelegate::makeContent() const
+{
+    return new ContentView(
+        std::make_unique<PluginManagerViewModel>(PluginDatabase::shared(), ActivityLogManager::shared(), m_services),
+        UpdateChecker::shared(), std::make_unique<ProfileManager>(), UADCleanupManager::shared());
+}
 
 AppDelegate::~AppDelegate()
 {
+    if (m_services.loginItem && &MenuBarLoginItem::service() == m_services.loginItem.get())
+        MenuBarLoginItem::setService({});
     // The window's children are removed during its destruction; the filter must not
     // look at a half-destroyed window then.
     if (m_window)
@@ -95,19 +116,16 @@ QIcon AppDelegate::applicationIcon()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    // 1-2. Announce the launch to the helper.
-    if (const auto& center = Platform::services().notificationCenter)
+    // The menu-bar helper refreshes its count when the window program starts.
+    if (const auto& center = m_services.notificationCenter)
         center->post(QString::fromLatin1(kLaunchNotification), {{QStringLiteral("version"), bundleVersion()}});
-    // 3. A regular application is all a Qt program with a window can be.
-    // 4. The icon.
     QApplication::setWindowIcon(applicationIcon());
 
-    // 6-10. The window and its content.
     m_window = new QMainWindow;
     m_window->setObjectName(QStringLiteral("mainWindow"));
     m_window->setWindowTitle(QStringLiteral("Rackhand"));
     m_window->resize(kWindowWidth, kWindowHeight);
-    // 5. The menus.
+    // The menu bar belongs to the window, so the window is made first.
     buildMenuBar();
     // The floating panel that large batches report their progress in, created once.
     ProgressPanel::install();
@@ -117,7 +135,7 @@ void AppDelegate::applicationDidFinishLaunching()
         m_window->move(frame.topLeft());
     }
     restoreFrame();
-    m_window->setCentralWidget(m_contentFactory ? m_contentFactory() : new ContentView);
+    m_window->setCentralWidget(m_contentFactory ? m_contentFactory() : makeContent());
     m_window->installEventFilter(this);
 
     m_frameSaveTimer = new QTimer(this);
@@ -125,7 +143,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_frameSaveTimer->setInterval(300);
     connect(m_frameSaveTimer, &QTimer::timeout, this, &AppDelegate::saveFrame);
 
-    // 11. Front and active.
+    // Front and active, as a program just started by the user.
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
@@ -142,7 +160,7 @@ QRect AppDelegate::initialFrame(const QRect& available)
 
 void AppDelegate::restoreFrame()
 {
-    const auto& defaults = Platform::services().defaults;
+    const auto& defaults = m_services.defaults;
     if (!defaults)
         return;
     const QByteArray frame = defaults->value(DefaultsStore::standardSuite(), kFrameKey).toByteArray();
@@ -152,7 +170,7 @@ void AppDelegate::restoreFrame()
 
 void AppDelegate::saveFrame()
 {
-    const auto& defaults = Platform::services().defaults;
+    const auto& defaults = m_services.defaults;
     if (m_window && defaults)
         defaults->setValue(DefaultsStore::standardSuite(), kFrameKey, m_window->saveGeometry());
 }

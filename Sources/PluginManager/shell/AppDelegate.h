@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QRect>
 
+#include "Platform/PlatformServices.h"
+
 #include <functional>
 
 class QAction;
@@ -34,11 +36,14 @@ public:
     /// The first frame of the window on a screen with this available area.
     static QRect initialFrame(const QRect& available);
 
-    explicit AppDelegate(QObject* parent = nullptr);
+    /// The composition root: builds the window's state objects on `services` and hands them down.
+    explicit AppDelegate(PlatformServices services = Platform::services(), QObject* parent = nullptr);
     ~AppDelegate() override;
 
     /// Tests replace the window's content (default: a new ContentView).
     void setContentFactory(std::function<QWidget*()> factory) { m_contentFactory = std::move(factory); }
+    /// The window's content over the catalogue, activity log and services of this program.
+    QWidget* makeContent() const;
 
     /// What quitting runs (default: end the event loop); tests observe it.
     void setQuitAction(std::function<void()> quit) { m_quit = std::move(quit); }
@@ -67,6 +72,7 @@ private:
     void saveFrame();
     void restoreFrame();
 
+    PlatformServices m_services;
     QPointer<QMainWindow> m_window;
     QMenuBar* m_menuBar = nullptr;
     std::function<QWidget*()> m_contentFactory;

@@ -35,9 +35,8 @@ constexpr int kSidebarMaxWidth = 400;
 constexpr int kBannerAnimationMs = 300;
 const auto kOnboardingCompleteKey = QStringLiteral("onboardingComplete");
 
-bool readOnboardingComplete()
+bool readOnboardingComplete(const std::shared_ptr<DefaultsStore>& defaults)
 {
-    const auto& defaults = Platform::services().defaults;
     return defaults && defaults->value(DefaultsStore::standardSuite(), kOnboardingCompleteKey, false).toBool();
 }
 
@@ -61,7 +60,7 @@ ContentView::ContentView(std::unique_ptr<PluginManagerViewModel> pluginManager, 
     setObjectName(QStringLiteral("contentView"));
     m_newPlugins = new NewPluginsOffer(*m_profileManager, this);
     // Read once, when the root view is created; an absent key shows the onboarding.
-    m_showingOnboarding = !readOnboardingComplete();
+    m_showingOnboarding = !readOnboardingComplete(m_pluginManager->services().defaults);
     m_hiddenKeySequence = new HiddenKeySequence(
         [this] {
             m_uadCleanup.setPluginManager(m_pluginManager.get());
@@ -134,7 +133,7 @@ void ContentView::buildLayout()
     auto* detailLayout = new QVBoxLayout(m_detail);
     detailLayout->setContentsMargins(0, 0, 0, 0);
     detailLayout->setSpacing(0);
-    m_updateBanner = new UpdateBanner(m_updateChecker, m_detail);
+    m_updateBanner = new UpdateBanner(m_updateChecker, m_pluginManager->services().workspace, m_detail);
     detailLayout->addWidget(m_updateBanner);
     m_newPluginsBanner = new NewPluginsBanner(*m_newPlugins, m_detail);
     m_newPluginsBanner->setVisible(false);
@@ -235,7 +234,7 @@ void ContentView::presentOnboarding()
     // However the sheet goes away, the onboarding counts as done.
     connect(sheet, &QDialog::finished, this, [this, sheet] {
         m_showingOnboarding = false;
-        if (const auto& defaults = Platform::services().defaults)
+        if (const auto& defaults = m_pluginManager->services().defaults)
             defaults->setValue(DefaultsStore::standardSuite(), kOnboardingCompleteKey, true);
         sheet->deleteLater();
     });
@@ -334,7 +333,8 @@ void ContentView::presentBulkWarning()
 
 void ContentView::performBulkAction(BulkAction action, const QList<AudioPlugin>& plugins)
 {
-    const QList<AudioPlugin> batch = plugins; // may alias m_pendingPlugins
+    // A copy on purpose: `plugins` may alias m_pendingPlugins, which the action clears.
+    const QList<AudioPlugin> batch = plugins; // NOLINT(performance-unnecessary-copy-initialization)
     if (action == BulkAction::delete_)
         m_pluginManager->deletePlugins(batch);
     else

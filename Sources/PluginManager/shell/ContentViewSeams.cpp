@@ -43,11 +43,11 @@ QWidget* makeMainContentArea(PluginManagerViewModel& viewModel, ProfileManager& 
 {
     auto* view = new MainContentView(viewModel, profiles, parent);
     QObject::connect(view, &MainContentView::bulkConfirmationRequested, view,
-                     [onBulkRequest](BulkAction action, const QList<AudioPlugin>& plugins) {
+                     [onBulkRequest = std::move(onBulkRequest)](BulkAction action, const QList<AudioPlugin>& plugins) {
                          if (onBulkRequest)
                              onBulkRequest(action, plugins);
                      });
-    QObject::connect(view, &MainContentView::resetTapped, view, [onReset] {
+    QObject::connect(view, &MainContentView::resetTapped, view, [onReset = std::move(onReset)] {
         if (onReset)
             onReset();
     });

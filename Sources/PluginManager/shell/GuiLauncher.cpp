@@ -29,7 +29,7 @@ int launchGui(int argc, char** argv)
     }
 
     // Held for the whole event loop.
-    AppDelegate delegate;
+    AppDelegate delegate(Platform::services());
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, [&delegate] {
         QMainWindow* window = delegate.window();
         if (!window)

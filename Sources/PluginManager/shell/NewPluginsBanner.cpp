@@ -5,6 +5,7 @@
 #include "GlassStyle.h"
 #include "NewPluginsOffer.h"
 #include "SymbolIcons.h"
+#include "Styles.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,9 +44,8 @@ NewPluginsBanner::NewPluginsBanner(NewPluginsOffer& offer, QWidget* parent) : QW
     if (small.pointSizeF() > 0)
         small.setPointSizeF(small.pointSizeF() * 0.9);
     m_add->setFont(small);
-    m_add->setStyleSheet(QStringLiteral("QPushButton { background: rgb(255, 149, 0); color: white; border: none;"
-                                        " border-radius: 5px; padding: 3px 10px; }"
-                                        "QPushButton:pressed { background: rgb(230, 128, 0); }"));
+    m_add->setStyleSheet(Styles::filledButton(QColor(255, 149, 0), Qt::white, 5, QStringLiteral("3px 10px"),
+                                              QColor(230, 128, 0)));
     layout->addWidget(m_add, 0, Qt::AlignVCenter);
 
     m_dismiss = new QPushButton;
@@ -55,7 +55,7 @@ NewPluginsBanner::NewPluginsBanner(NewPluginsOffer& offer, QWidget* parent) : QW
     m_dismiss->setToolTip(QString::fromUtf8(kDismissHelp));
     m_dismiss->setAccessibleName(QStringLiteral("Dismiss"));
     m_dismiss->setAccessibleDescription(QString::fromUtf8(kDismissHelp));
-    m_dismiss->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; padding: 2px; }"));
+    m_dismiss->setStyleSheet(Styles::iconButton());
     layout->addWidget(m_dismiss, 0, Qt::AlignVCenter);
 
     auto* outer = new QVBoxLayout(this);

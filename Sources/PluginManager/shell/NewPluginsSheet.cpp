@@ -1,6 +1,7 @@
 #include "NewPluginsSheet.h"
 
 #include "AppTheme.h"
+#include "Styles.h"
 #include "GlassStyle.h"
 #include "NewPluginsOffer.h"
 #include "ProfileManager.h"
@@ -26,11 +27,6 @@ QFont scaledFont(const QFont& base, double factor, bool semibold = false)
     if (semibold)
         f.setWeight(QFont::DemiBold);
     return f;
-}
-
-QString colourCss(const QColor& c)
-{
-    return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
 }
 
 // A format chip: caption text on a conditional glass surface, accent blue while on.
@@ -77,8 +73,7 @@ QPushButton* plainRowButton()
     auto* button = new QPushButton;
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; text-align: left; }"
-                                         "QPushButton:hover { background: rgba(127, 127, 127, 20); }"));
+    button->setStyleSheet(Styles::rowButton());
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return button;
 }
@@ -104,9 +99,9 @@ QScrollArea* listWell(QWidget* content, int maxHeight, const QString& name)
     area->setMaximumHeight(maxHeight);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setObjectName(QStringLiteral("listWell"));
-    area->setStyleSheet(QStringLiteral("QScrollArea#listWell { border-radius: 8px; background: palette(base); }"));
+    area->setStyleSheet(Styles::wellPanel(QStringLiteral("QScrollArea"), area->objectName(), true));
     content->setObjectName(QStringLiteral("listWellContent"));
-    content->setStyleSheet(QStringLiteral("QWidget#listWellContent { background: palette(base); border-radius: 8px; }"));
+    content->setStyleSheet(Styles::wellPanel(QStringLiteral("QWidget"), content->objectName(), false));
     return area;
 }
 
@@ -129,7 +124,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     layout->setContentsMargins(24, 24, 24, 24);
     layout->setSpacing(16);
 
-    // 1. Header.
+    // The sheet reads top to bottom: what arrived, which formats, which plug-ins, then where to add them.
     auto* header = new QHBoxLayout;
     auto* sparkles = new QLabel;
     sparkles->setPixmap(SymbolIcons::pixmap(QStringLiteral("sparkles"), QFontMetrics(scaledFont(font(), 1.3)).height(),
@@ -142,19 +137,18 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     header->addStretch(1);
     layout->addLayout(header);
 
-    // 2. Description.
     m_description = new QLabel;
     m_description->setWordWrap(true);
     m_description->setFont(scaledFont(font(), 0.95));
-    m_description->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    m_description->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     layout->addWidget(m_description);
 
-    // 3. Format chips.
+    // One chip per format among the new plug-ins.
     auto* formats = new QHBoxLayout;
     formats->setSpacing(8);
     auto* formatsLabel = new QLabel(QStringLiteral("Formats:"));
     formatsLabel->setFont(scaledFont(font(), 0.85));
-    formatsLabel->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    formatsLabel->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     formats->addWidget(formatsLabel);
     for (const PluginFormat format : m_offer.detectedFormats()) {
         auto* chip = new FormatChip(NewPluginsOffer::chipText(format, m_offer.detectedCount(format)));
@@ -165,7 +159,6 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     formats->addStretch(1);
     layout->addLayout(formats);
 
-    // 4. Plug-in list.
     auto* pluginList = new QWidget;
     auto* pluginColumn = new QVBoxLayout(pluginList);
     pluginColumn->setContentsMargins(0, 4, 0, 4);
@@ -184,12 +177,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         badge->setFont(scaledFont(font(), 0.85));
         QColor badgeFill = AppTheme::textSecondary();
         badgeFill.setAlphaF(0.1f);
-        badge->setStyleSheet(QStringLiteral("color: %1; background: %2; border-radius: 4px; padding: 2px 6px;")
-                                 .arg(colourCss(AppTheme::textSecondary()), colourCss(badgeFill)));
+        badge->setStyleSheet(Styles::badge(AppTheme::textSecondary(), badgeFill));
         QLabel* state = passiveLabel(plugin.isEnabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
         state->setFont(scaledFont(font(), 0.78));
-        state->setStyleSheet(plugin.isEnabled ? QStringLiteral("color: rgb(52, 199, 89);")
-                                              : QStringLiteral("color: rgb(255, 59, 48);"));
+        state->setStyleSheet(Styles::textColor(plugin.isEnabled ? QColor(52, 199, 89) : QColor(255, 59, 48)));
         rowLayout->addWidget(tickLabel);
         rowLayout->addWidget(name, 1);
         rowLayout->addWidget(badge);
@@ -206,19 +197,17 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     pluginColumn->addStretch(1);
     layout->addWidget(listWell(pluginList, 200, QStringLiteral("New plugins")));
 
-    // 5. Counter.
     m_counter = new QLabel;
     m_counter->setFont(scaledFont(font(), 0.85));
-    m_counter->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    m_counter->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     layout->addWidget(m_counter);
 
-    // 6. Divider.
+    // Below the line: the profiles the chosen plug-ins go into.
     auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
     layout->addWidget(divider);
 
-    // 7. Profile header.
     auto* profileHeader = new QHBoxLayout;
     auto* addTo = new QLabel(QStringLiteral("Add to profiles:"));
     addTo->setFont(scaledFont(font(), 0.95, true));
@@ -228,13 +217,11 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     m_profileToggle->setFlat(true);
     m_profileToggle->setFont(scaledFont(font(), 0.85));
     m_profileToggle->setCursor(Qt::PointingHandCursor);
-    m_profileToggle->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; color: %1; }")
-                                       .arg(colourCss(AppTheme::accentBlue())));
+    m_profileToggle->setStyleSheet(Styles::linkButton(AppTheme::accentBlue()));
     connect(m_profileToggle, &QPushButton::clicked, &m_offer, &NewPluginsOffer::toggleAllProfiles);
     profileHeader->addWidget(m_profileToggle);
     layout->addLayout(profileHeader);
 
-    // 8. Profile list.
     auto* profileList = new QWidget;
     auto* profileColumn = new QVBoxLayout(profileList);
     profileColumn->setContentsMargins(0, 4, 0, 4);
@@ -260,7 +247,6 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     profileColumn->addStretch(1);
     layout->addWidget(listWell(profileList, 120, QStringLiteral("Profiles")));
 
-    // 9. Note.
     auto* note = new QHBoxLayout;
     note->setContentsMargins(8, 0, 8, 0);
     note->setSpacing(6);
@@ -272,22 +258,17 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     auto* noteText = new QLabel(QString::fromUtf8(kNote));
     noteText->setWordWrap(true);
     noteText->setFont(scaledFont(font(), 0.85));
-    noteText->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::textSecondary())));
+    noteText->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     note->addWidget(noteText, 1);
     layout->addLayout(note);
 
-    // 10. Buttons.
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     m_skip = new QPushButton(QStringLiteral("Skip"));
     m_skip->setAutoDefault(false);
     m_add = new QPushButton;
     m_add->setDefault(true);
-    m_add->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 5px;"
-                                        " padding: 4px 14px; }"
-                                        "QPushButton:disabled { background: rgba(127, 127, 127, 60);"
-                                        " color: rgba(127, 127, 127, 200); }")
-                             .arg(colourCss(AppTheme::accentBlue())));
+    m_add->setStyleSheet(Styles::filledButtonGreyWhenDisabled(AppTheme::accentBlue(), 5, QStringLiteral("4px 14px")));
     buttons->addWidget(m_skip);
     buttons->addWidget(m_add);
     layout->addLayout(buttons);
@@ -310,8 +291,7 @@ void NewPluginsSheet::refresh()
         const bool on = m_offer.isTicked(it.key());
         it.value()->setPixmap(tick(on, this));
         QLabel* name = m_pluginNames.value(it.key());
-        name->setStyleSheet(QStringLiteral("color: %1;").arg(
-            colourCss(on ? AppTheme::textPrimary() : AppTheme::textSecondary())));
+        name->setStyleSheet(Styles::textColor(on ? AppTheme::textPrimary() : AppTheme::textSecondary()));
         m_pluginRows.value(it.key())->setAccessibleDescription(on ? QStringLiteral("selected")
                                                                   : QStringLiteral("not selected"));
     }

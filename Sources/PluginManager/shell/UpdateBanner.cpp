@@ -5,8 +5,8 @@
 #include "GlassStyle.h"
 #include "SymbolIcons.h"
 #include "UpdateChecker.h"
+#include "Styles.h"
 
-#include "Platform/PlatformServices.h"
 #include "Platform/Workspace.h"
 
 #include <QCoreApplication>
@@ -29,8 +29,8 @@ QFont scaled(QFont font, double factor, int weight = -1)
 }
 } // namespace
 
-UpdateBanner::UpdateBanner(UpdateChecker& checker, QWidget* parent)
-    : QWidget(parent), m_checker(checker), m_terminate([] { QCoreApplication::quit(); })
+UpdateBanner::UpdateBanner(UpdateChecker& checker, std::shared_ptr<Workspace> workspace, QWidget* parent)
+    : QWidget(parent), m_checker(checker), m_workspace(std::move(workspace)), m_terminate([] { QCoreApplication::quit(); })
 {
     setObjectName(QStringLiteral("updateBanner"));
     setAccessibleName(QStringLiteral("Update available"));
@@ -52,11 +52,11 @@ UpdateBanner::UpdateBanner(UpdateChecker& checker, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     m_title = new QLabel;
     m_title->setFont(scaled(font(), 0.95, QFont::DemiBold));
-    m_title->setStyleSheet(QStringLiteral("color: white;"));
+    m_title->setStyleSheet(Styles::textColor(Qt::white));
     m_title->setTextFormat(Qt::PlainText);
     m_notes = new ElidedLabel;
     m_notes->setFont(scaled(font(), 0.85));
-    m_notes->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 204);"));
+    m_notes->setStyleSheet(Styles::textColor(QColor(255, 255, 255, 204)));
     column->addWidget(m_title);
     column->addWidget(m_notes);
     layout->addLayout(column, 1);
@@ -65,10 +65,8 @@ UpdateBanner::UpdateBanner(UpdateChecker& checker, QWidget* parent)
     m_download->setFont(scaled(font(), 0.85, QFont::DemiBold));
     m_download->setCursor(Qt::PointingHandCursor);
     const int capsule = (QFontMetrics(m_download->font()).height() + 10) / 2;
-    m_download->setStyleSheet(QStringLiteral("QPushButton { color: rgb(221, 72, 116); background: white; border: none;"
-                                             " border-radius: %1px; padding: 5px 12px; }"
-                                             "QPushButton:pressed { background: rgba(255, 255, 255, 200); }")
-                                  .arg(capsule));
+    m_download->setStyleSheet(Styles::filledButton(Qt::white, AppTheme::brandPink(), capsule,
+                                                   QStringLiteral("5px 12px"), QColor(255, 255, 255, 200)));
     layout->addWidget(m_download, 0, Qt::AlignVCenter);
 
     m_dismiss = new QPushButton;
@@ -80,7 +78,7 @@ UpdateBanner::UpdateBanner(UpdateChecker& checker, QWidget* parent)
     m_dismiss->setIconSize(QSize(12, 12));
     m_dismiss->setAccessibleName(QStringLiteral("Dismiss"));
     m_dismiss->setToolTip(QStringLiteral("Dismiss"));
-    m_dismiss->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; padding: 2px; }"));
+    m_dismiss->setStyleSheet(Styles::iconButton());
     layout->addWidget(m_dismiss, 0, Qt::AlignVCenter);
 
     auto* outer = new QVBoxLayout(this);
@@ -119,8 +117,8 @@ void UpdateBanner::download()
     const QUrl url(m_checker.updateDownloadURL(), QUrl::StrictMode);
     if (m_checker.updateDownloadURL().isEmpty() || !url.isValid())
         return;
-    if (const auto& workspace = Platform::services().workspace)
-        workspace->openUrl(url);
+    if (m_workspace)
+        m_workspace->openUrl(url);
     // The program quits whether or not the address could be opened.
     QTimer::singleShot(kQuitDelayMs, this, [this] {
         if (m_terminate)

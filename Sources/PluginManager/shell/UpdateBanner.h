@@ -3,11 +3,13 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class ElidedLabel;
 class QLabel;
 class QPushButton;
 class UpdateChecker;
+class Workspace;
 
 /// The band above the main content while an update is available: version, release
 /// notes, Download (opens the address, then quits) and a dismiss cross.
@@ -17,7 +19,8 @@ class UpdateBanner final : public QWidget {
 public:
     static constexpr int kQuitDelayMs = 500;
 
-    explicit UpdateBanner(UpdateChecker& checker, QWidget* parent = nullptr);
+    /// `workspace` opens the download address (none: the button only quits).
+    UpdateBanner(UpdateChecker& checker, std::shared_ptr<Workspace> workspace, QWidget* parent = nullptr);
 
     static QString titleText(const QString& latestVersion);
 
@@ -41,6 +44,7 @@ private:
     void refresh();
 
     UpdateChecker& m_checker;
+    std::shared_ptr<Workspace> m_workspace;
     QLabel* m_title = nullptr;
     ElidedLabel* m_notes = nullptr;
     QPushButton* m_download = nullptr;

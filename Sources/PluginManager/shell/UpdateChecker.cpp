@@ -152,7 +152,7 @@ QString UpdateChecker::machineIdentifier()
 
 QString UpdateChecker::acceptedDownloadURL(const QString& candidate)
 {
-    const QString fallback = QString::fromLatin1(kDefaultDownloadURL);
+    QString fallback = QString::fromLatin1(kDefaultDownloadURL);
     const QUrl url(candidate, QUrl::StrictMode);
     if (candidate.isEmpty() || !url.isValid() || url.host().isEmpty())
         return fallback;
@@ -193,7 +193,7 @@ void UpdateChecker::apply(const UpdateResponse& response)
     }
 }
 
-void UpdateChecker::checkForUpdates(QObject* context, std::function<void()> whenDone)
+void UpdateChecker::checkForUpdates(QObject* context, const std::function<void()>& whenDone)
 {
     const QPointer<QObject> guard(context);
     const bool hasContext = context != nullptr;

@@ -65,7 +65,7 @@ public:
 
     /// Starts one check and returns at once; checkFinished() follows, answer or not.
     /// `whenDone` runs when this check ends (before checkFinished), unless `context` is gone.
-    void checkForUpdates(QObject* context = nullptr, std::function<void()> whenDone = {});
+    void checkForUpdates(QObject* context = nullptr, const std::function<void()>& whenDone = {});
     /// Why the last finished check got no usable answer; empty when it got one.
     QString lastCheckError() const { return m_lastCheckError; }
     /// Checks started and not yet finished.

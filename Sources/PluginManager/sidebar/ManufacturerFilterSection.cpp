@@ -10,6 +10,7 @@
 #include "SidebarFonts.h"
 #include "SidebarIcons.h"
 #include "ThemedLabel.h"
+#include "Styles.h"
 
 #include "Platform/PlatformServices.h"
 #include "Platform/Workspace.h"
@@ -48,7 +49,7 @@ ManufacturerFilterSection::ManufacturerFilterSection(PluginManagerViewModel& vie
     m_filterField->setFrame(false);
     m_filterField->setFont(SidebarFonts::caption());
     m_filterField->setAttribute(Qt::WA_MacShowFocusRect, false);
-    m_filterField->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+    m_filterField->setStyleSheet(Styles::transparentField(false));
     fieldRow->addWidget(m_filterField, 1);
     m_filterClear = new QToolButton;
     m_filterClear->setAutoRaise(true);
@@ -115,7 +116,7 @@ void ManufacturerFilterSection::clearManufacturers()
 
 void ManufacturerFilterSection::openWebsite(const QString& name)
 {
-    if (const auto& workspace = Platform::services().workspace)
+    if (const auto& workspace = m_viewModel.services().workspace)
         workspace->openUrl(manufacturerWebsiteURL(name));
 }
 

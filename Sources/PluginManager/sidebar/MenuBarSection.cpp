@@ -1,7 +1,7 @@
 #include "MenuBarSection.h"
 
 #include "AppTheme.h"
-#include "MenuBarLoginItem.h"
+#include "Platform/MenuBarLoginItem.h"
 #include "SidebarFonts.h"
 #include "SidebarIcons.h"
 #include "ThemedLabel.h"

@@ -302,7 +302,7 @@ void ProgressHUDView::paintEvent(QPaintEvent*)
         const bool lit = i == dotPhase;
         const double size = 5.0 * (lit ? 1.6 : 0.8);
         p.setOpacity(clamp01(appear) * (lit ? 1.0 : 0.3));
-        p.setBrush(kGradientColors[static_cast<size_t>(2 * i)]);
+        p.setBrush(kGradientColors[static_cast<size_t>(i) * 2]);
         p.drawEllipse(QPointF(dx + 2.5, centerY), size / 2.0, size / 2.0);
     }
     p.setOpacity(clamp01(appear));

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QtGlobal>
 
-// One application object per test process; GUI tests run offscreen.
+// Widget tests: one application object per test process, offscreen.
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -1,4 +1,4 @@
-#include "SidebarFixture.h"
+#include "sidebar/SidebarFixture.h"
 
 #include "FormatFilterSection.h"
 #include "ManufacturerFilterSection.h"

@@ -1,7 +1,6 @@
-#include "MenuBarLoginItem.h"
+#include "Platform/MenuBarLoginItem.h"
 
 #include "Platform/Diagnostics.h"
-#include "Platform/linux/XdgAutostartLoginItem.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +8,17 @@
 #include <QTimer>
 
 namespace {
+
+// Stands in when no login-item service was provided: says so instead of crashing.
+class MissingLoginItem final : public LoginItem {
+public:
+    Status status() const override { return Status::notFound; }
+    QString registerItem() override { return QStringLiteral("No login-item service is available"); }
+    QString unregisterItem() override { return registerItem(); }
+    QList<RunningHelper> runningHelpers() const override { return {}; }
+    void requestQuit(const RunningHelper&) override {}
+    bool launch(const QString&) override { return false; }
+};
 
 std::shared_ptr<LoginItem>& serviceSlot()
 {
@@ -41,10 +51,8 @@ void terminateHelper()
 LoginItem& MenuBarLoginItem::service()
 {
     auto& slot = serviceSlot();
-    if (!slot) {
-        slot = std::make_shared<XdgAutostartLoginItem>(QString::fromLatin1(kIdentifier), helperPath(),
-                                                       QString::fromLatin1(kExecutableName));
-    }
+    if (!slot)
+        slot = std::make_shared<MissingLoginItem>();
     return *slot;
 }
 

@@ -17,9 +17,10 @@ public:
     /// From the termination requests to the helper's start.
     static constexpr int kLaunchDelayMs = 500;
 
-    /// The login-item service, created on first use (the XDG autostart entry).
+    /// The login-item service the program installed (PlatformServices::loginItem); until then one that
+    /// reports the helper as not found and refuses to register.
     static LoginItem& service();
-    /// Tests install a double; an empty pointer returns to the real service.
+    /// The composition root installs the program's service, tests a double; empty uninstalls it.
     static void setService(std::shared_ptr<LoginItem> service);
 
     /// The helper executable beside this program.

@@ -1,7 +1,7 @@
 #include "AppTheme.h"
 #include "GlassStyle.h"
 #include "Prompter.h"
-#include "AccessibleWalk.h"
+#include "shell/AccessibleWalk.h"
 
 #include <gtest/gtest.h>
 

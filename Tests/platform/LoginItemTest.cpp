@@ -1,4 +1,4 @@
-#include "MenuBarLoginItem.h"
+#include "Platform/MenuBarLoginItem.h"
 
 #include "Platform/linux/XdgAutostartLoginItem.h"
 #include "Platform/testing/RecordingLoginItem.h"

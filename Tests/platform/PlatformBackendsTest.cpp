@@ -6,6 +6,7 @@
 #include "Platform/Paths.h"
 #include "Platform/testing/SandboxRunner.h"
 #include "Support/SandboxTest.h"
+#include "Support/SessionBus.h"
 
 #include <QDBusConnection>
 #include <QDir>
@@ -174,9 +175,8 @@ Q_SIGNALS:
 
 TEST_F(PlatformBackendsTest, NotificationsTravelAsSessionBusSignals)
 {
+    RACKHAND_REQUIRE_SESSION_BUS();
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        GTEST_SKIP() << "no session bus (run the tests inside dbus-run-session)";
     NotificationListener listener;
     ASSERT_TRUE(bus.connect(QString(), QString::fromLatin1(DBusNotificationCenter::kObjectPath),
                             QString::fromLatin1(DBusNotificationCenter::kInterface),

@@ -1,0 +1,108 @@
+#include "Styles.h"
+
+namespace Styles {
+
+QString css(const QColor& color)
+{
+    return QStringLiteral("rgba(%1, %2, %3, %4)").arg(color.red()).arg(color.green()).arg(color.blue()).arg(color.alpha());
+}
+
+QString textColor(const QColor& color)
+{
+    return QStringLiteral("color: %1;").arg(css(color));
+}
+
+QString divider(int alpha)
+{
+    return QStringLiteral("color: rgba(127,127,127,%1);").arg(alpha);
+}
+
+QString transparentField(bool borderless)
+{
+    return borderless ? QStringLiteral("QLineEdit { background: transparent; border: none; }")
+                      : QStringLiteral("QLineEdit { background: transparent; }");
+}
+
+QString transparentList()
+{
+    return QStringLiteral("QListView { background: transparent; padding: 4px 8px; }");
+}
+
+QString iconButton()
+{
+    return QStringLiteral("QPushButton { border: none; background: transparent; padding: 2px; }");
+}
+
+QString textButton(const QColor& color, const QString& padding)
+{
+    return QStringLiteral("QPushButton { color: %1; padding: %2; }").arg(color.name(), padding);
+}
+
+QString tintedTextButton(const QColor& color, const QString& padding, bool borderless)
+{
+    // A borderless button has no frame to show the keyboard's focus, so it underlines instead.
+    return QStringLiteral("QPushButton { color: %1;%2 padding: %3; }%7"
+                          "QPushButton:disabled { color: rgba(%4, %5, %6, 90); }")
+        .arg(color.name(), borderless ? QStringLiteral(" border: none;") : QString(), padding)
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(borderless ? QStringLiteral("QPushButton:focus { text-decoration: underline; }") : QString());
+}
+
+QString washedButton(const QColor& wash, const QColor& text)
+{
+    return QStringLiteral("QPushButton { color: %1; background: rgba(%2, %3, %4, 26); border: none; border-radius: 4px;"
+                          " padding: 3px 8px; }"
+                          "QPushButton:focus { text-decoration: underline; }"
+                          "QPushButton:pressed { background: rgba(%2, %3, %4, 60); }")
+        .arg(text.name())
+        .arg(wash.red())
+        .arg(wash.green())
+        .arg(wash.blue());
+}
+
+QString filledButton(const QColor& fill, const QColor& text, int radius, const QString& padding, const QColor& pressed)
+{
+    return QStringLiteral("QPushButton { color: %1; background: %2; border: none; border-radius: %3px; padding: %4; }"
+                          "QPushButton:pressed { background: %5; }")
+        .arg(css(text), css(fill))
+        .arg(radius)
+        .arg(padding, css(pressed));
+}
+
+QString filledButtonGreyWhenDisabled(const QColor& fill, int radius, const QString& padding)
+{
+    return QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: %2px;"
+                          " padding: %3; }"
+                          "QPushButton:disabled { background: rgba(127, 127, 127, 60);"
+                          " color: rgba(127, 127, 127, 200); }")
+        .arg(css(fill))
+        .arg(radius)
+        .arg(padding);
+}
+
+QString rowButton()
+{
+    return QStringLiteral("QPushButton { border: none; background: transparent; text-align: left; }"
+                          "QPushButton:hover { background: rgba(127, 127, 127, 20); }");
+}
+
+QString linkButton(const QColor& color)
+{
+    return QStringLiteral("QPushButton { border: none; background: transparent; color: %1; }").arg(css(color));
+}
+
+QString badge(const QColor& text, const QColor& fill)
+{
+    return QStringLiteral("color: %1; background: %2; border-radius: 4px; padding: 2px 6px;").arg(css(text), css(fill));
+}
+
+QString wellPanel(const QString& type, const QString& objectName, bool radiusFirst)
+{
+    const QString body = radiusFirst ? QStringLiteral("border-radius: 8px; background: palette(base);")
+                                     : QStringLiteral("background: palette(base); border-radius: 8px;");
+    return QStringLiteral("%1#%2 { %3 }").arg(type, objectName, body);
+}
+
+} // namespace Styles

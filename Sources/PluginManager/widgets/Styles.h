@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+/// Every style sheet the views use, built here from the theme's colours so a look is
+/// defined once. Views call these instead of writing style sheets inline.
+namespace Styles {
+/// A colour as "rgba(r, g, b, a)".
+QString css(const QColor& color);
+/// Plain text in one colour (labels).
+QString textColor(const QColor& color);
+/// A divider line: neutral grey at `alpha` (0-255).
+QString divider(int alpha);
+/// A text field without a background of its own; `borderless` also drops its frame.
+QString transparentField(bool borderless);
+/// A list without a background of its own, padded 4 px by 8 px.
+QString transparentList();
+/// A small icon-only button with no frame or fill (close crosses).
+QString iconButton();
+/// A text button in `color`.
+QString textButton(const QColor& color, const QString& padding);
+/// A text button in `color`, faded when disabled; `borderless` drops the frame.
+QString tintedTextButton(const QColor& color, const QString& padding, bool borderless);
+/// A text button in `color` on a light wash of the same colour, darker while pressed.
+QString washedButton(const QColor& wash, const QColor& text);
+/// A filled capsule or rounded button: `text` on `fill`, `pressed` while held.
+QString filledButton(const QColor& fill, const QColor& text, int radius, const QString& padding,
+                     const QColor& pressed);
+/// A filled button that turns neutral grey when disabled.
+QString filledButtonGreyWhenDisabled(const QColor& fill, int radius, const QString& padding);
+/// A flat, left-aligned row button with a faint hover wash.
+QString rowButton();
+/// A flat link-like button in `color`.
+QString linkButton(const QColor& color);
+/// A small tag: `text` on `fill`, rounded.
+QString badge(const QColor& text, const QColor& fill);
+/// A rounded panel on the palette's base colour, for the widget named `objectName` of `type`.
+QString wellPanel(const QString& type, const QString& objectName, bool radiusFirst);
+} // namespace Styles
