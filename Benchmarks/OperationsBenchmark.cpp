@@ -3,11 +3,7 @@
 // is measured inside the same run, so the program's overhead (planning, verification,
 // catalogue updates, refresh, log) can be compared with it. Reported, not asserted.
 
-#include "ActivityLogManager.h"
-#include "DemoTree.h"
-#include "PluginDatabase.h"
-#include "PluginManagerViewModel.h"
-
+#include "MakeDemoTree/DemoTree.h"
 #include "Platform/Paths.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/testing/MemoryDefaultsStore.h"
@@ -15,8 +11,9 @@
 #include "Platform/testing/RecordingProcessLauncher.h"
 #include "Platform/testing/RecordingWorkspace.h"
 #include "Platform/testing/SandboxRunner.h"
-
-#include <benchmark/benchmark.h>
+#include "catalogue/ActivityLogManager.h"
+#include "catalogue/PluginDatabase.h"
+#include "operations/PluginManagerViewModel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,6 +22,7 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <memory>
 
@@ -72,7 +70,8 @@ struct Sandbox {
     {
         root = dir.path() + QStringLiteral("/root");
         home = dir.path() + QStringLiteral("/home");
-        for (const QString& sub : {root, home, dir.path() + QStringLiteral("/data"), dir.path() + QStringLiteral("/tmp")})
+        for (const QString& sub :
+             {root, home, dir.path() + QStringLiteral("/data"), dir.path() + QStringLiteral("/tmp")})
             QDir().mkpath(sub);
         qputenv("RACKHAND_SYSTEM_ROOT", root.toUtf8());
         qputenv("HOME", home.toUtf8());
@@ -156,10 +155,10 @@ void BM_BatchDisableEnable(benchmark::State& state)
         const bool failed = disableFailed || model.error().has_value();
         scanAndWait(model);
         const int nested = nestedBundles(sandbox.root) + nestedBundles(sandbox.home);
-        const qsizetype stray = QDir(Paths::tempDir())
-                                    .entryList({QStringLiteral("rackhand_batch_*"), QStringLiteral("rackhand_progress_*")},
-                                               QDir::Files)
-                                    .size();
+        const qsizetype stray =
+            QDir(Paths::tempDir())
+                .entryList({QStringLiteral("rackhand_batch_*"), QStringLiteral("rackhand_progress_*")}, QDir::Files)
+                .size();
         const double overhead = static_cast<double>(totalNs - scriptNs) / static_cast<double>(scriptNs);
         state.counters["bundles"] = static_cast<double>(chosen.size());
         state.counters["total_s"] = totalNs / 1e9;

@@ -2,19 +2,16 @@
 // with a cold page cache; the longest pause of a window's repaints while it scans; and
 // the catalogue writes and reads that follow every scan. Targets are reported, not asserted.
 
-#include "ActivityLogManager.h"
-#include "DemoTree.h"
-#include "PluginDatabase.h"
-#include "PluginManagerViewModel.h"
-#include "PluginScanner.h"
-#include "RecordingServices.h"
-#include "WorkPool.h"
-
+#include "MakeDemoTree/DemoTree.h"
 #include "Platform/Paths.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/PropertyList.h"
-
-#include <benchmark/benchmark.h>
+#include "RecordingServices.h"
+#include "catalogue/ActivityLogManager.h"
+#include "catalogue/PluginDatabase.h"
+#include "catalogue/PluginScanner.h"
+#include "catalogue/WorkPool.h"
+#include "operations/PluginManagerViewModel.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,16 +27,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <string>
-#include <vector>
-
-#include <dirent.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -365,11 +362,27 @@ void coldArguments(benchmark::internal::Benchmark* b)
     for (int count : {kSmall, kLarge})
         b->Args({count, 1});
 }
-BENCHMARK(BM_BaselineFindAndReadPlists)->Apply(walkArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.5);
-BENCHMARK(BM_ParallelFindAndReadPlists)->Apply(walkArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.5);
+BENCHMARK(BM_BaselineFindAndReadPlists)
+    ->Apply(walkArguments)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.5);
+BENCHMARK(BM_ParallelFindAndReadPlists)
+    ->Apply(walkArguments)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.5);
 BENCHMARK(BM_ScanAllPlugins)->Apply(walkArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.5);
-BENCHMARK(BM_BaselineFindAndReadPlists)->Apply(coldArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_ParallelFindAndReadPlists)->Apply(coldArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_BaselineFindAndReadPlists)
+    ->Apply(coldArguments)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(BM_ParallelFindAndReadPlists)
+    ->Apply(coldArguments)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 BENCHMARK(BM_ScanAllPlugins)->Apply(coldArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_RepaintGapWhileScanning)
     ->ArgNames({"bundles", "cold"})
@@ -391,8 +404,8 @@ public:
             const std::string key = run.run_name.function_name + '/' + run.run_name.args;
             if (run.error_occurred)
                 continue;
-            m_ms[key] = run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond)
-                        / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            m_ms[key] = run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond) /
+                        benchmark::GetTimeUnitMultiplier(run.time_unit);
             for (const auto& [name, counter] : run.counters)
                 m_counters[key + ':' + name] = counter.value;
         }
@@ -410,8 +423,7 @@ public:
                 const double parallel = ms("BM_ParallelFindAndReadPlists/" + args);
                 const double scan = ms("BM_ScanAllPlugins/" + args);
                 if (serial < 0 || parallel < 0 || scan < 0) {
-                    std::printf("  %s %6d bundles: %s\n", label, count,
-                                cold ? "cold: not measured" : "not measured");
+                    std::printf("  %s %6d bundles: %s\n", label, count, cold ? "cold: not measured" : "not measured");
                     continue;
                 }
                 const double serialTarget = cold ? 0.35 : 0.6;
@@ -423,8 +435,10 @@ public:
                     std::printf(" | c/b %.2f (target <= 1.30) %s", scan / parallel, verdict(scan / parallel <= 1.3));
                 std::printf("\n");
             }
-            const double small = ms("BM_ScanAllPlugins/bundles:" + std::to_string(kSmall) + "/cold:" + std::to_string(cold));
-            const double large = ms("BM_ScanAllPlugins/bundles:" + std::to_string(kLarge) + "/cold:" + std::to_string(cold));
+            const double small =
+                ms("BM_ScanAllPlugins/bundles:" + std::to_string(kSmall) + "/cold:" + std::to_string(cold));
+            const double large =
+                ms("BM_ScanAllPlugins/bundles:" + std::to_string(kLarge) + "/cold:" + std::to_string(cold));
             if (small > 0 && large > 0)
                 std::printf("  %s scan %d/%d time ratio %.2f (target <= 4.50) %s\n", label, kLarge, kSmall,
                             large / small, verdict(large / small <= 4.5));
@@ -439,8 +453,7 @@ public:
             std::printf("  then publishing the result on the GUI thread (first page, counts, new plug-ins): %.1f ms"
                         " (target < 50 ms) %s\n",
                         publish, verdict(publish < 50.0));
-        }
-        else
+        } else
             std::printf("  repaint gap while scanning %d bundles cold: cold: not measured\n", kLarge);
         const double replace = ms("BM_ReplaceAllPlugins/" + std::to_string(kSmall));
         if (replace > 0)

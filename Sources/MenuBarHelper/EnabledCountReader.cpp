@@ -1,7 +1,7 @@
-#include "EnabledCountReader.h"
+#include "MenuBarHelper/EnabledCountReader.h"
 
-#include "CatalogueSchema.h"
 #include "Platform/Paths.h"
+#include "catalogue/CatalogueSchema.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "HelperUpdateCheck.h"
+#include "MenuBarHelper/HelperUpdateCheck.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

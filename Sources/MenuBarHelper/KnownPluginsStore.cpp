@@ -1,4 +1,4 @@
-#include "KnownPluginsStore.h"
+#include "MenuBarHelper/KnownPluginsStore.h"
 
 #include "Platform/AtomicFile.h"
 #include "Platform/Diagnostics.h"

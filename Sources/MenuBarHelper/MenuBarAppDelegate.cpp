@@ -1,9 +1,8 @@
-#include "MenuBarAppDelegate.h"
+#include "MenuBarHelper/MenuBarAppDelegate.h"
 
-#include "EnabledCountReader.h"
-#include "HelperUpdateCheck.h"
-#include "KnownPluginsStore.h"
-
+#include "MenuBarHelper/EnabledCountReader.h"
+#include "MenuBarHelper/HelperUpdateCheck.h"
+#include "MenuBarHelper/KnownPluginsStore.h"
 #include "Platform/ApplicationLauncher.h"
 #include "Platform/Clock.h"
 #include "Platform/Diagnostics.h"
@@ -67,17 +66,13 @@ bool isExecutableFile(const QString& path)
 } // namespace
 
 MenuBarAppDelegate::MenuBarAppDelegate(PlatformServices services, QObject* parent)
-    : QObject(parent)
-    , m_services(std::move(services))
-    , m_quit([] { QCoreApplication::quit(); })
-    , m_helperDirectory(QCoreApplication::applicationDirPath())
-    , m_pluginDirectories(PluginFolders::pluginDirectories())
-    , m_disabledDirectories(PluginFolders::disabledDirectories())
-    , m_debounceTimer(new QTimer(this))
-    , m_updateCheckTimer(new QTimer(this))
-    , m_countSyncTimer(new QTimer(this))
-    , m_updateCheck(new HelperUpdateCheck(this))
-    , m_updateDownloadURL(QString::fromLatin1(HelperUpdateCheck::kDefaultDownloadURL))
+    : QObject(parent), m_services(std::move(services)), m_quit([] { QCoreApplication::quit(); }),
+      m_helperDirectory(QCoreApplication::applicationDirPath()),
+      m_pluginDirectories(PluginFolders::pluginDirectories()),
+      m_disabledDirectories(PluginFolders::disabledDirectories()), m_debounceTimer(new QTimer(this)),
+      m_updateCheckTimer(new QTimer(this)), m_countSyncTimer(new QTimer(this)),
+      m_updateCheck(new HelperUpdateCheck(this)),
+      m_updateDownloadURL(QString::fromLatin1(HelperUpdateCheck::kDefaultDownloadURL))
 {
     m_debounceTimer->setSingleShot(true);
     m_debounceTimer->setInterval(kDebounceMs);
@@ -174,8 +169,8 @@ void MenuBarAppDelegate::appendNewPlugins(MenuModel& menu, const QStringList& na
 {
     if (names.isEmpty())
         return;
-    menu.push_back(label(QStringLiteral("🆕 ") + QString::number(names.size()) +
-                         QStringLiteral(" new plugin(s) detected")));
+    menu.push_back(
+        label(QStringLiteral("🆕 ") + QString::number(names.size()) + QStringLiteral(" new plugin(s) detected")));
     const qsizetype listed = std::min<qsizetype>(names.size(), kListedNewNames);
     for (qsizetype i = 0; i < listed; ++i)
         menu.push_back(label(QStringLiteral("   • ") + names.at(i), 1));
@@ -244,8 +239,7 @@ void MenuBarAppDelegate::handleMainAppLaunched(const QVariantMap& userInfo)
     if (!m_latestVersion || compareVersions(*m_latestVersion, currentVersion()) < 1)
         return;
     const QVariant version = userInfo.value(QStringLiteral("version"));
-    const QString launched =
-        version.typeId() == QMetaType::QString ? version.toString() : currentVersion();
+    const QString launched = version.typeId() == QMetaType::QString ? version.toString() : currentVersion();
     if (compareVersions(launched, *m_latestVersion) >= 0) {
         m_latestVersion.reset();
         buildMenu({});

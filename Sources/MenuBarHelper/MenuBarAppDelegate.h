@@ -1,8 +1,7 @@
 #pragma once
 
-#include "MenuModel.h"
-#include "PluginFolders.h"
-
+#include "MenuBarHelper/MenuModel.h"
+#include "MenuBarHelper/PluginFolders.h"
 #include "Platform/PlatformServices.h"
 
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "PluginFolders.h"
+#include "MenuBarHelper/PluginFolders.h"
 
 #include "Platform/Paths.h"
 
@@ -97,7 +97,8 @@ QSet<QString> scanPluginDirectories(const QList<Folder>& folders)
         const QDir dir(folder.path);
         if (!dir.exists())
             continue;
-        const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const QStringList entries =
+            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         for (const QString& entry : entries) {
             if (!entry.startsWith(QLatin1Char('.')))
                 keys.insert(withoutExtension(entry) + QLatin1Char('|') + folder.tag);

@@ -1,7 +1,6 @@
-#include "StatusItem.h"
+#include "MenuBarHelper/StatusItem.h"
 
-#include "MenuBarAppDelegate.h"
-
+#include "MenuBarHelper/MenuBarAppDelegate.h"
 #include "Platform/Diagnostics.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MenuModel.h"
+#include "MenuBarHelper/MenuModel.h"
 
 #include <QObject>
 #include <QPointer>

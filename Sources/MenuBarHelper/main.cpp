@@ -1,7 +1,6 @@
-#include "MenuBarAppDelegate.h"
-#include "StatusItem.h"
-#include "DAWPrefsMenus.h"
-
+#include "MenuBarHelper/MenuBarAppDelegate.h"
+#include "MenuBarHelper/StatusItem.h"
+#include "MenuBarHelper/snapshots/DAWPrefsMenus.h"
 #include "Platform/Diagnostics.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/RackhandBus.h"

@@ -56,7 +56,10 @@ LoginItem& MenuBarLoginItem::service()
     return *slot;
 }
 
-void MenuBarLoginItem::setService(std::shared_ptr<LoginItem> service) { serviceSlot() = std::move(service); }
+void MenuBarLoginItem::setService(std::shared_ptr<LoginItem> service)
+{
+    serviceSlot() = std::move(service);
+}
 
 QString MenuBarLoginItem::helperPath()
 {
@@ -65,9 +68,15 @@ QString MenuBarLoginItem::helperPath()
     return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QString::fromLatin1(kExecutableName);
 }
 
-void MenuBarLoginItem::setHelperPathOverride(const QString& path) { helperPathOverride() = path; }
+void MenuBarLoginItem::setHelperPathOverride(const QString& path)
+{
+    helperPathOverride() = path;
+}
 
-bool MenuBarLoginItem::isEnabled() { return service().status() == LoginItem::Status::enabled; }
+bool MenuBarLoginItem::isEnabled()
+{
+    return service().status() == LoginItem::Status::enabled;
+}
 
 void MenuBarLoginItem::setEnabled(bool enabled)
 {

@@ -1,8 +1,8 @@
 #include "Platform/PlatformServices.h"
 
 #include "Platform/Clock.h"
-#include "Platform/linux/AbsentUADControlPanel.h"
 #include "Platform/MenuBarLoginItem.h"
+#include "Platform/linux/AbsentUADControlPanel.h"
 #include "Platform/linux/DBusNotificationCenter.h"
 #include "Platform/linux/FolderListingProbe.h"
 #include "Platform/linux/FreedesktopNotifier.h"
@@ -40,9 +40,9 @@ PlatformServices createDefaultServices()
     services.userNotifier = std::make_shared<FreedesktopNotifier>();
     services.folderWatcher = std::make_shared<InotifyFolderWatcher>();
     services.applicationLauncher = std::make_shared<XdgApplicationLauncher>();
-    services.loginItem = std::make_shared<XdgAutostartLoginItem>(QString::fromLatin1(MenuBarLoginItem::kIdentifier),
-                                                                 MenuBarLoginItem::helperPath(),
-                                                                 QString::fromLatin1(MenuBarLoginItem::kExecutableName));
+    services.loginItem = std::make_shared<XdgAutostartLoginItem>(
+        QString::fromLatin1(MenuBarLoginItem::kIdentifier), MenuBarLoginItem::helperPath(),
+        QString::fromLatin1(MenuBarLoginItem::kExecutableName));
     return services;
 }
 

@@ -4,11 +4,10 @@
 #include <QFile>
 #include <QVariantList>
 
-#include <plist/plist.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <plist/plist.h>
 #include <vector>
 
 namespace {
@@ -33,8 +32,8 @@ bool xmlNestingWithinLimit(const QByteArray& bytes)
         return end;
     };
     const auto isNameChar = [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
-            || c == '.' || c == ':';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+               c == '.' || c == ':';
     };
     int depth = 0;
     const char* const end = bytes.constData() + bytes.size();

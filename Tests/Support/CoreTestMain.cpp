@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
+
+#include <gtest/gtest.h>
 
 // Test programs of the libraries below the widgets: a core application only, so any widget
 // or window such a library tried to make would fail at once.

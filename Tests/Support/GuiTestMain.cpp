@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QGuiApplication>
 #include <QtGlobal>
+
+#include <gtest/gtest.h>
 
 // The catalogue paints its PDF export, which needs fonts and so a GUI application, but no widgets.
 int main(int argc, char** argv)

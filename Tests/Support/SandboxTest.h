@@ -1,7 +1,5 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -9,6 +7,7 @@
 #include <QVariantMap>
 
 #include <cstddef>
+#include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
 
@@ -19,9 +18,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    QString root() const { return m_root; }      // R
-    QString home() const { return m_home; }      // H
-    QString dataDir() const;                     // D
+    QString root() const { return m_root; } // R
+    QString home() const { return m_home; } // H
+    QString dataDir() const;                // D
     /// R + absolute path.
     QString sys(const QString& absolutePath) const { return m_root + absolutePath; }
     /// H + absolute path.
@@ -54,5 +53,8 @@ QByteArray rawBytes(const char (&text)[N])
 
 // Readable QString values in gtest messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 QT_END_NAMESPACE

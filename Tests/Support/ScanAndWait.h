@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PluginManagerViewModel.h"
+#include "operations/PluginManagerViewModel.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

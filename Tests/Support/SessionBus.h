@@ -1,8 +1,8 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QDBusConnection>
+
+#include <gtest/gtest.h>
 
 /// Skips the running test when no session bus is reachable (run the tests inside dbus-run-session).
 #define RACKHAND_REQUIRE_SESSION_BUS()                                                                                 \

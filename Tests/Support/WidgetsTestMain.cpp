@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QtGlobal>
+
+#include <gtest/gtest.h>
 
 // Widget tests: one application object per test process, offscreen.
 int main(int argc, char** argv)

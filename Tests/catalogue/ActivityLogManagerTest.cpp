@@ -1,9 +1,8 @@
-#include "ActivityLogManager.h"
-
-#include "PluginModels.h"
+#include "catalogue/ActivityLogManager.h"
 
 #include "Platform/testing/ManualClock.h"
 #include "Support/SandboxTest.h"
+#include "catalogue/PluginModels.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,9 +106,9 @@ TEST(ActivityLogEntryTest, TimeAgoEdges)
 {
     const QDateTime now = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
     const std::pair<qint64, const char*> rows[] = {
-        {0, "just now"},      {59, "just now"},    {60, "1m ago"},       {3599, "59m ago"},
-        {3600, "1h ago"},     {86399, "23h ago"},  {86400, "yesterday"}, {172799, "yesterday"},
-        {172800, "2d ago"},   {864000, "10d ago"}, {-1, "just now"},     {-100000, "just now"},
+        {0, "just now"},    {59, "just now"},    {60, "1m ago"},       {3599, "59m ago"},
+        {3600, "1h ago"},   {86399, "23h ago"},  {86400, "yesterday"}, {172799, "yesterday"},
+        {172800, "2d ago"}, {864000, "10d ago"}, {-1, "just now"},     {-100000, "just now"},
     };
     for (const auto& [age, text] : rows) {
         SCOPED_TRACE(age);
@@ -178,7 +177,8 @@ TEST_F(ActivityLogManagerTest, BatchesShareOneTimestampAndComeFirstInOrder)
     QStringList order;
     for (const ActivityLogEntry& e : log.entries())
         order << e.pluginName;
-    EXPECT_EQ(order, (QStringList{QStringLiteral("P0"), QStringLiteral("P1"), QStringLiteral("P2"), QStringLiteral("Older")}));
+    EXPECT_EQ(order,
+              (QStringList{QStringLiteral("P0"), QStringLiteral("P1"), QStringLiteral("P2"), QStringLiteral("Older")}));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(log.entries().at(i).timestamp, m_clock->now());
         EXPECT_EQ(log.entries().at(i).action, Action::deleted);

@@ -1,8 +1,8 @@
-#include "DisabledLayout.h"
-#include "PluginScanner.h"
+#include "catalogue/DisabledLayout.h"
 
 #include "Platform/Paths.h"
 #include "Support/SandboxTest.h"
+#include "catalogue/PluginScanner.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,16 +14,11 @@
 namespace {
 
 const QStringList kHostileNames = {
-    QStringLiteral("it's.vst3"),
-    QStringLiteral("say \"hi\".vst3"),
-    QStringLiteral("back\\slash.vst3"),
-    QStringLiteral("$(touch pwned).vst3"),
-    QStringLiteral("`touch pwned`.vst3"),
-    QStringLiteral("new\nline.vst3"),
-    QStringLiteral("-rf.vst3"),
-    QStringLiteral("semi; touch pwned #.vst3"),
-    QStringLiteral("''''.vst3"),
-    QStringLiteral("ünï cødé ✓.vst3"),
+    QStringLiteral("it's.vst3"),          QStringLiteral("say \"hi\".vst3"),
+    QStringLiteral("back\\slash.vst3"),   QStringLiteral("$(touch pwned).vst3"),
+    QStringLiteral("`touch pwned`.vst3"), QStringLiteral("new\nline.vst3"),
+    QStringLiteral("-rf.vst3"),           QStringLiteral("semi; touch pwned #.vst3"),
+    QStringLiteral("''''.vst3"),          QStringLiteral("ünï cødé ✓.vst3"),
 };
 
 AudioPlugin plugin(PluginFormat format, const QString& originalPath, const QString& currentPath = {})
@@ -97,8 +92,10 @@ TEST_F(DisabledLayoutTest, CommandTextsAreExact)
     EXPECT_EQ(DisabledLayout::enableCommand(dst, src),
               QStringLiteral("mv '/Library/Audio/Plug-Ins/Disabled/Audio Units/It'\"'\"'s.component' "
                              "'/Library/Audio/Plug-Ins/Components/It'\"'\"'s.component'"));
-    EXPECT_EQ(DisabledLayout::privilegedMoveCommand(src, dst, true, true), DisabledLayout::disableCommand(src, dst) + purge);
-    EXPECT_EQ(DisabledLayout::privilegedMoveCommand(dst, src, false, true), DisabledLayout::enableCommand(dst, src) + purge);
+    EXPECT_EQ(DisabledLayout::privilegedMoveCommand(src, dst, true, true),
+              DisabledLayout::disableCommand(src, dst) + purge);
+    EXPECT_EQ(DisabledLayout::privilegedMoveCommand(dst, src, false, true),
+              DisabledLayout::enableCommand(dst, src) + purge);
     EXPECT_EQ(DisabledLayout::privilegedMoveCommand(dst, src, false, false), DisabledLayout::enableCommand(dst, src));
 }
 
@@ -177,7 +174,8 @@ TEST_F(DisabledLayoutTest, RoadFollowsOriginalPathAndFormat)
         DisabledLayout::Road road;
     };
     const Row rows[] = {
-        {"AU under /Library purges", plugin(PluginFormat::au, sys("/Library/Audio/Plug-Ins/Components/A.component")),
+        {"AU under /Library purges",
+         plugin(PluginFormat::au, sys("/Library/Audio/Plug-Ins/Components/A.component")),
          {true, true}},
         {"VST3 under /Library", plugin(PluginFormat::vst3, sys("/Library/Audio/Plug-Ins/VST3/A.vst3")), {true, false}},
         {"AU in the home folder is plain, even while disabled under /Library",
@@ -185,7 +183,8 @@ TEST_F(DisabledLayoutTest, RoadFollowsOriginalPathAndFormat)
                 sys("/Library/Audio/Plug-Ins/Disabled/Audio Units/A.component")),
          {false, false}},
         {"Waves outside /Library is privileged without purge",
-         plugin(PluginFormat::wavesBundle, sys("/Applications/Waves/Plug-Ins V14/CLA.bundle")), {true, false}},
+         plugin(PluginFormat::wavesBundle, sys("/Applications/Waves/Plug-Ins V14/CLA.bundle")),
+         {true, false}},
         {"CLAP elsewhere is plain", plugin(PluginFormat::clap, usr("/plugins/A.clap")), {false, false}},
         {"the test is a plain prefix", plugin(PluginFormat::au, sys("/LibraryX/A.component")), {true, true}},
     };
@@ -199,8 +198,8 @@ TEST_F(DisabledLayoutTest, MoveItemNeverReplacesAnExistingDestination)
 {
     makeBundle(root() + QStringLiteral("/a/X.vst3"));
     writeFile(root() + QStringLiteral("/b/X.vst3/keep"), "occupant");
-    EXPECT_FALSE(DisabledLayout::moveItem(root() + QStringLiteral("/a/X.vst3"), root() + QStringLiteral("/b/X.vst3"))
-                     .isEmpty());
+    EXPECT_FALSE(
+        DisabledLayout::moveItem(root() + QStringLiteral("/a/X.vst3"), root() + QStringLiteral("/b/X.vst3")).isEmpty());
     EXPECT_EQ(readFile(root() + QStringLiteral("/b/X.vst3/keep")), QByteArray("occupant"));
     EXPECT_TRUE(DisabledLayout::pathExists(root() + QStringLiteral("/a/X.vst3")));
 
@@ -230,8 +229,12 @@ TEST_F(DisabledLayoutTest, DisablingThenScanningEveryFormatLandsOnTheSameRecord)
     auto scannedAt = [](const QString& path) -> QString {
         for (const AudioPlugin& p : PluginScanner::scan()) {
             if (p.currentPath == path)
-                return QStringList{p.name, PluginFormats::rawValue(p.format), p.manufacturer, p.originalPath,
-                                   p.isEnabled ? QStringLiteral("on") : QStringLiteral("off"), p.version.value_or("-")}
+                return QStringList{p.name,
+                                   PluginFormats::rawValue(p.format),
+                                   p.manufacturer,
+                                   p.originalPath,
+                                   p.isEnabled ? QStringLiteral("on") : QStringLiteral("off"),
+                                   p.version.value_or("-")}
                     .join(u'|');
         }
         return QStringLiteral("no record at ") + path;

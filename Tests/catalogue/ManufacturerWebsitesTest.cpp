@@ -1,9 +1,9 @@
-#include "ManufacturerWebsites.h"
-
-#include <gtest/gtest.h>
+#include "catalogue/ManufacturerWebsites.h"
 
 #include <QSet>
 #include <QUrlQuery>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -112,7 +112,8 @@ TEST(ManufacturerWebsitesTest, UnknownManufacturerSearchesForTheWholeName)
 TEST(ManufacturerWebsitesTest, LineBreaksAreNotTrimmed)
 {
     // A key followed by a line break still matches (it is a substring) ...
-    EXPECT_EQ(manufacturerWebsiteURL(QStringLiteral("FabFilter\n")), manufacturerWebsiteURL(QStringLiteral("fabfilter")));
+    EXPECT_EQ(manufacturerWebsiteURL(QStringLiteral("FabFilter\n")),
+              manufacturerWebsiteURL(QStringLiteral("fabfilter")));
     // ... but a name of only blanks and a line break is searched as given.
     EXPECT_EQ(encodedQuery(manufacturerWebsiteURL(QStringLiteral(" \n"))), QStringLiteral("%20%0A%20audio%20plugin"));
 }

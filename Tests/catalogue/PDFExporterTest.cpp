@@ -1,10 +1,10 @@
-#include "PDFExporter.h"
-#include "PluginScanner.h"
+#include "catalogue/PDFExporter.h"
 
 #include "Platform/SavePanel.h"
 #include "Platform/Workspace.h"
 #include "Support/FileSizeLimit.h"
 #include "Support/SandboxTest.h"
+#include "catalogue/PluginScanner.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,8 +25,8 @@ AudioPlugin plugin(const QString& name, const QString& manufacturer = QStringLit
                    std::optional<QString> version = std::nullopt, std::optional<QDateTime> lastUsed = std::nullopt)
 {
     const QString path = QStringLiteral("/p/") + name;
-    return AudioPlugin{QUuid::createUuid(), name, manufacturer, format, path, path, enabled, std::move(version),
-                       std::nullopt, std::move(lastUsed)};
+    return AudioPlugin{QUuid::createUuid(), name,         manufacturer,       format, path, path, enabled,
+                       std::move(version),  std::nullopt, std::move(lastUsed)};
 }
 
 QStringList labels(const QList<AudioPlugin>& plugins)
@@ -58,7 +58,8 @@ QList<AudioPlugin> manyPlugins(int count)
 
 qsizetype pageCount(const QByteArray& pdf)
 {
-    return pdf.count("/Type /Page\n") + pdf.count("/Type /Page ") + pdf.count("/Type /Page/") + pdf.count("/Type /Page>");
+    return pdf.count("/Type /Page\n") + pdf.count("/Type /Page ") + pdf.count("/Type /Page/") +
+           pdf.count("/Type /Page>");
 }
 
 class FakeSavePanel final : public SavePanel {
@@ -103,7 +104,8 @@ QList<Word> wordsOfPage(const QString& pdfPath, int page)
     QList<Word> words;
     for (const auto& match : wordPattern.globalMatch(html)) {
         QString text = match.captured(5);
-        text.replace(QStringLiteral("&amp;"), QStringLiteral("&")).replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+        text.replace(QStringLiteral("&amp;"), QStringLiteral("&"))
+            .replace(QStringLiteral("&quot;"), QStringLiteral("\""));
         words.append({match.captured(1).toDouble(), match.captured(2).toDouble(), match.captured(3).toDouble(),
                       match.captured(4).toDouble(), text});
     }
@@ -142,12 +144,11 @@ TEST(PDFExporterTest, SortsStablyByEachOption)
         {ExportSortOption::format,
          {plugin("w", "m", PluginFormat::wavesBundle), plugin("v3", "m", PluginFormat::vst3),
           plugin("v2", "m", PluginFormat::vst2), plugin("c", "m", PluginFormat::clap),
-          plugin("b", "m", PluginFormat::au), plugin("a", "m", PluginFormat::au),
-          plugin("x", "m", PluginFormat::aax)},
+          plugin("b", "m", PluginFormat::au), plugin("a", "m", PluginFormat::au), plugin("x", "m", PluginFormat::aax)},
          {"m/x", "m/a", "m/b", "m/c", "m/v2", "m/v3", "m/w"}},
         {ExportSortOption::status,
-         {plugin("d", "off", PluginFormat::vst3, false), plugin("b", "on"), plugin("a", "off", PluginFormat::vst3, false),
-          plugin("c", "on")},
+         {plugin("d", "off", PluginFormat::vst3, false), plugin("b", "on"),
+          plugin("a", "off", PluginFormat::vst3, false), plugin("c", "on")},
          {"on/b", "on/c", "off/a", "off/d"}},
         {ExportSortOption::version,
          {plugin("n9", "v", PluginFormat::vst3, true, QStringLiteral("9.0")),
@@ -201,9 +202,10 @@ TEST(PDFExporterTest, CsvQuotesEveryFieldAndEndsWithoutNewline)
     };
     const auto sorted = PDFExporter::sortPlugins(plugins, ExportSortOption::name, kNow);
     const QByteArray csv = PDFExporter::generateCSV(sorted, PDFExporter::columnOrder(ExportSortOption::name, kNow));
-    const QByteArray expected = "\"Name\",\"Status\",\"Manufacturer\",\"Format\",\"Version\",\"Last Used(Est.)\"\n"
-                                "\"Say \"\"Hi\"\"\",\"Enabled\",\"Acme, Inc.\",\"VST3\",\"1.0\",\"Yesterday\"\n"
-                                "\"Two\nLines \xF0\x9F\x8E\xB8\",\"Disabled\",\"\",\"Audio Units\",\"\xE2\x80\x94\",\"Unknown\"";
+    const QByteArray expected =
+        "\"Name\",\"Status\",\"Manufacturer\",\"Format\",\"Version\",\"Last Used(Est.)\"\n"
+        "\"Say \"\"Hi\"\"\",\"Enabled\",\"Acme, Inc.\",\"VST3\",\"1.0\",\"Yesterday\"\n"
+        "\"Two\nLines \xF0\x9F\x8E\xB8\",\"Disabled\",\"\",\"Audio Units\",\"\xE2\x80\x94\",\"Unknown\"";
     EXPECT_EQ(csv, expected);
 
     EXPECT_EQ(PDFExporter::generateCSV({}, PDFExporter::columnOrder(ExportSortOption::status)),
@@ -350,9 +352,9 @@ TEST_F(PDFExporterFileTest, FailedWritesOpenNothing)
         std::optional<FileSizeLimit> limit;
         if (std::string(row.name).starts_with("disk full"))
             limit.emplace(4);
-        const auto outcome = row.pdf ? PDFExporter::exportPlugins(manyPlugins(3), ExportSortOption::name, panel, workspace)
-                                     : PDFExporter::exportPluginsAsCSV(manyPlugins(3), ExportSortOption::name, panel,
-                                                                       workspace);
+        const auto outcome =
+            row.pdf ? PDFExporter::exportPlugins(manyPlugins(3), ExportSortOption::name, panel, workspace)
+                    : PDFExporter::exportPluginsAsCSV(manyPlugins(3), ExportSortOption::name, panel, workspace);
         limit.reset();
         EXPECT_EQ(outcome.kind, PDFExporter::Outcome::Kind::failed);
         EXPECT_FALSE(outcome.error.isEmpty());

@@ -1,16 +1,15 @@
-#include "PluginDatabase.h"
+#include "catalogue/PluginDatabase.h"
 
-#include "CatalogueSchema.h"
 #include "Platform/Paths.h"
 #include "Support/SandboxTest.h"
-
-#include <sqlite3.h>
+#include "catalogue/CatalogueSchema.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <limits>
+#include <sqlite3.h>
 
 namespace {
 
@@ -53,12 +52,11 @@ private:
 };
 
 AudioPlugin makePlugin(const QString& name, const QString& manufacturer, PluginFormat format, bool enabled = true,
-                       std::optional<QString> version = std::nullopt,
-                       std::optional<QDateTime> lastUsed = std::nullopt)
+                       std::optional<QString> version = std::nullopt, std::optional<QDateTime> lastUsed = std::nullopt)
 {
     const QString path = QStringLiteral("/Library/Audio/Plug-Ins/") + name;
-    return AudioPlugin{QUuid::createUuid(), name,    manufacturer, format, path, path, enabled, std::move(version),
-                       std::nullopt,        lastUsed};
+    return AudioPlugin{QUuid::createUuid(), name,         manufacturer, format, path, path, enabled,
+                       std::move(version),  std::nullopt, lastUsed};
 }
 
 QStringList sortedNames(const QList<AudioPlugin>& plugins)
@@ -147,7 +145,8 @@ TEST_F(PluginDatabaseTest, CreatesExactSchemaInWalMode)
 {
     open();
     RawDb raw(m_path);
-    const QStringList objects = raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
+    const QStringList objects =
+        raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
     const QStringList expected{
         QStringLiteral("table|plugins|CREATE TABLE plugins (\n"
                        "    id TEXT PRIMARY KEY,\n"
@@ -194,11 +193,12 @@ TEST_F(PluginDatabaseTest, StoresAndReadsBackEveryColumn)
     m_db->replaceAllPlugins({full, bare});
 
     RawDb raw(m_path);
-    EXPECT_EQ(raw.rows("SELECT id, format, isEnabled, typeof(version), version, typeof(bundleIdentifier), bundleIdentifier, "
-                       "typeof(lastUsed), lastUsed FROM plugins ORDER BY name"),
-              (QStringList{uuidString(bare.id) + QStringLiteral("|Waves|1|text||text||null|NULL"),
-                           uuidString(full.id) + QStringLiteral("|Audio Units|0|text|1.2.3|text|com.acme.tapeecho|"
-                                                                "real|1700000000.25")}));
+    EXPECT_EQ(
+        raw.rows("SELECT id, format, isEnabled, typeof(version), version, typeof(bundleIdentifier), bundleIdentifier, "
+                 "typeof(lastUsed), lastUsed FROM plugins ORDER BY name"),
+        (QStringList{uuidString(bare.id) + QStringLiteral("|Waves|1|text||text||null|NULL"),
+                     uuidString(full.id) + QStringLiteral("|Audio Units|0|text|1.2.3|text|com.acme.tapeecho|"
+                                                          "real|1700000000.25")}));
     EXPECT_EQ(uuidString(full.id), uuidString(full.id).toUpper());
 
     const QList<AudioPlugin> back = all();
@@ -313,25 +313,42 @@ TEST_F(PluginDatabaseFilterTest, FiltersAndTheirCombinations)
         {"non-ASCII case kept", QString::fromUtf8("äther"), {}, {}, {}, {}},
         {"non-ASCII own case", QString::fromUtf8("Äther"), {}, {}, {}, list({"Äther Verb"})},
         {"search reaches manufacturer", QStringLiteral("fabr"), {}, {}, {}, list({"Pro-EQ", "Äther Verb"})},
-        {"blank is a search", QStringLiteral(" "), {}, {}, {},
+        {"blank is a search",
+         QStringLiteral(" "),
+         {},
+         {},
+         {},
          list({"50 Hz Filter", "500 Tape", "C1 Comp", "EQ Eight", "Äther Verb"})},
         {"quote is just text", QStringLiteral("O'Brien"), {}, {}, {}, {}},
         {"one format", {}, {PluginFormat::vst3}, {}, {}, list({"50 Hz Filter", "Pro-EQ"})},
-        {"two formats", {}, {PluginFormat::vst3, PluginFormat::au}, {}, {}, list({"50 Hz Filter", "500 Tape", "Pro-EQ"})},
+        {"two formats",
+         {},
+         {PluginFormat::vst3, PluginFormat::au},
+         {},
+         {},
+         list({"50 Hz Filter", "500 Tape", "Pro-EQ"})},
         {"manufacturer ignores case", {}, {}, set({"fabric"}), {}, list({"Pro-EQ", "Äther Verb"})},
         {"manufacturers Waves", {}, {}, set({"Waves", "Ableton"}), {}, list({"C1 Comp", "EQ Eight", "Tape_Delay"})},
         {"key exact", {}, {}, {}, set({"Pro-EQ|VST3", "C1 Comp|Waves"}), list({"C1 Comp", "Pro-EQ"})},
         {"key name case differs", {}, {}, {}, set({"pro-eq|VST3"}), {}},
         {"key format case differs", {}, {}, {}, set({"Pro-EQ|vst3"}), {}},
-        {"search and format", QStringLiteral("e"), {PluginFormat::vst3, PluginFormat::vst2}, {}, {},
+        {"search and format",
+         QStringLiteral("e"),
+         {PluginFormat::vst3, PluginFormat::vst2},
+         {},
+         {},
          list({"50 Hz Filter", "EQ Eight", "Pro-EQ"})},
-        {"all four", QStringLiteral("e"), {PluginFormat::vst3, PluginFormat::vst2}, set({"acme", "Fabric"}),
-         set({"50 Hz Filter|VST3", "EQ Eight|VST", "500 Tape|Audio Units"}), list({"50 Hz Filter"})},
+        {"all four",
+         QStringLiteral("e"),
+         {PluginFormat::vst3, PluginFormat::vst2},
+         set({"acme", "Fabric"}),
+         set({"50 Hz Filter|VST3", "EQ Eight|VST", "500 Tape|Audio Units"}),
+         list({"50 Hz Filter"})},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const QList<AudioPlugin> page =
-            m_db->queryPlugins({row.search, row.formats, row.manufacturers, row.keys, QStringLiteral("name"), true, kAll, 0});
+        const QList<AudioPlugin> page = m_db->queryPlugins(
+            {row.search, row.formats, row.manufacturers, row.keys, QStringLiteral("name"), true, kAll, 0});
         EXPECT_EQ(sortedNames(page), row.expected);
         EXPECT_EQ(m_db->totalCount(row.search, row.formats, row.manufacturers, row.keys), row.expected.size());
         if (row.keys.isEmpty()) {
@@ -347,9 +364,16 @@ TEST_F(PluginDatabaseFilterTest, StatementTextAndBindingOrder)
     QStringList statements;
     m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
 
-    m_db->queryPlugins({.sortColumn = QStringLiteral("manufacturer"), .sortAscending = false, .limit = 10, .offset = 5});
-    m_db->queryPlugins({QStringLiteral("e"), {PluginFormat::vst3, PluginFormat::vst2}, set({"Fabric", "Acme"}),
-                        set({"B|VST3", "A|VST"}), QStringLiteral("lastUsed"), true, 100, 0});
+    m_db->queryPlugins(
+        {.sortColumn = QStringLiteral("manufacturer"), .sortAscending = false, .limit = 10, .offset = 5});
+    m_db->queryPlugins({QStringLiteral("e"),
+                        {PluginFormat::vst3, PluginFormat::vst2},
+                        set({"Fabric", "Acme"}),
+                        set({"B|VST3", "A|VST"}),
+                        QStringLiteral("lastUsed"),
+                        true,
+                        100,
+                        0});
     m_db->totalCount(QStringLiteral("O'Brien"), {}, set({"Waves"}), {});
     m_db->getAllFilteredPluginIds({}, {PluginFormat::au}, {});
 
@@ -402,8 +426,8 @@ TEST_F(PluginDatabaseTest, SortsByEveryAllowedColumn)
                    QDateTime::fromSecsSinceEpoch(2000, Qt::UTC)),
         makePlugin(QStringLiteral("Bravo"), QStringLiteral("yankee"), PluginFormat::au, false, std::nullopt,
                    std::nullopt),
-        makePlugin(QStringLiteral("charlie"), QStringLiteral("Xray"), PluginFormat::clap, true,
-                   QStringLiteral("10.1"), QDateTime::fromSecsSinceEpoch(1000, Qt::UTC)),
+        makePlugin(QStringLiteral("charlie"), QStringLiteral("Xray"), PluginFormat::clap, true, QStringLiteral("10.1"),
+                   QDateTime::fromSecsSinceEpoch(1000, Qt::UTC)),
     });
     // Each column is checked by the values it sorts, so ties (isEnabled) need no tie-break.
     const auto project = [](const QString& column, const AudioPlugin& p) -> QString {
@@ -466,10 +490,10 @@ TEST_F(PluginDatabaseTest, PagesAndClampsLimitAndOffset)
     EXPECT_TRUE(page(100, 250).isEmpty());
 
     constexpr qint64 kHuge = std::numeric_limits<qint64>::max();
-    EXPECT_EQ(page(kHuge, 0), everything);                 // clamped to INT32_MAX: everything
-    EXPECT_TRUE(page(100, kHuge).isEmpty());               // clamped to INT32_MAX: past the end
-    EXPECT_EQ(page(-1, 0), everything);                    // SQLite: negative limit = no limit
-    EXPECT_EQ(page(2, -5), everything.mid(0, 2));          // SQLite: negative offset = 0
+    EXPECT_EQ(page(kHuge, 0), everything);        // clamped to INT32_MAX: everything
+    EXPECT_TRUE(page(100, kHuge).isEmpty());      // clamped to INT32_MAX: past the end
+    EXPECT_EQ(page(-1, 0), everything);           // SQLite: negative limit = no limit
+    EXPECT_EQ(page(2, -5), everything.mid(0, 2)); // SQLite: negative offset = 0
     EXPECT_EQ(page(std::numeric_limits<qint64>::min(), 10), everything.mid(10));
 }
 
@@ -551,8 +575,8 @@ TEST_F(PluginDatabaseTest, RowsThatDoNotConvertAreSkipped)
     EXPECT_FALSE(rows.at(1).isEnabled) << "isEnabled 2 reads as disabled";
 
     EXPECT_EQ(m_db->getAllFilteredPluginIds({}, {}, {}).size(), 3) << "ids parse regardless of the format text";
-    EXPECT_EQ(sortedNames(m_db->getPluginsByIds({good.id, uuidFromString(QStringLiteral(
-                                                                  "66666666-7777-8888-9999-AAAAAAAAAAAA"))})),
+    EXPECT_EQ(sortedNames(m_db->getPluginsByIds(
+                  {good.id, uuidFromString(QStringLiteral("66666666-7777-8888-9999-AAAAAAAAAAAA"))})),
               list({"Good"}));
     EXPECT_TRUE(printedLines().isEmpty());
 }

@@ -1,4 +1,4 @@
-#include "PluginModels.h"
+#include "catalogue/PluginModels.h"
 
 #include "Support/SandboxTest.h"
 
@@ -56,11 +56,11 @@ TEST(AudioPluginTest, LastUsedValueEdges)
     const qint64 h = 3600;
     const qint64 d = 86400;
     const Row rows[] = {
-        {"none", std::nullopt, "Unknown"},       {"23 hours", 23 * h, "Today"},
-        {"25 hours", 25 * h, "Yesterday"},       {"6 days", 6 * d, "6 days ago"},
-        {"7 days", 7 * d, "1 weeks ago"},        {"29 days", 29 * d, "4 weeks ago"},
-        {"30 days", 30 * d, "1 months ago"},     {"364 days", 364 * d, "12 months ago"},
-        {"365 days", 365 * d, "1 years ago"},    {"36 hours ahead", -36 * h, "-1 days ago"},
+        {"none", std::nullopt, "Unknown"},    {"23 hours", 23 * h, "Today"},
+        {"25 hours", 25 * h, "Yesterday"},    {"6 days", 6 * d, "6 days ago"},
+        {"7 days", 7 * d, "1 weeks ago"},     {"29 days", 29 * d, "4 weeks ago"},
+        {"30 days", 30 * d, "1 months ago"},  {"364 days", 364 * d, "12 months ago"},
+        {"365 days", 365 * d, "1 years ago"}, {"36 hours ahead", -36 * h, "-1 days ago"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -88,8 +88,8 @@ TEST(AudioPluginTest, JsonOmitsAbsentOptionalsAndRoundTrips)
 {
     AudioPlugin plugin = samplePlugin();
     QJsonObject json = plugin.toJson();
-    EXPECT_EQ(json.keys(), (QStringList{"currentPath", "format", "id", "isEnabled", "manufacturer", "name",
-                                        "originalPath"}));
+    EXPECT_EQ(json.keys(),
+              (QStringList{"currentPath", "format", "id", "isEnabled", "manufacturer", "name", "originalPath"}));
     EXPECT_EQ(json.value("id").toString(), QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E"));
     plugin.version = QStringLiteral("1.2");
     plugin.lastUsed = QDateTime::fromSecsSinceEpoch(978307200 + 100, Qt::UTC);
@@ -121,7 +121,9 @@ TEST(PluginModelsTest, JsonDatesSurviveHostileNumbers)
         int expectedSign; // compared with now
     };
     const Row rows[] = {
-        {"far future", 1e300, 1}, {"far past", -1e300, -1}, {"max double", 1.7976931348623157e308, 1},
+        {"far future", 1e300, 1},
+        {"far past", -1e300, -1},
+        {"max double", 1.7976931348623157e308, 1},
         {"ordinary", 700000000.5, -1},
     };
     for (const Row& row : rows) {
@@ -161,7 +163,9 @@ TEST(PluginModelsTest, BadgeLabelErrorTextsAndTransfer)
 
 TEST(PluginModelsTest, FavoritesListRequiresAllMembers)
 {
-    FavoritesList list{QUuid::createUuid(), QStringLiteral("Mix"), QDateTime::fromSecsSinceEpoch(978307200, Qt::UTC),
+    FavoritesList list{QUuid::createUuid(),
+                       QStringLiteral("Mix"),
+                       QDateTime::fromSecsSinceEpoch(978307200, Qt::UTC),
                        {QStringLiteral("A|VST3")}};
     const QJsonObject json = list.toJson();
     EXPECT_EQ(json.value("createdAt").toDouble(), 0.0);

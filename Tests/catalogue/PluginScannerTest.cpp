@@ -1,6 +1,6 @@
-#include "PluginScanner.h"
+#include "catalogue/PluginScanner.h"
 
-#include "DemoTree.h"
+#include "MakeDemoTree/DemoTree.h"
 #include "Support/SandboxTest.h"
 
 #include <QCoreApplication>
@@ -12,11 +12,10 @@
 #include <QStandardPaths>
 
 #include <chrono>
+#include <fcntl.h>
 #include <functional>
 #include <future>
 #include <optional>
-
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -238,18 +237,38 @@ TEST_F(PluginScannerTest, ManufacturerSources)
         QString expected;
     };
     const QList<Row> rows{
-        {"components beat identifier", "Tape Echo.component", PluginFormat::au,
-         components("Acme Audio: Tape Echo", "com.other.echo"), {}, "Acme Audio"},
+        {"components beat identifier",
+         "Tape Echo.component",
+         PluginFormat::au,
+         components("Acme Audio: Tape Echo", "com.other.echo"),
+         {},
+         "Acme Audio"},
         {"components Waves", "CLA-76.component", PluginFormat::au, components("Waves: CLA-76"), {}, "Waves Audio"},
-        {"components without colon fall through", "NoColon.component", PluginFormat::au,
-         components("Tape Echo", "com.acme.echo"), {}, "Acme"},
-        {"leading colon does not use up the split", "Lead.component", PluginFormat::au, components(":Acme: Echo"), {},
+        {"components without colon fall through",
+         "NoColon.component",
+         PluginFormat::au,
+         components("Tape Echo", "com.acme.echo"),
+         {},
+         "Acme"},
+        {"leading colon does not use up the split",
+         "Lead.component",
+         PluginFormat::au,
+         components(":Acme: Echo"),
+         {},
          "Acme"},
         {"nothing after the colon gives none", "Tail.component", PluginFormat::au, components("Acme:"), {}, ""},
-        {"spaces and tabs trimmed", "Trim.component", PluginFormat::au, components(" \tAcme Audio \t: Echo"), {},
+        {"spaces and tabs trimmed",
+         "Trim.component",
+         PluginFormat::au,
+         components(" \tAcme Audio \t: Echo"),
+         {},
          "Acme Audio"},
         {"empty vendor decides", "Blank.component", PluginFormat::au, components(" : Echo", "com.acme.echo"), {}, ""},
-        {"components in another format", "Comp.vst3", PluginFormat::vst3, components("Beta Labs: Comp"), {},
+        {"components in another format",
+         "Comp.vst3",
+         PluginFormat::vst3,
+         components("Beta Labs: Comp"),
+         {},
          "Beta Labs"},
         {"wizoo", "Xpand.vst3", PluginFormat::vst3, identified("com.wizoo.xpand"), {}, "AIR Music Technology"},
         {"waves", "W.vst3", PluginFormat::vst3, identified("com.waves.w"), {}, "Waves Audio"},
@@ -266,8 +285,7 @@ TEST_F(PluginScannerTest, ManufacturerSources)
         {"clap.json not JSON", "Bad.clap", PluginFormat::clap, {}, "{plugin: vendor", ""},
         {"clap vendor not text", "Num.clap", PluginFormat::clap, {}, R"({"plugin":{"vendor":7}})", ""},
         {"clap.json top level array", "Arr.clap", PluginFormat::clap, {}, R"([{"plugin":{"vendor":"Acme"}}])", ""},
-        {"clap.json only read for clap", "NotClap.vst", PluginFormat::vst2, {}, R"({"plugin":{"vendor":"Acme"}})",
-         ""},
+        {"clap.json only read for clap", "NotClap.vst", PluginFormat::vst2, {}, R"({"plugin":{"vendor":"Acme"}})", ""},
         {"nothing at all", "Bare.vst", PluginFormat::vst2, {}, {}, ""},
     };
     PluginScanner scanner;
@@ -332,7 +350,8 @@ TEST_F(PluginScannerTest, CrossReferenceCases)
          {record("W", F::au, "Your Company"), record("W", F::vst3, "Real")},
          {"Real", "Real"}},
         {"a lone generic name stays", {record("Solo", F::vst3, "Unknown")}, {"Unknown"}},
-        {"Waves records take part", {record("CLA", F::wavesBundle, "Waves Audio"), record("CLA", F::vst3, "")},
+        {"Waves records take part",
+         {record("CLA", F::wavesBundle, "Waves Audio"), record("CLA", F::vst3, "")},
          {"Waves Audio", "Waves Audio"}},
         {"normalised after mapping",
          {record("Nebula", F::vst3, "Acustica"), record("Ozone", F::au, "IZOTOPE"),
@@ -435,9 +454,10 @@ TEST_F(PluginScannerTest, BadInputIsSurvivedAndNothingOnDiskChanges)
         {"TopArray", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>"},
         {"ComponentsNotList",
          "<plist version=\"1.0\"><dict><key>AudioComponents</key><string>Acme: X</string></dict></plist>"},
-        {"NulInText", rawBytes("<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key><string>1\0.2</string>"
-                               "<key>AudioComponents</key><array><dict><key>name</key><string>Acme: X</string>"
-                               "</dict></array></dict></plist>")},
+        {"NulInText",
+         rawBytes("<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key><string>1\0.2</string>"
+                  "<key>AudioComponents</key><array><dict><key>name</key><string>Acme: X</string>"
+                  "</dict></array></dict></plist>")},
         {"ComponentsOfText",
          "<plist version=\"1.0\"><dict><key>AudioComponents</key><array><string>Acme: X</string></array></dict>"
          "</plist>"},
@@ -446,8 +466,8 @@ TEST_F(PluginScannerTest, BadInputIsSurvivedAndNothingOnDiskChanges)
         makeBundle(sys(kComponents) + "/" + b.name + ".component");
         writeFile(sys(kComponents) + "/" + b.name + ".component/Contents/Info.plist", b.plist);
     }
-    const QStringList hostile{"Quote's \"Echo\"", "  Blank  Spaces ", "Pipe|Delay", "Ümlaut Chörus",
-                              "Emoji 🎛️ Synth", "$(touch x) `y`"};
+    const QStringList hostile{"Quote's \"Echo\"", "  Blank  Spaces ",    "Pipe|Delay",
+                              "Ümlaut Chörus",    "Emoji 🎛️ Synth", "$(touch x) `y`"};
     for (const QString& name : hostile)
         makeBundle(usr(kVST3) + "/Vendor's \"Dir\"/" + name + ".vst3", identified("com.acme.x"));
     makeBundle(sys(kComponents) + "/Good.component", components("Acme: Good"));
@@ -526,8 +546,7 @@ TEST_F(PluginScannerTest, UnreadableFolderIsReportedAndSkipped)
     ::chmod(QFile::encodeName(sys(kVST3) + "/Locked").constData(), 0755);
     ASSERT_EQ(scanner.discoveredPlugins().size(), 1);
     EXPECT_EQ(scanner.discoveredPlugins().first().name, "Seen");
-    EXPECT_EQ(printedLines(),
-              QStringList{"❌ Error scanning directory " + sys(kVST3) + "/Locked: Permission denied"});
+    EXPECT_EQ(printedLines(), QStringList{"❌ Error scanning directory " + sys(kVST3) + "/Locked: Permission denied"});
 }
 
 TEST_F(PluginScannerTest, SortIsStableCodePointOrderAfterNormalisation)
@@ -540,8 +559,8 @@ TEST_F(PluginScannerTest, SortIsStableCodePointOrderAfterNormalisation)
         record("Zebra", PluginFormat::vst3, "5"),
         record("alpha", PluginFormat::vst3, "6"),
         record("b", PluginFormat::au, "7"),
-        record(QString::fromUtf8("e\xcc\x81"), PluginFormat::vst3, "8"), // e + combining acute = é
-        record(QString::fromUtf8("\xc3\xa9"), PluginFormat::vst3, "9"),  // precomposed é
+        record(QString::fromUtf8("e\xcc\x81"), PluginFormat::vst3, "8"),         // e + combining acute = é
+        record(QString::fromUtf8("\xc3\xa9"), PluginFormat::vst3, "9"),          // precomposed é
         record(QString::fromUtf8("\xf0\x9f\x8e\x9b"), PluginFormat::vst3, "10"), // U+1F39B beyond the BMP
         record(QString::fromUtf8("\xef\xbc\xa1"), PluginFormat::vst3, "11"),     // U+FF21 inside the BMP
     };
@@ -569,8 +588,8 @@ TEST_F(PluginScannerTest, ProgressAndPublishOrder)
     QObject::connect(&scanner, &PluginScanner::scanProgressChanged, &scanner,
                      [&progress](double p) { progress.push_back(p); });
     scanner.scanAllPlugins();
-    EXPECT_EQ(events, (QStringList{"scanning", "0", "list 0 1", "1", "2", "3", "4", "5", "6", "list 1 1", "idle",
-                                   "6"}));
+    EXPECT_EQ(events,
+              (QStringList{"scanning", "0", "list 0 1", "1", "2", "3", "4", "5", "6", "list 1 1", "idle", "6"}));
     ASSERT_EQ(progress.size(), 8u);
     for (int i = 1; i <= 6; ++i)
         EXPECT_EQ(progress[static_cast<size_t>(i)], i / 6.0);
@@ -656,8 +675,8 @@ TEST_F(PluginScannerTest, NamedPipesInBundlesAreNeverOpenedForReading)
     });
     ASSERT_TRUE(found) << "the scan waited on a named pipe";
     EXPECT_EQ(describeAll(*found),
-              (QStringList{"Piped|Audio Units|on|" + sys(kComponents) + "/Piped.component|" + sys(kComponents)
-                               + "/Piped.component",
+              (QStringList{"Piped|Audio Units|on|" + sys(kComponents) + "/Piped.component|" + sys(kComponents) +
+                               "/Piped.component",
                            "Piped|CLAP|on|" + sys(kCLAP) + "/Piped.clap|" + sys(kCLAP) + "/Piped.clap"}));
     for (const AudioPlugin& p : *found) {
         EXPECT_TRUE(p.manufacturer.isEmpty());
@@ -692,7 +711,8 @@ TEST_F(PluginScannerTest, AVeryDeepTreeIsCutWithOneLineAndNeverCrashes)
     EXPECT_EQ(names, (QStringList{"Shallow", "Ten"}));
     const QStringList deep = printedLines().filter("nested deeper than");
     ASSERT_EQ(deep.size(), 1) << printedLines().join('\n').toStdString();
-    EXPECT_TRUE(deep.first().startsWith("⚠️ Folders nested deeper than 256 levels were not scanned, in " + sys(kVST3)));
+    EXPECT_TRUE(
+        deep.first().startsWith("⚠️ Folders nested deeper than 256 levels were not scanned, in " + sys(kVST3)));
 }
 
 TEST_F(PluginScannerTest, NamesThatAreNotUtf8AreSkippedWithTheirFolderNamed)
@@ -714,12 +734,12 @@ TEST_F(PluginScannerTest, NamesThatAreNotUtf8AreSkippedWithTheirFolderNamed)
         EXPECT_TRUE(QFileInfo::exists(p.currentPath)) << p.currentPath.toStdString();
     QStringList skipped = printedLines().filter("not valid UTF-8");
     skipped.sort();
-    EXPECT_EQ(skipped, (QStringList{"⚠️ Skipped a bundle whose name is not valid UTF-8 in " + sys(kWaves)
-                                        + "/Plug-Ins V15",
-                                    "⚠️ Skipped a bundle whose name is not valid UTF-8 in " + sys(kVST3),
-                                    "⚠️ Skipped a folder whose name is not valid UTF-8 in " + sys(kVST3)}));
+    EXPECT_EQ(skipped,
+              (QStringList{"⚠️ Skipped a bundle whose name is not valid UTF-8 in " + sys(kWaves) + "/Plug-Ins V15",
+                           "⚠️ Skipped a bundle whose name is not valid UTF-8 in " + sys(kVST3),
+                           "⚠️ Skipped a folder whose name is not valid UTF-8 in " + sys(kVST3)}));
     // The temporary folder's clean-up cannot name these.
-    for (const QByteArray& made : {vst3 + "/Bad\xff.vst3", vst3 + "/Vendor\xfe/Inside.vst3", vst3 + "/Vendor\xfe",
-                                   waves + "/Odd\xff.bundle"})
+    for (const QByteArray& made :
+         {vst3 + "/Bad\xff.vst3", vst3 + "/Vendor\xfe/Inside.vst3", vst3 + "/Vendor\xfe", waves + "/Odd\xff.bundle"})
         EXPECT_EQ(::rmdir(made.constData()), 0);
 }

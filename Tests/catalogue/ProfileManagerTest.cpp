@@ -1,4 +1,4 @@
-#include "ProfileManager.h"
+#include "catalogue/ProfileManager.h"
 
 #include "Platform/testing/ManualClock.h"
 #include "Support/FileSizeLimit.h"
@@ -21,8 +21,9 @@ const QUuid kProfileId = QUuid::fromString(QStringLiteral("{0F8FAD5B-D9CB-469F-A
 AudioPlugin plugin(const QString& name, PluginFormat format = PluginFormat::vst3, bool enabled = true)
 {
     const QString path = QStringLiteral("/p/") + name;
-    return AudioPlugin{QUuid::createUuid(), name, QStringLiteral("Acme"), format, path, path, enabled,
-                       std::nullopt, std::nullopt, std::nullopt};
+    return AudioPlugin{
+        QUuid::createUuid(), name,        QStringLiteral("Acme"), format, path, path, enabled, std::nullopt,
+        std::nullopt,        std::nullopt};
 }
 
 QStringList names(const QList<AudioPlugin>& plugins)
@@ -58,7 +59,8 @@ struct BadFile {
 QList<BadFile> badProfileFiles()
 {
     return {
-        {"one bad profile", QByteArray(kKnownProfilesFile).replace("\"totalPluginCount\":2", "\"totalPluginCount\":\"2\"")
+        {"one bad profile", QByteArray(kKnownProfilesFile)
+                                .replace("\"totalPluginCount\":2", "\"totalPluginCount\":\"2\"")
                                 .replace("}]", "},{\"name\":\"no id\"}]")},
         {"truncated", kKnownProfilesFile.left(40)},
         {"object instead of array", "{\"profiles\":[]}"},
@@ -148,7 +150,8 @@ TEST(PluginProfileTest, DecodingRequiresMembersOfTheRightType)
     const auto replaced = [&](const char* from, const char* to) { return QByteArray(full).replace(from, to); };
     const Row rows[] = {
         {"complete", full, true},
-        {"lower-case id", replaced("0F8FAD5B-D9CB-469F-A165-70867728950E", "0f8fad5b-d9cb-469f-a165-70867728950e"), true},
+        {"lower-case id", replaced("0F8FAD5B-D9CB-469F-A165-70867728950E", "0f8fad5b-d9cb-469f-a165-70867728950e"),
+         true},
         {"count written as 3.0", replaced("\"totalPluginCount\":3", "\"totalPluginCount\":3.0"), true},
         {"no allPluginKeys", replaced(",\"allPluginKeys\":[\"A|VST3\",\"B|VST\"]", ""), true},
         {"no totalPluginCount", replaced("\"totalPluginCount\":3,", ""), false},
@@ -219,7 +222,8 @@ TEST_F(ProfileManagerTest, UpdateAndDeleteMatchById)
 
     PluginProfile renamed = knownProfile();
     renamed.name = QStringLiteral("Renamed");
-    manager.updateProfile(renamed, {plugin(QStringLiteral("C")), plugin(QStringLiteral("D"), PluginFormat::vst2, false)});
+    manager.updateProfile(renamed,
+                          {plugin(QStringLiteral("C")), plugin(QStringLiteral("D"), PluginFormat::vst2, false)});
     const PluginProfile& updated = manager.profiles().first();
     EXPECT_EQ(updated.id, kProfileId);
     EXPECT_EQ(updated.name, QStringLiteral("Renamed"));
@@ -334,8 +338,10 @@ TEST_F(ProfileManagerTest, PendingNewPlugins)
 
     manager.setPendingNewPlugins({b, a});
     EXPECT_EQ(readFile(pendingFile()), QByteArray(R"(["A|Audio Units","B|VST3"])"));
-    EXPECT_EQ(names(manager.pendingNewPluginsFrom({other, a, b})), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
-    EXPECT_EQ(names(manager.pendingNewPluginsFrom({b, other, a})), (QStringList{QStringLiteral("B"), QStringLiteral("A")}));
+    EXPECT_EQ(names(manager.pendingNewPluginsFrom({other, a, b})),
+              (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+    EXPECT_EQ(names(manager.pendingNewPluginsFrom({b, other, a})),
+              (QStringList{QStringLiteral("B"), QStringLiteral("A")}));
     EXPECT_EQ(ProfileManager(nullptr, m_clock).pendingNewPluginKeys(), manager.pendingNewPluginKeys());
 
     manager.setPendingNewPlugins({other}); // replaces, never extends
@@ -394,8 +400,8 @@ TEST_F(ProfileManagerTest, ImportRefusesWhatIsNotOneProfile)
     }
 
     ProfileManager manager(nullptr, m_clock);
-    for (const char* name : {"missing.json", "folder.json", "empty.json", "binary.json", "truncated.json",
-                             "array.json", "nocount.json", "utf8.json", "deep.json", "huge.json"}) {
+    for (const char* name : {"missing.json", "folder.json", "empty.json", "binary.json", "truncated.json", "array.json",
+                             "nocount.json", "utf8.json", "deep.json", "huge.json"}) {
         SCOPED_TRACE(name);
         const QString reason = manager.importProfile(dir + QLatin1Char('/') + QLatin1String(name));
         EXPECT_FALSE(reason.isEmpty());
@@ -426,7 +432,8 @@ TEST_F(ProfileManagerTest, UnreadableFilesAreKeptAsideBeforeTheFirstWrite)
         std::function<void(ProfileManager&)> firstWrite;
     };
     const Target targets[] = {
-        {"profiles.json", [](ProfileManager& m) { m.saveProfile(QStringLiteral("New"), {plugin(QStringLiteral("A"))}); }},
+        {"profiles.json",
+         [](ProfileManager& m) { m.saveProfile(QStringLiteral("New"), {plugin(QStringLiteral("A"))}); }},
         {"pending_new_plugins.json", [](ProfileManager& m) { m.setPendingNewPlugins({plugin(QStringLiteral("A"))}); }},
         {"pending_new_plugins.json", [](ProfileManager& m) { m.clearPendingNewPlugins(); }},
     };

@@ -1,8 +1,6 @@
-#include "PluginManagerCommand.h"
+#include "shell/cli/PluginManagerCommand.h"
 
-#include <sstream>
-#include <string>
-#include <vector>
+#include "Support/SandboxTest.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -12,7 +10,9 @@
 #include <QProcess>
 #include <QStringList>
 
-#include "Support/SandboxTest.h"
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -80,18 +80,17 @@ protected:
         const auto line = [](const QString& path, const std::string& rest) {
             return "📁 " + path.toStdString() + rest + '\n';
         };
-        return "🔍 Scanning for audio plugins...\n"
-            + line(sys("/Library/Audio/Plug-Ins/Components"), ": 3 plugins")
-            + line(sys("/Library/Audio/Plug-Ins/VST3"), ": 1 plugins")
-            + line(sys("/Library/Audio/Plug-Ins/VST"), ": Directory not found")
-            + line(sys("/Library/Application Support/Avid/Audio/Plug-Ins"), ": 0 plugins")
-            + line(sys("/Library/Audio/Plug-Ins/CLAP"), ": 1 plugins")
-            + line(usr("/Library/Audio/Plug-Ins/Components"), ": 1 plugins")
-            + line(usr("/Library/Audio/Plug-Ins/VST3"), ": 1 plugins")
-            + line(usr("/Library/Audio/Plug-Ins/VST"), ": Directory not found")
-            + line(usr("/Library/Application Support/Avid/Audio/Plug-Ins"), ": Directory not found")
-            + "❌ Error scanning " + usr("/Library/Audio/Plug-Ins/CLAP").toStdString() + ": Not a directory\n"
-            + "\n✅ Scan complete. Found 7 total plugins.\n";
+        return "🔍 Scanning for audio plugins...\n" + line(sys("/Library/Audio/Plug-Ins/Components"), ": 3 plugins") +
+               line(sys("/Library/Audio/Plug-Ins/VST3"), ": 1 plugins") +
+               line(sys("/Library/Audio/Plug-Ins/VST"), ": Directory not found") +
+               line(sys("/Library/Application Support/Avid/Audio/Plug-Ins"), ": 0 plugins") +
+               line(sys("/Library/Audio/Plug-Ins/CLAP"), ": 1 plugins") +
+               line(usr("/Library/Audio/Plug-Ins/Components"), ": 1 plugins") +
+               line(usr("/Library/Audio/Plug-Ins/VST3"), ": 1 plugins") +
+               line(usr("/Library/Audio/Plug-Ins/VST"), ": Directory not found") +
+               line(usr("/Library/Application Support/Avid/Audio/Plug-Ins"), ": Directory not found") +
+               "❌ Error scanning " + usr("/Library/Audio/Plug-Ins/CLAP").toStdString() + ": Not a directory\n" +
+               "\n✅ Scan complete. Found 7 total plugins.\n";
     }
 
     /// Every entry below R and H with its size and modification time.
@@ -104,8 +103,8 @@ protected:
             while (it.hasNext()) {
                 it.next();
                 const QFileInfo info = it.fileInfo();
-                entries.append(info.filePath() + QLatin1Char(' ') + QString::number(info.size()) + QLatin1Char(' ')
-                               + QString::number(info.lastModified().toMSecsSinceEpoch()));
+                entries.append(info.filePath() + QLatin1Char(' ') + QString::number(info.size()) + QLatin1Char(' ') +
+                               QString::number(info.lastModified().toMSecsSinceEpoch()));
             }
         }
         entries.sort();
@@ -182,8 +181,8 @@ TEST_F(PluginManagerCommandTest, ParsingHelpVersionAndUsageErrors)
         {{"cli-command", "--help"},
          0,
          0,
-         {"Command-line interface for Rackhand", "--action", "Action to perform (scan|list|enable|disable)",
-          "--format", "Plugin format to filter by", "--name", "Plugin name to search for"},
+         {"Command-line interface for Rackhand", "--action", "Action to perform (scan|list|enable|disable)", "--format",
+          "Plugin format to filter by", "--name", "Plugin name to search for"},
          {}},
         {{"--bogus"}, kUsageErrorExitCode, 0, {}, {"--bogus", "Usage: plugin-manager"}},
         {{"cli-command", "--verbose"}, kUsageErrorExitCode, 0, {}, {"--verbose", "Usage: plugin-manager cli-command"}},

@@ -1,7 +1,6 @@
+#include "pluginlist/ExportSheet.h"
 #include "pluginlist/MainContentFixture.h"
-
-#include "ExportSheet.h"
-#include "PluginListView.h"
+#include "pluginlist/PluginListView.h"
 
 #include <QDir>
 #include <QFileInfo>

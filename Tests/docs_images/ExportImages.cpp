@@ -1,12 +1,12 @@
-#include "PDFExporter.h"
-#include "PluginScanner.h"
-
-#include <gtest/gtest.h>
+#include "catalogue/PDFExporter.h"
+#include "catalogue/PluginScanner.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <gtest/gtest.h>
 
 // Not a check: writes a sample document for a person to look at, when asked to.
 // RACKHAND_EXPORT_SAMPLE=/path/sample.pdf rackhand_docs_images --gtest_filter=*Sample*

@@ -1,10 +1,9 @@
+#include "sidebar/FormatFilterSection.h"
+#include "sidebar/ManufacturerFilterSection.h"
+#include "sidebar/ProfilesSection.h"
+#include "sidebar/RecentActivitySection.h"
 #include "sidebar/SidebarFixture.h"
-
-#include "FormatFilterSection.h"
-#include "ManufacturerFilterSection.h"
-#include "ProfilesSection.h"
-#include "RecentActivitySection.h"
-#include "StatisticsSection.h"
+#include "sidebar/StatisticsSection.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,14 +25,22 @@ TEST_F(SidebarScreenshotTest, DrawsOverADemoCatalogueWithFiltersActive)
         bool enabled;
     };
     const QList<Demo> demo{
-        {"Pro-Q 3", "FabFilter", PluginFormat::vst3, true},     {"Pro-Q 3", "FabFilter", PluginFormat::au, true},
-        {"Pro-L 2", "FabFilter", PluginFormat::vst3, true},     {"Pro-C 2", "FabFilter", PluginFormat::aax, false},
-        {"Pro-R", "FabFilter", PluginFormat::vst3, false},      {"Decapitator", "Soundtoys", PluginFormat::au, true},
-        {"EchoBoy", "Soundtoys", PluginFormat::vst3, true},     {"Serum", "Xfer Records", PluginFormat::vst3, true},
-        {"Vital", "Vital Audio", PluginFormat::clap, true},     {"Diva", "u-he", PluginFormat::vst3, false},
-        {"Diva", "u-he", PluginFormat::clap, true},             {"Valhalla Room", "Valhalla DSP", PluginFormat::vst2, true},
-        {"SSL Bus", "Waves", PluginFormat::wavesBundle, true},  {"Ozone 11", "iZotope", PluginFormat::vst3, true},
-        {"Neutron 4", "iZotope", PluginFormat::aax, false},     {"Kontakt 7", "Native Instruments", PluginFormat::au, true},
+        {"Pro-Q 3", "FabFilter", PluginFormat::vst3, true},
+        {"Pro-Q 3", "FabFilter", PluginFormat::au, true},
+        {"Pro-L 2", "FabFilter", PluginFormat::vst3, true},
+        {"Pro-C 2", "FabFilter", PluginFormat::aax, false},
+        {"Pro-R", "FabFilter", PluginFormat::vst3, false},
+        {"Decapitator", "Soundtoys", PluginFormat::au, true},
+        {"EchoBoy", "Soundtoys", PluginFormat::vst3, true},
+        {"Serum", "Xfer Records", PluginFormat::vst3, true},
+        {"Vital", "Vital Audio", PluginFormat::clap, true},
+        {"Diva", "u-he", PluginFormat::vst3, false},
+        {"Diva", "u-he", PluginFormat::clap, true},
+        {"Valhalla Room", "Valhalla DSP", PluginFormat::vst2, true},
+        {"SSL Bus", "Waves", PluginFormat::wavesBundle, true},
+        {"Ozone 11", "iZotope", PluginFormat::vst3, true},
+        {"Neutron 4", "iZotope", PluginFormat::aax, false},
+        {"Kontakt 7", "Native Instruments", PluginFormat::au, true},
     };
     QList<AudioPlugin> rows;
     for (const Demo& d : demo)

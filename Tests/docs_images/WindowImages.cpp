@@ -1,14 +1,14 @@
-#include "AppDelegate.h"
-#include "ContentView.h"
-#include "PluginManagerViewModel.h"
-
-#include <gtest/gtest.h>
+#include "operations/PluginManagerViewModel.h"
+#include "shell/AppDelegate.h"
+#include "shell/ContentView.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 // Takes a picture of the real window over whatever tree the environment points at
 // (scripts/make-demo-tree). Runs only when RACKHAND_WINDOW_SCREENSHOT names the file.

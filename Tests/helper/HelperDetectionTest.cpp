@@ -1,10 +1,8 @@
-#include "HelperFixture.h"
-
-#include "KnownPluginsStore.h"
-#include "PluginFolders.h"
-
+#include "MenuBarHelper/KnownPluginsStore.h"
+#include "MenuBarHelper/PluginFolders.h"
 #include "Platform/RackhandBus.h"
 #include "Platform/linux/InotifyFolderWatcher.h"
+#include "helper/HelperFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,12 +41,10 @@ TEST_F(HelperDetectionTest, FolderTagsComeFromTheFixedPathOnly)
     const struct {
         const char* path;
         const char* tag;
-    } rows[] = {{"/Library/Audio/Plug-Ins/Components", "AU"},
-                {"/Library/Audio/Plug-Ins/VST3", "VST3"},
-                {"/Library/Audio/Plug-Ins/VST", "VST"},
-                {"/Library/Application Support/Avid/Audio/Plug-Ins", "AAX"},
-                {"/Library/Audio/Plug-Ins/CLAP", "CLAP"},
-                {"/Somewhere/Else", "Unknown"}};
+    } rows[] = {
+        {"/Library/Audio/Plug-Ins/Components", "AU"}, {"/Library/Audio/Plug-Ins/VST3", "VST3"},
+        {"/Library/Audio/Plug-Ins/VST", "VST"},       {"/Library/Application Support/Avid/Audio/Plug-Ins", "AAX"},
+        {"/Library/Audio/Plug-Ins/CLAP", "CLAP"},     {"/Somewhere/Else", "Unknown"}};
     for (const auto& row : rows)
         EXPECT_EQ(PluginFolders::folderTag(QString::fromLatin1(row.path)), QString::fromLatin1(row.tag)) << row.path;
 
@@ -87,7 +83,8 @@ TEST_F(HelperDetectionTest, FirstRunSeedsWithoutANotice)
     EXPECT_TRUE(notifier->sent().isEmpty());
     EXPECT_EQ(center->count(QString::fromLatin1(RackhandBus::kNewPluginsDetected)), 0);
     EXPECT_EQ(storedKeys(knownFile()), QSet<QString>{QStringLiteral("Foo|VST3")});
-    EXPECT_EQ(delegate->lastKnownAllPluginKeys(), (QSet<QString>{QStringLiteral("Foo|VST3"), QStringLiteral("Off|VST3")}));
+    EXPECT_EQ(delegate->lastKnownAllPluginKeys(),
+              (QSet<QString>{QStringLiteral("Foo|VST3"), QStringLiteral("Off|VST3")}));
     EXPECT_TRUE(watcher->isRunning());
     EXPECT_EQ(watcher->folders(), QStringList{sys(kVst3)});
 }
@@ -123,8 +120,8 @@ TEST_F(HelperDetectionTest, OneNoticeSignalAndFileUpdatePerInstall)
               QStringLiteral("2 new plugins installed: Zed, Zed. Open Rackhand to manage them."));
     ASSERT_EQ(center->count(QString::fromLatin1(RackhandBus::kNewPluginsDetected)), 1);
     EXPECT_EQ(center->posted().last().userInfo.value(QStringLiteral("count")).toInt(), 2);
-    EXPECT_EQ(storedKeys(knownFile()), (QSet<QString>{QStringLiteral("Foo|VST3"), QStringLiteral("Zed|VST3"),
-                                                      QStringLiteral("Zed|AU")}));
+    EXPECT_EQ(storedKeys(knownFile()),
+              (QSet<QString>{QStringLiteral("Foo|VST3"), QStringLiteral("Zed|VST3"), QStringLiteral("Zed|AU")}));
     EXPECT_TRUE(titles().contains(QStringLiteral("🆕 2 new plugin(s) detected")));
     EXPECT_EQ(titles().count(QStringLiteral("   • Zed")), 2);
     EXPECT_EQ(titles().value(1), QStringLiteral("3 plugins enabled"));
@@ -142,10 +139,12 @@ TEST_F(HelperDetectionTest, DisableAndEnableAgainIsNotAnnounced)
     install(kVst3, QStringLiteral("Foo.vst3"));
     start();
     QDir().mkpath(sys(kDisabled + QStringLiteral("/VST3")));
-    ASSERT_TRUE(QDir().rename(sys(kVst3 + QStringLiteral("/Foo.vst3")), sys(kDisabled + QStringLiteral("/VST3/Foo.vst3"))));
+    ASSERT_TRUE(
+        QDir().rename(sys(kVst3 + QStringLiteral("/Foo.vst3")), sys(kDisabled + QStringLiteral("/VST3/Foo.vst3"))));
     delegate->onDirectoryChanged();
     EXPECT_EQ(titles().value(1), QStringLiteral("No plugins found"));
-    ASSERT_TRUE(QDir().rename(sys(kDisabled + QStringLiteral("/VST3/Foo.vst3")), sys(kVst3 + QStringLiteral("/Foo.vst3"))));
+    ASSERT_TRUE(
+        QDir().rename(sys(kDisabled + QStringLiteral("/VST3/Foo.vst3")), sys(kVst3 + QStringLiteral("/Foo.vst3"))));
     delegate->onDirectoryChanged();
     EXPECT_TRUE(notifier->sent().isEmpty());
     EXPECT_EQ(center->count(QString::fromLatin1(RackhandBus::kNewPluginsDetected)), 0);
@@ -214,8 +213,9 @@ TEST_F(HelperDetectionTest, AFailedSaveIsReportedAndTheStateKept)
     EXPECT_TRUE(QFileInfo(knownFile()).isDir());
     EXPECT_TRUE(delegate->lastKnownPluginKeys().contains(QStringLiteral("Bar|VST3")));
     EXPECT_FALSE(before.isEmpty());
-    EXPECT_TRUE(std::any_of(printedLines().begin(), printedLines().end(),
-                            [](const QString& line) { return line.startsWith(QStringLiteral("🔌 [Rackhand] Could not save")); }));
+    EXPECT_TRUE(std::any_of(printedLines().begin(), printedLines().end(), [](const QString& line) {
+        return line.startsWith(QStringLiteral("🔌 [Rackhand] Could not save"));
+    }));
 }
 
 TEST_F(HelperDetectionTest, CountFollowsTheCatalogue)
@@ -310,8 +310,8 @@ TEST_F(InotifyDetectionTest, TouchCausesNoRescan)
     QSignalSpy rescans(delegate.get(), &MenuBarAppDelegate::menuChanged);
     const QByteArray bundle = QFile::encodeName(sys(kVst3 + QStringLiteral("/Foo.vst3")));
     ASSERT_EQ(::utimes(bundle.constData(), nullptr), 0);
-    QFile(sys(kVst3 + QStringLiteral("/Foo.vst3"))).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                   QFileDevice::ExeOwner);
+    QFile(sys(kVst3 + QStringLiteral("/Foo.vst3")))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QTest::qWait(600);
     EXPECT_EQ(rescans.size(), 0);
     EXPECT_TRUE(notifier->sent().isEmpty());
@@ -321,9 +321,11 @@ TEST_F(InotifyDetectionTest, DisableAndEnableAgainIsNotAnnounced)
 {
     startWithInotify();
     QDir().mkpath(sys(kDisabled + QStringLiteral("/VST3")));
-    ASSERT_TRUE(QDir().rename(sys(kVst3 + QStringLiteral("/Foo.vst3")), sys(kDisabled + QStringLiteral("/VST3/Foo.vst3"))));
+    ASSERT_TRUE(
+        QDir().rename(sys(kVst3 + QStringLiteral("/Foo.vst3")), sys(kDisabled + QStringLiteral("/VST3/Foo.vst3"))));
     QTRY_COMPARE_WITH_TIMEOUT(delegate->totalPluginCount(), qint64(0), 5000);
-    ASSERT_TRUE(QDir().rename(sys(kDisabled + QStringLiteral("/VST3/Foo.vst3")), sys(kVst3 + QStringLiteral("/Foo.vst3"))));
+    ASSERT_TRUE(
+        QDir().rename(sys(kDisabled + QStringLiteral("/VST3/Foo.vst3")), sys(kVst3 + QStringLiteral("/Foo.vst3"))));
     QTRY_COMPARE_WITH_TIMEOUT(delegate->totalPluginCount(), qint64(1), 5000);
     EXPECT_TRUE(notifier->sent().isEmpty());
 }

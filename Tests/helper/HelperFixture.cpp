@@ -1,6 +1,6 @@
-#include "HelperFixture.h"
+#include "helper/HelperFixture.h"
 
-#include "CatalogueSchema.h"
+#include "catalogue/CatalogueSchema.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "Support/SandboxTest.h"
-
-#include "MenuBarAppDelegate.h"
-
+#include "MenuBarHelper/MenuBarAppDelegate.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/testing/FakeFolderWatcher.h"
 #include "Platform/testing/ManualClock.h"
@@ -11,6 +8,7 @@
 #include "Platform/testing/RecordingNotificationCenter.h"
 #include "Platform/testing/RecordingUserNotifier.h"
 #include "Platform/testing/RecordingWorkspace.h"
+#include "Support/SandboxTest.h"
 
 #include <QStringList>
 

@@ -1,6 +1,5 @@
-#include "HelperFixture.h"
-
-#include "StatusItem.h"
+#include "MenuBarHelper/StatusItem.h"
+#include "helper/HelperFixture.h"
 
 #include <QAction>
 #include <QMenu>
@@ -38,7 +37,9 @@ TEST_F(HelperMenuTest, FirstMenuBeforeTheStateIsLoaded)
     const struct {
         const char* title;
         const char* key;
-    } keys[] = {{"Open Rackhand", "o"}, {"Check for New Plugins", "r"}, {"Check for Updates", "u"},
+    } keys[] = {{"Open Rackhand", "o"},
+                {"Check for New Plugins", "r"},
+                {"Check for Updates", "u"},
                 {"Quit Menu Bar Helper", "q"}};
     for (const auto& row : keys) {
         const MenuItemModel* entry = item(QString::fromLatin1(row.title));
@@ -90,9 +91,9 @@ TEST_F(HelperMenuTest, RelativeTimes)
     const struct {
         qint64 secondsAgo;
         const char* text;
-    } rows[] = {{-30, "just now"}, {0, "just now"},     {59, "just now"},    {60, "1m ago"},
-                {3'599, "59m ago"}, {3'600, "1h ago"}, {86'399, "23h ago"}, {86'400, "1d ago"},
-                {10 * 86'400 + 5, "10d ago"}};
+    } rows[] = {{-30, "just now"},   {0, "just now"},    {59, "just now"},
+                {60, "1m ago"},      {3'599, "59m ago"}, {3'600, "1h ago"},
+                {86'399, "23h ago"}, {86'400, "1d ago"}, {10 * 86'400 + 5, "10d ago"}};
     for (const auto& row : rows)
         EXPECT_EQ(MenuBarAppDelegate::relativeTime(now.addSecs(-row.secondsAgo), now), QString::fromLatin1(row.text))
             << row.secondsAgo;
@@ -179,9 +180,9 @@ TEST_F(HelperMenuTest, PreferenceMenusSitAboveQuit)
     delegate->rebuildMenu();
     EXPECT_EQ(builds, 2) << "the submenus are built afresh every time";
     const QStringList shown = titles();
-    EXPECT_EQ(shown.mid(shown.size() - 5),
-              (QStringList{QStringLiteral("Check for Updates"), QStringLiteral("---"), QStringLiteral("Pro Tools Prefs"),
-                           QStringLiteral("---"), QStringLiteral("Quit Menu Bar Helper")}));
+    EXPECT_EQ(shown.mid(shown.size() - 5), (QStringList{QStringLiteral("Check for Updates"), QStringLiteral("---"),
+                                                        QStringLiteral("Pro Tools Prefs"), QStringLiteral("---"),
+                                                        QStringLiteral("Quit Menu Bar Helper")}));
 }
 
 TEST_F(HelperMenuTest, QuitRunsTheQuitAction)

@@ -1,15 +1,13 @@
 // The programs themselves: the bus announcements, the notification service, the
 // single-instance hand-over, the installation and the tray under a virtual X server.
-#include "Support/SandboxTest.h"
-
-#include "MenuBarAppDelegate.h"
-#include "StatusItem.h"
-
+#include "MenuBarHelper/MenuBarAppDelegate.h"
+#include "MenuBarHelper/StatusItem.h"
 #include "Platform/RackhandBus.h"
 #include "Platform/linux/DBusNotificationCenter.h"
 #include "Platform/linux/FreedesktopNotifier.h"
 #include "Platform/testing/FakeFolderWatcher.h"
 #include "Platform/testing/RecordingUserNotifier.h"
+#include "Support/SandboxTest.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -137,7 +135,8 @@ TEST_F(HelperProgramsTest, NotificationsEscapeMarkupAndAnswerOnlyTheirOwnClicks)
 {
     if (!hasSessionBus())
         GTEST_SKIP() << "no session bus";
-    QDBusConnection serverBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-notes"));
+    QDBusConnection serverBus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-notes"));
     FakeNotificationServer server;
     if (!serverBus.registerService(QString::fromLatin1(FreedesktopNotifier::kService)))
         GTEST_SKIP() << "a notification server already runs on this bus";
@@ -163,13 +162,14 @@ TEST_F(HelperProgramsTest, NotificationsEscapeMarkupAndAnswerOnlyTheirOwnClicks)
         FreedesktopNotifier notifier;
         int activations = 0;
         notifier.setActivationHandler([&activations] { ++activations; });
-        notifier.send(QStringLiteral("Rackhand — New Plugins Detected"), QStringLiteral("Preamp & EQ <x> was installed."));
+        notifier.send(QStringLiteral("Rackhand — New Plugins Detected"),
+                      QStringLiteral("Preamp & EQ <x> was installed."));
         QTRY_COMPARE_WITH_TIMEOUT(server.received.size(), 1, 5000);
         EXPECT_EQ(server.received.first().summary, QStringLiteral("Rackhand — New Plugins Detected"));
         EXPECT_EQ(server.received.first().body, QString::fromLatin1(row.shown));
         EXPECT_TRUE(server.received.first().actions.contains(QStringLiteral("default")));
 
-        QTest::qWait(100); // the id arrives with the reply
+        QTest::qWait(100);                        // the id arrives with the reply
         click(server.received.first().id + 1000); // another program's notice
         QTest::qWait(200);
         EXPECT_EQ(activations, 0);
@@ -235,8 +235,8 @@ TEST_F(HelperProgramsTest, InstallationPutsBothProgramsAndTheirEntriesInPlace)
         GTEST_SKIP() << "cmake is not installed";
     const QString prefix = root() + QStringLiteral("/prefix with space");
     QProcess install;
-    install.start(cmake, {QStringLiteral("--install"), QStringLiteral(RACKHAND_BINARY_DIR), QStringLiteral("--prefix"),
-                          prefix});
+    install.start(
+        cmake, {QStringLiteral("--install"), QStringLiteral(RACKHAND_BINARY_DIR), QStringLiteral("--prefix"), prefix});
     ASSERT_TRUE(install.waitForFinished(60000));
     ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
 
@@ -245,15 +245,18 @@ TEST_F(HelperProgramsTest, InstallationPutsBothProgramsAndTheirEntriesInPlace)
     const struct {
         const char* id;
         const char* exec;
-    } entries[] = {{"com.yourcompany.Rackhand", "Rackhand"}, {"com.yourcompany.Rackhand.helper-agent", "RackhandHelper"}};
+    } entries[] = {{"com.yourcompany.Rackhand", "Rackhand"},
+                   {"com.yourcompany.Rackhand.helper-agent", "RackhandHelper"}};
     for (const auto& entry : entries) {
         const QString id = QString::fromLatin1(entry.id);
-        const QByteArray desktop = readFile(prefix + QStringLiteral("/share/applications/") + id + QStringLiteral(".desktop"));
+        const QByteArray desktop =
+            readFile(prefix + QStringLiteral("/share/applications/") + id + QStringLiteral(".desktop"));
         EXPECT_TRUE(desktop.contains("\nExec=\"" + (prefix + QStringLiteral("/bin/")).toUtf8() + entry.exec + "\"\n"))
             << desktop.toStdString();
         EXPECT_TRUE(desktop.contains("\nIcon=" + id.toUtf8() + "\n"));
-        EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/") + id + QStringLiteral(".svg"))
-                        .isFile());
+        EXPECT_TRUE(
+            QFileInfo(prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/") + id + QStringLiteral(".svg"))
+                .isFile());
     }
 #endif
 }
@@ -278,8 +281,8 @@ TEST_F(HelperProgramsTest, WithoutATrayTheHelperKeepsWatching)
     helper.setProcessEnvironment(env);
     helper.setProcessChannelMode(QProcess::MergedChannels);
     // Separate first display numbers: two "xvfb-run -a" started at once can pick the same one.
-    helper.start(xvfbRun, {QStringLiteral("-a"), QStringLiteral("-n"), QStringLiteral("140"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x800x24"),
-                           program("RackhandHelper")});
+    helper.start(xvfbRun, {QStringLiteral("-a"), QStringLiteral("-n"), QStringLiteral("140"), QStringLiteral("-s"),
+                           QStringLiteral("-screen 0 1280x800x24"), program("RackhandHelper")});
     ASSERT_TRUE(helper.waitForStarted());
     QByteArray output;
     const auto saw = [&helper, &output](const char* text) {
@@ -357,8 +360,8 @@ TEST_F(HelperProgramsTest, TrayIconAppearsUnderATrayHost)
     GroupProcess inside;
     inside.setProcessEnvironment(env);
     inside.setProcessChannelMode(QProcess::MergedChannels);
-    inside.start(xvfbRun, {QStringLiteral("-a"), QStringLiteral("-n"), QStringLiteral("160"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x800x24"),
-                           QCoreApplication::applicationFilePath(),
+    inside.start(xvfbRun, {QStringLiteral("-a"), QStringLiteral("-n"), QStringLiteral("160"), QStringLiteral("-s"),
+                           QStringLiteral("-screen 0 1280x800x24"), QCoreApplication::applicationFilePath(),
                            QStringLiteral("--gtest_filter=HelperProgramsTest.TrayInsideVirtualDisplay")});
     ASSERT_TRUE(inside.waitForFinished(90000));
     const QByteArray output = inside.readAll();

@@ -1,9 +1,7 @@
-#include "HelperFixture.h"
-
-#include "HelperUpdateCheck.h"
-#include "shell/LocalHttpServer.h"
-
+#include "MenuBarHelper/HelperUpdateCheck.h"
 #include "Platform/RackhandBus.h"
+#include "helper/HelperFixture.h"
+#include "shell/LocalHttpServer.h"
 
 #include <QDir>
 #include <QFile>

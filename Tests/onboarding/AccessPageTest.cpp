@@ -1,6 +1,5 @@
-#include "OnboardingFixture.h"
-
-#include "OnboardingPage5.h"
+#include "onboarding/OnboardingFixture.h"
+#include "onboarding/OnboardingPage5.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -19,8 +18,9 @@ protected:
         EXPECT_EQ(p.hasAccess(), granted);
         EXPECT_EQ(p.titleLabel()->text(), granted ? "You're All Set!" : "One Permission Needed");
         EXPECT_EQ(p.descriptionLabel()->text(),
-                  granted ? "Full Disk Access granted. Rackhand can now manage your plugins freely."
-                          : "Rackhand needs Full Disk Access to enable, disable, and delete plugins in system folders.");
+                  granted
+                      ? "Full Disk Access granted. Rackhand can now manage your plugins freely."
+                      : "Rackhand needs Full Disk Access to enable, disable, and delete plugins in system folders.");
         EXPECT_EQ(p.settingsButton()->isHidden(), granted);
         EXPECT_EQ(p.hintLabel()->isHidden(), granted);
         EXPECT_EQ(p.settingsButton()->text(), "Open System Settings");

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "OnboardingView.h"
-#include "SteppedScheduler.h"
-
 #include "Platform/PlatformServices.h"
 #include "Platform/testing/MemoryDefaultsStore.h"
 #include "Platform/testing/RecordingWorkspace.h"
 #include "Platform/testing/SettableDiskAccessProbe.h"
 #include "Support/SandboxTest.h"
+#include "onboarding/OnboardingView.h"
+#include "onboarding/SteppedScheduler.h"
 
 #include <memory>
 

@@ -1,8 +1,6 @@
-#include "OnboardingView.h"
-
-#include "shell/ShellFixture.h"
-
 #include "Platform/DefaultsStore.h"
+#include "onboarding/OnboardingView.h"
+#include "shell/ShellFixture.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
@@ -61,7 +59,8 @@ TEST_F(OnboardingFlagTest, EveryWayOfClosingIsStoredAndTheNextStartShowsNoSheet)
         std::function<void(OnboardingView&)> close;
     };
     const Row rows[] = {
-        {"Get Started", [](OnboardingView& sheet) {
+        {"Get Started",
+         [](OnboardingView& sheet) {
              for (int i = 0; i < 5; ++i)
                  QTest::mouseClick(sheet.nextButton(), Qt::LeftButton);
              QTest::mouseClick(sheet.nextButton(), Qt::LeftButton);

@@ -1,10 +1,9 @@
-#include "OnboardingFixture.h"
-
-#include "OnboardingPage0.h"
-#include "OnboardingPage1.h"
-#include "OnboardingPage2.h"
-#include "OnboardingPage3.h"
-#include "OnboardingPage4.h"
+#include "onboarding/OnboardingFixture.h"
+#include "onboarding/OnboardingPage0.h"
+#include "onboarding/OnboardingPage1.h"
+#include "onboarding/OnboardingPage2.h"
+#include "onboarding/OnboardingPage3.h"
+#include "onboarding/OnboardingPage4.h"
 
 #include <QTest>
 
@@ -31,7 +30,10 @@ TEST(WelcomeBars, HeightsFormAnArchAtRestAndTwoAndAHalfHumpsRaised)
         double raised;
     };
     const Row rows[] = {
-        {0, 6.0, 70.49}, {5, 21.32, 22.40}, {9, 26.0, 78.62}, {17, 9.47, 70.72},
+        {0, 6.0, 70.49},
+        {5, 21.32, 22.40},
+        {9, 26.0, 78.62},
+        {17, 9.47, 70.72},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.bar);
@@ -90,8 +92,8 @@ TEST_F(OnboardingPagesTest, ToggleCyclePointsFlipsAndRepeatsEverySixSeconds)
     };
     const Row rows[] = {
         {799, 0, std::nullopt, states(true, false, true)},
-        {1150, 0, 1, states(true, false, true)},   // step 0 lights the middle row
-        {1300, 0, 1, states(true, true, true)},    // and flips its switch
+        {1150, 0, 1, states(true, false, true)}, // step 0 lights the middle row
+        {1300, 0, 1, states(true, true, true)},  // and flips its switch
         {1900, 0, std::nullopt, states(true, true, true)},
         {2200, -44, std::nullopt, states(true, true, true)},
         {2700, -44, 0, states(false, true, true)}, // the top row
@@ -134,8 +136,7 @@ TEST_F(OnboardingPagesTest, ProfileCycleSwitchesTheActiveCardAndBack)
     ASSERT_EQ(profiles.profiles().size(), 2);
     EXPECT_EQ(profiles.profiles().at(0).name, "Mixing Session");
     EXPECT_EQ(profiles.profiles().at(1).name, "Mastering");
-    EXPECT_EQ(profiles.profiles().at(1).plugins,
-              (QStringList{"Limiter 6", "Mid-Side EQ", "Tape Saturator"}));
+    EXPECT_EQ(profiles.profiles().at(1).plugins, (QStringList{"Limiter 6", "Mid-Side EQ", "Tape Saturator"}));
     EXPECT_EQ(profiles.spotlightOpacity(), 0.0);
     openSheet();
     EXPECT_EQ(profiles.spotlightOpacity(), 1.0);
@@ -160,15 +161,11 @@ TEST_F(OnboardingPagesTest, SelectCycleTicksRowsShowsTheBulkBarAndClears)
         bool flash;
     };
     const Row rows[] = {
-        {599, {}, false, false},
-        {600, {0}, false, false},
+        {599, {}, false, false},          {600, {0}, false, false},
         {1150, {0, 2}, true, false}, // the second tick slides the bar in
-        {1700, {0, 1, 2}, true, false},
-        {2250, {0, 1, 2, 3}, true, false},
-        {3200, {0, 1, 2, 3}, true, true},
-        {3700, {0, 1, 2, 3}, true, false},
-        {5000, {}, false, false},
-        {6200, {0}, false, false}, // the next cycle, 5.6 s after the first
+        {1700, {0, 1, 2}, true, false},   {2250, {0, 1, 2, 3}, true, false},
+        {3200, {0, 1, 2, 3}, true, true}, {3700, {0, 1, 2, 3}, true, false},
+        {5000, {}, false, false},         {6200, {0}, false, false}, // the next cycle, 5.6 s after the first
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.at);
@@ -218,8 +215,8 @@ TEST_F(OnboardingPagesTest, FilePassRepeatsEveryTwoPointEightSecondsAndRingsStar
         int ringsPulsing;
     };
     const Row rows[] = {
-        {0, -40, 0, 1},   {349, -40, 0, 1}, {350, -40, 0, 2}, {500, 40, 1, 2},
-        {700, 40, 1, 3},  {1700, 40, 0, 3}, {2800, -40, 0, 3}, {3300, 40, 1, 3},
+        {0, -40, 0, 1},  {349, -40, 0, 1}, {350, -40, 0, 2},  {500, 40, 1, 2},
+        {700, 40, 1, 3}, {1700, 40, 0, 3}, {2800, -40, 0, 3}, {3300, 40, 1, 3},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.at);

@@ -1,4 +1,4 @@
-#include "OnboardingFixture.h"
+#include "onboarding/OnboardingFixture.h"
 
 #include <QDir>
 #include <QTest>
@@ -18,9 +18,9 @@ TEST_F(OnboardingTest, ScreenshotOfEveryPage)
         bool access;
     };
     const Shot shots[] = {
-        {"onboarding-welcome.png", 0, 1200, false},   {"onboarding-enable.png", 1, 1400, false},
-        {"onboarding-profiles.png", 2, 2600, false},  {"onboarding-select.png", 3, 3300, false},
-        {"onboarding-control.png", 4, 1100, false},   {"onboarding-access.png", 5, 0, false},
+        {"onboarding-welcome.png", 0, 1200, false},    {"onboarding-enable.png", 1, 1400, false},
+        {"onboarding-profiles.png", 2, 2600, false},   {"onboarding-select.png", 3, 3300, false},
+        {"onboarding-control.png", 4, 1100, false},    {"onboarding-access.png", 5, 0, false},
         {"onboarding-access-granted.png", 5, 0, true},
     };
     for (const Shot& shot : shots) {

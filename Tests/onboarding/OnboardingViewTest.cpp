@@ -1,9 +1,8 @@
-#include "OnboardingFixture.h"
-
-#include "OnboardingPage.h"
-#include "OnboardingPage5.h"
-#include "OnboardingPageShell.h"
-#include "PageIndicator.h"
+#include "onboarding/OnboardingFixture.h"
+#include "onboarding/OnboardingPage.h"
+#include "onboarding/OnboardingPage5.h"
+#include "onboarding/OnboardingPageShell.h"
+#include "onboarding/PageIndicator.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OnboardingScheduler.h"
+#include "onboarding/OnboardingScheduler.h"
 
 #include <QPointer>
 

@@ -1,9 +1,8 @@
-#include "BatchScript.h"
-
-#include "PluginModels.h"
+#include "operations/BatchScript.h"
 
 #include "Platform/Paths.h"
 #include "Support/SandboxTest.h"
+#include "catalogue/PluginModels.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,13 +19,13 @@ TEST_F(BatchScriptTest, ScriptTextIsExact)
         {QStringLiteral("/L/VST3/A.vst3"), QStringLiteral("/L/Disabled/VST3/A.vst3")},
         {QStringLiteral("/L/Disabled/VST3/It's.vst3"), QStringLiteral("/L/VST3/It's.vst3")},
     };
-    const QString expected = QStringLiteral(
-        "#!/bin/sh\n"
-        "n=0\n"
-        "mkdir -p '/L/Disabled/VST3' && mv '/L/VST3/A.vst3' '/L/Disabled/VST3/A.vst3'\n"
-        "n=$((n+1)) && printf '%d' $n > '/tmp/p'\n"
-        "mkdir -p '/L/VST3' && mv '/L/Disabled/VST3/It'\"'\"'s.vst3' '/L/VST3/It'\"'\"'s.vst3'\n"
-        "n=$((n+1)) && printf '%d' $n > '/tmp/p'");
+    const QString expected =
+        QStringLiteral("#!/bin/sh\n"
+                       "n=0\n"
+                       "mkdir -p '/L/Disabled/VST3' && mv '/L/VST3/A.vst3' '/L/Disabled/VST3/A.vst3'\n"
+                       "n=$((n+1)) && printf '%d' $n > '/tmp/p'\n"
+                       "mkdir -p '/L/VST3' && mv '/L/Disabled/VST3/It'\"'\"'s.vst3' '/L/VST3/It'\"'\"'s.vst3'\n"
+                       "n=$((n+1)) && printf '%d' $n > '/tmp/p'");
     EXPECT_EQ(BatchScript::scriptText(moves, QStringLiteral("/tmp/p")), expected);
     EXPECT_EQ(BatchScript::scriptText({}, QStringLiteral("/tmp/p")), QStringLiteral("#!/bin/sh\nn=0"));
 }

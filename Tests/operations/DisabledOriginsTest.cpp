@@ -1,4 +1,4 @@
-#include "DisabledOrigins.h"
+#include "operations/DisabledOrigins.h"
 
 #include "Platform/Paths.h"
 #include "Support/SandboxTest.h"
@@ -50,7 +50,8 @@ TEST_F(DisabledOriginsTest, PipeOrFolderAtThePathNeitherBlocksNorIsLost)
     origins.record(QStringLiteral("/d/Y.vst3"), QStringLiteral("/o/Y.vst3"));
     EXPECT_TRUE(origins.saveIfChanged().isEmpty());
     EXPECT_EQ(DisabledOrigins().origins().size(), 1);
-    EXPECT_EQ(QDir(dataDir()).entryList({QStringLiteral("disabled_origins.json.unreadable-*")}, QDir::System).size(), 1);
+    EXPECT_EQ(QDir(dataDir()).entryList({QStringLiteral("disabled_origins.json.unreadable-*")}, QDir::System).size(),
+              1);
 }
 
 } // namespace

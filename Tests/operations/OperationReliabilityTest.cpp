@@ -1,20 +1,16 @@
-#include "OperationsFixture.h"
-
-#include "DemoTree.h"
-#include "DisabledOrigins.h"
-#include "PluginMover.h"
+#include "MakeDemoTree/DemoTree.h"
 #include "Support/ScanAndWait.h"
-
+#include "operations/DisabledOrigins.h"
+#include "operations/OperationsFixture.h"
+#include "operations/PluginMover.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
-
+#include <sqlite3.h>
 #include <sys/file.h>
 
 namespace {
@@ -296,10 +292,12 @@ TEST_F(OperationReliabilityTest, RecordsThatCannotBeSavedAfterAMoveAreReported)
     const QList<Case> cases{
         {"catalogue", QStringLiteral("The catalogue could not be saved"),
          [&] {
-             execSql(dbPath, "CREATE TRIGGER full BEFORE UPDATE ON plugins BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+             execSql(dbPath,
+                     "CREATE TRIGGER full BEFORE UPDATE ON plugins BEGIN SELECT RAISE(ABORT, 'disk full'); END");
          },
          [&] { execSql(dbPath, "DROP TRIGGER full"); }},
-        {"activity log", QStringLiteral("The activity log could not be saved"), [&] {
+        {"activity log", QStringLiteral("The activity log could not be saved"),
+         [&] {
              QFile::remove(logPath);
              makeDir(logPath);
          },
@@ -358,7 +356,8 @@ TEST_F(OperationReliabilityTest, PartialCopyOfAFailedBatchMoveIsRemoved)
     seed({home, other});
     const QMap<QString, QByteArray> homeBefore = treeHash(home.currentPath);
     const QString copy = central("VST3/H.vst3");
-    const QString noSpace = QStringLiteral("mv: cannot create regular file '%1/Contents/MacOS/binary': No space left on device").arg(copy);
+    const QString noSpace =
+        QStringLiteral("mv: cannot create regular file '%1/Contents/MacOS/binary': No space left on device").arg(copy);
     m_recorder->setOnRun([&](const QString&) {
         // Across file systems mv copies first: the copy stops half-way, the source stays.
         writeFile(copy + QStringLiteral("/Contents/Info.plist"), "half");
@@ -432,8 +431,8 @@ TEST_F(OperationReliabilityTest, EachFailedBatchItemShowsItsOwnErrorLine)
     model.toggleMultiplePlugins({au, vst3});
     ASSERT_TRUE(model.error());
     const QString detail = model.error()->detail;
-    EXPECT_TRUE(detail.contains(QStringLiteral("\"Comp\" (Audio Units): not moved; it is still at %1 (mkdir: ")
-                                    .arg(au.currentPath)))
+    EXPECT_TRUE(detail.contains(
+        QStringLiteral("\"Comp\" (Audio Units): not moved; it is still at %1 (mkdir: ").arg(au.currentPath)))
         << detail.toStdString();
     EXPECT_TRUE(detail.contains(central("Audio Units"))) << detail.toStdString();
     EXPECT_FALSE(row(vst3.id).isEnabled);
@@ -453,7 +452,8 @@ TEST_F(OperationReliabilityTest, PartialDeleteIsSaidAndTheRowFollowsTheDisk)
     const AudioPlugin half = model.plugins().first();
     ASSERT_EQ(half.version, QStringLiteral("1.0"));
 
-    const QString refusal = QStringLiteral("rm: cannot remove '%1/Contents/MacOS/binary': Operation not permitted").arg(path);
+    const QString refusal =
+        QStringLiteral("rm: cannot remove '%1/Contents/MacOS/binary': Operation not permitted").arg(path);
     m_recorder->setOnRun([&](const QString&) { QFile::remove(path + QStringLiteral("/Contents/Info.plist")); });
     m_recorder->enqueue(RecordingRunner::commandFailure(refusal));
     model.deletePlugins({half});
@@ -475,8 +475,8 @@ TEST_F(OperationReliabilityTest, HundredsOfBundlesSurviveRoundsOfFaults)
 {
     const DemoTree::Summary summary = DemoTree::write({root(), home(), 200, 11});
     ASSERT_TRUE(summary.error.isEmpty()) << summary.error.toStdString();
-    for (const QString& name : {QStringLiteral("it's \"odd\" $(touch pwned)"), QStringLiteral("-rf"),
-                                QStringLiteral("back\\slash; `x`")}) {
+    for (const QString& name :
+         {QStringLiteral("it's \"odd\" $(touch pwned)"), QStringLiteral("-rf"), QStringLiteral("back\\slash; `x`")}) {
         enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/Vendor/") + name + QStringLiteral(".vst3"), PluginFormat::vst3,
                       name.toUtf8());
         enabledBundle(usr("/Library/Audio/Plug-Ins/Components/") + name + QStringLiteral(".component"),
@@ -498,7 +498,8 @@ TEST_F(OperationReliabilityTest, HundredsOfBundlesSurviveRoundsOfFaults)
             model.toggleMultiplePlugins(withState(model.plugins(), !enable));
             expectCatalogueFollowsDisk(enable ? "enable all" : "disable all");
             if (!enable) {
-                EXPECT_EQ(db().totalEnabledCount(), 0) << (model.error() ? model.error()->detail.left(600).toStdString() : "");
+                EXPECT_EQ(db().totalEnabledCount(), 0)
+                    << (model.error() ? model.error()->detail.left(600).toStdString() : "");
             }
             model.setError(std::nullopt);
         }

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "ActivityLogManager.h"
-#include "DisabledLayout.h"
-#include "PluginDatabase.h"
-#include "PluginManagerViewModel.h"
-
 #include "Platform/Paths.h"
 #include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
+#include "catalogue/ActivityLogManager.h"
+#include "catalogue/DisabledLayout.h"
+#include "catalogue/PluginDatabase.h"
+#include "operations/PluginManagerViewModel.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -49,8 +48,8 @@ protected:
         if (!m_viewModel) {
             std::shared_ptr<PrivilegedRunner> runner = reallyRun ? std::shared_ptr<PrivilegedRunner>(m_sandboxRunner)
                                                                  : std::shared_ptr<PrivilegedRunner>(m_recorder);
-            m_viewModel = std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(),
-                                                                   services(runner));
+            m_viewModel =
+                std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), services(runner));
         }
         return *m_viewModel;
     }

@@ -1,9 +1,8 @@
-#include "OperationsFixture.h"
 #include "Support/ScanAndWait.h"
-
-#include "BatchScript.h"
-#include "DisabledOrigins.h"
-#include "ProgressWindowManager.h"
+#include "operations/BatchScript.h"
+#include "operations/DisabledOrigins.h"
+#include "operations/OperationsFixture.h"
+#include "operations/ProgressWindowManager.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,9 +16,15 @@
 namespace {
 
 const QStringList kHostileNames = {
-    QStringLiteral("it's"),         QStringLiteral("say \"hi\""),      QStringLiteral("back\\slash"),
-    QStringLiteral("$(touch pwned)"), QStringLiteral("`touch pwned`"), QStringLiteral("new\nline"),
-    QStringLiteral("-rf"),          QStringLiteral("a; touch pwned #"), QStringLiteral("x' && touch pwned && '"),
+    QStringLiteral("it's"),
+    QStringLiteral("say \"hi\""),
+    QStringLiteral("back\\slash"),
+    QStringLiteral("$(touch pwned)"),
+    QStringLiteral("`touch pwned`"),
+    QStringLiteral("new\nline"),
+    QStringLiteral("-rf"),
+    QStringLiteral("a; touch pwned #"),
+    QStringLiteral("x' && touch pwned && '"),
 };
 
 // The script path inside "chmod +x 'Q' && 'Q'".
@@ -72,7 +77,8 @@ protected:
     {
         for (const QString& folder : {root() + QStringLiteral("/.."), QDir::currentPath()}) {
             QDirIterator it(folder, {QStringLiteral("pwned*")}, QDir::AllEntries | QDir::Hidden,
-                            folder == QDir::currentPath() ? QDirIterator::NoIteratorFlags : QDirIterator::Subdirectories);
+                            folder == QDir::currentPath() ? QDirIterator::NoIteratorFlags
+                                                          : QDirIterator::Subdirectories);
             EXPECT_FALSE(it.hasNext()) << it.next().toStdString();
         }
     }
@@ -106,9 +112,9 @@ TEST_F(PluginManagerViewModelOperationsTest, SystemBundlesTakeThePrivilegedRoadW
     ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
     const QString vst3Disabled = central("VST3/It's.vst3");
     const QString q = QStringLiteral("'\"'\"'");
-    EXPECT_EQ(m_sandboxRunner->commands().last(),
-              "mkdir -p '" + central("VST3") + "' && mv '" + sys("/Library/Audio/Plug-Ins/VST3/It") + q +
-                  "s.vst3' '" + central("VST3/It") + q + "s.vst3'");
+    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + central("VST3") + "' && mv '" +
+                                                      sys("/Library/Audio/Plug-Ins/VST3/It") + q + "s.vst3' '" +
+                                                      central("VST3/It") + q + "s.vst3'");
     EXPECT_TRUE(QFileInfo(vst3Disabled + "/Contents/MacOS/binary").isFile());
     EXPECT_EQ(row(vst3.id).currentPath, vst3Disabled);
     EXPECT_FALSE(row(vst3.id).isEnabled);
@@ -119,9 +125,8 @@ TEST_F(PluginManagerViewModelOperationsTest, SystemBundlesTakeThePrivilegedRoadW
     writeFile(usr("/Library/Caches/AudioUnitCache/stale"), "x");
     model.togglePlugin(au);
     EXPECT_FALSE(model.error());
-    EXPECT_EQ(m_sandboxRunner->commands().last(),
-              "mkdir -p '" + central("Audio Units") + "' && mv '" + au.currentPath + "' '" +
-                  central("Audio Units/Comp.component") + "'" + purge);
+    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + central("Audio Units") + "' && mv '" + au.currentPath +
+                                                      "' '" + central("Audio Units/Comp.component") + "'" + purge);
     EXPECT_FALSE(QFileInfo::exists(usr("/Library/Caches/AudioUnitCache/stale")));
 
     model.togglePlugin(row(vst3.id));
@@ -197,10 +202,12 @@ TEST_F(PluginManagerViewModelOperationsTest, WavesBundleMovesBesideItselfAndReRe
 
 TEST_F(PluginManagerViewModelOperationsTest, WavesFamilySwitchesAsOneBatch)
 {
-    const AudioPlugin v14 = enabledBundle(sys("/Applications/Waves/Plug-Ins V14/CLA.bundle"), PluginFormat::wavesBundle);
-    const AudioPlugin v15 = enabledBundle(sys("/Applications/Waves/Plug-Ins V15/CLA.bundle"), PluginFormat::wavesBundle);
-    const AudioPlugin other = enabledBundle(sys("/Applications/Waves/Plug-Ins V15/H-Delay.bundle"),
-                                            PluginFormat::wavesBundle);
+    const AudioPlugin v14 =
+        enabledBundle(sys("/Applications/Waves/Plug-Ins V14/CLA.bundle"), PluginFormat::wavesBundle);
+    const AudioPlugin v15 =
+        enabledBundle(sys("/Applications/Waves/Plug-Ins V15/CLA.bundle"), PluginFormat::wavesBundle);
+    const AudioPlugin other =
+        enabledBundle(sys("/Applications/Waves/Plug-Ins V15/H-Delay.bundle"), PluginFormat::wavesBundle);
     seed({v14, v15, other}, true);
     PluginManagerViewModel& model = sandboxVm();
     EXPECT_EQ(model.allWavesPluginsMatchingName("CLA").size(), 2);
@@ -295,8 +302,8 @@ TEST_F(PluginManagerViewModelOperationsTest, EnablingOntoAnOccupiedOriginalPathT
     EXPECT_FALSE(QFileInfo::exists(sysOriginal + "/Occupied.vst3"));
 
     // The same in a batch: the occupied item is left out, the others still move.
-    const AudioPlugin free = disabledBundle(central("VST3/Free.vst3"), sys("/Library/Audio/Plug-Ins/VST3/Free.vst3"),
-                                            PluginFormat::vst3);
+    const AudioPlugin free =
+        disabledBundle(central("VST3/Free.vst3"), sys("/Library/Audio/Plug-Ins/VST3/Free.vst3"), PluginFormat::vst3);
     db().replaceAllPlugins({privileged, plain, free});
     model.refreshAllState();
     model.setError(std::nullopt);
@@ -382,10 +389,11 @@ TEST_F(PluginManagerViewModelOperationsTest, BatchScriptFilesAreExactPrivateAndR
     const QString q = QStringLiteral("'\"'\"'");
     const QString count = "n=$((n+1)) && printf '%d' $n > '" + progress + "'";
     EXPECT_EQ(scriptText, "#!/bin/sh\nn=0\n"
-                          "mkdir -p '" + central("VST3") + "' && mv '" + sys("/Library/Audio/Plug-Ins/VST3/It") + q +
-                              "s.vst3' '" + central("VST3/It") + q + "s.vst3'\n" + count + "\n" +
-                              "mkdir -p '" + sys("/Library/Audio/Plug-Ins/CLAP") + "' && mv '" + b.currentPath +
-                              "' '" + b.originalPath + "'\n" + count);
+                          "mkdir -p '" +
+                              central("VST3") + "' && mv '" + sys("/Library/Audio/Plug-Ins/VST3/It") + q + "s.vst3' '" +
+                              central("VST3/It") + q + "s.vst3'\n" + count + "\n" + "mkdir -p '" +
+                              sys("/Library/Audio/Plug-Ins/CLAP") + "' && mv '" + b.currentPath + "' '" +
+                              b.originalPath + "'\n" + count);
     EXPECT_EQ(progressText, QByteArray("0"));
     EXPECT_EQ(scriptMode, 0600u);
     EXPECT_EQ(progressMode, 0600u);
@@ -630,7 +638,8 @@ TEST_F(PluginManagerViewModelOperationsTest, HostileNamesMoveIntactAndRunNothing
         ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
         EXPECT_EQ(readFile(p.originalPath + "/Contents/MacOS/binary"), payloads.value(p.id));
     }
-    EXPECT_EQ(readFile(sys("/Library/Audio/Plug-Ins/VST3/new\nline.vst3/Contents/MacOS/binary")), QByteArray("new\nline"));
+    EXPECT_EQ(readFile(sys("/Library/Audio/Plug-Ins/VST3/new\nline.vst3/Contents/MacOS/binary")),
+              QByteArray("new\nline"));
     expectNothingInjected();
 
     model.deletePlugins(model.plugins());
@@ -666,8 +675,8 @@ TEST_F(PluginManagerViewModelOperationsTest, FiveThousandItemsInOneBatch)
 TEST_F(PluginManagerViewModelOperationsTest, DeleteRemovesBundlesRowsAndSelection)
 {
     const AudioPlugin a = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/A.vst3"), PluginFormat::vst3);
-    const AudioPlugin b = disabledBundle(central("CLAP/B's.clap"), sys("/Library/Audio/Plug-Ins/CLAP/B's.clap"),
-                                         PluginFormat::clap);
+    const AudioPlugin b =
+        disabledBundle(central("CLAP/B's.clap"), sys("/Library/Audio/Plug-Ins/CLAP/B's.clap"), PluginFormat::clap);
     const AudioPlugin keep = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Keep.vst3"), PluginFormat::vst3);
     seed({a, b, keep}, true);
     PluginManagerViewModel& model = sandboxVm();
@@ -691,7 +700,8 @@ TEST_F(PluginManagerViewModelOperationsTest, DeletingThousandsOfBundlesIsStillOn
     // The joined command is far longer than one program argument may be.
     QList<AudioPlugin> plugins;
     for (int i = 0; i < 1400; ++i) {
-        const QString path = sys("/Library/Audio/Plug-Ins/VST3/A plug-in with a fairly long product name %1.vst3").arg(i);
+        const QString path =
+            sys("/Library/Audio/Plug-Ins/VST3/A plug-in with a fairly long product name %1.vst3").arg(i);
         makeDir(path);
         plugins.append(record(QStringLiteral("P%1").arg(i), PluginFormat::vst3, path, path, true));
     }

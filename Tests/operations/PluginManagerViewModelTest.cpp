@@ -1,9 +1,8 @@
-#include "OperationsFixture.h"
-#include "Support/ScanAndWait.h"
-#include "Support/SessionBus.h"
-
 #include "Platform/DefaultsStore.h"
 #include "Platform/linux/DBusNotificationCenter.h"
+#include "Support/ScanAndWait.h"
+#include "Support/SessionBus.h"
+#include "operations/OperationsFixture.h"
 
 #include <QDBusConnection>
 #include <QSignalSpy>
@@ -201,8 +200,7 @@ TEST_F(PluginManagerViewModelTest, CountAnnouncementIsHeardOnTheSessionBus)
     s.notificationCenter = std::make_shared<DBusNotificationCenter>();
     PluginManagerViewModel model(db(), activityLog(), s); // the constructor reloads once
     model.refreshFromDatabase();
-    while (spy.count() < 2 && spy.wait(3000)) {
-    }
+    while (spy.count() < 2 && spy.wait(3000)) {}
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(1).at(0).toString(), QStringLiteral("com.yourcompany.Rackhand.pluginCountChanged"));
     EXPECT_TRUE(spy.at(1).at(1).toMap().isEmpty());
@@ -213,7 +211,8 @@ TEST_F(PluginManagerViewModelTest, ScanDetectsNewPluginsAfterTheFirstScan)
     makeBundle(sys("/Library/Audio/Plug-Ins/VST3/Alpha.vst3"));
     PluginManagerViewModel& model = vm();
     ASSERT_TRUE(scanAndWait(model));
-    EXPECT_TRUE(printedLines().contains(QStringLiteral("⚠️ Scan debug: existingKeys.isEmpty, skipping new plugin detection")));
+    EXPECT_TRUE(printedLines().contains(
+        QStringLiteral("⚠️ Scan debug: existingKeys.isEmpty, skipping new plugin detection")));
     EXPECT_TRUE(printedLines().contains(QStringLiteral("🔍 Scan debug: existingKeys.count = 0")));
     EXPECT_TRUE(printedLines().contains(QStringLiteral("🔍 Scan debug: plugins.count = 1")));
     EXPECT_TRUE(model.newlyDetectedPlugins().isEmpty());

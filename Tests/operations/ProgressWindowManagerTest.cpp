@@ -1,10 +1,10 @@
-#include "ProgressWindowManager.h"
-
-#include <gtest/gtest.h>
+#include "operations/ProgressWindowManager.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 namespace {
 

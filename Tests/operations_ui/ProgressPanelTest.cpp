@@ -1,8 +1,7 @@
-#include "ProgressHUDView.h"
-#include "ProgressPanel.h"
-#include "ProgressWindowManager.h"
+#include "operations/ui/ProgressPanel.h"
 
-#include <gtest/gtest.h>
+#include "operations/ProgressWindowManager.h"
+#include "operations/ui/ProgressHUDView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,6 +11,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -85,8 +85,7 @@ void keepBusy(int ms)
 {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < ms) {
-    }
+    while (clock.elapsed() < ms) {}
 }
 
 TEST_F(ProgressPanelTest, FillFollowsTheModelWithinAnEase)

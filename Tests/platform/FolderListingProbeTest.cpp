@@ -2,13 +2,13 @@
 
 #include "Support/SandboxTest.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -75,9 +75,12 @@ TEST_F(FolderListingProbeTest, ListableOrAbsentFoldersMeanAccess)
 TEST_F(FolderListingProbeTest, AFolderThatCannotBeListedMeansNoAccess)
 {
     switch (whereToRun("AFolderThatCannotBeListedMeansNoAccess")) {
-    case Run::impossible: GTEST_SKIP() << "running as root without a way to drop privileges";
-    case Run::elsewhere: return;
-    case Run::here: break;
+    case Run::impossible:
+        GTEST_SKIP() << "running as root without a way to drop privileges";
+    case Run::elsewhere:
+        return;
+    case Run::here:
+        break;
     }
     struct Row {
         const char* name;

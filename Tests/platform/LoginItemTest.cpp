@@ -1,5 +1,4 @@
 #include "Platform/MenuBarLoginItem.h"
-
 #include "Platform/linux/XdgAutostartLoginItem.h"
 #include "Platform/testing/RecordingLoginItem.h"
 #include "Support/SandboxTest.h"
@@ -184,13 +183,15 @@ TEST_F(MenuBarLoginItemTest, FailuresPrintOneLineAndStartOrStopNothing)
     login->registerFailure = QStringLiteral("Could not write /x: denied");
     login->running = {{31, QStringLiteral("/elsewhere/RackhandHelper")}};
     MenuBarLoginItem::setEnabled(true);
-    EXPECT_EQ(printedLines(), QStringList{QStringLiteral("MenuBarLoginItem: Failed to register: Could not write /x: denied")});
+    EXPECT_EQ(printedLines(),
+              QStringList{QStringLiteral("MenuBarLoginItem: Failed to register: Could not write /x: denied")});
     EXPECT_TRUE(login->quitRequests.isEmpty());
 
     clearPrintedLines();
     login->unregisterFailure = QStringLiteral("Could not remove /x: busy");
     MenuBarLoginItem::setEnabled(false);
-    EXPECT_EQ(printedLines(), QStringList{QStringLiteral("MenuBarLoginItem: Failed to unregister: Could not remove /x: busy")});
+    EXPECT_EQ(printedLines(),
+              QStringList{QStringLiteral("MenuBarLoginItem: Failed to unregister: Could not remove /x: busy")});
     EXPECT_TRUE(login->quitRequests.isEmpty());
     QTest::qWait(MenuBarLoginItem::kLaunchDelayMs + 100);
     EXPECT_TRUE(login->launches.isEmpty());
@@ -202,9 +203,8 @@ TEST_F(MenuBarLoginItemTest, AMissingHelperIsReportedAndNothingIsLaunched)
     login->running = {{41, QStringLiteral("/elsewhere/RackhandHelper")}};
     MenuBarLoginItem::setEnabled(true);
     EXPECT_EQ(login->registerCalls, 1);
-    EXPECT_EQ(printedLines(),
-              QStringList{QStringLiteral("MenuBarLoginItem: Helper not found at ") + home() +
-                          QStringLiteral("/nowhere/RackhandHelper")});
+    EXPECT_EQ(printedLines(), QStringList{QStringLiteral("MenuBarLoginItem: Helper not found at ") + home() +
+                                          QStringLiteral("/nowhere/RackhandHelper")});
     EXPECT_TRUE(login->quitRequests.isEmpty());
     QTest::qWait(MenuBarLoginItem::kLaunchDelayMs + 100);
     EXPECT_TRUE(login->launches.isEmpty());

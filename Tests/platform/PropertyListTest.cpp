@@ -1,16 +1,14 @@
-#include "Platform/AtomicFile.h"
-#include "Platform/Paths.h"
 #include "Platform/PropertyList.h"
 
+#include "Platform/AtomicFile.h"
+#include "Platform/Paths.h"
 #include "Support/SandboxTest.h"
-
-#include <functional>
 
 #include <QDir>
 
-#include <vector>
-
+#include <functional>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -128,29 +126,31 @@ TEST_F(PropertyListTest, HostileNestingReadsAsNoValuesWithoutCrashing)
         {"xml nested 40", nestedXml(40), true},
         {"xml nested 200000", nestedXml(kDeep), false},
         {"xml depth hidden behind comments",
-         "<?xml version=\"1.0\"?><plist><dict><key>k</key>" + QByteArray("<array><!--</array>-->").repeated(kDeep)
-             + QByteArray("</array>").repeated(kDeep) + "</dict></plist>",
+         "<?xml version=\"1.0\"?><plist><dict><key>k</key>" + QByteArray("<array><!--</array>-->").repeated(kDeep) +
+             QByteArray("</array>").repeated(kDeep) + "</dict></plist>",
          false},
-        {"xml comments and CDATA mentioning tags", "<?xml version=\"1.0\"?><!-- <array> --><plist><dict><key>k</key>"
-                                                   "<string><![CDATA[<dict>]]></string></dict></plist>",
+        {"xml comments and CDATA mentioning tags",
+         "<?xml version=\"1.0\"?><!-- <array> --><plist><dict><key>k</key>"
+         "<string><![CDATA[<dict>]]></string></dict></plist>",
          true},
-        {"xml empty arrays do not nest", "<?xml version=\"1.0\"?><plist><dict><key>k</key><array>"
-                                             + QByteArray("<array/>").repeated(kDeep) + "</array></dict></plist>",
+        {"xml empty arrays do not nest",
+         "<?xml version=\"1.0\"?><plist><dict><key>k</key><array>" + QByteArray("<array/>").repeated(kDeep) +
+             "</array></dict></plist>",
          true},
         {"binary nested 40", binaryPlist(40, chain(40)), true},
         {"binary nested 200000", binaryPlist(kDeep, chain(kDeep)), false},
         // The first array lists every other one, deepest first, so each is first reached
         // one level down; the chain through them is still 200,000 deep.
-        {"binary chain reached shallow first", binaryPlist(kDeep,
-                                                           [](int i) {
-                                                               if (i > 0)
-                                                                   return i + 1 < kDeep ? std::vector<quint32>{quint32(i + 1)}
-                                                                                        : std::vector<quint32>{};
-                                                               std::vector<quint32> all;
-                                                               for (int j = kDeep - 1; j > 0; --j)
-                                                                   all.push_back(quint32(j));
-                                                               return all;
-                                                           }),
+        {"binary chain reached shallow first",
+         binaryPlist(kDeep,
+                     [](int i) {
+                         if (i > 0)
+                             return i + 1 < kDeep ? std::vector<quint32>{quint32(i + 1)} : std::vector<quint32>{};
+                         std::vector<quint32> all;
+                         for (int j = kDeep - 1; j > 0; --j)
+                             all.push_back(quint32(j));
+                         return all;
+                     }),
          false},
         {"binary cycle", binaryPlist(2, [](int i) { return std::vector<quint32>{quint32(1 - i)}; }), false},
         // libplist reads such a count by its low 8 bytes and recurses as deep as ever.

@@ -1,8 +1,8 @@
-#include "PluginListFixture.h"
+#include "pluginlist/BulkActionsView.h"
 
-#include "BulkActionsView.h"
-#include "BulkListModel.h"
-#include "BulkPluginRow.h"
+#include "pluginlist/BulkListModel.h"
+#include "pluginlist/BulkPluginRow.h"
+#include "pluginlist/PluginListFixture.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
@@ -279,7 +279,8 @@ TEST_F(BulkActionsViewTest, AutoScrollEndsOnWholeRows)
         const int rows = panel().listModel()->rowCount();
         const QRect viewport = list->viewport()->rect();
         // The newest row is whole at the end, and the top row is whole too.
-        EXPECT_TRUE(viewport.contains(rowRect(rows - 1))) << rowRect(rows - 1).top() << "..." << rowRect(rows - 1).bottom();
+        EXPECT_TRUE(viewport.contains(rowRect(rows - 1)))
+            << rowRect(rows - 1).top() << "..." << rowRect(rows - 1).bottom();
         for (int row = 0; row < rows; ++row) {
             const QRect rect = rowRect(row);
             if (rect.bottom() < viewport.top() || rect.top() > viewport.bottom())

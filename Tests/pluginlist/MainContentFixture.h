@@ -1,8 +1,7 @@
 #pragma once
 
-#include "PluginListFixture.h"
-
-#include "MainContentView.h"
+#include "pluginlist/MainContentView.h"
+#include "pluginlist/PluginListFixture.h"
 
 #include <QTest>
 

@@ -1,16 +1,16 @@
-#include "MainContentFixture.h"
+#include "pluginlist/MainContentView.h"
 
-#include "BulkActionsView.h"
-#include "BulkListModel.h"
-#include "BulkPluginRow.h"
-#include "BusySpinner.h"
-#include "BulkPaneHandle.h"
-#include "ExportSheet.h"
-#include "MainContentView.h"
-#include "PluginListView.h"
-#include "PluginTableModel.h"
-#include "ProfileManager.h"
-#include "SearchBar.h"
+#include "catalogue/ProfileManager.h"
+#include "pluginlist/BulkActionsView.h"
+#include "pluginlist/BulkListModel.h"
+#include "pluginlist/BulkPaneHandle.h"
+#include "pluginlist/BulkPluginRow.h"
+#include "pluginlist/ExportSheet.h"
+#include "pluginlist/MainContentFixture.h"
+#include "pluginlist/PluginListView.h"
+#include "pluginlist/PluginTableModel.h"
+#include "pluginlist/SearchBar.h"
+#include "widgets/BusySpinner.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -47,14 +47,14 @@ QStringList shownTexts(const QWidget* root)
 
 } // namespace
 
-
 TEST_F(MainContentViewTest, HeaderControlsAndTheirEnabling)
 {
     EXPECT_FALSE(content().exportButton()->isEnabled()); // nothing scanned yet
     EXPECT_TRUE(content().scanButton()->isEnabled());
     EXPECT_TRUE(content().resetButton()->isEnabled());
-    for (QWidget* control : {static_cast<QWidget*>(content().resetButton()), static_cast<QWidget*>(content().scanButton()),
-                             static_cast<QWidget*>(content().exportButton())})
+    for (QWidget* control :
+         {static_cast<QWidget*>(content().resetButton()), static_cast<QWidget*>(content().scanButton()),
+          static_cast<QWidget*>(content().exportButton())})
         EXPECT_FALSE(control->accessibleName().isEmpty());
 
     const QList<AudioPlugin> plugins{plugin(QStringLiteral("Alpha")), plugin(QStringLiteral("Beta"))};
@@ -138,10 +138,10 @@ TEST_F(MainContentViewTest, ContentAreaRulesAndReset)
 
 TEST_F(MainContentViewTest, PreviewChipsAndStatusTexts)
 {
-    AudioPlugin keep = plugin(QStringLiteral("A Keep"));                                // enabled, listed
-    AudioPlugin drop = plugin(QStringLiteral("B Drop"));                                // enabled, absent
-    AudioPlugin wake = plugin(QStringLiteral("C Wake"), PluginFormat::vst3, false);     // disabled, listed
-    AudioPlugin sleep = plugin(QStringLiteral("D Sleep"), PluginFormat::vst3, false);   // disabled, absent
+    AudioPlugin keep = plugin(QStringLiteral("A Keep"));                              // enabled, listed
+    AudioPlugin drop = plugin(QStringLiteral("B Drop"));                              // enabled, absent
+    AudioPlugin wake = plugin(QStringLiteral("C Wake"), PluginFormat::vst3, false);   // disabled, listed
+    AudioPlugin sleep = plugin(QStringLiteral("D Sleep"), PluginFormat::vst3, false); // disabled, absent
     AudioPlugin renamed = plugin(QStringLiteral("E Renamed"));
     seed({keep, drop, wake, sleep, renamed});
     PluginProfile profile = profileEnabling({keep, wake});
@@ -247,8 +247,8 @@ TEST_F(MainContentViewTest, BulkHeaderStaysPutWhenNoticesComeAndGo)
         EXPECT_EQ(top(bulk->clearAllButton()), clearAll);
         EXPECT_EQ(top(bulk->enableButton()), enable);
         // Only the list gives way, and gets its room back.
-        const int notices = (s.wavesNotice ? bulk->wavesNotice()->height() : 0)
-                            + (s.shellWarning ? bulk->waveShellWarning()->height() : 0);
+        const int notices = (s.wavesNotice ? bulk->wavesNotice()->height() : 0) +
+                            (s.shellWarning ? bulk->waveShellWarning()->height() : 0);
         EXPECT_EQ(bulk->list()->height(), listHeight - notices);
         if (s.wavesNotice) {
             EXPECT_GT(top(bulk->wavesNotice()), enable); // between the buttons and the list
@@ -323,16 +323,35 @@ TEST_F(MainContentViewTest, EveryFixedTextIsShownAsWritten)
     const QStringList texts = shownTexts(&content());
     const char* const expected[] = {
         // header and search bar
-        "Reset", "Scan", "Export", "Search plugins...",
+        "Reset",
+        "Scan",
+        "Export",
+        "Search plugins...",
         // preview banner
-        "Close Preview", "Changes", "Enabled", "Disabled", "All",
+        "Close Preview",
+        "Changes",
+        "Enabled",
+        "Disabled",
+        "All",
         // placeholder
-        "Select a category from the sidebar", "Choose \"All Plugins\" or a specific format to view plugins.",
+        "Select a category from the sidebar",
+        "Choose \"All Plugins\" or a specific format to view plugins.",
         // footer
-        "Load All", "Ctrl+Home Top · Ctrl+End Bottom", "Showing 2 of 2 plugins",
+        "Load All",
+        "Ctrl+Home Top · Ctrl+End Bottom",
+        "Showing 2 of 2 plugins",
         // bulk panel
-        "Bulk Actions", "·", "2 plugin(s)", "(2 unique)", "Clear All", "Enable Selected", "Disable Selected",
-        "Delete Selected", "Formats:", "VST3", "Waves",
+        "Bulk Actions",
+        "·",
+        "2 plugin(s)",
+        "(2 unique)",
+        "Clear All",
+        "Enable Selected",
+        "Disable Selected",
+        "Delete Selected",
+        "Formats:",
+        "VST3",
+        "Waves",
         "WaveShell plugins are containers for all Waves plugins. Disabling a WaveShell will disable ALL Waves "
         "plugins for that format.",
         "Remove Waves",
@@ -347,8 +366,9 @@ TEST_F(MainContentViewTest, EveryFixedTextIsShownAsWritten)
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(notice->textFormat(), Qt::RichText); // "all formats" renders bold
     // Nothing in the header row carries a help text.
-    for (QWidget* control : {static_cast<QWidget*>(content().resetButton()), static_cast<QWidget*>(content().scanButton()),
-                             static_cast<QWidget*>(content().exportButton())})
+    for (QWidget* control :
+         {static_cast<QWidget*>(content().resetButton()), static_cast<QWidget*>(content().scanButton()),
+          static_cast<QWidget*>(content().exportButton())})
         EXPECT_TRUE(control->toolTip().isEmpty());
 }
 
@@ -431,7 +451,8 @@ TEST_F(MainContentViewTest, PreviewStatusFollowsTheProfileRuleForSharedKeys)
     ASSERT_TRUE(vm().canLoadMore());
     EXPECT_EQ(model->rowCount(), 0);
     EXPECT_TRUE(list->footer()->isVisibleTo(list));
-    EXPECT_EQ(list->countLabel()->text(), QStringLiteral("Showing %1 of 152 plugins").arg(vm().filteredPlugins().size()));
+    EXPECT_EQ(list->countLabel()->text(),
+              QStringLiteral("Showing %1 of 152 plugins").arg(vm().filteredPlugins().size()));
     EXPECT_FALSE(list->loadAllButton()->isVisibleTo(list));
     EXPECT_FALSE(list->pagingIndicator()->isVisibleTo(list));
 
@@ -566,8 +587,9 @@ TEST_F(MainContentViewTest, BulkBadgesAndTheWaveShellLinkWithoutAMouse)
     auto* removeWaves = bulk->findChild<QPushButton*>(QStringLiteral("removeWavesButton"));
     ASSERT_NE(removeWaves, nullptr);
     EXPECT_TRUE(removeWaves->focusPolicy() & Qt::TabFocus);
-    QAccessible::queryAccessibleInterface(removeWaves)->actionInterface()->doAction(
-        QAccessibleActionInterface::pressAction());
+    QAccessible::queryAccessibleInterface(removeWaves)
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
     QTest::qWait(300);
     EXPECT_FALSE(vm().selectedPlugins().contains(shell.id));
     EXPECT_FALSE(bulk->waveShellWarning()->isVisible());

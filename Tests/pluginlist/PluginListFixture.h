@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ViewModelFixture.h"
+#include "pluginlist/ViewModelFixture.h"
 
 #include <QTest>
 

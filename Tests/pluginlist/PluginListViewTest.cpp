@@ -1,16 +1,16 @@
-#include "PluginListFixture.h"
+#include "pluginlist/PluginListView.h"
 
-#include "PluginCellDelegate.h"
-#include "PluginListView.h"
-#include "PluginTableModel.h"
-#include "RowContextMenu.h"
-#include "BusySpinner.h"
+#include "pluginlist/PluginCellDelegate.h"
+#include "pluginlist/PluginListFixture.h"
+#include "pluginlist/PluginTableModel.h"
+#include "pluginlist/RowContextMenu.h"
+#include "widgets/BusySpinner.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -125,9 +125,9 @@ TEST_F(PluginListViewTest, ColumnsTextsAndSortKeys)
     EXPECT_EQ(text(1, PluginTableModel::statusColumn), QStringLiteral("Disabled"));
 
     // Header clicks map to the view model's sort: first ascending, again reverses.
-    const PluginSortKey keys[] = {PluginSortKey::statusValue,    PluginSortKey::name,
-                                  PluginSortKey::manufacturer,   PluginSortKey::formatRawValue,
-                                  PluginSortKey::versionValue,   PluginSortKey::lastUsedValue};
+    const PluginSortKey keys[] = {PluginSortKey::statusValue,  PluginSortKey::name,
+                                  PluginSortKey::manufacturer, PluginSortKey::formatRawValue,
+                                  PluginSortKey::versionValue, PluginSortKey::lastUsedValue};
     QHeaderView* header = view().table()->horizontalHeader();
     for (int column = 0; column < 6; ++column) {
         SCOPED_TRACE(column);
@@ -140,7 +140,8 @@ TEST_F(PluginListViewTest, ColumnsTextsAndSortKeys)
         EXPECT_EQ(header->sortIndicatorSection(), column);
         Q_EMIT header->sectionClicked(column);
         EXPECT_EQ(vm().sortOrder().first().forward, alreadySorted ? wasForward : false);
-        EXPECT_EQ(header->sortIndicatorOrder(), vm().sortOrder().first().forward ? Qt::AscendingOrder : Qt::DescendingOrder);
+        EXPECT_EQ(header->sortIndicatorOrder(),
+                  vm().sortOrder().first().forward ? Qt::AscendingOrder : Qt::DescendingOrder);
     }
 }
 
@@ -153,8 +154,7 @@ TEST_F(PluginListViewTest, SwitchClickSelectsTheRowAndTogglesThePlugin)
     QSignalSpy resets(view().model(), &QAbstractItemModel::modelReset);
 
     const QRect status = cell(1, PluginTableModel::statusColumn);
-    QTest::mouseClick(view().table()->viewport(), Qt::LeftButton, {},
-                      PluginCellDelegate::switchRect(status).center());
+    QTest::mouseClick(view().table()->viewport(), Qt::LeftButton, {}, PluginCellDelegate::switchRect(status).center());
     EXPECT_EQ(vm().selectedPlugins(), QSet<QUuid>{view().model()->pluginAt(1)->id});
     EXPECT_TRUE(m_runner->commands().isEmpty()); // the toggle runs after the click
     settle();
@@ -284,8 +284,9 @@ TEST_F(PluginListViewTest, ManufacturerLinkOpensTheWebSite)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view()));
     for (int row = 0; row < 2; ++row) {
         const QRect c = cell(row, PluginTableModel::manufacturerColumn);
-        const QRect link = PluginCellDelegate::linkRect(c, view().model()->index(row, 2).data().toString(),
-                                                        view().model()->index(row, 2).data(Qt::FontRole).value<QFont>());
+        const QRect link =
+            PluginCellDelegate::linkRect(c, view().model()->index(row, 2).data().toString(),
+                                         view().model()->index(row, 2).data(Qt::FontRole).value<QFont>());
         QTest::mouseClick(view().table()->viewport(), Qt::LeftButton, {}, link.center());
     }
     ASSERT_EQ(m_workspace->opened().size(), 2);
@@ -316,8 +317,8 @@ TEST_F(PluginListViewTest, ContextMenuForOneRow)
     EXPECT_EQ(m_workspace->opened().last().host(), QStringLiteral("www.fabfilter.com"));
 
     std::unique_ptr<QMenu> bareMenu(view().createContextMenu(view().model()->index(1, 1)));
-    EXPECT_EQ(actionTexts(bareMenu.get()), (QStringList{"Visit Manufacturer Website", "Search for Updates", "---",
-                                                        "Enable Plugin"}));
+    EXPECT_EQ(actionTexts(bareMenu.get()),
+              (QStringList{"Visit Manufacturer Website", "Search for Updates", "---", "Enable Plugin"}));
     actionNamed(bareMenu.get(), QStringLiteral("Enable Plugin"))->trigger();
     EXPECT_TRUE(m_runner->commands().isEmpty());
     settle();
@@ -385,7 +386,10 @@ TEST_F(PluginListViewTest, ANewListStartsAtItsTopWithoutPagingIn)
         const char* label;
         std::function<void(PluginManagerViewModel&)> change;
     } changes[] = {
-        {"sort", [](PluginManagerViewModel& m) { m.setSortOrder({PluginSortComparator{PluginSortKey::name, false}}); }},
+        {"sort",
+         [](PluginManagerViewModel& m) {
+             m.setSortOrder({PluginSortComparator{PluginSortKey::name, false}});
+         }},
         {"search", [](PluginManagerViewModel& m) { m.setSearchText(QStringLiteral("Plugin 0")); }},
         {"format filter", [](PluginManagerViewModel& m) { m.setSelectedFormats({PluginFormat::vst3}); }},
         {"manufacturer filter",
@@ -477,18 +481,18 @@ TEST_F(PluginListViewTest, ColumnsShareANarrowWidthAndStayResizable)
     header->resizeSection(PluginTableModel::nameColumn, before + 100);
     settle();
     EXPECT_EQ(header->sectionSize(PluginTableModel::nameColumn), before + 100);
-    const double share = double(header->sectionSize(PluginTableModel::nameColumn))
-                         / (header->sectionSize(PluginTableModel::nameColumn)
-                            + header->sectionSize(PluginTableModel::manufacturerColumn));
+    const double share =
+        double(header->sectionSize(PluginTableModel::nameColumn)) /
+        (header->sectionSize(PluginTableModel::nameColumn) + header->sectionSize(PluginTableModel::manufacturerColumn));
     view().resize(800, 500);
     settle();
     {
         SCOPED_TRACE("800 px after a hand resize");
         expectAllColumnsFit();
     }
-    const double shareAfter = double(header->sectionSize(PluginTableModel::nameColumn))
-                              / (header->sectionSize(PluginTableModel::nameColumn)
-                                 + header->sectionSize(PluginTableModel::manufacturerColumn));
+    const double shareAfter =
+        double(header->sectionSize(PluginTableModel::nameColumn)) /
+        (header->sectionSize(PluginTableModel::nameColumn) + header->sectionSize(PluginTableModel::manufacturerColumn));
     EXPECT_NEAR(shareAfter, share, 0.02);
 
     // The preview's four columns fit the same way.

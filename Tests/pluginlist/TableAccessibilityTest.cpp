@@ -1,7 +1,6 @@
-#include "PluginListFixture.h"
-
-#include "PluginListView.h"
-#include "PluginTableModel.h"
+#include "pluginlist/PluginListFixture.h"
+#include "pluginlist/PluginListView.h"
+#include "pluginlist/PluginTableModel.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -123,7 +122,8 @@ TEST_F(TableAccessibilityTest, TheTableIsOneTabStop)
 
 TEST_F(TableAccessibilityTest, HeadersAndTheManufacturerLinkAnswerTheirActions)
 {
-    seed({plugin(QStringLiteral("Alpha")), plugin(QStringLiteral("Beta"), PluginFormat::vst3, true, QStringLiteral("Zed"))});
+    seed({plugin(QStringLiteral("Alpha")),
+          plugin(QStringLiteral("Beta"), PluginFormat::vst3, true, QStringLiteral("Zed"))});
     QAccessibleInterface* table = tableInterface();
     QAccessibleInterface* header = table->child(PluginTableModel::manufacturerColumn);
     ASSERT_NE(header, nullptr);

@@ -1,14 +1,13 @@
 #pragma once
 
-#include "ActivityLogManager.h"
-#include "PluginDatabase.h"
-#include "PluginManagerViewModel.h"
-#include "ProfileManager.h"
-#include "Prompter.h"
-
 #include "Platform/Paths.h"
 #include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
+#include "catalogue/ActivityLogManager.h"
+#include "catalogue/PluginDatabase.h"
+#include "catalogue/ProfileManager.h"
+#include "operations/PluginManagerViewModel.h"
+#include "widgets/Prompter.h"
 
 #include <QCoreApplication>
 
@@ -26,8 +25,8 @@ protected:
         m_services.emplace(m_doubles.services());
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
         ActivityLogManager::resetShared(m_clock);
-        m_viewModel = std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(),
-                                                               m_doubles.services());
+        m_viewModel =
+            std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), m_doubles.services());
         m_profiles = std::make_unique<ProfileManager>(nullptr, m_clock);
         Prompts::setCurrent(m_prompter);
     }
@@ -63,7 +62,8 @@ protected:
         const QString folder = PluginFormats::rawValue(format) + u'/';
         const QString file = name + u'.' + PluginFormats::fileExtensions(format).value(0);
         p.originalPath = sys(QStringLiteral("/Library/Audio/Plug-Ins/") + folder + file);
-        p.currentPath = enabled ? p.originalPath : sys(QStringLiteral("/Library/Audio/Plug-Ins/Disabled/") + folder + file);
+        p.currentPath =
+            enabled ? p.originalPath : sys(QStringLiteral("/Library/Audio/Plug-Ins/Disabled/") + folder + file);
         p.isEnabled = enabled;
         return p;
     }

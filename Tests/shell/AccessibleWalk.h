@@ -21,10 +21,11 @@ inline QStringList namelessControls(QAccessibleInterface* root)
                 return;
             const bool actionable = node->actionInterface() && !node->actionInterface()->actionNames().isEmpty();
             const QString name = node->text(QAccessible::Name);
-            const QString here = path + QLatin1Char('/')
-                                 + (name.isEmpty() ? QStringLiteral("<%1 %2>").arg(int(node->role()), 0, 16).arg(
-                                        node->object() ? node->object()->objectName() : QString())
-                                                   : name);
+            const QString here = path + QLatin1Char('/') +
+                                 (name.isEmpty() ? QStringLiteral("<%1 %2>")
+                                                       .arg(int(node->role()), 0, 16)
+                                                       .arg(node->object() ? node->object()->objectName() : QString())
+                                                 : name);
             if ((state.focusable || actionable) && name.trimmed().isEmpty())
                 found.append(here);
             // Item views name every item the same way; their first rows stand for the rest.

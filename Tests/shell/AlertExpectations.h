@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Prompter.h"
 #include "Support/SandboxTest.h"
+#include "widgets/Prompter.h"
 
 /// Checks a two-button confirmation: its title and message, "Cancel" first with the
 /// cancel role, then the confirming button. Call it inside ASSERT_NO_FATAL_FAILURE so a

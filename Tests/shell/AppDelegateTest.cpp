@@ -1,12 +1,10 @@
-#include "AppDelegate.h"
-#include "Support/SessionBus.h"
-
-#include "ShellFixture.h"
-
-#include "ProgressPanel.h"
-#include "ProgressWindowManager.h"
+#include "shell/AppDelegate.h"
 
 #include "Platform/linux/DBusNotificationCenter.h"
+#include "Support/SessionBus.h"
+#include "operations/ProgressWindowManager.h"
+#include "operations/ui/ProgressPanel.h"
+#include "shell/ShellFixture.h"
 
 #include <QAction>
 #include <QApplication>

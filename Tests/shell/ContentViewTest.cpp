@@ -1,20 +1,18 @@
-#include "ContentView.h"
-
-#include "AlertExpectations.h"
-#include "HiddenKeySequence.h"
-#include "NewPluginsBanner.h"
-#include "NewPluginsOffer.h"
-#include "ShellFixture.h"
-#include "UpdateBanner.h"
+#include "shell/ContentView.h"
 
 #include "Platform/DefaultsStore.h"
+#include "pluginlist/MainContentView.h"
+#include "shell/AlertExpectations.h"
+#include "shell/HiddenKeySequence.h"
+#include "shell/NewPluginsBanner.h"
+#include "shell/NewPluginsOffer.h"
+#include "shell/ShellFixture.h"
+#include "shell/UpdateBanner.h"
 
 #include <QDialog>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTest>
-
-#include "MainContentView.h"
 
 namespace {
 
@@ -197,8 +195,8 @@ TEST_F(ContentViewTest, BulkConfirmationTextsCountWhatWillChange)
 {
     QList<AudioPlugin> all;
     for (int i = 0; i < 13; ++i)
-        all.append(record(QStringLiteral("Off %1").arg(i), PluginFormat::vst3, vst3(QStringLiteral("Off %1").arg(i)),
-                          false));
+        all.append(
+            record(QStringLiteral("Off %1").arg(i), PluginFormat::vst3, vst3(QStringLiteral("Off %1").arg(i)), false));
     all.append(record("On A", PluginFormat::vst3, vst3("On A"), true));
     all.append(record("On B", PluginFormat::vst3, vst3("On B"), true));
     seed(all);
@@ -380,8 +378,8 @@ TEST_F(ContentViewTest, TheRealMainContentAreaRaisesConfirmationsAndReset)
     ASSERT_NE(main, nullptr);
     QList<AudioPlugin> plugins;
     for (int i = 0; i < 12; ++i)
-        plugins.append(record(QStringLiteral("P%1").arg(i), PluginFormat::vst3, vst3(QStringLiteral("P%1").arg(i)),
-                              false));
+        plugins.append(
+            record(QStringLiteral("P%1").arg(i), PluginFormat::vst3, vst3(QStringLiteral("P%1").arg(i)), false));
     seed(plugins);
     Q_EMIT main->bulkConfirmationRequested(BulkAction::enable, view().pluginManager().plugins());
     ASSERT_EQ(prompter->alerts.size(), 1);

@@ -1,6 +1,4 @@
-#include "HiddenKeySequence.h"
-
-#include <gtest/gtest.h>
+#include "shell/HiddenKeySequence.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -11,6 +9,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <gtest/gtest.h>
 #include <memory>
 #include <utility>
 #include <vector>

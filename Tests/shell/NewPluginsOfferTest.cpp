@@ -1,10 +1,9 @@
-#include "NewPluginsOffer.h"
-
-#include "NewPluginsBanner.h"
-#include "NewPluginsSheet.h"
-#include "ProfileManager.h"
+#include "shell/NewPluginsOffer.h"
 
 #include "Support/SandboxTest.h"
+#include "catalogue/ProfileManager.h"
+#include "shell/NewPluginsBanner.h"
+#include "shell/NewPluginsSheet.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -72,12 +71,13 @@ TEST_F(NewPluginsOfferTest, BannerAndSheetTexts)
     EXPECT_EQ(NewPluginsOffer::bannerText(four), QStringLiteral("4 new plugins detected: A, B, C +1 more"));
     EXPECT_EQ(NewPluginsOffer::bannerText(four.mid(0, 3)), QStringLiteral("3 new plugins detected: A, B, C"));
     EXPECT_EQ(NewPluginsOffer::chipText(PluginFormat::au, 2), QStringLiteral("Audio Units (2)"));
-    EXPECT_EQ(QString::fromUtf8(NewPluginsBanner::kDismissHelp),
-              QStringLiteral("Dismiss — these plugins won't be added to profiles. Applying a profile may disable them."));
+    EXPECT_EQ(
+        QString::fromUtf8(NewPluginsBanner::kDismissHelp),
+        QStringLiteral("Dismiss — these plugins won't be added to profiles. Applying a profile may disable them."));
 
     offer->offer(four);
-    EXPECT_EQ(offer->detectedFormats(), (QList<PluginFormat>{PluginFormat::aax, PluginFormat::au, PluginFormat::clap,
-                                                             PluginFormat::vst3}));
+    EXPECT_EQ(offer->detectedFormats(),
+              (QList<PluginFormat>{PluginFormat::aax, PluginFormat::au, PluginFormat::clap, PluginFormat::vst3}));
     EXPECT_EQ(offer->counterText(), QStringLiteral("4 of 4 plugins selected"));
     EXPECT_EQ(offer->addButtonText(), QStringLiteral("Add 4 to Profiles"));
 }

@@ -1,19 +1,18 @@
 #pragma once
 
-#include "ActivityLogManager.h"
-#include "ContentView.h"
-#include "ContentViewSeams.h"
-#include "LocalHttpServer.h"
-#include "PluginDatabase.h"
-#include "PluginManagerViewModel.h"
-#include "ProfileManager.h"
-#include "Prompter.h"
-#include "UADCleanupManager.h"
-#include "UpdateChecker.h"
-
 #include "Platform/Paths.h"
 #include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
+#include "catalogue/ActivityLogManager.h"
+#include "catalogue/PluginDatabase.h"
+#include "catalogue/ProfileManager.h"
+#include "operations/PluginManagerViewModel.h"
+#include "shell/ContentView.h"
+#include "shell/ContentViewSeams.h"
+#include "shell/LocalHttpServer.h"
+#include "shell/UpdateChecker.h"
+#include "uadcleanup/UADCleanupManager.h"
+#include "widgets/Prompter.h"
 
 #include <QSignalSpy>
 #include <QWidget>

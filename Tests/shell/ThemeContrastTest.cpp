@@ -1,15 +1,14 @@
-#include "ShellFixture.h"
-
-#include "AppTheme.h"
-#include "BulkActionsView.h"
-#include "BulkListModel.h"
-#include "BulkPluginRow.h"
-#include "ListStyle.h"
-#include "MainContentView.h"
-#include "PluginListView.h"
-#include "PluginTableModel.h"
-#include "SidebarView.h"
-#include "StatisticsSection.h"
+#include "pluginlist/BulkActionsView.h"
+#include "pluginlist/BulkListModel.h"
+#include "pluginlist/BulkPluginRow.h"
+#include "pluginlist/ListStyle.h"
+#include "pluginlist/MainContentView.h"
+#include "pluginlist/PluginListView.h"
+#include "pluginlist/PluginTableModel.h"
+#include "shell/ShellFixture.h"
+#include "sidebar/SidebarView.h"
+#include "sidebar/StatisticsSection.h"
+#include "widgets/AppTheme.h"
 
 #include <QHash>
 #include <QImage>
@@ -168,12 +167,12 @@ TEST_F(ThemeContrastTest, EveryCheckedTextAndIconMeetsItsContrast)
     profile.name = QStringLiteral("Live");
     vm.setActiveProfile(profile);
     QTest::qWait(50);
-    QList<Check> preview{{"Close Preview", [&] { return shot(main()->findChild<QPushButton*>(
-                                                                  QStringLiteral("closePreviewButton"))); },
+    QList<Check> preview{{"Close Preview",
+                          [&] { return shot(main()->findChild<QPushButton*>(QStringLiteral("closePreviewButton"))); },
                           4.5}};
     for (const char* key : {"changes", "enabled", "disabled", "all"})
-        preview.append({std::string("chip ") + key, [this, key] { return shot(main()->filterChip(QString::fromLatin1(key))); },
-                        4.5});
+        preview.append({std::string("chip ") + key,
+                        [this, key] { return shot(main()->filterChip(QString::fromLatin1(key))); }, 4.5});
     expectReadable(preview);
 }
 

@@ -1,14 +1,13 @@
-#include "UpdateBanner.h"
-
-#include "UpdateChecker.h"
+#include "shell/UpdateBanner.h"
 
 #include "Platform/PlatformServices.h"
 #include "Platform/testing/RecordingWorkspace.h"
-
-#include <gtest/gtest.h>
+#include "shell/UpdateChecker.h"
 
 #include <QPushButton>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -54,8 +53,8 @@ TEST_F(UpdateBannerTest, ShowsExactlyWhileAnUpdateIsAvailable)
 
 TEST_F(UpdateBannerTest, DownloadOpensTheAddressThenQuitsHalfASecondLater)
 {
-    checker.apply({QStringLiteral("2.5.0"), QStringLiteral("https://downloads.rackhand.app/R.dmg"), std::nullopt,
-                   true});
+    checker.apply(
+        {QStringLiteral("2.5.0"), QStringLiteral("https://downloads.rackhand.app/R.dmg"), std::nullopt, true});
     QTest::mouseClick(banner->downloadButton(), Qt::LeftButton);
     ASSERT_EQ(workspace->opened().size(), 1);
     EXPECT_EQ(workspace->opened().first(), QUrl(QStringLiteral("https://downloads.rackhand.app/R.dmg")));

@@ -1,7 +1,7 @@
-#include "UpdateChecker.h"
+#include "shell/UpdateChecker.h"
 
-#include "LocalHttpServer.h"
 #include "Support/SandboxTest.h"
+#include "shell/LocalHttpServer.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -116,26 +116,36 @@ TEST_F(UpdateCheckerTest, AppliesEachAnswerShape)
     };
     const QString allowed = QStringLiteral("https://downloads.rackhand.app/Rackhand-2.5.0.dmg");
     const QList<Row> rows = {
-        {"full answer", 200,
+        {"full answer",
+         200,
          R"({"update_available":true,"latest_version":"2.5.0","download_url":")" + allowed.toUtf8() +
              R"(","release_notes":"Faster scans","extra":[1,2]})",
          {true, "2.5.0", allowed, "Faster scans"}},
         {"empty object", 200, "{}", {false, {}, kDefaultDownload, {}}},
-        {"null members", 200,
+        {"null members",
+         200,
          R"({"update_available":null,"latest_version":null,"download_url":null,"release_notes":null})",
          {false, {}, kDefaultDownload, {}}},
         {"version without the flag", 200, R"({"latest_version":"9.9.9"})", {false, "9.9.9", kDefaultDownload, {}}},
-        {"error status with a JSON body", 500, R"({"update_available":true,"latest_version":"3.0"})",
+        {"error status with a JSON body",
+         500,
+         R"({"update_available":true,"latest_version":"3.0"})",
          {true, "3.0", kDefaultDownload, {}}},
-        {"plain http download", 200,
+        {"plain http download",
+         200,
          R"({"update_available":true,"download_url":"http://downloads.rackhand.app/Rackhand.dmg"})",
          {true, {}, kDefaultDownload, {}}},
-        {"host in other letter case", 200,
+        {"host in other letter case",
+         200,
          R"({"update_available":true,"download_url":"https://Downloads.Rackhand.App/Rackhand.dmg"})",
          {true, {}, kDefaultDownload, {}}},
-        {"subdomain", 200, R"({"update_available":true,"download_url":"https://evil.rackhand.app/x.dmg"})",
+        {"subdomain",
+         200,
+         R"({"update_available":true,"download_url":"https://evil.rackhand.app/x.dmg"})",
          {true, {}, kDefaultDownload, {}}},
-        {"javascript address", 200, R"x({"update_available":true,"download_url":"javascript:alert(1)"})x",
+        {"javascript address",
+         200,
+         R"x({"update_available":true,"download_url":"javascript:alert(1)"})x",
          {true, {}, kDefaultDownload, {}}},
     };
     for (const Row& row : rows) {
@@ -169,8 +179,7 @@ TEST_F(UpdateCheckerTest, UndecodableAnswersChangeNothingAndPrintOneLine)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         UpdateChecker checker;
-        checker.apply({QStringLiteral("2.9"), QStringLiteral("https://rackhand.app/r.dmg"), QStringLiteral("n"),
-                       true});
+        checker.apply({QStringLiteral("2.9"), QStringLiteral("https://rackhand.app/r.dmg"), QStringLiteral("n"), true});
         clearPrintedLines();
         answer(row.status, row.body, row.type);
         ASSERT_TRUE(check(checker));

@@ -1,16 +1,15 @@
-#include "AccessibleWalk.h"
-#include "ShellFixture.h"
-
-#include "BulkActionsView.h"
-#include "ExportSheet.h"
-#include "FoldingSection.h"
-#include "MainContentView.h"
-#include "NewPluginsBanner.h"
-#include "NewPluginsSheet.h"
-#include "PluginListView.h"
-#include "SearchBar.h"
-#include "SectionHeaderButton.h"
-#include "SidebarView.h"
+#include "pluginlist/BulkActionsView.h"
+#include "pluginlist/ExportSheet.h"
+#include "pluginlist/MainContentView.h"
+#include "pluginlist/PluginListView.h"
+#include "pluginlist/SearchBar.h"
+#include "shell/AccessibleWalk.h"
+#include "shell/NewPluginsBanner.h"
+#include "shell/NewPluginsSheet.h"
+#include "shell/ShellFixture.h"
+#include "sidebar/SidebarView.h"
+#include "widgets/FoldingSection.h"
+#include "widgets/SectionHeaderButton.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -85,8 +84,13 @@ TEST_F(WindowAccessibilityTest, ForwardTabLeavesTheTableForTheBulkPanelAndThenTh
     EXPECT_EQ(order.count(table), 1);
     const int bulk = firstInside(main()->bulkActionsView());
     ASSERT_GE(bulk, 0) << "Tab never reached the bulk panel";
-    const QList<int> expected{position(search), position(main()->resetButton()), position(main()->scanButton()),
-                              position(main()->exportButton()), position(table), bulk, int(order.size()) - 1};
+    const QList<int> expected{position(search),
+                              position(main()->resetButton()),
+                              position(main()->scanButton()),
+                              position(main()->exportButton()),
+                              position(table),
+                              bulk,
+                              int(order.size()) - 1};
     for (int i = 1; i < expected.size(); ++i)
         EXPECT_LT(expected.at(i - 1), expected.at(i)) << "step " << i;
 }

@@ -1,10 +1,10 @@
-#include "SidebarFixture.h"
-#include "shell/AlertExpectations.h"
+#include "sidebar/ActionsSection.h"
 
-#include "ActionsSection.h"
-#include "ProfileDialogs.h"
-#include "ProfilesSection.h"
-#include "RowButton.h"
+#include "shell/AlertExpectations.h"
+#include "sidebar/ProfileDialogs.h"
+#include "sidebar/ProfilesSection.h"
+#include "sidebar/RowButton.h"
+#include "sidebar/SidebarFixture.h"
 
 class ActionsSectionTest : public SidebarTest {
 protected:
@@ -14,8 +14,10 @@ protected:
         m_vst3On1 = plugin(QStringLiteral("Comp One"), PluginFormat::vst3, true);
         m_vst3On2 = plugin(QStringLiteral("Verb"), PluginFormat::vst3, true);
         m_vst3Off = plugin(QStringLiteral("Comp Two"), PluginFormat::vst3, false);
-        seed({m_vst3On1, m_vst3On2, m_vst3Off, plugin(QStringLiteral("Limiter"), PluginFormat::aax, true, QStringLiteral("Beta")),
-              plugin(QStringLiteral("Delay"), PluginFormat::au, false), plugin(QStringLiteral("Chorus"), PluginFormat::au, false)});
+        seed({m_vst3On1, m_vst3On2, m_vst3Off,
+              plugin(QStringLiteral("Limiter"), PluginFormat::aax, true, QStringLiteral("Beta")),
+              plugin(QStringLiteral("Delay"), PluginFormat::au, false),
+              plugin(QStringLiteral("Chorus"), PluginFormat::au, false)});
         vm().setShowAllPlugins(true);
     }
 
@@ -38,45 +40,101 @@ TEST_F(ActionsSectionTest, ConfirmationNamesScopeCountAndButton)
         Prompter::Role role;
     };
     const QList<Case> cases{
-        {"no filter, enable", {}, {}, {}, BulkAction::enable, QStringLiteral("Enable All Plugins?"),
+        {"no filter, enable",
+         {},
+         {},
+         {},
+         BulkAction::enable,
+         QStringLiteral("Enable All Plugins?"),
          QStringLiteral("This will enable ALL 3 disabled plugins across every format and manufacturer, regardless of "
                         "any active filters."),
-         QStringLiteral("Enable All"), Prompter::Role::normal},
-        {"no filter, delete", {}, {}, {}, BulkAction::delete_, QStringLiteral("Delete All Plugins?"),
-         QStringLiteral("⚠️ This will PERMANENTLY DELETE 6 plugins from your system. This cannot be undone!"),
-         QStringLiteral("Delete All"), Prompter::Role::destructive},
-        {"one format, disable", {PluginFormat::vst3}, {}, {}, BulkAction::disable,
-         QStringLiteral("Disable All VST3 Plugins?"), QStringLiteral("This will disable 2 plugins filtered by: VST3."),
-         QStringLiteral("Disable All VST3"), Prompter::Role::destructive},
-        {"format and maker, delete", {PluginFormat::vst3}, {QStringLiteral("Acme")}, {}, BulkAction::delete_,
-         QStringLiteral("Delete Filtered Plugins?"),
-         QStringLiteral("⚠️ This will PERMANENTLY DELETE 3 plugins filtered by: VST3 + Acme. This cannot be undone!"),
-         QStringLiteral("Delete Filtered"), Prompter::Role::destructive},
-        {"format and maker, enable", {PluginFormat::vst3}, {QStringLiteral("Acme")}, {}, BulkAction::enable,
-         QStringLiteral("Enable Filtered Plugins?"),
-         QStringLiteral("This will enable 1 plugins filtered by: VST3 + Acme."), QStringLiteral("Enable Filtered"),
+         QStringLiteral("Enable All"),
          Prompter::Role::normal},
-        {"two formats, disable", {PluginFormat::vst3, PluginFormat::au}, {}, {}, BulkAction::disable,
+        {"no filter, delete",
+         {},
+         {},
+         {},
+         BulkAction::delete_,
+         QStringLiteral("Delete All Plugins?"),
+         QStringLiteral("⚠️ This will PERMANENTLY DELETE 6 plugins from your system. This cannot be undone!"),
+         QStringLiteral("Delete All"),
+         Prompter::Role::destructive},
+        {"one format, disable",
+         {PluginFormat::vst3},
+         {},
+         {},
+         BulkAction::disable,
+         QStringLiteral("Disable All VST3 Plugins?"),
+         QStringLiteral("This will disable 2 plugins filtered by: VST3."),
+         QStringLiteral("Disable All VST3"),
+         Prompter::Role::destructive},
+        {"format and maker, delete",
+         {PluginFormat::vst3},
+         {QStringLiteral("Acme")},
+         {},
+         BulkAction::delete_,
+         QStringLiteral("Delete Filtered Plugins?"),
+         QStringLiteral(
+             "⚠️ This will PERMANENTLY DELETE 3 plugins filtered by: VST3 + Acme. This cannot be undone!"),
+         QStringLiteral("Delete Filtered"),
+         Prompter::Role::destructive},
+        {"format and maker, enable",
+         {PluginFormat::vst3},
+         {QStringLiteral("Acme")},
+         {},
+         BulkAction::enable,
+         QStringLiteral("Enable Filtered Plugins?"),
+         QStringLiteral("This will enable 1 plugins filtered by: VST3 + Acme."),
+         QStringLiteral("Enable Filtered"),
+         Prompter::Role::normal},
+        {"two formats, disable",
+         {PluginFormat::vst3, PluginFormat::au},
+         {},
+         {},
+         BulkAction::disable,
          QStringLiteral("Disable Filtered Plugins?"),
          QStringLiteral("This will disable 2 plugins filtered by: Audio Units, VST3."),
-         QStringLiteral("Disable Filtered"), Prompter::Role::destructive},
-        {"zero matches, enable", {PluginFormat::clap}, {}, {}, BulkAction::enable,
-         QStringLiteral("Enable All CLAP Plugins?"), QStringLiteral("This will enable 0 plugins filtered by: CLAP."),
-         QStringLiteral("Enable All CLAP"), Prompter::Role::normal},
-        {"zero matches, delete", {PluginFormat::clap}, {}, {}, BulkAction::delete_,
+         QStringLiteral("Disable Filtered"),
+         Prompter::Role::destructive},
+        {"zero matches, enable",
+         {PluginFormat::clap},
+         {},
+         {},
+         BulkAction::enable,
+         QStringLiteral("Enable All CLAP Plugins?"),
+         QStringLiteral("This will enable 0 plugins filtered by: CLAP."),
+         QStringLiteral("Enable All CLAP"),
+         Prompter::Role::normal},
+        {"zero matches, delete",
+         {PluginFormat::clap},
+         {},
+         {},
+         BulkAction::delete_,
          QStringLiteral("Delete All CLAP Plugins?"),
          QStringLiteral("⚠️ This will PERMANENTLY DELETE 0 plugins filtered by: CLAP. This cannot be undone!"),
-         QStringLiteral("Delete All CLAP"), Prompter::Role::destructive},
+         QStringLiteral("Delete All CLAP"),
+         Prompter::Role::destructive},
         // A search alone is a filter: never "ALL ... regardless of any active filters".
-        {"search only, disable", {}, {}, QStringLiteral("Comp"), BulkAction::disable,
+        {"search only, disable",
+         {},
+         {},
+         QStringLiteral("Comp"),
+         BulkAction::disable,
          QStringLiteral("Disable Filtered Plugins?"),
          QStringLiteral("This will disable 1 plugins filtered by: search \"Comp\"."),
-         QStringLiteral("Disable Filtered"), Prompter::Role::destructive},
-        {"search and one format, delete", {PluginFormat::vst3}, {}, QStringLiteral("Comp"), BulkAction::delete_,
+         QStringLiteral("Disable Filtered"),
+         Prompter::Role::destructive},
+        {"search and one format, delete",
+         {PluginFormat::vst3},
+         {},
+         QStringLiteral("Comp"),
+         BulkAction::delete_,
          QStringLiteral("Delete Filtered Plugins?"),
-         QStringLiteral("⚠️ This will PERMANENTLY DELETE 2 plugins filtered by: VST3 + search \"Comp\". This cannot "
-                        "be undone!"),
-         QStringLiteral("Delete Filtered"), Prompter::Role::destructive},
+         QStringLiteral(
+             "⚠️ This will PERMANENTLY DELETE 2 plugins filtered by: VST3 + search \"Comp\". This cannot "
+             "be undone!"),
+         QStringLiteral("Delete Filtered"),
+         Prompter::Role::destructive},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -155,8 +213,8 @@ TEST_F(ActionsSectionTest, ActionsApplyAndUpdateAreRefusedWhileAnOperationRuns)
     m_runner->setOnRun([&](const QString&) {
         if (!vm().isOperationRunning())
             return;
-        sawDisabledButtons = !actions().button(BulkAction::enable)->isEnabled()
-                             && !actions().button(BulkAction::delete_)->isEnabled();
+        sawDisabledButtons =
+            !actions().button(BulkAction::enable)->isEnabled() && !actions().button(BulkAction::delete_)->isEnabled();
         m_prompter->nextAnswers = {1, 1, 1};
         actions().requestAction(BulkAction::enable);
         actions().requestAction(BulkAction::delete_);
@@ -190,13 +248,34 @@ TEST_F(ActionsSectionTest, EveryActionInEveryScope)
     const QList<Scope> scopes{
         {"no filter", {}, {}, {}, QStringLiteral(" All"), {}, 3, 3, 6},
         {"one format", {PluginFormat::vst3}, {}, {}, QStringLiteral(" All VST3"), QStringLiteral("VST3"), 1, 2, 3},
-        {"format and maker", {PluginFormat::vst3}, {QStringLiteral("Acme")}, {}, QStringLiteral(" Filtered"),
-         QStringLiteral("VST3 + Acme"), 1, 2, 3},
+        {"format and maker",
+         {PluginFormat::vst3},
+         {QStringLiteral("Acme")},
+         {},
+         QStringLiteral(" Filtered"),
+         QStringLiteral("VST3 + Acme"),
+         1,
+         2,
+         3},
         {"maker only", {}, {QStringLiteral("Beta")}, {}, QStringLiteral(" Filtered"), QStringLiteral("Beta"), 0, 1, 1},
-        {"zero matches", {PluginFormat::wavesBundle}, {}, {}, QStringLiteral(" All Waves"), QStringLiteral("Waves"), 0,
-         0, 0},
-        {"search only", {}, {}, QStringLiteral("Comp"), QStringLiteral(" Filtered"), QStringLiteral("search \"Comp\""), 1,
-         1, 2},
+        {"zero matches",
+         {PluginFormat::wavesBundle},
+         {},
+         {},
+         QStringLiteral(" All Waves"),
+         QStringLiteral("Waves"),
+         0,
+         0,
+         0},
+        {"search only",
+         {},
+         {},
+         QStringLiteral("Comp"),
+         QStringLiteral(" Filtered"),
+         QStringLiteral("search \"Comp\""),
+         1,
+         1,
+         2},
     };
     for (const Scope& scope : scopes) {
         vm().setSelectedFormats(scope.formats);
@@ -220,10 +299,11 @@ TEST_F(ActionsSectionTest, EveryActionInEveryScope)
              Prompter::Role::destructive},
             {BulkAction::delete_, QStringLiteral("Delete"),
              scope.description.isEmpty()
-                 ? QStringLiteral("⚠️ This will PERMANENTLY DELETE %1 plugins from your system. This cannot be undone!")
+                 ? QStringLiteral(
+                       "⚠️ This will PERMANENTLY DELETE %1 plugins from your system. This cannot be undone!")
                        .arg(scope.toDelete)
-                 : QStringLiteral("⚠️ This will PERMANENTLY DELETE %1").arg(scope.toDelete) + filtered
-                       + QStringLiteral(". This cannot be undone!"),
+                 : QStringLiteral("⚠️ This will PERMANENTLY DELETE %1").arg(scope.toDelete) + filtered +
+                       QStringLiteral(". This cannot be undone!"),
              Prompter::Role::destructive},
         };
         for (const auto& [action, verb, message, role] : expected) {
@@ -235,8 +315,8 @@ TEST_F(ActionsSectionTest, EveryActionInEveryScope)
             EXPECT_EQ(actions().button(action)->accessibleName(), label);
             actions().button(action)->click();
             ASSERT_EQ(m_prompter->alerts.size(), 1);
-            ASSERT_NO_FATAL_FAILURE(expectConfirmation(m_prompter->alerts.first(),
-                                                       label + QStringLiteral(" Plugins?"), message, label, role));
+            ASSERT_NO_FATAL_FAILURE(expectConfirmation(m_prompter->alerts.first(), label + QStringLiteral(" Plugins?"),
+                                                       message, label, role));
         }
     }
     EXPECT_TRUE(m_enableCalls.isEmpty());

@@ -1,10 +1,10 @@
-#include "SidebarFixture.h"
+#include "sidebar/ActivityLogView.h"
 
-#include "ActivityLogRow.h"
-#include "ActivityLogView.h"
-#include "RecentActivitySection.h"
-#include "RowButton.h"
-#include "SectionHeaderButton.h"
+#include "sidebar/ActivityLogRow.h"
+#include "sidebar/RecentActivitySection.h"
+#include "sidebar/RowButton.h"
+#include "sidebar/SidebarFixture.h"
+#include "widgets/SectionHeaderButton.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -45,8 +45,8 @@ TEST_F(ActivityLogViewTest, RowsShowActionAndAge)
     const QList<Step> steps{
         {"Old", ActivityLogEntry::Action::deleted, 4 * 86400 + 10, QStringLiteral("4d ago"), QStringLiteral("Deleted"),
          QStringLiteral("trash.fill")},
-        {"Yesterday", ActivityLogEntry::Action::disabled, 90000, QStringLiteral("yesterday"), QStringLiteral("Disabled"),
-         QStringLiteral("xmark.circle.fill")},
+        {"Yesterday", ActivityLogEntry::Action::disabled, 90000, QStringLiteral("yesterday"),
+         QStringLiteral("Disabled"), QStringLiteral("xmark.circle.fill")},
         {"Hours", ActivityLogEntry::Action::enabled, 3 * 3600 + 5, QStringLiteral("3h ago"), QStringLiteral("Enabled"),
          QStringLiteral("checkmark.circle.fill")},
         {"Minutes", ActivityLogEntry::Action::enabled, 5 * 60, QStringLiteral("5m ago"), QStringLiteral("Enabled"),

@@ -1,14 +1,13 @@
-#include "SidebarFixture.h"
-
-#include "ActionsSection.h"
-#include "FormatFilterSection.h"
-#include "GlassStyle.h"
-#include "ManufacturerFilterSection.h"
-#include "ManufacturerListModel.h"
-#include "ManufacturerListView.h"
-#include "ManufacturerWebsites.h"
-#include "RowButton.h"
-#include "SectionHeaderButton.h"
+#include "catalogue/ManufacturerWebsites.h"
+#include "sidebar/ActionsSection.h"
+#include "sidebar/FormatFilterSection.h"
+#include "sidebar/ManufacturerFilterSection.h"
+#include "sidebar/ManufacturerListModel.h"
+#include "sidebar/ManufacturerListView.h"
+#include "sidebar/RowButton.h"
+#include "sidebar/SidebarFixture.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/SectionHeaderButton.h"
 
 #include <QAbstractItemModelTester>
 #include <QLineEdit>
@@ -159,7 +158,8 @@ TEST_F(FilterSectionsTest, TwoThousandManufacturersStayOneListView)
 {
     QList<AudioPlugin> rows;
     for (int i = 0; i < 2000; ++i)
-        rows << plugin(QStringLiteral("Plug %1").arg(i), PluginFormat::vst3, true, QStringLiteral("Vendor %1").arg(i, 4, 10, QLatin1Char('0')));
+        rows << plugin(QStringLiteral("Plug %1").arg(i), PluginFormat::vst3, true,
+                       QStringLiteral("Vendor %1").arg(i, 4, 10, QLatin1Char('0')));
     seed(rows);
     ManufacturerFilterSection& makers = *sidebar().manufacturersSection();
     makers.header()->click();

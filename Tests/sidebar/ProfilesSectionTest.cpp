@@ -1,12 +1,12 @@
-#include "SidebarFixture.h"
-#include "shell/AlertExpectations.h"
+#include "sidebar/ProfilesSection.h"
 
-#include "ProfileDialogs.h"
-#include "ProfileRow.h"
-#include "ProfilesSection.h"
-#include "RowButton.h"
-#include "SectionHeaderButton.h"
-#include "SidebarTexts.h"
+#include "shell/AlertExpectations.h"
+#include "sidebar/ProfileDialogs.h"
+#include "sidebar/ProfileRow.h"
+#include "sidebar/RowButton.h"
+#include "sidebar/SidebarFixture.h"
+#include "sidebar/SidebarTexts.h"
+#include "widgets/SectionHeaderButton.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -180,7 +180,8 @@ TEST_F(ProfilesSectionTest, ApplyMovesTheDifferencesInOneBatchEnablesFirst)
     QCoreApplication::processEvents(); // the dialog opens after the click
     ASSERT_EQ(m_prompter->alerts.size(), 1);
     EXPECT_EQ(m_prompter->alerts.first().title, QStringLiteral("Apply Profile?"));
-    EXPECT_EQ(m_prompter->alerts.first().message, QStringLiteral("Applying \"Flip\" will enable 3 and disable 2 plugins."));
+    EXPECT_EQ(m_prompter->alerts.first().message,
+              QStringLiteral("Applying \"Flip\" will enable 3 and disable 2 plugins."));
     EXPECT_EQ(m_prompter->alerts.first().buttons.value(1).text, QStringLiteral("Apply"));
 
     ASSERT_EQ(m_sandboxRunner->commands().size(), 1); // one batch
@@ -196,7 +197,8 @@ TEST_F(ProfilesSectionTest, ApplyMovesTheDifferencesInOneBatchEnablesFirst)
     m_prompter->nextAnswers = {1};
     section().rows().first()->applyButton()->click();
     QCoreApplication::processEvents(); // the dialog opens after the click
-    EXPECT_EQ(m_prompter->alerts.last().message, QStringLiteral("Applying \"Flip\" will enable 0 and disable 0 plugins."));
+    EXPECT_EQ(m_prompter->alerts.last().message,
+              QStringLiteral("Applying \"Flip\" will enable 0 and disable 0 plugins."));
     EXPECT_EQ(m_sandboxRunner->commands().size(), 1);
     Q_UNUSED(flipped);
 }
@@ -296,9 +298,9 @@ TEST_F(ProfilesSectionTest, BadProfileFilesAreRefusedWithAClearMessage)
     EXPECT_TRUE(m_prompter->alerts.isEmpty());
 
     // Keys of formats this program does not know are kept and simply match nothing.
-    m_prompter->nextFiles = {writeProfileFile(QStringLiteral("future.json"),
-                                              profileJson(QStringLiteral("Future"), {QStringLiteral("Alpha|VST3"),
-                                                                                      QStringLiteral("Alpha|VST4")}))};
+    m_prompter->nextFiles = {writeProfileFile(
+        QStringLiteral("future.json"),
+        profileJson(QStringLiteral("Future"), {QStringLiteral("Alpha|VST3"), QStringLiteral("Alpha|VST4")}))};
     section().importButton()->click();
     EXPECT_TRUE(m_prompter->alerts.isEmpty());
     ASSERT_EQ(profiles().profiles().size(), 1);
@@ -368,11 +370,11 @@ TEST_F(ProfilesSectionTest, RowControlsAndQuestionsReadAsWritten)
     section().header()->click();
     ASSERT_EQ(section().rows().size(), 1);
     ProfileRow* row = section().rows().first();
-    const QList<std::pair<QToolButton*, QString>> help{{row->applyButton(), QStringLiteral("Apply profile")},
-                                                        {row->updateButton(),
-                                                         QStringLiteral("Update profile with current state")},
-                                                        {row->exportButton(), QStringLiteral("Export profile")},
-                                                        {row->deleteButton(), QStringLiteral("Delete profile")}};
+    const QList<std::pair<QToolButton*, QString>> help{
+        {row->applyButton(), QStringLiteral("Apply profile")},
+        {row->updateButton(), QStringLiteral("Update profile with current state")},
+        {row->exportButton(), QStringLiteral("Export profile")},
+        {row->deleteButton(), QStringLiteral("Delete profile")}};
     for (const auto& [button, text] : help) {
         EXPECT_EQ(button->toolTip(), text);
         EXPECT_EQ(button->accessibleName(), text);

@@ -1,19 +1,17 @@
-#include "SidebarFixture.h"
-
-#include "ManufacturerFilterSection.h"
-#include "ManufacturerListModel.h"
-#include "ManufacturerListView.h"
-#include "ManufacturerWebsites.h"
-#include "ActivityLogView.h"
-#include "ProfileRow.h"
-#include "ProfilesSection.h"
-#include "SectionHeaderButton.h"
 #include "Platform/MenuBarLoginItem.h"
-#include "MenuBarSection.h"
-#include "StatisticsSection.h"
-#include "ToggleSwitch.h"
-
 #include "Platform/linux/XdgAutostartLoginItem.h"
+#include "catalogue/ManufacturerWebsites.h"
+#include "sidebar/ActivityLogView.h"
+#include "sidebar/ManufacturerFilterSection.h"
+#include "sidebar/ManufacturerListModel.h"
+#include "sidebar/ManufacturerListView.h"
+#include "sidebar/MenuBarSection.h"
+#include "sidebar/ProfileRow.h"
+#include "sidebar/ProfilesSection.h"
+#include "sidebar/SidebarFixture.h"
+#include "sidebar/StatisticsSection.h"
+#include "sidebar/ToggleSwitch.h"
+#include "widgets/SectionHeaderButton.h"
 
 #include <QAccessible>
 #include <QScopeGuard>
@@ -100,12 +98,12 @@ TEST_F(SidebarAccessibilityTest, ScrollAreasAreNoNamelessFocusStops)
 // switching it on through the switch's assistive toggle writes the entry enabled.
 TEST_F(SidebarAccessibilityTest, TheLoginSwitchReadsAnEntryMarkedHiddenAsOff)
 {
-    const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/")
-                          + QLatin1String(MenuBarLoginItem::kIdentifier) + QStringLiteral(".desktop");
+    const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/") +
+                          QLatin1String(MenuBarLoginItem::kIdentifier) + QStringLiteral(".desktop");
     writeFile(entry, "[Desktop Entry]\nType=Application\nExec=/x/NoSuchHelper\nHidden=true\n");
-    MenuBarLoginItem::setService(std::make_shared<XdgAutostartLoginItem>(
-        QLatin1String(MenuBarLoginItem::kIdentifier), home() + QStringLiteral("/none/NoSuchHelper"),
-        QStringLiteral("NoSuchHelper")));
+    MenuBarLoginItem::setService(std::make_shared<XdgAutostartLoginItem>(QLatin1String(MenuBarLoginItem::kIdentifier),
+                                                                         home() + QStringLiteral("/none/NoSuchHelper"),
+                                                                         QStringLiteral("NoSuchHelper")));
     MenuBarLoginItem::setHelperPathOverride(home() + QStringLiteral("/none/NoSuchHelper"));
     const auto restore = qScopeGuard([] {
         MenuBarLoginItem::setService({});

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SidebarView.h"
 #include "pluginlist/ViewModelFixture.h"
+#include "sidebar/SidebarView.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,22 +1,21 @@
-#include "SidebarFixture.h"
-#include "Support/ScanAndWait.h"
-
-#include "ActionsSection.h"
-#include "FormatFilterSection.h"
-#include "GlassStyle.h"
-#include "GradientTitle.h"
-#include "ManufacturerFilterSection.h"
 #include "Platform/MenuBarLoginItem.h"
 #include "Platform/linux/XdgAutostartLoginItem.h"
-#include "MenuBarSection.h"
-#include "ProfileRow.h"
-#include "RowButton.h"
-#include "ProfilesSection.h"
-#include "RecentActivitySection.h"
-#include "SectionHeaderButton.h"
-#include "StatisticsSection.h"
-#include "ThemedLabel.h"
-#include "ToggleSwitch.h"
+#include "Support/ScanAndWait.h"
+#include "sidebar/ActionsSection.h"
+#include "sidebar/FormatFilterSection.h"
+#include "sidebar/GradientTitle.h"
+#include "sidebar/ManufacturerFilterSection.h"
+#include "sidebar/MenuBarSection.h"
+#include "sidebar/ProfileRow.h"
+#include "sidebar/ProfilesSection.h"
+#include "sidebar/RecentActivitySection.h"
+#include "sidebar/RowButton.h"
+#include "sidebar/SidebarFixture.h"
+#include "sidebar/StatisticsSection.h"
+#include "sidebar/ToggleSwitch.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/SectionHeaderButton.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -27,10 +26,10 @@
 
 namespace {
 
-const QStringList kIdleParts{QStringLiteral("allPluginsRow"),       QStringLiteral("activeFilterLine"),
-                             QStringLiteral("profilesSection"),     QStringLiteral("formatsSection"),
-                             QStringLiteral("divider"),             QStringLiteral("statisticsSection"),
-                             QStringLiteral("menuBarSection"),      QStringLiteral("recentActivitySection")};
+const QStringList kIdleParts{QStringLiteral("allPluginsRow"),   QStringLiteral("activeFilterLine"),
+                             QStringLiteral("profilesSection"), QStringLiteral("formatsSection"),
+                             QStringLiteral("divider"),         QStringLiteral("statisticsSection"),
+                             QStringLiteral("menuBarSection"),  QStringLiteral("recentActivitySection")};
 
 } // namespace
 
@@ -78,7 +77,8 @@ TEST_F(SidebarViewTest, SectionOrderFollowsTheViewModel)
     vm().syncSelectionDelta({vm().plugins().first().id}, {});
     QStringList parts = sidebar().visibleParts();
     EXPECT_FALSE(parts.contains(QStringLiteral("actionsSection")));
-    EXPECT_EQ(parts.indexOf(QStringLiteral("invertSelection")), parts.indexOf(QStringLiteral("manufacturersSection")) + 1);
+    EXPECT_EQ(parts.indexOf(QStringLiteral("invertSelection")),
+              parts.indexOf(QStringLiteral("manufacturersSection")) + 1);
 
     // A previewed profile hides the divider and Actions.
     vm().clearSelection();
@@ -99,11 +99,17 @@ TEST_F(SidebarViewTest, FilterLineSummarisesTheFilters)
     };
     const QList<Case> cases{
         {"none", {}, {}, QStringLiteral("No active filters")},
-        {"two formats and a maker", {PluginFormat::vst3, PluginFormat::aax}, {QStringLiteral("FabFilter")},
+        {"two formats and a maker",
+         {PluginFormat::vst3, PluginFormat::aax},
+         {QStringLiteral("FabFilter")},
          QStringLiteral("AAX, VST3 · FabFilter")},
-        {"two makers", {}, {QStringLiteral("Xfer Records"), QStringLiteral("FabFilter")},
+        {"two makers",
+         {},
+         {QStringLiteral("Xfer Records"), QStringLiteral("FabFilter")},
          QStringLiteral("FabFilter, Xfer Records")},
-        {"three makers", {}, {QStringLiteral("Soundtoys"), QStringLiteral("FabFilter"), QStringLiteral("Vital Audio")},
+        {"three makers",
+         {},
+         {QStringLiteral("Soundtoys"), QStringLiteral("FabFilter"), QStringLiteral("Vital Audio")},
          QStringLiteral("FabFilter +2 more")},
         {"all formats",
          QSet<PluginFormat>(PluginFormats::allCases.begin(), PluginFormats::allCases.end()),
@@ -116,7 +122,8 @@ TEST_F(SidebarViewTest, FilterLineSummarisesTheFilters)
         vm().setSelectedFormats(c.formats);
         vm().setSelectedManufacturers(c.manufacturers);
         EXPECT_EQ(sidebar().filterLineText(), c.expected);
-        EXPECT_EQ(sidebar().clearFiltersButton()->isVisibleTo(&sidebar()), c.formats.size() + c.manufacturers.size() > 0);
+        EXPECT_EQ(sidebar().clearFiltersButton()->isVisibleTo(&sidebar()),
+                  c.formats.size() + c.manufacturers.size() > 0);
     }
 
     // The clear button empties both filters, ends a preview and shows the full list.
@@ -220,7 +227,8 @@ TEST_F(SidebarViewTest, HelperSwitchWritesAndRemovesTheAutostartEntry)
     MenuBarLoginItem::setService(std::make_shared<XdgAutostartLoginItem>(
         QString::fromLatin1(MenuBarLoginItem::kIdentifier), MenuBarLoginItem::helperPath(),
         QString::fromLatin1(MenuBarLoginItem::kExecutableName)));
-    const QString entry = Paths::configHome() + QStringLiteral("/autostart/com.yourcompany.Rackhand.helper-agent.desktop");
+    const QString entry =
+        Paths::configHome() + QStringLiteral("/autostart/com.yourcompany.Rackhand.helper-agent.desktop");
     ToggleSwitch* toggle = sidebar().menuBarSection()->launchAtLoginSwitch();
     EXPECT_FALSE(toggle->isChecked());
 
@@ -251,9 +259,8 @@ TEST_F(SidebarViewTest, ScanningIndicatorShowsOnlyWhileLoading)
     SidebarView& view = sidebar();
     QList<bool> shownWhileLoading;
     QObject context;
-    QObject::connect(&vm(), &PluginManagerViewModel::isLoadingChanged, &context, [&] {
-        shownWhileLoading << view.visibleParts().contains(QStringLiteral("scanningIndicator"));
-    });
+    QObject::connect(&vm(), &PluginManagerViewModel::isLoadingChanged, &context,
+                     [&] { shownWhileLoading << view.visibleParts().contains(QStringLiteral("scanningIndicator")); });
     ASSERT_TRUE(scanAndWait(vm()));
     EXPECT_EQ(shownWhileLoading, (QList<bool>{true, false}));
 }
@@ -295,12 +302,13 @@ TEST_F(SidebarViewTest, FixedTextsReadAsWritten)
         {"actions", view.actionsSection(), {QStringLiteral("Actions")}},
         {"formats",
          view.formatsSection(),
-         {QStringLiteral("Plugin Formats"), QStringLiteral("Audio Units"), QStringLiteral("VST3"), QStringLiteral("VST"),
-          QStringLiteral("AAX"), QStringLiteral("CLAP"), QStringLiteral("Waves")}},
+         {QStringLiteral("Plugin Formats"), QStringLiteral("Audio Units"), QStringLiteral("VST3"),
+          QStringLiteral("VST"), QStringLiteral("AAX"), QStringLiteral("CLAP"), QStringLiteral("Waves")}},
         {"manufacturers", view.manufacturersSection(), {QStringLiteral("Manufacturers"), QStringLiteral("Clear")}},
         {"statistics",
          view.statisticsSection(),
-         {QStringLiteral("Statistics"), QStringLiteral("Total"), QStringLiteral("Enabled"), QStringLiteral("Disabled")}},
+         {QStringLiteral("Statistics"), QStringLiteral("Total"), QStringLiteral("Enabled"),
+          QStringLiteral("Disabled")}},
         {"menu bar",
          view.menuBarSection(),
          {QStringLiteral("Menu Bar"), QStringLiteral("Launch at Login"), QStringLiteral("Monitors for new plugins")}},
@@ -334,9 +342,9 @@ TEST_F(SidebarViewTest, EachHeaderFoldsOnlyItsOwnSection)
         {QStringLiteral("statistics"), view.statisticsSection()->header()},
         {QStringLiteral("recent"), view.recentActivitySection()->header()},
     };
-    const QStringList titles{QStringLiteral("Profiles"),      QStringLiteral("Actions"),
+    const QStringList titles{QStringLiteral("Profiles"),       QStringLiteral("Actions"),
                              QStringLiteral("Plugin Formats"), QStringLiteral("Manufacturers"),
-                             QStringLiteral("Statistics"),    QStringLiteral("Recent Activity")};
+                             QStringLiteral("Statistics"),     QStringLiteral("Recent Activity")};
     for (qsizetype i = 0; i < headers.size(); ++i) {
         const auto& [name, header] = headers[i];
         SCOPED_TRACE(name.toStdString());
@@ -346,7 +354,7 @@ TEST_F(SidebarViewTest, EachHeaderFoldsOnlyItsOwnSection)
         header->click();
         std::map<QString, bool> expected = before;
         expected[name] = !before.at(name);
-        EXPECT_EQ(expansion(), expected); // only its own section folds
+        EXPECT_EQ(expansion(), expected);                // only its own section folds
         EXPECT_EQ(header->isExpanded(), expected[name]); // the chevron follows
         header->click();
         EXPECT_EQ(expansion(), before);
@@ -418,8 +426,8 @@ TEST_F(SidebarViewTest, EverythingFitsTheNarrowestColumn)
             if (!widget->isVisible() || widget->isWindow())
                 continue;
             const int right = widget->mapTo(&view, QPoint(widget->width(), 0)).x();
-            EXPECT_LE(right, kColumnWidth) << widget->metaObject()->className() << " "
-                                           << widget->objectName().toStdString();
+            EXPECT_LE(right, kColumnWidth)
+                << widget->metaObject()->className() << " " << widget->objectName().toStdString();
         }
         // The counts and the last profile button lie inside the visible area.
         auto insideViewport = [viewport](const QWidget* widget) {
@@ -436,8 +444,8 @@ TEST_F(SidebarViewTest, EverythingFitsTheNarrowestColumn)
         };
         QList<std::pair<std::string, const QLabel*>> counts{
             {"All Plugins", labelShowing(view.allPluginsRow(), view.allPluginsCountText())},
-            {"Profiles", labelShowing(view.profilesSection()->header()->parentWidget(),
-                                      view.profilesSection()->countText())}};
+            {"Profiles",
+             labelShowing(view.profilesSection()->header()->parentWidget(), view.profilesSection()->countText())}};
         for (PluginFormat format : PluginFormats::allCases)
             counts.append({PluginFormats::rawValue(format).toStdString(),
                            labelShowing(view.formatsSection()->row(format), view.formatsSection()->countText(format))});

@@ -1,12 +1,11 @@
-#include "SnapshotStoreTest.h"
-
 #include "MenuBarHelper/snapshots/DAWPrefsMenus.h"
+
 #include "MenuBarHelper/snapshots/LogicProPrefsManager.h"
 #include "MenuBarHelper/snapshots/ProToolsPrefsManager.h"
 #include "MenuBarHelper/snapshots/StudioOnePrefsManager.h"
-
 #include "Platform/testing/RecordingWorkspace.h"
-#include "Prompter.h"
+#include "snapshots/SnapshotStoreTest.h"
+#include "widgets/Prompter.h"
 
 #include <QDir>
 #include <QLocale>

@@ -1,6 +1,4 @@
-#include "Prompter.h"
-
-#include <gtest/gtest.h>
+#include "widgets/Prompter.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -11,6 +9,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace {
 

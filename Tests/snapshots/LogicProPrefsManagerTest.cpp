@@ -1,8 +1,7 @@
-#include "SnapshotStoreTest.h"
-
 #include "MenuBarHelper/snapshots/LogicProPrefsManager.h"
 
 #include "Support/FileSizeLimit.h"
+#include "snapshots/SnapshotStoreTest.h"
 
 #include <QFileInfo>
 

@@ -1,8 +1,7 @@
-#include "SnapshotStoreTest.h"
-
 #include "MenuBarHelper/snapshots/SnapshotCore.h"
 
 #include "Support/FileSizeLimit.h"
+#include "snapshots/SnapshotStoreTest.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "SnapshotStoreTest.h"
+#include "snapshots/SnapshotStoreTest.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "Support/SandboxTest.h"
-
 #include "MenuBarHelper/snapshots/SnapshotFiles.h"
 #include "Platform/testing/ManualClock.h"
+#include "Support/SandboxTest.h"
 
 #include <QDateTime>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "SnapshotStoreTest.h"
-
 #include "MenuBarHelper/snapshots/StudioOnePrefsManager.h"
+
+#include "snapshots/SnapshotStoreTest.h"
 
 namespace {
 

@@ -1,10 +1,5 @@
 #pragma once
 
-#include "ActivityLogManager.h"
-#include "PluginDatabase.h"
-#include "PluginManagerViewModel.h"
-#include "UADCleanupManager.h"
-
 #include "Platform/Paths.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/testing/ManualClock.h"
@@ -16,6 +11,10 @@
 #include "Platform/testing/SandboxRunner.h"
 #include "Platform/testing/ScriptedUADControlPanel.h"
 #include "Support/SandboxTest.h"
+#include "catalogue/ActivityLogManager.h"
+#include "catalogue/PluginDatabase.h"
+#include "operations/PluginManagerViewModel.h"
+#include "uadcleanup/UADCleanupManager.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,6 +1,5 @@
-#include "UADCleanupFixture.h"
-
 #include "Platform/UADControlPanel.h"
+#include "uadcleanup/UADCleanupFixture.h"
 
 #include <QSignalSpy>
 
@@ -79,8 +78,8 @@ TEST_F(UADCleanupTest, AnExportedProfileIsParsedAndMatchedAgainstTheCatalogue)
 
 TEST_F(UADCleanupTest, NoFreshExportGivesTheManualStepsAndLeavesAnOlderFileAlone)
 {
-    const QString older = writeProfile(QStringLiteral("/Desktop"), QStringLiteral("UADSystemProfile.txt"),
-                                       profileText(), 3600);
+    const QString older =
+        writeProfile(QStringLiteral("/Desktop"), QStringLiteral("UADSystemProfile.txt"), profileText(), 3600);
     manager().startCleanup();
     ASSERT_TRUE(settle());
     EXPECT_EQ(panel->exportRequests(), 1);
@@ -171,7 +170,8 @@ TEST_F(UADCleanupTest, ARunRescansThroughTheViewModelFirst)
 TEST_F(UADCleanupTest, FindsTheNewestMatchingFileOfTheFirstFolderThatHasOne)
 {
     writeProfile(QStringLiteral("/Desktop"), QStringLiteral("UADSystemProfile.txt"), "old", 600);
-    const QString newest = writeProfile(QStringLiteral("/Desktop"), QStringLiteral("My UADSystemProfile 2.TXT"), "new", 60);
+    const QString newest =
+        writeProfile(QStringLiteral("/Desktop"), QStringLiteral("My UADSystemProfile 2.TXT"), "new", 60);
     writeProfile(QStringLiteral("/Desktop"), QStringLiteral("uadsystemprofile.txt"), "lower case", 0);
     writeProfile(QStringLiteral("/Desktop"), QStringLiteral(".UADSystemProfile.txt"), "hidden", 0);
     writeProfile(QStringLiteral("/Desktop"), QStringLiteral("UADSystemProfile.txt.bak"), "other type", 0);

@@ -1,5 +1,6 @@
-#include "UADCleanupFixture.h"
-#include "UADCleanupSheet.h"
+#include "uadcleanup/ui/UADCleanupSheet.h"
+
+#include "uadcleanup/UADCleanupFixture.h"
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -82,7 +83,11 @@ TEST_F(UADCleanupSheetTest, ShowsTheStateThePublishedPropertiesCallFor)
         State state;
     } cases[] = {
         {"loading wins", true, true, QStringLiteral("x"), {open}, State::loading},
-        {"a completed disable keeps its state over a message", false, true, QStringLiteral("x"), {open},
+        {"a completed disable keeps its state over a message",
+         false,
+         true,
+         QStringLiteral("x"),
+         {open},
          State::complete},
         {"a message", false, false, QStringLiteral("Something failed"), {open}, State::error},
         {"only already-disabled entries", false, false, std::nullopt, {off}, State::empty},
@@ -153,8 +158,7 @@ TEST_F(UADCleanupSheetTest, ExpiredOnlyDisappearsWhenEveryExpiredEntryIsOff)
                                       entry(QStringLiteral("B"), UADAuthStatus::demo(3))});
     sheet().show();
     EXPECT_TRUE(sheet().expiredOnlyButton()->isHidden());
-    EXPECT_EQ(sheet().sectionTitles(),
-              (QStringList{"Active Demo — still playable but not owned", "Already disabled"}));
+    EXPECT_EQ(sheet().sectionTitles(), (QStringList{"Active Demo — still playable but not owned", "Already disabled"}));
 }
 
 TEST_F(UADCleanupSheetTest, EveryCloseActionLowersTheSheetFlag)
@@ -195,8 +199,8 @@ TEST_F(UADCleanupSheetTest, DisablesTheSelectedDemosInOneBatch)
     EXPECT_EQ(sheet().completionLabel()->text(), QStringLiteral("5 demo plugins disabled"));
     for (const AudioPlugin& plugin : catalogue) {
         SCOPED_TRACE(plugin.name.toStdString());
-        const bool demo = plugin.name.startsWith(QStringLiteral("UAD Pultec")) ||
-                          plugin.name == QStringLiteral("UAD Lexicon 224");
+        const bool demo =
+            plugin.name.startsWith(QStringLiteral("UAD Pultec")) || plugin.name == QStringLiteral("UAD Lexicon 224");
         EXPECT_EQ(isEnabledInCatalogue(plugin), !demo && plugin.isEnabled);
     }
 }
@@ -248,13 +252,17 @@ TEST_F(UADCleanupSheetTest, UnmatchedSelectionsSayWhyAfterOneRescanAtMost)
         int scans;
         const char* message;
     } cases[] = {
-        {"a catalogue with UAD rows is not rescanned", {record(QStringLiteral("UAD Other Thing"))}, 0,
+        {"a catalogue with UAD rows is not rescanned",
+         {record(QStringLiteral("UAD Other Thing"))},
+         0,
          UADCleanupManager::kNotMatchedMessage},
         {"a catalogue by the vendor's name counts too",
-         {record(QStringLiteral("Other Thing"), true, QStringLiteral("Universal Audio, Inc."))}, 0,
+         {record(QStringLiteral("Other Thing"), true, QStringLiteral("Universal Audio, Inc."))},
+         0,
          UADCleanupManager::kNotMatchedMessage},
         {"a catalogue without UAD rows is rescanned once",
-         {record(QStringLiteral("Other Thing"), true, QStringLiteral("Acme"))}, 1,
+         {record(QStringLiteral("Other Thing"), true, QStringLiteral("Acme"))},
+         1,
          UADCleanupManager::kNoUADPluginsMessage},
     };
     for (const auto& c : cases) {

@@ -1,6 +1,6 @@
-#include "HiddenKeySequence.h"
-#include "UADCleanupSheet.h"
+#include "shell/HiddenKeySequence.h"
 #include "shell/ShellFixture.h"
+#include "uadcleanup/ui/UADCleanupSheet.h"
 
 #include <QDeadlineTimer>
 #include <QLabel>

@@ -1,6 +1,5 @@
-#include "UADCleanupManager.h"
-
 #include "Support/SandboxTest.h"
+#include "uadcleanup/UADCleanupManager.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +31,10 @@ QStringList names(const QList<AudioPlugin>& plugins)
     return list;
 }
 
-QSet<QString> set(const QStringList& words) { return QSet<QString>(words.cbegin(), words.cend()); }
+QSet<QString> set(const QStringList& words)
+{
+    return QSet<QString>(words.cbegin(), words.cend());
+}
 
 struct MatchCase {
     const char* label;
@@ -57,7 +59,8 @@ TEST(UADNameMatchingTest, TokensKeepTheIdentifyingWords)
         {QStringLiteral("Mastering Limiter Compressor"), {QStringLiteral("mast"), QStringLiteral("comp")}},
         {QStringLiteral("uad Fairchild"), {QStringLiteral("uad"), QStringLiteral("fairchild")}},
         {QStringLiteral("Ampeg SVT-3 Pro"), {QStringLiteral("ampeg"), QStringLiteral("svt"), QStringLiteral("pro")}},
-        {QStringLiteral("Brüel Kjær Mikrofon"), {QStringLiteral("brüel"), QStringLiteral("kjær"), QStringLiteral("mikrofon")}},
+        {QStringLiteral("Brüel Kjær Mikrofon"),
+         {QStringLiteral("brüel"), QStringLiteral("kjær"), QStringLiteral("mikrofon")}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -68,44 +71,63 @@ TEST(UADNameMatchingTest, TokensKeepTheIdentifyingWords)
 TEST(UADNameMatchingTest, MatchesProfileNamesToCatalogueRows)
 {
     const QList<MatchCase> cases{
-        {"explicit mapping, every prefix, no fuzzy test", QStringLiteral("Neve Dynamics Collection"),
+        {"explicit mapping, every prefix, no fuzzy test",
+         QStringLiteral("Neve Dynamics Collection"),
          {QStringLiteral("UAD Neve 2254"), QStringLiteral("UAD Neve 33609"), QStringLiteral("UAD Neve 33609(m)"),
           QStringLiteral("UAD Neve Dynamics")},
          {QStringLiteral("UAD Neve 2254"), QStringLiteral("UAD Neve 33609"), QStringLiteral("UAD Neve 33609(m)")}},
-        {"explicit mapping in any letter case, without the UAD prefix rule", QStringLiteral("NEVE DYNAMICS"),
-         {QStringLiteral("UAD Neve 2254 Limiter")}, {QStringLiteral("UAD Neve 2254 Limiter")}},
-        {"the equaliser named after its maker", QStringLiteral("Massenburg DesignWorks MDWEQ5"),
+        {"explicit mapping in any letter case, without the UAD prefix rule",
+         QStringLiteral("NEVE DYNAMICS"),
+         {QStringLiteral("UAD Neve 2254 Limiter")},
+         {QStringLiteral("UAD Neve 2254 Limiter")}},
+        {"the equaliser named after its maker",
+         QStringLiteral("Massenburg DesignWorks MDWEQ5"),
          {QStringLiteral("UAD MDWEQ5-3B"), QStringLiteral("UAD MDWEQ5-5B")},
          {QStringLiteral("UAD MDWEQ5-3B"), QStringLiteral("UAD MDWEQ5-5B")}},
-        {"explicit prefixes that match nothing fall through", QStringLiteral("Friedman Amplifiers BE100"),
-         {QStringLiteral("UAD BE100 Friedman")}, {QStringLiteral("UAD BE100 Friedman")}},
-        {"equal names, all formats and the mono variant", QStringLiteral("Pultec EQP-1A"),
-         {QStringLiteral("UAD Pultec EQP-1A"), QStringLiteral("UAD Pultec EQP-1A"), QStringLiteral("UAD Pultec EQP-1A(m)"),
-          QStringLiteral("UAD Pultec MEQ-5")},
+        {"explicit prefixes that match nothing fall through",
+         QStringLiteral("Friedman Amplifiers BE100"),
+         {QStringLiteral("UAD BE100 Friedman")},
+         {QStringLiteral("UAD BE100 Friedman")}},
+        {"equal names, all formats and the mono variant",
+         QStringLiteral("Pultec EQP-1A"),
+         {QStringLiteral("UAD Pultec EQP-1A"), QStringLiteral("UAD Pultec EQP-1A"),
+          QStringLiteral("UAD Pultec EQP-1A(m)"), QStringLiteral("UAD Pultec MEQ-5")},
          {QStringLiteral("UAD Pultec EQP-1A"), QStringLiteral("UAD Pultec EQP-1A"),
           QStringLiteral("UAD Pultec EQP-1A(m)")}},
-        {"a mono bundle spelt with a blank keeps the best row", QStringLiteral("LA-2A Gray"),
+        {"a mono bundle spelt with a blank keeps the best row",
+         QStringLiteral("LA-2A Gray"),
          {QStringLiteral("UAD LA-2A Gray (m)"), QStringLiteral("UAD LA-2A Gray")},
          {QStringLiteral("UAD LA-2A Gray (m)"), QStringLiteral("UAD LA-2A Gray")}},
-        {"the profile name begins with the row's name", QStringLiteral("Lexicon 224 Digital Reverb"),
-         {QStringLiteral("UAD Lexicon 224")}, {QStringLiteral("UAD Lexicon 224")}},
-        {"the row's name begins with the profile name", QStringLiteral("Studer A800"),
+        {"the profile name begins with the row's name",
+         QStringLiteral("Lexicon 224 Digital Reverb"),
+         {QStringLiteral("UAD Lexicon 224")},
+         {QStringLiteral("UAD Lexicon 224")}},
+        {"the row's name begins with the profile name",
+         QStringLiteral("Studer A800"),
          {QStringLiteral("UAD Studer A800 Multichannel Tape Recorder")},
          {QStringLiteral("UAD Studer A800 Multichannel Tape Recorder")}},
-        {"short names never match by prefix", QStringLiteral("1176"),
-         {QStringLiteral("UAD 1176LN Legacy"), QStringLiteral("UAD 1176")}, {QStringLiteral("UAD 1176")}},
+        {"short names never match by prefix",
+         QStringLiteral("1176"),
+         {QStringLiteral("UAD 1176LN Legacy"), QStringLiteral("UAD 1176")},
+         {QStringLiteral("UAD 1176")}},
         {"short row names never match by prefix", QStringLiteral("Neve 88RS"), {QStringLiteral("UAD Neve")}, {}},
-        {"words in any order", QStringLiteral("Manley Massive Passive EQ"),
-         {QStringLiteral("UAD Massive Passive Manley")}, {QStringLiteral("UAD Massive Passive Manley")}},
-        {"an equal name beats an earlier word match", QStringLiteral("Fairchild 670"),
+        {"words in any order",
+         QStringLiteral("Manley Massive Passive EQ"),
+         {QStringLiteral("UAD Massive Passive Manley")},
+         {QStringLiteral("UAD Massive Passive Manley")}},
+        {"an equal name beats an earlier word match",
+         QStringLiteral("Fairchild 670"),
          {QStringLiteral("UAD 670 Fairchild"), QStringLiteral("UAD Fairchild 670")},
          {QStringLiteral("UAD Fairchild 670")}},
-        {"of word matches the last wins", QStringLiteral("Neve 1073 Preamp EQ Collection"),
+        {"of word matches the last wins",
+         QStringLiteral("Neve 1073 Preamp EQ Collection"),
          {QStringLiteral("UAD Neve 1073 EQ"), QStringLiteral("UAD Neve 1073 Preamp")},
          {QStringLiteral("UAD Neve 1073 Preamp")}},
         {"one shared word is not enough", QStringLiteral("Neve 1081"), {QStringLiteral("UAD Neve 1073")}, {}},
-        {"rows without the UAD prefix never match by name", QStringLiteral("Pultec EQP-1A"),
-         {QStringLiteral("Pultec EQP-1A"), QStringLiteral("UADPultec EQP-1A")}, {}},
+        {"rows without the UAD prefix never match by name",
+         QStringLiteral("Pultec EQP-1A"),
+         {QStringLiteral("Pultec EQP-1A"), QStringLiteral("UADPultec EQP-1A")},
+         {}},
         {"an empty catalogue", QStringLiteral("Pultec EQP-1A"), {}, {}},
     };
     for (const MatchCase& c : cases) {

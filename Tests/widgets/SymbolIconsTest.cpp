@@ -1,8 +1,8 @@
-#include "SymbolIcons.h"
-
-#include <gtest/gtest.h>
+#include "widgets/SymbolIcons.h"
 
 #include <QImage>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -20,18 +20,67 @@ int paintedPixels(const QPixmap& pixmap)
 }
 
 const char* const kSymbols[] = {
-    "magnifyingglass", "arrow.clockwise", "arrow.counterclockwise", "square.and.arrow.up", "xmark",
-    "checkmark.square.fill", "square", "sparkles", "waveform", "puzzlepiece", "puzzlepiece.extension.fill",
-    "arrow.triangle.2.circlepath", "checkmark.circle", "xmark.circle", "xmark.circle.fill", "list.bullet",
-    "music.note.list", "arrow.up.right", "cube", "hexagon", "diamond", "w.circle", "arrow.down.to.line",
-    "bolt.circle.fill", "checkmark.circle.fill", "trash", "exclamationmark.triangle.fill", "info.circle.fill",
-    "safari", "doc.on.doc", "arrow.up.circle.fill", "arrow.down.circle.fill", "eye.fill", "chevron.down",
-    "chevron.right", "checkmark.shield.fill", "gear", "clock", "clock.badge.xmark", "lock.shield", "doc.fill",
-    "folder.fill.badge.checkmark", "menubar.rectangle", "square.stack.3d.up", "square.stack.3d.up.fill", "trash.fill",
-    "trash.circle.fill", "line.3.horizontal.decrease.circle.fill", "bolt.trianglebadge.exclamationmark.fill",
-    "arrow.left", "arrow.right", "checkmark", "info.circle", "eye.slash", "plus.circle", "play.circle.fill",
-    "slider.horizontal.3", "square.and.arrow.down", "square.and.arrow.up.circle.fill",
-    "arrow.triangle.2.circlepath.circle.fill", "waveform.badge.magnifyingglass",
+    "magnifyingglass",
+    "arrow.clockwise",
+    "arrow.counterclockwise",
+    "square.and.arrow.up",
+    "xmark",
+    "checkmark.square.fill",
+    "square",
+    "sparkles",
+    "waveform",
+    "puzzlepiece",
+    "puzzlepiece.extension.fill",
+    "arrow.triangle.2.circlepath",
+    "checkmark.circle",
+    "xmark.circle",
+    "xmark.circle.fill",
+    "list.bullet",
+    "music.note.list",
+    "arrow.up.right",
+    "cube",
+    "hexagon",
+    "diamond",
+    "w.circle",
+    "arrow.down.to.line",
+    "bolt.circle.fill",
+    "checkmark.circle.fill",
+    "trash",
+    "exclamationmark.triangle.fill",
+    "info.circle.fill",
+    "safari",
+    "doc.on.doc",
+    "arrow.up.circle.fill",
+    "arrow.down.circle.fill",
+    "eye.fill",
+    "chevron.down",
+    "chevron.right",
+    "checkmark.shield.fill",
+    "gear",
+    "clock",
+    "clock.badge.xmark",
+    "lock.shield",
+    "doc.fill",
+    "folder.fill.badge.checkmark",
+    "menubar.rectangle",
+    "square.stack.3d.up",
+    "square.stack.3d.up.fill",
+    "trash.fill",
+    "trash.circle.fill",
+    "line.3.horizontal.decrease.circle.fill",
+    "bolt.trianglebadge.exclamationmark.fill",
+    "arrow.left",
+    "arrow.right",
+    "checkmark",
+    "info.circle",
+    "eye.slash",
+    "plus.circle",
+    "play.circle.fill",
+    "slider.horizontal.3",
+    "square.and.arrow.down",
+    "square.and.arrow.up.circle.fill",
+    "arrow.triangle.2.circlepath.circle.fill",
+    "waveform.badge.magnifyingglass",
 };
 
 } // namespace

@@ -1,9 +1,7 @@
-#include "AppTheme.h"
-#include "GlassStyle.h"
-#include "Prompter.h"
 #include "shell/AccessibleWalk.h"
-
-#include <gtest/gtest.h>
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/Prompter.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -16,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <gtest/gtest.h>
 #include <memory>
 #include <vector>
 
@@ -134,9 +133,10 @@ TEST(GlassStyleTest, ButtonsArePaddedAndScaleWhilePressed)
 TEST(PrompterTest, ScriptedAnswersAndDismissalGoToTheCancelButton)
 {
     ScriptedPrompter prompter;
-    const Prompter::Alert alert{QStringLiteral("T"), QStringLiteral("M"),
-                                {{QStringLiteral("Delete"), Prompter::Role::destructive},
-                                 {QStringLiteral("Cancel"), Prompter::Role::cancel}}};
+    const Prompter::Alert alert{
+        QStringLiteral("T"),
+        QStringLiteral("M"),
+        {{QStringLiteral("Delete"), Prompter::Role::destructive}, {QStringLiteral("Cancel"), Prompter::Role::cancel}}};
     EXPECT_EQ(prompter.ask(nullptr, alert), 1); // nothing queued: dismissed
     prompter.nextAnswers = {0};
     EXPECT_EQ(prompter.ask(nullptr, alert), 0);
@@ -158,7 +158,8 @@ TEST(PrompterTest, ScriptedAnswersAndDismissalGoToTheCancelButton)
 TEST(PrompterTest, TheRealDialogReturnsTheIndexOfTheClickedButton)
 {
     Prompts::setCurrent(nullptr);
-    const Prompter::Alert alert{QStringLiteral("⚠️ Permanently Delete Plugins"), QStringLiteral("Sure?"),
+    const Prompter::Alert alert{QStringLiteral("⚠️ Permanently Delete Plugins"),
+                                QStringLiteral("Sure?"),
                                 {{QStringLiteral("Cancel"), Prompter::Role::cancel},
                                  {QStringLiteral("Delete Permanently"), Prompter::Role::destructive}}};
     for (const auto& [click, expected] : QList<std::pair<QString, int>>{{"Delete Permanently", 1}, {"", 0}}) {
@@ -210,7 +211,7 @@ QPushButton* buttonWithText(QWidget* dialog, const QString& text)
 }
 
 // Runs `inspect` on the modal dialog once it is up; `inspect` must close it.
-template<typename Dialog, typename Inspect>
+template <typename Dialog, typename Inspect>
 void whenShown(Inspect inspect)
 {
     QTimer::singleShot(50, qApp, [inspect] {
@@ -229,12 +230,13 @@ TEST(PrompterTest, TheRealAlertKeepsItsButtonOrderOnEveryPlatformLayout)
     Prompts::setCurrent(nullptr);
     const QString message = QStringLiteral("You are about to permanently delete 63 plugin(s) from your system. This "
                                            "action CANNOT be undone. The plugin(s) will need to be reinstalled.");
-    const Prompter::Alert alert{QStringLiteral("⚠️ Permanently Delete Plugins"), message,
+    const Prompter::Alert alert{QStringLiteral("⚠️ Permanently Delete Plugins"),
+                                message,
                                 {{QStringLiteral("Cancel"), Prompter::Role::cancel},
                                  {QStringLiteral("Delete Permanently"), Prompter::Role::destructive}}};
-    const QList<QDialogButtonBox::ButtonLayout> layouts = {
-        QDialogButtonBox::WinLayout, QDialogButtonBox::MacLayout, QDialogButtonBox::KdeLayout,
-        QDialogButtonBox::GnomeLayout, QDialogButtonBox::AndroidLayout};
+    const QList<QDialogButtonBox::ButtonLayout> layouts = {QDialogButtonBox::WinLayout, QDialogButtonBox::MacLayout,
+                                                           QDialogButtonBox::KdeLayout, QDialogButtonBox::GnomeLayout,
+                                                           QDialogButtonBox::AndroidLayout};
     whenShown<QMessageBox>([&layouts](QMessageBox* box) {
         QPushButton* cancel = buttonWithText(box, QStringLiteral("Cancel"));
         QPushButton* destroy = buttonWithText(box, QStringLiteral("Delete Permanently"));
@@ -287,16 +289,22 @@ TEST(PrompterTest, TheRealAlertsIconAndReturnKeyFollowTheirKind)
         QString returnButton;
     };
     const QList<Row> rows = {
-        {{QStringLiteral("Delete Profile"), QStringLiteral("Sure?"),
+        {{QStringLiteral("Delete Profile"),
+          QStringLiteral("Sure?"),
           {{QStringLiteral("Cancel"), Prompter::Role::cancel},
            {QStringLiteral("Delete"), Prompter::Role::destructive}}},
-         QMessageBox::Warning, QStringLiteral("Cancel")},
-        {{QStringLiteral("Error"), QStringLiteral("The move failed."),
+         QMessageBox::Warning,
+         QStringLiteral("Cancel")},
+        {{QStringLiteral("Error"),
+          QStringLiteral("The move failed."),
           {{QStringLiteral("OK"), Prompter::Role::cancel}}},
-         QMessageBox::Critical, QStringLiteral("OK")},
-        {{QStringLiteral("Update Profile"), QStringLiteral("Replace its plug-ins?"),
+         QMessageBox::Critical,
+         QStringLiteral("OK")},
+        {{QStringLiteral("Update Profile"),
+          QStringLiteral("Replace its plug-ins?"),
           {{QStringLiteral("Cancel"), Prompter::Role::cancel}, {QStringLiteral("Update"), Prompter::Role::normal}}},
-         QMessageBox::Information, QStringLiteral("Update")},
+         QMessageBox::Information,
+         QStringLiteral("Update")},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.alert.title.toStdString());
@@ -399,6 +407,7 @@ TEST(PrompterTest, TheRealAlertHasNoNamelessControls)
         EXPECT_EQ(namelessControls(box), QStringList());
         box->reject();
     });
-    Prompts::confirm(nullptr, QStringLiteral("Confirm Bulk Action"), QStringLiteral("You are about to enable 11 plugins."),
-                     QStringLiteral("Continue"), Prompter::Role::destructive);
+    Prompts::confirm(nullptr, QStringLiteral("Confirm Bulk Action"),
+                     QStringLiteral("You are about to enable 11 plugins."), QStringLiteral("Continue"),
+                     Prompter::Role::destructive);
 }

@@ -1,4 +1,4 @@
-#include "DemoTree.h"
+#include "MakeDemoTree/DemoTree.h"
 
 #include "Platform/PropertyList.h"
 
@@ -12,13 +12,12 @@
 #include <QVariantMap>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
-#include <vector>
-
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace DemoTree {
 
@@ -31,10 +30,7 @@ constexpr qint64 kReferenceTime = 1748736000;
 /// splitmix64: tiny, fast and identical on every platform (std distributions are not).
 class Random {
 public:
-    explicit Random(quint64 seed)
-        : m_state(seed * 0x9E3779B97F4A7C15ULL + 0x632BE59BD9B4E019ULL)
-    {
-    }
+    explicit Random(quint64 seed) : m_state(seed * 0x9E3779B97F4A7C15ULL + 0x632BE59BD9B4E019ULL) {}
     quint64 next()
     {
         quint64 z = (m_state += 0x9E3779B97F4A7C15ULL);
@@ -107,25 +103,32 @@ const Vendor kVendors[] = {
 };
 constexpr int kVendorCount = int(sizeof kVendors / sizeof kVendors[0]);
 
-const char* const kAdjectives[] = {"Tape",  "Vintage", "Glass", "Analog", "Crystal", "Dark",   "Warm",   "Spring",
-                                   "Plate", "Tube",    "Opto",  "Bus",    "Deep",    "Wide",   "Micro",  "Mega",
-                                   "Velvet", "Solar",  "Lunar", "Iron",   "Copper",  "Silver", "Hollow", "Bright"};
-const char* const kNouns[] = {"Echo",  "Comp",   "Verb",      "Delay",   "EQ",      "Chorus", "Flanger", "Phaser",
-                              "Saturator", "Limiter", "Gate", "Synth",   "Bass",    "Drums",  "Keys",    "Strings",
-                              "Pad",   "Filter", "Shaper",    "Tuner",   "Imager",  "Exciter", "Clipper", "Looper"};
-const char* const kSuffixes[] = {"",       " 2",  " 3",    " MkII",   " X",    " Pro", " Lite", " SE",
-                                 " Plus",  " Studio", " Mini", " 76", " Deluxe", " One", " Max",  " Go"};
+const char* const kAdjectives[] = {"Tape",   "Vintage", "Glass", "Analog", "Crystal", "Dark",   "Warm",   "Spring",
+                                   "Plate",  "Tube",    "Opto",  "Bus",    "Deep",    "Wide",   "Micro",  "Mega",
+                                   "Velvet", "Solar",   "Lunar", "Iron",   "Copper",  "Silver", "Hollow", "Bright"};
+const char* const kNouns[] = {"Echo",      "Comp",    "Verb",   "Delay", "EQ",     "Chorus",  "Flanger", "Phaser",
+                              "Saturator", "Limiter", "Gate",   "Synth", "Bass",   "Drums",   "Keys",    "Strings",
+                              "Pad",       "Filter",  "Shaper", "Tuner", "Imager", "Exciter", "Clipper", "Looper"};
+const char* const kSuffixes[] = {"",      " 2",      " 3",    " MkII", " X",      " Pro", " Lite", " SE",
+                                 " Plus", " Studio", " Mini", " 76",   " Deluxe", " One", " Max",  " Go"};
 
 // Names that quoting, splitting and sorting code must survive.
 const char* const kHostileNames[] = {
-    "Tape \"Echo\" Deluxe", "Bob's Comp", "  Blank  Spaced  ", "Pipe|Delay", "\xc3\x9c" "berdrive Ch\xc3\xb6rus",
-    "Emoji \xf0\x9f\x8e\x9b\xef\xb8\x8f Synth", "\xce\xa3\xcf\x8d\xce\xbd\xce\xb8\xce\xb5\xcf\x83\xce\xb7 Pad",
-    "\xe6\x97\xa5\xe6\x9c\xac Reverb", "$(echo hi) `x` & more",
+    "Tape \"Echo\" Deluxe",
+    "Bob's Comp",
+    "  Blank  Spaced  ",
+    "Pipe|Delay",
+    "\xc3\x9c"
+    "berdrive Ch\xc3\xb6rus",
+    "Emoji \xf0\x9f\x8e\x9b\xef\xb8\x8f Synth",
+    "\xce\xa3\xcf\x8d\xce\xbd\xce\xb8\xce\xb5\xcf\x83\xce\xb7 Pad",
+    "\xe6\x97\xa5\xe6\x9c\xac Reverb",
+    "$(echo hi) `x` & more",
 };
 
 const char* const kWavesPrefixes[] = {"CLA", "H", "R", "L", "C", "S1", "Q", "API", "PS", "MV"};
-const char* const kWavesSuffixes[] = {"-76", "-2A", "-Delay", "-Reverb", "-Comp", "-EQ", "-Bass", "-Vocals",
-                                      "-Drums", "-Chorus"};
+const char* const kWavesSuffixes[] = {"-76", "-2A",   "-Delay",  "-Reverb", "-Comp",
+                                      "-EQ", "-Bass", "-Vocals", "-Drums",  "-Chorus"};
 
 QString compact(const QString& name)
 {
@@ -139,10 +142,7 @@ QString compact(const QString& name)
 
 class Writer {
 public:
-    explicit Writer(Summary& summary)
-        : m_summary(summary)
-    {
-    }
+    explicit Writer(Summary& summary) : m_summary(summary) {}
 
     struct Bundle {
         QString path;
@@ -174,7 +174,8 @@ public:
             makeFolder(path + "/Contents/MacOS");
             const QString exe = b.executable == Bundle::named ? b.name : b.name + QStringLiteral(" Engine");
             const QByteArray exePath = path + "/Contents/MacOS/" + QFile::encodeName(exe);
-            writeBytes(exePath, "\x7f" "ELF demo executable\n");
+            writeBytes(exePath, "\x7f"
+                                "ELF demo executable\n");
             const timespec times[2] = {{static_cast<time_t>(b.lastUsed), 0}, {static_cast<time_t>(b.lastUsed), 0}};
             ::utimensat(AT_FDCWD, exePath.constData(), times, 0);
         }
@@ -255,7 +256,8 @@ private:
         const int wavesNames = std::clamp(m_options.count / 40, 4, 100);
         QStringList waves;
         for (int i = 0; i < wavesNames; ++i)
-            waves << QString::fromLatin1(kWavesPrefixes[i % 10]) + QString::fromLatin1(kWavesSuffixes[(i / 10 + i) % 10]);
+            waves << QString::fromLatin1(kWavesPrefixes[i % 10]) +
+                         QString::fromLatin1(kWavesSuffixes[(i / 10 + i) % 10]);
         waves.removeDuplicates();
         for (const QString& tag : {QStringLiteral("14"), QStringLiteral("15")}) {
             const QString folder = m_options.root + QLatin1String(kWavesFolder) + QStringLiteral("/Plug-Ins V") + tag;
@@ -265,11 +267,12 @@ private:
                     continue; // not every plug-in was updated
                 const bool disabled = tag == QLatin1String("15") && m_random.chance(12);
                 Writer::Bundle b;
-                b.path = folder + (disabled ? QStringLiteral("/Disabled/") : QStringLiteral("/")) + name
-                         + QStringLiteral(".bundle");
+                b.path = folder + (disabled ? QStringLiteral("/Disabled/") : QStringLiteral("/")) + name +
+                         QStringLiteral(".bundle");
                 b.name = name;
                 b.info = {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.WavesAudio.") + compact(name)},
-                          {QStringLiteral("CFBundleShortVersionString"), tag + QStringLiteral(".0.") + QString::number(m_random.below(9))}};
+                          {QStringLiteral("CFBundleShortVersionString"),
+                           tag + QStringLiteral(".0.") + QString::number(m_random.below(9))}};
                 b.binary = m_random.chance(50);
                 b.lastUsed = lastUse();
                 m_writer.bundle(b, QStringLiteral("Waves"), disabled);
@@ -277,9 +280,9 @@ private:
             const QString shells = m_options.root + QLatin1String(kWavesFolder) + QStringLiteral("/WaveShells V") + tag;
             const QString utility = QStringLiteral("Waves AU Reg Utility ") + tag;
             m_writer.ensureFolder(shells + QLatin1Char('/') + utility + QStringLiteral(".app/Contents/MacOS"));
-            m_writer.writeBytes(QFile::encodeName(shells + QLatin1Char('/') + utility + QStringLiteral(".app/Contents/MacOS/")
-                                                + utility),
-                              "#!/bin/sh\nexit 0\n");
+            m_writer.writeBytes(QFile::encodeName(shells + QLatin1Char('/') + utility +
+                                                  QStringLiteral(".app/Contents/MacOS/") + utility),
+                                "#!/bin/sh\nexit 0\n");
         }
         return waves;
     }
@@ -289,14 +292,15 @@ private:
         QVariantList shellComponents;
         for (const QString& name : std::as_const(waves))
             shellComponents << QVariantMap{{QStringLiteral("name"), QStringLiteral("Waves: ") + name}};
-        const QList<std::pair<Format, QString>> shells{
-            {au, QStringLiteral("WaveShell1-AU 14.0")},   {au, QStringLiteral("WaveShell1-AU 15.0")},
-            {vst3, QStringLiteral("WaveShell1-VST3 14.0")}, {vst2, QStringLiteral("WaveShell-VST 14.0")},
-            {aax, QStringLiteral("WaveShell1-AAX 15.0")}};
+        const QList<std::pair<Format, QString>> shells{{au, QStringLiteral("WaveShell1-AU 14.0")},
+                                                       {au, QStringLiteral("WaveShell1-AU 15.0")},
+                                                       {vst3, QStringLiteral("WaveShell1-VST3 14.0")},
+                                                       {vst2, QStringLiteral("WaveShell-VST 14.0")},
+                                                       {aax, QStringLiteral("WaveShell1-AAX 15.0")}};
         for (const auto& [format, name] : shells) {
             Writer::Bundle b;
-            b.path = m_options.root + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name + QLatin1Char('.')
-                     + QLatin1String(kFormats[format].extension);
+            b.path = m_options.root + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name +
+                     QLatin1Char('.') + QLatin1String(kFormats[format].extension);
             b.name = name;
             b.info = {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.WavesAudio.WaveShell")}};
             if (format == au)
@@ -314,14 +318,15 @@ private:
             const QString name = QString::fromUtf8(hostile);
             for (Format format : {au, vst3}) {
                 Writer::Bundle b;
-                b.path = m_options.root + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name + QLatin1Char('.')
-                         + QLatin1String(kFormats[format].extension);
+                b.path = m_options.root + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name +
+                         QLatin1Char('.') + QLatin1String(kFormats[format].extension);
                 b.name = name;
                 b.info = {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.quietlab.") + compact(name)},
                           {QStringLiteral("CFBundleShortVersionString"), version()}};
                 if (format == au)
-                    b.info.insert(QStringLiteral("AudioComponents"),
-                                  QVariantList{QVariantMap{{QStringLiteral("name"), QStringLiteral("Quiet Lab: ") + name}}});
+                    b.info.insert(
+                        QStringLiteral("AudioComponents"),
+                        QVariantList{QVariantMap{{QStringLiteral("name"), QStringLiteral("Quiet Lab: ") + name}}});
                 b.lastUsed = lastUse();
                 m_writer.bundle(b, QString::fromLatin1(kFormats[format].rawValue), false);
             }
@@ -332,8 +337,8 @@ private:
     {
         const auto damaged = [&](Format format, const QString& name, const QByteArray& info, const QByteArray& clap) {
             Writer::Bundle b;
-            b.path = m_options.root + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name + QLatin1Char('.')
-                     + QLatin1String(kFormats[format].extension);
+            b.path = m_options.root + QLatin1String(kFormats[format].folder) + QLatin1Char('/') + name +
+                     QLatin1Char('.') + QLatin1String(kFormats[format].extension);
             b.name = name;
             b.rawInfo = info;
             b.writeInfo = !info.isNull();
@@ -382,10 +387,10 @@ private:
         b.path = folder + QLatin1Char('/') + name + QLatin1Char('.') + QLatin1String(fi.extension);
         b.name = name;
         const bool genericIdentifier = (format == vst3 || format == vst2) && m_random.chance(6);
-        const QString identifier = QStringLiteral("com.") + (genericIdentifier ? QStringLiteral("yourcompany")
-                                                                                : QString::fromLatin1(vendor.word))
-                                   + QLatin1Char('.') + compact(name) + QLatin1Char('.')
-                                   + QLatin1String(fi.identifierTag);
+        const QString identifier =
+            QStringLiteral("com.") +
+            (genericIdentifier ? QStringLiteral("yourcompany") : QString::fromLatin1(vendor.word)) + QLatin1Char('.') +
+            compact(name) + QLatin1Char('.') + QLatin1String(fi.identifierTag);
         if (!(format == clap && m_random.chance(40)))
             b.info.insert(QStringLiteral("CFBundleIdentifier"), identifier);
         if (hasVersion)
@@ -394,10 +399,10 @@ private:
         b.info.insert(QStringLiteral("CFBundlePackageType"), QStringLiteral("BNDL"));
         if (format == au) {
             b.info.insert(QStringLiteral("AudioComponents"),
-                          QVariantList{QVariantMap{
-                              {QStringLiteral("name"), QString::fromUtf8(vendor.components) + QStringLiteral(": ") + name},
-                              {QStringLiteral("type"), QStringLiteral("aufx")},
-                              {QStringLiteral("version"), 65536 + m_random.below(1000)}}});
+                          QVariantList{QVariantMap{{QStringLiteral("name"),
+                                                    QString::fromUtf8(vendor.components) + QStringLiteral(": ") + name},
+                                                   {QStringLiteral("type"), QStringLiteral("aufx")},
+                                                   {QStringLiteral("version"), 65536 + m_random.below(1000)}}});
         }
         if (format == clap) {
             const QJsonObject plugin{{QStringLiteral("vendor"), vendorName},
@@ -407,8 +412,9 @@ private:
         }
         b.binary = m_random.chance(35);
         const int executable = m_random.below(100);
-        b.executable = executable < 92 ? Writer::Bundle::named
-                                       : executable < 97 ? Writer::Bundle::otherName : Writer::Bundle::none;
+        b.executable = executable < 92   ? Writer::Bundle::named
+                       : executable < 97 ? Writer::Bundle::otherName
+                                         : Writer::Bundle::none;
         b.lastUsed = lastUse();
         m_writer.bundle(b, QString::fromLatin1(fi.rawValue), disabled);
     }
@@ -420,16 +426,16 @@ private:
         for (const char* adjective : kAdjectives)
             for (const char* noun : kNouns)
                 for (const char* suffix : kSuffixes)
-                    names.push_back(QString::fromLatin1(adjective) + QLatin1Char(' ') + QString::fromLatin1(noun)
-                                    + QString::fromLatin1(suffix));
+                    names.push_back(QString::fromLatin1(adjective) + QLatin1Char(' ') + QString::fromLatin1(noun) +
+                                    QString::fromLatin1(suffix));
         for (size_t i = names.size(); i > 1; --i)
             std::swap(names[i - 1], names[static_cast<size_t>(m_random.below(static_cast<int>(i)))]);
         const size_t baseNames = names.size();
 
         for (size_t product = 0; m_summary.bundles < m_options.count && m_summary.error.isEmpty(); ++product) {
-            const QString name = product < baseNames
-                                     ? names[product]
-                                     : names[product % baseNames] + QLatin1Char(' ') + QString::number(100 + product / baseNames);
+            const QString name = product < baseNames ? names[product]
+                                                     : names[product % baseNames] + QLatin1Char(' ') +
+                                                           QString::number(100 + product / baseNames);
             const Vendor& vendor = kVendors[m_random.below(kVendorCount)];
             const QString productVersion = version();
             const bool hasVersion = m_random.chance(92);

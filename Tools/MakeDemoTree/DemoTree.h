@@ -10,10 +10,10 @@
 namespace DemoTree {
 
 struct Options {
-    QString root;      // R: system folders such as R/Library/Audio/Plug-Ins
-    QString home;      // H: the user's folders
-    int count = 300;   // bundles in total, roughly
-    quint32 seed = 1;  // the same seed always gives the same tree
+    QString root;     // R: system folders such as R/Library/Audio/Plug-Ins
+    QString home;     // H: the user's folders
+    int count = 300;  // bundles in total, roughly
+    quint32 seed = 1; // the same seed always gives the same tree
 };
 
 struct Summary {

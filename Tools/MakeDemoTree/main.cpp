@@ -1,4 +1,4 @@
-#include "DemoTree.h"
+#include "MakeDemoTree/DemoTree.h"
 
 #include <QString>
 #include <QStringList>

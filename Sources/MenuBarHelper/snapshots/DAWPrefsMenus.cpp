@@ -1,11 +1,10 @@
-#include "DAWPrefsMenus.h"
+#include "MenuBarHelper/snapshots/DAWPrefsMenus.h"
 
-#include "LogicProPrefsManager.h"
-#include "ProToolsPrefsManager.h"
-
+#include "MenuBarHelper/snapshots/LogicProPrefsManager.h"
+#include "MenuBarHelper/snapshots/ProToolsPrefsManager.h"
 #include "Platform/Paths.h"
 #include "Platform/Workspace.h"
-#include "Prompter.h"
+#include "widgets/Prompter.h"
 
 #include <QDir>
 #include <QLocale>

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "SnapshotCore.h"
-#include "StudioOnePrefsManager.h"
-
 #include "MenuBarHelper/MenuModel.h"
+#include "MenuBarHelper/snapshots/SnapshotCore.h"
+#include "MenuBarHelper/snapshots/StudioOnePrefsManager.h"
 
 #include <QString>
 #include <QStringList>

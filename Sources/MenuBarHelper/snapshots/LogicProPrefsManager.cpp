@@ -1,7 +1,6 @@
-#include "LogicProPrefsManager.h"
+#include "MenuBarHelper/snapshots/LogicProPrefsManager.h"
 
-#include "SnapshotFiles.h"
-
+#include "MenuBarHelper/snapshots/SnapshotFiles.h"
 #include "Platform/Clock.h"
 #include "Platform/Paths.h"
 

@@ -1,7 +1,6 @@
-#include "ProToolsPrefsManager.h"
+#include "MenuBarHelper/snapshots/ProToolsPrefsManager.h"
 
-#include "SnapshotFiles.h"
-
+#include "MenuBarHelper/snapshots/SnapshotFiles.h"
 #include "Platform/Clock.h"
 #include "Platform/Paths.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SnapshotCore.h"
+#include "MenuBarHelper/snapshots/SnapshotCore.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "SnapshotCore.h"
+#include "MenuBarHelper/snapshots/SnapshotCore.h"
 
 #include "Platform/PlatformServices.h"
 
@@ -11,7 +11,6 @@
 #include <QUuid>
 
 #include <algorithm>
-
 #include <sys/stat.h>
 
 namespace SnapshotCore {

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "SnapshotFiles.h"
-
+#include "MenuBarHelper/snapshots/SnapshotFiles.h"
 #include "Platform/Clock.h"
 
 #include <QDateTime>

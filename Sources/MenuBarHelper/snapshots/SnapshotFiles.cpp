@@ -1,4 +1,4 @@
-#include "SnapshotFiles.h"
+#include "MenuBarHelper/snapshots/SnapshotFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

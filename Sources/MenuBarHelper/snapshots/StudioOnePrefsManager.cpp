@@ -1,7 +1,6 @@
-#include "StudioOnePrefsManager.h"
+#include "MenuBarHelper/snapshots/StudioOnePrefsManager.h"
 
-#include "SnapshotFiles.h"
-
+#include "MenuBarHelper/snapshots/SnapshotFiles.h"
 #include "Platform/Clock.h"
 #include "Platform/Paths.h"
 

@@ -55,9 +55,9 @@ void DBusNotificationCenter::observe(const QString& name, QObject* context, Hand
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    m_receiver->connected = bus.connect(QString(), QString::fromLatin1(kObjectPath), QString::fromLatin1(kInterface),
-                                        QString::fromLatin1(kMember), m_receiver.get(),
-                                        SLOT(deliver(QString, QVariantMap)));
+    m_receiver->connected =
+        bus.connect(QString(), QString::fromLatin1(kObjectPath), QString::fromLatin1(kInterface),
+                    QString::fromLatin1(kMember), m_receiver.get(), SLOT(deliver(QString, QVariantMap)));
 }
 
 #include "DBusNotificationCenter.moc"

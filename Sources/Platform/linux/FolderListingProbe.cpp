@@ -2,13 +2,12 @@
 
 #include "Platform/Paths.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
+#include <QFile>
 
 #include <array>
 #include <cerrno>
-
-#include <QFile>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 

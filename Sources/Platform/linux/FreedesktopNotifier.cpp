@@ -43,8 +43,8 @@ public:
 
     void askCapabilities()
     {
-        auto* watcher =
-            new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call(QStringLiteral("GetCapabilities"))), this);
+        auto* watcher = new QDBusPendingCallWatcher(
+            QDBusConnection::sessionBus().asyncCall(call(QStringLiteral("GetCapabilities"))), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
             const QDBusPendingReply<QStringList> reply = *w;
             w->deleteLater();
@@ -62,7 +62,8 @@ public:
                                 {QStringLiteral("desktop-entry"), QString::fromLatin1(RackhandBus::kHelperDesktopId)}};
         message << QString::fromLatin1(FreedesktopNotifier::kAppName) << uint(0)
                 << QString::fromLatin1(RackhandBus::kDesktopId) << title << body
-                << QStringList{QString::fromLatin1(FreedesktopNotifier::kDefaultAction), QStringLiteral("Open Rackhand")}
+                << QStringList{QString::fromLatin1(FreedesktopNotifier::kDefaultAction),
+                               QStringLiteral("Open Rackhand")}
                 << hints << int(-1);
         auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {

@@ -86,8 +86,9 @@ bool PkexecRunner::usesStandardInput(const QString& shellCommand)
 std::pair<QString, QStringList> PkexecRunner::invocation(const QString& shellCommand, bool direct)
 {
     const QString shell = QString::fromLatin1(kShell);
-    const QStringList shellArguments = usesStandardInput(shellCommand) ? QStringList{QStringLiteral("-s")}
-                                                                        : QStringList{QStringLiteral("-c"), shellCommand};
+    const QStringList shellArguments = usesStandardInput(shellCommand)
+                                           ? QStringList{QStringLiteral("-s")}
+                                           : QStringList{QStringLiteral("-c"), shellCommand};
     if (direct)
         return {shell, shellArguments};
     return {QString::fromLatin1(kPkexec), QStringList{shell} + shellArguments};

@@ -12,9 +12,8 @@
 #include <sys/types.h>
 
 XdgAutostartLoginItem::XdgAutostartLoginItem(QString identifier, QString executablePath, QString executableName)
-    : m_identifier(std::move(identifier))
-    , m_executablePath(std::move(executablePath))
-    , m_executableName(std::move(executableName))
+    : m_identifier(std::move(identifier)), m_executablePath(std::move(executablePath)),
+      m_executableName(std::move(executableName))
 {
 }
 
@@ -81,8 +80,8 @@ bool entrySwitchedOff(const QString& path)
             continue;
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
-        if ((key == QLatin1String("Hidden") && value == QLatin1String("true"))
-            || (key == QLatin1String("X-GNOME-Autostart-enabled") && value == QLatin1String("false")))
+        if ((key == QLatin1String("Hidden") && value == QLatin1String("true")) ||
+            (key == QLatin1String("X-GNOME-Autostart-enabled") && value == QLatin1String("false")))
             return true;
     }
     return false;

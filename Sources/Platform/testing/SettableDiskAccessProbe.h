@@ -5,8 +5,7 @@
 /// Answers what the test set, and counts how often it was asked.
 class SettableDiskAccessProbe final : public DiskAccessProbe {
 public:
-    explicit SettableDiskAccessProbe(bool granted = false)
-        : m_granted(granted) {}
+    explicit SettableDiskAccessProbe(bool granted = false) : m_granted(granted) {}
     bool hasAccess() const override
     {
         ++m_checks;

@@ -1,10 +1,9 @@
-#include "ActivityLogManager.h"
-
-#include "PluginModels.h"
+#include "catalogue/ActivityLogManager.h"
 
 #include "Platform/AtomicFile.h"
 #include "Platform/Clock.h"
 #include "Platform/Paths.h"
+#include "catalogue/PluginModels.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -63,9 +62,12 @@ LoadResult loadEntries(const QString& path, QList<ActivityLogEntry>* entries)
 QString ActivityLogEntry::actionRawValue(Action action)
 {
     switch (action) {
-    case Action::enabled: return QStringLiteral("Enabled");
-    case Action::disabled: return QStringLiteral("Disabled");
-    case Action::deleted: return QStringLiteral("Deleted");
+    case Action::enabled:
+        return QStringLiteral("Enabled");
+    case Action::disabled:
+        return QStringLiteral("Disabled");
+    case Action::deleted:
+        return QStringLiteral("Deleted");
     }
     return {};
 }
@@ -111,8 +113,8 @@ std::optional<ActivityLogEntry> ActivityLogEntry::fromJson(const QJsonObject& ob
     const QJsonValue pluginName = object.value(QStringLiteral("pluginName"));
     const QJsonValue format = object.value(QStringLiteral("format"));
     const QJsonValue action = object.value(QStringLiteral("action"));
-    if (!id.isString() || !timestamp.isDouble() || !std::isfinite(timestamp.toDouble()) || !pluginName.isString()
-        || !format.isString() || !action.isString())
+    if (!id.isString() || !timestamp.isDouble() || !std::isfinite(timestamp.toDouble()) || !pluginName.isString() ||
+        !format.isString() || !action.isString())
         return std::nullopt;
     ActivityLogEntry entry;
     entry.id = uuidFromString(id.toString());
@@ -142,8 +144,7 @@ void ActivityLogManager::resetShared(std::shared_ptr<const Clock> clock)
     sharedClock() = std::move(clock);
 }
 
-ActivityLogManager::ActivityLogManager(std::shared_ptr<const Clock> clock)
-    : m_clock(std::move(clock))
+ActivityLogManager::ActivityLogManager(std::shared_ptr<const Clock> clock) : m_clock(std::move(clock))
 {
     // Loaded whole: a longer file is trimmed only by the next change.
     m_fileUnreadable = loadEntries(savePath(), &m_entries) == LoadResult::unreadable;

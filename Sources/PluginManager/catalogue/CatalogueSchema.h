@@ -42,12 +42,12 @@ inline constexpr char kTableInfo[] = "PRAGMA table_info(plugins)";
 inline constexpr char kDropTable[] = "DROP TABLE plugins";
 
 // The six single-column indexes, in creation order, one statement per line.
-#define RACKHAND_CATALOGUE_INDEXES                                                                                   \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_name ON plugins(name);\n"                                                \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_manufacturer ON plugins(manufacturer);\n"                                \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_format ON plugins(format);\n"                                            \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_isEnabled ON plugins(isEnabled);\n"                                      \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_version ON plugins(version);\n"                                          \
+#define RACKHAND_CATALOGUE_INDEXES                                                                                     \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_name ON plugins(name);\n"                                                  \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_manufacturer ON plugins(manufacturer);\n"                                  \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_format ON plugins(format);\n"                                              \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_isEnabled ON plugins(isEnabled);\n"                                        \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_version ON plugins(version);\n"                                            \
     "CREATE INDEX IF NOT EXISTS idx_plugins_lastUsed ON plugins(lastUsed);\n"
 
 /// The table and its six indexes, one statement per line, run as one script. A table of

@@ -1,4 +1,4 @@
-#include "DisabledLayout.h"
+#include "catalogue/DisabledLayout.h"
 
 #include "Platform/Paths.h"
 
@@ -6,11 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cstddef>
-
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -255,7 +253,7 @@ QString moveItem(const QString& source, const QString& destination)
     const QString reason = copyEntry(source, destination);
     if (!reason.isEmpty()) {
         QFileInfo(destination).isDir() && !QFileInfo(destination).isSymLink() ? QDir(destination).removeRecursively()
-                                                                               : QFile::remove(destination);
+                                                                              : QFile::remove(destination);
         return QStringLiteral("cannot move %1 to %2: %3").arg(source, destination, reason);
     }
     const bool removed = QFileInfo(source).isDir() && !QFileInfo(source).isSymLink() ? QDir(source).removeRecursively()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PluginModels.h"
+#include "catalogue/PluginModels.h"
 
 #include <QSet>
 #include <QString>
@@ -9,8 +9,8 @@
 #include <array>
 
 /// Where disabled bundles go and where they return to (read by the scan, written by
-/// the operations), how they are moved, and the exact shell texts of a privileged move. Every system path comes from Paths::system, so with no root
-/// prefix the texts are those the program has always run.
+/// the operations), how they are moved, and the exact shell texts of a privileged move. Every system path comes from
+/// Paths::system, so with no root prefix the texts are those the program has always run.
 namespace DisabledLayout {
 
 /// R + "/Library/Audio/Plug-Ins/Disabled".

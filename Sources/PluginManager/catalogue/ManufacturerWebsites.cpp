@@ -1,4 +1,4 @@
-#include "ManufacturerWebsites.h"
+#include "catalogue/ManufacturerWebsites.h"
 
 #include <QByteArray>
 

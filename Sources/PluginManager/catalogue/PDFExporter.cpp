@@ -1,4 +1,4 @@
-#include "PDFExporter.h"
+#include "catalogue/PDFExporter.h"
 
 #include "Platform/AtomicFile.h"
 #include "Platform/Diagnostics.h"
@@ -48,9 +48,9 @@ QCollator textCollator()
 double widthFraction(const QString& title)
 {
     static const QList<std::pair<QString, double>> kFractions{
-        {QStringLiteral("Status"), 0.10},        {QStringLiteral("Manufacturer"), 0.22},
-        {QStringLiteral("Name"), 0.26},          {QStringLiteral("Format"), 0.12},
-        {QStringLiteral("Version"), 0.14},       {QStringLiteral("Last Used(Est.)"), 0.16},
+        {QStringLiteral("Status"), 0.10},  {QStringLiteral("Manufacturer"), 0.22},
+        {QStringLiteral("Name"), 0.26},    {QStringLiteral("Format"), 0.12},
+        {QStringLiteral("Version"), 0.14}, {QStringLiteral("Last Used(Est.)"), 0.16},
     };
     for (const auto& [name, fraction] : kFractions) {
         if (name == title)
@@ -70,7 +70,8 @@ QFont systemFont(double pointSize, bool bold)
 QString subtitleDate(const QDateTime& now)
 {
     const QLocale locale;
-    const QString format = locale.dateFormat(QLocale::LongFormat) + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat);
+    const QString format =
+        locale.dateFormat(QLocale::LongFormat) + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat);
     return locale.toString(now.toLocalTime(), format);
 }
 
@@ -88,8 +89,10 @@ namespace ExportFormats {
 QString rawValue(ExportFormat format)
 {
     switch (format) {
-    case ExportFormat::pdf: return QStringLiteral("PDF");
-    case ExportFormat::csv: return QStringLiteral("CSV");
+    case ExportFormat::pdf:
+        return QStringLiteral("PDF");
+    case ExportFormat::csv:
+        return QStringLiteral("CSV");
     }
     return {};
 }
@@ -110,12 +113,18 @@ namespace ExportSortOptions {
 QString rawValue(ExportSortOption option)
 {
     switch (option) {
-    case ExportSortOption::name: return QStringLiteral("Name");
-    case ExportSortOption::manufacturer: return QStringLiteral("Manufacturer");
-    case ExportSortOption::format: return QStringLiteral("Format");
-    case ExportSortOption::status: return QStringLiteral("Status");
-    case ExportSortOption::version: return QStringLiteral("Version");
-    case ExportSortOption::lastUsed: return QStringLiteral("Last Used(Est.)");
+    case ExportSortOption::name:
+        return QStringLiteral("Name");
+    case ExportSortOption::manufacturer:
+        return QStringLiteral("Manufacturer");
+    case ExportSortOption::format:
+        return QStringLiteral("Format");
+    case ExportSortOption::status:
+        return QStringLiteral("Status");
+    case ExportSortOption::version:
+        return QStringLiteral("Version");
+    case ExportSortOption::lastUsed:
+        return QStringLiteral("Last Used(Est.)");
     }
     return {};
 }
@@ -138,12 +147,16 @@ QList<AudioPlugin> PDFExporter::sortPlugins(QList<AudioPlugin> plugins, ExportSo
     // Negative, zero or positive for the option's own key; ties fall back to the name.
     const auto primary = [&](const AudioPlugin& a, const AudioPlugin& b) -> int {
         switch (by) {
-        case ExportSortOption::name: return 0;
-        case ExportSortOption::manufacturer: return collator.compare(a.manufacturer, b.manufacturer);
+        case ExportSortOption::name:
+            return 0;
+        case ExportSortOption::manufacturer:
+            return collator.compare(a.manufacturer, b.manufacturer);
         case ExportSortOption::format:
             return collator.compare(PluginFormats::rawValue(a.format), PluginFormats::rawValue(b.format));
-        case ExportSortOption::status: return int(b.isEnabled) - int(a.isEnabled);
-        case ExportSortOption::version: return collator.compare(a.version.value_or(QString()), b.version.value_or(QString()));
+        case ExportSortOption::status:
+            return int(b.isEnabled) - int(a.isEnabled);
+        case ExportSortOption::version:
+            return collator.compare(a.version.value_or(QString()), b.version.value_or(QString()));
         case ExportSortOption::lastUsed:
             // Most recent first; no date counts as the most distant past.
             if (a.lastUsed.has_value() != b.lastUsed.has_value())
@@ -216,9 +229,9 @@ QByteArray PDFExporter::generatePDF(const QList<AudioPlugin>& plugins, const QLi
         writer.setCreator(QString());
         writer.setTitle(QString());
         writer.setResolution(72);
-        writer.setPageLayout(QPageLayout(
-            QPageSize(QSizeF(kPageWidth, kPageHeight), QPageSize::Point, QString(), QPageSize::ExactMatch),
-            QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QSizeF(kPageWidth, kPageHeight), QPageSize::Point, QString(), QPageSize::ExactMatch),
+                        QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
 
         QPainter painter;
         if (!painter.begin(&writer))
@@ -235,9 +248,8 @@ QByteArray PDFExporter::generatePDF(const QList<AudioPlugin>& plugins, const QLi
 
         // Texts are placed by the top left corner of their box.
         const auto drawTextAt = [&](double x, double y, const QString& text) {
-            painter.drawText(QRectF(x, y, kPageWidth, kRowHeight * 2), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine
-                                                                          | Qt::TextDontClip,
-                             text);
+            painter.drawText(QRectF(x, y, kPageWidth, kRowHeight * 2),
+                             Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
         };
         const auto drawHeaderBar = [&](double top) {
             painter.fillRect(QRectF(kMargin, top, barWidth, kHeaderHeight), headerColour);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PluginModels.h"
+#include "catalogue/PluginModels.h"
 
 #include <QByteArray>
 #include <QList>
@@ -22,8 +22,8 @@ std::optional<ExportFormat> fromRawValue(const QString& text);
 } // namespace ExportFormats
 
 namespace ExportSortOptions {
-inline constexpr std::array<ExportSortOption, 6> allCases{ExportSortOption::name,   ExportSortOption::manufacturer,
-                                                          ExportSortOption::format, ExportSortOption::status,
+inline constexpr std::array<ExportSortOption, 6> allCases{ExportSortOption::name,    ExportSortOption::manufacturer,
+                                                          ExportSortOption::format,  ExportSortOption::status,
                                                           ExportSortOption::version, ExportSortOption::lastUsed};
 QString rawValue(ExportSortOption option); // "Name" ... "Last Used(Est.)"
 std::optional<ExportSortOption> fromRawValue(const QString& text);

@@ -1,20 +1,19 @@
-#include "PluginDatabase.h"
+#include "catalogue/PluginDatabase.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
-
-#include <sqlite3.h>
+#include "Platform/Diagnostics.h"
+#include "Platform/Paths.h"
+#include "catalogue/CatalogueSchema.h"
+#include "catalogue/Sql/Statement.h"
+#include "catalogue/Sql/Transaction.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include "CatalogueSchema.h"
-#include "Platform/Diagnostics.h"
-#include "Platform/Paths.h"
-#include "Sql/Statement.h"
-#include "Sql/Transaction.h"
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <sqlite3.h>
 
 namespace {
 
@@ -86,8 +85,7 @@ std::optional<QString> absentWhenEmpty(const Sql::Statement& row, int column)
 
 } // namespace
 
-PluginDatabase::PluginDatabase(const QString& path)
-    : m_dbPath(path)
+PluginDatabase::PluginDatabase(const QString& path) : m_dbPath(path)
 {
     // A failure to create the folder shows up as the open failure below.
     QDir().mkpath(QFileInfo(m_dbPath).absolutePath());
@@ -164,7 +162,8 @@ void PluginDatabase::openDatabase()
         if (journal.isValid() && journal.next()) {
             const QString mode = journal.columnText(0);
             if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-                Diagnostics::print(QStringLiteral("⚠️ Database journal mode is ") + mode + QStringLiteral(", not WAL"));
+                Diagnostics::print(QStringLiteral("⚠️ Database journal mode is ") + mode +
+                                   QStringLiteral(", not WAL"));
         } else {
             const int code = sqlite3_errcode(m_db) & 0xff;
             printSqlError(journal.errorMessage());
@@ -299,11 +298,12 @@ void PluginDatabase::deletePlugin(const QUuid& id)
 
 QString PluginDatabase::updatePlugins(const QList<AudioPlugin>& plugins)
 {
-    return writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(), [&plugins](Sql::Statement& update, qsizetype i) {
-        update.bindText(1, plugins[i].currentPath);
-        update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
-        update.bindText(3, uuidString(plugins[i].id));
-    });
+    return writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(),
+                      [&plugins](Sql::Statement& update, qsizetype i) {
+                          update.bindText(1, plugins[i].currentPath);
+                          update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
+                          update.bindText(3, uuidString(plugins[i].id));
+                      });
 }
 
 QString PluginDatabase::deletePlugins(const QList<QUuid>& ids)
@@ -336,8 +336,7 @@ QString PluginDatabase::writeBatch(const char* sql, qsizetype count,
     return {};
 }
 
-PluginDatabase::FilterClause PluginDatabase::filterClause(const QString& searchText,
-                                                          const QSet<PluginFormat>& formats,
+PluginDatabase::FilterClause PluginDatabase::filterClause(const QString& searchText, const QSet<PluginFormat>& formats,
                                                           const QSet<QString>& manufacturers,
                                                           const QSet<QString>& pluginKeys)
 {
@@ -378,8 +377,8 @@ std::optional<AudioPlugin> PluginDatabase::pluginFromRow(const Sql::Statement& r
     const QUuid id = uuidFromString(row.columnText(IdColumn));
     if (id.isNull())
         return std::nullopt;
-    if (row.isNull(NameColumn) || row.isNull(ManufacturerColumn) || row.isNull(OriginalPathColumn)
-        || row.isNull(CurrentPathColumn) || row.isNull(FormatColumn))
+    if (row.isNull(NameColumn) || row.isNull(ManufacturerColumn) || row.isNull(OriginalPathColumn) ||
+        row.isNull(CurrentPathColumn) || row.isNull(FormatColumn))
         return std::nullopt;
     const std::optional<PluginFormat> format = PluginFormats::fromRawValue(row.columnText(FormatColumn));
     if (!format)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PluginModels.h"
+#include "catalogue/PluginModels.h"
 
 #include <QByteArray>
 #include <QList>
@@ -67,8 +67,8 @@ public:
     QString deletePlugins(const QList<QUuid>& ids);
 
     QList<AudioPlugin> queryPlugins(const PluginQuery& query) const;
-    qint64 totalCount(const QString& searchText, const QSet<PluginFormat>& formats,
-                      const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys) const;
+    qint64 totalCount(const QString& searchText, const QSet<PluginFormat>& formats, const QSet<QString>& manufacturers,
+                      const QSet<QString>& pluginKeys) const;
     qint64 totalEnabledCount() const;
     qint64 totalDisabledCount() const;
     QSet<QUuid> getAllFilteredPluginIds(const QString& searchText, const QSet<PluginFormat>& formats,

@@ -1,4 +1,4 @@
-#include "PluginModels.h"
+#include "catalogue/PluginModels.h"
 
 #include "Platform/Paths.h"
 
@@ -60,12 +60,18 @@ namespace PluginFormats {
 QString rawValue(PluginFormat format)
 {
     switch (format) {
-    case PluginFormat::au: return QStringLiteral("Audio Units");
-    case PluginFormat::vst3: return QStringLiteral("VST3");
-    case PluginFormat::vst2: return QStringLiteral("VST");
-    case PluginFormat::aax: return QStringLiteral("AAX");
-    case PluginFormat::clap: return QStringLiteral("CLAP");
-    case PluginFormat::wavesBundle: return QStringLiteral("Waves");
+    case PluginFormat::au:
+        return QStringLiteral("Audio Units");
+    case PluginFormat::vst3:
+        return QStringLiteral("VST3");
+    case PluginFormat::vst2:
+        return QStringLiteral("VST");
+    case PluginFormat::aax:
+        return QStringLiteral("AAX");
+    case PluginFormat::clap:
+        return QStringLiteral("CLAP");
+    case PluginFormat::wavesBundle:
+        return QStringLiteral("Waves");
     }
     return {};
 }
@@ -82,12 +88,18 @@ std::optional<PluginFormat> fromRawValue(const QString& text)
 QStringList fileExtensions(PluginFormat format)
 {
     switch (format) {
-    case PluginFormat::au: return {QStringLiteral("component")};
-    case PluginFormat::vst3: return {QStringLiteral("vst3")};
-    case PluginFormat::vst2: return {QStringLiteral("vst")};
-    case PluginFormat::aax: return {QStringLiteral("aaxplugin")};
-    case PluginFormat::clap: return {QStringLiteral("clap")};
-    case PluginFormat::wavesBundle: return {QStringLiteral("bundle")};
+    case PluginFormat::au:
+        return {QStringLiteral("component")};
+    case PluginFormat::vst3:
+        return {QStringLiteral("vst3")};
+    case PluginFormat::vst2:
+        return {QStringLiteral("vst")};
+    case PluginFormat::aax:
+        return {QStringLiteral("aaxplugin")};
+    case PluginFormat::clap:
+        return {QStringLiteral("clap")};
+    case PluginFormat::wavesBundle:
+        return {QStringLiteral("bundle")};
     }
     return {};
 }
@@ -96,12 +108,23 @@ QStringList systemPaths(PluginFormat format)
 {
     QString folder;
     switch (format) {
-    case PluginFormat::au: folder = QStringLiteral("/Library/Audio/Plug-Ins/Components"); break;
-    case PluginFormat::vst3: folder = QStringLiteral("/Library/Audio/Plug-Ins/VST3"); break;
-    case PluginFormat::vst2: folder = QStringLiteral("/Library/Audio/Plug-Ins/VST"); break;
-    case PluginFormat::aax: folder = QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins"); break;
-    case PluginFormat::clap: folder = QStringLiteral("/Library/Audio/Plug-Ins/CLAP"); break;
-    case PluginFormat::wavesBundle: return {};
+    case PluginFormat::au:
+        folder = QStringLiteral("/Library/Audio/Plug-Ins/Components");
+        break;
+    case PluginFormat::vst3:
+        folder = QStringLiteral("/Library/Audio/Plug-Ins/VST3");
+        break;
+    case PluginFormat::vst2:
+        folder = QStringLiteral("/Library/Audio/Plug-Ins/VST");
+        break;
+    case PluginFormat::aax:
+        folder = QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins");
+        break;
+    case PluginFormat::clap:
+        folder = QStringLiteral("/Library/Audio/Plug-Ins/CLAP");
+        break;
+    case PluginFormat::wavesBundle:
+        return {};
     }
     return {Paths::system(folder), Paths::user(folder)};
 }
@@ -183,12 +206,9 @@ QString AudioPlugin::key() const
 QJsonObject AudioPlugin::toJson() const
 {
     QJsonObject object{
-        {QStringLiteral("id"), uuidString(id)},
-        {QStringLiteral("name"), name},
-        {QStringLiteral("manufacturer"), manufacturer},
-        {QStringLiteral("format"), PluginFormats::rawValue(format)},
-        {QStringLiteral("originalPath"), originalPath},
-        {QStringLiteral("currentPath"), currentPath},
+        {QStringLiteral("id"), uuidString(id)},         {QStringLiteral("name"), name},
+        {QStringLiteral("manufacturer"), manufacturer}, {QStringLiteral("format"), PluginFormats::rawValue(format)},
+        {QStringLiteral("originalPath"), originalPath}, {QStringLiteral("currentPath"), currentPath},
         {QStringLiteral("isEnabled"), isEnabled},
     };
     if (version)
@@ -204,11 +224,11 @@ std::optional<AudioPlugin> AudioPlugin::fromJson(const QJsonObject& object, Deco
 {
     AudioPlugin plugin;
     QString formatText;
-    if (!requireUuid(object, "id", &plugin.id, error) || !requireString(object, "name", &plugin.name, error)
-        || !requireString(object, "manufacturer", &plugin.manufacturer, error)
-        || !requireString(object, "format", &formatText, error)
-        || !requireString(object, "originalPath", &plugin.originalPath, error)
-        || !requireString(object, "currentPath", &plugin.currentPath, error))
+    if (!requireUuid(object, "id", &plugin.id, error) || !requireString(object, "name", &plugin.name, error) ||
+        !requireString(object, "manufacturer", &plugin.manufacturer, error) ||
+        !requireString(object, "format", &formatText, error) ||
+        !requireString(object, "originalPath", &plugin.originalPath, error) ||
+        !requireString(object, "currentPath", &plugin.currentPath, error))
         return std::nullopt;
     const auto format = PluginFormats::fromRawValue(formatText);
     if (!format) {
@@ -224,8 +244,8 @@ std::optional<AudioPlugin> AudioPlugin::fromJson(const QJsonObject& object, Deco
         return std::nullopt;
     }
     plugin.isEnabled = enabled.toBool();
-    if (!optionalString(object, "version", &plugin.version, error)
-        || !optionalString(object, "bundleIdentifier", &plugin.bundleIdentifier, error))
+    if (!optionalString(object, "version", &plugin.version, error) ||
+        !optionalString(object, "bundleIdentifier", &plugin.bundleIdentifier, error))
         return std::nullopt;
     const QJsonValue lastUsed = object.value(QStringLiteral("lastUsed"));
     if (lastUsed.isDouble())
@@ -248,11 +268,16 @@ QString ConsolidatedPlugin::FormatVariant::badgeLabel() const
 QString PluginError::errorDescription() const
 {
     switch (kind) {
-    case Kind::permissionDenied: return QStringLiteral("Permission denied: ") + detail;
-    case Kind::fileNotFound: return QStringLiteral("File not found: ") + detail;
-    case Kind::invalidPath: return QStringLiteral("Invalid path: ") + detail;
-    case Kind::databaseError: return QStringLiteral("Database error: ") + detail;
-    case Kind::unknownError: return QStringLiteral("Unknown error: ") + detail;
+    case Kind::permissionDenied:
+        return QStringLiteral("Permission denied: ") + detail;
+    case Kind::fileNotFound:
+        return QStringLiteral("File not found: ") + detail;
+    case Kind::invalidPath:
+        return QStringLiteral("Invalid path: ") + detail;
+    case Kind::databaseError:
+        return QStringLiteral("Database error: ") + detail;
+    case Kind::unknownError:
+        return QStringLiteral("Unknown error: ") + detail;
     }
     return detail;
 }
@@ -317,8 +342,7 @@ std::optional<FavoritesList> FavoritesList::fromJson(const QJsonObject& object, 
 }
 
 FavoritesManager::FavoritesManager(QString favoritesPath, QObject* parent)
-    : QObject(parent)
-    , m_favoritesPath(std::move(favoritesPath))
+    : QObject(parent), m_favoritesPath(std::move(favoritesPath))
 {
 }
 

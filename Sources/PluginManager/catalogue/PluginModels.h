@@ -18,7 +18,7 @@
 enum class PluginFormat { au, vst3, vst2, aax, clap, wavesBundle };
 
 namespace PluginFormats {
-inline constexpr std::array<PluginFormat, 6> allCases{PluginFormat::au, PluginFormat::vst3, PluginFormat::vst2,
+inline constexpr std::array<PluginFormat, 6> allCases{PluginFormat::au,  PluginFormat::vst3, PluginFormat::vst2,
                                                       PluginFormat::aax, PluginFormat::clap, PluginFormat::wavesBundle};
 /// "Audio Units", "VST3", "VST", "AAX", "CLAP", "Waves".
 QString rawValue(PluginFormat format);

@@ -1,4 +1,4 @@
-#include "PluginProfile.h"
+#include "catalogue/PluginProfile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -57,13 +57,27 @@ void appendJsonString(QByteArray& out, const QString& text)
     for (const char ch : utf8) {
         const auto b = static_cast<unsigned char>(ch);
         switch (b) {
-        case '"': out.append("\\\""); break;
-        case '\\': out.append("\\\\"); break;
-        case '\b': out.append("\\b"); break;
-        case '\f': out.append("\\f"); break;
-        case '\n': out.append("\\n"); break;
-        case '\r': out.append("\\r"); break;
-        case '\t': out.append("\\t"); break;
+        case '"':
+            out.append("\\\"");
+            break;
+        case '\\':
+            out.append("\\\\");
+            break;
+        case '\b':
+            out.append("\\b");
+            break;
+        case '\f':
+            out.append("\\f");
+            break;
+        case '\n':
+            out.append("\\n");
+            break;
+        case '\r':
+            out.append("\\r");
+            break;
+        case '\t':
+            out.append("\\t");
+            break;
         default:
             if (b < 0x20)
                 out.append(QByteArrayLiteral("\\u00") + QByteArray::number(b, 16).rightJustified(2, '0'));
@@ -124,8 +138,8 @@ std::optional<PluginProfile> PluginProfile::fromJson(const QJsonObject& object, 
 
     const QJsonValue id = object.value(QStringLiteral("id"));
     if (!id.isString()) {
-        fail(error, id.isUndefined() ? QStringLiteral("missing member \"id\"")
-                                     : QStringLiteral("member \"id\" is not text"));
+        fail(error,
+             id.isUndefined() ? QStringLiteral("missing member \"id\"") : QStringLiteral("member \"id\" is not text"));
         return std::nullopt;
     }
     profile.id = uuidFromString(id.toString());

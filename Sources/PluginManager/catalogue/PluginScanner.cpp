@@ -1,30 +1,11 @@
-#include "PluginScanner.h"
-
-#include "DisabledLayout.h"
-#include "WorkPool.h"
+#include "catalogue/PluginScanner.h"
 
 #include "Platform/Diagnostics.h"
 #include "Platform/HiddenAttribute.h"
 #include "Platform/Paths.h"
 #include "Platform/PropertyList.h"
-
-#include <algorithm>
-#include <array>
-#include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <deque>
-#include <filesystem>
-#include <memory>
-#include <mutex>
-#include <numeric>
-#include <system_error>
-#include <vector>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "catalogue/DisabledLayout.h"
+#include "catalogue/WorkPool.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -34,6 +15,23 @@
 #include <QStringDecoder>
 #include <QVariantList>
 #include <QVariantMap>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -452,9 +450,9 @@ bool keepEntry(RootWalk& walk, int fd, const DirEntry& entry, bool isBundle, int
         return false;
     if (!isValidUtf8(entry.name)) {
         // Its decoded path would not exist, and every later operation on it would fail.
-        Diagnostics::print(QStringLiteral("⚠️ Skipped a %1 whose name is not valid UTF-8 in %2")
-                               .arg(isBundle ? QStringLiteral("bundle") : QStringLiteral("folder"),
-                                    QFile::decodeName(folderPath)));
+        Diagnostics::print(
+            QStringLiteral("⚠️ Skipped a %1 whose name is not valid UTF-8 in %2")
+                .arg(isBundle ? QStringLiteral("bundle") : QStringLiteral("folder"), QFile::decodeName(folderPath)));
         return false;
     }
     if (!isBundle && depth >= kMaxFolderDepth) {
@@ -471,8 +469,8 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
 {
     Folder folder(AT_FDCWD, folderPath);
     if (!folder.isOpen()) {
-        Diagnostics::print(QStringLiteral("❌ Error scanning directory ") + QFile::decodeName(folderPath)
-                           + QStringLiteral(": ") + folder.errorText());
+        Diagnostics::print(QStringLiteral("❌ Error scanning directory ") + QFile::decodeName(folderPath) +
+                           QStringLiteral(": ") + folder.errorText());
         return;
     }
     node.id = folder.identity();
@@ -562,8 +560,8 @@ void collectWavesFolder(const QByteArray& folder, const QString& versionFolder, 
         if (extensionOf(entry.name) != "bundle")
             continue;
         if (!isValidUtf8(entry.name)) {
-            Diagnostics::print(QStringLiteral("⚠️ Skipped a bundle whose name is not valid UTF-8 in ")
-                               + QFile::decodeName(folder));
+            Diagnostics::print(QStringLiteral("⚠️ Skipped a bundle whose name is not valid UTF-8 in ") +
+                               QFile::decodeName(folder));
             continue;
         }
         const QString fileName = QFile::decodeName(entry.name);
@@ -612,8 +610,7 @@ QList<AudioPlugin> scanWavesBundlePlugins()
 
 } // namespace
 
-PluginScanner::PluginScanner(QObject* parent)
-    : QObject(parent)
+PluginScanner::PluginScanner(QObject* parent) : QObject(parent)
 {
     createCentralDisabledDirectoryIfNeeded();
 }
@@ -625,13 +622,15 @@ QString PluginScanner::centralDisabledDirectory()
 
 const QSet<QString>& PluginScanner::genericManufacturers()
 {
-    static const QSet<QString> names{
-        QStringLiteral("yourcompany"), QStringLiteral("your company"), QStringLiteral("mycompany"),
-        QStringLiteral("my company"),  QStringLiteral("company"),      QStringLiteral("developer"),
-        QStringLiteral("unknown"),     QString(),                      QStringLiteral("aaxplugin"),
-        QStringLiteral("vst3"),        QStringLiteral("vst"),          QStringLiteral("component"),
-        QStringLiteral("clap"),        QStringLiteral("synth"),        QStringLiteral("fx"),
-        QStringLiteral("effect"),      QStringLiteral("instrument")};
+    static const QSet<QString> names{QStringLiteral("yourcompany"), QStringLiteral("your company"),
+                                     QStringLiteral("mycompany"),   QStringLiteral("my company"),
+                                     QStringLiteral("company"),     QStringLiteral("developer"),
+                                     QStringLiteral("unknown"),     QString(),
+                                     QStringLiteral("aaxplugin"),   QStringLiteral("vst3"),
+                                     QStringLiteral("vst"),         QStringLiteral("component"),
+                                     QStringLiteral("clap"),        QStringLiteral("synth"),
+                                     QStringLiteral("fx"),          QStringLiteral("effect"),
+                                     QStringLiteral("instrument")};
     return names;
 }
 
@@ -658,7 +657,6 @@ const QHash<QString, QString>& PluginScanner::manufacturerNormalization()
         {QStringLiteral("hitnmix"), QStringLiteral("Hit'n'Mix")}};
     return names;
 }
-
 
 void PluginScanner::scanAllPlugins(int threads)
 {
@@ -756,8 +754,8 @@ void PluginScanner::createCentralDisabledDirectoryIfNeeded()
         std::error_code error;
         std::filesystem::create_directories(centralPath, error);
         if (error)
-            Diagnostics::print(QStringLiteral("Error creating central disabled directory: ")
-                               + QString::fromLocal8Bit(error.message().c_str()));
+            Diagnostics::print(QStringLiteral("Error creating central disabled directory: ") +
+                               QString::fromLocal8Bit(error.message().c_str()));
         else
             setHiddenAttribute(central);
     }
@@ -769,7 +767,6 @@ void PluginScanner::createCentralDisabledDirectoryIfNeeded()
         }
     }
 }
-
 
 std::optional<AudioPlugin> PluginScanner::createPluginFromURL(const QString& bundlePath, PluginFormat format) const
 {

@@ -1,4 +1,4 @@
-#include "ProfileManager.h"
+#include "catalogue/ProfileManager.h"
 
 #include "Platform/AtomicFile.h"
 #include "Platform/Clock.h"
@@ -93,17 +93,18 @@ QJsonArray sortedArray(const QSet<QString>& keys)
 } // namespace
 
 ProfileManager::ProfileManager(QObject* parent, std::shared_ptr<const Clock> clock)
-    : QObject(parent)
-    , m_profilesPath(Paths::dataFile(QStringLiteral("profiles.json")))
-    , m_pendingPluginsPath(Paths::dataFile(QStringLiteral("pending_new_plugins.json")))
-    , m_clock(std::move(clock))
+    : QObject(parent), m_profilesPath(Paths::dataFile(QStringLiteral("profiles.json"))),
+      m_pendingPluginsPath(Paths::dataFile(QStringLiteral("pending_new_plugins.json"))), m_clock(std::move(clock))
 {
     QDir().mkpath(Paths::dataDir()); // a failure shows up as a save diagnostic later
 
     QJsonDocument document;
     switch (readJsonFile(m_profilesPath, &document)) {
-    case FileState::missing: break;
-    case FileState::unreadable: m_profilesFileUnreadable = true; break;
+    case FileState::missing:
+        break;
+    case FileState::unreadable:
+        m_profilesFileUnreadable = true;
+        break;
     case FileState::loaded:
         if (auto profiles = decodeProfiles(document))
             m_profiles = std::move(*profiles);
@@ -114,8 +115,11 @@ ProfileManager::ProfileManager(QObject* parent, std::shared_ptr<const Clock> clo
 
     document = {};
     switch (readJsonFile(m_pendingPluginsPath, &document)) {
-    case FileState::missing: break;
-    case FileState::unreadable: m_pendingFileUnreadable = true; break;
+    case FileState::missing:
+        break;
+    case FileState::unreadable:
+        m_pendingFileUnreadable = true;
+        break;
     case FileState::loaded:
         if (auto keys = decodeKeySet(document))
             m_pendingNewPluginKeys = std::move(*keys);
@@ -142,7 +146,8 @@ void ProfileManager::saveProfiles()
 void ProfileManager::setPendingNewPlugins(const QList<AudioPlugin>& plugins)
 {
     m_pendingNewPluginKeys = keySet(plugins);
-    writeSideFile(m_pendingPluginsPath, QJsonDocument(sortedArray(m_pendingNewPluginKeys)).toJson(QJsonDocument::Compact),
+    writeSideFile(m_pendingPluginsPath,
+                  QJsonDocument(sortedArray(m_pendingNewPluginKeys)).toJson(QJsonDocument::Compact),
                   m_pendingFileUnreadable);
     Q_EMIT pendingNewPluginKeysChanged();
 }

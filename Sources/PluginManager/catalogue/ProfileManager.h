@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PluginModels.h"
-#include "PluginProfile.h"
+#include "catalogue/PluginModels.h"
+#include "catalogue/PluginProfile.h"
 
 #include <QList>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "WorkPool.h"
+#include "catalogue/WorkPool.h"
 
 #include <algorithm>
 

@@ -1,13 +1,12 @@
-#include "OnboardingPage.h"
+#include "onboarding/OnboardingPage.h"
 
-#include "OnboardingPageShell.h"
-#include "OnboardingScheduler.h"
+#include "onboarding/OnboardingPageShell.h"
+#include "onboarding/OnboardingScheduler.h"
 
 #include <QVBoxLayout>
 
 OnboardingPage::OnboardingPage(OnboardingScheduler& scheduler, QWidget* parent)
-    : QWidget(parent)
-    , m_scheduler(scheduler)
+    : QWidget(parent), m_scheduler(scheduler)
 {
 }
 

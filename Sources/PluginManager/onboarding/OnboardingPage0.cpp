@@ -1,9 +1,9 @@
-#include "OnboardingPage0.h"
+#include "onboarding/OnboardingPage0.h"
 
-#include "AppTheme.h"
-#include "OnboardingPageShell.h"
-#include "OnboardingStyle.h"
-#include "Tween.h"
+#include "onboarding/OnboardingPageShell.h"
+#include "onboarding/OnboardingStyle.h"
+#include "onboarding/Tween.h"
+#include "widgets/AppTheme.h"
 
 #include <QPainter>
 
@@ -23,8 +23,8 @@ constexpr int kGlowSwingMs = 1800;
 } // namespace
 
 OnboardingPage0::OnboardingPage0(OnboardingScheduler& scheduler, QWidget* parent)
-    : OnboardingPage(scheduler, parent)
-    , m_colors{AppTheme::accentPurple(), AppTheme::accentBlue(), AppTheme::accentPink()}
+    : OnboardingPage(scheduler, parent), m_colors{AppTheme::accentPurple(), AppTheme::accentBlue(),
+                                                  AppTheme::accentPink()}
 {
     m_shell = installShell([this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); });
     m_glow = new Tween(kGlowRest, m_shell->illustration());

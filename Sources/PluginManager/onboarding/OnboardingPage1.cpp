@@ -1,9 +1,9 @@
-#include "OnboardingPage1.h"
+#include "onboarding/OnboardingPage1.h"
 
-#include "AppTheme.h"
-#include "OnboardingPageShell.h"
-#include "OnboardingStyle.h"
-#include "Tween.h"
+#include "onboarding/OnboardingPageShell.h"
+#include "onboarding/OnboardingStyle.h"
+#include "onboarding/Tween.h"
+#include "widgets/AppTheme.h"
 
 #include <QPainter>
 
@@ -25,10 +25,9 @@ constexpr double kRowPadding = 14;
 } // namespace
 
 OnboardingPage1::OnboardingPage1(OnboardingScheduler& scheduler, QWidget* parent)
-    : OnboardingPage(scheduler, parent)
-    , m_plugins{{QStringLiteral("Reverb X Pro"), QStringLiteral("AU")},
-                {QStringLiteral("Vintage EQ"), QStringLiteral("VST3")},
-                {QStringLiteral("Compressor II"), QStringLiteral("AAX")}}
+    : OnboardingPage(scheduler, parent), m_plugins{{QStringLiteral("Reverb X Pro"), QStringLiteral("AU")},
+                                                   {QStringLiteral("Vintage EQ"), QStringLiteral("VST3")},
+                                                   {QStringLiteral("Compressor II"), QStringLiteral("AAX")}}
 {
     m_shell = installShell([this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); });
     QWidget* canvas = m_shell->illustration();
@@ -112,8 +111,9 @@ void OnboardingPage1::paintRow(QPainter& painter, const QRectF& rect, int row) c
                     mix(AppTheme::glassBorder(), litStroke, lit));
 
     const QRectF content = rect.adjusted(kRowPadding, 0, -kRowPadding, 0);
-    paintSymbol(painter, QStringLiteral("puzzlepiece.extension.fill"), QPointF(content.left() + 9, content.center().y()),
-                13, on ? AppTheme::accentBlue() : AppTheme::textTertiary());
+    paintSymbol(painter, QStringLiteral("puzzlepiece.extension.fill"),
+                QPointF(content.left() + 9, content.center().y()), 13,
+                on ? AppTheme::accentBlue() : AppTheme::textTertiary());
     const double textLeft = content.left() + 18 + 10;
     paintNameAndFormat(painter, QRectF(textLeft, rect.top(), content.right() - 32 - 10 - textLeft, rect.height()),
                        m_plugins.at(row).name, m_plugins.at(row).format,

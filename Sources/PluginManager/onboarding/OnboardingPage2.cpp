@@ -1,9 +1,9 @@
-#include "OnboardingPage2.h"
+#include "onboarding/OnboardingPage2.h"
 
-#include "AppTheme.h"
-#include "OnboardingPageShell.h"
-#include "OnboardingStyle.h"
-#include "Tween.h"
+#include "onboarding/OnboardingPageShell.h"
+#include "onboarding/OnboardingStyle.h"
+#include "onboarding/Tween.h"
+#include "widgets/AppTheme.h"
 
 #include <QPainter>
 
@@ -28,10 +28,14 @@ double cardHeight()
 } // namespace
 
 OnboardingPage2::OnboardingPage2(OnboardingScheduler& scheduler, QWidget* parent)
-    : OnboardingPage(scheduler, parent)
-    , m_profiles{{QStringLiteral("Mixing Session"), QStringLiteral("slider.horizontal.3"), AppTheme::accentBlue(),
+    : OnboardingPage(scheduler, parent),
+      m_profiles{{QStringLiteral("Mixing Session"),
+                  QStringLiteral("slider.horizontal.3"),
+                  AppTheme::accentBlue(),
                   {QStringLiteral("Reverb X Pro"), QStringLiteral("Vintage EQ"), QStringLiteral("Bus Compressor")}},
-                 {QStringLiteral("Mastering"), QStringLiteral("waveform.badge.magnifyingglass"), AppTheme::accentPink(),
+                 {QStringLiteral("Mastering"),
+                  QStringLiteral("waveform.badge.magnifyingglass"),
+                  AppTheme::accentPink(),
                   {QStringLiteral("Limiter 6"), QStringLiteral("Mid-Side EQ"), QStringLiteral("Tape Saturator")}}}
 {
     m_shell = installShell([this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); });
@@ -140,6 +144,6 @@ void OnboardingPage2::paintCard(QPainter& painter, const QRectF& rect, int index
     const QFont badge = weighted(caption2(), QFont::Medium);
     paintSymbol(painter, QStringLiteral("checkmark.circle.fill"), QPointF(content.left() + 5, y + lineHeight / 2), 10,
                 profile.color);
-    paintText(painter, QRectF(content.left() + 14, y, content.width() - 14, lineHeight), QStringLiteral("Active"), badge,
-              profile.color);
+    paintText(painter, QRectF(content.left() + 14, y, content.width() - 14, lineHeight), QStringLiteral("Active"),
+              badge, profile.color);
 }

@@ -1,9 +1,9 @@
-#include "OnboardingPage3.h"
+#include "onboarding/OnboardingPage3.h"
 
-#include "AppTheme.h"
-#include "OnboardingPageShell.h"
-#include "OnboardingStyle.h"
-#include "Tween.h"
+#include "onboarding/OnboardingPageShell.h"
+#include "onboarding/OnboardingStyle.h"
+#include "onboarding/Tween.h"
+#include "widgets/AppTheme.h"
 
 #include <QPainter>
 
@@ -30,11 +30,10 @@ constexpr double kBarTop = 8;
 } // namespace
 
 OnboardingPage3::OnboardingPage3(OnboardingScheduler& scheduler, QWidget* parent)
-    : OnboardingPage(scheduler, parent)
-    , m_plugins{{QStringLiteral("Reverb X Pro"), QStringLiteral("AU")},
-                {QStringLiteral("Vintage EQ"), QStringLiteral("VST3")},
-                {QStringLiteral("Compressor II"), QStringLiteral("AAX")},
-                {QStringLiteral("Limiter 6"), QStringLiteral("VST3")}}
+    : OnboardingPage(scheduler, parent), m_plugins{{QStringLiteral("Reverb X Pro"), QStringLiteral("AU")},
+                                                   {QStringLiteral("Vintage EQ"), QStringLiteral("VST3")},
+                                                   {QStringLiteral("Compressor II"), QStringLiteral("AAX")},
+                                                   {QStringLiteral("Limiter 6"), QStringLiteral("VST3")}}
 {
     m_shell = installShell([this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); });
     QWidget* canvas = m_shell->illustration();
@@ -51,8 +50,9 @@ QString OnboardingPage3::title() const
 
 QString OnboardingPage3::description() const
 {
-    return QStringLiteral("Tap \"Select\" to enter Select Mode. Choose one or more plugins, then press Enter to add them "
-                          "to the bulk action panel — enable, disable, or delete them all at once.");
+    return QStringLiteral(
+        "Tap \"Select\" to enter Select Mode. Choose one or more plugins, then press Enter to add them "
+        "to the bulk action panel — enable, disable, or delete them all at once.");
 }
 
 QString OnboardingPage3::selectedText() const
@@ -130,7 +130,8 @@ void OnboardingPage3::paintIllustration(QPainter& painter, const QRectF& rect) c
         return;
     painter.save();
     painter.setOpacity(std::clamp(shown, 0.0, 1.0));
-    paintBulkBar(painter, QRectF(inner.left(), top + listHeight + kBarTop + 6 * (1 - shown), inner.width(), kBarHeight));
+    paintBulkBar(painter,
+                 QRectF(inner.left(), top + listHeight + kBarTop + 6 * (1 - shown), inner.width(), kBarHeight));
     painter.restore();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OnboardingPage.h"
+#include "onboarding/OnboardingPage.h"
 
 #include <QList>
 #include <QSet>

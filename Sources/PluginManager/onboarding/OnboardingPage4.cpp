@@ -1,9 +1,9 @@
-#include "OnboardingPage4.h"
+#include "onboarding/OnboardingPage4.h"
 
-#include "AppTheme.h"
-#include "OnboardingPageShell.h"
-#include "OnboardingStyle.h"
-#include "Tween.h"
+#include "onboarding/OnboardingPageShell.h"
+#include "onboarding/OnboardingStyle.h"
+#include "onboarding/Tween.h"
+#include "widgets/AppTheme.h"
 
 #include <QPainter>
 
@@ -20,8 +20,7 @@ constexpr double kFileDrop = 52;
 
 } // namespace
 
-OnboardingPage4::OnboardingPage4(OnboardingScheduler& scheduler, QWidget* parent)
-    : OnboardingPage(scheduler, parent)
+OnboardingPage4::OnboardingPage4(OnboardingScheduler& scheduler, QWidget* parent) : OnboardingPage(scheduler, parent)
 {
     m_shell = installShell([this](QPainter& painter, const QRectF& rect) { paintIllustration(painter, rect); });
     QWidget* canvas = m_shell->illustration();
@@ -38,8 +37,9 @@ QString OnboardingPage4::title() const
 
 QString OnboardingPage4::description() const
 {
-    return QStringLiteral("Nothing is permanently deleted unless you choose it. Rackhand just moves files — your plugins "
-                          "are always safe and recoverable.");
+    return QStringLiteral(
+        "Nothing is permanently deleted unless you choose it. Rackhand just moves files — your plugins "
+        "are always safe and recoverable.");
 }
 
 double OnboardingPage4::fileOffset() const

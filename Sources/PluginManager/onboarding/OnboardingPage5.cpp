@@ -1,14 +1,13 @@
-#include "OnboardingPage5.h"
-
-#include "AppTheme.h"
-#include "OnboardingPageShell.h"
-#include "OnboardingStyle.h"
-#include "SymbolIcons.h"
-#include "Tween.h"
+#include "onboarding/OnboardingPage5.h"
 
 #include "Platform/DiskAccessProbe.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/Workspace.h"
+#include "onboarding/OnboardingPageShell.h"
+#include "onboarding/OnboardingStyle.h"
+#include "onboarding/Tween.h"
+#include "widgets/AppTheme.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -24,13 +23,13 @@ constexpr int kGlowSwingMs = 1600;
 constexpr double kGlowDiameter = 110;
 constexpr int kDefaultAnimationMs = 350;
 
-const auto kSettingsAddress = QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles");
+const auto kSettingsAddress =
+    QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles");
 
 } // namespace
 
 OnboardingPage5::OnboardingPage5(OnboardingScheduler& scheduler, QWidget* parent)
-    : OnboardingPage(scheduler, parent)
-    , m_probe(Platform::services().diskAccess)
+    : OnboardingPage(scheduler, parent), m_probe(Platform::services().diskAccess)
 {
     m_hasAccess = testAccess();
     m_illustration = new IllustrationCanvas(
@@ -81,7 +80,8 @@ QString OnboardingPage5::description() const
 {
     return m_hasAccess
                ? QStringLiteral("Full Disk Access granted. Rackhand can now manage your plugins freely.")
-               : QStringLiteral("Rackhand needs Full Disk Access to enable, disable, and delete plugins in system folders.");
+               : QStringLiteral(
+                     "Rackhand needs Full Disk Access to enable, disable, and delete plugins in system folders.");
 }
 
 QUrl OnboardingPage5::settingsUrl()

@@ -1,7 +1,7 @@
-#include "OnboardingPageShell.h"
+#include "onboarding/OnboardingPageShell.h"
 
-#include "AppTheme.h"
-#include "OnboardingStyle.h"
+#include "onboarding/OnboardingStyle.h"
+#include "widgets/AppTheme.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -25,8 +25,7 @@ void setTextColor(QLabel* label, const QColor& color)
 } // namespace
 
 IllustrationCanvas::IllustrationCanvas(Painter paint, int height, QWidget* parent)
-    : QWidget(parent)
-    , m_paint(std::move(paint))
+    : QWidget(parent), m_paint(std::move(paint))
 {
     setFixedHeight(height);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -44,10 +43,8 @@ void IllustrationCanvas::paintEvent(QPaintEvent* event)
 
 OnboardingPageShell::OnboardingPageShell(const QString& title, const QString& description,
                                          IllustrationCanvas::Painter illustration, QWidget* parent)
-    : QWidget(parent)
-    , m_illustration(new IllustrationCanvas(std::move(illustration), kIllustrationHeight, this))
-    , m_title(makeTitle(title, this))
-    , m_description(makeDescription(description, this))
+    : QWidget(parent), m_illustration(new IllustrationCanvas(std::move(illustration), kIllustrationHeight, this)),
+      m_title(makeTitle(title, this)), m_description(makeDescription(description, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, kIllustrationTop, 0, 0);

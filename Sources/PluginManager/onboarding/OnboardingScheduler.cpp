@@ -1,4 +1,4 @@
-#include "OnboardingScheduler.h"
+#include "onboarding/OnboardingScheduler.h"
 
 #include <QTimer>
 

@@ -1,7 +1,7 @@
-#include "OnboardingStyle.h"
+#include "onboarding/OnboardingStyle.h"
 
-#include "AppTheme.h"
-#include "SymbolIcons.h"
+#include "widgets/AppTheme.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QApplication>
 #include <QImage>
@@ -41,10 +41,22 @@ QFont sized(double points, QFont::Weight weight)
     return font;
 }
 
-QFont title2() { return sized(17, QFont::Bold); }
-QFont callout() { return sized(12); }
-QFont caption() { return sized(10.5); }
-QFont caption2() { return sized(10); }
+QFont title2()
+{
+    return sized(17, QFont::Bold);
+}
+QFont callout()
+{
+    return sized(12);
+}
+QFont caption()
+{
+    return sized(10.5);
+}
+QFont caption2()
+{
+    return sized(10);
+}
 
 QFont weighted(QFont font, QFont::Weight weight)
 {
@@ -52,8 +64,14 @@ QFont weighted(QFont font, QFont::Weight weight)
     return font;
 }
 
-QColor green() { return QColor(52, 199, 89); }
-QColor red() { return QColor(255, 59, 48); }
+QColor green()
+{
+    return QColor(52, 199, 89);
+}
+QColor red()
+{
+    return QColor(255, 59, 48);
+}
 
 QColor withAlpha(QColor color, double alpha)
 {
@@ -79,8 +97,9 @@ void paintSymbolGradient(QPainter& painter, const QString& symbol, const QPointF
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const int side = std::max(1, static_cast<int>(size));
     // The glyph as a mask, then the gradient kept only where the glyph is.
-    QImage image = SymbolIcons::pixmap(symbol, side, Qt::white, ratio).toImage().convertToFormat(
-        QImage::Format_ARGB32_Premultiplied);
+    QImage image = SymbolIcons::pixmap(symbol, side, Qt::white, ratio)
+                       .toImage()
+                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     {
         QPainter tint(&image);
         tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
@@ -158,28 +177,28 @@ void paintNameAndFormat(QPainter& painter, const QRectF& rect, const QString& na
 void stylePillButton(QPushButton* button, int horizontalPadding, int verticalPadding, int radius)
 {
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent; "
-                       "border-radius: %2px; padding: %3px %4px; font-weight: 600; outline: none; }"
-                       "QPushButton:pressed { background: %5; }"
-                       "QPushButton:focus { border-color: %6; }")
-            .arg(rgba(AppTheme::accentPurple()))
-            .arg(radius)
-            .arg(verticalPadding - 2)
-            .arg(horizontalPadding - 2)
-            .arg(rgba(AppTheme::accentPurple().darker(115)))
-            .arg(rgba(AppTheme::accentPurple().darker(170))));
+    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent; "
+                                         "border-radius: %2px; padding: %3px %4px; font-weight: 600; outline: none; }"
+                                         "QPushButton:pressed { background: %5; }"
+                                         "QPushButton:focus { border-color: %6; }")
+                              .arg(rgba(AppTheme::accentPurple()))
+                              .arg(radius)
+                              .arg(verticalPadding - 2)
+                              .arg(horizontalPadding - 2)
+                              .arg(rgba(AppTheme::accentPurple().darker(115)))
+                              .arg(rgba(AppTheme::accentPurple().darker(170))));
 }
 
 void stylePlainButton(QPushButton* button)
 {
     button->setCursor(Qt::PointingHandCursor);
     button->setFlat(true);
-    button->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: 2px solid transparent; "
-                                         "border-radius: 6px; padding: 4px 8px; background: transparent; outline: none; }"
-                                         "QPushButton:focus { border-color: %2; }")
-                              .arg(rgba(AppTheme::textSecondary()))
-                              .arg(rgba(AppTheme::glassBorder())));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; border: 2px solid transparent; "
+                       "border-radius: 6px; padding: 4px 8px; background: transparent; outline: none; }"
+                       "QPushButton:focus { border-color: %2; }")
+            .arg(rgba(AppTheme::textSecondary()))
+            .arg(rgba(AppTheme::glassBorder())));
 }
 
 } // namespace OnboardingStyle

@@ -1,14 +1,14 @@
-#include "OnboardingView.h"
+#include "onboarding/OnboardingView.h"
 
-#include "OnboardingPage0.h"
-#include "OnboardingPage1.h"
-#include "OnboardingPage2.h"
-#include "OnboardingPage3.h"
-#include "OnboardingPage4.h"
-#include "OnboardingPage5.h"
-#include "OnboardingScheduler.h"
-#include "OnboardingStyle.h"
-#include "PageIndicator.h"
+#include "onboarding/OnboardingPage0.h"
+#include "onboarding/OnboardingPage1.h"
+#include "onboarding/OnboardingPage2.h"
+#include "onboarding/OnboardingPage3.h"
+#include "onboarding/OnboardingPage4.h"
+#include "onboarding/OnboardingPage5.h"
+#include "onboarding/OnboardingScheduler.h"
+#include "onboarding/OnboardingStyle.h"
+#include "onboarding/PageIndicator.h"
 
 #include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
@@ -39,10 +39,8 @@ void setOpacity(QWidget* widget, double opacity)
 
 OnboardingView::OnboardingView(QWidget* parent, int currentPage, int pageCount,
                                std::shared_ptr<OnboardingScheduler> scheduler)
-    : QDialog(parent)
-    , m_scheduler(scheduler ? std::move(scheduler) : TimerScheduler::shared())
-    , m_currentPage(std::clamp(currentPage, 0, kPageCount - 1))
-    , m_pageCount(std::max(1, pageCount))
+    : QDialog(parent), m_scheduler(scheduler ? std::move(scheduler) : TimerScheduler::shared()),
+      m_currentPage(std::clamp(currentPage, 0, kPageCount - 1)), m_pageCount(std::max(1, pageCount))
 {
     setObjectName(QStringLiteral("onboardingSheet"));
     setWindowTitle(QStringLiteral("Welcome to Rackhand"));

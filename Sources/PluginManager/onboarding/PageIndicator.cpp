@@ -1,8 +1,8 @@
-#include "PageIndicator.h"
+#include "onboarding/PageIndicator.h"
 
-#include "AppTheme.h"
-#include "OnboardingStyle.h"
-#include "Tween.h"
+#include "onboarding/OnboardingStyle.h"
+#include "onboarding/Tween.h"
+#include "widgets/AppTheme.h"
 
 #include <QPainter>
 
@@ -15,9 +15,7 @@ constexpr double kSpacing = 8;
 
 } // namespace
 
-PageIndicator::PageIndicator(int count, int current, QWidget* parent)
-    : QWidget(parent)
-    , m_current(current)
+PageIndicator::PageIndicator(int count, int current, QWidget* parent) : QWidget(parent), m_current(current)
 {
     for (int i = 0; i < std::max(0, count); ++i)
         m_widths.append(new Tween(i == current ? kCurrentWidth : kDotWidth, this));
@@ -61,8 +59,8 @@ void PageIndicator::paintEvent(QPaintEvent* event)
     const double y = (height() - kDotHeight) / 2.0;
     for (int i = 0; i < m_widths.size(); ++i) {
         const double w = m_widths.at(i)->value();
-        const QColor color = i == m_current ? AppTheme::accentPurple()
-                                            : OnboardingStyle::withAlpha(AppTheme::textTertiary(), 0.35);
+        const QColor color =
+            i == m_current ? AppTheme::accentPurple() : OnboardingStyle::withAlpha(AppTheme::textTertiary(), 0.35);
         OnboardingStyle::paintRoundedBox(painter, QRectF(x, y, w, kDotHeight), kDotHeight / 2, color, Qt::transparent,
                                          0);
         x += w + kSpacing;

@@ -1,15 +1,11 @@
-#include "Tween.h"
+#include "onboarding/Tween.h"
 
 #include <QVariantAnimation>
 #include <QWidget>
 
 Tween::Tween(double value, QWidget* owner)
-    : QObject(owner)
-    , m_owner(owner)
-    , m_animation(new QVariantAnimation(this))
-    , m_value(value)
-    , m_from(value)
-    , m_target(value)
+    : QObject(owner), m_owner(owner), m_animation(new QVariantAnimation(this)), m_value(value), m_from(value),
+      m_target(value)
 {
     m_animation->setStartValue(0.0);
     m_animation->setEndValue(1.0);

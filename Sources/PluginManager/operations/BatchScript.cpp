@@ -1,15 +1,13 @@
-#include "BatchScript.h"
+#include "operations/BatchScript.h"
 
-#include "DisabledLayout.h"
-
-#include "PluginModels.h"
 #include "Platform/Paths.h"
+#include "catalogue/DisabledLayout.h"
+#include "catalogue/PluginModels.h"
 
 #include <QFile>
 
 #include <cerrno>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

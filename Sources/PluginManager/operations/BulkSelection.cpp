@@ -1,4 +1,4 @@
-#include "BulkSelection.h"
+#include "operations/BulkSelection.h"
 
 #include <QCollator>
 #include <QHash>

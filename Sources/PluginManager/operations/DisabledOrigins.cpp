@@ -1,9 +1,8 @@
-#include "DisabledOrigins.h"
-
-#include "DisabledLayout.h"
+#include "operations/DisabledOrigins.h"
 
 #include "Platform/AtomicFile.h"
 #include "Platform/Paths.h"
+#include "catalogue/DisabledLayout.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,8 +22,8 @@ DisabledOrigins::DisabledOrigins(QString path) : m_path(std::move(path))
     const QJsonDocument document = QJsonDocument::fromJson(file.bytes, &error);
     // A damaged file is kept aside at the next save rather than overwritten: it holds
     // the only record of where each bundle came from.
-    m_fileUnreadable =
-        file.state == SmallFileRead::State::unreadable || error.error != QJsonParseError::NoError || !document.isObject();
+    m_fileUnreadable = file.state == SmallFileRead::State::unreadable || error.error != QJsonParseError::NoError ||
+                       !document.isObject();
     if (m_fileUnreadable)
         return;
     const QJsonObject object = document.object();

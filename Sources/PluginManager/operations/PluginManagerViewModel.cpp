@@ -1,26 +1,23 @@
-#include "PluginManagerViewModel.h"
-
-#include "DisabledOrigins.h"
-
-#include "ActivityLogManager.h"
-#include "PluginDatabase.h"
-#include "PluginScanner.h"
-#include "ProfileManager.h"
+#include "operations/PluginManagerViewModel.h"
 
 #include "Platform/DefaultsStore.h"
 #include "Platform/Diagnostics.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/Paths.h"
+#include "catalogue/ActivityLogManager.h"
+#include "catalogue/PluginDatabase.h"
+#include "catalogue/PluginScanner.h"
+#include "catalogue/ProfileManager.h"
+#include "operations/DisabledOrigins.h"
 
 #include <QHash>
 #include <QTimer>
 
 #include <algorithm>
 #include <functional>
-#include <utility>
-
 #include <sys/resource.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -314,7 +311,7 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
 }
 
 std::optional<QList<AudioPlugin>> PluginManagerViewModel::detectNewPlugins(const QList<AudioPlugin>& plugins,
-                                                                            const QSet<QString>& existingKeys)
+                                                                           const QSet<QString>& existingKeys)
 {
     Diagnostics::print(QStringLiteral("🔍 Scan debug: existingKeys.count = ") + QString::number(existingKeys.size()));
     Diagnostics::print(QStringLiteral("🔍 Scan debug: plugins.count = ") + QString::number(plugins.size()));
@@ -468,8 +465,8 @@ void PluginManagerViewModel::clearSelection()
 
 void PluginManagerViewModel::invertSelection()
 {
-    const QSet<QUuid> matching = m_database.getAllFilteredPluginIds(m_searchText, m_selectedFormats,
-                                                                     m_selectedManufacturers);
+    const QSet<QUuid> matching =
+        m_database.getAllFilteredPluginIds(m_searchText, m_selectedFormats, m_selectedManufacturers);
     QSet<QUuid> all = m_database.getAllFilteredPluginIds(QString(), {}, {});
     m_selection.persisted = all.subtract(matching);
     Q_EMIT persistedSelectionsChanged();

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "BulkSelection.h"
-#include "PluginModels.h"
-#include "PluginMover.h"
-#include "PluginProfile.h"
-
 #include "Platform/PlatformServices.h"
 #include "Platform/RackhandBus.h"
+#include "catalogue/PluginModels.h"
+#include "catalogue/PluginProfile.h"
+#include "operations/BulkSelection.h"
+#include "operations/PluginMover.h"
 
 #include <QHash>
 #include <QList>
@@ -68,11 +67,11 @@ public:
     const QString& manufacturerSearchText() const { return m_manufacturerSearchText; }
     void setManufacturerSearchText(const QString& text);
     const QSet<PluginFormat>& selectedFormats() const { return m_selectedFormats; }
-    void setSelectedFormats(const QSet<PluginFormat>& formats);           // reloads
+    void setSelectedFormats(const QSet<PluginFormat>& formats); // reloads
     const QString& searchText() const { return m_searchText; }
-    void setSearchText(const QString& text);                              // reloads 50 ms later
+    void setSearchText(const QString& text); // reloads 50 ms later
     const QSet<QUuid>& selectedPlugins() const { return m_selection.visible; }
-    void setSelectedPlugins(const QSet<QUuid>& ids);                      // rebuilds the drag payload
+    void setSelectedPlugins(const QSet<QUuid>& ids); // rebuilds the drag payload
     const std::optional<PluginProfile>& activeProfile() const { return m_activeProfile; }
     void setActiveProfile(std::optional<PluginProfile> profile);
     bool showAllPlugins() const { return m_showAllPlugins; }
@@ -80,21 +79,21 @@ public:
     const QList<ConsolidatedPlugin>& consolidatedBulkPlugins() const { return m_selection.consolidated(); }
     const QSet<QUuid>& bulkActiveVariants() const { return m_selection.activeVariants(); }
     const QString& profileViewFilter() const { return m_profileViewFilter; }
-    void setProfileViewFilter(const QString& filter);                     // "changes" recomputes changes
+    void setProfileViewFilter(const QString& filter); // "changes" recomputes changes
     int profileSortMode() const { return m_profileSortMode; }
     const QList<AudioPlugin>& cachedProfileChanges() const { return m_cachedProfileChanges; }
     const QSet<QUuid>& persistedSelections() const { return m_selection.persisted; }
     const QList<PluginSortComparator>& sortOrder() const { return m_sortOrder; }
-    void setSortOrder(const QList<PluginSortComparator>& order);          // reloads
+    void setSortOrder(const QList<PluginSortComparator>& order); // reloads
     qint64 totalPluginCount() const { return m_totalPluginCount; }
     qint64 dbTotalCount() const { return m_dbTotalCount; }
     qint64 dbEnabledCount() const { return m_dbEnabledCount; }
     qint64 dbDisabledCount() const { return m_dbDisabledCount; }
     const QSet<QString>& selectedManufacturers() const { return m_selectedManufacturers; }
-    void setSelectedManufacturers(const QSet<QString>& manufacturers);    // reloads
+    void setSelectedManufacturers(const QSet<QString>& manufacturers); // reloads
     const QStringList& allManufacturers() const { return m_allManufacturers; }
     const std::optional<FavoritesList>& activeFavoritesList() const { return m_activeFavoritesList; }
-    void setActiveFavoritesList(std::optional<FavoritesList> list);       // reloads
+    void setActiveFavoritesList(std::optional<FavoritesList> list); // reloads
     const QList<AudioPlugin>& displayedPlugins() const { return m_displayedPlugins; }
     const QList<AudioPlugin>& newlyDetectedPlugins() const { return m_newlyDetectedPlugins; }
     const PluginKeyTransfer& cachedPluginKeysTransfer() const { return m_cachedPluginKeysTransfer; }
@@ -104,10 +103,7 @@ public:
     bool isOperationRunning() const { return m_operationRunning; }
 
     /// The distributed notification posted after every reload.
-    static QString pluginCountChangedNotification()
-    {
-        return QString::fromLatin1(RackhandBus::kPluginCountChanged);
-    }
+    static QString pluginCountChangedNotification() { return QString::fromLatin1(RackhandBus::kPluginCountChanged); }
     /// The error a second operation gets while one is running.
     static PluginError operationBusyError();
 
@@ -177,11 +173,11 @@ Q_SIGNALS:
     void cachedProfileChangesChanged();
     void persistedSelectionsChanged();
     void sortOrderChanged();
-    void countsChanged();          // totalPluginCount, dbTotalCount, dbEnabledCount, dbDisabledCount
+    void countsChanged(); // totalPluginCount, dbTotalCount, dbEnabledCount, dbDisabledCount
     void selectedManufacturersChanged();
     void allManufacturersChanged();
     void activeFavoritesListChanged();
-    void displayedPluginsChanged();  // a new first page (model reset)
+    void displayedPluginsChanged();                 // a new first page (model reset)
     void displayedPluginsAppended(int firstNewRow); // further pages appended
     void newlyDetectedPluginsChanged();
     void cachedPluginKeysTransferChanged();
@@ -259,5 +255,4 @@ private:
     std::thread m_scanThread;
     bool m_scanRunning = false;
     std::vector<std::function<void()>> m_scanWaiters;
-
 };

@@ -1,15 +1,13 @@
-#include "PluginMover.h"
-
-#include "BatchScript.h"
-#include "DisabledLayout.h"
-#include "DisabledOrigins.h"
-#include "ProgressWindowManager.h"
-
-#include "ActivityLogManager.h"
-#include "PluginDatabase.h"
+#include "operations/PluginMover.h"
 
 #include "Platform/Paths.h"
 #include "Platform/ProcessLauncher.h"
+#include "catalogue/ActivityLogManager.h"
+#include "catalogue/DisabledLayout.h"
+#include "catalogue/PluginDatabase.h"
+#include "operations/BatchScript.h"
+#include "operations/DisabledOrigins.h"
+#include "operations/ProgressWindowManager.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -20,12 +18,11 @@
 #include <QUuid>
 
 #include <algorithm>
-#include <utility>
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -81,8 +78,8 @@ bool verifyMoved(const QString& source, const QString& destination)
 QString describeFailures(const QList<Failure>& failures, qsizetype total)
 {
     if (failures.size() == 1 && total <= 1)
-        return QStringLiteral("%1 was not changed: %2").arg(describePlugin(failures.first().plugin),
-                                                             failures.first().reason);
+        return QStringLiteral("%1 was not changed: %2")
+            .arg(describePlugin(failures.first().plugin), failures.first().reason);
     QStringList lines;
     lines.append(QStringLiteral("%1 of %2 plug-ins were not changed:").arg(failures.size()).arg(total));
     for (qsizetype i = 0; i < failures.size() && i < kMaxNamedFailures; ++i)
@@ -201,7 +198,8 @@ public:
     QString describe(const QList<AudioPlugin>& moved) const
     {
         QStringList lines;
-        lines.append(QStringLiteral("%1 plug-ins were changed on disk, but not everything was recorded:").arg(moved.size()));
+        lines.append(
+            QStringLiteral("%1 plug-ins were changed on disk, but not everything was recorded:").arg(moved.size()));
         lines.append(m_lines);
         QStringList names;
         for (qsizetype i = 0; i < moved.size() && i < kMaxNamedFailures; ++i)
@@ -371,10 +369,11 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
     if (!verifyMoved(source, destination)) {
         origins.forget(destination);
         origins.saveIfChanged();
-        outcome.error = runError ? *runError
-                                 : PluginError::unknownError(withCause(
-                                       QStringLiteral("%1 was not moved: it is still at %2").arg(describePlugin(plugin), source),
-                                       cause));
+        outcome.error =
+            runError ? *runError
+                     : PluginError::unknownError(withCause(
+                           QStringLiteral("%1 was not moved: it is still at %2").arg(describePlugin(plugin), source),
+                           cause));
         return outcome;
     }
 
@@ -499,8 +498,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     }
     origins.saveIfChanged();
 
-    const ScriptRun run =
-        runBatchScript(plan.moves, [this](const QString& command) { return runPrivileged(command); });
+    const ScriptRun run = runBatchScript(plan.moves, [this](const QString& command) { return runPrivileged(command); });
 
     // A failing mv inside the script does not fail the run: each item is judged on disk.
     QList<AudioPlugin> updated;
@@ -602,9 +600,10 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
             if (countEntries(plugin.currentPath) != entriesBefore[i]) {
                 // rm -rf stopped part-way: the bundle is damaged, and its row must say what is left.
                 outcome.notChanged.append(
-                    {plugin, withCause(QStringLiteral("it was partly deleted; what is left is still at %1")
-                                           .arg(plugin.currentPath),
-                                       cause)});
+                    {plugin,
+                     withCause(
+                         QStringLiteral("it was partly deleted; what is left is still at %1").arg(plugin.currentPath),
+                         cause)});
                 outcome.rescan = true;
             } else {
                 outcome.notChanged.append(
@@ -623,8 +622,7 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
     if (!outcome.deleted.isEmpty())
         failures.add(QStringLiteral("The activity log"),
                      m_activityLog.logBatch(logPairs(outcome.deleted), ActivityLogEntry::Action::deleted));
-    publishFailures(outcome, std::move(runError), refusedBeforeRun, plugins.size(),
-                    !result.started || result.refused);
+    publishFailures(outcome, std::move(runError), refusedBeforeRun, plugins.size(), !result.started || result.refused);
     addRecordFailures(outcome, failures);
     return outcome;
 }

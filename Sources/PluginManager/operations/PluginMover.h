@@ -1,9 +1,8 @@
 #pragma once
 
-#include "PluginModels.h"
-
 #include "Platform/PlatformServices.h"
 #include "Platform/PrivilegedRunner.h"
+#include "catalogue/PluginModels.h"
 
 #include <QList>
 #include <QString>

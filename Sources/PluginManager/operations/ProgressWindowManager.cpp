@@ -1,4 +1,4 @@
-#include "ProgressWindowManager.h"
+#include "operations/ProgressWindowManager.h"
 
 #include <QCoreApplication>
 
@@ -29,8 +29,7 @@ ProgressWindowManager& ProgressWindowManager::shared()
     return *instance;
 }
 
-ProgressWindowManager::ProgressWindowManager(QObject* parent)
-    : QObject(parent), m_hudModel(new ProgressHUDModel(this))
+ProgressWindowManager::ProgressWindowManager(QObject* parent) : QObject(parent), m_hudModel(new ProgressHUDModel(this))
 {
     m_closeTimer.setSingleShot(true);
     m_closeTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early

@@ -1,21 +1,21 @@
-#include "BulkActionsView.h"
+#include "pluginlist/BulkActionsView.h"
 
-#include "AppTheme.h"
-#include "BulkListModel.h"
-#include "BulkPluginRow.h"
-#include "FlowLayout.h"
-#include "GlassStyle.h"
-#include "ItemViewAccessible.h"
-#include "ListStyle.h"
-#include "PluginManagerViewModel.h"
-#include "SymbolIcons.h"
-#include "Styles.h"
+#include "operations/PluginManagerViewModel.h"
+#include "pluginlist/BulkListModel.h"
+#include "pluginlist/BulkPluginRow.h"
+#include "pluginlist/FlowLayout.h"
+#include "pluginlist/ListStyle.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/ItemViewAccessible.h"
+#include "widgets/Styles.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QAbstractButton>
 #include <QAccessibleActionInterface>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
@@ -47,7 +47,7 @@ public:
     void setState(State state)
     {
         m_state = state;
-        setAccessibleDescription(state == State::full ? QStringLiteral("all active")
+        setAccessibleDescription(state == State::full      ? QStringLiteral("all active")
                                  : state == State::partial ? QStringLiteral("partly active")
                                                            : QStringLiteral("inactive"));
         update();
@@ -325,9 +325,10 @@ void BulkActionsView::buildHeader(QWidget* parent)
 
     m_removeMarked = new QPushButton(card);
     m_removeMarked->setObjectName(QStringLiteral("removeMarkedButton"));
-    m_removeMarked->setStyleSheet(Styles::textButton(
-        AppTheme::legible(ListStyle::systemOrange(), AppTheme::over(AppTheme::glassBg(), palette().color(QPalette::Button))),
-        QStringLiteral("3px 10px")));
+    m_removeMarked->setStyleSheet(
+        Styles::textButton(AppTheme::legible(ListStyle::systemOrange(),
+                                             AppTheme::over(AppTheme::glassBg(), palette().color(QPalette::Button))),
+                           QStringLiteral("3px 10px")));
     connect(m_removeMarked, &QPushButton::clicked, this, &BulkActionsView::removeMarked);
     m_clearAll = new QPushButton(QStringLiteral("Clear All"), card);
     m_clearAll->setObjectName(QStringLiteral("clearAllButton"));
@@ -385,8 +386,7 @@ void BulkActionsView::buildNotices(QWidget* parent)
     warning->setKind(GlassSurface::Kind::tinted);
     warning->setTint(ListStyle::systemOrange());
     warning->setCornerRadius(6);
-    warning->installEventFilter(
-        new ClickFilter(warning, [this] { m_viewModel.removeWavesPluginsFromSelection(); }));
+    warning->installEventFilter(new ClickFilter(warning, [this] { m_viewModel.removeWavesPluginsFromSelection(); }));
     auto* warningRow = new QHBoxLayout(warning);
     warningRow->setContentsMargins(12, 8, 12, 8);
     warningRow->setSpacing(8);
@@ -539,7 +539,7 @@ void BulkActionsView::refreshChips()
         auto* chip = static_cast<FormatChip*>(it.value());
         chip->setState(m_viewModel.isFormatFullyActive(it.key())       ? FormatChip::State::full
                        : m_viewModel.isFormatPartiallyActive(it.key()) ? FormatChip::State::partial
-                                                                        : FormatChip::State::none);
+                                                                       : FormatChip::State::none);
     }
 }
 

@@ -1,6 +1,6 @@
-#include "BulkListModel.h"
+#include "pluginlist/BulkListModel.h"
 
-#include "PluginManagerViewModel.h"
+#include "operations/PluginManagerViewModel.h"
 
 #include <QEasingCurve>
 
@@ -33,8 +33,8 @@ QVariant BulkListModel::data(const QModelIndex& index, int role) const
         QStringList badges;
         const QSet<QUuid>& active = m_viewModel.bulkActiveVariants();
         for (const auto& variant : plugin->variants)
-            badges.append(variant.badgeLabel()
-                          + (active.contains(variant.id) ? QStringLiteral(" (active)") : QStringLiteral(" (inactive)")));
+            badges.append(variant.badgeLabel() +
+                          (active.contains(variant.id) ? QStringLiteral(" (active)") : QStringLiteral(" (inactive)")));
         return badges.join(QStringLiteral(", "));
     }
     return {};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PluginModels.h"
+#include "catalogue/PluginModels.h"
 
 #include <QAbstractListModel>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "BulkPaneHandle.h"
+#include "pluginlist/BulkPaneHandle.h"
 
-#include "ListStyle.h"
+#include "pluginlist/ListStyle.h"
 
 #include <QMouseEvent>
 #include <QPainter>

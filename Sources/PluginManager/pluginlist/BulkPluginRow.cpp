@@ -1,10 +1,10 @@
-#include "BulkPluginRow.h"
+#include "pluginlist/BulkPluginRow.h"
 
-#include "AppTheme.h"
-#include "BulkListModel.h"
-#include "GlassStyle.h"
-#include "ListStyle.h"
-#include "PluginManagerViewModel.h"
+#include "operations/PluginManagerViewModel.h"
+#include "pluginlist/BulkListModel.h"
+#include "pluginlist/ListStyle.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -86,8 +86,8 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->setClipRect(row);
 
     if (m_model.isMarked(plugin->name))
-        paintGlassSurface(*painter, QRectF(row), GlassSurface::Kind::tinted,
-                          option.palette.color(QPalette::Highlight), true, 5);
+        paintGlassSurface(*painter, QRectF(row), GlassSurface::Kind::tinted, option.palette.color(QPalette::Highlight),
+                          true, 5);
     const qreal flash = m_model.flashLevel(plugin->name);
     if (flash > 0) {
         painter->setPen(Qt::NoPen);
@@ -100,8 +100,9 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const QRect nameRect(row.left() + kPadX, row.top(), qMax(0, nameRight - row.left() - kPadX), row.height());
     painter->setFont(ListStyle::calloutFont());
     painter->setPen(AppTheme::textPrimary());
-    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(ListStyle::calloutFont()).elidedText(plugin->name, Qt::ElideRight, nameRect.width()));
+    painter->drawText(
+        nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(ListStyle::calloutFont()).elidedText(plugin->name, Qt::ElideRight, nameRect.width()));
 
     const QSet<QUuid>& active = m_model.viewModel().bulkActiveVariants();
     painter->setFont(badgeFont());

@@ -1,7 +1,7 @@
-#include "ExportSheet.h"
+#include "pluginlist/ExportSheet.h"
 
-#include "AppTheme.h"
-#include "ListStyle.h"
+#include "pluginlist/ListStyle.h"
+#include "widgets/AppTheme.h"
 
 #include <QButtonGroup>
 #include <QFrame>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PDFExporter.h"
+#include "catalogue/PDFExporter.h"
 
 #include <QDialog>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "FlowLayout.h"
+#include "pluginlist/FlowLayout.h"
 
 #include <QWidget>
 
@@ -181,4 +181,3 @@ int FlowLayout::doLayout(const QRect& rect, bool apply) const
     }
     return y - area.top() + margins.top() + margins.bottom();
 }
-

@@ -12,7 +12,11 @@ public:
     explicit FlowLayout(QWidget* parent = nullptr, int horizontalSpacing = 8, int verticalSpacing = 6);
     ~FlowLayout() override;
 
-    void setTrailingStart(int index) { m_trailingStart = index; invalidate(); }
+    void setTrailingStart(int index)
+    {
+        m_trailingStart = index;
+        invalidate();
+    }
     int trailingStart() const { return m_trailingStart; }
 
     void addItem(QLayoutItem* item) override;

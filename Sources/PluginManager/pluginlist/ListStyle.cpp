@@ -1,6 +1,6 @@
-#include "ListStyle.h"
+#include "pluginlist/ListStyle.h"
 
-#include "AppTheme.h"
+#include "widgets/AppTheme.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -18,12 +18,30 @@ QFont sized(qreal delta)
 }
 } // namespace
 
-QFont bodyFont() { return sized(0); }
-QFont calloutFont() { return sized(-0.5); }
-QFont captionFont() { return sized(-1); }
-QFont caption2Font() { return sized(-1.5); }
-QFont headlineFont() { return withWeight(sized(1), QFont::DemiBold); }
-QFont subheadlineFont() { return sized(-0.5); }
+QFont bodyFont()
+{
+    return sized(0);
+}
+QFont calloutFont()
+{
+    return sized(-0.5);
+}
+QFont captionFont()
+{
+    return sized(-1);
+}
+QFont caption2Font()
+{
+    return sized(-1.5);
+}
+QFont headlineFont()
+{
+    return withWeight(sized(1), QFont::DemiBold);
+}
+QFont subheadlineFont()
+{
+    return sized(-0.5);
+}
 
 QFont withWeight(QFont font, QFont::Weight weight)
 {
@@ -31,11 +49,26 @@ QFont withWeight(QFont font, QFont::Weight weight)
     return font;
 }
 
-QColor systemOrange() { return QColor(255, 149, 0); }
-QColor systemGreen() { return QColor(52, 199, 89); }
-QColor systemRed() { return QColor(255, 59, 48); }
-QColor systemBlue() { return QColor(0, 122, 255); }
-QColor systemGray() { return QColor(142, 142, 147); }
+QColor systemOrange()
+{
+    return QColor(255, 149, 0);
+}
+QColor systemGreen()
+{
+    return QColor(52, 199, 89);
+}
+QColor systemRed()
+{
+    return QColor(255, 59, 48);
+}
+QColor systemBlue()
+{
+    return QColor(0, 122, 255);
+}
+QColor systemGray()
+{
+    return QColor(142, 142, 147);
+}
 
 QColor secondaryText()
 {

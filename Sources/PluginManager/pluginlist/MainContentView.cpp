@@ -1,21 +1,20 @@
-#include "MainContentView.h"
-
-#include "AppTheme.h"
-#include "BulkActionsView.h"
-#include "BulkPaneHandle.h"
-#include "ExportSheet.h"
-#include "GlassStyle.h"
-#include "ListStyle.h"
-#include "PluginListView.h"
-#include "PluginManagerViewModel.h"
-#include "PromptSavePanel.h"
-#include "Prompter.h"
-#include "SearchBar.h"
-#include "SymbolIcons.h"
-#include "Styles.h"
+#include "pluginlist/MainContentView.h"
 
 #include "Platform/PlatformServices.h"
 #include "Platform/Workspace.h"
+#include "operations/PluginManagerViewModel.h"
+#include "pluginlist/BulkActionsView.h"
+#include "pluginlist/BulkPaneHandle.h"
+#include "pluginlist/ExportSheet.h"
+#include "pluginlist/ListStyle.h"
+#include "pluginlist/PluginListView.h"
+#include "pluginlist/PromptSavePanel.h"
+#include "pluginlist/SearchBar.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/Prompter.h"
+#include "widgets/Styles.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QAbstractButton>
 #include <QFrame>
@@ -37,7 +36,10 @@ struct ChipInfo {
     QColor (*color)();
 };
 
-QColor chipBlue() { return AppTheme::accentBlue(); }
+QColor chipBlue()
+{
+    return AppTheme::accentBlue();
+}
 
 const ChipInfo kChips[] = {
     {"changes", "Changes", "arrow.triangle.2.circlepath", &ListStyle::systemOrange},
@@ -107,7 +109,8 @@ protected:
         }
         const QColor content = selected ? color : AppTheme::textTertiary();
         const QRect icon(12, height() / 2 - 7, 14, 14);
-        painter.drawPixmap(icon, SymbolIcons::pixmap(QString::fromLatin1(m_info.symbol), 14, content, devicePixelRatioF()));
+        painter.drawPixmap(icon,
+                           SymbolIcons::pixmap(QString::fromLatin1(m_info.symbol), 14, content, devicePixelRatioF()));
         painter.setFont(ListStyle::withWeight(ListStyle::bodyFont(), selected ? QFont::DemiBold : QFont::Normal));
         painter.setPen(content);
         painter.drawText(rect().adjusted(12 + 14 + 5, 0, -12, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
@@ -163,7 +166,8 @@ MainContentView::MainContentView(PluginManagerViewModel& viewModel, ProfileManag
     connect(m_handle, &BulkPaneHandle::paneHeightChanged, m_bulk, &BulkActionsView::setPaneHeight);
     connect(m_bulk, &BulkActionsView::bulkConfirmationRequested, this, &MainContentView::bulkConfirmationRequested);
 
-    connect(m_searchBar, &SearchBar::textEdited, this, [this](const QString& text) { m_viewModel.setSearchText(text); });
+    connect(m_searchBar, &SearchBar::textEdited, this,
+            [this](const QString& text) { m_viewModel.setSearchText(text); });
     connect(&m_viewModel, &PluginManagerViewModel::searchTextChanged, this,
             [this] { m_searchBar->setText(m_viewModel.searchText()); });
 
@@ -172,10 +176,10 @@ MainContentView::MainContentView(PluginManagerViewModel& viewModel, ProfileManag
     connect(&m_viewModel, &PluginManagerViewModel::pluginsChanged, this, &MainContentView::updateHeader);
     connect(&m_viewModel, &PluginManagerViewModel::activeProfileChanged, this, &MainContentView::updateBanner);
     connect(&m_viewModel, &PluginManagerViewModel::profileViewFilterChanged, this, &MainContentView::updateBanner);
-    for (auto signal : {&PluginManagerViewModel::activeProfileChanged, &PluginManagerViewModel::showAllPluginsChanged,
-                        &PluginManagerViewModel::persistedSelectionsChanged,
-                        &PluginManagerViewModel::selectedPluginsChanged,
-                        &PluginManagerViewModel::consolidatedBulkPluginsChanged})
+    for (auto signal :
+         {&PluginManagerViewModel::activeProfileChanged, &PluginManagerViewModel::showAllPluginsChanged,
+          &PluginManagerViewModel::persistedSelectionsChanged, &PluginManagerViewModel::selectedPluginsChanged,
+          &PluginManagerViewModel::consolidatedBulkPluginsChanged})
         connect(&m_viewModel, signal, this, &MainContentView::updateContent);
 
     m_searchBar->setText(m_viewModel.searchText());
@@ -266,9 +270,9 @@ QWidget* MainContentView::buildBanner()
     m_closePreview->setObjectName(QStringLiteral("closePreviewButton"));
     m_closePreview->setFont(ListStyle::captionFont());
     // Grey on the banner's blue wash, dark enough to read there.
-    const QColor closeColour = AppTheme::legible(
-        ListStyle::secondaryText(),
-        AppTheme::over(ListStyle::withAlpha(AppTheme::accentBlue(), 0.15), AppTheme::readingBackground()));
+    const QColor closeColour =
+        AppTheme::legible(ListStyle::secondaryText(), AppTheme::over(ListStyle::withAlpha(AppTheme::accentBlue(), 0.15),
+                                                                     AppTheme::readingBackground()));
     m_closePreview->setIcon(SymbolIcons::tinted(QStringLiteral("xmark.circle.fill"), closeColour));
     ListStyle::setTextColor(m_closePreview, closeColour);
     connect(m_closePreview, &QPushButton::clicked, this, [this] {
@@ -305,13 +309,14 @@ QWidget* MainContentView::buildPlaceholder()
     column->addStretch(1);
     auto* icon = new QLabel(placeholder);
     icon->setAlignment(Qt::AlignCenter);
-    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("music.note.list"), 40, AppTheme::textTertiary(),
-                                        devicePixelRatioF()));
+    icon->setPixmap(
+        SymbolIcons::pixmap(QStringLiteral("music.note.list"), 40, AppTheme::textTertiary(), devicePixelRatioF()));
     auto* title = new QLabel(QStringLiteral("Select a category from the sidebar"), placeholder);
     title->setAlignment(Qt::AlignCenter);
     title->setFont(ListStyle::headlineFont());
     ListStyle::setTextColor(title, AppTheme::textSecondary());
-    auto* hint = new QLabel(QStringLiteral("Choose \"All Plugins\" or a specific format to view plugins."), placeholder);
+    auto* hint =
+        new QLabel(QStringLiteral("Choose \"All Plugins\" or a specific format to view plugins."), placeholder);
     hint->setAlignment(Qt::AlignCenter);
     hint->setFont(ListStyle::captionFont());
     ListStyle::setTextColor(hint, AppTheme::textTertiary());

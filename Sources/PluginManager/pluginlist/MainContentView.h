@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BulkAction.h"
-#include "PDFExporter.h"
-#include "PluginModels.h"
+#include "catalogue/PDFExporter.h"
+#include "catalogue/PluginModels.h"
+#include "operations/BulkAction.h"
 
 #include <QHash>
 #include <QPointer>

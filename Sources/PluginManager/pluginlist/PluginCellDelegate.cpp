@@ -1,9 +1,9 @@
-#include "PluginCellDelegate.h"
+#include "pluginlist/PluginCellDelegate.h"
 
-#include "AppTheme.h"
-#include "ListStyle.h"
-#include "PluginTableModel.h"
-#include "SymbolIcons.h"
+#include "pluginlist/ListStyle.h"
+#include "pluginlist/PluginTableModel.h"
+#include "widgets/AppTheme.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -121,8 +121,8 @@ void PluginCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         paintFormatChip(painter, option, index);
         return;
     }
-    if (column == PluginTableModel::manufacturerColumn && !preview
-        && index.data(PluginTableModel::hasManufacturerRole).toBool()) {
+    if (column == PluginTableModel::manufacturerColumn && !preview &&
+        index.data(PluginTableModel::hasManufacturerRole).toBool()) {
         paintCellBackground(painter, option, index);
         paintLink(painter, option, index);
         return;
@@ -281,9 +281,9 @@ bool PluginCellDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, c
             Q_EMIT toggleRequested(index);
         return true;
     }
-    if (index.column() == PluginTableModel::manufacturerColumn
-        && index.data(PluginTableModel::hasManufacturerRole).toBool()
-        && linkRect(option.rect, index.data().toString(), ListStyle::bodyFont()).contains(pos)) {
+    if (index.column() == PluginTableModel::manufacturerColumn &&
+        index.data(PluginTableModel::hasManufacturerRole).toBool() &&
+        linkRect(option.rect, index.data().toString(), ListStyle::bodyFont()).contains(pos)) {
         Q_EMIT linkActivated(index);
         return true;
     }

@@ -1,19 +1,18 @@
-#include "PluginListView.h"
-
-#include "AppTheme.h"
-#include "BusySpinner.h"
-#include "ListStyle.h"
-#include "ManufacturerWebsites.h"
-#include "PluginCellDelegate.h"
-#include "PluginManagerViewModel.h"
-#include "PluginTableActions.h"
-#include "PluginTableModel.h"
-#include "RowContextMenu.h"
-#include "SymbolIcons.h"
-#include "Styles.h"
+#include "pluginlist/PluginListView.h"
 
 #include "Platform/PlatformServices.h"
 #include "Platform/Workspace.h"
+#include "catalogue/ManufacturerWebsites.h"
+#include "operations/PluginManagerViewModel.h"
+#include "pluginlist/ListStyle.h"
+#include "pluginlist/PluginCellDelegate.h"
+#include "pluginlist/PluginTableActions.h"
+#include "pluginlist/PluginTableModel.h"
+#include "pluginlist/RowContextMenu.h"
+#include "widgets/AppTheme.h"
+#include "widgets/BusySpinner.h"
+#include "widgets/Styles.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -85,8 +84,7 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     connect(&m_pagingCheck, &QTimer::timeout, this, &PluginListView::checkLastRowVisible);
 
     connect(header, &QHeaderView::sectionClicked, this, &PluginListView::sortByColumn);
-    connect(header, &QHeaderView::sectionResized, this,
-            [this](int section, int, int) { onSectionResized(section); });
+    connect(header, &QHeaderView::sectionResized, this, [this](int section, int, int) { onSectionResized(section); });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PluginListView::onTableSelectionChanged);
     connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this, &PluginListView::schedulePagingCheck);
@@ -99,8 +97,7 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
         const bool preview = m_model->isPreviewMode();
         if (preview != m_wasPreview) {
             m_wasPreview = preview;
-            m_table->setSelectionMode(preview ? QAbstractItemView::NoSelection
-                                              : QAbstractItemView::ExtendedSelection);
+            m_table->setSelectionMode(preview ? QAbstractItemView::NoSelection : QAbstractItemView::ExtendedSelection);
             configureColumns();
         }
     });
@@ -123,8 +120,7 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
             &PluginListView::onViewModelSelectionChanged);
     connect(&m_viewModel, &PluginManagerViewModel::countsChanged, this, &PluginListView::updateFooter);
     connect(&m_viewModel, &PluginManagerViewModel::sortOrderChanged, this, &PluginListView::updateSortIndicator);
-    connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this,
-            &PluginListView::updateInteractivity);
+    connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this, &PluginListView::updateInteractivity);
 
     m_shownQuery = currentQuery();
     updateSortIndicator();
@@ -178,8 +174,8 @@ void PluginListView::configureColumns()
         }
         header->setSectionResizeMode(column, QHeaderView::Interactive);
         if (column != PluginTableModel::nameColumn)
-            header->resizeSection(column, qMax(header->sectionSizeHint(column),
-                                               PluginCellDelegate::contentWidth(column, preview)));
+            header->resizeSection(
+                column, qMax(header->sectionSizeHint(column), PluginCellDelegate::contentWidth(column, preview)));
     }
     fitNameColumn();
     updateSortIndicator();
@@ -267,8 +263,7 @@ void PluginListView::buildFooter()
 
 bool PluginListView::isShowingProfileChanges() const
 {
-    return m_viewModel.activeProfile().has_value()
-           && m_viewModel.profileViewFilter() == QLatin1String("changes");
+    return m_viewModel.activeProfile().has_value() && m_viewModel.profileViewFilter() == QLatin1String("changes");
 }
 
 void PluginListView::updateFooter()
@@ -425,8 +420,8 @@ void PluginListView::focusRow(const QModelIndex& index)
 bool PluginListView::handleTableKey(QKeyEvent* event)
 {
     const QModelIndex current = m_table->currentIndex();
-    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && current.isValid()
-        && !m_model->isPreviewMode()) {
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && current.isValid() &&
+        !m_model->isPreviewMode()) {
         toggleRow(current);
         return true;
     }
@@ -490,9 +485,9 @@ bool PluginListView::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
             fitNameColumn();
             schedulePagingCheck();
-        } else if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease
-                    || event->type() == QEvent::MouseButtonDblClick)
-                   && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        } else if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+                    event->type() == QEvent::MouseButtonDblClick) &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
             // A secondary click only opens the row menu (the context-menu event still
             // arrives): it must not select, and so collect, the row under the pointer.
             return true;
@@ -505,8 +500,8 @@ bool PluginListView::eventFilter(QObject* watched, QEvent* event)
                 const QRect cell = m_table->visualRect(index);
                 if (index.column() == PluginTableModel::statusColumn)
                     overControl = PluginCellDelegate::switchRect(cell).contains(pos);
-                else if (index.column() == PluginTableModel::manufacturerColumn
-                         && index.data(PluginTableModel::hasManufacturerRole).toBool())
+                else if (index.column() == PluginTableModel::manufacturerColumn &&
+                         index.data(PluginTableModel::hasManufacturerRole).toBool())
                     overControl = PluginCellDelegate::linkRect(cell, index.data().toString(), ListStyle::bodyFont())
                                       .contains(pos);
             }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PluginManagerViewModel.h"
-#include "PluginModels.h"
+#include "catalogue/PluginModels.h"
+#include "operations/PluginManagerViewModel.h"
 
 #include <QSet>
 #include <QTimer>

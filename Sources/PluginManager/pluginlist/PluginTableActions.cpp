@@ -1,7 +1,7 @@
-#include "PluginTableActions.h"
+#include "pluginlist/PluginTableActions.h"
 
-#include "PluginListView.h"
-#include "PluginTableModel.h"
+#include "pluginlist/PluginListView.h"
+#include "pluginlist/PluginTableModel.h"
 
 #include <QAccessibleActionInterface>
 
@@ -17,8 +17,8 @@ bool PluginTableActions::isSwitch(const QModelIndex& index) const
 
 bool PluginTableActions::hasLink(const QModelIndex& index) const
 {
-    return !isPreview() && index.column() == PluginTableModel::manufacturerColumn
-           && index.data(PluginTableModel::hasManufacturerRole).toBool();
+    return !isPreview() && index.column() == PluginTableModel::manufacturerColumn &&
+           index.data(PluginTableModel::hasManufacturerRole).toBool();
 }
 
 QStringList PluginTableActions::actionNames(const QModelIndex& index) const

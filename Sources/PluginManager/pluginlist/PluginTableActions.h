@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ItemViewAccessible.h"
+#include "widgets/ItemViewAccessible.h"
 
 class PluginListView;
 

@@ -1,11 +1,10 @@
-#include "PluginTableModel.h"
-
-#include "AppTheme.h"
-#include "ListStyle.h"
-#include "ProfileManager.h"
+#include "pluginlist/PluginTableModel.h"
 
 #include "Platform/Clock.h"
 #include "Platform/PlatformServices.h"
+#include "catalogue/ProfileManager.h"
+#include "pluginlist/ListStyle.h"
+#include "widgets/AppTheme.h"
 
 #include <QScopeGuard>
 
@@ -65,26 +64,39 @@ int PluginTableModel::rowOf(const QUuid& id) const
 QString PluginTableModel::columnTitle(int column)
 {
     switch (column) {
-    case statusColumn: return QStringLiteral("Status");
-    case nameColumn: return QStringLiteral("Name");
-    case manufacturerColumn: return QStringLiteral("Manufacturer");
-    case formatColumn: return QStringLiteral("Format");
-    case versionColumn: return QStringLiteral("Version");
-    case lastUsedColumn: return QStringLiteral("Last Used(Est.)");
-    default: return {};
+    case statusColumn:
+        return QStringLiteral("Status");
+    case nameColumn:
+        return QStringLiteral("Name");
+    case manufacturerColumn:
+        return QStringLiteral("Manufacturer");
+    case formatColumn:
+        return QStringLiteral("Format");
+    case versionColumn:
+        return QStringLiteral("Version");
+    case lastUsedColumn:
+        return QStringLiteral("Last Used(Est.)");
+    default:
+        return {};
     }
 }
 
 PluginSortKey PluginTableModel::sortKey(int column)
 {
     switch (column) {
-    case statusColumn: return PluginSortKey::statusValue;
-    case manufacturerColumn: return PluginSortKey::manufacturer;
-    case formatColumn: return PluginSortKey::formatRawValue;
-    case versionColumn: return PluginSortKey::versionValue;
-    case lastUsedColumn: return PluginSortKey::lastUsedValue;
+    case statusColumn:
+        return PluginSortKey::statusValue;
+    case manufacturerColumn:
+        return PluginSortKey::manufacturer;
+    case formatColumn:
+        return PluginSortKey::formatRawValue;
+    case versionColumn:
+        return PluginSortKey::versionValue;
+    case lastUsedColumn:
+        return PluginSortKey::lastUsedValue;
     case nameColumn:
-    default: return PluginSortKey::name;
+    default:
+        return PluginSortKey::name;
     }
 }
 
@@ -100,12 +112,18 @@ int PluginTableModel::columnOf(PluginSortKey key) const
 QString PluginTableModel::formatSymbol(PluginFormat format)
 {
     switch (format) {
-    case PluginFormat::au: return QStringLiteral("waveform");
-    case PluginFormat::vst3: return QStringLiteral("cube");
-    case PluginFormat::vst2: return QStringLiteral("square");
-    case PluginFormat::aax: return QStringLiteral("hexagon");
-    case PluginFormat::clap: return QStringLiteral("diamond");
-    case PluginFormat::wavesBundle: return QStringLiteral("w.circle");
+    case PluginFormat::au:
+        return QStringLiteral("waveform");
+    case PluginFormat::vst3:
+        return QStringLiteral("cube");
+    case PluginFormat::vst2:
+        return QStringLiteral("square");
+    case PluginFormat::aax:
+        return QStringLiteral("hexagon");
+    case PluginFormat::clap:
+        return QStringLiteral("diamond");
+    case PluginFormat::wavesBundle:
+        return QStringLiteral("w.circle");
     }
     return QStringLiteral("square");
 }
@@ -126,11 +144,16 @@ PluginTableModel::PreviewStatus PluginTableModel::previewStatus(const std::optio
 QString PluginTableModel::previewStatusText(PreviewStatus status)
 {
     switch (status) {
-    case PreviewStatus::willEnable: return QStringLiteral("Will Enable");
-    case PreviewStatus::willDisable: return QStringLiteral("Will Disable");
-    case PreviewStatus::enabled: return QStringLiteral("Enabled");
-    case PreviewStatus::disabled: return QStringLiteral("Disabled");
-    case PreviewStatus::none: break;
+    case PreviewStatus::willEnable:
+        return QStringLiteral("Will Enable");
+    case PreviewStatus::willDisable:
+        return QStringLiteral("Will Disable");
+    case PreviewStatus::enabled:
+        return QStringLiteral("Enabled");
+    case PreviewStatus::disabled:
+        return QStringLiteral("Disabled");
+    case PreviewStatus::none:
+        break;
     }
     return {};
 }
@@ -173,7 +196,7 @@ QVariant cellFont(int column)
 QVariant previewForeground(const AudioPlugin& plugin, int column, PreviewStatus status)
 {
     const bool willChange = status == PreviewStatus::willEnable || status == PreviewStatus::willDisable;
-    const QColor statusColor = willChange                          ? ListStyle::systemOrange()
+    const QColor statusColor = willChange                         ? ListStyle::systemOrange()
                                : status == PreviewStatus::enabled ? ListStyle::systemGreen()
                                                                   : ListStyle::systemRed();
     if (column == PluginTableModel::nameColumn)
@@ -207,11 +230,16 @@ QVariant PluginTableModel::data(const QModelIndex& index, int role) const
     const int column = index.column();
 
     switch (role) {
-    case pluginIdRole: return QVariant::fromValue(plugin->id);
-    case enabledRole: return plugin->isEnabled;
-    case formatRole: return int(plugin->format);
-    case hasManufacturerRole: return !plugin->manufacturer.isEmpty();
-    default: break;
+    case pluginIdRole:
+        return QVariant::fromValue(plugin->id);
+    case enabledRole:
+        return plugin->isEnabled;
+    case formatRole:
+        return int(plugin->format);
+    case hasManufacturerRole:
+        return !plugin->manufacturer.isEmpty();
+    default:
+        break;
     }
 
     const PreviewStatus status =
@@ -230,8 +258,7 @@ QVariant PluginTableModel::data(const QModelIndex& index, int role) const
         return cellFont(column);
     if (role == Qt::ForegroundRole)
         return m_preview ? previewForeground(*plugin, column, status) : plainForeground(*plugin, column);
-    if (role == Qt::BackgroundRole && m_preview && willChange
-        && (column == nameColumn || column == manufacturerColumn))
+    if (role == Qt::BackgroundRole && m_preview && willChange && (column == nameColumn || column == manufacturerColumn))
         return ListStyle::withAlpha(ListStyle::systemOrange(), 0.12);
     if (role == Qt::TextAlignmentRole) {
         if (column == statusColumn)
@@ -271,9 +298,9 @@ void PluginTableModel::sort(int column, Qt::SortOrder order)
 
 bool PluginTableModel::sameContent(const AudioPlugin& a, const AudioPlugin& b)
 {
-    return a.isEnabled == b.isEnabled && a.name == b.name && a.manufacturer == b.manufacturer
-           && a.format == b.format && a.version == b.version && a.lastUsed == b.lastUsed
-           && a.currentPath == b.currentPath && a.originalPath == b.originalPath;
+    return a.isEnabled == b.isEnabled && a.name == b.name && a.manufacturer == b.manufacturer && a.format == b.format &&
+           a.version == b.version && a.lastUsed == b.lastUsed && a.currentPath == b.currentPath &&
+           a.originalPath == b.originalPath;
 }
 
 void PluginTableModel::rebuildIndex(int fromRow)

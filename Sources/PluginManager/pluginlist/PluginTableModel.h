@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PluginManagerViewModel.h"
+#include "operations/PluginManagerViewModel.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -22,10 +22,10 @@ public:
     enum Role {
         pluginIdRole = Qt::UserRole + 1,
         enabledRole,
-        formatRole,           // int(PluginFormat)
-        previewStatusRole,    // int(PreviewStatus)
-        willChangeRole,       // bool
-        hasManufacturerRole,  // bool
+        formatRole,          // int(PluginFormat)
+        previewStatusRole,   // int(PreviewStatus)
+        willChangeRole,      // bool
+        hasManufacturerRole, // bool
     };
     /// What applying the previewed profile would do to a row.
     enum class PreviewStatus { none, willEnable, willDisable, enabled, disabled };

@@ -1,6 +1,6 @@
-#include "PromptSavePanel.h"
+#include "pluginlist/PromptSavePanel.h"
 
-#include "Prompter.h"
+#include "widgets/Prompter.h"
 
 std::optional<QString> PromptSavePanel::chooseSaveLocation(const QString& title, const QString& proposedFileName,
                                                            const QString& nameFilter)

@@ -1,11 +1,10 @@
-#include "RowContextMenu.h"
-
-#include "ManufacturerWebsites.h"
-#include "PluginManagerViewModel.h"
-#include "SymbolIcons.h"
+#include "pluginlist/RowContextMenu.h"
 
 #include "Platform/PlatformServices.h"
 #include "Platform/Workspace.h"
+#include "catalogue/ManufacturerWebsites.h"
+#include "operations/PluginManagerViewModel.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -34,8 +33,8 @@ void later(PluginManagerViewModel& viewModel, Function function)
 
 QUrl updateSearchURL(const AudioPlugin& plugin)
 {
-    return webSearchURL(plugin.name + QLatin1Char(' ') + plugin.manufacturer
-                        + QStringLiteral(" update latest version"));
+    return webSearchURL(plugin.name + QLatin1Char(' ') + plugin.manufacturer +
+                        QStringLiteral(" update latest version"));
 }
 
 void copyToClipboard(const QString& text)
@@ -47,8 +46,7 @@ void copyToClipboard(const QString& text)
     clipboard->setText(text);
 }
 
-QMenu* build(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& rows, const QSet<QUuid>& ids,
-             QWidget* parent)
+QMenu* build(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& rows, const QSet<QUuid>& ids, QWidget* parent)
 {
     auto* menu = new QMenu(parent);
     menu->setAccessibleName(QStringLiteral("Plugin actions"));
@@ -68,10 +66,11 @@ QMenu* build(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& rows, 
         const AudioPlugin plugin = *found;
         const std::shared_ptr<Workspace> workspace = viewModel.services().workspace;
         const QString vendor = plugin.manufacturer.isEmpty() ? QStringLiteral("Manufacturer") : plugin.manufacturer;
-        menu->addAction(SymbolIcons::icon(QStringLiteral("safari")), QStringLiteral("Visit ") + vendor + QStringLiteral(" Website"),
-                        menu, [plugin, workspace] { openUrl(workspace, manufacturerWebsiteURL(plugin.manufacturer)); });
-        menu->addAction(SymbolIcons::icon(QStringLiteral("magnifyingglass")), QStringLiteral("Search for Updates"), menu,
-                        [plugin, workspace] { openUrl(workspace, updateSearchURL(plugin)); });
+        menu->addAction(SymbolIcons::icon(QStringLiteral("safari")),
+                        QStringLiteral("Visit ") + vendor + QStringLiteral(" Website"), menu,
+                        [plugin, workspace] { openUrl(workspace, manufacturerWebsiteURL(plugin.manufacturer)); });
+        menu->addAction(SymbolIcons::icon(QStringLiteral("magnifyingglass")), QStringLiteral("Search for Updates"),
+                        menu, [plugin, workspace] { openUrl(workspace, updateSearchURL(plugin)); });
         if (plugin.version) {
             menu->addSeparator();
             const QString version = *plugin.version;
@@ -80,9 +79,10 @@ QMenu* build(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& rows, 
                             [version] { copyToClipboard(version); });
         }
         menu->addSeparator();
-        QAction* toggle = plugin.isEnabled
-                              ? menu->addAction(SymbolIcons::icon(QStringLiteral("xmark.circle")), QStringLiteral("Disable Plugin"))
-                              : menu->addAction(SymbolIcons::icon(QStringLiteral("checkmark.circle")), QStringLiteral("Enable Plugin"));
+        QAction* toggle = plugin.isEnabled ? menu->addAction(SymbolIcons::icon(QStringLiteral("xmark.circle")),
+                                                             QStringLiteral("Disable Plugin"))
+                                           : menu->addAction(SymbolIcons::icon(QStringLiteral("checkmark.circle")),
+                                                             QStringLiteral("Enable Plugin"));
         toggle->setEnabled(!busy);
         QObject::connect(toggle, &QAction::triggered, &viewModel, [&viewModel, plugin] {
             later(viewModel, [&viewModel, plugin] { viewModel.togglePlugin(plugin); });

@@ -1,10 +1,10 @@
-#include "SearchBar.h"
+#include "pluginlist/SearchBar.h"
 
-#include "AppTheme.h"
-#include "GlassStyle.h"
-#include "ListStyle.h"
-#include "SymbolIcons.h"
-#include "Styles.h"
+#include "pluginlist/ListStyle.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/Styles.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -30,8 +30,8 @@ SearchBar::SearchBar(QWidget* parent) : QWidget(parent)
     m_icon = new QLabel(card);
     m_icon->setFixedWidth(20);
     m_icon->setAlignment(Qt::AlignCenter);
-    m_icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("magnifyingglass"), 15, AppTheme::textTertiary(),
-                                          devicePixelRatioF()));
+    m_icon->setPixmap(
+        SymbolIcons::pixmap(QStringLiteral("magnifyingglass"), 15, AppTheme::textTertiary(), devicePixelRatioF()));
     auto* glow = new QGraphicsDropShadowEffect(m_icon);
     glow->setColor(AppTheme::glassGlow());
     glow->setBlurRadius(6);

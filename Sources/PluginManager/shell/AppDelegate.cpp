@@ -1,20 +1,19 @@
-#include "AppDelegate.h"
-
-#include "AppTheme.h"
-#include "ActivityLogManager.h"
-#include "ContentView.h"
-#include "PluginDatabase.h"
-#include "PluginManagerViewModel.h"
-#include "ProfileManager.h"
-#include "UADCleanupManager.h"
-#include "ProgressPanel.h"
-#include "Prompter.h"
-#include "UpdateChecker.h"
+#include "shell/AppDelegate.h"
 
 #include "Platform/DefaultsStore.h"
 #include "Platform/MenuBarLoginItem.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/PlatformServices.h"
+#include "catalogue/ActivityLogManager.h"
+#include "catalogue/PluginDatabase.h"
+#include "catalogue/ProfileManager.h"
+#include "operations/PluginManagerViewModel.h"
+#include "operations/ui/ProgressPanel.h"
+#include "shell/ContentView.h"
+#include "shell/UpdateChecker.h"
+#include "uadcleanup/UADCleanupManager.h"
+#include "widgets/AppTheme.h"
+#include "widgets/Prompter.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

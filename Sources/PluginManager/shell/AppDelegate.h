@@ -1,13 +1,12 @@
 #pragma once
 
+#include "Platform/PlatformServices.h"
 #include "Platform/RackhandBus.h"
 
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
-
-#include "Platform/PlatformServices.h"
 
 #include <functional>
 

@@ -1,20 +1,19 @@
-#include "ContentView.h"
-
-#include "AppTheme.h"
-#include "ContentViewSeams.h"
-#include "HiddenKeySequence.h"
-#include "NewPluginsBanner.h"
-#include "NewPluginsOffer.h"
-#include "NewPluginsSheet.h"
-#include "PluginManagerViewModel.h"
-#include "ProfileManager.h"
-#include "Prompter.h"
-#include "UADCleanupManager.h"
-#include "UpdateBanner.h"
-#include "UpdateChecker.h"
+#include "shell/ContentView.h"
 
 #include "Platform/DefaultsStore.h"
 #include "Platform/PlatformServices.h"
+#include "catalogue/ProfileManager.h"
+#include "operations/PluginManagerViewModel.h"
+#include "shell/ContentViewSeams.h"
+#include "shell/HiddenKeySequence.h"
+#include "shell/NewPluginsBanner.h"
+#include "shell/NewPluginsOffer.h"
+#include "shell/NewPluginsSheet.h"
+#include "shell/UpdateBanner.h"
+#include "shell/UpdateChecker.h"
+#include "uadcleanup/UADCleanupManager.h"
+#include "widgets/AppTheme.h"
+#include "widgets/Prompter.h"
 
 #include <QDialog>
 #include <QHash>
@@ -49,13 +48,9 @@ ContentView::ContentView(QWidget* parent)
 }
 
 ContentView::ContentView(std::unique_ptr<PluginManagerViewModel> pluginManager, UpdateChecker& updateChecker,
-                         std::unique_ptr<ProfileManager> profileManager, UADCleanupManager& uadCleanup,
-                         QWidget* parent)
-    : QWidget(parent)
-    , m_pluginManager(std::move(pluginManager))
-    , m_updateChecker(updateChecker)
-    , m_profileManager(std::move(profileManager))
-    , m_uadCleanup(uadCleanup)
+                         std::unique_ptr<ProfileManager> profileManager, UADCleanupManager& uadCleanup, QWidget* parent)
+    : QWidget(parent), m_pluginManager(std::move(pluginManager)), m_updateChecker(updateChecker),
+      m_profileManager(std::move(profileManager)), m_uadCleanup(uadCleanup)
 {
     setObjectName(QStringLiteral("contentView"));
     m_newPlugins = new NewPluginsOffer(*m_profileManager, this);
@@ -279,8 +274,8 @@ QString ContentView::bulkWarningMessage(std::optional<BulkAction> action, qsizet
                QStringLiteral(" plugin(s) from your system. This action CANNOT be undone. The plugin(s) will need "
                               "to be reinstalled.");
     return QStringLiteral("You are about to ") +
-           (*action == BulkAction::enable ? QStringLiteral("enable") : QStringLiteral("disable")) +
-           QLatin1Char(' ') + n + QStringLiteral(" plugins. Are you sure you want to continue?");
+           (*action == BulkAction::enable ? QStringLiteral("enable") : QStringLiteral("disable")) + QLatin1Char(' ') +
+           n + QStringLiteral(" plugins. Are you sure you want to continue?");
 }
 
 QList<AudioPlugin> ContentView::changingPlugins(BulkAction action, const QList<AudioPlugin>& plugins) const
@@ -370,7 +365,10 @@ void ContentView::onResetTapped()
     armCheatCode();
 }
 
-void ContentView::armCheatCode() { m_hiddenKeySequence->arm(); }
+void ContentView::armCheatCode()
+{
+    m_hiddenKeySequence->arm();
+}
 
 // --- Banners and sheets ---
 
@@ -386,7 +384,8 @@ void ContentView::setNewPluginsBannerShown(bool shown)
         banner->setVisible(true);
         animation->setStartValue(0);
         animation->setEndValue(full);
-        connect(animation, &QPropertyAnimation::finished, banner, [banner] { banner->setMaximumHeight(QWIDGETSIZE_MAX); });
+        connect(animation, &QPropertyAnimation::finished, banner,
+                [banner] { banner->setMaximumHeight(QWIDGETSIZE_MAX); });
     } else {
         animation->setStartValue(banner->height());
         animation->setEndValue(0);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BulkAction.h"
-#include "NewPluginsSheet.h"
-#include "PluginModels.h"
+#include "catalogue/PluginModels.h"
+#include "operations/BulkAction.h"
+#include "shell/NewPluginsSheet.h"
 
 #include <QDialog>
 #include <QList>

@@ -1,12 +1,11 @@
-#include "ContentViewSeams.h"
+#include "shell/ContentViewSeams.h"
 
-#include "MainContentView.h"
-#include "OnboardingView.h"
-#include "SidebarView.h"
-#include "UADCleanupSheet.h"
+#include "onboarding/OnboardingView.h"
+#include "pluginlist/MainContentView.h"
+#include "sidebar/SidebarView.h"
+#include "uadcleanup/ui/UADCleanupSheet.h"
 
 #include <QDialog>
-
 
 namespace ContentViewSeams {
 
@@ -30,7 +29,10 @@ Factories& factories()
     return current;
 }
 
-void resetFactories() { factories() = defaults(); }
+void resetFactories()
+{
+    factories() = defaults();
+}
 
 QWidget* makeSidebarColumn(PluginManagerViewModel& viewModel, ProfileManager& profiles, FormatCallback enableAll,
                            FormatCallback disableAll, QWidget* parent)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BulkAction.h"
-#include "PluginModels.h"
+#include "catalogue/PluginModels.h"
+#include "operations/BulkAction.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "ElidedLabel.h"
+#include "shell/ElidedLabel.h"
 
 #include <QFontMetrics>
 

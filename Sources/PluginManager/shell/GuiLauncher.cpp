@@ -1,9 +1,8 @@
-#include "GuiLauncher.h"
-
-#include "AppDelegate.h"
-#include "SingleInstance.h"
+#include "shell/GuiLauncher.h"
 
 #include "Platform/Diagnostics.h"
+#include "shell/AppDelegate.h"
+#include "shell/SingleInstance.h"
 
 #include <QApplication>
 #include <QMainWindow>

@@ -1,4 +1,4 @@
-#include "HiddenKeySequence.h"
+#include "shell/HiddenKeySequence.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

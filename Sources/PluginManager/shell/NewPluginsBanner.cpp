@@ -1,11 +1,11 @@
-#include "NewPluginsBanner.h"
+#include "shell/NewPluginsBanner.h"
 
-#include "AppTheme.h"
-#include "ElidedLabel.h"
-#include "GlassStyle.h"
-#include "NewPluginsOffer.h"
-#include "SymbolIcons.h"
-#include "Styles.h"
+#include "shell/ElidedLabel.h"
+#include "shell/NewPluginsOffer.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/Styles.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -44,8 +44,8 @@ NewPluginsBanner::NewPluginsBanner(NewPluginsOffer& offer, QWidget* parent) : QW
     if (small.pointSizeF() > 0)
         small.setPointSizeF(small.pointSizeF() * 0.9);
     m_add->setFont(small);
-    m_add->setStyleSheet(Styles::filledButton(QColor(255, 149, 0), Qt::white, 5, QStringLiteral("3px 10px"),
-                                              QColor(230, 128, 0)));
+    m_add->setStyleSheet(
+        Styles::filledButton(QColor(255, 149, 0), Qt::white, 5, QStringLiteral("3px 10px"), QColor(230, 128, 0)));
     layout->addWidget(m_add, 0, Qt::AlignVCenter);
 
     m_dismiss = new QPushButton;
@@ -69,6 +69,12 @@ NewPluginsBanner::NewPluginsBanner(NewPluginsOffer& offer, QWidget* parent) : QW
     refresh();
 }
 
-QString NewPluginsBanner::text() const { return m_text->fullText(); }
+QString NewPluginsBanner::text() const
+{
+    return m_text->fullText();
+}
 
-void NewPluginsBanner::refresh() { m_text->setFullText(NewPluginsOffer::bannerText(m_offer.detectedNewPlugins())); }
+void NewPluginsBanner::refresh()
+{
+    m_text->setFullText(NewPluginsOffer::bannerText(m_offer.detectedNewPlugins()));
+}

@@ -1,6 +1,6 @@
-#include "NewPluginsOffer.h"
+#include "shell/NewPluginsOffer.h"
 
-#include "ProfileManager.h"
+#include "catalogue/ProfileManager.h"
 
 #include <algorithm>
 
@@ -97,7 +97,10 @@ QString NewPluginsOffer::addButtonText() const
     return QStringLiteral("Add ") + QString::number(m_selectedPluginIds.size()) + QStringLiteral(" to Profiles");
 }
 
-bool NewPluginsOffer::canAdd() const { return !m_selectedProfiles.isEmpty() && !m_selectedPluginIds.isEmpty(); }
+bool NewPluginsOffer::canAdd() const
+{
+    return !m_selectedProfiles.isEmpty() && !m_selectedPluginIds.isEmpty();
+}
 
 void NewPluginsOffer::setShowBanner(bool show)
 {

@@ -1,11 +1,11 @@
-#include "NewPluginsSheet.h"
+#include "shell/NewPluginsSheet.h"
 
-#include "AppTheme.h"
-#include "Styles.h"
-#include "GlassStyle.h"
-#include "NewPluginsOffer.h"
-#include "ProfileManager.h"
-#include "SymbolIcons.h"
+#include "catalogue/ProfileManager.h"
+#include "shell/NewPluginsOffer.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/Styles.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -279,8 +279,14 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     refresh();
 }
 
-QString NewPluginsSheet::descriptionText() const { return m_description->text(); }
-QString NewPluginsSheet::counterText() const { return m_counter->text(); }
+QString NewPluginsSheet::descriptionText() const
+{
+    return m_description->text();
+}
+QString NewPluginsSheet::counterText() const
+{
+    return m_counter->text();
+}
 
 void NewPluginsSheet::refresh()
 {

@@ -1,13 +1,12 @@
-#include "UpdateBanner.h"
-
-#include "AppTheme.h"
-#include "ElidedLabel.h"
-#include "GlassStyle.h"
-#include "SymbolIcons.h"
-#include "UpdateChecker.h"
-#include "Styles.h"
+#include "shell/UpdateBanner.h"
 
 #include "Platform/Workspace.h"
+#include "shell/ElidedLabel.h"
+#include "shell/UpdateChecker.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/Styles.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -30,7 +29,8 @@ QFont scaled(QFont font, double factor, int weight = -1)
 } // namespace
 
 UpdateBanner::UpdateBanner(UpdateChecker& checker, std::shared_ptr<Workspace> workspace, QWidget* parent)
-    : QWidget(parent), m_checker(checker), m_workspace(std::move(workspace)), m_terminate([] { QCoreApplication::quit(); })
+    : QWidget(parent), m_checker(checker), m_workspace(std::move(workspace)),
+      m_terminate([] { QCoreApplication::quit(); })
 {
     setObjectName(QStringLiteral("updateBanner"));
     setAccessibleName(QStringLiteral("Update available"));
@@ -42,8 +42,8 @@ UpdateBanner::UpdateBanner(UpdateChecker& checker, std::shared_ptr<Workspace> wo
 
     auto* icon = new QLabel;
     const int iconSize = QFontMetrics(scaled(font(), 1.3)).height();
-    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("arrow.down.circle.fill"), iconSize, Qt::white,
-                                        devicePixelRatioF()));
+    icon->setPixmap(
+        SymbolIcons::pixmap(QStringLiteral("arrow.down.circle.fill"), iconSize, Qt::white, devicePixelRatioF()));
     icon->setAccessibleName(QStringLiteral("Update"));
     layout->addWidget(icon, 0, Qt::AlignVCenter);
 
@@ -98,9 +98,18 @@ QString UpdateBanner::titleText(const QString& latestVersion)
     return QStringLiteral("Update Available — v") + latestVersion;
 }
 
-QString UpdateBanner::title() const { return m_title->text(); }
-QString UpdateBanner::releaseNotes() const { return m_notes->fullText(); }
-bool UpdateBanner::releaseNotesShown() const { return !m_notes->isHidden(); }
+QString UpdateBanner::title() const
+{
+    return m_title->text();
+}
+QString UpdateBanner::releaseNotes() const
+{
+    return m_notes->fullText();
+}
+bool UpdateBanner::releaseNotesShown() const
+{
+    return !m_notes->isHidden();
+}
 
 void UpdateBanner::refresh()
 {
@@ -126,7 +135,10 @@ void UpdateBanner::download()
     });
 }
 
-void UpdateBanner::dismiss() { m_checker.setUpdateAvailable(false); }
+void UpdateBanner::dismiss()
+{
+    m_checker.setUpdateAvailable(false);
+}
 
 void UpdateBanner::paintEvent(QPaintEvent* event)
 {

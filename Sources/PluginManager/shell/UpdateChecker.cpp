@@ -1,4 +1,4 @@
-#include "UpdateChecker.h"
+#include "shell/UpdateChecker.h"
 
 #include "Platform/Diagnostics.h"
 

@@ -15,10 +15,10 @@ class QNetworkReply;
 
 /// The update server's answer: four optional members (absent and null alike).
 struct UpdateResponse {
-    std::optional<QString> latestVersion;   // "latest_version"
-    std::optional<QString> downloadURL;     // "download_url"
-    std::optional<QString> releaseNotes;    // "release_notes"
-    std::optional<bool> updateAvailable;    // "update_available"
+    std::optional<QString> latestVersion; // "latest_version"
+    std::optional<QString> downloadURL;   // "download_url"
+    std::optional<QString> releaseNotes;  // "release_notes"
+    std::optional<bool> updateAvailable;  // "update_available"
 
     /// A JSON object; a present member of another JSON type fails the whole answer.
     static std::optional<UpdateResponse> decode(const QByteArray& body, QString* error = nullptr);

@@ -1,7 +1,7 @@
-#include <iostream>
+#include "shell/GuiLauncher.h"
+#include "shell/cli/PluginManagerCommand.h"
 
-#include "GuiLauncher.h"
-#include "PluginManagerCommand.h"
+#include <iostream>
 
 // Parse first: cli-command prints its report without any Qt application object
 // (the report needs none), and only gui-command creates the QApplication.

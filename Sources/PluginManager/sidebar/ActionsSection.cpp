@@ -1,14 +1,14 @@
-#include "ActionsSection.h"
+#include "sidebar/ActionsSection.h"
 
-#include "AppTheme.h"
-#include "GlassStyle.h"
-#include "PluginManagerViewModel.h"
-#include "Prompter.h"
-#include "RowButton.h"
-#include "SidebarFonts.h"
-#include "SidebarIcons.h"
-#include "SidebarPrompts.h"
-#include "ThemedLabel.h"
+#include "operations/PluginManagerViewModel.h"
+#include "sidebar/RowButton.h"
+#include "sidebar/SidebarIcons.h"
+#include "sidebar/SidebarPrompts.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/Prompter.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -55,8 +55,7 @@ ActionsSection::ActionsSection(PluginManagerViewModel& viewModel, FormatCallback
     }
 
     connect(&m_viewModel, &PluginManagerViewModel::selectedFormatsChanged, this, &ActionsSection::updateLabels);
-    connect(&m_viewModel, &PluginManagerViewModel::selectedManufacturersChanged, this,
-            &ActionsSection::updateLabels);
+    connect(&m_viewModel, &PluginManagerViewModel::selectedManufacturersChanged, this, &ActionsSection::updateLabels);
     connect(&m_viewModel, &PluginManagerViewModel::searchTextChanged, this, &ActionsSection::updateLabels);
     connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this, &ActionsSection::updateEnabled);
     updateLabels();
@@ -101,15 +100,15 @@ void ActionsSection::requestAction(BulkAction action)
     const QList<AudioPlugin> matching = m_viewModel.allFilteredPlugins();
     QList<AudioPlugin> affected;
     for (const AudioPlugin& plugin : matching) {
-        const bool counts = action == BulkAction::delete_ || (action == BulkAction::enable ? !plugin.isEnabled
-                                                                                            : plugin.isEnabled);
+        const bool counts =
+            action == BulkAction::delete_ || (action == BulkAction::enable ? !plugin.isEnabled : plugin.isEnabled);
         if (counts)
             affected << plugin;
     }
 
     const QString label = SidebarTexts::actionLabel(action, scope);
-    const Prompter::Role confirmRole = action == BulkAction::enable ? Prompter::Role::normal
-                                                                    : Prompter::Role::destructive;
+    const Prompter::Role confirmRole =
+        action == BulkAction::enable ? Prompter::Role::normal : Prompter::Role::destructive;
     if (!Prompts::confirm(this, SidebarTexts::actionTitle(action, scope),
                           SidebarTexts::actionMessage(action, affected.size(), scope), label, confirmRole))
         return;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BulkAction.h"
-#include "FoldingSection.h"
-#include "PluginModels.h"
-#include "SidebarTexts.h"
+#include "catalogue/PluginModels.h"
+#include "operations/BulkAction.h"
+#include "sidebar/SidebarTexts.h"
+#include "widgets/FoldingSection.h"
 
 #include <array>
 #include <functional>

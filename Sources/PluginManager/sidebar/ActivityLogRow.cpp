@@ -1,10 +1,10 @@
-#include "ActivityLogRow.h"
+#include "sidebar/ActivityLogRow.h"
 
-#include "AppTheme.h"
-#include "SidebarFonts.h"
-#include "SidebarIcons.h"
-#include "SidebarTexts.h"
-#include "ThemedLabel.h"
+#include "sidebar/SidebarIcons.h"
+#include "sidebar/SidebarTexts.h"
+#include "widgets/AppTheme.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -37,8 +37,9 @@ ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& n
     auto* right = new QVBoxLayout;
     right->setSpacing(1);
     const ActivityLogEntry::Action action = entry.action;
-    m_action = new ThemedLabel(ActivityLogEntry::actionRawValue(action), SidebarFonts::caption2(),
-                               [action] { return colorFor(action); }, this);
+    m_action = new ThemedLabel(
+        ActivityLogEntry::actionRawValue(action), SidebarFonts::caption2(), [action] { return colorFor(action); },
+        this);
     m_time = new ThemedLabel(entry.timeAgo(now), SidebarFonts::caption2(), &AppTheme::textTertiary, this);
     m_action->setAlignment(Qt::AlignRight);
     m_time->setAlignment(Qt::AlignRight);
@@ -46,15 +47,30 @@ ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& n
     right->addWidget(m_time);
     row->addLayout(right);
 
-    setAccessibleName(entry.pluginName + QStringLiteral(", ") + entry.format + QStringLiteral(", ")
-                      + m_action->text() + QStringLiteral(", ") + m_time->text());
+    setAccessibleName(entry.pluginName + QStringLiteral(", ") + entry.format + QStringLiteral(", ") + m_action->text() +
+                      QStringLiteral(", ") + m_time->text());
 }
 
-QString ActivityLogRow::nameText() const { return m_name->text(); }
-QString ActivityLogRow::formatText() const { return m_format->text(); }
-QString ActivityLogRow::actionText() const { return m_action->text(); }
-QString ActivityLogRow::timeText() const { return m_time->text(); }
-QString ActivityLogRow::symbolName() const { return m_symbol->property("symbolName").toString(); }
+QString ActivityLogRow::nameText() const
+{
+    return m_name->text();
+}
+QString ActivityLogRow::formatText() const
+{
+    return m_format->text();
+}
+QString ActivityLogRow::actionText() const
+{
+    return m_action->text();
+}
+QString ActivityLogRow::timeText() const
+{
+    return m_time->text();
+}
+QString ActivityLogRow::symbolName() const
+{
+    return m_symbol->property("symbolName").toString();
+}
 
 QString ActivityLogRow::symbolFor(ActivityLogEntry::Action action)
 {

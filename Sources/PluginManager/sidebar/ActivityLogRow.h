@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ActivityLogManager.h"
+#include "catalogue/ActivityLogManager.h"
 
 #include <QWidget>
 

@@ -1,13 +1,13 @@
-#include "ActivityLogView.h"
+#include "sidebar/ActivityLogView.h"
 
-#include "ActivityLogManager.h"
-#include "ActivityLogRow.h"
-#include "AppTheme.h"
-#include "Prompter.h"
-#include "RowButton.h"
-#include "SidebarFonts.h"
-#include "SidebarIcons.h"
-#include "ThemedLabel.h"
+#include "catalogue/ActivityLogManager.h"
+#include "sidebar/ActivityLogRow.h"
+#include "sidebar/RowButton.h"
+#include "sidebar/SidebarIcons.h"
+#include "widgets/AppTheme.h"
+#include "widgets/Prompter.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -40,7 +40,8 @@ ActivityLogView::ActivityLogView(ActivityLogManager& log, QWidget* parent) : QWi
 
     auto* header = new QHBoxLayout;
     header->setContentsMargins(16, 10, 16, 10);
-    header->addWidget(new ThemedLabel(QStringLiteral("Recent Activity"), SidebarFonts::headline(), &AppTheme::textPrimary));
+    header->addWidget(
+        new ThemedLabel(QStringLiteral("Recent Activity"), SidebarFonts::headline(), &AppTheme::textPrimary));
     header->addStretch(1);
     m_clearButton = new RowButton(QStringLiteral("Clear"), this);
     m_clearButton->row()->setContentsMargins(4, 2, 4, 2);
@@ -73,7 +74,8 @@ ActivityLogView::ActivityLogView(ActivityLogManager& log, QWidget* parent) : QWi
     empty->setSpacing(8);
     auto* clock = SidebarIcons::symbolLabel(QStringLiteral("clock"), AppTheme::textTertiary(), 22, 28);
     empty->addWidget(clock, 0, Qt::AlignHCenter);
-    auto* emptyText = new ThemedLabel(QStringLiteral("No activity yet"), SidebarFonts::caption(), &AppTheme::textTertiary);
+    auto* emptyText =
+        new ThemedLabel(QStringLiteral("No activity yet"), SidebarFonts::caption(), &AppTheme::textTertiary);
     empty->addWidget(emptyText, 0, Qt::AlignHCenter);
     layout->addWidget(m_emptyState, 1);
 

@@ -1,11 +1,11 @@
-#include "FormatFilterSection.h"
+#include "sidebar/FormatFilterSection.h"
 
-#include "AppTheme.h"
-#include "GlassStyle.h"
-#include "PluginManagerViewModel.h"
-#include "SidebarFonts.h"
-#include "SidebarIcons.h"
-#include "ThemedLabel.h"
+#include "operations/PluginManagerViewModel.h"
+#include "sidebar/SidebarIcons.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -34,8 +34,7 @@ FormatFilterSection::FormatFilterSection(PluginManagerViewModel& viewModel, std:
         row.symbol = SidebarIcons::symbolLabel(formatSymbol(format), AppTheme::accentBlue(), 14, 20, row.button);
         auto* title = new ThemedLabel(name, SidebarFonts::body(), &AppTheme::textPrimary, row.button);
         title->setAttribute(Qt::WA_TransparentForMouseEvents);
-        row.count = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textTertiary,
-                                    row.button);
+        row.count = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textTertiary, row.button);
         row.count->setAttribute(Qt::WA_TransparentForMouseEvents);
         content->addWidget(row.symbol);
         content->addWidget(title);
@@ -46,10 +45,8 @@ FormatFilterSection::FormatFilterSection(PluginManagerViewModel& viewModel, std:
         connect(row.button, &QAbstractButton::clicked, this, [this, format] { toggleFormat(format); });
     }
 
-    connect(&m_viewModel, &PluginManagerViewModel::selectedFormatsChanged, this,
-            &FormatFilterSection::updateSelection);
-    connect(&m_viewModel, &PluginManagerViewModel::showAllPluginsChanged, this,
-            &FormatFilterSection::updateSelection);
+    connect(&m_viewModel, &PluginManagerViewModel::selectedFormatsChanged, this, &FormatFilterSection::updateSelection);
+    connect(&m_viewModel, &PluginManagerViewModel::showAllPluginsChanged, this, &FormatFilterSection::updateSelection);
     connect(&m_viewModel, &PluginManagerViewModel::countsChanged, this, &FormatFilterSection::updateCounts);
     connect(&m_viewModel, &PluginManagerViewModel::pluginsChanged, this, &FormatFilterSection::updateCounts);
     updateSelection();
@@ -109,8 +106,8 @@ void FormatFilterSection::updateSelection()
     for (PluginFormat format : PluginFormats::allCases) {
         const Row& row = m_rows[index(format)];
         const bool inFilter = selected.contains(format);
-        SidebarIcons::setSymbol(row.symbol, inFilter ? kSelectedSymbol : formatSymbol(format),
-                                AppTheme::accentBlue(), 14);
+        SidebarIcons::setSymbol(row.symbol, inFilter ? kSelectedSymbol : formatSymbol(format), AppTheme::accentBlue(),
+                                14);
         row.button->setSelected(inFilter && m_viewModel.showAllPlugins());
         row.button->setAccessibleDescription(inFilter ? tr("in filter") : QString());
     }

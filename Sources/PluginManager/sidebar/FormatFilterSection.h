@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FoldingSection.h"
-#include "PluginModels.h"
+#include "catalogue/PluginModels.h"
+#include "widgets/FoldingSection.h"
 
 #include <array>
 #include <functional>

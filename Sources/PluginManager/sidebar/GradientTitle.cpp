@@ -1,7 +1,7 @@
-#include "GradientTitle.h"
+#include "sidebar/GradientTitle.h"
 
-#include "AppTheme.h"
-#include "SidebarFonts.h"
+#include "widgets/AppTheme.h"
+#include "widgets/SidebarFonts.h"
 
 #include <QConicalGradient>
 #include <QGraphicsDropShadowEffect>

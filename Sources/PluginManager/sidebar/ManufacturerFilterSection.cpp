@@ -1,19 +1,18 @@
-#include "ManufacturerFilterSection.h"
-
-#include "AppTheme.h"
-#include "GlassStyle.h"
-#include "ManufacturerListModel.h"
-#include "ManufacturerListView.h"
-#include "ManufacturerWebsites.h"
-#include "PluginManagerViewModel.h"
-#include "RowButton.h"
-#include "SidebarFonts.h"
-#include "SidebarIcons.h"
-#include "ThemedLabel.h"
-#include "Styles.h"
+#include "sidebar/ManufacturerFilterSection.h"
 
 #include "Platform/PlatformServices.h"
 #include "Platform/Workspace.h"
+#include "catalogue/ManufacturerWebsites.h"
+#include "operations/PluginManagerViewModel.h"
+#include "sidebar/ManufacturerListModel.h"
+#include "sidebar/ManufacturerListView.h"
+#include "sidebar/RowButton.h"
+#include "sidebar/SidebarIcons.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/Styles.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -73,8 +72,7 @@ ManufacturerFilterSection::ManufacturerFilterSection(PluginManagerViewModel& vie
 
     connect(m_filterField, &QLineEdit::textEdited, this,
             [this](const QString& text) { m_viewModel.setManufacturerSearchText(text); });
-    connect(m_filterClear, &QToolButton::clicked, this,
-            [this] { m_viewModel.setManufacturerSearchText(QString()); });
+    connect(m_filterClear, &QToolButton::clicked, this, [this] { m_viewModel.setManufacturerSearchText(QString()); });
     connect(m_list, &ManufacturerListView::checkToggled, this, &ManufacturerFilterSection::toggleManufacturer);
     connect(m_list, &ManufacturerListView::linkActivated, this, &ManufacturerFilterSection::openWebsite);
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_list->fitHeight(kListMaxHeight); });

@@ -1,6 +1,6 @@
-#include "ManufacturerListModel.h"
+#include "sidebar/ManufacturerListModel.h"
 
-#include "SidebarTexts.h"
+#include "sidebar/SidebarTexts.h"
 
 ManufacturerListModel::ManufacturerListModel(QObject* parent) : QAbstractListModel(parent) {}
 

@@ -1,11 +1,11 @@
-#include "ManufacturerListView.h"
+#include "sidebar/ManufacturerListView.h"
 
-#include "AppTheme.h"
-#include "ItemViewAccessible.h"
-#include "ManufacturerListModel.h"
-#include "SidebarFonts.h"
-#include "SidebarIcons.h"
-#include "SidebarTexts.h"
+#include "sidebar/ManufacturerListModel.h"
+#include "sidebar/SidebarIcons.h"
+#include "sidebar/SidebarTexts.h"
+#include "widgets/AppTheme.h"
+#include "widgets/ItemViewAccessible.h"
+#include "widgets/SidebarFonts.h"
 
 #include <QAccessibleActionInterface>
 #include <QKeyEvent>
@@ -47,15 +47,15 @@ public:
             painter->fillRect(r, focus);
         }
         const bool selected = index.data(ManufacturerListModel::SelectedRole).toBool();
-        const QPixmap check = SidebarIcons::tinted(selected ? QStringLiteral("checkmark.circle.fill")
-                                                            : QStringLiteral("circle"),
-                                                   selected ? AppTheme::accentPurple() : AppTheme::textTertiary(), 14);
+        const QPixmap check =
+            SidebarIcons::tinted(selected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"),
+                                 selected ? AppTheme::accentPurple() : AppTheme::textTertiary(), 14);
         const QRect checkBox(r.left() + ManufacturerListView::kLeadingPadding, r.top(),
                              ManufacturerListView::kCheckWidth, r.height());
         if (!check.isNull()) {
             const QSize size = check.deviceIndependentSize().toSize();
-            painter->drawPixmap(QRect(QPoint(0, 0), size).translated(checkBox.center() - QRect(QPoint(0, 0), size).center()),
-                                check);
+            painter->drawPixmap(
+                QRect(QPoint(0, 0), size).translated(checkBox.center() - QRect(QPoint(0, 0), size).center()), check);
         }
         const int textLeft = checkBox.right() + 1;
         const QString name = SidebarTexts::singleLine(index.data(Qt::DisplayRole).toString());
@@ -92,7 +92,7 @@ public:
     QStringList keyBindings(const QModelIndex&, const QString& action) const override
     {
         return {action == QAccessibleActionInterface::toggleAction() ? QStringLiteral("Space")
-                                                                      : QStringLiteral("Return")};
+                                                                     : QStringLiteral("Return")};
     }
     std::optional<bool> checkedState(const QModelIndex& index) const override
     {

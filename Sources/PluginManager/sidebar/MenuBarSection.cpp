@@ -1,11 +1,11 @@
-#include "MenuBarSection.h"
+#include "sidebar/MenuBarSection.h"
 
-#include "AppTheme.h"
 #include "Platform/MenuBarLoginItem.h"
-#include "SidebarFonts.h"
-#include "SidebarIcons.h"
-#include "ThemedLabel.h"
-#include "ToggleSwitch.h"
+#include "sidebar/SidebarIcons.h"
+#include "sidebar/ToggleSwitch.h"
+#include "widgets/AppTheme.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QHBoxLayout>
 #include <QSignalBlocker>
@@ -30,9 +30,10 @@ MenuBarSection::MenuBarSection(QWidget* parent) : QWidget(parent)
     body->setContentsMargins(20, 0, 20, 12);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addWidget(new ThemedLabel(QStringLiteral("Launch at Login"), SidebarFonts::caption(), &AppTheme::textPrimary));
-    texts->addWidget(new ThemedLabel(QStringLiteral("Monitors for new plugins"), SidebarFonts::caption2(),
-                                     &AppTheme::textTertiary));
+    texts->addWidget(
+        new ThemedLabel(QStringLiteral("Launch at Login"), SidebarFonts::caption(), &AppTheme::textPrimary));
+    texts->addWidget(
+        new ThemedLabel(QStringLiteral("Monitors for new plugins"), SidebarFonts::caption2(), &AppTheme::textTertiary));
     body->addLayout(texts, 1);
     m_switch = new ToggleSwitch(this);
     m_switch->setTint(AppTheme::accentBlue());

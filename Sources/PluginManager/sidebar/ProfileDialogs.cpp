@@ -1,13 +1,12 @@
-#include "ProfileDialogs.h"
-
-#include "PluginManagerViewModel.h"
-#include "ProfileManager.h"
-#include "Prompter.h"
-#include "SidebarPrompts.h"
-#include "SidebarTexts.h"
+#include "sidebar/ProfileDialogs.h"
 
 #include "Platform/AtomicFile.h"
 #include "Platform/Diagnostics.h"
+#include "catalogue/ProfileManager.h"
+#include "operations/PluginManagerViewModel.h"
+#include "sidebar/SidebarPrompts.h"
+#include "sidebar/SidebarTexts.h"
+#include "widgets/Prompter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -28,8 +27,7 @@ ProfileDialogs::ProfileDialogs(PluginManagerViewModel& viewModel, ProfileManager
 {
 }
 
-std::optional<QString> ProfileDialogs::askName(const QString& title, const QString& message,
-                                               const QString& confirmText)
+std::optional<QString> ProfileDialogs::askName(const QString& title, const QString& message, const QString& confirmText)
 {
     const Prompter::TextRequest request{title, message, QStringLiteral("Profile name"), QString(), confirmText};
     while (true) {
@@ -45,10 +43,9 @@ std::optional<QString> ProfileDialogs::askName(const QString& title, const QStri
 
 void ProfileDialogs::saveCurrentState()
 {
-    const std::optional<QString> name =
-        askName(QStringLiteral("Save Profile"),
-                QStringLiteral("Save the current enabled/disabled state of all plugins as a profile."),
-                QStringLiteral("Save"));
+    const std::optional<QString> name = askName(
+        QStringLiteral("Save Profile"),
+        QStringLiteral("Save the current enabled/disabled state of all plugins as a profile."), QStringLiteral("Save"));
     if (name)
         m_profileManager.saveProfile(*name, m_viewModel.plugins());
 }
@@ -58,8 +55,9 @@ void ProfileDialogs::createFromSelection()
     const qint64 count = m_viewModel.persistedSelections().size();
     const std::optional<QString> name = askName(
         QStringLiteral("Create Profile from Selection"),
-        QStringLiteral("The ") + QString::number(count)
-            + QStringLiteral(" selected plugins will be marked as enabled. All other plugins will be disabled in this profile."),
+        QStringLiteral("The ") + QString::number(count) +
+            QStringLiteral(
+                " selected plugins will be marked as enabled. All other plugins will be disabled in this profile."),
         QStringLiteral("Create"));
     if (!name)
         return;
@@ -71,9 +69,9 @@ void ProfileDialogs::createFromSelection()
 QString ProfileDialogs::applyMessage(const PluginProfile& profile) const
 {
     const ProfileManager::Changes changes = ProfileManager::computeChanges(profile, m_viewModel.plugins());
-    return QStringLiteral("Applying ") + quoted(profile.name) + QStringLiteral(" will enable ")
-           + QString::number(changes.toEnable.size()) + QStringLiteral(" and disable ")
-           + QString::number(changes.toDisable.size()) + QStringLiteral(" plugins.");
+    return QStringLiteral("Applying ") + quoted(profile.name) + QStringLiteral(" will enable ") +
+           QString::number(changes.toEnable.size()) + QStringLiteral(" and disable ") +
+           QString::number(changes.toDisable.size()) + QStringLiteral(" plugins.");
 }
 
 void ProfileDialogs::apply(const PluginProfile& profile)
@@ -96,8 +94,8 @@ void ProfileDialogs::update(const PluginProfile& profile)
     if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
         return;
     if (!Prompts::confirm(m_parent, QStringLiteral("Update Profile?"),
-                          QStringLiteral("Overwrite ") + quoted(profile.name)
-                              + QStringLiteral(" with the current plugin state?"),
+                          QStringLiteral("Overwrite ") + quoted(profile.name) +
+                              QStringLiteral(" with the current plugin state?"),
                           QStringLiteral("Update"), Prompter::Role::normal))
         return;
     if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
@@ -168,7 +166,8 @@ void ProfileDialogs::exportProfile(const PluginProfile& profile)
     if (!path || path->isEmpty())
         return;
     const std::optional<QByteArray> bytes = ProfileDocument{profile}.write();
-    const QString failure = bytes ? writeFileAtomically(*path, *bytes) : QStringLiteral("there is no profile to write.");
+    const QString failure =
+        bytes ? writeFileAtomically(*path, *bytes) : QStringLiteral("there is no profile to write.");
     if (failure.isEmpty())
         return;
     const QString message = QStringLiteral("Export failed: ") + failure;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PluginProfile.h"
+#include "catalogue/PluginProfile.h"
 
 class PluginManagerViewModel;
 class ProfileManager;

@@ -1,11 +1,11 @@
-#include "ProfileRow.h"
+#include "sidebar/ProfileRow.h"
 
-#include "AppTheme.h"
-#include "RowButton.h"
-#include "SidebarFonts.h"
-#include "SidebarIcons.h"
-#include "SidebarTexts.h"
-#include "ThemedLabel.h"
+#include "sidebar/RowButton.h"
+#include "sidebar/SidebarIcons.h"
+#include "sidebar/SidebarTexts.h"
+#include "widgets/AppTheme.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -134,14 +134,24 @@ void ProfileRow::setOperationsEnabled(bool enabled)
     m_update->setEnabled(enabled);
 }
 
-QString ProfileRow::nameText() const { return m_name->text(); }
-QString ProfileRow::summaryText() const { return m_summary->text(); }
-QString ProfileRow::shownSummaryText() const { return m_summary->shownText(); }
+QString ProfileRow::nameText() const
+{
+    return m_name->text();
+}
+QString ProfileRow::summaryText() const
+{
+    return m_summary->text();
+}
+QString ProfileRow::shownSummaryText() const
+{
+    return m_summary->shownText();
+}
 
 void ProfileRow::restyle()
 {
     const bool on = m_previewed;
-    SidebarIcons::setSymbol(m_symbol, on ? QStringLiteral("square.stack.3d.up.fill") : QStringLiteral("square.stack.3d.up"),
+    SidebarIcons::setSymbol(m_symbol,
+                            on ? QStringLiteral("square.stack.3d.up.fill") : QStringLiteral("square.stack.3d.up"),
                             on ? QColor(Qt::white) : AppTheme::accentPurple(), 14);
     QFont nameFont = SidebarFonts::callout();
     nameFont.setBold(on);

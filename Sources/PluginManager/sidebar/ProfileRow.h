@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PluginProfile.h"
+#include "catalogue/PluginProfile.h"
 
 #include <QWidget>
 

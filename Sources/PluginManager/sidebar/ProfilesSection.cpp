@@ -1,15 +1,15 @@
-#include "ProfilesSection.h"
+#include "sidebar/ProfilesSection.h"
 
-#include "AppTheme.h"
-#include "GlassStyle.h"
-#include "PluginManagerViewModel.h"
-#include "ProfileManager.h"
-#include "ProfileRow.h"
-#include "RowButton.h"
-#include "SectionHeaderButton.h"
-#include "SidebarFonts.h"
-#include "SidebarIcons.h"
-#include "ThemedLabel.h"
+#include "catalogue/ProfileManager.h"
+#include "operations/PluginManagerViewModel.h"
+#include "sidebar/ProfileRow.h"
+#include "sidebar/RowButton.h"
+#include "sidebar/SidebarIcons.h"
+#include "widgets/AppTheme.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/SectionHeaderButton.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -55,23 +55,24 @@ ProfilesSection::ProfilesSection(PluginManagerViewModel& viewModel, ProfileManag
                                  AppTheme::accentBlue(), body());
     addCommand(m_saveButton, AppTheme::accentBlue());
     const QColor green(52, 199, 89);
-    m_selectionButton = commandButton(QStringLiteral("Create from Selection"), QStringLiteral("checklist"), green, body());
-    m_selectionCount = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption2(), &AppTheme::textTertiary,
-                                       m_selectionButton);
+    m_selectionButton =
+        commandButton(QStringLiteral("Create from Selection"), QStringLiteral("checklist"), green, body());
+    m_selectionCount =
+        new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption2(), &AppTheme::textTertiary, m_selectionButton);
     m_selectionCount->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_selectionButton->row()->addWidget(m_selectionCount);
     m_selectionSurface = addCommand(m_selectionButton, green);
     const QColor orange(255, 149, 0);
-    m_importButton = commandButton(QStringLiteral("Import Profile"), QStringLiteral("square.and.arrow.down"), orange,
-                                   body());
+    m_importButton =
+        commandButton(QStringLiteral("Import Profile"), QStringLiteral("square.and.arrow.down"), orange, body());
     addCommand(m_importButton, orange);
 
     m_rowsLayout = new QVBoxLayout;
     m_rowsLayout->setContentsMargins(8, 0, 8, 0);
     m_rowsLayout->setSpacing(6);
     content->addLayout(m_rowsLayout);
-    m_emptyText = new ThemedLabel(QStringLiteral("No saved profiles"), SidebarFonts::caption(), &AppTheme::textTertiary,
-                                  body());
+    m_emptyText =
+        new ThemedLabel(QStringLiteral("No saved profiles"), SidebarFonts::caption(), &AppTheme::textTertiary, body());
     m_emptyText->setContentsMargins(12, 4, 12, 4);
     content->addWidget(m_emptyText);
 

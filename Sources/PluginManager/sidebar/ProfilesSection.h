@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ProfileDialogs.h"
+#include "sidebar/ProfileDialogs.h"
+#include "widgets/FoldingSection.h"
 
 #include <QList>
-#include "FoldingSection.h"
 
 class PluginManagerViewModel;
 class ProfileManager;

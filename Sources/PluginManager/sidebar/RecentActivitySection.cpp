@@ -1,17 +1,17 @@
-#include "RecentActivitySection.h"
+#include "sidebar/RecentActivitySection.h"
 
-#include "ActivityLogManager.h"
-#include "ActivityLogView.h"
-#include "AppTheme.h"
-#include "SectionHeaderButton.h"
-#include "SidebarFonts.h"
-#include "ThemedLabel.h"
+#include "catalogue/ActivityLogManager.h"
+#include "sidebar/ActivityLogView.h"
+#include "widgets/AppTheme.h"
+#include "widgets/SectionHeaderButton.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QVBoxLayout>
 
 RecentActivitySection::RecentActivitySection(ActivityLogManager& log, QWidget* parent)
-    : FoldingSection(QStringLiteral("recentActivitySection"), QStringLiteral("Recent Activity"),
-                     &AppTheme::accentPink, QMargins(20, 4, 20, 4), 0, parent),
+    : FoldingSection(QStringLiteral("recentActivitySection"), QStringLiteral("Recent Activity"), &AppTheme::accentPink,
+                     QMargins(20, 4, 20, 4), 0, parent),
       m_log(log)
 {
     m_count = new ThemedLabel(QString(), SidebarFonts::caption2(), &AppTheme::textTertiary, header());

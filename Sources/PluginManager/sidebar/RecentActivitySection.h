@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FoldingSection.h"
+#include "widgets/FoldingSection.h"
 
 class ActivityLogManager;
 class ActivityLogView;

@@ -1,4 +1,4 @@
-#include "RowButton.h"
+#include "sidebar/RowButton.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "SidebarIcons.h"
+#include "sidebar/SidebarIcons.h"
 
-#include "SymbolIcons.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QGuiApplication>
 

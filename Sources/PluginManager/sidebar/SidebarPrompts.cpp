@@ -1,7 +1,7 @@
-#include "SidebarPrompts.h"
+#include "sidebar/SidebarPrompts.h"
 
-#include "PluginManagerViewModel.h"
-#include "Prompter.h"
+#include "operations/PluginManagerViewModel.h"
+#include "widgets/Prompter.h"
 
 namespace SidebarPrompts {
 

@@ -1,4 +1,4 @@
-#include "SidebarTexts.h"
+#include "sidebar/SidebarTexts.h"
 
 #include <QStringList>
 
@@ -54,8 +54,8 @@ QString filterSummary(const QSet<PluginFormat>& formats, const QSet<QString>& ma
         if (names.size() <= 2)
             segments << names.join(QStringLiteral(", "));
         else
-            segments << names.first() + QStringLiteral(" +") + QString::number(names.size() - 1)
-                            + QStringLiteral(" more");
+            segments << names.first() + QStringLiteral(" +") + QString::number(names.size() - 1) +
+                            QStringLiteral(" more");
     }
     return segments.join(QStringLiteral(" · "));
 }
@@ -94,28 +94,28 @@ QString actionMessage(BulkAction action, qint64 count, const ActionScope& scope)
     const QString n = QString::number(count);
     if (action == BulkAction::delete_) {
         if (!scope.isFiltered())
-            return QStringLiteral("⚠️ This will PERMANENTLY DELETE ") + n
-                   + QStringLiteral(" plugins from your system. This cannot be undone!");
-        return QStringLiteral("⚠️ This will PERMANENTLY DELETE ") + n + QStringLiteral(" plugins filtered by: ")
-               + scopeDescription(scope) + QStringLiteral(". This cannot be undone!");
+            return QStringLiteral("⚠️ This will PERMANENTLY DELETE ") + n +
+                   QStringLiteral(" plugins from your system. This cannot be undone!");
+        return QStringLiteral("⚠️ This will PERMANENTLY DELETE ") + n + QStringLiteral(" plugins filtered by: ") +
+               scopeDescription(scope) + QStringLiteral(". This cannot be undone!");
     }
     const bool enable = action == BulkAction::enable;
     const QString verb = enable ? QStringLiteral("enable") : QStringLiteral("disable");
     if (!scope.isFiltered()) {
         const QString state = enable ? QStringLiteral("disabled") : QStringLiteral("enabled");
-        return QStringLiteral("This will ") + verb + QStringLiteral(" ALL ") + n + u' ' + state
-               + QStringLiteral(" plugins across every format and manufacturer, regardless of any active filters.");
+        return QStringLiteral("This will ") + verb + QStringLiteral(" ALL ") + n + u' ' + state +
+               QStringLiteral(" plugins across every format and manufacturer, regardless of any active filters.");
     }
-    return QStringLiteral("This will ") + verb + u' ' + n + QStringLiteral(" plugins filtered by: ")
-           + scopeDescription(scope) + u'.';
+    return QStringLiteral("This will ") + verb + u' ' + n + QStringLiteral(" plugins filtered by: ") +
+           scopeDescription(scope) + u'.';
 }
 
 QString changeSummary(qint64 changes)
 {
     if (changes < 1)
         return QStringLiteral("Up to date");
-    return QString::number(changes) + QStringLiteral(" change") + (changes == 1 ? QString() : QStringLiteral("s"))
-           + QStringLiteral(" to apply");
+    return QString::number(changes) + QStringLiteral(" change") + (changes == 1 ? QString() : QStringLiteral("s")) +
+           QStringLiteral(" to apply");
 }
 
 QString singleLine(const QString& text)

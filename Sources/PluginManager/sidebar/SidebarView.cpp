@@ -1,23 +1,23 @@
-#include "SidebarView.h"
+#include "sidebar/SidebarView.h"
 
-#include "ActionsSection.h"
-#include "ActivityLogManager.h"
-#include "AppTheme.h"
-#include "BusySpinner.h"
-#include "FormatFilterSection.h"
-#include "GlassStyle.h"
-#include "GradientTitle.h"
-#include "ManufacturerFilterSection.h"
-#include "MenuBarSection.h"
-#include "PluginManagerViewModel.h"
-#include "ProfileManager.h"
-#include "ProfilesSection.h"
-#include "RecentActivitySection.h"
-#include "SidebarFonts.h"
-#include "SidebarIcons.h"
-#include "SidebarTexts.h"
-#include "StatisticsSection.h"
-#include "ThemedLabel.h"
+#include "catalogue/ActivityLogManager.h"
+#include "catalogue/ProfileManager.h"
+#include "operations/PluginManagerViewModel.h"
+#include "sidebar/ActionsSection.h"
+#include "sidebar/FormatFilterSection.h"
+#include "sidebar/GradientTitle.h"
+#include "sidebar/ManufacturerFilterSection.h"
+#include "sidebar/MenuBarSection.h"
+#include "sidebar/ProfilesSection.h"
+#include "sidebar/RecentActivitySection.h"
+#include "sidebar/SidebarIcons.h"
+#include "sidebar/SidebarTexts.h"
+#include "sidebar/StatisticsSection.h"
+#include "widgets/AppTheme.h"
+#include "widgets/BusySpinner.h"
+#include "widgets/GlassStyle.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -126,9 +126,11 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     block->addWidget(m_actions);
     content->addWidget(profilesAndActions);
 
-    m_formats = new FormatFilterSection(m_viewModel, [this] { expandActions(); }, m_scrollContent);
+    m_formats = new FormatFilterSection(
+        m_viewModel, [this] { expandActions(); }, m_scrollContent);
     content->addWidget(m_formats);
-    m_manufacturers = new ManufacturerFilterSection(m_viewModel, [this] { expandActions(); }, m_scrollContent);
+    m_manufacturers = new ManufacturerFilterSection(
+        m_viewModel, [this] { expandActions(); }, m_scrollContent);
     content->addWidget(m_manufacturers);
 
     m_invertButton = new PurplePressButton(QString());
@@ -178,14 +180,12 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     connect(&m_viewModel, &PluginManagerViewModel::showAllPluginsChanged, this, &SidebarView::updateAllPlugins);
     connect(&m_viewModel, &PluginManagerViewModel::activeProfileChanged, this, &SidebarView::updateAllPlugins);
     connect(&m_viewModel, &PluginManagerViewModel::selectedFormatsChanged, this, &SidebarView::updateFilterLine);
-    connect(&m_viewModel, &PluginManagerViewModel::selectedManufacturersChanged, this,
-            &SidebarView::updateFilterLine);
-    for (auto signal : {&PluginManagerViewModel::showAllPluginsChanged, &PluginManagerViewModel::activeProfileChanged,
-                        &PluginManagerViewModel::persistedSelectionsChanged,
-                        &PluginManagerViewModel::selectedPluginsChanged,
-                        &PluginManagerViewModel::allManufacturersChanged,
-                        &PluginManagerViewModel::selectedManufacturersChanged,
-                        &PluginManagerViewModel::isLoadingChanged})
+    connect(&m_viewModel, &PluginManagerViewModel::selectedManufacturersChanged, this, &SidebarView::updateFilterLine);
+    for (auto signal :
+         {&PluginManagerViewModel::showAllPluginsChanged, &PluginManagerViewModel::activeProfileChanged,
+          &PluginManagerViewModel::persistedSelectionsChanged, &PluginManagerViewModel::selectedPluginsChanged,
+          &PluginManagerViewModel::allManufacturersChanged, &PluginManagerViewModel::selectedManufacturersChanged,
+          &PluginManagerViewModel::isLoadingChanged})
         connect(&m_viewModel, signal, this, &SidebarView::updateVisibility);
     // The main window's reset folds every section, Statistics included.
     connect(&m_viewModel, &PluginManagerViewModel::resetViewTriggerChanged, this, &SidebarView::collapseAll);
@@ -216,15 +216,15 @@ QWidget* SidebarView::buildAllPluginsRow()
     m_allPluginsRow->setCursor(Qt::PointingHandCursor);
     auto* row = new QHBoxLayout(m_allPluginsRow);
     row->setContentsMargins(10, 8, 10, 8);
-    row->addWidget(SidebarIcons::symbolLabel(QStringLiteral("music.note.list"), AppTheme::textPrimary(), 14, 20,
-                                             m_allPluginsRow));
+    row->addWidget(
+        SidebarIcons::symbolLabel(QStringLiteral("music.note.list"), AppTheme::textPrimary(), 14, 20, m_allPluginsRow));
     auto* text = new ThemedLabel(QStringLiteral("All Plugins"), SidebarFonts::headline(), &AppTheme::textPrimary,
                                  m_allPluginsRow);
     text->setAttribute(Qt::WA_TransparentForMouseEvents);
     row->addWidget(text);
     row->addStretch(1);
-    m_allPluginsCount = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textSecondary,
-                                        m_allPluginsRow);
+    m_allPluginsCount =
+        new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textSecondary, m_allPluginsRow);
     m_allPluginsCount->setAttribute(Qt::WA_TransparentForMouseEvents);
     row->addWidget(m_allPluginsCount);
     m_allPluginsRow->setMinimumHeight(row->minimumSize().height());
@@ -274,9 +274,9 @@ QWidget* SidebarView::buildScanningIndicator()
     glow->setOffset(0, 2);
     spinner->setGraphicsEffect(glow);
     layout->addWidget(spinner, 0, Qt::AlignHCenter);
-    layout->addWidget(new ThemedLabel(QStringLiteral("Scanning..."), SidebarFonts::caption(), &AppTheme::textTertiary,
-                                      indicator),
-                      0, Qt::AlignHCenter);
+    layout->addWidget(
+        new ThemedLabel(QStringLiteral("Scanning..."), SidebarFonts::caption(), &AppTheme::textTertiary, indicator), 0,
+        Qt::AlignHCenter);
     return indicator;
 }
 
@@ -295,8 +295,8 @@ void SidebarView::scrollToActions()
         return;
     m_scrollContent->layout()->activate();
     QScrollBar* bar = m_scroll->verticalScrollBar();
-    const int target = std::clamp(m_actionsBlock->mapTo(m_scrollContent, QPoint(0, 0)).y(), bar->minimum(),
-                                  bar->maximum());
+    const int target =
+        std::clamp(m_actionsBlock->mapTo(m_scrollContent, QPoint(0, 0)).y(), bar->minimum(), bar->maximum());
     auto* animation = new QPropertyAnimation(bar, "value", this);
     animation->setDuration(300);
     animation->setEasingCurve(QEasingCurve::OutCubic);
@@ -339,9 +339,12 @@ void SidebarView::collapseAll()
 QStringList SidebarView::visibleParts() const
 {
     QStringList names;
-    const QList<QWidget*> parts{m_allPluginsHolder, m_filterLine->parentWidget(), m_profiles, m_actions,
-                                m_formats,          m_manufacturers,             m_invertHolder, m_divider,
-                                m_statistics,       m_menuBar,                   m_recent,       m_scanning};
+    const QList<QWidget*> parts{m_allPluginsHolder, m_filterLine->parentWidget(),
+                                m_profiles,         m_actions,
+                                m_formats,          m_manufacturers,
+                                m_invertHolder,     m_divider,
+                                m_statistics,       m_menuBar,
+                                m_recent,           m_scanning};
     for (QWidget* part : parts) {
         if (part->isVisibleTo(const_cast<SidebarView*>(this)))
             names << part->objectName();
@@ -362,8 +365,8 @@ QString SidebarView::allPluginsCountText() const
 void SidebarView::updateAllPlugins()
 {
     m_allPluginsCount->setText(QString::number(m_viewModel.plugins().size()));
-    m_allPluginsRow->setSelected(m_viewModel.selectedFormats().isEmpty() && m_viewModel.showAllPlugins()
-                                 && !m_viewModel.activeProfile());
+    m_allPluginsRow->setSelected(m_viewModel.selectedFormats().isEmpty() && m_viewModel.showAllPlugins() &&
+                                 !m_viewModel.activeProfile());
 }
 
 void SidebarView::updateFilterLine()

@@ -1,9 +1,9 @@
-#include "StatisticsSection.h"
+#include "sidebar/StatisticsSection.h"
 
-#include "AppTheme.h"
-#include "PluginManagerViewModel.h"
-#include "SidebarFonts.h"
-#include "ThemedLabel.h"
+#include "operations/PluginManagerViewModel.h"
+#include "widgets/AppTheme.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -38,9 +38,18 @@ StatisticsSection::StatisticsSection(PluginManagerViewModel& viewModel, QWidget*
     setExpanded(true); // the only section open at launch
 }
 
-QString StatisticsSection::totalText() const { return m_total->text(); }
-QString StatisticsSection::enabledText() const { return m_enabled->text(); }
-QString StatisticsSection::disabledText() const { return m_disabled->text(); }
+QString StatisticsSection::totalText() const
+{
+    return m_total->text();
+}
+QString StatisticsSection::enabledText() const
+{
+    return m_enabled->text();
+}
+QString StatisticsSection::disabledText() const
+{
+    return m_disabled->text();
+}
 
 void StatisticsSection::updateCounts()
 {

@@ -1,4 +1,4 @@
-#include "ToggleSwitch.h"
+#include "sidebar/ToggleSwitch.h"
 
 #include <QPainter>
 

@@ -1,12 +1,11 @@
-#include "UADCleanupManager.h"
-
-#include "PluginDatabase.h"
-#include "PluginManagerViewModel.h"
+#include "uadcleanup/UADCleanupManager.h"
 
 #include "Platform/Diagnostics.h"
 #include "Platform/Paths.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/UADControlPanel.h"
+#include "catalogue/PluginDatabase.h"
+#include "operations/PluginManagerViewModel.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,16 +38,21 @@ QList<UADPluginAuth> filtered(const QList<UADPluginAuth>& entries, Predicate kee
     return result;
 }
 
-QString quotedName(const QString& path) { return u'“' + QFileInfo(path).fileName() + u'”'; }
+QString quotedName(const QString& path)
+{
+    return u'“' + QFileInfo(path).fileName() + u'”';
+}
 
 } // namespace
 
 QString UADCleanupManager::manualSaveMessage()
 {
-    return QStringList{QStringLiteral("Please save the UAD System Profile manually:"), QString(),
+    return QStringList{QStringLiteral("Please save the UAD System Profile manually:"),
+                       QString(),
                        QStringLiteral("1. In the UAD Control Panel, press ⌘I"),
                        QStringLiteral("2. Click \"Save Detailed System Profile\" at the bottom-left"),
-                       QStringLiteral("3. Save to your Desktop"), QStringLiteral("4. Then try again")}
+                       QStringLiteral("3. Save to your Desktop"),
+                       QStringLiteral("4. Then try again")}
         .join(u'\n');
 }
 
@@ -116,7 +120,8 @@ void UADCleanupManager::setAuthorizedPlugins(QList<UADPluginAuth> entries)
 
 QList<UADPluginAuth> UADCleanupManager::expiredPlugins() const
 {
-    return filtered(m_demoPlugins, [](const UADPluginAuth& e) { return e.status.kind() == UADAuthStatus::Kind::expired; });
+    return filtered(m_demoPlugins,
+                    [](const UADPluginAuth& e) { return e.status.kind() == UADAuthStatus::Kind::expired; });
 }
 
 QList<UADPluginAuth> UADCleanupManager::activeDemoPlugins() const
@@ -297,8 +302,9 @@ std::pair<std::optional<QString>, QString> UADCleanupManager::readProfileText(co
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        return {std::nullopt, QStringLiteral("The file %1 couldn’t be opened because it isn’t valid UTF-8 text.")
-                                  .arg(quotedName(path))};
+        return {
+            std::nullopt,
+            QStringLiteral("The file %1 couldn’t be opened because it isn’t valid UTF-8 text.").arg(quotedName(path))};
     return {std::move(text), QString()};
 }
 

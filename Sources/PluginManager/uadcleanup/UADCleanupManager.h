@@ -1,8 +1,8 @@
 #pragma once
 
-#include "PluginManagerViewModel.h"
-#include "PluginModels.h"
-#include "UADPluginAuth.h"
+#include "catalogue/PluginModels.h"
+#include "operations/PluginManagerViewModel.h"
+#include "uadcleanup/UADPluginAuth.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,5 +1,5 @@
 // From the vendor's product names in the system profile to the bundles in the catalogue.
-#include "UADCleanupManager.h"
+#include "uadcleanup/UADCleanupManager.h"
 
 #include <QStringList>
 
@@ -101,25 +101,29 @@ const AudioPlugin* bestRow(const QString& profileName, const QList<AudioPlugin>&
 const QSet<QString>& UADCleanupManager::stopWords()
 {
     static const QSet<QString> words{
-        QStringLiteral("amplifier"), QStringLiteral("digital"),   QStringLiteral("delay"),
-        QStringLiteral("pitch"),     QStringLiteral("shifter"),   QStringLiteral("tube"),
-        QStringLiteral("reverb"),    QStringLiteral("effects"),   QStringLiteral("and"),
-        QStringLiteral("the"),       QStringLiteral("for"),       QStringLiteral("with"),
-        QStringLiteral("bass"),      QStringLiteral("guitar"),    QStringLiteral("noise"),
+        QStringLiteral("amplifier"),  QStringLiteral("digital"),  QStringLiteral("delay"),
+        QStringLiteral("pitch"),      QStringLiteral("shifter"),  QStringLiteral("tube"),
+        QStringLiteral("reverb"),     QStringLiteral("effects"),  QStringLiteral("and"),
+        QStringLiteral("the"),        QStringLiteral("for"),      QStringLiteral("with"),
+        QStringLiteral("bass"),       QStringLiteral("guitar"),   QStringLiteral("noise"),
         QStringLiteral("suppressor"), QStringLiteral("ambience"), QStringLiteral("reduction"),
-        QStringLiteral("stereo"),    QStringLiteral("limiter"),   QStringLiteral("classic"),
-        QStringLiteral("studios"),   QStringLiteral("reference")};
+        QStringLiteral("stereo"),     QStringLiteral("limiter"),  QStringLiteral("classic"),
+        QStringLiteral("studios"),    QStringLiteral("reference")};
     return words;
 }
 
 const QHash<QString, QString>& UADCleanupManager::wordMap()
 {
-    static const QHash<QString, QString> map{
-        {QStringLiteral("microphone"), QStringLiteral("mic")},  {QStringLiteral("preamplifier"), QStringLiteral("preamp")},
-        {QStringLiteral("collection"), QStringLiteral("col")},  {QStringLiteral("mastering"), QStringLiteral("mast")},
-        {QStringLiteral("channel"), QStringLiteral("ch")},      {QStringLiteral("strip"), QStringLiteral("st")},
-        {QStringLiteral("compressor"), QStringLiteral("comp")}, {QStringLiteral("limiter"), QStringLiteral("lim")},
-        {QStringLiteral("dynamics"), QStringLiteral("dyn")},    {QStringLiteral("equalizer"), QStringLiteral("eq")}};
+    static const QHash<QString, QString> map{{QStringLiteral("microphone"), QStringLiteral("mic")},
+                                             {QStringLiteral("preamplifier"), QStringLiteral("preamp")},
+                                             {QStringLiteral("collection"), QStringLiteral("col")},
+                                             {QStringLiteral("mastering"), QStringLiteral("mast")},
+                                             {QStringLiteral("channel"), QStringLiteral("ch")},
+                                             {QStringLiteral("strip"), QStringLiteral("st")},
+                                             {QStringLiteral("compressor"), QStringLiteral("comp")},
+                                             {QStringLiteral("limiter"), QStringLiteral("lim")},
+                                             {QStringLiteral("dynamics"), QStringLiteral("dyn")},
+                                             {QStringLiteral("equalizer"), QStringLiteral("eq")}};
     return map;
 }
 

@@ -1,4 +1,4 @@
-#include "UADPluginAuth.h"
+#include "uadcleanup/UADPluginAuth.h"
 
 QString UADPluginAuth::UADAuthStatus::displayString() const
 {

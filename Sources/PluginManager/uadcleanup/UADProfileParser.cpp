@@ -1,5 +1,5 @@
 // The authorisation section of the UAD system profile.
-#include "UADCleanupManager.h"
+#include "uadcleanup/UADCleanupManager.h"
 
 #include <QRegularExpression>
 

@@ -1,4 +1,4 @@
-#include "AppTheme.h"
+#include "widgets/AppTheme.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -29,23 +29,62 @@ QColor withOpacity(QColor colour, double opacity)
 
 namespace AppTheme {
 
-QColor accentPurple() { return rgb(0.6, 0.4, 0.9); }
-QColor accentBlue() { return rgb(0.4, 0.6, 1.0); }
-QColor accentPink() { return rgb(0.8, 0.4, 0.7); }
-QColor statusEnabled() { return rgb(0.4, 0.9, 0.6); }
-QColor statusDisabled() { return rgb(0.9, 0.4, 0.4); }
-QColor glassBg() { return withOpacity(primary(), 0.08); }
-QColor glassBorder() { return withOpacity(primary(), 0.15); }
-QColor glassGlow() { return withOpacity(primary(), 0.05); }
-QColor glassShadow() { return QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.3f); }
-QColor textPrimary() { return primary(); }
+QColor accentPurple()
+{
+    return rgb(0.6, 0.4, 0.9);
+}
+QColor accentBlue()
+{
+    return rgb(0.4, 0.6, 1.0);
+}
+QColor accentPink()
+{
+    return rgb(0.8, 0.4, 0.7);
+}
+QColor statusEnabled()
+{
+    return rgb(0.4, 0.9, 0.6);
+}
+QColor statusDisabled()
+{
+    return rgb(0.9, 0.4, 0.4);
+}
+QColor glassBg()
+{
+    return withOpacity(primary(), 0.08);
+}
+QColor glassBorder()
+{
+    return withOpacity(primary(), 0.15);
+}
+QColor glassGlow()
+{
+    return withOpacity(primary(), 0.05);
+}
+QColor glassShadow()
+{
+    return QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.3f);
+}
+QColor textPrimary()
+{
+    return primary();
+}
 
 // The secondary label shade: the foreground a little softened, still readable on the glass
 // washes and tints it sits on (half strength fell short of 4.5:1 there).
-QColor textSecondary() { return withOpacity(primary(), 0.7); }
+QColor textSecondary()
+{
+    return withOpacity(primary(), 0.7);
+}
 
-QColor textTertiary() { return withOpacity(primary(), 0.6); }
-QColor brandPink() { return QColor(221, 72, 116); }
+QColor textTertiary()
+{
+    return withOpacity(primary(), 0.6);
+}
+QColor brandPink()
+{
+    return QColor(221, 72, 116);
+}
 
 namespace {
 double channel(double value)

@@ -1,6 +1,6 @@
-#include "BusySpinner.h"
+#include "widgets/BusySpinner.h"
 
-#include "AppTheme.h"
+#include "widgets/AppTheme.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
-#include "FoldingSection.h"
+#include "widgets/FoldingSection.h"
 
-#include "SectionHeaderButton.h"
+#include "widgets/SectionHeaderButton.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

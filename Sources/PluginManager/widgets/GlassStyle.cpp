@@ -1,6 +1,6 @@
-#include "GlassStyle.h"
+#include "widgets/GlassStyle.h"
 
-#include "AppTheme.h"
+#include "widgets/AppTheme.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -84,8 +84,7 @@ qreal edgeFade(qreal position, qreal outerStart, qreal innerStart, qreal innerEn
 // The shadow of the shape as the platform casts it: the shape moved down and blurred
 // (a Gaussian whose spread is half the radius), visible only outside the shape, so a
 // translucent fill never shows a dark slab through it. Rendered once per size and look.
-QPixmap shadowPixmap(const QSizeF& outerSize, const QRectF& shape, qreal cornerRadius, const GlassLook& look,
-                     qreal dpr)
+QPixmap shadowPixmap(const QSizeF& outerSize, const QRectF& shape, qreal cornerRadius, const GlassLook& look, qreal dpr)
 {
     const QSize pixels(static_cast<int>(std::ceil(outerSize.width() * dpr)),
                        static_cast<int>(std::ceil(outerSize.height() * dpr)));
@@ -147,8 +146,7 @@ QPixmap shadowPixmap(const QSizeF& outerSize, const QRectF& shape, qreal cornerR
     return pixmap;
 }
 
-void paintShadow(QPainter& painter, const QRectF& outer, const QRectF& shape, qreal cornerRadius,
-                 const GlassLook& look)
+void paintShadow(QPainter& painter, const QRectF& outer, const QRectF& shape, qreal cornerRadius, const GlassLook& look)
 {
     if (!look.shadow.isValid() || look.shadowRadius <= 0 || look.shadow.alpha() == 0)
         return;
@@ -286,11 +284,26 @@ void GlassSurface::setActive(bool active)
     update();
 }
 
-QColor GlassSurface::fillColor() const { return lookFor(m_kind, m_tint, m_active).fill; }
-QColor GlassSurface::strokeColor() const { return lookFor(m_kind, m_tint, m_active).stroke; }
-QColor GlassSurface::shadowColor() const { return lookFor(m_kind, m_tint, m_active).shadow; }
-qreal GlassSurface::shadowRadius() const { return lookFor(m_kind, m_tint, m_active).shadowRadius; }
-qreal GlassSurface::shadowOffsetY() const { return lookFor(m_kind, m_tint, m_active).shadowOffsetY; }
+QColor GlassSurface::fillColor() const
+{
+    return lookFor(m_kind, m_tint, m_active).fill;
+}
+QColor GlassSurface::strokeColor() const
+{
+    return lookFor(m_kind, m_tint, m_active).stroke;
+}
+QColor GlassSurface::shadowColor() const
+{
+    return lookFor(m_kind, m_tint, m_active).shadow;
+}
+qreal GlassSurface::shadowRadius() const
+{
+    return lookFor(m_kind, m_tint, m_active).shadowRadius;
+}
+qreal GlassSurface::shadowOffsetY() const
+{
+    return lookFor(m_kind, m_tint, m_active).shadowOffsetY;
+}
 
 void GlassSurface::paintEvent(QPaintEvent* event)
 {
@@ -373,7 +386,10 @@ void SidebarItemButton::setSelected(bool selected)
     update();
 }
 
-QSize SidebarItemButton::sizeHint() const { return paddedHint(*this, font(), kSidebarPadX, kSidebarPadY); }
+QSize SidebarItemButton::sizeHint() const
+{
+    return paddedHint(*this, font(), kSidebarPadX, kSidebarPadY);
+}
 
 QSize SidebarItemButton::minimumSizeHint() const
 {
@@ -414,7 +430,10 @@ PurplePressButton::PurplePressButton(const QString& text, QWidget* parent) : QPu
     new PressScale(this);
 }
 
-QSize PurplePressButton::sizeHint() const { return paddedHint(*this, font(), kPurplePadX, kPurplePadY); }
+QSize PurplePressButton::sizeHint() const
+{
+    return paddedHint(*this, font(), kPurplePadX, kPurplePadY);
+}
 
 QSize PurplePressButton::minimumSizeHint() const
 {

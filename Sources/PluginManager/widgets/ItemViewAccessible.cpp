@@ -1,4 +1,4 @@
-#include "ItemViewAccessible.h"
+#include "widgets/ItemViewAccessible.h"
 
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
@@ -10,10 +10,22 @@
 
 #include <algorithm>
 
-QStringList ItemViewActions::keyBindings(const QModelIndex&, const QString&) const { return {}; }
-std::optional<bool> ItemViewActions::checkedState(const QModelIndex&) const { return std::nullopt; }
-QString ItemViewActions::description(const QModelIndex&) const { return {}; }
-QList<ItemViewActions::Part> ItemViewActions::parts(const QModelIndex&) const { return {}; }
+QStringList ItemViewActions::keyBindings(const QModelIndex&, const QString&) const
+{
+    return {};
+}
+std::optional<bool> ItemViewActions::checkedState(const QModelIndex&) const
+{
+    return std::nullopt;
+}
+QString ItemViewActions::description(const QModelIndex&) const
+{
+    return {};
+}
+QList<ItemViewActions::Part> ItemViewActions::parts(const QModelIndex&) const
+{
+    return {};
+}
 void ItemViewActions::doPartAction(const QModelIndex&, int) {}
 
 namespace {
@@ -119,8 +131,8 @@ public:
 
     bool isValid() const override
     {
-        return m_view && m_view->model() && m_row < m_view->model()->rowCount(m_view->rootIndex())
-               && m_column < m_view->model()->columnCount(m_view->rootIndex()) && (!isHeader() || shownHeader(m_view));
+        return m_view && m_view->model() && m_row < m_view->model()->rowCount(m_view->rootIndex()) &&
+               m_column < m_view->model()->columnCount(m_view->rootIndex()) && (!isHeader() || shownHeader(m_view));
     }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
@@ -139,8 +151,8 @@ public:
         if (i < 0 || i >= childCount())
             return nullptr;
         while (m_parts.size() <= i) {
-            auto* part = new PartAccessible(const_cast<CellAccessible*>(this), m_view, m_actions, index(),
-                                            int(m_parts.size()));
+            auto* part =
+                new PartAccessible(const_cast<CellAccessible*>(this), m_view, m_actions, index(), int(m_parts.size()));
             m_parts.append(QAccessible::registerAccessibleInterface(part));
         }
         return QAccessible::accessibleInterface(m_parts.at(i));
@@ -239,8 +251,9 @@ public:
         if (!isValid())
             return {};
         if (isHeader())
-            return m_view->model()->headerData(m_column, Qt::Horizontal).toString().isEmpty() ? QStringList()
-                                                                                             : QStringList{pressAction()};
+            return m_view->model()->headerData(m_column, Qt::Horizontal).toString().isEmpty()
+                       ? QStringList()
+                       : QStringList{pressAction()};
         return m_actions->actionNames(index());
     }
     void doAction(const QString& name) override
@@ -355,10 +368,7 @@ public:
     QString rowDescription(int) const override { return {}; }
     int selectedColumnCount() const override { return 0; }
     int selectedRowCount() const override { return int(selectedRows().size()); }
-    int columnCount() const override
-    {
-        return view()->model() ? view()->model()->columnCount(view()->rootIndex()) : 0;
-    }
+    int columnCount() const override { return view()->model() ? view()->model()->columnCount(view()->rootIndex()) : 0; }
     int rowCount() const override { return view()->model() ? view()->model()->rowCount(view()->rootIndex()) : 0; }
     QList<int> selectedColumns() const override { return {}; }
     QList<int> selectedRows() const override

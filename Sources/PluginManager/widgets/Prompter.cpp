@@ -1,4 +1,4 @@
-#include "Prompter.h"
+#include "widgets/Prompter.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -238,7 +238,10 @@ Prompter& current()
     return *p;
 }
 
-void setCurrent(std::shared_ptr<Prompter> prompter) { slot() = std::move(prompter); }
+void setCurrent(std::shared_ptr<Prompter> prompter)
+{
+    slot() = std::move(prompter);
+}
 
 bool confirm(QWidget* parent, const QString& title, const QString& message, const QString& confirmText,
              Prompter::Role confirmRole)

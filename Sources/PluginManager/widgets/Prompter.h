@@ -67,9 +67,9 @@ public:
     QList<TextRequest> textRequests;
     QList<QString> fileTitles;
 
-    QList<int> nextAnswers;                        // button indexes; empty = cancel
-    QList<std::optional<QString>> nextTexts;       // empty = cancelled
-    QList<std::optional<QString>> nextFiles;       // empty = cancelled
+    QList<int> nextAnswers;                  // button indexes; empty = cancel
+    QList<std::optional<QString>> nextTexts; // empty = cancelled
+    QList<std::optional<QString>> nextFiles; // empty = cancelled
 
     int ask(QWidget* parent, const Alert& alert) override;
     std::optional<QString> askText(QWidget* parent, const TextRequest& request) override;

@@ -1,8 +1,8 @@
-#include "SectionHeaderButton.h"
+#include "widgets/SectionHeaderButton.h"
 
-#include "AppTheme.h"
-#include "SidebarFonts.h"
-#include "ThemedLabel.h"
+#include "widgets/AppTheme.h"
+#include "widgets/SidebarFonts.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -51,8 +51,7 @@ private:
     bool m_expanded = false;
 };
 
-SectionHeaderButton::SectionHeaderButton(const QString& title, std::function<QColor()> chevronColor,
-                                         QWidget* parent)
+SectionHeaderButton::SectionHeaderButton(const QString& title, std::function<QColor()> chevronColor, QWidget* parent)
     : QAbstractButton(parent)
 {
     setText(title);

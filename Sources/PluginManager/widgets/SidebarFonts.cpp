@@ -1,4 +1,4 @@
-#include "SidebarFonts.h"
+#include "widgets/SidebarFonts.h"
 
 #include <QApplication>
 
@@ -16,13 +16,34 @@ QFont scaled(double factor)
 
 namespace SidebarFonts {
 
-QFont title2() { return weighted(scaled(1.6), QFont::Bold); }
-QFont headline() { return weighted(scaled(1.0), QFont::DemiBold); }
-QFont subheadline() { return weighted(scaled(0.92), QFont::DemiBold); }
-QFont body() { return scaled(1.0); }
-QFont callout() { return scaled(0.95); }
-QFont caption() { return scaled(0.85); }
-QFont caption2() { return scaled(0.8); }
+QFont title2()
+{
+    return weighted(scaled(1.6), QFont::Bold);
+}
+QFont headline()
+{
+    return weighted(scaled(1.0), QFont::DemiBold);
+}
+QFont subheadline()
+{
+    return weighted(scaled(0.92), QFont::DemiBold);
+}
+QFont body()
+{
+    return scaled(1.0);
+}
+QFont callout()
+{
+    return scaled(0.95);
+}
+QFont caption()
+{
+    return scaled(0.85);
+}
+QFont caption2()
+{
+    return scaled(0.8);
+}
 
 QFont weighted(QFont font, QFont::Weight weight)
 {

@@ -1,10 +1,14 @@
-#include "Styles.h"
+#include "widgets/Styles.h"
 
 namespace Styles {
 
 QString css(const QColor& color)
 {
-    return QStringLiteral("rgba(%1, %2, %3, %4)").arg(color.red()).arg(color.green()).arg(color.blue()).arg(color.alpha());
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alpha());
 }
 
 QString textColor(const QColor& color)

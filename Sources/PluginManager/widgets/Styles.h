@@ -25,8 +25,7 @@ QString tintedTextButton(const QColor& color, const QString& padding, bool borde
 /// A text button in `color` on a light wash of the same colour, darker while pressed.
 QString washedButton(const QColor& wash, const QColor& text);
 /// A filled capsule or rounded button: `text` on `fill`, `pressed` while held.
-QString filledButton(const QColor& fill, const QColor& text, int radius, const QString& padding,
-                     const QColor& pressed);
+QString filledButton(const QColor& fill, const QColor& text, int radius, const QString& padding, const QColor& pressed);
 /// A filled button that turns neutral grey when disabled.
 QString filledButtonGreyWhenDisabled(const QColor& fill, int radius, const QString& padding);
 /// A flat, left-aligned row button with a faint hover wash.

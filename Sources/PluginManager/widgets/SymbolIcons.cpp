@@ -1,4 +1,4 @@
-#include "SymbolIcons.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QFont>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "ThemedLabel.h"
+#include "widgets/ThemedLabel.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -1,19 +1,16 @@
-#include "Sql/Statement.h"
+#include "catalogue/Sql/Statement.h"
 
 #include <sqlite3.h>
-
 #include <utility>
 
 namespace Sql {
 
-Statement::Statement(sqlite3* db, const QByteArray& sql)
-    : m_db(db)
+Statement::Statement(sqlite3* db, const QByteArray& sql) : m_db(db)
 {
     prepare(sql.constData(), int(sql.size()));
 }
 
-Statement::Statement(sqlite3* db, const char* sql)
-    : m_db(db)
+Statement::Statement(sqlite3* db, const char* sql) : m_db(db)
 {
     prepare(sql, -1);
 }
@@ -24,10 +21,8 @@ Statement::~Statement()
 }
 
 Statement::Statement(Statement&& other) noexcept
-    : m_db(std::exchange(other.m_db, nullptr))
-    , m_stmt(std::exchange(other.m_stmt, nullptr))
-    , m_lastResult(other.m_lastResult)
-    , m_boundText(std::move(other.m_boundText))
+    : m_db(std::exchange(other.m_db, nullptr)), m_stmt(std::exchange(other.m_stmt, nullptr)),
+      m_lastResult(other.m_lastResult), m_boundText(std::move(other.m_boundText))
 {
 }
 
@@ -116,8 +111,7 @@ bool Statement::next()
 
 bool Statement::exec()
 {
-    while (next()) {
-    }
+    while (next()) {}
     return m_lastResult == SQLITE_DONE;
 }
 

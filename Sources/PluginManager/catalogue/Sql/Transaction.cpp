@@ -1,11 +1,10 @@
-#include "Sql/Transaction.h"
+#include "catalogue/Sql/Transaction.h"
 
 #include <sqlite3.h>
 
 namespace Sql {
 
-Transaction::Transaction(sqlite3* db)
-    : m_db(db)
+Transaction::Transaction(sqlite3* db) : m_db(db)
 {
     m_active = run("BEGIN TRANSACTION");
 }

@@ -1,6 +1,6 @@
-#include "ProgressHUDView.h"
+#include "operations/ui/ProgressHUDView.h"
 
-#include "ProgressWindowManager.h"
+#include "operations/ProgressWindowManager.h"
 
 #include <QEasingCurve>
 #include <QLinearGradient>
@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kFrameMs = 33;        // about 30 frames a second is plenty for a status card
+constexpr int kFrameMs = 33; // about 30 frames a second is plenty for a status card
 constexpr int kWaveStepMs = 120;
 constexpr int kBarStaggerMs = 25;
 constexpr int kDotStepMs = 360;
@@ -31,10 +31,12 @@ const std::array<QColor, 5> kGradientColors = {
     QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.85f, 0.35f, 0.65f)};
 
 const std::array<QColor, ProgressHUDView::kBarCount> kBarColors = {
-    QColor::fromRgbF(0.85f, 0.35f, 0.65f), QColor::fromRgbF(0.75f, 0.36f, 0.78f), QColor::fromRgbF(0.62f, 0.38f, 0.92f),
-    QColor::fromRgbF(0.5f, 0.48f, 0.96f),  QColor::fromRgbF(0.38f, 0.58f, 1.0f),  QColor::fromRgbF(0.48f, 0.5f, 0.96f),
-    QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.72f, 0.37f, 0.85f), QColor::fromRgbF(0.85f, 0.35f, 0.65f),
-    QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.38f, 0.58f, 1.0f),  QColor::fromRgbF(0.85f, 0.35f, 0.65f)};
+    QColor::fromRgbF(0.85f, 0.35f, 0.65f), QColor::fromRgbF(0.75f, 0.36f, 0.78f),
+    QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.5f, 0.48f, 0.96f),
+    QColor::fromRgbF(0.38f, 0.58f, 1.0f),  QColor::fromRgbF(0.48f, 0.5f, 0.96f),
+    QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.72f, 0.37f, 0.85f),
+    QColor::fromRgbF(0.85f, 0.35f, 0.65f), QColor::fromRgbF(0.62f, 0.38f, 0.92f),
+    QColor::fromRgbF(0.38f, 0.58f, 1.0f),  QColor::fromRgbF(0.85f, 0.35f, 0.65f)};
 
 QColor withAlpha(QColor color, double alpha)
 {
@@ -202,8 +204,8 @@ void ProgressHUDView::paintEvent(QPaintEvent*)
     p.setRenderHint(QPainter::Antialiasing);
 
     // Entrance: a springy grow from 0.88 and a fade in.
-    const double appear =
-        QEasingCurve(QEasingCurve::OutBack).valueForProgress(clamp01(static_cast<double>(now - m_entranceStartMs) / kEntranceMs));
+    const double appear = QEasingCurve(QEasingCurve::OutBack)
+                              .valueForProgress(clamp01(static_cast<double>(now - m_entranceStartMs) / kEntranceMs));
     const double scale = 0.88 + 0.12 * appear;
     p.setOpacity(clamp01(appear));
     p.translate(kWidth / 2.0, kHeight / 2.0);

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "operations/ProgressWindowManager.h"
+
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
-
-#include "ProgressWindowManager.h"
 
 /// The progress card: a wave of twelve bars, the title, "N of M plugins", a bar with
 /// a gradient fill and a moving shine, and the percentage with three pulsing dots.

@@ -1,7 +1,7 @@
-#include "ProgressPanel.h"
+#include "operations/ui/ProgressPanel.h"
 
-#include "ProgressHUDView.h"
-#include "ProgressWindowManager.h"
+#include "operations/ProgressWindowManager.h"
+#include "operations/ui/ProgressHUDView.h"
 
 #include <QApplication>
 #include <QMainWindow>

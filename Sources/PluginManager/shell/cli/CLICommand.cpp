@@ -1,28 +1,25 @@
-#include "CLICommand.h"
+#include "shell/cli/CLICommand.h"
 
-#include <dirent.h>
-
-#include <array>
-#include <cerrno>
-#include <ostream>
-#include <system_error>
+#include "Platform/Paths.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
 
-#include "Platform/Paths.h"
+#include <array>
+#include <cerrno>
+#include <dirent.h>
+#include <ostream>
+#include <system_error>
 
 namespace {
 
 // The report's own folder list, in report order; it deliberately does not share the
 // scanner's table, because this command must not depend on the catalogue.
 constexpr std::array<const char*, 5> kPluginFolders = {
-    "/Library/Audio/Plug-Ins/Components",
-    "/Library/Audio/Plug-Ins/VST3",
-    "/Library/Audio/Plug-Ins/VST",
-    "/Library/Application Support/Avid/Audio/Plug-Ins",
+    "/Library/Audio/Plug-Ins/Components", "/Library/Audio/Plug-Ins/VST3",
+    "/Library/Audio/Plug-Ins/VST",        "/Library/Application Support/Avid/Audio/Plug-Ins",
     "/Library/Audio/Plug-Ins/CLAP",
 };
 

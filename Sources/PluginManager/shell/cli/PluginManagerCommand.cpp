@@ -1,12 +1,11 @@
-#include "PluginManagerCommand.h"
+#include "shell/cli/PluginManagerCommand.h"
 
+#include "shell/cli/CLICommand.h"
+
+#include <CLI/CLI.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
-
-#include <CLI/CLI.hpp>
-
-#include "CLICommand.h"
 
 namespace {
 

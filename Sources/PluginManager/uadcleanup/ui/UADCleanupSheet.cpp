@@ -1,9 +1,9 @@
-#include "UADCleanupSheet.h"
+#include "uadcleanup/ui/UADCleanupSheet.h"
 
-#include "AppTheme.h"
-#include "BusySpinner.h"
-#include "SymbolIcons.h"
-#include "UADCleanupManager.h"
+#include "uadcleanup/UADCleanupManager.h"
+#include "widgets/AppTheme.h"
+#include "widgets/BusySpinner.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -119,7 +119,10 @@ QWidget* centredColumn(const QList<QWidget*>& widgets, int spacing)
     return page;
 }
 
-bool isVisibleRow(const UADPluginAuth& entry) { return !entry.isAlreadyDisabled; }
+bool isVisibleRow(const UADPluginAuth& entry)
+{
+    return !entry.isAlreadyDisabled;
+}
 
 } // namespace
 
@@ -171,7 +174,10 @@ QString UADCleanupSheet::completionText(int disabledCount)
         .arg(disabledCount == 1 ? QString() : QStringLiteral("s"));
 }
 
-QString UADCleanupSheet::selectionText(int selectedCount) { return QStringLiteral("%1 selected").arg(selectedCount); }
+QString UADCleanupSheet::selectionText(int selectedCount)
+{
+    return QStringLiteral("%1 selected").arg(selectedCount);
+}
 
 QString UADCleanupSheet::footerText(int authorizedCount, int alreadyDisabledCount)
 {
@@ -183,7 +189,10 @@ QString UADCleanupSheet::disableTitle(int selectedCount)
     return QStringLiteral("Disable %1 Plugins").arg(selectedCount);
 }
 
-QStringList UADCleanupSheet::sectionTitles() const { return m_sectionTitles; }
+QStringList UADCleanupSheet::sectionTitles() const
+{
+    return m_sectionTitles;
+}
 
 // --- Building ---
 
@@ -225,10 +234,9 @@ QWidget* UADCleanupSheet::buildCompletePage()
     m_completion = textLabel(QString(), 0.95, AppTheme::textSecondary());
     m_done = prominentButton(QStringLiteral("Done"), palette().color(QPalette::Highlight));
     connect(m_done, &QPushButton::clicked, this, &UADCleanupSheet::close);
-    return centredColumn(
-        {symbolLabel(QStringLiteral("checkmark.circle.fill"), 48, kGreen, QStringLiteral("Complete")), title,
-         m_completion, m_done},
-        16);
+    return centredColumn({symbolLabel(QStringLiteral("checkmark.circle.fill"), 48, kGreen, QStringLiteral("Complete")),
+                          title, m_completion, m_done},
+                         16);
 }
 
 QWidget* UADCleanupSheet::buildErrorPage()
@@ -401,9 +409,9 @@ void UADCleanupSheet::updateRow(const UADPluginAuth& entry)
     const int size = QFontMetrics(font()).height();
     const QColor colour =
         entry.isSelected ? palette().color(QPalette::Highlight) : withAlpha(AppTheme::textSecondary(), 0.5);
-    mark->setPixmap(SymbolIcons::pixmap(entry.isSelected ? QStringLiteral("checkmark.circle.fill")
-                                                         : QStringLiteral("circle"),
-                                        size, colour, devicePixelRatioF()));
+    mark->setPixmap(
+        SymbolIcons::pixmap(entry.isSelected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"), size,
+                            colour, devicePixelRatioF()));
 }
 
 QList<UADCleanupSheet::Section> UADCleanupSheet::sections() const
@@ -425,7 +433,8 @@ QList<UADCleanupSheet::Section> UADCleanupSheet::sections() const
          AppTheme::textSecondary(), open(m_manager.notStartedPlugins()), true},
         {QStringLiteral("Already disabled"), QStringLiteral("eye.slash"), AppTheme::textSecondary(), off, false}};
     QList<Section> shown;
-    std::copy_if(all.cbegin(), all.cend(), std::back_inserter(shown), [](const Section& s) { return !s.rows.isEmpty(); });
+    std::copy_if(all.cbegin(), all.cend(), std::back_inserter(shown),
+                 [](const Section& s) { return !s.rows.isEmpty(); });
     return shown;
 }
 
@@ -495,4 +504,7 @@ void UADCleanupSheet::refresh()
         refreshList();
 }
 
-void UADCleanupSheet::close() { m_manager.setShowCleanupSheet(false); }
+void UADCleanupSheet::close()
+{
+    m_manager.setShowCleanupSheet(false);
+}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UADPluginAuth.h"
+#include "uadcleanup/UADPluginAuth.h"
 
 #include <QHash>
 #include <QList>
