@@ -17,10 +17,5 @@ public:
     virtual void post(const QString& name, const QVariantMap& userInfo = {}) = 0;
     /// Calls `handler` on the main thread for every notification `name` from any sender,
     /// until `context` is destroyed. Without a bus nothing is ever delivered.
-    virtual void observe(const QString& name, QObject* context, Handler handler)
-    {
-        (void)name;
-        (void)context;
-        (void)handler;
-    }
+    virtual void observe(const QString& name, QObject* context, Handler handler) = 0;
 };

@@ -194,8 +194,7 @@ QString ActivityLogManager::save()
     for (const ActivityLogEntry& entry : std::as_const(m_entries))
         array.append(entry.toJson());
     // Keeps what we could not read aside first; replacing it would lose it silently.
-    const QString reason =
-        writeSideFile(savePath(), QJsonDocument(array).toJson(QJsonDocument::Compact), m_fileUnreadable);
+    QString reason = writeSideFile(savePath(), QJsonDocument(array).toJson(QJsonDocument::Compact), m_fileUnreadable);
     Q_EMIT entriesChanged();
     return reason;
 }

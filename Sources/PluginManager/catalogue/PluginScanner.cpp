@@ -31,6 +31,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -712,7 +713,7 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
     int done = 0;
     for (PluginFormat format : PluginFormats::allCases) {
         if (format == PluginFormat::wavesBundle)
-            found.append(std::move(waves));
+            found.append(std::exchange(waves, {}));
         for (; walk != walks.cend() && walk->format == format; ++walk)
             collectRecords(*walk, rules, found);
         ++done;

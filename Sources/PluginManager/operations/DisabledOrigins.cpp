@@ -86,8 +86,7 @@ QString DisabledOrigins::saveIfChanged()
     QJsonObject object;
     for (auto it = m_origins.cbegin(); it != m_origins.cend(); ++it)
         object.insert(it.key(), it.value());
-    const QString reason =
-        writeSideFile(m_path, QJsonDocument(object).toJson(QJsonDocument::Compact), m_fileUnreadable);
+    QString reason = writeSideFile(m_path, QJsonDocument(object).toJson(QJsonDocument::Compact), m_fileUnreadable);
     if (reason.isEmpty())
         m_changed = false;
     return reason;
