@@ -4,12 +4,14 @@
 #include "Platform/linux/LinuxProcessLauncher.h"
 #include "Platform/linux/PkexecRunner.h"
 #include "Platform/linux/SettingsDefaultsStore.h"
+#include "Platform/linux/XdgWorkspace.h"
 #include "Platform/testing/SandboxRunner.h"
 #include "Support/SandboxTest.h"
 #include "Support/SessionBus.h"
 
 #include <QDBusConnection>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
@@ -153,6 +155,32 @@ TEST_F(PlatformBackendsTest, MacApplicationsAreRecordedAndSkipped)
     EXPECT_EQ(launcher.skippedApplications(), QStringList{app});
     ASSERT_EQ(printedLines().size(), 1);
     EXPECT_TRUE(printedLines().first().contains(app));
+}
+
+// An address of a scheme no application handles is refused instead of reaching xdg-open,
+// which would hand it to the web browser.
+TEST_F(PlatformBackendsTest, WorkspaceOpensOnlySchemesTheDesktopHandles)
+{
+    const QString bin = home() + QStringLiteral("/bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    QFile stub(bin + QStringLiteral("/xdg-mime"));
+    ASSERT_TRUE(stub.open(QIODevice::WriteOnly));
+    stub.write("#!/bin/sh\n[ \"$3\" = x-scheme-handler/handled ] && echo handler.desktop\nexit 0\n");
+    stub.close();
+    stub.setPermissions(stub.permissions() | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin));
+    const struct {
+        const char* scheme;
+        bool handled;
+    } cases[] = {{"file", true}, {"https", true}, {"handled", true}, {"x-apple.systempreferences", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(XdgWorkspace::hasHandler(QString::fromLatin1(c.scheme)), c.handled) << c.scheme;
+    EXPECT_FALSE(XdgWorkspace().openUrl(
+        QUrl(QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles"))));
+    qputenv("PATH", QFile::encodeName(QString()));
+    EXPECT_FALSE(XdgWorkspace::hasHandler(QStringLiteral("handled"))); // no xdg-mime at all
+    qputenv("PATH", path);
 }
 
 TEST_F(PlatformBackendsTest, DefaultServicesAreComplete)
