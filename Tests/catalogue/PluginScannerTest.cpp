@@ -2,6 +2,7 @@
 
 #include "MakeDemoTree/DemoTree.h"
 #include "Support/SandboxTest.h"
+#include "Support/Unprivileged.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -514,30 +515,7 @@ TEST_F(PluginScannerTest, FolderThatCannotBeListedIsReportedAndSkipped)
 
 TEST_F(PluginScannerTest, UnreadableFolderIsReportedAndSkipped)
 {
-    if (::geteuid() == 0) {
-        // Root ignores file modes: run this very test again as an unprivileged user.
-        if (qEnvironmentVariableIsSet("RACKHAND_TEST_UNPRIVILEGED"))
-            GTEST_SKIP() << "still root after dropping privileges";
-        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-        if (setpriv.isEmpty())
-            GTEST_SKIP() << "running as root and setpriv is missing";
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("RACKHAND_TEST_UNPRIVILEGED"), QStringLiteral("1"));
-        env.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp")); // the sandbox's own is root-only
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                              QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                              QStringLiteral("--gtest_filter=PluginScannerTest.UnreadableFolderIsReportedAndSkipped")});
-        ASSERT_TRUE(child.waitForFinished(60000));
-        const QString output = QString::fromUtf8(child.readAll());
-        if (output.contains(QLatin1String("[  FAILED  ]")))
-            FAIL() << output.toStdString();
-        if (!output.contains(QLatin1String("[  PASSED  ] 1 test")) || output.contains(QLatin1String("[  SKIPPED ]")))
-            GTEST_SKIP() << "could not run unprivileged: " << output.toStdString();
-        return;
-    }
+    RUN_UNPRIVILEGED();
     makeBundle(sys(kVST3) + "/Locked/Hidden.vst3");
     makeBundle(sys(kVST3) + "/Open/Seen.vst3");
     ASSERT_EQ(::chmod(QFile::encodeName(sys(kVST3) + "/Locked").constData(), 0), 0);

@@ -1,6 +1,7 @@
 #include "Platform/linux/FolderListingProbe.h"
 
 #include "Support/SandboxTest.h"
+#include "Support/Unprivileged.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -17,31 +18,6 @@ protected:
     static void setMode(const QString& path, mode_t mode)
     {
         ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0) << path.toStdString();
-    }
-
-    enum class Run { here, elsewhere, impossible };
-    /// Root reads every folder whatever its mode: as root, run the named test again as nobody.
-    static Run whereToRun(const char* testName)
-    {
-        if (::geteuid() != 0)
-            return Run::here;
-        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-        if (qEnvironmentVariableIsSet("RACKHAND_TEST_UNPRIVILEGED") || setpriv.isEmpty())
-            return Run::impossible;
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("RACKHAND_TEST_UNPRIVILEGED"), QStringLiteral("1"));
-        env.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp")); // the sandbox's own is root-only
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                              QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                              QStringLiteral("--gtest_filter=FolderListingProbeTest.") + QLatin1String(testName)});
-        EXPECT_TRUE(child.waitForFinished(60000));
-        const QString output = QString::fromUtf8(child.readAll());
-        EXPECT_FALSE(output.contains(QLatin1String("[  FAILED  ]"))) << output.toStdString();
-        EXPECT_TRUE(output.contains(QLatin1String("[  PASSED  ] 1 test"))) << output.toStdString();
-        return Run::elsewhere;
     }
 };
 
@@ -74,14 +50,7 @@ TEST_F(FolderListingProbeTest, ListableOrAbsentFoldersMeanAccess)
 
 TEST_F(FolderListingProbeTest, AFolderThatCannotBeListedMeansNoAccess)
 {
-    switch (whereToRun("AFolderThatCannotBeListedMeansNoAccess")) {
-    case Run::impossible:
-        GTEST_SKIP() << "running as root without a way to drop privileges";
-    case Run::elsewhere:
-        return;
-    case Run::here:
-        break;
-    }
+    RUN_UNPRIVILEGED();
     struct Row {
         const char* name;
         QString locked;     // made unreadable and unsearchable
