@@ -122,3 +122,40 @@ TEST(SymbolIconsTest, TintedGlyphUsesTheColour)
     EXPECT_TRUE(sawRed);
     EXPECT_FALSE(SymbolIcons::themeName(QStringLiteral("magnifyingglass")).isEmpty());
 }
+
+// The glyph shapes at a size the table uses, thresholded to coverage; a lost cut-out, a glyph
+// out of place or a broken resource shows here. A couple of pixels may round differently.
+TEST(SymbolIconsTest, GlyphsKeepTheirShape)
+{
+    struct Case {
+        const char* symbol;
+        const char* rows[16];
+    };
+    const Case cases[] = {
+        {"xmark.circle.fill",
+         {"................", ".....######.....", "...##########...", "..############..", "..############..",
+          ".####.####.####.", ".#####.##.#####.", ".######..######.", ".######..######.", ".#####.##.#####.",
+          ".####.####.####.", "..############..", "..############..", "...##########...", ".....######.....",
+          "................"}},
+        {"arrow.clockwise",
+         {"................", "................", "...#............", "...#..####......", "...#####.###....",
+          "...####....#....", "....#.......#...", "............#...", "............#...", "............#...",
+          "...........##...", "..........##....", ".....######.....", ".......##.......", "................",
+          "................"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.symbol);
+        const QImage image = SymbolIcons::pixmap(QString::fromLatin1(c.symbol), 16, Qt::darkBlue)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(image.size(), QSize(16, 16));
+        int differing = 0;
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                const bool covered = qAlpha(image.pixel(x, y)) > 127;
+                differing += covered != (c.rows[y][x] == '#') ? 1 : 0;
+            }
+        }
+        EXPECT_LE(differing, 2);
+    }
+}

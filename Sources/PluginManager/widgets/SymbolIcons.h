@@ -6,17 +6,17 @@
 #include <QString>
 
 /// The symbol names the views use ("magnifyingglass", "xmark.circle.fill", ...) mapped to
-/// freedesktop theme icons, with a painted monochrome glyph when the theme has none, so
-/// no symbol ever renders blank.
+/// freedesktop theme icons, with a monochrome glyph of our own (an SVG resource, coloured
+/// on use) when the theme has none, so no symbol ever renders blank.
 namespace SymbolIcons {
-/// The theme icon for the symbol when the current theme has it, else the painted glyph
-/// (drawn in the palette's text colour).
+/// The theme icon for the symbol when the current theme has it, else our glyph
+/// (in the palette's text colour).
 QIcon icon(const QString& symbolName);
-/// The painted glyph in one colour, for tinted labels and delegates.
+/// Our glyph in one colour, for tinted labels and delegates.
 QIcon tinted(const QString& symbolName, const QColor& color);
 QPixmap pixmap(const QString& symbolName, int size, const QColor& color, qreal devicePixelRatio = 1.0);
 /// The freedesktop icon name the symbol maps to; empty for an unknown symbol.
 QString themeName(const QString& symbolName);
-/// True when the painter knows a glyph of its own for the symbol (not just the letter fallback).
+/// True when there is a glyph of our own for the symbol (not just the letter fallback).
 bool hasGlyph(const QString& symbolName);
 } // namespace SymbolIcons
