@@ -1,7 +1,6 @@
 #include "pluginlist/BulkActionsView.h"
 #include "pluginlist/BulkListModel.h"
 #include "pluginlist/BulkPluginRow.h"
-#include "pluginlist/ListStyle.h"
 #include "pluginlist/MainContentView.h"
 #include "pluginlist/PluginListView.h"
 #include "pluginlist/PluginTableModel.h"
@@ -9,6 +8,7 @@
 #include "sidebar/SidebarView.h"
 #include "sidebar/StatisticsSection.h"
 #include "widgets/AppTheme.h"
+#include "widgets/Typography.h"
 
 #include <QHash>
 #include <QImage>
@@ -140,7 +140,7 @@ TEST_F(ThemeContrastTest, EveryCheckedTextAndIconMeetsItsContrast)
     const int row = list->model()->rowOf(*picked.cbegin());
     ASSERT_GE(row, 0);
     const QRect formatCell = list->table()->visualRect(list->model()->index(row, PluginTableModel::formatColumn));
-    const int iconSize = QFontMetrics(ListStyle::captionFont()).height() - 2;
+    const int iconSize = QFontMetrics(Typography::listCaption()).height() - 2;
     const QRect icon(formatCell.left() + 14, formatCell.center().y() - iconSize / 2, iconSize, iconSize);
 
     QList<Check> checks{
@@ -181,7 +181,7 @@ TEST(AppThemeContrast, LegibleKeepsTheHueAndReachesTheRatio)
     const QColor window(239, 239, 239);
     const QColor dark(40, 40, 40);
     for (const QColor& hue : {AppTheme::statusEnabled(), AppTheme::statusDisabled(), AppTheme::accentBlue(),
-                              AppTheme::brandPink(), ListStyle::systemOrange(), ListStyle::systemGreen()}) {
+                              AppTheme::brandPink(), AppTheme::systemOrange(), AppTheme::systemGreen()}) {
         SCOPED_TRACE(hue.name().toStdString());
         for (const QColor& ground : {window, dark, QColor(Qt::white)}) {
             const QColor shown = AppTheme::legible(hue, ground);

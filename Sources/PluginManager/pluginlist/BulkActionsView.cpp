@@ -4,12 +4,12 @@
 #include "pluginlist/BulkListModel.h"
 #include "pluginlist/BulkPluginRow.h"
 #include "pluginlist/FlowLayout.h"
-#include "pluginlist/ListStyle.h"
 #include "widgets/AppTheme.h"
 #include "widgets/GlassStyle.h"
 #include "widgets/ItemViewAccessible.h"
 #include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
 #include <QAbstractButton>
 #include <QAccessibleActionInterface>
@@ -41,7 +41,7 @@ public:
         setAccessibleName(text());
         setObjectName(QStringLiteral("formatChip:") + text());
         setCursor(Qt::PointingHandCursor);
-        setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::Medium));
+        setFont(Typography::withWeight(Typography::listCaption(), QFont::Medium));
     }
 
     void setState(State state)
@@ -67,12 +67,12 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         paintGlassSurface(painter, QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), GlassSurface::Kind::card, QColor(),
                           false, 5);
-        const QColor dot = m_state == State::full      ? ListStyle::systemGreen()
-                           : m_state == State::partial ? ListStyle::systemOrange()
-                                                       : ListStyle::withAlpha(ListStyle::systemGray(), 0.35);
+        const QColor dot = m_state == State::full      ? AppTheme::systemGreen()
+                           : m_state == State::partial ? AppTheme::systemOrange()
+                                                       : AppTheme::withAlpha(AppTheme::systemGray(), 0.35);
         const QColor ground = AppTheme::over(AppTheme::glassBg(), AppTheme::readingBackground());
         const QColor textColor = m_state == State::none
-                                     ? AppTheme::legible(ListStyle::withAlpha(ListStyle::secondaryText(), 0.6), ground)
+                                     ? AppTheme::legible(AppTheme::withAlpha(AppTheme::textSecondary(), 0.6), ground)
                                      : AppTheme::textPrimary();
         painter.setFont(font());
         painter.setPen(textColor);
@@ -304,18 +304,18 @@ void BulkActionsView::buildHeader(QWidget* parent)
     title->setSpacing(6);
     title->addWidget(symbolLabel(QStringLiteral("bolt.circle.fill"), AppTheme::accentPink(), 14, card));
     auto* name = new QLabel(QStringLiteral("Bulk Actions"), card);
-    name->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::DemiBold));
-    ListStyle::setTextColor(name, AppTheme::textSecondary());
+    name->setFont(Typography::withWeight(Typography::listCaption(), QFont::DemiBold));
+    Styles::setTextColor(name, AppTheme::textSecondary());
     auto* dot = new QLabel(QStringLiteral("·"), card);
-    ListStyle::setTextColor(dot, AppTheme::textTertiary());
+    Styles::setTextColor(dot, AppTheme::textTertiary());
     m_count = new QLabel(card);
     m_count->setObjectName(QStringLiteral("bulkCountLabel"));
-    m_count->setFont(ListStyle::captionFont());
-    ListStyle::setTextColor(m_count, ListStyle::secondaryText());
+    m_count->setFont(Typography::listCaption());
+    Styles::setTextColor(m_count, AppTheme::textSecondary());
     m_unique = new QLabel(card);
     m_unique->setObjectName(QStringLiteral("bulkUniqueLabel"));
-    m_unique->setFont(ListStyle::caption2Font());
-    ListStyle::setTextColor(m_unique, ListStyle::withAlpha(ListStyle::secondaryText(), 0.7));
+    m_unique->setFont(Typography::listCaption2());
+    Styles::setTextColor(m_unique, AppTheme::withAlpha(AppTheme::textSecondary(), 0.7));
     title->addWidget(name);
     title->addWidget(dot);
     title->addWidget(m_count);
@@ -326,7 +326,7 @@ void BulkActionsView::buildHeader(QWidget* parent)
     m_removeMarked = new QPushButton(card);
     m_removeMarked->setObjectName(QStringLiteral("removeMarkedButton"));
     m_removeMarked->setStyleSheet(
-        Styles::textButton(AppTheme::legible(ListStyle::systemOrange(),
+        Styles::textButton(AppTheme::legible(AppTheme::systemOrange(),
                                              AppTheme::over(AppTheme::glassBg(), palette().color(QPalette::Button))),
                            QStringLiteral("3px 10px")));
     connect(m_removeMarked, &QPushButton::clicked, this, &BulkActionsView::removeMarked);
@@ -351,12 +351,12 @@ void BulkActionsView::buildActionBar(QWidget* parent)
     m_formatsLayout = new FlowLayout(bar, 8, 6);
     m_formatsLayout->setContentsMargins(12, 8, 12, 8);
     m_enable = actionButton(QStringLiteral("Enable Selected"), QStringLiteral("checkmark.circle"),
-                            ListStyle::systemGreen(), bar);
+                            AppTheme::systemGreen(), bar);
     m_enable->setObjectName(QStringLiteral("enableSelectedButton"));
-    m_disable = actionButton(QStringLiteral("Disable Selected"), QStringLiteral("xmark.circle"),
-                             ListStyle::systemOrange(), bar);
+    m_disable =
+        actionButton(QStringLiteral("Disable Selected"), QStringLiteral("xmark.circle"), AppTheme::systemOrange(), bar);
     m_disable->setObjectName(QStringLiteral("disableSelectedButton"));
-    m_delete = actionButton(QStringLiteral("Delete Selected"), QStringLiteral("trash"), ListStyle::systemRed(), bar);
+    m_delete = actionButton(QStringLiteral("Delete Selected"), QStringLiteral("trash"), AppTheme::systemRed(), bar);
     m_delete->setObjectName(QStringLiteral("deleteSelectedButton"));
     connect(m_enable, &QPushButton::clicked, this, &BulkActionsView::enableSelected);
     connect(m_disable, &QPushButton::clicked, this, &BulkActionsView::disableSelected);
@@ -366,8 +366,8 @@ void BulkActionsView::buildActionBar(QWidget* parent)
     m_formatsLayout->addWidget(m_delete);
 
     auto* formats = new QLabel(QStringLiteral("Formats:"), bar);
-    formats->setFont(ListStyle::captionFont());
-    ListStyle::setTextColor(formats, ListStyle::secondaryText());
+    formats->setFont(Typography::listCaption());
+    Styles::setTextColor(formats, AppTheme::textSecondary());
     m_formatsBox = formats;
     m_formatsLayout->addWidget(formats);
     m_formatsLayout->setTrailingStart(3);
@@ -384,20 +384,20 @@ void BulkActionsView::buildNotices(QWidget* parent)
     warning->setAccessibleName(QStringLiteral("Remove Waves"));
     warning->setCursor(Qt::PointingHandCursor);
     warning->setKind(GlassSurface::Kind::tinted);
-    warning->setTint(ListStyle::systemOrange());
+    warning->setTint(AppTheme::systemOrange());
     warning->setCornerRadius(6);
     warning->installEventFilter(new ClickFilter(warning, [this] { m_viewModel.removeWavesPluginsFromSelection(); }));
     auto* warningRow = new QHBoxLayout(warning);
     warningRow->setContentsMargins(12, 8, 12, 8);
     warningRow->setSpacing(8);
     warningRow->addWidget(
-        symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), ListStyle::systemOrange(), 14, warning));
+        symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), AppTheme::systemOrange(), 14, warning));
     auto* warningText = new QLabel(QStringLiteral("WaveShell plugins are containers for all Waves plugins. Disabling a "
                                                   "WaveShell will disable ALL Waves plugins for that format."),
                                    warning);
     warningText->setWordWrap(true);
-    warningText->setFont(ListStyle::captionFont());
-    ListStyle::setTextColor(warningText, AppTheme::textPrimary());
+    warningText->setFont(Typography::listCaption());
+    Styles::setTextColor(warningText, AppTheme::textPrimary());
     warningRow->addWidget(warningText, 1);
     // The whole notice answers a click; its link is the keyboard's and the screen reader's way in.
     auto* removeWaves = new QPushButton(QStringLiteral("Remove Waves"), warning);
@@ -405,12 +405,12 @@ void BulkActionsView::buildNotices(QWidget* parent)
     removeWaves->setAccessibleName(removeWaves->text());
     removeWaves->setFlat(true);
     removeWaves->setCursor(Qt::PointingHandCursor);
-    removeWaves->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::DemiBold));
+    removeWaves->setFont(Typography::withWeight(Typography::listCaption(), QFont::DemiBold));
     const QColor orangeGround =
-        AppTheme::over(ListStyle::withAlpha(ListStyle::systemOrange(), 0.15), AppTheme::readingBackground());
+        AppTheme::over(AppTheme::withAlpha(AppTheme::systemOrange(), 0.15), AppTheme::readingBackground());
     removeWaves->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; padding: 0px; }"
                                               "QPushButton:focus { text-decoration: underline; }")
-                                   .arg(AppTheme::legible(ListStyle::systemOrange(), orangeGround).name()));
+                                   .arg(AppTheme::legible(AppTheme::systemOrange(), orangeGround).name()));
     connect(removeWaves, &QPushButton::clicked, this, [this] { m_viewModel.removeWavesPluginsFromSelection(); });
     warningRow->addWidget(removeWaves);
     for (QLabel* label : warning->findChildren<QLabel*>())
@@ -425,12 +425,12 @@ void BulkActionsView::buildNotices(QWidget* parent)
     auto* notice = new GlassSurface(noticeHolder);
     notice->setObjectName(QStringLiteral("wavesNotice"));
     notice->setKind(GlassSurface::Kind::tinted);
-    notice->setTint(ListStyle::systemBlue());
+    notice->setTint(AppTheme::systemBlue());
     notice->setCornerRadius(6);
     auto* noticeRow = new QHBoxLayout(notice);
     noticeRow->setContentsMargins(12, 8, 12, 8);
     noticeRow->setSpacing(8);
-    noticeRow->addWidget(symbolLabel(QStringLiteral("info.circle.fill"), ListStyle::systemBlue(), 14, notice));
+    noticeRow->addWidget(symbolLabel(QStringLiteral("info.circle.fill"), AppTheme::systemBlue(), 14, notice));
     auto* noticeText = new QLabel(notice);
     noticeText->setObjectName(QStringLiteral("wavesNoticeText"));
     noticeText->setTextFormat(Qt::RichText);
@@ -438,8 +438,8 @@ void BulkActionsView::buildNotices(QWidget* parent)
                                        "<b>all formats</b> (AAX, AU, VST, VST3) and all installed versions "
                                        "simultaneously."));
     noticeText->setWordWrap(true);
-    noticeText->setFont(ListStyle::captionFont());
-    ListStyle::setTextColor(noticeText, AppTheme::textPrimary());
+    noticeText->setFont(Typography::listCaption());
+    Styles::setTextColor(noticeText, AppTheme::textPrimary());
     noticeRow->addWidget(noticeText, 1);
     noticeMargins->addWidget(notice);
     m_wavesNotice = noticeHolder;

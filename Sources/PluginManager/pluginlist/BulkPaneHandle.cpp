@@ -1,6 +1,6 @@
 #include "pluginlist/BulkPaneHandle.h"
 
-#include "pluginlist/ListStyle.h"
+#include "widgets/AppTheme.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -35,10 +35,10 @@ void BulkPaneHandle::setPaneHeight(int height)
 void BulkPaneHandle::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), ListStyle::withAlpha(ListStyle::separator(), 0.3 / 0.15 * 0.3));
+    painter.fillRect(rect(), AppTheme::withAlpha(AppTheme::separator(), 0.3 / 0.15 * 0.3));
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(ListStyle::withAlpha(ListStyle::secondaryText(), 0.5));
+    painter.setBrush(AppTheme::withAlpha(AppTheme::textSecondary(), 0.5));
     painter.drawRoundedRect(QRectF(width() / 2.0 - 20, height() / 2.0 - 2, 40, 4), 2, 2);
 }
 

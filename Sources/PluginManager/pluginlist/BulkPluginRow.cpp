@@ -2,9 +2,9 @@
 
 #include "operations/PluginManagerViewModel.h"
 #include "pluginlist/BulkListModel.h"
-#include "pluginlist/ListStyle.h"
 #include "widgets/AppTheme.h"
 #include "widgets/GlassStyle.h"
+#include "widgets/Typography.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -26,7 +26,7 @@ BulkPluginRow::BulkPluginRow(BulkListModel& model, QObject* parent) : QStyledIte
 
 QFont BulkPluginRow::badgeFont()
 {
-    return ListStyle::caption2Font();
+    return Typography::listCaption2();
 }
 
 QList<QRect> BulkPluginRow::badgeRects(const QRect& row, const QList<ConsolidatedPlugin::FormatVariant>& variants)
@@ -69,7 +69,7 @@ QList<QRect> BulkPluginRow::badgeRects(const QRect& row, const QList<Consolidate
 
 QSize BulkPluginRow::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
 {
-    const QFontMetrics name(ListStyle::calloutFont());
+    const QFontMetrics name(Typography::listCallout());
     const QFontMetrics badge(badgeFont());
     return {200, qMax(name.height(), badge.height() + 2 * kBadgePadY + 2) + 2 * kPadY + 2};
 }
@@ -91,18 +91,18 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const qreal flash = m_model.flashLevel(plugin->name);
     if (flash > 0) {
         painter->setPen(Qt::NoPen);
-        painter->setBrush(ListStyle::withAlpha(AppTheme::accentPink(), flash));
+        painter->setBrush(AppTheme::withAlpha(AppTheme::accentPink(), flash));
         painter->drawRoundedRect(QRectF(row), 5, 5);
     }
 
     const QList<QRect> badges = badgeRects(row, plugin->variants);
     const int nameRight = badges.isEmpty() ? row.right() - kPadX : badges.first().left() - kSpacing;
     const QRect nameRect(row.left() + kPadX, row.top(), qMax(0, nameRight - row.left() - kPadX), row.height());
-    painter->setFont(ListStyle::calloutFont());
+    painter->setFont(Typography::listCallout());
     painter->setPen(AppTheme::textPrimary());
     painter->drawText(
         nameRect, Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(ListStyle::calloutFont()).elidedText(plugin->name, Qt::ElideRight, nameRect.width()));
+        QFontMetrics(Typography::listCallout()).elidedText(plugin->name, Qt::ElideRight, nameRect.width()));
 
     const QSet<QUuid>& active = m_model.viewModel().bulkActiveVariants();
     painter->setFont(badgeFont());
@@ -113,15 +113,15 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
         paintGlassSurface(*painter, QRectF(badge), GlassSurface::Kind::card, QColor(), false, 4);
         // Small text on the badge's wash: both states stay readable; the dot tells them apart.
         const QColor ground = AppTheme::over(AppTheme::glassBg(), AppTheme::readingBackground());
-        const QColor text = on ? AppTheme::legible(ListStyle::secondaryText(), ground)
-                               : AppTheme::legible(ListStyle::withAlpha(ListStyle::secondaryText(), 0.5), ground);
+        const QColor text = on ? AppTheme::legible(AppTheme::textSecondary(), ground)
+                               : AppTheme::legible(AppTheme::withAlpha(AppTheme::textSecondary(), 0.5), ground);
         painter->setPen(text);
         const QRect label(badge.left() + kBadgePadX, badge.top(), badge.width() - 2 * kBadgePadX - 3 - kDot,
                           badge.height());
         painter->drawText(label, Qt::AlignLeft | Qt::AlignVCenter,
                           painter->fontMetrics().elidedText(variant.badgeLabel(), Qt::ElideRight, label.width() + 1));
         painter->setPen(Qt::NoPen);
-        painter->setBrush(on ? ListStyle::systemGreen() : ListStyle::withAlpha(ListStyle::systemGray(), 0.35));
+        painter->setBrush(on ? AppTheme::systemGreen() : AppTheme::withAlpha(AppTheme::systemGray(), 0.35));
         painter->drawEllipse(QRectF(label.right() + 4, badge.center().y() - kDot / 2.0 + 0.5, kDot, kDot));
     }
     // Where the keyboard is: a ring around the row's name or around one of its badges.

@@ -1,7 +1,8 @@
 #include "pluginlist/ExportSheet.h"
 
-#include "pluginlist/ListStyle.h"
 #include "widgets/AppTheme.h"
+#include "widgets/Styles.h"
+#include "widgets/Typography.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -15,8 +16,8 @@ namespace {
 QLabel* heading(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
-    label->setFont(ListStyle::withWeight(ListStyle::subheadlineFont(), QFont::DemiBold));
-    ListStyle::setTextColor(label, AppTheme::textSecondary());
+    label->setFont(Typography::withWeight(Typography::listSubheadline(), QFont::DemiBold));
+    Styles::setTextColor(label, AppTheme::textSecondary());
     return label;
 }
 } // namespace
@@ -34,9 +35,9 @@ ExportSheet::ExportSheet(ExportFormat format, ExportSortOption sortOption, QWidg
     layout->setSpacing(20);
 
     auto* title = new QLabel(QStringLiteral("Export Plugins"), this);
-    title->setFont(ListStyle::headlineFont());
+    title->setFont(Typography::listHeadline());
     title->setAlignment(Qt::AlignCenter);
-    ListStyle::setTextColor(title, AppTheme::textPrimary());
+    Styles::setTextColor(title, AppTheme::textPrimary());
     layout->addWidget(title);
 
     auto* formatSection = new QVBoxLayout;
@@ -89,10 +90,10 @@ ExportSheet::ExportSheet(ExportFormat format, ExportSortOption sortOption, QWidg
 
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("exportNote"));
-    m_note->setFont(ListStyle::captionFont());
+    m_note->setFont(Typography::listCaption());
     m_note->setWordWrap(true);
     m_note->setAlignment(Qt::AlignCenter);
-    ListStyle::setTextColor(m_note, AppTheme::textTertiary());
+    Styles::setTextColor(m_note, AppTheme::textTertiary());
     layout->addWidget(m_note);
 
     auto* buttons = new QHBoxLayout;

@@ -6,7 +6,6 @@
 #include "pluginlist/BulkActionsView.h"
 #include "pluginlist/BulkPaneHandle.h"
 #include "pluginlist/ExportSheet.h"
-#include "pluginlist/ListStyle.h"
 #include "pluginlist/PluginListView.h"
 #include "pluginlist/PromptSavePanel.h"
 #include "pluginlist/SearchBar.h"
@@ -15,6 +14,7 @@
 #include "widgets/Prompter.h"
 #include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
 #include <QAbstractButton>
 #include <QFrame>
@@ -42,9 +42,9 @@ QColor chipBlue()
 }
 
 const ChipInfo kChips[] = {
-    {"changes", "Changes", "arrow.triangle.2.circlepath", &ListStyle::systemOrange},
-    {"enabled", "Enabled", "checkmark.circle", &ListStyle::systemGreen},
-    {"disabled", "Disabled", "xmark.circle", &ListStyle::systemRed},
+    {"changes", "Changes", "arrow.triangle.2.circlepath", &AppTheme::systemOrange},
+    {"enabled", "Enabled", "checkmark.circle", &AppTheme::systemGreen},
+    {"disabled", "Disabled", "xmark.circle", &AppTheme::systemRed},
     {"all", "All", "list.bullet", &chipBlue},
 };
 
@@ -69,7 +69,7 @@ public:
 
     QSize sizeHint() const override
     {
-        QFont bold = ListStyle::withWeight(ListStyle::bodyFont(), QFont::DemiBold);
+        QFont bold = Typography::withWeight(Typography::body(), QFont::DemiBold);
         const QFontMetrics metrics(bold);
         return {12 + 14 + 5 + metrics.horizontalAdvance(text()) + 12, metrics.height() + 10};
     }
@@ -93,13 +93,13 @@ protected:
         const bool selected = isChecked();
         // The chip's hue, dark enough to read on its own tint over the banner's.
         const QColor banner =
-            AppTheme::over(ListStyle::withAlpha(AppTheme::accentBlue(), 0.15), AppTheme::readingBackground());
+            AppTheme::over(AppTheme::withAlpha(AppTheme::accentBlue(), 0.15), AppTheme::readingBackground());
         const QColor color =
-            AppTheme::legible(m_info.color(), AppTheme::over(ListStyle::withAlpha(m_info.color(), 0.4), banner));
+            AppTheme::legible(m_info.color(), AppTheme::over(AppTheme::withAlpha(m_info.color(), 0.4), banner));
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
         if (selected) {
-            painter.setBrush(ListStyle::withAlpha(color, 0.2));
-            painter.setPen(QPen(ListStyle::withAlpha(color, 0.4), 1));
+            painter.setBrush(AppTheme::withAlpha(color, 0.2));
+            painter.setPen(QPen(AppTheme::withAlpha(color, 0.4), 1));
             painter.drawRoundedRect(box, 6, 6);
         }
         if (hasFocus()) {
@@ -111,7 +111,7 @@ protected:
         const QRect icon(12, height() / 2 - 7, 14, 14);
         painter.drawPixmap(icon,
                            SymbolIcons::pixmap(QString::fromLatin1(m_info.symbol), 14, content, devicePixelRatioF()));
-        painter.setFont(ListStyle::withWeight(ListStyle::bodyFont(), selected ? QFont::DemiBold : QFont::Normal));
+        painter.setFont(Typography::withWeight(Typography::body(), selected ? QFont::DemiBold : QFont::Normal));
         painter.setPen(content);
         painter.drawText(rect().adjusted(12 + 14 + 5, 0, -12, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
     }
@@ -210,9 +210,9 @@ QWidget* MainContentView::buildHeader()
 
     m_reset = plainButton(QStringLiteral("Reset"), header);
     m_reset->setObjectName(QStringLiteral("resetButton"));
-    m_reset->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.counterclockwise"), ListStyle::secondaryText()));
+    m_reset->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.counterclockwise"), AppTheme::textSecondary()));
     m_reset->setIconSize(QSize(10, 10));
-    ListStyle::setTextColor(m_reset, ListStyle::secondaryText());
+    Styles::setTextColor(m_reset, AppTheme::textSecondary());
     connect(m_reset, &QPushButton::clicked, this, [this] {
         // One reset per click; the root view adds only its own reaction.
         m_viewModel.resetView();
@@ -220,7 +220,7 @@ QWidget* MainContentView::buildHeader()
     });
     row->addWidget(m_reset);
 
-    const QColor brand = AppTheme::legible(ListStyle::scanExportColor(), AppTheme::readingBackground());
+    const QColor brand = AppTheme::legible(AppTheme::brandPink(), AppTheme::readingBackground());
     const QString brandStyle = Styles::tintedTextButton(brand, QStringLiteral("4px 6px"), true);
     m_scan = plainButton(QStringLiteral("Scan"), header);
     m_scan->setObjectName(QStringLiteral("scanButton"));
@@ -262,19 +262,19 @@ QWidget* MainContentView::buildBanner()
     first->addWidget(eye);
     m_bannerTitle = new QLabel(banner);
     m_bannerTitle->setObjectName(QStringLiteral("previewTitle"));
-    m_bannerTitle->setFont(ListStyle::captionFont());
-    ListStyle::setTextColor(m_bannerTitle, AppTheme::textPrimary());
+    m_bannerTitle->setFont(Typography::listCaption());
+    Styles::setTextColor(m_bannerTitle, AppTheme::textPrimary());
     first->addWidget(m_bannerTitle);
     first->addStretch(1);
     m_closePreview = plainButton(QStringLiteral("Close Preview"), banner);
     m_closePreview->setObjectName(QStringLiteral("closePreviewButton"));
-    m_closePreview->setFont(ListStyle::captionFont());
+    m_closePreview->setFont(Typography::listCaption());
     // Grey on the banner's blue wash, dark enough to read there.
     const QColor closeColour =
-        AppTheme::legible(ListStyle::secondaryText(), AppTheme::over(ListStyle::withAlpha(AppTheme::accentBlue(), 0.15),
-                                                                     AppTheme::readingBackground()));
+        AppTheme::legible(AppTheme::textSecondary(), AppTheme::over(AppTheme::withAlpha(AppTheme::accentBlue(), 0.15),
+                                                                    AppTheme::readingBackground()));
     m_closePreview->setIcon(SymbolIcons::tinted(QStringLiteral("xmark.circle.fill"), closeColour));
-    ListStyle::setTextColor(m_closePreview, closeColour);
+    Styles::setTextColor(m_closePreview, closeColour);
     connect(m_closePreview, &QPushButton::clicked, this, [this] {
         m_viewModel.setActiveProfile(std::nullopt);
         m_viewModel.setShowAllPlugins(false);
@@ -313,13 +313,13 @@ QWidget* MainContentView::buildPlaceholder()
         SymbolIcons::pixmap(QStringLiteral("music.note.list"), 40, AppTheme::textTertiary(), devicePixelRatioF()));
     auto* title = new QLabel(QStringLiteral("Select a category from the sidebar"), placeholder);
     title->setAlignment(Qt::AlignCenter);
-    title->setFont(ListStyle::headlineFont());
-    ListStyle::setTextColor(title, AppTheme::textSecondary());
+    title->setFont(Typography::listHeadline());
+    Styles::setTextColor(title, AppTheme::textSecondary());
     auto* hint =
         new QLabel(QStringLiteral("Choose \"All Plugins\" or a specific format to view plugins."), placeholder);
     hint->setAlignment(Qt::AlignCenter);
-    hint->setFont(ListStyle::captionFont());
-    ListStyle::setTextColor(hint, AppTheme::textTertiary());
+    hint->setFont(Typography::listCaption());
+    Styles::setTextColor(hint, AppTheme::textTertiary());
     column->setSpacing(12);
     column->addWidget(icon);
     column->addWidget(title);

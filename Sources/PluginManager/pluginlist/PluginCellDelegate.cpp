@@ -1,9 +1,9 @@
 #include "pluginlist/PluginCellDelegate.h"
 
-#include "pluginlist/ListStyle.h"
 #include "pluginlist/PluginTableModel.h"
 #include "widgets/AppTheme.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -46,7 +46,7 @@ PluginCellDelegate::PluginCellDelegate(QObject* parent) : QStyledItemDelegate(pa
 
 int PluginCellDelegate::contentWidth(int column, bool preview)
 {
-    const QFont caption = ListStyle::captionFont();
+    const QFont caption = Typography::listCaption();
     const QFontMetrics metrics(caption);
     switch (column) {
     case PluginTableModel::statusColumn: {
@@ -129,7 +129,7 @@ void PluginCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     }
     QStyleOptionViewItem opt = option;
     if (column == PluginTableModel::manufacturerColumn && !preview)
-        opt.palette.setColor(QPalette::Text, ListStyle::secondaryText()); // "Unknown"
+        opt.palette.setColor(QPalette::Text, AppTheme::textSecondary()); // "Unknown"
     QStyledItemDelegate::paint(painter, opt, index);
 }
 
@@ -140,7 +140,7 @@ void PluginCellDelegate::paintSwitch(QPainter* painter, const QRect& cell, bool 
     painter->setRenderHint(QPainter::Antialiasing);
     if (!m_interactive)
         painter->setOpacity(0.45);
-    QColor track = enabled ? ListStyle::systemGreen() : ListStyle::withAlpha(ListStyle::systemGray(), 0.3);
+    QColor track = enabled ? AppTheme::systemGreen() : AppTheme::withAlpha(AppTheme::systemGray(), 0.3);
     painter->setPen(Qt::NoPen);
     painter->setBrush(track);
     painter->drawRoundedRect(QRectF(capsule), kSwitchHeight / 2.0, kSwitchHeight / 2.0);
@@ -156,7 +156,7 @@ void PluginCellDelegate::paintLink(QPainter* painter, const QStyleOptionViewItem
                                    const QModelIndex& index) const
 {
     const QString manufacturer = index.data(Qt::DisplayRole).toString();
-    const QFont font = ListStyle::bodyFont();
+    const QFont font = Typography::body();
     const QRect link = linkRect(option.rect, manufacturer, font);
     const QRect textRect(link.left(), link.top(), link.width() - 3 - kArrowSize, link.height());
     painter->save();
@@ -184,12 +184,12 @@ void PluginCellDelegate::paintFormatChip(QPainter* painter, const QStyleOptionVi
     // In a selected row the icon takes the selection's text colour, or it would vanish into it.
     const QColor accent = option.state & QStyle::State_Selected
                               ? option.palette.color(QPalette::HighlightedText)
-                              : AppTheme::legible(willChange ? ListStyle::systemOrange() : AppTheme::accentBlue(),
+                              : AppTheme::legible(willChange ? AppTheme::systemOrange() : AppTheme::accentBlue(),
                                                   AppTheme::readingBackground(), 3.0);
-    const QColor fill = willChange ? ListStyle::withAlpha(ListStyle::systemOrange(), 0.15)
-                                   : ListStyle::withAlpha(AppTheme::accentBlue(), 0.10);
+    const QColor fill = willChange ? AppTheme::withAlpha(AppTheme::systemOrange(), 0.15)
+                                   : AppTheme::withAlpha(AppTheme::accentBlue(), 0.10);
     const QString text = PluginFormats::rawValue(format);
-    const QFont font = ListStyle::captionFont();
+    const QFont font = Typography::listCaption();
     const QFontMetrics metrics(font);
     const int iconSize = metrics.height() - 2;
     const QRect chip(cell.left() + kCellPadding, cell.center().y() - (metrics.height() + 8) / 2,
@@ -222,30 +222,30 @@ void PluginCellDelegate::paintPreviewStatus(QPainter* painter, const QRect& cell
     switch (status) {
     case Status::willEnable:
         symbol = QStringLiteral("arrow.up.circle.fill");
-        color = ListStyle::systemOrange();
-        fill = ListStyle::withAlpha(color, 0.15);
+        color = AppTheme::systemOrange();
+        fill = AppTheme::withAlpha(color, 0.15);
         semibold = true;
         break;
     case Status::willDisable:
         symbol = QStringLiteral("arrow.down.circle.fill");
-        color = ListStyle::systemOrange();
-        fill = ListStyle::withAlpha(color, 0.15);
+        color = AppTheme::systemOrange();
+        fill = AppTheme::withAlpha(color, 0.15);
         semibold = true;
         break;
     case Status::enabled:
         symbol = QStringLiteral("checkmark.circle.fill");
-        color = ListStyle::systemGreen();
-        fill = ListStyle::withAlpha(color, 0.08);
+        color = AppTheme::systemGreen();
+        fill = AppTheme::withAlpha(color, 0.08);
         break;
     case Status::disabled:
     case Status::none:
         symbol = QStringLiteral("xmark.circle.fill");
-        color = ListStyle::withAlpha(ListStyle::systemRed(), 0.7);
-        fill = ListStyle::withAlpha(ListStyle::systemRed(), 0.06);
+        color = AppTheme::withAlpha(AppTheme::systemRed(), 0.7);
+        fill = AppTheme::withAlpha(AppTheme::systemRed(), 0.06);
         break;
     }
     const QString text = PluginTableModel::previewStatusText(status);
-    QFont font = ListStyle::captionFont();
+    QFont font = Typography::listCaption();
     if (semibold)
         font.setWeight(QFont::DemiBold);
     const QFontMetrics metrics(font);
@@ -283,7 +283,7 @@ bool PluginCellDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, c
     }
     if (index.column() == PluginTableModel::manufacturerColumn &&
         index.data(PluginTableModel::hasManufacturerRole).toBool() &&
-        linkRect(option.rect, index.data().toString(), ListStyle::bodyFont()).contains(pos)) {
+        linkRect(option.rect, index.data().toString(), Typography::body()).contains(pos)) {
         Q_EMIT linkActivated(index);
         return true;
     }

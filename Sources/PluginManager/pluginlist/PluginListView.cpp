@@ -4,7 +4,6 @@
 #include "Platform/Workspace.h"
 #include "catalogue/ManufacturerWebsites.h"
 #include "operations/PluginManagerViewModel.h"
-#include "pluginlist/ListStyle.h"
 #include "pluginlist/PluginCellDelegate.h"
 #include "pluginlist/PluginTableActions.h"
 #include "pluginlist/PluginTableModel.h"
@@ -13,6 +12,7 @@
 #include "widgets/BusySpinner.h"
 #include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -229,8 +229,8 @@ void PluginListView::buildFooter()
 
     m_countLabel = new QLabel(m_footer);
     m_countLabel->setObjectName(QStringLiteral("pluginCountLabel"));
-    m_countLabel->setFont(ListStyle::captionFont());
-    ListStyle::setTextColor(m_countLabel, AppTheme::textTertiary());
+    m_countLabel->setFont(Typography::listCaption());
+    Styles::setTextColor(m_countLabel, AppTheme::textTertiary());
 
     m_spinner = new BusySpinner(12, QStringLiteral("Loading"), m_footer);
 
@@ -242,17 +242,17 @@ void PluginListView::buildFooter()
     const QColor blue = AppTheme::accentBlue();
     // The blue of the text, dark enough to read on its own pressed wash.
     const QColor text =
-        AppTheme::legible(blue, AppTheme::over(ListStyle::withAlpha(blue, 60 / 255.0), AppTheme::readingBackground()));
+        AppTheme::legible(blue, AppTheme::over(AppTheme::withAlpha(blue, 60 / 255.0), AppTheme::readingBackground()));
     m_loadAllButton->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.down.to.line"), text));
     m_loadAllButton->setIconSize(QSize(10, 10));
-    m_loadAllButton->setFont(ListStyle::withWeight(ListStyle::captionFont(), QFont::Medium));
+    m_loadAllButton->setFont(Typography::withWeight(Typography::listCaption(), QFont::Medium));
     m_loadAllButton->setStyleSheet(Styles::washedButton(blue, text));
     connect(m_loadAllButton, &QPushButton::clicked, this, [this] { m_viewModel.loadAllPages(); });
 
     m_hintLabel = new QLabel(keyboardHintText(), m_footer);
     m_hintLabel->setObjectName(QStringLiteral("keyboardHint"));
-    m_hintLabel->setFont(ListStyle::caption2Font());
-    ListStyle::setTextColor(m_hintLabel, AppTheme::textTertiary());
+    m_hintLabel->setFont(Typography::listCaption2());
+    Styles::setTextColor(m_hintLabel, AppTheme::textTertiary());
 
     row->addWidget(m_countLabel);
     row->addWidget(m_spinner);
@@ -502,8 +502,8 @@ bool PluginListView::eventFilter(QObject* watched, QEvent* event)
                     overControl = PluginCellDelegate::switchRect(cell).contains(pos);
                 else if (index.column() == PluginTableModel::manufacturerColumn &&
                          index.data(PluginTableModel::hasManufacturerRole).toBool())
-                    overControl = PluginCellDelegate::linkRect(cell, index.data().toString(), ListStyle::bodyFont())
-                                      .contains(pos);
+                    overControl =
+                        PluginCellDelegate::linkRect(cell, index.data().toString(), Typography::body()).contains(pos);
             }
             if (overControl)
                 m_table->viewport()->setCursor(Qt::PointingHandCursor);

@@ -3,8 +3,8 @@
 #include "Platform/Clock.h"
 #include "Platform/PlatformServices.h"
 #include "catalogue/ProfileManager.h"
-#include "pluginlist/ListStyle.h"
 #include "widgets/AppTheme.h"
+#include "widgets/Typography.h"
 
 #include <QScopeGuard>
 
@@ -186,9 +186,9 @@ QVariant displayText(const AudioPlugin& plugin, int column, bool preview, Previe
 QVariant cellFont(int column)
 {
     if (column == PluginTableModel::nameColumn)
-        return ListStyle::withWeight(ListStyle::bodyFont(), QFont::Medium);
+        return Typography::withWeight(Typography::body(), QFont::Medium);
     if (column == PluginTableModel::versionColumn || column == PluginTableModel::lastUsedColumn)
-        return ListStyle::captionFont();
+        return Typography::listCaption();
     return {};
 }
 
@@ -196,15 +196,15 @@ QVariant cellFont(int column)
 QVariant previewForeground(const AudioPlugin& plugin, int column, PreviewStatus status)
 {
     const bool willChange = status == PreviewStatus::willEnable || status == PreviewStatus::willDisable;
-    const QColor statusColor = willChange                         ? ListStyle::systemOrange()
-                               : status == PreviewStatus::enabled ? ListStyle::systemGreen()
-                                                                  : ListStyle::systemRed();
+    const QColor statusColor = willChange                         ? AppTheme::systemOrange()
+                               : status == PreviewStatus::enabled ? AppTheme::systemGreen()
+                                                                  : AppTheme::systemRed();
     if (column == PluginTableModel::nameColumn)
-        return ListStyle::withAlpha(statusColor, 0.9);
+        return AppTheme::withAlpha(statusColor, 0.9);
     if (column == PluginTableModel::manufacturerColumn) {
         if (willChange)
-            return ListStyle::systemOrange();
-        return plugin.manufacturer.isEmpty() ? ListStyle::secondaryText() : AppTheme::textPrimary();
+            return AppTheme::systemOrange();
+        return plugin.manufacturer.isEmpty() ? AppTheme::textSecondary() : AppTheme::textPrimary();
     }
     return {};
 }
@@ -212,9 +212,9 @@ QVariant previewForeground(const AudioPlugin& plugin, int column, PreviewStatus 
 QVariant plainForeground(const AudioPlugin& plugin, int column)
 {
     if (column == PluginTableModel::versionColumn)
-        return ListStyle::secondaryText();
+        return AppTheme::textSecondary();
     if (column == PluginTableModel::lastUsedColumn)
-        return plugin.lastUsed ? ListStyle::secondaryText() : ListStyle::withAlpha(ListStyle::secondaryText(), 0.5);
+        return plugin.lastUsed ? AppTheme::textSecondary() : AppTheme::withAlpha(AppTheme::textSecondary(), 0.5);
     if (column == PluginTableModel::nameColumn)
         return AppTheme::textPrimary();
     return {};
@@ -259,7 +259,7 @@ QVariant PluginTableModel::data(const QModelIndex& index, int role) const
     if (role == Qt::ForegroundRole)
         return m_preview ? previewForeground(*plugin, column, status) : plainForeground(*plugin, column);
     if (role == Qt::BackgroundRole && m_preview && willChange && (column == nameColumn || column == manufacturerColumn))
-        return ListStyle::withAlpha(ListStyle::systemOrange(), 0.12);
+        return AppTheme::withAlpha(AppTheme::systemOrange(), 0.12);
     if (role == Qt::TextAlignmentRole) {
         if (column == statusColumn)
             return int(Qt::AlignCenter);

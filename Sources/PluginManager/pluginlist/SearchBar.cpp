@@ -1,10 +1,10 @@
 #include "pluginlist/SearchBar.h"
 
-#include "pluginlist/ListStyle.h"
 #include "widgets/AppTheme.h"
 #include "widgets/GlassStyle.h"
 #include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -45,15 +45,15 @@ SearchBar::SearchBar(QWidget* parent) : QWidget(parent)
     m_field->setFrame(false);
     m_field->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_field->setStyleSheet(Styles::transparentField(true));
-    ListStyle::setTextColor(m_field, AppTheme::textPrimary());
+    Styles::setTextColor(m_field, AppTheme::textPrimary());
 
     m_clear = new QPushButton(QStringLiteral("Clear"), card);
     m_clear->setObjectName(QStringLiteral("searchClearButton"));
     m_clear->setAccessibleName(QStringLiteral("Clear"));
     m_clear->setFlat(true);
     m_clear->setCursor(Qt::PointingHandCursor);
-    m_clear->setFont(ListStyle::captionFont());
-    ListStyle::setTextColor(m_clear, AppTheme::textTertiary());
+    m_clear->setFont(Typography::listCaption());
+    Styles::setTextColor(m_clear, AppTheme::textTertiary());
     // Hidden, Clear keeps its room: the header keeps one height while typing starts and ends.
     QSizePolicy clearPolicy = m_clear->sizePolicy();
     clearPolicy.setRetainSizeWhenHidden(true);

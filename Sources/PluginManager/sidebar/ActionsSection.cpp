@@ -7,8 +7,8 @@
 #include "widgets/AppTheme.h"
 #include "widgets/GlassStyle.h"
 #include "widgets/Prompter.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -43,7 +43,7 @@ ActionsSection::ActionsSection(PluginManagerViewModel& viewModel, FormatCallback
         auto* button = new RowButton(QString(), body());
         // The symbol takes the tint: white would vanish on the light palette's faint glass.
         button->row()->addWidget(SidebarIcons::symbolLabel(QString::fromLatin1(look.symbol), look.tint, 14, 18));
-        auto* label = new ThemedLabel(QString(), SidebarFonts::weighted(SidebarFonts::callout(), QFont::Medium),
+        auto* label = new ThemedLabel(QString(), Typography::withWeight(Typography::sidebarCallout(), QFont::Medium),
                                       &AppTheme::textPrimary, button);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
         button->row()->addWidget(label, 1);

@@ -3,8 +3,8 @@
 #include "sidebar/SidebarIcons.h"
 #include "sidebar/SidebarTexts.h"
 #include "widgets/AppTheme.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -21,7 +21,7 @@ ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& n
     auto* left = new QVBoxLayout;
     left->setSpacing(1);
     // One line: long names are cut, the format line below is not limited.
-    auto* name = new ThemedLabel(SidebarTexts::singleLine(entry.pluginName), SidebarFonts::caption(),
+    auto* name = new ThemedLabel(SidebarTexts::singleLine(entry.pluginName), Typography::sidebarCaption(),
                                  &AppTheme::textPrimary, this);
     name->setWordWrap(false);
     name->setElideMode(Qt::ElideRight);
@@ -29,7 +29,7 @@ ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& n
     name->setMinimumWidth(20);
     name->setToolTip(entry.pluginName);
     m_name = name;
-    m_format = new ThemedLabel(entry.format, SidebarFonts::caption2(), &AppTheme::textTertiary, this);
+    m_format = new ThemedLabel(entry.format, Typography::sidebarCaption2(), &AppTheme::textTertiary, this);
     left->addWidget(m_name);
     left->addWidget(m_format);
     row->addLayout(left, 1);
@@ -38,9 +38,9 @@ ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& n
     right->setSpacing(1);
     const ActivityLogEntry::Action action = entry.action;
     m_action = new ThemedLabel(
-        ActivityLogEntry::actionRawValue(action), SidebarFonts::caption2(), [action] { return colorFor(action); },
+        ActivityLogEntry::actionRawValue(action), Typography::sidebarCaption2(), [action] { return colorFor(action); },
         this);
-    m_time = new ThemedLabel(entry.timeAgo(now), SidebarFonts::caption2(), &AppTheme::textTertiary, this);
+    m_time = new ThemedLabel(entry.timeAgo(now), Typography::sidebarCaption2(), &AppTheme::textTertiary, this);
     m_action->setAlignment(Qt::AlignRight);
     m_time->setAlignment(Qt::AlignRight);
     right->addWidget(m_action);

@@ -6,8 +6,8 @@
 #include "sidebar/SidebarIcons.h"
 #include "widgets/AppTheme.h"
 #include "widgets/Prompter.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -41,12 +41,12 @@ ActivityLogView::ActivityLogView(ActivityLogManager& log, QWidget* parent) : QWi
     auto* header = new QHBoxLayout;
     header->setContentsMargins(16, 10, 16, 10);
     header->addWidget(
-        new ThemedLabel(QStringLiteral("Recent Activity"), SidebarFonts::headline(), &AppTheme::textPrimary));
+        new ThemedLabel(QStringLiteral("Recent Activity"), Typography::sidebarHeadline(), &AppTheme::textPrimary));
     header->addStretch(1);
     m_clearButton = new RowButton(QStringLiteral("Clear"), this);
     m_clearButton->row()->setContentsMargins(4, 2, 4, 2);
     m_clearButton->row()->addWidget(
-        new ThemedLabel(QStringLiteral("Clear"), SidebarFonts::caption(), &AppTheme::textTertiary, m_clearButton));
+        new ThemedLabel(QStringLiteral("Clear"), Typography::sidebarCaption(), &AppTheme::textTertiary, m_clearButton));
     m_clearButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_clearButton, &QAbstractButton::clicked, this, &ActivityLogView::requestClear);
     header->addWidget(m_clearButton);
@@ -75,7 +75,7 @@ ActivityLogView::ActivityLogView(ActivityLogManager& log, QWidget* parent) : QWi
     auto* clock = SidebarIcons::symbolLabel(QStringLiteral("clock"), AppTheme::textTertiary(), 22, 28);
     empty->addWidget(clock, 0, Qt::AlignHCenter);
     auto* emptyText =
-        new ThemedLabel(QStringLiteral("No activity yet"), SidebarFonts::caption(), &AppTheme::textTertiary);
+        new ThemedLabel(QStringLiteral("No activity yet"), Typography::sidebarCaption(), &AppTheme::textTertiary);
     empty->addWidget(emptyText, 0, Qt::AlignHCenter);
     layout->addWidget(m_emptyState, 1);
 

@@ -4,8 +4,8 @@
 #include "sidebar/SidebarIcons.h"
 #include "widgets/AppTheme.h"
 #include "widgets/GlassStyle.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -32,9 +32,10 @@ FormatFilterSection::FormatFilterSection(PluginManagerViewModel& viewModel, std:
         auto* content = new QHBoxLayout(row.button);
         content->setContentsMargins(10, 8, 10, 8);
         row.symbol = SidebarIcons::symbolLabel(formatSymbol(format), AppTheme::accentBlue(), 14, 20, row.button);
-        auto* title = new ThemedLabel(name, SidebarFonts::body(), &AppTheme::textPrimary, row.button);
+        auto* title = new ThemedLabel(name, Typography::body(), &AppTheme::textPrimary, row.button);
         title->setAttribute(Qt::WA_TransparentForMouseEvents);
-        row.count = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textTertiary, row.button);
+        row.count =
+            new ThemedLabel(QStringLiteral("0"), Typography::sidebarCaption(), &AppTheme::textTertiary, row.button);
         row.count->setAttribute(Qt::WA_TransparentForMouseEvents);
         content->addWidget(row.symbol);
         content->addWidget(title);

@@ -1,7 +1,7 @@
 #include "sidebar/GradientTitle.h"
 
 #include "widgets/AppTheme.h"
-#include "widgets/SidebarFonts.h"
+#include "widgets/Typography.h"
 
 #include <QConicalGradient>
 #include <QGraphicsDropShadowEffect>
@@ -16,7 +16,7 @@ const QDateTime kReferenceDate(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
 
 GradientTitle::GradientTitle(const QString& text, QWidget* parent) : QWidget(parent), m_text(text)
 {
-    setFont(SidebarFonts::title2());
+    setFont(Typography::sidebarTitle());
     setAccessibleName(text);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* shadow = new QGraphicsDropShadowEffect(this);

@@ -10,9 +10,9 @@
 #include "sidebar/SidebarIcons.h"
 #include "widgets/AppTheme.h"
 #include "widgets/GlassStyle.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/Styles.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -27,8 +27,8 @@ ManufacturerFilterSection::ManufacturerFilterSection(PluginManagerViewModel& vie
 {
     m_clearButton = new RowButton(QStringLiteral("Clear"), this);
     m_clearButton->row()->setContentsMargins(4, 2, 4, 2);
-    m_clearButton->row()->addWidget(
-        new ThemedLabel(QStringLiteral("Clear"), SidebarFonts::caption2(), &AppTheme::accentPurple, m_clearButton));
+    m_clearButton->row()->addWidget(new ThemedLabel(QStringLiteral("Clear"), Typography::sidebarCaption2(),
+                                                    &AppTheme::accentPurple, m_clearButton));
     m_clearButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_clearButton, &QAbstractButton::clicked, this, &ManufacturerFilterSection::clearManufacturers);
     headerRow()->addWidget(m_clearButton);
@@ -46,7 +46,7 @@ ManufacturerFilterSection::ManufacturerFilterSection(PluginManagerViewModel& vie
     m_filterField->setPlaceholderText(QStringLiteral("Filter manufacturers…"));
     m_filterField->setAccessibleName(QStringLiteral("Filter manufacturers"));
     m_filterField->setFrame(false);
-    m_filterField->setFont(SidebarFonts::caption());
+    m_filterField->setFont(Typography::sidebarCaption());
     m_filterField->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_filterField->setStyleSheet(Styles::transparentField(false));
     fieldRow->addWidget(m_filterField, 1);

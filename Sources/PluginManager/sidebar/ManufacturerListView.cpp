@@ -5,7 +5,7 @@
 #include "sidebar/SidebarTexts.h"
 #include "widgets/AppTheme.h"
 #include "widgets/ItemViewAccessible.h"
-#include "widgets/SidebarFonts.h"
+#include "widgets/Typography.h"
 
 #include <QAccessibleActionInterface>
 #include <QKeyEvent>
@@ -19,7 +19,7 @@ constexpr int kArrowWidth = 12;
 
 QFont rowFont()
 {
-    return SidebarFonts::callout();
+    return Typography::sidebarCallout();
 }
 
 int linkWidth(const QString& name, int available)

@@ -4,8 +4,8 @@
 #include "sidebar/SidebarIcons.h"
 #include "sidebar/ToggleSwitch.h"
 #include "widgets/AppTheme.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QHBoxLayout>
 #include <QSignalBlocker>
@@ -22,7 +22,8 @@ MenuBarSection::MenuBarSection(QWidget* parent) : QWidget(parent)
     header->setContentsMargins(20, 0, 20, 0);
     header->setSpacing(6);
     header->addWidget(SidebarIcons::symbolLabel(QStringLiteral("menubar.rectangle"), AppTheme::accentBlue(), 12, 14));
-    header->addWidget(new ThemedLabel(QStringLiteral("Menu Bar"), SidebarFonts::subheadline(), &AppTheme::textPrimary));
+    header->addWidget(
+        new ThemedLabel(QStringLiteral("Menu Bar"), Typography::sidebarSubheadline(), &AppTheme::textPrimary));
     header->addStretch(1);
     layout->addLayout(header);
 
@@ -31,9 +32,9 @@ MenuBarSection::MenuBarSection(QWidget* parent) : QWidget(parent)
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
     texts->addWidget(
-        new ThemedLabel(QStringLiteral("Launch at Login"), SidebarFonts::caption(), &AppTheme::textPrimary));
-    texts->addWidget(
-        new ThemedLabel(QStringLiteral("Monitors for new plugins"), SidebarFonts::caption2(), &AppTheme::textTertiary));
+        new ThemedLabel(QStringLiteral("Launch at Login"), Typography::sidebarCaption(), &AppTheme::textPrimary));
+    texts->addWidget(new ThemedLabel(QStringLiteral("Monitors for new plugins"), Typography::sidebarCaption2(),
+                                     &AppTheme::textTertiary));
     body->addLayout(texts, 1);
     m_switch = new ToggleSwitch(this);
     m_switch->setTint(AppTheme::accentBlue());

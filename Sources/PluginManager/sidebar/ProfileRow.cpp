@@ -4,8 +4,8 @@
 #include "sidebar/SidebarIcons.h"
 #include "sidebar/SidebarTexts.h"
 #include "widgets/AppTheme.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -46,8 +46,8 @@ ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(
     m_preview->row()->addWidget(m_symbol);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(1);
-    m_name = new ThemedLabel(QString(), SidebarFonts::callout(), &AppTheme::textPrimary, m_preview);
-    m_summary = new ThemedLabel(QString(), SidebarFonts::caption2(), {}, m_preview);
+    m_name = new ThemedLabel(QString(), Typography::sidebarCallout(), &AppTheme::textPrimary, m_preview);
+    m_summary = new ThemedLabel(QString(), Typography::sidebarCaption2(), {}, m_preview);
     for (ThemedLabel* label : {m_name, m_summary}) {
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         label->setMinimumWidth(kMinimumTextWidth);
@@ -153,7 +153,7 @@ void ProfileRow::restyle()
     SidebarIcons::setSymbol(m_symbol,
                             on ? QStringLiteral("square.stack.3d.up.fill") : QStringLiteral("square.stack.3d.up"),
                             on ? QColor(Qt::white) : AppTheme::accentPurple(), 14);
-    QFont nameFont = SidebarFonts::callout();
+    QFont nameFont = Typography::sidebarCallout();
     nameFont.setBold(on);
     m_name->setFont(nameFont);
     m_name->setColorSource(on ? ThemedLabel::ColorSource([] { return QColor(Qt::white); })

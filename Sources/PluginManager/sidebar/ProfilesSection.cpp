@@ -8,8 +8,8 @@
 #include "widgets/AppTheme.h"
 #include "widgets/GlassStyle.h"
 #include "widgets/SectionHeaderButton.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -20,7 +20,7 @@ RowButton* commandButton(const QString& caption, const QString& symbol, const QC
 {
     auto* button = new RowButton(caption, parent);
     button->row()->addWidget(SidebarIcons::symbolLabel(symbol, tint, 14, 18, button));
-    auto* label = new ThemedLabel(caption, SidebarFonts::callout(), &AppTheme::textPrimary, button);
+    auto* label = new ThemedLabel(caption, Typography::sidebarCallout(), &AppTheme::textPrimary, button);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     button->row()->addWidget(label);
     button->row()->addStretch(1);
@@ -34,7 +34,7 @@ ProfilesSection::ProfilesSection(PluginManagerViewModel& viewModel, ProfileManag
                      QMargins(12, 0, 12, 0), 12, parent),
       m_viewModel(viewModel), m_profileManager(profileManager), m_dialogs(viewModel, profileManager, this)
 {
-    m_count = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption2(), &AppTheme::textTertiary, header());
+    m_count = new ThemedLabel(QStringLiteral("0"), Typography::sidebarCaption2(), &AppTheme::textTertiary, header());
     m_count->setMinimumWidth(14);
     m_count->setAlignment(Qt::AlignCenter);
     m_count->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -58,7 +58,7 @@ ProfilesSection::ProfilesSection(PluginManagerViewModel& viewModel, ProfileManag
     m_selectionButton =
         commandButton(QStringLiteral("Create from Selection"), QStringLiteral("checklist"), green, body());
     m_selectionCount =
-        new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption2(), &AppTheme::textTertiary, m_selectionButton);
+        new ThemedLabel(QStringLiteral("0"), Typography::sidebarCaption2(), &AppTheme::textTertiary, m_selectionButton);
     m_selectionCount->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_selectionButton->row()->addWidget(m_selectionCount);
     m_selectionSurface = addCommand(m_selectionButton, green);
@@ -71,8 +71,8 @@ ProfilesSection::ProfilesSection(PluginManagerViewModel& viewModel, ProfileManag
     m_rowsLayout->setContentsMargins(8, 0, 8, 0);
     m_rowsLayout->setSpacing(6);
     content->addLayout(m_rowsLayout);
-    m_emptyText =
-        new ThemedLabel(QStringLiteral("No saved profiles"), SidebarFonts::caption(), &AppTheme::textTertiary, body());
+    m_emptyText = new ThemedLabel(QStringLiteral("No saved profiles"), Typography::sidebarCaption(),
+                                  &AppTheme::textTertiary, body());
     m_emptyText->setContentsMargins(12, 4, 12, 4);
     content->addWidget(m_emptyText);
 

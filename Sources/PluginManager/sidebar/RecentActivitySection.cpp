@@ -4,8 +4,8 @@
 #include "sidebar/ActivityLogView.h"
 #include "widgets/AppTheme.h"
 #include "widgets/SectionHeaderButton.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QVBoxLayout>
 
@@ -14,7 +14,7 @@ RecentActivitySection::RecentActivitySection(ActivityLogManager& log, QWidget* p
                      QMargins(20, 4, 20, 4), 0, parent),
       m_log(log)
 {
-    m_count = new ThemedLabel(QString(), SidebarFonts::caption2(), &AppTheme::textTertiary, header());
+    m_count = new ThemedLabel(QString(), Typography::sidebarCaption2(), &AppTheme::textTertiary, header());
     m_count->setContentsMargins(0, 0, 4, 0);
     m_count->setAttribute(Qt::WA_TransparentForMouseEvents);
     header()->addTrailingWidget(m_count);

@@ -16,8 +16,8 @@
 #include "widgets/AppTheme.h"
 #include "widgets/BusySpinner.h"
 #include "widgets/GlassStyle.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -140,7 +140,7 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     invertRow->setContentsMargins(10, 6, 10, 6);
     invertRow->addWidget(SidebarIcons::symbolLabel(QStringLiteral("arrow.triangle.2.circlepath"),
                                                    AppTheme::accentPurple(), 14, 18, m_invertButton));
-    auto* invertText = new ThemedLabel(QStringLiteral("Invert Selection"), SidebarFonts::callout(),
+    auto* invertText = new ThemedLabel(QStringLiteral("Invert Selection"), Typography::sidebarCallout(),
                                        &AppTheme::textPrimary, m_invertButton);
     invertText->setAttribute(Qt::WA_TransparentForMouseEvents);
     invertRow->addWidget(invertText);
@@ -204,7 +204,7 @@ QWidget* SidebarView::buildHeader()
     layout->setSpacing(8);
     m_title = new GradientTitle(QStringLiteral("Rackhand"), header);
     layout->addWidget(m_title);
-    layout->addWidget(new ThemedLabel(QStringLiteral("Audio Plugin Management"), SidebarFonts::caption(),
+    layout->addWidget(new ThemedLabel(QStringLiteral("Audio Plugin Management"), Typography::sidebarCaption(),
                                       &AppTheme::textTertiary, header));
     return header;
 }
@@ -218,13 +218,13 @@ QWidget* SidebarView::buildAllPluginsRow()
     row->setContentsMargins(10, 8, 10, 8);
     row->addWidget(
         SidebarIcons::symbolLabel(QStringLiteral("music.note.list"), AppTheme::textPrimary(), 14, 20, m_allPluginsRow));
-    auto* text = new ThemedLabel(QStringLiteral("All Plugins"), SidebarFonts::headline(), &AppTheme::textPrimary,
+    auto* text = new ThemedLabel(QStringLiteral("All Plugins"), Typography::sidebarHeadline(), &AppTheme::textPrimary,
                                  m_allPluginsRow);
     text->setAttribute(Qt::WA_TransparentForMouseEvents);
     row->addWidget(text);
     row->addStretch(1);
     m_allPluginsCount =
-        new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textSecondary, m_allPluginsRow);
+        new ThemedLabel(QStringLiteral("0"), Typography::sidebarCaption(), &AppTheme::textSecondary, m_allPluginsRow);
     m_allPluginsCount->setAttribute(Qt::WA_TransparentForMouseEvents);
     row->addWidget(m_allPluginsCount);
     m_allPluginsRow->setMinimumHeight(row->minimumSize().height());
@@ -241,7 +241,7 @@ QWidget* SidebarView::buildFilterLine()
     row->setSpacing(6);
     row->addWidget(SidebarIcons::symbolLabel(QStringLiteral("line.3.horizontal.decrease.circle.fill"),
                                              AppTheme::accentBlue(), 12, 14, m_filterLine));
-    m_filterText = new ThemedLabel(QString(), SidebarFonts::caption(), &AppTheme::textTertiary, m_filterLine);
+    m_filterText = new ThemedLabel(QString(), Typography::sidebarCaption(), &AppTheme::textTertiary, m_filterLine);
     m_filterText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_filterText->setMinimumWidth(40);
     m_filterText->setElideMode(Qt::ElideRight);
@@ -274,9 +274,9 @@ QWidget* SidebarView::buildScanningIndicator()
     glow->setOffset(0, 2);
     spinner->setGraphicsEffect(glow);
     layout->addWidget(spinner, 0, Qt::AlignHCenter);
-    layout->addWidget(
-        new ThemedLabel(QStringLiteral("Scanning..."), SidebarFonts::caption(), &AppTheme::textTertiary, indicator), 0,
-        Qt::AlignHCenter);
+    layout->addWidget(new ThemedLabel(QStringLiteral("Scanning..."), Typography::sidebarCaption(),
+                                      &AppTheme::textTertiary, indicator),
+                      0, Qt::AlignHCenter);
     return indicator;
 }
 
@@ -375,11 +375,11 @@ void SidebarView::updateFilterLine()
     if (active) {
         m_filterText->setText(SidebarTexts::singleLine(
             SidebarTexts::filterSummary(m_viewModel.selectedFormats(), m_viewModel.selectedManufacturers())));
-        m_filterText->setFont(SidebarFonts::weighted(SidebarFonts::caption(), QFont::Medium));
+        m_filterText->setFont(Typography::withWeight(Typography::sidebarCaption(), QFont::Medium));
         m_filterText->setColorSource(&AppTheme::textPrimary);
     } else {
         m_filterText->setText(QStringLiteral("No active filters"));
-        m_filterText->setFont(SidebarFonts::caption());
+        m_filterText->setFont(Typography::sidebarCaption());
         m_filterText->setColorSource(&AppTheme::textTertiary);
     }
     m_filterText->setToolTip(m_filterText->text());

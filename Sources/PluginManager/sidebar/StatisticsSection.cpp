@@ -2,8 +2,8 @@
 
 #include "operations/PluginManagerViewModel.h"
 #include "widgets/AppTheme.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -18,8 +18,9 @@ StatisticsSection::StatisticsSection(PluginManagerViewModel& viewModel, QWidget*
     rows->setSpacing(8);
     auto addRow = [&](const QString& label, ThemedLabel::ColorSource labelColor) {
         auto* row = new QHBoxLayout;
-        auto* name = new ThemedLabel(label, SidebarFonts::caption(), std::move(labelColor), body());
-        auto* value = new ThemedLabel(QStringLiteral("0"), SidebarFonts::caption(), &AppTheme::textPrimary, body());
+        auto* name = new ThemedLabel(label, Typography::sidebarCaption(), std::move(labelColor), body());
+        auto* value =
+            new ThemedLabel(QStringLiteral("0"), Typography::sidebarCaption(), &AppTheme::textPrimary, body());
         row->addWidget(name);
         row->addStretch(1);
         row->addWidget(value);

@@ -19,12 +19,6 @@ QColor primary()
     return QGuiApplication::palette().color(QPalette::Active, QPalette::WindowText);
 }
 
-QColor withOpacity(QColor colour, double opacity)
-{
-    colour.setAlphaF(static_cast<float>(colour.alphaF() * opacity));
-    return colour;
-}
-
 } // namespace
 
 namespace AppTheme {
@@ -51,15 +45,15 @@ QColor statusDisabled()
 }
 QColor glassBg()
 {
-    return withOpacity(primary(), 0.08);
+    return withAlpha(primary(), 0.08);
 }
 QColor glassBorder()
 {
-    return withOpacity(primary(), 0.15);
+    return withAlpha(primary(), 0.15);
 }
 QColor glassGlow()
 {
-    return withOpacity(primary(), 0.05);
+    return withAlpha(primary(), 0.05);
 }
 QColor glassShadow()
 {
@@ -74,16 +68,45 @@ QColor textPrimary()
 // washes and tints it sits on (half strength fell short of 4.5:1 there).
 QColor textSecondary()
 {
-    return withOpacity(primary(), 0.7);
+    return withAlpha(primary(), 0.7);
 }
 
 QColor textTertiary()
 {
-    return withOpacity(primary(), 0.6);
+    return withAlpha(primary(), 0.6);
 }
 QColor brandPink()
 {
     return QColor(221, 72, 116);
+}
+QColor systemOrange()
+{
+    return QColor(255, 149, 0);
+}
+QColor systemGreen()
+{
+    return QColor(52, 199, 89);
+}
+QColor systemRed()
+{
+    return QColor(255, 59, 48);
+}
+QColor systemBlue()
+{
+    return QColor(0, 122, 255);
+}
+QColor systemGray()
+{
+    return QColor(142, 142, 147);
+}
+QColor separator()
+{
+    return withAlpha(primary(), 0.15);
+}
+QColor withAlpha(QColor colour, double opacity)
+{
+    colour.setAlphaF(static_cast<float>(colour.alphaF() * opacity));
+    return colour;
 }
 
 namespace {

@@ -19,6 +19,16 @@ QColor textSecondary();  // secondary (primary at 0.7)
 QColor textTertiary();   // primary at 0.6
 /// The fixed brand colour (221, 72, 116) of the Scan/Export texts, the title gradient and the update button.
 QColor brandPink();
+/// The fixed status colours of the content column and its badges.
+QColor systemOrange(); // 255, 149, 0
+QColor systemGreen();  // 52, 199, 89
+QColor systemRed();    // 255, 59, 48
+QColor systemBlue();   // 0, 122, 255
+QColor systemGray();   // 142, 142, 147
+/// Hairlines between rows and panes: primary at 0.15.
+QColor separator();
+/// `colour` with its opacity multiplied by `opacity`.
+QColor withAlpha(QColor colour, double opacity);
 
 /// The WCAG 2.1 contrast ratio of two opaque colours (1 to 21).
 double contrastRatio(const QColor& a, const QColor& b);

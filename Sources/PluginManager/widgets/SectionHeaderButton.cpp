@@ -1,8 +1,8 @@
 #include "widgets/SectionHeaderButton.h"
 
 #include "widgets/AppTheme.h"
-#include "widgets/SidebarFonts.h"
 #include "widgets/ThemedLabel.h"
+#include "widgets/Typography.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -62,7 +62,7 @@ SectionHeaderButton::SectionHeaderButton(const QString& title, std::function<QCo
     m_layout->setContentsMargins(0, 6, 0, 6);
     m_layout->setSpacing(6);
     m_chevron = new Chevron(std::move(chevronColor), this);
-    m_title = new ThemedLabel(title, SidebarFonts::subheadline(), &AppTheme::textPrimary, this);
+    m_title = new ThemedLabel(title, Typography::sidebarSubheadline(), &AppTheme::textPrimary, this);
     m_title->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_layout->addWidget(m_chevron);
     m_layout->addWidget(m_title);

@@ -1,5 +1,8 @@
 #include "widgets/Styles.h"
 
+#include <QPalette>
+#include <QWidget>
+
 namespace Styles {
 
 QString css(const QColor& color)
@@ -107,6 +110,15 @@ QString wellPanel(const QString& type, const QString& objectName, bool radiusFir
     const QString body = radiusFirst ? QStringLiteral("border-radius: 8px; background: palette(base);")
                                      : QStringLiteral("background: palette(base); border-radius: 8px;");
     return QStringLiteral("%1#%2 { %3 }").arg(type, objectName, body);
+}
+
+void setTextColor(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::ButtonText, color);
+    palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
 }
 
 } // namespace Styles

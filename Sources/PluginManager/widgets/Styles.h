@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QString>
 
+class QWidget;
+
 /// Every style sheet the views use, built here from the theme's colours so a look is
 /// defined once. Views call these instead of writing style sheets inline.
 namespace Styles {
@@ -36,4 +38,6 @@ QString linkButton(const QColor& color);
 QString badge(const QColor& text, const QColor& fill);
 /// A rounded panel on the palette's base colour, for the widget named `objectName` of `type`.
 QString wellPanel(const QString& type, const QString& objectName, bool radiusFirst);
+/// Sets the text colour of a plain label or flat button through its palette (no style sheet).
+void setTextColor(QWidget* widget, const QColor& color);
 } // namespace Styles
