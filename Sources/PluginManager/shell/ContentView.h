@@ -22,6 +22,26 @@ class UpdateBanner;
 class UpdateChecker;
 struct WindowState;
 
+/// A sheet the view has open: it goes with the view unless it went first. Held in members
+/// declared after everything a sheet's handlers read, so it goes while the view is whole.
+template <class Dialog>
+class OwnedSheet final {
+public:
+    OwnedSheet() = default;
+    Q_DISABLE_COPY_MOVE(OwnedSheet)
+    ~OwnedSheet() { delete m_sheet.data(); }
+
+    OwnedSheet& operator=(Dialog* sheet)
+    {
+        m_sheet = sheet;
+        return *this;
+    }
+    operator Dialog*() const { return m_sheet.data(); }
+
+private:
+    QPointer<Dialog> m_sheet;
+};
+
 /// The main window's root view over the window's state objects: lays out the
 /// sidebar and the detail column (update banner, new-plug-ins banner, main content),
 /// runs the start-up sequence when first shown, confirms and runs bulk requests,
@@ -122,7 +142,8 @@ private:
     QWidget* m_mainContent = nullptr;
     UpdateBanner* m_updateBanner = nullptr;
     NewPluginsBanner* m_newPluginsBanner = nullptr;
-    QPointer<NewPluginsSheet> m_newPluginsSheet;
-    QPointer<QDialog> m_onboardingSheet;
-    QPointer<QDialog> m_uadCleanupSheet;
+    // Last, so the sheets go first.
+    OwnedSheet<NewPluginsSheet> m_newPluginsSheet;
+    OwnedSheet<QDialog> m_onboardingSheet;
+    OwnedSheet<QDialog> m_uadCleanupSheet;
 };
