@@ -19,12 +19,8 @@ TEST(WindowScreenshot, RealWindowOverTheDemoTree)
         GTEST_SKIP() << "set RACKHAND_WINDOW_SCREENSHOT to a .png path";
     QCoreApplication::setApplicationVersion(QStringLiteral(RACKHAND_VERSION));
     AppDelegate delegate;
-    ContentView* content = nullptr;
-    delegate.setContentFactory([&content] {
-        content = new ContentView;
-        return content;
-    });
     delegate.applicationDidFinishLaunching();
+    auto* content = qobject_cast<ContentView*>(delegate.window()->centralWidget());
     ASSERT_NE(content, nullptr);
     QSignalSpy scanned(content, &ContentView::startupSequenceFinished);
     ASSERT_TRUE(scanned.wait(30000));

@@ -1,5 +1,6 @@
 #include "shell/AppDelegate.h"
 
+#include "Platform/DefaultsStore.h"
 #include "Platform/linux/DBusNotificationCenter.h"
 #include "Support/SessionBus.h"
 #include "operations/ProgressWindowManager.h"
@@ -12,10 +13,22 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
 namespace {
+
+// Like the onboarding sheet: going away while open counts as closing it.
+class ClosingSheet final : public QDialog {
+public:
+    using QDialog::QDialog;
+    ~ClosingSheet() override
+    {
+        if (isVisible())
+            done(QDialog::Rejected);
+    }
+};
 
 class AppDelegateTest : public ShellTest {
 protected:
@@ -274,6 +287,22 @@ TEST_F(AppDelegateTest, TheLaunchNotificationTravelsOverTheSessionBus)
     QTRY_COMPARE_WITH_TIMEOUT(listener.names.size(), 1, 5000);
     EXPECT_EQ(listener.names.first(), QStringLiteral("com.yourcompany.Rackhand.appDidLaunch"));
     EXPECT_EQ(listener.lastUserInfo.value("version").toString(), QStringLiteral("2.4.0"));
+}
+
+TEST_F(AppDelegateTest, QuittingOverAnOpenOnboardingSheetCountsAsDone)
+{
+    QPointer<QDialog> shown;
+    ContentViewSeams::factories().onboardingSheet = [&](QWidget* parent) {
+        shown = new ClosingSheet(parent);
+        return shown.data();
+    };
+    delegate = std::make_unique<AppDelegate>(services());
+    delegate->applicationDidFinishLaunching();
+    QTRY_VERIFY_WITH_TIMEOUT(shown && shown->isVisible(), 10000);
+    // The sheet sits in the window beside the view whose handler records the answer.
+    delegate.reset();
+    EXPECT_TRUE(shown.isNull());
+    EXPECT_TRUE(defaults->value(DefaultsStore::standardSuite(), "onboardingComplete").toBool());
 }
 
 #include "AppDelegateTest.moc"

@@ -11,6 +11,7 @@
 #include "shell/ContentViewSeams.h"
 #include "shell/LocalHttpServer.h"
 #include "shell/UpdateChecker.h"
+#include "shell/WindowState.h"
 #include "uadcleanup/UADCleanupManager.h"
 #include "widgets/Prompter.h"
 
@@ -46,7 +47,7 @@ protected:
 
     void TearDown() override
     {
-        m_view.reset();
+        closeView();
         m_database.reset();
         ActivityLogManager::resetShared();
         ContentViewSeams::resetFactories();
@@ -68,14 +69,19 @@ protected:
     ContentView& view()
     {
         if (!m_view) {
-            m_view = std::make_unique<ContentView>(
+            m_state = std::make_unique<WindowState>(
                 std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), services()),
                 checker, std::make_unique<ProfileManager>(nullptr, clock), uad);
+            m_view = std::make_unique<ContentView>(*m_state);
         }
         return *m_view;
     }
     /// Drops the view (a closed window); the next view() builds a fresh one.
-    void closeView() { m_view.reset(); }
+    void closeView()
+    {
+        m_view.reset();
+        m_state.reset();
+    }
 
     /// Shows the view and waits for its start-up scan.
     bool showAndWaitForStartup()
@@ -130,6 +136,7 @@ protected:
 
 private:
     std::unique_ptr<PluginDatabase> m_database;
+    std::unique_ptr<WindowState> m_state; // outlives the view over it
     std::unique_ptr<ContentView> m_view;
     std::optional<ScopedServices> m_services;
     QByteArray m_savedServer;

@@ -11,6 +11,7 @@
 #include "operations/ui/ProgressPanel.h"
 #include "shell/ContentView.h"
 #include "shell/UpdateChecker.h"
+#include "shell/WindowState.h"
 #include "uadcleanup/UADCleanupManager.h"
 #include "widgets/AppTheme.h"
 #include "widgets/Prompter.h"
@@ -53,11 +54,15 @@ AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
         MenuBarLoginItem::setService(m_services.loginItem);
 }
 
-QWidget* AppDelegate::makeContent() const
+QWidget* AppDelegate::makeContent()
 {
-    return new ContentView(
-        std::make_unique<PluginManagerViewModel>(PluginDatabase::shared(), ActivityLogManager::shared(), m_services),
-        UpdateChecker::shared(), std::make_unique<ProfileManager>(), UADCleanupManager::shared());
+    if (!m_state) {
+        m_state = std::make_unique<WindowState>(std::make_unique<PluginManagerViewModel>(
+                                                    PluginDatabase::shared(), ActivityLogManager::shared(), m_services),
+                                                UpdateChecker::shared(), std::make_unique<ProfileManager>(),
+                                                UADCleanupManager::shared());
+    }
+    return new ContentView(*m_state);
 }
 
 AppDelegate::~AppDelegate()
@@ -68,7 +73,6 @@ AppDelegate::~AppDelegate()
     // look at a half-destroyed window then.
     if (m_window)
         m_window->removeEventFilter(this);
-    delete m_window.data();
 }
 
 QString AppDelegate::bundleVersion()
@@ -120,7 +124,7 @@ void AppDelegate::applicationDidFinishLaunching()
         center->post(QString::fromLatin1(kLaunchNotification), {{QStringLiteral("version"), bundleVersion()}});
     QApplication::setWindowIcon(applicationIcon());
 
-    m_window = new QMainWindow;
+    m_window = std::make_unique<QMainWindow>();
     m_window->setObjectName(QStringLiteral("mainWindow"));
     m_window->setWindowTitle(QStringLiteral("Rackhand"));
     m_window->resize(kWindowWidth, kWindowHeight);
@@ -179,7 +183,7 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Close)
         return QObject::eventFilter(watched, event);
-    if (watched == m_window) {
+    if (watched == m_window.get()) {
         switch (event->type()) {
         case QEvent::Move:
         case QEvent::Resize:
@@ -207,9 +211,9 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 
 void AppDelegate::buildMenuBar()
 {
-    m_menuBar = new QMenuBar(m_window);
+    m_menuBar = new QMenuBar(m_window.get());
     m_menuBar->setObjectName(QStringLiteral("mainMenu"));
-    QMainWindow* window = m_window;
+    QMainWindow* window = m_window.get();
 
     auto add = [this](QMenu* menu, const QString& title, const QKeySequence& keys, auto&& action) {
         QAction* item = menu->addAction(title);
@@ -315,12 +319,12 @@ void AppDelegate::checkForUpdates()
             return;
         // A check that got no answer says so instead of claiming the version is current.
         if (!checker.lastCheckError().isEmpty()) {
-            Prompts::inform(m_window, QStringLiteral("Couldn't Check for Updates"),
+            Prompts::inform(m_window.get(), QStringLiteral("Couldn't Check for Updates"),
                             QStringLiteral("The update server could not be reached: ") + checker.lastCheckError());
             return;
         }
         const QString version = QCoreApplication::applicationVersion();
-        Prompts::inform(m_window, QStringLiteral("You're up to date!"),
+        Prompts::inform(m_window.get(), QStringLiteral("You're up to date!"),
                         QStringLiteral("Rackhand v") + (version.isEmpty() ? QStringLiteral("?") : version) +
                             QStringLiteral(" is the latest version."));
     });

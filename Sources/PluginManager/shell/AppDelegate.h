@@ -5,15 +5,16 @@
 
 #include <QMainWindow>
 #include <QObject>
-#include <QPointer>
 #include <QRect>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QMenuBar;
 class QTimer;
 class QWidget;
+struct WindowState;
 
 /// The desktop application's delegate: announces the launch to the menu-bar helper,
 /// sets the icon, builds the menus and opens the one main window hosting ContentView.
@@ -41,13 +42,14 @@ public:
 
     /// Tests replace the window's content (default: a new ContentView).
     void setContentFactory(std::function<QWidget*()> factory) { m_contentFactory = std::move(factory); }
-    /// The window's content over the catalogue, activity log and services of this program.
-    QWidget* makeContent() const;
+    /// The window's content over the catalogue, activity log and services of this program;
+    /// the state objects under it are built once and kept until the window is gone.
+    QWidget* makeContent();
 
     /// What quitting runs (default: end the event loop); tests observe it.
     void setQuitAction(std::function<void()> quit) { m_quit = std::move(quit); }
 
-    QMainWindow* window() const { return m_window; }
+    QMainWindow* window() const { return m_window.get(); }
 
     void applicationDidFinishLaunching();
     /// Always true: closing the main window quits.
@@ -71,8 +73,10 @@ private:
     void saveFrame();
     void restoreFrame();
 
+    // Destroyed in reverse order: the window and every view in it before the state they show.
     PlatformServices m_services;
-    QPointer<QMainWindow> m_window;
+    std::unique_ptr<WindowState> m_state;
+    std::unique_ptr<QMainWindow> m_window;
     QMenuBar* m_menuBar = nullptr;
     std::function<QWidget*()> m_contentFactory;
     std::function<void()> m_quit;

@@ -11,6 +11,7 @@
 #include "shell/NewPluginsSheet.h"
 #include "shell/UpdateBanner.h"
 #include "shell/UpdateChecker.h"
+#include "shell/WindowState.h"
 #include "uadcleanup/UADCleanupManager.h"
 #include "widgets/AppTheme.h"
 #include "widgets/Prompter.h"
@@ -41,25 +42,18 @@ bool readOnboardingComplete(const std::shared_ptr<DefaultsStore>& defaults)
 
 } // namespace
 
-ContentView::ContentView(QWidget* parent)
-    : ContentView(std::make_unique<PluginManagerViewModel>(), UpdateChecker::shared(),
-                  std::make_unique<ProfileManager>(), UADCleanupManager::shared(), parent)
-{
-}
-
-ContentView::ContentView(std::unique_ptr<PluginManagerViewModel> pluginManager, UpdateChecker& updateChecker,
-                         std::unique_ptr<ProfileManager> profileManager, UADCleanupManager& uadCleanup, QWidget* parent)
-    : QWidget(parent), m_pluginManager(std::move(pluginManager)), m_updateChecker(updateChecker),
-      m_profileManager(std::move(profileManager)), m_uadCleanup(uadCleanup)
+ContentView::ContentView(WindowState& state, QWidget* parent)
+    : QWidget(parent), m_pluginManager(*state.pluginManager), m_updateChecker(state.updateChecker),
+      m_profileManager(*state.profileManager), m_uadCleanup(state.uadCleanup), m_newPlugins(state.newPlugins)
 {
     setObjectName(QStringLiteral("contentView"));
-    m_newPlugins = new NewPluginsOffer(*m_profileManager, this);
     // Read once, when the root view is created; an absent key shows the onboarding.
-    m_showingOnboarding = !readOnboardingComplete(m_pluginManager->services().defaults);
+    m_showingOnboarding = !readOnboardingComplete(m_pluginManager.services().defaults);
+    // The match reaches only state objects, which outlive this view and its children.
     m_hiddenKeySequence = new HiddenKeySequence(
-        [this] {
-            m_uadCleanup.setPluginManager(m_pluginManager.get());
-            m_uadCleanup.startCleanup();
+        [&uad = m_uadCleanup, &pluginManager = m_pluginManager] {
+            uad.setPluginManager(&pluginManager);
+            uad.startCleanup();
         },
         this);
 
@@ -67,35 +61,25 @@ ContentView::ContentView(std::unique_ptr<PluginManagerViewModel> pluginManager, 
 
     // Every error an operation records is shown, once the operation has returned.
     // The error is taken when it is set, so a later operation that clears it cannot swallow the alert.
-    connect(m_pluginManager.get(), &PluginManagerViewModel::errorChanged, this, [this] {
-        if (!m_pluginManager->error())
+    connect(&m_pluginManager, &PluginManagerViewModel::errorChanged, this, [this] {
+        if (!m_pluginManager.error())
             return;
         const bool queued = m_pendingError.has_value();
-        m_pendingError = m_pluginManager->error();
+        m_pendingError = m_pluginManager.error();
         if (!queued)
             QTimer::singleShot(0, this, &ContentView::presentErrorAlert);
     });
-    connect(m_pluginManager.get(), &PluginManagerViewModel::selectedFormatsChanged, this, [this] {
+    connect(&m_pluginManager, &PluginManagerViewModel::selectedFormatsChanged, this, [this] {
         m_detail->setWindowTitle(navigationTitle());
         m_detail->setAccessibleName(navigationTitle());
         Q_EMIT navigationTitleChanged(navigationTitle());
     });
-    connect(m_newPlugins, &NewPluginsOffer::showBannerChanged, this,
-            [this] { setNewPluginsBannerShown(m_newPlugins->showBanner()); });
-    connect(m_newPlugins, &NewPluginsOffer::showSheetChanged, this,
-            [this] { presentNewPluginsSheet(m_newPlugins->showSheet()); });
+    connect(&m_newPlugins, &NewPluginsOffer::showBannerChanged, this,
+            [this] { setNewPluginsBannerShown(m_newPlugins.showBanner()); });
+    connect(&m_newPlugins, &NewPluginsOffer::showSheetChanged, this,
+            [this] { presentNewPluginsSheet(m_newPlugins.showSheet()); });
     connect(&m_uadCleanup, &UADCleanupManager::showCleanupSheetChanged, this,
             [this] { presentUADCleanupSheet(m_uadCleanup.showCleanupSheet()); });
-}
-
-ContentView::~ContentView()
-{
-    m_hiddenKeySequence->disarm();
-    // Children hold references to the state objects: let them go first.
-    delete m_newPluginsSheet.data();
-    delete m_onboardingSheet.data();
-    delete m_uadCleanupSheet.data();
-    delete m_splitter;
 }
 
 void ContentView::buildLayout()
@@ -116,7 +100,7 @@ void ContentView::buildLayout()
     sidebarLayout->setSpacing(0);
     const auto& seams = ContentViewSeams::factories();
     m_sidebar = seams.sidebar(
-        *m_pluginManager, *m_profileManager, [this](std::optional<PluginFormat> f) { enableAllForFormat(f); },
+        m_pluginManager, m_profileManager, [this](std::optional<PluginFormat> f) { enableAllForFormat(f); },
         [this](std::optional<PluginFormat> f) { disableAllForFormat(f); }, sidebarColumn);
     sidebarLayout->addWidget(m_sidebar);
     sidebarColumn->setMinimumWidth(kSidebarMinWidth);
@@ -128,13 +112,13 @@ void ContentView::buildLayout()
     auto* detailLayout = new QVBoxLayout(m_detail);
     detailLayout->setContentsMargins(0, 0, 0, 0);
     detailLayout->setSpacing(0);
-    m_updateBanner = new UpdateBanner(m_updateChecker, m_pluginManager->services().workspace, m_detail);
+    m_updateBanner = new UpdateBanner(m_updateChecker, m_pluginManager.services().workspace, m_detail);
     detailLayout->addWidget(m_updateBanner);
-    m_newPluginsBanner = new NewPluginsBanner(*m_newPlugins, m_detail);
+    m_newPluginsBanner = new NewPluginsBanner(m_newPlugins, m_detail);
     m_newPluginsBanner->setVisible(false);
     detailLayout->addWidget(m_newPluginsBanner);
     m_mainContent = seams.mainContent(
-        *m_pluginManager, *m_profileManager,
+        m_pluginManager, m_profileManager,
         [this](BulkAction action, const QList<AudioPlugin>& plugins) { requestBulkConfirmation(action, plugins); },
         [this] { onResetTapped(); }, m_detail);
     detailLayout->addWidget(m_mainContent, 1);
@@ -185,34 +169,34 @@ void ContentView::runStartupSequence()
 
 void ContentView::scanAndOfferNewPlugins()
 {
-    m_pluginManager->scanForPlugins([this] { offerNewPlugins(); });
+    m_pluginManager.scanForPlugins([this] { offerNewPlugins(); });
 }
 
 void ContentView::offerNewPlugins()
 {
-    if (m_profileManager->profiles().isEmpty()) {
+    if (m_profileManager.profiles().isEmpty()) {
         // Without profiles there is nothing to offer the plug-ins to.
         Q_EMIT startupSequenceFinished();
         return;
     }
-    const QList<AudioPlugin>& newlyDetected = m_pluginManager->newlyDetectedPlugins();
+    const QList<AudioPlugin>& newlyDetected = m_pluginManager.newlyDetectedPlugins();
     if (!newlyDetected.isEmpty()) {
         // Earlier pending plug-ins that are still installed stay pending.
         QList<AudioPlugin> list = newlyDetected;
         QSet<QString> keys;
         for (const AudioPlugin& plugin : list)
             keys.insert(plugin.key());
-        for (const AudioPlugin& plugin : m_profileManager->pendingNewPluginsFrom(m_pluginManager->plugins())) {
+        for (const AudioPlugin& plugin : m_profileManager.pendingNewPluginsFrom(m_pluginManager.plugins())) {
             if (!keys.contains(plugin.key())) {
                 keys.insert(plugin.key());
                 list.append(plugin);
             }
         }
-        m_profileManager->setPendingNewPlugins(list);
+        m_profileManager.setPendingNewPlugins(list);
     }
-    const QList<AudioPlugin> pending = m_profileManager->pendingNewPluginsFrom(m_pluginManager->plugins());
+    const QList<AudioPlugin> pending = m_profileManager.pendingNewPluginsFrom(m_pluginManager.plugins());
     if (!pending.isEmpty())
-        m_newPlugins->offer(pending);
+        m_newPlugins.offer(pending);
     Q_EMIT startupSequenceFinished();
 }
 
@@ -229,7 +213,7 @@ void ContentView::presentOnboarding()
     // However the sheet goes away, the onboarding counts as done.
     connect(sheet, &QDialog::finished, this, [this, sheet] {
         m_showingOnboarding = false;
-        if (const auto& defaults = m_pluginManager->services().defaults)
+        if (const auto& defaults = m_pluginManager.services().defaults)
             defaults->setValue(DefaultsStore::standardSuite(), kOnboardingCompleteKey, true);
         sheet->deleteLater();
     });
@@ -238,7 +222,7 @@ void ContentView::presentOnboarding()
 
 QString ContentView::navigationTitle() const
 {
-    const QSet<PluginFormat>& formats = m_pluginManager->selectedFormats();
+    const QSet<PluginFormat>& formats = m_pluginManager.selectedFormats();
     if (formats.size() == 1)
         return PluginFormats::rawValue(*formats.begin());
     return QStringLiteral("All Plugins");
@@ -281,7 +265,7 @@ QString ContentView::bulkWarningMessage(std::optional<BulkAction> action, qsizet
 QList<AudioPlugin> ContentView::changingPlugins(BulkAction action, const QList<AudioPlugin>& plugins) const
 {
     QHash<QUuid, AudioPlugin> current;
-    for (const AudioPlugin& plugin : m_pluginManager->plugins())
+    for (const AudioPlugin& plugin : m_pluginManager.plugins())
         current.insert(plugin.id, plugin);
     QSet<QUuid> seen;
     QList<AudioPlugin> kept;
@@ -331,9 +315,9 @@ void ContentView::performBulkAction(BulkAction action, const QList<AudioPlugin>&
     // A copy on purpose: `plugins` may alias m_pendingPlugins, which the action clears.
     const QList<AudioPlugin> batch = plugins; // NOLINT(performance-unnecessary-copy-initialization)
     if (action == BulkAction::delete_)
-        m_pluginManager->deletePlugins(batch);
+        m_pluginManager.deletePlugins(batch);
     else
-        m_pluginManager->toggleMultiplePlugins(batch);
+        m_pluginManager.toggleMultiplePlugins(batch);
     m_pendingBulkAction.reset();
     m_pendingPlugins.clear();
     m_showingBulkWarning = false;
@@ -342,26 +326,26 @@ void ContentView::performBulkAction(BulkAction action, const QList<AudioPlugin>&
 void ContentView::enableAllForFormat(std::optional<PluginFormat> format)
 {
     QList<AudioPlugin> kept;
-    for (const AudioPlugin& plugin : m_pluginManager->allFilteredPlugins()) {
+    for (const AudioPlugin& plugin : m_pluginManager.allFilteredPlugins()) {
         if (!plugin.isEnabled && (!format || plugin.format == *format))
             kept.append(plugin);
     }
-    m_pluginManager->toggleMultiplePlugins(kept);
+    m_pluginManager.toggleMultiplePlugins(kept);
 }
 
 void ContentView::disableAllForFormat(std::optional<PluginFormat> format)
 {
     QList<AudioPlugin> kept;
-    for (const AudioPlugin& plugin : m_pluginManager->allFilteredPlugins()) {
+    for (const AudioPlugin& plugin : m_pluginManager.allFilteredPlugins()) {
         if (plugin.isEnabled && (!format || plugin.format == *format))
             kept.append(plugin);
     }
-    m_pluginManager->toggleMultiplePlugins(kept);
+    m_pluginManager.toggleMultiplePlugins(kept);
 }
 
 void ContentView::onResetTapped()
 {
-    m_pluginManager->resetView();
+    m_pluginManager.resetView();
     armCheatCode();
 }
 
@@ -390,7 +374,7 @@ void ContentView::setNewPluginsBannerShown(bool shown)
         animation->setStartValue(banner->height());
         animation->setEndValue(0);
         connect(animation, &QPropertyAnimation::finished, banner, [this, banner] {
-            if (!m_newPlugins->showBanner())
+            if (!m_newPlugins.showBanner())
                 banner->setVisible(false);
             banner->setMaximumHeight(QWIDGETSIZE_MAX);
         });
@@ -410,13 +394,13 @@ void ContentView::presentNewPluginsSheet(bool show)
     }
     if (m_newPluginsSheet)
         return;
-    auto* sheet = new NewPluginsSheet(*m_newPlugins, *m_profileManager, window());
+    auto* sheet = new NewPluginsSheet(m_newPlugins, m_profileManager, window());
     m_newPluginsSheet = sheet;
     sheet->setWindowModality(Qt::WindowModal);
     connect(sheet, &QDialog::rejected, this, [this, sheet] {
         if (m_newPluginsSheet == sheet) {
             m_newPluginsSheet = nullptr;
-            m_newPlugins->closeSheet();
+            m_newPlugins.closeSheet();
             sheet->deleteLater();
         }
     });
@@ -443,7 +427,7 @@ void ContentView::presentUADCleanupSheet(bool show)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     const auto& factory = ContentViewSeams::factories().uadCleanupSheet;
-    if (QWidget* content = factory ? factory(m_uadCleanup, *m_pluginManager, sheet) : nullptr)
+    if (QWidget* content = factory ? factory(m_uadCleanup, m_pluginManager, sheet) : nullptr)
         layout->addWidget(content);
     m_uadCleanupSheet = sheet;
     // Closing the sheet, by whatever means, lowers the manager's flag.

@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <memory>
 #include <optional>
 
 class HiddenKeySequence;
@@ -21,8 +20,29 @@ class QSplitter;
 class UADCleanupManager;
 class UpdateBanner;
 class UpdateChecker;
+struct WindowState;
 
-/// The main window's root view: owns the window's state objects, lays out the
+/// A sheet the view has open: it goes with the view unless it went first. Held in members
+/// declared after everything a sheet's handlers read, so it goes while the view is whole.
+template <class Dialog>
+class OwnedSheet final {
+public:
+    OwnedSheet() = default;
+    Q_DISABLE_COPY_MOVE(OwnedSheet)
+    ~OwnedSheet() { delete m_sheet.data(); }
+
+    OwnedSheet& operator=(Dialog* sheet)
+    {
+        m_sheet = sheet;
+        return *this;
+    }
+    operator Dialog*() const { return m_sheet.data(); }
+
+private:
+    QPointer<Dialog> m_sheet;
+};
+
+/// The main window's root view over the window's state objects: lays out the
 /// sidebar and the detail column (update banner, new-plug-ins banner, main content),
 /// runs the start-up sequence when first shown, confirms and runs bulk requests,
 /// shows every operation error, and presents the sheets.
@@ -30,19 +50,14 @@ class ContentView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ContentView)
 public:
-    /// A new view model and profile store; the process-wide update checker and clean-up manager.
-    explicit ContentView(QWidget* parent = nullptr);
-    /// Tests: given state objects.
-    ContentView(std::unique_ptr<PluginManagerViewModel> pluginManager, UpdateChecker& updateChecker,
-                std::unique_ptr<ProfileManager> profileManager, UADCleanupManager& uadCleanup,
-                QWidget* parent = nullptr);
-    ~ContentView() override;
+    /// A view over `state`, which the caller keeps alive longer than this view and its sheets.
+    explicit ContentView(WindowState& state, QWidget* parent = nullptr);
 
-    PluginManagerViewModel& pluginManager() const { return *m_pluginManager; }
+    PluginManagerViewModel& pluginManager() const { return m_pluginManager; }
     UpdateChecker& updateChecker() const { return m_updateChecker; }
-    ProfileManager& profileManager() const { return *m_profileManager; }
+    ProfileManager& profileManager() const { return m_profileManager; }
     UADCleanupManager& uadCleanup() const { return m_uadCleanup; }
-    NewPluginsOffer& newPlugins() const { return *m_newPlugins; }
+    NewPluginsOffer& newPlugins() const { return m_newPlugins; }
     HiddenKeySequence& hiddenKeySequence() const { return *m_hiddenKeySequence; }
 
     // --- Bulk requests ---
@@ -105,17 +120,17 @@ private:
     void armCheatCode();
     QList<AudioPlugin> changingPlugins(BulkAction action, const QList<AudioPlugin>& plugins) const;
 
-    // State objects, in this order.
-    std::unique_ptr<PluginManagerViewModel> m_pluginManager;
+    // The window's state objects, owned by the composition root.
+    PluginManagerViewModel& m_pluginManager;
     UpdateChecker& m_updateChecker;
-    std::unique_ptr<ProfileManager> m_profileManager;
+    ProfileManager& m_profileManager;
     UADCleanupManager& m_uadCleanup;
+    NewPluginsOffer& m_newPlugins;
 
     bool m_showingError = false;
     bool m_showingBulkWarning = false;
     std::optional<BulkAction> m_pendingBulkAction;
     QList<AudioPlugin> m_pendingPlugins;
-    NewPluginsOffer* m_newPlugins = nullptr;
     bool m_showingOnboarding = false;
     HiddenKeySequence* m_hiddenKeySequence = nullptr;
 
@@ -127,7 +142,8 @@ private:
     QWidget* m_mainContent = nullptr;
     UpdateBanner* m_updateBanner = nullptr;
     NewPluginsBanner* m_newPluginsBanner = nullptr;
-    QPointer<NewPluginsSheet> m_newPluginsSheet;
-    QPointer<QDialog> m_onboardingSheet;
-    QPointer<QDialog> m_uadCleanupSheet;
+    // Last, so the sheets go first.
+    OwnedSheet<NewPluginsSheet> m_newPluginsSheet;
+    OwnedSheet<QDialog> m_onboardingSheet;
+    OwnedSheet<QDialog> m_uadCleanupSheet;
 };
