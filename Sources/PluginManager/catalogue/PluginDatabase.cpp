@@ -338,7 +338,7 @@ QString PluginDatabase::writeBatch(const char* sql, qsizetype count,
 
 PluginDatabase::FilterClause PluginDatabase::filterClause(const QString& searchText, const QSet<PluginFormat>& formats,
                                                           const QSet<QString>& manufacturers,
-                                                          const QSet<QString>& pluginKeys)
+                                                          const QSet<QString>& pluginKeys, bool formatOnRow)
 {
     QList<QByteArray> conditions;
     FilterClause clause;
@@ -353,7 +353,8 @@ PluginDatabase::FilterClause PluginDatabase::filterClause(const QString& searchT
         for (PluginFormat format : formats)
             raw << PluginFormats::rawValue(format);
         std::sort(raw.begin(), raw.end());
-        conditions << QByteArray(CatalogueSchema::kFormatInPrefix) + placeholders(raw.size()) + ')';
+        conditions << QByteArray(formatOnRow ? CatalogueSchema::kFormatInRowPrefix : CatalogueSchema::kFormatInPrefix) +
+                          placeholders(raw.size()) + ')';
         clause.parameters << raw;
     }
     if (!manufacturers.isEmpty()) {
@@ -453,7 +454,8 @@ qint64 PluginDatabase::countOf(const QByteArray& sql, const QStringList& paramet
 qint64 PluginDatabase::totalCount(const QString& searchText, const QSet<PluginFormat>& formats,
                                   const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys) const
 {
-    const FilterClause filter = filterClause(searchText, formats, manufacturers, pluginKeys);
+    const FilterClause filter =
+        filterClause(searchText, formats, manufacturers, pluginKeys, /*formatOnRow=*/!searchText.isEmpty());
     return countOf(CatalogueSchema::kCountPrefix + filter.sql, filter.parameters);
 }
 
@@ -473,7 +475,8 @@ QSet<QUuid> PluginDatabase::getAllFilteredPluginIds(const QString& searchText, c
     QSet<QUuid> ids;
     if (!m_db)
         return ids;
-    const FilterClause filter = filterClause(searchText, formats, manufacturers, {});
+    const FilterClause filter =
+        filterClause(searchText, formats, manufacturers, {}, /*formatOnRow=*/!searchText.isEmpty());
     Sql::Statement query(m_db, CatalogueSchema::kIdsPrefix + filter.sql);
     if (!query.isValid())
         return ids;

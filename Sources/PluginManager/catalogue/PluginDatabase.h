@@ -89,7 +89,8 @@ private:
         QStringList parameters;
     };
     static FilterClause filterClause(const QString& searchText, const QSet<PluginFormat>& formats,
-                                     const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys);
+                                     const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys,
+                                     bool formatOnRow = false);
     static std::optional<AudioPlugin> pluginFromRow(const Sql::Statement& row);
     static int traceCallback(unsigned type, void* context, void* statement, void* text);
 
