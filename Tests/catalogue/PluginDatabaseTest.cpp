@@ -380,7 +380,7 @@ TEST_F(PluginDatabaseFilterTest, StatementTextAndBindingOrder)
     const QString select = QString::fromLatin1(CatalogueSchema::kSelectColumns);
     const QStringList expected{
         select + QStringLiteral("\nFROM plugins\n\nORDER BY manufacturer COLLATE NOCASE DESC\nLIMIT 10 OFFSET 5"),
-        select + QStringLiteral("\nFROM plugins\nWHERE (name LIKE '%e%' OR manufacturer LIKE '%e%') AND format IN "
+        select + QStringLiteral("\nFROM plugins\nWHERE (name LIKE '%e%' OR manufacturer LIKE '%e%') AND +format IN "
                                 "('VST', 'VST3') AND manufacturer IN ('Acme', 'Fabric') AND (name || '|' || format) "
                                 "IN ('A|VST', 'B|VST3')\nORDER BY lastUsed COLLATE NOCASE ASC\nLIMIT 100 OFFSET 0"),
         QStringLiteral("SELECT COUNT(*) FROM plugins WHERE (name LIKE '%O''Brien%' OR manufacturer LIKE "

@@ -413,7 +413,9 @@ QList<AudioPlugin> PluginDatabase::queryPlugins(const PluginQuery& q) const
     QList<AudioPlugin> result;
     if (!m_db)
         return result;
-    const FilterClause filter = filterClause(q.searchText, q.formats, q.manufacturers, q.pluginKeys);
+    // A format is about a quarter of the rows: with a search text, reading the whole table beats the index.
+    const FilterClause filter = filterClause(q.searchText, q.formats, q.manufacturers, q.pluginKeys,
+                                             /*formatOnRow=*/!q.searchText.isEmpty());
     QByteArray sql = CatalogueSchema::kSelectColumns;
     sql += '\n';
     sql += CatalogueSchema::kFromTable;
