@@ -1,7 +1,5 @@
 #include "catalogue/Sql/Statement.h"
 
-#include <QStringEncoder>
-
 #include <sqlite3.h>
 #include <utility>
 
@@ -77,21 +75,12 @@ bool Statement::bindText(int index, const QString& value)
 {
     if (!m_stmt || index < 1 || size_t(index) >= m_boundText.size())
         return false;
-    // Each parameter keeps its own buffer and reuses it while it is large enough, so a
-    // statement bound row after row (a catalogue rewrite) allocates only while its texts grow.
-    // A buffer too small is replaced only after SQLite points at the new one.
-    QByteArray& kept = m_boundText[size_t(index)];
-    const qsizetype needed = value.size() * 3 + 1; // the most UTF-8 bytes a UTF-16 unit takes
-    QByteArray fresh;
-    QByteArray& utf8 = kept.capacity() >= needed && kept.isDetached() ? kept : fresh;
-    utf8.resize(needed);
-    QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const char* end = encoder.appendToBuffer(utf8.data(), value);
-    // The buffer is never null, so an empty text binds '' rather than NULL.
-    const bool ok =
-        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(end - utf8.constData()), SQLITE_STATIC) == SQLITE_OK;
-    if (&utf8 == &fresh)
-        kept = std::move(fresh);
+    QByteArray utf8 = value.toUtf8();
+    // A null pointer would bind NULL; an empty text must stay ''.
+    const char* data = utf8.isNull() ? "" : utf8.constData();
+    const bool ok = sqlite3_bind_text(m_stmt, index, data, int(utf8.size()), SQLITE_STATIC) == SQLITE_OK;
+    // Replace the previous buffer only after SQLite points at the new one.
+    m_boundText[size_t(index)] = std::move(utf8);
     return ok;
 }
 
