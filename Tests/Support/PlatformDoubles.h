@@ -10,6 +10,8 @@
 #include "Platform/testing/RecordingRunner.h"
 #include "Platform/testing/RecordingWorkspace.h"
 #include "Platform/testing/SandboxRunner.h"
+#include "Platform/testing/ScriptedUADControlPanel.h"
+#include "Platform/testing/SettableDiskAccessProbe.h"
 
 #include <memory>
 
@@ -37,6 +39,10 @@ struct PlatformDoubles {
     std::shared_ptr<RecordingProcessLauncher> launcher = std::make_shared<RecordingProcessLauncher>();
     std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
     std::shared_ptr<RecordingLoginItem> loginItem = std::make_shared<RecordingLoginItem>();
+    /// Access missing until a test grants it.
+    std::shared_ptr<SettableDiskAccessProbe> diskAccess = std::make_shared<SettableDiskAccessProbe>(false);
+    /// Installed, and its exports write nothing until a test scripts one.
+    std::shared_ptr<ScriptedUADControlPanel> uadControlPanel = std::make_shared<ScriptedUADControlPanel>();
 
     void useRecordingRunner() { runner->target = recorder; }
     void useSandboxRunner() { runner->target = sandboxRunner; }
@@ -51,6 +57,8 @@ struct PlatformDoubles {
         s.workspace = workspace;
         s.clock = clock;
         s.loginItem = loginItem;
+        s.diskAccess = diskAccess;
+        s.uadControlPanel = uadControlPanel;
         return s;
     }
 };

@@ -35,7 +35,7 @@ TEST_F(AccessPageTest, ShowsWhatTheProbeSaysWhenTheSheetOpens)
     for (bool granted : {false, true}) {
         SCOPED_TRACE(granted);
         probe->setGranted(granted);
-        OnboardingView view(nullptr, 5, 6, scheduler);
+        OnboardingView view(services, nullptr, 5, 6, scheduler);
         view.show();
         auto& p = *qobject_cast<OnboardingPage5*>(view.page(5));
         EXPECT_EQ(p.hasAccess(), granted);
@@ -48,9 +48,7 @@ TEST_F(AccessPageTest, ShowsWhatTheProbeSaysWhenTheSheetOpens)
 
 TEST_F(AccessPageTest, WithoutAProbeAccessCountsAsMissing)
 {
-    PlatformServices services = Platform::services();
     services.diskAccess.reset();
-    Platform::setServices(services);
     openSheet();
     expectGranted(false);
 }
@@ -75,7 +73,7 @@ TEST_F(AccessPageTest, RecheckFlipsBetweenTheStatesWithinOneInterval)
 
 TEST_F(AccessPageTest, RecheckRunsOnTheRealTimerToo)
 {
-    OnboardingView view(nullptr, 5, 6); // main-loop timers
+    OnboardingView view(services, nullptr, 5, 6); // main-loop timers
     view.show();
     auto& p = *qobject_cast<OnboardingPage5*>(view.page(5));
     ASSERT_FALSE(p.hasAccess());

@@ -1,33 +1,19 @@
 #pragma once
 
-#include "Platform/PlatformServices.h"
-#include "Platform/testing/MemoryDefaultsStore.h"
-#include "Platform/testing/RecordingWorkspace.h"
-#include "Platform/testing/SettableDiskAccessProbe.h"
+#include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
 #include "onboarding/OnboardingView.h"
 #include "onboarding/SteppedScheduler.h"
 
 #include <memory>
 
-/// A sheet over stepped time, with a settable access probe and a recording desktop opener.
+/// A sheet over stepped time, handed the platform doubles: a settable access probe and a
+/// recording desktop opener.
 class OnboardingTest : public SandboxTest {
 protected:
-    void SetUp() override
-    {
-        SandboxTest::SetUp();
-        m_saved = Platform::services();
-        PlatformServices services;
-        services.defaults = defaults;
-        services.workspace = workspace;
-        services.diskAccess = probe;
-        Platform::setServices(services);
-    }
-
     void TearDown() override
     {
         m_sheet.reset();
-        Platform::setServices(m_saved);
         SandboxTest::TearDown();
     }
 
@@ -35,7 +21,7 @@ protected:
     OnboardingView& sheet(int currentPage = 0, int pageCount = OnboardingView::kPageCount)
     {
         if (!m_sheet)
-            m_sheet = std::make_unique<OnboardingView>(nullptr, currentPage, pageCount, scheduler);
+            m_sheet = std::make_unique<OnboardingView>(services, nullptr, currentPage, pageCount, scheduler);
         return *m_sheet;
     }
     /// Opens the sheet: every page enters it.
@@ -50,12 +36,13 @@ protected:
         return *qobject_cast<Page*>(sheet().page(index));
     }
 
+    PlatformDoubles doubles;
+    /// What every sheet of the test is built on; a test may take a service out before the first sheet.
+    PlatformServices services = doubles.services();
     std::shared_ptr<SteppedScheduler> scheduler = std::make_shared<SteppedScheduler>();
-    std::shared_ptr<MemoryDefaultsStore> defaults = std::make_shared<MemoryDefaultsStore>();
-    std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
-    std::shared_ptr<SettableDiskAccessProbe> probe = std::make_shared<SettableDiskAccessProbe>(false);
+    std::shared_ptr<RecordingWorkspace>& workspace = doubles.workspace;
+    std::shared_ptr<SettableDiskAccessProbe>& probe = doubles.diskAccess;
 
 private:
     std::unique_ptr<OnboardingView> m_sheet;
-    PlatformServices m_saved;
 };

@@ -29,8 +29,7 @@ protected:
     /// stored, and the start after that shows no sheet.
     void closeAndStartAgain(const std::function<void(OnboardingView&)>& close)
     {
-        defaults = std::make_shared<MemoryDefaultsStore>();
-        Platform::setServices(services());
+        defaults = std::make_shared<MemoryDefaultsStore>(); // the next view model is built on these
         closeView();
         ASSERT_TRUE(view().showingOnboarding());
         ASSERT_TRUE(showAndWaitForStartup());

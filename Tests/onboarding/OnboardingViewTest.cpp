@@ -152,7 +152,7 @@ TEST_F(OnboardingViewTest, DotsFollowThePageCountAndTheStartIsKeptInRange)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        OnboardingView view(nullptr, row.start, row.count, scheduler);
+        OnboardingView view(services, nullptr, row.start, row.count, scheduler);
         EXPECT_EQ(view.currentPage(), row.expectedStart);
         EXPECT_EQ(view.pageIndicator()->count(), row.count);
         for (int i = 0; i < 10; ++i) {
@@ -185,7 +185,7 @@ TEST_F(OnboardingViewTest, EveryWayOfClosingFinishesTheSheetOnce)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        OnboardingView view(nullptr, 0, 6, scheduler);
+        OnboardingView view(services, nullptr, 0, 6, scheduler);
         view.show();
         EXPECT_EQ(pagesInSheet(view), 6); // every page enters when the sheet opens
         QSignalSpy finished(&view, &QDialog::finished);
@@ -197,7 +197,7 @@ TEST_F(OnboardingViewTest, EveryWayOfClosingFinishesTheSheetOnce)
     }
 
     // The window going away with the sheet open closes it too.
-    auto view = std::make_unique<OnboardingView>(nullptr, 0, 6, scheduler);
+    auto view = std::make_unique<OnboardingView>(services, nullptr, 0, 6, scheduler);
     view->show();
     QSignalSpy finished(view.get(), &QDialog::finished);
     view.reset();

@@ -2,7 +2,11 @@
 
 #include "Platform/DefaultsStore.h"
 #include "Platform/linux/DBusNotificationCenter.h"
+#include "Platform/testing/ScriptedUADControlPanel.h"
+#include "Platform/testing/SettableDiskAccessProbe.h"
 #include "Support/SessionBus.h"
+#include "onboarding/OnboardingPage5.h"
+#include "onboarding/OnboardingView.h"
 #include "operations/ProgressWindowManager.h"
 #include "operations/ui/ProgressPanel.h"
 #include "shell/ShellFixture.h"
@@ -48,9 +52,10 @@ protected:
         ShellTest::TearDown();
     }
 
-    AppDelegate& launch()
+    AppDelegate& launch() { return launch(services()); }
+    AppDelegate& launch(PlatformServices platform)
     {
-        delegate = std::make_unique<AppDelegate>();
+        delegate = std::make_unique<AppDelegate>(std::move(platform));
         delegate->setContentFactory([] { return new QWidget; });
         delegate->applicationDidFinishLaunching();
         return *delegate;
@@ -282,8 +287,7 @@ TEST_F(AppDelegateTest, TheLaunchNotificationTravelsOverTheSessionBus)
                             SLOT(onNotification(QString, QVariantMap))));
     PlatformServices s = services();
     s.notificationCenter = std::make_shared<DBusNotificationCenter>();
-    Platform::setServices(s);
-    launch();
+    launch(s);
     QTRY_COMPARE_WITH_TIMEOUT(listener.names.size(), 1, 5000);
     EXPECT_EQ(listener.names.first(), QStringLiteral("com.yourcompany.Rackhand.appDidLaunch"));
     EXPECT_EQ(listener.lastUserInfo.value("version").toString(), QStringLiteral("2.4.0"));
@@ -292,7 +296,7 @@ TEST_F(AppDelegateTest, TheLaunchNotificationTravelsOverTheSessionBus)
 TEST_F(AppDelegateTest, QuittingOverAnOpenOnboardingSheetCountsAsDone)
 {
     QPointer<QDialog> shown;
-    ContentViewSeams::factories().onboardingSheet = [&](QWidget* parent) {
+    ContentViewSeams::factories().onboardingSheet = [&](const PlatformServices&, QWidget* parent) {
         shown = new ClosingSheet(parent);
         return shown.data();
     };
@@ -303,6 +307,36 @@ TEST_F(AppDelegateTest, QuittingOverAnOpenOnboardingSheetCountsAsDone)
     delegate.reset();
     EXPECT_TRUE(shown.isNull());
     EXPECT_TRUE(defaults->value(DefaultsStore::standardSuite(), "onboardingComplete").toBool());
+}
+
+TEST_F(AppDelegateTest, TheServicesItIsGivenReachTheAccessPageAndTheUADCleanup)
+{
+    // Doubles of their own, so nothing in force elsewhere can stand in for them.
+    PlatformServices platform = services();
+    auto probe = std::make_shared<SettableDiskAccessProbe>(true);
+    auto desktop = std::make_shared<RecordingWorkspace>();
+    auto panel = std::make_shared<ScriptedUADControlPanel>();
+    platform.diskAccess = probe;
+    platform.workspace = desktop;
+    platform.uadControlPanel = panel;
+    ContentViewSeams::factories().onboardingSheet = ContentViewSeams::makeOnboardingSheet;
+    delegate = std::make_unique<AppDelegate>(platform);
+    delegate->applicationDidFinishLaunching();
+    auto* content = qobject_cast<ContentView*>(delegate->window()->centralWidget());
+    ASSERT_NE(content, nullptr);
+
+    OnboardingView* sheet = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((sheet = qobject_cast<OnboardingView*>(content->onboardingSheet())) != nullptr, 10000);
+    auto* access = qobject_cast<OnboardingPage5*>(sheet->page(5));
+    ASSERT_NE(access, nullptr);
+    EXPECT_GE(probe->checks(), 1);
+    EXPECT_TRUE(access->hasAccess());
+    access->openSettings();
+    ASSERT_EQ(desktop->opened().size(), 1);
+    EXPECT_EQ(desktop->opened().first(), OnboardingPage5::settingsUrl());
+
+    content->uadCleanup().startCleanup();
+    QTRY_COMPARE_WITH_TIMEOUT(panel->exportRequests(), 1, 10000);
 }
 
 #include "AppDelegateTest.moc"

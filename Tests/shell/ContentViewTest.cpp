@@ -159,7 +159,7 @@ TEST_F(ContentViewTest, OnboardingShowsUntilASheetHasBeenDismissed)
 {
     int built = 0;
     QPointer<QDialog> shown;
-    ContentViewSeams::factories().onboardingSheet = [&](QWidget* parent) {
+    ContentViewSeams::factories().onboardingSheet = [&](const PlatformServices&, QWidget* parent) {
         ++built;
         shown = new QDialog(parent);
         return shown.data();

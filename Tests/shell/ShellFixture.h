@@ -34,6 +34,7 @@ protected:
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
         ActivityLogManager::resetShared(clock);
         m_doubles.useSandboxRunner();
+        m_doubles.uadControlPanel->setInstalled(false); // as on this system: the vendor's panel is never there
         m_services.emplace(services());
         prompter = std::make_shared<ScriptedPrompter>();
         Prompts::setCurrent(prompter);
@@ -122,11 +123,11 @@ protected:
         return list;
     }
 
+    PlatformDoubles m_doubles;
     LocalHttpServer server;
     UpdateChecker checker;
-    UADCleanupManager uad;
+    UADCleanupManager uad{m_doubles.uadControlPanel};
     std::shared_ptr<ScriptedPrompter> prompter;
-    PlatformDoubles m_doubles;
     std::shared_ptr<ManualClock>& clock = m_doubles.clock;
     std::shared_ptr<RecordingRunner>& recorder = m_doubles.recorder;
     std::shared_ptr<SandboxRunner>& sandboxRunner = m_doubles.sandboxRunner;

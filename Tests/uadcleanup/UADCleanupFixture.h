@@ -1,15 +1,7 @@
 #pragma once
 
 #include "Platform/Paths.h"
-#include "Platform/PlatformServices.h"
-#include "Platform/testing/ManualClock.h"
-#include "Platform/testing/MemoryDefaultsStore.h"
-#include "Platform/testing/RecordingNotificationCenter.h"
-#include "Platform/testing/RecordingProcessLauncher.h"
-#include "Platform/testing/RecordingRunner.h"
-#include "Platform/testing/RecordingWorkspace.h"
-#include "Platform/testing/SandboxRunner.h"
-#include "Platform/testing/ScriptedUADControlPanel.h"
+#include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
 #include "catalogue/ActivityLogManager.h"
 #include "catalogue/PluginDatabase.h"
@@ -36,36 +28,19 @@ public:
     }
 };
 
-/// A sandbox with a real catalogue, a view model on platform doubles (commands go to a
-/// recording runner until a test asks for real moves), the scripted control panel and a
-/// clean-up manager reading that catalogue.
+/// A sandbox with a real catalogue, a view model on the platform doubles (commands go to
+/// the recording runner until a test asks for real moves) and a clean-up manager reading that
+/// catalogue and asking the doubles' scripted control panel.
 class UADCleanupTest : public SandboxTest {
 protected:
-    /// Hands commands to whichever runner the test picked last.
-    class SwitchRunner final : public PrivilegedRunner {
-    public:
-        std::shared_ptr<PrivilegedRunner> target;
-        Result run(const QString& shellCommand) override { return target->run(shellCommand); }
-    };
-
     void SetUp() override
     {
         SandboxTest::SetUp();
-        m_savedServices = Platform::services();
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
         ActivityLogManager::resetShared(clock);
-        m_switch->target = recorder;
-        PlatformServices services;
-        services.privilegedRunner = m_switch;
-        services.notificationCenter = std::make_shared<RecordingNotificationCenter>();
-        services.defaults = std::make_shared<MemoryDefaultsStore>();
-        services.processLauncher = std::make_shared<RecordingProcessLauncher>();
-        services.workspace = std::make_shared<RecordingWorkspace>();
-        services.clock = clock;
-        services.uadControlPanel = panel;
-        Platform::setServices(services);
-        m_viewModel = std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), services);
-        m_manager = std::make_unique<UADCleanupManager>();
+        m_viewModel =
+            std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), m_doubles.services());
+        m_manager = std::make_unique<UADCleanupManager>(panel);
         m_manager->setDatabase(m_database.get());
         m_manager->setExportWait(std::chrono::milliseconds(0));
         panel->setWritesNothing();
@@ -78,7 +53,6 @@ protected:
         m_viewModel.reset();
         m_database.reset();
         ActivityLogManager::resetShared();
-        Platform::setServices(m_savedServices);
         SandboxTest::TearDown();
     }
 
@@ -87,7 +61,7 @@ protected:
     PluginDatabase& db() { return *m_database; }
 
     /// Commands really run (unprivileged, inside R) from now on.
-    void useSandboxRunner() { m_switch->target = sandboxRunner; }
+    void useSandboxRunner() { m_doubles.useSandboxRunner(); }
 
     /// A VST3 catalogue row under R (a disabled one in the central disabled folder).
     AudioPlugin record(const QString& name, bool enabled = true,
@@ -176,14 +150,13 @@ protected:
                 record(QStringLiteral("Other Reverb"), true, QStringLiteral("Acme"))};
     }
 
-    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    std::shared_ptr<RecordingRunner> recorder = std::make_shared<RecordingRunner>();
-    std::shared_ptr<SandboxRunner> sandboxRunner = std::make_shared<SandboxRunner>();
-    std::shared_ptr<ScriptedUADControlPanel> panel = std::make_shared<ScriptedUADControlPanel>();
+    PlatformDoubles m_doubles;
+    std::shared_ptr<ManualClock>& clock = m_doubles.clock;
+    std::shared_ptr<RecordingRunner>& recorder = m_doubles.recorder;
+    std::shared_ptr<SandboxRunner>& sandboxRunner = m_doubles.sandboxRunner;
+    std::shared_ptr<ScriptedUADControlPanel>& panel = m_doubles.uadControlPanel;
 
 private:
-    PlatformServices m_savedServices;
-    std::shared_ptr<SwitchRunner> m_switch = std::make_shared<SwitchRunner>();
     std::unique_ptr<PluginDatabase> m_database;
     std::unique_ptr<PluginManagerViewModel> m_viewModel;
     std::unique_ptr<UADCleanupManager> m_manager;

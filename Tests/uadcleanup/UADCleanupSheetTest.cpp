@@ -3,14 +3,11 @@
 #include "uadcleanup/UADCleanupFixture.h"
 
 #include <QAbstractButton>
-#include <QDialog>
-#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -276,27 +273,6 @@ TEST_F(UADCleanupSheetTest, UnmatchedSelectionsSayWhyAfterOneRescanAtMost)
         EXPECT_EQ(loading.size(), 2 * c.scans);
         EXPECT_EQ(manager().errorMessage(), QString::fromUtf8(c.message));
         EXPECT_TRUE(recorder->commands().isEmpty());
-    }
-}
-
-// --- Picture for the README ---
-
-TEST_F(UADCleanupSheetTest, Screenshot)
-{
-    const QByteArray target = qgetenv("RACKHAND_UAD_SCREENSHOT");
-    openOverCatalogue();
-    QDialog dialog;
-    dialog.setWindowTitle(QStringLiteral("UAD Demo Cleanup"));
-    dialog.setFixedSize(520, 500);
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new UADCleanupSheet(manager(), vm()));
-    dialog.show();
-    QCoreApplication::processEvents();
-    const QImage image = dialog.grab().toImage();
-    EXPECT_EQ(image.size() / image.devicePixelRatio(), QSize(520, 500));
-    if (!target.isEmpty()) {
-        EXPECT_TRUE(image.save(QString::fromLocal8Bit(target)));
     }
 }
 

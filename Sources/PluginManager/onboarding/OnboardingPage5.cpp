@@ -1,7 +1,6 @@
 #include "onboarding/OnboardingPage5.h"
 
 #include "Platform/DiskAccessProbe.h"
-#include "Platform/PlatformServices.h"
 #include "Platform/Workspace.h"
 #include "onboarding/OnboardingPageShell.h"
 #include "onboarding/OnboardingStyle.h"
@@ -28,8 +27,9 @@ const auto kSettingsAddress =
 
 } // namespace
 
-OnboardingPage5::OnboardingPage5(OnboardingScheduler& scheduler, QWidget* parent)
-    : OnboardingPage(scheduler, parent), m_probe(Platform::services().diskAccess)
+OnboardingPage5::OnboardingPage5(OnboardingScheduler& scheduler, std::shared_ptr<DiskAccessProbe> probe,
+                                 std::shared_ptr<Workspace> workspace, QWidget* parent)
+    : OnboardingPage(scheduler, parent), m_probe(std::move(probe)), m_workspace(std::move(workspace))
 {
     m_hasAccess = testAccess();
     m_illustration = new IllustrationCanvas(
@@ -92,11 +92,10 @@ QUrl OnboardingPage5::settingsUrl()
 void OnboardingPage5::openSettings()
 {
     const QUrl url = settingsUrl();
-    const auto& workspace = Platform::services().workspace;
-    if (!url.isValid() || !workspace)
+    if (!url.isValid() || !m_workspace)
         return;
     // Where no handler knows the address the desktop says no; there is nothing else to try.
-    workspace->openUrl(url);
+    m_workspace->openUrl(url);
 }
 
 bool OnboardingPage5::testAccess() const

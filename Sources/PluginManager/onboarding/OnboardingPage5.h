@@ -12,6 +12,7 @@ class QLabel;
 class QPainter;
 class QPushButton;
 class Tween;
+class Workspace;
 
 /// The last page: whether the program may read the plug-in folders, with a button to
 /// the privacy settings while it may not. It tests again every 2 s while the sheet is
@@ -22,8 +23,10 @@ class OnboardingPage5 final : public OnboardingPage {
 public:
     static constexpr int kRecheckMs = 2000;
 
-    /// Tests access once, with the probe of the platform services.
-    OnboardingPage5(OnboardingScheduler& scheduler, QWidget* parent = nullptr);
+    /// Tests access once with `probe`; the settings button opens its address through `workspace`.
+    /// Either may be null: no probe means no access, no workspace means the button does nothing.
+    OnboardingPage5(OnboardingScheduler& scheduler, std::shared_ptr<DiskAccessProbe> probe,
+                    std::shared_ptr<Workspace> workspace, QWidget* parent = nullptr);
 
     QString title() const override;
     QString description() const override;
@@ -53,6 +56,7 @@ private:
     void paintIllustration(QPainter& painter, const QRectF& rect) const;
 
     std::shared_ptr<DiskAccessProbe> m_probe;
+    std::shared_ptr<Workspace> m_workspace;
     bool m_hasAccess = false;
     Tween* m_glowScale = nullptr;
     Tween* m_checkScale = nullptr;

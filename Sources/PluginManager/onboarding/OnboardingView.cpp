@@ -1,5 +1,6 @@
 #include "onboarding/OnboardingView.h"
 
+#include "Platform/PlatformServices.h"
 #include "onboarding/OnboardingPage0.h"
 #include "onboarding/OnboardingPage1.h"
 #include "onboarding/OnboardingPage2.h"
@@ -37,7 +38,7 @@ void setOpacity(QWidget* widget, double opacity)
 
 } // namespace
 
-OnboardingView::OnboardingView(QWidget* parent, int currentPage, int pageCount,
+OnboardingView::OnboardingView(const PlatformServices& services, QWidget* parent, int currentPage, int pageCount,
                                std::shared_ptr<OnboardingScheduler> scheduler)
     : QDialog(parent), m_scheduler(scheduler ? std::move(scheduler) : TimerScheduler::shared()),
       m_currentPage(std::clamp(currentPage, 0, kPageCount - 1)), m_pageCount(std::max(1, pageCount))
@@ -51,7 +52,7 @@ OnboardingView::OnboardingView(QWidget* parent, int currentPage, int pageCount,
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->addWidget(buildPageArea());
+    layout->addWidget(buildPageArea(services));
     m_indicator = new PageIndicator(m_pageCount, m_currentPage, this);
     layout->addWidget(m_indicator, 0, Qt::AlignHCenter);
     layout->addSpacing(20);
@@ -85,16 +86,19 @@ OnboardingView::~OnboardingView()
         done(QDialog::Rejected);
 }
 
-QWidget* OnboardingView::buildPageArea()
+QWidget* OnboardingView::buildPageArea(const PlatformServices& services)
 {
     auto* area = new QWidget(this);
     area->setFixedSize(kSheetWidth, kPageAreaHeight);
     auto* stack = new QStackedLayout(area);
     stack->setStackingMode(QStackedLayout::StackAll);
     OnboardingScheduler& scheduler = *m_scheduler;
-    m_pages = {new OnboardingPage0(scheduler, area), new OnboardingPage1(scheduler, area),
-               new OnboardingPage2(scheduler, area), new OnboardingPage3(scheduler, area),
-               new OnboardingPage4(scheduler, area), new OnboardingPage5(scheduler, area)};
+    m_pages = {new OnboardingPage0(scheduler, area),
+               new OnboardingPage1(scheduler, area),
+               new OnboardingPage2(scheduler, area),
+               new OnboardingPage3(scheduler, area),
+               new OnboardingPage4(scheduler, area),
+               new OnboardingPage5(scheduler, services.diskAccess, services.workspace, area)};
     for (OnboardingPage* page : std::as_const(m_pages))
         stack->addWidget(page);
     // Only the current page is shown; the others wait, hidden, for their turn.

@@ -10,6 +10,7 @@ class OnboardingScheduler;
 class PageIndicator;
 class QPushButton;
 class QVariantAnimation;
+struct PlatformServices;
 
 /// The first-run sheet: six pages shown one at a time with a cross-fade, the page dots,
 /// and "Back" / "Next" / "Get Started". Every page enters when the sheet opens and
@@ -23,9 +24,10 @@ public:
     static constexpr int kPageCount = 6;
 
     /// `pageCount` sets the dots and the last page; the page area always holds six pages.
+    /// The access page asks `services`' disk-access probe and opens settings through its workspace.
     /// No scheduler = main-loop timers.
-    explicit OnboardingView(QWidget* parent = nullptr, int currentPage = 0, int pageCount = kPageCount,
-                            std::shared_ptr<OnboardingScheduler> scheduler = {});
+    explicit OnboardingView(const PlatformServices& services, QWidget* parent = nullptr, int currentPage = 0,
+                            int pageCount = kPageCount, std::shared_ptr<OnboardingScheduler> scheduler = {});
     ~OnboardingView() override;
 
     int currentPage() const { return m_currentPage; }
@@ -48,7 +50,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QWidget* buildPageArea();
+    QWidget* buildPageArea(const PlatformServices& services);
     QWidget* buildNavigationBar();
     void setCurrentPage(int page);
     void crossFade(int from, int to);

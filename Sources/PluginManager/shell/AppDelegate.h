@@ -14,6 +14,7 @@ class QAction;
 class QMenuBar;
 class QTimer;
 class QWidget;
+class UADCleanupManager;
 struct WindowState;
 
 /// The desktop application's delegate: announces the launch to the menu-bar helper,
@@ -75,6 +76,7 @@ private:
 
     // Destroyed in reverse order: the window and every view in it before the state they show.
     PlatformServices m_services;
+    std::unique_ptr<UADCleanupManager> m_uadCleanup;
     std::unique_ptr<WindowState> m_state;
     std::unique_ptr<QMainWindow> m_window;
     QMenuBar* m_menuBar = nullptr;

@@ -205,7 +205,7 @@ void ContentView::presentOnboarding()
     if (!m_showingOnboarding || m_onboardingSheet)
         return;
     const auto& factory = ContentViewSeams::factories().onboardingSheet;
-    QDialog* sheet = factory ? factory(window()) : nullptr;
+    QDialog* sheet = factory ? factory(m_pluginManager.services(), window()) : nullptr;
     if (!sheet)
         return;
     m_onboardingSheet = sheet;

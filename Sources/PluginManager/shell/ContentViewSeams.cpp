@@ -56,9 +56,9 @@ QWidget* makeMainContentArea(PluginManagerViewModel& viewModel, ProfileManager& 
     return view;
 }
 
-QDialog* makeOnboardingSheet(QWidget* parent)
+QDialog* makeOnboardingSheet(const PlatformServices& services, QWidget* parent)
 {
-    return new OnboardingView(parent);
+    return new OnboardingView(services, parent);
 }
 
 QWidget* makeUADCleanupSheetContent(UADCleanupManager& manager, PluginManagerViewModel& viewModel, QWidget* parent)

@@ -10,6 +10,7 @@
 
 class PluginManagerViewModel;
 class ProfileManager;
+struct PlatformServices;
 class QDialog;
 class QWidget;
 class UADCleanupManager;
@@ -30,9 +31,9 @@ struct Factories {
     std::function<QWidget*(PluginManagerViewModel&, ProfileManager&, BulkRequest onBulkRequest,
                            std::function<void()> onReset, QWidget* parent)>
         mainContent;
-    /// The onboarding sheet: a dialog that closes itself when the user is done.
-    /// Null = no onboarding to show.
-    std::function<QDialog*(QWidget* parent)> onboardingSheet;
+    /// The onboarding sheet over the window's platform services: a dialog that closes itself
+    /// when the user is done. Null = no onboarding to show.
+    std::function<QDialog*(const PlatformServices&, QWidget* parent)> onboardingSheet;
     /// The UAD clean-up sheet's content (UADCleanupSheet), over the manager and the window's view model.
     std::function<QWidget*(UADCleanupManager&, PluginManagerViewModel&, QWidget* parent)> uadCleanupSheet;
 };
@@ -47,7 +48,7 @@ QWidget* makeSidebarColumn(PluginManagerViewModel& viewModel, ProfileManager& pr
                            FormatCallback disableAll, QWidget* parent);
 QWidget* makeMainContentArea(PluginManagerViewModel& viewModel, ProfileManager& profiles, BulkRequest onBulkRequest,
                              std::function<void()> onReset, QWidget* parent);
-QDialog* makeOnboardingSheet(QWidget* parent);
+QDialog* makeOnboardingSheet(const PlatformServices& services, QWidget* parent);
 QWidget* makeUADCleanupSheetContent(UADCleanupManager& manager, PluginManagerViewModel& viewModel, QWidget* parent);
 
 } // namespace ContentViewSeams

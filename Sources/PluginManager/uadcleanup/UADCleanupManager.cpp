@@ -2,7 +2,6 @@
 
 #include "Platform/Diagnostics.h"
 #include "Platform/Paths.h"
-#include "Platform/PlatformServices.h"
 #include "Platform/UADControlPanel.h"
 #include "catalogue/PluginDatabase.h"
 #include "operations/PluginManagerViewModel.h"
@@ -56,13 +55,10 @@ QString UADCleanupManager::manualSaveMessage()
         .join(u'\n');
 }
 
-UADCleanupManager& UADCleanupManager::shared()
+UADCleanupManager::UADCleanupManager(std::shared_ptr<UADControlPanel> panel, QObject* parent)
+    : QObject(parent), m_panel(std::move(panel))
 {
-    static UADCleanupManager* instance = new UADCleanupManager();
-    return *instance;
 }
-
-UADCleanupManager::UADCleanupManager(QObject* parent) : QObject(parent) {}
 
 // --- Published state ---
 
@@ -312,13 +308,12 @@ void UADCleanupManager::exportAndParseProfile(int work)
 {
     if (!isCurrent(work))
         return;
-    const auto& panel = Platform::services().uadControlPanel;
-    if (!panel || !panel->isInstalled()) {
+    if (!m_panel || !m_panel->isInstalled()) {
         setErrorMessage(QString::fromUtf8(kNotInstalledMessage));
         setLoading(false);
         return;
     }
-    const QString requestError = panel->requestExport();
+    const QString requestError = m_panel->requestExport();
     if (!requestError.isEmpty())
         Diagnostics::print(QStringLiteral("AppleScript error opening UAD: ") + requestError);
 

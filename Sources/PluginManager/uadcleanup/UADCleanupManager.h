@@ -14,10 +14,12 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
 class PluginDatabase;
+class UADControlPanel;
 
 /// The process-wide state and workflow of the UAD demo clean-up: has the vendor's
 /// control panel export its system profile, reads the authorisation section, matches
@@ -46,10 +48,9 @@ public:
     /// The six-line text shown when an export request produced no file.
     static QString manualSaveMessage();
 
-    static UADCleanupManager& shared();
-    /// Reads the catalogue through PluginDatabase::shared() and reaches the control panel
-    /// through Platform::services(), both at the time of use.
-    explicit UADCleanupManager(QObject* parent = nullptr);
+    /// Asks `panel` for the system profile (null: the panel counts as not installed) and reads
+    /// the catalogue through PluginDatabase::shared() unless setDatabase() names another.
+    explicit UADCleanupManager(std::shared_ptr<UADControlPanel> panel, QObject* parent = nullptr);
 
     // --- Published state ---
     bool showCleanupSheet() const { return m_showCleanupSheet; }
@@ -164,6 +165,7 @@ private:
     bool m_cleanupComplete = false;
     int m_disabledCount = 0;
 
+    std::shared_ptr<UADControlPanel> m_panel;
     QPointer<PluginManagerViewModel> m_pluginManager;
     PluginDatabase* m_database = nullptr;
     std::chrono::milliseconds m_exportWait{1000};

@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QTest>
 
-// Pictures of every page for the README. Runs only when RACKHAND_ONBOARDING_SCREENSHOTS
-// names the folder to write them to.
+// Pictures of every page for the README, into the folder RACKHAND_ONBOARDING_SCREENSHOTS names.
+// Stepped time picks a moment of each page's cycle worth showing.
 TEST_F(OnboardingTest, ScreenshotOfEveryPage)
 {
     const QString folder = qEnvironmentVariable("RACKHAND_ONBOARDING_SCREENSHOTS");
@@ -14,7 +14,7 @@ TEST_F(OnboardingTest, ScreenshotOfEveryPage)
     struct Shot {
         const char* file;
         int page;
-        qint64 atMs; // a moment of the page's cycle worth showing
+        qint64 atMs;
         bool access;
     };
     const Shot shots[] = {
@@ -27,7 +27,7 @@ TEST_F(OnboardingTest, ScreenshotOfEveryPage)
         SCOPED_TRACE(shot.file);
         probe->setGranted(shot.access);
         auto stepped = std::make_shared<SteppedScheduler>();
-        OnboardingView view(nullptr, shot.page, OnboardingView::kPageCount, stepped);
+        OnboardingView view(services, nullptr, shot.page, OnboardingView::kPageCount, stepped);
         view.show();
         stepped->advance(shot.atMs);
         QTest::qWait(900); // the eased moves of the last steps settle
