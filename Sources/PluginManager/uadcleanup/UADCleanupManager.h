@@ -21,7 +21,7 @@
 class PluginDatabase;
 class UADControlPanel;
 
-/// The process-wide state and workflow of the UAD demo clean-up: has the vendor's
+/// The window's state and workflow of the UAD demo clean-up (AppDelegate owns one): has the vendor's
 /// control panel export its system profile, reads the authorisation section, matches
 /// every demo entry to catalogue rows and keeps the lists the clean-up sheet shows and
 /// selects from. Moves nothing itself except through disableSelectedUADDemos(), which
