@@ -40,7 +40,7 @@ TEST_F(FilterSectionsTest, FormatRowsShowCatalogueCountsWhateverTheFilter)
     for (const auto& [format, count] : expected) {
         SCOPED_TRACE(PluginFormats::rawValue(format).toStdString());
         EXPECT_EQ(formats.countText(format), count);
-        EXPECT_EQ(formats.symbolName(format), FormatFilterSection::formatSymbol(format));
+        EXPECT_EQ(formats.symbolName(format), PluginFormats::symbolName(format));
         EXPECT_EQ(formats.row(format)->accessibleName(), PluginFormats::rawValue(format));
     }
 }
