@@ -36,6 +36,16 @@ TEST(PluginFormatTest, CasesRawValuesAndDecoding)
     EXPECT_FALSE(PluginFormats::fromRawValue(QStringLiteral(" VST")));
 }
 
+// The list's format column and the sidebar's format rows show the same symbol for a format.
+TEST(PluginFormatTest, EachFormatHasItsOwnSymbol)
+{
+    const QStringList expected{"waveform", "cube", "square", "hexagon", "diamond", "w.circle"};
+    QStringList actual;
+    for (PluginFormat f : PluginFormats::allCases)
+        actual << PluginFormats::symbolName(f);
+    EXPECT_EQ(actual, expected);
+}
+
 class PluginFormatPathsTest : public SandboxTest {};
 
 TEST_F(PluginFormatPathsTest, SystemPathsAreRootThenHome)
