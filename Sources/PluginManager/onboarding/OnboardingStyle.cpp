@@ -107,28 +107,14 @@ void paintNameAndFormat(QPainter& painter, const QRectF& rect, const QString& na
 void stylePillButton(QPushButton* button, int horizontalPadding, int verticalPadding, int radius)
 {
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent; "
-                                         "border-radius: %2px; padding: %3px %4px; font-weight: 600; outline: none; }"
-                                         "QPushButton:pressed { background: %5; }"
-                                         "QPushButton:focus { border-color: %6; }")
-                              .arg(Styles::css(AppTheme::accentPurple()))
-                              .arg(radius)
-                              .arg(verticalPadding - 2)
-                              .arg(horizontalPadding - 2)
-                              .arg(Styles::css(AppTheme::accentPurple().darker(115)))
-                              .arg(Styles::css(AppTheme::accentPurple().darker(170))));
+    button->setStyleSheet(Styles::pillButton(AppTheme::accentPurple(), horizontalPadding, verticalPadding, radius));
 }
 
 void stylePlainButton(QPushButton* button)
 {
     button->setCursor(Qt::PointingHandCursor);
     button->setFlat(true);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; border: 2px solid transparent; "
-                       "border-radius: 6px; padding: 4px 8px; background: transparent; outline: none; }"
-                       "QPushButton:focus { border-color: %2; }")
-            .arg(Styles::css(AppTheme::textSecondary()))
-            .arg(Styles::css(AppTheme::glassBorder())));
+    button->setStyleSheet(Styles::plainButton());
 }
 
 } // namespace OnboardingStyle

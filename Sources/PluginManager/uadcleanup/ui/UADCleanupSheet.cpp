@@ -55,14 +55,7 @@ QPushButton* prominentButton(const QString& text, const QColor& tint)
     auto* button = new QPushButton(text);
     button->setAutoDefault(false);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-                                         " padding: 5px 14px; }"
-                                         "QPushButton:focus { border: 2px solid %2; }"
-                                         "QPushButton:pressed { background: %3; }"
-                                         "QPushButton:disabled { background: %4; color: %5; }")
-                              .arg(Styles::css(tint), Styles::css(tint.darker(160)), Styles::css(tint.darker(120)),
-                                   Styles::css(AppTheme::withAlpha(AppTheme::textSecondary(), 0.25)),
-                                   Styles::css(AppTheme::withAlpha(AppTheme::textPrimary(), 0.5))));
+    button->setStyleSheet(Styles::prominentButton(tint));
     return button;
 }
 
@@ -76,12 +69,7 @@ QPushButton* borderedButton(const QString& text, const QColor& tint = {}, const 
     if (!symbol.isEmpty())
         button->setIcon(SymbolIcons::tinted(symbol, ink));
     button->setFont(Typography::scaled(0.85));
-    button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid %3;"
-                                         " border-radius: 5px; padding: 3px 9px; }"
-                                         "QPushButton:focus { border: 2px solid %1; }"
-                                         "QPushButton:pressed { background: %3; }")
-                              .arg(Styles::css(ink), Styles::css(AppTheme::withAlpha(ink, 0.10)),
-                                   Styles::css(AppTheme::withAlpha(ink, 0.30))));
+    button->setStyleSheet(Styles::outlinedButton(ink));
     return button;
 }
 
@@ -324,10 +312,7 @@ QAbstractButton* UADCleanupSheet::makeRow(const UADPluginAuth& entry)
     row->setAutoDefault(false);
     row->setCursor(Qt::PointingHandCursor);
     row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    row->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; text-align: left;"
-                                      " border-radius: 5px; }"
-                                      "QPushButton:hover { background: rgba(127, 127, 127, 20); }"
-                                      "QPushButton:focus { background: rgba(127, 127, 127, 40); }"));
+    row->setStyleSheet(Styles::selectableRow());
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(6, 4, 6, 4);
     layout->setSpacing(10);
