@@ -24,13 +24,19 @@ AudioPlugin samplePlugin()
 
 } // namespace
 
-TEST(PluginFormatTest, CasesRawValuesAndDecoding)
+// The symbols are shared by the list's format column and the sidebar's format rows.
+TEST(PluginFormatTest, CasesRawValuesSymbolsAndDecoding)
 {
     const QStringList expected{"Audio Units", "VST3", "VST", "AAX", "CLAP", "Waves"};
+    const QStringList expectedSymbols{"waveform", "cube", "square", "hexagon", "diamond", "w.circle"};
     QStringList actual;
-    for (PluginFormat f : PluginFormats::allCases)
+    QStringList symbols;
+    for (PluginFormat f : PluginFormats::allCases) {
         actual << PluginFormats::rawValue(f);
+        symbols << PluginFormats::symbolName(f);
+    }
     EXPECT_EQ(actual, expected);
+    EXPECT_EQ(symbols, expectedSymbols);
     EXPECT_EQ(PluginFormats::fromRawValue(QStringLiteral("VST")), PluginFormat::vst2);
     EXPECT_FALSE(PluginFormats::fromRawValue(QStringLiteral("vst")));
     EXPECT_FALSE(PluginFormats::fromRawValue(QStringLiteral(" VST")));

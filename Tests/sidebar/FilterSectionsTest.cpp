@@ -8,6 +8,7 @@
 #include "sidebar/SidebarFixture.h"
 #include "widgets/GlassStyle.h"
 #include "widgets/SectionHeaderButton.h"
+#include "widgets/SymbolIcons.h"
 
 #include <QAbstractItemModelTester>
 #include <QLineEdit>
@@ -40,7 +41,8 @@ TEST_F(FilterSectionsTest, FormatRowsShowCatalogueCountsWhateverTheFilter)
     for (const auto& [format, count] : expected) {
         SCOPED_TRACE(PluginFormats::rawValue(format).toStdString());
         EXPECT_EQ(formats.countText(format), count);
-        EXPECT_EQ(formats.symbolName(format), FormatFilterSection::formatSymbol(format));
+        EXPECT_EQ(formats.symbolName(format), PluginFormats::symbolName(format));
+        EXPECT_TRUE(SymbolIcons::hasGlyph(formats.symbolName(format)));
         EXPECT_EQ(formats.row(format)->accessibleName(), PluginFormats::rawValue(format));
     }
 }

@@ -34,6 +34,27 @@ TEST(AppThemeTest, FixedAndDerivedColours)
     EXPECT_EQ(AppTheme::brandPink(), QColor(221, 72, 116));
 }
 
+TEST(AppThemeTest, OpacityAndBlending)
+{
+    const QColor half = AppTheme::withAlpha(QColor(255, 149, 0), 0.5);
+    EXPECT_EQ(half.rgb(), QColor(255, 149, 0).rgb());
+    EXPECT_NEAR(half.alphaF(), 0.5, 0.01);
+    EXPECT_NEAR(AppTheme::withAlpha(half, 0.5).alphaF(), 0.25, 0.01);
+    // Springy animations overshoot: the opacity stays within 0 to 1 instead of being refused.
+    EXPECT_EQ(AppTheme::withAlpha(half, 2.5).alpha(), 255);
+    EXPECT_EQ(AppTheme::withAlpha(QColor(Qt::white), -0.2).alpha(), 0);
+    EXPECT_EQ(AppTheme::withAlpha(QColor(Qt::white), 1.03).alpha(), 255);
+
+    const QColor from(0, 0, 0, 0);
+    const QColor to(200, 100, 50, 255);
+    EXPECT_EQ(AppTheme::mix(from, to, 0), from);
+    EXPECT_EQ(AppTheme::mix(from, to, 1), to);
+    const QColor middle = AppTheme::mix(from, to, 0.5);
+    EXPECT_NEAR(middle.red(), 100, 1);
+    EXPECT_NEAR(middle.green(), 50, 1);
+    EXPECT_NEAR(middle.alpha(), 128, 1);
+}
+
 TEST(GlassStyleTest, EachSurfaceDrawsItsFallbackColours)
 {
     const QColor tint = AppTheme::accentBlue();

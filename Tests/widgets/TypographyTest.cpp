@@ -49,6 +49,10 @@ TEST(TypographyTest, EachColumnKeepsItsOwnScale)
         {"listCallout", &Typography::listCallout, 11.5, QFont::Normal},
         {"listCaption", &Typography::listCaption, 11, QFont::Normal},
         {"listCaption2", &Typography::listCaption2, 10.5, QFont::Normal},
+        {"onboardingTitle", &Typography::onboardingTitle, 12 * 17 / 13.0, QFont::Bold},
+        {"onboardingCallout", &Typography::onboardingCallout, 12 * 12 / 13.0, QFont::Normal},
+        {"onboardingCaption", &Typography::onboardingCaption, 12 * 10.5 / 13.0, QFont::Normal},
+        {"onboardingCaption2", &Typography::onboardingCaption2, 12 * 10 / 13.0, QFont::Normal},
     };
     for (const Case& c : cases) {
         const QFont font = c.font();
@@ -57,12 +61,19 @@ TEST(TypographyTest, EachColumnKeepsItsOwnScale)
         EXPECT_EQ(font.family(), QApplication::font().family()) << c.name;
     }
     EXPECT_EQ(Typography::withWeight(Typography::listCaption(), QFont::Medium).weight(), QFont::Medium);
+    // Sheets and banners scale the same base by their own factors.
+    EXPECT_NEAR(Typography::scaled(1.3).pointSizeF(), 15.6, 0.01);
+    EXPECT_EQ(Typography::scaled(1.3).weight(), QFont::Normal);
+    EXPECT_EQ(Typography::scaled(0.95, QFont::DemiBold).weight(), QFont::DemiBold);
+    EXPECT_EQ(Typography::scaled(0.95, QFont::DemiBold).family(), QApplication::font().family());
 }
 
-// Stepping down from a tiny desktop font stops at 6 pt in the content column.
+// Stepping down from a tiny desktop font stops at 6 pt in the content column and the
+// first-start sheet.
 TEST(TypographyTest, TheContentColumnNeverGoesBelowSixPoints)
 {
     const ApplicationFont base(6.5);
     EXPECT_NEAR(Typography::listCaption2().pointSizeF(), 6, 0.01);
+    EXPECT_NEAR(Typography::onboardingCaption2().pointSizeF(), 6, 0.01);
     EXPECT_NEAR(Typography::sidebarCaption2().pointSizeF(), 5.2, 0.01);
 }

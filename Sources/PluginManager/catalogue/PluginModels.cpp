@@ -134,6 +134,25 @@ bool rawValueLess(PluginFormat a, PluginFormat b)
     return rawValue(a) < rawValue(b);
 }
 
+QString symbolName(PluginFormat format)
+{
+    switch (format) {
+    case PluginFormat::au:
+        return QStringLiteral("waveform");
+    case PluginFormat::vst3:
+        return QStringLiteral("cube");
+    case PluginFormat::vst2:
+        return QStringLiteral("square");
+    case PluginFormat::aax:
+        return QStringLiteral("hexagon");
+    case PluginFormat::clap:
+        return QStringLiteral("diamond");
+    case PluginFormat::wavesBundle:
+        return QStringLiteral("w.circle");
+    }
+    return QStringLiteral("square");
+}
+
 } // namespace PluginFormats
 
 QString uuidString(const QUuid& id)

@@ -28,6 +28,8 @@ std::optional<PluginFormat> fromRawValue(const QString& rawValue);
 QStringList fileExtensions(PluginFormat format);
 /// System folder (R + path) then the same path under H; empty for Waves.
 QStringList systemPaths(PluginFormat format);
+/// The symbol (a SymbolIcons name) that stands for the format in the list and the sidebar.
+QString symbolName(PluginFormat format);
 /// Ordering of the raw values as plain text (AAX, Audio Units, CLAP, VST, VST3, Waves).
 bool rawValueLess(PluginFormat a, PluginFormat b);
 } // namespace PluginFormats

@@ -95,12 +95,12 @@ void OnboardingPage0::paintIllustration(QPainter& painter, const QRectF& rect) c
 {
     const QPointF centre = rect.center();
     OnboardingStyle::paintGlow(painter, QRectF(centre.x() - 130, centre.y() - 40, 260, 80), 24,
-                               OnboardingStyle::withAlpha(AppTheme::accentPurple(), m_glow->value()));
+                               AppTheme::withAlpha(AppTheme::accentPurple(), m_glow->value()));
     const double rowWidth = OnboardingStyle::rowLength(kBarCount, kBarWidth, kBarSpacing);
     double x = centre.x() - rowWidth / 2.0;
     for (int i = 0; i < kBarCount; ++i) {
         const double height = m_bars.at(i)->value();
-        const QColor color = OnboardingStyle::withAlpha(m_colors.at(i % m_colors.size()), kBarOpacity);
+        const QColor color = AppTheme::withAlpha(m_colors.at(i % m_colors.size()), kBarOpacity);
         OnboardingStyle::paintRoundedBox(painter, QRectF(x, centre.y() - height / 2.0, kBarWidth, height), kBarRadius,
                                          color, Qt::transparent, 0);
         x += kBarWidth + kBarSpacing;

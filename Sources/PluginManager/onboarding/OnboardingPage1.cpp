@@ -105,10 +105,11 @@ void OnboardingPage1::paintRow(QPainter& painter, const QRectF& rect, int row) c
     using namespace OnboardingStyle;
     const bool on = m_toggleStates.at(row);
     const double lit = m_lit.at(row)->value();
-    const QColor litFill = on ? withAlpha(green(), 0.12) : withAlpha(red(), 0.08);
-    const QColor litStroke = on ? withAlpha(green(), 0.4) : AppTheme::glassBorder();
-    paintRoundedBox(painter, rect, 8, mix(AppTheme::glassBg(), litFill, lit),
-                    mix(AppTheme::glassBorder(), litStroke, lit));
+    const QColor litFill =
+        on ? AppTheme::withAlpha(AppTheme::systemGreen(), 0.12) : AppTheme::withAlpha(AppTheme::systemRed(), 0.08);
+    const QColor litStroke = on ? AppTheme::withAlpha(AppTheme::systemGreen(), 0.4) : AppTheme::glassBorder();
+    paintRoundedBox(painter, rect, 8, AppTheme::mix(AppTheme::glassBg(), litFill, lit),
+                    AppTheme::mix(AppTheme::glassBorder(), litStroke, lit));
 
     const QRectF content = rect.adjusted(kRowPadding, 0, -kRowPadding, 0);
     paintSymbol(painter, QStringLiteral("puzzlepiece.extension.fill"),
@@ -121,7 +122,7 @@ void OnboardingPage1::paintRow(QPainter& painter, const QRectF& rect, int row) c
 
     // The switch: a 32 x 18 capsule with a 14-point knob 7 points either side of its centre.
     const QRectF track(content.right() - 32, content.center().y() - 9, 32, 18);
-    paintRoundedBox(painter, track, 9, on ? green() : AppTheme::glassBg(), AppTheme::glassBorder());
+    paintRoundedBox(painter, track, 9, on ? AppTheme::systemGreen() : AppTheme::glassBg(), AppTheme::glassBorder());
     painter.save();
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::white);

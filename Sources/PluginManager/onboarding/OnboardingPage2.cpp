@@ -4,6 +4,7 @@
 #include "onboarding/OnboardingStyle.h"
 #include "onboarding/Tween.h"
 #include "widgets/AppTheme.h"
+#include "widgets/Typography.h"
 
 #include <QPainter>
 
@@ -20,8 +21,8 @@ constexpr double kCardPadding = 12;
 
 double cardHeight()
 {
-    const double header = QFontMetricsF(OnboardingStyle::caption()).height();
-    const double line = QFontMetricsF(OnboardingStyle::caption2()).height();
+    const double header = QFontMetricsF(Typography::onboardingCaption()).height();
+    const double line = QFontMetricsF(Typography::onboardingCaption2()).height();
     return 2 * kCardPadding + header + 8 + 3 * line + 2 * 3 + 8 + 2 + line;
 }
 
@@ -90,9 +91,9 @@ void OnboardingPage2::paintIllustration(QPainter& painter, const QRectF& rect) c
 {
     const QPointF centre = rect.center();
     const double t = std::clamp(m_glowColor->value(), 0.0, 1.0);
-    const QColor glow = OnboardingStyle::mix(m_profiles.at(0).color, m_profiles.at(1).color, t);
+    const QColor glow = AppTheme::mix(m_profiles.at(0).color, m_profiles.at(1).color, t);
     OnboardingStyle::paintGlow(painter, QRectF(centre.x() - 90, centre.y() - 90, 180, 180), 30,
-                               OnboardingStyle::withAlpha(glow, 0.15 * m_spotlight->value()));
+                               AppTheme::withAlpha(glow, 0.15 * m_spotlight->value()));
 
     const qsizetype count = m_profiles.size();
     const double rowWidth = OnboardingStyle::rowLength(count, kCardWidth, kCardSpacing);
@@ -115,12 +116,12 @@ void OnboardingPage2::paintCard(QPainter& painter, const QRectF& rect, int index
     using namespace OnboardingStyle;
     const SampleProfile& profile = m_profiles.at(index);
     const bool active = index == m_activeProfile;
-    paintRoundedBox(painter, rect, 10, active ? withAlpha(profile.color, 0.1) : AppTheme::glassBg(),
-                    active ? withAlpha(profile.color, 0.5) : AppTheme::glassBorder(), active ? 1.5 : 1.0);
+    paintRoundedBox(painter, rect, 10, active ? AppTheme::withAlpha(profile.color, 0.1) : AppTheme::glassBg(),
+                    active ? AppTheme::withAlpha(profile.color, 0.5) : AppTheme::glassBorder(), active ? 1.5 : 1.0);
 
-    const QFont header = weighted(caption(), QFont::DemiBold);
+    const QFont header = Typography::withWeight(Typography::onboardingCaption(), QFont::DemiBold);
     const double headerHeight = QFontMetricsF(header).height();
-    const double lineHeight = QFontMetricsF(caption2()).height();
+    const double lineHeight = QFontMetricsF(Typography::onboardingCaption2()).height();
     const QRectF content = rect.adjusted(kCardPadding, kCardPadding, -kCardPadding, -kCardPadding);
     double y = content.top();
     paintSymbol(painter, profile.icon, QPointF(content.left() + 6, y + headerHeight / 2), 12,
@@ -131,17 +132,18 @@ void OnboardingPage2::paintCard(QPainter& painter, const QRectF& rect, int index
     for (const QString& plugin : profile.plugins) {
         painter.save();
         painter.setPen(Qt::NoPen);
-        painter.setBrush(active ? profile.color : withAlpha(AppTheme::textTertiary(), 0.5));
+        painter.setBrush(active ? profile.color : AppTheme::withAlpha(AppTheme::textTertiary(), 0.5));
         painter.drawEllipse(QPointF(content.left() + 2.5, y + lineHeight / 2), 2.5, 2.5);
         painter.restore();
-        paintText(painter, QRectF(content.left() + 9, y, content.width() - 9, lineHeight), plugin, caption2(),
-                  active ? AppTheme::textSecondary() : withAlpha(AppTheme::textTertiary(), 0.6));
+        paintText(painter, QRectF(content.left() + 9, y, content.width() - 9, lineHeight), plugin,
+                  Typography::onboardingCaption2(),
+                  active ? AppTheme::textSecondary() : AppTheme::withAlpha(AppTheme::textTertiary(), 0.6));
         y += lineHeight + 3;
     }
     if (!active)
         return;
     y += 8 - 3 + 2;
-    const QFont badge = weighted(caption2(), QFont::Medium);
+    const QFont badge = Typography::withWeight(Typography::onboardingCaption2(), QFont::Medium);
     paintSymbol(painter, QStringLiteral("checkmark.circle.fill"), QPointF(content.left() + 5, y + lineHeight / 2), 10,
                 profile.color);
     paintText(painter, QRectF(content.left() + 14, y, content.width() - 14, lineHeight), QStringLiteral("Active"),

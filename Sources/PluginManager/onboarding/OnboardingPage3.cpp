@@ -4,6 +4,7 @@
 #include "onboarding/OnboardingStyle.h"
 #include "onboarding/Tween.h"
 #include "widgets/AppTheme.h"
+#include "widgets/Typography.h"
 
 #include <QPainter>
 
@@ -140,13 +141,14 @@ void OnboardingPage3::paintRow(QPainter& painter, const QRectF& rect, int row) c
     using namespace OnboardingStyle;
     const double ticked = std::clamp(m_ticks.at(row)->value(), 0.0, 1.0);
     const bool on = m_checkedRows.contains(row);
-    paintRoundedBox(painter, rect, 7, mix(AppTheme::glassBg(), withAlpha(AppTheme::accentPurple(), 0.08), ticked),
-                    mix(AppTheme::glassBorder(), withAlpha(AppTheme::accentPurple(), 0.3), ticked));
+    paintRoundedBox(painter, rect, 7,
+                    AppTheme::mix(AppTheme::glassBg(), AppTheme::withAlpha(AppTheme::accentPurple(), 0.08), ticked),
+                    AppTheme::mix(AppTheme::glassBorder(), AppTheme::withAlpha(AppTheme::accentPurple(), 0.3), ticked));
     const QRectF content = rect.adjusted(kRowPadding, 0, -kRowPadding, 0);
     // The check box: an outline, filled purple with a white tick once ticked.
     const QRectF box(content.left(), content.center().y() - 8, 16, 16);
-    paintRoundedBox(painter, box, 4, withAlpha(AppTheme::accentPurple(), m_ticks.at(row)->value()),
-                    mix(AppTheme::glassBorder(), AppTheme::accentPurple(), ticked), 1.5);
+    paintRoundedBox(painter, box, 4, AppTheme::withAlpha(AppTheme::accentPurple(), m_ticks.at(row)->value()),
+                    AppTheme::mix(AppTheme::glassBorder(), AppTheme::accentPurple(), ticked), 1.5);
     if (on)
         paintSymbol(painter, QStringLiteral("checkmark"), box.center(), 10, Qt::white);
     paintSymbol(painter, QStringLiteral("puzzlepiece.extension.fill"), QPointF(box.right() + 10 + 6, box.center().y()),
@@ -164,7 +166,7 @@ void OnboardingPage3::paintBulkBar(QPainter& painter, const QRectF& rect) const
     const QRectF content = rect.adjusted(kRowPadding, 0, -kRowPadding, 0);
     paintSymbol(painter, QStringLiteral("checkmark.square.fill"), QPointF(content.left() + 6, content.center().y()), 12,
                 AppTheme::accentPurple());
-    const QFont chipFont = weighted(caption2(), QFont::DemiBold);
+    const QFont chipFont = Typography::withWeight(Typography::onboardingCaption2(), QFont::DemiBold);
     paintText(painter, QRectF(content.left() + 22, content.top(), 120, content.height()), selectedText(), chipFont,
               AppTheme::textSecondary());
 
@@ -176,9 +178,9 @@ void OnboardingPage3::paintBulkBar(QPainter& painter, const QRectF& rect) const
         QColor textColor;
         QColor fill;
     };
-    const std::array<Chip, 2> chips{
-        Chip{QStringLiteral("Disable"), AppTheme::textSecondary(), AppTheme::glassBg()},
-        Chip{QStringLiteral("Enable"), green(), withAlpha(green(), 0.15 + 0.25 * m_flash->value())}};
+    const std::array<Chip, 2> chips{Chip{QStringLiteral("Disable"), AppTheme::textSecondary(), AppTheme::glassBg()},
+                                    Chip{QStringLiteral("Enable"), AppTheme::systemGreen(),
+                                         AppTheme::withAlpha(AppTheme::systemGreen(), 0.15 + 0.25 * m_flash->value())}};
     for (const Chip& chip : chips) {
         const double width = metrics.horizontalAdvance(chip.text) + 16;
         const QRectF box(right - width, content.center().y() - chipHeight / 2, width, chipHeight);

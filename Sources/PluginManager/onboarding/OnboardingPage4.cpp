@@ -96,7 +96,7 @@ void OnboardingPage4::paintIllustration(QPainter& painter, const QRectF& rect) c
     for (int i = 0; i < kRingCount; ++i) {
         const double pulse = m_rings.at(i)->value();
         const double radius = (60 + 28 * i) / 2.0 * (1 + kPulseGrowth * pulse);
-        painter.setPen(QPen(withAlpha(AppTheme::accentPurple(), ringBaseOpacity(i) * (1 - pulse)), 1.5));
+        painter.setPen(QPen(AppTheme::withAlpha(AppTheme::accentPurple(), ringBaseOpacity(i) * (1 - pulse)), 1.5));
         painter.setBrush(Qt::NoBrush);
         painter.drawEllipse(centre, radius, radius);
     }
@@ -109,9 +109,9 @@ void OnboardingPage4::paintIllustration(QPainter& painter, const QRectF& rect) c
     painter.setOpacity(std::clamp(m_fileOpacity->value(), 0.0, 1.0));
     const QPointF group = centre + QPointF(m_fileOffset->value(), kFileDrop);
     paintSymbol(painter, QStringLiteral("doc.fill"), group - QPointF(18, 0), 13,
-                withAlpha(AppTheme::accentBlue(), 0.8));
+                AppTheme::withAlpha(AppTheme::accentBlue(), 0.8));
     paintSymbol(painter, QStringLiteral("arrow.right"), group, 10, AppTheme::textTertiary());
     paintSymbol(painter, QStringLiteral("folder.fill.badge.checkmark"), group + QPointF(18, 0), 13,
-                withAlpha(AppTheme::accentPurple(), 0.8));
+                AppTheme::withAlpha(AppTheme::accentPurple(), 0.8));
     painter.restore();
 }

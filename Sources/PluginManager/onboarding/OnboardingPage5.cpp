@@ -7,6 +7,7 @@
 #include "onboarding/Tween.h"
 #include "widgets/AppTheme.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -42,7 +43,7 @@ OnboardingPage5::OnboardingPage5(OnboardingScheduler& scheduler, std::shared_ptr
 
     m_settingsButton = new QPushButton(QStringLiteral("Open System Settings"), this);
     m_settingsButton->setIcon(SymbolIcons::tinted(QStringLiteral("gear"), Qt::white));
-    m_settingsButton->setFont(OnboardingStyle::weighted(OnboardingStyle::callout(), QFont::DemiBold));
+    m_settingsButton->setFont(Typography::withWeight(Typography::onboardingCallout(), QFont::DemiBold));
     m_settingsButton->setAccessibleName(m_settingsButton->text());
     OnboardingStyle::stylePillButton(m_settingsButton, 20, 9, 9);
     connect(m_settingsButton, &QPushButton::clicked, this, &OnboardingPage5::openSettings);
@@ -50,7 +51,7 @@ OnboardingPage5::OnboardingPage5(OnboardingScheduler& scheduler, std::shared_ptr
     m_hint = new QLabel(QStringLiteral("Privacy & Security → Full Disk Access → enable Rackhand"), this);
     m_hint->setTextFormat(Qt::PlainText);
     m_hint->setAlignment(Qt::AlignHCenter);
-    m_hint->setFont(OnboardingStyle::caption2());
+    m_hint->setFont(Typography::onboardingCaption2());
     QPalette hintPalette = m_hint->palette();
     hintPalette.setColor(QPalette::WindowText, AppTheme::textTertiary());
     m_hint->setPalette(hintPalette);
@@ -161,7 +162,7 @@ void OnboardingPage5::paintIllustration(QPainter& painter, const QRectF& rect) c
     const double glowRadius = kGlowDiameter / 2.0 * m_glowScale->value();
     painter.save();
     painter.setPen(Qt::NoPen);
-    painter.setBrush(withAlpha(m_hasAccess ? green() : AppTheme::accentPurple(), 0.12));
+    painter.setBrush(AppTheme::withAlpha(m_hasAccess ? AppTheme::systemGreen() : AppTheme::accentPurple(), 0.12));
     painter.drawEllipse(centre, glowRadius, glowRadius);
     painter.restore();
     if (!m_hasAccess) {
@@ -173,7 +174,7 @@ void OnboardingPage5::paintIllustration(QPainter& painter, const QRectF& rect) c
     painter.setOpacity(std::clamp(m_checkOpacity->value(), 0.0, 1.0));
     painter.translate(centre);
     painter.scale(m_checkScale->value(), m_checkScale->value());
-    paintSymbolGradient(painter, QStringLiteral("checkmark.shield.fill"), QPointF(0, 0), 56, green(),
+    paintSymbolGradient(painter, QStringLiteral("checkmark.shield.fill"), QPointF(0, 0), 56, AppTheme::systemGreen(),
                         AppTheme::accentBlue());
     painter.restore();
 }

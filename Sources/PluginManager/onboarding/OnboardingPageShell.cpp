@@ -2,6 +2,7 @@
 
 #include "onboarding/OnboardingStyle.h"
 #include "widgets/AppTheme.h"
+#include "widgets/Typography.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -63,7 +64,7 @@ QLabel* OnboardingPageShell::makeTitle(const QString& text, QWidget* parent)
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignHCenter);
     label->setWordWrap(true);
-    label->setFont(OnboardingStyle::title2());
+    label->setFont(Typography::onboardingTitle());
     setTextColor(label, AppTheme::textPrimary());
     return label;
 }
@@ -74,7 +75,7 @@ QLabel* OnboardingPageShell::makeDescription(const QString& text, QWidget* paren
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignHCenter);
     label->setWordWrap(true);
-    label->setFont(OnboardingStyle::callout());
+    label->setFont(Typography::onboardingCallout());
     label->setContentsMargins(kDescriptionSide, 0, kDescriptionSide, 0);
     setTextColor(label, AppTheme::textSecondary());
     return label;

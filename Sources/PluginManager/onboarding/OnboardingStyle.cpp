@@ -1,9 +1,10 @@
 #include "onboarding/OnboardingStyle.h"
 
 #include "widgets/AppTheme.h"
+#include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -12,79 +13,7 @@
 
 #include <algorithm>
 
-namespace {
-
-double basePoints()
-{
-    const QFont font = QApplication::font();
-    return font.pointSizeF() > 0 ? font.pointSizeF() : 10.0;
-}
-
-QString rgba(const QColor& color)
-{
-    return QStringLiteral("rgba(%1, %2, %3, %4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(color.alpha());
-}
-
-} // namespace
-
 namespace OnboardingStyle {
-
-QFont sized(double points, QFont::Weight weight)
-{
-    QFont font = QApplication::font();
-    font.setPointSizeF(std::max(6.0, basePoints() * points / 13.0));
-    font.setWeight(weight);
-    return font;
-}
-
-QFont title2()
-{
-    return sized(17, QFont::Bold);
-}
-QFont callout()
-{
-    return sized(12);
-}
-QFont caption()
-{
-    return sized(10.5);
-}
-QFont caption2()
-{
-    return sized(10);
-}
-
-QFont weighted(QFont font, QFont::Weight weight)
-{
-    font.setWeight(weight);
-    return font;
-}
-
-QColor green()
-{
-    return QColor(52, 199, 89);
-}
-QColor red()
-{
-    return QColor(255, 59, 48);
-}
-
-QColor withAlpha(QColor color, double alpha)
-{
-    color.setAlphaF(static_cast<float>(color.alphaF() * alpha));
-    return color;
-}
-
-QColor mix(const QColor& a, const QColor& b, double t)
-{
-    const auto blend = [t](float x, float y) { return static_cast<float>(x + (y - x) * t); };
-    return QColor::fromRgbF(blend(a.redF(), b.redF()), blend(a.greenF(), b.greenF()), blend(a.blueF(), b.blueF()),
-                            blend(a.alphaF(), b.alphaF()));
-}
 
 void paintSymbol(QPainter& painter, const QString& symbol, const QPointF& centre, double size, const QColor& color)
 {
@@ -169,36 +98,23 @@ void paintNameAndFormat(QPainter& painter, const QRectF& rect, const QString& na
                         const QColor& nameColor)
 {
     const QRectF top(rect.left(), rect.top(), rect.width(), rect.height() / 2);
-    paintText(painter, top, name, weighted(caption(), QFont::Medium), nameColor, Qt::AlignLeft | Qt::AlignBottom);
-    paintText(painter, top.translated(0, top.height() + 1), format, caption2(), AppTheme::textTertiary(),
-              Qt::AlignLeft | Qt::AlignTop);
+    paintText(painter, top, name, Typography::withWeight(Typography::onboardingCaption(), QFont::Medium), nameColor,
+              Qt::AlignLeft | Qt::AlignBottom);
+    paintText(painter, top.translated(0, top.height() + 1), format, Typography::onboardingCaption2(),
+              AppTheme::textTertiary(), Qt::AlignLeft | Qt::AlignTop);
 }
 
 void stylePillButton(QPushButton* button, int horizontalPadding, int verticalPadding, int radius)
 {
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent; "
-                                         "border-radius: %2px; padding: %3px %4px; font-weight: 600; outline: none; }"
-                                         "QPushButton:pressed { background: %5; }"
-                                         "QPushButton:focus { border-color: %6; }")
-                              .arg(rgba(AppTheme::accentPurple()))
-                              .arg(radius)
-                              .arg(verticalPadding - 2)
-                              .arg(horizontalPadding - 2)
-                              .arg(rgba(AppTheme::accentPurple().darker(115)))
-                              .arg(rgba(AppTheme::accentPurple().darker(170))));
+    button->setStyleSheet(Styles::pillButton(AppTheme::accentPurple(), horizontalPadding, verticalPadding, radius));
 }
 
 void stylePlainButton(QPushButton* button)
 {
     button->setCursor(Qt::PointingHandCursor);
     button->setFlat(true);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; border: 2px solid transparent; "
-                       "border-radius: 6px; padding: 4px 8px; background: transparent; outline: none; }"
-                       "QPushButton:focus { border-color: %2; }")
-            .arg(rgba(AppTheme::textSecondary()))
-            .arg(rgba(AppTheme::glassBorder())));
+    button->setStyleSheet(Styles::plainButton());
 }
 
 } // namespace OnboardingStyle

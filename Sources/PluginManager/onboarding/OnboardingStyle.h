@@ -9,23 +9,9 @@ class QPainter;
 class QPushButton;
 class QWidget;
 
-/// Text styles, system colours and symbol painting of the onboarding pages. Sizes follow
-/// the application font, with the desktop's body text standing for 13 points.
+/// Painting and button looks of the first-start sheet's pages. Their type sizes and colours
+/// come from Typography and AppTheme.
 namespace OnboardingStyle {
-QFont title2();
-QFont callout();
-QFont caption();
-QFont caption2();
-/// A fixed symbol or text size given in body-relative points (13 = body text).
-QFont sized(double points, QFont::Weight weight = QFont::Normal);
-QFont weighted(QFont font, QFont::Weight weight);
-
-QColor green();
-QColor red();
-QColor withAlpha(QColor color, double alpha);
-/// `a` blended towards `b` by `t` (0 = a, 1 = b), alpha included.
-QColor mix(const QColor& a, const QColor& b, double t);
-
 /// The symbol, `size` pixels square, centred on `centre`, in one colour.
 void paintSymbol(QPainter& painter, const QString& symbol, const QPointF& centre, double size, const QColor& color);
 /// The same, filled with a gradient from `from` (top-leading) to `to` (bottom-trailing).

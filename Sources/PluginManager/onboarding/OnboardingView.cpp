@@ -10,6 +10,7 @@
 #include "onboarding/OnboardingScheduler.h"
 #include "onboarding/OnboardingStyle.h"
 #include "onboarding/PageIndicator.h"
+#include "widgets/Typography.h"
 
 #include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
@@ -125,7 +126,7 @@ QWidget* OnboardingView::buildNavigationBar()
 
     m_next = new QPushButton(bar);
     m_next->setDefault(true);
-    m_next->setFont(OnboardingStyle::weighted(font(), QFont::DemiBold));
+    m_next->setFont(Typography::withWeight(font(), QFont::DemiBold));
     OnboardingStyle::stylePillButton(m_next, 24, 8, 8);
     connect(m_next, &QPushButton::clicked, this, &OnboardingView::goForward);
 

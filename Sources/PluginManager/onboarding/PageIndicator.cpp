@@ -60,7 +60,7 @@ void PageIndicator::paintEvent(QPaintEvent* event)
     for (int i = 0; i < m_widths.size(); ++i) {
         const double w = m_widths.at(i)->value();
         const QColor color =
-            i == m_current ? AppTheme::accentPurple() : OnboardingStyle::withAlpha(AppTheme::textTertiary(), 0.35);
+            i == m_current ? AppTheme::accentPurple() : AppTheme::withAlpha(AppTheme::textTertiary(), 0.35);
         OnboardingStyle::paintRoundedBox(painter, QRectF(x, y, w, kDotHeight), kDotHeight / 2, color, Qt::transparent,
                                          0);
         x += w + kSpacing;

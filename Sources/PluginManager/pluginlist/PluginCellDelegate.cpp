@@ -200,7 +200,7 @@ void PluginCellDelegate::paintFormatChip(QPainter* painter, const QStyleOptionVi
     painter->setBrush(fill);
     painter->drawRoundedRect(QRectF(chip), 4, 4);
     const QRect icon(chip.left() + 8, chip.center().y() - iconSize / 2, iconSize, iconSize);
-    painter->drawPixmap(icon, SymbolIcons::pixmap(PluginTableModel::formatSymbol(format), iconSize, accent,
+    painter->drawPixmap(icon, SymbolIcons::pixmap(PluginFormats::symbolName(format), iconSize, accent,
                                                   painter->device()->devicePixelRatioF()));
     painter->setFont(font);
     painter->setPen(AppTheme::textPrimary());

@@ -109,25 +109,6 @@ int PluginTableModel::columnOf(PluginSortKey key) const
     return -1;
 }
 
-QString PluginTableModel::formatSymbol(PluginFormat format)
-{
-    switch (format) {
-    case PluginFormat::au:
-        return QStringLiteral("waveform");
-    case PluginFormat::vst3:
-        return QStringLiteral("cube");
-    case PluginFormat::vst2:
-        return QStringLiteral("square");
-    case PluginFormat::aax:
-        return QStringLiteral("hexagon");
-    case PluginFormat::clap:
-        return QStringLiteral("diamond");
-    case PluginFormat::wavesBundle:
-        return QStringLiteral("w.circle");
-    }
-    return QStringLiteral("square");
-}
-
 PluginTableModel::PreviewStatus PluginTableModel::previewStatus(const std::optional<PluginProfile>& profile,
                                                                 const AudioPlugin& plugin,
                                                                 const QSet<QString>& enabledKeys)

@@ -56,7 +56,6 @@ public:
     static PreviewStatus previewStatus(const std::optional<PluginProfile>& profile, const AudioPlugin& plugin,
                                        const QSet<QString>& enabledKeys);
     static QString previewStatusText(PreviewStatus status);
-    static QString formatSymbol(PluginFormat format);
     static QString columnTitle(int column);
 
 public Q_SLOTS:

@@ -6,15 +6,12 @@
 #include "widgets/GlassStyle.h"
 #include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-const QColor kOrange(255, 149, 0);
-}
 
 NewPluginsBanner::NewPluginsBanner(NewPluginsOffer& offer, QWidget* parent) : QWidget(parent), m_offer(offer)
 {
@@ -26,26 +23,21 @@ NewPluginsBanner::NewPluginsBanner(NewPluginsOffer& offer, QWidget* parent) : QW
 
     auto* icon = new QLabel;
     const int size = fontMetrics().height();
-    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("sparkles"), size, kOrange, devicePixelRatioF()));
+    icon->setPixmap(
+        SymbolIcons::pixmap(QStringLiteral("sparkles"), size, AppTheme::systemOrange(), devicePixelRatioF()));
     icon->setAccessibleName(QStringLiteral("New plugins"));
     layout->addWidget(icon, 0, Qt::AlignVCenter);
 
     m_text = new ElidedLabel;
-    QFont callout = font();
-    if (callout.pointSizeF() > 0)
-        callout.setPointSizeF(callout.pointSizeF() * 0.95);
-    m_text->setFont(callout);
+    m_text->setFont(Typography::scaled(0.95));
     layout->addWidget(m_text, 1, Qt::AlignVCenter);
 
     m_add = new QPushButton(QStringLiteral("Add to Profiles"));
     m_add->setDefault(false);
     m_add->setAutoDefault(false);
-    QFont small = font();
-    if (small.pointSizeF() > 0)
-        small.setPointSizeF(small.pointSizeF() * 0.9);
-    m_add->setFont(small);
+    m_add->setFont(Typography::scaled(0.9));
     m_add->setStyleSheet(
-        Styles::filledButton(QColor(255, 149, 0), Qt::white, 5, QStringLiteral("3px 10px"), QColor(230, 128, 0)));
+        Styles::filledButton(AppTheme::systemOrange(), Qt::white, 5, QStringLiteral("3px 10px"), QColor(230, 128, 0)));
     layout->addWidget(m_add, 0, Qt::AlignVCenter);
 
     m_dismiss = new QPushButton;
@@ -60,7 +52,7 @@ NewPluginsBanner::NewPluginsBanner(NewPluginsOffer& offer, QWidget* parent) : QW
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(liquidGlassTinted(row, kOrange, 0));
+    outer->addWidget(liquidGlassTinted(row, AppTheme::systemOrange(), 0));
 
     connect(m_add, &QPushButton::clicked, &m_offer, &NewPluginsOffer::openSheet);
     connect(m_dismiss, &QPushButton::clicked, &m_offer, &NewPluginsOffer::dismissBanner);

@@ -6,6 +6,7 @@
 #include "widgets/GlassStyle.h"
 #include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -17,18 +18,6 @@
 
 namespace {
 
-const QColor kOrange(255, 149, 0);
-
-QFont scaledFont(const QFont& base, double factor, bool semibold = false)
-{
-    QFont f = base;
-    if (f.pointSizeF() > 0)
-        f.setPointSizeF(f.pointSizeF() * factor);
-    if (semibold)
-        f.setWeight(QFont::DemiBold);
-    return f;
-}
-
 // A format chip: caption text on a conditional glass surface, accent blue while on.
 class FormatChip final : public QPushButton {
 public:
@@ -36,7 +25,7 @@ public:
     {
         setFocusPolicy(Qt::NoFocus);
         setCheckable(false);
-        setFont(scaledFont(font(), 0.85));
+        setFont(Typography::scaled(0.85));
         setCursor(Qt::PointingHandCursor);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
@@ -107,7 +96,7 @@ QScrollArea* listWell(QWidget* content, int maxHeight, const QString& name)
 
 QPixmap tick(bool on, const QWidget* w)
 {
-    const int size = QFontMetrics(scaledFont(w->font(), 0.85)).height();
+    const int size = QFontMetrics(Typography::scaled(0.85)).height();
     return on ? SymbolIcons::pixmap(QStringLiteral("checkmark.square.fill"), size, AppTheme::accentBlue(),
                                     w->devicePixelRatioF())
               : SymbolIcons::pixmap(QStringLiteral("square"), size, AppTheme::textSecondary(), w->devicePixelRatioF());
@@ -127,19 +116,19 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     // The sheet reads top to bottom: what arrived, which formats, which plug-ins, then where to add them.
     auto* header = new QHBoxLayout;
     auto* sparkles = new QLabel;
-    sparkles->setPixmap(SymbolIcons::pixmap(QStringLiteral("sparkles"), QFontMetrics(scaledFont(font(), 1.3)).height(),
-                                            kOrange, devicePixelRatioF()));
+    sparkles->setPixmap(SymbolIcons::pixmap(QStringLiteral("sparkles"), QFontMetrics(Typography::scaled(1.3)).height(),
+                                            AppTheme::systemOrange(), devicePixelRatioF()));
     sparkles->setAccessibleName(QStringLiteral("New plugins"));
     header->addWidget(sparkles);
     auto* title = new QLabel(QStringLiteral("Add New Plugins to Profiles"));
-    title->setFont(scaledFont(font(), 1.05, true));
+    title->setFont(Typography::scaled(1.05, QFont::DemiBold));
     header->addWidget(title);
     header->addStretch(1);
     layout->addLayout(header);
 
     m_description = new QLabel;
     m_description->setWordWrap(true);
-    m_description->setFont(scaledFont(font(), 0.95));
+    m_description->setFont(Typography::scaled(0.95));
     m_description->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     layout->addWidget(m_description);
 
@@ -147,7 +136,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     auto* formats = new QHBoxLayout;
     formats->setSpacing(8);
     auto* formatsLabel = new QLabel(QStringLiteral("Formats:"));
-    formatsLabel->setFont(scaledFont(font(), 0.85));
+    formatsLabel->setFont(Typography::scaled(0.85));
     formatsLabel->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     formats->addWidget(formatsLabel);
     for (const PluginFormat format : m_offer.detectedFormats()) {
@@ -172,15 +161,15 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         rowLayout->setSpacing(8);
         QLabel* tickLabel = passiveLabel();
         QLabel* name = passiveLabel(plugin.name);
-        name->setFont(scaledFont(font(), 0.95));
+        name->setFont(Typography::scaled(0.95));
         QLabel* badge = passiveLabel(PluginFormats::rawValue(plugin.format));
-        badge->setFont(scaledFont(font(), 0.85));
+        badge->setFont(Typography::scaled(0.85));
         QColor badgeFill = AppTheme::textSecondary();
         badgeFill.setAlphaF(0.1f);
         badge->setStyleSheet(Styles::badge(AppTheme::textSecondary(), badgeFill));
         QLabel* state = passiveLabel(plugin.isEnabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
-        state->setFont(scaledFont(font(), 0.78));
-        state->setStyleSheet(Styles::textColor(plugin.isEnabled ? QColor(52, 199, 89) : QColor(255, 59, 48)));
+        state->setFont(Typography::scaled(0.78));
+        state->setStyleSheet(Styles::textColor(plugin.isEnabled ? AppTheme::systemGreen() : AppTheme::systemRed()));
         rowLayout->addWidget(tickLabel);
         rowLayout->addWidget(name, 1);
         rowLayout->addWidget(badge);
@@ -198,7 +187,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     layout->addWidget(listWell(pluginList, 200, QStringLiteral("New plugins")));
 
     m_counter = new QLabel;
-    m_counter->setFont(scaledFont(font(), 0.85));
+    m_counter->setFont(Typography::scaled(0.85));
     m_counter->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     layout->addWidget(m_counter);
 
@@ -210,12 +199,12 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
 
     auto* profileHeader = new QHBoxLayout;
     auto* addTo = new QLabel(QStringLiteral("Add to profiles:"));
-    addTo->setFont(scaledFont(font(), 0.95, true));
+    addTo->setFont(Typography::scaled(0.95, QFont::DemiBold));
     profileHeader->addWidget(addTo);
     profileHeader->addStretch(1);
     m_profileToggle = new QPushButton;
     m_profileToggle->setFlat(true);
-    m_profileToggle->setFont(scaledFont(font(), 0.85));
+    m_profileToggle->setFont(Typography::scaled(0.85));
     m_profileToggle->setCursor(Qt::PointingHandCursor);
     m_profileToggle->setStyleSheet(Styles::linkButton(AppTheme::accentBlue()));
     connect(m_profileToggle, &QPushButton::clicked, &m_offer, &NewPluginsOffer::toggleAllProfiles);
@@ -233,7 +222,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         rowLayout->setSpacing(8);
         QLabel* tickLabel = passiveLabel();
         QLabel* name = passiveLabel(profile.name);
-        name->setFont(scaledFont(font(), 0.95));
+        name->setFont(Typography::scaled(0.95));
         rowLayout->addWidget(tickLabel);
         rowLayout->addWidget(name, 1);
         row->setMinimumHeight(rowLayout->sizeHint().height());
@@ -251,13 +240,13 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     note->setContentsMargins(8, 0, 8, 0);
     note->setSpacing(6);
     auto* info = new QLabel;
-    info->setPixmap(SymbolIcons::pixmap(QStringLiteral("info.circle"), QFontMetrics(scaledFont(font(), 0.85)).height(),
+    info->setPixmap(SymbolIcons::pixmap(QStringLiteral("info.circle"), QFontMetrics(Typography::scaled(0.85)).height(),
                                         AppTheme::accentBlue(), devicePixelRatioF()));
     info->setAccessibleName(QStringLiteral("Note"));
     note->addWidget(info, 0, Qt::AlignTop);
     auto* noteText = new QLabel(QString::fromUtf8(kNote));
     noteText->setWordWrap(true);
-    noteText->setFont(scaledFont(font(), 0.85));
+    noteText->setFont(Typography::scaled(0.85));
     noteText->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     note->addWidget(noteText, 1);
     layout->addLayout(note);

@@ -7,6 +7,7 @@
 #include "widgets/GlassStyle.h"
 #include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -16,17 +17,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-
-namespace {
-QFont scaled(QFont font, double factor, int weight = -1)
-{
-    if (font.pointSizeF() > 0)
-        font.setPointSizeF(font.pointSizeF() * factor);
-    if (weight >= 0)
-        font.setWeight(static_cast<QFont::Weight>(weight));
-    return font;
-}
-} // namespace
 
 UpdateBanner::UpdateBanner(UpdateChecker& checker, std::shared_ptr<Workspace> workspace, QWidget* parent)
     : QWidget(parent), m_checker(checker), m_workspace(std::move(workspace)),
@@ -41,7 +31,7 @@ UpdateBanner::UpdateBanner(UpdateChecker& checker, std::shared_ptr<Workspace> wo
     layout->setSpacing(10);
 
     auto* icon = new QLabel;
-    const int iconSize = QFontMetrics(scaled(font(), 1.3)).height();
+    const int iconSize = QFontMetrics(Typography::scaled(1.3)).height();
     icon->setPixmap(
         SymbolIcons::pixmap(QStringLiteral("arrow.down.circle.fill"), iconSize, Qt::white, devicePixelRatioF()));
     icon->setAccessibleName(QStringLiteral("Update"));
@@ -51,18 +41,18 @@ UpdateBanner::UpdateBanner(UpdateChecker& checker, std::shared_ptr<Workspace> wo
     column->setSpacing(2);
     column->setContentsMargins(0, 0, 0, 0);
     m_title = new QLabel;
-    m_title->setFont(scaled(font(), 0.95, QFont::DemiBold));
+    m_title->setFont(Typography::scaled(0.95, QFont::DemiBold));
     m_title->setStyleSheet(Styles::textColor(Qt::white));
     m_title->setTextFormat(Qt::PlainText);
     m_notes = new ElidedLabel;
-    m_notes->setFont(scaled(font(), 0.85));
+    m_notes->setFont(Typography::scaled(0.85));
     m_notes->setStyleSheet(Styles::textColor(QColor(255, 255, 255, 204)));
     column->addWidget(m_title);
     column->addWidget(m_notes);
     layout->addLayout(column, 1);
 
     m_download = new QPushButton(QStringLiteral("Download"));
-    m_download->setFont(scaled(font(), 0.85, QFont::DemiBold));
+    m_download->setFont(Typography::scaled(0.85, QFont::DemiBold));
     m_download->setCursor(Qt::PointingHandCursor);
     const int capsule = (QFontMetrics(m_download->font()).height() + 10) / 2;
     m_download->setStyleSheet(Styles::filledButton(Qt::white, AppTheme::brandPink(), capsule,

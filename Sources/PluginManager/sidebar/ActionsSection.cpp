@@ -22,9 +22,9 @@ struct ActionLook {
 };
 
 const std::array<ActionLook, 3> kLooks{{
-    {BulkAction::enable, "checkmark.circle.fill", QColor(52, 199, 89)},
-    {BulkAction::disable, "xmark.circle.fill", QColor(255, 149, 0)},
-    {BulkAction::delete_, "trash.fill", QColor(255, 59, 48)},
+    {BulkAction::enable, "checkmark.circle.fill", AppTheme::systemGreen()},
+    {BulkAction::disable, "xmark.circle.fill", AppTheme::systemOrange()},
+    {BulkAction::delete_, "trash.fill", AppTheme::systemRed()},
 }};
 
 } // namespace

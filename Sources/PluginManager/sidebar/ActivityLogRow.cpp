@@ -89,12 +89,9 @@ QColor ActivityLogRow::colorFor(ActivityLogEntry::Action action)
 {
     switch (action) {
     case ActivityLogEntry::Action::enabled:
-        return QColor(52, 199, 89);
-    case ActivityLogEntry::Action::disabled: {
-        QColor red(255, 59, 48);
-        red.setAlphaF(0.8);
-        return red;
-    }
+        return AppTheme::systemGreen();
+    case ActivityLogEntry::Action::disabled:
+        return AppTheme::withAlpha(AppTheme::systemRed(), 0.8);
     case ActivityLogEntry::Action::deleted:
         return AppTheme::textTertiary();
     }

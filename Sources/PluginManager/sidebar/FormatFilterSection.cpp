@@ -31,7 +31,8 @@ FormatFilterSection::FormatFilterSection(PluginManagerViewModel& viewModel, std:
         row.button->setObjectName(QStringLiteral("formatRow:") + name);
         auto* content = new QHBoxLayout(row.button);
         content->setContentsMargins(10, 8, 10, 8);
-        row.symbol = SidebarIcons::symbolLabel(formatSymbol(format), AppTheme::accentBlue(), 14, 20, row.button);
+        row.symbol =
+            SidebarIcons::symbolLabel(PluginFormats::symbolName(format), AppTheme::accentBlue(), 14, 20, row.button);
         auto* title = new ThemedLabel(name, Typography::body(), &AppTheme::textPrimary, row.button);
         title->setAttribute(Qt::WA_TransparentForMouseEvents);
         row.count =
@@ -52,25 +53,6 @@ FormatFilterSection::FormatFilterSection(PluginManagerViewModel& viewModel, std:
     connect(&m_viewModel, &PluginManagerViewModel::pluginsChanged, this, &FormatFilterSection::updateCounts);
     updateSelection();
     updateCounts();
-}
-
-QString FormatFilterSection::formatSymbol(PluginFormat format)
-{
-    switch (format) {
-    case PluginFormat::au:
-        return QStringLiteral("waveform");
-    case PluginFormat::vst3:
-        return QStringLiteral("cube");
-    case PluginFormat::vst2:
-        return QStringLiteral("square");
-    case PluginFormat::aax:
-        return QStringLiteral("hexagon");
-    case PluginFormat::clap:
-        return QStringLiteral("diamond");
-    case PluginFormat::wavesBundle:
-        return QStringLiteral("w.circle");
-    }
-    return QStringLiteral("square");
 }
 
 QString FormatFilterSection::countText(PluginFormat format) const
@@ -107,8 +89,8 @@ void FormatFilterSection::updateSelection()
     for (PluginFormat format : PluginFormats::allCases) {
         const Row& row = m_rows[index(format)];
         const bool inFilter = selected.contains(format);
-        SidebarIcons::setSymbol(row.symbol, inFilter ? kSelectedSymbol : formatSymbol(format), AppTheme::accentBlue(),
-                                14);
+        SidebarIcons::setSymbol(row.symbol, inFilter ? kSelectedSymbol : PluginFormats::symbolName(format),
+                                AppTheme::accentBlue(), 14);
         row.button->setSelected(inFilter && m_viewModel.showAllPlugins());
         row.button->setAccessibleDescription(inFilter ? tr("in filter") : QString());
     }

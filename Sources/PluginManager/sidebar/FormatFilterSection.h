@@ -24,8 +24,6 @@ public:
     QString countText(PluginFormat format) const;
     /// The symbol a row shows now ("checkmark.circle.fill" while selected).
     QString symbolName(PluginFormat format) const;
-    /// The symbol of a format that is not in the filter.
-    static QString formatSymbol(PluginFormat format);
 
     void toggleFormat(PluginFormat format);
 

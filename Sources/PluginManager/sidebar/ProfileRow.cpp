@@ -15,20 +15,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-
-const QColor kGreen(52, 199, 89);
-const QColor kOrange(255, 149, 0);
-const QColor kRed(255, 59, 48);
-
-QColor withAlpha(QColor color, qreal alpha)
-{
-    color.setAlphaF(alpha);
-    return color;
-}
-
-} // namespace
-
 ProfileRow::ProfileRow(const PluginProfile& profile, QWidget* parent) : QWidget(parent), m_profile(profile)
 {
     // The narrowest column (250 px) must hold the whole row. The preview button spans
@@ -159,20 +145,23 @@ void ProfileRow::restyle()
     m_name->setColorSource(on ? ThemedLabel::ColorSource([] { return QColor(Qt::white); })
                               : ThemedLabel::ColorSource(&AppTheme::textPrimary));
     m_summary->setText(SidebarTexts::changeSummary(m_changes));
-    const QColor summaryColor = on ? QColor(Qt::white) : (m_changes < 1 ? kGreen : kOrange);
+    const QColor summaryColor =
+        on ? QColor(Qt::white) : (m_changes < 1 ? AppTheme::systemGreen() : AppTheme::systemOrange());
     const qreal summaryOpacity = (on || m_changes < 1) ? 0.7 : 1.0;
     m_summary->setColorSource([summaryColor] { return summaryColor; }, summaryOpacity);
     m_preview->setAccessibleName(m_profile.name + QStringLiteral(", ") + m_summary->text());
 
-    const QColor white = withAlpha(Qt::white, 0.9);
+    const QColor white = AppTheme::withAlpha(Qt::white, 0.9);
     m_apply->setIcon(
         SidebarIcons::tintedIcon(QStringLiteral("play.circle.fill"), on ? white : AppTheme::accentBlue(), kIconSize));
     m_update->setIcon(SidebarIcons::tintedIcon(QStringLiteral("arrow.triangle.2.circlepath.circle.fill"),
-                                               on ? white : withAlpha(kOrange, 0.7), kIconSize));
+                                               on ? white : AppTheme::withAlpha(AppTheme::systemOrange(), 0.7),
+                                               kIconSize));
     m_export->setIcon(SidebarIcons::tintedIcon(QStringLiteral("square.and.arrow.up.circle.fill"),
-                                               on ? white : withAlpha(kGreen, 0.7), kIconSize));
-    m_delete->setIcon(
-        SidebarIcons::tintedIcon(QStringLiteral("trash.circle.fill"), on ? white : withAlpha(kRed, 0.7), kIconSize));
+                                               on ? white : AppTheme::withAlpha(AppTheme::systemGreen(), 0.7),
+                                               kIconSize));
+    m_delete->setIcon(SidebarIcons::tintedIcon(
+        QStringLiteral("trash.circle.fill"), on ? white : AppTheme::withAlpha(AppTheme::systemRed(), 0.7), kIconSize));
     update();
 }
 
@@ -188,7 +177,7 @@ void ProfileRow::paintEvent(QPaintEvent*)
         gradient.setColorAt(1, AppTheme::accentPurple());
         painter.setBrush(gradient);
     } else {
-        painter.setBrush(withAlpha(palette().color(QPalette::Button), 0.5));
+        painter.setBrush(AppTheme::withAlpha(palette().color(QPalette::Button), 0.5));
     }
     painter.drawRoundedRect(box, 6, 6);
 }

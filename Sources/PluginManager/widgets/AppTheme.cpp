@@ -105,8 +105,15 @@ QColor separator()
 }
 QColor withAlpha(QColor colour, double opacity)
 {
-    colour.setAlphaF(static_cast<float>(colour.alphaF() * opacity));
+    // Animated opacities overshoot past 1 (springs); Qt would refuse those and keep the colour opaque.
+    colour.setAlphaF(static_cast<float>(std::clamp(colour.alphaF() * opacity, 0.0, 1.0)));
     return colour;
+}
+QColor mix(const QColor& a, const QColor& b, double t)
+{
+    const auto blend = [t](float x, float y) { return static_cast<float>(x + (y - x) * t); };
+    return QColor::fromRgbF(blend(a.redF(), b.redF()), blend(a.greenF(), b.greenF()), blend(a.blueF(), b.blueF()),
+                            blend(a.alphaF(), b.alphaF()));
 }
 
 namespace {

@@ -27,8 +27,10 @@ QColor systemBlue();   // 0, 122, 255
 QColor systemGray();   // 142, 142, 147
 /// Hairlines between rows and panes: primary at 0.15.
 QColor separator();
-/// `colour` with its opacity multiplied by `opacity`.
+/// `colour` with its opacity multiplied by `opacity` (the product held to 0 to 1).
 QColor withAlpha(QColor colour, double opacity);
+/// `a` blended towards `b` by `t` (0 = a, 1 = b), alpha included.
+QColor mix(const QColor& a, const QColor& b, double t);
 
 /// The WCAG 2.1 contrast ratio of two opaque colours (1 to 21).
 double contrastRatio(const QColor& a, const QColor& b);

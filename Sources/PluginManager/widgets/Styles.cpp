@@ -1,5 +1,7 @@
 #include "widgets/Styles.h"
 
+#include "widgets/AppTheme.h"
+
 #include <QPalette>
 #include <QWidget>
 
@@ -87,6 +89,58 @@ QString filledButtonGreyWhenDisabled(const QColor& fill, int radius, const QStri
         .arg(css(fill))
         .arg(radius)
         .arg(padding);
+}
+
+QString prominentButton(const QColor& tint)
+{
+    return QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
+                          " padding: 5px 14px; }"
+                          "QPushButton:focus { border: 2px solid %2; }"
+                          "QPushButton:pressed { background: %3; }"
+                          "QPushButton:disabled { background: %4; color: %5; }")
+        .arg(css(tint), css(tint.darker(160)), css(tint.darker(120)),
+             css(AppTheme::withAlpha(AppTheme::textSecondary(), 0.25)),
+             css(AppTheme::withAlpha(AppTheme::textPrimary(), 0.5)));
+}
+
+QString outlinedButton(const QColor& ink)
+{
+    return QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid %3;"
+                          " border-radius: 5px; padding: 3px 9px; }"
+                          "QPushButton:focus { border: 2px solid %1; }"
+                          "QPushButton:pressed { background: %3; }")
+        .arg(css(ink), css(AppTheme::withAlpha(ink, 0.10)), css(AppTheme::withAlpha(ink, 0.30)));
+}
+
+QString pillButton(const QColor& fill, int horizontalPadding, int verticalPadding, int radius)
+{
+    // The 2 px ring is always there (transparent) so focusing the button does not move its text.
+    return QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent; "
+                          "border-radius: %2px; padding: %3px %4px; font-weight: 600; outline: none; }"
+                          "QPushButton:pressed { background: %5; }"
+                          "QPushButton:focus { border-color: %6; }")
+        .arg(css(fill))
+        .arg(radius)
+        .arg(verticalPadding - 2)
+        .arg(horizontalPadding - 2)
+        .arg(css(fill.darker(115)))
+        .arg(css(fill.darker(170)));
+}
+
+QString plainButton()
+{
+    return QStringLiteral("QPushButton { color: %1; border: 2px solid transparent; "
+                          "border-radius: 6px; padding: 4px 8px; background: transparent; outline: none; }"
+                          "QPushButton:focus { border-color: %2; }")
+        .arg(css(AppTheme::textSecondary()), css(AppTheme::glassBorder()));
+}
+
+QString selectableRow()
+{
+    return QStringLiteral("QPushButton { border: none; background: transparent; text-align: left;"
+                          " border-radius: 5px; }"
+                          "QPushButton:hover { background: rgba(127, 127, 127, 20); }"
+                          "QPushButton:focus { background: rgba(127, 127, 127, 40); }");
 }
 
 QString rowButton()

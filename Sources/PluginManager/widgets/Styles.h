@@ -30,6 +30,17 @@ QString washedButton(const QColor& wash, const QColor& text);
 QString filledButton(const QColor& fill, const QColor& text, int radius, const QString& padding, const QColor& pressed);
 /// A filled button that turns neutral grey when disabled.
 QString filledButtonGreyWhenDisabled(const QColor& fill, int radius, const QString& padding);
+/// A filled button in `tint` with white text, ringed in a darker tint while focused and
+/// greyed while disabled (a sheet's main action).
+QString prominentButton(const QColor& tint);
+/// An outlined button: `ink` text and border on a faint wash of `ink`.
+QString outlinedButton(const QColor& ink);
+/// A filled capsule with white semibold text, ringed in a darker `fill` while focused.
+QString pillButton(const QColor& fill, int horizontalPadding, int verticalPadding, int radius);
+/// A frameless button in the secondary text colour, ringed while focused.
+QString plainButton();
+/// A flat, left-aligned checkable row with rounded hover and focus washes.
+QString selectableRow();
 /// A flat, left-aligned row button with a faint hover wash.
 QString rowButton();
 /// A flat link-like button in `color`.

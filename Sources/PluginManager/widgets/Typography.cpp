@@ -19,15 +19,16 @@ QFont withPointSize(double size)
     return font;
 }
 
-QFont scaled(double factor)
-{
-    return withPointSize(basePointSize() * factor);
-}
-
 // Stepping down from a small desktop font must still leave readable text.
 QFont stepped(double delta)
 {
     return withPointSize(std::max(6.0, basePointSize() + delta));
+}
+
+// The first-start sheet's sizes are written as points of a 13-point body text.
+QFont bodyPoints(double points)
+{
+    return withPointSize(std::max(6.0, basePointSize() * points / 13.0));
 }
 
 } // namespace
@@ -41,15 +42,15 @@ QFont body()
 
 QFont sidebarTitle()
 {
-    return withWeight(scaled(1.6), QFont::Bold);
+    return scaled(1.6, QFont::Bold);
 }
 QFont sidebarHeadline()
 {
-    return withWeight(scaled(1.0), QFont::DemiBold);
+    return scaled(1.0, QFont::DemiBold);
 }
 QFont sidebarSubheadline()
 {
-    return withWeight(scaled(0.92), QFont::DemiBold);
+    return scaled(0.92, QFont::DemiBold);
 }
 QFont sidebarCallout()
 {
@@ -83,6 +84,28 @@ QFont listCaption()
 QFont listCaption2()
 {
     return stepped(-1.5);
+}
+
+QFont onboardingTitle()
+{
+    return withWeight(bodyPoints(17), QFont::Bold);
+}
+QFont onboardingCallout()
+{
+    return bodyPoints(12);
+}
+QFont onboardingCaption()
+{
+    return bodyPoints(10.5);
+}
+QFont onboardingCaption2()
+{
+    return bodyPoints(10);
+}
+
+QFont scaled(double factor, QFont::Weight weight)
+{
+    return withWeight(withPointSize(basePointSize() * factor), weight);
 }
 
 QFont withWeight(QFont font, QFont::Weight weight)

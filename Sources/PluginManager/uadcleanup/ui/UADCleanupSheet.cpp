@@ -3,7 +3,9 @@
 #include "uadcleanup/UADCleanupManager.h"
 #include "widgets/AppTheme.h"
 #include "widgets/BusySpinner.h"
+#include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/Typography.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -19,37 +21,13 @@
 namespace {
 
 constexpr int kPadding = 16;
-const QColor kOrange(255, 149, 0);
-const QColor kRed(255, 59, 48);
-const QColor kGreen(52, 199, 89);
-
-QFont scaledFont(const QFont& base, double factor, bool semibold = false)
-{
-    QFont f = base;
-    if (f.pointSizeF() > 0)
-        f.setPointSizeF(f.pointSizeF() * factor);
-    if (semibold)
-        f.setWeight(QFont::DemiBold);
-    return f;
-}
-
-QString colourCss(const QColor& c)
-{
-    return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
-}
-
-QColor withAlpha(QColor c, qreal alpha)
-{
-    c.setAlphaF(static_cast<float>(c.alphaF() * alpha));
-    return c;
-}
 
 QLabel* textLabel(const QString& text, double scale, const QColor& colour)
 {
     auto* label = new QLabel(text);
     label->setTextFormat(Qt::PlainText);
-    label->setFont(scaledFont(label->font(), scale));
-    label->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(colour)));
+    label->setFont(Typography::scaled(scale));
+    label->setStyleSheet(Styles::textColor(colour));
     return label;
 }
 
@@ -67,7 +45,7 @@ QFrame* divider()
     auto* line = new QFrame;
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
-    line->setStyleSheet(QStringLiteral("color: %1;").arg(colourCss(AppTheme::glassBorder())));
+    line->setStyleSheet(Styles::textColor(AppTheme::glassBorder()));
     return line;
 }
 
@@ -77,14 +55,7 @@ QPushButton* prominentButton(const QString& text, const QColor& tint)
     auto* button = new QPushButton(text);
     button->setAutoDefault(false);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-                                         " padding: 5px 14px; }"
-                                         "QPushButton:focus { border: 2px solid %2; }"
-                                         "QPushButton:pressed { background: %3; }"
-                                         "QPushButton:disabled { background: %4; color: %5; }")
-                              .arg(colourCss(tint), colourCss(tint.darker(160)), colourCss(tint.darker(120)),
-                                   colourCss(withAlpha(AppTheme::textSecondary(), 0.25)),
-                                   colourCss(withAlpha(AppTheme::textPrimary(), 0.5))));
+    button->setStyleSheet(Styles::prominentButton(tint));
     return button;
 }
 
@@ -97,12 +68,8 @@ QPushButton* borderedButton(const QString& text, const QColor& tint = {}, const 
     const QColor ink = tint.isValid() ? tint : AppTheme::textPrimary();
     if (!symbol.isEmpty())
         button->setIcon(SymbolIcons::tinted(symbol, ink));
-    button->setFont(scaledFont(button->font(), 0.85));
-    button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid %3;"
-                                         " border-radius: 5px; padding: 3px 9px; }"
-                                         "QPushButton:focus { border: 2px solid %1; }"
-                                         "QPushButton:pressed { background: %3; }")
-                              .arg(colourCss(ink), colourCss(withAlpha(ink, 0.10)), colourCss(withAlpha(ink, 0.30))));
+    button->setFont(Typography::scaled(0.85));
+    button->setStyleSheet(Styles::outlinedButton(ink));
     return button;
 }
 
@@ -201,11 +168,11 @@ QWidget* UADCleanupSheet::buildHeader()
     auto* header = new QWidget;
     auto* layout = new QHBoxLayout(header);
     layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    const int iconSize = QFontMetrics(scaledFont(font(), 1.6)).height();
-    layout->addWidget(symbolLabel(QStringLiteral("bolt.trianglebadge.exclamationmark.fill"), iconSize, kOrange,
-                                  QStringLiteral("UAD demo warning")));
+    const int iconSize = QFontMetrics(Typography::scaled(1.6)).height();
+    layout->addWidget(symbolLabel(QStringLiteral("bolt.trianglebadge.exclamationmark.fill"), iconSize,
+                                  AppTheme::systemOrange(), QStringLiteral("UAD demo warning")));
     auto* title = new QLabel(QStringLiteral("UAD Demo Plugin Cleanup"));
-    title->setFont(scaledFont(font(), 1.0, true));
+    title->setFont(Typography::scaled(1.0, QFont::DemiBold));
     layout->addWidget(title);
     layout->addStretch(1);
     m_close = new QToolButton;
@@ -230,13 +197,14 @@ QWidget* UADCleanupSheet::buildLoadingPage()
 QWidget* UADCleanupSheet::buildCompletePage()
 {
     auto* title = new QLabel(QStringLiteral("Cleanup Complete!"));
-    title->setFont(scaledFont(font(), 1.3, true));
+    title->setFont(Typography::scaled(1.3, QFont::DemiBold));
     m_completion = textLabel(QString(), 0.95, AppTheme::textSecondary());
     m_done = prominentButton(QStringLiteral("Done"), palette().color(QPalette::Highlight));
     connect(m_done, &QPushButton::clicked, this, &UADCleanupSheet::close);
-    return centredColumn({symbolLabel(QStringLiteral("checkmark.circle.fill"), 48, kGreen, QStringLiteral("Complete")),
-                          title, m_completion, m_done},
-                         16);
+    return centredColumn(
+        {symbolLabel(QStringLiteral("checkmark.circle.fill"), 48, AppTheme::systemGreen(), QStringLiteral("Complete")),
+         title, m_completion, m_done},
+        16);
 }
 
 QWidget* UADCleanupSheet::buildErrorPage()
@@ -257,10 +225,10 @@ QWidget* UADCleanupSheet::buildErrorPage()
     row->setSpacing(12);
     row->addWidget(m_tryAgain);
     row->addWidget(m_errorCancel);
-    return centredColumn(
-        {symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), 36, kOrange, QStringLiteral("Warning")),
-         m_message, buttons},
-        16);
+    return centredColumn({symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), 36, AppTheme::systemOrange(),
+                                      QStringLiteral("Warning")),
+                          m_message, buttons},
+                         16);
 }
 
 QWidget* UADCleanupSheet::buildEmptyPage()
@@ -274,8 +242,10 @@ QWidget* UADCleanupSheet::buildToolbar()
     auto* layout = new QHBoxLayout(toolbar);
     layout->setContentsMargins(kPadding, 8, kPadding, 8);
     layout->setSpacing(8);
-    m_expiredOnly = borderedButton(QStringLiteral("Expired Only"), kRed, QStringLiteral("clock.badge.xmark"));
-    m_allDemos = borderedButton(QStringLiteral("All Demos"), kOrange, QStringLiteral("checkmark.circle"));
+    m_expiredOnly =
+        borderedButton(QStringLiteral("Expired Only"), AppTheme::systemRed(), QStringLiteral("clock.badge.xmark"));
+    m_allDemos =
+        borderedButton(QStringLiteral("All Demos"), AppTheme::systemOrange(), QStringLiteral("checkmark.circle"));
     m_none = borderedButton(QStringLiteral("None"));
     connect(m_expiredOnly, &QPushButton::clicked, &m_manager, &UADCleanupManager::selectExpiredOnly);
     connect(m_allDemos, &QPushButton::clicked, &m_manager, &UADCleanupManager::selectAll);
@@ -298,7 +268,7 @@ QWidget* UADCleanupSheet::buildFooter()
     m_cancel = borderedButton(QStringLiteral("Cancel"));
     m_cancel->setFont(font());
     connect(m_cancel, &QPushButton::clicked, this, &UADCleanupSheet::close);
-    m_disable = prominentButton(QString(), kRed);
+    m_disable = prominentButton(QString(), AppTheme::systemRed());
     connect(m_disable, &QPushButton::clicked, this, [this] { m_manager.disableSelectedUADDemos(m_viewModel); });
     layout->addWidget(m_footer);
     layout->addStretch(1);
@@ -342,10 +312,7 @@ QAbstractButton* UADCleanupSheet::makeRow(const UADPluginAuth& entry)
     row->setAutoDefault(false);
     row->setCursor(Qt::PointingHandCursor);
     row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    row->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; text-align: left;"
-                                      " border-radius: 5px; }"
-                                      "QPushButton:hover { background: rgba(127, 127, 127, 20); }"
-                                      "QPushButton:focus { background: rgba(127, 127, 127, 40); }"));
+    row->setStyleSheet(Styles::selectableRow());
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(6, 4, 6, 4);
     layout->setSpacing(10);
@@ -356,7 +323,8 @@ QAbstractButton* UADCleanupSheet::makeRow(const UADPluginAuth& entry)
     text->setSpacing(2);
     QLabel* name = textLabel(entry.name, 0.95, AppTheme::textPrimary());
     const bool authorised = entry.status.kind() == UADAuthStatus::Kind::authorized;
-    QLabel* status = textLabel(entry.status.displayString(), 0.8, authorised ? kGreen : kOrange);
+    QLabel* status =
+        textLabel(entry.status.displayString(), 0.8, authorised ? AppTheme::systemGreen() : AppTheme::systemOrange());
     name->setAttribute(Qt::WA_TransparentForMouseEvents);
     status->setAttribute(Qt::WA_TransparentForMouseEvents);
     text->addWidget(name);
@@ -387,11 +355,13 @@ QWidget* UADCleanupSheet::makeDisabledRow(const UADPluginAuth& entry)
     layout->setSpacing(10);
     const int size = QFontMetrics(font()).height();
     layout->addWidget(symbolLabel(QStringLiteral("checkmark.circle.fill"), size,
-                                  withAlpha(AppTheme::textSecondary(), 0.4), QStringLiteral("Already disabled")));
+                                  AppTheme::withAlpha(AppTheme::textSecondary(), 0.4),
+                                  QStringLiteral("Already disabled")));
     auto* text = new QVBoxLayout;
     text->setSpacing(2);
     text->addWidget(textLabel(entry.name, 0.95, AppTheme::textSecondary()));
-    text->addWidget(textLabel(QStringLiteral("Already disabled"), 0.8, withAlpha(AppTheme::textSecondary(), 0.6)));
+    text->addWidget(
+        textLabel(QStringLiteral("Already disabled"), 0.8, AppTheme::withAlpha(AppTheme::textSecondary(), 0.6)));
     layout->addLayout(text);
     layout->addStretch(1);
     row->setAccessibleName(entry.name);
@@ -408,7 +378,7 @@ void UADCleanupSheet::updateRow(const UADPluginAuth& entry)
     row->setChecked(entry.isSelected);
     const int size = QFontMetrics(font()).height();
     const QColor colour =
-        entry.isSelected ? palette().color(QPalette::Highlight) : withAlpha(AppTheme::textSecondary(), 0.5);
+        entry.isSelected ? palette().color(QPalette::Highlight) : AppTheme::withAlpha(AppTheme::textSecondary(), 0.5);
     mark->setPixmap(
         SymbolIcons::pixmap(entry.isSelected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"), size,
                             colour, devicePixelRatioF()));
@@ -425,10 +395,10 @@ QList<UADCleanupSheet::Section> UADCleanupSheet::sections() const
     const auto& demos = m_manager.demoPlugins();
     std::copy_if(demos.cbegin(), demos.cend(), std::back_inserter(off), [](const auto& e) { return !isVisibleRow(e); });
     const QList<Section> all{
-        {QStringLiteral("Demo Expired — no longer usable"), QStringLiteral("clock.badge.xmark"), kRed,
+        {QStringLiteral("Demo Expired — no longer usable"), QStringLiteral("clock.badge.xmark"), AppTheme::systemRed(),
          open(m_manager.expiredPlugins()), true},
-        {QStringLiteral("Active Demo — still playable but not owned"), QStringLiteral("clock"), kOrange,
-         open(m_manager.activeDemoPlugins()), true},
+        {QStringLiteral("Active Demo — still playable but not owned"), QStringLiteral("clock"),
+         AppTheme::systemOrange(), open(m_manager.activeDemoPlugins()), true},
         {QStringLiteral("Demo Not Started — never owned or trialed"), QStringLiteral("xmark.circle"),
          AppTheme::textSecondary(), open(m_manager.notStartedPlugins()), true},
         {QStringLiteral("Already disabled"), QStringLiteral("eye.slash"), AppTheme::textSecondary(), off, false}};
@@ -455,7 +425,7 @@ void UADCleanupSheet::rebuildRows(const QList<Section>& shown)
         auto* headerLayout = new QHBoxLayout(header);
         headerLayout->setContentsMargins(0, position == 0 ? 0 : 10, 0, 2);
         headerLayout->setSpacing(6);
-        const int size = QFontMetrics(scaledFont(font(), 0.85)).height();
+        const int size = QFontMetrics(Typography::scaled(0.85)).height();
         headerLayout->addWidget(symbolLabel(section.symbol, size, section.colour, section.title));
         headerLayout->addWidget(textLabel(section.title, 0.85, section.colour));
         headerLayout->addStretch(1);
