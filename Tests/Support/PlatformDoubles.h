@@ -2,12 +2,15 @@
 
 #include "Platform/PlatformServices.h"
 #include "Platform/PrivilegedRunner.h"
+#include "Platform/testing/FakeFolderWatcher.h"
 #include "Platform/testing/ManualClock.h"
 #include "Platform/testing/MemoryDefaultsStore.h"
+#include "Platform/testing/RecordingApplicationLauncher.h"
 #include "Platform/testing/RecordingLoginItem.h"
 #include "Platform/testing/RecordingNotificationCenter.h"
 #include "Platform/testing/RecordingProcessLauncher.h"
 #include "Platform/testing/RecordingRunner.h"
+#include "Platform/testing/RecordingUserNotifier.h"
 #include "Platform/testing/RecordingWorkspace.h"
 #include "Platform/testing/SandboxRunner.h"
 #include "Platform/testing/ScriptedUADControlPanel.h"
@@ -43,6 +46,11 @@ struct PlatformDoubles {
     std::shared_ptr<SettableDiskAccessProbe> diskAccess = std::make_shared<SettableDiskAccessProbe>(false);
     /// Installed, and its exports write nothing until a test scripts one.
     std::shared_ptr<ScriptedUADControlPanel> uadControlPanel = std::make_shared<ScriptedUADControlPanel>();
+    // The tray helper's services.
+    std::shared_ptr<RecordingUserNotifier> userNotifier = std::make_shared<RecordingUserNotifier>();
+    std::shared_ptr<FakeFolderWatcher> folderWatcher = std::make_shared<FakeFolderWatcher>();
+    std::shared_ptr<RecordingApplicationLauncher> applicationLauncher =
+        std::make_shared<RecordingApplicationLauncher>();
 
     void useRecordingRunner() { runner->target = recorder; }
     void useSandboxRunner() { runner->target = sandboxRunner; }
@@ -59,21 +67,9 @@ struct PlatformDoubles {
         s.loginItem = loginItem;
         s.diskAccess = diskAccess;
         s.uadControlPanel = uadControlPanel;
+        s.userNotifier = userNotifier;
+        s.folderWatcher = folderWatcher;
+        s.applicationLauncher = applicationLauncher;
         return s;
     }
-};
-
-/// Makes `services` the ones in force (Platform::services()) for a scope, then restores the previous ones.
-class ScopedServices {
-public:
-    explicit ScopedServices(PlatformServices services) : m_saved(Platform::services())
-    {
-        Platform::setServices(std::move(services));
-    }
-    ~ScopedServices() { Platform::setServices(m_saved); }
-    ScopedServices(const ScopedServices&) = delete;
-    ScopedServices& operator=(const ScopedServices&) = delete;
-
-private:
-    PlatformServices m_saved;
 };

@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 
 #include <memory>
-#include <optional>
 
 /// The world both window columns are tested in: a sandbox with a real catalogue in D,
 /// a view model on platform doubles (commands go to a recording runner), a profile
@@ -22,7 +21,6 @@ protected:
     void SetUp() override
     {
         SandboxTest::SetUp();
-        m_services.emplace(m_doubles.services());
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
         ActivityLogManager::resetShared(m_clock);
         m_viewModel =
@@ -39,7 +37,6 @@ protected:
         m_database.reset();
         Prompts::setCurrent({});
         ActivityLogManager::resetShared();
-        m_services.reset();
         SandboxTest::TearDown();
     }
 
@@ -83,7 +80,6 @@ protected:
     std::shared_ptr<ScriptedPrompter> m_prompter = std::make_shared<ScriptedPrompter>();
 
 private:
-    std::optional<ScopedServices> m_services;
     std::unique_ptr<PluginDatabase> m_database;
     std::unique_ptr<PluginManagerViewModel> m_viewModel;
     std::unique_ptr<ProfileManager> m_profiles;

@@ -93,7 +93,7 @@ TEST_F(AppDelegateTest, LaunchAnnouncesItselfAndOpensOneWindow)
 
     QCoreApplication::setApplicationVersion(QString());
     notifications->clear();
-    AppDelegate second;
+    AppDelegate second(services());
     second.setContentFactory([] { return new QWidget; });
     second.applicationDidFinishLaunching();
     ASSERT_EQ(notifications->posted().size(), 1);

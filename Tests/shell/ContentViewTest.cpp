@@ -58,7 +58,7 @@ TEST_F(ContentViewTest, OwnsItsStateAndLaysOutSidebarAndDetailColumn)
 {
     ContentView& v = view();
     EXPECT_EQ(&v.updateChecker(), &checker);
-    EXPECT_EQ(&v.uadCleanup(), &uad);
+    EXPECT_EQ(&v.uadCleanup(), &uad());
     ASSERT_NE(v.splitter(), nullptr);
     ASSERT_EQ(v.splitter()->count(), 2);
     QWidget* sidebarColumn = v.splitter()->widget(0);
@@ -360,13 +360,13 @@ TEST_F(ContentViewTest, ResetArmsTheSequenceThatOpensTheCleanUpSheet)
 
     for (const QChar c : QStringLiteral("qxmvbzjr"))
         view().hiddenKeySequence().handleKeyText(QString(c));
-    EXPECT_EQ(uad.startCount(), 1);
-    EXPECT_EQ(uad.pluginManager(), &view().pluginManager());
-    EXPECT_TRUE(uad.showCleanupSheet());
+    EXPECT_EQ(uad().startCount(), 1);
+    EXPECT_EQ(uad().pluginManager(), &view().pluginManager());
+    EXPECT_TRUE(uad().showCleanupSheet());
     ASSERT_NE(view().uadCleanupSheet(), nullptr);
     EXPECT_EQ(view().uadCleanupSheet()->size(), QSize(520, 500));
     view().uadCleanupSheet()->reject();
-    EXPECT_FALSE(uad.showCleanupSheet());
+    EXPECT_FALSE(uad().showCleanupSheet());
     EXPECT_EQ(view().uadCleanupSheet(), nullptr);
 }
 

@@ -19,7 +19,6 @@
 #include <QWidget>
 
 #include <memory>
-#include <optional>
 
 /// A sandbox with a real catalogue, profile store and activity log, platform doubles,
 /// a scripted prompter, a local update server and stand-ins for the sidebar and the
@@ -32,10 +31,10 @@ protected:
         m_savedServer = qgetenv(UpdateChecker::kBaseAddressVariable);
         qputenv(UpdateChecker::kBaseAddressVariable, server.baseAddress().toUtf8());
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
+        m_uad = std::make_unique<UADCleanupManager>(*m_database, m_doubles.uadControlPanel);
         ActivityLogManager::resetShared(clock);
         m_doubles.useSandboxRunner();
         m_doubles.uadControlPanel->setInstalled(false); // as on this system: the vendor's panel is never there
-        m_services.emplace(services());
         prompter = std::make_shared<ScriptedPrompter>();
         Prompts::setCurrent(prompter);
         auto& seams = ContentViewSeams::factories();
@@ -49,11 +48,11 @@ protected:
     void TearDown() override
     {
         closeView();
+        m_uad.reset();
         m_database.reset();
         ActivityLogManager::resetShared();
         ContentViewSeams::resetFactories();
         Prompts::setCurrent(nullptr);
-        m_services.reset();
         if (m_savedServer.isNull())
             qunsetenv(UpdateChecker::kBaseAddressVariable);
         else
@@ -72,7 +71,7 @@ protected:
         if (!m_view) {
             m_state = std::make_unique<WindowState>(
                 std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), services()),
-                checker, std::make_unique<ProfileManager>(nullptr, clock), uad);
+                checker, std::make_unique<ProfileManager>(nullptr, clock), *m_uad);
             m_view = std::make_unique<ContentView>(*m_state);
         }
         return *m_view;
@@ -94,6 +93,8 @@ protected:
     }
 
     PluginDatabase& db() { return *m_database; }
+    /// The window's UAD clean-up, over the same catalogue.
+    UADCleanupManager& uad() { return *m_uad; }
 
     static AudioPlugin record(const QString& name, PluginFormat format, const QString& path, bool enabled)
     {
@@ -126,7 +127,6 @@ protected:
     PlatformDoubles m_doubles;
     LocalHttpServer server;
     UpdateChecker checker;
-    UADCleanupManager uad{m_doubles.uadControlPanel};
     std::shared_ptr<ScriptedPrompter> prompter;
     std::shared_ptr<ManualClock>& clock = m_doubles.clock;
     std::shared_ptr<RecordingRunner>& recorder = m_doubles.recorder;
@@ -137,8 +137,8 @@ protected:
 
 private:
     std::unique_ptr<PluginDatabase> m_database;
+    std::unique_ptr<UADCleanupManager> m_uad;
     std::unique_ptr<WindowState> m_state; // outlives the view over it
     std::unique_ptr<ContentView> m_view;
-    std::optional<ScopedServices> m_services;
     QByteArray m_savedServer;
 };

@@ -40,8 +40,7 @@ protected:
         ActivityLogManager::resetShared(clock);
         m_viewModel =
             std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), m_doubles.services());
-        m_manager = std::make_unique<UADCleanupManager>(panel);
-        m_manager->setDatabase(m_database.get());
+        m_manager = std::make_unique<UADCleanupManager>(*m_database, panel);
         m_manager->setExportWait(std::chrono::milliseconds(0));
         panel->setWritesNothing();
     }

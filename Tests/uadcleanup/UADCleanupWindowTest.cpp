@@ -23,12 +23,12 @@ TEST_F(UADCleanupWindowTest, TheHiddenSequenceOpensTheSheetAndEscapeClosesIt)
 
     // On this system the vendor's panel is never there: the run ends by saying so.
     QDeadlineTimer deadline(10000);
-    while (uad.isLoading() && !deadline.hasExpired())
+    while (uad().isLoading() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(sheet->state(), UADCleanupSheet::State::error);
     EXPECT_EQ(sheet->messageLabel()->text(), QString::fromUtf8(UADCleanupManager::kNotInstalledMessage));
 
     QTest::keyClick(dialog, Qt::Key_Escape);
-    EXPECT_FALSE(uad.showCleanupSheet());
+    EXPECT_FALSE(uad().showCleanupSheet());
     EXPECT_EQ(view().uadCleanupSheet(), nullptr);
 }

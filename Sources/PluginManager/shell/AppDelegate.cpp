@@ -57,9 +57,9 @@ AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
 QWidget* AppDelegate::makeContent()
 {
     if (!m_state) {
-        m_uadCleanup = std::make_unique<UADCleanupManager>(m_services.uadControlPanel);
-        auto viewModel = std::make_unique<PluginManagerViewModel>(PluginDatabase::shared(),
-                                                                  ActivityLogManager::shared(), m_services);
+        PluginDatabase& catalogue = PluginDatabase::shared();
+        m_uadCleanup = std::make_unique<UADCleanupManager>(catalogue, m_services.uadControlPanel);
+        auto viewModel = std::make_unique<PluginManagerViewModel>(catalogue, ActivityLogManager::shared(), m_services);
         m_state = std::make_unique<WindowState>(std::move(viewModel), UpdateChecker::shared(),
                                                 std::make_unique<ProfileManager>(), *m_uadCleanup);
     }

@@ -55,8 +55,8 @@ QString UADCleanupManager::manualSaveMessage()
         .join(u'\n');
 }
 
-UADCleanupManager::UADCleanupManager(std::shared_ptr<UADControlPanel> panel, QObject* parent)
-    : QObject(parent), m_panel(std::move(panel))
+UADCleanupManager::UADCleanupManager(PluginDatabase& database, std::shared_ptr<UADControlPanel> panel, QObject* parent)
+    : QObject(parent), m_panel(std::move(panel)), m_database(database)
 {
 }
 
@@ -181,15 +181,10 @@ void UADCleanupManager::selectExpiredOnly()
 
 // --- The run ---
 
-PluginDatabase& UADCleanupManager::database() const
-{
-    return m_database ? *m_database : PluginDatabase::shared();
-}
-
 QList<AudioPlugin> UADCleanupManager::catalogueRows() const
 {
     // Every row: a catalogue larger than any fixed page must still be matched whole.
-    return database().queryPlugins({.sortColumn = QStringLiteral("name"), .limit = -1});
+    return m_database.queryPlugins({.sortColumn = QStringLiteral("name"), .limit = -1});
 }
 
 int UADCleanupManager::beginWork()
@@ -460,7 +455,7 @@ void UADCleanupManager::runDisableBatch(PluginManagerViewModel& viewModel, const
         batchIds.insert(plugin.id);
     int disabledNow = 0;
     int disabledByBatch = 0;
-    for (const AudioPlugin& plugin : database().getPluginsByIds(matchedIds)) {
+    for (const AudioPlugin& plugin : m_database.getPluginsByIds(matchedIds)) {
         if (plugin.isEnabled)
             continue;
         ++disabledNow;

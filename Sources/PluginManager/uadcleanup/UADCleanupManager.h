@@ -48,9 +48,9 @@ public:
     /// The six-line text shown when an export request produced no file.
     static QString manualSaveMessage();
 
-    /// Asks `panel` for the system profile (null: the panel counts as not installed) and reads
-    /// the catalogue through PluginDatabase::shared() unless setDatabase() names another.
-    explicit UADCleanupManager(std::shared_ptr<UADControlPanel> panel, QObject* parent = nullptr);
+    /// Matches against `database` and asks `panel` for the system profile (null: the panel
+    /// counts as not installed).
+    UADCleanupManager(PluginDatabase& database, std::shared_ptr<UADControlPanel> panel, QObject* parent = nullptr);
 
     // --- Published state ---
     bool showCleanupSheet() const { return m_showCleanupSheet; }
@@ -118,8 +118,6 @@ public:
     static QList<AudioPlugin> matchedDBPlugins(const QString& profileName, const QList<AudioPlugin>& rows);
 
     // --- Seams for tests ---
-    /// Null: PluginDatabase::shared().
-    void setDatabase(PluginDatabase* database) { m_database = database; }
     /// How long an export request is given to write its file (1 s).
     void setExportWait(std::chrono::milliseconds wait) { m_exportWait = wait; }
 
@@ -135,7 +133,6 @@ Q_SIGNALS:
 
 private:
     friend class UADCleanupManagerTestAccess;
-    PluginDatabase& database() const;
     /// Every catalogue row, ordered by name without regard to case.
     QList<AudioPlugin> catalogueRows() const;
     void setLoading(bool loading);
@@ -167,7 +164,7 @@ private:
 
     std::shared_ptr<UADControlPanel> m_panel;
     QPointer<PluginManagerViewModel> m_pluginManager;
-    PluginDatabase* m_database = nullptr;
+    PluginDatabase& m_database;
     std::chrono::milliseconds m_exportWait{1000};
     QDateTime m_runStart;
     int m_startCount = 0;
