@@ -408,9 +408,8 @@ void BulkActionsView::buildNotices(QWidget* parent)
     removeWaves->setFont(Typography::withWeight(Typography::listCaption(), QFont::DemiBold));
     const QColor orangeGround =
         AppTheme::over(AppTheme::withAlpha(AppTheme::systemOrange(), 0.15), AppTheme::readingBackground());
-    removeWaves->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; padding: 0px; }"
-                                              "QPushButton:focus { text-decoration: underline; }")
-                                   .arg(AppTheme::legible(AppTheme::systemOrange(), orangeGround).name()));
+    removeWaves->setStyleSheet(Styles::tintedTextButton(AppTheme::legible(AppTheme::systemOrange(), orangeGround),
+                                                        QStringLiteral("0px"), true));
     connect(removeWaves, &QPushButton::clicked, this, [this] { m_viewModel.removeWavesPluginsFromSelection(); });
     warningRow->addWidget(removeWaves);
     for (QLabel* label : warning->findChildren<QLabel*>())

@@ -17,12 +17,6 @@
 
 namespace {
 
-QColor withOpacity(QColor colour, double opacity)
-{
-    colour.setAlphaF(static_cast<float>(opacity));
-    return colour;
-}
-
 struct GlassLook {
     QColor fill;
     QColor stroke;
@@ -37,10 +31,11 @@ GlassLook lookFor(GlassSurface::Kind kind, const QColor& tint, bool active)
     case GlassSurface::Kind::card:
         return {AppTheme::glassBg(), AppTheme::glassBorder(), AppTheme::glassShadow(), 8, 4};
     case GlassSurface::Kind::tinted:
-        return {withOpacity(tint, 0.1), withOpacity(tint, 0.25), QColor(), 0, 0};
+        return {AppTheme::withAlpha(tint, 0.1), AppTheme::withAlpha(tint, 0.25), QColor(), 0, 0};
     case GlassSurface::Kind::conditional:
         if (active)
-            return {withOpacity(tint, 0.15), withOpacity(tint, 0.4), withOpacity(tint, 0.25), 6, 3};
+            return {AppTheme::withAlpha(tint, 0.15), AppTheme::withAlpha(tint, 0.4), AppTheme::withAlpha(tint, 0.25), 6,
+                    3};
         return {AppTheme::glassBg(), AppTheme::glassBorder(), AppTheme::glassShadow(), 6, 3};
     }
     return {};

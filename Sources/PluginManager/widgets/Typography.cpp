@@ -19,6 +19,13 @@ QFont withPointSize(double size)
     return font;
 }
 
+QFont withPixelSize(int pixels)
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(pixels);
+    return font;
+}
+
 // Stepping down from a small desktop font must still leave readable text.
 QFont stepped(double delta)
 {
@@ -101,6 +108,21 @@ QFont onboardingCaption()
 QFont onboardingCaption2()
 {
     return bodyPoints(10);
+}
+
+QFont progressTitle()
+{
+    return withWeight(withPixelSize(13), QFont::DemiBold);
+}
+QFont progressCount()
+{
+    QFont font = withPixelSize(11);
+    font.setStyleHint(QFont::Monospace, QFont::PreferDefault);
+    return font;
+}
+QFont progressPercent()
+{
+    return withWeight(progressCount(), QFont::DemiBold);
 }
 
 QFont scaled(double factor, QFont::Weight weight)

@@ -37,6 +37,14 @@ QFont onboardingCaption();
 /// 10 points of 13: formats in the pictures and the access hint.
 QFont onboardingCaption2();
 
+/// The progress card's texts, in pixels: the card has a fixed size, so its texts do not
+/// follow the desktop's font size. 13 pixels, semibold: the title.
+QFont progressTitle();
+/// 11 pixels, monospaced where the family has such a face: the count line.
+QFont progressCount();
+/// The count line's face, semibold: the percentage.
+QFont progressPercent();
+
 /// The application font at `factor` times its size, for sheet and banner texts with no
 /// role of their own above.
 QFont scaled(double factor, QFont::Weight weight = QFont::Normal);

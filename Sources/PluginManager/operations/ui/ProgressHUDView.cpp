@@ -1,6 +1,8 @@
 #include "operations/ui/ProgressHUDView.h"
 
 #include "operations/ProgressWindowManager.h"
+#include "widgets/AppTheme.h"
+#include "widgets/Typography.h"
 
 #include <QEasingCurve>
 #include <QLinearGradient>
@@ -37,12 +39,6 @@ const std::array<QColor, ProgressHUDView::kBarCount> kBarColors = {
     QColor::fromRgbF(0.62f, 0.38f, 0.92f), QColor::fromRgbF(0.72f, 0.37f, 0.85f),
     QColor::fromRgbF(0.85f, 0.35f, 0.65f), QColor::fromRgbF(0.62f, 0.38f, 0.92f),
     QColor::fromRgbF(0.38f, 0.58f, 1.0f),  QColor::fromRgbF(0.85f, 0.35f, 0.65f)};
-
-QColor withAlpha(QColor color, double alpha)
-{
-    color.setAlphaF(static_cast<float>(alpha));
-    return color;
-}
 
 double clamp01(double value)
 {
@@ -213,25 +209,20 @@ void ProgressHUDView::paintEvent(QPaintEvent*)
     p.translate(-kWidth / 2.0, -kHeight / 2.0);
 
     const QColor primary = palette().color(QPalette::WindowText);
-    const QColor secondary = withAlpha(primary, 0.6);
+    const QColor secondary = AppTheme::withAlpha(primary, 0.6);
     const QRectF card(0.5, 0.5, kWidth - 1.0, kHeight - 1.0);
     QPainterPath cardPath;
     cardPath.addRoundedRect(card, 24, 24);
-    p.fillPath(cardPath, withAlpha(palette().color(QPalette::Window), 0.82));
-    p.setPen(QPen(withAlpha(primary, 0.12), 1));
+    p.fillPath(cardPath, AppTheme::withAlpha(palette().color(QPalette::Window), 0.82));
+    p.setPen(QPen(AppTheme::withAlpha(primary, 0.12), 1));
     p.drawPath(cardPath);
 
     // The stack (wave, text block, bar, percentage; 16 apart) is centred in the card.
-    QFont titleFont = font();
-    titleFont.setPixelSize(13);
-    titleFont.setWeight(QFont::DemiBold);
+    const QFont titleFont = Typography::progressTitle();
     const QFontMetricsF titleMetrics(titleFont);
-    QFont smallFont = font();
-    smallFont.setPixelSize(11);
-    smallFont.setStyleHint(QFont::Monospace, QFont::PreferDefault);
+    const QFont smallFont = Typography::progressCount();
     const QFontMetricsF smallMetrics(smallFont);
-    QFont percentFont = smallFont;
-    percentFont.setWeight(QFont::DemiBold);
+    const QFont percentFont = Typography::progressPercent();
     const QFontMetricsF percentMetrics(percentFont);
     const QString countLine = countText(progress, count);
     const double countHeight = countLine.isEmpty() ? 0.0 : 2.0 + smallMetrics.height();
@@ -247,7 +238,7 @@ void ProgressHUDView::paintEvent(QPaintEvent*)
         const QRectF bar(x, waveTop + (kBarAreaHeight - h) / 2.0, 5.0, h);
         const QColor color = kBarColors[static_cast<size_t>(i)];
         p.setPen(Qt::NoPen);
-        p.setBrush(withAlpha(color, 0.25)); // a soft glow in place of a blurred shadow
+        p.setBrush(AppTheme::withAlpha(color, 0.25)); // a soft glow in place of a blurred shadow
         p.drawRoundedRect(bar.adjusted(-2, -2, 2, 2), 4, 4);
         p.setBrush(color);
         p.drawRoundedRect(bar, 3, 3);
@@ -272,7 +263,7 @@ void ProgressHUDView::paintEvent(QPaintEvent*)
     y += kStackSpacing;
     const QRectF track((kWidth - kBarTrackWidth) / 2.0, y, kBarTrackWidth, 8.0);
     p.setPen(Qt::NoPen);
-    p.setBrush(withAlpha(primary, 0.07));
+    p.setBrush(AppTheme::withAlpha(primary, 0.07));
     p.drawRoundedRect(track, 5, 5);
     const QRectF fill(track.left(), track.top(), fillWidth(displayedProgress(now)), track.height());
     QLinearGradient gradient(fill.topLeft(), fill.topRight());
@@ -284,12 +275,12 @@ void ProgressHUDView::paintEvent(QPaintEvent*)
     QLinearGradient shine(QPointF(fill.left() + (shimmer - 0.2) * fill.width(), 0),
                           QPointF(fill.left() + (shimmer + 0.2) * fill.width(), 0));
     shine.setColorAt(0.0, Qt::transparent);
-    shine.setColorAt(0.5, withAlpha(Qt::white, 0.5));
+    shine.setColorAt(0.5, AppTheme::withAlpha(Qt::white, 0.5));
     shine.setColorAt(1.0, Qt::transparent);
     p.setBrush(shine);
     p.drawRoundedRect(fill, 5, 5);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(withAlpha(primary, 0.1), 1));
+    p.setPen(QPen(AppTheme::withAlpha(primary, 0.1), 1));
     p.drawRoundedRect(track, 5, 5);
 
     // Dots and percentage.
