@@ -31,14 +31,7 @@ void HelperTest::TearDown()
 
 PlatformServices HelperTest::services() const
 {
-    PlatformServices services;
-    services.notificationCenter = center;
-    services.userNotifier = notifier;
-    services.folderWatcher = watcher;
-    services.workspace = workspace;
-    services.applicationLauncher = launcher;
-    services.clock = clock;
-    return services;
+    return m_doubles.services();
 }
 
 std::unique_ptr<MenuBarAppDelegate> HelperTest::makeDelegate()

@@ -2,12 +2,7 @@
 
 #include "MenuBarHelper/MenuBarAppDelegate.h"
 #include "Platform/PlatformServices.h"
-#include "Platform/testing/FakeFolderWatcher.h"
-#include "Platform/testing/ManualClock.h"
-#include "Platform/testing/RecordingApplicationLauncher.h"
-#include "Platform/testing/RecordingNotificationCenter.h"
-#include "Platform/testing/RecordingUserNotifier.h"
-#include "Platform/testing/RecordingWorkspace.h"
+#include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
 
 #include <QStringList>
@@ -20,7 +15,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    /// The doubles as services.
+    /// The doubles as services (the helper reads only its own six).
     PlatformServices services() const;
     /// A delegate over the doubles, or the given services (not started).
     std::unique_ptr<MenuBarAppDelegate> makeDelegate();
@@ -39,12 +34,13 @@ protected:
     /// The item with this title; fails the test when there is none.
     const MenuItemModel* item(const QString& title) const;
 
-    std::shared_ptr<RecordingNotificationCenter> center = std::make_shared<RecordingNotificationCenter>();
-    std::shared_ptr<RecordingUserNotifier> notifier = std::make_shared<RecordingUserNotifier>();
-    std::shared_ptr<FakeFolderWatcher> watcher = std::make_shared<FakeFolderWatcher>();
-    std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
-    std::shared_ptr<RecordingApplicationLauncher> launcher = std::make_shared<RecordingApplicationLauncher>();
-    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    PlatformDoubles m_doubles;
+    std::shared_ptr<RecordingNotificationCenter>& center = m_doubles.notifications;
+    std::shared_ptr<RecordingUserNotifier>& notifier = m_doubles.userNotifier;
+    std::shared_ptr<FakeFolderWatcher>& watcher = m_doubles.folderWatcher;
+    std::shared_ptr<RecordingWorkspace>& workspace = m_doubles.workspace;
+    std::shared_ptr<RecordingApplicationLauncher>& launcher = m_doubles.applicationLauncher;
+    std::shared_ptr<ManualClock>& clock = m_doubles.clock;
     std::unique_ptr<MenuBarAppDelegate> delegate;
     int quits = 0;
 

@@ -8,6 +8,7 @@
 #include "Platform/testing/FakeFolderWatcher.h"
 #include "Platform/testing/RecordingUserNotifier.h"
 #include "Support/SandboxTest.h"
+#include "Support/SessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -33,11 +34,6 @@ namespace {
 QString program(const char* name)
 {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QString::fromLatin1(name);
-}
-
-bool hasSessionBus()
-{
-    return QDBusConnection::sessionBus().isConnected();
 }
 
 /// A process in its own process group, so it and everything it starts end together.
@@ -111,8 +107,7 @@ protected:
 
 TEST_F(HelperProgramsTest, AnnouncementsCrossTheBus)
 {
-    if (!hasSessionBus())
-        GTEST_SKIP() << "no session bus";
+    RACKHAND_REQUIRE_SESSION_BUS();
     DBusNotificationCenter poster;
     DBusNotificationCenter listener;
     QObject context;
@@ -133,8 +128,7 @@ TEST_F(HelperProgramsTest, AnnouncementsCrossTheBus)
 
 TEST_F(HelperProgramsTest, NotificationsEscapeMarkupAndAnswerOnlyTheirOwnClicks)
 {
-    if (!hasSessionBus())
-        GTEST_SKIP() << "no session bus";
+    RACKHAND_REQUIRE_SESSION_BUS();
     QDBusConnection serverBus =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-notes"));
     FakeNotificationServer server;
@@ -182,8 +176,7 @@ TEST_F(HelperProgramsTest, NotificationsEscapeMarkupAndAnswerOnlyTheirOwnClicks)
 
 TEST_F(HelperProgramsTest, SecondMainApplicationHandsOverAndEnds)
 {
-    if (!hasSessionBus())
-        GTEST_SKIP() << "no session bus";
+    RACKHAND_REQUIRE_SESSION_BUS();
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
     const QString service = QString::fromLatin1(RackhandBus::kServiceName);
     if (bus->isServiceRegistered(service))
@@ -266,8 +259,7 @@ TEST_F(HelperProgramsTest, WithoutATrayTheHelperKeepsWatching)
     const QString xvfbRun = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
     if (xvfbRun.isEmpty())
         GTEST_SKIP() << "xvfb-run is not installed";
-    if (!hasSessionBus())
-        GTEST_SKIP() << "no session bus";
+    RACKHAND_REQUIRE_SESSION_BUS();
     DBusNotificationCenter listener;
     QObject context;
     QList<QVariantMap> heard;

@@ -1,5 +1,6 @@
 #include "Platform/DefaultsStore.h"
 #include "Platform/linux/DBusNotificationCenter.h"
+#include "Support/NotificationListener.h"
 #include "Support/ScanAndWait.h"
 #include "Support/SessionBus.h"
 #include "operations/OperationsFixture.h"
@@ -179,12 +180,6 @@ TEST_F(PluginManagerViewModelTest, EveryReloadAnnouncesTheEnabledCount)
     model.refreshFromDatabase();
     EXPECT_EQ(m_notifications->count(PluginManagerViewModel::pluginCountChangedNotification()), posts + 3);
 }
-
-class NotificationListener : public QObject {
-    Q_OBJECT
-Q_SIGNALS:
-    void notification(const QString& name, const QVariantMap& userInfo);
-};
 
 TEST_F(PluginManagerViewModelTest, CountAnnouncementIsHeardOnTheSessionBus)
 {
@@ -450,5 +445,3 @@ TEST_F(PluginManagerViewModelTest, ProfilePreviewFilters)
 }
 
 } // namespace
-
-#include "PluginManagerViewModelTest.moc"

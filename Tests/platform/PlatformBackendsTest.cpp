@@ -6,6 +6,7 @@
 #include "Platform/linux/SettingsDefaultsStore.h"
 #include "Platform/linux/XdgWorkspace.h"
 #include "Platform/testing/SandboxRunner.h"
+#include "Support/NotificationListener.h"
 #include "Support/SandboxTest.h"
 #include "Support/SessionBus.h"
 
@@ -194,13 +195,6 @@ TEST_F(PlatformBackendsTest, DefaultServicesAreComplete)
     EXPECT_TRUE(services.clock);
 }
 
-/// Receives the D-Bus signal and re-emits it for QSignalSpy.
-class NotificationListener : public QObject {
-    Q_OBJECT
-Q_SIGNALS:
-    void notification(const QString& name, const QVariantMap& userInfo);
-};
-
 TEST_F(PlatformBackendsTest, NotificationsTravelAsSessionBusSignals)
 {
     RACKHAND_REQUIRE_SESSION_BUS();
@@ -219,5 +213,3 @@ TEST_F(PlatformBackendsTest, NotificationsTravelAsSessionBusSignals)
 }
 
 } // namespace
-
-#include "PlatformBackendsTest.moc"

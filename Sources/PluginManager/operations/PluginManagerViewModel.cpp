@@ -30,11 +30,6 @@ const QString kChanges = QStringLiteral("changes");
 
 } // namespace
 
-PluginManagerViewModel::PluginManagerViewModel(QObject* parent)
-    : PluginManagerViewModel(PluginDatabase::shared(), ActivityLogManager::shared(), Platform::services(), parent)
-{
-}
-
 PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog,
                                                PlatformServices services, QObject* parent)
     : QObject(parent), m_database(database), m_activityLog(activityLog), m_services(std::move(services)),

@@ -50,8 +50,7 @@ class PluginManagerViewModel final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PluginManagerViewModel)
 public:
-    /// Uses PluginDatabase::shared(), ActivityLogManager::shared() and Platform::services().
-    explicit PluginManagerViewModel(QObject* parent = nullptr);
+    /// Over the catalogue, log and services its owner hands in.
     PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog, PlatformServices services,
                            QObject* parent = nullptr);
     ~PluginManagerViewModel() override;
