@@ -1,5 +1,7 @@
 #include "widgets/Prompter.h"
 
+#include "widgets/Typography.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -152,10 +154,7 @@ public:
         if (!request.title.isEmpty() && !request.message.isEmpty()) {
             auto* heading = new QLabel(request.title, &dialog);
             heading->setObjectName(QStringLiteral("sheetHeading"));
-            QFont font = heading->font();
-            font.setBold(true);
-            font.setPointSizeF(font.pointSizeF() * 1.15);
-            heading->setFont(font);
+            heading->setFont(Typography::scaled(1.15, QFont::Bold));
             layout->addWidget(heading);
         }
         auto* label = new QLabel(request.message.isEmpty() ? request.title : request.message, &dialog);
