@@ -138,7 +138,14 @@ bool rawValueLess(PluginFormat a, PluginFormat b)
 
 QString uuidString(const QUuid& id)
 {
-    return id.toString(QUuid::WithoutBraces).toUpper();
+    // Hex digits and dashes only: an ASCII upper-casing of the bytes is all it takes (the
+    // Unicode-aware QString::toUpper was a noticeable share of writing a catalogue).
+    QByteArray text = id.toByteArray(QUuid::WithoutBraces);
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'f')
+            c = char(c - 'a' + 'A');
+    }
+    return QString::fromLatin1(text);
 }
 
 QUuid uuidFromString(const QString& text)
