@@ -681,8 +681,18 @@ QList<AudioPlugin> scanWavesBundlePlugins()
     return result;
 }
 
+/// Runs `work(begin, end)` over 0..count in chunks on the pool and waits for all of them.
+void forChunks(WorkPool& pool, size_t count, const std::function<void(size_t, size_t)>& work)
+{
+    constexpr size_t kChunk = 1024;
+    for (size_t begin = 0; begin < count; begin += kChunk)
+        pool.post([&work, begin, end = std::min(begin + kChunk, count)] { work(begin, end); });
+    pool.wait();
+}
+
 /// The manufacturer clean-up: one vendor text per plug-in name, then the shown spellings.
-void crossReference(const std::vector<ScanRecord*>& records)
+/// The vendor table is built in record order; applying it is spread over the pool.
+void crossReference(const std::vector<ScanRecord*>& records, WorkPool& pool)
 {
     QHash<QString, QString> byName;
     byName.reserve(static_cast<qsizetype>(records.size()));
@@ -699,17 +709,51 @@ void crossReference(const std::vector<ScanRecord*>& records)
             byName.insert(record->foldedName, record->plugin.manufacturer);
     }
     const QHash<QString, QString>& normalization = PluginScanner::manufacturerNormalization();
-    QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
-    for (ScanRecord* record : records) {
-        QString& manufacturer = record->plugin.manufacturer;
-        const auto mapped = byName.constFind(record->foldedName);
-        if (mapped != byName.cend())
-            manufacturer = *mapped;
-        auto shown = shownAs.constFind(manufacturer);
-        if (shown == shownAs.cend())
-            shown = shownAs.insert(manufacturer, normalization.value(manufacturer.toLower(), manufacturer));
-        manufacturer = *shown;
+    forChunks(pool, records.size(), [&records, &byName, &normalization](size_t begin, size_t end) {
+        QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
+        for (size_t i = begin; i < end; ++i) {
+            QString& manufacturer = records[i]->plugin.manufacturer;
+            const auto mapped = byName.constFind(records[i]->foldedName);
+            if (mapped != byName.cend())
+                manufacturer = *mapped;
+            auto shown = shownAs.constFind(manufacturer);
+            if (shown == shownAs.cend())
+                shown = shownAs.insert(manufacturer, normalization.value(manufacturer.toLower(), manufacturer));
+            manufacturer = *shown;
+        }
+    });
+}
+
+/// The records in name order. Sorting compares prefixes held in one array; taking the
+/// records out of the trees, scattered through memory, is spread over the pool.
+QList<AudioPlugin> inNameOrder(const std::vector<ScanRecord*>& records, WorkPool& pool)
+{
+    std::vector<SortEntry> order(records.size());
+    forChunks(pool, records.size(), [&records, &order](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            order[i] = {records[i]->sortPrefix, records[i]};
+    });
+    std::stable_sort(order.begin(), order.end(), sortsBefore);
+    QList<AudioPlugin> found(static_cast<qsizetype>(order.size()));
+    AudioPlugin* out = found.data();
+    forChunks(pool, order.size(), [&order, out](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            out[i] = std::move(order[i].record->plugin);
+    });
+    return found;
+}
+
+/// Frees the walked trees on the pool: one task per folder at the top of each root.
+void releaseTrees(std::deque<RootWalk>& walks, WorkPool& pool)
+{
+    for (RootWalk& walk : walks) {
+        for (FolderEntry& entry : walk.root.entries) {
+            if (entry.child)
+                pool.post([child = entry.child.release()] { delete child; });
+        }
     }
+    pool.wait();
+    walks.clear();
 }
 
 } // namespace
@@ -793,23 +837,21 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
     std::atomic_bool depthWarned{false};
     std::deque<RootWalk> walks; // stable addresses for the tasks
     QList<AudioPlugin> waves;
-    {
-        WorkPool pool(threads > 0 ? threads : WorkPool::defaultThreadCount());
-        for (PluginFormat format : PluginFormats::allCases) {
-            if (format == PluginFormat::wavesBundle) {
-                pool.post([&waves] { waves = scanWavesBundlePlugins(); });
-                continue;
-            }
-            for (const QString& folder : rootFolders(format)) {
-                if (!DisabledLayout::pathExists(folder))
-                    continue;
-                QByteArray native = QFile::encodeName(folder);
-                RootWalk& walk = walks.emplace_back(format, folder, rules, depthWarned);
-                pool.post([&pool, &walk, native = std::move(native)] { listFolder(pool, walk, walk.root, native, 0); });
-            }
+    WorkPool pool(threads > 0 ? threads : WorkPool::defaultThreadCount());
+    for (PluginFormat format : PluginFormats::allCases) {
+        if (format == PluginFormat::wavesBundle) {
+            pool.post([&waves] { waves = scanWavesBundlePlugins(); });
+            continue;
         }
-        pool.wait();
+        for (const QString& folder : rootFolders(format)) {
+            if (!DisabledLayout::pathExists(folder))
+                continue;
+            QByteArray native = QFile::encodeName(folder);
+            RootWalk& walk = walks.emplace_back(format, folder, rules, depthWarned);
+            pool.post([&pool, &walk, native = std::move(native)] { listFolder(pool, walk, walk.root, native, 0); });
+        }
     }
+    pool.wait();
 
     std::vector<ScanRecord> wavesRecords;
     wavesRecords.reserve(static_cast<size_t>(waves.size()));
@@ -830,16 +872,9 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
         if (formatDone)
             formatDone(done / 6.0);
     }
-    crossReference(records);
-    std::vector<SortEntry> order;
-    order.reserve(records.size());
-    for (ScanRecord* record : records)
-        order.push_back({record->sortPrefix, record});
-    std::stable_sort(order.begin(), order.end(), sortsBefore);
-    QList<AudioPlugin> found;
-    found.reserve(static_cast<qsizetype>(order.size()));
-    for (const SortEntry& entry : order)
-        found.append(std::move(entry.record->plugin));
+    crossReference(records, pool);
+    QList<AudioPlugin> found = inNameOrder(records, pool);
+    releaseTrees(walks, pool);
     return found;
 }
 
@@ -903,7 +938,8 @@ QList<AudioPlugin> PluginScanner::crossReferenceManufacturers(QList<AudioPlugin>
     std::vector<ScanRecord*> pointers;
     for (ScanRecord& record : records)
         pointers.push_back(&record);
-    crossReference(pointers);
+    WorkPool callerOnly(1);
+    crossReference(pointers, callerOnly);
     for (qsizetype i = 0; i < plugins.size(); ++i)
         plugins[i] = std::move(records[static_cast<size_t>(i)].plugin);
     return plugins;
