@@ -555,8 +555,9 @@ TEST_F(PluginScannerTest, ScanOrderIsTheNameSortForNamesSharingTheirFirstCharact
     // The scan compares the first four characters packed in one number before the whole
     // names: names equal or short there, beyond the BMP, after U+E000 or not in NFC.
     const QStringList names{
-        "Compressor", "Comp", "Comp 2", "CompA", "comp", "Co", "C", "Comp\u00e9", "Compe\u0301x",
-        "\u00e9", "e\u0301", "\U0001F39B", "\uFF21", "\uE000", "ab\U0001F39B", "ab\uFFFD", "ab\uD7FF",
+        "Compressor", "Comp",       "Comp 2",       "CompA",    "comp",     "Co",
+        "C",          "Comp\u00e9", "Compe\u0301x", "\u00e9",   "e\u0301",  "\U0001F39B",
+        "\uFF21",     "\uE000",     "ab\U0001F39B", "ab\uFFFD", "ab\uD7FF",
     };
     for (const QString& name : names) {
         makeBundle(sys(kVST3) + '/' + name + ".vst3");
