@@ -936,6 +936,7 @@ QList<AudioPlugin> PluginScanner::crossReferenceManufacturers(QList<AudioPlugin>
     for (AudioPlugin& plugin : plugins)
         records.push_back(annotated(std::move(plugin)));
     std::vector<ScanRecord*> pointers;
+    pointers.reserve(records.size());
     for (ScanRecord& record : records)
         pointers.push_back(&record);
     WorkPool callerOnly(1);
