@@ -550,6 +550,30 @@ TEST_F(PluginScannerTest, SortIsStableCodePointOrderAfterNormalisation)
     EXPECT_EQ(plugins.at(1).name, ""); // keeps its empty name
 }
 
+TEST_F(PluginScannerTest, ScanOrderIsTheNameSortForNamesSharingTheirFirstCharacters)
+{
+    // The scan compares the first four characters packed in one number before the whole
+    // names: names equal or short there, beyond the BMP, after U+E000 or not in NFC.
+    const QStringList names{
+        "Compressor", "Comp",       "Comp 2",       "CompA",    "comp",     "Co",
+        "C",          "Comp\u00e9", "Compe\u0301x", "\u00e9",   "e\u0301",  "\U0001F39B",
+        "\uFF21",     "\uE000",     "ab\U0001F39B", "ab\uFFFD", "ab\uD7FF",
+    };
+    for (const QString& name : names) {
+        makeBundle(sys(kVST3) + '/' + name + ".vst3");
+        makeBundle(sys(kComponents) + '/' + name + ".component");
+    }
+    const QList<AudioPlugin> scanned = PluginScanner::scan();
+    ASSERT_EQ(scanned.size(), 2 * names.size());
+    QList<AudioPlugin> sorted = scanned;
+    PluginScanner::sortByName(sorted);
+    EXPECT_EQ(describeAll(scanned), describeAll(sorted));
+    // Same names keep the walk order: the Audio Unit first.
+    EXPECT_EQ(scanned.at(0).name, "C");
+    EXPECT_EQ(scanned.at(0).format, PluginFormat::au);
+    EXPECT_EQ(scanned.at(1).format, PluginFormat::vst3);
+}
+
 TEST_F(PluginScannerTest, ProgressAndPublishOrder)
 {
     makeBundle(sys(kVST3) + "/One.vst3");

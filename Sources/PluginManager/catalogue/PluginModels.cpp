@@ -157,7 +157,14 @@ QString symbolName(PluginFormat format)
 
 QString uuidString(const QUuid& id)
 {
-    return id.toString(QUuid::WithoutBraces).toUpper();
+    // Hex digits and dashes only: an ASCII upper-casing of the bytes is all it takes (the
+    // Unicode-aware QString::toUpper was a noticeable share of writing a catalogue).
+    QByteArray text = id.toByteArray(QUuid::WithoutBraces);
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'f')
+            c = char(c - 'a' + 'A');
+    }
+    return QString::fromLatin1(text);
 }
 
 QUuid uuidFromString(const QString& text)

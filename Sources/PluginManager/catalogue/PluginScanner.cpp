@@ -397,6 +397,56 @@ AudioPlugin makeRecord(BundleFacts facts, const QByteArray& nativeName, const QS
     return plugin;
 }
 
+/// What the final sort compares: the NFC form of the name, "Unknown Plugin" for none.
+QString sortKeyOf(const QString& name)
+{
+    return name.isEmpty() ? QStringLiteral("Unknown Plugin") : name.normalized(QString::NormalizationForm_C);
+}
+
+/// A record with the texts the manufacturer clean-up and the final sort compare. The
+/// reading tasks work them out, so the single-threaded end of a scan only looks them up.
+struct ScanRecord {
+    AudioPlugin plugin;
+    QString foldedName; // the name lower-cased: the cross-reference key
+    bool genericManufacturer = false;
+    QString sortKey;
+    quint64 sortPrefix = 0; // the code-point ranks of sortKey's first four units, for a quick first compare
+};
+
+/// What the final sort moves: the prefix beside the record, so most compares stay in one array.
+struct SortEntry {
+    quint64 prefix;
+    ScanRecord* record;
+};
+
+/// Ranks of the first four UTF-16 units, 16 bits each (the rank is a bijection onto 16 bits),
+/// so that comparing two prefixes orders like codePointLess wherever the prefixes differ.
+quint64 codePointPrefix(const QString& text)
+{
+    quint64 prefix = 0;
+    for (qsizetype i = 0; i < 4; ++i)
+        prefix = (prefix << 16) | (i < text.size() ? quint64(codePointRank(text.at(i).unicode())) : 0);
+    return prefix;
+}
+
+bool sortsBefore(const SortEntry& a, const SortEntry& b)
+{
+    if (a.prefix != b.prefix)
+        return a.prefix < b.prefix;
+    return codePointLess(a.record->sortKey, b.record->sortKey);
+}
+
+ScanRecord annotated(AudioPlugin plugin)
+{
+    ScanRecord record;
+    record.foldedName = plugin.name.toLower();
+    record.genericManufacturer = PluginScanner::genericManufacturers().contains(plugin.manufacturer.toLower());
+    record.sortKey = sortKeyOf(plugin.name);
+    record.sortPrefix = codePointPrefix(record.sortKey);
+    record.plugin = std::move(plugin);
+    return record;
+}
+
 struct FolderNode;
 
 /// One listed entry that may hold plug-ins: a bundle, or a folder to walk.
@@ -404,7 +454,7 @@ struct FolderEntry {
     QByteArray name;
     unsigned char type = DT_UNKNOWN;
     std::unique_ptr<FolderNode> child; // null for a bundle
-    BundleFacts facts;                 // bundles only, filled by a reading task
+    std::optional<ScanRecord> record;  // bundles only, filled by a reading task
 };
 
 /// One place a folder was reached. The first task to open a given folder lists it;
@@ -412,34 +462,40 @@ struct FolderEntry {
 struct FolderNode {
     bool opened = false;
     FolderId id{0, 0};
+    QString path; // as the lister reached it: the records' paths start with it
     std::vector<FolderEntry> entries;
 };
 
 /// The walk of one root folder of one format. Tasks of the pool fill the tree; the
 /// records are taken from it afterwards, in the order a depth-first walk meets them.
 struct RootWalk {
-    RootWalk(PluginFormat f, QString p, std::atomic_bool& warned)
-        : format(f), bundleExtension(PluginFormats::fileExtensions(f).first().toLatin1()), path(std::move(p)),
+    RootWalk(PluginFormat f, QString p, const FolderRules& r, std::atomic_bool& warned)
+        : format(f), bundleExtension(PluginFormats::fileExtensions(f).first().toLatin1()), path(std::move(p)), rules(r),
           depthWarned(warned)
     {
     }
     PluginFormat format;
     QByteArray bundleExtension;
     QString path;
+    const FolderRules& rules;
     FolderNode root;
     std::mutex mutex;
-    QHash<FolderId, const FolderNode*> lister; // guarded by mutex while the walk runs
+    QHash<FolderId, FolderNode*> lister; // guarded by mutex while the walk runs
     std::atomic_bool& depthWarned;
 };
 
-void readBundles(FolderNode& node, const QByteArray& folderPath, size_t first, size_t last)
+void readBundles(const RootWalk& walk, FolderNode& node, const QByteArray& folderPath, size_t first, size_t last)
 {
     const int fd = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return; // gone since it was listed: its bundles make no records
     for (size_t i = first; i < last; ++i) {
         FolderEntry& entry = node.entries[i];
-        entry.facts = readBundleFacts(fd, entry.name, entry.type);
+        BundleFacts facts = readBundleFacts(fd, entry.name, entry.type);
+        if (!facts.present)
+            continue;
+        const QString path = node.path + QLatin1Char('/') + QFile::decodeName(entry.name);
+        entry.record = annotated(makeRecord(std::move(facts), entry.name, path, walk.format, walk.rules));
     }
     ::close(fd);
 }
@@ -476,6 +532,7 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
     }
     node.id = folder.identity();
     node.opened = true;
+    node.path = QFile::decodeName(folderPath);
     {
         // A link back to a folder already walked (a parent, say) would make the walk endless.
         const std::lock_guard lock(walk.mutex);
@@ -508,20 +565,35 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
     // Bundle entries are not contiguous in general; a task takes a run of them.
     for (size_t start = 0; start < bundles.size(); start += kBundlesPerTask) {
         const size_t end = std::min(start + kBundlesPerTask, bundles.size());
-        pool.post([&node, folderPath, first = bundles[start], last = bundles[end - 1] + 1] {
-            readBundles(node, folderPath, first, last);
+        pool.post([&walk, &node, folderPath, first = bundles[start], last = bundles[end - 1] + 1] {
+            readBundles(walk, node, folderPath, first, last);
         });
     }
 }
 
+/// Takes a bundle's record (it stays in the tree). Its paths were made from the place the folder
+/// was listed from; when this walk reached the folder by another way (a link), they follow this way.
+void takeRecord(const RootWalk& walk, const FolderNode& node, const QString& folderPath, FolderEntry& entry,
+                std::vector<ScanRecord*>& records)
+{
+    ScanRecord& record = *entry.record;
+    if (folderPath != node.path) {
+        const QString path = folderPath + QLatin1Char('/') + QFile::decodeName(entry.name);
+        record.plugin.currentPath = path;
+        record.plugin.isEnabled = !DisabledLayout::isDisabledPath(path, walk.rules);
+        record.plugin.originalPath = DisabledLayout::returnPath(path, walk.format, walk.rules);
+    }
+    records.push_back(&record);
+}
+
 /// The records of one walked root, in depth-first order, each folder taken the first
 /// time it is met. Iterative: a deep tree must not exhaust the stack.
-void collectRecords(const RootWalk& walk, const FolderRules& rules, QList<AudioPlugin>& records)
+void collectRecords(RootWalk& walk, std::vector<ScanRecord*>& records)
 {
     if (!walk.root.opened)
         return;
     struct Frame {
-        const FolderNode* node;
+        FolderNode* node;
         size_t next;
         QString path;
     };
@@ -533,17 +605,17 @@ void collectRecords(const RootWalk& walk, const FolderRules& rules, QList<AudioP
             stack.pop_back();
             continue;
         }
-        const FolderEntry& entry = top.node->entries[top.next++];
-        const QString path = top.path + QLatin1Char('/') + QFile::decodeName(entry.name);
+        FolderEntry& entry = top.node->entries[top.next++];
         if (!entry.child) {
-            if (entry.facts.present)
-                records.append(makeRecord(entry.facts, entry.name, path, walk.format, rules));
+            if (entry.record)
+                takeRecord(walk, *top.node, top.path, entry, records);
             continue;
         }
         if (!entry.child->opened || visited.contains(entry.child->id))
             continue;
         visited.insert(entry.child->id);
-        stack.push_back({walk.lister.value(entry.child->id), 0, path});
+        FolderNode* lister = walk.lister.value(entry.child->id);
+        stack.push_back({lister, 0, top.path + QLatin1Char('/') + QFile::decodeName(entry.name)});
     }
 }
 
@@ -607,6 +679,81 @@ QList<AudioPlugin> scanWavesBundlePlugins()
             collectWavesFolder(disabledPath, versionFolder, versionTag, false, result);
     }
     return result;
+}
+
+/// Runs `work(begin, end)` over 0..count in chunks on the pool and waits for all of them.
+void forChunks(WorkPool& pool, size_t count, const std::function<void(size_t, size_t)>& work)
+{
+    constexpr size_t kChunk = 1024;
+    for (size_t begin = 0; begin < count; begin += kChunk)
+        pool.post([&work, begin, end = std::min(begin + kChunk, count)] { work(begin, end); });
+    pool.wait();
+}
+
+/// The manufacturer clean-up: one vendor text per plug-in name, then the shown spellings.
+/// The vendor table is built in record order; applying it is spread over the pool.
+void crossReference(const std::vector<ScanRecord*>& records, WorkPool& pool)
+{
+    QHash<QString, QString> byName;
+    byName.reserve(static_cast<qsizetype>(records.size()));
+    // Other formats only fill names no Audio Unit names, and the first one wins: walked
+    // backwards, the first is the last written.
+    for (auto it = records.crbegin(); it != records.crend(); ++it) {
+        const ScanRecord* record = *it;
+        if (record->plugin.format != PluginFormat::au && !record->genericManufacturer)
+            byName.insert(record->foldedName, record->plugin.manufacturer);
+    }
+    // Audio Units carry the most reliable vendor texts: they override, and the last one of a name wins.
+    for (const ScanRecord* record : records) {
+        if (record->plugin.format == PluginFormat::au && !record->genericManufacturer)
+            byName.insert(record->foldedName, record->plugin.manufacturer);
+    }
+    const QHash<QString, QString>& normalization = PluginScanner::manufacturerNormalization();
+    forChunks(pool, records.size(), [&records, &byName, &normalization](size_t begin, size_t end) {
+        QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
+        for (size_t i = begin; i < end; ++i) {
+            QString& manufacturer = records[i]->plugin.manufacturer;
+            const auto mapped = byName.constFind(records[i]->foldedName);
+            if (mapped != byName.cend())
+                manufacturer = *mapped;
+            auto shown = shownAs.constFind(manufacturer);
+            if (shown == shownAs.cend())
+                shown = shownAs.insert(manufacturer, normalization.value(manufacturer.toLower(), manufacturer));
+            manufacturer = *shown;
+        }
+    });
+}
+
+/// The records in name order. Sorting compares prefixes held in one array; taking the
+/// records out of the trees, scattered through memory, is spread over the pool.
+QList<AudioPlugin> inNameOrder(const std::vector<ScanRecord*>& records, WorkPool& pool)
+{
+    std::vector<SortEntry> order(records.size());
+    forChunks(pool, records.size(), [&records, &order](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            order[i] = {records[i]->sortPrefix, records[i]};
+    });
+    std::stable_sort(order.begin(), order.end(), sortsBefore);
+    QList<AudioPlugin> found(static_cast<qsizetype>(order.size()));
+    AudioPlugin* out = found.data();
+    forChunks(pool, order.size(), [&order, out](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            out[i] = std::move(order[i].record->plugin);
+    });
+    return found;
+}
+
+/// Frees the walked trees on the pool: one task per folder at the top of each root.
+void releaseTrees(std::deque<RootWalk>& walks, WorkPool& pool)
+{
+    for (RootWalk& walk : walks) {
+        for (FolderEntry& entry : walk.root.entries) {
+            if (entry.child)
+                pool.post([child = entry.child.release()] { delete child; });
+        }
+    }
+    pool.wait();
+    walks.clear();
 }
 
 } // namespace
@@ -690,38 +837,44 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
     std::atomic_bool depthWarned{false};
     std::deque<RootWalk> walks; // stable addresses for the tasks
     QList<AudioPlugin> waves;
-    {
-        WorkPool pool(threads > 0 ? threads : WorkPool::defaultThreadCount());
-        for (PluginFormat format : PluginFormats::allCases) {
-            if (format == PluginFormat::wavesBundle) {
-                pool.post([&waves] { waves = scanWavesBundlePlugins(); });
-                continue;
-            }
-            for (const QString& folder : rootFolders(format)) {
-                if (!DisabledLayout::pathExists(folder))
-                    continue;
-                QByteArray native = QFile::encodeName(folder);
-                RootWalk& walk = walks.emplace_back(format, folder, depthWarned);
-                pool.post([&pool, &walk, native = std::move(native)] { listFolder(pool, walk, walk.root, native, 0); });
-            }
+    WorkPool pool(threads > 0 ? threads : WorkPool::defaultThreadCount());
+    for (PluginFormat format : PluginFormats::allCases) {
+        if (format == PluginFormat::wavesBundle) {
+            pool.post([&waves] { waves = scanWavesBundlePlugins(); });
+            continue;
         }
-        pool.wait();
+        for (const QString& folder : rootFolders(format)) {
+            if (!DisabledLayout::pathExists(folder))
+                continue;
+            QByteArray native = QFile::encodeName(folder);
+            RootWalk& walk = walks.emplace_back(format, folder, rules, depthWarned);
+            pool.post([&pool, &walk, native = std::move(native)] { listFolder(pool, walk, walk.root, native, 0); });
+        }
     }
+    pool.wait();
 
-    QList<AudioPlugin> found;
-    auto walk = walks.cbegin();
+    std::vector<ScanRecord> wavesRecords;
+    wavesRecords.reserve(static_cast<size_t>(waves.size()));
+    for (AudioPlugin& plugin : waves)
+        wavesRecords.push_back(annotated(std::move(plugin)));
+    // Pointers into the walked trees: the records themselves are not moved until the end.
+    std::vector<ScanRecord*> records;
+    auto walk = walks.begin();
     int done = 0;
     for (PluginFormat format : PluginFormats::allCases) {
-        if (format == PluginFormat::wavesBundle)
-            found.append(std::exchange(waves, {}));
-        for (; walk != walks.cend() && walk->format == format; ++walk)
-            collectRecords(*walk, rules, found);
+        if (format == PluginFormat::wavesBundle) {
+            for (ScanRecord& record : wavesRecords)
+                records.push_back(&record);
+        }
+        for (; walk != walks.end() && walk->format == format; ++walk)
+            collectRecords(*walk, records);
         ++done;
         if (formatDone)
             formatDone(done / 6.0);
     }
-    found = crossReferenceManufacturers(std::move(found));
-    sortByName(found);
+    crossReference(records, pool);
+    QList<AudioPlugin> found = inNameOrder(records, pool);
+    releaseTrees(walks, pool);
     return found;
 }
 
@@ -729,19 +882,16 @@ void PluginScanner::sortByName(QList<AudioPlugin>& plugins)
 {
     std::vector<QString> keys;
     keys.reserve(static_cast<size_t>(plugins.size()));
-    for (const AudioPlugin& plugin : std::as_const(plugins)) {
-        keys.push_back(plugin.name.isEmpty() ? QStringLiteral("Unknown Plugin")
-                                             : plugin.name.normalized(QString::NormalizationForm_C));
-    }
-    std::vector<qsizetype> order(keys.size());
-    std::iota(order.begin(), order.end(), qsizetype(0));
-    std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) {
-        return codePointLess(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]);
-    });
+    for (const AudioPlugin& plugin : std::as_const(plugins))
+        keys.push_back(sortKeyOf(plugin.name));
+    std::vector<size_t> order(keys.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&keys](size_t a, size_t b) { return codePointLess(keys[a], keys[b]); });
     QList<AudioPlugin> sorted;
     sorted.reserve(plugins.size());
-    for (qsizetype index : order)
-        sorted.append(std::move(plugins[index]));
+    for (size_t index : order)
+        sorted.append(std::move(plugins[static_cast<qsizetype>(index)]));
     plugins = std::move(sorted);
 }
 
@@ -781,43 +931,17 @@ std::optional<AudioPlugin> PluginScanner::createPluginFromURL(const QString& bun
 
 QList<AudioPlugin> PluginScanner::crossReferenceManufacturers(QList<AudioPlugin> plugins)
 {
-    const QSet<QString>& generic = genericManufacturers();
-    // Names and manufacturers are compared lower-cased; fold each once.
-    std::vector<QString> lowerNames;
-    std::vector<bool> generics;
-    lowerNames.reserve(static_cast<size_t>(plugins.size()));
-    generics.reserve(static_cast<size_t>(plugins.size()));
-    for (const AudioPlugin& plugin : std::as_const(plugins)) {
-        lowerNames.push_back(plugin.name.toLower());
-        generics.push_back(generic.contains(plugin.manufacturer.toLower()));
-    }
-
-    QHash<QString, QString> byName;
-    // Audio Units carry the most reliable vendor texts: the last one of a name wins.
-    for (qsizetype i = 0; i < plugins.size(); ++i) {
-        const AudioPlugin& plugin = plugins.at(i);
-        if (plugin.format == PluginFormat::au && !generics[static_cast<size_t>(i)])
-            byName.insert(lowerNames[static_cast<size_t>(i)], plugin.manufacturer);
-    }
-    // Other formats only fill names still unknown: the first one wins.
-    for (qsizetype i = 0; i < plugins.size(); ++i) {
-        const AudioPlugin& plugin = plugins.at(i);
-        const QString& key = lowerNames[static_cast<size_t>(i)];
-        if (plugin.format != PluginFormat::au && !generics[static_cast<size_t>(i)] && !byName.contains(key))
-            byName.insert(key, plugin.manufacturer);
-    }
-    const QHash<QString, QString>& normalization = manufacturerNormalization();
-    QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
-    for (qsizetype i = 0; i < plugins.size(); ++i) {
-        AudioPlugin& plugin = plugins[i];
-        const auto mapped = byName.constFind(lowerNames[static_cast<size_t>(i)]);
-        if (mapped != byName.cend())
-            plugin.manufacturer = *mapped;
-        auto shown = shownAs.constFind(plugin.manufacturer);
-        if (shown == shownAs.cend())
-            shown = shownAs.insert(plugin.manufacturer,
-                                   normalization.value(plugin.manufacturer.toLower(), plugin.manufacturer));
-        plugin.manufacturer = *shown;
-    }
+    std::vector<ScanRecord> records;
+    records.reserve(static_cast<size_t>(plugins.size()));
+    for (AudioPlugin& plugin : plugins)
+        records.push_back(annotated(std::move(plugin)));
+    std::vector<ScanRecord*> pointers;
+    pointers.reserve(records.size());
+    for (ScanRecord& record : records)
+        pointers.push_back(&record);
+    WorkPool callerOnly(1);
+    crossReference(pointers, callerOnly);
+    for (qsizetype i = 0; i < plugins.size(); ++i)
+        plugins[i] = std::move(records[static_cast<size_t>(i)].plugin);
     return plugins;
 }
