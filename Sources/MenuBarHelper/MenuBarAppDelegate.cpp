@@ -10,6 +10,7 @@
 #include "Platform/NotificationCenter.h"
 #include "Platform/Paths.h"
 #include "Platform/RackhandBus.h"
+#include "Platform/UpdateServer.h"
 #include "Platform/UserNotifier.h"
 #include "Platform/Workspace.h"
 
@@ -72,7 +73,7 @@ MenuBarAppDelegate::MenuBarAppDelegate(PlatformServices services, QObject* paren
       m_disabledDirectories(PluginFolders::disabledDirectories()), m_debounceTimer(new QTimer(this)),
       m_updateCheckTimer(new QTimer(this)), m_countSyncTimer(new QTimer(this)),
       m_updateCheck(new HelperUpdateCheck(this)),
-      m_updateDownloadURL(QString::fromLatin1(HelperUpdateCheck::kDefaultDownloadURL))
+      m_updateDownloadURL(QString::fromLatin1(UpdateServer::kDefaultDownloadURL))
 {
     m_debounceTimer->setSingleShot(true);
     m_debounceTimer->setInterval(kDebounceMs);

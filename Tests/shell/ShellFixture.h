@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Paths.h"
+#include "Platform/UpdateServer.h"
 #include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
 #include "catalogue/ActivityLogManager.h"
@@ -28,8 +29,8 @@ protected:
     void SetUp() override
     {
         SandboxTest::SetUp();
-        m_savedServer = qgetenv(UpdateChecker::kBaseAddressVariable);
-        qputenv(UpdateChecker::kBaseAddressVariable, server.baseAddress().toUtf8());
+        m_savedServer = qgetenv(UpdateServer::kAddressVariable);
+        qputenv(UpdateServer::kAddressVariable, server.baseAddress().toUtf8());
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
         m_uad = std::make_unique<UADCleanupManager>(*m_database, m_doubles.uadControlPanel);
         ActivityLogManager::resetShared(clock);
@@ -54,9 +55,9 @@ protected:
         ContentViewSeams::resetFactories();
         Prompts::setCurrent(nullptr);
         if (m_savedServer.isNull())
-            qunsetenv(UpdateChecker::kBaseAddressVariable);
+            qunsetenv(UpdateServer::kAddressVariable);
         else
-            qputenv(UpdateChecker::kBaseAddressVariable, m_savedServer);
+            qputenv(UpdateServer::kAddressVariable, m_savedServer);
         SandboxTest::TearDown();
     }
 

@@ -1,5 +1,6 @@
 #include "shell/UpdateChecker.h"
 
+#include "Platform/UpdateServer.h"
 #include "Support/SandboxTest.h"
 #include "shell/LocalHttpServer.h"
 
@@ -10,24 +11,24 @@
 
 namespace {
 
-const QString kDefaultDownload = QString::fromLatin1(UpdateChecker::kDefaultDownloadURL);
+const QString kDefaultDownload = QString::fromLatin1(UpdateServer::kDefaultDownloadURL);
 
 class UpdateCheckerTest : public SandboxTest {
 protected:
     void SetUp() override
     {
         SandboxTest::SetUp();
-        m_savedServer = qgetenv(UpdateChecker::kBaseAddressVariable);
+        m_savedServer = qgetenv(UpdateServer::kAddressVariable);
         m_savedVersion = QCoreApplication::applicationVersion();
         ASSERT_TRUE(server.isListening());
-        qputenv(UpdateChecker::kBaseAddressVariable, server.baseAddress().toUtf8());
+        qputenv(UpdateServer::kAddressVariable, server.baseAddress().toUtf8());
     }
     void TearDown() override
     {
         if (m_savedServer.isNull())
-            qunsetenv(UpdateChecker::kBaseAddressVariable);
+            qunsetenv(UpdateServer::kAddressVariable);
         else
-            qputenv(UpdateChecker::kBaseAddressVariable, m_savedServer);
+            qputenv(UpdateServer::kAddressVariable, m_savedServer);
         QCoreApplication::setApplicationVersion(m_savedVersion);
         SandboxTest::TearDown();
     }
@@ -97,7 +98,7 @@ TEST_F(UpdateCheckerTest, PostsTheVersionAndMachineIdAsJsonToCheckUpdate)
 TEST_F(UpdateCheckerTest, WithoutAVersionSendsZeroesAndAppendsTheEndpointToABasePath)
 {
     QCoreApplication::setApplicationVersion(QString());
-    qputenv(UpdateChecker::kBaseAddressVariable, (server.baseAddress() + QStringLiteral("/api")).toUtf8());
+    qputenv(UpdateServer::kAddressVariable, (server.baseAddress() + QStringLiteral("/api")).toUtf8());
     UpdateChecker checker;
     ASSERT_TRUE(check(checker));
     ASSERT_EQ(server.requests().size(), 1);
@@ -142,6 +143,10 @@ TEST_F(UpdateCheckerTest, AppliesEachAnswerShape)
         {"subdomain",
          200,
          R"({"update_available":true,"download_url":"https://evil.rackhand.app/x.dmg"})",
+         {true, {}, kDefaultDownload, {}}},
+        {"user info before a trusted host",
+         200,
+         R"({"update_available":true,"download_url":"https://someone@downloads.rackhand.app/x.dmg"})",
          {true, {}, kDefaultDownload, {}}},
         {"javascript address",
          200,
@@ -225,7 +230,7 @@ TEST_F(UpdateCheckerTest, AServerThatIsDownPrintsOneLine)
 {
     const QString address = server.baseAddress();
     server.close();
-    qputenv(UpdateChecker::kBaseAddressVariable, address.toUtf8());
+    qputenv(UpdateServer::kAddressVariable, address.toUtf8());
     UpdateChecker checker;
     ASSERT_TRUE(check(checker));
     expectPublished(checker, {false, {}, {}, {}});
@@ -235,7 +240,7 @@ TEST_F(UpdateCheckerTest, AServerThatIsDownPrintsOneLine)
 
 TEST_F(UpdateCheckerTest, ABadBaseAddressEndsSilently)
 {
-    qputenv(UpdateChecker::kBaseAddressVariable, "no address at all");
+    qputenv(UpdateServer::kAddressVariable, "no address at all");
     UpdateChecker checker;
     bool whenDoneRan = false;
     QSignalSpy finished(&checker, &UpdateChecker::checkFinished);
@@ -245,37 +250,6 @@ TEST_F(UpdateCheckerTest, ABadBaseAddressEndsSilently)
     EXPECT_TRUE(whenDoneRan);
     EXPECT_TRUE(printedLines().isEmpty());
     EXPECT_EQ(checker.runningChecks(), 0);
-}
-
-TEST(UpdateCheckerDownloadRule, AcceptsOnlyHttpsOnTheTwoHostsExactly)
-{
-    struct Row {
-        const char* candidate;
-        bool accepted;
-    };
-    const QList<Row> rows = {
-        {"https://downloads.rackhand.app/Rackhand.dmg", true},
-        {"https://rackhand.app/get", true},
-        {"https://downloads.rackhand.app:8443/a.dmg?x=1#f", true},
-        {"http://downloads.rackhand.app/Rackhand.dmg", false},
-        {"ftp://rackhand.app/a.dmg", false},
-        {"file:///etc/passwd", false},
-        {"https://RACKHAND.APP/get", false},
-        {"https://www.rackhand.app/get", false},
-        {"https://rackhand.app.evil.com/get", false},
-        {"https://downloads.rackhand.app@evil.com/x", false},
-        {"https://evil.com/downloads.rackhand.app", false},
-        {"https://downloads.rackhand.app./x", false},
-        {"downloads.rackhand.app/x", false},
-        {"", false},
-        {"https://", false},
-        {"https://downloads.rackhand.app/a b", false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.candidate);
-        const QString candidate = QString::fromUtf8(row.candidate);
-        EXPECT_EQ(UpdateChecker::acceptedDownloadURL(candidate), row.accepted ? candidate : kDefaultDownload);
-    }
 }
 
 TEST(UpdateCheckerDownloadRule, EncodesOnlyTheMembersThatAreSet)

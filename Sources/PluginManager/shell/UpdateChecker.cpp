@@ -1,6 +1,7 @@
 #include "shell/UpdateChecker.h"
 
 #include "Platform/Diagnostics.h"
+#include "Platform/UpdateServer.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -12,7 +13,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QRegularExpression>
 #include <QSysInfo>
 #include <QTimer>
 #include <QUrl>
@@ -34,28 +34,6 @@ bool readString(const QJsonObject& object, const QString& key, std::optional<QSt
     }
     out = value.toString();
     return true;
-}
-
-// The host exactly as written in the address (QUrl lower-cases hosts, which would let
-// "Downloads.Rackhand.App" through the exact comparison).
-QString rawHost(const QString& address)
-{
-    const qsizetype schemeEnd = address.indexOf(QStringLiteral("://"));
-    if (schemeEnd < 0)
-        return {};
-    QString authority = address.mid(schemeEnd + 3);
-    const qsizetype end = authority.indexOf(QRegularExpression(QStringLiteral("[/?#]")));
-    if (end >= 0)
-        authority.truncate(end);
-    const qsizetype at = authority.lastIndexOf(QLatin1Char('@'));
-    if (at >= 0)
-        authority = authority.mid(at + 1);
-    if (authority.startsWith(QLatin1Char('[')))
-        return {};
-    const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0)
-        authority.truncate(colon);
-    return authority;
 }
 
 } // namespace
@@ -122,17 +100,6 @@ UpdateChecker::UpdateChecker(QObject* parent) : QObject(parent) {}
 
 UpdateChecker::~UpdateChecker() = default;
 
-QStringList UpdateChecker::allowedDownloadHosts()
-{
-    return {QStringLiteral("rackhand.app"), QStringLiteral("downloads.rackhand.app")};
-}
-
-QString UpdateChecker::baseAddress()
-{
-    const QString overridden = qEnvironmentVariable(kBaseAddressVariable);
-    return overridden.isEmpty() ? QString::fromLatin1(kDefaultBaseAddress) : overridden;
-}
-
 QString UpdateChecker::currentVersion()
 {
     const QString version = QCoreApplication::applicationVersion();
@@ -148,21 +115,6 @@ QString UpdateChecker::machineIdentifier()
     return QString::fromLatin1(
         QMessageAuthenticationCode::hash(id, QByteArrayLiteral("com.yourcompany.Rackhand"), QCryptographicHash::Sha256)
             .toHex());
-}
-
-QString UpdateChecker::acceptedDownloadURL(const QString& candidate)
-{
-    QString fallback = QString::fromLatin1(kDefaultDownloadURL);
-    const QUrl url(candidate, QUrl::StrictMode);
-    if (candidate.isEmpty() || !url.isValid() || url.host().isEmpty())
-        return fallback;
-    // An installer is never fetched in the clear.
-    if (url.scheme() != QStringLiteral("https"))
-        return fallback;
-    const QString host = rawHost(candidate);
-    if (host != url.host() || !allowedDownloadHosts().contains(host))
-        return fallback;
-    return candidate;
 }
 
 void UpdateChecker::setUpdateAvailable(bool available)
@@ -181,7 +133,7 @@ void UpdateChecker::apply(const UpdateResponse& response)
         m_latestVersion = version;
         Q_EMIT latestVersionChanged();
     }
-    const QString url = acceptedDownloadURL(response.downloadURL.value_or(QString()));
+    const QString url = UpdateServer::acceptedDownloadURL(response.downloadURL.value_or(QString()));
     if (url != m_updateDownloadURL) {
         m_updateDownloadURL = url;
         Q_EMIT updateDownloadURLChanged();
@@ -198,7 +150,7 @@ void UpdateChecker::checkForUpdates(QObject* context, const std::function<void()
     const QPointer<QObject> guard(context);
     const bool hasContext = context != nullptr;
     ++m_running;
-    const QUrl url(baseAddress() + QString::fromLatin1(kEndpoint), QUrl::StrictMode);
+    const QUrl url(UpdateServer::address() + QString::fromLatin1(UpdateServer::kEndpoint), QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) {
         // Not an address: nothing to report, but callers still hear that the check ended.
         const QPointer<QObject> target = hasContext ? guard : QPointer<QObject>(this);
@@ -227,10 +179,11 @@ void UpdateChecker::checkForUpdates(QObject* context, const std::function<void()
     deadline->start(m_timeoutMs);
 
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
-        if (received > kMaxAnswerBytes || total > kMaxAnswerBytes) {
+        if (received > UpdateServer::kMaxAnswerBytes || total > UpdateServer::kMaxAnswerBytes) {
             if (!reply->property(kFailureProperty).isValid())
                 reply->setProperty(kFailureProperty, QStringLiteral("The answer is larger than ") +
-                                                         QString::number(kMaxAnswerBytes) + QStringLiteral(" bytes."));
+                                                         QString::number(UpdateServer::kMaxAnswerBytes) +
+                                                         QStringLiteral(" bytes."));
             reply->abort();
         }
     });
@@ -256,10 +209,10 @@ void UpdateChecker::finish(QNetworkReply* reply, const QString& failure, const Q
             problem = silent ? QStringLiteral("The server gave no HTTP answer.") : reply->errorString();
         } else {
             // The status is not examined: any status's body is decoded.
-            const QByteArray bytes = reply->read(kMaxAnswerBytes + 1);
-            if (bytes.size() > kMaxAnswerBytes) {
-                problem = QStringLiteral("The answer is larger than ") + QString::number(kMaxAnswerBytes) +
-                          QStringLiteral(" bytes.");
+            const QByteArray bytes = reply->read(UpdateServer::kMaxAnswerBytes + 1);
+            if (bytes.size() > UpdateServer::kMaxAnswerBytes) {
+                problem = QStringLiteral("The answer is larger than ") +
+                          QString::number(UpdateServer::kMaxAnswerBytes) + QStringLiteral(" bytes.");
             } else if (const auto response = UpdateResponse::decode(bytes, &problem)) {
                 apply(*response);
                 problem.clear();

@@ -26,36 +26,24 @@ struct UpdateResponse {
     QJsonObject toJson() const;
 };
 
-/// Asks the update server whether a newer version exists and publishes the answer.
+/// Asks the update server (see UpdateServer) whether a newer version exists and publishes the answer.
 /// One process-wide instance; checks run asynchronously on the main thread and
 /// never block it. A failed check leaves the published state as it was.
 class UpdateChecker final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateChecker)
 public:
-    static constexpr auto kDefaultBaseAddress = "https://api.rackhand.app";
-    /// Overrides the base address (tests, staging servers).
-    static constexpr auto kBaseAddressVariable = "RACKHAND_UPDATE_SERVER";
-    static constexpr auto kEndpoint = "/check-update";
-    static constexpr auto kDefaultDownloadURL = "https://downloads.rackhand.app/Rackhand.dmg";
     static constexpr int kDefaultTimeoutMs = 15000;
-    /// Larger answers are cut off: an update answer is a few hundred bytes.
-    static constexpr qint64 kMaxAnswerBytes = 1024 * 1024;
     static constexpr auto kDiagnosticPrefix = "❌ Update check failed: ";
 
     static UpdateChecker& shared();
     explicit UpdateChecker(QObject* parent = nullptr);
     ~UpdateChecker() override;
 
-    static QStringList allowedDownloadHosts();
-    /// $RACKHAND_UPDATE_SERVER when set, else the built-in address.
-    static QString baseAddress();
     /// The application version, "0.0.0" when none is set.
     static QString currentVersion();
     /// A stable identifier of this computer that does not reveal the machine id itself.
     static QString machineIdentifier();
-    /// The candidate when it is an https address on an allowed host (exact, case-sensitive), else the default.
-    static QString acceptedDownloadURL(const QString& candidate);
 
     bool updateAvailable() const { return m_updateAvailable; }
     void setUpdateAvailable(bool available);
