@@ -67,9 +67,6 @@ Sandbox& sandbox(int count)
         if (!summary.error.isEmpty())
             std::fprintf(stderr, "demo tree: %s\n", qPrintable(summary.error));
         tree->bundles = summary.bundles;
-        // Writing the tree leaves megabytes of dirty pages; flushed here, their write-back
-        // does not land in whatever is timed next (the catalogue's own syncs, above all).
-        ::sync();
     }
     qputenv("RACKHAND_SYSTEM_ROOT", tree->root.toUtf8());
     qputenv("HOME", tree->home.toUtf8());
