@@ -79,6 +79,35 @@ TEST(MotionTest, EffectsOffOrAZeroDurationStyleStopEveryAnimation)
     EXPECT_FALSE(Motion::enabled());
 }
 
+TEST(MotionTest, TheProgramTurnsEffectsOnUnlessTheDesktopHasSaidOtherwise)
+{
+    SteppedMotion motion; // puts the effects back as they were
+    const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
+    struct Row {
+        const char* desktop;
+        bool effectsBefore;
+        bool effectsAfter;
+    };
+    const Row rows[] = {
+        {"GNOME", false, true},       // Qt heard nothing from the desktop
+        {"", false, true},            // nor here
+        {"KDE", false, false},        // KDE's theme carries the user's setting
+        {"ubuntu:KDE", false, false}, // wherever it stands in the list
+        {"GNOME", true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.desktop);
+        qputenv("XDG_CURRENT_DESKTOP", row.desktop);
+        QApplication::setEffectEnabled(Qt::UI_General, row.effectsBefore);
+        Motion::adoptDesktopDefault();
+        EXPECT_EQ(QApplication::isEffectEnabled(Qt::UI_General), row.effectsAfter);
+    }
+    if (desktop.isNull())
+        qunsetenv("XDG_CURRENT_DESKTOP");
+    else
+        qputenv("XDG_CURRENT_DESKTOP", desktop);
+}
+
 TEST(MotionTest, SpringsStartWhereTheyAreAndSettleInTheirTime)
 {
     struct Row {

@@ -87,17 +87,6 @@ bool HoverScale::eventFilter(QObject* watched, QEvent* event)
 
 void HoverScale::apply(qreal progress)
 {
-    // At rest the widget is drawn without an effect.
-    if (progress <= 0) {
-        if (m_effect)
-            m_widget->setGraphicsEffect(nullptr);
-        return;
-    }
-    if (!m_effect) {
-        if (m_widget->graphicsEffect())
-            return; // the widget's own effect wins
-        m_effect = new Effect(m_widget);
-        m_widget->setGraphicsEffect(m_effect);
-    }
-    m_effect->setScale(1.0 + (m_scale - 1.0) * progress);
+    if (Effect* effect = Motion::wearEffect(m_widget, m_effect, progress > 0))
+        effect->setScale(1.0 + (m_scale - 1.0) * progress);
 }

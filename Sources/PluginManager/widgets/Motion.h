@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QEasingCurve>
+#include <QPointer>
+#include <QWidget>
 
 class QAbstractAnimation;
-class QWidget;
 
 /// Starts the window's animations. Qt's animation timer moves them; a test puts a timeline
 /// of its own in its place and moves them by hand.
@@ -33,6 +34,26 @@ void adoptDesktopDefault();
 /// The standard ease-in-out and ease-out curves (cubic Béziers 0.42/0/0.58/1 and 0/0/0.58/1).
 QEasingCurve easeInOut();
 QEasingCurve easeOut();
+
+/// A graphics effect `widget` wears only while it moves, held in `worn`: put on when first
+/// `needed` (unless the widget has an effect of its own, which wins), taken off when not, so
+/// at rest the widget is drawn as it is. The effect to set, or nullptr.
+template <class Effect>
+Effect* wearEffect(QWidget* widget, QPointer<Effect>& worn, bool needed)
+{
+    if (!needed) {
+        if (worn)
+            widget->setGraphicsEffect(nullptr);
+        return nullptr;
+    }
+    if (!worn) {
+        if (widget->graphicsEffect())
+            return nullptr;
+        worn = new Effect(widget);
+        widget->setGraphicsEffect(worn);
+    }
+    return worn;
+}
 
 /// A damped spring that takes `response` seconds for one swing, with `damping` as a fraction
 /// of critical damping (1 = no overshoot).

@@ -186,17 +186,6 @@ void RevealSlot::placeContent()
 
 void RevealSlot::fade(qreal opacity)
 {
-    // The effect lives only while the content fades in, so at rest it is drawn as it is.
-    if (opacity >= 1.0) {
-        if (m_fade)
-            m_content->setGraphicsEffect(nullptr);
-        return;
-    }
-    if (!m_fade) {
-        if (m_content->graphicsEffect())
-            return; // the content's own effect wins
-        m_fade = new QGraphicsOpacityEffect(m_content);
-        m_content->setGraphicsEffect(m_fade);
-    }
-    m_fade->setOpacity(opacity);
+    if (QGraphicsOpacityEffect* effect = Motion::wearEffect(m_content, m_fade, opacity < 1.0))
+        effect->setOpacity(opacity);
 }
