@@ -3,6 +3,8 @@
 #include "pluginlist/BulkListModel.h"
 #include "pluginlist/BulkPluginRow.h"
 #include "pluginlist/PluginListFixture.h"
+#include "widgets/Motion.h"
+#include "widgets/SteppedMotion.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
@@ -41,6 +43,66 @@ protected:
 
     std::unique_ptr<BulkActionsView> m_panel;
 };
+
+/// The panel over stepped motion.
+class BulkRowFlashTest : public BulkActionsViewTest {
+protected:
+    SteppedMotion motion;
+};
+
+TEST_F(BulkRowFlashTest, ANewRowLightsUpSpringsLargerAndFadesOnce)
+{
+    const AudioPlugin comp = plugin(QStringLiteral("Comp"), PluginFormat::vst3);
+    const AudioPlugin eq = plugin(QStringLiteral("EQ"), PluginFormat::vst3);
+    seed({comp, eq});
+    panel();
+    collect({comp});
+    const BulkListModel& model = *panel().listModel();
+    const QString name = comp.name;
+    EXPECT_EQ(model.flashLevel(name), BulkListModel::kFlashLevel); // lit at once
+    EXPECT_EQ(model.flashScale(name), 1.0);                        // and springing from full size
+
+    const Motion::Spring spring{0.25, 0.6};
+    const qreal grown = BulkListModel::kFlashScale - 1.0;
+    motion.advance(160); // near the spring's first peak
+    EXPECT_NEAR(model.flashScale(name), 1.0 + grown * (1 - spring.displacementAt(0.16, 1, 0)), 1e-4);
+    EXPECT_GT(model.flashScale(name), BulkListModel::kFlashScale); // a spring's overshoot
+    EXPECT_EQ(model.flashLevel(name), BulkListModel::kFlashLevel); // still held
+    (void)panel().list()->viewport()->grab();                      // drawn grown
+
+    motion.advance(BulkListModel::kFlashHoldMs - 160 + BulkListModel::kFlashFadeMs / 2);
+    EXPECT_NEAR(model.flashLevel(name), BulkListModel::kFlashLevel * (1 - Motion::easeOut().valueForProgress(0.5)),
+                0.005);
+    EXPECT_LT(model.flashScale(name), 1.0 + grown / 10); // sprung back with the fade
+    EXPECT_TRUE(model.isAnyRowFlashing());
+
+    motion.advance(BulkListModel::kFlashFadeMs / 2);
+    EXPECT_EQ(model.flashLevel(name), 0);
+    EXPECT_EQ(model.flashScale(name), 1.0);
+    EXPECT_FALSE(model.isAnyRowFlashing());
+
+    // Only a name new to the list flashes.
+    collect({eq});
+    EXPECT_EQ(model.flashLevel(name), 0);
+    EXPECT_EQ(model.flashLevel(eq.name), BulkListModel::kFlashLevel);
+}
+
+TEST_F(BulkRowFlashTest, WithoutMotionTheRowKeepsItsSizeAndItsFillGoesOutAfterTheHold)
+{
+    QApplication::setEffectEnabled(Qt::UI_General, false);
+    const AudioPlugin comp = plugin(QStringLiteral("Comp"), PluginFormat::vst3);
+    seed({comp});
+    panel();
+    collect({comp});
+    const BulkListModel& model = *panel().listModel();
+    EXPECT_EQ(model.flashLevel(comp.name), BulkListModel::kFlashLevel);
+    motion.advance(BulkListModel::kFlashHoldMs - 1);
+    EXPECT_EQ(model.flashLevel(comp.name), BulkListModel::kFlashLevel);
+    EXPECT_EQ(model.flashScale(comp.name), 1.0);
+    motion.advance(2);
+    EXPECT_EQ(model.flashLevel(comp.name), 0);
+    EXPECT_FALSE(model.isAnyRowFlashing());
+}
 
 TEST_F(BulkActionsViewTest, GroupsTheSelectionByNameWithFormatBadgesAndChips)
 {

@@ -23,6 +23,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <functional>
@@ -231,13 +232,7 @@ BulkActionsView::BulkActionsView(PluginManagerViewModel& viewModel, QWidget* par
     layout->addWidget(m_list);
     applyListHeight();
 
-    m_flashTimer.setInterval(16);
-    connect(&m_flashTimer, &QTimer::timeout, this, [this] {
-        m_list->viewport()->update();
-        if (!m_model->isAnyRowFlashing())
-            m_flashTimer.stop();
-    });
-    connect(m_model, &BulkListModel::flashStarted, this, [this] { m_flashTimer.start(); });
+    connect(m_model, &BulkListModel::flashChanged, m_list->viewport(), qOverload<>(&QWidget::update));
     connect(m_model, &BulkListModel::markedNamesChanged, this, &BulkActionsView::refresh);
     connect(m_model, &BulkListModel::modelReset, this, &BulkActionsView::onEntryCountChanged);
 

@@ -5,7 +5,6 @@
 
 #include <QHash>
 #include <QList>
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -104,7 +103,6 @@ private:
     QWidget* m_wavesNotice = nullptr;
     QListView* m_list = nullptr;
     std::unique_ptr<ItemViewActions> m_rowActions;
-    QTimer m_flashTimer;
     int m_paneHeight = 200;
     bool m_expandFull = false;
     int m_previousBulkCount = 0;

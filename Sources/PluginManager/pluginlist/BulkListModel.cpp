@@ -1,13 +1,71 @@
 #include "pluginlist/BulkListModel.h"
 
 #include "operations/PluginManagerViewModel.h"
+#include "widgets/Motion.h"
+#include "widgets/SpringValue.h"
 
-#include <QEasingCurve>
+#include <QPauseAnimation>
+#include <QSequentialAnimationGroup>
+#include <QVariantAnimation>
+
+#include <algorithm>
+
+/// One row's appearance flash: the pink fill held, then faded; the row's scale springing up
+/// while the fill is held and back when it fades. Without motion the fill goes out at once
+/// and the row keeps its size.
+class BulkListModel::Flash final : public QObject {
+public:
+    explicit Flash(BulkListModel& model) : m_scale(1.0, {0.25, 0.6})
+    {
+        const bool animated = Motion::enabled();
+        m_fill.addPause(kFlashHoldMs);
+        m_fade = new QVariantAnimation(&m_fill);
+        m_fade->setStartValue(kFlashLevel);
+        m_fade->setEndValue(0.0);
+        m_fade->setDuration(animated ? kFlashFadeMs : 0);
+        m_fade->setEasingCurve(Motion::easeOut());
+        m_fill.addAnimation(m_fade);
+        connect(m_fade, &QVariantAnimation::valueChanged, &model, [this, &model](const QVariant& level) {
+            m_level = level.toReal();
+            Q_EMIT model.flashChanged();
+        });
+        connect(&m_fill, &QSequentialAnimationGroup::currentAnimationChanged, this,
+                [this, animated](QAbstractAnimation* now) {
+                    if (now == m_fade)
+                        m_scale.setTarget(1.0, animated);
+                });
+        connect(&m_fill, &QAbstractAnimation::finished, &model, [this, &model] {
+            m_level = 0;
+            Q_EMIT model.flashChanged();
+        });
+        connect(&m_scale, &SpringValue::valueChanged, &model, &BulkListModel::flashChanged);
+        MotionTimeline::current().start(m_fill);
+        if (animated) // a pop in size would be motion too
+            m_scale.setTarget(kFlashScale, true);
+    }
+    Q_DISABLE_COPY_MOVE(Flash)
+    ~Flash() override
+    {
+        // Gone with its name or with the model: nothing of it reports any more.
+        m_fill.blockSignals(true);
+        m_fade->blockSignals(true);
+        m_scale.blockSignals(true);
+    }
+
+    qreal level() const { return m_level; }
+    qreal scale() const { return m_scale.value(); }
+    bool isLit() const { return m_fill.state() != QAbstractAnimation::Stopped || m_scale.isMoving(); }
+
+private:
+    SpringValue m_scale;
+    QSequentialAnimationGroup m_fill;
+    QVariantAnimation* m_fade = nullptr;
+    qreal m_level = kFlashLevel;
+};
 
 BulkListModel::BulkListModel(PluginManagerViewModel& viewModel, QObject* parent)
     : QAbstractListModel(parent), m_viewModel(viewModel)
 {
-    m_clock.start();
     connect(&m_viewModel, &PluginManagerViewModel::consolidatedBulkPluginsChanged, this, &BulkListModel::reload);
     connect(&m_viewModel, &PluginManagerViewModel::bulkActiveVariantsChanged, this, [this] {
         if (!m_entries.isEmpty())
@@ -70,47 +128,31 @@ void BulkListModel::clearMarked()
 
 qreal BulkListModel::flashLevel(const QString& name) const
 {
-    const auto it = m_appearedAt.constFind(name);
-    if (it == m_appearedAt.constEnd())
-        return 0;
-    const qint64 elapsed = m_clock.elapsed() - it.value();
-    if (elapsed < kFlashHoldMs)
-        return 0.45;
-    const qreal progress = qreal(elapsed - kFlashHoldMs) / kFlashFadeMs;
-    if (progress >= 1)
-        return 0;
-    return 0.45 * (1 - QEasingCurve(QEasingCurve::OutCubic).valueForProgress(progress));
+    const auto it = m_flashes.constFind(name);
+    return it == m_flashes.constEnd() ? 0 : it.value()->level();
+}
+
+qreal BulkListModel::flashScale(const QString& name) const
+{
+    const auto it = m_flashes.constFind(name);
+    return it == m_flashes.constEnd() ? 1 : it.value()->scale();
 }
 
 bool BulkListModel::isAnyRowFlashing() const
 {
-    const qint64 now = m_clock.elapsed();
-    for (auto it = m_appearedAt.constBegin(); it != m_appearedAt.constEnd(); ++it) {
-        if (now - it.value() < kFlashHoldMs + kFlashFadeMs)
-            return true;
-    }
-    return false;
+    return std::any_of(m_flashes.cbegin(), m_flashes.cend(), [](const auto& flash) { return flash->isLit(); });
 }
 
 void BulkListModel::reload()
 {
     beginResetModel();
     m_entries = m_viewModel.consolidatedBulkPlugins();
-    // A name keeps its flash state while it stays in the list; a new name flashes once.
-    QHash<QString, qint64> appeared;
-    bool started = false;
-    const qint64 now = m_clock.elapsed();
+    // A name keeps its flash while it stays in the list; a new name flashes once.
+    QHash<QString, std::shared_ptr<Flash>> flashes;
     for (const ConsolidatedPlugin& plugin : m_entries) {
-        const auto it = m_appearedAt.constFind(plugin.name);
-        if (it != m_appearedAt.constEnd()) {
-            appeared.insert(plugin.name, it.value());
-        } else {
-            appeared.insert(plugin.name, now);
-            started = true;
-        }
+        const auto it = m_flashes.constFind(plugin.name);
+        flashes.insert(plugin.name, it != m_flashes.constEnd() ? it.value() : std::make_shared<Flash>(*this));
     }
-    m_appearedAt = std::move(appeared);
+    m_flashes = std::move(flashes);
     endResetModel();
-    if (started)
-        Q_EMIT flashStarted();
 }

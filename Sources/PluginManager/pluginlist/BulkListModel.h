@@ -3,16 +3,17 @@
 #include "catalogue/PluginModels.h"
 
 #include <QAbstractListModel>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 #include <QString>
 
+#include <memory>
+
 class PluginManagerViewModel;
 
 /// The bulk panel's list: one entry per collected plug-in name, in the view model's
-/// order, plus the panel's own state per name: whether the user marked it and when it
-/// first appeared (for its flash).
+/// order, plus the panel's own state per name: whether the user marked it and its
+/// flash when it first appeared.
 class BulkListModel final : public QAbstractListModel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(BulkListModel)
@@ -31,23 +32,29 @@ public:
     void clearMarked();
 
     /// Opacity of the row's pink flash now: 0.45 for 0.22 s after the name first
-    /// appeared, then fading out over 0.9 s.
+    /// appeared, then fading out over 0.9 s (ease-out).
     qreal flashLevel(const QString& name) const;
+    /// The row's scale now: it springs to 1.015 while the flash is lit and back after.
+    qreal flashScale(const QString& name) const;
     bool isAnyRowFlashing() const;
 
-    static constexpr qint64 kFlashHoldMs = 220;
-    static constexpr qint64 kFlashFadeMs = 900;
+    static constexpr int kFlashHoldMs = 220;
+    static constexpr int kFlashFadeMs = 900;
+    static constexpr qreal kFlashLevel = 0.45;
+    static constexpr qreal kFlashScale = 1.015;
 
 Q_SIGNALS:
     void markedNamesChanged();
-    void flashStarted();
+    /// A flash moved: the rows need painting again.
+    void flashChanged();
 
 private:
+    class Flash;
     void reload();
 
     PluginManagerViewModel& m_viewModel;
     QList<ConsolidatedPlugin> m_entries;
     QSet<QString> m_marked;
-    QHash<QString, qint64> m_appearedAt;
-    QElapsedTimer m_clock;
+    // One per name in the list, kept while the name stays, so a name flashes once.
+    QHash<QString, std::shared_ptr<Flash>> m_flashes;
 };

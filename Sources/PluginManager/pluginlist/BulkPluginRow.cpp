@@ -82,12 +82,20 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const QRect row = option.rect.adjusted(0, 1, 0, -1);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    // Badges that still do not fit are cut at the row's edge, never drawn beside it.
-    painter->setClipRect(row);
 
     if (m_model.isMarked(plugin->name))
         paintGlassSurface(*painter, QRectF(row), GlassSurface::Kind::tinted, option.palette.color(QPalette::Highlight),
                           true, 5);
+    // The flash grows the row about its centre; the mark's glass around it keeps its size.
+    const qreal scale = m_model.flashScale(plugin->name);
+    if (scale != 1.0) {
+        const QPointF centre = QRectF(row).center();
+        painter->translate(centre);
+        painter->scale(scale, scale);
+        painter->translate(-centre);
+    }
+    // Badges that still do not fit are cut at the row's edge, never drawn beside it.
+    painter->setClipRect(row);
     const qreal flash = m_model.flashLevel(plugin->name);
     if (flash > 0) {
         painter->setPen(Qt::NoPen);

@@ -15,11 +15,11 @@
 #include "uadcleanup/UADCleanupManager.h"
 #include "widgets/AppTheme.h"
 #include "widgets/Prompter.h"
+#include "widgets/RevealSlot.h"
 
 #include <QDialog>
 #include <QHash>
 #include <QPainter>
-#include <QPropertyAnimation>
 #include <QSet>
 #include <QSplitter>
 #include <QTimer>
@@ -112,11 +112,14 @@ void ContentView::buildLayout()
     auto* detailLayout = new QVBoxLayout(m_detail);
     detailLayout->setContentsMargins(0, 0, 0, 0);
     detailLayout->setSpacing(0);
+    // Both banners move in from the top edge and fade, and leave the same way.
     m_updateBanner = new UpdateBanner(m_updateChecker, m_pluginManager.services().workspace, m_detail);
-    detailLayout->addWidget(m_updateBanner);
+    detailLayout->addWidget(
+        new RevealSlot(m_updateBanner, RevealSlot::Entrance::slideFromTop, kBannerAnimationMs, m_detail));
     m_newPluginsBanner = new NewPluginsBanner(m_newPlugins, m_detail);
     m_newPluginsBanner->setVisible(false);
-    detailLayout->addWidget(m_newPluginsBanner);
+    detailLayout->addWidget(
+        new RevealSlot(m_newPluginsBanner, RevealSlot::Entrance::slideFromTop, kBannerAnimationMs, m_detail));
     m_mainContent = seams.mainContent(
         m_pluginManager, m_profileManager,
         [this](BulkAction action, const QList<AudioPlugin>& plugins) { requestBulkConfirmation(action, plugins); },
@@ -358,28 +361,7 @@ void ContentView::armCheatCode()
 
 void ContentView::setNewPluginsBannerShown(bool shown)
 {
-    QWidget* banner = m_newPluginsBanner;
-    auto* animation = new QPropertyAnimation(banner, "maximumHeight", banner);
-    animation->setDuration(kBannerAnimationMs);
-    animation->setEasingCurve(QEasingCurve::InOutQuad);
-    const int full = std::max(banner->sizeHint().height(), 1);
-    if (shown) {
-        banner->setMaximumHeight(0);
-        banner->setVisible(true);
-        animation->setStartValue(0);
-        animation->setEndValue(full);
-        connect(animation, &QPropertyAnimation::finished, banner,
-                [banner] { banner->setMaximumHeight(QWIDGETSIZE_MAX); });
-    } else {
-        animation->setStartValue(banner->height());
-        animation->setEndValue(0);
-        connect(animation, &QPropertyAnimation::finished, banner, [this, banner] {
-            if (!m_newPlugins.showBanner())
-                banner->setVisible(false);
-            banner->setMaximumHeight(QWIDGETSIZE_MAX);
-        });
-    }
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    m_newPluginsBanner->setVisible(shown);
 }
 
 void ContentView::presentNewPluginsSheet(bool show)

@@ -3,6 +3,7 @@
 #include "Platform/Diagnostics.h"
 #include "shell/AppDelegate.h"
 #include "shell/SingleInstance.h"
+#include "widgets/Motion.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -17,6 +18,7 @@ int launchGui(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("com.yourcompany.Rackhand"));
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);
+    Motion::adoptDesktopDefault();
     // Closing the main window ends the program; nothing is saved at quit.
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 

@@ -16,18 +16,22 @@
 #include "widgets/AppTheme.h"
 #include "widgets/BusySpinner.h"
 #include "widgets/GlassStyle.h"
+#include "widgets/HoverScale.h"
+#include "widgets/Motion.h"
 #include "widgets/ThemedLabel.h"
 #include "widgets/Typography.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
+
+#include <algorithm>
 
 /// The active-filter row; tinted blue glass while filters are active.
 class SidebarView::FilterLine final : public QWidget {
@@ -228,6 +232,7 @@ QWidget* SidebarView::buildAllPluginsRow()
     m_allPluginsCount->setAttribute(Qt::WA_TransparentForMouseEvents);
     row->addWidget(m_allPluginsCount);
     m_allPluginsRow->setMinimumHeight(row->minimumSize().height());
+    m_allPluginsHover = new HoverScale(m_allPluginsRow, kAllPluginsHoverScale, kAllPluginsHoverMs);
     connect(m_allPluginsRow, &QAbstractButton::clicked, this, &SidebarView::allPluginsClicked);
     m_allPluginsHolder = padded(m_allPluginsRow, 8, m_scrollContent, QStringLiteral("allPluginsRow"));
     return m_allPluginsHolder;
@@ -293,16 +298,27 @@ void SidebarView::scrollToActions()
 {
     if (m_actionsBlock->isHidden())
         return;
-    m_scrollContent->layout()->activate();
     QScrollBar* bar = m_scroll->verticalScrollBar();
-    const int target =
-        std::clamp(m_actionsBlock->mapTo(m_scrollContent, QPoint(0, 0)).y(), bar->minimum(), bar->maximum());
-    auto* animation = new QPropertyAnimation(bar, "value", this);
-    animation->setDuration(300);
-    animation->setEasingCurve(QEasingCurve::OutCubic);
-    animation->setStartValue(bar->value());
-    animation->setEndValue(target);
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    // Where Actions' top is now; while sections still unfold the room to scroll grows, so
+    // the target is taken again on every step.
+    auto target = [this, bar] {
+        m_scrollContent->layout()->activate();
+        return std::clamp(m_actionsBlock->mapTo(m_scrollContent, QPoint(0, 0)).y(), bar->minimum(), bar->maximum());
+    };
+    if (!Motion::enabled(this)) {
+        bar->setValue(target());
+        return;
+    }
+    auto* animation = new QVariantAnimation(this);
+    animation->setDuration(kScrollMs);
+    animation->setEasingCurve(Motion::easeOut());
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    connect(animation, &QVariantAnimation::valueChanged, bar, [bar, target, from = bar->value()](const QVariant& p) {
+        bar->setValue(from + qRound((target() - from) * p.toReal()));
+    });
+    connect(animation, &QAbstractAnimation::finished, animation, &QObject::deleteLater);
+    MotionTimeline::current().start(*animation);
 }
 
 void SidebarView::allPluginsClicked()

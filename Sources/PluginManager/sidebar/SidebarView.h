@@ -11,6 +11,7 @@ class ActionsSection;
 class ActivityLogManager;
 class FormatFilterSection;
 class GradientTitle;
+class HoverScale;
 class ManufacturerFilterSection;
 class MenuBarSection;
 class PluginManagerViewModel;
@@ -36,6 +37,10 @@ public:
     using FormatCallback = std::function<void(std::optional<PluginFormat>)>;
 
     static constexpr int kScrollDelayMs = 50;
+    static constexpr int kScrollMs = 300;
+    /// "All Plugins" grows to this under the pointer.
+    static constexpr double kAllPluginsHoverScale = 1.02;
+    static constexpr int kAllPluginsHoverMs = 200;
     /// The scroll content's own minimum width; at or below the window's narrowest
     /// sidebar column (250 px), so the column's width always decides.
     static constexpr int kMinimumContentWidth = 200;
@@ -54,6 +59,7 @@ public:
 
     GradientTitle* title() const { return m_title; }
     SidebarItemButton* allPluginsRow() const { return m_allPluginsRow; }
+    HoverScale& allPluginsHover() const { return *m_allPluginsHover; }
     QString allPluginsCountText() const;
     QToolButton* clearFiltersButton() const { return m_clearFilters; }
     ProfilesSection* profilesSection() const { return m_profiles; }
@@ -90,6 +96,7 @@ private:
     QWidget* m_scrollContent = nullptr;
     QWidget* m_allPluginsHolder = nullptr;
     SidebarItemButton* m_allPluginsRow = nullptr;
+    HoverScale* m_allPluginsHover = nullptr;
     QLabel* m_allPluginsCount = nullptr;
     class FilterLine;
     FilterLine* m_filterLine = nullptr;

@@ -1,5 +1,6 @@
 #include "widgets/FoldingSection.h"
 
+#include "widgets/RevealSlot.h"
 #include "widgets/SectionHeaderButton.h"
 
 #include <QHBoxLayout>
@@ -12,7 +13,7 @@ FoldingSection::FoldingSection(const QString& objectName, const QString& title, 
     setObjectName(objectName);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
+    layout->setSpacing(0);
 
     m_header = new SectionHeaderButton(title, std::move(chevronColor), this);
     m_headerRow = new QHBoxLayout;
@@ -23,8 +24,11 @@ FoldingSection::FoldingSection(const QString& objectName, const QString& title, 
     connect(m_header, &QAbstractButton::clicked, this, [this] { setExpanded(!m_expanded); });
 
     m_body = new QWidget(this);
-    layout->addWidget(m_body);
     m_body->setVisible(false);
+    // The gap above the body belongs to the body, so it opens and closes with it.
+    m_body->setContentsMargins(0, spacing, 0, 0);
+    m_bodySlot = new RevealSlot(m_body, RevealSlot::Entrance::unfold, kFoldMs, this);
+    layout->addWidget(m_bodySlot);
 }
 
 void FoldingSection::setExpanded(bool expanded)
@@ -33,8 +37,13 @@ void FoldingSection::setExpanded(bool expanded)
         return;
     m_expanded = expanded;
     m_header->setExpanded(expanded);
-    foldChanging(expanded);
-    m_body->setVisible(expanded);
+    if (expanded) {
+        foldChanging(true);
+        m_body->setVisible(true);
+    } else {
+        m_body->setVisible(false); // the slot takes its picture first
+        foldChanging(false);
+    }
     Q_EMIT expandedChanged(expanded);
 }
 
