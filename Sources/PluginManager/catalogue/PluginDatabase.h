@@ -37,7 +37,9 @@ struct PluginQuery {
 
 /// The catalogue of found plug-ins in plugins.db (one row per AudioPlugin). A cache of
 /// the plug-in folders: every scan replaces it whole. Failures are printed and give
-/// empty or zero results; nothing throws to callers.
+/// empty or zero results, writes return their reason; nothing throws to callers.
+/// A file that cannot serve as the catalogue (damaged, not a regular file, a view named
+/// "plugins") is set aside at opening and a new one created; see takeSetAsideNotice().
 class PluginDatabase final {
 public:
     /// Opens (creating when missing) the database at `path`, creating its folder.
@@ -53,16 +55,20 @@ public:
 
     QString dbPath() const { return m_dbPath; }
     bool isOpen() const { return m_db != nullptr; }
+    /// Why the file could not be opened (meaningful while !isOpen()).
+    QString openFailure() const;
     const QString& path() const { return m_dbPath; }
 
     /// In one transaction; when the insert cannot be prepared the old rows are kept.
-    void replaceAllPlugins(const QList<AudioPlugin>& plugins);
+    /// Returns an empty string, or why the rows could not be written.
+    QString replaceAllPlugins(const QList<AudioPlugin>& plugins);
     /// Writes currentPath and isEnabled of the row with the plug-in's id.
     void updatePlugin(const AudioPlugin& plugin);
     void deletePlugin(const QUuid& id);
     /// The rows of a batch of moves (currentPath and isEnabled by id) and of deletes, in
-    /// one transaction with one prepared statement each: all or nothing. Returns an empty
-    /// string, or why nothing was written.
+    /// one transaction with one prepared statement each. A failing statement writes
+    /// nothing; an id that is no longer in the catalogue is reported too. Returns an empty
+    /// string, or why a row was not written.
     QString updatePlugins(const QList<AudioPlugin>& plugins);
     QString deletePlugins(const QList<QUuid>& ids);
 
@@ -79,6 +85,16 @@ public:
     /// looked up in chunks that fit SQLite's host-parameter limit.
     QList<AudioPlugin> getPluginsByIds(const QSet<QUuid>& ids) const;
 
+    /// When the file cannot be written, the scan's rows are kept in memory instead, so
+    /// every read shows them until reattachFile() (after a scan could write the file).
+    /// Returns an empty string, or why even that failed.
+    QString holdInMemory(const QList<AudioPlugin>& plugins);
+    bool isInMemory() const { return m_inMemory; }
+    void reattachFile();
+    /// What was set aside when the catalogue was opened, for the user; empty when nothing
+    /// was. Given once.
+    QString takeSetAsideNotice();
+
     /// Debugging and tests: called with the text of every statement as it starts running,
     /// bound values filled in. An empty function removes the observer.
     void setStatementObserver(std::function<void(const QString&)> observer);
@@ -94,7 +110,15 @@ private:
     static std::optional<AudioPlugin> pluginFromRow(const Sql::Statement& row);
     static int traceCallback(unsigned type, void* context, void* statement, void* text);
 
-    void openDatabase();
+    void attachFile();
+    /// Opens the connection; a reason when the file is not a readable database.
+    QString openDatabase();
+    QString foreignPluginsObject() const;
+    /// A reason when the script fails on an unreadable file; other failures are printed.
+    QString runSetUpScript(const char* sql);
+    bool setFileAside(const QString& problem);
+    void closeConnection();
+    QString lastError() const;
     void dropTableOfAnotherLayout();
     /// Runs a script; on failure prints "❌ SQL error: <message>" and returns false.
     bool exec(const char* sql) const;
@@ -106,4 +130,7 @@ private:
 
     sqlite3* m_db = nullptr;
     QString m_dbPath;
+    QString m_openError;
+    QString m_setAsideNotice;
+    bool m_inMemory = false;
 };
