@@ -112,11 +112,8 @@ void PluginDatabase::attachFile()
     else
         problem = openDatabase();
     if (problem.isEmpty() && m_db) {
-        problem = foreignPluginsObject();
-        if (problem.isEmpty()) {
-            dropTableOfAnotherLayout();
-            problem = runSetUpScript(CatalogueSchema::kCreateScript);
-        }
+        dropTableOfAnotherLayout();
+        problem = runSetUpScript(CatalogueSchema::kCreateScript);
     }
     if (problem.isEmpty())
         return;
@@ -292,7 +289,10 @@ QString PluginDatabase::openDatabase()
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
 
     // The first statement is where SQLite actually reads the file: a file that is not a
-    // database (or is damaged) fails here, and its reason goes back to be set aside.
+    // database (or is damaged) fails here, and its reason goes back to be set aside before
+    // anything has been written to it.
+    if (QString problem = foreignPluginsObject(); !problem.isEmpty())
+        return problem;
     // Only a new file takes this: every scan rewrites the whole catalogue, and larger pages
     // mean fewer, larger log writes. An existing file keeps the page size it has.
     exec("PRAGMA page_size=8192");
