@@ -293,6 +293,35 @@ TEST_F(PluginManagerViewModelTest, CatalogueThatCannotBeSavedIsSaidAndTheTableSh
     }
 }
 
+TEST_F(PluginManagerViewModelTest, DamageTheOpeningMissedIsSetAsideByTheScan)
+{
+    makeBundle(sys("/Library/Audio/Plug-Ins/VST3/Alpha.vst3"));
+    const QString path = dataDir() + QStringLiteral("/damaged.db");
+    PluginDatabase(path).replaceAllPlugins(numbered(2000));
+    {
+        // Header and table list intact, rows damaged: opening the file does not notice.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_GT(file.size(), 40 * 8192);
+        file.seek(8 * 8192);
+        file.write(QByteArray(24 * 8192, '\x5a'));
+    }
+    PluginDatabase database(path);
+    ASSERT_TRUE(database.isOpen());
+    EXPECT_TRUE(database.takeSetAsideNotice().isEmpty());
+    PluginManagerViewModel model(database, activityLog(), services(m_recorder));
+    ASSERT_TRUE(scanAndWait(model));
+    ASSERT_TRUE(model.error());
+    EXPECT_TRUE(model.error()->detail.startsWith(
+        QStringLiteral("The plug-in list could not be read (database disk image is malformed). It was kept as ") +
+        path + QStringLiteral(".unreadable-")))
+        << model.error()->detail.toStdString();
+    EXPECT_EQ(namesOf(model.displayedPlugins()), QStringList{QStringLiteral("Alpha")});
+    EXPECT_FALSE(database.isInMemory());
+    EXPECT_EQ(namesOf(PluginDatabase(path).queryPlugins({})), QStringList{QStringLiteral("Alpha")});
+    EXPECT_EQ(QDir(dataDir()).entryList({QStringLiteral("damaged.db.unreadable-*")}, QDir::Files).size(), 1);
+}
+
 TEST_F(PluginManagerViewModelTest, StatusSortStepsTheProfileSortModeOnlyDuringAPreview)
 {
     seed(numbered(2));

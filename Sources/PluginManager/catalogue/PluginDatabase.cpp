@@ -206,6 +206,25 @@ void PluginDatabase::reattachFile()
     setStatementObserver(std::move(m_statementObserver));
 }
 
+bool PluginDatabase::isDamageReason(const QString& reason)
+{
+    return reason == QLatin1String(sqlite3_errstr(SQLITE_CORRUPT)) ||
+           reason == QLatin1String(sqlite3_errstr(SQLITE_NOTADB));
+}
+
+QString PluginDatabase::replaceDamagedFile(const QList<AudioPlugin>& plugins, const QString& damage)
+{
+    closeConnection();
+    m_inMemory = false;
+    if (!setFileAside(damage))
+        return damage;
+    openDatabase();
+    if (m_db)
+        exec(CatalogueSchema::kCreateScript);
+    setStatementObserver(std::move(m_statementObserver));
+    return replaceAllPlugins(plugins);
+}
+
 QString PluginDatabase::takeSetAsideNotice()
 {
     return std::exchange(m_setAsideNotice, QString());

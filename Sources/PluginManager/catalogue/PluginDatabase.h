@@ -91,6 +91,11 @@ public:
     QString holdInMemory(const QList<AudioPlugin>& plugins);
     bool isInMemory() const { return m_inMemory; }
     void reattachFile();
+    /// True for a write's reason that says the file is damaged or not a database at all.
+    static bool isDamageReason(const QString& reason);
+    /// Damage that the opening did not see (a write found it): the file is set aside as an
+    /// unreadable one is, and the rows go into a new one. Returns an empty string, or why not.
+    QString replaceDamagedFile(const QList<AudioPlugin>& plugins, const QString& damage);
     /// What was set aside when the catalogue was opened, for the user; empty when nothing
     /// was. Given once.
     QString takeSetAsideNotice();

@@ -294,6 +294,14 @@ PluginManagerViewModel::ScanOutcome PluginManagerViewModel::writeScanResult(QLis
 
 void PluginManagerViewModel::publishScan(ScanOutcome outcome)
 {
+    // Damage that the opening did not see: the file goes aside and the scan fills a new one.
+    QString notice;
+    if (PluginDatabase::isDamageReason(outcome.saveError) &&
+        m_database.replaceDamagedFile(outcome.plugins, outcome.saveError).isEmpty()) {
+        outcome.saveError.clear();
+        outcome.manufacturers = m_database.getDistinctManufacturers();
+        notice = m_database.takeSetAsideNotice();
+    }
     // What the window shows is the scan's own result, even when the file would not take it.
     if (!outcome.saveError.isEmpty()) {
         Diagnostics::print(QStringLiteral("❌ The plug-in list could not be saved: ") + outcome.saveError);
@@ -316,6 +324,8 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
     setOperationRunning(false);
     if (!outcome.saveError.isEmpty())
         setError(PluginError::databaseError(QStringLiteral("The plug-in list could not be saved: ") + outcome.saveError));
+    else if (!notice.isEmpty())
+        setError(PluginError::databaseError(notice));
     Q_EMIT scanFinished();
     const std::vector<std::function<void()>> waiters = std::exchange(m_scanWaiters, {});
     for (const std::function<void()>& waiter : waiters)
