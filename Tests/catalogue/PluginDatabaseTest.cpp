@@ -695,7 +695,8 @@ TEST_F(PluginDatabaseTest, UnreadableFileIsSetAsideAndANewCatalogueStarted)
          [](const QString& path) {
              {
                  RawDb raw(path);
-                 raw.exec("CREATE TABLE plugins (id TEXT PRIMARY KEY, name TEXT); INSERT INTO plugins VALUES ('x','y')");
+                 raw.exec(
+                     "CREATE TABLE plugins (id TEXT PRIMARY KEY, name TEXT); INSERT INTO plugins VALUES ('x','y')");
              }
              QFile file(path);
              ASSERT_TRUE(file.open(QIODevice::ReadWrite));
@@ -736,7 +737,8 @@ TEST_F(PluginDatabaseTest, UnreadableFileIsSetAsideAndANewCatalogueStarted)
         ASSERT_EQ(printedLines().size(), 1) << printedLines().join('\n').toStdString();
         const QString line = printedLines().first();
         EXPECT_TRUE(line.startsWith(QStringLiteral("⚠️ Could not read the catalogue at ") + m_path +
-                                    QStringLiteral(" (") + QString::fromUtf8(c.reason) + QStringLiteral("); kept it as ")))
+                                    QStringLiteral(" (") + QString::fromUtf8(c.reason) +
+                                    QStringLiteral("); kept it as ")))
             << line.toStdString();
         const QStringList kept = QDir(dataDir()).entryList({QStringLiteral("plugins.db.unreadable-*")},
                                                            QDir::AllEntries | QDir::System, QDir::Name);

@@ -223,8 +223,8 @@ TEST_F(HelperProgramsTest, SecondMainApplicationOnTheSameDataFolderElsewhereIsRe
         SCOPED_TRACE(row.name);
         if (row.withBus && !QDBusConnection::sessionBus().isConnected())
             continue;
-        if (row.withBus &&
-            QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(RackhandBus::kServiceName)))
+        if (row.withBus && QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                               QString::fromLatin1(RackhandBus::kServiceName)))
             continue; // another test's Rackhand would take the hand-over
         QProcess second;
         second.setProcessEnvironment(row.withBus ? sandboxEnvironment() : alone);

@@ -264,9 +264,9 @@ TEST_F(PluginManagerViewModelTest, CatalogueThatCannotBeSavedIsSaidAndTheTableSh
         SCOPED_TRACE(c.name);
         const QString path = dataDir() + QStringLiteral("/plugins-%1.db").arg(++n);
         const auto rowsInFile = [&path] { return PluginDatabase(path).queryPlugins({}).size(); };
-        PluginDatabase(path).replaceAllPlugins({record(QStringLiteral("Gone"), PluginFormat::vst3,
-                                                       QStringLiteral("/gone.vst3"), QStringLiteral("/gone.vst3"),
-                                                       true)});
+        PluginDatabase(path).replaceAllPlugins(
+            {record(QStringLiteral("Gone"), PluginFormat::vst3, QStringLiteral("/gone.vst3"),
+                    QStringLiteral("/gone.vst3"), true)});
         c.beforeOpen(path);
         PluginDatabase database(path);
         PluginManagerViewModel model(database, activityLog(), services(m_recorder));

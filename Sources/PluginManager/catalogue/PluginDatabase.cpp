@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <utility>
 #include <sqlite3.h>
+#include <utility>
 
 namespace {
 
@@ -140,7 +140,7 @@ QString PluginDatabase::runSetUpScript(const char* sql)
 {
     char* message = nullptr;
     const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
-    const QString text = message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
+    QString text = message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
     sqlite3_free(message);
     if (rc == SQLITE_OK)
         return {};
@@ -164,8 +164,9 @@ bool PluginDatabase::setFileAside(const QString& problem)
         if (QFileInfo::exists(m_dbPath + suffix))
             QFile::rename(m_dbPath + suffix, kept + suffix);
     }
-    Diagnostics::print(QStringLiteral("⚠️ Could not read the catalogue at %1 (%2); kept it as %3 and started a new one")
-                           .arg(m_dbPath, problem, kept));
+    Diagnostics::print(
+        QStringLiteral("⚠️ Could not read the catalogue at %1 (%2); kept it as %3 and started a new one")
+            .arg(m_dbPath, problem, kept));
     m_setAsideNotice = QStringLiteral("The plug-in list could not be read (%1). It was kept as %2, and a new list is "
                                       "built from the plug-in folders.")
                            .arg(problem, kept);
@@ -183,8 +184,8 @@ QString PluginDatabase::holdInMemory(const QList<AudioPlugin>& plugins)
 {
     closeConnection();
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(db);
         return QString::fromUtf8(sqlite3_errstr(rc));
@@ -420,7 +421,7 @@ QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
         // errors (disk full, I/O) make SQLite roll the whole transaction back; carrying
         // on would then commit the remaining rows one by one over the old catalogue.
         if (!insert.exec() && sqlite3_get_autocommit(m_db)) {
-            const QString reason = insert.errorMessage();
+            QString reason = insert.errorMessage();
             printSqlError(reason);
             insert.reset();
             return reason;

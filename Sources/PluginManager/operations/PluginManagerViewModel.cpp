@@ -323,7 +323,8 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
     m_scanRunning = false;
     setOperationRunning(false);
     if (!outcome.saveError.isEmpty())
-        setError(PluginError::databaseError(QStringLiteral("The plug-in list could not be saved: ") + outcome.saveError));
+        setError(
+            PluginError::databaseError(QStringLiteral("The plug-in list could not be saved: ") + outcome.saveError));
     else if (!notice.isEmpty())
         setError(PluginError::databaseError(notice));
     Q_EMIT scanFinished();

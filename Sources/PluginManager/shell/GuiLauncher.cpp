@@ -42,7 +42,8 @@ int launchGui(int argc, char** argv)
         return 1;
     }
     if (lock.state() == DataFolderLock::State::unavailable)
-        Diagnostics::print(QStringLiteral("⚠️ Could not lock the data folder (%1): starting anyway").arg(lock.reason()));
+        Diagnostics::print(
+            QStringLiteral("⚠️ Could not lock the data folder (%1): starting anyway").arg(lock.reason()));
 
     // Held for the whole event loop.
     AppDelegate delegate(Platform::services());
