@@ -93,16 +93,7 @@ public Q_SLOTS:
 
 class HelperProgramsTest : public SandboxTest {
 protected:
-    QProcessEnvironment sandboxEnvironment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("RACKHAND_SYSTEM_ROOT"), root());
-        env.insert(QStringLiteral("HOME"), home());
-        env.insert(QStringLiteral("XDG_DATA_HOME"), qEnvironmentVariable("XDG_DATA_HOME"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), qEnvironmentVariable("XDG_CONFIG_HOME"));
-        env.insert(QStringLiteral("RACKHAND_UPDATE_SERVER"), QStringLiteral("http://127.0.0.1:1"));
-        return env;
-    }
+    QProcessEnvironment sandboxEnvironment() const { return programEnvironment(); }
 };
 
 TEST_F(HelperProgramsTest, AnnouncementsCrossTheBus)

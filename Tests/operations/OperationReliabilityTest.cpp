@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -612,12 +611,7 @@ TEST_F(OperationReliabilityTest, ASecondProgramStartedMidBatchIsKeptOutAndNothin
     for (const AudioPlugin& plugin : withState(model.plugins(), true))
         placed.insert(plugin.currentPath, bundleHash(plugin.currentPath));
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("RACKHAND_SYSTEM_ROOT"), root());
-    env.insert(QStringLiteral("HOME"), home());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), qEnvironmentVariable("XDG_DATA_HOME"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), qEnvironmentVariable("XDG_CONFIG_HOME"));
-    env.insert(QStringLiteral("RACKHAND_UPDATE_SERVER"), QStringLiteral("http://127.0.0.1:1"));
+    QProcessEnvironment env = programEnvironment();
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")); // another session: nothing to hand over to
     for (const bool enable : {false, true}) {
         SCOPED_TRACE(enable ? "enable all" : "disable all");
