@@ -296,30 +296,49 @@ TEST_F(PluginManagerViewModelTest, CatalogueThatCannotBeSavedIsSaidAndTheTableSh
 TEST_F(PluginManagerViewModelTest, DamageTheOpeningMissedIsSetAsideByTheScan)
 {
     makeBundle(sys("/Library/Audio/Plug-Ins/VST3/Alpha.vst3"));
-    const QString path = dataDir() + QStringLiteral("/damaged.db");
-    PluginDatabase(path).replaceAllPlugins(numbered(2000));
-    {
+    const struct {
+        const char* name;
+        qint64 offset;
+        bool afterOpening; // the scan's own connection is the first to read it
+        const char* reason;
+    } cases[] = {
         // Header and table list intact, rows damaged: opening the file does not notice.
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_GT(file.size(), 40 * 8192);
-        file.seek(8 * 8192);
-        file.write(QByteArray(24 * 8192, '\x5a'));
+        {"rows damaged", 8 * 8192, false, "database disk image is malformed"},
+        {"damaged while the window has it open", 0, true, "file is not a database"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dataDir() + QStringLiteral("/damaged-%1.db").arg(c.offset);
+        PluginDatabase(path).replaceAllPlugins(numbered(2000));
+        const auto damage = [&] {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_GT(file.size(), 40 * 8192);
+            file.seek(c.offset);
+            file.write(QByteArray(24 * 8192, '\x5a'));
+        };
+        if (!c.afterOpening)
+            damage();
+        PluginDatabase database(path);
+        ASSERT_TRUE(database.isOpen());
+        EXPECT_TRUE(database.takeSetAsideNotice().isEmpty());
+        PluginManagerViewModel model(database, activityLog(), services(m_recorder));
+        if (c.afterOpening)
+            damage();
+        ASSERT_TRUE(scanAndWait(model));
+        ASSERT_TRUE(model.error());
+        EXPECT_TRUE(model.error()->detail.startsWith(
+            QStringLiteral("The plug-in list could not be read (") + QString::fromUtf8(c.reason) +
+            QStringLiteral("). It was kept as ") + path + QStringLiteral(".unreadable-")))
+            << model.error()->detail.toStdString();
+        EXPECT_EQ(namesOf(model.displayedPlugins()), QStringList{QStringLiteral("Alpha")});
+        EXPECT_FALSE(database.isInMemory());
+        EXPECT_EQ(namesOf(PluginDatabase(path).queryPlugins({})), QStringList{QStringLiteral("Alpha")});
+        EXPECT_EQ(QDir(dataDir())
+                      .entryList({QFileInfo(path).fileName() + QStringLiteral(".unreadable-*")}, QDir::Files)
+                      .size(),
+                  1);
     }
-    PluginDatabase database(path);
-    ASSERT_TRUE(database.isOpen());
-    EXPECT_TRUE(database.takeSetAsideNotice().isEmpty());
-    PluginManagerViewModel model(database, activityLog(), services(m_recorder));
-    ASSERT_TRUE(scanAndWait(model));
-    ASSERT_TRUE(model.error());
-    EXPECT_TRUE(model.error()->detail.startsWith(
-        QStringLiteral("The plug-in list could not be read (database disk image is malformed). It was kept as ") +
-        path + QStringLiteral(".unreadable-")))
-        << model.error()->detail.toStdString();
-    EXPECT_EQ(namesOf(model.displayedPlugins()), QStringList{QStringLiteral("Alpha")});
-    EXPECT_FALSE(database.isInMemory());
-    EXPECT_EQ(namesOf(PluginDatabase(path).queryPlugins({})), QStringList{QStringLiteral("Alpha")});
-    EXPECT_EQ(QDir(dataDir()).entryList({QStringLiteral("damaged.db.unreadable-*")}, QDir::Files).size(), 1);
 }
 
 TEST_F(PluginManagerViewModelTest, StatusSortStepsTheProfileSortModeOnlyDuringAPreview)

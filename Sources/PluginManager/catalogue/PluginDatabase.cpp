@@ -93,7 +93,7 @@ std::optional<QString> absentWhenEmpty(const Sql::Statement& row, int column)
 
 } // namespace
 
-PluginDatabase::PluginDatabase(const QString& path) : m_dbPath(path)
+PluginDatabase::PluginDatabase(const QString& path, Unreadable unreadable) : m_dbPath(path), m_unreadable(unreadable)
 {
     // A failure to create the folder shows up as the open failure below.
     QDir().mkpath(QFileInfo(m_dbPath).absolutePath());
@@ -118,6 +118,10 @@ void PluginDatabase::attachFile()
     if (problem.isEmpty())
         return;
     closeConnection();
+    if (m_unreadable == Unreadable::report) {
+        m_openError = problem;
+        return;
+    }
     if (!setFileAside(problem))
         return;
     openDatabase();

@@ -42,8 +42,14 @@ struct PluginQuery {
 /// "plugins") is set aside at opening and a new one created; see takeSetAsideNotice().
 class PluginDatabase final {
 public:
+    /// What opening does with a file that cannot serve as the catalogue.
+    enum class Unreadable {
+        setAside, ///< keeps it aside and starts a new one (the window's own connection)
+        report    ///< leaves it and stays closed, openFailure() saying why (a second connection,
+                  ///< which must not move the file from under the first)
+    };
     /// Opens (creating when missing) the database at `path`, creating its folder.
-    explicit PluginDatabase(const QString& path);
+    explicit PluginDatabase(const QString& path, Unreadable unreadable = Unreadable::setAside);
     ~PluginDatabase();
     PluginDatabase(const PluginDatabase&) = delete;
     PluginDatabase& operator=(const PluginDatabase&) = delete;
@@ -135,6 +141,7 @@ private:
 
     sqlite3* m_db = nullptr;
     QString m_dbPath;
+    Unreadable m_unreadable = Unreadable::setAside;
     QString m_openError;
     QString m_setAsideNotice;
     bool m_inMemory = false;

@@ -283,7 +283,9 @@ PluginManagerViewModel::ScanOutcome PluginManagerViewModel::writeScanResult(QLis
     // Its own connection: SQLite connections stay on one thread. Under WAL the window's
     // connection keeps reading the previous catalogue until this one commits; nothing
     // else writes meanwhile, since operations are refused while a scan runs.
-    PluginDatabase writer(databasePath);
+    // A file found unreadable here is set aside on the window's thread, once this
+    // connection is closed (see publishScan).
+    PluginDatabase writer(databasePath, PluginDatabase::Unreadable::report);
     const QSet<QString> existingKeys = writer.getAllPluginKeys();
     outcome.saveError = writer.replaceAllPlugins(outcome.plugins);
     if (outcome.saveError.isEmpty())
