@@ -50,6 +50,17 @@ QString SandboxTest::dataDir() const
     return Paths::dataDir();
 }
 
+QProcessEnvironment SandboxTest::programEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("RACKHAND_SYSTEM_ROOT"), root());
+    env.insert(QStringLiteral("HOME"), home());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), qEnvironmentVariable("XDG_DATA_HOME"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), qEnvironmentVariable("XDG_CONFIG_HOME"));
+    env.insert(QStringLiteral("RACKHAND_UPDATE_SERVER"), QStringLiteral("http://127.0.0.1:1"));
+    return env;
+}
+
 void SandboxTest::makeDir(const QString& path)
 {
     ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString();

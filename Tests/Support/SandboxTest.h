@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -25,6 +26,10 @@ protected:
     QString sys(const QString& absolutePath) const { return m_root + absolutePath; }
     /// H + absolute path.
     QString usr(const QString& absolutePath) const { return m_home + absolutePath; }
+
+    /// The environment for one of our programs started by a test: this sandbox's R, H and
+    /// XDG folders, and an update server that answers nothing.
+    QProcessEnvironment programEnvironment() const;
 
     const QStringList& printedLines() const { return m_printed; }
     void clearPrintedLines() { m_printed.clear(); }

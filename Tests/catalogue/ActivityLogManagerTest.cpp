@@ -229,6 +229,7 @@ TEST_F(ActivityLogManagerTest, UnreadableLogIsKeptAsideBeforeTheFirstWrite)
         {"invalid UTF-8", "[\"\xc3\x28\"]"},
         {"deep nesting", QByteArray(3000, '[') + QByteArray(3000, ']')},
         {"not an array", "{}"},
+        {"beyond its size cap", fileOfEntries(3) + QByteArray(ActivityLogManager::maxFileBytes, ' ')},
     };
     for (const auto& [name, bytes] : rows) {
         SCOPED_TRACE(name);

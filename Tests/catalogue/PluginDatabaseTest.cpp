@@ -4,12 +4,16 @@
 #include "Support/SandboxTest.h"
 #include "catalogue/CatalogueSchema.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -274,6 +278,30 @@ TEST_F(PluginDatabaseTest, BatchUpdatesAndDeletesAreOneTransactionEach)
     EXPECT_EQ(m_db->totalCount({}, {}, {}, {}), 3);
     EXPECT_EQ(m_db->deletePlugins({rows[0].id, rows[1].id}), QString());
     EXPECT_EQ(names(all()), QStringList{QStringLiteral("C")});
+
+    // Rows that are no longer there (the catalogue was rewritten meanwhile) are not written
+    // by anyone: that is said, and the rows still there are written.
+    raw.exec("DROP TRIGGER refuse_c; DROP TRIGGER refuse_delete_c");
+    rows[2].isEnabled = true;
+    EXPECT_EQ(m_db->updatePlugins(rows),
+              QStringLiteral("2 of 3 plug-ins were no longer listed in it (it was rewritten meanwhile)"));
+    EXPECT_EQ(m_db->totalEnabledCount(), 1);
+    EXPECT_EQ(m_db->deletePlugins({rows[0].id, rows[2].id}),
+              QStringLiteral("1 of 2 plug-ins were no longer listed in it (it was rewritten meanwhile)"));
+    EXPECT_TRUE(all().isEmpty());
+}
+
+TEST_F(PluginDatabaseTest, ReplaceSaysWhyTheRowsWereNotWritten)
+{
+    open();
+    const AudioPlugin old = makePlugin(QStringLiteral("Old"), QStringLiteral("A"), PluginFormat::vst3);
+    ASSERT_EQ(m_db->replaceAllPlugins({old}), QString());
+    RawDb raw(m_path);
+    // Like a full disk: the whole transaction is rolled back.
+    raw.exec("CREATE TRIGGER full BEFORE INSERT ON plugins BEGIN SELECT RAISE(ROLLBACK, 'disk full'); END");
+    EXPECT_EQ(m_db->replaceAllPlugins({makePlugin(QStringLiteral("New"), QStringLiteral("A"), PluginFormat::vst3)}),
+              QStringLiteral("disk full"));
+    EXPECT_EQ(names(all()), QStringList{QStringLiteral("Old")});
 }
 
 class PluginDatabaseFilterTest : public PluginDatabaseTest {
@@ -652,33 +680,95 @@ TEST_F(PluginDatabaseTest, TableOfAnotherLayoutIsReplacedWithOneLine)
     }
 }
 
-TEST_F(PluginDatabaseTest, GarbageFileIsReportedAndKept)
+TEST_F(PluginDatabaseTest, UnreadableFileIsSetAsideAndANewCatalogueStarted)
 {
     QByteArray garbage;
     for (int i = 0; i < 512; ++i)
         garbage += "not a database! ";
-    writeFile(m_path, garbage);
+    const struct {
+        const char* name;
+        std::function<void(const QString&)> plant;
+        const char* reason;
+    } cases[] = {
+        {"garbage", [&](const QString& path) { writeFile(path, garbage); }, "file is not a database"},
+        {"damaged schema page",
+         [](const QString& path) {
+             {
+                 RawDb raw(path);
+                 raw.exec(
+                     "CREATE TABLE plugins (id TEXT PRIMARY KEY, name TEXT); INSERT INTO plugins VALUES ('x','y')");
+             }
+             QFile file(path);
+             ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+             file.seek(100); // past the header: the page that lists the tables
+             file.write(QByteArray(400, '\x7f'));
+         },
+         "database disk image is malformed"},
+        {"folder", [](const QString& path) { writeFile(path + QStringLiteral("/inside.txt"), "kept"); },
+         "it is a folder"},
+        {"fifo", [](const QString& path) { ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); },
+         "it is not a regular file"},
+        {"view named plugins",
+         [](const QString& path) {
+             RawDb raw(path);
+             raw.exec("CREATE TABLE mine (a TEXT); CREATE VIEW plugins AS SELECT a AS id FROM mine");
+         },
+         "“plugins” in it is a view, not a table"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_db.reset();
+        QDir(dataDir()).removeRecursively();
+        makeDir(dataDir());
+        c.plant(m_path);
+        const QMap<QString, QByteArray> before = [&] {
+            QMap<QString, QByteArray> files;
+            QDirIterator it(dataDir(), QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString file = it.next();
+                files.insert(file.mid(m_path.size()), QFileInfo(file).isFile() ? readFile(file) : QByteArray());
+            }
+            return files;
+        }();
+        clearPrintedLines();
 
-    open();
-    EXPECT_FALSE(m_db->isOpen());
-    EXPECT_EQ(printedLines(), (QStringList{QStringLiteral("❌ SQL error: file is not a database"),
-                                           QStringLiteral("❌ Failed to open database at ") + m_path}));
+        open();
+        ASSERT_TRUE(m_db->isOpen());
+        ASSERT_EQ(printedLines().size(), 1) << printedLines().join('\n').toStdString();
+        const QString line = printedLines().first();
+        EXPECT_TRUE(line.startsWith(QStringLiteral("⚠️ Could not read the catalogue at ") + m_path +
+                                    QStringLiteral(" (") + QString::fromUtf8(c.reason) +
+                                    QStringLiteral("); kept it as ")))
+            << line.toStdString();
+        const QStringList kept = QDir(dataDir()).entryList({QStringLiteral("plugins.db.unreadable-*")},
+                                                           QDir::AllEntries | QDir::System, QDir::Name);
+        ASSERT_FALSE(kept.isEmpty());
+        const QString aside = dataDir() + u'/' + kept.first();
+        EXPECT_TRUE(line.endsWith(aside + QStringLiteral(" and started a new one"))) << line.toStdString();
+        // What was set aside is there byte for byte, under the new name.
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            const QString moved = aside + it.key();
+            EXPECT_TRUE(QFileInfo::exists(moved)) << moved.toStdString();
+            if (QFileInfo(moved).isFile()) {
+                EXPECT_EQ(readFile(moved), it.value()) << moved.toStdString();
+            }
+        }
+        const QString notice = m_db->takeSetAsideNotice();
+        EXPECT_TRUE(notice.contains(QString::fromUtf8(c.reason))) << notice.toStdString();
+        EXPECT_TRUE(notice.contains(aside)) << notice.toStdString();
+        EXPECT_TRUE(m_db->takeSetAsideNotice().isEmpty()) << "told once";
 
-    m_db->replaceAllPlugins({makePlugin(QStringLiteral("New"), QStringLiteral("M"), PluginFormat::vst3)});
-    m_db->updatePlugin(makePlugin(QStringLiteral("New"), QStringLiteral("M"), PluginFormat::vst3));
-    m_db->deletePlugin(QUuid::createUuid());
-    EXPECT_TRUE(all().isEmpty());
-    EXPECT_EQ(m_db->totalCount({}, {}, {}, {}), 0);
-    EXPECT_EQ(m_db->totalEnabledCount(), 0);
-    EXPECT_EQ(m_db->totalDisabledCount(), 0);
-    EXPECT_TRUE(m_db->getAllFilteredPluginIds({}, {}, {}).isEmpty());
-    EXPECT_TRUE(m_db->getAllPluginKeys().isEmpty());
-    EXPECT_TRUE(m_db->getDistinctManufacturers().isEmpty());
-    EXPECT_TRUE(m_db->getPluginsByIds({QUuid::createUuid()}).isEmpty());
+        const AudioPlugin fresh = makePlugin(QStringLiteral("New"), QStringLiteral("M"), PluginFormat::vst3);
+        EXPECT_EQ(m_db->replaceAllPlugins({fresh}), QString());
+        EXPECT_EQ(names(all()), QStringList{QStringLiteral("New")});
 
-    m_db.reset();
-    EXPECT_EQ(readFile(m_path), garbage);
-    EXPECT_FALSE(QFileInfo::exists(m_path + QStringLiteral("-wal")));
+        // The new catalogue opens quietly next time.
+        m_db.reset();
+        clearPrintedLines();
+        open();
+        EXPECT_TRUE(printedLines().isEmpty()) << printedLines().join('\n').toStdString();
+        EXPECT_EQ(names(all()), QStringList{QStringLiteral("New")});
+    }
 }
 
 TEST_F(PluginDatabaseTest, UnopenablePathIsReported)
@@ -688,7 +778,8 @@ TEST_F(PluginDatabaseTest, UnopenablePathIsReported)
     open();
     EXPECT_FALSE(m_db->isOpen());
     EXPECT_EQ(printedLines(), QStringList{QStringLiteral("❌ Failed to open database at ") + m_path});
-    m_db->replaceAllPlugins({makePlugin(QStringLiteral("New"), QStringLiteral("M"), PluginFormat::vst3)});
+    EXPECT_EQ(m_db->replaceAllPlugins({makePlugin(QStringLiteral("New"), QStringLiteral("M"), PluginFormat::vst3)}),
+              QStringLiteral("unable to open database file"));
     EXPECT_TRUE(all().isEmpty());
     EXPECT_EQ(m_db->totalEnabledCount(), 0);
 }

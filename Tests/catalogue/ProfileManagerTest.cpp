@@ -467,6 +467,37 @@ TEST_F(ProfileManagerTest, UnreadableFilesAreKeptAsideBeforeTheFirstWrite)
     }
 }
 
+TEST_F(ProfileManagerTest, FilesBeyondTheirSizeCapAreKeptAsideUnread)
+{
+    const struct {
+        const char* file;
+        QByteArray content; // valid: only its size is wrong
+        qint64 cap;
+        std::function<void(ProfileManager&)> firstWrite;
+    } rows[] = {
+        {"profiles.json", kKnownProfilesFile, ProfileManager::kMaxProfilesFileBytes,
+         [](ProfileManager& m) { m.saveProfile(QStringLiteral("New"), {plugin(QStringLiteral("A"))}); }},
+        {"pending_new_plugins.json", "[\"A|VST3\"]", ProfileManager::kMaxPendingFileBytes,
+         [](ProfileManager& m) { m.setPendingNewPlugins({plugin(QStringLiteral("B"))}); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        QDir(dataDir()).removeRecursively();
+        const QString path = dataDir() + QLatin1Char('/') + QLatin1String(row.file);
+        const QByteArray bytes = row.content + QByteArray(row.cap + 1 - row.content.size(), ' ');
+        writeFile(path, bytes);
+        ProfileManager manager(nullptr, m_clock);
+        EXPECT_TRUE(manager.profiles().isEmpty());
+        EXPECT_TRUE(manager.pendingNewPluginKeys().isEmpty());
+        row.firstWrite(manager);
+        const QStringList kept =
+            QDir(dataDir()).entryList({QLatin1String(row.file) + QStringLiteral(".unreadable-*")}, QDir::Files);
+        ASSERT_EQ(kept.size(), 1);
+        EXPECT_EQ(QFileInfo(dataDir() + QLatin1Char('/') + kept.first()).size(), bytes.size());
+        EXPECT_LT(QFileInfo(path).size(), 1000);
+    }
+}
+
 TEST_F(ProfileManagerTest, MissingFilesStartEmptySilently)
 {
     ProfileManager manager(nullptr, m_clock);

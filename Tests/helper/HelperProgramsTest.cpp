@@ -93,16 +93,7 @@ public Q_SLOTS:
 
 class HelperProgramsTest : public SandboxTest {
 protected:
-    QProcessEnvironment sandboxEnvironment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("RACKHAND_SYSTEM_ROOT"), root());
-        env.insert(QStringLiteral("HOME"), home());
-        env.insert(QStringLiteral("XDG_DATA_HOME"), qEnvironmentVariable("XDG_DATA_HOME"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), qEnvironmentVariable("XDG_CONFIG_HOME"));
-        env.insert(QStringLiteral("RACKHAND_UPDATE_SERVER"), QStringLiteral("http://127.0.0.1:1"));
-        return env;
-    }
+    QProcessEnvironment sandboxEnvironment() const { return programEnvironment(); }
 };
 
 TEST_F(HelperProgramsTest, AnnouncementsCrossTheBus)
@@ -199,6 +190,44 @@ TEST_F(HelperProgramsTest, SecondMainApplicationHandsOverAndEnds)
     QByteArray firstOutput;
     QTRY_VERIFY_WITH_TIMEOUT((firstOutput += first.readAllStandardOutput()).contains("started again"), 5000);
     EXPECT_EQ(first.state(), QProcess::Running);
+    first.end();
+}
+
+TEST_F(HelperProgramsTest, SecondMainApplicationOnTheSameDataFolderElsewhereIsRefused)
+{
+    ASSERT_TRUE(QFileInfo(program("Rackhand")).isExecutable());
+    // The first one on no bus: a second session (or one without a bus) cannot reach it.
+    QProcessEnvironment alone = sandboxEnvironment();
+    alone.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    GroupProcess first;
+    first.setProcessEnvironment(alone);
+    first.start(program("Rackhand"), {});
+    ASSERT_TRUE(first.waitForStarted());
+    const QString catalogue = dataDir() + QStringLiteral("/plugins.db");
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(catalogue), 20000);
+
+    const struct {
+        const char* name;
+        bool withBus;
+    } rows[] = {{"from a session with a bus", true}, {"without a bus", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.withBus && !QDBusConnection::sessionBus().isConnected())
+            continue;
+        if (row.withBus && QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                               QString::fromLatin1(RackhandBus::kServiceName)))
+            continue; // another test's Rackhand would take the hand-over
+        QProcess second;
+        second.setProcessEnvironment(row.withBus ? sandboxEnvironment() : alone);
+        second.start(program("Rackhand"), {});
+        ASSERT_TRUE(second.waitForFinished(20000));
+        EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(second.exitCode(), 1);
+        const QByteArray said = second.readAllStandardError();
+        EXPECT_TRUE(said.contains("Rackhand is already running on this data folder (" + dataDir().toUtf8() + ")"))
+            << said.toStdString();
+        EXPECT_EQ(first.state(), QProcess::Running);
+    }
     first.end();
 }
 

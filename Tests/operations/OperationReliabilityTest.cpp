@@ -1,10 +1,12 @@
 #include "MakeDemoTree/DemoTree.h"
+#include "Platform/DataFolderLock.h"
 #include "Support/ScanAndWait.h"
 #include "operations/DisabledOrigins.h"
 #include "operations/OperationsFixture.h"
 #include "operations/PluginMover.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include <functional>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <utility>
 
 namespace {
 
@@ -141,6 +144,24 @@ private:
     }
 
     QList<Fault> m_faults;
+};
+
+// Runs something of its own once, before the next command reaches the runner it wraps:
+// another window's scan, say, between planning and the moves.
+class InterruptedRunner final : public PrivilegedRunner {
+public:
+    InterruptedRunner(std::shared_ptr<PrivilegedRunner> runner) : m_runner(std::move(runner)) {}
+    void beforeNextRun(std::function<void()> interruption) { m_interruption = std::move(interruption); }
+    Result run(const QString& command) override
+    {
+        if (const std::function<void()> interruption = std::exchange(m_interruption, {}))
+            interruption();
+        return m_runner->run(command);
+    }
+
+private:
+    std::shared_ptr<PrivilegedRunner> m_runner;
+    std::function<void()> m_interruption;
 };
 
 void execSql(const QString& databasePath, const char* sql)
@@ -525,6 +546,98 @@ TEST_F(OperationReliabilityTest, HundredsOfBundlesSurviveRoundsOfFaults)
     }
     EXPECT_TRUE(batchTempFiles().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(root() + QStringLiteral("/pwned")));
+}
+
+// --- A second window on the same data folder ---
+
+TEST_F(OperationReliabilityTest, ASecondWindowRewritingTheCatalogueMidBatchMisplacesNothing)
+{
+    // Top-level system bundles: the folder alone tells where each one came from.
+    const QStringList folders{QStringLiteral("VST3"), QStringLiteral("Components"), QStringLiteral("VST"),
+                              QStringLiteral("CLAP")};
+    const QList<PluginFormat> formats{PluginFormat::vst3, PluginFormat::au, PluginFormat::vst2, PluginFormat::clap};
+    for (int i = 0; i < 40; ++i) {
+        const PluginFormat format = formats[i % 4];
+        enabledBundle(sys(QStringLiteral("/Library/Audio/Plug-Ins/%1/Bundle %2.%3")
+                              .arg(folders[i % 4])
+                              .arg(i)
+                              .arg(PluginFormats::fileExtensions(format).first())),
+                      format, QByteArray::number(i));
+    }
+    const auto runner = std::make_shared<InterruptedRunner>(std::make_shared<FaultyRunner>());
+    PluginManagerViewModel first(db(), activityLog(), services(runner));
+    const QMap<QByteArray, int> expected = scannedBundles(first);
+    ASSERT_EQ(first.plugins().size(), 40);
+    QMap<QString, QByteArray> placed;
+    for (const AudioPlugin& plugin : first.plugins())
+        placed.insert(plugin.currentPath, bundleHash(plugin.currentPath));
+
+    // Its own connection and view model, as a second process would have: its scan rewrites
+    // the catalogue (every id anew) after the first one planned its batch.
+    PluginDatabase otherConnection(db().path());
+    PluginManagerViewModel second(otherConnection, activityLog(), services(runner));
+    for (const bool enable : {false, true}) {
+        SCOPED_TRACE(enable ? "enable all" : "disable all");
+        runner->beforeNextRun([&second] { ASSERT_TRUE(scanAndWait(second)); });
+        first.toggleMultiplePlugins(withState(first.plugins(), !enable));
+        ASSERT_TRUE(first.error());
+        EXPECT_TRUE(first.error()->detail.contains(
+            QStringLiteral("40 of 40 plug-ins were no longer listed in it (it was rewritten meanwhile)")))
+            << first.error()->detail.left(600).toStdString();
+        ASSERT_TRUE(settleQueuedScan(first));
+        expectCatalogueFollowsDisk(enable ? "enable all" : "disable all");
+        EXPECT_EQ(enable ? db().totalDisabledCount() : db().totalEnabledCount(), 0);
+        first.setError(std::nullopt);
+    }
+    // Nothing lost, duplicated or nested, and every bundle back where it was found.
+    EXPECT_EQ(scannedBundles(first), expected);
+    for (auto it = placed.cbegin(); it != placed.cend(); ++it)
+        EXPECT_EQ(bundleHash(it.key()), it.value()) << it.key().toStdString();
+}
+
+TEST_F(OperationReliabilityTest, ASecondProgramStartedMidBatchIsKeptOutAndNothingIsLost)
+{
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/Rackhand");
+    ASSERT_TRUE(QFileInfo(program).isExecutable());
+    const DemoTree::Summary summary = DemoTree::write({root(), home(), 120, 5});
+    ASSERT_TRUE(summary.error.isEmpty()) << summary.error.toStdString();
+    // This process is the window: it holds the data folder as the program does.
+    const DataFolderLock window(Paths::dataDir());
+    ASSERT_EQ(window.state(), DataFolderLock::State::held);
+    const auto runner = std::make_shared<InterruptedRunner>(std::make_shared<FaultyRunner>());
+    PluginManagerViewModel model(db(), activityLog(), services(runner));
+    const QMap<QByteArray, int> expected = scannedBundles(model);
+    QMap<QString, QByteArray> placed;
+    for (const AudioPlugin& plugin : withState(model.plugins(), true))
+        placed.insert(plugin.currentPath, bundleHash(plugin.currentPath));
+
+    QProcessEnvironment env = programEnvironment();
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")); // another session: nothing to hand over to
+    for (const bool enable : {false, true}) {
+        SCOPED_TRACE(enable ? "enable all" : "disable all");
+        int exitCode = -1;
+        QByteArray said;
+        runner->beforeNextRun([&] {
+            QProcess second;
+            second.setProcessEnvironment(env);
+            second.start(program, {});
+            if (!second.waitForFinished(20000)) {
+                second.kill(); // it ran its window (and its scan) beside this one
+                second.waitForFinished(5000);
+            }
+            exitCode = second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+            said = second.readAllStandardError();
+        });
+        model.toggleMultiplePlugins(withState(model.plugins(), !enable));
+        EXPECT_EQ(exitCode, 1);
+        EXPECT_TRUE(said.contains("Rackhand is already running on this data folder")) << said.toStdString();
+        EXPECT_FALSE(model.error()) << model.error()->detail.left(600).toStdString();
+        expectCatalogueFollowsDisk(enable ? "enable all" : "disable all");
+        EXPECT_EQ(enable ? db().totalDisabledCount() : db().totalEnabledCount(), 0);
+    }
+    EXPECT_EQ(scannedBundles(model), expected);
+    for (auto it = placed.cbegin(); it != placed.cend(); ++it)
+        EXPECT_EQ(bundleHash(it.key()), it.value()) << it.key().toStdString();
 }
 
 } // namespace

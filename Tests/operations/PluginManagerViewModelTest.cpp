@@ -1,13 +1,18 @@
 #include "Platform/DefaultsStore.h"
 #include "Platform/linux/DBusNotificationCenter.h"
+#include "Support/FileSizeLimit.h"
 #include "Support/NotificationListener.h"
 #include "Support/ScanAndWait.h"
 #include "Support/SessionBus.h"
+#include "Support/Unprivileged.h"
 #include "operations/OperationsFixture.h"
 
 #include <QDBusConnection>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -224,6 +229,116 @@ TEST_F(PluginManagerViewModelTest, ScanDetectsNewPluginsAfterTheFirstScan)
 
     ASSERT_TRUE(scanAndWait(model));
     EXPECT_TRUE(model.newlyDetectedPlugins().isEmpty());
+}
+
+TEST_F(PluginManagerViewModelTest, CatalogueThatCannotBeSavedIsSaidAndTheTableShowsTheScan)
+{
+    RUN_UNPRIVILEGED(); // as root a read-only file would still be written
+    std::unique_ptr<FileSizeLimit> full;
+    const auto readOnly = [](const QString& path) {
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    };
+    // SQLite gives the log files it creates the catalogue's mode: they are made writable too.
+    const auto writable = [](const QString& path) {
+        for (const QString& file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")})
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    };
+    const auto none = [](const QString&) {};
+    // Each case on a file of its own: SQLite hands a later connection to the same file a
+    // descriptor an earlier one left open, whatever the file's mode is by then.
+    const struct {
+        const char* name;
+        std::function<void(const QString&)> beforeOpen;
+        std::function<void(const QString&)> beforeScan;
+        std::function<void(const QString&)> mend;
+        const char* reason;
+    } cases[] = {
+        {"data folder full", none, [&](const QString&) { full = std::make_unique<FileSizeLimit>(0); },
+         [&](const QString&) { full.reset(); }, "disk I/O error"},
+        {"read-only catalogue", readOnly, none, writable, "attempt to write a readonly database"},
+    };
+    makeBundle(sys("/Library/Audio/Plug-Ins/VST3/Alpha.vst3"));
+    makeBundle(sys("/Library/Audio/Plug-Ins/Components/Beta.component"));
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dataDir() + QStringLiteral("/plugins-%1.db").arg(++n);
+        const auto rowsInFile = [&path] { return PluginDatabase(path).queryPlugins({}).size(); };
+        PluginDatabase(path).replaceAllPlugins(
+            {record(QStringLiteral("Gone"), PluginFormat::vst3, QStringLiteral("/gone.vst3"),
+                    QStringLiteral("/gone.vst3"), true)});
+        c.beforeOpen(path);
+        PluginDatabase database(path);
+        PluginManagerViewModel model(database, activityLog(), services(m_recorder));
+        ASSERT_EQ(model.displayedPlugins().size(), 1);
+        c.beforeScan(path);
+        ASSERT_TRUE(scanAndWait(model));
+        c.mend(path);
+        ASSERT_TRUE(model.error());
+        EXPECT_EQ(model.error()->kind, PluginError::Kind::databaseError);
+        EXPECT_EQ(model.error()->detail,
+                  QStringLiteral("The plug-in list could not be saved: ") + QString::fromUtf8(c.reason));
+        // The window shows what the scan found, not the rows the file still holds.
+        EXPECT_EQ(namesOf(model.plugins()), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+        EXPECT_EQ(namesOf(model.displayedPlugins()), namesOf(model.plugins()));
+        EXPECT_EQ(model.dbTotalCount(), 2);
+        EXPECT_EQ(namesOf(PluginDatabase(path).queryPlugins({})), QStringList{QStringLiteral("Gone")});
+
+        // Once the file takes writes again, the next scan saves there and reads from there.
+        ASSERT_TRUE(scanAndWait(model));
+        EXPECT_FALSE(model.error());
+        EXPECT_FALSE(database.isInMemory());
+        EXPECT_EQ(model.displayedPlugins().size(), 2);
+        EXPECT_EQ(rowsInFile(), 2);
+    }
+}
+
+TEST_F(PluginManagerViewModelTest, DamageTheOpeningMissedIsSetAsideByTheScan)
+{
+    makeBundle(sys("/Library/Audio/Plug-Ins/VST3/Alpha.vst3"));
+    const struct {
+        const char* name;
+        qint64 offset;
+        bool afterOpening; // the scan's own connection is the first to read it
+        const char* reason;
+    } cases[] = {
+        // Header and table list intact, rows damaged: opening the file does not notice.
+        {"rows damaged", 8 * 8192, false, "database disk image is malformed"},
+        {"damaged while the window has it open", 0, true, "file is not a database"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dataDir() + QStringLiteral("/damaged-%1.db").arg(c.offset);
+        PluginDatabase(path).replaceAllPlugins(numbered(2000));
+        const auto damage = [&] {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_GT(file.size(), 40 * 8192);
+            file.seek(c.offset);
+            file.write(QByteArray(24 * 8192, '\x5a'));
+        };
+        if (!c.afterOpening)
+            damage();
+        PluginDatabase database(path);
+        ASSERT_TRUE(database.isOpen());
+        EXPECT_TRUE(database.takeSetAsideNotice().isEmpty());
+        PluginManagerViewModel model(database, activityLog(), services(m_recorder));
+        if (c.afterOpening)
+            damage();
+        ASSERT_TRUE(scanAndWait(model));
+        ASSERT_TRUE(model.error());
+        EXPECT_TRUE(model.error()->detail.startsWith(
+            QStringLiteral("The plug-in list could not be read (") + QString::fromUtf8(c.reason) +
+            QStringLiteral("). It was kept as ") + path + QStringLiteral(".unreadable-")))
+            << model.error()->detail.toStdString();
+        EXPECT_EQ(namesOf(model.displayedPlugins()), QStringList{QStringLiteral("Alpha")});
+        EXPECT_FALSE(database.isInMemory());
+        EXPECT_EQ(namesOf(PluginDatabase(path).queryPlugins({})), QStringList{QStringLiteral("Alpha")});
+        EXPECT_EQ(QDir(dataDir())
+                      .entryList({QFileInfo(path).fileName() + QStringLiteral(".unreadable-*")}, QDir::Files)
+                      .size(),
+                  1);
+    }
 }
 
 TEST_F(PluginManagerViewModelTest, StatusSortStepsTheProfileSortModeOnlyDuringAPreview)

@@ -332,6 +332,22 @@ TEST_F(ContentViewTest, EveryOperationErrorRaisesTheErrorAlert)
     EXPECT_EQ(prompter->alerts.last().message, QStringLiteral("Invalid path: /y"));
 }
 
+TEST_F(ContentViewTest, UnreadableCatalogueIsSetAsideWithAnAlertAndTheScanFillsANewOne)
+{
+    enabledBundle(QStringLiteral("Alpha"));
+    reopenCatalogue([](const QString& path) { writeFile(path, QByteArray(4096, 'x')); });
+    ASSERT_TRUE(showAndWaitForStartup());
+    settle();
+    ASSERT_EQ(prompter->alerts.size(), 1);
+    EXPECT_EQ(prompter->alerts.first().title, QStringLiteral("Error"));
+    EXPECT_TRUE(prompter->alerts.first().message.startsWith(
+        QStringLiteral("Database error: The plug-in list could not be read (file is not a database). It was kept as ") +
+        dataDir() + QStringLiteral("/plugins.db.unreadable-")))
+        << prompter->alerts.first().message.toStdString();
+    EXPECT_EQ(names(view().pluginManager().displayedPlugins()), QStringList{QStringLiteral("Alpha")});
+    EXPECT_EQ(names(db().queryPlugins({})), QStringList{QStringLiteral("Alpha")});
+}
+
 TEST_F(ContentViewTest, AFailedBulkRunStillResetsThePendingState)
 {
     recordCommands();

@@ -19,6 +19,7 @@
 #include <QSignalSpy>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 /// A sandbox with a real catalogue, profile store and activity log, platform doubles,
@@ -94,6 +95,16 @@ protected:
     }
 
     PluginDatabase& db() { return *m_database; }
+    /// Closes the catalogue, lets `change` work on its file, and opens it again (a new start).
+    void reopenCatalogue(const std::function<void(const QString& path)>& change)
+    {
+        closeView();
+        m_uad.reset();
+        m_database.reset();
+        change(Paths::dataFile(QStringLiteral("plugins.db")));
+        m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
+        m_uad = std::make_unique<UADCleanupManager>(*m_database, m_doubles.uadControlPanel);
+    }
     /// The window's UAD clean-up, over the same catalogue.
     UADCleanupManager& uad() { return *m_uad; }
 

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr qint64 kMaxLogFileBytes = 256LL * 1024 * 1024;
 const QString kFileName = QStringLiteral("activity_log.json");
 
 std::unique_ptr<ActivityLogManager>& sharedInstance()
@@ -32,7 +31,7 @@ enum class LoadResult { missing, loaded, unreadable };
 
 LoadResult loadEntries(const QString& path, QList<ActivityLogEntry>* entries)
 {
-    const SmallFileRead file = readSmallFile(path, kMaxLogFileBytes);
+    const SmallFileRead file = readSmallFile(path, ActivityLogManager::maxFileBytes);
     if (file.state == SmallFileRead::State::missing)
         return LoadResult::missing;
     if (file.state == SmallFileRead::State::unreadable)

@@ -40,6 +40,9 @@ class ActivityLogManager final : public QObject {
     Q_DISABLE_COPY_MOVE(ActivityLogManager)
 public:
     static constexpr qint64 maxEntries = 200;
+    /// The largest activity_log.json that is read: 200 entries of a few hundred bytes
+    /// each, with room to spare. A larger file is not ours; it is kept aside at the next save.
+    static constexpr qint64 maxFileBytes = 2LL * 1024 * 1024;
 
     static ActivityLogManager& shared();
     /// Tests: drop the shared instance so the next shared() loads the current D.

@@ -1,5 +1,6 @@
 #include "catalogue/PluginDatabase.h"
 
+#include "Platform/AtomicFile.h"
 #include "Platform/Diagnostics.h"
 #include "Platform/Paths.h"
 #include "catalogue/CatalogueSchema.h"
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <limits>
 #include <sqlite3.h>
+#include <utility>
 
 namespace {
 
@@ -62,6 +64,12 @@ const char* sortColumnSql(const QString& requested)
     return CatalogueSchema::kName;
 }
 
+// What SQLite says of a file that is not a database, or a damaged one.
+bool isUnreadableCode(int code)
+{
+    return (code & 0xff) == SQLITE_NOTADB || (code & 0xff) == SQLITE_CORRUPT;
+}
+
 int clampToInt32(qint64 value)
 {
     return int(std::clamp<qint64>(value, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
@@ -85,15 +93,156 @@ std::optional<QString> absentWhenEmpty(const Sql::Statement& row, int column)
 
 } // namespace
 
-PluginDatabase::PluginDatabase(const QString& path) : m_dbPath(path)
+PluginDatabase::PluginDatabase(const QString& path, Unreadable unreadable) : m_dbPath(path), m_unreadable(unreadable)
 {
     // A failure to create the folder shows up as the open failure below.
     QDir().mkpath(QFileInfo(m_dbPath).absolutePath());
-    openDatabase();
-    if (m_db) {
+    attachFile();
+}
+
+void PluginDatabase::attachFile()
+{
+    // The catalogue is a cache that every scan rebuilds: a file that cannot serve as one
+    // (damaged, a folder or a FIFO in its place, a view named like our table) would leave
+    // the window empty for good. It is set aside, never overwritten, and a new one started.
+    const QFileInfo info(m_dbPath);
+    QString problem;
+    if (info.exists() && !info.isFile())
+        problem = info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("it is not a regular file");
+    else
+        problem = openDatabase();
+    if (problem.isEmpty() && m_db) {
         dropTableOfAnotherLayout();
-        exec(CatalogueSchema::kCreateScript);
+        problem = runSetUpScript(CatalogueSchema::kCreateScript);
     }
+    if (problem.isEmpty())
+        return;
+    closeConnection();
+    if (m_unreadable == Unreadable::report) {
+        m_openError = problem;
+        return;
+    }
+    if (!setFileAside(problem))
+        return;
+    openDatabase();
+    if (m_db)
+        exec(CatalogueSchema::kCreateScript);
+}
+
+QString PluginDatabase::foreignPluginsObject() const
+{
+    Sql::Statement object(m_db, "SELECT type FROM sqlite_master WHERE name = 'plugins' COLLATE NOCASE");
+    while (object.next()) {
+        const QString type = object.columnText(0);
+        if (type != QLatin1String("table"))
+            return QStringLiteral("“plugins” in it is a %1, not a table").arg(type);
+    }
+    return isUnreadableCode(sqlite3_errcode(m_db)) ? object.errorMessage() : QString();
+}
+
+QString PluginDatabase::runSetUpScript(const char* sql)
+{
+    char* message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
+    QString text = message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
+    sqlite3_free(message);
+    if (rc == SQLITE_OK)
+        return {};
+    if (isUnreadableCode(rc))
+        return text;
+    printSqlError(text);
+    return {};
+}
+
+bool PluginDatabase::setFileAside(const QString& problem)
+{
+    const QString kept = keepUnreadableFileAside(m_dbPath);
+    if (kept.isEmpty()) {
+        Diagnostics::print(QStringLiteral("❌ Could not read the catalogue at %1 (%2) and could not move it aside")
+                               .arg(m_dbPath, problem));
+        m_openError = problem;
+        return false;
+    }
+    // A log left beside the old file would be replayed into the new one.
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(m_dbPath + suffix))
+            QFile::rename(m_dbPath + suffix, kept + suffix);
+    }
+    Diagnostics::print(
+        QStringLiteral("⚠️ Could not read the catalogue at %1 (%2); kept it as %3 and started a new one")
+            .arg(m_dbPath, problem, kept));
+    m_setAsideNotice = QStringLiteral("The plug-in list could not be read (%1). It was kept as %2, and a new list is "
+                                      "built from the plug-in folders.")
+                           .arg(problem, kept);
+    return true;
+}
+
+void PluginDatabase::closeConnection()
+{
+    if (m_db)
+        sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+QString PluginDatabase::holdInMemory(const QList<AudioPlugin>& plugins)
+{
+    closeConnection();
+    sqlite3* db = nullptr;
+    const int rc =
+        sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return QString::fromUtf8(sqlite3_errstr(rc));
+    }
+    m_db = db;
+    m_inMemory = true;
+    setStatementObserver(std::move(m_statementObserver));
+    exec(CatalogueSchema::kCreateScript);
+    return replaceAllPlugins(plugins);
+}
+
+void PluginDatabase::reattachFile()
+{
+    if (!m_inMemory)
+        return;
+    closeConnection();
+    m_inMemory = false;
+    attachFile();
+    setStatementObserver(std::move(m_statementObserver));
+}
+
+bool PluginDatabase::isDamageReason(const QString& reason)
+{
+    return reason == QLatin1String(sqlite3_errstr(SQLITE_CORRUPT)) ||
+           reason == QLatin1String(sqlite3_errstr(SQLITE_NOTADB));
+}
+
+QString PluginDatabase::replaceDamagedFile(const QList<AudioPlugin>& plugins, const QString& damage)
+{
+    closeConnection();
+    m_inMemory = false;
+    if (!setFileAside(damage))
+        return damage;
+    openDatabase();
+    if (m_db)
+        exec(CatalogueSchema::kCreateScript);
+    setStatementObserver(std::move(m_statementObserver));
+    return replaceAllPlugins(plugins);
+}
+
+QString PluginDatabase::takeSetAsideNotice()
+{
+    return std::exchange(m_setAsideNotice, QString());
+}
+
+QString PluginDatabase::openFailure() const
+{
+    return m_openError.isEmpty() ? QStringLiteral("the catalogue is not open") : m_openError;
+}
+
+QString PluginDatabase::lastError() const
+{
+    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : openFailure();
 }
 
 void PluginDatabase::dropTableOfAnotherLayout()
@@ -117,8 +266,7 @@ void PluginDatabase::dropTableOfAnotherLayout()
 
 PluginDatabase::~PluginDatabase()
 {
-    if (m_db)
-        sqlite3_close_v2(m_db);
+    closeConnection();
 }
 
 PluginDatabase& PluginDatabase::shared()
@@ -134,7 +282,7 @@ void PluginDatabase::resetShared()
     sharedInstance().reset();
 }
 
-void PluginDatabase::openDatabase()
+QString PluginDatabase::openDatabase()
 {
     // Nothing here reads SQLite's memory statistics, and their bookkeeping takes a global
     // lock on every allocation. Must precede SQLite's own start-up (a later call is refused).
@@ -150,10 +298,12 @@ void PluginDatabase::openDatabase()
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         Diagnostics::print(QStringLiteral("❌ Failed to open database at ") + m_dbPath);
+        m_openError = QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close_v2(db); // SQLite hands out a handle even when the open fails
-        return;
+        return {};
     }
     m_db = db;
+    m_openError.clear();
 
     // All connection set-up lives here. WAL lets the menu-bar helper count rows through
     // its own read-only connection while a scan rewrites the table; synchronous=NORMAL
@@ -163,9 +313,10 @@ void PluginDatabase::openDatabase()
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
 
     // The first statement is where SQLite actually reads the file: a file that is not a
-    // database (or is damaged) fails here. Such a file is the user's: report it and
-    // leave it untouched rather than write over it; every call then returns empty.
-    bool unreadable = false;
+    // database (or is damaged) fails here, and its reason goes back to be set aside before
+    // anything has been written to it.
+    if (QString problem = foreignPluginsObject(); !problem.isEmpty())
+        return problem;
     // Only a new file takes this: every scan rewrites the whole catalogue, and larger pages
     // mean fewer, larger log writes. An existing file keeps the page size it has.
     exec("PRAGMA page_size=8192");
@@ -176,17 +327,11 @@ void PluginDatabase::openDatabase()
             if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
                 Diagnostics::print(QStringLiteral("⚠️ Database journal mode is ") + mode +
                                    QStringLiteral(", not WAL"));
+        } else if (isUnreadableCode(sqlite3_errcode(m_db))) {
+            return journal.errorMessage();
         } else {
-            const int code = sqlite3_errcode(m_db) & 0xff;
             printSqlError(journal.errorMessage());
-            unreadable = code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
         }
-    }
-    if (unreadable) {
-        Diagnostics::print(QStringLiteral("❌ Failed to open database at ") + m_dbPath);
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-        return;
     }
     exec("PRAGMA synchronous=NORMAL");
     // Debian's SQLite zeroes deleted content by default; the catalogue holds nothing secret
@@ -198,6 +343,7 @@ void PluginDatabase::openDatabase()
     exec("PRAGMA cache_size=-32768");
     exec("PRAGMA temp_store=MEMORY");
     exec("PRAGMA wal_autocheckpoint=8192");
+    return {};
 }
 
 bool PluginDatabase::exec(const char* sql) const
@@ -239,25 +385,25 @@ int PluginDatabase::traceCallback(unsigned type, void* context, void* statement,
     return 0;
 }
 
-void PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
+QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
 {
     if (!m_db)
-        return;
+        return openFailure();
     Sql::Transaction transaction(m_db);
     if (!transaction.isActive()) {
         printSqlError(transaction.errorMessage());
-        return;
+        return transaction.errorMessage();
     }
     // The indexes are rebuilt once after the inserts (see kDropIndexes). Every early
     // return below leaves through the transaction's rollback, so the old rows stay.
     if (!exec(CatalogueSchema::kDropIndexes) || !exec(CatalogueSchema::kDeleteAll))
-        return;
+        return lastError();
     // Fails when the table is not ours (an older layout with other columns) or the
     // connection is broken: rather keep the old catalogue than commit an empty one.
     Sql::Statement insert(m_db, CatalogueSchema::kInsert);
     if (!insert.isValid()) {
         printSqlError(insert.errorMessage());
-        return;
+        return insert.errorMessage();
     }
 
     using namespace CatalogueSchema;
@@ -279,16 +425,20 @@ void PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
         // errors (disk full, I/O) make SQLite roll the whole transaction back; carrying
         // on would then commit the remaining rows one by one over the old catalogue.
         if (!insert.exec() && sqlite3_get_autocommit(m_db)) {
-            printSqlError(insert.errorMessage());
+            QString reason = insert.errorMessage();
+            printSqlError(reason);
             insert.reset();
-            return;
+            return reason;
         }
         insert.reset();
     }
     if (!exec(CatalogueSchema::kCreateIndexes))
-        return;
-    if (!transaction.commit())
+        return lastError();
+    if (!transaction.commit()) {
         printSqlError(transaction.errorMessage());
+        return transaction.errorMessage();
+    }
+    return {};
 }
 
 void PluginDatabase::updatePlugin(const AudioPlugin& plugin)
@@ -333,21 +483,30 @@ QString PluginDatabase::writeBatch(const char* sql, qsizetype count,
     if (count == 0)
         return {};
     if (!m_db)
-        return QStringLiteral("the catalogue is not open");
+        return openFailure();
     Sql::Transaction transaction(m_db);
     if (!transaction.isActive())
         return transaction.errorMessage();
     Sql::Statement statement(m_db, sql);
     if (!statement.isValid())
         return statement.errorMessage();
+    // A row that matched nothing was written by no one: the catalogue was rewritten since
+    // the caller read it (a scan in between, another process), and no longer tells the truth.
+    qsizetype unmatched = 0;
     for (qsizetype i = 0; i < count; ++i) {
         bind(statement, i);
         if (!statement.exec())
             return statement.errorMessage(); // rolled back by the transaction
+        if (sqlite3_changes(m_db) == 0)
+            ++unmatched;
         statement.reset();
     }
     if (!transaction.commit())
         return transaction.errorMessage();
+    if (unmatched > 0)
+        return QStringLiteral("%1 of %2 plug-ins were no longer listed in it (it was rewritten meanwhile)")
+            .arg(unmatched)
+            .arg(count);
     return {};
 }
 

@@ -37,11 +37,19 @@ struct PluginQuery {
 
 /// The catalogue of found plug-ins in plugins.db (one row per AudioPlugin). A cache of
 /// the plug-in folders: every scan replaces it whole. Failures are printed and give
-/// empty or zero results; nothing throws to callers.
+/// empty or zero results, writes return their reason; nothing throws to callers.
+/// A file that cannot serve as the catalogue (damaged, not a regular file, a view named
+/// "plugins") is set aside at opening and a new one created; see takeSetAsideNotice().
 class PluginDatabase final {
 public:
+    /// What opening does with a file that cannot serve as the catalogue.
+    enum class Unreadable {
+        setAside, ///< keeps it aside and starts a new one (the window's own connection)
+        report    ///< leaves it and stays closed, openFailure() saying why (a second connection,
+                  ///< which must not move the file from under the first)
+    };
     /// Opens (creating when missing) the database at `path`, creating its folder.
-    explicit PluginDatabase(const QString& path);
+    explicit PluginDatabase(const QString& path, Unreadable unreadable = Unreadable::setAside);
     ~PluginDatabase();
     PluginDatabase(const PluginDatabase&) = delete;
     PluginDatabase& operator=(const PluginDatabase&) = delete;
@@ -53,16 +61,20 @@ public:
 
     QString dbPath() const { return m_dbPath; }
     bool isOpen() const { return m_db != nullptr; }
+    /// Why the file could not be opened (meaningful while !isOpen()).
+    QString openFailure() const;
     const QString& path() const { return m_dbPath; }
 
     /// In one transaction; when the insert cannot be prepared the old rows are kept.
-    void replaceAllPlugins(const QList<AudioPlugin>& plugins);
+    /// Returns an empty string, or why the rows could not be written.
+    QString replaceAllPlugins(const QList<AudioPlugin>& plugins);
     /// Writes currentPath and isEnabled of the row with the plug-in's id.
     void updatePlugin(const AudioPlugin& plugin);
     void deletePlugin(const QUuid& id);
     /// The rows of a batch of moves (currentPath and isEnabled by id) and of deletes, in
-    /// one transaction with one prepared statement each: all or nothing. Returns an empty
-    /// string, or why nothing was written.
+    /// one transaction with one prepared statement each. A failing statement writes
+    /// nothing; an id that is no longer in the catalogue is reported too. Returns an empty
+    /// string, or why a row was not written.
     QString updatePlugins(const QList<AudioPlugin>& plugins);
     QString deletePlugins(const QList<QUuid>& ids);
 
@@ -79,6 +91,21 @@ public:
     /// looked up in chunks that fit SQLite's host-parameter limit.
     QList<AudioPlugin> getPluginsByIds(const QSet<QUuid>& ids) const;
 
+    /// When the file cannot be written, the scan's rows are kept in memory instead, so
+    /// every read shows them until reattachFile() (after a scan could write the file).
+    /// Returns an empty string, or why even that failed.
+    QString holdInMemory(const QList<AudioPlugin>& plugins);
+    bool isInMemory() const { return m_inMemory; }
+    void reattachFile();
+    /// True for a write's reason that says the file is damaged or not a database at all.
+    static bool isDamageReason(const QString& reason);
+    /// Damage that the opening did not see (a write found it): the file is set aside as an
+    /// unreadable one is, and the rows go into a new one. Returns an empty string, or why not.
+    QString replaceDamagedFile(const QList<AudioPlugin>& plugins, const QString& damage);
+    /// What was set aside when the catalogue was opened, for the user; empty when nothing
+    /// was. Given once.
+    QString takeSetAsideNotice();
+
     /// Debugging and tests: called with the text of every statement as it starts running,
     /// bound values filled in. An empty function removes the observer.
     void setStatementObserver(std::function<void(const QString&)> observer);
@@ -94,7 +121,15 @@ private:
     static std::optional<AudioPlugin> pluginFromRow(const Sql::Statement& row);
     static int traceCallback(unsigned type, void* context, void* statement, void* text);
 
-    void openDatabase();
+    void attachFile();
+    /// Opens the connection; a reason when the file is not a readable database.
+    QString openDatabase();
+    QString foreignPluginsObject() const;
+    /// A reason when the script fails on an unreadable file; other failures are printed.
+    QString runSetUpScript(const char* sql);
+    bool setFileAside(const QString& problem);
+    void closeConnection();
+    QString lastError() const;
     void dropTableOfAnotherLayout();
     /// Runs a script; on failure prints "❌ SQL error: <message>" and returns false.
     bool exec(const char* sql) const;
@@ -106,4 +141,8 @@ private:
 
     sqlite3* m_db = nullptr;
     QString m_dbPath;
+    Unreadable m_unreadable = Unreadable::setAside;
+    QString m_openError;
+    QString m_setAsideNotice;
+    bool m_inMemory = false;
 };

@@ -16,16 +16,13 @@
 
 namespace {
 
-// Side files are small; anything far beyond this is not ours and is not read into memory.
-constexpr qint64 kMaxSideFileBytes = 256LL * 1024 * 1024;
-
 enum class FileState { missing, loaded, unreadable };
 
 // Reads a side file as JSON. A missing file is simply empty; one that exists but is not
 // valid JSON (or cannot be read at all) is unreadable.
-FileState readJsonFile(const QString& path, QJsonDocument* document)
+FileState readJsonFile(const QString& path, qint64 maxBytes, QJsonDocument* document)
 {
-    const SmallFileRead file = readSmallFile(path, kMaxSideFileBytes);
+    const SmallFileRead file = readSmallFile(path, maxBytes);
     if (file.state != SmallFileRead::State::read)
         return file.state == SmallFileRead::State::missing ? FileState::missing : FileState::unreadable;
     QJsonParseError error;
@@ -99,7 +96,7 @@ ProfileManager::ProfileManager(QObject* parent, std::shared_ptr<const Clock> clo
     QDir().mkpath(Paths::dataDir()); // a failure shows up as a save diagnostic later
 
     QJsonDocument document;
-    switch (readJsonFile(m_profilesPath, &document)) {
+    switch (readJsonFile(m_profilesPath, kMaxProfilesFileBytes, &document)) {
     case FileState::missing:
         break;
     case FileState::unreadable:
@@ -114,7 +111,7 @@ ProfileManager::ProfileManager(QObject* parent, std::shared_ptr<const Clock> clo
     }
 
     document = {};
-    switch (readJsonFile(m_pendingPluginsPath, &document)) {
+    switch (readJsonFile(m_pendingPluginsPath, kMaxPendingFileBytes, &document)) {
     case FileState::missing:
         break;
     case FileState::unreadable:

@@ -60,6 +60,11 @@ public:
     void addImportedProfile(PluginProfile profile);
     /// Larger files are refused by importProfile without being read.
     static constexpr qint64 kMaxImportBytes = 32LL * 1024 * 1024;
+    /// The largest side files that are read; larger ones are kept aside at the next save.
+    /// A profile holds two key sets of the catalogue (some 7 MB at a hundred thousand
+    /// plug-ins): room for several. The pending list holds one key per new plug-in.
+    static constexpr qint64 kMaxProfilesFileBytes = 64LL * 1024 * 1024;
+    static constexpr qint64 kMaxPendingFileBytes = 16LL * 1024 * 1024;
 
     void saveProfileFromSelection(const QString& name, const QList<AudioPlugin>& selectedPlugins,
                                   const QList<AudioPlugin>& allPlugins);

@@ -40,6 +40,9 @@ PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, Activit
     PluginMover::removeStaleBatchFiles();
     // Nothing is created on disk here; the first page and counts of the existing catalogue come first.
     refreshFromDatabase();
+    // A catalogue file that could not be read was set aside when it was opened.
+    if (const QString notice = m_database.takeSetAsideNotice(); !notice.isEmpty())
+        setError(PluginError::databaseError(notice));
 }
 
 PluginManagerViewModel::~PluginManagerViewModel()
@@ -253,9 +256,12 @@ void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
     // catalogue is rewritten: both happen on this worker thread, at a lower priority
     // than the window's. An unopened catalogue is left to the reads on this thread.
     const QString databasePath = m_database.isOpen() ? m_database.path() : QString();
-    m_scanThread = std::thread([this, work = m_scanWork, databasePath] {
+    const QString openFailure = m_database.isOpen() ? QString() : m_database.openFailure();
+    m_scanThread = std::thread([this, work = m_scanWork, databasePath, openFailure] {
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kScanNiceness);
         ScanOutcome outcome = writeScanResult(work(), databasePath);
+        if (databasePath.isEmpty())
+            outcome.saveError = openFailure;
         QMetaObject::invokeMethod(
             this, [this, outcome = std::move(outcome)]() mutable { publishScan(std::move(outcome)); },
             Qt::QueuedConnection);
@@ -277,16 +283,35 @@ PluginManagerViewModel::ScanOutcome PluginManagerViewModel::writeScanResult(QLis
     // Its own connection: SQLite connections stay on one thread. Under WAL the window's
     // connection keeps reading the previous catalogue until this one commits; nothing
     // else writes meanwhile, since operations are refused while a scan runs.
-    PluginDatabase writer(databasePath);
+    // A file found unreadable here is set aside on the window's thread, once this
+    // connection is closed (see publishScan).
+    PluginDatabase writer(databasePath, PluginDatabase::Unreadable::report);
     const QSet<QString> existingKeys = writer.getAllPluginKeys();
-    writer.replaceAllPlugins(outcome.plugins);
-    outcome.manufacturers = writer.getDistinctManufacturers();
+    outcome.saveError = writer.replaceAllPlugins(outcome.plugins);
+    if (outcome.saveError.isEmpty())
+        outcome.manufacturers = writer.getDistinctManufacturers();
     outcome.newlyDetected = detectNewPlugins(outcome.plugins, existingKeys);
     return outcome;
 }
 
 void PluginManagerViewModel::publishScan(ScanOutcome outcome)
 {
+    // Damage that the opening did not see: the file goes aside and the scan fills a new one.
+    QString notice;
+    if (PluginDatabase::isDamageReason(outcome.saveError) &&
+        m_database.replaceDamagedFile(outcome.plugins, outcome.saveError).isEmpty()) {
+        outcome.saveError.clear();
+        outcome.manufacturers = m_database.getDistinctManufacturers();
+        notice = m_database.takeSetAsideNotice();
+    }
+    // What the window shows is the scan's own result, even when the file would not take it.
+    if (!outcome.saveError.isEmpty()) {
+        Diagnostics::print(QStringLiteral("❌ The plug-in list could not be saved: ") + outcome.saveError);
+        m_database.holdInMemory(outcome.plugins);
+        outcome.manufacturers = m_database.getDistinctManufacturers();
+    } else {
+        m_database.reattachFile();
+    }
     setPlugins(std::move(outcome.plugins));
     setAllManufacturers(std::move(outcome.manufacturers));
     refreshFromDatabase();
@@ -299,6 +324,11 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
 
     m_scanRunning = false;
     setOperationRunning(false);
+    if (!outcome.saveError.isEmpty())
+        setError(
+            PluginError::databaseError(QStringLiteral("The plug-in list could not be saved: ") + outcome.saveError));
+    else if (!notice.isEmpty())
+        setError(PluginError::databaseError(notice));
     Q_EMIT scanFinished();
     const std::vector<std::function<void()>> waiters = std::exchange(m_scanWaiters, {});
     for (const std::function<void()>& waiter : waiters)

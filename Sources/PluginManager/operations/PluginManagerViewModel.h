@@ -192,6 +192,7 @@ private:
         QList<AudioPlugin> plugins;
         QStringList manufacturers;
         std::optional<QList<AudioPlugin>> newlyDetected; // none on a first scan
+        QString saveError;                               // why the catalogue file did not take them
     };
     static ScanOutcome writeScanResult(QList<AudioPlugin> found, const QString& databasePath);
     void publishScan(ScanOutcome outcome);

@@ -69,6 +69,11 @@ ContentView::ContentView(WindowState& state, QWidget* parent)
         if (!queued)
             QTimer::singleShot(0, this, &ContentView::presentErrorAlert);
     });
+    // One recorded before the window existed (a catalogue set aside when it was opened).
+    if (m_pluginManager.error()) {
+        m_pendingError = m_pluginManager.error();
+        QTimer::singleShot(0, this, &ContentView::presentErrorAlert);
+    }
     connect(&m_pluginManager, &PluginManagerViewModel::selectedFormatsChanged, this, [this] {
         m_detail->setWindowTitle(navigationTitle());
         m_detail->setAccessibleName(navigationTitle());

@@ -1,6 +1,8 @@
 #include "shell/GuiLauncher.h"
 
+#include "Platform/DataFolderLock.h"
 #include "Platform/Diagnostics.h"
+#include "Platform/Paths.h"
 #include "shell/AppDelegate.h"
 #include "shell/SingleInstance.h"
 #include "widgets/Motion.h"
@@ -8,6 +10,8 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QStyleFactory>
+
+#include <cstdio>
 
 int launchGui(int argc, char** argv)
 {
@@ -22,12 +26,26 @@ int launchGui(int argc, char** argv)
     // Closing the main window ends the program; nothing is saved at quit.
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
+    // One process per data folder, for as long as the window lives: a second one would
+    // rewrite the catalogue under the first one's moves.
+    const DataFolderLock lock(Paths::dataDir());
     // One window per session: a second start brings the running one to the front.
     SingleInstance instance;
     if (instance.claim() == SingleInstance::Outcome::handedOver) {
         Diagnostics::print(QStringLiteral("🪟 Rackhand is already running: brought its window to the front"));
         return 0;
     }
+    if (lock.state() == DataFolderLock::State::heldElsewhere) {
+        // Not on this session's bus (another session, or none): nothing to bring forward.
+        const QString message = QStringLiteral("Rackhand is already running on this data folder (%1). Quit the other "
+                                               "Rackhand first; only one may use the folder at a time.")
+                                    .arg(Paths::dataDir());
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        return 1;
+    }
+    if (lock.state() == DataFolderLock::State::unavailable)
+        Diagnostics::print(
+            QStringLiteral("⚠️ Could not lock the data folder (%1): starting anyway").arg(lock.reason()));
 
     // Held for the whole event loop.
     AppDelegate delegate(Platform::services());
