@@ -244,9 +244,11 @@ std::optional<QString> UADCleanupManager::findProfileFile(const QString& folder,
     if (!dir.exists() || !dir.isReadable())
         return std::nullopt;
     // Files only: no hidden ones, and no FIFOs, sockets or devices (QDir::System is left out).
+    // The listing still keeps a symlink to a device, so each entry is asked again: what
+    // cannot be read as a file must not hide a profile in a later folder.
     QFileInfoList candidates;
     for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort)) {
-        if (!info.fileName().contains(QStringLiteral("UADSystemProfile")))
+        if (!info.fileName().contains(QStringLiteral("UADSystemProfile")) || !info.isFile())
             continue;
         if (info.suffix().toLower() != QStringLiteral("txt"))
             continue;
