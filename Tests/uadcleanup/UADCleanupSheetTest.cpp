@@ -3,6 +3,7 @@
 #include "uadcleanup/UADCleanupFixture.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -274,6 +275,41 @@ TEST_F(UADCleanupSheetTest, UnmatchedSelectionsSayWhyAfterOneRescanAtMost)
         EXPECT_EQ(manager().errorMessage(), QString::fromUtf8(c.message));
         EXPECT_TRUE(recorder->commands().isEmpty());
     }
+}
+
+TEST_F(UADCleanupSheetTest, TabFollowsTheLayoutRowsBeforeTheFooter)
+{
+    openOverCatalogue();
+    sheet().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&sheet()));
+    const auto tabOrder = [this] {
+        QStringList order;
+        sheet().closeButton()->setFocus();
+        for (QWidget* focus = QApplication::focusWidget(); focus && order.size() < 20;) {
+            order.append(focus->accessibleName().isEmpty() ? focus->property("text").toString()
+                                                           : focus->accessibleName());
+            QTest::keyClick(focus, Qt::Key_Tab);
+            focus = QApplication::focusWidget();
+            if (focus == sheet().closeButton())
+                break;
+        }
+        return order;
+    };
+    const QStringList expected{QStringLiteral("Close"),
+                               QStringLiteral("Expired Only"),
+                               QStringLiteral("All Demos"),
+                               QStringLiteral("None"),
+                               QStringLiteral("Pultec EQP-1A"),
+                               QStringLiteral("Lexicon 224 Digital Reverb"),
+                               QStringLiteral("Studer A800"),
+                               QStringLiteral("Cancel"),
+                               QStringLiteral("Disable 3 Plugins")};
+    EXPECT_EQ(tabOrder(), expected);
+
+    // Rows built again for a new profile take their place in the order too.
+    manager().retryWithExistingProfile();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(tabOrder(), expected);
 }
 
 TEST_F(UADCleanupSheetTest, EveryControlHasANameAndKeyboardReach)

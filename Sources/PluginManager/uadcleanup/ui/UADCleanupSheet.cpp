@@ -434,6 +434,17 @@ void UADCleanupSheet::rebuildRows(const QList<Section>& shown)
         for (const UADPluginAuth& entry : section.rows)
             m_listLayout->insertWidget(position++, section.interactive ? makeRow(entry) : makeDisabledRow(entry));
     }
+    // Rows are made after the footer, so Tab would reach them last: put them where they stand.
+    QWidget* previous = m_none;
+    for (int i = 0; i < m_listLayout->count(); ++i) {
+        auto* row = qobject_cast<QAbstractButton*>(m_listLayout->itemAt(i)->widget());
+        if (!row)
+            continue;
+        setTabOrder(previous, row);
+        previous = row;
+    }
+    setTabOrder(previous, m_cancel);
+    setTabOrder(m_cancel, m_disable);
 }
 
 // --- Refreshing ---
