@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -99,6 +101,55 @@ TEST_F(UADCleanupSheetTest, ShowsTheStateThePublishedPropertiesCallFor)
     }
     UADCleanupManagerTestAccess::set(manager(), false, false, QStringLiteral("Something failed"), {});
     EXPECT_EQ(sheet().messageLabel()->text(), QStringLiteral("Something failed"));
+}
+
+TEST_F(UADCleanupSheetTest, ALongErrorIsShownWholeWithItsButtons)
+{
+    // As a batch reports items it could not move.
+    QStringList threeItems{QStringLiteral("Unknown error: 3 of 3 plug-ins were not changed:")};
+    for (const char* name : {"Pultec EQP-1A", "Lexicon 224", "Fairchild 670"})
+        threeItems.append(
+            QStringLiteral("\"UAD %1\" (VST3): not moved; it is still at /Library/Audio/Plug-Ins/VST3/UAD %1.vst3 "
+                           "(mv: cannot move '/Library/Audio/Plug-Ins/VST3/UAD %1.vst3' to "
+                           "'/Library/Audio/Plug-Ins/Disabled/VST3/UAD %1.vst3': Permission denied)")
+                .arg(QString::fromLatin1(name)));
+    QStringList manyLines;
+    for (int i = 1; i <= 40; ++i)
+        manyLines.append(QStringLiteral("Line %1 of a long failure report").arg(i));
+    const struct {
+        const char* label;
+        QString message;
+    } cases[] = {
+        {"a three-item failure", threeItems.join(u'\n')},
+        {"forty lines", manyLines.join(u'\n')},
+    };
+    sheet().show();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        UADCleanupManagerTestAccess::set(manager(), false, false, c.message, {});
+        QCoreApplication::processEvents();
+        ASSERT_EQ(sheet().state(), UADCleanupSheet::State::error);
+        QLabel* label = sheet().messageLabel();
+        // The label is tall enough for every line of its text...
+        EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+        // ...and every part of it can be brought into view: it lies inside the sheet, or
+        // inside a scroll area that reaches its last line.
+        const QRect inSheet(label->mapTo(&sheet(), QPoint(0, 0)), label->size());
+        QScrollArea* scroll = nullptr;
+        for (QWidget* w = label->parentWidget(); w && !scroll; w = w->parentWidget())
+            scroll = qobject_cast<QScrollArea*>(w);
+        if (scroll) {
+            const int reach = scroll->verticalScrollBar()->maximum() + scroll->viewport()->height();
+            EXPECT_GE(reach, label->mapTo(scroll->widget(), QPoint(0, label->height())).y());
+        } else {
+            EXPECT_TRUE(sheet().rect().contains(inSheet)) << inSheet.bottom();
+        }
+        for (QPushButton* button : QList<QPushButton*>{sheet().tryAgainButton(), sheet().errorCancelButton()}) {
+            const QRect r(button->mapTo(&sheet(), QPoint(0, 0)), button->size());
+            EXPECT_TRUE(sheet().rect().contains(r)) << button->text().toStdString();
+            EXPECT_GE(button->height(), button->sizeHint().height());
+        }
+    }
 }
 
 TEST_F(UADCleanupSheetTest, CountTextsAndButtonTitles)

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -85,6 +86,32 @@ QWidget* centredColumn(const QList<QWidget*>& widgets, int spacing)
     layout->addStretch(1);
     return page;
 }
+
+// Grows with the text it holds up to the room its page has, then scrolls: a long failure
+// report is never cut off.
+class FittingScrollArea final : public QScrollArea {
+public:
+    explicit FittingScrollArea(QWidget* content, int contentWidth) : m_contentWidth(contentWidth)
+    {
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setWidget(content);
+        viewport()->setAutoFillBackground(false);
+        content->setAutoFillBackground(false);
+    }
+
+    QSize sizeHint() const override
+    {
+        const int frame = 2 * frameWidth();
+        const int bar = verticalScrollBar()->sizeHint().width();
+        return {m_contentWidth + bar + frame, widget()->heightForWidth(m_contentWidth) + frame};
+    }
+    QSize minimumSizeHint() const override { return {sizeHint().width(), 0}; }
+
+private:
+    int m_contentWidth;
+};
 
 bool isVisibleRow(const UADPluginAuth& entry)
 {
@@ -213,7 +240,8 @@ QWidget* UADCleanupSheet::buildErrorPage()
     m_message->setWordWrap(true);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_message->setMinimumWidth(420);
+    m_messageScroll = new FittingScrollArea(m_message, 420);
+    m_messageScroll->setObjectName(QStringLiteral("uadMessage"));
     m_tryAgain = prominentButton(QStringLiteral("Try Again"), palette().color(QPalette::Highlight));
     connect(m_tryAgain, &QPushButton::clicked, &m_manager, &UADCleanupManager::retryWithExistingProfile);
     m_errorCancel = borderedButton(QStringLiteral("Cancel"));
@@ -227,7 +255,7 @@ QWidget* UADCleanupSheet::buildErrorPage()
     row->addWidget(m_errorCancel);
     return centredColumn({symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), 36, AppTheme::systemOrange(),
                                       QStringLiteral("Warning")),
-                          m_message, buttons},
+                          m_messageScroll, buttons},
                          16);
 }
 
@@ -481,6 +509,7 @@ void UADCleanupSheet::refresh()
     m_pages->setCurrentIndex(static_cast<int>(m_state));
     m_completion->setText(completionText(m_manager.disabledCount()));
     m_message->setText(m_manager.errorMessage().value_or(QString()));
+    m_messageScroll->updateGeometry();
     if (m_state == State::list)
         refreshList();
 }
