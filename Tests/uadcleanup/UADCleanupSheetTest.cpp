@@ -269,6 +269,30 @@ TEST_F(UADCleanupSheetTest, ARefusedPasswordPromptEndsInTheErrorState)
     EXPECT_EQ(db().totalDisabledCount(), 1); // the Fairchild, off from the start
 }
 
+TEST_F(UADCleanupSheetTest, ASecondBatchIsJudgedByItsOwnOutcome)
+{
+    openOverCatalogue(true);
+    recorder->enqueue(RecordingRunner::failure(QStringLiteral("Request dismissed"), 126));
+    QTest::mouseClick(sheet().disableButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sheet().state(), UADCleanupSheet::State::error);
+
+    // Try Again reads the profile anew; this time the password is given and both bundles move.
+    QTest::mouseClick(sheet().tryAgainButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sheet().state(), UADCleanupSheet::State::list);
+    manager().deselectAll();
+    manager().toggleSelection(manager().demoPlugins().at(2)); // the Lexicon: one row
+    manager().toggleSelection(manager().demoPlugins().at(0)); // the Pultec: three rows
+    useSandboxRunner();
+    QTest::mouseClick(sheet().disableButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sandboxRunner->commands().size(), 1);
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::complete);
+    EXPECT_EQ(manager().disabledCount(), 4);
+    EXPECT_EQ(db().totalDisabledCount(), 5);
+}
+
 TEST_F(UADCleanupSheetTest, ABatchThatMovesNothingIsNoSuccess)
 {
     // The runner reports success, but no bundle moved (the recording runner runs nothing).

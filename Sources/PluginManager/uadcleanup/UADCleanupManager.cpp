@@ -449,7 +449,17 @@ void UADCleanupManager::finishDisable(int work, const QSet<QString>& names, Plug
 void UADCleanupManager::runDisableBatch(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& toDisable,
                                         const QSet<QUuid>& matchedIds)
 {
+    // The view model keeps an earlier operation's error: only what this batch sets counts.
+    std::optional<PluginError> error;
+    const QMetaObject::Connection watch =
+        connect(&viewModel, &PluginManagerViewModel::errorChanged, this, [&error, &viewModel] {
+            if (viewModel.error())
+                error = viewModel.error();
+        });
+    m_runningBatch = true;
     viewModel.toggleMultiplePlugins(toDisable);
+    m_runningBatch = false;
+    disconnect(watch);
 
     // The batch reports failures only through the view model: judge by the rows themselves.
     QSet<QUuid> batchIds;
@@ -464,7 +474,6 @@ void UADCleanupManager::runDisableBatch(PluginManagerViewModel& viewModel, const
         disabledByBatch += batchIds.contains(plugin.id) ? 1 : 0;
     }
 
-    const std::optional<PluginError>& error = viewModel.error();
     if (error || disabledByBatch == 0) {
         setLoading(false);
         setErrorMessage(error ? error->errorDescription() : QString::fromUtf8(kNothingDisabledMessage));

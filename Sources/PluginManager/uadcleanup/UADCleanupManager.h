@@ -90,6 +90,9 @@ public:
     /// batch, once the call has returned. Ends in the complete state only when rows are
     /// really disabled; a failed or refused batch ends in the error state.
     void disableSelectedUADDemos(PluginManagerViewModel& viewModel);
+    /// True while that batch runs: the sheet shows the batch's failure itself, so the
+    /// window does not alert it as well.
+    bool isRunningBatch() const { return m_runningBatch; }
 
     // --- Profile files ---
     /// The newest regular file in `folder` whose name contains "UADSystemProfile" and whose
@@ -169,4 +172,5 @@ private:
     QDateTime m_runStart;
     int m_startCount = 0;
     int m_work = 0;
+    bool m_runningBatch = false;
 };
