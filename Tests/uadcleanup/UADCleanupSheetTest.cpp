@@ -141,6 +141,11 @@ TEST_F(UADCleanupSheetTest, ALongErrorIsShownWholeWithItsButtons)
         if (scroll) {
             const int reach = scroll->verticalScrollBar()->maximum() + scroll->viewport()->height();
             EXPECT_GE(reach, label->mapTo(scroll->widget(), QPoint(0, label->height())).y());
+            // What only scrolling shows, the keyboard can scroll to.
+            if (scroll->verticalScrollBar()->maximum() > 0) {
+                EXPECT_TRUE(scroll->focusPolicy() & Qt::TabFocus);
+                EXPECT_FALSE(scroll->accessibleName().isEmpty());
+            }
         } else {
             EXPECT_TRUE(sheet().rect().contains(inSheet)) << inSheet.bottom();
         }

@@ -99,6 +99,11 @@ public:
         setWidget(content);
         viewport()->setAutoFillBackground(false);
         content->setAutoFillBackground(false);
+        setAccessibleName(QStringLiteral("Message"));
+        // A Tab stop only while there is something to scroll with the keyboard.
+        setFocusPolicy(Qt::NoFocus);
+        connect(verticalScrollBar(), &QScrollBar::rangeChanged, this,
+                [this](int, int maximum) { setFocusPolicy(maximum > 0 ? Qt::StrongFocus : Qt::NoFocus); });
     }
 
     QSize sizeHint() const override
