@@ -6,11 +6,17 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+
+#include <atomic>
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -155,6 +161,46 @@ TEST_F(UADCleanupSheetTest, ALongErrorIsShownWholeWithItsButtons)
             EXPECT_GE(button->height(), button->sizeHint().height());
         }
     }
+}
+
+TEST_F(UADCleanupSheetTest, MatchingRunsOffTheGuiThreadWhileTheSheetShowsLoading)
+{
+    seed(uadCatalogue());
+    writeProfile(QStringLiteral("/Desktop"), QStringLiteral("UADSystemProfile.txt"), profileText());
+    std::promise<void> gate;
+    const std::shared_future<void> opened = gate.get_future().share();
+    bool released = false;
+    const auto release = qScopeGuard([&] {
+        if (!released)
+            gate.set_value();
+    });
+    std::atomic<bool> held{false};
+    std::thread::id matchingThread;
+    manager().setMatchingHook([&] {
+        matchingThread = std::this_thread::get_id();
+        held = true;
+        opened.wait();
+    });
+    sheet().show();
+    manager().retryWithExistingProfile();
+    QDeadlineTimer deadline(10000);
+    while (!held && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_TRUE(held);
+
+    // The window goes on answering while the matching is held.
+    bool answered = false;
+    QTimer::singleShot(0, &sheet(), [&answered] { answered = true; });
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::loading);
+    EXPECT_NE(matchingThread, std::this_thread::get_id());
+
+    released = true;
+    gate.set_value();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::list);
+    EXPECT_EQ(manager().demoPlugins().size(), 4);
 }
 
 TEST_F(UADCleanupSheetTest, CountTextsAndButtonTitles)
