@@ -40,7 +40,7 @@ TEST_F(UADCleanupWindowTest, AFailedDisableShowsItsErrorOnceInTheSheet)
     makeBundle(bundle);
     seed({record(QStringLiteral("UAD Pultec EQP-1A"), PluginFormat::vst3, bundle, true)});
     writeFile(usr(QStringLiteral("/Desktop/UADSystemProfile.txt")), "Plug-in Authorizations\nPultec EQP-1A: Demo expired\n");
-    view().show();
+    ASSERT_TRUE(showAndWaitForStartup());
     uad().setShowCleanupSheet(true);
     QDialog* dialog = view().uadCleanupSheet();
     ASSERT_NE(dialog, nullptr);

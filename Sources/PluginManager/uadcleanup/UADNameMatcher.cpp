@@ -32,40 +32,58 @@ UADNameMatcher::UADNameMatcher(QList<AudioPlugin> rows) : m_rows(std::move(rows)
     for (const auto& mapping : UADCleanupManager::explicitMappings())
         m_rowsWithPrefix.insert(mapping.dbPrefix, {});
 
+    // The formats of one product share a name: what a name gives is worked out once.
+    QHash<QString, qsizetype> firstWithName;
     for (qsizetype i = 0; i < count; ++i) {
-        const QString& name = m_rows[i].name;
-        const QString stripped = withoutMonoMark(name);
-        m_base[size_t(i)] = stripped.trimmed();
+        const auto same = firstWithName.constFind(m_rows[i].name);
+        if (same == firstWithName.cend()) {
+            firstWithName.insert(m_rows[i].name, i);
+            prepare(i);
+        } else {
+            m_base[size_t(i)] = m_base[size_t(*same)];
+            m_cleanedLength[size_t(i)] = m_cleanedLength[size_t(*same)];
+            m_tokenIds[size_t(i)] = m_tokenIds[size_t(*same)];
+        }
         m_rowsWithBase[m_base[size_t(i)]].push_back(i);
         for (auto it = m_rowsWithPrefix.begin(); it != m_rowsWithPrefix.end(); ++it) {
-            if (name.startsWith(it.key()))
+            if (m_rows[i].name.startsWith(it.key()))
                 it.value().push_back(i);
         }
-        if (!name.startsWith(kUADPrefix))
-            continue;
-
-        QString cleaned = QString(stripped).remove(kUADPrefix).toLower().trimmed();
-        m_cleanedLength[size_t(i)] = characterCount(cleaned);
-        if (!m_firstWithCleaned.contains(cleaned))
-            m_firstWithCleaned.insert(cleaned, i);
-        m_sortedCleaned.emplace_back(std::move(cleaned), i);
-
-        const QSet<QString> tokens = UADCleanupManager::tokens(stripped);
-        if (tokens.size() < 2)
-            continue;
-        std::vector<int>& ids = m_tokenIds[size_t(i)];
-        for (const QString& token : tokens) {
-            auto id = m_tokenId.constFind(token);
-            if (id == m_tokenId.cend()) {
-                id = m_tokenId.insert(token, static_cast<int>(m_rowsWithToken.size()));
-                m_rowsWithToken.emplace_back();
-            }
-            ids.push_back(*id);
-            m_rowsWithToken[size_t(*id)].push_back(i);
-        }
-        std::sort(ids.begin(), ids.end());
+        for (const int id : m_tokenIds[size_t(i)])
+            m_rowsWithToken[size_t(id)].push_back(i);
     }
     std::sort(m_sortedCleaned.begin(), m_sortedCleaned.end());
+}
+
+void UADNameMatcher::prepare(qsizetype i)
+{
+    const QString& name = m_rows[i].name;
+    const QString stripped = withoutMonoMark(name);
+    m_base[size_t(i)] = stripped.trimmed();
+    if (!name.startsWith(kUADPrefix))
+        return;
+
+    QString cleaned = QString(stripped).remove(kUADPrefix).toLower().trimmed();
+    m_cleanedLength[size_t(i)] = characterCount(cleaned);
+    // Rows of one cleaned name match alike, and the first of them comes first.
+    if (!m_firstWithCleaned.contains(cleaned)) {
+        m_firstWithCleaned.insert(cleaned, i);
+        m_sortedCleaned.emplace_back(std::move(cleaned), i);
+    }
+
+    const QSet<QString> tokens = UADCleanupManager::tokens(stripped);
+    if (tokens.size() < 2)
+        return;
+    std::vector<int>& ids = m_tokenIds[size_t(i)];
+    for (const QString& token : tokens) {
+        auto id = m_tokenId.constFind(token);
+        if (id == m_tokenId.cend()) {
+            id = m_tokenId.insert(token, static_cast<int>(m_rowsWithToken.size()));
+            m_rowsWithToken.emplace_back();
+        }
+        ids.push_back(*id);
+    }
+    std::sort(ids.begin(), ids.end());
 }
 
 const UADNameMatcher::Indices& UADNameMatcher::rowsOf(const QHash<QString, Indices>& table, const QString& key)

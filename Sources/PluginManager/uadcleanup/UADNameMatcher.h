@@ -27,6 +27,8 @@ private:
     using Indices = std::vector<qsizetype>;
     static constexpr qsizetype kNone = -1;
 
+    /// Works out what row `i`'s name gives (the first row of that name).
+    void prepare(qsizetype i);
     static const Indices& rowsOf(const QHash<QString, Indices>& table, const QString& key);
     Indices explicitMatches(const QString& lowerName) const;
     qsizetype firstByName(const QString& cleanedProfile) const;
@@ -43,7 +45,8 @@ private:
     std::vector<Indices> m_rowsWithToken;
     /// The first UAD row of each cleaned name.
     QHash<QString, qsizetype> m_firstWithCleaned;
-    /// The UAD rows' cleaned names, sorted, for rows that begin with a profile name.
+    /// The first UAD row of each cleaned name, sorted by that name: the rows that begin
+    /// with a profile name lie side by side.
     std::vector<std::pair<QString, qsizetype>> m_sortedCleaned;
     /// The rows of each explicit mapping's prefix, in order.
     QHash<QString, Indices> m_rowsWithPrefix;

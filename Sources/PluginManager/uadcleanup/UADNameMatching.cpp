@@ -17,17 +17,15 @@ bool isWordCharacter(char32_t c)
 QStringList words(const QString& lower)
 {
     QStringList pieces;
-    QString current;
-    for (const char32_t c : lower.toUcs4()) {
-        if (isWordCharacter(c)) {
-            current += QString::fromUcs4(&c, 1);
-        } else if (!current.isEmpty()) {
-            pieces.append(current);
-            current.clear();
-        }
+    const QList<uint> characters = lower.toUcs4();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= characters.size(); ++i) {
+        if (i < characters.size() && isWordCharacter(characters[i]))
+            continue;
+        if (i > start)
+            pieces.append(QString::fromUcs4(characters.constData() + start, i - start));
+        start = i + 1;
     }
-    if (!current.isEmpty())
-        pieces.append(current);
     return pieces;
 }
 

@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -28,14 +29,28 @@ QLabel* textLabel(const QString& text, double scale, const QColor& colour)
     auto* label = new QLabel(text);
     label->setTextFormat(Qt::PlainText);
     label->setFont(Typography::scaled(scale));
-    label->setStyleSheet(Styles::textColor(colour));
+    // Through the palette: a style sheet per label makes a long list slow to build.
+    Styles::setTextColor(label, colour);
     return label;
+}
+
+// Rendered once per look: a long list shows the same few symbols on every row.
+QPixmap symbolPixmap(const QString& symbol, int size, const QColor& colour, qreal devicePixelRatio)
+{
+    const QString key =
+        QStringLiteral("uadcleanup/%1/%2/%3/%4").arg(symbol).arg(size).arg(colour.rgba()).arg(devicePixelRatio);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = SymbolIcons::pixmap(symbol, size, colour, devicePixelRatio);
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
 }
 
 QLabel* symbolLabel(const QString& symbol, int size, const QColor& colour, const QString& accessibleName)
 {
     auto* label = new QLabel;
-    label->setPixmap(SymbolIcons::pixmap(symbol, size, colour, label->devicePixelRatioF()));
+    label->setPixmap(symbolPixmap(symbol, size, colour, label->devicePixelRatioF()));
     label->setAccessibleName(accessibleName);
     label->setAlignment(Qt::AlignCenter);
     return label;
@@ -325,6 +340,8 @@ QWidget* UADCleanupSheet::buildListPage()
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFocusPolicy(Qt::NoFocus);
     m_listContent = new QWidget;
+    // One sheet for every row (the rows are its only buttons), not one per row.
+    m_listContent->setStyleSheet(Styles::selectableRow());
     m_listLayout = new QVBoxLayout(m_listContent);
     m_listLayout->setContentsMargins(kPadding, 8, kPadding, 8);
     m_listLayout->setSpacing(2);
@@ -345,7 +362,6 @@ QAbstractButton* UADCleanupSheet::makeRow(const UADPluginAuth& entry)
     row->setAutoDefault(false);
     row->setCursor(Qt::PointingHandCursor);
     row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    row->setStyleSheet(Styles::selectableRow());
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(6, 4, 6, 4);
     layout->setSpacing(10);
@@ -413,7 +429,7 @@ void UADCleanupSheet::updateRow(const UADPluginAuth& entry)
     const QColor colour =
         entry.isSelected ? palette().color(QPalette::Highlight) : AppTheme::withAlpha(AppTheme::textSecondary(), 0.5);
     mark->setPixmap(
-        SymbolIcons::pixmap(entry.isSelected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"), size,
+        symbolPixmap(entry.isSelected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"), size,
                             colour, devicePixelRatioF()));
 }
 
