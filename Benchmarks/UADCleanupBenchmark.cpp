@@ -163,7 +163,12 @@ void BM_TryAgainRepaintGap(benchmark::State& state)
     sheet.resize(520, 500);
     sheet.show();
     PaintLog log(sheet);
-    double maxGap = 0.0;
+    // Gaps are told apart by the moment the lists are published on the GUI thread.
+    qint64 published = 0;
+    QObject::connect(&manager, &UADCleanupManager::demoPluginsChanged, &sheet,
+                     [&published, &log] { published = log.now(); });
+    double matchingGap = 0.0;
+    double publishGap = 0.0;
     for (auto _ : state) {
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents();
@@ -172,17 +177,24 @@ void BM_TryAgainRepaintGap(benchmark::State& state)
         manager.retryWithExistingProfile();
         while (manager.isLoading())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        // The first paint of the list ends the run.
         const qint64 end = log.now();
+        while (log.paints.empty() || log.paints.back() < end)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         qint64 previous = start;
         for (const qint64 paint : log.paints) {
-            maxGap = std::max(maxGap, static_cast<double>(paint - previous) / 1e6);
+            const double gap = static_cast<double>(paint - previous) / 1e6;
+            (paint <= published ? matchingGap : publishGap) = std::max(paint <= published ? matchingGap : publishGap, gap);
             previous = paint;
+            if (paint >= end)
+                break;
         }
-        maxGap = std::max(maxGap, static_cast<double>(end - previous) / 1e6);
         if (manager.demoPlugins().size() != kEntries)
             state.SkipWithError("the profile's entries were not all listed");
     }
-    state.counters["maxGapMs"] = maxGap;
+    state.counters["maxGapMs"] = std::max(matchingGap, publishGap);
+    state.counters["matchingGapMs"] = matchingGap;
+    state.counters["publishGapMs"] = publishGap;
 }
 BENCHMARK(BM_TryAgainRepaintGap)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
@@ -217,10 +229,15 @@ public:
         }
         const double tryAgain = value(m_ms, "BM_TryAgainRepaintGap");
         const double gap = value(m_counters, "BM_TryAgainRepaintGap:maxGapMs");
-        if (tryAgain > 0 && gap >= 0)
-            std::printf("  Try Again to the list published: %.1f ms; longest repaint gap of the sheet meanwhile"
+        if (tryAgain > 0 && gap >= 0) {
+            std::printf("  Try Again to the list painted: %.1f ms; longest repaint gap of the sheet meanwhile"
                         " %.1f ms (target < 50 ms) %s\n",
                         tryAgain, gap, verdict(gap < 50.0));
+            std::printf("    while the catalogue is read and the profile read, parsed and matched: %.1f ms;"
+                        " then while %d rows are built and laid out: %.1f ms\n",
+                        value(m_counters, "BM_TryAgainRepaintGap:matchingGapMs"), kEntries,
+                        value(m_counters, "BM_TryAgainRepaintGap:publishGapMs"));
+        }
         std::fflush(stdout);
     }
 

@@ -380,7 +380,10 @@ QAbstractButton* UADCleanupSheet::makeRow(const UADPluginAuth& entry)
     text->addWidget(status);
     layout->addLayout(text);
     layout->addStretch(1);
-    row->setMinimumHeight(layout->sizeHint().height());
+    // Every row is laid out alike: measured once per build, not once per row.
+    if (m_rowHeight == 0)
+        m_rowHeight = layout->sizeHint().height();
+    row->setMinimumHeight(m_rowHeight);
     row->setAccessibleName(entry.name);
     row->setAccessibleDescription(entry.status.displayString());
     const QUuid id = entry.id;
@@ -465,6 +468,7 @@ void UADCleanupSheet::rebuildRows(const QList<Section>& shown)
         delete item;
     }
     m_rows.clear();
+    m_rowHeight = 0;
     m_rowMarks.clear();
     m_disabledRows.clear();
     m_sectionTitles.clear();
