@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmapCache>
 #include <QPushButton>
 #include <QScrollArea>
@@ -131,6 +132,27 @@ public:
 
 private:
     int m_contentWidth;
+};
+
+// A flat checkable row that paints its own rounded hover and focus washes: a style sheet
+// over a long list of rows makes the list slow to show.
+class SelectableRow final : public QPushButton {
+public:
+    SelectableRow() { setAttribute(Qt::WA_Hover); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        Q_UNUSED(event);
+        const int alpha = hasFocus() ? 40 : underMouse() ? 20 : 0;
+        if (alpha == 0)
+            return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(127, 127, 127, alpha));
+        painter.drawRoundedRect(QRectF(rect()), 5, 5);
+    }
 };
 
 bool isVisibleRow(const UADPluginAuth& entry)
@@ -340,8 +362,6 @@ QWidget* UADCleanupSheet::buildListPage()
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFocusPolicy(Qt::NoFocus);
     m_listContent = new QWidget;
-    // One sheet for every row (the rows are its only buttons), not one per row.
-    m_listContent->setStyleSheet(Styles::selectableRow());
     m_listLayout = new QVBoxLayout(m_listContent);
     m_listLayout->setContentsMargins(kPadding, 8, kPadding, 8);
     m_listLayout->setSpacing(2);
@@ -357,7 +377,7 @@ QWidget* UADCleanupSheet::buildListPage()
 
 QAbstractButton* UADCleanupSheet::makeRow(const UADPluginAuth& entry)
 {
-    auto* row = new QPushButton;
+    auto* row = new SelectableRow;
     row->setCheckable(true);
     row->setAutoDefault(false);
     row->setCursor(Qt::PointingHandCursor);
