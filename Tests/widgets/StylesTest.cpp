@@ -1,6 +1,7 @@
 #include "widgets/Styles.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -43,7 +44,9 @@ TEST(StylesTest, AFocusedFilledButtonKeepsItsWholeLabel)
         button->resize(unfocusedHint);
         window.show();
         window.activateWindow();
-        button->setFocus();
+        // As Tab gives it: the style then draws keyboard focus.
+        window.setAttribute(Qt::WA_KeyboardFocusChange);
+        button->setFocus(Qt::TabFocusReason);
         QApplication::processEvents();
         ASSERT_TRUE(button->hasFocus());
 
@@ -52,5 +55,15 @@ TEST(StylesTest, AFocusedFilledButtonKeepsItsWholeLabel)
         const QFontMetrics metrics(button->font());
         EXPECT_GE(room.height(), metrics.height());
         EXPECT_GE(room.width(), metrics.horizontalAdvance(button->text()));
+
+        // Focus shows in the ring alone: inside it the button looks as it does unfocused,
+        // with no focus frame drawn over (and cutting into) its label.
+        const QImage focused = button->grab().toImage();
+        button->clearFocus();
+        QApplication::processEvents();
+        const QImage unfocused = button->grab().toImage();
+        const qreal scale = focused.devicePixelRatio();
+        const QRect inside(room.topLeft() * scale, room.size() * scale);
+        EXPECT_EQ(focused.copy(inside), unfocused.copy(inside));
     }
 }

@@ -93,9 +93,10 @@ QString filledButtonGreyWhenDisabled(const QColor& fill, int radius, const QStri
 
 QString prominentButton(const QColor& tint)
 {
-    // As in pillButton: the ring is always there (transparent), so focus takes no room from the text.
+    // As in pillButton: the ring is always there (transparent) and the style draws no focus
+    // frame over the label, so focus takes nothing from the text.
     return QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent;"
-                          " border-radius: 6px; padding: 3px 12px; }"
+                          " border-radius: 6px; padding: 3px 12px; outline: none; }"
                           "QPushButton:focus { border-color: %2; }"
                           "QPushButton:pressed { background: %3; }"
                           "QPushButton:disabled { background: %4; color: %5; }")
