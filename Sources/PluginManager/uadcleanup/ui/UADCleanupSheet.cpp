@@ -134,25 +134,78 @@ private:
     int m_contentWidth;
 };
 
-// A flat checkable row that paints its own rounded hover and focus washes: a style sheet
-// over a long list of rows makes the list slow to show.
+// A flat checkable row of one entry: its selection mark, its name and its status, with
+// rounded hover and focus washes. It paints all of it itself: child labels and a style
+// sheet for each of hundreds of rows make a long list slow to show.
 class SelectableRow final : public QPushButton {
 public:
-    SelectableRow() { setAttribute(Qt::WA_Hover); }
+    SelectableRow(const QString& name, const QString& status, const QColor& statusColour)
+        : m_name(name), m_status(status), m_statusColour(statusColour), m_nameFont(Typography::scaled(0.95)),
+          m_statusFont(Typography::scaled(0.8))
+    {
+        setAttribute(Qt::WA_Hover);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+    void setMark(const QPixmap& mark)
+    {
+        m_mark = mark;
+        update();
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics name(m_nameFont);
+        const QFontMetrics status(m_statusFont);
+        const int text = std::max(name.horizontalAdvance(m_name), status.horizontalAdvance(m_status));
+        const int markSize = QFontMetrics(font()).height();
+        return {kMargin + markSize + kSpacing + text + kMargin,
+                std::max(markSize, name.height() + kLineSpacing + status.height()) + 2 * kVerticalMargin};
+    }
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override
     {
         Q_UNUSED(event);
-        const int alpha = hasFocus() ? 40 : underMouse() ? 20 : 0;
-        if (alpha == 0)
-            return;
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(127, 127, 127, alpha));
-        painter.drawRoundedRect(QRectF(rect()), 5, 5);
+        const int alpha = hasFocus() ? 40 : underMouse() ? 20 : 0;
+        if (alpha > 0) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(127, 127, 127, alpha));
+            painter.drawRoundedRect(QRectF(rect()), 5, 5);
+        }
+        const QSizeF markSize = m_mark.deviceIndependentSize();
+        painter.drawPixmap(QPointF(kMargin, (height() - markSize.height()) / 2), m_mark);
+
+        const QFontMetrics name(m_nameFont);
+        const QFontMetrics status(m_statusFont);
+        const int left = kMargin + QFontMetrics(font()).height() + kSpacing;
+        const int width = std::max(0, this->width() - left - kMargin);
+        int top = (height() - (name.height() + kLineSpacing + status.height())) / 2;
+        painter.setFont(m_nameFont);
+        painter.setPen(AppTheme::textPrimary());
+        painter.drawText(QRect(left, top, width, name.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         name.elidedText(m_name, Qt::ElideRight, width));
+        top += name.height() + kLineSpacing;
+        painter.setFont(m_statusFont);
+        painter.setPen(m_statusColour);
+        painter.drawText(QRect(left, top, width, status.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         status.elidedText(m_status, Qt::ElideRight, width));
     }
+
+private:
+    static constexpr int kMargin = 6;
+    static constexpr int kVerticalMargin = 4;
+    static constexpr int kSpacing = 10;
+    static constexpr int kLineSpacing = 2;
+    QString m_name;
+    QString m_status;
+    QColor m_statusColour;
+    QFont m_nameFont;
+    QFont m_statusFont;
+    QPixmap m_mark;
 };
 
 bool isVisibleRow(const UADPluginAuth& entry)
@@ -377,33 +430,12 @@ QWidget* UADCleanupSheet::buildListPage()
 
 QAbstractButton* UADCleanupSheet::makeRow(const UADPluginAuth& entry)
 {
-    auto* row = new SelectableRow;
+    const bool authorised = entry.status.kind() == UADAuthStatus::Kind::authorized;
+    auto* row = new SelectableRow(entry.name, entry.status.displayString(),
+                                  authorised ? AppTheme::systemGreen() : AppTheme::systemOrange());
     row->setCheckable(true);
     row->setAutoDefault(false);
     row->setCursor(Qt::PointingHandCursor);
-    row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(6, 4, 6, 4);
-    layout->setSpacing(10);
-    auto* mark = new QLabel;
-    mark->setAttribute(Qt::WA_TransparentForMouseEvents);
-    layout->addWidget(mark);
-    auto* text = new QVBoxLayout;
-    text->setSpacing(2);
-    QLabel* name = textLabel(entry.name, 0.95, AppTheme::textPrimary());
-    const bool authorised = entry.status.kind() == UADAuthStatus::Kind::authorized;
-    QLabel* status =
-        textLabel(entry.status.displayString(), 0.8, authorised ? AppTheme::systemGreen() : AppTheme::systemOrange());
-    name->setAttribute(Qt::WA_TransparentForMouseEvents);
-    status->setAttribute(Qt::WA_TransparentForMouseEvents);
-    text->addWidget(name);
-    text->addWidget(status);
-    layout->addLayout(text);
-    layout->addStretch(1);
-    // Every row is laid out alike: measured once per build, not once per row.
-    if (m_rowHeight == 0)
-        m_rowHeight = layout->sizeHint().height();
-    row->setMinimumHeight(m_rowHeight);
     row->setAccessibleName(entry.name);
     row->setAccessibleDescription(entry.status.displayString());
     const QUuid id = entry.id;
@@ -413,7 +445,6 @@ QAbstractButton* UADCleanupSheet::makeRow(const UADPluginAuth& entry)
         if (it != demos.cend())
             m_manager.toggleSelection(*it);
     });
-    m_rowMarks.insert(id, mark);
     m_rows.insert(id, row);
     updateRow(entry);
     return row;
@@ -443,17 +474,15 @@ QWidget* UADCleanupSheet::makeDisabledRow(const UADPluginAuth& entry)
 
 void UADCleanupSheet::updateRow(const UADPluginAuth& entry)
 {
-    QAbstractButton* row = m_rows.value(entry.id);
-    QLabel* mark = m_rowMarks.value(entry.id);
-    if (!row || !mark)
+    auto* row = static_cast<SelectableRow*>(m_rows.value(entry.id));
+    if (!row)
         return;
     row->setChecked(entry.isSelected);
     const int size = QFontMetrics(font()).height();
     const QColor colour =
         entry.isSelected ? palette().color(QPalette::Highlight) : AppTheme::withAlpha(AppTheme::textSecondary(), 0.5);
-    mark->setPixmap(
-        symbolPixmap(entry.isSelected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"), size,
-                            colour, devicePixelRatioF()));
+    row->setMark(symbolPixmap(entry.isSelected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"),
+                              size, colour, devicePixelRatioF()));
 }
 
 QList<UADCleanupSheet::Section> UADCleanupSheet::sections() const
@@ -488,8 +517,6 @@ void UADCleanupSheet::rebuildRows(const QList<Section>& shown)
         delete item;
     }
     m_rows.clear();
-    m_rowHeight = 0;
-    m_rowMarks.clear();
     m_disabledRows.clear();
     m_sectionTitles.clear();
     int position = 0;

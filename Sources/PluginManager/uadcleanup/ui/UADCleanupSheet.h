@@ -111,7 +111,5 @@ private:
     /// row keeps its keyboard focus.
     QList<std::pair<QUuid, int>> m_rowShape;
     QHash<QUuid, QAbstractButton*> m_rows;
-    int m_rowHeight = 0;
-    QHash<QUuid, QLabel*> m_rowMarks;
     QHash<QUuid, QWidget*> m_disabledRows;
 };
