@@ -21,8 +21,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <benchmark/benchmark.h>
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -51,9 +51,9 @@ struct Fixture {
         QList<AudioPlugin> rows = generated.rows;
         for (AudioPlugin& row : rows) {
             row.format = PluginFormat::vst3;
-            row.originalPath = row.currentPath = Paths::system(QStringLiteral("/Library/Audio/Plug-Ins/VST3/") +
-                                                               row.id.toString(QUuid::WithoutBraces) +
-                                                               QStringLiteral(".vst3"));
+            row.originalPath = row.currentPath =
+                Paths::system(QStringLiteral("/Library/Audio/Plug-Ins/VST3/") + row.id.toString(QUuid::WithoutBraces) +
+                              QStringLiteral(".vst3"));
         }
         database->replaceAllPlugins(rows);
         viewModel = std::make_unique<PluginManagerViewModel>(*database, ActivityLogManager::shared(), services);
@@ -184,7 +184,8 @@ void BM_TryAgainRepaintGap(benchmark::State& state)
         qint64 previous = start;
         for (const qint64 paint : log.paints) {
             const double gap = static_cast<double>(paint - previous) / 1e6;
-            (paint <= published ? matchingGap : publishGap) = std::max(paint <= published ? matchingGap : publishGap, gap);
+            (paint <= published ? matchingGap : publishGap) =
+                std::max(paint <= published ? matchingGap : publishGap, gap);
             previous = paint;
             if (paint >= end)
                 break;

@@ -5,7 +5,6 @@
 #include <QSignalSpy>
 
 #include <functional>
-
 #include <sys/stat.h>
 
 namespace {

@@ -421,15 +421,10 @@ TEST_F(UADCleanupSheetTest, TabFollowsTheLayoutRowsBeforeTheFooter)
         }
         return order;
     };
-    const QStringList expected{QStringLiteral("Close"),
-                               QStringLiteral("Expired Only"),
-                               QStringLiteral("All Demos"),
-                               QStringLiteral("None"),
-                               QStringLiteral("Pultec EQP-1A"),
-                               QStringLiteral("Lexicon 224 Digital Reverb"),
-                               QStringLiteral("Studer A800"),
-                               QStringLiteral("Cancel"),
-                               QStringLiteral("Disable 3 Plugins")};
+    const QStringList expected{
+        QStringLiteral("Close"),       QStringLiteral("Expired Only"),  QStringLiteral("All Demos"),
+        QStringLiteral("None"),        QStringLiteral("Pultec EQP-1A"), QStringLiteral("Lexicon 224 Digital Reverb"),
+        QStringLiteral("Studer A800"), QStringLiteral("Cancel"),        QStringLiteral("Disable 3 Plugins")};
     EXPECT_EQ(tabOrder(), expected);
 
     // Rows built again for a new profile take their place in the order too.

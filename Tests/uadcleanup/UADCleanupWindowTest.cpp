@@ -39,7 +39,8 @@ TEST_F(UADCleanupWindowTest, AFailedDisableShowsItsErrorOnceInTheSheet)
     const QString bundle = sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/UAD Pultec EQP-1A.vst3"));
     makeBundle(bundle);
     seed({record(QStringLiteral("UAD Pultec EQP-1A"), PluginFormat::vst3, bundle, true)});
-    writeFile(usr(QStringLiteral("/Desktop/UADSystemProfile.txt")), "Plug-in Authorizations\nPultec EQP-1A: Demo expired\n");
+    writeFile(usr(QStringLiteral("/Desktop/UADSystemProfile.txt")),
+              "Plug-in Authorizations\nPultec EQP-1A: Demo expired\n");
     ASSERT_TRUE(showAndWaitForStartup());
     uad().setShowCleanupSheet(true);
     QDialog* dialog = view().uadCleanupSheet();

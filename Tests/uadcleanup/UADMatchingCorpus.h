@@ -153,30 +153,89 @@ struct GeneratedCatalogue {
             return list.at(static_cast<qsizetype>(random() % static_cast<unsigned>(list.size())));
         };
         const auto chance = [&random](int percent) { return static_cast<int>(random() % 100) < percent; };
-        const QStringList brands{"Neve",     "API",     "Pultec",    "Fairchild", "Teletronix", "Manley", "Lexicon",
-                                 "EMT",      "Studer",  "Ampex",     "Moog",      "Marshall",   "Helios", "Chandler",
-                                 "Ocean Way", "Capitol", "Sound City", "Avalon",   "Brüel",      "Éclair", "東京",
-                                 "SSL",      "Oxide",   "Diezel",    "Suhr",      "Thermionic", "Tube-Tech", "Friedman",
-                                 "Ampeg",    "ENGL",    "Dangerous", "Shadow Hills"};
-        const QStringList models{"1073", "1081",    "88RS",     "2254",   "33609", "670",  "660",   "LA-2A",  "LA-3A",
-                                 "1176LN", "1176SE", "EQP-1A",  "MEQ-5",  "224",   "250",  "140",   "A800",   "ATR-102",
-                                 "Minimoog", "SVT-3 Pro", "SVTVR", "E646", "E765",  "BAX EQ", "Class A", "560", "550A",
-                                 "2500",   "MDWEQ5", "Massive Passive", "Vari-Mu", "Culture Vulture", "J37", "CS-1",
-                                 "4000 E", "G",      "E",       "K",      "A1",    "Mk II", "Plate", "Chamber"};
-        const QStringList words{"Preamp",     "EQ",          "Compressor", "Limiter",     "Collection", "Mastering",
-                                "Channel Strip", "Tape",     "Reverb",     "Delay",       "Digital",    "Tube",
-                                "Stereo",     "Legacy",      "Classic",    "Amplifier",   "Bass",       "Guitar",
-                                "Dynamics",   "Equalizer",   "Microphone", "Preamplifier", "Noise Suppressor",
-                                "Echo",       "Studios",     "Reference",  "and",         "the",        "&",
-                                "/",          "+",           "Plus",       "Edition",     "Unison",     "Mono"};
-        const QStringList mapped{"UAD Shadow Hills Class A Mastering Comp", "UAD Shadow Hills Mastering Compressor",
-                                 "UAD Dangerous BAX EQ",  "UAD API 550A",    "UAD API 560",     "UAD Friedman BE100",
-                                 "UAD Friedman DS40",     "UAD Tube-Tech CL 1B", "UAD Tube-Tech PE 1C",
-                                 "UAD Ampeg SVT3Pro",     "UAD Ampeg SVTVR", "UAD ENGL E646 VS", "UAD ENGL E765 RT",
-                                 "UAD MDWEQ5-3B",         "UAD MDWEQ5-5B",   "UAD Neve 2254",   "UAD Neve 33609 SE"};
-        const QStringList strangers{"Pro-Q 3",  "Valhalla Room", "Decapitator", "Ozone 11 Elements", "Serum",
-                                    "UADX Tape", "uad Pultec EQP-1A", "UAD", "UAD  Neve 1073", "  UAD Studer A800",
-                                    "UAD 1176",  "UAD Neve", "UAD EMT", "UAD (m)"};
+        const QStringList brands{"Neve",      "API",         "Pultec",    "Fairchild", "Teletronix", "Manley",
+                                 "Lexicon",   "EMT",         "Studer",    "Ampex",     "Moog",       "Marshall",
+                                 "Helios",    "Chandler",    "Ocean Way", "Capitol",   "Sound City", "Avalon",
+                                 "Brüel",     "Éclair",      "東京",      "SSL",       "Oxide",      "Diezel",
+                                 "Suhr",      "Thermionic",  "Tube-Tech", "Friedman",  "Ampeg",      "ENGL",
+                                 "Dangerous", "Shadow Hills"};
+        const QStringList models{"1073",     "1081",
+                                 "88RS",     "2254",
+                                 "33609",    "670",
+                                 "660",      "LA-2A",
+                                 "LA-3A",    "1176LN",
+                                 "1176SE",   "EQP-1A",
+                                 "MEQ-5",    "224",
+                                 "250",      "140",
+                                 "A800",     "ATR-102",
+                                 "Minimoog", "SVT-3 Pro",
+                                 "SVTVR",    "E646",
+                                 "E765",     "BAX EQ",
+                                 "Class A",  "560",
+                                 "550A",     "2500",
+                                 "MDWEQ5",   "Massive Passive",
+                                 "Vari-Mu",  "Culture Vulture",
+                                 "J37",      "CS-1",
+                                 "4000 E",   "G",
+                                 "E",        "K",
+                                 "A1",       "Mk II",
+                                 "Plate",    "Chamber"};
+        const QStringList words{"Preamp",
+                                "EQ",
+                                "Compressor",
+                                "Limiter",
+                                "Collection",
+                                "Mastering",
+                                "Channel Strip",
+                                "Tape",
+                                "Reverb",
+                                "Delay",
+                                "Digital",
+                                "Tube",
+                                "Stereo",
+                                "Legacy",
+                                "Classic",
+                                "Amplifier",
+                                "Bass",
+                                "Guitar",
+                                "Dynamics",
+                                "Equalizer",
+                                "Microphone",
+                                "Preamplifier",
+                                "Noise Suppressor",
+                                "Echo",
+                                "Studios",
+                                "Reference",
+                                "and",
+                                "the",
+                                "&",
+                                "/",
+                                "+",
+                                "Plus",
+                                "Edition",
+                                "Unison",
+                                "Mono"};
+        const QStringList mapped{"UAD Shadow Hills Class A Mastering Comp",
+                                 "UAD Shadow Hills Mastering Compressor",
+                                 "UAD Dangerous BAX EQ",
+                                 "UAD API 550A",
+                                 "UAD API 560",
+                                 "UAD Friedman BE100",
+                                 "UAD Friedman DS40",
+                                 "UAD Tube-Tech CL 1B",
+                                 "UAD Tube-Tech PE 1C",
+                                 "UAD Ampeg SVT3Pro",
+                                 "UAD Ampeg SVTVR",
+                                 "UAD ENGL E646 VS",
+                                 "UAD ENGL E765 RT",
+                                 "UAD MDWEQ5-3B",
+                                 "UAD MDWEQ5-5B",
+                                 "UAD Neve 2254",
+                                 "UAD Neve 33609 SE"};
+        const QStringList strangers{
+            "Pro-Q 3",           "Valhalla Room", "Decapitator",    "Ozone 11 Elements", "Serum",    "UADX Tape",
+            "uad Pultec EQP-1A", "UAD",           "UAD  Neve 1073", "  UAD Studer A800", "UAD 1176", "UAD Neve",
+            "UAD EMT",           "UAD (m)"};
 
         QStringList products;
         const auto product = [&] {
@@ -219,14 +278,22 @@ struct GeneratedCatalogue {
             return QString::compare(a.name, b.name, Qt::CaseInsensitive) < 0;
         });
 
-        const QStringList collections{
-            "Neve Dynamics Collection",        "API 500 EQ Collection",          "Massenburg DesignWorks MDWEQ5",
-            "Shadow Hills Mastering Compressor Class A", "Friedman Amplifiers Collection", "Tube-Tech EQ Collection",
-            "Ampeg SVT-3 Pro",                 "Ampeg SVT-VR Classic",           "ENGL 646 VS",
-            "ENGL 765 Retro Tube",             "Dangerous BAX EQ Collection",    "NEVE DYNAMICS"};
-        const QStringList edges{"", "UAD ", "1176", "UAD Pultec EQP-1A", "PULTEC EQP-1A", "Pultec EQP-1A ", "G",
-                                "Neve", "東京 1073", "Brüel 670 Tube", "1176LN Legacy", "Neve 88RS Channel Strip",
-                                "EMT 140", "UAD (m)"};
+        const QStringList collections{"Neve Dynamics Collection",
+                                      "API 500 EQ Collection",
+                                      "Massenburg DesignWorks MDWEQ5",
+                                      "Shadow Hills Mastering Compressor Class A",
+                                      "Friedman Amplifiers Collection",
+                                      "Tube-Tech EQ Collection",
+                                      "Ampeg SVT-3 Pro",
+                                      "Ampeg SVT-VR Classic",
+                                      "ENGL 646 VS",
+                                      "ENGL 765 Retro Tube",
+                                      "Dangerous BAX EQ Collection",
+                                      "NEVE DYNAMICS"};
+        const QStringList edges{
+            "",        "UAD ",   "1176",      "UAD Pultec EQP-1A", "PULTEC EQP-1A", "Pultec EQP-1A ",
+            "G",       "Neve",   "東京 1073", "Brüel 670 Tube",    "1176LN Legacy", "Neve 88RS Channel Strip",
+            "EMT 140", "UAD (m)"};
         profileNames = collections + edges;
         while (profileNames.size() < profileCount) {
             const QString own = pick(products);

@@ -165,7 +165,7 @@ QList<QUuid> ids(const QList<AudioPlugin>& plugins)
 
 } // namespace
 
-TEST(UADNameMatchingTest, ThePreparedCatalogueGivesTheRowsPairByPairGive)
+TEST(UADNameMatchingTest, ThePreparedCatalogueGivesTheRowsThePairByPairRulesGive)
 {
     const GeneratedCatalogue generated(20000, 160);
     ASSERT_EQ(generated.rows.size(), 20000);
@@ -181,8 +181,8 @@ TEST(UADNameMatchingTest, ThePreparedCatalogueGivesTheRowsPairByPairGive)
         EXPECT_EQ(ids(matcher.matches(name)), ids(expected));
     }
     // Every rule decided a fair share of the names.
-    for (const auto stage : {PairByPair::Stage::explicitMapping, PairByPair::Stage::name,
-                             PairByPair::Stage::tokens, PairByPair::Stage::none}) {
+    for (const auto stage : {PairByPair::Stage::explicitMapping, PairByPair::Stage::name, PairByPair::Stage::tokens,
+                             PairByPair::Stage::none}) {
         SCOPED_TRACE(static_cast<int>(stage));
         EXPECT_GE(stages.value(stage), 10);
     }

@@ -395,7 +395,7 @@ void UADCleanupManager::readAndCrossReference(int work, const QString& path)
 }
 
 UADCleanupManager::CrossReference UADCleanupManager::parseAndCrossReference(const QString& text,
-                                                                             const UADNameMatcher& catalogue)
+                                                                            const UADNameMatcher& catalogue)
 {
     CrossReference lists;
     for (UADPluginAuth entry : parsePluginAuthorizations(text)) {

@@ -1,9 +1,10 @@
 // From the vendor's product names in the system profile to the bundles in the catalogue.
 #include "uadcleanup/UADCleanupManager.h"
-
 #include "uadcleanup/UADNameMatcher.h"
 
 #include <QStringList>
+
+#include <string>
 
 namespace {
 
@@ -17,13 +18,14 @@ bool isWordCharacter(char32_t c)
 QStringList words(const QString& lower)
 {
     QStringList pieces;
-    const QList<uint> characters = lower.toUcs4();
+    const std::u32string characters = lower.toStdU32String();
     qsizetype start = 0;
-    for (qsizetype i = 0; i <= characters.size(); ++i) {
-        if (i < characters.size() && isWordCharacter(characters[i]))
+    const auto count = static_cast<qsizetype>(characters.size());
+    for (qsizetype i = 0; i <= count; ++i) {
+        if (i < count && isWordCharacter(characters[size_t(i)]))
             continue;
         if (i > start)
-            pieces.append(QString::fromUcs4(characters.constData() + start, i - start));
+            pieces.append(QString::fromUcs4(characters.data() + start, i - start));
         start = i + 1;
     }
     return pieces;
