@@ -175,11 +175,14 @@ TEST_F(UADCleanupSheetTest, MatchingRunsOffTheGuiThreadWhileTheSheetShowsLoading
             gate.set_value();
     });
     std::atomic<bool> held{false};
+    const std::thread::id guiThread = std::this_thread::get_id();
     std::thread::id matchingThread;
     manager().setMatchingHook([&] {
         matchingThread = std::this_thread::get_id();
         held = true;
-        opened.wait();
+        // Held only off the GUI thread: matching on it would wait for itself.
+        if (matchingThread != guiThread)
+            opened.wait();
     });
     sheet().show();
     manager().retryWithExistingProfile();
@@ -194,7 +197,7 @@ TEST_F(UADCleanupSheetTest, MatchingRunsOffTheGuiThreadWhileTheSheetShowsLoading
     QCoreApplication::processEvents();
     EXPECT_TRUE(answered);
     EXPECT_EQ(sheet().state(), UADCleanupSheet::State::loading);
-    EXPECT_NE(matchingThread, std::this_thread::get_id());
+    EXPECT_NE(matchingThread, guiThread);
 
     released = true;
     gate.set_value();
