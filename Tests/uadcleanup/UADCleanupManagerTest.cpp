@@ -1,8 +1,10 @@
 #include "Platform/UADControlPanel.h"
 #include "uadcleanup/UADCleanupFixture.h"
 
+#include <QDir>
 #include <QSignalSpy>
 
+#include <functional>
 #include <sys/stat.h>
 
 namespace {
@@ -197,6 +199,39 @@ TEST_F(UADCleanupTest, AFifoWithTheProfilesNameIsNeverOpened)
     manager().retryWithExistingProfile();
     ASSERT_TRUE(settle());
     EXPECT_EQ(manager().errorMessage(), QString::fromUtf8(UADCleanupManager::kNoProfileOnRetryMessage));
+}
+
+TEST_F(UADCleanupTest, WhatIsNoRegularFileOnTheDesktopLeavesTheSearchToALaterFolder)
+{
+    const QString valid = writeProfile(QStringLiteral("/Downloads"), QStringLiteral("UADSystemProfile.txt"),
+                                       "Plug-in Authorizations\nPultec EQP-1A: Demo expired\n", 3600);
+    const QString desktop = usr(QStringLiteral("/Desktop"));
+    const QString other = usr(QStringLiteral("/Elsewhere"));
+    makeDir(other + QStringLiteral("/folder"));
+    const struct {
+        const char* label;
+        std::function<void(const QString& path)> make;
+    } cases[] = {
+        {"a symlink to a device", [](const QString& path) { QFile::link(QStringLiteral("/dev/null"), path); }},
+        {"a folder", [](const QString& path) { makeDir(path); }},
+        {"a symlink to a folder",
+         [&other](const QString& path) { QFile::link(other + QStringLiteral("/folder"), path); }},
+        {"a dangling symlink",
+         [&other](const QString& path) { QFile::link(other + QStringLiteral("/missing.txt"), path); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        QDir(desktop).removeRecursively();
+        makeDir(desktop);
+        c.make(desktop + QStringLiteral("/UADSystemProfile.txt"));
+        EXPECT_EQ(UADCleanupManager::findProfileFile(desktop), std::nullopt);
+        EXPECT_EQ(UADCleanupManager::findProfileInUserFolders(), valid);
+
+        manager().retryWithExistingProfile();
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(manager().errorMessage(), std::nullopt);
+        EXPECT_EQ(manager().demoPlugins().size(), 1);
+    }
 }
 
 TEST_F(UADCleanupTest, InvalidUtf8IsAReadErrorAndARetryKeepsTheLists)

@@ -3,11 +3,20 @@
 #include "uadcleanup/UADCleanupFixture.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+
+#include <atomic>
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -98,6 +107,103 @@ TEST_F(UADCleanupSheetTest, ShowsTheStateThePublishedPropertiesCallFor)
     }
     UADCleanupManagerTestAccess::set(manager(), false, false, QStringLiteral("Something failed"), {});
     EXPECT_EQ(sheet().messageLabel()->text(), QStringLiteral("Something failed"));
+}
+
+TEST_F(UADCleanupSheetTest, ALongErrorIsShownWholeWithItsButtons)
+{
+    // As a batch reports items it could not move.
+    QStringList threeItems{QStringLiteral("Unknown error: 3 of 3 plug-ins were not changed:")};
+    for (const char* name : {"Pultec EQP-1A", "Lexicon 224", "Fairchild 670"})
+        threeItems.append(
+            QStringLiteral("\"UAD %1\" (VST3): not moved; it is still at /Library/Audio/Plug-Ins/VST3/UAD %1.vst3 "
+                           "(mv: cannot move '/Library/Audio/Plug-Ins/VST3/UAD %1.vst3' to "
+                           "'/Library/Audio/Plug-Ins/Disabled/VST3/UAD %1.vst3': Permission denied)")
+                .arg(QString::fromLatin1(name)));
+    QStringList manyLines;
+    for (int i = 1; i <= 40; ++i)
+        manyLines.append(QStringLiteral("Line %1 of a long failure report").arg(i));
+    const struct {
+        const char* label;
+        QString message;
+    } cases[] = {
+        {"a three-item failure", threeItems.join(u'\n')},
+        {"forty lines", manyLines.join(u'\n')},
+    };
+    sheet().show();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        UADCleanupManagerTestAccess::set(manager(), false, false, c.message, {});
+        QCoreApplication::processEvents();
+        ASSERT_EQ(sheet().state(), UADCleanupSheet::State::error);
+        QLabel* label = sheet().messageLabel();
+        // The label is tall enough for every line of its text...
+        EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+        // ...and every part of it can be brought into view: it lies inside the sheet, or
+        // inside a scroll area that reaches its last line.
+        const QRect inSheet(label->mapTo(&sheet(), QPoint(0, 0)), label->size());
+        QScrollArea* scroll = nullptr;
+        for (QWidget* w = label->parentWidget(); w && !scroll; w = w->parentWidget())
+            scroll = qobject_cast<QScrollArea*>(w);
+        if (scroll) {
+            const int reach = scroll->verticalScrollBar()->maximum() + scroll->viewport()->height();
+            EXPECT_GE(reach, label->mapTo(scroll->widget(), QPoint(0, label->height())).y());
+            // What only scrolling shows, the keyboard can scroll to.
+            if (scroll->verticalScrollBar()->maximum() > 0) {
+                EXPECT_TRUE(scroll->focusPolicy() & Qt::TabFocus);
+                EXPECT_FALSE(scroll->accessibleName().isEmpty());
+            }
+        } else {
+            EXPECT_TRUE(sheet().rect().contains(inSheet)) << inSheet.bottom();
+        }
+        for (QPushButton* button : QList<QPushButton*>{sheet().tryAgainButton(), sheet().errorCancelButton()}) {
+            const QRect r(button->mapTo(&sheet(), QPoint(0, 0)), button->size());
+            EXPECT_TRUE(sheet().rect().contains(r)) << button->text().toStdString();
+            EXPECT_GE(button->height(), button->sizeHint().height());
+        }
+    }
+}
+
+TEST_F(UADCleanupSheetTest, MatchingRunsOffTheGuiThreadWhileTheSheetShowsLoading)
+{
+    seed(uadCatalogue());
+    writeProfile(QStringLiteral("/Desktop"), QStringLiteral("UADSystemProfile.txt"), profileText());
+    std::promise<void> gate;
+    const std::shared_future<void> opened = gate.get_future().share();
+    bool released = false;
+    const auto release = qScopeGuard([&] {
+        if (!released)
+            gate.set_value();
+    });
+    std::atomic<bool> held{false};
+    const std::thread::id guiThread = std::this_thread::get_id();
+    std::thread::id matchingThread;
+    manager().setMatchingHook([&] {
+        matchingThread = std::this_thread::get_id();
+        held = true;
+        // Held only off the GUI thread: matching on it would wait for itself.
+        if (matchingThread != guiThread)
+            opened.wait();
+    });
+    sheet().show();
+    manager().retryWithExistingProfile();
+    QDeadlineTimer deadline(10000);
+    while (!held && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_TRUE(held);
+
+    // The window goes on answering while the matching is held.
+    bool answered = false;
+    QTimer::singleShot(0, &sheet(), [&answered] { answered = true; });
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::loading);
+    EXPECT_NE(matchingThread, guiThread);
+
+    released = true;
+    gate.set_value();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::list);
+    EXPECT_EQ(manager().demoPlugins().size(), 4);
 }
 
 TEST_F(UADCleanupSheetTest, CountTextsAndButtonTitles)
@@ -217,6 +323,30 @@ TEST_F(UADCleanupSheetTest, ARefusedPasswordPromptEndsInTheErrorState)
     EXPECT_EQ(db().totalDisabledCount(), 1); // the Fairchild, off from the start
 }
 
+TEST_F(UADCleanupSheetTest, ASecondBatchIsJudgedByItsOwnOutcome)
+{
+    openOverCatalogue(true);
+    recorder->enqueue(RecordingRunner::failure(QStringLiteral("Request dismissed"), 126));
+    QTest::mouseClick(sheet().disableButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sheet().state(), UADCleanupSheet::State::error);
+
+    // Try Again reads the profile anew; this time the password is given and both bundles move.
+    QTest::mouseClick(sheet().tryAgainButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sheet().state(), UADCleanupSheet::State::list);
+    manager().deselectAll();
+    manager().toggleSelection(manager().demoPlugins().at(2)); // the Lexicon: one row
+    manager().toggleSelection(manager().demoPlugins().at(0)); // the Pultec: three rows
+    useSandboxRunner();
+    QTest::mouseClick(sheet().disableButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sandboxRunner->commands().size(), 1);
+    EXPECT_EQ(sheet().state(), UADCleanupSheet::State::complete);
+    EXPECT_EQ(manager().disabledCount(), 4);
+    EXPECT_EQ(db().totalDisabledCount(), 5);
+}
+
 TEST_F(UADCleanupSheetTest, ABatchThatMovesNothingIsNoSuccess)
 {
     // The runner reports success, but no bundle moved (the recording runner runs nothing).
@@ -274,6 +404,36 @@ TEST_F(UADCleanupSheetTest, UnmatchedSelectionsSayWhyAfterOneRescanAtMost)
         EXPECT_EQ(manager().errorMessage(), QString::fromUtf8(c.message));
         EXPECT_TRUE(recorder->commands().isEmpty());
     }
+}
+
+TEST_F(UADCleanupSheetTest, TabFollowsTheLayoutRowsBeforeTheFooter)
+{
+    openOverCatalogue();
+    sheet().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&sheet()));
+    const auto tabOrder = [this] {
+        QStringList order;
+        sheet().closeButton()->setFocus();
+        for (QWidget* focus = QApplication::focusWidget(); focus && order.size() < 20;) {
+            order.append(focus->accessibleName().isEmpty() ? focus->property("text").toString()
+                                                           : focus->accessibleName());
+            QTest::keyClick(focus, Qt::Key_Tab);
+            focus = QApplication::focusWidget();
+            if (focus == sheet().closeButton())
+                break;
+        }
+        return order;
+    };
+    const QStringList expected{
+        QStringLiteral("Close"),       QStringLiteral("Expired Only"),  QStringLiteral("All Demos"),
+        QStringLiteral("None"),        QStringLiteral("Pultec EQP-1A"), QStringLiteral("Lexicon 224 Digital Reverb"),
+        QStringLiteral("Studer A800"), QStringLiteral("Cancel"),        QStringLiteral("Disable 3 Plugins")};
+    EXPECT_EQ(tabOrder(), expected);
+
+    // Rows built again for a new profile take their place in the order too.
+    manager().retryWithExistingProfile();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(tabOrder(), expected);
 }
 
 TEST_F(UADCleanupSheetTest, EveryControlHasANameAndKeyboardReach)

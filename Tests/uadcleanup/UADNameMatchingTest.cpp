@@ -1,5 +1,9 @@
 #include "Support/SandboxTest.h"
 #include "uadcleanup/UADCleanupManager.h"
+#include "uadcleanup/UADMatchingCorpus.h"
+#include "uadcleanup/UADNameMatcher.h"
+
+#include <QHash>
 
 #include <gtest/gtest.h>
 
@@ -145,4 +149,42 @@ TEST(UADNameMatchingTest, ReturnsTheGivenRowsThemselvesInTheirOrder)
     EXPECT_EQ(matched[0].id, catalogue[0].id);
     EXPECT_EQ(matched[1].id, catalogue[2].id);
     EXPECT_FALSE(matched[1].isEnabled);
+}
+
+// --- The prepared catalogue against the rules as they stood, pair by pair ---
+
+namespace {
+
+QList<QUuid> ids(const QList<AudioPlugin>& plugins)
+{
+    QList<QUuid> list;
+    for (const AudioPlugin& plugin : plugins)
+        list.append(plugin.id);
+    return list;
+}
+
+} // namespace
+
+TEST(UADNameMatchingTest, ThePreparedCatalogueGivesTheRowsThePairByPairRulesGive)
+{
+    const GeneratedCatalogue generated(20000, 160);
+    ASSERT_EQ(generated.rows.size(), 20000);
+    const UADNameMatcher matcher(generated.rows);
+    QHash<PairByPair::Stage, int> stages;
+    int severalRows = 0;
+    for (const QString& name : generated.profileNames) {
+        SCOPED_TRACE(name.toStdString());
+        PairByPair::Stage stage{};
+        const QList<AudioPlugin> expected = PairByPair::matchedDBPlugins(name, generated.rows, stage);
+        ++stages[stage];
+        severalRows += expected.size() > 1 ? 1 : 0;
+        EXPECT_EQ(ids(matcher.matches(name)), ids(expected));
+    }
+    // Every rule decided a fair share of the names.
+    for (const auto stage : {PairByPair::Stage::explicitMapping, PairByPair::Stage::name, PairByPair::Stage::tokens,
+                             PairByPair::Stage::none}) {
+        SCOPED_TRACE(static_cast<int>(stage));
+        EXPECT_GE(stages.value(stage), 10);
+    }
+    EXPECT_GE(severalRows, 40);
 }

@@ -62,7 +62,8 @@ ContentView::ContentView(WindowState& state, QWidget* parent)
     // Every error an operation records is shown, once the operation has returned.
     // The error is taken when it is set, so a later operation that clears it cannot swallow the alert.
     connect(&m_pluginManager, &PluginManagerViewModel::errorChanged, this, [this] {
-        if (!m_pluginManager.error())
+        // The clean-up sheet shows its own batch's failure; one report is enough.
+        if (!m_pluginManager.error() || m_uadCleanup.isRunningBatch())
             return;
         const bool queued = m_pendingError.has_value();
         m_pendingError = m_pluginManager.error();

@@ -5,6 +5,7 @@
 #include "Platform/UADControlPanel.h"
 #include "catalogue/PluginDatabase.h"
 #include "operations/PluginManagerViewModel.h"
+#include "uadcleanup/UADNameMatcher.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,6 +59,15 @@ QString UADCleanupManager::manualSaveMessage()
 UADCleanupManager::UADCleanupManager(PluginDatabase& database, std::shared_ptr<UADControlPanel> panel, QObject* parent)
     : QObject(parent), m_panel(std::move(panel)), m_database(database)
 {
+    // One piece of matching at a time; a newer one only waits for the older to end.
+    m_matching.setMaxThreadCount(1);
+}
+
+UADCleanupManager::~UADCleanupManager()
+{
+    // What the matching thread still posts is dropped with this object.
+    m_matching.clear();
+    m_matching.waitForDone();
 }
 
 // --- Published state ---
@@ -244,9 +254,11 @@ std::optional<QString> UADCleanupManager::findProfileFile(const QString& folder,
     if (!dir.exists() || !dir.isReadable())
         return std::nullopt;
     // Files only: no hidden ones, and no FIFOs, sockets or devices (QDir::System is left out).
+    // The listing still keeps a symlink to a device, so each entry is asked again: what
+    // cannot be read as a file must not hide a profile in a later folder.
     QFileInfoList candidates;
     for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort)) {
-        if (!info.fileName().contains(QStringLiteral("UADSystemProfile")))
+        if (!info.fileName().contains(QStringLiteral("UADSystemProfile")) || !info.isFile())
             continue;
         if (info.suffix().toLower() != QStringLiteral("txt"))
             continue;
@@ -323,7 +335,7 @@ void UADCleanupManager::exportAndParseProfile(int work)
             setLoading(false);
             return;
         }
-        readAndCrossReference(*path);
+        readAndCrossReference(work, *path);
     });
 }
 
@@ -341,42 +353,69 @@ void UADCleanupManager::retryWithExistingProfile()
             setLoading(false);
             return;
         }
-        readAndCrossReference(*path);
+        readAndCrossReference(work, *path);
     });
 }
 
-void UADCleanupManager::readAndCrossReference(const QString& path)
+void UADCleanupManager::runOffThread(int work, std::function<std::function<void()>()> job)
 {
-    Diagnostics::print(QStringLiteral("📄 Reading UAD system profile: ") + path);
-    const auto [text, failure] = readProfileText(path);
-    if (!text) {
-        setErrorMessage(QString::fromUtf8(kReadFailurePrefix) + failure);
-        setLoading(false);
-        return;
-    }
-    parseAndCrossReference(*text);
-    setLoading(false);
+    m_matching.start([this, work, job = std::move(job)] {
+        if (m_matchingHook)
+            m_matchingHook();
+        std::function<void()> publish = job();
+        QMetaObject::invokeMethod(
+            this,
+            [this, work, publish = std::move(publish)] {
+                if (isCurrent(work))
+                    publish();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
-void UADCleanupManager::parseAndCrossReference(const QString& text)
+void UADCleanupManager::readAndCrossReference(int work, const QString& path)
 {
-    const QList<UADPluginAuth> entries = parsePluginAuthorizations(text);
-    const QList<AudioPlugin> rows = catalogueRows();
-    QList<UADPluginAuth> demos;
-    QList<UADPluginAuth> authorized;
-    for (UADPluginAuth entry : entries) {
+    Diagnostics::print(QStringLiteral("📄 Reading UAD system profile: ") + path);
+    // The catalogue is read here, where its connection lives; the file, the parse and the
+    // matching are the matching thread's, while the sheet shows its loading state.
+    runOffThread(work, [this, path, rows = catalogueRows()]() -> std::function<void()> {
+        auto [text, failure] = readProfileText(path);
+        if (!text) {
+            return [this, failure = std::move(failure)] {
+                setErrorMessage(QString::fromUtf8(kReadFailurePrefix) + failure);
+                setLoading(false);
+            };
+        }
+        auto lists = std::make_shared<CrossReference>(parseAndCrossReference(*text, UADNameMatcher(rows)));
+        return [this, lists] {
+            publishCrossReference(std::move(*lists));
+            setLoading(false);
+        };
+    });
+}
+
+UADCleanupManager::CrossReference UADCleanupManager::parseAndCrossReference(const QString& text,
+                                                                            const UADNameMatcher& catalogue)
+{
+    CrossReference lists;
+    for (UADPluginAuth entry : parsePluginAuthorizations(text)) {
         if (entry.status.kind() == UADAuthStatus::Kind::authorized) {
-            authorized.append(entry);
+            lists.authorized.append(entry);
             continue;
         }
-        const QList<AudioPlugin> matched = matchedDBPlugins(entry.name, rows);
+        const QList<AudioPlugin> matched = catalogue.matches(entry.name);
         entry.isAlreadyDisabled = !matched.isEmpty() && std::none_of(matched.cbegin(), matched.cend(),
                                                                      [](const AudioPlugin& p) { return p.isEnabled; });
         entry.isSelected = !entry.isAlreadyDisabled;
-        demos.append(entry);
+        lists.demos.append(entry);
     }
-    setDemoPlugins(std::move(demos));
-    setAuthorizedPlugins(std::move(authorized));
+    return lists;
+}
+
+void UADCleanupManager::publishCrossReference(CrossReference lists)
+{
+    setDemoPlugins(std::move(lists.demos));
+    setAuthorizedPlugins(std::move(lists.authorized));
 
     if (!m_demoPlugins.isEmpty() && alreadyDisabledCount() == m_demoPlugins.size())
         setErrorMessage(QString::fromUtf8(kAllAlreadyDisabledMessage));
@@ -412,12 +451,21 @@ void UADCleanupManager::finishDisable(int work, const QSet<QString>& names, Plug
 {
     if (!isCurrent(work))
         return;
-    const QList<AudioPlugin> rows = catalogueRows();
-    QSet<QUuid> matchedIds;
-    for (const QString& name : names) {
-        for (const AudioPlugin& plugin : matchedDBPlugins(name, rows))
-            matchedIds.insert(plugin.id);
-    }
+    QPointer<PluginManagerViewModel> guard(viewModel);
+    runOffThread(work, [this, names, guard, rows = catalogueRows()]() -> std::function<void()> {
+        const UADNameMatcher catalogue(rows);
+        QSet<QUuid> matchedIds;
+        for (const QString& name : names) {
+            for (const AudioPlugin& plugin : catalogue.matches(name))
+                matchedIds.insert(plugin.id);
+        }
+        return [this, rows, matchedIds, guard] { disableMatched(rows, matchedIds, guard.data()); };
+    });
+}
+
+void UADCleanupManager::disableMatched(const QList<AudioPlugin>& rows, const QSet<QUuid>& matchedIds,
+                                       PluginManagerViewModel* viewModel)
+{
     QList<AudioPlugin> toDisable;
     for (const AudioPlugin& plugin : rows) {
         if (plugin.isEnabled && matchedIds.contains(plugin.id))
@@ -447,7 +495,17 @@ void UADCleanupManager::finishDisable(int work, const QSet<QString>& names, Plug
 void UADCleanupManager::runDisableBatch(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& toDisable,
                                         const QSet<QUuid>& matchedIds)
 {
+    // The view model keeps an earlier operation's error: only what this batch sets counts.
+    std::optional<PluginError> error;
+    const QMetaObject::Connection watch =
+        connect(&viewModel, &PluginManagerViewModel::errorChanged, this, [&error, &viewModel] {
+            if (viewModel.error())
+                error = viewModel.error();
+        });
+    m_runningBatch = true;
     viewModel.toggleMultiplePlugins(toDisable);
+    m_runningBatch = false;
+    disconnect(watch);
 
     // The batch reports failures only through the view model: judge by the rows themselves.
     QSet<QUuid> batchIds;
@@ -462,7 +520,6 @@ void UADCleanupManager::runDisableBatch(PluginManagerViewModel& viewModel, const
         disabledByBatch += batchIds.contains(plugin.id) ? 1 : 0;
     }
 
-    const std::optional<PluginError>& error = viewModel.error();
     if (error || disabledByBatch == 0) {
         setLoading(false);
         setErrorMessage(error ? error->errorDescription() : QString::fromUtf8(kNothingDisabledMessage));

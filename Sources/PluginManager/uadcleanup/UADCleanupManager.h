@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QThreadPool>
 
 #include <chrono>
 #include <functional>
@@ -19,6 +20,7 @@
 #include <utility>
 
 class PluginDatabase;
+class UADNameMatcher;
 class UADControlPanel;
 
 /// The window's state and workflow of the UAD demo clean-up (AppDelegate owns one): has the vendor's
@@ -51,6 +53,7 @@ public:
     /// Matches against `database` and asks `panel` for the system profile (null: the panel
     /// counts as not installed).
     UADCleanupManager(PluginDatabase& database, std::shared_ptr<UADControlPanel> panel, QObject* parent = nullptr);
+    ~UADCleanupManager() override;
 
     // --- Published state ---
     bool showCleanupSheet() const { return m_showCleanupSheet; }
@@ -90,6 +93,9 @@ public:
     /// batch, once the call has returned. Ends in the complete state only when rows are
     /// really disabled; a failed or refused batch ends in the error state.
     void disableSelectedUADDemos(PluginManagerViewModel& viewModel);
+    /// True while that batch runs: the sheet shows the batch's failure itself, so the
+    /// window does not alert it as well.
+    bool isRunningBatch() const { return m_runningBatch; }
 
     // --- Profile files ---
     /// The newest regular file in `folder` whose name contains "UADSystemProfile" and whose
@@ -120,6 +126,8 @@ public:
     // --- Seams for tests ---
     /// How long an export request is given to write its file (1 s).
     void setExportWait(std::chrono::milliseconds wait) { m_exportWait = wait; }
+    /// Runs on the matching thread before each piece of matching (tests hold it at a gate).
+    void setMatchingHook(std::function<void()> hook) { m_matchingHook = std::move(hook); }
 
 Q_SIGNALS:
     void showCleanupSheetChanged();
@@ -148,9 +156,20 @@ private:
     /// Rescans through the view model and calls `next` once the scan is over.
     void rescanThen(PluginManagerViewModel& viewModel, std::function<void()> next);
     void exportAndParseProfile(int work);
-    void readAndCrossReference(const QString& path);
-    void parseAndCrossReference(const QString& text);
+    /// The published lists of one profile text.
+    struct CrossReference {
+        QList<UADPluginAuth> demos;
+        QList<UADPluginAuth> authorized;
+    };
+    /// Runs `job` on the matching thread, then what it returns here, unless newer work has
+    /// begun by then.
+    void runOffThread(int work, std::function<std::function<void()>()> job);
+    void readAndCrossReference(int work, const QString& path);
+    static CrossReference parseAndCrossReference(const QString& text, const UADNameMatcher& catalogue);
+    void publishCrossReference(CrossReference lists);
     void finishDisable(int work, const QSet<QString>& names, PluginManagerViewModel* viewModel);
+    void disableMatched(const QList<AudioPlugin>& rows, const QSet<QUuid>& matchedIds,
+                        PluginManagerViewModel* viewModel);
     void runDisableBatch(PluginManagerViewModel& viewModel, const QList<AudioPlugin>& toDisable,
                          const QSet<QUuid>& matchedIds);
 
@@ -169,4 +188,8 @@ private:
     QDateTime m_runStart;
     int m_startCount = 0;
     int m_work = 0;
+    bool m_runningBatch = false;
+    std::function<void()> m_matchingHook;
+    /// Reading, parsing and matching run here, off the GUI thread.
+    QThreadPool m_matching;
 };

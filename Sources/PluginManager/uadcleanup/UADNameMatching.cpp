@@ -1,19 +1,14 @@
 // From the vendor's product names in the system profile to the bundles in the catalogue.
 #include "uadcleanup/UADCleanupManager.h"
+#include "uadcleanup/UADNameMatcher.h"
 
 #include <QStringList>
 
-#include <algorithm>
+#include <string>
 
 namespace {
 
 const QString kUADPrefix = QStringLiteral("UAD ");
-const QString kMonoMark = QStringLiteral("(m)");
-
-QString withoutMonoMark(const QString& name)
-{
-    return QString(name).remove(kMonoMark);
-}
 
 bool isWordCharacter(char32_t c)
 {
@@ -23,77 +18,22 @@ bool isWordCharacter(char32_t c)
 QStringList words(const QString& lower)
 {
     QStringList pieces;
-    QString current;
-    for (const char32_t c : lower.toUcs4()) {
-        if (isWordCharacter(c)) {
-            current += QString::fromUcs4(&c, 1);
-        } else if (!current.isEmpty()) {
-            pieces.append(current);
-            current.clear();
-        }
+    const std::u32string characters = lower.toStdU32String();
+    qsizetype start = 0;
+    const auto count = static_cast<qsizetype>(characters.size());
+    for (qsizetype i = 0; i <= count; ++i) {
+        if (i < count && isWordCharacter(characters[size_t(i)]))
+            continue;
+        if (i > start)
+            pieces.append(QString::fromUcs4(characters.data() + start, i - start));
+        start = i + 1;
     }
-    if (!current.isEmpty())
-        pieces.append(current);
     return pieces;
 }
 
 qsizetype characterCount(const QString& text)
 {
     return text.toUcs4().size();
-}
-
-// One explicit mapping stands for many bundles: every row whose name begins with a hit's prefix.
-QList<AudioPlugin> explicitMatches(const QString& lowerName, const QList<AudioPlugin>& rows)
-{
-    QStringList prefixes;
-    for (const auto& mapping : UADCleanupManager::explicitMappings()) {
-        if (lowerName.contains(mapping.profile))
-            prefixes.append(mapping.dbPrefix);
-    }
-    QList<AudioPlugin> result;
-    if (prefixes.isEmpty())
-        return result;
-    for (const AudioPlugin& row : rows) {
-        if (std::any_of(prefixes.cbegin(), prefixes.cend(), [&](const QString& p) { return row.name.startsWith(p); }))
-            result.append(row);
-    }
-    return result;
-}
-
-enum class Closeness { none, tokens, exact };
-
-Closeness closeness(const QString& cleanedProfile, const QSet<QString>& profileTokens, const AudioPlugin& row)
-{
-    const QString stripped = withoutMonoMark(row.name);
-    const QString cleanedRow = QString(stripped).remove(kUADPrefix).toLower().trimmed();
-    if (cleanedRow == cleanedProfile)
-        return Closeness::exact;
-    if (cleanedProfile.startsWith(cleanedRow) && characterCount(cleanedRow) > 4)
-        return Closeness::exact;
-    if (cleanedRow.startsWith(cleanedProfile) && characterCount(cleanedProfile) > 4)
-        return Closeness::exact;
-    const QSet<QString> rowTokens = UADCleanupManager::tokens(stripped);
-    if (rowTokens.size() >= 2 && profileTokens.contains(rowTokens))
-        return Closeness::tokens;
-    return Closeness::none;
-}
-
-// The first row that matches by name wins; among rows that share only words, the last.
-const AudioPlugin* bestRow(const QString& profileName, const QList<AudioPlugin>& rows)
-{
-    const QString cleanedProfile = QString(profileName).remove(kUADPrefix).toLower();
-    const QSet<QString> profileTokens = UADCleanupManager::tokens(profileName);
-    const AudioPlugin* best = nullptr;
-    for (const AudioPlugin& row : rows) {
-        if (!row.name.startsWith(kUADPrefix))
-            continue;
-        const Closeness c = closeness(cleanedProfile, profileTokens, row);
-        if (c == Closeness::exact)
-            return &row;
-        if (c == Closeness::tokens)
-            best = &row;
-    }
-    return best;
 }
 
 } // namespace
@@ -162,20 +102,5 @@ QSet<QString> UADCleanupManager::tokens(const QString& text)
 
 QList<AudioPlugin> UADCleanupManager::matchedDBPlugins(const QString& profileName, const QList<AudioPlugin>& rows)
 {
-    QList<AudioPlugin> explicitRows = explicitMatches(profileName.toLower(), rows);
-    if (!explicitRows.isEmpty())
-        return explicitRows;
-
-    const AudioPlugin* best = bestRow(profileName, rows);
-    if (!best)
-        return {};
-    // Every format of the product and its mono variant, however the mark is spaced; the
-    // best row itself always passes this test.
-    const QString base = withoutMonoMark(best->name).trimmed();
-    QList<AudioPlugin> siblings;
-    for (const AudioPlugin& row : rows) {
-        if (withoutMonoMark(row.name).trimmed() == base)
-            siblings.append(row);
-    }
-    return siblings;
+    return UADNameMatcher(rows).matches(profileName);
 }

@@ -93,9 +93,11 @@ QString filledButtonGreyWhenDisabled(const QColor& fill, int radius, const QStri
 
 QString prominentButton(const QColor& tint)
 {
-    return QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-                          " padding: 5px 14px; }"
-                          "QPushButton:focus { border: 2px solid %2; }"
+    // As in pillButton: the ring is always there (transparent) and the style draws no focus
+    // frame over the label, so focus takes nothing from the text.
+    return QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent;"
+                          " border-radius: 6px; padding: 3px 12px; outline: none; }"
+                          "QPushButton:focus { border-color: %2; }"
                           "QPushButton:pressed { background: %3; }"
                           "QPushButton:disabled { background: %4; color: %5; }")
         .arg(css(tint), css(tint.darker(160)), css(tint.darker(120)),

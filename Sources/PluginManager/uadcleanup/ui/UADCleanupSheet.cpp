@@ -10,8 +10,11 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -27,14 +30,28 @@ QLabel* textLabel(const QString& text, double scale, const QColor& colour)
     auto* label = new QLabel(text);
     label->setTextFormat(Qt::PlainText);
     label->setFont(Typography::scaled(scale));
-    label->setStyleSheet(Styles::textColor(colour));
+    // Through the palette: a style sheet per label makes a long list slow to build.
+    Styles::setTextColor(label, colour);
     return label;
+}
+
+// Rendered once per look: a long list shows the same few symbols on every row.
+QPixmap symbolPixmap(const QString& symbol, int size, const QColor& colour, qreal devicePixelRatio)
+{
+    const QString key =
+        QStringLiteral("uadcleanup/%1/%2/%3/%4").arg(symbol).arg(size).arg(colour.rgba()).arg(devicePixelRatio);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = SymbolIcons::pixmap(symbol, size, colour, devicePixelRatio);
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
 }
 
 QLabel* symbolLabel(const QString& symbol, int size, const QColor& colour, const QString& accessibleName)
 {
     auto* label = new QLabel;
-    label->setPixmap(SymbolIcons::pixmap(symbol, size, colour, label->devicePixelRatioF()));
+    label->setPixmap(symbolPixmap(symbol, size, colour, label->devicePixelRatioF()));
     label->setAccessibleName(accessibleName);
     label->setAlignment(Qt::AlignCenter);
     return label;
@@ -85,6 +102,111 @@ QWidget* centredColumn(const QList<QWidget*>& widgets, int spacing)
     layout->addStretch(1);
     return page;
 }
+
+// Grows with the text it holds up to the room its page has, then scrolls: a long failure
+// report is never cut off.
+class FittingScrollArea final : public QScrollArea {
+public:
+    explicit FittingScrollArea(QWidget* content, int contentWidth) : m_contentWidth(contentWidth)
+    {
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setWidget(content);
+        viewport()->setAutoFillBackground(false);
+        content->setAutoFillBackground(false);
+        setAccessibleName(QStringLiteral("Message"));
+        // A Tab stop only while there is something to scroll with the keyboard.
+        setFocusPolicy(Qt::NoFocus);
+        connect(verticalScrollBar(), &QScrollBar::rangeChanged, this,
+                [this](int, int maximum) { setFocusPolicy(maximum > 0 ? Qt::StrongFocus : Qt::NoFocus); });
+    }
+
+    QSize sizeHint() const override
+    {
+        const int frame = 2 * frameWidth();
+        const int bar = verticalScrollBar()->sizeHint().width();
+        return {m_contentWidth + bar + frame, widget()->heightForWidth(m_contentWidth) + frame};
+    }
+    QSize minimumSizeHint() const override { return {sizeHint().width(), 0}; }
+
+private:
+    int m_contentWidth;
+};
+
+// A flat checkable row of one entry: its selection mark, its name and its status, with
+// rounded hover and focus washes. It paints all of it itself: child labels and a style
+// sheet for each of hundreds of rows make a long list slow to show.
+class SelectableRow final : public QPushButton {
+public:
+    SelectableRow(const QString& name, const QString& status, const QColor& statusColour)
+        : m_name(name), m_status(status), m_statusColour(statusColour), m_nameFont(Typography::scaled(0.95)),
+          m_statusFont(Typography::scaled(0.8))
+    {
+        setAttribute(Qt::WA_Hover);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+    void setMark(const QPixmap& mark)
+    {
+        m_mark = mark;
+        update();
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics name(m_nameFont);
+        const QFontMetrics status(m_statusFont);
+        const int text = std::max(name.horizontalAdvance(m_name), status.horizontalAdvance(m_status));
+        const int markSize = QFontMetrics(font()).height();
+        return {kMargin + markSize + kSpacing + text + kMargin,
+                std::max(markSize, name.height() + kLineSpacing + status.height()) + 2 * kVerticalMargin};
+    }
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        Q_UNUSED(event);
+        QPainter painter(this);
+        const int alpha = hasFocus() ? 40 : underMouse() ? 20 : 0;
+        if (alpha > 0) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(127, 127, 127, alpha));
+            painter.drawRoundedRect(QRectF(rect()), 5, 5);
+        }
+        const QSizeF markSize = m_mark.deviceIndependentSize();
+        painter.drawPixmap(QPointF(kMargin, (height() - markSize.height()) / 2), m_mark);
+
+        const QFontMetrics name(m_nameFont);
+        const QFontMetrics status(m_statusFont);
+        const int left = kMargin + QFontMetrics(font()).height() + kSpacing;
+        const int width = std::max(0, this->width() - left - kMargin);
+        int top = (height() - (name.height() + kLineSpacing + status.height())) / 2;
+        painter.setFont(m_nameFont);
+        painter.setPen(AppTheme::textPrimary());
+        painter.drawText(QRect(left, top, width, name.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         name.elidedText(m_name, Qt::ElideRight, width));
+        top += name.height() + kLineSpacing;
+        painter.setFont(m_statusFont);
+        painter.setPen(m_statusColour);
+        painter.drawText(QRect(left, top, width, status.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         status.elidedText(m_status, Qt::ElideRight, width));
+    }
+
+private:
+    static constexpr int kMargin = 6;
+    static constexpr int kVerticalMargin = 4;
+    static constexpr int kSpacing = 10;
+    static constexpr int kLineSpacing = 2;
+    QString m_name;
+    QString m_status;
+    QColor m_statusColour;
+    QFont m_nameFont;
+    QFont m_statusFont;
+    QPixmap m_mark;
+};
 
 bool isVisibleRow(const UADPluginAuth& entry)
 {
@@ -213,7 +335,8 @@ QWidget* UADCleanupSheet::buildErrorPage()
     m_message->setWordWrap(true);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_message->setMinimumWidth(420);
+    m_messageScroll = new FittingScrollArea(m_message, 420);
+    m_messageScroll->setObjectName(QStringLiteral("uadMessage"));
     m_tryAgain = prominentButton(QStringLiteral("Try Again"), palette().color(QPalette::Highlight));
     connect(m_tryAgain, &QPushButton::clicked, &m_manager, &UADCleanupManager::retryWithExistingProfile);
     m_errorCancel = borderedButton(QStringLiteral("Cancel"));
@@ -227,7 +350,7 @@ QWidget* UADCleanupSheet::buildErrorPage()
     row->addWidget(m_errorCancel);
     return centredColumn({symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), 36, AppTheme::systemOrange(),
                                       QStringLiteral("Warning")),
-                          m_message, buttons},
+                          m_messageScroll, buttons},
                          16);
 }
 
@@ -307,31 +430,12 @@ QWidget* UADCleanupSheet::buildListPage()
 
 QAbstractButton* UADCleanupSheet::makeRow(const UADPluginAuth& entry)
 {
-    auto* row = new QPushButton;
+    const bool authorised = entry.status.kind() == UADAuthStatus::Kind::authorized;
+    auto* row = new SelectableRow(entry.name, entry.status.displayString(),
+                                  authorised ? AppTheme::systemGreen() : AppTheme::systemOrange());
     row->setCheckable(true);
     row->setAutoDefault(false);
     row->setCursor(Qt::PointingHandCursor);
-    row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    row->setStyleSheet(Styles::selectableRow());
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(6, 4, 6, 4);
-    layout->setSpacing(10);
-    auto* mark = new QLabel;
-    mark->setAttribute(Qt::WA_TransparentForMouseEvents);
-    layout->addWidget(mark);
-    auto* text = new QVBoxLayout;
-    text->setSpacing(2);
-    QLabel* name = textLabel(entry.name, 0.95, AppTheme::textPrimary());
-    const bool authorised = entry.status.kind() == UADAuthStatus::Kind::authorized;
-    QLabel* status =
-        textLabel(entry.status.displayString(), 0.8, authorised ? AppTheme::systemGreen() : AppTheme::systemOrange());
-    name->setAttribute(Qt::WA_TransparentForMouseEvents);
-    status->setAttribute(Qt::WA_TransparentForMouseEvents);
-    text->addWidget(name);
-    text->addWidget(status);
-    layout->addLayout(text);
-    layout->addStretch(1);
-    row->setMinimumHeight(layout->sizeHint().height());
     row->setAccessibleName(entry.name);
     row->setAccessibleDescription(entry.status.displayString());
     const QUuid id = entry.id;
@@ -341,7 +445,6 @@ QAbstractButton* UADCleanupSheet::makeRow(const UADPluginAuth& entry)
         if (it != demos.cend())
             m_manager.toggleSelection(*it);
     });
-    m_rowMarks.insert(id, mark);
     m_rows.insert(id, row);
     updateRow(entry);
     return row;
@@ -371,17 +474,15 @@ QWidget* UADCleanupSheet::makeDisabledRow(const UADPluginAuth& entry)
 
 void UADCleanupSheet::updateRow(const UADPluginAuth& entry)
 {
-    QAbstractButton* row = m_rows.value(entry.id);
-    QLabel* mark = m_rowMarks.value(entry.id);
-    if (!row || !mark)
+    auto* row = static_cast<SelectableRow*>(m_rows.value(entry.id));
+    if (!row)
         return;
     row->setChecked(entry.isSelected);
     const int size = QFontMetrics(font()).height();
     const QColor colour =
         entry.isSelected ? palette().color(QPalette::Highlight) : AppTheme::withAlpha(AppTheme::textSecondary(), 0.5);
-    mark->setPixmap(
-        SymbolIcons::pixmap(entry.isSelected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"), size,
-                            colour, devicePixelRatioF()));
+    row->setMark(symbolPixmap(entry.isSelected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"),
+                              size, colour, devicePixelRatioF()));
 }
 
 QList<UADCleanupSheet::Section> UADCleanupSheet::sections() const
@@ -416,7 +517,6 @@ void UADCleanupSheet::rebuildRows(const QList<Section>& shown)
         delete item;
     }
     m_rows.clear();
-    m_rowMarks.clear();
     m_disabledRows.clear();
     m_sectionTitles.clear();
     int position = 0;
@@ -434,6 +534,17 @@ void UADCleanupSheet::rebuildRows(const QList<Section>& shown)
         for (const UADPluginAuth& entry : section.rows)
             m_listLayout->insertWidget(position++, section.interactive ? makeRow(entry) : makeDisabledRow(entry));
     }
+    // Rows are made after the footer, so Tab would reach them last: put them where they stand.
+    QWidget* previous = m_none;
+    for (int i = 0; i < m_listLayout->count(); ++i) {
+        auto* row = qobject_cast<QAbstractButton*>(m_listLayout->itemAt(i)->widget());
+        if (!row)
+            continue;
+        setTabOrder(previous, row);
+        previous = row;
+    }
+    setTabOrder(previous, m_cancel);
+    setTabOrder(m_cancel, m_disable);
 }
 
 // --- Refreshing ---
@@ -470,6 +581,7 @@ void UADCleanupSheet::refresh()
     m_pages->setCurrentIndex(static_cast<int>(m_state));
     m_completion->setText(completionText(m_manager.disabledCount()));
     m_message->setText(m_manager.errorMessage().value_or(QString()));
+    m_messageScroll->updateGeometry();
     if (m_state == State::list)
         refreshList();
 }

@@ -13,6 +13,7 @@ class PluginManagerViewModel;
 class QAbstractButton;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class QVBoxLayout;
@@ -91,6 +92,7 @@ private:
     QStackedWidget* m_pages = nullptr;
     QToolButton* m_close = nullptr;
     QLabel* m_message = nullptr;
+    QScrollArea* m_messageScroll = nullptr;
     QLabel* m_completion = nullptr;
     QPushButton* m_done = nullptr;
     QPushButton* m_tryAgain = nullptr;
@@ -109,6 +111,5 @@ private:
     /// row keeps its keyboard focus.
     QList<std::pair<QUuid, int>> m_rowShape;
     QHash<QUuid, QAbstractButton*> m_rows;
-    QHash<QUuid, QLabel*> m_rowMarks;
     QHash<QUuid, QWidget*> m_disabledRows;
 };
