@@ -13,6 +13,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
@@ -86,7 +88,14 @@ TEST_F(HelperDetectionTest, FirstRunSeedsWithoutANotice)
     EXPECT_EQ(delegate->lastKnownAllPluginKeys(),
               (QSet<QString>{QStringLiteral("Foo|VST3"), QStringLiteral("Off|VST3")}));
     EXPECT_TRUE(watcher->isRunning());
-    EXPECT_EQ(watcher->folders(), QStringList{sys(kVst3)});
+    // The folders of the layout, existing or not, and the disabled folder's format folder;
+    // never a bundle.
+    QStringList layout;
+    for (const PluginFolders::Folder& folder : PluginFolders::pluginDirectories())
+        layout.append(folder.path);
+    layout += PluginFolders::disabledDirectories();
+    layout.append(sys(kDisabled + QStringLiteral("/VST3")));
+    EXPECT_EQ(watcher->folders(), layout);
 }
 
 TEST_F(HelperDetectionTest, InstallWhileStoppedIsAnnouncedByTheFirstRescan)
@@ -274,10 +283,19 @@ TEST_F(HelperDetectionTest, CountTimerRunsEveryTenSeconds)
 // A real inotify watch over a temporary folder, with short latencies.
 class InotifyDetectionTest : public HelperTest {
 protected:
-    void startWithInotify()
+    /// `watchLimit` watches at most (negative: the system's limit), as a low max_user_watches would.
+    void startWithInotify(int watchLimit = -1)
     {
         install(kVst3, QStringLiteral("Foo.vst3"));
-        real = std::make_shared<InotifyFolderWatcher>();
+        real = std::make_shared<InotifyFolderWatcher>(
+            [watchLimit, granted = 0](int fd, const char* path, quint32 mask) mutable {
+                if (watchLimit >= 0 && granted >= watchLimit) {
+                    errno = ENOSPC;
+                    return -1;
+                }
+                ++granted;
+                return ::inotify_add_watch(fd, path, mask);
+            });
         PlatformServices withInotify = services();
         withInotify.folderWatcher = real;
         delegate = makeDelegate(withInotify);
@@ -286,6 +304,60 @@ protected:
     }
     std::shared_ptr<InotifyFolderWatcher> real;
 };
+
+TEST_F(InotifyDetectionTest, WatchesFollowTheFoldersOfTheLayoutNotTheBundles)
+{
+    // 2,500 bundles of three folders each: eight active folders, the central disabled folder
+    // with four format folders, and both unused AAX folders.
+    const auto bundles = [this](const QString& folder, const char* extension, int count, bool inHome = false) {
+        for (int i = 0; i < count; ++i) {
+            const QString bundle = QStringLiteral("Plug %1.%2/Contents").arg(i).arg(QLatin1String(extension));
+            install(folder, bundle + QStringLiteral("/MacOS"), inHome);
+            install(folder, bundle + QStringLiteral("/Resources"), inHome);
+        }
+    };
+    const QString components = QStringLiteral("/Library/Audio/Plug-Ins/Components");
+    const QString vst = QStringLiteral("/Library/Audio/Plug-Ins/VST");
+    const QString unused = QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)");
+    for (const bool inHome : {false, true}) {
+        bundles(components, "component", 250, inHome);
+        bundles(kVst3, "vst3", 250, inHome);
+        bundles(vst, "vst", 250, inHome);
+        bundles(unused, "aaxplugin", 50, inHome);
+    }
+    bundles(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins"), "aaxplugin", 250);
+    bundles(QStringLiteral("/Library/Audio/Plug-Ins/CLAP"), "clap", 250);
+    for (const char* format : {"Audio Units", "VST3", "VST", "CLAP"})
+        bundles(kDisabled + QLatin1Char('/') + QLatin1String(format), "vst3", 50);
+    startWithInotify();
+
+    EXPECT_EQ(real->watchedFolderCount(), 8 + 3 + 4);
+    EXPECT_TRUE(real->listedFolders().isEmpty());
+    // A format folder the disabled layout gains later is watched from the next rescan on.
+    install(kDisabled, QStringLiteral("AAX"));
+    QTRY_COMPARE_WITH_TIMEOUT(real->watchedFolderCount(), 8 + 3 + 5, 5000);
+    EXPECT_TRUE(notifier->sent().isEmpty());
+    install(kVst3, QStringLiteral("Fresh.vst3"));
+    QTRY_COMPARE_WITH_TIMEOUT(notifier->sent().size(), 1, 5000);
+}
+
+TEST_F(InotifyDetectionTest, UnderALowWatchLimitAnInstallIsAnnouncedInEveryFolder)
+{
+    // Two watches for eleven folders of the layout, most of which do not exist yet.
+    startWithInotify(2);
+    ASSERT_EQ(real->watchedFolderCount(), 1);
+    int announced = 0;
+    for (const PluginFolders::Folder& folder : PluginFolders::pluginDirectories()) {
+        SCOPED_TRACE(folder.path.toStdString());
+        const QString name = QStringLiteral("New %1").arg(announced);
+        makeDir(folder.path + QLatin1Char('/') + name + QStringLiteral(".bundle"));
+        ++announced;
+        QTRY_COMPARE_WITH_TIMEOUT(notifier->sent().size(), announced, 5000);
+        EXPECT_EQ(notifier->sent().last().body, name + QStringLiteral(" was installed. Open Rackhand to manage it."));
+    }
+    EXPECT_EQ(real->watchedFolderCount(), 2);
+    EXPECT_EQ(center->count(QString::fromLatin1(RackhandBus::kNewPluginsDetected)), announced);
+}
 
 TEST_F(InotifyDetectionTest, NewBundleIsAnnouncedOnce)
 {
@@ -306,7 +378,7 @@ TEST_F(InotifyDetectionTest, NewBundleIsAnnouncedOnce)
 TEST_F(InotifyDetectionTest, TouchCausesNoRescan)
 {
     startWithInotify();
-    ASSERT_GT(real->watchedFolderCount(), 1) << "sub-folders are watched too";
+    ASSERT_EQ(real->watchedFolderCount(), 1) << "the only folder there is, not the bundle in it";
     QSignalSpy rescans(delegate.get(), &MenuBarAppDelegate::menuChanged);
     const QByteArray bundle = QFile::encodeName(sys(kVst3 + QStringLiteral("/Foo.vst3")));
     ASSERT_EQ(::utimes(bundle.constData(), nullptr), 0);

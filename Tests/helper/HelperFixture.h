@@ -5,9 +5,16 @@
 #include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
 
+#include <QColor>
 #include <QStringList>
 
 #include <memory>
+
+class QIcon;
+
+/// The colour of the icon's opaque pixels at tray size (the first one found); invalid when
+/// it has none.
+QColor drawnColour(const QIcon& icon);
 
 /// A helper delegate over sandbox folders with recording doubles for every service.
 class HelperTest : public SandboxTest {

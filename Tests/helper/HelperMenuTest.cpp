@@ -1,8 +1,11 @@
 #include "MenuBarHelper/StatusItem.h"
 #include "helper/HelperFixture.h"
+#include "widgets/AppTheme.h"
 
 #include <QAction>
+#include <QIcon>
 #include <QMenu>
+#include <QPalette>
 #include <QSignalSpy>
 
 namespace {
@@ -269,4 +272,31 @@ TEST(HelperTray, MenuFollowsTheModel)
     EXPECT_EQ(runs, 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(runs, 1);
+}
+
+// The icon takes the panel's text colour, and stands out from the panel even where that
+// colour is faint: a light icon on a dark panel, a dark one on a light panel.
+TEST(HelperTray, TheIconStandsOutOnDarkAndLightPanels)
+{
+    const struct {
+        const char* name;
+        const char* window;
+        const char* text;
+        bool lightIcon;
+    } rows[] = {
+        {"dark panel", "#202124", "#e8eaed", true},
+        {"light panel", "#f4f4f4", "#1f1f1f", false},
+        {"dark panel, faint text", "#202124", "#3c4043", true},
+        {"light panel, faint text", "#f4f4f4", "#d0d0d0", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QPalette panel;
+        panel.setColor(QPalette::Window, QColor(QLatin1String(row.window)));
+        panel.setColor(QPalette::WindowText, QColor(QLatin1String(row.text)));
+        const QColor drawn = drawnColour(StatusItem::waveformIcon(StatusItem::iconColour(panel)));
+        ASSERT_TRUE(drawn.isValid());
+        EXPECT_GE(AppTheme::contrastRatio(drawn, panel.color(QPalette::Window)), 4.5) << drawn.name().toStdString();
+        EXPECT_EQ(drawn.lightnessF() > 0.5, row.lightIcon) << drawn.name().toStdString();
+    }
 }

@@ -2,23 +2,34 @@
 // single-instance hand-over, the installation and the tray under a virtual X server.
 #include "MenuBarHelper/MenuBarAppDelegate.h"
 #include "MenuBarHelper/StatusItem.h"
+#include "Platform/InstanceLock.h"
+#include "Platform/MenuBarLoginItem.h"
+#include "Platform/Paths.h"
 #include "Platform/RackhandBus.h"
 #include "Platform/linux/DBusNotificationCenter.h"
 #include "Platform/linux/FreedesktopNotifier.h"
+#include "Platform/linux/XdgAutostartLoginItem.h"
 #include "Platform/testing/FakeFolderWatcher.h"
 #include "Platform/testing/RecordingUserNotifier.h"
+#include "Support/NotificationListener.h"
+#include "Support/PrivateBus.h"
 #include "Support/SandboxTest.h"
 #include "Support/SessionBus.h"
+#include "helper/HelperFixture.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPalette>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -26,8 +37,17 @@
 #include <QVariantMap>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
+#include <cstdlib>
+#include <optional>
 #include <unistd.h>
+
+#if RACKHAND_TESTS_HAVE_XCB
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+#endif
 
 namespace {
 
@@ -55,6 +75,53 @@ public:
         }
     }
 };
+
+#if RACKHAND_TESTS_HAVE_XCB
+/// Publishes (or, with no colour, withdraws) the colour the X11 tray asks its icons to take,
+/// as a panel's tray does on its selection owner.
+void publishTrayForeground(std::optional<QColor> colour)
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_NE(x11, nullptr);
+    xcb_connection_t* connection = x11->connection();
+    const auto atom = [connection](const QByteArray& name) {
+        xcb_intern_atom_reply_t* reply =
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, name.size(), name.constData()), nullptr);
+        const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return found;
+    };
+    const xcb_atom_t colours = atom("_NET_SYSTEM_TRAY_COLORS");
+    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, atom("_NET_SYSTEM_TRAY_S0")), nullptr);
+    ASSERT_NE(owner, nullptr);
+    const xcb_window_t window = owner->owner;
+    std::free(owner);
+    ASSERT_NE(window, xcb_window_t(XCB_WINDOW_NONE));
+    if (colour) {
+        std::array<quint32, 12> values{};
+        const QRgba64 rgb = colour->rgba64();
+        for (std::size_t i = 0; i < values.size(); i += 3) {
+            values[i] = rgb.red();
+            values[i + 1] = rgb.green();
+            values[i + 2] = rgb.blue();
+        }
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, colours, XCB_ATOM_CARDINAL, 32, values.size(),
+                            values.data());
+    } else {
+        xcb_delete_property(connection, window, colours);
+    }
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)); // a round trip
+}
+#endif
+
+QPalette panelPalette(const char* window, const char* text)
+{
+    QPalette palette = QGuiApplication::palette();
+    palette.setColor(QPalette::Window, QColor(QLatin1String(window)));
+    palette.setColor(QPalette::WindowText, QColor(QLatin1String(text)));
+    return palette;
+}
 
 } // namespace
 
@@ -93,6 +160,24 @@ public Q_SLOTS:
 
 class HelperProgramsTest : public SandboxTest {
 protected:
+    /// The sandbox's folders for a helper on the bus at `busAddress`, or on no bus at all when
+    /// it is empty; without a tray (offscreen).
+    QProcessEnvironment helperEnvironment(const QString& busAddress) const
+    {
+        QProcessEnvironment env = sandboxEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.remove(QStringLiteral("DISPLAY"));
+        if (busAddress.isEmpty())
+            env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        else
+            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+        return env;
+    }
+    static qint64 helperOn(const QDBusConnection& bus)
+    {
+        const QDBusReply<uint> pid = bus.interface()->servicePid(QString::fromLatin1(RackhandBus::kHelperServiceName));
+        return pid.isValid() ? qint64(pid.value()) : 0;
+    }
     QProcessEnvironment sandboxEnvironment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -218,6 +303,141 @@ TEST_F(HelperProgramsTest, WithoutASessionBusTheMainApplicationStartsNormally)
     EXPECT_FALSE(alone.readAllStandardOutput().contains("already running"));
 }
 
+TEST_F(HelperProgramsTest, ASecondHelperOfTheSessionEndsAtOnceAndAnInstallIsAnnouncedOnce)
+{
+    PrivateBus bus;
+    if (!bus.isConnected())
+        GTEST_SKIP() << "dbus-daemon did not start";
+    QDBusConnection connection = bus.connection();
+    FakeNotificationServer server;
+    ASSERT_TRUE(connection.registerService(QString::fromLatin1(FreedesktopNotifier::kService)));
+    ASSERT_TRUE(connection.registerObject(QString::fromLatin1(FreedesktopNotifier::kPath), &server,
+                                          QDBusConnection::ExportAllSlots));
+    NotificationListener listener;
+    ASSERT_TRUE(connection.connect(QString(), QString::fromLatin1(RackhandBus::kObjectPath),
+                                   QString::fromLatin1(RackhandBus::kNotificationInterface),
+                                   QString::fromLatin1(RackhandBus::kNotificationMember), &listener,
+                                   SIGNAL(notification(QString, QVariantMap))));
+    QSignalSpy announcements(&listener, &NotificationListener::notification);
+
+    makeDir(sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3")));
+    GroupProcess first;
+    first.setProcessEnvironment(helperEnvironment(bus.address()));
+    first.start(program("RackhandHelper"), {});
+    ASSERT_TRUE(first.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(helperOn(connection), qint64(first.processId()), 20000);
+
+    GroupProcess second;
+    second.setProcessEnvironment(helperEnvironment(bus.address()));
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(program("RackhandHelper"), {});
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(second.readAll().contains("🔌 [Rackhand] The helper already runs in this session"));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // The first one is watching once it has written what it knows.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dataDir() + QStringLiteral("/menubar_known_plugins.json")), 10000);
+    QTest::qWait(500);
+    makeDir(sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/Preamp One.vst3")));
+    QTRY_COMPARE_WITH_TIMEOUT(announcements.size(), 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(server.received.size(), 1, 5000);
+    QTest::qWait(1500); // a second helper would announce at about the same time
+    EXPECT_EQ(announcements.size(), 1);
+    EXPECT_EQ(server.received.size(), 1);
+    EXPECT_EQ(announcements.first().at(1).toMap().value(QStringLiteral("count")).toInt(), 1);
+}
+
+TEST_F(HelperProgramsTest, WithoutASessionBusALockInTheDataFolderKeepsOneHelper)
+{
+    const QString lock = Paths::dataFile(QString::fromLatin1(RackhandBus::kHelperLockFile));
+    GroupProcess first;
+    first.setProcessEnvironment(helperEnvironment({}));
+    first.start(program("RackhandHelper"), {});
+    ASSERT_TRUE(first.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(InstanceLock::holder(lock), qint64(first.processId()), 20000);
+
+    GroupProcess second;
+    second.setProcessEnvironment(helperEnvironment({}));
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(program("RackhandHelper"), {});
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(second.readAll().contains("🔌 [Rackhand] The helper already runs for this data folder"));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // The login switch without a bus stops the helper that holds the lock, and only that one.
+    const QString noBus = QStringLiteral("no-bus");
+    ASSERT_FALSE(QDBusConnection::connectToBus(QStringLiteral("unix:path=") + root() + QStringLiteral("/no-bus"), noBus)
+                     .isConnected());
+    XdgAutostartLoginItem login(QString::fromLatin1(MenuBarLoginItem::kIdentifier), program("RackhandHelper"),
+                                QString::fromLatin1(MenuBarLoginItem::kExecutableName), noBus);
+    const QList<LoginItem::RunningHelper> running = login.runningHelpers();
+    ASSERT_EQ(running.size(), 1);
+    EXPECT_EQ(running.first().pid, first.processId());
+    login.requestQuit(running.first());
+    EXPECT_TRUE(first.waitForFinished(10000));
+    EXPECT_TRUE(login.runningHelpers().isEmpty());
+    QDBusConnection::disconnectFromBus(noBus);
+}
+
+// Two private buses stand for two login sessions of the same user.
+TEST_F(HelperProgramsTest, TheLoginSwitchStopsAndStartsOnlyThisSessionsHelper)
+{
+    PrivateBus here;
+    PrivateBus there;
+    if (!here.isConnected() || !there.isConnected())
+        GTEST_SKIP() << "dbus-daemon did not start";
+    GroupProcess ours;
+    GroupProcess theirs;
+    for (auto [process, bus] : {std::pair{&ours, &here}, std::pair{&theirs, &there}}) {
+        process->setProcessEnvironment(helperEnvironment(bus->address()));
+        process->start(program("RackhandHelper"), {});
+        ASSERT_TRUE(process->waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(helperOn(bus->connection()), qint64(process->processId()), 20000);
+    }
+    auto login = std::make_shared<XdgAutostartLoginItem>(
+        QString::fromLatin1(MenuBarLoginItem::kIdentifier), program("RackhandHelper"),
+        QString::fromLatin1(MenuBarLoginItem::kExecutableName), here.connectionName());
+    const QList<LoginItem::RunningHelper> running = login->runningHelpers();
+    ASSERT_EQ(running.size(), 1);
+    EXPECT_EQ(running.first().pid, ours.processId());
+    EXPECT_EQ(QFileInfo(running.first().executablePath).canonicalFilePath(),
+              QFileInfo(program("RackhandHelper")).canonicalFilePath());
+
+    MenuBarLoginItem::setService(login);
+    MenuBarLoginItem::setHelperPathOverride(program("RackhandHelper"));
+    // The helper the switch starts is detached: whatever happens, it is asked to end with the test.
+    const QByteArray savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    const auto cleanUp = qScopeGuard([&] {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
+        MenuBarLoginItem::setService({});
+        MenuBarLoginItem::setHelperPathOverride({});
+        const qint64 started = helperOn(here.connection());
+        if (started > 0 && started != ours.processId()) {
+            login->requestQuit({started, {}});
+            if (!QTest::qWaitFor([&] { return helperOn(here.connection()) == 0; }, 5000))
+                ::kill(static_cast<pid_t>(started), SIGKILL);
+        }
+    });
+
+    // Off: this session's helper ends; the other session's runs on.
+    MenuBarLoginItem::setEnabled(false);
+    ASSERT_TRUE(ours.waitForFinished(10000));
+    EXPECT_EQ(ours.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(ours.exitCode(), 0);
+    EXPECT_EQ(theirs.state(), QProcess::Running);
+    EXPECT_EQ(helperOn(there.connection()), theirs.processId());
+
+    // On: the other session's helper does not keep one from starting here, and is left alone.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", here.address().toUtf8());
+    MenuBarLoginItem::setEnabled(true);
+    QTRY_VERIFY_WITH_TIMEOUT(helperOn(here.connection()) > 0, 20000);
+    EXPECT_EQ(theirs.state(), QProcess::Running);
+    EXPECT_EQ(helperOn(there.connection()), theirs.processId());
+}
+
 TEST_F(HelperProgramsTest, InstallationPutsBothProgramsAndTheirEntriesInPlace)
 {
 #ifndef RACKHAND_BINARY_DIR
@@ -251,6 +471,9 @@ TEST_F(HelperProgramsTest, InstallationPutsBothProgramsAndTheirEntriesInPlace)
             QFileInfo(prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/") + id + QStringLiteral(".svg"))
                 .isFile());
     }
+    EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/") +
+                          QString::fromLatin1(StatusItem::kSymbolicIconName) + QStringLiteral(".svg"))
+                    .isFile());
 #endif
 }
 
@@ -297,8 +520,9 @@ TEST_F(HelperProgramsTest, WithoutATrayTheHelperKeepsWatching)
     EXPECT_EQ(helper.state(), QProcess::Running);
 }
 
-// Runs inside a virtual X server (see TrayIconAppearsUnderATrayHost): starts a tray host,
-// shows the helper's icon, opens its menu and keeps a picture of the screen.
+// Runs inside a virtual X server (see TrayIconAppearsUnderATrayHost): starts a dark tray
+// host, shows the helper's icon, follows the tray's colours and the palette, opens the menu
+// and keeps a picture of the screen.
 TEST_F(HelperProgramsTest, TrayInsideVirtualDisplay)
 {
     if (qEnvironmentVariableIsEmpty("RACKHAND_TRAY_INSIDE"))
@@ -307,9 +531,15 @@ TEST_F(HelperProgramsTest, TrayInsideVirtualDisplay)
     trayer.start(QStandardPaths::findExecutable(QStringLiteral("trayer")),
                  {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
                   QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"),
-                  QStringLiteral("28"), QStringLiteral("--SetDockType"), QStringLiteral("true")});
+                  QStringLiteral("28"), QStringLiteral("--SetDockType"), QStringLiteral("true"),
+                  QStringLiteral("--transparent"), QStringLiteral("true"), QStringLiteral("--alpha"),
+                  QStringLiteral("0"), QStringLiteral("--tint"), QStringLiteral("0x202124")});
     ASSERT_TRUE(trayer.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+#if RACKHAND_TESTS_HAVE_XCB
+    // The dark panel's tray asks for light icons.
+    publishTrayForeground(QColor(0xe8, 0xea, 0xed));
+#endif
 
     PlatformServices services;
     services.userNotifier = std::make_shared<RecordingUserNotifier>();
@@ -321,6 +551,26 @@ TEST_F(HelperProgramsTest, TrayInsideVirtualDisplay)
     ASSERT_NE(item.trayIcon(), nullptr);
     EXPECT_TRUE(item.trayIcon()->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!item.trayIcon()->geometry().isEmpty(), 10000);
+#if RACKHAND_TESTS_HAVE_XCB
+    EXPECT_EQ(drawnColour(item.trayIcon()->icon()), QColor(0xe8, 0xea, 0xed)) << "the tray's colour";
+    publishTrayForeground(std::nullopt);
+#endif
+    // Without a word from the tray the icon follows the desktop palette, and each change of it.
+    const QPalette before = QGuiApplication::palette();
+    for (const bool dark : {false, true, false, true}) {
+        SCOPED_TRACE(dark ? "dark palette" : "light palette");
+        QGuiApplication::setPalette(dark ? panelPalette("#202124", "#e8eaed") : panelPalette("#f4f4f4", "#1f1f1f"));
+        const QColor drawn = drawnColour(item.trayIcon()->icon());
+        EXPECT_EQ(drawn.lightnessF() > 0.5, dark) << drawn.name().toStdString();
+    }
+#if RACKHAND_TESTS_HAVE_XCB
+    // The tray's word wins over a light palette: the panel is dark whatever the windows are.
+    publishTrayForeground(QColor(0xe8, 0xea, 0xed));
+#endif
+    QGuiApplication::setPalette(before);
+#if RACKHAND_TESTS_HAVE_XCB
+    EXPECT_EQ(drawnColour(item.trayIcon()->icon()), QColor(0xe8, 0xea, 0xed));
+#endif
     // A new install, so the picture shows the whole menu.
     delegate.buildMenu({QStringLiteral("Preamp & EQ"), QStringLiteral("Space Echo")});
     // The tray host sits in the top right corner; the menu opens below it.
