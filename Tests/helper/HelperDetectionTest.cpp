@@ -195,6 +195,10 @@ TEST_F(HelperDetectionTest, KnownFileThatCannotBeReadIsKeptAside)
             QDir(dataDir()).entryList({QStringLiteral("menubar_known_plugins.json.unreadable-*")}, QDir::Files);
         ASSERT_EQ(aside.size(), 1);
         EXPECT_EQ(readFile(dataDir() + QLatin1Char('/') + aside.first()), row.bytes);
+        EXPECT_TRUE(printedLines().contains(QStringLiteral("🔌 [Rackhand] ⚠️ Could not read ") + knownFile() +
+                                            QStringLiteral(", kept it as ") + dataDir() + QLatin1Char('/') +
+                                            aside.first()))
+            << printedLines().join(QLatin1Char('\n')).toStdString();
         EXPECT_EQ(storedKeys(knownFile()), QSet<QString>{QStringLiteral("Foo|VST3")});
         EXPECT_TRUE(notifier->sent().isEmpty());
     }

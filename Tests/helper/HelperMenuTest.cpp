@@ -1,3 +1,4 @@
+#include "MenuBarHelper/HelperLog.h"
 #include "MenuBarHelper/StatusItem.h"
 #include "helper/HelperFixture.h"
 #include "widgets/AppTheme.h"
@@ -223,6 +224,22 @@ TEST(HelperNotices, NewPluginsBody)
     };
     for (const auto& row : rows)
         EXPECT_EQ(MenuBarAppDelegate::newPluginsNoticeBody(row.names), QString::fromUtf8(row.body));
+}
+
+// The program's log sink passes every line through this: lines of the platform layer (the folder
+// watch's) get the prefix as well, and the helper's own lines do not get it twice.
+TEST(HelperLog, EveryLineCarriesThePrefixOnce)
+{
+    const struct {
+        const char* line;
+        const char* logged;
+    } rows[] = {
+        {"Folder watch limit reached at /x", "🔌 [Rackhand] Folder watch limit reached at /x"},
+        {"🔌 [Rackhand] FSEvent fired", "🔌 [Rackhand] FSEvent fired"},
+        {"", "🔌 [Rackhand] "},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(HelperLog::withPrefix(QString::fromUtf8(row.line)), QString::fromUtf8(row.logged)) << row.line;
 }
 
 TEST(HelperTray, MenuFollowsTheModel)
