@@ -2,6 +2,7 @@
 #include "MenuBarHelper/PluginFolders.h"
 #include "Platform/RackhandBus.h"
 #include "Platform/linux/InotifyFolderWatcher.h"
+#include "Support/Eventually.h"
 #include "helper/HelperFixture.h"
 
 #include <QDir>
@@ -339,10 +340,10 @@ TEST_F(InotifyDetectionTest, WatchesFollowTheFoldersOfTheLayoutNotTheBundles)
     EXPECT_TRUE(real->listedFolders().isEmpty());
     // A format folder the disabled layout gains later is watched from the next rescan on.
     install(kDisabled, QStringLiteral("AAX"));
-    QTRY_COMPARE_WITH_TIMEOUT(real->watchedFolderCount(), 8 + 3 + 5, 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(real->watchedFolderCount(), 8 + 3 + 5, 5000);
     EXPECT_TRUE(notifier->sent().isEmpty());
     install(kVst3, QStringLiteral("Fresh.vst3"));
-    QTRY_COMPARE_WITH_TIMEOUT(notifier->sent().size(), 1, 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(notifier->sent().size(), 1, 5000);
 }
 
 TEST_F(InotifyDetectionTest, UnderALowWatchLimitAnInstallIsAnnouncedInEveryFolder)
@@ -356,7 +357,7 @@ TEST_F(InotifyDetectionTest, UnderALowWatchLimitAnInstallIsAnnouncedInEveryFolde
         const QString name = QStringLiteral("New %1").arg(announced);
         makeDir(folder.path + QLatin1Char('/') + name + QStringLiteral(".bundle"));
         ++announced;
-        QTRY_COMPARE_WITH_TIMEOUT(notifier->sent().size(), announced, 5000);
+        RACKHAND_ASSERT_EVENTUALLY_EQ(notifier->sent().size(), announced, 5000);
         EXPECT_EQ(notifier->sent().last().body, name + QStringLiteral(" was installed. Open Rackhand to manage it."));
     }
     EXPECT_EQ(real->watchedFolderCount(), 2);
@@ -371,7 +372,7 @@ TEST_F(InotifyDetectionTest, NewBundleIsAnnouncedOnce)
     install(kVst3, QStringLiteral("New.vst3/Contents/MacOS"));
     writeFile(sys(kVst3 + QStringLiteral("/New.vst3/Contents/Info.plist")), "<plist/>");
     writeFile(sys(kVst3 + QStringLiteral("/New.vst3/Contents/MacOS/New")), "binary");
-    QTRY_COMPARE_WITH_TIMEOUT(notifier->sent().size(), 1, 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(notifier->sent().size(), 1, 5000);
     EXPECT_EQ(notifier->sent().first().body, QStringLiteral("New was installed. Open Rackhand to manage it."));
     QTest::qWait(500);
     EXPECT_EQ(notifier->sent().size(), 1);
@@ -399,9 +400,9 @@ TEST_F(InotifyDetectionTest, DisableAndEnableAgainIsNotAnnounced)
     QDir().mkpath(sys(kDisabled + QStringLiteral("/VST3")));
     ASSERT_TRUE(
         QDir().rename(sys(kVst3 + QStringLiteral("/Foo.vst3")), sys(kDisabled + QStringLiteral("/VST3/Foo.vst3"))));
-    QTRY_COMPARE_WITH_TIMEOUT(delegate->totalPluginCount(), qint64(0), 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(delegate->totalPluginCount(), qint64(0), 5000);
     ASSERT_TRUE(
         QDir().rename(sys(kDisabled + QStringLiteral("/VST3/Foo.vst3")), sys(kVst3 + QStringLiteral("/Foo.vst3"))));
-    QTRY_COMPARE_WITH_TIMEOUT(delegate->totalPluginCount(), qint64(1), 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(delegate->totalPluginCount(), qint64(1), 5000);
     EXPECT_TRUE(notifier->sent().isEmpty());
 }

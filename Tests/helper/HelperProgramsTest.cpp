@@ -11,6 +11,7 @@
 #include "Platform/linux/XdgAutostartLoginItem.h"
 #include "Platform/testing/FakeFolderWatcher.h"
 #include "Platform/testing/RecordingUserNotifier.h"
+#include "Support/Eventually.h"
 #include "Support/NotificationListener.h"
 #include "Support/PrivateBus.h"
 #include "Support/SandboxTest.h"
@@ -207,7 +208,7 @@ TEST_F(HelperProgramsTest, AnnouncementsCrossTheBus)
     poster.post(QString::fromLatin1(RackhandBus::kPluginCountChanged), {{QStringLiteral("probe"), probe}});
     poster.post(QString::fromLatin1(RackhandBus::kNewPluginsDetected),
                 {{QStringLiteral("count"), 2}, {QStringLiteral("probe"), probe}});
-    QTRY_COMPARE_WITH_TIMEOUT(heard.size(), 1, 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(heard.size(), 1, 5000);
     EXPECT_EQ(heard.first().value(QStringLiteral("count")).toInt(), 2);
 }
 
@@ -243,7 +244,7 @@ TEST_F(HelperProgramsTest, NotificationsEscapeMarkupAndAnswerOnlyTheirOwnClicks)
         notifier.setActivationHandler([&activations] { ++activations; });
         notifier.send(QStringLiteral("Rackhand — New Plugins Detected"),
                       QStringLiteral("Preamp & EQ <x> was installed."));
-        QTRY_COMPARE_WITH_TIMEOUT(server.received.size(), 1, 5000);
+        RACKHAND_ASSERT_EVENTUALLY_EQ(server.received.size(), 1, 5000);
         EXPECT_EQ(server.received.first().summary, QStringLiteral("Rackhand — New Plugins Detected"));
         EXPECT_EQ(server.received.first().body, QString::fromLatin1(row.shown));
         EXPECT_TRUE(server.received.first().actions.contains(QStringLiteral("default")));
@@ -253,7 +254,7 @@ TEST_F(HelperProgramsTest, NotificationsEscapeMarkupAndAnswerOnlyTheirOwnClicks)
         QTest::qWait(200);
         EXPECT_EQ(activations, 0);
         click(server.received.first().id);
-        QTRY_COMPARE_WITH_TIMEOUT(activations, 1, 5000);
+        RACKHAND_ASSERT_EVENTUALLY_EQ(activations, 1, 5000);
     }
     serverBus.unregisterService(QString::fromLatin1(FreedesktopNotifier::kService));
     QDBusConnection::disconnectFromBus(QStringLiteral("fake-notes"));
@@ -272,7 +273,7 @@ TEST_F(HelperProgramsTest, SecondMainApplicationHandsOverAndEnds)
     first.setProcessEnvironment(sandboxEnvironment());
     first.start(program("Rackhand"), {});
     ASSERT_TRUE(first.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(bus->isServiceRegistered(service), 20000);
+    RACKHAND_ASSERT_EVENTUALLY(bus->isServiceRegistered(service), 20000);
 
     QProcess second;
     second.setProcessEnvironment(sandboxEnvironment());
@@ -282,7 +283,7 @@ TEST_F(HelperProgramsTest, SecondMainApplicationHandsOverAndEnds)
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardOutput().contains("already running"));
     QByteArray firstOutput;
-    QTRY_VERIFY_WITH_TIMEOUT((firstOutput += first.readAllStandardOutput()).contains("started again"), 5000);
+    RACKHAND_ASSERT_EVENTUALLY((firstOutput += first.readAllStandardOutput()).contains("started again"), 5000);
     EXPECT_EQ(first.state(), QProcess::Running);
     first.end();
 }
@@ -298,7 +299,7 @@ TEST_F(HelperProgramsTest, WithoutASessionBusTheMainApplicationStartsNormally)
     alone.start(program("Rackhand"), {});
     ASSERT_TRUE(alone.waitForStarted());
     // The window's first scan writes the catalogue: the program did not end early.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dataDir() + QStringLiteral("/plugins.db")), 20000);
+    RACKHAND_ASSERT_EVENTUALLY(QFileInfo::exists(dataDir() + QStringLiteral("/plugins.db")), 20000);
     EXPECT_EQ(alone.state(), QProcess::Running);
     EXPECT_FALSE(alone.readAllStandardOutput().contains("already running"));
 }
@@ -325,7 +326,7 @@ TEST_F(HelperProgramsTest, ASecondHelperOfTheSessionEndsAtOnceAndAnInstallIsAnno
     first.setProcessEnvironment(helperEnvironment(bus.address()));
     first.start(program("RackhandHelper"), {});
     ASSERT_TRUE(first.waitForStarted());
-    QTRY_COMPARE_WITH_TIMEOUT(helperOn(connection), qint64(first.processId()), 20000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(helperOn(connection), qint64(first.processId()), 20000);
 
     GroupProcess second;
     second.setProcessEnvironment(helperEnvironment(bus.address()));
@@ -338,11 +339,11 @@ TEST_F(HelperProgramsTest, ASecondHelperOfTheSessionEndsAtOnceAndAnInstallIsAnno
     EXPECT_EQ(first.state(), QProcess::Running);
 
     // The first one is watching once it has written what it knows.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dataDir() + QStringLiteral("/menubar_known_plugins.json")), 10000);
+    RACKHAND_ASSERT_EVENTUALLY(QFileInfo::exists(dataDir() + QStringLiteral("/menubar_known_plugins.json")), 10000);
     QTest::qWait(500);
     makeDir(sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/Preamp One.vst3")));
-    QTRY_COMPARE_WITH_TIMEOUT(announcements.size(), 1, 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(server.received.size(), 1, 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(announcements.size(), 1, 20000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(server.received.size(), 1, 5000);
     QTest::qWait(1500); // a second helper would announce at about the same time
     EXPECT_EQ(announcements.size(), 1);
     EXPECT_EQ(server.received.size(), 1);
@@ -356,7 +357,7 @@ TEST_F(HelperProgramsTest, WithoutASessionBusALockInTheDataFolderKeepsOneHelper)
     first.setProcessEnvironment(helperEnvironment({}));
     first.start(program("RackhandHelper"), {});
     ASSERT_TRUE(first.waitForStarted());
-    QTRY_COMPARE_WITH_TIMEOUT(InstanceLock::holder(lock), qint64(first.processId()), 20000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(InstanceLock::holder(lock), qint64(first.processId()), 20000);
 
     GroupProcess second;
     second.setProcessEnvironment(helperEnvironment({}));
@@ -395,7 +396,7 @@ TEST_F(HelperProgramsTest, TheLoginSwitchStopsAndStartsOnlyThisSessionsHelper)
         process->setProcessEnvironment(helperEnvironment(bus->address()));
         process->start(program("RackhandHelper"), {});
         ASSERT_TRUE(process->waitForStarted());
-        QTRY_COMPARE_WITH_TIMEOUT(helperOn(bus->connection()), qint64(process->processId()), 20000);
+        RACKHAND_ASSERT_EVENTUALLY_EQ(helperOn(bus->connection()), qint64(process->processId()), 20000);
     }
     auto login = std::make_shared<XdgAutostartLoginItem>(
         QString::fromLatin1(MenuBarLoginItem::kIdentifier), program("RackhandHelper"),
@@ -433,7 +434,7 @@ TEST_F(HelperProgramsTest, TheLoginSwitchStopsAndStartsOnlyThisSessionsHelper)
     // On: the other session's helper does not keep one from starting here, and is left alone.
     qputenv("DBUS_SESSION_BUS_ADDRESS", here.address().toUtf8());
     MenuBarLoginItem::setEnabled(true);
-    QTRY_VERIFY_WITH_TIMEOUT(helperOn(here.connection()) > 0, 20000);
+    RACKHAND_ASSERT_EVENTUALLY(helperOn(here.connection()) > 0, 20000);
     EXPECT_EQ(theirs.state(), QProcess::Running);
     EXPECT_EQ(helperOn(there.connection()), theirs.processId());
 }
@@ -504,18 +505,18 @@ TEST_F(HelperProgramsTest, WithoutATrayTheHelperKeepsWatching)
         output += helper.readAll();
         return output.contains(text);
     };
-    QTRY_VERIFY_WITH_TIMEOUT(saw("No system tray is available"), 20000);
+    RACKHAND_ASSERT_EVENTUALLY(saw("No system tray is available"), 20000);
     // The first scan has been written: the helper is watching now.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dataDir() + QStringLiteral("/menubar_known_plugins.json")), 10000);
+    RACKHAND_ASSERT_EVENTUALLY(QFileInfo::exists(dataDir() + QStringLiteral("/menubar_known_plugins.json")), 10000);
     makeDir(sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/Fresh.vst3")));
-    QTRY_VERIFY_WITH_TIMEOUT(saw("FSEvent fired"), 20000);
+    RACKHAND_ASSERT_EVENTUALLY(saw("FSEvent fired"), 20000);
     // Other tests share the bus and may announce too: the helper's one has the count 1.
     const auto fromHelper = [&heard] {
         return std::count_if(heard.begin(), heard.end(), [](const QVariantMap& info) {
             return !info.contains(QStringLiteral("probe")) && info.value(QStringLiteral("count")).toInt() == 1;
         });
     };
-    QTRY_COMPARE_WITH_TIMEOUT(fromHelper(), 1, 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(fromHelper(), 1, 5000);
     EXPECT_EQ(output.count("No system tray is available"), 1) << output.toStdString();
     EXPECT_EQ(helper.state(), QProcess::Running);
 }
@@ -535,7 +536,7 @@ TEST_F(HelperProgramsTest, TrayInsideVirtualDisplay)
                   QStringLiteral("--transparent"), QStringLiteral("true"), QStringLiteral("--alpha"),
                   QStringLiteral("0"), QStringLiteral("--tint"), QStringLiteral("0x202124")});
     ASSERT_TRUE(trayer.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+    RACKHAND_ASSERT_EVENTUALLY(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
 #if RACKHAND_TESTS_HAVE_XCB
     // The dark panel's tray asks for light icons.
     publishTrayForeground(QColor(0xe8, 0xea, 0xed));
@@ -550,7 +551,7 @@ TEST_F(HelperProgramsTest, TrayInsideVirtualDisplay)
     delegate.applicationDidFinishLaunching();
     ASSERT_NE(item.trayIcon(), nullptr);
     EXPECT_TRUE(item.trayIcon()->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!item.trayIcon()->geometry().isEmpty(), 10000);
+    RACKHAND_ASSERT_EVENTUALLY(!item.trayIcon()->geometry().isEmpty(), 10000);
 #if RACKHAND_TESTS_HAVE_XCB
     EXPECT_EQ(drawnColour(item.trayIcon()->icon()), QColor(0xe8, 0xea, 0xed)) << "the tray's colour";
     publishTrayForeground(std::nullopt);
@@ -577,7 +578,7 @@ TEST_F(HelperProgramsTest, TrayInsideVirtualDisplay)
     const QRect screenArea = QGuiApplication::primaryScreen()->geometry();
     const QPoint at(screenArea.right() - item.menu()->sizeHint().width() - 8, 32);
     item.menu()->popup(at);
-    QTRY_VERIFY_WITH_TIMEOUT(item.menu()->isVisible(), 5000);
+    RACKHAND_ASSERT_EVENTUALLY(item.menu()->isVisible(), 5000);
     QTest::qWait(500);
     const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
     const QString picture = qEnvironmentVariable("RACKHAND_TRAY_SCREENSHOT");
