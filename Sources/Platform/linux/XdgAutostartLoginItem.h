@@ -10,7 +10,8 @@ class XdgAutostartLoginItem final : public LoginItem {
 public:
     /// `executablePath` is written as the entry's Exec; `executableName` is the name the
     /// lock holder's executable must have before it is signalled. `busConnection` names a
-    /// connection made with QDBusConnection::connectToBus (tests); empty is the session bus.
+    /// connection made with QDBusConnection::connectToBus (tests); empty is the session bus,
+    /// and a name no connection has means no bus.
     XdgAutostartLoginItem(QString identifier, QString executablePath, QString executableName,
                           QString busConnection = {});
 
