@@ -315,11 +315,8 @@ TEST_F(InotifyDetectionTest, WatchesFollowTheFoldersOfTheLayoutNotTheBundles)
     // 2,500 bundles of three folders each: eight active folders, the central disabled folder
     // with four format folders, and both unused AAX folders.
     const auto bundles = [this](const QString& folder, const char* extension, int count, bool inHome = false) {
-        for (int i = 0; i < count; ++i) {
-            const QString bundle = QStringLiteral("Plug %1.%2/Contents").arg(i).arg(QLatin1String(extension));
-            install(folder, bundle + QStringLiteral("/MacOS"), inHome);
-            install(folder, bundle + QStringLiteral("/Resources"), inHome);
-        }
+        for (int i = 0; i < count; ++i)
+            install(folder, QStringLiteral("Plug %1.%2/Contents/MacOS").arg(i).arg(QLatin1String(extension)), inHome);
     };
     const QString components = QStringLiteral("/Library/Audio/Plug-Ins/Components");
     const QString vst = QStringLiteral("/Library/Audio/Plug-Ins/VST");

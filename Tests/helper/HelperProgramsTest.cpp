@@ -116,6 +116,15 @@ void publishTrayForeground(std::optional<QColor> colour)
 }
 #endif
 
+/// The announcements of the programs on `bus` reach `listener`.
+bool listenForAnnouncements(QDBusConnection bus, NotificationListener& listener)
+{
+    return bus.connect(QString(), QString::fromLatin1(RackhandBus::kObjectPath),
+                       QString::fromLatin1(RackhandBus::kNotificationInterface),
+                       QString::fromLatin1(RackhandBus::kNotificationMember), &listener,
+                       SIGNAL(notification(QString, QVariantMap)));
+}
+
 QPalette panelPalette(const char* window, const char* text)
 {
     QPalette palette = QGuiApplication::palette();
@@ -315,10 +324,7 @@ TEST_F(HelperProgramsTest, ASecondHelperOfTheSessionEndsAtOnceAndAnInstallIsAnno
     ASSERT_TRUE(connection.registerObject(QString::fromLatin1(FreedesktopNotifier::kPath), &server,
                                           QDBusConnection::ExportAllSlots));
     NotificationListener listener;
-    ASSERT_TRUE(connection.connect(QString(), QString::fromLatin1(RackhandBus::kObjectPath),
-                                   QString::fromLatin1(RackhandBus::kNotificationInterface),
-                                   QString::fromLatin1(RackhandBus::kNotificationMember), &listener,
-                                   SIGNAL(notification(QString, QVariantMap))));
+    ASSERT_TRUE(listenForAnnouncements(connection, listener));
     QSignalSpy announcements(&listener, &NotificationListener::notification);
 
     makeDir(sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3")));
@@ -488,10 +494,7 @@ TEST_F(HelperProgramsTest, WithoutATrayTheHelperKeepsWatching)
     if (!bus.isConnected())
         GTEST_SKIP() << "dbus-daemon did not start";
     NotificationListener listener;
-    ASSERT_TRUE(bus.connection().connect(QString(), QString::fromLatin1(RackhandBus::kObjectPath),
-                                         QString::fromLatin1(RackhandBus::kNotificationInterface),
-                                         QString::fromLatin1(RackhandBus::kNotificationMember), &listener,
-                                         SIGNAL(notification(QString, QVariantMap))));
+    ASSERT_TRUE(listenForAnnouncements(bus.connection(), listener));
     QSignalSpy announcements(&listener, &NotificationListener::notification);
 
     makeDir(sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3")));

@@ -120,24 +120,25 @@ qsizetype InotifyFolderWatcher::watchedFolderCount() const
     return QSet<int>(descriptors.begin(), descriptors.end()).size();
 }
 
+template <typename Map>
+QStringList InotifyFolderWatcher::inGivenOrder(const Map& folders) const
+{
+    QStringList ordered;
+    for (const QString& folder : m_folders) {
+        if (folders.contains(folder))
+            ordered.append(folder);
+    }
+    return ordered;
+}
+
 QStringList InotifyFolderWatcher::listedFolders() const
 {
-    QStringList listed;
-    for (const QString& folder : m_folders) {
-        if (m_listed.contains(folder))
-            listed.append(folder);
-    }
-    return listed;
+    return inGivenOrder(m_listed);
 }
 
 QStringList InotifyFolderWatcher::watchedFolders() const
 {
-    QStringList watched;
-    for (const QString& folder : m_folders) {
-        if (m_watches.contains(folder))
-            watched.append(folder);
-    }
-    return watched;
+    return inGivenOrder(m_watches);
 }
 
 InotifyFolderWatcher::Listing InotifyFolderWatcher::list(const QString& folder)

@@ -56,6 +56,9 @@ private:
     void loseWatch(int wd);
     void changed();
     QStringList watchedFolders() const;
+    /// The keys of `folders` in the order the folders were given.
+    template <typename Map>
+    QStringList inGivenOrder(const Map& folders) const;
 
     AddWatch m_addWatch;
     int m_fd = -1;
