@@ -116,6 +116,26 @@ void publishTrayForeground(std::optional<QColor> colour)
 }
 #endif
 
+/// `env` for a helper on the bus at `busAddress`, or on no bus at all when it is empty;
+/// without a tray (offscreen).
+QProcessEnvironment onBus(QProcessEnvironment env, const QString& busAddress)
+{
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("DISPLAY"));
+    if (busAddress.isEmpty())
+        env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    else
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    return env;
+}
+
+/// The process that owns the helper's name on `bus`; 0 for none.
+qint64 helperOn(const QDBusConnection& bus)
+{
+    const QDBusReply<uint> pid = bus.interface()->servicePid(QString::fromLatin1(RackhandBus::kHelperServiceName));
+    return pid.isValid() ? qint64(pid.value()) : 0;
+}
+
 /// The announcements of the programs on `bus` reach `listener`.
 bool listenForAnnouncements(QDBusConnection bus, NotificationListener& listener)
 {
@@ -170,24 +190,6 @@ public Q_SLOTS:
 
 class HelperProgramsTest : public SandboxTest {
 protected:
-    /// The sandbox's folders for a helper on the bus at `busAddress`, or on no bus at all when
-    /// it is empty; without a tray (offscreen).
-    QProcessEnvironment helperEnvironment(const QString& busAddress) const
-    {
-        QProcessEnvironment env = sandboxEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.remove(QStringLiteral("DISPLAY"));
-        if (busAddress.isEmpty())
-            env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-        else
-            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
-        return env;
-    }
-    static qint64 helperOn(const QDBusConnection& bus)
-    {
-        const QDBusReply<uint> pid = bus.interface()->servicePid(QString::fromLatin1(RackhandBus::kHelperServiceName));
-        return pid.isValid() ? qint64(pid.value()) : 0;
-    }
     QProcessEnvironment sandboxEnvironment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -329,13 +331,13 @@ TEST_F(HelperProgramsTest, ASecondHelperOfTheSessionEndsAtOnceAndAnInstallIsAnno
 
     makeDir(sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3")));
     GroupProcess first;
-    first.setProcessEnvironment(helperEnvironment(bus.address()));
+    first.setProcessEnvironment(onBus(sandboxEnvironment(), bus.address()));
     first.start(program("RackhandHelper"), {});
     ASSERT_TRUE(first.waitForStarted());
     RACKHAND_ASSERT_EVENTUALLY_EQ(helperOn(connection), qint64(first.processId()), 20000);
 
     GroupProcess second;
-    second.setProcessEnvironment(helperEnvironment(bus.address()));
+    second.setProcessEnvironment(onBus(sandboxEnvironment(), bus.address()));
     second.setProcessChannelMode(QProcess::MergedChannels);
     second.start(program("RackhandHelper"), {});
     ASSERT_TRUE(second.waitForFinished(20000));
@@ -360,13 +362,13 @@ TEST_F(HelperProgramsTest, WithoutASessionBusALockInTheDataFolderKeepsOneHelper)
 {
     const QString lock = Paths::dataFile(QString::fromLatin1(RackhandBus::kHelperLockFile));
     GroupProcess first;
-    first.setProcessEnvironment(helperEnvironment({}));
+    first.setProcessEnvironment(onBus(sandboxEnvironment(), {}));
     first.start(program("RackhandHelper"), {});
     ASSERT_TRUE(first.waitForStarted());
     RACKHAND_ASSERT_EVENTUALLY_EQ(InstanceLock::holder(lock), qint64(first.processId()), 20000);
 
     GroupProcess second;
-    second.setProcessEnvironment(helperEnvironment({}));
+    second.setProcessEnvironment(onBus(sandboxEnvironment(), {}));
     second.setProcessChannelMode(QProcess::MergedChannels);
     second.start(program("RackhandHelper"), {});
     ASSERT_TRUE(second.waitForFinished(20000));
@@ -399,7 +401,7 @@ TEST_F(HelperProgramsTest, TheLoginSwitchStopsAndStartsOnlyThisSessionsHelper)
     GroupProcess ours;
     GroupProcess theirs;
     for (auto [process, bus] : {std::pair{&ours, &here}, std::pair{&theirs, &there}}) {
-        process->setProcessEnvironment(helperEnvironment(bus->address()));
+        process->setProcessEnvironment(onBus(sandboxEnvironment(), bus->address()));
         process->start(program("RackhandHelper"), {});
         ASSERT_TRUE(process->waitForStarted());
         RACKHAND_ASSERT_EVENTUALLY_EQ(helperOn(bus->connection()), qint64(process->processId()), 20000);
