@@ -1,5 +1,5 @@
 # cmake --install: both programs in bin/, a desktop entry and a scalable icon for each
-# under share/. The login item writes its autostart entry from the main program's own
+# under share/, and the helper's symbolic tray icon. The login item writes its autostart entry from the main program's own
 # folder, so an installed Rackhand starts the installed RackhandHelper.
 set(RACKHAND_DESKTOP_DIR ${CMAKE_SOURCE_DIR}/Resources/desktop)
 
@@ -19,3 +19,6 @@ foreach(id com.yourcompany.Rackhand com.yourcompany.Rackhand.helper-agent)
   ")
   install(FILES ${RACKHAND_DESKTOP_DIR}/${id}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endforeach()
+# The tray icon's symbolic form, which tray hosts colour for their panel.
+install(FILES ${RACKHAND_DESKTOP_DIR}/com.yourcompany.Rackhand.helper-agent-symbolic.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -1,7 +1,7 @@
 #include "MenuBarHelper/KnownPluginsStore.h"
 
+#include "MenuBarHelper/HelperLog.h"
 #include "Platform/AtomicFile.h"
-#include "Platform/Diagnostics.h"
 #include "Platform/Paths.h"
 
 #include <QFile>
@@ -35,7 +35,7 @@ void moveAside(const QString& path)
 {
     const QString aside = keepUnreadableFileAside(path);
     if (!aside.isEmpty())
-        Diagnostics::print(QStringLiteral("⚠️ Could not read ") + path + QStringLiteral(", kept it as ") + aside);
+        HelperLog::print(QStringLiteral("⚠️ Could not read ") + path + QStringLiteral(", kept it as ") + aside);
 }
 
 } // namespace

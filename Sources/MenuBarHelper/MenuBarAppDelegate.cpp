@@ -5,7 +5,6 @@
 #include "MenuBarHelper/KnownPluginsStore.h"
 #include "Platform/ApplicationLauncher.h"
 #include "Platform/Clock.h"
-#include "Platform/Diagnostics.h"
 #include "Platform/FolderWatcher.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/Paths.h"
@@ -295,11 +294,8 @@ void MenuBarAppDelegate::startWatching()
 {
     if (!m_services.folderWatcher)
         return;
-    QStringList folders;
-    for (const PluginFolders::Folder& folder : m_pluginDirectories)
-        folders.append(folder.path);
     QPointer<MenuBarAppDelegate> self(this);
-    m_services.folderWatcher->start(folders, m_watchLatencyMs, [self] {
+    m_services.folderWatcher->start(watchedFolders(), m_watchLatencyMs, [self] {
         if (self)
             self->handleDirectoryChange();
     });
@@ -311,8 +307,17 @@ void MenuBarAppDelegate::handleDirectoryChange()
     m_debounceTimer->start();
 }
 
+QStringList MenuBarAppDelegate::watchedFolders() const
+{
+    return PluginFolders::watchedFolders(m_pluginDirectories, m_disabledDirectories);
+}
+
 void MenuBarAppDelegate::onDirectoryChanged()
 {
+    // Folders of the layout come and go (a disabled folder's first format folder): the watch
+    // follows before the folders are listed, so nothing falls between the two.
+    if (m_services.folderWatcher)
+        m_services.folderWatcher->setFolders(watchedFolders());
     const QSet<QString> active = scanPluginDirectories();
     const QSet<QString> all = active | scanDisabledDirectories();
     m_totalPluginCount = active.size();
@@ -459,5 +464,5 @@ QDateTime MenuBarAppDelegate::now() const
 
 void MenuBarAppDelegate::log(const QString& text) const
 {
-    Diagnostics::print(QString::fromUtf8(kLogPrefix) + text);
+    HelperLog::print(text);
 }

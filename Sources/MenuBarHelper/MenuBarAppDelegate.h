@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MenuBarHelper/HelperLog.h"
 #include "MenuBarHelper/MenuModel.h"
 #include "MenuBarHelper/PluginFolders.h"
 #include "Platform/PlatformServices.h"
@@ -25,7 +26,7 @@ class MenuBarAppDelegate final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MenuBarAppDelegate)
 public:
-    static constexpr auto kLogPrefix = "🔌 [Rackhand] ";
+    static constexpr auto kLogPrefix = HelperLog::kPrefix;
     static constexpr auto kTooltip = "Rackhand — Audio Plugin Manager";
     static constexpr auto kMainExecutableName = "Rackhand";
     static constexpr int kCountSyncIntervalMs = 10'000;
@@ -108,6 +109,7 @@ private:
     QDateTime now() const;
     QSet<QString> scanPluginDirectories() const;
     QSet<QString> scanDisabledDirectories() const;
+    QStringList watchedFolders() const;
 
     void appendHeader(MenuModel& menu) const;
     void appendNewPlugins(MenuModel& menu, const QStringList& names) const;

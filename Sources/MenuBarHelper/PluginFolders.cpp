@@ -132,6 +132,35 @@ QSet<QString> scanDisabledDirectories(const QStringList& folders)
     return keys;
 }
 
+namespace {
+
+// The disabled scan counts what lies below these folders at any depth; bundles end the descent.
+void appendLayoutFolders(const QString& folder, QStringList& folders)
+{
+    const QStringList children = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString& child : children) {
+        const qsizetype dot = child.lastIndexOf(QLatin1Char('.'));
+        if (dot > 0 && !extensionTag(child.mid(dot + 1).toLower()).isEmpty())
+            continue;
+        const QString path = folder + QLatin1Char('/') + child;
+        folders.append(path);
+        appendLayoutFolders(path, folders);
+    }
+}
+
+} // namespace
+
+QStringList watchedFolders(const QList<Folder>& active, const QStringList& disabled)
+{
+    QStringList folders;
+    for (const Folder& folder : active)
+        folders.append(folder.path);
+    folders += disabled;
+    for (const QString& folder : disabled)
+        appendLayoutFolders(folder, folders);
+    return folders;
+}
+
 QString displayName(const QString& key)
 {
     const qsizetype bar = key.indexOf(QLatin1Char('|'));

@@ -31,6 +31,12 @@ QSet<QString> scanPluginDirectories(const QList<Folder>& folders);
 /// Keys of every item at any depth of the disabled folders whose extension has a tag.
 QSet<QString> scanDisabledDirectories(const QStringList& folders);
 
+/// The folders of the layout, which the folder watch covers: every active and disabled
+/// folder, existing or not (one that appears later is noticed), then every folder below a
+/// disabled folder that is not a plug-in bundle, at any depth. Never a bundle's inside, so
+/// the number of watches follows the folders of the layout, not the number of bundles.
+QStringList watchedFolders(const QList<Folder>& active, const QStringList& disabled);
+
 /// The part of a key before its first "|" (the whole key without one).
 QString displayName(const QString& key);
 

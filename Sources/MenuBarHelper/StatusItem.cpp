@@ -1,13 +1,18 @@
 #include "MenuBarHelper/StatusItem.h"
 
+#include "MenuBarHelper/HelperLog.h"
 #include "MenuBarHelper/MenuBarAppDelegate.h"
-#include "Platform/Diagnostics.h"
+#include "MenuBarHelper/TrayColours.h"
+#include "widgets/AppTheme.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QIconEngine>
 #include <QKeySequence>
 #include <QMenu>
 #include <QPainter>
@@ -58,6 +63,38 @@ void addItem(QMenu* menu, const MenuItemModel& item)
     }
 }
 
+// Icons need 3:1 against their ground; the panel's text is held to what text needs.
+constexpr double kIconContrast = 4.5;
+
+// Drawn pixmaps that also carry a theme name, which tray hosts speaking StatusNotifierItem
+// look up among the installed icons (and colour for their panel), showing the pixmaps otherwise.
+class NamedIconEngine final : public QIconEngine {
+public:
+    NamedIconEngine(QIcon drawn, QString name) : m_drawn(std::move(drawn)), m_name(std::move(name)) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        m_drawn.paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_drawn.pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_drawn.actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_drawn.availableSizes(mode, state);
+    }
+    QString iconName() override { return m_name; }
+    QIconEngine* clone() const override { return new NamedIconEngine(m_drawn, m_name); }
+
+private:
+    QIcon m_drawn;
+    QString m_name;
+};
+
 } // namespace
 
 StatusItem::StatusItem(MenuBarAppDelegate& delegate, QObject* parent)
@@ -69,6 +106,7 @@ StatusItem::StatusItem(MenuBarAppDelegate& delegate, QObject* parent)
     connect(&m_delegate, &MenuBarAppDelegate::menuChanged, this, [this] { populate(m_menu.get(), m_delegate.menu()); });
     populate(m_menu.get(), m_delegate.menu());
 
+    QCoreApplication::instance()->installEventFilter(this);
     m_trayRetry->setInterval(kTrayRetryMs);
     connect(m_trayRetry, &QTimer::timeout, this, [this] {
         if (QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -79,20 +117,22 @@ StatusItem::StatusItem(MenuBarAppDelegate& delegate, QObject* parent)
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         createTrayIcon();
     } else {
-        Diagnostics::print(QString::fromUtf8(MenuBarAppDelegate::kLogPrefix) +
-                           QStringLiteral("No system tray is available: running without an icon."));
+        HelperLog::print(QStringLiteral("No system tray is available: running without an icon."));
         m_trayRetry->start();
     }
 }
 
 StatusItem::~StatusItem() = default;
 
-QIcon StatusItem::waveformIcon()
+QColor StatusItem::iconColour(const QPalette& panel)
 {
-    // One-colour artwork in the theme's text colour, so it reads on the panel of a light
-    // or dark desktop alike.
+    return AppTheme::legible(panel.color(QPalette::Active, QPalette::WindowText),
+                             panel.color(QPalette::Active, QPalette::Window), kIconContrast);
+}
+
+QIcon StatusItem::waveformIcon(const QColor& colour)
+{
     const QIcon source(QStringLiteral(":/helper/waveform.svg"));
-    const QColor colour = QGuiApplication::palette().color(QPalette::WindowText);
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 48, 64}) {
         QPixmap pixmap = source.pixmap(QSize(size, size));
@@ -106,9 +146,30 @@ QIcon StatusItem::waveformIcon()
     return icon;
 }
 
+void StatusItem::updateIcon()
+{
+    if (!m_tray)
+        return;
+    // The tray's own word on its panel comes first: the desktop palette may be light while
+    // the panel is dark.
+    const QColor colour = TrayColours::publishedForeground().value_or(iconColour(QGuiApplication::palette()));
+    QIcon drawn = waveformIcon(colour);
+    const QString name = QString::fromLatin1(kSymbolicIconName);
+    // Named only when installed: a host that finds no icon of that name may show nothing.
+    m_tray->setIcon(QIcon::hasThemeIcon(name) ? QIcon(new NamedIconEngine(drawn, name)) : drawn);
+}
+
+bool StatusItem::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange)
+        updateIcon();
+    return QObject::eventFilter(watched, event);
+}
+
 void StatusItem::createTrayIcon()
 {
-    m_tray = std::make_unique<QSystemTrayIcon>(waveformIcon());
+    m_tray = std::make_unique<QSystemTrayIcon>();
+    updateIcon();
     m_tray->setToolTip(QString::fromUtf8(MenuBarAppDelegate::kTooltip));
     m_tray->setContextMenu(m_menu.get());
     // A left click opens the same menu (the context menu opens on a right click).

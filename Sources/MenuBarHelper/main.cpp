@@ -1,3 +1,5 @@
+#include "MenuBarHelper/HelperInstance.h"
+#include "MenuBarHelper/HelperLog.h"
 #include "MenuBarHelper/MenuBarAppDelegate.h"
 #include "MenuBarHelper/StatusItem.h"
 #include "MenuBarHelper/snapshots/DAWPrefsMenus.h"
@@ -10,7 +12,8 @@
 #include <cstdio>
 
 // The tray helper: no window, only a tray icon and its menu. Its log lines go to
-// standard error, as a login item's output ends up in the session's log.
+// standard error, as a login item's output ends up in the session's log, each with the
+// helper's prefix, lines of the platform layer included.
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -21,9 +24,14 @@ int main(int argc, char** argv)
     // Dialogs of the menu's actions close without ending the helper.
     QApplication::setQuitOnLastWindowClosed(false);
     Diagnostics::setSink([](const QString& line) {
-        std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stderr);
+        std::fputs((HelperLog::withPrefix(line) + QLatin1Char('\n')).toUtf8().constData(), stderr);
         std::fflush(stderr);
     });
+    // One helper per session: a second start ends here, before it shows an icon or watches.
+    HelperInstance instance;
+    if (instance.claim() == HelperInstance::Outcome::alreadyRunning)
+        return 0;
+    QObject::connect(&instance, &HelperInstance::quitRequested, &app, &QCoreApplication::quit);
 
     MenuBarAppDelegate delegate(Platform::services());
     // The workstation preference submenus live as long as the menus that call into them.

@@ -3,8 +3,9 @@
 #include <QList>
 #include <QString>
 
-/// The helper's login item and its running copies. On Linux the login item is an
-/// XDG autostart entry; running helpers are recognised by their executable's name.
+/// The helper's login item and its running copy. On Linux the login item is an XDG
+/// autostart entry; the running helper is this session's only, found through the helper's
+/// session-bus name, never a helper of another session or user.
 class LoginItem {
 public:
     enum class Status { notRegistered, enabled, requiresApproval, notFound };
@@ -22,7 +23,7 @@ public:
     virtual QString registerItem() = 0;
     virtual QString unregisterItem() = 0;
 
-    /// The running helpers, in process-table order.
+    /// The helpers running in this session (at most one: each session keeps one).
     virtual QList<RunningHelper> runningHelpers() const = 0;
     /// Asks one helper to quit (not a forced end); the outcome is not reported.
     virtual void requestQuit(const RunningHelper& helper) = 0;

@@ -2,7 +2,7 @@
 
 /// The names both programs use on the session bus: the announcements the main
 /// application and the helper post to each other, and the main application's
-/// single-instance service.
+/// single-instance service, and the helper's.
 namespace RackhandBus {
 
 /// Announcements travel as one signal (name s, userInfo a{sv}) on this path and interface.
@@ -20,6 +20,16 @@ inline constexpr char kNewPluginsDetected[] = "com.yourcompany.Rackhand.newPlugi
 inline constexpr char kServiceName[] = "com.yourcompany.Rackhand";
 inline constexpr char kApplicationInterface[] = "com.yourcompany.Rackhand.Application";
 inline constexpr char kActivateMethod[] = "Activate";
+
+/// The running helper owns this name (its login-item identifier) in its session and answers
+/// Quit on kHelperObjectPath by ending; the main application's login switch finds and stops
+/// this session's helper through it, and a second helper of the session ends at once.
+inline constexpr char kHelperServiceName[] = "com.yourcompany.Rackhand.helper-agent";
+inline constexpr char kHelperObjectPath[] = "/com/yourcompany/Rackhand/Helper";
+inline constexpr char kHelperInterface[] = "com.yourcompany.Rackhand.Helper";
+inline constexpr char kQuitMethod[] = "Quit";
+/// Without a session bus the running helper holds a lock on this file in D instead.
+inline constexpr char kHelperLockFile[] = "RackhandHelper.lock";
 
 /// The main application's desktop-file id (also its icon name) and the helper's.
 inline constexpr char kDesktopId[] = "com.yourcompany.Rackhand";

@@ -2,6 +2,7 @@
 #include "MenuBarHelper/PluginFolders.h"
 #include "Platform/RackhandBus.h"
 #include "Platform/linux/InotifyFolderWatcher.h"
+#include "Support/Eventually.h"
 #include "helper/HelperFixture.h"
 
 #include <QDir>
@@ -13,6 +14,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
@@ -86,7 +89,14 @@ TEST_F(HelperDetectionTest, FirstRunSeedsWithoutANotice)
     EXPECT_EQ(delegate->lastKnownAllPluginKeys(),
               (QSet<QString>{QStringLiteral("Foo|VST3"), QStringLiteral("Off|VST3")}));
     EXPECT_TRUE(watcher->isRunning());
-    EXPECT_EQ(watcher->folders(), QStringList{sys(kVst3)});
+    // The folders of the layout, existing or not, and the disabled folder's format folder;
+    // never a bundle.
+    QStringList layout;
+    for (const PluginFolders::Folder& folder : PluginFolders::pluginDirectories())
+        layout.append(folder.path);
+    layout += PluginFolders::disabledDirectories();
+    layout.append(sys(kDisabled + QStringLiteral("/VST3")));
+    EXPECT_EQ(watcher->folders(), layout);
 }
 
 TEST_F(HelperDetectionTest, InstallWhileStoppedIsAnnouncedByTheFirstRescan)
@@ -186,6 +196,10 @@ TEST_F(HelperDetectionTest, KnownFileThatCannotBeReadIsKeptAside)
             QDir(dataDir()).entryList({QStringLiteral("menubar_known_plugins.json.unreadable-*")}, QDir::Files);
         ASSERT_EQ(aside.size(), 1);
         EXPECT_EQ(readFile(dataDir() + QLatin1Char('/') + aside.first()), row.bytes);
+        EXPECT_TRUE(printedLines().contains(QStringLiteral("🔌 [Rackhand] ⚠️ Could not read ") + knownFile() +
+                                            QStringLiteral(", kept it as ") + dataDir() + QLatin1Char('/') +
+                                            aside.first()))
+            << printedLines().join(QLatin1Char('\n')).toStdString();
         EXPECT_EQ(storedKeys(knownFile()), QSet<QString>{QStringLiteral("Foo|VST3")});
         EXPECT_TRUE(notifier->sent().isEmpty());
     }
@@ -274,10 +288,19 @@ TEST_F(HelperDetectionTest, CountTimerRunsEveryTenSeconds)
 // A real inotify watch over a temporary folder, with short latencies.
 class InotifyDetectionTest : public HelperTest {
 protected:
-    void startWithInotify()
+    /// `watchLimit` watches at most (negative: the system's limit), as a low max_user_watches would.
+    void startWithInotify(int watchLimit = -1)
     {
         install(kVst3, QStringLiteral("Foo.vst3"));
-        real = std::make_shared<InotifyFolderWatcher>();
+        real = std::make_shared<InotifyFolderWatcher>(
+            [watchLimit, granted = 0](int fd, const char* path, quint32 mask) mutable {
+                if (watchLimit >= 0 && granted >= watchLimit) {
+                    errno = ENOSPC;
+                    return -1;
+                }
+                ++granted;
+                return ::inotify_add_watch(fd, path, mask);
+            });
         PlatformServices withInotify = services();
         withInotify.folderWatcher = real;
         delegate = makeDelegate(withInotify);
@@ -287,6 +310,57 @@ protected:
     std::shared_ptr<InotifyFolderWatcher> real;
 };
 
+TEST_F(InotifyDetectionTest, WatchesFollowTheFoldersOfTheLayoutNotTheBundles)
+{
+    // 2,500 bundles of three folders each: eight active folders, the central disabled folder
+    // with four format folders, and both unused AAX folders.
+    const auto bundles = [this](const QString& folder, const char* extension, int count, bool inHome = false) {
+        for (int i = 0; i < count; ++i)
+            install(folder, QStringLiteral("Plug %1.%2/Contents/MacOS").arg(i).arg(QLatin1String(extension)), inHome);
+    };
+    const QString components = QStringLiteral("/Library/Audio/Plug-Ins/Components");
+    const QString vst = QStringLiteral("/Library/Audio/Plug-Ins/VST");
+    const QString unused = QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)");
+    for (const bool inHome : {false, true}) {
+        bundles(components, "component", 250, inHome);
+        bundles(kVst3, "vst3", 250, inHome);
+        bundles(vst, "vst", 250, inHome);
+        bundles(unused, "aaxplugin", 50, inHome);
+    }
+    bundles(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins"), "aaxplugin", 250);
+    bundles(QStringLiteral("/Library/Audio/Plug-Ins/CLAP"), "clap", 250);
+    for (const char* format : {"Audio Units", "VST3", "VST", "CLAP"})
+        bundles(kDisabled + QLatin1Char('/') + QLatin1String(format), "vst3", 50);
+    startWithInotify();
+
+    EXPECT_EQ(real->watchedFolderCount(), 8 + 3 + 4);
+    EXPECT_TRUE(real->listedFolders().isEmpty());
+    // A format folder the disabled layout gains later is watched from the next rescan on.
+    install(kDisabled, QStringLiteral("AAX"));
+    RACKHAND_ASSERT_EVENTUALLY_EQ(real->watchedFolderCount(), 8 + 3 + 5, 5000);
+    EXPECT_TRUE(notifier->sent().isEmpty());
+    install(kVst3, QStringLiteral("Fresh.vst3"));
+    RACKHAND_ASSERT_EVENTUALLY_EQ(notifier->sent().size(), 1, 5000);
+}
+
+TEST_F(InotifyDetectionTest, UnderALowWatchLimitAnInstallIsAnnouncedInEveryFolder)
+{
+    // Two watches for eleven folders of the layout, most of which do not exist yet.
+    startWithInotify(2);
+    ASSERT_EQ(real->watchedFolderCount(), 1);
+    int announced = 0;
+    for (const PluginFolders::Folder& folder : PluginFolders::pluginDirectories()) {
+        SCOPED_TRACE(folder.path.toStdString());
+        const QString name = QStringLiteral("New %1").arg(announced);
+        makeDir(folder.path + QLatin1Char('/') + name + QStringLiteral(".bundle"));
+        ++announced;
+        RACKHAND_ASSERT_EVENTUALLY_EQ(notifier->sent().size(), announced, 5000);
+        EXPECT_EQ(notifier->sent().last().body, name + QStringLiteral(" was installed. Open Rackhand to manage it."));
+    }
+    EXPECT_EQ(real->watchedFolderCount(), 2);
+    EXPECT_EQ(center->count(QString::fromLatin1(RackhandBus::kNewPluginsDetected)), announced);
+}
+
 TEST_F(InotifyDetectionTest, NewBundleIsAnnouncedOnce)
 {
     startWithInotify();
@@ -295,7 +369,7 @@ TEST_F(InotifyDetectionTest, NewBundleIsAnnouncedOnce)
     install(kVst3, QStringLiteral("New.vst3/Contents/MacOS"));
     writeFile(sys(kVst3 + QStringLiteral("/New.vst3/Contents/Info.plist")), "<plist/>");
     writeFile(sys(kVst3 + QStringLiteral("/New.vst3/Contents/MacOS/New")), "binary");
-    QTRY_COMPARE_WITH_TIMEOUT(notifier->sent().size(), 1, 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(notifier->sent().size(), 1, 5000);
     EXPECT_EQ(notifier->sent().first().body, QStringLiteral("New was installed. Open Rackhand to manage it."));
     QTest::qWait(500);
     EXPECT_EQ(notifier->sent().size(), 1);
@@ -306,7 +380,7 @@ TEST_F(InotifyDetectionTest, NewBundleIsAnnouncedOnce)
 TEST_F(InotifyDetectionTest, TouchCausesNoRescan)
 {
     startWithInotify();
-    ASSERT_GT(real->watchedFolderCount(), 1) << "sub-folders are watched too";
+    ASSERT_EQ(real->watchedFolderCount(), 1) << "the only folder there is, not the bundle in it";
     QSignalSpy rescans(delegate.get(), &MenuBarAppDelegate::menuChanged);
     const QByteArray bundle = QFile::encodeName(sys(kVst3 + QStringLiteral("/Foo.vst3")));
     ASSERT_EQ(::utimes(bundle.constData(), nullptr), 0);
@@ -323,9 +397,9 @@ TEST_F(InotifyDetectionTest, DisableAndEnableAgainIsNotAnnounced)
     QDir().mkpath(sys(kDisabled + QStringLiteral("/VST3")));
     ASSERT_TRUE(
         QDir().rename(sys(kVst3 + QStringLiteral("/Foo.vst3")), sys(kDisabled + QStringLiteral("/VST3/Foo.vst3"))));
-    QTRY_COMPARE_WITH_TIMEOUT(delegate->totalPluginCount(), qint64(0), 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(delegate->totalPluginCount(), qint64(0), 5000);
     ASSERT_TRUE(
         QDir().rename(sys(kDisabled + QStringLiteral("/VST3/Foo.vst3")), sys(kVst3 + QStringLiteral("/Foo.vst3"))));
-    QTRY_COMPARE_WITH_TIMEOUT(delegate->totalPluginCount(), qint64(1), 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(delegate->totalPluginCount(), qint64(1), 5000);
     EXPECT_TRUE(notifier->sent().isEmpty());
 }

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QUuid>
 
 #include <sqlite3.h>
@@ -102,4 +104,17 @@ const MenuItemModel* HelperTest::item(const QString& title) const
     }
     ADD_FAILURE() << "no menu item " << title.toStdString();
     return nullptr;
+}
+
+QColor drawnColour(const QIcon& icon)
+{
+    const QImage image = icon.pixmap(QSize(22, 22)).toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.alpha() == 255)
+                return pixel;
+        }
+    }
+    return {};
 }

@@ -5,9 +5,25 @@
 #include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
 
+#include <QColor>
 #include <QStringList>
 
 #include <memory>
+#include <ostream>
+
+class QIcon;
+
+/// The colour of the icon's opaque pixels at tray size (the first one found); invalid when
+/// it has none.
+QColor drawnColour(const QIcon& icon);
+
+// Readable colours in gtest messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QColor& colour, std::ostream* os)
+{
+    *os << colour.name(QColor::HexArgb).toStdString();
+}
+QT_END_NAMESPACE
 
 /// A helper delegate over sandbox folders with recording doubles for every service.
 class HelperTest : public SandboxTest {

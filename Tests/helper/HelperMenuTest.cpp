@@ -1,8 +1,12 @@
+#include "MenuBarHelper/HelperLog.h"
 #include "MenuBarHelper/StatusItem.h"
 #include "helper/HelperFixture.h"
+#include "widgets/AppTheme.h"
 
 #include <QAction>
+#include <QIcon>
 #include <QMenu>
+#include <QPalette>
 #include <QSignalSpy>
 
 namespace {
@@ -222,6 +226,22 @@ TEST(HelperNotices, NewPluginsBody)
         EXPECT_EQ(MenuBarAppDelegate::newPluginsNoticeBody(row.names), QString::fromUtf8(row.body));
 }
 
+// The program's log sink passes every line through this: lines of the platform layer (the folder
+// watch's) get the prefix as well, and the helper's own lines do not get it twice.
+TEST(HelperLog, EveryLineCarriesThePrefixOnce)
+{
+    const struct {
+        const char* line;
+        const char* logged;
+    } rows[] = {
+        {"Folder watch limit reached at /x", "🔌 [Rackhand] Folder watch limit reached at /x"},
+        {"🔌 [Rackhand] FSEvent fired", "🔌 [Rackhand] FSEvent fired"},
+        {"", "🔌 [Rackhand] "},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(HelperLog::withPrefix(QString::fromUtf8(row.line)), QString::fromUtf8(row.logged)) << row.line;
+}
+
 TEST(HelperTray, MenuFollowsTheModel)
 {
     MenuModel model;
@@ -269,4 +289,31 @@ TEST(HelperTray, MenuFollowsTheModel)
     EXPECT_EQ(runs, 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(runs, 1);
+}
+
+// The icon takes the panel's text colour, and stands out from the panel even where that
+// colour is faint: a light icon on a dark panel, a dark one on a light panel.
+TEST(HelperTray, TheIconStandsOutOnDarkAndLightPanels)
+{
+    const struct {
+        const char* name;
+        const char* window;
+        const char* text;
+        bool lightIcon;
+    } rows[] = {
+        {"dark panel", "#202124", "#e8eaed", true},
+        {"light panel", "#f4f4f4", "#1f1f1f", false},
+        {"dark panel, faint text", "#202124", "#3c4043", true},
+        {"light panel, faint text", "#f4f4f4", "#d0d0d0", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QPalette panel;
+        panel.setColor(QPalette::Window, QColor(QLatin1String(row.window)));
+        panel.setColor(QPalette::WindowText, QColor(QLatin1String(row.text)));
+        const QColor drawn = drawnColour(StatusItem::waveformIcon(StatusItem::iconColour(panel)));
+        ASSERT_TRUE(drawn.isValid());
+        EXPECT_GE(AppTheme::contrastRatio(drawn, panel.color(QPalette::Window)), 4.5) << drawn.name().toStdString();
+        EXPECT_EQ(drawn.lightnessF() > 0.5, row.lightIcon) << drawn.name().toStdString();
+    }
 }

@@ -1,6 +1,7 @@
 #include "MenuBarHelper/HelperUpdateCheck.h"
 #include "Platform/RackhandBus.h"
 #include "Platform/UpdateServer.h"
+#include "Support/Eventually.h"
 #include "helper/HelperFixture.h"
 #include "shell/LocalHttpServer.h"
 
@@ -107,7 +108,7 @@ TEST_F(HelperUpdateTest, UnusableAnswersChangeNothing)
         server.body = body;
         const qsizetype before = server.requests().size();
         start();
-        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), before + 1, 5000);
+        RACKHAND_ASSERT_EVENTUALLY_EQ(server.requests().size(), before + 1, 5000);
         QTest::qWait(200);
         EXPECT_FALSE(delegate->latestVersion().has_value());
         EXPECT_EQ(delegate->updateDownloadURL(), QString::fromLatin1(UpdateServer::kDefaultDownloadURL));

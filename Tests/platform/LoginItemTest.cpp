@@ -1,6 +1,7 @@
 #include "Platform/MenuBarLoginItem.h"
 #include "Platform/linux/XdgAutostartLoginItem.h"
 #include "Platform/testing/RecordingLoginItem.h"
+#include "Support/Eventually.h"
 #include "Support/SandboxTest.h"
 
 #include <QFile>
@@ -131,7 +132,7 @@ TEST_F(MenuBarLoginItemTest, SwitchingOnRegistersAndStartsTheHelperHalfASecondLa
     EXPECT_TRUE(login->launches.isEmpty()); // not yet
     QTest::qWait(200);
     EXPECT_TRUE(login->launches.isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(login->launches, QStringList{helper}, 2000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(login->launches, QStringList{helper}, 2000);
     EXPECT_TRUE(printedLines().isEmpty());
 }
 

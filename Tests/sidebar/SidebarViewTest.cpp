@@ -224,9 +224,11 @@ TEST_F(SidebarViewTest, StatisticsShowTheCatalogueCounts)
 TEST_F(SidebarViewTest, HelperSwitchWritesAndRemovesTheAutostartEntry)
 {
     MenuBarLoginItem::setHelperPathOverride(home() + QStringLiteral("/missing/RackhandHelper"));
+    // No bus connection of that name: switching off looks for a helper in the sandbox only,
+    // never for one of the bus the tests share.
     MenuBarLoginItem::setService(std::make_shared<XdgAutostartLoginItem>(
         QString::fromLatin1(MenuBarLoginItem::kIdentifier), MenuBarLoginItem::helperPath(),
-        QString::fromLatin1(MenuBarLoginItem::kExecutableName)));
+        QString::fromLatin1(MenuBarLoginItem::kExecutableName), QStringLiteral("no bus")));
     const QString entry =
         Paths::configHome() + QStringLiteral("/autostart/com.yourcompany.Rackhand.helper-agent.desktop");
     ToggleSwitch* toggle = sidebar().menuBarSection()->launchAtLoginSwitch();

@@ -1,8 +1,13 @@
 #include "Platform/linux/XdgAutostartLoginItem.h"
 
 #include "Platform/AtomicFile.h"
+#include "Platform/InstanceLock.h"
 #include "Platform/Paths.h"
+#include "Platform/RackhandBus.h"
 
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,10 +15,12 @@
 
 #include <csignal>
 #include <sys/types.h>
+#include <unistd.h>
 
-XdgAutostartLoginItem::XdgAutostartLoginItem(QString identifier, QString executablePath, QString executableName)
-    : m_identifier(std::move(identifier)), m_executablePath(std::move(executablePath)),
-      m_executableName(std::move(executableName))
+XdgAutostartLoginItem::XdgAutostartLoginItem(QString identifier, QString executablePath, QString executableName,
+                                             QString busConnection)
+    : m_busConnection(std::move(busConnection)), m_identifier(std::move(identifier)),
+      m_executablePath(std::move(executablePath)), m_executableName(std::move(executableName))
 {
 }
 
@@ -122,37 +129,66 @@ QString XdgAutostartLoginItem::unregisterItem()
     return {};
 }
 
+namespace {
+
+QDBusConnection connectionNamed(const QString& name)
+{
+    return name.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(name);
+}
+
+qint64 nameOwnerPid(const QDBusConnection& bus)
+{
+    const QDBusReply<uint> pid = bus.interface()->servicePid(QString::fromLatin1(RackhandBus::kHelperServiceName));
+    return pid.isValid() ? qint64(pid.value()) : 0;
+}
+
+} // namespace
+
+QString XdgAutostartLoginItem::executableOf(qint64 pid) const
+{
+    QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
+    if (exe.endsWith(QStringLiteral(" (deleted)")))
+        exe.chop(10);
+    return exe;
+}
+
+qint64 XdgAutostartLoginItem::lockHolder() const
+{
+    const qint64 pid = InstanceLock::holder(Paths::dataFile(QString::fromLatin1(RackhandBus::kHelperLockFile)));
+    if (pid <= 0)
+        return 0;
+    // A lock in a shared data folder must not lead to another user's process.
+    const QFileInfo process(QStringLiteral("/proc/%1").arg(pid));
+    if (!process.exists() || process.ownerId() != ::getuid())
+        return 0;
+    return QFileInfo(executableOf(pid)).fileName() == m_executableName ? pid : 0;
+}
+
 QList<LoginItem::RunningHelper> XdgAutostartLoginItem::runningHelpers() const
 {
-    QList<RunningHelper> found;
-    const QDir proc(QStringLiteral("/proc"));
-    const QStringList entries = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& entry : entries) {
-        bool isPid = false;
-        const qint64 pid = entry.toLongLong(&isPid);
-        if (!isPid || pid <= 0)
-            continue;
-        QString exe = QFile::symLinkTarget(proc.filePath(entry + QStringLiteral("/exe")));
-        if (exe.endsWith(QStringLiteral(" (deleted)")))
-            exe.chop(10);
-        QString name;
-        if (!exe.isEmpty()) {
-            name = QFileInfo(exe).fileName();
-        } else {
-            // Processes of other users hide their exe link; their command name still shows.
-            QFile comm(proc.filePath(entry + QStringLiteral("/comm")));
-            if (comm.open(QIODevice::ReadOnly))
-                name = QString::fromUtf8(comm.readAll()).trimmed();
-        }
-        if (name == m_executableName)
-            found.append({pid, exe});
-    }
-    return found;
+    // Only this session's helper: helpers of other sessions or users are not ours to stop.
+    const QDBusConnection bus = connectionNamed(m_busConnection);
+    const qint64 pid = bus.isConnected() ? nameOwnerPid(bus) : lockHolder();
+    if (pid <= 0)
+        return {};
+    return {{pid, executableOf(pid)}};
 }
 
 void XdgAutostartLoginItem::requestQuit(const RunningHelper& helper)
 {
-    if (helper.pid > 0)
+    if (helper.pid <= 0)
+        return;
+    QDBusConnection bus = connectionNamed(m_busConnection);
+    if (bus.isConnected()) {
+        // Asked over the bus, not signalled: the request reaches this session's helper only.
+        if (nameOwnerPid(bus) != helper.pid)
+            return;
+        bus.send(QDBusMessage::createMethodCall(
+            QString::fromLatin1(RackhandBus::kHelperServiceName), QString::fromLatin1(RackhandBus::kHelperObjectPath),
+            QString::fromLatin1(RackhandBus::kHelperInterface), QString::fromLatin1(RackhandBus::kQuitMethod)));
+        return;
+    }
+    if (lockHolder() == helper.pid)
         ::kill(static_cast<pid_t>(helper.pid), SIGTERM);
 }
 

@@ -4,19 +4,25 @@
 
 #include <QFileInfo>
 
-/// Watches nothing: fire() plays one batch of changes at once.
+/// Watches nothing: fire() plays one batch of changes at once. folders() is the last set
+/// given, existing or not; start() and setFolders() return those that exist.
 class FakeFolderWatcher final : public FolderWatcher {
 public:
     QStringList start(const QStringList& folders, int latencyMs, std::function<void()> onChange) override
     {
-        m_folders.clear();
-        for (const QString& folder : folders) {
-            if (QFileInfo(folder).isDir())
-                m_folders.append(folder);
-        }
         m_latencyMs = latencyMs;
         m_onChange = std::move(onChange);
-        return m_folders;
+        return setFolders(folders);
+    }
+    QStringList setFolders(const QStringList& folders) override
+    {
+        m_folders = folders;
+        QStringList existing;
+        for (const QString& folder : folders) {
+            if (QFileInfo(folder).isDir())
+                existing.append(folder);
+        }
+        return existing;
     }
     void stop() override { m_onChange = {}; }
     void fire()
