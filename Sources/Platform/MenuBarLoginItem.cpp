@@ -3,9 +3,12 @@
 #include "Platform/Diagnostics.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -36,6 +39,25 @@ QString standardised(const QString& path)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical.isEmpty() ? QDir::cleanPath(path) : canonical;
+}
+
+// A helper asked to quit holds this session's helper name until it has gone, and a new one
+// started meanwhile would find the name taken and step aside, leaving no helper at all: the
+// start waits for the asked ones to go (a few seconds at most).
+void launchOnceGone(const QString& path, const QList<qint64>& asked, const QDeadlineTimer& deadline, int delayMs)
+{
+    QTimer::singleShot(delayMs, QCoreApplication::instance(), [path, asked, deadline] {
+        LoginItem& login = MenuBarLoginItem::service();
+        const QList<LoginItem::RunningHelper> running = login.runningHelpers();
+        const bool stillThere = std::any_of(running.cbegin(), running.cend(),
+                                            [&asked](const auto& helper) { return asked.contains(helper.pid); });
+        if (stillThere && !deadline.hasExpired()) {
+            launchOnceGone(path, asked, deadline, MenuBarLoginItem::kQuitPollMs);
+            return;
+        }
+        if (!login.launch(path))
+            Diagnostics::print(QStringLiteral("MenuBarLoginItem: Could not start ") + path);
+    });
 }
 
 void terminateHelper()
@@ -106,10 +128,10 @@ void MenuBarLoginItem::launchHelperNow()
     if (running.size() == 1 && !running.first().executablePath.isEmpty() &&
         standardised(running.first().executablePath) == standardised(path))
         return;
-    for (const LoginItem::RunningHelper& helper : running)
+    QList<qint64> asked;
+    for (const LoginItem::RunningHelper& helper : running) {
         login.requestQuit(helper);
-    QTimer::singleShot(kLaunchDelayMs, QCoreApplication::instance(), [path] {
-        if (!MenuBarLoginItem::service().launch(path))
-            Diagnostics::print(QStringLiteral("MenuBarLoginItem: Could not start ") + path);
-    });
+        asked.append(helper.pid);
+    }
+    launchOnceGone(path, asked, QDeadlineTimer(kLaunchDelayMs + kQuitWaitMs), kLaunchDelayMs);
 }

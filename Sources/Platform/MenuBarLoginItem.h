@@ -16,6 +16,9 @@ public:
     static constexpr auto kExecutableName = "RackhandHelper";
     /// From the termination requests to the helper's start.
     static constexpr int kLaunchDelayMs = 500;
+    /// How long the start waits beyond that for helpers asked to quit to be gone, and how often it looks.
+    static constexpr int kQuitWaitMs = 5000;
+    static constexpr int kQuitPollMs = 100;
 
     /// The login-item service the program installed (PlatformServices::loginItem); until then one that
     /// reports the helper as not found and refuses to register.
@@ -34,6 +37,6 @@ public:
     /// A failure prints "MenuBarLoginItem: Failed to register: <reason>" (or unregister).
     static void setEnabled(bool enabled);
     /// Starts the helper 0.5 s from now unless exactly this helper already runs;
-    /// other running copies are asked to quit first.
+    /// other running copies are asked to quit first, and the start waits until they are gone.
     static void launchHelperNow();
 };

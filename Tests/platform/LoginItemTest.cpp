@@ -167,6 +167,28 @@ TEST_F(MenuBarLoginItemTest, RunningHelpersDecideWhatIsStopped)
     }
 }
 
+TEST_F(MenuBarLoginItemTest, TheStartWaitsForAHelperSlowToQuit)
+{
+    // Started while the old one still holds the session's helper name, the new helper would step aside.
+    login->helpersIgnoreQuit = true;
+    login->running = {{41, QStringLiteral("/elsewhere/RackhandHelper")}};
+    MenuBarLoginItem::launchHelperNow();
+    EXPECT_EQ(login->quitRequests, QList<qint64>{41});
+    QTest::qWait(MenuBarLoginItem::kLaunchDelayMs + 300);
+    EXPECT_TRUE(login->launches.isEmpty());
+    login->running.clear();
+    RACKHAND_ASSERT_EVENTUALLY_EQ(login->launches, QStringList{helper}, 2000);
+}
+
+TEST_F(MenuBarLoginItemTest, AHelperThatNeverQuitsDelaysTheStartOnlyForAWhile)
+{
+    login->helpersIgnoreQuit = true;
+    login->running = {{42, QStringLiteral("/elsewhere/RackhandHelper")}};
+    MenuBarLoginItem::launchHelperNow();
+    RACKHAND_ASSERT_EVENTUALLY_EQ(login->launches, QStringList{helper},
+                                  MenuBarLoginItem::kLaunchDelayMs + MenuBarLoginItem::kQuitWaitMs + 2000);
+}
+
 TEST_F(MenuBarLoginItemTest, SwitchingOffUnregistersAndStopsEveryHelper)
 {
     login->currentStatus = LoginItem::Status::enabled;

@@ -23,3 +23,10 @@ bool RecordingLoginItem::launch(const QString& executablePath)
     launches.append(executablePath);
     return launchSucceeds;
 }
+
+void RecordingLoginItem::requestQuit(const RunningHelper& helper)
+{
+    quitRequests.append(helper.pid);
+    if (!helpersIgnoreQuit)
+        running.removeIf([&helper](const RunningHelper& each) { return each.pid == helper.pid; });
+}

@@ -13,6 +13,8 @@ public:
     QString unregisterFailure; // non-empty: unregisterItem() fails with it
     QList<RunningHelper> running;
     bool launchSucceeds = true;
+    /// A helper asked to quit leaves `running` at once, unless this is set.
+    bool helpersIgnoreQuit = false;
 
     int registerCalls = 0;
     int unregisterCalls = 0;
@@ -23,6 +25,6 @@ public:
     QString registerItem() override;
     QString unregisterItem() override;
     QList<RunningHelper> runningHelpers() const override { return running; }
-    void requestQuit(const RunningHelper& helper) override { quitRequests.append(helper.pid); }
+    void requestQuit(const RunningHelper& helper) override;
     bool launch(const QString& executablePath) override;
 };
