@@ -11,6 +11,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <charconv>
 #include <sys/stat.h>
 
 namespace SnapshotCore {
@@ -172,10 +173,15 @@ qint64 directorySize(const QString& path)
 
 QString formattedSize(qint64 bytes)
 {
+    // As C's printf gives "%.0f KB" and "%.1f MB" in the "C" locale: exact halves go to the even
+    // neighbour (QString::asprintf rounds them up), and the point never becomes a comma.
     const double megabytes = static_cast<double>(bytes) / 1048576.0;
-    if (megabytes < 1.0)
-        return QString::asprintf("%.0f KB", static_cast<double>(bytes) / 1024.0);
-    return QString::asprintf("%.1f MB", megabytes);
+    const bool small = megabytes < 1.0;
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, small ? static_cast<double>(bytes) / 1024.0 : megabytes,
+                                   std::chars_format::fixed, small ? 0 : 1)
+                         .ptr;
+    return QString::fromLatin1(text, end - text) + (small ? QStringLiteral(" KB") : QStringLiteral(" MB"));
 }
 
 std::optional<std::vector<QString>> visibleEntries(const QString& folder)
