@@ -215,6 +215,26 @@ TEST_F(DAWPrefsMenusTest, ListsAtMostTenSnapshotsAndCountsTheRest)
     }
 }
 
+TEST_F(DAWPrefsMenusTest, ALongLabelIsShortenedInTheMenuSoTheDateAndSizeStayVisible)
+{
+    // 230 characters, which the store accepts, with an emoji where the cut falls.
+    const QString label = QString(38, u'x') + QStringLiteral("😀") + QString(190, u'y');
+    makeDir(proToolsRoot() + QStringLiteral("/2025-01-01_000000_") + label);
+    const QStringList lines = render({menus->proToolsMenu()});
+    // At most 39 characters and an ellipsis; the emoji's two halves are never split.
+    const QString shown = QString(38, u'x') + u'…';
+    EXPECT_EQ(lines.filter(QStringLiteral("—")),
+              QStringList{"    " + shown + "  —  " +
+                          shortDate(QDateTime(QDate(2025, 1, 1), QTime(0, 0), QTimeZone::utc())) + "  (0 KB)"});
+
+    SnapshotFiles().removeItem(proToolsRoot());
+    makeDir(proToolsRoot() + QStringLiteral("/2025-01-01_000000_") + label.mid(20, 40));
+    EXPECT_TRUE(render({menus->proToolsMenu()})
+                    .filter(QStringLiteral("—"))
+                    .at(0)
+                    .startsWith(QStringLiteral("    ") + label.mid(20, 40) + QStringLiteral("  —  ")));
+}
+
 TEST_F(DAWPrefsMenusTest, DeleteAllRemovesEverySnapshotNotOnlyTheListedOnes)
 {
     makeSnapshots(proToolsRoot(), 25);
@@ -352,6 +372,7 @@ TEST_F(DAWPrefsMenusTest, SaveAsksForALabelAndTellsWhatTheStoreNamed)
     EXPECT_EQ(request.confirmText, QStringLiteral("Save"));
     EXPECT_TRUE(request.confirmFirst);
     EXPECT_FALSE(request.requireNonBlank);
+    EXPECT_EQ(request.maxLength, 64); // a label that fits a folder name and the menu
     EXPECT_TRUE(prompter->alerts.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(logicRoot()));
 

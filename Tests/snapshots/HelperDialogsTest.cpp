@@ -79,6 +79,7 @@ TEST(HelperDialogsTest, TheLabelPromptPutsSaveFirstAndAcceptsAnEmptyLabel)
     request.confirmText = QStringLiteral("Save");
     request.requireNonBlank = false;
     request.confirmFirst = true;
+    request.maxLength = 64;
     QTimer::singleShot(50, qApp, [] {
         QWidget* dialog = QApplication::activeModalWidget();
         ASSERT_NE(dialog, nullptr);
@@ -87,6 +88,7 @@ TEST(HelperDialogsTest, TheLabelPromptPutsSaveFirstAndAcceptsAnEmptyLabel)
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(dialog->focusWidget(), edit); // typing goes into the field at once
         EXPECT_EQ(edit->accessibleName(), QStringLiteral("Snapshot label"));
+        EXPECT_EQ(edit->maxLength(), 64);
         clickButton(dialog, QStringLiteral("Save"));
     });
     EXPECT_EQ(Prompts::current().askText(nullptr, request), QString());

@@ -13,7 +13,21 @@
 namespace {
 
 constexpr int kListedSnapshots = 10;
+// A label the prompt takes fits a folder name in any script (three bytes a character at most).
+constexpr int kMaxLabelLength = 64;
+// Longer labels are shortened in the menu, so that the date and size stay on the screen.
+constexpr int kMenuLabelLength = 40;
 const QChar kEllipsis(0x2026);
+
+QString shortened(const QString& label)
+{
+    if (label.size() <= kMenuLabelLength)
+        return label;
+    qsizetype keep = kMenuLabelLength - 1;
+    if (label.at(keep - 1).isHighSurrogate())
+        --keep; // never half a character
+    return label.left(keep) + kEllipsis;
+}
 
 QString quoted(const QString& label)
 {
@@ -356,7 +370,7 @@ MenuModel DAWPrefsMenus::snapshotItems(const Family& family)
     const int shown = std::min(kListedSnapshots, static_cast<int>(snapshots.size()));
     for (int i = 0; i < shown; ++i) {
         const PrefsSnapshot& snapshot = snapshots[static_cast<size_t>(i)];
-        const QString title = QStringLiteral("  ") + snapshot.label + QStringLiteral("  \u2014  ") +
+        const QString title = QStringLiteral("  ") + shortened(snapshot.label) + QStringLiteral("  \u2014  ") +
                               locale.toString(snapshot.date.toLocalTime(), QLocale::ShortFormat) +
                               QStringLiteral("  (") + family.size(snapshot.sizeBytes) + u')';
         const QString id = snapshot.id;
@@ -595,6 +609,7 @@ std::optional<QString> DAWPrefsMenus::promptForLabel(const QString& text) const
     request.confirmText = QStringLiteral("Save");
     request.requireNonBlank = false; // a blank label saves a snapshot named by its time alone
     request.confirmFirst = true;
+    request.maxLength = kMaxLabelLength;
     const auto entered = Prompts::current().askText(m_dialogParent, request);
     if (!entered)
         return std::nullopt;

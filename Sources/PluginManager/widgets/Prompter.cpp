@@ -164,6 +164,8 @@ public:
         label->setWordWrap(true);
         auto* edit = new QLineEdit(request.initialText, &dialog);
         edit->setPlaceholderText(request.placeholder);
+        if (request.maxLength > 0)
+            edit->setMaxLength(request.maxLength);
         edit->setAccessibleName(request.placeholder.isEmpty() ? label->text() : request.placeholder);
         label->setBuddy(edit);
         layout->addWidget(label);
