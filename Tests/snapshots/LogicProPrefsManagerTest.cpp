@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace {
 
 class LogicProPrefsManagerTest : public SnapshotStoreTest {
@@ -94,16 +96,79 @@ TEST_F(LogicProPrefsManagerTest, ASameSecondSnapshotFailsAndKeepsTheFirst)
 
 TEST_F(LogicProPrefsManagerTest, ASnapshotWhoseCopyFailsHalfWayIsNeverListed)
 {
-    makeLiveItems();
-    writeFile(prefs(QStringLiteral("com.apple.logic.pro.cs")), QByteArray(10'000, 'x'));
-    {
-        FileSizeLimit limit(1000);
+    const struct {
+        const char* name;
+        bool bigFile; // a file past a file-size limit; else a FIFO inside a folder item
+        const char* names;
+    } cases[] = {{"write past a file-size limit", true, "com.apple.logic.pro.cs"},
+                 {"an entry that is no file or folder", false, "pipe"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SnapshotFiles().removeItem(root());
+        makeLiveItems();
+        if (c.bigFile)
+            writeFile(prefs(QStringLiteral("com.apple.logic.pro.cs")), QByteArray(10'000, 'x'));
+        else
+            ASSERT_EQ(::mkfifo(QFile::encodeName(prefs(QStringLiteral("com.apple.logic10/pipe"))).constData(), 0600),
+                      0);
+        std::unique_ptr<FileSizeLimit> limit;
+        if (c.bigFile)
+            limit = std::make_unique<FileSizeLimit>(1000);
         const auto made = store->createSnapshot(QStringLiteral("big"));
+        limit.reset();
         ASSERT_FALSE(made.ok());
         EXPECT_EQ(made.error().kind, LogicProPrefsError::Case::snapshotFailed);
+        EXPECT_TRUE(made.error().message.contains(QString::fromUtf8(c.names))) << made.error().message.toStdString();
+        EXPECT_TRUE(store->listSnapshots().empty());
+        EXPECT_TRUE(names(root()).isEmpty());
+        SnapshotFiles().removeItem(prefs(QStringLiteral("com.apple.logic10/pipe")));
     }
-    EXPECT_TRUE(store->listSnapshots().empty());
-    EXPECT_TRUE(names(root()).isEmpty());
+}
+
+TEST_F(LogicProPrefsManagerTest, NamesInAnyEncodingAreSavedCountedAndRestored)
+{
+    makeLiveItems();
+    const QByteArray folder = QFile::encodeName(prefs(QStringLiteral("com.apple.logic10")));
+    writeRaw(folder + "/caf\xe9.plist", "latin-1 name");
+    writeRaw(folder + "/\xff\xfe folder/inside", "inside");
+    const QList<QByteArray> live = rawTree(prefs());
+
+    const LogicProSnapshot made = save(QStringLiteral("odd names"));
+    EXPECT_EQ(rawTree(made.path()), live);
+    EXPECT_EQ(made.sizeBytes, 8 + 7 + 5 + 12 + 6);
+    EXPECT_EQ(store->listSnapshots().at(0).sizeBytes, made.sizeBytes);
+
+    changeLiveItems();
+    ASSERT_FALSE(store->restoreSnapshot(made).has_value());
+    QList<QByteArray> restored = rawTree(prefs());
+    restored.removeIf([](const QByteArray& entry) { return entry.startsWith("LogicPro_BeforeRestore_"); });
+    EXPECT_EQ(restored, live);
+}
+
+TEST_F(LogicProPrefsManagerTest, SnapshotsAndRestoresKeepFileTimesAndModes)
+{
+    makeLiveItems();
+    writeFile(prefs(QStringLiteral("com.apple.logic10/Locked/Preset")), "preset");
+    const QString logic10 = prefs(QStringLiteral("com.apple.logic10"));
+    // Files first, then their folders: filling a folder changes its time.
+    for (const QString& path :
+         {logic10 + QStringLiteral("/Locked/Preset"), logic10 + QStringLiteral("/Key Commands"),
+          prefs(QStringLiteral("com.apple.logic10.plist")), logic10 + QStringLiteral("/Locked"), logic10})
+        setModificationTime(path, 1'600'000'000);
+    ::chmod(QFile::encodeName(prefs(QStringLiteral("com.apple.logic10.plist"))).constData(), 0600);
+    ::chmod(QFile::encodeName(logic10).constData(), 0750);
+    ::chmod(QFile::encodeName(logic10 + QStringLiteral("/Locked")).constData(), 0555);
+    const QList<QByteArray> live = rawTree(prefs(), true);
+
+    const LogicProSnapshot made = save(QStringLiteral("times"));
+    EXPECT_EQ(rawTree(made.path(), true), live);
+
+    ::chmod(QFile::encodeName(logic10 + QStringLiteral("/Locked")).constData(), 0755);
+    changeLiveItems();
+    ASSERT_FALSE(store->restoreSnapshot(made).has_value());
+    QList<QByteArray> restored = rawTree(prefs(), true);
+    restored.removeIf([](const QByteArray& entry) { return entry.startsWith("LogicPro_BeforeRestore_"); });
+    EXPECT_EQ(restored, live);
 }
 
 TEST_F(LogicProPrefsManagerTest, WithoutLiveItemsNothingIsSavedOrReset)

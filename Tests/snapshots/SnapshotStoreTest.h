@@ -9,6 +9,7 @@
 #include <QTimeZone>
 
 #include <memory>
+#include <ostream>
 
 /// File work that fails where a test says, on top of the real operations.
 class FaultyFiles final : public SnapshotFiles {
@@ -35,12 +36,21 @@ protected:
         clock = std::make_shared<ManualClock>(kNow);
         files = std::make_shared<FaultyFiles>();
     }
+    void TearDown() override;
 
     /// Every entry below `folder` (hidden ones included) as "path=content", folders as "path/".
     static QStringList tree(const QString& folder);
     /// The names in `folder` that begin with ".".
     static QStringList hiddenNames(const QString& folder);
     static QStringList names(const QString& folder);
+    /// Every entry below `folder`, read as raw bytes so that names of any encoding show: files as
+    /// "path=content", folders as "path/", links as "path->target"; sorted. With `metadata`, each
+    /// entry also carries its mode and modification time.
+    static QList<QByteArray> rawTree(const QString& folder, bool metadata = false);
+    /// Writes a file whose path is raw bytes, making its missing parents.
+    static void writeRaw(const QByteArray& path, const QByteArray& bytes);
+    /// Sets an entry's access and modification times (a link's own, not its target's).
+    static void setModificationTime(const QString& path, qint64 secondsSinceEpoch);
 
     static inline const QDateTime kNow{QDate(2025, 3, 7), QTime(9, 15, 2), QTimeZone::utc()};
     static inline const QString kNowText = QStringLiteral("2025-03-07_091502");
@@ -48,3 +58,19 @@ protected:
     std::shared_ptr<ManualClock> clock;
     std::shared_ptr<FaultyFiles> files;
 };
+
+// Byte texts in gtest messages as text, with the bytes that are not printable ASCII escaped.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QByteArray& bytes, std::ostream* os)
+{
+    *os << '"';
+    for (const char c : bytes) {
+        if (c >= 0x20 && c < 0x7f)
+            *os << c;
+        else
+            *os << "\\x"
+                << "0123456789abcdef"[(c >> 4) & 0xf] << "0123456789abcdef"[c & 0xf];
+    }
+    *os << '"';
+}
+QT_END_NAMESPACE

@@ -3,16 +3,11 @@
 #include "Platform/PlatformServices.h"
 
 #include <QCalendar>
-#include <QDir>
-#include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocale>
-#include <QUuid>
 
 #include <algorithm>
 #include <charconv>
-#include <sys/stat.h>
 
 namespace SnapshotCore {
 
@@ -25,18 +20,9 @@ QCalendar gregorian()
     return QCalendar(QCalendar::System::Gregorian);
 }
 
-qint64 entrySize(const QString& path)
-{
-    struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || S_ISDIR(info.st_mode))
-        return 0;
-    return static_cast<qint64>(info.st_size);
-}
-
-// A hidden, unique name for a folder that is being built.
 QString stagingName()
 {
-    return QStringLiteral(".rackhand-staging-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    return SnapshotFiles::stagingName();
 }
 
 QString copyAll(SnapshotFiles& files, const QString& staging, const std::vector<StagedCopy>& copies)
@@ -57,7 +43,7 @@ void removePlaced(SnapshotFiles& files, const std::vector<QString>& placed, cons
     for (auto it = placed.rbegin(); it != placed.rend(); ++it)
         files.removeItem(*it);
     for (auto it = madeFolders.rbegin(); it != madeFolders.rend(); ++it)
-        QDir().rmdir(*it); // only when still empty
+        files.removeEmptyFolder(*it); // only when still empty
 }
 
 struct Placing {
@@ -71,7 +57,7 @@ Placing placeAll(SnapshotFiles& files, const QString& staging, const std::vector
     Placing result;
     for (const Move& placement : placements) {
         const QString parent = SnapshotFiles::parentPath(placement.to);
-        if (!QFileInfo(parent).isDir()) {
+        if (!SnapshotFiles::isFolder(parent)) {
             result.reason = files.makePath(parent);
             if (!result.reason.isEmpty())
                 return result;
@@ -164,11 +150,7 @@ std::optional<NameParts> splitFolderName(const QString& name)
 
 qint64 directorySize(const QString& path)
 {
-    qint64 total = 0;
-    QDirIterator it(path, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        total += entrySize(it.next());
-    return total;
+    return SnapshotFiles::totalSize(path);
 }
 
 QString formattedSize(qint64 bytes)
@@ -186,11 +168,17 @@ QString formattedSize(qint64 bytes)
 
 std::optional<std::vector<QString>> visibleEntries(const QString& folder)
 {
-    const QDir dir(folder);
-    if (!dir.exists() || !dir.isReadable())
+    const auto raw = SnapshotFiles::rawEntries(folder);
+    if (!raw)
         return std::nullopt;
-    const QStringList names = dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    return std::vector<QString>(names.cbegin(), names.cend());
+    std::vector<QString> names;
+    for (const QByteArray& name : *raw) {
+        // A name that no text can spell is none of the stores' own, which all have plain names.
+        const QString text = QFile::decodeName(name);
+        if (!name.startsWith('.') && QFile::encodeName(text) == name)
+            names.push_back(text);
+    }
+    return names;
 }
 
 PrefsSnapshot recordFor(const QString& folder, const QString& cleanedLabel, const QDateTime& date)
@@ -208,7 +196,7 @@ std::vector<PrefsSnapshot> listSnapshots(const QString& root)
     for (const QString& name : *names) {
         const QString folder = root + u'/' + name;
         const auto parts = splitFolderName(name);
-        if (!parts || !QFileInfo(folder).isDir())
+        if (!parts || !SnapshotFiles::isFolder(folder))
             continue;
         snapshots.push_back(recordFor(folder, parts->label, *parseTimeText(parts->timeText)));
     }
@@ -235,14 +223,14 @@ QString moveIntoFolder(SnapshotFiles& files, const QString& folder, const std::v
 {
     if (moves.empty())
         return {};
-    const bool made = !folder.isEmpty() && !QFileInfo::exists(folder);
+    const bool made = !folder.isEmpty() && !SnapshotFiles::exists(folder);
     if (made) {
         if (QString reason = files.makePath(folder); !reason.isEmpty())
             return reason;
     }
     QString reason = moveAllOrNone(files, moves);
     if (!reason.isEmpty() && made)
-        QDir().rmdir(folder);
+        files.removeEmptyFolder(folder);
     return reason;
 }
 
@@ -296,7 +284,7 @@ std::optional<RestoreFailure> restore(SnapshotFiles& files, const RestorePlan& p
         return fail(RestoreFailure::Step::staging, reason);
 
     const bool madeBackup =
-        !plan.backupFolder.isEmpty() && !plan.backups.empty() && !QFileInfo::exists(plan.backupFolder);
+        !plan.backupFolder.isEmpty() && !plan.backups.empty() && !SnapshotFiles::exists(plan.backupFolder);
     if (reason = moveIntoFolder(files, plan.backupFolder, plan.backups); !reason.isEmpty())
         return fail(RestoreFailure::Step::backup, reason);
 
@@ -305,7 +293,7 @@ std::optional<RestoreFailure> restore(SnapshotFiles& files, const RestorePlan& p
         removePlaced(files, placing.placed, placing.madeFolders);
         moveAllOrNone(files, reversed(plan.backups));
         if (madeBackup)
-            QDir().rmdir(plan.backupFolder);
+            files.removeEmptyFolder(plan.backupFolder);
         return fail(RestoreFailure::Step::placing, placing.reason);
     }
     files.removeItem(staging);
