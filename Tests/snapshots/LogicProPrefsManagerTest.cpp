@@ -1,6 +1,7 @@
 #include "MenuBarHelper/snapshots/LogicProPrefsManager.h"
 
 #include "Support/FileSizeLimit.h"
+#include "Support/Unprivileged.h"
 #include "snapshots/SnapshotStoreTest.h"
 
 #include <QFileInfo>
@@ -89,9 +90,42 @@ TEST_F(LogicProPrefsManagerTest, ASameSecondSnapshotFailsAndKeepsTheFirst)
     const auto second = store->createSnapshot(QStringLiteral(" mix "));
     ASSERT_FALSE(second.ok());
     EXPECT_EQ(second.error().kind, LogicProPrefsError::Case::snapshotFailed);
-    EXPECT_TRUE(second.error().errorDescription().startsWith(QStringLiteral("Snapshot failed: ")));
+    // The text names the user's snapshot, never a hidden folder of the store's own.
+    EXPECT_EQ(second.error().errorDescription(),
+              QStringLiteral("Snapshot failed: Could not put “%1” in place: File exists").arg(first.id));
     EXPECT_EQ(tree(first.path()), liveV1());
     EXPECT_EQ(names(root()), QStringList{first.id});
+}
+
+TEST_F(LogicProPrefsManagerTest, ALabelTooLongForAFolderNameIsSaidSo)
+{
+    makeLiveItems();
+    const auto made = store->createSnapshot(QString(120, QChar(0x00e9))); // 240 bytes: past a name's 255
+    ASSERT_FALSE(made.ok());
+    EXPECT_EQ(made.error().errorDescription(), QStringLiteral("Snapshot failed: The label is too long."));
+    EXPECT_TRUE(names(root()).isEmpty());
+}
+
+TEST_F(LogicProPrefsManagerTest, FoldersThatCannotBeWrittenAreNamedWithTheRealReason)
+{
+    RUN_UNPRIVILEGED();
+    makeLiveItems();
+    makeDir(root());
+    ::chmod(QFile::encodeName(root()).constData(), 0555);
+    const auto made = store->createSnapshot(QStringLiteral("x"));
+    ASSERT_FALSE(made.ok());
+    EXPECT_EQ(made.error().errorDescription(),
+              QStringLiteral("Snapshot failed: Could not write in “LogicProSnapshots”: Permission denied"));
+
+    ::chmod(QFile::encodeName(root()).constData(), 0755);
+    const LogicProSnapshot saved = save(QStringLiteral("x"));
+    ::chmod(QFile::encodeName(prefs()).constData(), 0555);
+    const auto restored = store->restoreSnapshot(saved);
+    ::chmod(QFile::encodeName(prefs()).constData(), 0755);
+    ASSERT_TRUE(restored.has_value());
+    EXPECT_EQ(restored->errorDescription(),
+              QStringLiteral("Restore failed: Could not write in “Preferences”: Permission denied"));
+    EXPECT_EQ(tree(prefs()), liveV1());
 }
 
 TEST_F(LogicProPrefsManagerTest, ASnapshotWhoseCopyFailsHalfWayIsNeverListed)
@@ -190,13 +224,26 @@ TEST_F(LogicProPrefsManagerTest, WithoutLiveItemsNothingIsSavedOrReset)
 
 TEST_F(LogicProPrefsManagerTest, ARootThatCannotBeMadePassesTheFileError)
 {
+    const struct {
+        const char* name;
+        QString file; // what stands where a folder should be
+        const char* description;
+    } cases[] = {
+        {"the root is a file", root(), "Could not create “LogicProSnapshots”: Not a directory"},
+        // The failing folder and its own reason, not a guess.
+        {"the data folder is a file", dataDir(), "Could not create “Rackhand”: Not a directory"},
+    };
     makeLiveItems();
-    writeFile(root(), "a file where the folder should be");
-    const auto made = store->createSnapshot(QStringLiteral("x"));
-    ASSERT_FALSE(made.ok());
-    EXPECT_EQ(made.error().kind, LogicProPrefsError::Case::fileManager);
-    EXPECT_FALSE(made.error().errorDescription().isEmpty());
-    EXPECT_FALSE(made.error().errorDescription().startsWith(QStringLiteral("Snapshot failed")));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SnapshotFiles().removeItem(c.file);
+        writeFile(c.file, "a file where the folder should be");
+        const auto made = store->createSnapshot(QStringLiteral("x"));
+        SnapshotFiles().removeItem(c.file);
+        ASSERT_FALSE(made.ok());
+        EXPECT_EQ(made.error().kind, LogicProPrefsError::Case::fileManager);
+        EXPECT_EQ(made.error().errorDescription(), QString::fromUtf8(c.description));
+    }
 }
 
 TEST_F(LogicProPrefsManagerTest, RestoreReplacesTheLiveSetAndKeepsABackup)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 
 namespace SnapshotCore {
 
@@ -234,8 +235,17 @@ QString moveIntoFolder(SnapshotFiles& files, const QString& folder, const std::v
     return reason;
 }
 
+// A snapshot folder's name carries the user's label: one past the file system's limit for a
+// name is said to be what it is before anything is copied.
+bool nameTooLong(const QString& path)
+{
+    return QFile::encodeName(SnapshotFiles::fileName(path)).size() > NAME_MAX;
+}
+
 QString buildFolder(SnapshotFiles& files, const QString& destination, const std::vector<StagedCopy>& copies)
 {
+    if (nameTooLong(destination))
+        return kLabelTooLongText;
     const QString staging = SnapshotFiles::parentPath(destination) + u'/' + stagingName();
     QString reason = files.makePath(staging);
     if (reason.isEmpty())
@@ -245,6 +255,8 @@ QString buildFolder(SnapshotFiles& files, const QString& destination, const std:
 
 QString buildCopy(SnapshotFiles& files, const QString& destination, const QString& source)
 {
+    if (nameTooLong(destination))
+        return kLabelTooLongText;
     const QString staging = SnapshotFiles::parentPath(destination) + u'/' + stagingName();
     return renameStagedInto(files, staging, destination, files.copyItem(source, staging));
 }

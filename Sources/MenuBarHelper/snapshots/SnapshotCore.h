@@ -46,6 +46,7 @@ namespace SnapshotCore {
 inline const QString kDefaultLabel = QStringLiteral("Snapshot");
 inline const QString kBeforeResetLabel = QStringLiteral("Before Reset");
 inline const QString kEmptySnapshotText = QStringLiteral("Snapshot folder is empty or unreadable.");
+inline const QString kLabelTooLongText = QStringLiteral("The label is too long.");
 
 /// "yyyy-MM-dd_HHmmss" in local time, written with the C locale and the Gregorian calendar so
 /// that a change of the user's locale or calendar never changes how names read.
