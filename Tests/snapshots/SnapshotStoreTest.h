@@ -11,18 +11,72 @@
 #include <memory>
 #include <ostream>
 
-/// File work that fails where a test says, on top of the real operations.
+/// Thrown where a test stops the file work, as the end of the process would: nothing after it
+/// runs, no undo included.
+struct Stopped {};
+
+/// File work that fails or stops where a test says, on top of the real operations.
 class FaultyFiles final : public SnapshotFiles {
 public:
-    QString failMoveTo; // the next move whose destination path ends in "/" and this fails, once
+    /// Each move whose destination path ends in "/" and one of these fails, once per entry.
+    QStringList failMoveTo;
+    /// Stops before the change of this number (from 0), counting the changes of kind `stopOn`
+    /// ("copy", "move", "exchange", "remove", "rmdir", "mkdir", "write"; empty: every change).
+    int stopAt = -1;
+    QString stopOn;
+    int changes = 0; // the changes counted so far
 
+    QString copyItem(const QString& from, const QString& to) override
+    {
+        step(QStringLiteral("copy"));
+        return SnapshotFiles::copyItem(from, to);
+    }
     QString moveItem(const QString& from, const QString& to) override
     {
-        if (!failMoveTo.isEmpty() && to.endsWith(u'/' + failMoveTo)) {
-            failMoveTo.clear();
-            return QStringLiteral("Could not move “%1”: injected failure").arg(fileName(from));
+        step(QStringLiteral("move"));
+        for (qsizetype i = 0; i < failMoveTo.size(); ++i) {
+            if (!failMoveTo[i].isEmpty() && to.endsWith(u'/' + failMoveTo[i])) {
+                failMoveTo.removeAt(i);
+                return QStringLiteral("Could not move “%1”: injected failure").arg(fileName(from));
+            }
         }
         return SnapshotFiles::moveItem(from, to);
+    }
+    QString exchangeItems(const QString& first, const QString& second) override
+    {
+        step(QStringLiteral("exchange"));
+        return SnapshotFiles::exchangeItems(first, second);
+    }
+    QString removeItem(const QString& path) override
+    {
+        step(QStringLiteral("remove"));
+        return SnapshotFiles::removeItem(path);
+    }
+    QString removeEmptyFolder(const QString& path) override
+    {
+        step(QStringLiteral("rmdir"));
+        return SnapshotFiles::removeEmptyFolder(path);
+    }
+    QString makePath(const QString& path) override
+    {
+        step(QStringLiteral("mkdir"));
+        return SnapshotFiles::makePath(path);
+    }
+    QString writeFile(const QString& path, const QByteArray& bytes) override
+    {
+        step(QStringLiteral("write"));
+        return SnapshotFiles::writeFile(path, bytes);
+    }
+
+private:
+    void step(const QString& kind)
+    {
+        if (!stopOn.isEmpty() && kind != stopOn)
+            return;
+        if (changes++ == stopAt) {
+            stopAt = -1;
+            throw Stopped{};
+        }
     }
 };
 

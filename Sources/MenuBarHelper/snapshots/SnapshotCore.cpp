@@ -7,8 +7,10 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstring>
 
 namespace SnapshotCore {
 
@@ -26,52 +28,6 @@ QString stagingName()
     return SnapshotFiles::stagingName();
 }
 
-QString copyAll(SnapshotFiles& files, const QString& staging, const std::vector<StagedCopy>& copies)
-{
-    for (const StagedCopy& copy : copies) {
-        const QString target = staging + u'/' + copy.relative;
-        if (QString reason = files.makePath(SnapshotFiles::parentPath(target)); !reason.isEmpty())
-            return reason;
-        if (QString reason = files.copyItem(copy.source, target); !reason.isEmpty())
-            return reason;
-    }
-    return {};
-}
-
-// Undoes the placed items of a failed restore: removes them and any folder made for them.
-void removePlaced(SnapshotFiles& files, const std::vector<QString>& placed, const std::vector<QString>& madeFolders)
-{
-    for (auto it = placed.rbegin(); it != placed.rend(); ++it)
-        files.removeItem(*it);
-    for (auto it = madeFolders.rbegin(); it != madeFolders.rend(); ++it)
-        files.removeEmptyFolder(*it); // only when still empty
-}
-
-struct Placing {
-    std::vector<QString> placed;
-    std::vector<QString> madeFolders;
-    QString reason;
-};
-
-Placing placeAll(SnapshotFiles& files, const QString& staging, const std::vector<Move>& placements)
-{
-    Placing result;
-    for (const Move& placement : placements) {
-        const QString parent = SnapshotFiles::parentPath(placement.to);
-        if (!SnapshotFiles::isFolder(parent)) {
-            result.reason = files.makePath(parent);
-            if (!result.reason.isEmpty())
-                return result;
-            result.madeFolders.push_back(parent);
-        }
-        result.reason = files.moveItem(staging + u'/' + placement.from, placement.to);
-        if (!result.reason.isEmpty())
-            return result;
-        result.placed.push_back(placement.to);
-    }
-    return result;
-}
-
 // Ends a staged build: renames the staging folder into place unless an earlier step failed,
 // and removes it whenever it does not land.
 QString renameStagedInto(SnapshotFiles& files, const QString& staging, const QString& destination, QString reason)
@@ -83,13 +39,23 @@ QString renameStagedInto(SnapshotFiles& files, const QString& staging, const QSt
     return reason;
 }
 
-std::vector<Move> reversed(const std::vector<Move>& moves)
+// "“a”", "“a” and “b”", "“a”, “b” and “c”".
+QString quotedNames(const QStringList& names)
 {
-    std::vector<Move> back;
-    back.reserve(moves.size());
-    for (auto it = moves.rbegin(); it != moves.rend(); ++it)
-        back.push_back({it->to, it->from});
-    return back;
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted << u'“' + name + u'”';
+    if (quoted.size() < 2)
+        return quoted.join(QString());
+    const QString last = quoted.takeLast();
+    return quoted.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
+// A snapshot folder's name carries the user's label: one past the file system's limit for a
+// name is said to be what it is before anything is copied.
+bool nameTooLong(const QString& path)
+{
+    return QFile::encodeName(SnapshotFiles::fileName(path)).size() > NAME_MAX;
 }
 
 } // namespace
@@ -206,18 +172,37 @@ std::vector<PrefsSnapshot> listSnapshots(const QString& root)
     return snapshots;
 }
 
-QString moveAllOrNone(SnapshotFiles& files, const std::vector<Move>& moves)
+std::vector<Move> moveBack(SnapshotFiles& files, const std::vector<Move>& done)
 {
-    std::vector<Move> done;
-    for (const Move& move : moves) {
-        if (QString reason = files.moveItem(move.from, move.to); !reason.isEmpty()) {
-            for (const Move& back : reversed(done))
-                files.moveItem(back.from, back.to);
-            return reason;
-        }
-        done.push_back(move);
+    std::vector<Move> stayed;
+    for (auto it = done.rbegin(); it != done.rend(); ++it) {
+        if (SnapshotFiles::exists(it->from) || !files.moveItem(it->to, it->from).isEmpty())
+            stayed.push_back(*it);
     }
-    return {};
+    return stayed;
+}
+
+QString stillInBackup(const std::vector<Move>& stayed, const QString& folder)
+{
+    if (stayed.empty())
+        return {};
+    QStringList names;
+    for (auto it = stayed.rbegin(); it != stayed.rend(); ++it)
+        names << SnapshotFiles::fileName(it->from);
+    if (!folder.isEmpty())
+        return quotedNames(names) + (names.size() == 1 ? QStringLiteral(" is") : QStringLiteral(" are")) +
+               QStringLiteral(" still in “") + folder + QStringLiteral("”.");
+    QStringList sentences;
+    for (auto it = stayed.rbegin(); it != stayed.rend(); ++it)
+        sentences << u'“' + SnapshotFiles::fileName(it->from) + QStringLiteral("” is still at “") + it->to +
+                         QStringLiteral("”.");
+    return sentences.join(u' ');
+}
+
+QString withLeftovers(const QString& reason, const std::vector<Move>& stayed, const QString& folder)
+{
+    const QString leftovers = stillInBackup(stayed, folder);
+    return leftovers.isEmpty() ? reason : reason + QStringLiteral(". ") + leftovers;
 }
 
 QString moveIntoFolder(SnapshotFiles& files, const QString& folder, const std::vector<Move>& moves)
@@ -229,28 +214,51 @@ QString moveIntoFolder(SnapshotFiles& files, const QString& folder, const std::v
         if (QString reason = files.makePath(folder); !reason.isEmpty())
             return reason;
     }
-    QString reason = moveAllOrNone(files, moves);
-    if (!reason.isEmpty() && made)
-        files.removeEmptyFolder(folder);
-    return reason;
+    std::vector<Move> done;
+    for (const Move& move : moves) {
+        if (QString reason = files.moveItem(move.from, move.to); !reason.isEmpty()) {
+            const std::vector<Move> stayed = moveBack(files, done);
+            if (made && stayed.empty())
+                files.removeEmptyFolder(folder);
+            return withLeftovers(reason, stayed, folder);
+        }
+        done.push_back(move);
+    }
+    return {};
 }
 
-// A snapshot folder's name carries the user's label: one past the file system's limit for a
-// name is said to be what it is before anything is copied.
-bool nameTooLong(const QString& path)
+QString copyInto(SnapshotFiles& files, const QString& staging, const std::vector<StagedCopy>& copies)
 {
-    return QFile::encodeName(SnapshotFiles::fileName(path)).size() > NAME_MAX;
+    for (const StagedCopy& copy : copies) {
+        const QString target = staging + u'/' + copy.relative;
+        if (QString reason = files.makePath(SnapshotFiles::parentPath(target)); !reason.isEmpty())
+            return reason;
+        if (QString reason = files.copyItem(copy.source, target); !reason.isEmpty())
+            return reason;
+    }
+    return {};
 }
 
-QString buildFolder(SnapshotFiles& files, const QString& destination, const std::vector<StagedCopy>& copies)
+QString buildFolder(SnapshotFiles& files, const QString& destination, const std::vector<StagedCopy>& copies,
+                    bool replaceExisting)
 {
     if (nameTooLong(destination))
         return kLabelTooLongText;
+    const bool replacing = replaceExisting && SnapshotFiles::exists(destination);
+    if (SnapshotFiles::exists(destination) && !replacing) // say so before copying everything
+        return QStringLiteral("Could not put “%1” in place: %2")
+            .arg(SnapshotFiles::fileName(destination), QString::fromLocal8Bit(std::strerror(EEXIST)));
     const QString staging = SnapshotFiles::parentPath(destination) + u'/' + stagingName();
     QString reason = files.makePath(staging);
     if (reason.isEmpty())
-        reason = copyAll(files, staging, copies);
-    return renameStagedInto(files, staging, destination, reason);
+        reason = copyInto(files, staging, copies);
+    if (!replacing || !reason.isEmpty())
+        return renameStagedInto(files, staging, destination, reason);
+    // The new snapshot takes the old one's place in one step; the old one, now under the hidden
+    // name, goes after (a start-up sweep removes it should that be cut off).
+    reason = files.exchangeItems(staging, destination);
+    files.removeItem(staging);
+    return reason;
 }
 
 QString buildCopy(SnapshotFiles& files, const QString& destination, const QString& source)
@@ -264,52 +272,6 @@ QString buildCopy(SnapshotFiles& files, const QString& destination, const QStrin
 std::shared_ptr<const Clock> defaultClock()
 {
     return Platform::services().clock;
-}
-
-void addKnownEntries(RestorePlan& plan, const QString& snapshotFolder, const QString& liveFolder,
-                     const QStringList& names, const QString& subfolder)
-{
-    const QString prefix = subfolder.isEmpty() ? QString() : subfolder + u'/';
-    const auto entries = visibleEntries(snapshotFolder + u'/' + prefix);
-    if (!entries)
-        return;
-    for (const QString& name : names) {
-        if (std::find(entries->cbegin(), entries->cend(), name) == entries->cend())
-            continue;
-        plan.copies.push_back({snapshotFolder + u'/' + prefix + name, prefix + name});
-        plan.placements.push_back({prefix + name, liveFolder + u'/' + prefix + name});
-    }
-}
-
-std::optional<RestoreFailure> restore(SnapshotFiles& files, const RestorePlan& plan)
-{
-    const QString staging = plan.stagingParent + u'/' + stagingName();
-    const auto fail = [&](RestoreFailure::Step step, const QString& reason) {
-        if (SnapshotFiles::exists(staging))
-            files.removeItem(staging);
-        return std::optional<RestoreFailure>(RestoreFailure{step, reason});
-    };
-    QString reason = files.makePath(staging);
-    if (reason.isEmpty())
-        reason = copyAll(files, staging, plan.copies);
-    if (!reason.isEmpty())
-        return fail(RestoreFailure::Step::staging, reason);
-
-    const bool madeBackup =
-        !plan.backupFolder.isEmpty() && !plan.backups.empty() && !SnapshotFiles::exists(plan.backupFolder);
-    if (reason = moveIntoFolder(files, plan.backupFolder, plan.backups); !reason.isEmpty())
-        return fail(RestoreFailure::Step::backup, reason);
-
-    const Placing placing = placeAll(files, staging, plan.placements);
-    if (!placing.reason.isEmpty()) {
-        removePlaced(files, placing.placed, placing.madeFolders);
-        moveAllOrNone(files, reversed(plan.backups));
-        if (madeBackup)
-            files.removeEmptyFolder(plan.backupFolder);
-        return fail(RestoreFailure::Step::placing, placing.reason);
-    }
-    files.removeItem(staging);
-    return std::nullopt;
 }
 
 QString errorDescription(int caseIndex, const QString& message)
