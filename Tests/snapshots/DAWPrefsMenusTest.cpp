@@ -487,6 +487,70 @@ TEST_F(DAWPrefsMenusTest, ActionsWithoutAMatchingTargetDoNothing)
     EXPECT_EQ(names(studioOneRoot() + QStringLiteral("/Studio One 6")), QStringList{snapshot});
 }
 
+TEST_F(DAWPrefsMenusTest, ARestoreCutOffIsFinishedOrUndoneAtStartAndTheUserToldWhereThePreferencesAre)
+{
+    const QString avid = usr(QStringLiteral("/Library/Preferences/Avid"));
+    const struct {
+        const char* name;
+        std::function<void()> restore;
+        bool loseStaging;
+        const char* title;
+        QString message;
+        Prompter::Style style;
+    } cases[] = {
+        {"Logic Pro, finished",
+         [this] { menus->restoreLogicProSnapshot(LogicProPrefsManager::shared().listSnapshots().at(0).id); }, false,
+         "Restore Finished",
+         QStringLiteral("Restoring \"Mix\" into your Logic Pro preferences was interrupted. Rackhand has now "
+                        "finished it.\n\nYour previous preferences are in “%1”.")
+             .arg(logicPrefs(QStringLiteral("LogicPro_BeforeRestore_") + kNowText)),
+         Prompter::Style::automatic},
+        {"Pro Tools, undone", [this] { menus->restoreProToolsSnapshot(QStringLiteral("2025-01-01_000000_Mix")); }, true,
+         "Restore Undone",
+         QStringLiteral("Restoring \"Mix\" into your Pro Tools preferences was interrupted. Rackhand has put your "
+                        "previous preferences back."),
+         Prompter::Style::automatic},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeLogicItems();
+        writeFile(logicRoot() + QStringLiteral("/2025-01-01_000000_Mix/com.apple.logic10.plist"), "old");
+        writeFile(avid + QStringLiteral("/Pro Tools/Prefs"), "live");
+        writeFile(proToolsRoot() + QStringLiteral("/2025-01-01_000000_Mix/Prefs"), "old");
+        prompter->nextAnswers = {0};
+        files->changes = 0;
+        files->stopOn = QStringLiteral("move");
+        files->stopAt = 1; // after moving the first live item into the backup
+        EXPECT_THROW(c.restore(), Stopped);
+        if (c.loseStaging) {
+            for (const QString& name : hiddenNames(avid))
+                if (name.startsWith(QStringLiteral(".rackhand-staging-")))
+                    SnapshotFiles().removeItem(avid + u'/' + name);
+        }
+
+        // The next start, with stores that know only the disk.
+        LogicProPrefsManager::setShared(
+            std::make_shared<LogicProPrefsManager>(clock, std::make_shared<SnapshotFiles>()));
+        ProToolsPrefsManager::setShared(
+            std::make_shared<ProToolsPrefsManager>(clock, std::make_shared<SnapshotFiles>()));
+        prompter->alerts.clear();
+        rebuilds = 0;
+        menus->recoverInterruptedRestores();
+        ASSERT_EQ(prompter->alerts.size(), 1);
+        expectAlert(prompter->alerts[0], QString::fromUtf8(c.title), c.message, {kWarnOk}, c.style);
+        EXPECT_EQ(rebuilds, 1);
+        EXPECT_EQ(readFile(logicPrefs(QStringLiteral("com.apple.logic10.plist"))), c.loseStaging ? "plist" : "old");
+        EXPECT_EQ(readFile(avid + QStringLiteral("/Pro Tools/Prefs")), "live");
+
+        menus->recoverInterruptedRestores(); // nothing more to say
+        EXPECT_EQ(prompter->alerts.size(), 1);
+        SnapshotFiles().removeItem(usr(QStringLiteral("/Library")));
+        SnapshotFiles().removeItem(dataDir());
+        LogicProPrefsManager::setShared(std::make_shared<LogicProPrefsManager>(clock, files));
+        ProToolsPrefsManager::setShared(std::make_shared<ProToolsPrefsManager>(clock, files));
+    }
+}
+
 TEST_F(DAWPrefsMenusTest, ShowInFinderMakesTheFolderAndOpensIt)
 {
     menus->openLogicSnapshotFolder();

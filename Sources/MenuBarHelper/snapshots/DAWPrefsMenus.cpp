@@ -86,6 +86,34 @@ std::optional<QString> described(const std::optional<Error>& error)
     return error->errorDescription();
 }
 
+// What the user hears about a restore that an earlier run was cut off in.
+Prompter::Alert recoveryAlert(const SnapshotCore::RecoveredRestore& recovered)
+{
+    const QString folder = u'“' + recovered.backupFolder + u'”';
+    if (recovered.unreadable)
+        return {QStringLiteral("Restore Interrupted"),
+                paragraphs({QStringLiteral("A restore of your preferences was interrupted, and Rackhand could not read "
+                                           "what it had done, so nothing was moved."),
+                            QStringLiteral("Your previous preferences may be in ") + folder + u'.'}),
+                {{QStringLiteral("OK"), Prompter::Role::cancel}},
+                Prompter::Style::warning};
+    const QString intro = QStringLiteral("Restoring ") + quoted(recovered.label) + QStringLiteral(" into your ") +
+                          recovered.what + QStringLiteral(" preferences was interrupted.");
+    QStringList texts;
+    if (recovered.finished) {
+        texts << intro + QStringLiteral(" Rackhand has now finished it.");
+        if (!recovered.backupFolder.isEmpty())
+            texts << QStringLiteral("Your previous preferences are in ") + folder + u'.';
+    } else {
+        texts << intro + QStringLiteral(" Rackhand has put your previous preferences back.");
+    }
+    texts << recovered.notes;
+    return {recovered.finished ? QStringLiteral("Restore Finished") : QStringLiteral("Restore Undone"),
+            paragraphs(texts),
+            {{QStringLiteral("OK"), Prompter::Role::cancel}},
+            recovered.notes.isEmpty() ? Prompter::Style::automatic : Prompter::Style::warning};
+}
+
 template <typename Snapshot>
 std::vector<PrefsSnapshot> plain(const std::vector<Snapshot>& snapshots)
 {
@@ -494,6 +522,19 @@ void DAWPrefsMenus::openStudioOneSnapshotFolder(const std::optional<QString>& re
     const bool plainName = !id.contains(u'/') && id != QLatin1String(".") && id != QLatin1String("..");
     open(plainName && !id.isEmpty() ? StudioOnePrefsManager::snapshotFolder(id)
                                     : StudioOnePrefsManager::snapshotRoot());
+}
+
+void DAWPrefsMenus::recoverInterruptedRestores()
+{
+    std::vector<SnapshotCore::RecoveredRestore> recovered = LogicProPrefsManager::shared().recoverInterruptedRestores();
+    for (auto&& more : {ProToolsPrefsManager::shared().recoverInterruptedRestores(),
+                        StudioOnePrefsManager::shared().recoverInterruptedRestores()})
+        recovered.insert(recovered.end(), more.cbegin(), more.cend());
+    if (recovered.empty())
+        return;
+    rebuild(); // the menu shows the preferences as they are now
+    for (const SnapshotCore::RecoveredRestore& restore : recovered)
+        Prompts::current().ask(m_dialogParent, recoveryAlert(restore));
 }
 
 void DAWPrefsMenus::reset(const Family& family)
