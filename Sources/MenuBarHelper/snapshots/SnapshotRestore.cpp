@@ -61,8 +61,8 @@ QString followLink(const QString& item, const QString& stagingParent, QString& r
         return {};
     }
     const QByteArray bytes(resolved);
-    std::free(resolved); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
-    const QString target = QFile::decodeName(bytes);
+    std::free(resolved); // realpath's own allocation
+    QString target = QFile::decodeName(bytes);
     if (QFile::encodeName(target) != bytes)
         refusal = name + QStringLiteral(" is a link that Rackhand cannot follow") + kNothingChanged;
     else if (!sameDevice(SnapshotFiles::parentPath(target), stagingParent))
@@ -117,7 +117,8 @@ QJsonArray toJson(const std::vector<Move>& moves)
 std::vector<Move> movesFrom(const QJsonValue& value)
 {
     std::vector<Move> moves;
-    for (const QJsonValue& entry : value.toArray()) {
+    const QJsonArray entries = value.toArray();
+    for (const auto& entry : entries) {
         const QJsonArray pair = entry.toArray();
         if (pair.size() == 2 && pair[0].isString() && pair[1].isString())
             moves.push_back({pair[0].toString(), pair[1].toString()});
@@ -233,7 +234,9 @@ std::vector<Move> undo(SnapshotFiles& files, const Progress& progress)
 RecoveredRestore recoverOne(SnapshotFiles& files, const QString& recordFile, const Record& record)
 {
     const RestorePlan& plan = record.plan;
-    RecoveredRestore result{plan.what, plan.label};
+    RecoveredRestore result;
+    result.what = plan.what;
+    result.label = plan.label;
     result.backupFolder =
         plan.backupFolder.isEmpty() && !plan.backups.empty() ? plan.backups.front().to : plan.backupFolder;
     // A rename is all or nothing: each item is either still live or already in the backup.
