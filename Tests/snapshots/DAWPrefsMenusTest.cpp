@@ -31,9 +31,7 @@ protected:
     void SetUp() override
     {
         SnapshotStoreTest::SetUp();
-        LogicProPrefsManager::setShared(std::make_shared<LogicProPrefsManager>(clock, files));
-        ProToolsPrefsManager::setShared(std::make_shared<ProToolsPrefsManager>(clock, files));
-        StudioOnePrefsManager::setShared(std::make_shared<StudioOnePrefsManager>(clock, files));
+        shareStores(files);
         prompter = std::make_shared<ScriptedPrompter>();
         Prompts::setCurrent(prompter);
         workspace = std::make_shared<RecordingWorkspace>();
@@ -41,10 +39,7 @@ protected:
     }
     void TearDown() override
     {
-        Prompts::setCurrent(nullptr);
-        LogicProPrefsManager::setShared(nullptr);
-        ProToolsPrefsManager::setShared(nullptr);
-        StudioOnePrefsManager::setShared(nullptr);
+        unshareStores();
         SnapshotStoreTest::TearDown();
     }
 
@@ -529,10 +524,7 @@ TEST_F(DAWPrefsMenusTest, ARestoreCutOffIsFinishedOrUndoneAtStartAndTheUserToldW
         }
 
         // The next start, with stores that know only the disk.
-        LogicProPrefsManager::setShared(
-            std::make_shared<LogicProPrefsManager>(clock, std::make_shared<SnapshotFiles>()));
-        ProToolsPrefsManager::setShared(
-            std::make_shared<ProToolsPrefsManager>(clock, std::make_shared<SnapshotFiles>()));
+        shareStores(std::make_shared<SnapshotFiles>());
         prompter->alerts.clear();
         rebuilds = 0;
         menus->recoverInterruptedRestores();
@@ -546,9 +538,25 @@ TEST_F(DAWPrefsMenusTest, ARestoreCutOffIsFinishedOrUndoneAtStartAndTheUserToldW
         EXPECT_EQ(prompter->alerts.size(), 1);
         SnapshotFiles().removeItem(usr(QStringLiteral("/Library")));
         SnapshotFiles().removeItem(dataDir());
-        LogicProPrefsManager::setShared(std::make_shared<LogicProPrefsManager>(clock, files));
-        ProToolsPrefsManager::setShared(std::make_shared<ProToolsPrefsManager>(clock, files));
+        shareStores(files);
     }
+}
+
+TEST_F(DAWPrefsMenusTest, ARestoreRecordThatCannotBeReadMovesNothingAndIsToldOnce)
+{
+    const QString backup = logicPrefs(QStringLiteral("LogicPro_BeforeRestore_2025-01-01_000000"));
+    writeFile(backup + QStringLiteral("/com.apple.logic10.plist"), "previous");
+    writeFile(backup + QStringLiteral("/.rackhand-restore"), "{ not a record");
+    menus->recoverInterruptedRestores();
+    ASSERT_EQ(prompter->alerts.size(), 1);
+    expectAlert(prompter->alerts[0], QStringLiteral("Restore Interrupted"),
+                QStringLiteral("A restore of your preferences was interrupted, and Rackhand could not read what it "
+                               "had done, so nothing was moved.\n\nYour previous preferences may be in “%1”.")
+                    .arg(backup),
+                {kWarnOk}, Prompter::Style::warning);
+    EXPECT_EQ(readFile(backup + QStringLiteral("/com.apple.logic10.plist")), "previous");
+    menus->recoverInterruptedRestores();
+    EXPECT_EQ(prompter->alerts.size(), 1);
 }
 
 TEST_F(DAWPrefsMenusTest, ShowInFinderMakesTheFolderAndOpensIt)

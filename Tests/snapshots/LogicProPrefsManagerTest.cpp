@@ -48,6 +48,17 @@ protected:
                 "com.apple.logic10/Key Commands=keys v2"};
     }
 
+    /// A case of a table starts afresh: the live items of liveV1() and no snapshot yet, but for an
+    /// empty folder `snapshotName`, whose path it returns.
+    QString startAgain(const QString& snapshotName = QStringLiteral("2025-01-01_000000"))
+    {
+        SnapshotFiles().removeItem(prefs());
+        SnapshotFiles().removeItem(root());
+        makeLiveItems();
+        makeDir(root() + u'/' + snapshotName);
+        return root() + u'/' + snapshotName;
+    }
+
     LogicProSnapshot save(const QString& label)
     {
         const auto made = store->createSnapshot(label);
@@ -355,10 +366,7 @@ TEST_F(LogicProPrefsManagerTest, LinksThatCannotBeRestoredAreRefusedBeforeAnythi
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SnapshotFiles().removeItem(prefs());
-        SnapshotFiles().removeItem(root());
-        makeLiveItems();
-        const QString snap = root() + QStringLiteral("/2025-01-01_000000");
+        const QString snap = startAgain();
         writeFile(snap + QStringLiteral("/com.apple.logic10.plist"), "plist old");
         if (c.linkInSnapshot) {
             ::symlink(QFile::encodeName(usr(QStringLiteral("/x"))).constData(),
@@ -416,6 +424,10 @@ TEST_F(LogicProPrefsManagerTest, AnItemThatCannotGoBackStaysInTheBackupAloneAndI
 
 TEST_F(LogicProPrefsManagerTest, ARestoreCutOffIsFinishedOrUndoneAtTheNextStart)
 {
+    const QStringList snapshot{"com.apple.logic10.plist=plist old", "com.apple.logic10/",
+                               "com.apple.logic10/Key Commands=keys old"};
+    QStringList freshPlist = snapshot;
+    freshPlist[0] = QStringLiteral("com.apple.logic10.plist=fresh");
     const struct {
         const char* name;
         int movesBeforeTheCut;
@@ -425,42 +437,21 @@ TEST_F(LogicProPrefsManagerTest, ARestoreCutOffIsFinishedOrUndoneAtTheNextStart)
         QStringList live;
         QStringList notes;
     } cases[] = {
-        {"before the first move",
-         0,
-         false,
-         false,
-         true,
-         {"com.apple.logic10.plist=plist old", "com.apple.logic10/", "com.apple.logic10/Key Commands=keys old"},
-         {}},
-        {"after one backup",
-         1,
-         false,
-         false,
-         true,
-         {"com.apple.logic10.plist=plist old", "com.apple.logic10/", "com.apple.logic10/Key Commands=keys old"},
-         {}},
-        {"after one placement",
-         4,
-         false,
-         false,
-         true,
-         {"com.apple.logic10.plist=plist old", "com.apple.logic10/", "com.apple.logic10/Key Commands=keys old"},
-         {}},
+        {"before the first move", 0, false, false, true, snapshot, {}},
+        {"after one backup", 1, false, false, true, snapshot, {}},
+        {"after one placement", 4, false, false, true, snapshot, {}},
         {"a new file took a place",
          3,
          true,
          false,
          true,
-         {"com.apple.logic10.plist=fresh", "com.apple.logic10/", "com.apple.logic10/Key Commands=keys old"},
+         freshPlist,
          {"“com.apple.logic10.plist” was not restored: a new one had been made in its place."}},
         {"the staged copy is lost", 2, false, true, false, liveV1(), {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SnapshotFiles().removeItem(prefs());
-        SnapshotFiles().removeItem(root());
-        makeLiveItems();
-        const QString snap = root() + QStringLiteral("/2025-01-01_000000_old");
+        const QString snap = startAgain(QStringLiteral("2025-01-01_000000_old"));
         writeFile(snap + QStringLiteral("/com.apple.logic10.plist"), "plist old");
         writeFile(snap + QStringLiteral("/com.apple.logic10/Key Commands"), "keys old");
         files->changes = 0;
@@ -513,10 +504,7 @@ TEST_F(LogicProPrefsManagerTest, WhatCutOffWorkLeftIsSweptAtStartAndBeforeEachOp
     for (const bool atStart : {true, false}) {
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(c.name) + (atStart ? " (start)" : " (next operation)"));
-            SnapshotFiles().removeItem(prefs());
-            SnapshotFiles().removeItem(root());
-            makeLiveItems();
-            const QString snap = root() + QStringLiteral("/2025-01-01_000000");
+            const QString snap = startAgain();
             writeFile(snap + QStringLiteral("/com.apple.logic10.plist"), "plist old");
             writeFile(snap + QStringLiteral("/com.apple.logic.pro.cs"), "cs old");
             files->changes = 0;

@@ -132,22 +132,12 @@ protected:
         prompter = std::make_shared<ScriptedPrompter>();
         Prompts::setCurrent(prompter);
         menus = std::make_unique<DAWPrefsMenus>(std::make_shared<RecordingWorkspace>(), [] {});
-        useFiles(files);
+        shareStores(files);
     }
     void TearDown() override
     {
-        Prompts::setCurrent(nullptr);
-        LogicProPrefsManager::setShared(nullptr);
-        ProToolsPrefsManager::setShared(nullptr);
-        StudioOnePrefsManager::setShared(nullptr);
+        unshareStores();
         SnapshotStoreTest::TearDown();
-    }
-
-    void useFiles(const std::shared_ptr<SnapshotFiles>& work)
-    {
-        LogicProPrefsManager::setShared(std::make_shared<LogicProPrefsManager>(clock, work));
-        ProToolsPrefsManager::setShared(std::make_shared<ProToolsPrefsManager>(clock, work));
-        StudioOnePrefsManager::setShared(std::make_shared<StudioOnePrefsManager>(clock, work));
     }
 
     std::vector<Subject> subjects();
@@ -310,7 +300,7 @@ TEST_F(SnapshotLossTest, EveryOriginalByteIsInPlaceOrInABackupTheUserIsToldAbout
                 files->stopAt = cut;
                 if (failFirst)
                     files->failMoveTo = {SnapshotFiles::fileName(subject.items.back().live)};
-                useFiles(files);
+                shareStores(files);
                 bool cutOff = false;
                 try {
                     subject.restoreNewest(*menus);
@@ -321,7 +311,7 @@ TEST_F(SnapshotLossTest, EveryOriginalByteIsInPlaceOrInABackupTheUserIsToldAbout
                 files->failMoveTo.clear();
 
                 // The next start, over the disk as it was left.
-                useFiles(std::make_shared<SnapshotFiles>());
+                shareStores(std::make_shared<SnapshotFiles>());
                 menus->recoverInterruptedRestores();
                 expectNothingLost(subject, originals, saved);
                 EXPECT_EQ(hashes(subject.leftoverFolders.last(), "snapshots"), snapshotFolder); // untouched
@@ -361,7 +351,7 @@ TEST_F(SnapshotLossTest, ASaveCutOffAtAnyStepLeavesTheSnapshotWholeOrNone)
                 files->changes = 0;
                 files->stopOn.clear();
                 files->stopAt = cut;
-                useFiles(files);
+                shareStores(files);
                 bool cutOff = false;
                 bool saved = false;
                 try {
@@ -370,7 +360,7 @@ TEST_F(SnapshotLossTest, ASaveCutOffAtAnyStepLeavesTheSnapshotWholeOrNone)
                     cutOff = true;
                 }
                 files->stopAt = -1;
-                useFiles(std::make_shared<SnapshotFiles>());
+                shareStores(std::make_shared<SnapshotFiles>());
                 menus->recoverInterruptedRestores();
 
                 EXPECT_EQ(liveHashes(subject), live);

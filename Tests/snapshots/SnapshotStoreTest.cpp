@@ -1,5 +1,10 @@
 #include "snapshots/SnapshotStoreTest.h"
 
+#include "MenuBarHelper/snapshots/LogicProPrefsManager.h"
+#include "MenuBarHelper/snapshots/ProToolsPrefsManager.h"
+#include "MenuBarHelper/snapshots/StudioOnePrefsManager.h"
+#include "widgets/Prompter.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -118,4 +123,19 @@ void SnapshotStoreTest::TearDown()
     while (it.hasNext())
         ::chmod(QFile::encodeName(it.next()).constData(), 0755);
     SandboxTest::TearDown();
+}
+
+void SnapshotStoreTest::shareStores(const std::shared_ptr<SnapshotFiles>& work) const
+{
+    LogicProPrefsManager::setShared(std::make_shared<LogicProPrefsManager>(clock, work));
+    ProToolsPrefsManager::setShared(std::make_shared<ProToolsPrefsManager>(clock, work));
+    StudioOnePrefsManager::setShared(std::make_shared<StudioOnePrefsManager>(clock, work));
+}
+
+void SnapshotStoreTest::unshareStores()
+{
+    Prompts::setCurrent(nullptr);
+    LogicProPrefsManager::setShared(nullptr);
+    ProToolsPrefsManager::setShared(nullptr);
+    StudioOnePrefsManager::setShared(nullptr);
 }

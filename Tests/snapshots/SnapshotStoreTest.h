@@ -92,6 +92,12 @@ protected:
     }
     void TearDown() override;
 
+    /// Makes stores over `work` the shared ones that the menus reach, and `prompter` the one
+    /// that answers their dialogs.
+    void shareStores(const std::shared_ptr<SnapshotFiles>& work) const;
+    /// Puts the process-wide stores and prompter back as they were.
+    static void unshareStores();
+
     /// Every entry below `folder` (hidden ones included) as "path=content", folders as "path/".
     static QStringList tree(const QString& folder);
     /// The names in `folder` that begin with ".".

@@ -23,11 +23,6 @@ QCalendar gregorian()
     return QCalendar(QCalendar::System::Gregorian);
 }
 
-QString stagingName()
-{
-    return SnapshotFiles::stagingName();
-}
-
 // Ends a staged build: renames the staging folder into place unless an earlier step failed,
 // and removes it whenever it does not land.
 QString renameStagedInto(SnapshotFiles& files, const QString& staging, const QString& destination, QString reason)
@@ -248,7 +243,7 @@ QString buildFolder(SnapshotFiles& files, const QString& destination, const std:
     if (SnapshotFiles::exists(destination) && !replacing) // say so before copying everything
         return QStringLiteral("Could not put “%1” in place: %2")
             .arg(SnapshotFiles::fileName(destination), QString::fromLocal8Bit(std::strerror(EEXIST)));
-    const QString staging = SnapshotFiles::parentPath(destination) + u'/' + stagingName();
+    const QString staging = SnapshotFiles::parentPath(destination) + u'/' + SnapshotFiles::stagingName();
     QString reason = files.makePath(staging);
     if (reason.isEmpty())
         reason = copyInto(files, staging, copies);
@@ -265,7 +260,7 @@ QString buildCopy(SnapshotFiles& files, const QString& destination, const QStrin
 {
     if (nameTooLong(destination))
         return kLabelTooLongText;
-    const QString staging = SnapshotFiles::parentPath(destination) + u'/' + stagingName();
+    const QString staging = SnapshotFiles::parentPath(destination) + u'/' + SnapshotFiles::stagingName();
     return renameStagedInto(files, staging, destination, files.copyItem(source, staging));
 }
 

@@ -373,10 +373,14 @@ std::vector<RecoveredRestore> recoverRestores(SnapshotFiles& files, const std::v
                 recovered.push_back(recoverOne(files, recordFile, *record));
                 continue;
             }
-            // Nothing is moved on a guess; the user hears where the previous preferences may be.
+            // Nothing is moved on a guess; the user hears once where the previous preferences may
+            // be, and the record is kept under a name that is not looked for again.
             RecoveredRestore unreadable;
             unreadable.unreadable = true;
             unreadable.backupFolder = SnapshotFiles::parentPath(recordFile);
+            files.moveItem(recordFile, unreadable.backupFolder + QStringLiteral("/.rackhand-unreadable") +
+                                           SnapshotFiles::fileName(recordFile).mid(kRecordName.size()) +
+                                           QStringLiteral("-restore"));
             recovered.push_back(unreadable);
         }
     }
