@@ -8,7 +8,9 @@
 #include "Platform/RackhandBus.h"
 
 #include <QApplication>
+#include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 
 // The tray helper: no window, only a tray icon and its menu. Its log lines go to
@@ -16,6 +18,9 @@
 // helper's prefix, lines of the platform layer included.
 int main(int argc, char** argv)
 {
+    // Past a file-size limit a write then fails with EFBIG, and the snapshot stores undo and say
+    // so, instead of the signal ending the helper half-way through its file work.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RackhandHelper"));
     QApplication::setApplicationDisplayName(QStringLiteral("Rackhand"));
@@ -39,5 +44,7 @@ int main(int argc, char** argv)
     delegate.setPreferenceMenus([&preferenceMenus] { return preferenceMenus.menus(); });
     StatusItem statusItem(delegate);
     delegate.applicationDidFinishLaunching();
+    // A restore that an earlier run was cut off in is finished or undone first thing.
+    QTimer::singleShot(0, &app, [&preferenceMenus] { preferenceMenus.recoverInterruptedRestores(); });
     return QApplication::exec();
 }

@@ -31,9 +31,7 @@ protected:
     void SetUp() override
     {
         SnapshotStoreTest::SetUp();
-        LogicProPrefsManager::setShared(std::make_shared<LogicProPrefsManager>(clock, files));
-        ProToolsPrefsManager::setShared(std::make_shared<ProToolsPrefsManager>(clock, files));
-        StudioOnePrefsManager::setShared(std::make_shared<StudioOnePrefsManager>(clock, files));
+        shareStores(files);
         prompter = std::make_shared<ScriptedPrompter>();
         Prompts::setCurrent(prompter);
         workspace = std::make_shared<RecordingWorkspace>();
@@ -41,10 +39,7 @@ protected:
     }
     void TearDown() override
     {
-        Prompts::setCurrent(nullptr);
-        LogicProPrefsManager::setShared(nullptr);
-        ProToolsPrefsManager::setShared(nullptr);
-        StudioOnePrefsManager::setShared(nullptr);
+        unshareStores();
         SnapshotStoreTest::TearDown();
     }
 
@@ -215,6 +210,26 @@ TEST_F(DAWPrefsMenusTest, ListsAtMostTenSnapshotsAndCountsTheRest)
     }
 }
 
+TEST_F(DAWPrefsMenusTest, ALongLabelIsShortenedInTheMenuSoTheDateAndSizeStayVisible)
+{
+    // 230 characters, which the store accepts, with an emoji where the cut falls.
+    const QString label = QString(38, u'x') + QStringLiteral("😀") + QString(190, u'y');
+    makeDir(proToolsRoot() + QStringLiteral("/2025-01-01_000000_") + label);
+    const QStringList lines = render({menus->proToolsMenu()});
+    // At most 39 characters and an ellipsis; the emoji's two halves are never split.
+    const QString shown = QString(38, u'x') + u'…';
+    EXPECT_EQ(lines.filter(QStringLiteral("—")),
+              QStringList{"    " + shown + "  —  " +
+                          shortDate(QDateTime(QDate(2025, 1, 1), QTime(0, 0), QTimeZone::utc())) + "  (0 KB)"});
+
+    SnapshotFiles().removeItem(proToolsRoot());
+    makeDir(proToolsRoot() + QStringLiteral("/2025-01-01_000000_") + label.mid(20, 40));
+    EXPECT_TRUE(render({menus->proToolsMenu()})
+                    .filter(QStringLiteral("—"))
+                    .at(0)
+                    .startsWith(QStringLiteral("    ") + label.mid(20, 40) + QStringLiteral("  —  ")));
+}
+
 TEST_F(DAWPrefsMenusTest, DeleteAllRemovesEverySnapshotNotOnlyTheListedOnes)
 {
     makeSnapshots(proToolsRoot(), 25);
@@ -352,6 +367,7 @@ TEST_F(DAWPrefsMenusTest, SaveAsksForALabelAndTellsWhatTheStoreNamed)
     EXPECT_EQ(request.confirmText, QStringLiteral("Save"));
     EXPECT_TRUE(request.confirmFirst);
     EXPECT_FALSE(request.requireNonBlank);
+    EXPECT_EQ(request.maxLength, 64); // a label that fits a folder name and the menu
     EXPECT_TRUE(prompter->alerts.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(logicRoot()));
 
@@ -464,6 +480,83 @@ TEST_F(DAWPrefsMenusTest, ActionsWithoutAMatchingTargetDoNothing)
     ASSERT_EQ(prompter->alerts.size(), 1);
     EXPECT_EQ(prompter->alerts[0].title, QStringLiteral("Delete Snapshot?"));
     EXPECT_EQ(names(studioOneRoot() + QStringLiteral("/Studio One 6")), QStringList{snapshot});
+}
+
+TEST_F(DAWPrefsMenusTest, ARestoreCutOffIsFinishedOrUndoneAtStartAndTheUserToldWhereThePreferencesAre)
+{
+    const QString avid = usr(QStringLiteral("/Library/Preferences/Avid"));
+    const struct {
+        const char* name;
+        std::function<void()> restore;
+        bool loseStaging;
+        const char* title;
+        QString message;
+        Prompter::Style style;
+    } cases[] = {
+        {"Logic Pro, finished",
+         [this] { menus->restoreLogicProSnapshot(LogicProPrefsManager::shared().listSnapshots().at(0).id); }, false,
+         "Restore Finished",
+         QStringLiteral("Restoring \"Mix\" into your Logic Pro preferences was interrupted. Rackhand has now "
+                        "finished it.\n\nYour previous preferences are in “%1”.")
+             .arg(logicPrefs(QStringLiteral("LogicPro_BeforeRestore_") + kNowText)),
+         Prompter::Style::automatic},
+        {"Pro Tools, undone", [this] { menus->restoreProToolsSnapshot(QStringLiteral("2025-01-01_000000_Mix")); }, true,
+         "Restore Undone",
+         QStringLiteral("Restoring \"Mix\" into your Pro Tools preferences was interrupted. Rackhand has put your "
+                        "previous preferences back."),
+         Prompter::Style::automatic},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeLogicItems();
+        writeFile(logicRoot() + QStringLiteral("/2025-01-01_000000_Mix/com.apple.logic10.plist"), "old");
+        writeFile(avid + QStringLiteral("/Pro Tools/Prefs"), "live");
+        writeFile(proToolsRoot() + QStringLiteral("/2025-01-01_000000_Mix/Prefs"), "old");
+        prompter->nextAnswers = {0};
+        files->changes = 0;
+        files->stopOn = QStringLiteral("move");
+        files->stopAt = 1; // after moving the first live item into the backup
+        EXPECT_THROW(c.restore(), Stopped);
+        if (c.loseStaging) {
+            for (const QString& name : hiddenNames(avid))
+                if (name.startsWith(QStringLiteral(".rackhand-staging-")))
+                    SnapshotFiles().removeItem(avid + u'/' + name);
+        }
+
+        // The next start, with stores that know only the disk.
+        shareStores(std::make_shared<SnapshotFiles>());
+        prompter->alerts.clear();
+        rebuilds = 0;
+        menus->recoverInterruptedRestores();
+        ASSERT_EQ(prompter->alerts.size(), 1);
+        expectAlert(prompter->alerts[0], QString::fromUtf8(c.title), c.message, {kWarnOk}, c.style);
+        EXPECT_EQ(rebuilds, 1);
+        EXPECT_EQ(readFile(logicPrefs(QStringLiteral("com.apple.logic10.plist"))), c.loseStaging ? "plist" : "old");
+        EXPECT_EQ(readFile(avid + QStringLiteral("/Pro Tools/Prefs")), "live");
+
+        menus->recoverInterruptedRestores(); // nothing more to say
+        EXPECT_EQ(prompter->alerts.size(), 1);
+        SnapshotFiles().removeItem(usr(QStringLiteral("/Library")));
+        SnapshotFiles().removeItem(dataDir());
+        shareStores(files);
+    }
+}
+
+TEST_F(DAWPrefsMenusTest, ARestoreRecordThatCannotBeReadMovesNothingAndIsToldOnce)
+{
+    const QString backup = logicPrefs(QStringLiteral("LogicPro_BeforeRestore_2025-01-01_000000"));
+    writeFile(backup + QStringLiteral("/com.apple.logic10.plist"), "previous");
+    writeFile(backup + QStringLiteral("/.rackhand-restore"), "{ not a record");
+    menus->recoverInterruptedRestores();
+    ASSERT_EQ(prompter->alerts.size(), 1);
+    expectAlert(prompter->alerts[0], QStringLiteral("Restore Interrupted"),
+                QStringLiteral("A restore of your preferences was interrupted, and Rackhand could not read what it "
+                               "had done, so nothing was moved.\n\nYour previous preferences may be in “%1”.")
+                    .arg(backup),
+                {kWarnOk}, Prompter::Style::warning);
+    EXPECT_EQ(readFile(backup + QStringLiteral("/com.apple.logic10.plist")), "previous");
+    menus->recoverInterruptedRestores();
+    EXPECT_EQ(prompter->alerts.size(), 1);
 }
 
 TEST_F(DAWPrefsMenusTest, ShowInFinderMakesTheFolderAndOpensIt)

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -55,6 +56,13 @@ TEST(HelperDialogsTest, AlertsShowTheirStyleAndTheConfirmingButtonFirst)
             EXPECT_EQ(box->icon(), c.icon);
             EXPECT_EQ(buttonsLeftToRight(box), (QStringList{"Reset", "Cancel"}));
             EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Reset"));
+            // The title stands out from the informative text, as the label prompt's heading does.
+            const QList<QLabel*> labels = box->findChildren<QLabel*>();
+            const auto title = std::find_if(labels.cbegin(), labels.cend(), [](const QLabel* label) {
+                return label->text() == QStringLiteral("Reset Logic Pro Preferences?");
+            });
+            ASSERT_NE(title, labels.cend());
+            EXPECT_TRUE((*title)->font().bold());
             clickButton(box, QStringLiteral("Reset"));
         });
         EXPECT_EQ(Prompts::current().ask(nullptr, alert), 0);
@@ -71,6 +79,7 @@ TEST(HelperDialogsTest, TheLabelPromptPutsSaveFirstAndAcceptsAnEmptyLabel)
     request.confirmText = QStringLiteral("Save");
     request.requireNonBlank = false;
     request.confirmFirst = true;
+    request.maxLength = 64;
     QTimer::singleShot(50, qApp, [] {
         QWidget* dialog = QApplication::activeModalWidget();
         ASSERT_NE(dialog, nullptr);
@@ -79,6 +88,7 @@ TEST(HelperDialogsTest, TheLabelPromptPutsSaveFirstAndAcceptsAnEmptyLabel)
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(dialog->focusWidget(), edit); // typing goes into the field at once
         EXPECT_EQ(edit->accessibleName(), QStringLiteral("Snapshot label"));
+        EXPECT_EQ(edit->maxLength(), 64);
         clickButton(dialog, QStringLiteral("Save"));
     });
     EXPECT_EQ(Prompts::current().askText(nullptr, request), QString());

@@ -3,6 +3,8 @@
 #include "Support/FileSizeLimit.h"
 #include "snapshots/SnapshotStoreTest.h"
 
+#include <unistd.h>
+
 namespace {
 
 class ProToolsPrefsManagerTest : public SnapshotStoreTest {
@@ -110,6 +112,36 @@ TEST_F(ProToolsPrefsManagerTest, RestoreMovesTheLiveFolderAsideAndCopiesTheSnaps
     EXPECT_EQ(tree(live()), liveTree("v1"));
 }
 
+TEST_F(ProToolsPrefsManagerTest, ALinkedFolderIsSavedAsItsContentAndRestoredBehindTheLink)
+{
+    const QString elsewhere = usr(QStringLiteral("/Volumes/Data/Pro Tools Prefs"));
+    writeFile(elsewhere + QStringLiteral("/Pro Tools Prefs"), "prefs v1");
+    ASSERT_EQ(::symlink("Pro Tools Prefs", QFile::encodeName(elsewhere + QStringLiteral("/current")).constData()), 0);
+    makeDir(avid());
+    ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(live()).constData()), 0);
+    const QList<QByteArray> content = rawTree(elsewhere);
+
+    const ProToolsSnapshot made = save(QStringLiteral("linked"));
+    EXPECT_FALSE(QFileInfo(made.path()).isSymLink()); // the content, not the link
+    EXPECT_EQ(rawTree(made.path()), content);
+
+    writeFile(elsewhere + QStringLiteral("/Pro Tools Prefs"), "prefs v2");
+    ASSERT_FALSE(store->restoreSnapshot(made).has_value());
+    EXPECT_TRUE(QFileInfo(live()).isSymLink());
+    EXPECT_EQ(rawTree(elsewhere), content);
+    const QString backup = avid(QStringLiteral("Pro Tools (Before Restore ") + kNowText + u')');
+    EXPECT_EQ(readFile(backup + QStringLiteral("/Pro Tools Prefs")), "prefs v2");
+
+    // A snapshot that is itself a link (as one made by linking used to be) is refused.
+    const QString linked = root() + QStringLiteral("/2025-01-01_000000_link");
+    ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(linked).constData()), 0);
+    const auto refused = store->restoreSnapshot(store->listSnapshots().back());
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->errorDescription(),
+              QStringLiteral("Restore failed: The snapshot is a link, not a saved copy; nothing was changed."));
+    EXPECT_EQ(rawTree(elsewhere), content);
+}
+
 TEST_F(ProToolsPrefsManagerTest, AFailedRestoreLeavesTheLiveFolderAsItWas)
 {
     const struct {
@@ -132,7 +164,7 @@ TEST_F(ProToolsPrefsManagerTest, AFailedRestoreLeavesTheLiveFolderAsItWas)
         makeDir(snap);
         if (!c.emptySnapshot)
             writeFile(snap + QStringLiteral("/Pro Tools Prefs"), c.bigFile ? QByteArray(10'000, 's') : "snap");
-        files->failMoveTo = QString::fromUtf8(c.failMoveTo);
+        files->failMoveTo = {QString::fromUtf8(c.failMoveTo)};
         std::optional<ProToolsPrefsError> error;
         {
             std::unique_ptr<FileSizeLimit> limit;
@@ -162,7 +194,7 @@ TEST_F(ProToolsPrefsManagerTest, ResetSavesASnapshotThenRenamesTheFolderAside)
 
     makeLive("v2");
     clock->advance(1);
-    files->failMoveTo = QStringLiteral("Pro Tools (Backup 2025-03-07_091503)");
+    files->failMoveTo = {QStringLiteral("Pro Tools (Backup 2025-03-07_091503)")};
     const auto failed = store->resetPreferences();
     ASSERT_TRUE(failed.has_value());
     EXPECT_EQ(failed->kind, ProToolsPrefsError::Case::resetFailed);

@@ -80,8 +80,19 @@ TEST(SnapshotNaming, FormatsSizes)
     const struct {
         qint64 bytes;
         const char* text;
-    } cases[] = {{0, "0 KB"},           {1'000'000, "977 KB"}, {1'048'575, "1024 KB"},
-                 {1'048'576, "1.0 MB"}, {3'145'728, "3.0 MB"}, {5'000'000'000, "4768.4 MB"}};
+    } cases[] = {{0, "0 KB"},
+                 {1'000'000, "977 KB"},
+                 {1'048'575, "1024 KB"},
+                 {1'048'576, "1.0 MB"},
+                 {3'145'728, "3.0 MB"},
+                 {5'000'000'000, "4768.4 MB"},
+                 // Exact halves go to the even neighbour, as C's printf rounds them.
+                 {512, "0 KB"},
+                 {1'536, "2 KB"},
+                 {2'560, "2 KB"},
+                 {1'310'720, "1.2 MB"},
+                 {1'835'008, "1.8 MB"},
+                 {3'407'872, "3.2 MB"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
         EXPECT_EQ(formattedSize(c.bytes), QString::fromUtf8(c.text));

@@ -108,13 +108,18 @@ TEST_F(StudioOnePrefsManagerTest, SavesTheItemsWithTheArchitectureItemsInTheirSu
     EXPECT_EQ(listed[0].versionName, QStringLiteral("Studio One 6"));
     EXPECT_TRUE(store->listSnapshots(five).empty());
 
-    // The same label in the same second fails and keeps the first snapshot whole.
+    // The same label in the same second replaces the first snapshot, every item of it, in one
+    // step: the new one is built whole beside it and swapped in.
     makeVersion(QStringLiteral("Studio One 6"), "v2");
+    SnapshotFiles().removeItem(presonus(QStringLiteral("Studio One 6/Studio Pro.settings")));
     const auto again = store->createSnapshot(QStringLiteral("Clean State"), six);
-    ASSERT_FALSE(again.ok());
-    EXPECT_EQ(again.error().kind, StudioOnePrefsError::Case::snapshotFailed);
-    EXPECT_EQ(tree(made.path()), itemTree("v1"));
-    EXPECT_EQ(names(root() + QStringLiteral("/Studio One 6")), QStringList{made.id});
+    ASSERT_TRUE(again.ok()) << again.error().errorDescription().toStdString();
+    EXPECT_EQ(again.value().id, made.id);
+    QStringList v2 = itemTree("v2");
+    v2.removeAll(QStringLiteral("Studio Pro.settings=sp v2"));
+    EXPECT_EQ(tree(made.path()), v2);
+    EXPECT_EQ(again.value().sizeBytes, 3 * 5 + 6);
+    EXPECT_EQ(names(root() + QStringLiteral("/Studio One 6")), QStringList{made.id}); // nothing hidden left
 }
 
 TEST_F(StudioOnePrefsManagerTest, AHomeInsideAnArchitectureFolderMisfilesNothing)
@@ -198,7 +203,7 @@ TEST_F(StudioOnePrefsManagerTest, AFailedRestoreLeavesTheVersionAsItWas)
         if (c.withoutLiveSubfolder)
             SnapshotFiles().removeItem(presonus(QStringLiteral("Studio One 6/ARM64")));
         const QStringList before = tree(version.prefsPath());
-        files->failMoveTo = QString::fromUtf8(c.failMoveTo);
+        files->failMoveTo = {QString::fromUtf8(c.failMoveTo)};
 
         const auto error = store->restoreSnapshot(made, version);
         ASSERT_TRUE(error.has_value());
@@ -229,7 +234,7 @@ TEST_F(StudioOnePrefsManagerTest, ResetSavesASnapshotThenMovesTheItemsIntoOneBac
 
     const StudioOneVersion again = makeVersion(QStringLiteral("Studio One 6"), "v2");
     clock->advance(1);
-    files->failMoveTo = QStringLiteral("Vstplugins.settings");
+    files->failMoveTo = {QStringLiteral("Vstplugins.settings")};
     const auto failed = store->resetPreferences(again);
     ASSERT_TRUE(failed.has_value());
     EXPECT_TRUE(failed->errorDescription().startsWith(QStringLiteral("Reset failed: Could not move")));

@@ -13,7 +13,21 @@
 namespace {
 
 constexpr int kListedSnapshots = 10;
+// A label the prompt takes fits a folder name in any script (three bytes a character at most).
+constexpr int kMaxLabelLength = 64;
+// Longer labels are shortened in the menu, so that the date and size stay on the screen.
+constexpr int kMenuLabelLength = 40;
 const QChar kEllipsis(0x2026);
+
+QString shortened(const QString& label)
+{
+    if (label.size() <= kMenuLabelLength)
+        return label;
+    qsizetype keep = kMenuLabelLength - 1;
+    if (label.at(keep - 1).isHighSurrogate())
+        --keep; // never half a character
+    return label.left(keep) + kEllipsis;
+}
 
 QString quoted(const QString& label)
 {
@@ -70,6 +84,34 @@ std::optional<QString> described(const std::optional<Error>& error)
     if (!error)
         return std::nullopt;
     return error->errorDescription();
+}
+
+// What the user hears about a restore that an earlier run was cut off in.
+Prompter::Alert recoveryAlert(const SnapshotCore::RecoveredRestore& recovered)
+{
+    const QString folder = u'“' + recovered.backupFolder + u'”';
+    if (recovered.unreadable)
+        return {QStringLiteral("Restore Interrupted"),
+                paragraphs({QStringLiteral("A restore of your preferences was interrupted, and Rackhand could not read "
+                                           "what it had done, so nothing was moved."),
+                            QStringLiteral("Your previous preferences may be in ") + folder + u'.'}),
+                {{QStringLiteral("OK"), Prompter::Role::cancel}},
+                Prompter::Style::warning};
+    const QString intro = QStringLiteral("Restoring ") + quoted(recovered.label) + QStringLiteral(" into your ") +
+                          recovered.what + QStringLiteral(" preferences was interrupted.");
+    QStringList texts;
+    if (recovered.finished) {
+        texts << intro + QStringLiteral(" Rackhand has now finished it.");
+        if (!recovered.backupFolder.isEmpty())
+            texts << QStringLiteral("Your previous preferences are in ") + folder + u'.';
+    } else {
+        texts << intro + QStringLiteral(" Rackhand has put your previous preferences back.");
+    }
+    texts << recovered.notes;
+    return {recovered.finished ? QStringLiteral("Restore Finished") : QStringLiteral("Restore Undone"),
+            paragraphs(texts),
+            {{QStringLiteral("OK"), Prompter::Role::cancel}},
+            recovered.notes.isEmpty() ? Prompter::Style::automatic : Prompter::Style::warning};
 }
 
 template <typename Snapshot>
@@ -356,7 +398,7 @@ MenuModel DAWPrefsMenus::snapshotItems(const Family& family)
     const int shown = std::min(kListedSnapshots, static_cast<int>(snapshots.size()));
     for (int i = 0; i < shown; ++i) {
         const PrefsSnapshot& snapshot = snapshots[static_cast<size_t>(i)];
-        const QString title = QStringLiteral("  ") + snapshot.label + QStringLiteral("  \u2014  ") +
+        const QString title = QStringLiteral("  ") + shortened(snapshot.label) + QStringLiteral("  \u2014  ") +
                               locale.toString(snapshot.date.toLocalTime(), QLocale::ShortFormat) +
                               QStringLiteral("  (") + family.size(snapshot.sizeBytes) + u')';
         const QString id = snapshot.id;
@@ -482,6 +524,19 @@ void DAWPrefsMenus::openStudioOneSnapshotFolder(const std::optional<QString>& re
                                     : StudioOnePrefsManager::snapshotRoot());
 }
 
+void DAWPrefsMenus::recoverInterruptedRestores()
+{
+    std::vector<SnapshotCore::RecoveredRestore> recovered = LogicProPrefsManager::shared().recoverInterruptedRestores();
+    for (auto&& more : {ProToolsPrefsManager::shared().recoverInterruptedRestores(),
+                        StudioOnePrefsManager::shared().recoverInterruptedRestores()})
+        recovered.insert(recovered.end(), more.cbegin(), more.cend());
+    if (recovered.empty())
+        return;
+    rebuild(); // the menu shows the preferences as they are now
+    for (const SnapshotCore::RecoveredRestore& restore : recovered)
+        Prompts::current().ask(m_dialogParent, recoveryAlert(restore));
+}
+
 void DAWPrefsMenus::reset(const Family& family)
 {
     if (!confirm(family.resetTitle, family.resetText, QStringLiteral("Reset")))
@@ -595,6 +650,7 @@ std::optional<QString> DAWPrefsMenus::promptForLabel(const QString& text) const
     request.confirmText = QStringLiteral("Save");
     request.requireNonBlank = false; // a blank label saves a snapshot named by its time alone
     request.confirmFirst = true;
+    request.maxLength = kMaxLabelLength;
     const auto entered = Prompts::current().askText(m_dialogParent, request);
     if (!entered)
         return std::nullopt;

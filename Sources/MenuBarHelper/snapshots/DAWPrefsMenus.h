@@ -54,6 +54,10 @@ public:
     void deleteAllStudioOneSnapshots(const std::optional<QString>& represented);
     void openStudioOneSnapshotFolder(const std::optional<QString>& represented);
 
+    /// At start-up: finishes or undoes, in every store, each restore that an earlier run was cut
+    /// off in, and tells the user where their preferences are.
+    void recoverInterruptedRestores();
+
     /// One workstation's texts and store calls; a Studio One family is bound to one version.
     struct Family;
 

@@ -54,8 +54,15 @@ std::vector<LogicProSnapshot> LogicProPrefsManager::listSnapshots() const
     return SnapshotCore::listSnapshots(snapshotRoot());
 }
 
+std::vector<SnapshotCore::LeftoverPlace> LogicProPrefsManager::leftoverPlaces() const
+{
+    return {{preferencesFolder(), {QStringLiteral("LogicPro_BeforeRestore_"), QStringLiteral("LogicPro_Backup_")}},
+            {snapshotRoot(), {}}};
+}
+
 PrefsResult<LogicProSnapshot, LogicProPrefsError> LogicProPrefsManager::createSnapshot(const QString& label) const
 {
+    sweepLeftovers();
     const std::vector<QString> present = presentItems();
     if (present.empty())
         return Error{Error::Case::prefsNotFound, {}};
@@ -75,14 +82,17 @@ PrefsResult<LogicProSnapshot, LogicProPrefsError> LogicProPrefsManager::createSn
 
 std::optional<LogicProPrefsError> LogicProPrefsManager::restoreSnapshot(const LogicProSnapshot& snapshot) const
 {
+    sweepLeftovers();
     // Only the known item names are restored; anything else in the folder never lands.
     SnapshotCore::RestorePlan plan;
+    plan.what = QStringLiteral("Logic Pro");
+    plan.label = snapshot.label;
     plan.stagingParent = preferencesFolder();
     QStringList names;
     for (const QString& item : prefItems())
         names << SnapshotFiles::fileName(item);
     SnapshotCore::addKnownEntries(plan, snapshot.path(), preferencesFolder(), names);
-    if (plan.copies.empty())
+    if (plan.copies.empty() && plan.refusal.isEmpty())
         return Error{Error::Case::restoreFailed, SnapshotCore::kEmptySnapshotText};
 
     plan.backupFolder =
@@ -90,7 +100,7 @@ std::optional<LogicProPrefsError> LogicProPrefsManager::restoreSnapshot(const Lo
     for (const QString& item : presentItems())
         plan.backups.push_back({item, plan.backupFolder + u'/' + SnapshotFiles::fileName(item)});
 
-    const auto failure = SnapshotCore::restore(*m_fm, plan);
+    const auto failure = SnapshotCore::restore(*m_fm, std::move(plan));
     if (!failure)
         return std::nullopt;
     return Error{Error::Case::restoreFailed, failure->describe(QStringLiteral("Could not back up current prefs: "))};
@@ -98,6 +108,7 @@ std::optional<LogicProPrefsError> LogicProPrefsManager::restoreSnapshot(const Lo
 
 std::optional<LogicProPrefsError> LogicProPrefsManager::resetPreferences() const
 {
+    sweepLeftovers();
     const std::vector<QString> present = presentItems();
     if (present.empty())
         return Error{Error::Case::prefsNotFound, {}};
@@ -110,7 +121,8 @@ std::optional<LogicProPrefsError> LogicProPrefsManager::resetPreferences() const
     moves.reserve(present.size());
     for (const QString& item : present)
         moves.push_back({item, backup + u'/' + SnapshotFiles::fileName(item)});
-    // A failed move puts the moved items back, so the live preferences are never half reset.
+    // A failed move puts the moved items back one by one, so the live preferences are never half
+    // reset; the error names any that could not go back.
     if (QString reason = SnapshotCore::moveIntoFolder(*m_fm, backup, moves); !reason.isEmpty())
         return Error{Error::Case::resetFailed, reason};
     return std::nullopt;

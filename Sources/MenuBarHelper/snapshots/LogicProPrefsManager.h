@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MenuBarHelper/snapshots/SnapshotCore.h"
+#include "MenuBarHelper/snapshots/SnapshotStore.h"
 
 #include <QString>
 
@@ -40,6 +40,8 @@ public:
     static std::vector<QString> prefItems();
     static QString preferencesFolder();
     static QString snapshotRoot();
+    /// Where cut-off work may have left staging copies, restore records and backup folders.
+    std::vector<SnapshotCore::LeftoverPlace> leftoverPlaces() const;
 
 private:
     std::vector<QString> presentItems() const;

@@ -44,8 +44,15 @@ std::vector<ProToolsSnapshot> ProToolsPrefsManager::listSnapshots() const
     return SnapshotCore::listSnapshots(snapshotRoot());
 }
 
+std::vector<SnapshotCore::LeftoverPlace> ProToolsPrefsManager::leftoverPlaces() const
+{
+    // The backups are the live folder itself, renamed: never made empty, never swept.
+    return {{SnapshotFiles::parentPath(preferencesFolder()), {}}, {snapshotRoot(), {}}};
+}
+
 PrefsResult<ProToolsSnapshot, ProToolsPrefsError> ProToolsPrefsManager::createSnapshot(const QString& label) const
 {
+    sweepLeftovers();
     if (!SnapshotFiles::exists(preferencesFolder()))
         return Error{Error::Case::prefsNotFound, {}};
     if (QString reason = m_fm->makePath(snapshotRoot()); !reason.isEmpty())
@@ -60,6 +67,12 @@ PrefsResult<ProToolsSnapshot, ProToolsPrefsError> ProToolsPrefsManager::createSn
 
 std::optional<ProToolsPrefsError> ProToolsPrefsManager::restoreSnapshot(const ProToolsSnapshot& snapshot) const
 {
+    sweepLeftovers();
+    // A snapshot that is a link holds no saved copy; restoring it would bring back whatever it
+    // leads to now.
+    if (SnapshotFiles::isLink(snapshot.path()))
+        return Error{Error::Case::restoreFailed,
+                     QStringLiteral("The snapshot is a link, not a saved copy; nothing was changed.")};
     // An empty or unreadable snapshot would replace the preferences with nothing.
     const auto entries = SnapshotCore::visibleEntries(snapshot.path());
     if (!entries || entries->empty())
@@ -67,13 +80,15 @@ std::optional<ProToolsPrefsError> ProToolsPrefsManager::restoreSnapshot(const Pr
 
     const QString live = preferencesFolder();
     SnapshotCore::RestorePlan plan;
+    plan.what = QStringLiteral("Pro Tools");
+    plan.label = snapshot.label;
     plan.stagingParent = SnapshotFiles::parentPath(live);
     plan.copies.push_back({snapshot.path(), SnapshotFiles::fileName(live)});
     plan.placements.push_back({SnapshotFiles::fileName(live), live});
     if (SnapshotFiles::exists(live))
         plan.backups.push_back({live, siblingName(QStringLiteral("Before Restore"), m_clock->now())});
 
-    const auto failure = SnapshotCore::restore(*m_fm, plan);
+    const auto failure = SnapshotCore::restore(*m_fm, std::move(plan));
     if (!failure)
         return std::nullopt;
     return Error{Error::Case::restoreFailed, failure->describe(QStringLiteral("Could not move current prefs: "))};
@@ -81,6 +96,7 @@ std::optional<ProToolsPrefsError> ProToolsPrefsManager::restoreSnapshot(const Pr
 
 std::optional<ProToolsPrefsError> ProToolsPrefsManager::resetPreferences() const
 {
+    sweepLeftovers();
     if (!SnapshotFiles::exists(preferencesFolder()))
         return Error{Error::Case::prefsNotFound, {}};
     if (auto made = createSnapshot(SnapshotCore::kBeforeResetLabel); !made.ok())

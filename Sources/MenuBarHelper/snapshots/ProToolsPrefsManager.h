@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MenuBarHelper/snapshots/SnapshotCore.h"
+#include "MenuBarHelper/snapshots/SnapshotStore.h"
 
 #include <QString>
 
@@ -38,4 +38,6 @@ public:
     /// "Library/Preferences/Avid/Pro Tools" in the user's home folder.
     static QString preferencesFolder();
     static QString snapshotRoot();
+    /// Where cut-off work may have left staging copies and restore records.
+    std::vector<SnapshotCore::LeftoverPlace> leftoverPlaces() const;
 };

@@ -3,15 +3,14 @@
 #include "Platform/PlatformServices.h"
 
 #include <QCalendar>
-#include <QDir>
-#include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocale>
-#include <QUuid>
 
 #include <algorithm>
-#include <sys/stat.h>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstring>
 
 namespace SnapshotCore {
 
@@ -22,66 +21,6 @@ const QString kTimePattern = QStringLiteral("yyyy-MM-dd_HHmmss");
 QCalendar gregorian()
 {
     return QCalendar(QCalendar::System::Gregorian);
-}
-
-qint64 entrySize(const QString& path)
-{
-    struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || S_ISDIR(info.st_mode))
-        return 0;
-    return static_cast<qint64>(info.st_size);
-}
-
-// A hidden, unique name for a folder that is being built.
-QString stagingName()
-{
-    return QStringLiteral(".rackhand-staging-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
-
-QString copyAll(SnapshotFiles& files, const QString& staging, const std::vector<StagedCopy>& copies)
-{
-    for (const StagedCopy& copy : copies) {
-        const QString target = staging + u'/' + copy.relative;
-        if (QString reason = files.makePath(SnapshotFiles::parentPath(target)); !reason.isEmpty())
-            return reason;
-        if (QString reason = files.copyItem(copy.source, target); !reason.isEmpty())
-            return reason;
-    }
-    return {};
-}
-
-// Undoes the placed items of a failed restore: removes them and any folder made for them.
-void removePlaced(SnapshotFiles& files, const std::vector<QString>& placed, const std::vector<QString>& madeFolders)
-{
-    for (auto it = placed.rbegin(); it != placed.rend(); ++it)
-        files.removeItem(*it);
-    for (auto it = madeFolders.rbegin(); it != madeFolders.rend(); ++it)
-        QDir().rmdir(*it); // only when still empty
-}
-
-struct Placing {
-    std::vector<QString> placed;
-    std::vector<QString> madeFolders;
-    QString reason;
-};
-
-Placing placeAll(SnapshotFiles& files, const QString& staging, const std::vector<Move>& placements)
-{
-    Placing result;
-    for (const Move& placement : placements) {
-        const QString parent = SnapshotFiles::parentPath(placement.to);
-        if (!QFileInfo(parent).isDir()) {
-            result.reason = files.makePath(parent);
-            if (!result.reason.isEmpty())
-                return result;
-            result.madeFolders.push_back(parent);
-        }
-        result.reason = files.moveItem(staging + u'/' + placement.from, placement.to);
-        if (!result.reason.isEmpty())
-            return result;
-        result.placed.push_back(placement.to);
-    }
-    return result;
 }
 
 // Ends a staged build: renames the staging folder into place unless an earlier step failed,
@@ -95,13 +34,23 @@ QString renameStagedInto(SnapshotFiles& files, const QString& staging, const QSt
     return reason;
 }
 
-std::vector<Move> reversed(const std::vector<Move>& moves)
+// "“a”", "“a” and “b”", "“a”, “b” and “c”".
+QString quotedNames(const QStringList& names)
 {
-    std::vector<Move> back;
-    back.reserve(moves.size());
-    for (auto it = moves.rbegin(); it != moves.rend(); ++it)
-        back.push_back({it->to, it->from});
-    return back;
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted << u'“' + name + u'”';
+    if (quoted.size() < 2)
+        return quoted.join(QString());
+    const QString last = quoted.takeLast();
+    return quoted.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
+// A snapshot folder's name carries the user's label: one past the file system's limit for a
+// name is said to be what it is before anything is copied.
+bool nameTooLong(const QString& path)
+{
+    return QFile::encodeName(SnapshotFiles::fileName(path)).size() > NAME_MAX;
 }
 
 } // namespace
@@ -163,28 +112,35 @@ std::optional<NameParts> splitFolderName(const QString& name)
 
 qint64 directorySize(const QString& path)
 {
-    qint64 total = 0;
-    QDirIterator it(path, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        total += entrySize(it.next());
-    return total;
+    return SnapshotFiles::totalSize(path);
 }
 
 QString formattedSize(qint64 bytes)
 {
+    // As C's printf gives "%.0f KB" and "%.1f MB" in the "C" locale: exact halves go to the even
+    // neighbour (QString::asprintf rounds them up), and the point never becomes a comma.
     const double megabytes = static_cast<double>(bytes) / 1048576.0;
-    if (megabytes < 1.0)
-        return QString::asprintf("%.0f KB", static_cast<double>(bytes) / 1024.0);
-    return QString::asprintf("%.1f MB", megabytes);
+    const bool small = megabytes < 1.0;
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, small ? static_cast<double>(bytes) / 1024.0 : megabytes,
+                                   std::chars_format::fixed, small ? 0 : 1)
+                         .ptr;
+    return QString::fromLatin1(text, end - text) + (small ? QStringLiteral(" KB") : QStringLiteral(" MB"));
 }
 
 std::optional<std::vector<QString>> visibleEntries(const QString& folder)
 {
-    const QDir dir(folder);
-    if (!dir.exists() || !dir.isReadable())
+    const auto raw = SnapshotFiles::rawEntries(folder);
+    if (!raw)
         return std::nullopt;
-    const QStringList names = dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    return std::vector<QString>(names.cbegin(), names.cend());
+    std::vector<QString> names;
+    for (const QByteArray& name : *raw) {
+        // A name that no text can spell is none of the stores' own, which all have plain names.
+        const QString text = QFile::decodeName(name);
+        if (!name.startsWith('.') && QFile::encodeName(text) == name)
+            names.push_back(text);
+    }
+    return names;
 }
 
 PrefsSnapshot recordFor(const QString& folder, const QString& cleanedLabel, const QDateTime& date)
@@ -202,7 +158,7 @@ std::vector<PrefsSnapshot> listSnapshots(const QString& root)
     for (const QString& name : *names) {
         const QString folder = root + u'/' + name;
         const auto parts = splitFolderName(name);
-        if (!parts || !QFileInfo(folder).isDir())
+        if (!parts || !SnapshotFiles::isFolder(folder))
             continue;
         snapshots.push_back(recordFor(folder, parts->label, *parseTimeText(parts->timeText)));
     }
@@ -211,99 +167,106 @@ std::vector<PrefsSnapshot> listSnapshots(const QString& root)
     return snapshots;
 }
 
-QString moveAllOrNone(SnapshotFiles& files, const std::vector<Move>& moves)
+std::vector<Move> moveBack(SnapshotFiles& files, const std::vector<Move>& done)
 {
-    std::vector<Move> done;
-    for (const Move& move : moves) {
-        if (QString reason = files.moveItem(move.from, move.to); !reason.isEmpty()) {
-            for (const Move& back : reversed(done))
-                files.moveItem(back.from, back.to);
-            return reason;
-        }
-        done.push_back(move);
+    std::vector<Move> stayed;
+    for (auto it = done.rbegin(); it != done.rend(); ++it) {
+        if (SnapshotFiles::exists(it->from) || !files.moveItem(it->to, it->from).isEmpty())
+            stayed.push_back(*it);
     }
-    return {};
+    return stayed;
+}
+
+QString stillInBackup(const std::vector<Move>& stayed, const QString& folder)
+{
+    if (stayed.empty())
+        return {};
+    QStringList names;
+    for (auto it = stayed.rbegin(); it != stayed.rend(); ++it)
+        names << SnapshotFiles::fileName(it->from);
+    if (!folder.isEmpty())
+        return quotedNames(names) + (names.size() == 1 ? QStringLiteral(" is") : QStringLiteral(" are")) +
+               QStringLiteral(" still in “") + folder + QStringLiteral("”.");
+    QStringList sentences;
+    for (auto it = stayed.rbegin(); it != stayed.rend(); ++it)
+        sentences << u'“' + SnapshotFiles::fileName(it->from) + QStringLiteral("” is still at “") + it->to +
+                         QStringLiteral("”.");
+    return sentences.join(u' ');
+}
+
+QString withLeftovers(const QString& reason, const std::vector<Move>& stayed, const QString& folder)
+{
+    const QString leftovers = stillInBackup(stayed, folder);
+    return leftovers.isEmpty() ? reason : reason + QStringLiteral(". ") + leftovers;
 }
 
 QString moveIntoFolder(SnapshotFiles& files, const QString& folder, const std::vector<Move>& moves)
 {
     if (moves.empty())
         return {};
-    const bool made = !folder.isEmpty() && !QFileInfo::exists(folder);
+    const bool made = !folder.isEmpty() && !SnapshotFiles::exists(folder);
     if (made) {
         if (QString reason = files.makePath(folder); !reason.isEmpty())
             return reason;
     }
-    QString reason = moveAllOrNone(files, moves);
-    if (!reason.isEmpty() && made)
-        QDir().rmdir(folder);
-    return reason;
+    std::vector<Move> done;
+    for (const Move& move : moves) {
+        if (QString reason = files.moveItem(move.from, move.to); !reason.isEmpty()) {
+            const std::vector<Move> stayed = moveBack(files, done);
+            if (made && stayed.empty())
+                files.removeEmptyFolder(folder);
+            return withLeftovers(reason, stayed, folder);
+        }
+        done.push_back(move);
+    }
+    return {};
 }
 
-QString buildFolder(SnapshotFiles& files, const QString& destination, const std::vector<StagedCopy>& copies)
+QString copyInto(SnapshotFiles& files, const QString& staging, const std::vector<StagedCopy>& copies)
 {
-    const QString staging = SnapshotFiles::parentPath(destination) + u'/' + stagingName();
+    for (const StagedCopy& copy : copies) {
+        const QString target = staging + u'/' + copy.relative;
+        if (QString reason = files.makePath(SnapshotFiles::parentPath(target)); !reason.isEmpty())
+            return reason;
+        if (QString reason = files.copyItem(copy.source, target); !reason.isEmpty())
+            return reason;
+    }
+    return {};
+}
+
+QString buildFolder(SnapshotFiles& files, const QString& destination, const std::vector<StagedCopy>& copies,
+                    bool replaceExisting)
+{
+    if (nameTooLong(destination))
+        return kLabelTooLongText;
+    const bool replacing = replaceExisting && SnapshotFiles::exists(destination);
+    if (SnapshotFiles::exists(destination) && !replacing) // say so before copying everything
+        return QStringLiteral("Could not put “%1” in place: %2")
+            .arg(SnapshotFiles::fileName(destination), QString::fromLocal8Bit(std::strerror(EEXIST)));
+    const QString staging = SnapshotFiles::parentPath(destination) + u'/' + SnapshotFiles::stagingName();
     QString reason = files.makePath(staging);
     if (reason.isEmpty())
-        reason = copyAll(files, staging, copies);
-    return renameStagedInto(files, staging, destination, reason);
+        reason = copyInto(files, staging, copies);
+    if (!replacing || !reason.isEmpty())
+        return renameStagedInto(files, staging, destination, reason);
+    // The new snapshot takes the old one's place in one step; the old one, now under the hidden
+    // name, goes after (a start-up sweep removes it should that be cut off).
+    reason = files.exchangeItems(staging, destination);
+    files.removeItem(staging);
+    return reason;
 }
 
 QString buildCopy(SnapshotFiles& files, const QString& destination, const QString& source)
 {
-    const QString staging = SnapshotFiles::parentPath(destination) + u'/' + stagingName();
+    if (nameTooLong(destination))
+        return kLabelTooLongText;
+    const QString staging = SnapshotFiles::parentPath(destination) + u'/' + SnapshotFiles::stagingName();
     return renameStagedInto(files, staging, destination, files.copyItem(source, staging));
 }
 
 std::shared_ptr<const Clock> defaultClock()
 {
     return Platform::services().clock;
-}
-
-void addKnownEntries(RestorePlan& plan, const QString& snapshotFolder, const QString& liveFolder,
-                     const QStringList& names, const QString& subfolder)
-{
-    const QString prefix = subfolder.isEmpty() ? QString() : subfolder + u'/';
-    const auto entries = visibleEntries(snapshotFolder + u'/' + prefix);
-    if (!entries)
-        return;
-    for (const QString& name : names) {
-        if (std::find(entries->cbegin(), entries->cend(), name) == entries->cend())
-            continue;
-        plan.copies.push_back({snapshotFolder + u'/' + prefix + name, prefix + name});
-        plan.placements.push_back({prefix + name, liveFolder + u'/' + prefix + name});
-    }
-}
-
-std::optional<RestoreFailure> restore(SnapshotFiles& files, const RestorePlan& plan)
-{
-    const QString staging = plan.stagingParent + u'/' + stagingName();
-    const auto fail = [&](RestoreFailure::Step step, const QString& reason) {
-        if (SnapshotFiles::exists(staging))
-            files.removeItem(staging);
-        return std::optional<RestoreFailure>(RestoreFailure{step, reason});
-    };
-    QString reason = files.makePath(staging);
-    if (reason.isEmpty())
-        reason = copyAll(files, staging, plan.copies);
-    if (!reason.isEmpty())
-        return fail(RestoreFailure::Step::staging, reason);
-
-    const bool madeBackup =
-        !plan.backupFolder.isEmpty() && !plan.backups.empty() && !QFileInfo::exists(plan.backupFolder);
-    if (reason = moveIntoFolder(files, plan.backupFolder, plan.backups); !reason.isEmpty())
-        return fail(RestoreFailure::Step::backup, reason);
-
-    const Placing placing = placeAll(files, staging, plan.placements);
-    if (!placing.reason.isEmpty()) {
-        removePlaced(files, placing.placed, placing.madeFolders);
-        moveAllOrNone(files, reversed(plan.backups));
-        if (madeBackup)
-            QDir().rmdir(plan.backupFolder);
-        return fail(RestoreFailure::Step::placing, placing.reason);
-    }
-    files.removeItem(staging);
-    return std::nullopt;
 }
 
 QString errorDescription(int caseIndex, const QString& message)

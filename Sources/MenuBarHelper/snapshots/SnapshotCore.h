@@ -46,6 +46,7 @@ namespace SnapshotCore {
 inline const QString kDefaultLabel = QStringLiteral("Snapshot");
 inline const QString kBeforeResetLabel = QStringLiteral("Before Reset");
 inline const QString kEmptySnapshotText = QStringLiteral("Snapshot folder is empty or unreadable.");
+inline const QString kLabelTooLongText = QStringLiteral("The label is too long.");
 
 /// "yyyy-MM-dd_HHmmss" in local time, written with the C locale and the Gregorian calendar so
 /// that a change of the user's locale or calendar never changes how names read.
@@ -87,53 +88,38 @@ struct Move {
     QString from;
     QString to;
 };
-/// Moves each entry in order; when one fails, moves the earlier ones back. Returns the reason.
-QString moveAllOrNone(SnapshotFiles& files, const std::vector<Move>& moves);
+
+/// Puts each done move back on its own, last first: one whose place is taken, or that fails,
+/// stays where it went. Returns the moves that stayed.
+std::vector<Move> moveBack(SnapshotFiles& files, const std::vector<Move>& done);
+/// A sentence naming what stayed in the backup: "“a” and “b” are still in “<folder>”." when the
+/// moves went into `folder`, else where each one went; empty when nothing stayed.
+QString stillInBackup(const std::vector<Move>& stayed, const QString& folder);
+/// `reason`, followed by stillInBackup() when something stayed.
+QString withLeftovers(const QString& reason, const std::vector<Move>& stayed, const QString& folder);
 
 /// Copies `source` whole to `destination` through a hidden staging copy beside it, renamed
 /// into place only when complete; never replaces an existing entry.
 QString buildCopy(SnapshotFiles& files, const QString& destination, const QString& source);
 
-/// moveAllOrNone() into `folder`, which is created first when missing (and removed again when
-/// the moves fail); an empty `folder` creates nothing.
+/// Moves each entry into `folder`, which is created first when missing; when one move fails,
+/// the earlier ones go back (moveBack()) and the folder is removed again if it was made and is
+/// empty. The reason names what stayed in the folder.
 QString moveIntoFolder(SnapshotFiles& files, const QString& folder, const std::vector<Move>& moves);
 
 struct StagedCopy {
     QString source;   // the entry to copy
     QString relative; // where it goes inside the staging folder, e.g. "ARM64/Vstplugins.settings"
 };
-/// Builds a new folder at `destination` from `copies` inside a hidden staging folder beside
-/// it and renames it into place only when complete; never replaces an existing folder.
-QString buildFolder(SnapshotFiles& files, const QString& destination, const std::vector<StagedCopy>& copies);
+/// Copies each entry into `staging`, making the folders the relative paths need.
+QString copyInto(SnapshotFiles& files, const QString& staging, const std::vector<StagedCopy>& copies);
 
-/// Puts a snapshot in place of live items in steps that can all be undone: copy the snapshot
-/// into a hidden staging folder beside the live items, move the live items to the backup,
-/// rename the staged items in. Any failure after the first move puts everything back.
-struct RestorePlan {
-    QString stagingParent;          // the folder beside the live items that holds the staging folder
-    std::vector<StagedCopy> copies; // snapshot entries into the staging folder
-    QString backupFolder;           // created before the backups; empty when the moves need none
-    std::vector<Move> backups;      // live item -> its place in the backup
-    std::vector<Move> placements;   // from: a path relative to the staging folder; to: the live place
-};
-/// Adds to `plan` each entry of `names` that the snapshot folder's `subfolder` (empty: the folder
-/// itself) holds, to be placed under the same relative path in `liveFolder`. Nothing else of the
-/// snapshot ever lands.
-void addKnownEntries(RestorePlan& plan, const QString& snapshotFolder, const QString& liveFolder,
-                     const QStringList& names, const QString& subfolder = {});
-
-struct RestoreFailure {
-    enum class Step { staging, backup, placing };
-    Step step;
-    QString reason;
-
-    /// The reason, after `backupPrefix` when the live items could not be moved aside.
-    QString describe(const QString& backupPrefix) const
-    {
-        return step == Step::backup ? backupPrefix + reason : reason;
-    }
-};
-std::optional<RestoreFailure> restore(SnapshotFiles& files, const RestorePlan& plan);
+/// Builds a new folder at `destination` from `copies` inside a hidden staging folder beside it
+/// and renames it into place only when complete. An existing folder at `destination` makes it
+/// fail, or, with `replaceExisting`, is swapped out in one step for the new one and removed, so
+/// that no half-built snapshot is ever in place.
+QString buildFolder(SnapshotFiles& files, const QString& destination, const std::vector<StagedCopy>& copies,
+                    bool replaceExisting = false);
 
 } // namespace SnapshotCore
 
@@ -143,61 +129,3 @@ namespace SnapshotCore {
 /// is described by its store.
 QString errorDescription(int caseIndex, const QString& message);
 } // namespace SnapshotCore
-
-namespace SnapshotCore {
-/// The clock of the platform services in force.
-std::shared_ptr<const Clock> defaultClock();
-
-template <typename Store>
-std::shared_ptr<Store>& sharedSlot()
-{
-    static std::shared_ptr<Store> instance;
-    return instance;
-}
-
-/// The process-wide store of a kind: an injected one, or one over the platform clock and the
-/// real file work, made on first use.
-template <typename Store>
-Store& sharedStore()
-{
-    auto& slot = sharedSlot<Store>();
-    if (!slot)
-        slot = std::make_shared<Store>(defaultClock(), std::make_shared<SnapshotFiles>());
-    return *slot;
-}
-} // namespace SnapshotCore
-
-/// What every store shares: its clock and file work, and the process-wide `shared()` instance
-/// that tests can replace.
-template <typename Store, typename Snapshot, typename Error>
-class SnapshotStore {
-public:
-    SnapshotStore(std::shared_ptr<const Clock> clock, std::shared_ptr<SnapshotFiles> fm)
-        : m_clock(std::move(clock)), m_fm(std::move(fm))
-    {
-    }
-
-    /// The process-wide store: an injected one, or one over the platform clock.
-    static Store& shared() { return SnapshotCore::sharedStore<Store>(); }
-    static void setShared(std::shared_ptr<Store> store) { SnapshotCore::sharedSlot<Store>() = std::move(store); }
-
-    /// Removes the snapshot's folder; a failure is the file work's own, passed on.
-    std::optional<Error> deleteSnapshot(const Snapshot& snapshot) const
-    {
-        if (QString reason = m_fm->removeItem(snapshot.path()); !reason.isEmpty())
-            return Error{Error::Case::fileManager, reason};
-        return std::nullopt;
-    }
-
-    static QString formattedSize(qint64 bytes) { return SnapshotCore::formattedSize(bytes); }
-
-protected:
-    /// Where a snapshot taken now goes: root/<time text>, with "_" and the cleaned label when it has one.
-    QString newFolderPath(const QString& root, const QString& cleanedLabel) const
-    {
-        return root + u'/' + SnapshotCore::folderName(SnapshotCore::timeText(m_clock->now()), cleanedLabel);
-    }
-
-    std::shared_ptr<const Clock> m_clock;
-    std::shared_ptr<SnapshotFiles> m_fm;
-};

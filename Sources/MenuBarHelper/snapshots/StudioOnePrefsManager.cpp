@@ -97,6 +97,19 @@ std::vector<StudioOneVersion> StudioOnePrefsManager::installedVersions() const
     return versions;
 }
 
+std::vector<SnapshotCore::LeftoverPlace> StudioOnePrefsManager::leftoverPlaces() const
+{
+    std::vector<SnapshotCore::LeftoverPlace> places;
+    for (const StudioOneVersion& version : installedVersions())
+        places.push_back(
+            {version.prefsPath(), {QStringLiteral("Rackhand_BeforeRestore_"), QStringLiteral("Rackhand_Backup_")}});
+    if (const auto folders = SnapshotCore::visibleEntries(snapshotRoot())) {
+        for (const QString& name : *folders)
+            places.push_back({snapshotFolder(name), {}});
+    }
+    return places;
+}
+
 std::vector<StudioOnePrefsManager::Item> StudioOnePrefsManager::targetURLs(const StudioOneVersion& version) const
 {
     const QString prefs = version.prefsPath();
@@ -128,6 +141,7 @@ std::vector<StudioOneSnapshot> StudioOnePrefsManager::listSnapshots(const Studio
 PrefsResult<StudioOneSnapshot, StudioOnePrefsError>
 StudioOnePrefsManager::createSnapshot(const QString& label, const StudioOneVersion& version) const
 {
+    sweepLeftovers();
     const std::vector<Item> present = targetURLs(version);
     if (present.empty())
         return Error{Error::Case::notFound, {}};
@@ -144,7 +158,8 @@ StudioOnePrefsManager::createSnapshot(const QString& label, const StudioOneVersi
         const QString name = SnapshotFiles::fileName(item.path);
         copies.push_back({item.path, item.subfolder.isEmpty() ? name : item.subfolder + u'/' + name});
     }
-    if (QString reason = SnapshotCore::buildFolder(*m_fm, folder, copies); !reason.isEmpty())
+    // A snapshot of the same name from the same second is replaced whole, never half.
+    if (QString reason = SnapshotCore::buildFolder(*m_fm, folder, copies, true); !reason.isEmpty())
         return Error{Error::Case::snapshotFailed, reason};
     return StudioOneSnapshot{SnapshotCore::recordFor(folder, cleaned, m_clock->now()), version.id};
 }
@@ -155,6 +170,7 @@ SnapshotCore::RestorePlan StudioOnePrefsManager::restorePlan(const QString& snap
     // Only the known names land; any other entry of the snapshot stays where it is.
     const QString prefs = version.prefsPath();
     SnapshotCore::RestorePlan plan;
+    plan.what = version.name;
     plan.stagingParent = prefs;
     SnapshotCore::addKnownEntries(plan, snapshotPath, prefs, targetNames());
     const auto entries = SnapshotCore::visibleEntries(snapshotPath);
@@ -171,10 +187,12 @@ SnapshotCore::RestorePlan StudioOnePrefsManager::restorePlan(const QString& snap
 std::optional<StudioOnePrefsError> StudioOnePrefsManager::restoreSnapshot(const StudioOneSnapshot& snapshot,
                                                                           const StudioOneVersion& version) const
 {
-    const SnapshotCore::RestorePlan plan = restorePlan(snapshot.path(), version);
-    if (plan.copies.empty())
+    sweepLeftovers();
+    SnapshotCore::RestorePlan plan = restorePlan(snapshot.path(), version);
+    plan.label = snapshot.label;
+    if (plan.copies.empty() && plan.refusal.isEmpty())
         return Error{Error::Case::restoreFailed, SnapshotCore::kEmptySnapshotText};
-    const auto failure = SnapshotCore::restore(*m_fm, plan);
+    const auto failure = SnapshotCore::restore(*m_fm, std::move(plan));
     if (!failure)
         return std::nullopt;
     return Error{Error::Case::restoreFailed, failure->describe(QStringLiteral("Could not back up current prefs: "))};
@@ -182,6 +200,7 @@ std::optional<StudioOnePrefsError> StudioOnePrefsManager::restoreSnapshot(const 
 
 std::optional<StudioOnePrefsError> StudioOnePrefsManager::resetPreferences(const StudioOneVersion& version) const
 {
+    sweepLeftovers();
     const std::vector<Item> present = targetURLs(version);
     if (present.empty())
         return Error{Error::Case::notFound, {}};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MenuBarHelper/snapshots/SnapshotCore.h"
+#include "MenuBarHelper/snapshots/SnapshotStore.h"
 
 #include <QString>
 #include <QStringList>
@@ -63,6 +63,9 @@ public:
     static QString snapshotRoot();
     /// The folder that holds the snapshots of the version with this `id`.
     static QString snapshotFolder(const QString& versionId);
+    /// Where cut-off work may have left staging copies, restore records and backup folders: every
+    /// installed version's folder and every version's snapshot folder.
+    std::vector<SnapshotCore::LeftoverPlace> leftoverPlaces() const;
 
 private:
     struct Item {

@@ -112,6 +112,9 @@ public:
         box.setText(alert.title);
         if (!alert.message.isEmpty())
             box.setInformativeText(alert.message);
+        // The title reads as the alert's heading, as the name prompt's does.
+        if (auto* titleLabel = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+            titleLabel->setFont(Typography::scaled(1.15, QFont::Bold));
 
         // One role for every button: the button box sorts by role following the platform's
         // layout policy, and only buttons of the same role keep the order they were added in.
@@ -161,6 +164,8 @@ public:
         label->setWordWrap(true);
         auto* edit = new QLineEdit(request.initialText, &dialog);
         edit->setPlaceholderText(request.placeholder);
+        if (request.maxLength > 0)
+            edit->setMaxLength(request.maxLength);
         edit->setAccessibleName(request.placeholder.isEmpty() ? label->text() : request.placeholder);
         label->setBuddy(edit);
         layout->addWidget(label);

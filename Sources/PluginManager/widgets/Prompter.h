@@ -35,6 +35,8 @@ public:
         bool requireNonBlank = true;
         /// The confirming button before "Cancel" (the tray helper's order) instead of after it.
         bool confirmFirst = false;
+        /// The most characters the field takes; 0 for no limit.
+        int maxLength = 0;
     };
 
     virtual ~Prompter() = default;
