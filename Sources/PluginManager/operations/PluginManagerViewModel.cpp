@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <utility>
@@ -256,6 +257,9 @@ void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
     m_scanThread = std::thread([this, work = m_scanWork, databasePath] {
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kScanNiceness);
         ScanOutcome outcome = writeScanResult(work(), databasePath);
+        // The scan's threads freed their walked trees into the allocator's per-thread pools, which
+        // keep the pages; a window that scanned once would otherwise carry them for good.
+        ::malloc_trim(0);
         QMetaObject::invokeMethod(
             this, [this, outcome = std::move(outcome)]() mutable { publishScan(std::move(outcome)); },
             Qt::QueuedConnection);
