@@ -172,8 +172,7 @@ void readWhole(int atFd, const char* path)
     if (fd < 0)
         return;
     char buffer[16384];
-    while (::read(fd, buffer, sizeof buffer) > 0) {
-    }
+    while (::read(fd, buffer, sizeof buffer) > 0) {}
     ::close(fd);
 }
 
@@ -327,11 +326,10 @@ struct PageCase {
     bool afterOtherWriter = false; // another connection (a scan) committed just before
 };
 const PageCase kPageCases[] = {
-    {"plain", "", "name", false},        {"search c", "c", "name", false},
-    {"search zzz", "zzz", "name", false}, {"sort format", "", "format", false},
+    {"plain", "", "name", false},           {"search c", "c", "name", false},
+    {"search zzz", "zzz", "name", false},   {"sort format", "", "format", false},
     {"sort version", "", "version", false}, {"sort lastUsed", "", "lastUsed", false},
-    {"format filter", "", "name", true},
-    {"first search c after a scan", "c", "name", false, true},
+    {"format filter", "", "name", true},    {"first search c after a scan", "c", "name", false, true},
 };
 
 // What every refresh of the window asks: one page of 100 and the counts.
@@ -633,7 +631,8 @@ const char* verdict(bool met)
 void printSummary(const SummaryReporter& r, const char* self, bool window)
 {
     std::printf("\nSummary (wall time, side by side in this run; targets are reported, not asserted)\n");
-    std::printf("scan, warm: full scan (c) against a %d-thread walk that reads each Info.plist (b)\n", kBaselineThreads);
+    std::printf("scan, warm: full scan (c) against a %d-thread walk that reads each Info.plist (b)\n",
+                kBaselineThreads);
     for (int count : kSizes) {
         const std::string args = "bundles:" + std::to_string(count) + "/cold:0";
         const double walk = r.ms("BM_WalkAndReadBaseline/" + args);
@@ -657,8 +656,8 @@ void printSummary(const SummaryReporter& r, const char* self, bool window)
         const double bare = r.ms("BM_BareInsertBaseline/" + args);
         const double replace = r.ms("BM_ReplaceAllPlugins/" + args);
         if (bare > 0 && replace > 0) {
-            std::printf("  %6d rows: (i) %7.1f ms | (r) %7.1f ms | r/i %.2f (target <= 1.50) %s", count, bare,
-                        replace, replace / bare, verdict(replace / bare <= 1.5));
+            std::printf("  %6d rows: (i) %7.1f ms | (r) %7.1f ms | r/i %.2f (target <= 1.50) %s", count, bare, replace,
+                        replace / bare, verdict(replace / bare <= 1.5));
             if (count == 100000)
                 std::printf(" | r %.3f s (target <= 0.300 s) %s", replace / 1000, verdict(replace <= 300));
             std::printf("\n");

@@ -727,14 +727,15 @@ TEST_F(PluginDatabaseTest, SearchesAnswerAsSqliteDoes)
     open();
     QList<AudioPlugin> rows;
     const QDateTime base = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
-    const char* const names[] = {"Echo",        "echo",      "ECHO 2",         "Tape_Echo", "50% Wet",  "Delay",
-                                 "\u00c4ther",  "\u00e4ther", "Caf\u00e9 Comp", "C",         "cc",       "Zed",
-                                 "\u65e5\u672c", "Mix%Bus",   "a_b",            "ab",        "Echo",     ""};
+    const char* const names[] = {
+        "Echo", "echo", "ECHO 2", "Tape_Echo",    "50% Wet", "Delay", "\u00c4ther", "\u00e4ther", "Caf\u00e9 Comp",
+        "C",    "cc",   "Zed",    "\u65e5\u672c", "Mix%Bus", "a_b",   "ab",         "Echo",       ""};
     int i = 0;
     for (const char* name : names) {
-        const QString manufacturer = i % 4 == 0 ? QStringLiteral("Acme") : i % 4 == 1 ? QStringLiteral("acme")
-                                     : i % 4 == 2                         ? QStringLiteral("Caf\u00e9")
-                                                                          : QString();
+        const QString manufacturer = i % 4 == 0   ? QStringLiteral("Acme")
+                                     : i % 4 == 1 ? QStringLiteral("acme")
+                                     : i % 4 == 2 ? QStringLiteral("Caf\u00e9")
+                                                  : QString();
         const std::optional<QString> version =
             i % 3 == 0 ? std::nullopt : std::optional<QString>(QStringLiteral("1.%1").arg(i % 2));
         const std::optional<QDateTime> lastUsed =
@@ -768,9 +769,10 @@ TEST_F(PluginDatabaseTest, SearchesAnswerAsSqliteDoes)
                     where += " AND +format IN ('" + raws.join(QStringLiteral("', '")).toUtf8() + "')";
                 }
                 if (!manufacturers.isEmpty())
-                    where += " AND +manufacturer IN ('" + QStringList(manufacturers.cbegin(), manufacturers.cend())
-                                                             .join(QStringLiteral("', '"))
-                                                             .toUtf8() +
+                    where += " AND +manufacturer IN ('" +
+                             QStringList(manufacturers.cbegin(), manufacturers.cend())
+                                 .join(QStringLiteral("', '"))
+                                 .toUtf8() +
                              "')";
                 EXPECT_EQ(m_db->totalCount(search, formats, manufacturers, {}),
                           raw.column("SELECT COUNT(*) FROM plugins " + where, parameters).value(0).toLongLong());
@@ -780,18 +782,23 @@ TEST_F(PluginDatabaseTest, SearchesAnswerAsSqliteDoes)
                             SCOPED_TRACE(std::string(column) + (ascending ? " up " : " down ") +
                                          std::to_string(offset));
                             QStringList ids;
-                            for (const AudioPlugin& p : m_db->queryPlugins({search, formats, manufacturers, {},
-                                                                            QString::fromLatin1(column), ascending,
-                                                                            limit, offset}))
+                            for (const AudioPlugin& p : m_db->queryPlugins({search,
+                                                                            formats,
+                                                                            manufacturers,
+                                                                            {},
+                                                                            QString::fromLatin1(column),
+                                                                            ascending,
+                                                                            limit,
+                                                                            offset}))
                                 ids << uuidString(p.id);
                             // Equal values come in the order of the sort's own index (a plan that sorts
                             // instead may yield them otherwise): that index is named and the filters kept
                             // off their own ("+" keeps the column's collation), the rest is SQLite's.
                             const QByteArray sql = QByteArray("SELECT id FROM plugins INDEXED BY ") +
                                                    CatalogueSchema::sortIndexOf(column) + ' ' + where + " ORDER BY " +
-                                                   column +
-                                                   " COLLATE NOCASE " + (ascending ? "ASC" : "DESC") + " LIMIT " +
-                                                   QByteArray::number(limit) + " OFFSET " + QByteArray::number(offset);
+                                                   column + " COLLATE NOCASE " + (ascending ? "ASC" : "DESC") +
+                                                   " LIMIT " + QByteArray::number(limit) + " OFFSET " +
+                                                   QByteArray::number(offset);
                             QStringList expected = raw.column(sql, parameters);
                             expected.removeAll(QStringLiteral("not-a-uuid"));
                             expected.removeAll(QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
@@ -811,8 +818,8 @@ TEST_F(PluginDatabaseTest, SearchesFollowEveryChangeOfTheTable)
     AudioPlugin delay = makePlugin(QStringLiteral("Delay"), QStringLiteral("Acme"), PluginFormat::vst3);
     m_db->replaceAllPlugins({echo, delay});
     const auto found = [this](const char* search, const char* sortColumn = "name") {
-        return names(m_db->queryPlugins({QString::fromUtf8(search), {}, {}, {}, QString::fromLatin1(sortColumn),
-                                         true, 100, 0}));
+        return names(
+            m_db->queryPlugins({QString::fromUtf8(search), {}, {}, {}, QString::fromLatin1(sortColumn), true, 100, 0}));
     };
     EXPECT_EQ(found("e"), list({"Delay", "Echo"}));
 

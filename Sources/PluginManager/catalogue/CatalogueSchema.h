@@ -50,8 +50,7 @@ inline constexpr char kDropTable[] = "DROP TABLE plugins";
     "CREATE INDEX IF NOT EXISTS idx_plugins_format ON plugins(format);\n"                                              \
     "CREATE INDEX IF NOT EXISTS idx_plugins_isEnabled ON plugins(isEnabled);\n"                                        \
     "CREATE INDEX IF NOT EXISTS idx_plugins_version ON plugins(version);\n"                                            \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_lastUsed ON plugins(lastUsed);\n"                                          \
-    RACKHAND_CATALOGUE_SORT_INDEXES
+    "CREATE INDEX IF NOT EXISTS idx_plugins_lastUsed ON plugins(lastUsed);\n" RACKHAND_CATALOGUE_SORT_INDEXES
 
 // Pages are sorted COLLATE NOCASE, which the binary indexes above cannot serve: one index per
 // sorted column in that collation (name and manufacturer have it from their column), so a page

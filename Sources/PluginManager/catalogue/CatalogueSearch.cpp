@@ -221,8 +221,8 @@ const std::vector<quint32>* CatalogueSearch::order(sqlite3* db, const char* sort
     if (order)
         return &*order;
     // The column's own index, walked as the page query walks it: equal values in rowid order.
-    const QByteArray sql = QByteArray("SELECT rowid FROM plugins INDEXED BY ") + CatalogueSchema::sortIndexOf(sortColumn) +
-                           " ORDER BY " + sortColumn + " COLLATE NOCASE";
+    const QByteArray sql = QByteArray("SELECT rowid FROM plugins INDEXED BY ") +
+                           CatalogueSchema::sortIndexOf(sortColumn) + " ORDER BY " + sortColumn + " COLLATE NOCASE";
     Sql::Statement rows(db, sql);
     if (!rows.isValid())
         return nullptr;
@@ -243,8 +243,8 @@ const std::vector<quint32>* CatalogueSearch::order(sqlite3* db, const char* sort
     return &*order;
 }
 
-std::optional<qint64> CatalogueSearch::count(sqlite3* db, const QString& searchText,
-                                             const QSet<PluginFormat>& formats, const QSet<QString>& manufacturers)
+std::optional<qint64> CatalogueSearch::count(sqlite3* db, const QString& searchText, const QSet<PluginFormat>& formats,
+                                             const QSet<QString>& manufacturers)
 {
     if (!refresh(db))
         return std::nullopt;
@@ -280,11 +280,9 @@ std::optional<QList<qint64>> CatalogueSearch::page(sqlite3* db, const QString& s
     if (wanted <= 0)
         return rowids;
     if (ascending) {
-        for (auto it = sorted->cbegin(); it != sorted->cend() && take(*it); ++it) {
-        }
+        for (auto it = sorted->cbegin(); it != sorted->cend() && take(*it); ++it) {}
     } else {
-        for (auto it = sorted->crbegin(); it != sorted->crend() && take(*it); ++it) {
-        }
+        for (auto it = sorted->crbegin(); it != sorted->crend() && take(*it); ++it) {}
     }
     return rowids;
 }

@@ -333,12 +333,12 @@ void PluginDatabase::deletePlugin(const QUuid& id)
 QString PluginDatabase::updatePlugins(const QList<AudioPlugin>& plugins)
 {
     const bool searchCurrent = m_db && m_search->isCurrent(m_db);
-    QString error = writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(),
-                               [&plugins](Sql::Statement& update, qsizetype i) {
-                                   update.bindText(1, plugins[i].currentPath);
-                                   update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
-                                   update.bindText(3, uuidString(plugins[i].id));
-                               });
+    QString error =
+        writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(), [&plugins](Sql::Statement& update, qsizetype i) {
+            update.bindText(1, plugins[i].currentPath);
+            update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
+            update.bindText(3, uuidString(plugins[i].id));
+        });
     if (m_db)
         m_search->locationsWritten(m_db, searchCurrent);
     return error;
@@ -517,7 +517,7 @@ QList<AudioPlugin> PluginDatabase::pluginsByRowids(const QList<qint64>& rowids) 
             query.bindInt64(int(i) + 1, rowids[start + i]);
         while (query.next()) {
             if (std::optional<AudioPlugin> plugin = pluginFromRow(query))
-                found.insert(query.columnInt64(CatalogueSchema::ColumnCount), std::move(*plugin));
+                found.emplace(query.columnInt64(CatalogueSchema::ColumnCount), std::move(*plugin));
         }
     }
     QList<AudioPlugin> result;

@@ -356,7 +356,7 @@ bool isValidUtf8(const QByteArray& bytes)
 
 /// What a bundle's own files say, whatever path it was reached by.
 struct BundleFacts {
-    bool present = false; // false: a dangling link or a WaveShell, which make no record
+    bool present = false;    // false: a dangling link or a WaveShell, which make no record
     FolderId identity{0, 0}; // (device, inode) of the bundle itself, links followed
     bool viaLink = false;    // the entry is a link to the bundle, not the bundle
     QString manufacturer;
@@ -422,7 +422,7 @@ struct ScanRecord {
     QString foldedName; // the name lower-cased: the cross-reference key
     bool genericManufacturer = false;
     QString sortKey;
-    quint64 sortPrefix = 0; // the code-point ranks of sortKey's first four units, for a quick first compare
+    quint64 sortPrefix = 0;  // the code-point ranks of sortKey's first four units, for a quick first compare
     FolderId identity{0, 0}; // the bundle's (device, inode); none for Waves records
     bool viaLink = false;
 };
