@@ -436,9 +436,37 @@ TEST_F(PluginScannerTest, SymbolicLinksAreFollowedWithoutEndlessCycles)
     QStringList paths;
     for (const AudioPlugin& p : scanner.discoveredPlugins())
         paths << p.currentPath;
-    EXPECT_EQ(paths, (QStringList{sys(kVST3) + "/Alias.vst3", sys(kVST3) + "/Loop/Inside.vst3",
-                                  usr(kVST3) + "/Vendor/Linked.vst3"}));
+    // Alias.vst3 is Inside.vst3 by another name: the bundle's own name is kept.
+    EXPECT_EQ(paths, (QStringList{sys(kVST3) + "/Loop/Inside.vst3", usr(kVST3) + "/Vendor/Linked.vst3"}));
     EXPECT_TRUE(printedLines().isEmpty()) << printedLines().join('\n').toStdString();
+}
+
+TEST_F(PluginScannerTest, OneBundleReachedByTwoNamesGivesOneRecord)
+{
+    // The user's folder is the system folder by another name: its bundles come first from the system walk.
+    makeBundle(sys(kVST3) + "/Echo.vst3");
+    makeBundle(sys(kVST3) + "/Vendor/Comp.vst3");
+    makeDir(usr("/Library/Audio/Plug-Ins"));
+    ASSERT_TRUE(QFile::link(sys(kVST3), usr(kVST3)));
+    // A link to a bundle met before the bundle itself yields to it: a move must take the bundle, not the link.
+    makeBundle(usr(kCLAP) + "/Real.clap");
+    makeDir(sys(kCLAP));
+    ASSERT_TRUE(QFile::link(usr(kCLAP) + "/Real.clap", sys(kCLAP) + "/Alias.clap"));
+    // Copies are separate bundles, whatever their names.
+    makeBundle(sys(kVST) + "/Twin.vst");
+    makeBundle(usr(kVST) + "/Twin.vst");
+
+    for (int threads : {1, 4}) {
+        SCOPED_TRACE(threads);
+        EXPECT_EQ(describeAll(PluginScanner::scan(threads)),
+                  (QStringList{
+                      "Comp|VST3|on|" + sys(kVST3) + "/Vendor/Comp.vst3|" + sys(kVST3) + "/Vendor/Comp.vst3",
+                      "Echo|VST3|on|" + sys(kVST3) + "/Echo.vst3|" + sys(kVST3) + "/Echo.vst3",
+                      "Real|CLAP|on|" + usr(kCLAP) + "/Real.clap|" + usr(kCLAP) + "/Real.clap",
+                      "Twin|VST|on|" + sys(kVST) + "/Twin.vst|" + sys(kVST) + "/Twin.vst",
+                      "Twin|VST|on|" + usr(kVST) + "/Twin.vst|" + usr(kVST) + "/Twin.vst",
+                  }));
+    }
 }
 
 TEST_F(PluginScannerTest, BadInputIsSurvivedAndNothingOnDiskChanges)
@@ -724,24 +752,34 @@ TEST_F(PluginScannerTest, NamesThatAreNotUtf8AreSkippedWithTheirFolderNamed)
     ASSERT_EQ(::mkdir((vst3 + "/Bad\xff.vst3").constData(), 0755), 0);
     ASSERT_EQ(::mkdir((vst3 + "/Vendor\xfe").constData(), 0755), 0);
     ASSERT_EQ(::mkdir((vst3 + "/Vendor\xfe/Inside.vst3").constData(), 0755), 0);
+    // Names that end in the first bytes of a longer character: decoded, the tail would vanish.
+    ASSERT_EQ(::mkdir((vst3 + "/Cut\xe2\x82").constData(), 0755), 0);
+    ASSERT_EQ(::mkdir((vst3 + "/Cut\xe2\x82/Inside.vst3").constData(), 0755), 0);
     const QByteArray waves = QFile::encodeName(sys(kWaves) + "/Plug-Ins V15");
     makeDir(QFile::decodeName(waves));
     ASSERT_EQ(::mkdir((waves + "/Odd\xff.bundle").constData(), 0755), 0);
+    const QByteArray cutWaves = QFile::encodeName(sys(kWaves)) + "/Plug-Ins V16\xc3";
+    ASSERT_EQ(::mkdir(cutWaves.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir((cutWaves + "/Cut.bundle").constData(), 0755), 0);
 
     PluginScanner scanner;
     scanner.scanAllPlugins();
-    ASSERT_EQ(scanner.discoveredPlugins().size(), 1);
-    EXPECT_EQ(scanner.discoveredPlugins().first().name, "Good");
-    for (const AudioPlugin& p : scanner.discoveredPlugins())
+    QStringList names;
+    for (const AudioPlugin& p : scanner.discoveredPlugins()) {
+        names << p.name;
         EXPECT_TRUE(QFileInfo::exists(p.currentPath)) << p.currentPath.toStdString();
+    }
+    EXPECT_EQ(names, QStringList{"Good"});
     QStringList skipped = printedLines().filter("not valid UTF-8");
     skipped.sort();
     EXPECT_EQ(skipped,
               (QStringList{"⚠️ Skipped a bundle whose name is not valid UTF-8 in " + sys(kWaves) + "/Plug-Ins V15",
                            "⚠️ Skipped a bundle whose name is not valid UTF-8 in " + sys(kVST3),
+                           "⚠️ Skipped a folder whose name is not valid UTF-8 in " + sys(kVST3),
                            "⚠️ Skipped a folder whose name is not valid UTF-8 in " + sys(kVST3)}));
     // The temporary folder's clean-up cannot name these.
-    for (const QByteArray& made :
-         {vst3 + "/Bad\xff.vst3", vst3 + "/Vendor\xfe/Inside.vst3", vst3 + "/Vendor\xfe", waves + "/Odd\xff.bundle"})
+    for (const QByteArray& made : {vst3 + "/Bad\xff.vst3", vst3 + "/Vendor\xfe/Inside.vst3", vst3 + "/Vendor\xfe",
+                                   vst3 + "/Cut\xe2\x82/Inside.vst3", vst3 + "/Cut\xe2\x82", waves + "/Odd\xff.bundle",
+                                   cutWaves + "/Cut.bundle", cutWaves})
         EXPECT_EQ(::rmdir(made.constData()), 0);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 /// Names and fixed SQL of the catalogue file plugins.db. Every identifier that reaches
 /// a statement comes from here; user input only ever travels as a bound value. The
 /// menu-bar helper includes this header (rackhand_catalogue_schema) for its read-only count.
@@ -41,16 +43,25 @@ inline constexpr const char* kColumns[] = {kId,          kName,      kManufactur
 inline constexpr char kTableInfo[] = "PRAGMA table_info(plugins)";
 inline constexpr char kDropTable[] = "DROP TABLE plugins";
 
-// The six single-column indexes, in creation order, one statement per line.
+// The six single-column indexes and the four sort indexes, in creation order, one statement per line.
 #define RACKHAND_CATALOGUE_INDEXES                                                                                     \
     "CREATE INDEX IF NOT EXISTS idx_plugins_name ON plugins(name);\n"                                                  \
     "CREATE INDEX IF NOT EXISTS idx_plugins_manufacturer ON plugins(manufacturer);\n"                                  \
     "CREATE INDEX IF NOT EXISTS idx_plugins_format ON plugins(format);\n"                                              \
     "CREATE INDEX IF NOT EXISTS idx_plugins_isEnabled ON plugins(isEnabled);\n"                                        \
     "CREATE INDEX IF NOT EXISTS idx_plugins_version ON plugins(version);\n"                                            \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_lastUsed ON plugins(lastUsed);\n"
+    "CREATE INDEX IF NOT EXISTS idx_plugins_lastUsed ON plugins(lastUsed);\n" RACKHAND_CATALOGUE_SORT_INDEXES
 
-/// The table and its six indexes, one statement per line, run as one script. A table of
+// Pages are sorted COLLATE NOCASE, which the binary indexes above cannot serve: one index per
+// sorted column in that collation (name and manufacturer have it from their column), so a page
+// walks an index instead of sorting every row. Files of earlier versions get them when opened.
+#define RACKHAND_CATALOGUE_SORT_INDEXES                                                                                \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_format_nocase ON plugins(format COLLATE NOCASE);\n"                        \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_isEnabled_nocase ON plugins(isEnabled COLLATE NOCASE);\n"                  \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_version_nocase ON plugins(version COLLATE NOCASE);\n"                      \
+    "CREATE INDEX IF NOT EXISTS idx_plugins_lastUsed_nocase ON plugins(lastUsed COLLATE NOCASE);\n"
+
+/// The table and its indexes, one statement per line, run as one script. A table of
 /// another layout is dropped first (the catalogue is rebuilt by every scan).
 inline constexpr char kCreateScript[] = "CREATE TABLE IF NOT EXISTS plugins (\n"
                                         "    id TEXT PRIMARY KEY,\n"
@@ -65,7 +76,7 @@ inline constexpr char kCreateScript[] = "CREATE TABLE IF NOT EXISTS plugins (\n"
                                         "    lastUsed REAL\n"
                                         ");\n" RACKHAND_CATALOGUE_INDEXES;
 
-/// A full rewrite drops the six indexes and builds them again after the inserts (inside
+/// A full rewrite drops the indexes and builds them again after the inserts (inside
 /// the same transaction): one sorted build per index is much cheaper than updating six
 /// b-trees row by row, and the schema text ends up identical.
 inline constexpr char kCreateIndexes[] = RACKHAND_CATALOGUE_INDEXES;
@@ -74,9 +85,14 @@ inline constexpr char kDropIndexes[] = "DROP INDEX IF EXISTS idx_plugins_name;\n
                                        "DROP INDEX IF EXISTS idx_plugins_format;\n"
                                        "DROP INDEX IF EXISTS idx_plugins_isEnabled;\n"
                                        "DROP INDEX IF EXISTS idx_plugins_version;\n"
-                                       "DROP INDEX IF EXISTS idx_plugins_lastUsed;\n";
+                                       "DROP INDEX IF EXISTS idx_plugins_lastUsed;\n"
+                                       "DROP INDEX IF EXISTS idx_plugins_format_nocase;\n"
+                                       "DROP INDEX IF EXISTS idx_plugins_isEnabled_nocase;\n"
+                                       "DROP INDEX IF EXISTS idx_plugins_version_nocase;\n"
+                                       "DROP INDEX IF EXISTS idx_plugins_lastUsed_nocase;\n";
 
 #undef RACKHAND_CATALOGUE_INDEXES
+#undef RACKHAND_CATALOGUE_SORT_INDEXES
 
 inline constexpr char kSelectColumns[] =
     "SELECT id, name, manufacturer, format, originalPath, currentPath, isEnabled, version, bundleIdentifier, lastUsed";
@@ -96,6 +112,11 @@ inline constexpr char kSelectKeys[] = "SELECT name, format FROM plugins";
 inline constexpr char kSelectManufacturers[] =
     "SELECT DISTINCT manufacturer FROM plugins ORDER BY manufacturer COLLATE NOCASE";
 inline constexpr char kSelectByIdsPrefix[] = "SELECT * FROM plugins WHERE id IN (";
+/// The columns of kSelectColumns, then the rowid (at ColumnCount).
+inline constexpr char kSelectByRowidsPrefix[] =
+    "SELECT id, name, manufacturer, format, originalPath, currentPath, isEnabled, version, bundleIdentifier, lastUsed, "
+    "rowid FROM plugins WHERE rowid IN (";
+inline constexpr char kCountAll[] = "SELECT COUNT(*) FROM plugins";
 
 // Filter conditions; their placeholders are always bound, never spliced.
 inline constexpr char kSearchCondition[] = "(name LIKE ? OR manufacturer LIKE ?)";
@@ -106,9 +127,25 @@ inline constexpr char kFormatInPrefix[] = "format IN (";
 /// is several times cheaper than seeking each indexed row.
 inline constexpr char kFormatInRowPrefix[] = "+format IN (";
 inline constexpr char kManufacturerInPrefix[] = "manufacturer IN (";
+/// Kept off idx_plugins_manufacturer the same way, when the page is better read along the sort's index.
+inline constexpr char kManufacturerInRowPrefix[] = "+manufacturer IN (";
 inline constexpr char kKeyInPrefix[] = "(name || '|' || format) IN (";
 
 /// The columns a page may be sorted by; any other request sorts by kName.
 inline constexpr const char* kSortableColumns[] = {kName, kManufacturer, kFormat, kIsEnabled, kVersion, kLastUsed};
+/// The index that orders each of kSortableColumns COLLATE NOCASE, in the same order.
+inline constexpr const char* kSortIndexes[] = {"idx_plugins_name",           "idx_plugins_manufacturer",
+                                               "idx_plugins_format_nocase",  "idx_plugins_isEnabled_nocase",
+                                               "idx_plugins_version_nocase", "idx_plugins_lastUsed_nocase"};
+inline const char* sortIndexOf(const char* column)
+{
+    for (int i = 0; i < int(sizeof kSortableColumns / sizeof kSortableColumns[0]); ++i) {
+        if (std::string_view(kSortableColumns[i]) == column)
+            return kSortIndexes[i];
+    }
+    return kSortIndexes[0];
+}
+/// What the in-memory search reads of every row.
+inline constexpr char kSelectSearched[] = "SELECT rowid, name, manufacturer, format FROM plugins";
 
 } // namespace CatalogueSchema

@@ -4,12 +4,14 @@
 #include "Platform/Diagnostics.h"
 #include "Platform/Paths.h"
 #include "catalogue/CatalogueSchema.h"
+#include "catalogue/CatalogueSearch.h"
 #include "catalogue/Sql/Statement.h"
 #include "catalogue/Sql/Transaction.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +25,9 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 // Ids looked up per statement by getPluginsByIds.
 constexpr int kMaxIdsPerStatement = 1000;
+// Page caches in KiB (negative): a full rewrite's, and every other statement's (SQLite's default).
+constexpr char kRewriteCacheSize[] = "PRAGMA cache_size=-32768";
+constexpr char kReadCacheSize[] = "PRAGMA cache_size=-2000";
 
 std::unique_ptr<PluginDatabase>& sharedInstance()
 {
@@ -93,7 +98,8 @@ std::optional<QString> absentWhenEmpty(const Sql::Statement& row, int column)
 
 } // namespace
 
-PluginDatabase::PluginDatabase(const QString& path, Unreadable unreadable) : m_dbPath(path), m_unreadable(unreadable)
+PluginDatabase::PluginDatabase(const QString& path, Unreadable unreadable)
+    : m_search(std::make_unique<CatalogueSearch>()), m_dbPath(path), m_unreadable(unreadable)
 {
     // A failure to create the folder shows up as the open failure below.
     QDir().mkpath(QFileInfo(m_dbPath).absolutePath());
@@ -337,10 +343,9 @@ QString PluginDatabase::openDatabase()
     // Debian's SQLite zeroes deleted content by default; the catalogue holds nothing secret
     // and each scan deletes every row, so that would only add writes.
     exec("PRAGMA secure_delete=OFF");
-    // A scan rewrites the whole catalogue in one transaction: keep its pages and the
-    // index sorts in memory, and let the log grow past one rewrite before it is folded
-    // back, so a scan is not followed by a synchronous checkpoint every time.
-    exec("PRAGMA cache_size=-32768");
+    // A scan rewrites the whole catalogue in one transaction: let the log grow past one
+    // rewrite before it is folded back, so a scan is not followed by a synchronous
+    // checkpoint every time (its large page cache is replaceAllPlugins' own).
     exec("PRAGMA temp_store=MEMORY");
     exec("PRAGMA wal_autocheckpoint=8192");
     return {};
@@ -389,6 +394,19 @@ QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
 {
     if (!m_db)
         return openFailure();
+    // The rewrite keeps its pages and the index sorts in memory; afterwards the connection
+    // goes back to a small cache, since a window keeps it open for hours and pages reads.
+    struct RewriteCache {
+        explicit RewriteCache(const PluginDatabase& database) : db(database) { db.exec(kRewriteCacheSize); }
+        ~RewriteCache()
+        {
+            db.exec(kReadCacheSize);
+            sqlite3_db_release_memory(db.m_db);
+        }
+        RewriteCache(const RewriteCache&) = delete;
+        RewriteCache& operator=(const RewriteCache&) = delete;
+        const PluginDatabase& db;
+    } cache(*this);
     Sql::Transaction transaction(m_db);
     if (!transaction.isActive()) {
         printSqlError(transaction.errorMessage());
@@ -449,7 +467,9 @@ void PluginDatabase::updatePlugin(const AudioPlugin& plugin)
     update.bindText(1, plugin.currentPath);
     update.bindInt64(2, plugin.isEnabled ? 1 : 0);
     update.bindText(3, uuidString(plugin.id));
+    const bool searchCurrent = m_search->isCurrent(m_db);
     update.exec();
+    m_search->locationsWritten(m_db, searchCurrent);
 }
 
 void PluginDatabase::deletePlugin(const QUuid& id)
@@ -463,12 +483,16 @@ void PluginDatabase::deletePlugin(const QUuid& id)
 
 QString PluginDatabase::updatePlugins(const QList<AudioPlugin>& plugins)
 {
-    return writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(),
-                      [&plugins](Sql::Statement& update, qsizetype i) {
-                          update.bindText(1, plugins[i].currentPath);
-                          update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
-                          update.bindText(3, uuidString(plugins[i].id));
-                      });
+    const bool searchCurrent = m_db && m_search->isCurrent(m_db);
+    QString error =
+        writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(), [&plugins](Sql::Statement& update, qsizetype i) {
+            update.bindText(1, plugins[i].currentPath);
+            update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
+            update.bindText(3, uuidString(plugins[i].id));
+        });
+    if (m_db)
+        m_search->locationsWritten(m_db, searchCurrent);
+    return error;
 }
 
 QString PluginDatabase::deletePlugins(const QList<QUuid>& ids)
@@ -512,7 +536,8 @@ QString PluginDatabase::writeBatch(const char* sql, qsizetype count,
 
 PluginDatabase::FilterClause PluginDatabase::filterClause(const QString& searchText, const QSet<PluginFormat>& formats,
                                                           const QSet<QString>& manufacturers,
-                                                          const QSet<QString>& pluginKeys, bool formatOnRow)
+                                                          const QSet<QString>& pluginKeys, bool formatOnRow,
+                                                          bool manufacturerOnRow)
 {
     QList<QByteArray> conditions;
     FilterClause clause;
@@ -532,7 +557,9 @@ PluginDatabase::FilterClause PluginDatabase::filterClause(const QString& searchT
         clause.parameters << raw;
     }
     if (!manufacturers.isEmpty()) {
-        conditions << QByteArray(CatalogueSchema::kManufacturerInPrefix) + placeholders(manufacturers.size()) + ')';
+        conditions << QByteArray(manufacturerOnRow ? CatalogueSchema::kManufacturerInRowPrefix
+                                                   : CatalogueSchema::kManufacturerInPrefix) +
+                          placeholders(manufacturers.size()) + ')';
         clause.parameters << sortedTexts(manufacturers);
     }
     if (!pluginKeys.isEmpty()) {
@@ -587,9 +614,19 @@ QList<AudioPlugin> PluginDatabase::queryPlugins(const PluginQuery& q) const
     QList<AudioPlugin> result;
     if (!m_db)
         return result;
+    const char* column = sortColumnSql(q.sortColumn);
+    if (CatalogueSearch::handles(q.searchText, q.pluginKeys)) {
+        if (const std::optional<QList<qint64>> rowids =
+                m_search->page(m_db, q.searchText, q.formats, q.manufacturers, column, q.sortAscending,
+                               clampToInt32(q.limit), clampToInt32(q.offset)))
+            return pluginsByRowids(*rowids);
+    }
     // A format is about a quarter of the rows: with a search text, reading the whole table beats the index.
-    const FilterClause filter = filterClause(q.searchText, q.formats, q.manufacturers, q.pluginKeys,
-                                             /*formatOnRow=*/!q.searchText.isEmpty());
+    FilterClause filter = filterClause(q.searchText, q.formats, q.manufacturers, q.pluginKeys,
+                                       /*formatOnRow=*/!q.searchText.isEmpty());
+    if (q.searchText.isEmpty() && q.pluginKeys.isEmpty() && (!q.formats.isEmpty() || !q.manufacturers.isEmpty()) &&
+        !filterBeatsSortIndex(filter, q.limit, q.offset))
+        filter = filterClause({}, q.formats, q.manufacturers, {}, /*formatOnRow=*/true, /*manufacturerOnRow=*/true);
     QByteArray sql = CatalogueSchema::kSelectColumns;
     sql += '\n';
     sql += CatalogueSchema::kFromTable;
@@ -597,7 +634,7 @@ QList<AudioPlugin> PluginDatabase::queryPlugins(const PluginQuery& q) const
     sql += filter.sql;
     sql += '\n';
     sql += "ORDER BY ";
-    sql += sortColumnSql(q.sortColumn);
+    sql += column;
     sql += " COLLATE NOCASE ";
     sql += q.sortAscending ? "ASC" : "DESC";
     sql += "\nLIMIT ? OFFSET ?";
@@ -616,6 +653,43 @@ QList<AudioPlugin> PluginDatabase::queryPlugins(const PluginQuery& q) const
     return result;
 }
 
+bool PluginDatabase::filterBeatsSortIndex(const FilterClause& filter, qint64 limit, qint64 offset) const
+{
+    // Walking the sort's index reads about (offset + limit) * rows / matches rows before the
+    // page is full; reading the matches through the filter's index and sorting them reads
+    // the matches. The two counts come from the indexes and cost little.
+    const qint64 matches = countOf(CatalogueSchema::kCountPrefix + filter.sql, filter.parameters);
+    const qint64 rows = countOf(CatalogueSchema::kCountAll, {});
+    const qint64 wanted = std::clamp<qint64>(limit < 0 ? rows : limit, 0, rows) + std::max<qint64>(offset, 0);
+    return double(matches) * double(matches) < double(wanted) * double(rows);
+}
+
+QList<AudioPlugin> PluginDatabase::pluginsByRowids(const QList<qint64>& rowids) const
+{
+    QHash<qint64, AudioPlugin> found;
+    found.reserve(rowids.size());
+    for (qsizetype start = 0; start < rowids.size(); start += kMaxIdsPerStatement) {
+        const qsizetype count = std::min<qsizetype>(kMaxIdsPerStatement, rowids.size() - start);
+        Sql::Statement query(m_db, CatalogueSchema::kSelectByRowidsPrefix + placeholders(count) + ')');
+        if (!query.isValid())
+            return {};
+        for (qsizetype i = 0; i < count; ++i)
+            query.bindInt64(int(i) + 1, rowids[start + i]);
+        while (query.next()) {
+            if (std::optional<AudioPlugin> plugin = pluginFromRow(query))
+                found.emplace(query.columnInt64(CatalogueSchema::ColumnCount), std::move(*plugin));
+        }
+    }
+    QList<AudioPlugin> result;
+    result.reserve(found.size());
+    for (qint64 rowid : rowids) {
+        auto it = found.find(rowid);
+        if (it != found.end())
+            result.append(std::move(*it));
+    }
+    return result;
+}
+
 qint64 PluginDatabase::countOf(const QByteArray& sql, const QStringList& parameters) const
 {
     if (!m_db)
@@ -630,6 +704,10 @@ qint64 PluginDatabase::countOf(const QByteArray& sql, const QStringList& paramet
 qint64 PluginDatabase::totalCount(const QString& searchText, const QSet<PluginFormat>& formats,
                                   const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys) const
 {
+    if (m_db && CatalogueSearch::handles(searchText, pluginKeys)) {
+        if (const std::optional<qint64> count = m_search->count(m_db, searchText, formats, manufacturers))
+            return *count;
+    }
     const FilterClause filter =
         filterClause(searchText, formats, manufacturers, pluginKeys, /*formatOnRow=*/!searchText.isEmpty());
     return countOf(CatalogueSchema::kCountPrefix + filter.sql, filter.parameters);

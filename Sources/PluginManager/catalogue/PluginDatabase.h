@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class CatalogueSearch;
 struct sqlite3;
 
 namespace Sql {
@@ -117,7 +118,7 @@ private:
     };
     static FilterClause filterClause(const QString& searchText, const QSet<PluginFormat>& formats,
                                      const QSet<QString>& manufacturers, const QSet<QString>& pluginKeys,
-                                     bool formatOnRow = false);
+                                     bool formatOnRow = false, bool manufacturerOnRow = false);
     static std::optional<AudioPlugin> pluginFromRow(const Sql::Statement& row);
     static int traceCallback(unsigned type, void* context, void* statement, void* text);
 
@@ -137,7 +138,14 @@ private:
     /// Runs one prepared statement `count` times in one transaction, `bind` filling row i.
     QString writeBatch(const char* sql, qsizetype count, const std::function<void(Sql::Statement&, qsizetype)>& bind);
 
+    /// The rows of `rowids`, in that order (rows that do not convert are left out).
+    QList<AudioPlugin> pluginsByRowids(const QList<qint64>& rowids) const;
+    /// A format or manufacturer filter with the sort's own index: how the page is best read.
+    bool filterBeatsSortIndex(const FilterClause& filter, qint64 limit, qint64 offset) const;
+
     std::function<void(const QString&)> m_statementObserver;
+    // Searches answered from memory; filled on first use (queries are const).
+    std::unique_ptr<CatalogueSearch> m_search;
 
     sqlite3* m_db = nullptr;
     QString m_dbPath;

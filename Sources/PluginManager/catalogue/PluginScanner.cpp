@@ -347,14 +347,18 @@ bool isValidUtf8(const QByteArray& bytes)
     const bool ascii = std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return (c & 0x80) == 0; });
     if (ascii)
         return true;
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: a name that ends in the first bytes of a longer character is an error, not a
+    // character left pending for a next call that never comes (which drops it from the text).
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decoded = decoder.decode(bytes);
     return !decoder.hasError();
 }
 
 /// What a bundle's own files say, whatever path it was reached by.
 struct BundleFacts {
-    bool present = false; // false: a dangling link or a WaveShell, which make no record
+    bool present = false;    // false: a dangling link or a WaveShell, which make no record
+    FolderId identity{0, 0}; // (device, inode) of the bundle itself, links followed
+    bool viaLink = false;    // the entry is a link to the bundle, not the bundle
     QString manufacturer;
     std::optional<QString> version;
     std::optional<QString> bundleIdentifier;
@@ -368,8 +372,16 @@ BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char
     const QByteArray nativeBase = withoutExtension(nativeName);
     if (QFile::decodeName(nativeBase).toLower().startsWith(QLatin1String("waveshell")))
         return facts; // Waves shells are found through the Waves folders instead
-    if (entryKind(atFd, nativeRef, type) == EntryKind::missing)
-        return facts;
+    // The bundle's identity tells one bundle reached by two names from two copies.
+    struct stat st {};
+    if (::fstatat(atFd, nativeRef.constData(), &st, 0) != 0)
+        return facts; // a dangling link
+    facts.identity = {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+    facts.viaLink = type == DT_LNK;
+    if (type == DT_UNKNOWN) {
+        struct stat own {};
+        facts.viaLink = ::fstatat(atFd, nativeRef.constData(), &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
+    }
     // One read and one parse per bundle, however many fields it yields.
     const QVariantMap info = parsePropertyList(readSmallFile(atFd, nativeRef + "/Contents/Info.plist"));
     facts.present = true;
@@ -410,7 +422,9 @@ struct ScanRecord {
     QString foldedName; // the name lower-cased: the cross-reference key
     bool genericManufacturer = false;
     QString sortKey;
-    quint64 sortPrefix = 0; // the code-point ranks of sortKey's first four units, for a quick first compare
+    quint64 sortPrefix = 0;  // the code-point ranks of sortKey's first four units, for a quick first compare
+    FolderId identity{0, 0}; // the bundle's (device, inode); none for Waves records
+    bool viaLink = false;
 };
 
 /// What the final sort moves: the prefix beside the record, so most compares stay in one array.
@@ -495,7 +509,11 @@ void readBundles(const RootWalk& walk, FolderNode& node, const QByteArray& folde
         if (!facts.present)
             continue;
         const QString path = node.path + QLatin1Char('/') + QFile::decodeName(entry.name);
+        const FolderId identity = facts.identity;
+        const bool viaLink = facts.viaLink;
         entry.record = annotated(makeRecord(std::move(facts), entry.name, path, walk.format, walk.rules));
+        entry.record->identity = identity;
+        entry.record->viaLink = viaLink;
     }
     ::close(fd);
 }
@@ -571,24 +589,38 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
     }
 }
 
-/// Takes a bundle's record (it stays in the tree). Its paths were made from the place the folder
-/// was listed from; when this walk reached the folder by another way (a link), they follow this way.
+/// Where each bundle of one format already stands in the record list, by its (device, inode).
+using BundlePlaces = QHash<FolderId, size_t>;
+
+/// Takes a bundle's record (it stays in the tree) unless the same bundle, reached by another
+/// name, was taken before: the first place met keeps it, except that a link yields to the
+/// bundle's own entry (moving a link would leave the bundle where hosts still load it).
+/// Its paths were made from the place the folder was listed from; when this walk reached
+/// the folder by another way (a link), they follow this way.
 void takeRecord(const RootWalk& walk, const FolderNode& node, const QString& folderPath, FolderEntry& entry,
-                std::vector<ScanRecord*>& records)
+                std::vector<ScanRecord*>& records, BundlePlaces& places)
 {
     ScanRecord& record = *entry.record;
+    const auto seen = places.constFind(record.identity);
+    if (seen != places.cend() && !(records[*seen]->viaLink && !record.viaLink))
+        return;
     if (folderPath != node.path) {
         const QString path = folderPath + QLatin1Char('/') + QFile::decodeName(entry.name);
         record.plugin.currentPath = path;
         record.plugin.isEnabled = !DisabledLayout::isDisabledPath(path, walk.rules);
         record.plugin.originalPath = DisabledLayout::returnPath(path, walk.format, walk.rules);
     }
+    if (seen != places.cend()) {
+        records[*seen] = &record;
+        return;
+    }
+    places.insert(record.identity, records.size());
     records.push_back(&record);
 }
 
 /// The records of one walked root, in depth-first order, each folder taken the first
 /// time it is met. Iterative: a deep tree must not exhaust the stack.
-void collectRecords(RootWalk& walk, std::vector<ScanRecord*>& records)
+void collectRecords(RootWalk& walk, std::vector<ScanRecord*>& records, BundlePlaces& places)
 {
     if (!walk.root.opened)
         return;
@@ -608,7 +640,7 @@ void collectRecords(RootWalk& walk, std::vector<ScanRecord*>& records)
         FolderEntry& entry = top.node->entries[top.next++];
         if (!entry.child) {
             if (entry.record)
-                takeRecord(walk, *top.node, top.path, entry, records);
+                takeRecord(walk, *top.node, top.path, entry, records, places);
             continue;
         }
         if (!entry.child->opened || visited.contains(entry.child->id))
@@ -866,8 +898,9 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
             for (ScanRecord& record : wavesRecords)
                 records.push_back(&record);
         }
+        BundlePlaces places; // a bundle is one record per format, however many names reach it
         for (; walk != walks.end() && walk->format == format; ++walk)
-            collectRecords(*walk, records);
+            collectRecords(*walk, records, places);
         ++done;
         if (formatDone)
             formatDone(done / 6.0);

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <utility>
@@ -262,6 +263,9 @@ void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
         ScanOutcome outcome = writeScanResult(work(), databasePath);
         if (databasePath.isEmpty())
             outcome.saveError = openFailure;
+        // The scan's threads freed their walked trees into the allocator's per-thread pools, which
+        // keep the pages; a window that scanned once would otherwise carry them for good.
+        ::malloc_trim(0);
         QMetaObject::invokeMethod(
             this, [this, outcome = std::move(outcome)]() mutable { publishScan(std::move(outcome)); },
             Qt::QueuedConnection);
