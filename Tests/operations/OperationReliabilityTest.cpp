@@ -15,10 +15,10 @@
 
 namespace {
 
-// The script path inside "chmod +x 'Q' && 'Q'".
+// The script path inside "/bin/sh 'Q'".
 QString scriptPathOf(const QString& command)
 {
-    static const QRegularExpression pattern(QStringLiteral("^chmod \\+x '([^']+)' && '([^']+)'$"));
+    static const QRegularExpression pattern(QStringLiteral("^/bin/sh '([^']+)'$"));
     const auto match = pattern.match(command);
     return match.hasMatch() ? match.captured(1) : QString();
 }
@@ -33,8 +33,8 @@ QString truncatedCommand(const QString& command, int moves, const QString& scrat
     QFile file(script);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    // The two first lines, then a move line and a counting line per move (names hold no line feeds here).
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n').mid(0, 2 + 2 * moves);
+    // The three first lines, then a move line and a counting line per move (names hold no line feeds here).
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n').mid(0, 3 + 2 * moves);
     QFile out(scratch);
     if (!out.open(QIODevice::WriteOnly))
         return {};
@@ -130,10 +130,11 @@ private:
     }
     static void actOut(const QStringList& words)
     {
-        if (words.size() == 7 && words[0] == QLatin1String("mkdir") && words[4] == QLatin1String("mv")) {
+        const qsizetype mv = words.indexOf(QStringLiteral("mv"));
+        if (words.value(0) == QLatin1String("mkdir") && mv > 0 && words.value(mv + 1) == QLatin1String("-T")) {
             QDir().mkpath(words[2]);
-            if (!DisabledLayout::pathExists(words[6]))
-                QDir().rename(words[5], words[6]);
+            if (!DisabledLayout::pathExists(words.value(mv + 3)))
+                QDir().rename(words.value(mv + 2), words.value(mv + 3));
         } else if (words.size() == 3 && words[0] == QLatin1String("rm")) {
             if (QFileInfo(words[2]).isDir())
                 QDir(words[2]).removeRecursively();
@@ -218,9 +219,9 @@ using OperationReliabilityDeathTest = OperationReliabilityTest;
 
 TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
 {
-    makeBundle(central("VST3/X.vst3")); // unrelated: the user's X must get a free name
-    enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/X.vst3"), PluginFormat::vst3, "home x");
-    enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"), PluginFormat::vst3, "deep");
+    makeBundle(central("VST3/X.vst3")); // unrelated: the system's X must get a free name
+    enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/X.vst3"), PluginFormat::vst3, "x");
+    enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"), PluginFormat::vst3, "deep");
     enabledBundle(usr("/Library/Audio/Plug-Ins/Components/Mine.component"), PluginFormat::au, "mine");
     enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Sys.vst3"), PluginFormat::vst3, "sys");
     enabledBundle(sys("/Library/Audio/Plug-Ins/Components/Comp.component"), PluginFormat::au, "comp");
@@ -229,6 +230,8 @@ TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
     const auto before = snapshot();
     const QList<AudioPlugin> enabled = withState(first.plugins(), true);
     ASSERT_EQ(enabled.size(), 5);
+    // Three of the four system bundles move; the home one, moved with the user's rights
+    // after the script, never does.
     const QString scratch = home() + QStringLiteral("/partial.sh");
     EXPECT_EXIT(
         {
@@ -258,7 +261,10 @@ TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
         for (auto it = after[side].cbegin(); it != after[side].cend(); ++it)
             EXPECT_TRUE(before[side].contains(it.key())) << "new: " << side.toStdString() << it.key().toStdString();
     }
-    EXPECT_TRUE(DisabledOrigins().origins().isEmpty());
+    // What is left speaks only for bundles that never moved: nothing waits at those paths.
+    const QHash<QString, QString> left = DisabledOrigins().origins();
+    for (auto it = left.cbegin(); it != left.cend(); ++it)
+        EXPECT_FALSE(DisabledLayout::pathExists(it.key())) << it.key().toStdString();
 }
 
 TEST_F(OperationReliabilityTest, BatchFilesOfALiveRunAreKept)
@@ -347,36 +353,31 @@ TEST_F(OperationReliabilityTest, RecordsThatCannotBeSavedAfterAMoveAreReported)
     }
 }
 
-// --- A full disk on the batch road ---
+// --- Something appears at a destination before the run ---
 
-TEST_F(OperationReliabilityTest, PartialCopyOfAFailedBatchMoveIsRemoved)
+TEST_F(OperationReliabilityTest, AnItemThatAppearedAtADestinationIsNeverRemoved)
 {
-    const AudioPlugin home = enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/H.vst3"), PluginFormat::vst3, "home");
+    const AudioPlugin blocked = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/B.vst3"), PluginFormat::vst3, "mine");
     const AudioPlugin other = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/S.vst3"), PluginFormat::vst3, "sys");
-    seed({home, other});
-    const QMap<QString, QByteArray> homeBefore = treeHash(home.currentPath);
-    const QString copy = central("VST3/H.vst3");
-    const QString noSpace =
-        QStringLiteral("mv: cannot create regular file '%1/Contents/MacOS/binary': No space left on device").arg(copy);
+    seed({blocked, other});
+    const QString occupied = central("VST3/B.vst3");
     m_recorder->setOnRun([&](const QString&) {
-        // Across file systems mv copies first: the copy stops half-way, the source stays.
-        writeFile(copy + QStringLiteral("/Contents/Info.plist"), "half");
+        // Someone else's item appears where B was planned to go; the script leaves B alone.
+        writeFile(occupied + QStringLiteral("/Contents/MacOS/binary"), "someone else's");
         QFile::rename(other.currentPath, central("VST3/S.vst3"));
     });
-    PrivilegedRunner::Result ranWithErrors = RecordingRunner::success();
-    ranWithErrors.standardError = noSpace;
-    m_recorder->enqueue(ranWithErrors);
-
     PluginManagerViewModel& model = vm();
-    model.toggleMultiplePlugins({home, other});
-    EXPECT_FALSE(DisabledLayout::pathExists(copy));
-    EXPECT_EQ(treeHash(home.currentPath), homeBefore);
+    model.toggleMultiplePlugins({blocked, other});
+    // Only names the batch made itself are ever cleaned up.
+    EXPECT_EQ(readFile(occupied + QStringLiteral("/Contents/MacOS/binary")), QByteArray("someone else's"));
+    EXPECT_EQ(readFile(blocked.currentPath + QStringLiteral("/Contents/MacOS/binary")), QByteArray("mine"));
     ASSERT_TRUE(model.error());
-    EXPECT_TRUE(model.error()->detail.contains(noSpace)) << model.error()->detail.toStdString();
-    EXPECT_TRUE(model.error()->detail.contains(QStringLiteral("the partial copy at %1 was removed").arg(copy)));
-    EXPECT_TRUE(row(home.id).isEnabled);
+    EXPECT_TRUE(model.error()->detail.contains(QStringLiteral("an item already exists at %1").arg(occupied)))
+        << model.error()->detail.toStdString();
+    EXPECT_FALSE(model.error()->detail.contains(QStringLiteral("removed")));
+    EXPECT_TRUE(row(blocked.id).isEnabled);
     EXPECT_FALSE(row(other.id).isEnabled);
-    EXPECT_FALSE(DisabledOrigins().origins().contains(copy));
+    EXPECT_FALSE(DisabledOrigins().origins().contains(occupied));
     EXPECT_TRUE(DisabledOrigins().origins().contains(central("VST3/S.vst3")));
 }
 

@@ -27,12 +27,20 @@ const QStringList kHostileNames = {
     QStringLiteral("x' && touch pwned && '"),
 };
 
-// The script path inside "chmod +x 'Q' && 'Q'".
+// The script path inside "/bin/sh 'Q'".
 QString scriptPathOf(const QString& command)
 {
-    static const QRegularExpression pattern(QStringLiteral("^chmod \\+x '([^']+)' && '([^']+)'$"));
+    static const QRegularExpression pattern(QStringLiteral("^/bin/sh '([^']+)'$"));
     const auto match = pattern.match(command);
-    return match.hasMatch() && match.captured(1) == match.captured(2) ? match.captured(1) : QString();
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+// A move as the runner gets it: never into or over anything, never a source that became a link.
+QString guardedMove(const QString& source, const QString& destination)
+{
+    const QString s = DisabledLayout::shellQuote(source);
+    const QString d = DisabledLayout::shellQuote(destination);
+    return "[ ! -L " + s + " ] && [ ! -e " + d + " ] && [ ! -L " + d + " ] && mv -T " + s + " " + d;
 }
 
 QString progressPathOf(const QString& scriptPath)
@@ -88,13 +96,14 @@ protected:
     {
         QFile script(scriptPathOf(command));
         ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-        static const QRegularExpression move(QStringLiteral("^mkdir -p '([^']*)' && mv '([^']*)' '([^']*)'$"));
+        static const QRegularExpression move(QStringLiteral("^mkdir -p '([^']*)' && .* mv -T '([^']*)' '([^']*)' \\|\\|"));
         for (const QString& line : QString::fromUtf8(script.readAll()).split(u'\n')) {
             const auto match = move.match(line);
             if (!match.hasMatch())
                 continue;
             QDir().mkpath(match.captured(1));
-            QFile::rename(match.captured(2), match.captured(3));
+            if (!DisabledLayout::pathExists(match.captured(3)))
+                QFile::rename(match.captured(2), match.captured(3));
         }
     }
 };
@@ -111,10 +120,8 @@ TEST_F(PluginManagerViewModelOperationsTest, SystemBundlesTakeThePrivilegedRoadW
     model.togglePlugin(vst3);
     ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
     const QString vst3Disabled = central("VST3/It's.vst3");
-    const QString q = QStringLiteral("'\"'\"'");
-    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + central("VST3") + "' && mv '" +
-                                                      sys("/Library/Audio/Plug-Ins/VST3/It") + q + "s.vst3' '" +
-                                                      central("VST3/It") + q + "s.vst3'");
+    EXPECT_EQ(m_sandboxRunner->commands().last(),
+              "mkdir -p '" + central("VST3") + "' && " + guardedMove(vst3.currentPath, vst3Disabled));
     EXPECT_TRUE(QFileInfo(vst3Disabled + "/Contents/MacOS/binary").isFile());
     EXPECT_EQ(row(vst3.id).currentPath, vst3Disabled);
     EXPECT_FALSE(row(vst3.id).isEnabled);
@@ -125,14 +132,14 @@ TEST_F(PluginManagerViewModelOperationsTest, SystemBundlesTakeThePrivilegedRoadW
     writeFile(usr("/Library/Caches/AudioUnitCache/stale"), "x");
     model.togglePlugin(au);
     EXPECT_FALSE(model.error());
-    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + central("Audio Units") + "' && mv '" + au.currentPath +
-                                                      "' '" + central("Audio Units/Comp.component") + "'" + purge);
+    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + central("Audio Units") + "' && " +
+                                                      guardedMove(au.currentPath, central("Audio Units/Comp.component")) +
+                                                      purge);
     EXPECT_FALSE(QFileInfo::exists(usr("/Library/Caches/AudioUnitCache/stale")));
 
     model.togglePlugin(row(vst3.id));
     EXPECT_FALSE(model.error());
-    EXPECT_EQ(m_sandboxRunner->commands().last(),
-              "mv '" + central("VST3/It") + q + "s.vst3' '" + sys("/Library/Audio/Plug-Ins/VST3/It") + q + "s.vst3'");
+    EXPECT_EQ(m_sandboxRunner->commands().last(), guardedMove(vst3Disabled, vst3.originalPath));
     EXPECT_TRUE(row(vst3.id).isEnabled);
     EXPECT_EQ(row(vst3.id).currentPath, vst3.originalPath);
     EXPECT_EQ(readFile(vst3.originalPath + "/Contents/MacOS/binary"), QByteArray("payload"));
@@ -187,8 +194,8 @@ TEST_F(PluginManagerViewModelOperationsTest, WavesBundleMovesBesideItselfAndReRe
 
     model.togglePlugin(cla);
     ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
-    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + folder + "/Disabled' && mv '" + folder +
-                                                      "/CLA.bundle' '" + folder + "/Disabled/CLA.bundle'");
+    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + folder + "/Disabled' && " +
+                                                      guardedMove(folder + "/CLA.bundle", folder + "/Disabled/CLA.bundle"));
     EXPECT_TRUE(m_launcher->launches().isEmpty());
 
     model.togglePlugin(row(cla.id));
@@ -385,15 +392,14 @@ TEST_F(PluginManagerViewModelOperationsTest, BatchScriptFilesAreExactPrivateAndR
     ASSERT_TRUE(match.hasMatch()) << script.toStdString();
     EXPECT_TRUE(script.startsWith(Paths::tempDir() + "/"));
     EXPECT_EQ(progress, Paths::tempDir() + "/rackhand_progress_" + match.captured(1) + ".txt");
-    EXPECT_EQ(m_recorder->commands().first(), "chmod +x '" + script + "' && '" + script + "'");
-    const QString q = QStringLiteral("'\"'\"'");
-    const QString count = "n=$((n+1)) && printf '%d' $n > '" + progress + "'";
-    EXPECT_EQ(scriptText, "#!/bin/sh\nn=0\n"
-                          "mkdir -p '" +
-                              central("VST3") + "' && mv '" + sys("/Library/Audio/Plug-Ins/VST3/It") + q + "s.vst3' '" +
-                              central("VST3/It") + q + "s.vst3'\n" + count + "\n" + "mkdir -p '" +
-                              sys("/Library/Audio/Plug-Ins/CLAP") + "' && mv '" + b.currentPath + "' '" +
-                              b.originalPath + "'\n" + count);
+    EXPECT_EQ(m_recorder->commands().first(), "/bin/sh '" + script + "'");
+    const QString count = "n=$((n+1)) && printf '%d' $n 2>/dev/null > '" + progress + "'";
+    EXPECT_EQ(scriptText, "#!/bin/sh\nn=0\nexec 9<\"$0\" && flock -s 9 2>/dev/null\nmkdir -p '" + central("VST3") +
+                              "' && " + guardedMove(a.currentPath, central("VST3/It's.vst3")) +
+                              " || echo 'rackhand: item 1 failed' >&2\n" + count + "\nmkdir -p '" +
+                              sys("/Library/Audio/Plug-Ins/CLAP") + "' && " +
+                              guardedMove(b.currentPath, b.originalPath) + " || echo 'rackhand: item 2 failed' >&2\n" +
+                              count);
     EXPECT_EQ(progressText, QByteArray("0"));
     EXPECT_EQ(scriptMode, 0600u);
     EXPECT_EQ(progressMode, 0600u);
@@ -450,9 +456,10 @@ TEST_F(PluginManagerViewModelOperationsTest, PanelFromFiftyOnePluginsWithItsLabe
     auto batch = [this](int count, int disabledCount) {
         QList<AudioPlugin> list;
         for (int i = 0; i < count; ++i) {
-            const QString path = root() + QStringLiteral("/nowhere/P%1.vst3").arg(i);
-            const QString original = root() + QStringLiteral("/elsewhere/P%1.vst3").arg(i);
-            list.append(record(QStringLiteral("P%1").arg(i), PluginFormat::vst3, original, path, i >= disabledCount));
+            const QString original = sys("/Library/Audio/Plug-Ins/VST3/P%1.vst3").arg(i);
+            const bool enabled = i >= disabledCount;
+            list.append(record(QStringLiteral("P%1").arg(i), PluginFormat::vst3, original,
+                               enabled ? original : central("VST3/P%1.vst3").arg(i), enabled));
         }
         return list;
     };
@@ -491,7 +498,7 @@ TEST_F(PluginManagerViewModelOperationsTest, PanelFromFiftyOnePluginsWithItsLabe
             EXPECT_EQ(panel.hudModel()->progress(), 1.0);
             EXPECT_TRUE(panel.isClosePending());
         }
-        QDir(root() + "/nowhere").removeRecursively();
+        QDir(sys("/Library/Audio/Plug-Ins")).removeRecursively();
     }
 }
 
