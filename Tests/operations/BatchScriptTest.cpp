@@ -4,8 +4,10 @@
 #include "Support/SandboxTest.h"
 #include "catalogue/PluginModels.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <sys/stat.h>
 
@@ -44,6 +46,33 @@ TEST_F(BatchScriptTest, RunAndDeleteCommandsAreExact)
     EXPECT_EQ(BatchScript::deleteCommand({QStringLiteral("/a/X.vst3"), QStringLiteral("/b/It's.clap")}),
               QStringLiteral("rm -rf '/a/X.vst3' && rm -rf '/b/It'\"'\"'s.clap'"));
     EXPECT_EQ(BatchScript::deleteCommand({}), QString());
+}
+
+TEST_F(BatchScriptTest, TheScriptRunsFromAFolderMountedNoexec)
+{
+    // A tmpfs mounted noexec in a private mount namespace: the machine's own mounts stay as they are.
+    const QString folder = root() + QStringLiteral("/noexec");
+    makeDir(folder);
+    const QString script = folder + QStringLiteral("/rackhand_batch_X.sh");
+    const QString ran = root() + QStringLiteral("/ran");
+    using DisabledLayout::shellQuote;
+    auto inNoexecFolder = [&](const QString& then) {
+        QProcess shell;
+        shell.start(QStringLiteral("unshare"),
+                    {QStringLiteral("--mount"), QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                     QStringLiteral("mount -t tmpfs -o noexec,mode=0700 rackhand-test ") + shellQuote(folder) +
+                         QStringLiteral(" || exit 99\n") + then});
+        shell.waitForFinished();
+        return shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
+    };
+    if (inNoexecFolder(QStringLiteral("true")) != 0)
+        GTEST_SKIP() << "no private mount namespace here";
+    const QString write = QStringLiteral("printf '%s' ") + shellQuote("#!/bin/sh\nprintf ok > " + shellQuote(ran)) +
+                          QStringLiteral(" > ") + shellQuote(script) + QStringLiteral(" && chmod 600 ") +
+                          shellQuote(script) + u'\n';
+    EXPECT_EQ(inNoexecFolder(write + BatchScript::runCommand(script)), 0);
+    EXPECT_EQ(readFile(ran), QByteArray("ok"));
+    EXPECT_TRUE(QDir(folder).isEmpty());
 }
 
 TEST_F(BatchScriptTest, TemporaryFileNamesShareTheRunId)

@@ -3,15 +3,28 @@
 #include "operations/DisabledOrigins.h"
 #include "operations/OperationsFixture.h"
 #include "operations/PluginMover.h"
+#include "operations/StagingNames.h"
+
+#include "Support/Unprivileged.h"
+#include "catalogue/PluginScanner.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdlib>
+#include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -57,6 +70,65 @@ public:
 private:
     int m_moves;
     QString m_scratch;
+};
+
+// Starts the batch script in the background as pkexec would (it outlives the program),
+// with `mv` held after `moves` moves for as long as the gate file exists; once those
+// moves are done, the program dies.
+class OrphaningRunner final : public PrivilegedRunner {
+public:
+    OrphaningRunner(int moves, QString gate, QString bin) : m_moves(moves), m_gate(std::move(gate)), m_bin(std::move(bin))
+    {
+        using DisabledLayout::shellQuote;
+        const QString count = m_bin + QStringLiteral("/count");
+        QDir().mkpath(m_bin);
+        QFile mv(m_bin + QStringLiteral("/mv"));
+        if (!mv.open(QIODevice::WriteOnly))
+            return;
+        mv.write(QStringLiteral("#!/bin/sh\n"
+                                "c=$(cat %1 2>/dev/null || echo 0); c=$((c+1)); printf '%d' $c > %1\n"
+                                "if [ $c -gt %2 ]; then while [ -e %3 ]; do sleep 0.02; done; fi\n"
+                                "exec /bin/mv \"$@\"\n")
+                     .arg(shellQuote(count))
+                     .arg(m_moves)
+                     .arg(shellQuote(m_gate))
+                     .toUtf8());
+        mv.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    Result run(const QString& command) override
+    {
+        // The script must not hold this dying process's descriptors (the death test's pipe among them).
+        for (const QString& fd : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
+            if (fd.toInt() > 2)
+                ::fcntl(fd.toInt(), F_SETFD, FD_CLOEXEC);
+        }
+        QProcess script;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PATH"), m_bin + u':' + env.value(QStringLiteral("PATH")));
+        script.setProcessEnvironment(env);
+        script.setProgram(QStringLiteral("/bin/sh"));
+        script.setArguments({QStringLiteral("-c"), command});
+        script.setStandardOutputFile(QProcess::nullDevice());
+        script.setStandardErrorFile(QProcess::nullDevice());
+        if (!script.startDetached())
+            std::_Exit(4);
+        QString progress = scriptPathOf(command);
+        progress.replace(QStringLiteral("rackhand_batch_"), QStringLiteral("rackhand_progress_"))
+            .replace(QStringLiteral(".sh"), QStringLiteral(".txt"));
+        const QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()) {
+            QFile file(progress);
+            if (file.open(QIODevice::ReadOnly) && file.readAll() == QByteArray::number(m_moves))
+                std::_Exit(0);
+            QThread::msleep(10);
+        }
+        std::_Exit(5);
+    }
+
+private:
+    int m_moves;
+    QString m_gate;
+    QString m_bin;
 };
 
 // The words of one shell line as /bin/sh reads them, for the quoting our commands use:
@@ -282,6 +354,146 @@ TEST_F(OperationReliabilityTest, BatchFilesOfALiveRunAreKept)
     EXPECT_FALSE(QFileInfo::exists(dead));
 }
 
+TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItAndLosesNothing)
+{
+    makeBundle(central("VST3/X.vst3")); // unrelated: the system's X gets a free name
+    for (const char* name : {"A", "B", "X"})
+        enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/%1.vst3").arg(QLatin1String(name)), PluginFormat::vst3, name);
+    enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"), PluginFormat::vst3, "deep");
+    enabledBundle(sys("/Library/Audio/Plug-Ins/Components/Comp.component"), PluginFormat::au, "comp");
+    enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/Mine.vst3"), PluginFormat::vst3, "mine");
+    PluginManagerViewModel& first = sandboxVm();
+    ASSERT_TRUE(scanAndWait(first));
+    const auto before = snapshot();
+    QList<AudioPlugin> enabled = withState(first.plugins(), true);
+    ASSERT_EQ(enabled.size(), 6);
+    std::sort(enabled.begin(), enabled.end(),
+              [](const AudioPlugin& a, const AudioPlugin& b) { return a.name < b.name; });
+
+    // The window dies once A and B have moved; its script goes on, held before Comp, Deep and X.
+    const QString base = QFileInfo(root()).path();
+    const QString gate = base + QStringLiteral("/gate");
+    writeFile(gate, "closed");
+    EXPECT_EXIT(
+        {
+            const auto runner = std::make_shared<OrphaningRunner>(2, gate, base + QStringLiteral("/bin"));
+            PluginMover(db(), activityLog(), services(runner)).switchMany(enabled);
+        },
+        testing::ExitedWithCode(0), "");
+    // However this test ends, the script is let go and has ended before the sandbox goes.
+    const auto release = qScopeGuard([&gate] {
+        QFile::remove(gate);
+        const QDeadlineTimer deadline(30000);
+        while (PluginMover::earlierBatchRunning() && !deadline.hasExpired())
+            QThread::msleep(20);
+    });
+    ASSERT_TRUE(PluginMover::earlierBatchRunning());
+
+    // The restart keeps the live script's files and its origin records, and waits for it.
+    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    EXPECT_EQ(batchTempFiles().size(), 2);
+    EXPECT_TRUE(second.isOperationRunning());
+    second.togglePlugin(second.plugins().value(0));
+    EXPECT_EQ(second.error(), PluginManagerViewModel::earlierBatchRunningError());
+    EXPECT_TRUE(m_sandboxRunner->commands().isEmpty());
+    bool scanned = false;
+    second.scanForPlugins([&scanned] { scanned = true; });
+    QTest::qWait(600);
+    EXPECT_FALSE(scanned);
+    EXPECT_TRUE(second.isLoading());
+    const QHash<QString, QString> origins = DisabledOrigins().origins();
+    EXPECT_EQ(origins.value(central("VST3/X 1.vst3")), sys("/Library/Audio/Plug-Ins/VST3/X.vst3"));
+    EXPECT_EQ(origins.value(central("VST3/Deep.vst3")), sys("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"));
+
+    // When the script ends, the folders are read again.
+    QFile::remove(gate);
+    const QDeadlineTimer deadline(30000);
+    while (!scanned && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_TRUE(scanned);
+    EXPECT_FALSE(second.isOperationRunning());
+    EXPECT_TRUE(batchTempFiles().isEmpty());
+    expectCatalogueFollowsDisk("after the orphaned batch");
+    EXPECT_EQ(second.dbDisabledCount(), 6); // five moved, and the unrelated X
+    second.setError(std::nullopt);
+
+    // Enable All: everything back where it was, nothing lost, duplicated, nested or misplaced.
+    QList<AudioPlugin> disabled;
+    for (const AudioPlugin& plugin : withState(second.plugins(), false)) {
+        if (plugin.currentPath != central("VST3/X.vst3"))
+            disabled.append(plugin);
+    }
+    second.toggleMultiplePlugins(disabled);
+    ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
+    const auto after = snapshot();
+    for (const QString& side : {QStringLiteral("R"), QStringLiteral("H")}) {
+        for (auto it = before[side].cbegin(); it != before[side].cend(); ++it)
+            EXPECT_EQ(after[side].value(it.key()), it.value()) << side.toStdString() << it.key().toStdString();
+        for (auto it = after[side].cbegin(); it != after[side].cend(); ++it)
+            EXPECT_TRUE(before[side].contains(it.key())) << "new: " << side.toStdString() << it.key().toStdString();
+    }
+}
+
+// --- A copy across file systems killed part-way ---
+
+TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesNoVisibleDuplicate)
+{
+    // The disabled layout on another file system: every move into it is a copy.
+    QTemporaryDir other(QStringLiteral("/dev/shm/rackhand-test-XXXXXX"));
+    struct stat otherInfo {};
+    struct stat rootInfo {};
+    if (!other.isValid() || ::stat(QFile::encodeName(other.path()).constData(), &otherInfo) != 0 ||
+        ::stat(QFile::encodeName(root()).constData(), &rootInfo) != 0 || otherInfo.st_dev == rootInfo.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    makeDir(sys("/Library/Audio/Plug-Ins"));
+    ASSERT_TRUE(QFile::link(other.path(), DisabledLayout::centralDisabledDirectory()));
+    const QByteArray big(1024 * 1024, 'b');
+    // One through the root script (its copy killed), one moved by the program itself (which is killed).
+    const AudioPlugin system = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Root.vst3"), PluginFormat::vst3, big);
+    const AudioPlugin mine = enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/Home.vst3"), PluginFormat::vst3, big);
+    writeFile(mine.currentPath + QStringLiteral("/Contents/Resources/small"), "small");
+    PluginManagerViewModel& first = sandboxVm();
+    ASSERT_TRUE(scanAndWait(first));
+    ASSERT_EQ(first.plugins().size(), 2);
+    const auto before = snapshot();
+    EXPECT_EXIT(
+        {
+            // Writing past 256 KiB kills the writer, as a kill part-way through the copy would.
+            rlimit noCore{};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            rlimit size{};
+            ::getrlimit(RLIMIT_FSIZE, &size);
+            size.rlim_cur = 256 * 1024;
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            std::signal(SIGXFSZ, SIG_DFL);
+            PluginMover(db(), activityLog(), services(m_sandboxRunner)).switchMany(first.plugins());
+            std::_Exit(0);
+        },
+        testing::KilledBySignal(SIGXFSZ), "");
+
+    // Nothing under a name the scan reads: at most a hidden staging copy.
+    const QDir disabledVst3(central("VST3"));
+    EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    for (const QString& name : disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        EXPECT_TRUE(name.startsWith(DisabledLayout::stagingPrefix())) << name.toStdString();
+    EXPECT_EQ(PluginScanner::scan().size(), 2);
+
+    // The next start removes what the killed copy left; a whole round then goes and comes back intact.
+    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    ASSERT_TRUE(scanAndWait(second));
+    ASSERT_EQ(withState(second.plugins(), true).size(), 2);
+    second.toggleMultiplePlugins(second.plugins());
+    ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
+    EXPECT_EQ(readFile(central("VST3/Home.vst3/Contents/Resources/small")), QByteArray("small"));
+    ASSERT_TRUE(scanAndWait(second));
+    second.toggleMultiplePlugins(second.plugins());
+    ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(StagingNames::defaultPath()));
+}
+
 // --- Records that cannot be written after a move ---
 
 TEST_F(OperationReliabilityTest, RecordsThatCannotBeSavedAfterAMoveAreReported)
@@ -438,6 +650,47 @@ TEST_F(OperationReliabilityTest, EachFailedBatchItemShowsItsOwnErrorLine)
     EXPECT_TRUE(detail.contains(central("Audio Units"))) << detail.toStdString();
     EXPECT_FALSE(row(vst3.id).isEnabled);
     EXPECT_TRUE(row(au.id).isEnabled);
+}
+
+TEST_F(OperationReliabilityTest, AnItemsErrorCarriesOnlyItsOwnLines)
+{
+    RUN_UNPRIVILEGED();
+    // A name GNU tools write escaped, beside a plain one: both moves fail.
+    const AudioPlugin plain = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Plain.vst3"), PluginFormat::vst3);
+    const AudioPlugin odd = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/new\nline.vst3"), PluginFormat::vst3);
+    // The first delete stops at a locked folder, so the second is never tried.
+    const AudioPlugin locked = enabledBundle(sys("/Library/Audio/Plug-Ins/CLAP/Locked.clap"), PluginFormat::clap);
+    const AudioPlugin untried = enabledBundle(sys("/Library/Audio/Plug-Ins/CLAP/Untried.clap"), PluginFormat::clap);
+    writeFile(locked.currentPath + QStringLiteral("/Contents/Resources/file"), "x");
+    seed({plain, odd, locked, untried});
+    makeDir(central("VST3"));
+    const QByteArray disabledVst3 = QFile::encodeName(central("VST3"));
+    const QByteArray resources = QFile::encodeName(locked.currentPath + QStringLiteral("/Contents/Resources"));
+    ASSERT_EQ(::chmod(disabledVst3.constData(), 0555), 0);
+    ASSERT_EQ(::chmod(resources.constData(), 0555), 0);
+    const PluginMover mover(db(), activityLog(), services(m_sandboxRunner));
+    const MoveOutcome moves = mover.switchMany({plain, odd});
+    const MoveOutcome deletes = mover.remove({locked, untried});
+    ::chmod(disabledVst3.constData(), 0755);
+    ::chmod(resources.constData(), 0755);
+
+    auto reasonOf = [](const MoveOutcome& outcome, const AudioPlugin& plugin) {
+        for (const MoveOutcome::Failure& failure : outcome.notChanged) {
+            if (failure.plugin.id == plugin.id)
+                return failure.reason;
+        }
+        return QStringLiteral("<changed>");
+    };
+    const QString plainReason = reasonOf(moves, plain);
+    const QString oddReason = reasonOf(moves, odd);
+    EXPECT_TRUE(plainReason.contains(QStringLiteral("Permission denied"))) << plainReason.toStdString();
+    EXPECT_FALSE(plainReason.contains(QStringLiteral("line.vst3"))) << plainReason.toStdString();
+    EXPECT_TRUE(oddReason.contains(QStringLiteral("Permission denied"))) << oddReason.toStdString();
+    EXPECT_FALSE(oddReason.contains(QStringLiteral("Plain"))) << oddReason.toStdString();
+    const QString lockedReason = reasonOf(deletes, locked);
+    const QString untriedReason = reasonOf(deletes, untried);
+    EXPECT_TRUE(lockedReason.contains(QStringLiteral("Permission denied"))) << lockedReason.toStdString();
+    EXPECT_EQ(untriedReason, QStringLiteral("still present at %1").arg(untried.currentPath));
 }
 
 // --- A delete that stops part-way ---

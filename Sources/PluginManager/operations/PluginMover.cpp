@@ -492,18 +492,21 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
     staging.add(move.stagingNames());
     staging.saveIfChanged();
 
+    // A refused prompt, a runner that could not start or a killed run is said as such;
+    // any other failure by what the disk shows, with the command's own words as the cause.
     std::optional<PluginError> runError;
     QString cause;
     if (move.road.privileged) {
         const PrivilegedRunner::Result result =
             runPrivileged(DisabledLayout::privilegedMoveCommand(move.spec, disable, move.road.clearAUCache));
-        if (!result.succeeded)
+        if (!result.started || result.refused || result.killed)
             runError = errorFromRunner(result, QStringLiteral("Failed to execute AppleScript"));
-        cause = cappedCause(result.standardError);
+        else if (!result.succeeded)
+            cause = result.standardError.isEmpty() ? errorFromRunner(result, QString()).detail : result.standardError;
+        else
+            cause = result.standardError;
     } else {
-        const QString reason = DisabledLayout::moveItem(move.spec);
-        if (!reason.isEmpty())
-            runError = PluginError::unknownError(reason);
+        cause = DisabledLayout::moveItem(move.spec);
     }
 
     // The command's exit status is not proof (the cache purge ends in "; true"): the disk is.
@@ -516,7 +519,7 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
         origins.saveIfChanged();
         outcome.error = runError ? *runError
                                  : PluginError::unknownError(QStringLiteral("%1 was ").arg(describePlugin(plugin)) +
-                                                             notMovedReason(move, cause) + leftovers);
+                                                             notMovedReason(move, cappedCause(cause)) + leftovers);
         // The bundle left its row's path: only a scan can tell where it is.
         outcome.rescan = hasLeft(move);
         return outcome;
