@@ -1,12 +1,11 @@
 #include "MakeDemoTree/DemoTree.h"
 #include "Support/ScanAndWait.h"
+#include "Support/Unprivileged.h"
+#include "catalogue/PluginScanner.h"
 #include "operations/DisabledOrigins.h"
 #include "operations/OperationsFixture.h"
 #include "operations/PluginMover.h"
 #include "operations/StagingNames.h"
-
-#include "Support/Unprivileged.h"
-#include "catalogue/PluginScanner.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -17,8 +16,8 @@
 #include <QThread>
 
 #include <algorithm>
-#include <cstdlib>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <sqlite3.h>
@@ -77,7 +76,8 @@ private:
 // moves are done, the program dies.
 class OrphaningRunner final : public PrivilegedRunner {
 public:
-    OrphaningRunner(int moves, QString gate, QString bin) : m_moves(moves), m_gate(std::move(gate)), m_bin(std::move(bin))
+    OrphaningRunner(int moves, QString gate, QString bin)
+        : m_moves(moves), m_gate(std::move(gate)), m_bin(std::move(bin))
     {
         using DisabledLayout::shellQuote;
         const QString count = m_bin + QStringLiteral("/count");
@@ -491,6 +491,23 @@ TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesN
     ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
     EXPECT_EQ(snapshot(), before);
     EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(StagingNames::defaultPath()));
+}
+
+TEST_F(OperationReliabilityTest, OnlyStagingNamesAreRemovedOnTheJournalsWord)
+{
+    // The journal is a file the user can edit: nothing but a staging name may be removed on its word.
+    const QString stale = central("VST3/") + DisabledLayout::stagingPrefix() + QStringLiteral("copy-1");
+    const QString bundle = sys("/Library/Audio/Plug-Ins/VST3/Keep.vst3");
+    for (const QString& path : {stale, bundle})
+        writeFile(path + QStringLiteral("/Contents/file"), "x");
+    StagingNames journal;
+    journal.add({stale, bundle});
+    ASSERT_EQ(journal.saveIfChanged(), QString());
+    StagingNames().removeLeftovers();
+    EXPECT_FALSE(DisabledLayout::pathExists(stale));
+    EXPECT_EQ(readFile(bundle + QStringLiteral("/Contents/file")), QByteArray("x"));
+    EXPECT_TRUE(StagingNames().paths().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(StagingNames::defaultPath()));
 }
 

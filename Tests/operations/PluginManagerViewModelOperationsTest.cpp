@@ -96,7 +96,8 @@ protected:
     {
         QFile script(scriptPathOf(command));
         ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-        static const QRegularExpression move(QStringLiteral("^mkdir -p '([^']*)' && .* mv -T '([^']*)' '([^']*)' \\|\\|"));
+        static const QRegularExpression move(
+            QStringLiteral("^mkdir -p '([^']*)' && .* mv -T '([^']*)' '([^']*)' \\|\\|"));
         for (const QString& line : QString::fromUtf8(script.readAll()).split(u'\n')) {
             const auto match = move.match(line);
             if (!match.hasMatch())
@@ -132,9 +133,9 @@ TEST_F(PluginManagerViewModelOperationsTest, SystemBundlesTakeThePrivilegedRoadW
     writeFile(usr("/Library/Caches/AudioUnitCache/stale"), "x");
     model.togglePlugin(au);
     EXPECT_FALSE(model.error());
-    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + central("Audio Units") + "' && " +
-                                                      guardedMove(au.currentPath, central("Audio Units/Comp.component")) +
-                                                      purge);
+    EXPECT_EQ(m_sandboxRunner->commands().last(),
+              "mkdir -p '" + central("Audio Units") + "' && " +
+                  guardedMove(au.currentPath, central("Audio Units/Comp.component")) + purge);
     EXPECT_FALSE(QFileInfo::exists(usr("/Library/Caches/AudioUnitCache/stale")));
 
     model.togglePlugin(row(vst3.id));
@@ -194,8 +195,9 @@ TEST_F(PluginManagerViewModelOperationsTest, WavesBundleMovesBesideItselfAndReRe
 
     model.togglePlugin(cla);
     ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
-    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + folder + "/Disabled' && " +
-                                                      guardedMove(folder + "/CLA.bundle", folder + "/Disabled/CLA.bundle"));
+    EXPECT_EQ(m_sandboxRunner->commands().last(),
+              "mkdir -p '" + folder + "/Disabled' && " +
+                  guardedMove(folder + "/CLA.bundle", folder + "/Disabled/CLA.bundle"));
     EXPECT_TRUE(m_launcher->launches().isEmpty());
 
     model.togglePlugin(row(cla.id));
@@ -510,8 +512,7 @@ TEST_F(PluginManagerViewModelOperationsTest, NothingOutsideThePluginFoldersIsMov
                   sys("/Library/Audio/Plug-Ins/VST3/Other.component"), PluginFormat::vst3),
          true},
         {"a return path into another format's folder",
-         bundleAt(central("CLAP/Poly.clap"), sys("/Library/Audio/Plug-Ins/VST3/Poly.clap"), PluginFormat::clap),
-         false},
+         bundleAt(central("CLAP/Poly.clap"), sys("/Library/Audio/Plug-Ins/VST3/Poly.clap"), PluginFormat::clap), false},
     };
     QList<AudioPlugin> all;
     for (const Case& c : cases)
@@ -579,8 +580,9 @@ TEST_F(PluginManagerViewModelOperationsTest, TheScriptIsOnlyWrittenWhereNoOtherU
         const QString folder = root() + "/shared-tmp-" + QString::fromLatin1(r.name).replace(u' ', u'-');
         makeDir(folder);
         ASSERT_TRUE(QFile::setPermissions(folder, r.mode));
-        if (r.sticky)
+        if (r.sticky) {
             ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
+        }
         qputenv("TMPDIR", folder.toUtf8());
         m_recorder->clear();
         model.setError(std::nullopt);
@@ -627,12 +629,11 @@ TEST_F(PluginManagerViewModelOperationsTest, BatchScriptFilesAreExactPrivateAndR
     EXPECT_EQ(progress, Paths::tempDir() + "/rackhand_progress_" + match.captured(1) + ".txt");
     EXPECT_EQ(m_recorder->commands().first(), "/bin/sh '" + script + "'");
     const QString count = "n=$((n+1)) && printf '%d' $n 2>/dev/null > '" + progress + "'";
-    EXPECT_EQ(scriptText, "#!/bin/sh\nn=0\nexec 9<\"$0\" && flock -s 9 2>/dev/null\nmkdir -p '" + central("VST3") +
-                              "' && " + guardedMove(a.currentPath, central("VST3/It's.vst3")) +
-                              " || echo 'rackhand: item 1 failed' >&2\n" + count + "\nmkdir -p '" +
-                              sys("/Library/Audio/Plug-Ins/CLAP") + "' && " +
-                              guardedMove(b.currentPath, b.originalPath) + " || echo 'rackhand: item 2 failed' >&2\n" +
-                              count);
+    EXPECT_EQ(scriptText,
+              "#!/bin/sh\nn=0\nexec 9<\"$0\" && flock -s 9 2>/dev/null\nmkdir -p '" + central("VST3") + "' && " +
+                  guardedMove(a.currentPath, central("VST3/It's.vst3")) + " || echo 'rackhand: item 1 failed' >&2\n" +
+                  count + "\nmkdir -p '" + sys("/Library/Audio/Plug-Ins/CLAP") + "' && " +
+                  guardedMove(b.currentPath, b.originalPath) + " || echo 'rackhand: item 2 failed' >&2\n" + count);
     EXPECT_EQ(progressText, QByteArray("0"));
     EXPECT_EQ(scriptMode, 0600u);
     EXPECT_EQ(progressMode, 0600u);

@@ -27,8 +27,8 @@ TEST_F(PlatformBackendsTest, PkexecGetsTheCommandAsOneArgument)
     const QString command = QStringLiteral("mv 'a b' 'c'\"'\"'d' && echo $(x)");
     const auto [program, arguments] = PkexecRunner::invocation(command, false);
     EXPECT_EQ(program, QStringLiteral("pkexec"));
-    EXPECT_EQ(arguments,
-              (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"), PkexecRunner::authorisedPrologue() + command}));
+    EXPECT_EQ(arguments, (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                      PkexecRunner::authorisedPrologue() + command}));
 
     const auto [direct, directArguments] = PkexecRunner::invocation(command, true);
     EXPECT_EQ(direct, QStringLiteral("/bin/sh"));

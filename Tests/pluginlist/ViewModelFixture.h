@@ -61,7 +61,8 @@ protected:
         // The format's own system folder, and its folder in the disabled layout.
         const QStringList folders = PluginFormats::systemPaths(format);
         p.originalPath =
-            (folders.isEmpty() ? sys(QStringLiteral("/Applications/Waves/Plug-Ins V15")) : folders.first()) + u'/' + file;
+            (folders.isEmpty() ? sys(QStringLiteral("/Applications/Waves/Plug-Ins V15")) : folders.first()) + u'/' +
+            file;
         p.currentPath = enabled ? p.originalPath : DisabledLayout::destinationFolder(p) + u'/' + file;
         p.isEnabled = enabled;
         return p;

@@ -328,9 +328,9 @@ QString enableCommand(const MoveSpec& move)
     const QString aside = shellQuote(move.setAsideName);
     return command + quotedGuard("! -e", move.copyName) + quotedGuard("! -L", move.copyName) +
            QStringLiteral("{ cp -a ") + source + u' ' + copy + QStringLiteral(" && mv -T ") + copy + u' ' +
-           destination + QStringLiteral(" || { rm -rf ") + copy + QStringLiteral("; false; }; } && { mv -T ") +
-           source + u' ' + aside + QStringLiteral(" || { rm -rf ") + destination +
-           QStringLiteral("; false; }; } && rm -rf ") + aside;
+           destination + QStringLiteral(" || { rm -rf ") + copy + QStringLiteral("; false; }; } && { mv -T ") + source +
+           u' ' + aside + QStringLiteral(" || { rm -rf ") + destination + QStringLiteral("; false; }; } && rm -rf ") +
+           aside;
 }
 
 QString auCachePurgeSuffix()

@@ -126,7 +126,8 @@ QString notMovedReason(const PlannedMove& move, const QString& cause)
     const QString& destination = move.spec.destination;
     QString reason;
     if (hasLeft(move)) {
-        reason = QStringLiteral("not moved; it is no longer at %1 and what is at %2 is not it").arg(source, destination);
+        reason =
+            QStringLiteral("not moved; it is no longer at %1 and what is at %2 is not it").arg(source, destination);
     } else {
         reason = QStringLiteral("not moved; it is still at %1").arg(source);
         if (!hasArrived(move) && DisabledLayout::pathExists(destination))
@@ -245,9 +246,8 @@ MovePlan planMove(const AudioPlugin& plugin, QSet<QString>* reserved)
         if (reserved)
             reserved->insert(destination);
     }
-    PlannedMove move{plugin,
-                     {source, destination, S_ISLNK(identity->type)},
-                     *identity, false, DisabledLayout::roadFor(plugin)};
+    PlannedMove move{
+        plugin, {source, destination, S_ISLNK(identity->type)}, *identity, false, DisabledLayout::roadFor(plugin)};
     move.crossDevice = DisabledLayout::crossesDevices(source, destination);
     if (move.crossDevice)
         DisabledLayout::addStagingNames(move.spec);
@@ -394,8 +394,8 @@ QSet<QString> liveBatchRuns()
     QSet<QString> live;
     const QDir temp(Paths::tempDir());
     for (const QString& name : temp.entryList({kScriptPrefix + u'*'}, QDir::Files | QDir::System | QDir::Hidden)) {
-        const int fd = ::open(QFile::encodeName(temp.filePath(name)).constData(),
-                              O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        const int fd =
+            ::open(QFile::encodeName(temp.filePath(name)).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
@@ -559,8 +559,7 @@ struct ScriptRun {
 void showProgress(bool panel, qsizetype done, qsizetype total)
 {
     if (panel && total > 0)
-        ProgressWindowManager::shared().hudModel()->setProgress(static_cast<double>(done) /
-                                                                static_cast<double>(total));
+        ProgressWindowManager::shared().hudModel()->setProgress(static_cast<double>(done) / static_cast<double>(total));
 }
 
 // Runs the batch script with the progress file polled every 80 ms; its count is shown
@@ -658,8 +657,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     ScriptRun run;
     run.didNothing = false;
     if (!privileged.isEmpty())
-        run = runBatchScript(privileged, total,
-                             [this](const QString& command) { return runPrivileged(command); });
+        run = runBatchScript(privileged, total, [this](const QString& command) { return runPrivileged(command); });
     // A cancelled prompt cancels the whole batch.
     QHash<const PlannedMove*, QString> plainReasons;
     if (!(run.didNothing && run.error)) {

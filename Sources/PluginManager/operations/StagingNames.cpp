@@ -22,7 +22,7 @@ StagingNames::StagingNames(QString path) : m_path(std::move(path))
     if (file.state != SmallFileRead::State::read)
         return;
     const QJsonArray array = QJsonDocument::fromJson(file.bytes).array();
-    for (const QJsonValue& value : array) {
+    for (const QJsonValue value : array) {
         if (value.isString())
             m_paths.append(value.toString());
     }
