@@ -279,9 +279,47 @@ protected:
         return result;
     }
 
-    QMap<QString, QMap<QString, QByteArray>> snapshot() const
+    using Snapshot = QMap<QString, QMap<QString, QByteArray>>;
+    Snapshot snapshot() const
     {
         return {{QStringLiteral("R"), treeHash(root())}, {QStringLiteral("H"), treeHash(home())}};
+    }
+
+    /// Every file as it was, and nothing new: nothing lost, duplicated, nested or misplaced.
+    void expectUnchangedSince(const Snapshot& before) const
+    {
+        const Snapshot after = snapshot();
+        for (const QString& side : {QStringLiteral("R"), QStringLiteral("H")}) {
+            for (auto it = before[side].cbegin(); it != before[side].cend(); ++it)
+                EXPECT_EQ(after[side].value(it.key()), it.value()) << side.toStdString() << it.key().toStdString();
+            for (auto it = after[side].cbegin(); it != after[side].cend(); ++it)
+                EXPECT_TRUE(before[side].contains(it.key())) << "new: " << side.toStdString() << it.key().toStdString();
+        }
+    }
+
+    /// System bundles whose origins only their records tell (a free name, a vendor
+    /// folder), an Audio Unit, one in the user's folder, and these plain VST3s.
+    void plantBatchTree(const QStringList& moreSystemVst3)
+    {
+        makeBundle(central("VST3/X.vst3")); // unrelated: the system's X must get a free name
+        enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/X.vst3"), PluginFormat::vst3, "x");
+        enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"), PluginFormat::vst3, "deep");
+        enabledBundle(sys("/Library/Audio/Plug-Ins/Components/Comp.component"), PluginFormat::au, "comp");
+        enabledBundle(usr("/Library/Audio/Plug-Ins/Components/Mine.component"), PluginFormat::au, "mine");
+        for (const QString& name : moreSystemVst3)
+            enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/") + name + QStringLiteral(".vst3"), PluginFormat::vst3,
+                          name.toUtf8());
+    }
+
+    /// Every disabled bundle but the unrelated X.
+    QList<AudioPlugin> disabledButTheUnrelated(const PluginManagerViewModel& model) const
+    {
+        QList<AudioPlugin> disabled;
+        for (const AudioPlugin& plugin : withState(model.plugins(), false)) {
+            if (plugin.currentPath != central("VST3/X.vst3"))
+                disabled.append(plugin);
+        }
+        return disabled;
     }
 };
 
@@ -291,12 +329,7 @@ using OperationReliabilityDeathTest = OperationReliabilityTest;
 
 TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
 {
-    makeBundle(central("VST3/X.vst3")); // unrelated: the system's X must get a free name
-    enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/X.vst3"), PluginFormat::vst3, "x");
-    enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"), PluginFormat::vst3, "deep");
-    enabledBundle(usr("/Library/Audio/Plug-Ins/Components/Mine.component"), PluginFormat::au, "mine");
-    enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Sys.vst3"), PluginFormat::vst3, "sys");
-    enabledBundle(sys("/Library/Audio/Plug-Ins/Components/Comp.component"), PluginFormat::au, "comp");
+    plantBatchTree({QStringLiteral("Sys")});
     PluginManagerViewModel& first = sandboxVm();
     ASSERT_TRUE(scanAndWait(first));
     const auto before = snapshot();
@@ -317,22 +350,12 @@ TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
     PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
     EXPECT_TRUE(batchTempFiles().isEmpty());
     ASSERT_TRUE(scanAndWait(second));
-    QList<AudioPlugin> disabled;
-    for (const AudioPlugin& plugin : withState(second.plugins(), false)) {
-        if (plugin.currentPath != central("VST3/X.vst3"))
-            disabled.append(plugin);
-    }
+    const QList<AudioPlugin> disabled = disabledButTheUnrelated(second);
     ASSERT_EQ(disabled.size(), 3);
     second.toggleMultiplePlugins(disabled);
     ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
     QFile::remove(scratch);
-    const auto after = snapshot();
-    for (const QString& side : {QStringLiteral("R"), QStringLiteral("H")}) {
-        for (auto it = before[side].cbegin(); it != before[side].cend(); ++it)
-            EXPECT_EQ(after[side].value(it.key()), it.value()) << side.toStdString() << it.key().toStdString();
-        for (auto it = after[side].cbegin(); it != after[side].cend(); ++it)
-            EXPECT_TRUE(before[side].contains(it.key())) << "new: " << side.toStdString() << it.key().toStdString();
-    }
+    expectUnchangedSince(before);
     // What is left speaks only for bundles that never moved: nothing waits at those paths.
     const QHash<QString, QString> left = DisabledOrigins().origins();
     for (auto it = left.cbegin(); it != left.cend(); ++it)
@@ -356,12 +379,7 @@ TEST_F(OperationReliabilityTest, BatchFilesOfALiveRunAreKept)
 
 TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItAndLosesNothing)
 {
-    makeBundle(central("VST3/X.vst3")); // unrelated: the system's X gets a free name
-    for (const char* name : {"A", "B", "X"})
-        enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/%1.vst3").arg(QLatin1String(name)), PluginFormat::vst3, name);
-    enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"), PluginFormat::vst3, "deep");
-    enabledBundle(sys("/Library/Audio/Plug-Ins/Components/Comp.component"), PluginFormat::au, "comp");
-    enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/Mine.vst3"), PluginFormat::vst3, "mine");
+    plantBatchTree({QStringLiteral("A"), QStringLiteral("B")});
     PluginManagerViewModel& first = sandboxVm();
     ASSERT_TRUE(scanAndWait(first));
     const auto before = snapshot();
@@ -418,20 +436,9 @@ TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItA
     second.setError(std::nullopt);
 
     // Enable All: everything back where it was, nothing lost, duplicated, nested or misplaced.
-    QList<AudioPlugin> disabled;
-    for (const AudioPlugin& plugin : withState(second.plugins(), false)) {
-        if (plugin.currentPath != central("VST3/X.vst3"))
-            disabled.append(plugin);
-    }
-    second.toggleMultiplePlugins(disabled);
+    second.toggleMultiplePlugins(disabledButTheUnrelated(second));
     ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
-    const auto after = snapshot();
-    for (const QString& side : {QStringLiteral("R"), QStringLiteral("H")}) {
-        for (auto it = before[side].cbegin(); it != before[side].cend(); ++it)
-            EXPECT_EQ(after[side].value(it.key()), it.value()) << side.toStdString() << it.key().toStdString();
-        for (auto it = after[side].cbegin(); it != after[side].cend(); ++it)
-            EXPECT_TRUE(before[side].contains(it.key())) << "new: " << side.toStdString() << it.key().toStdString();
-    }
+    expectUnchangedSince(before);
 }
 
 // --- A copy across file systems killed part-way ---
@@ -489,7 +496,7 @@ TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesN
     ASSERT_TRUE(scanAndWait(second));
     second.toggleMultiplePlugins(second.plugins());
     ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
-    EXPECT_EQ(snapshot(), before);
+    expectUnchangedSince(before);
     EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(StagingNames::defaultPath()));
 }
