@@ -24,22 +24,22 @@ QString progressPath(const QUuid& id)
     return Paths::tempDir() + QStringLiteral("/rackhand_progress_") + uuidString(id) + QStringLiteral(".txt");
 }
 
-QString lockLine()
-{
-    // flock(1) keeps the lock on descriptor 9 for the life of the shell and what it runs.
-    return QStringLiteral("exec 9<\"$0\" && flock -s 9 2>/dev/null");
-}
+namespace {
+// flock(1) keeps the lock on descriptor 9 for the life of the shell and what it runs.
+const QString kLockLine = QStringLiteral("exec 9<\"$0\" && flock -s 9 2>/dev/null");
 
+// What the script writes to standard error after the lines of move `index` (from 0) when it fails.
 QString failureMarker(qsizetype index)
 {
     return QStringLiteral("rackhand: item %1 failed").arg(index + 1);
 }
+} // namespace
 
 QString scriptText(const QList<Move>& moves, const QString& progressFile)
 {
     using DisabledLayout::shellQuote;
     const QString countLine = QStringLiteral("n=$((n+1)) && printf '%d' $n 2>/dev/null > ") + shellQuote(progressFile);
-    QString text = QStringLiteral("#!/bin/sh\nn=0\n") + lockLine();
+    QString text = QStringLiteral("#!/bin/sh\nn=0\n") + kLockLine;
     text.reserve(text.size() + moves.size() * (countLine.size() + 300));
     for (qsizetype i = 0; i < moves.size(); ++i) {
         text += u'\n';

@@ -27,12 +27,8 @@ QString progressPath(const QUuid& id);
 /// ("rackhand: item <n> failed"), and its counting line (whose errors are silenced:
 /// progress is cosmetic), joined by line feeds with none after the last line.
 QString scriptText(const QList<Move>& moves, const QString& progressFile);
-/// The line of a script that takes the lock.
-QString lockLine();
 /// "/bin/sh 'Q'": read by the shell, so a temporary folder mounted noexec does not matter.
 QString runCommand(const QString& scriptFile);
-/// What the script writes to standard error after the lines of move `index` (from 0) when it fails.
-QString failureMarker(qsizetype index);
 /// Each failed move's own lines of a script's standard error, by move index (from 0):
 /// the lines written since the previous marker.
 QHash<qsizetype, QString> errorsByMove(const QString& standardError);
