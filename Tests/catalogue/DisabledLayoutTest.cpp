@@ -85,18 +85,37 @@ TEST_F(DisabledLayoutTest, CommandTextsAreExact)
     EXPECT_EQ(purge.size(), 155);
     EXPECT_EQ(DisabledLayout::auCachePurgeSuffix(), purge);
 
-    EXPECT_EQ(DisabledLayout::disableCommand(src, dst),
-              QStringLiteral("mkdir -p '/Library/Audio/Plug-Ins/Disabled/Audio Units' && mv "
-                             "'/Library/Audio/Plug-Ins/Components/It'\"'\"'s.component' "
-                             "'/Library/Audio/Plug-Ins/Disabled/Audio Units/It'\"'\"'s.component'"));
-    EXPECT_EQ(DisabledLayout::enableCommand(dst, src),
-              QStringLiteral("mv '/Library/Audio/Plug-Ins/Disabled/Audio Units/It'\"'\"'s.component' "
-                             "'/Library/Audio/Plug-Ins/Components/It'\"'\"'s.component'"));
-    EXPECT_EQ(DisabledLayout::privilegedMoveCommand(src, dst, true, true),
-              DisabledLayout::disableCommand(src, dst) + purge);
-    EXPECT_EQ(DisabledLayout::privilegedMoveCommand(dst, src, false, true),
-              DisabledLayout::enableCommand(dst, src) + purge);
-    EXPECT_EQ(DisabledLayout::privilegedMoveCommand(dst, src, false, false), DisabledLayout::enableCommand(dst, src));
+    const QString q = QStringLiteral("'\"'\"'");
+    const QString qs = QStringLiteral("'/Library/Audio/Plug-Ins/Components/It") + q + QStringLiteral("s.component'");
+    const QString qd =
+        QStringLiteral("'/Library/Audio/Plug-Ins/Disabled/Audio Units/It") + q + QStringLiteral("s.component'");
+    // Never into or over an existing item, never a source that became a link.
+    const QString move = "[ ! -L " + qs + " ] && [ ! -e " + qd + " ] && [ ! -L " + qd + " ] && mv -T " + qs + " " + qd;
+    EXPECT_EQ(DisabledLayout::disableCommand({src, dst}),
+              QStringLiteral("mkdir -p '/Library/Audio/Plug-Ins/Disabled/Audio Units' && ") + move);
+    const QString back = "[ ! -L " + qd + " ] && [ ! -e " + qs + " ] && [ ! -L " + qs + " ] && mv -T " + qd + " " + qs;
+    EXPECT_EQ(DisabledLayout::enableCommand({dst, src}), back);
+    // A bundle that was a link when planned may stay one.
+    EXPECT_EQ(DisabledLayout::enableCommand({dst, src, true}),
+              "[ ! -e " + qs + " ] && [ ! -L " + qs + " ] && mv -T " + qd + " " + qs);
+    EXPECT_EQ(DisabledLayout::privilegedMoveCommand({src, dst}, true, true),
+              DisabledLayout::disableCommand({src, dst}) + purge);
+    EXPECT_EQ(DisabledLayout::privilegedMoveCommand({dst, src}, false, true),
+              DisabledLayout::enableCommand({dst, src}) + purge);
+    EXPECT_EQ(DisabledLayout::privilegedMoveCommand({dst, src}, false, false),
+              DisabledLayout::enableCommand({dst, src}));
+
+    // Across file systems: a hidden copy renamed into place, the source set aside, then removed.
+    DisabledLayout::MoveSpec across(QStringLiteral("/a/X.vst3"), QStringLiteral("/b/X.vst3"));
+    across.copyName = QStringLiteral("/b/.rackhand-copy-T");
+    across.setAsideName = QStringLiteral("/a/.rackhand-old-R");
+    EXPECT_EQ(DisabledLayout::enableCommand(across),
+              QStringLiteral("[ ! -L '/a/X.vst3' ] && [ ! -e '/b/X.vst3' ] && [ ! -L '/b/X.vst3' ] && "
+                             "[ ! -e '/b/.rackhand-copy-T' ] && [ ! -L '/b/.rackhand-copy-T' ] && "
+                             "{ cp -a '/a/X.vst3' '/b/.rackhand-copy-T' && mv -T '/b/.rackhand-copy-T' '/b/X.vst3' "
+                             "|| { rm -rf '/b/.rackhand-copy-T'; false; }; } && "
+                             "{ mv -T '/a/X.vst3' '/a/.rackhand-old-R' || { rm -rf '/b/X.vst3'; false; }; } && "
+                             "rm -rf '/a/.rackhand-old-R'"));
 }
 
 TEST_F(DisabledLayoutTest, PurgeSuffixPointsTheSystemCacheIntoTheRootPrefix)

@@ -4,8 +4,10 @@
 #include "Support/SandboxTest.h"
 #include "catalogue/PluginModels.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <sys/stat.h>
 
@@ -19,24 +21,58 @@ TEST_F(BatchScriptTest, ScriptTextIsExact)
         {QStringLiteral("/L/VST3/A.vst3"), QStringLiteral("/L/Disabled/VST3/A.vst3")},
         {QStringLiteral("/L/Disabled/VST3/It's.vst3"), QStringLiteral("/L/VST3/It's.vst3")},
     };
-    const QString expected =
-        QStringLiteral("#!/bin/sh\n"
-                       "n=0\n"
-                       "mkdir -p '/L/Disabled/VST3' && mv '/L/VST3/A.vst3' '/L/Disabled/VST3/A.vst3'\n"
-                       "n=$((n+1)) && printf '%d' $n > '/tmp/p'\n"
-                       "mkdir -p '/L/VST3' && mv '/L/Disabled/VST3/It'\"'\"'s.vst3' '/L/VST3/It'\"'\"'s.vst3'\n"
-                       "n=$((n+1)) && printf '%d' $n > '/tmp/p'");
+    const QString expected = QStringLiteral(
+        "#!/bin/sh\n"
+        "n=0\n"
+        "exec 9<\"$0\" && flock -s 9 2>/dev/null\n"
+        "mkdir -p '/L/Disabled/VST3' && [ ! -L '/L/VST3/A.vst3' ] && [ ! -e '/L/Disabled/VST3/A.vst3' ] && "
+        "[ ! -L '/L/Disabled/VST3/A.vst3' ] && mv -T '/L/VST3/A.vst3' '/L/Disabled/VST3/A.vst3' "
+        "|| echo 'rackhand: item 1 failed' >&2\n"
+        "n=$((n+1)) && printf '%d' $n 2>/dev/null > '/tmp/p'\n"
+        "mkdir -p '/L/VST3' && [ ! -L '/L/Disabled/VST3/It'\"'\"'s.vst3' ] && [ ! -e '/L/VST3/It'\"'\"'s.vst3' ] && "
+        "[ ! -L '/L/VST3/It'\"'\"'s.vst3' ] && mv -T '/L/Disabled/VST3/It'\"'\"'s.vst3' '/L/VST3/It'\"'\"'s.vst3' "
+        "|| echo 'rackhand: item 2 failed' >&2\n"
+        "n=$((n+1)) && printf '%d' $n 2>/dev/null > '/tmp/p'");
     EXPECT_EQ(BatchScript::scriptText(moves, QStringLiteral("/tmp/p")), expected);
-    EXPECT_EQ(BatchScript::scriptText({}, QStringLiteral("/tmp/p")), QStringLiteral("#!/bin/sh\nn=0"));
+    EXPECT_EQ(BatchScript::scriptText({}, QStringLiteral("/tmp/p")),
+              QStringLiteral("#!/bin/sh\nn=0\nexec 9<\"$0\" && flock -s 9 2>/dev/null"));
 }
 
 TEST_F(BatchScriptTest, RunAndDeleteCommandsAreExact)
 {
+    // Read by the shell, not executed: a temporary folder mounted noexec cannot stop it.
     EXPECT_EQ(BatchScript::runCommand(QStringLiteral("/tmp/rackhand_batch_U.sh")),
-              QStringLiteral("chmod +x '/tmp/rackhand_batch_U.sh' && '/tmp/rackhand_batch_U.sh'"));
+              QStringLiteral("/bin/sh '/tmp/rackhand_batch_U.sh'"));
     EXPECT_EQ(BatchScript::deleteCommand({QStringLiteral("/a/X.vst3"), QStringLiteral("/b/It's.clap")}),
               QStringLiteral("rm -rf '/a/X.vst3' && rm -rf '/b/It'\"'\"'s.clap'"));
     EXPECT_EQ(BatchScript::deleteCommand({}), QString());
+}
+
+TEST_F(BatchScriptTest, TheScriptRunsFromAFolderMountedNoexec)
+{
+    // A tmpfs mounted noexec in a private mount namespace: the machine's own mounts stay as they are.
+    const QString folder = root() + QStringLiteral("/noexec");
+    makeDir(folder);
+    const QString script = folder + QStringLiteral("/rackhand_batch_X.sh");
+    const QString ran = root() + QStringLiteral("/ran");
+    using DisabledLayout::shellQuote;
+    auto inNoexecFolder = [&](const QString& then) {
+        QProcess shell;
+        shell.start(QStringLiteral("unshare"),
+                    {QStringLiteral("--mount"), QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                     QStringLiteral("mount -t tmpfs -o noexec,mode=0700 rackhand-test ") + shellQuote(folder) +
+                         QStringLiteral(" || exit 99\n") + then});
+        shell.waitForFinished();
+        return shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
+    };
+    if (inNoexecFolder(QStringLiteral("true")) != 0)
+        GTEST_SKIP() << "no private mount namespace here";
+    const QString write = QStringLiteral("printf '%s' ") + shellQuote("#!/bin/sh\nprintf ok > " + shellQuote(ran)) +
+                          QStringLiteral(" > ") + shellQuote(script) + QStringLiteral(" && chmod 600 ") +
+                          shellQuote(script) + u'\n';
+    EXPECT_EQ(inNoexecFolder(write + BatchScript::runCommand(script)), 0);
+    EXPECT_EQ(readFile(ran), QByteArray("ok"));
+    EXPECT_TRUE(QDir(folder).isEmpty());
 }
 
 TEST_F(BatchScriptTest, TemporaryFileNamesShareTheRunId)

@@ -2,6 +2,7 @@
 
 #include "Platform/Paths.h"
 #include "Support/SandboxTest.h"
+#include "catalogue/DisabledLayout.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,6 +53,47 @@ TEST_F(DisabledOriginsTest, PipeOrFolderAtThePathNeitherBlocksNorIsLost)
     EXPECT_EQ(DisabledOrigins().origins().size(), 1);
     EXPECT_EQ(QDir(dataDir()).entryList({QStringLiteral("disabled_origins.json.unreadable-*")}, QDir::System).size(),
               1);
+}
+
+TEST_F(DisabledOriginsTest, ARecordStaysWhileEitherOfItsPathsHoldsABundle)
+{
+    const QString disabled = root() + QStringLiteral("/Disabled/VST3/X 1.vst3");
+    const QString original = root() + QStringLiteral("/VST3/X.vst3");
+    auto found = [](const QString& path, bool enabled) {
+        AudioPlugin plugin;
+        plugin.name = DisabledLayout::splitFileName(DisabledLayout::fileName(path)).base;
+        plugin.currentPath = plugin.originalPath = path;
+        plugin.isEnabled = enabled;
+        return plugin;
+    };
+    struct Case {
+        const char* name;
+        QString bundleAt; // empty: nowhere
+        bool kept;
+    };
+    const Case cases[] = {
+        {"moved", disabled, true},
+        // A batch still running has not reached it yet: dropping it would send it home under the wrong name.
+        {"not moved yet", original, true},
+        {"gone from both paths", QString(), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(root()).removeRecursively();
+        QList<AudioPlugin> scanned;
+        if (!c.bundleAt.isEmpty()) {
+            makeDir(c.bundleAt);
+            scanned.append(found(c.bundleAt, c.bundleAt == original));
+        }
+        DisabledOrigins origins;
+        origins.record(disabled, original);
+        const QList<AudioPlugin> corrected = origins.apply(scanned);
+        EXPECT_EQ(origins.origins().contains(disabled), c.kept);
+        if (c.bundleAt == disabled) {
+            EXPECT_EQ(corrected.first().originalPath, original);
+            EXPECT_EQ(corrected.first().name, QStringLiteral("X"));
+        }
+    }
 }
 
 } // namespace

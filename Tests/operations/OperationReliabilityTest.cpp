@@ -1,27 +1,38 @@
 #include "MakeDemoTree/DemoTree.h"
 #include "Platform/DataFolderLock.h"
 #include "Support/ScanAndWait.h"
+#include "Support/Unprivileged.h"
+#include "catalogue/PluginScanner.h"
 #include "operations/DisabledOrigins.h"
 #include "operations/OperationsFixture.h"
 #include "operations/PluginMover.h"
+#include "operations/StagingNames.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <functional>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <utility>
 
 namespace {
 
-// The script path inside "chmod +x 'Q' && 'Q'".
+// The script path inside "/bin/sh 'Q'".
 QString scriptPathOf(const QString& command)
 {
-    static const QRegularExpression pattern(QStringLiteral("^chmod \\+x '([^']+)' && '([^']+)'$"));
+    static const QRegularExpression pattern(QStringLiteral("^/bin/sh '([^']+)'$"));
     const auto match = pattern.match(command);
     return match.hasMatch() ? match.captured(1) : QString();
 }
@@ -36,8 +47,8 @@ QString truncatedCommand(const QString& command, int moves, const QString& scrat
     QFile file(script);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    // The two first lines, then a move line and a counting line per move (names hold no line feeds here).
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n').mid(0, 2 + 2 * moves);
+    // The three first lines, then a move line and a counting line per move (names hold no line feeds here).
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n').mid(0, 3 + 2 * moves);
     QFile out(scratch);
     if (!out.open(QIODevice::WriteOnly))
         return {};
@@ -60,6 +71,66 @@ public:
 private:
     int m_moves;
     QString m_scratch;
+};
+
+// Starts the batch script in the background as pkexec would (it outlives the program),
+// with `mv` held after `moves` moves for as long as the gate file exists; once those
+// moves are done, the program dies.
+class OrphaningRunner final : public PrivilegedRunner {
+public:
+    OrphaningRunner(int moves, QString gate, QString bin)
+        : m_moves(moves), m_gate(std::move(gate)), m_bin(std::move(bin))
+    {
+        using DisabledLayout::shellQuote;
+        const QString count = m_bin + QStringLiteral("/count");
+        QDir().mkpath(m_bin);
+        QFile mv(m_bin + QStringLiteral("/mv"));
+        if (!mv.open(QIODevice::WriteOnly))
+            return;
+        mv.write(QStringLiteral("#!/bin/sh\n"
+                                "c=$(cat %1 2>/dev/null || echo 0); c=$((c+1)); printf '%d' $c > %1\n"
+                                "if [ $c -gt %2 ]; then while [ -e %3 ]; do sleep 0.02; done; fi\n"
+                                "exec /bin/mv \"$@\"\n")
+                     .arg(shellQuote(count))
+                     .arg(m_moves)
+                     .arg(shellQuote(m_gate))
+                     .toUtf8());
+        mv.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    Result run(const QString& command) override
+    {
+        // The script must not hold this dying process's descriptors (the death test's pipe among them).
+        for (const QString& fd : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
+            if (fd.toInt() > 2)
+                ::fcntl(fd.toInt(), F_SETFD, FD_CLOEXEC);
+        }
+        QProcess script;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PATH"), m_bin + u':' + env.value(QStringLiteral("PATH")));
+        script.setProcessEnvironment(env);
+        script.setProgram(QStringLiteral("/bin/sh"));
+        script.setArguments({QStringLiteral("-c"), command});
+        script.setStandardOutputFile(QProcess::nullDevice());
+        script.setStandardErrorFile(QProcess::nullDevice());
+        if (!script.startDetached())
+            std::_Exit(4);
+        QString progress = scriptPathOf(command);
+        progress.replace(QStringLiteral("rackhand_batch_"), QStringLiteral("rackhand_progress_"))
+            .replace(QStringLiteral(".sh"), QStringLiteral(".txt"));
+        const QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()) {
+            QFile file(progress);
+            if (file.open(QIODevice::ReadOnly) && file.readAll() == QByteArray::number(m_moves))
+                std::_Exit(0);
+            QThread::msleep(10);
+        }
+        std::_Exit(5);
+    }
+
+private:
+    int m_moves;
+    QString m_gate;
+    QString m_bin;
 };
 
 // The words of one shell line as /bin/sh reads them, for the quoting our commands use:
@@ -133,10 +204,11 @@ private:
     }
     static void actOut(const QStringList& words)
     {
-        if (words.size() == 7 && words[0] == QLatin1String("mkdir") && words[4] == QLatin1String("mv")) {
+        const qsizetype mv = words.indexOf(QStringLiteral("mv"));
+        if (words.value(0) == QLatin1String("mkdir") && mv > 0 && words.value(mv + 1) == QLatin1String("-T")) {
             QDir().mkpath(words[2]);
-            if (!DisabledLayout::pathExists(words[6]))
-                QDir().rename(words[5], words[6]);
+            if (!DisabledLayout::pathExists(words.value(mv + 3)))
+                QDir().rename(words.value(mv + 2), words.value(mv + 3));
         } else if (words.size() == 3 && words[0] == QLatin1String("rm")) {
             if (QFileInfo(words[2]).isDir())
                 QDir(words[2]).removeRecursively();
@@ -227,9 +299,47 @@ protected:
         return result;
     }
 
-    QMap<QString, QMap<QString, QByteArray>> snapshot() const
+    using Snapshot = QMap<QString, QMap<QString, QByteArray>>;
+    Snapshot snapshot() const
     {
         return {{QStringLiteral("R"), treeHash(root())}, {QStringLiteral("H"), treeHash(home())}};
+    }
+
+    /// Every file as it was, and nothing new: nothing lost, duplicated, nested or misplaced.
+    void expectUnchangedSince(const Snapshot& before) const
+    {
+        const Snapshot after = snapshot();
+        for (const QString& side : {QStringLiteral("R"), QStringLiteral("H")}) {
+            for (auto it = before[side].cbegin(); it != before[side].cend(); ++it)
+                EXPECT_EQ(after[side].value(it.key()), it.value()) << side.toStdString() << it.key().toStdString();
+            for (auto it = after[side].cbegin(); it != after[side].cend(); ++it)
+                EXPECT_TRUE(before[side].contains(it.key())) << "new: " << side.toStdString() << it.key().toStdString();
+        }
+    }
+
+    /// System bundles whose origins only their records tell (a free name, a vendor
+    /// folder), an Audio Unit, one in the user's folder, and these plain VST3s.
+    void plantBatchTree(const QStringList& moreSystemVst3)
+    {
+        makeBundle(central("VST3/X.vst3")); // unrelated: the system's X must get a free name
+        enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/X.vst3"), PluginFormat::vst3, "x");
+        enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"), PluginFormat::vst3, "deep");
+        enabledBundle(sys("/Library/Audio/Plug-Ins/Components/Comp.component"), PluginFormat::au, "comp");
+        enabledBundle(usr("/Library/Audio/Plug-Ins/Components/Mine.component"), PluginFormat::au, "mine");
+        for (const QString& name : moreSystemVst3)
+            enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/") + name + QStringLiteral(".vst3"), PluginFormat::vst3,
+                          name.toUtf8());
+    }
+
+    /// Every disabled bundle but the unrelated X.
+    QList<AudioPlugin> disabledButTheUnrelated(const PluginManagerViewModel& model) const
+    {
+        QList<AudioPlugin> disabled;
+        for (const AudioPlugin& plugin : withState(model.plugins(), false)) {
+            if (plugin.currentPath != central("VST3/X.vst3"))
+                disabled.append(plugin);
+        }
+        return disabled;
     }
 };
 
@@ -239,17 +349,14 @@ using OperationReliabilityDeathTest = OperationReliabilityTest;
 
 TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
 {
-    makeBundle(central("VST3/X.vst3")); // unrelated: the user's X must get a free name
-    enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/X.vst3"), PluginFormat::vst3, "home x");
-    enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"), PluginFormat::vst3, "deep");
-    enabledBundle(usr("/Library/Audio/Plug-Ins/Components/Mine.component"), PluginFormat::au, "mine");
-    enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Sys.vst3"), PluginFormat::vst3, "sys");
-    enabledBundle(sys("/Library/Audio/Plug-Ins/Components/Comp.component"), PluginFormat::au, "comp");
+    plantBatchTree({QStringLiteral("Sys")});
     PluginManagerViewModel& first = sandboxVm();
     ASSERT_TRUE(scanAndWait(first));
     const auto before = snapshot();
     const QList<AudioPlugin> enabled = withState(first.plugins(), true);
     ASSERT_EQ(enabled.size(), 5);
+    // Three of the four system bundles move; the home one, moved with the user's rights
+    // after the script, never does.
     const QString scratch = home() + QStringLiteral("/partial.sh");
     EXPECT_EXIT(
         {
@@ -263,23 +370,16 @@ TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
     PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
     EXPECT_TRUE(batchTempFiles().isEmpty());
     ASSERT_TRUE(scanAndWait(second));
-    QList<AudioPlugin> disabled;
-    for (const AudioPlugin& plugin : withState(second.plugins(), false)) {
-        if (plugin.currentPath != central("VST3/X.vst3"))
-            disabled.append(plugin);
-    }
+    const QList<AudioPlugin> disabled = disabledButTheUnrelated(second);
     ASSERT_EQ(disabled.size(), 3);
     second.toggleMultiplePlugins(disabled);
     ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
     QFile::remove(scratch);
-    const auto after = snapshot();
-    for (const QString& side : {QStringLiteral("R"), QStringLiteral("H")}) {
-        for (auto it = before[side].cbegin(); it != before[side].cend(); ++it)
-            EXPECT_EQ(after[side].value(it.key()), it.value()) << side.toStdString() << it.key().toStdString();
-        for (auto it = after[side].cbegin(); it != after[side].cend(); ++it)
-            EXPECT_TRUE(before[side].contains(it.key())) << "new: " << side.toStdString() << it.key().toStdString();
-    }
-    EXPECT_TRUE(DisabledOrigins().origins().isEmpty());
+    expectUnchangedSince(before);
+    // What is left speaks only for bundles that never moved: nothing waits at those paths.
+    const QHash<QString, QString> left = DisabledOrigins().origins();
+    for (auto it = left.cbegin(); it != left.cend(); ++it)
+        EXPECT_FALSE(DisabledLayout::pathExists(it.key())) << it.key().toStdString();
 }
 
 TEST_F(OperationReliabilityTest, BatchFilesOfALiveRunAreKept)
@@ -295,6 +395,147 @@ TEST_F(OperationReliabilityTest, BatchFilesOfALiveRunAreKept)
     PluginMover::removeStaleBatchFiles();
     EXPECT_TRUE(QFileInfo::exists(live));
     EXPECT_FALSE(QFileInfo::exists(dead));
+}
+
+TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItAndLosesNothing)
+{
+    plantBatchTree({QStringLiteral("A"), QStringLiteral("B")});
+    PluginManagerViewModel& first = sandboxVm();
+    ASSERT_TRUE(scanAndWait(first));
+    const auto before = snapshot();
+    QList<AudioPlugin> enabled = withState(first.plugins(), true);
+    ASSERT_EQ(enabled.size(), 6);
+    std::sort(enabled.begin(), enabled.end(),
+              [](const AudioPlugin& a, const AudioPlugin& b) { return a.name < b.name; });
+
+    // The window dies once A and B have moved; its script goes on, held before Comp, Deep and X.
+    const QString base = QFileInfo(root()).path();
+    const QString gate = base + QStringLiteral("/gate");
+    writeFile(gate, "closed");
+    EXPECT_EXIT(
+        {
+            const auto runner = std::make_shared<OrphaningRunner>(2, gate, base + QStringLiteral("/bin"));
+            PluginMover(db(), activityLog(), services(runner)).switchMany(enabled);
+        },
+        testing::ExitedWithCode(0), "");
+    // However this test ends, the script is let go and has ended before the sandbox goes.
+    const auto release = qScopeGuard([&gate] {
+        QFile::remove(gate);
+        const QDeadlineTimer deadline(30000);
+        while (PluginMover::earlierBatchRunning() && !deadline.hasExpired())
+            QThread::msleep(20);
+    });
+    ASSERT_TRUE(PluginMover::earlierBatchRunning());
+
+    // The restart keeps the live script's files and its origin records, and waits for it.
+    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    EXPECT_EQ(batchTempFiles().size(), 2);
+    EXPECT_TRUE(second.isOperationRunning());
+    second.togglePlugin(second.plugins().value(0));
+    EXPECT_EQ(second.error(), PluginManagerViewModel::earlierBatchRunningError());
+    EXPECT_TRUE(m_sandboxRunner->commands().isEmpty());
+    bool scanned = false;
+    second.scanForPlugins([&scanned] { scanned = true; });
+    QTest::qWait(600);
+    EXPECT_FALSE(scanned);
+    EXPECT_TRUE(second.isLoading());
+    const QHash<QString, QString> origins = DisabledOrigins().origins();
+    EXPECT_EQ(origins.value(central("VST3/X 1.vst3")), sys("/Library/Audio/Plug-Ins/VST3/X.vst3"));
+    EXPECT_EQ(origins.value(central("VST3/Deep.vst3")), sys("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"));
+
+    // When the script ends, the folders are read again.
+    QFile::remove(gate);
+    const QDeadlineTimer deadline(30000);
+    while (!scanned && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_TRUE(scanned);
+    EXPECT_FALSE(second.isOperationRunning());
+    EXPECT_TRUE(batchTempFiles().isEmpty());
+    expectCatalogueFollowsDisk("after the orphaned batch");
+    EXPECT_EQ(second.dbDisabledCount(), 6); // five moved, and the unrelated X
+    second.setError(std::nullopt);
+
+    // Enable All: everything back where it was, nothing lost, duplicated, nested or misplaced.
+    second.toggleMultiplePlugins(disabledButTheUnrelated(second));
+    ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
+    expectUnchangedSince(before);
+}
+
+// --- A copy across file systems killed part-way ---
+
+TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesNoVisibleDuplicate)
+{
+    // The disabled layout on another file system: every move into it is a copy.
+    QTemporaryDir other(QStringLiteral("/dev/shm/rackhand-test-XXXXXX"));
+    struct stat otherInfo {};
+    struct stat rootInfo {};
+    if (!other.isValid() || ::stat(QFile::encodeName(other.path()).constData(), &otherInfo) != 0 ||
+        ::stat(QFile::encodeName(root()).constData(), &rootInfo) != 0 || otherInfo.st_dev == rootInfo.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    makeDir(sys("/Library/Audio/Plug-Ins"));
+    ASSERT_TRUE(QFile::link(other.path(), DisabledLayout::centralDisabledDirectory()));
+    const QByteArray big(1024 * 1024, 'b');
+    // One through the root script (its copy killed), one moved by the program itself (which is killed).
+    const AudioPlugin system = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Root.vst3"), PluginFormat::vst3, big);
+    const AudioPlugin mine = enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/Home.vst3"), PluginFormat::vst3, big);
+    writeFile(mine.currentPath + QStringLiteral("/Contents/Resources/small"), "small");
+    PluginManagerViewModel& first = sandboxVm();
+    ASSERT_TRUE(scanAndWait(first));
+    ASSERT_EQ(first.plugins().size(), 2);
+    const auto before = snapshot();
+    EXPECT_EXIT(
+        {
+            // Writing past 256 KiB kills the writer, as a kill part-way through the copy would.
+            rlimit noCore{};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            rlimit size{};
+            ::getrlimit(RLIMIT_FSIZE, &size);
+            size.rlim_cur = 256 * 1024;
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            std::signal(SIGXFSZ, SIG_DFL);
+            PluginMover(db(), activityLog(), services(m_sandboxRunner)).switchMany(first.plugins());
+            std::_Exit(0);
+        },
+        testing::KilledBySignal(SIGXFSZ), "");
+
+    // Nothing under a name the scan reads: at most a hidden staging copy.
+    const QDir disabledVst3(central("VST3"));
+    EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    for (const QString& name : disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        EXPECT_TRUE(name.startsWith(DisabledLayout::stagingPrefix())) << name.toStdString();
+    EXPECT_EQ(PluginScanner::scan().size(), 2);
+
+    // The next start removes what the killed copy left; a whole round then goes and comes back intact.
+    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    ASSERT_TRUE(scanAndWait(second));
+    ASSERT_EQ(withState(second.plugins(), true).size(), 2);
+    second.toggleMultiplePlugins(second.plugins());
+    ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
+    EXPECT_EQ(readFile(central("VST3/Home.vst3/Contents/Resources/small")), QByteArray("small"));
+    ASSERT_TRUE(scanAndWait(second));
+    second.toggleMultiplePlugins(second.plugins());
+    ASSERT_FALSE(second.error()) << second.error()->detail.toStdString();
+    expectUnchangedSince(before);
+    EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(StagingNames::defaultPath()));
+}
+
+TEST_F(OperationReliabilityTest, OnlyStagingNamesAreRemovedOnTheJournalsWord)
+{
+    // The journal is a file the user can edit: nothing but a staging name may be removed on its word.
+    const QString stale = central("VST3/") + DisabledLayout::stagingPrefix() + QStringLiteral("copy-1");
+    const QString bundle = sys("/Library/Audio/Plug-Ins/VST3/Keep.vst3");
+    for (const QString& path : {stale, bundle})
+        writeFile(path + QStringLiteral("/Contents/file"), "x");
+    StagingNames journal;
+    journal.add({stale, bundle});
+    ASSERT_EQ(journal.saveIfChanged(), QString());
+    StagingNames().removeLeftovers();
+    EXPECT_FALSE(DisabledLayout::pathExists(stale));
+    EXPECT_EQ(readFile(bundle + QStringLiteral("/Contents/file")), QByteArray("x"));
+    EXPECT_TRUE(StagingNames().paths().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(StagingNames::defaultPath()));
 }
 
 // --- Records that cannot be written after a move ---
@@ -368,36 +609,31 @@ TEST_F(OperationReliabilityTest, RecordsThatCannotBeSavedAfterAMoveAreReported)
     }
 }
 
-// --- A full disk on the batch road ---
+// --- Something appears at a destination before the run ---
 
-TEST_F(OperationReliabilityTest, PartialCopyOfAFailedBatchMoveIsRemoved)
+TEST_F(OperationReliabilityTest, AnItemThatAppearedAtADestinationIsNeverRemoved)
 {
-    const AudioPlugin home = enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/H.vst3"), PluginFormat::vst3, "home");
+    const AudioPlugin blocked = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/B.vst3"), PluginFormat::vst3, "mine");
     const AudioPlugin other = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/S.vst3"), PluginFormat::vst3, "sys");
-    seed({home, other});
-    const QMap<QString, QByteArray> homeBefore = treeHash(home.currentPath);
-    const QString copy = central("VST3/H.vst3");
-    const QString noSpace =
-        QStringLiteral("mv: cannot create regular file '%1/Contents/MacOS/binary': No space left on device").arg(copy);
+    seed({blocked, other});
+    const QString occupied = central("VST3/B.vst3");
     m_recorder->setOnRun([&](const QString&) {
-        // Across file systems mv copies first: the copy stops half-way, the source stays.
-        writeFile(copy + QStringLiteral("/Contents/Info.plist"), "half");
+        // Someone else's item appears where B was planned to go; the script leaves B alone.
+        writeFile(occupied + QStringLiteral("/Contents/MacOS/binary"), "someone else's");
         QFile::rename(other.currentPath, central("VST3/S.vst3"));
     });
-    PrivilegedRunner::Result ranWithErrors = RecordingRunner::success();
-    ranWithErrors.standardError = noSpace;
-    m_recorder->enqueue(ranWithErrors);
-
     PluginManagerViewModel& model = vm();
-    model.toggleMultiplePlugins({home, other});
-    EXPECT_FALSE(DisabledLayout::pathExists(copy));
-    EXPECT_EQ(treeHash(home.currentPath), homeBefore);
+    model.toggleMultiplePlugins({blocked, other});
+    // Only names the batch made itself are ever cleaned up.
+    EXPECT_EQ(readFile(occupied + QStringLiteral("/Contents/MacOS/binary")), QByteArray("someone else's"));
+    EXPECT_EQ(readFile(blocked.currentPath + QStringLiteral("/Contents/MacOS/binary")), QByteArray("mine"));
     ASSERT_TRUE(model.error());
-    EXPECT_TRUE(model.error()->detail.contains(noSpace)) << model.error()->detail.toStdString();
-    EXPECT_TRUE(model.error()->detail.contains(QStringLiteral("the partial copy at %1 was removed").arg(copy)));
-    EXPECT_TRUE(row(home.id).isEnabled);
+    EXPECT_TRUE(model.error()->detail.contains(QStringLiteral("an item already exists at %1").arg(occupied)))
+        << model.error()->detail.toStdString();
+    EXPECT_FALSE(model.error()->detail.contains(QStringLiteral("removed")));
+    EXPECT_TRUE(row(blocked.id).isEnabled);
     EXPECT_FALSE(row(other.id).isEnabled);
-    EXPECT_FALSE(DisabledOrigins().origins().contains(copy));
+    EXPECT_FALSE(DisabledOrigins().origins().contains(occupied));
     EXPECT_TRUE(DisabledOrigins().origins().contains(central("VST3/S.vst3")));
 }
 
@@ -458,6 +694,47 @@ TEST_F(OperationReliabilityTest, EachFailedBatchItemShowsItsOwnErrorLine)
     EXPECT_TRUE(detail.contains(central("Audio Units"))) << detail.toStdString();
     EXPECT_FALSE(row(vst3.id).isEnabled);
     EXPECT_TRUE(row(au.id).isEnabled);
+}
+
+TEST_F(OperationReliabilityTest, AnItemsErrorCarriesOnlyItsOwnLines)
+{
+    RUN_UNPRIVILEGED();
+    // A name GNU tools write escaped, beside a plain one: both moves fail.
+    const AudioPlugin plain = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Plain.vst3"), PluginFormat::vst3);
+    const AudioPlugin odd = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/new\nline.vst3"), PluginFormat::vst3);
+    // The first delete stops at a locked folder, so the second is never tried.
+    const AudioPlugin locked = enabledBundle(sys("/Library/Audio/Plug-Ins/CLAP/Locked.clap"), PluginFormat::clap);
+    const AudioPlugin untried = enabledBundle(sys("/Library/Audio/Plug-Ins/CLAP/Untried.clap"), PluginFormat::clap);
+    writeFile(locked.currentPath + QStringLiteral("/Contents/Resources/file"), "x");
+    seed({plain, odd, locked, untried});
+    makeDir(central("VST3"));
+    const QByteArray disabledVst3 = QFile::encodeName(central("VST3"));
+    const QByteArray resources = QFile::encodeName(locked.currentPath + QStringLiteral("/Contents/Resources"));
+    ASSERT_EQ(::chmod(disabledVst3.constData(), 0555), 0);
+    ASSERT_EQ(::chmod(resources.constData(), 0555), 0);
+    const PluginMover mover(db(), activityLog(), services(m_sandboxRunner));
+    const MoveOutcome moves = mover.switchMany({plain, odd});
+    const MoveOutcome deletes = mover.remove({locked, untried});
+    ::chmod(disabledVst3.constData(), 0755);
+    ::chmod(resources.constData(), 0755);
+
+    auto reasonOf = [](const MoveOutcome& outcome, const AudioPlugin& plugin) {
+        for (const MoveOutcome::Failure& failure : outcome.notChanged) {
+            if (failure.plugin.id == plugin.id)
+                return failure.reason;
+        }
+        return QStringLiteral("<changed>");
+    };
+    const QString plainReason = reasonOf(moves, plain);
+    const QString oddReason = reasonOf(moves, odd);
+    EXPECT_TRUE(plainReason.contains(QStringLiteral("Permission denied"))) << plainReason.toStdString();
+    EXPECT_FALSE(plainReason.contains(QStringLiteral("line.vst3"))) << plainReason.toStdString();
+    EXPECT_TRUE(oddReason.contains(QStringLiteral("Permission denied"))) << oddReason.toStdString();
+    EXPECT_FALSE(oddReason.contains(QStringLiteral("Plain"))) << oddReason.toStdString();
+    const QString lockedReason = reasonOf(deletes, locked);
+    const QString untriedReason = reasonOf(deletes, untried);
+    EXPECT_TRUE(lockedReason.contains(QStringLiteral("Permission denied"))) << lockedReason.toStdString();
+    EXPECT_EQ(untriedReason, QStringLiteral("still present at %1").arg(untried.currentPath));
 }
 
 // --- A delete that stops part-way ---

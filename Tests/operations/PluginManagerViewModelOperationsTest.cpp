@@ -27,12 +27,20 @@ const QStringList kHostileNames = {
     QStringLiteral("x' && touch pwned && '"),
 };
 
-// The script path inside "chmod +x 'Q' && 'Q'".
+// The script path inside "/bin/sh 'Q'".
 QString scriptPathOf(const QString& command)
 {
-    static const QRegularExpression pattern(QStringLiteral("^chmod \\+x '([^']+)' && '([^']+)'$"));
+    static const QRegularExpression pattern(QStringLiteral("^/bin/sh '([^']+)'$"));
     const auto match = pattern.match(command);
-    return match.hasMatch() && match.captured(1) == match.captured(2) ? match.captured(1) : QString();
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+// A move as the runner gets it: never into or over anything, never a source that became a link.
+QString guardedMove(const QString& source, const QString& destination)
+{
+    const QString s = DisabledLayout::shellQuote(source);
+    const QString d = DisabledLayout::shellQuote(destination);
+    return "[ ! -L " + s + " ] && [ ! -e " + d + " ] && [ ! -L " + d + " ] && mv -T " + s + " " + d;
 }
 
 QString progressPathOf(const QString& scriptPath)
@@ -88,13 +96,15 @@ protected:
     {
         QFile script(scriptPathOf(command));
         ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-        static const QRegularExpression move(QStringLiteral("^mkdir -p '([^']*)' && mv '([^']*)' '([^']*)'$"));
+        static const QRegularExpression move(
+            QStringLiteral("^mkdir -p '([^']*)' && .* mv -T '([^']*)' '([^']*)' \\|\\|"));
         for (const QString& line : QString::fromUtf8(script.readAll()).split(u'\n')) {
             const auto match = move.match(line);
             if (!match.hasMatch())
                 continue;
             QDir().mkpath(match.captured(1));
-            QFile::rename(match.captured(2), match.captured(3));
+            if (!DisabledLayout::pathExists(match.captured(3)))
+                QFile::rename(match.captured(2), match.captured(3));
         }
     }
 };
@@ -111,10 +121,8 @@ TEST_F(PluginManagerViewModelOperationsTest, SystemBundlesTakeThePrivilegedRoadW
     model.togglePlugin(vst3);
     ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
     const QString vst3Disabled = central("VST3/It's.vst3");
-    const QString q = QStringLiteral("'\"'\"'");
-    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + central("VST3") + "' && mv '" +
-                                                      sys("/Library/Audio/Plug-Ins/VST3/It") + q + "s.vst3' '" +
-                                                      central("VST3/It") + q + "s.vst3'");
+    EXPECT_EQ(m_sandboxRunner->commands().last(),
+              "mkdir -p '" + central("VST3") + "' && " + guardedMove(vst3.currentPath, vst3Disabled));
     EXPECT_TRUE(QFileInfo(vst3Disabled + "/Contents/MacOS/binary").isFile());
     EXPECT_EQ(row(vst3.id).currentPath, vst3Disabled);
     EXPECT_FALSE(row(vst3.id).isEnabled);
@@ -125,14 +133,14 @@ TEST_F(PluginManagerViewModelOperationsTest, SystemBundlesTakeThePrivilegedRoadW
     writeFile(usr("/Library/Caches/AudioUnitCache/stale"), "x");
     model.togglePlugin(au);
     EXPECT_FALSE(model.error());
-    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + central("Audio Units") + "' && mv '" + au.currentPath +
-                                                      "' '" + central("Audio Units/Comp.component") + "'" + purge);
+    EXPECT_EQ(m_sandboxRunner->commands().last(),
+              "mkdir -p '" + central("Audio Units") + "' && " +
+                  guardedMove(au.currentPath, central("Audio Units/Comp.component")) + purge);
     EXPECT_FALSE(QFileInfo::exists(usr("/Library/Caches/AudioUnitCache/stale")));
 
     model.togglePlugin(row(vst3.id));
     EXPECT_FALSE(model.error());
-    EXPECT_EQ(m_sandboxRunner->commands().last(),
-              "mv '" + central("VST3/It") + q + "s.vst3' '" + sys("/Library/Audio/Plug-Ins/VST3/It") + q + "s.vst3'");
+    EXPECT_EQ(m_sandboxRunner->commands().last(), guardedMove(vst3Disabled, vst3.originalPath));
     EXPECT_TRUE(row(vst3.id).isEnabled);
     EXPECT_EQ(row(vst3.id).currentPath, vst3.originalPath);
     EXPECT_EQ(readFile(vst3.originalPath + "/Contents/MacOS/binary"), QByteArray("payload"));
@@ -187,8 +195,9 @@ TEST_F(PluginManagerViewModelOperationsTest, WavesBundleMovesBesideItselfAndReRe
 
     model.togglePlugin(cla);
     ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
-    EXPECT_EQ(m_sandboxRunner->commands().last(), "mkdir -p '" + folder + "/Disabled' && mv '" + folder +
-                                                      "/CLA.bundle' '" + folder + "/Disabled/CLA.bundle'");
+    EXPECT_EQ(m_sandboxRunner->commands().last(),
+              "mkdir -p '" + folder + "/Disabled' && " +
+                  guardedMove(folder + "/CLA.bundle", folder + "/Disabled/CLA.bundle"));
     EXPECT_TRUE(m_launcher->launches().isEmpty());
 
     model.togglePlugin(row(cla.id));
@@ -317,6 +326,95 @@ TEST_F(PluginManagerViewModelOperationsTest, EnablingOntoAnOccupiedOriginalPathT
     EXPECT_EQ(actions(), QStringList{"Enabled Free"});
 }
 
+TEST_F(PluginManagerViewModelOperationsTest, WhatAppearsAtTheDestinationOrSourceBeforeTheRunIsNeverMovedInto)
+{
+    // Between planning and the privileged run, something else changes the disk.
+    struct Case {
+        const char* name;
+        std::function<void(const QString& source, const QString& destination, const QString& aside)> race;
+        std::function<void(const QString& source, const QString& destination, const QString& aside)> check;
+    };
+    const QList<Case> cases{
+        {"an empty folder at the destination",
+         [](const QString&, const QString& destination, const QString&) { makeDir(destination); },
+         [](const QString& source, const QString& destination, const QString&) {
+             EXPECT_TRUE(QDir(destination).isEmpty());
+             EXPECT_EQ(readFile(source + "/Contents/MacOS/binary"), QByteArray("payload"));
+         }},
+        {"a folder with a file at the destination",
+         [](const QString&, const QString& destination, const QString&) {
+             writeFile(destination + "/keep", "occupant");
+         },
+         [](const QString& source, const QString& destination, const QString&) {
+             EXPECT_EQ(QDir(destination).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"keep"});
+             EXPECT_EQ(readFile(destination + "/keep"), QByteArray("occupant"));
+             EXPECT_TRUE(QFileInfo(source + "/Contents/MacOS/binary").isFile());
+         }},
+        {"the bundle gone and another item at the destination",
+         [](const QString& source, const QString& destination, const QString& aside) {
+             QDir().rename(source, aside);
+             makeDir(destination);
+         },
+         [](const QString& source, const QString& destination, const QString& aside) {
+             EXPECT_FALSE(DisabledLayout::pathExists(source));
+             EXPECT_TRUE(QDir(destination).isEmpty());
+             EXPECT_EQ(readFile(aside + "/Contents/MacOS/binary"), QByteArray("payload"));
+         }},
+        {"the bundle swapped for a link to another folder",
+         [](const QString& source, const QString&, const QString& aside) {
+             QDir().rename(source, aside);
+             QFile::link(aside, source);
+         },
+         [](const QString& source, const QString& destination, const QString& aside) {
+             EXPECT_TRUE(QFileInfo(source).isSymLink());
+             EXPECT_FALSE(DisabledLayout::pathExists(destination));
+             EXPECT_EQ(readFile(aside + "/Contents/MacOS/binary"), QByteArray("payload"));
+         }},
+    };
+    QList<AudioPlugin> plugins;
+    for (qsizetype i = 0; i < cases.size() * 2; ++i)
+        plugins.append(enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Race%1.vst3").arg(i), PluginFormat::vst3));
+    seed(plugins, true);
+    PluginManagerViewModel& model = sandboxVm();
+    // Each scan gives new ids: rows are found by their path.
+    auto rowAt = [this](const QString& path) {
+        for (const AudioPlugin& plugin : db().queryPlugins({})) {
+            if (plugin.currentPath == path)
+                return plugin;
+        }
+        return AudioPlugin{};
+    };
+    qsizetype n = 0;
+    for (const Case& c : cases) {
+        for (const bool batch : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (batch ? " (batch)" : " (one)"));
+            const AudioPlugin plugin = rowAt(plugins[n++].currentPath);
+            ASSERT_TRUE(plugin.isEnabled);
+            const QString source = plugin.currentPath;
+            const QString destination = central("VST3/") + DisabledLayout::fileName(source);
+            const QString aside = root() + "/elsewhere/" + DisabledLayout::fileName(source);
+            makeDir(root() + "/elsewhere");
+            m_sandboxRunner->setBeforeRun([&](const QString&) { c.race(source, destination, aside); });
+            if (batch)
+                model.toggleMultiplePlugins({plugin});
+            else
+                model.togglePlugin(plugin);
+            m_sandboxRunner->setBeforeRun({});
+            ASSERT_TRUE(model.error());
+            EXPECT_TRUE(model.error()->detail.contains(source)) << model.error()->detail.toStdString();
+            EXPECT_FALSE(DisabledLayout::pathExists(destination + u'/' + DisabledLayout::fileName(source)));
+            c.check(source, destination, aside);
+            EXPECT_TRUE(row(plugin.id).isEnabled);
+            EXPECT_EQ(row(plugin.id).currentPath, source);
+            EXPECT_FALSE(DisabledOrigins().origins().contains(destination));
+            // A bundle that left its row's path is found again by a scan.
+            ASSERT_TRUE(settleQueuedScan(model));
+            model.setError(std::nullopt);
+        }
+    }
+    EXPECT_TRUE(actions().isEmpty());
+}
+
 TEST_F(PluginManagerViewModelOperationsTest, OneOperationAtATime)
 {
     const AudioPlugin a = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/A.vst3"), PluginFormat::vst3);
@@ -354,6 +452,150 @@ TEST_F(PluginManagerViewModelOperationsTest, OneOperationAtATime)
     EXPECT_TRUE(QFileInfo(b.currentPath).isDir());
 }
 
+// --- The privileged road ---
+
+TEST_F(PluginManagerViewModelOperationsTest, OnlyWhatNeedsRightsGoesThroughTheRunner)
+{
+    const AudioPlugin mine = enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/Mine.vst3"), PluginFormat::vst3, "mine");
+    const AudioPlugin system = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Sys.vst3"), PluginFormat::vst3, "sys");
+    seed({mine, system});
+    PluginManagerViewModel& model = vm();
+    QStringList scripts;
+    m_recorder->setOnRun([&](const QString& command) {
+        if (scriptPathOf(command).isEmpty()) {
+            QDir(system.currentPath).removeRecursively(); // the delete line
+            return;
+        }
+        scripts.append(QString::fromUtf8(readFile(scriptPathOf(command))));
+        actOutScript(command);
+    });
+    model.toggleMultiplePlugins({mine, system});
+    ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
+    EXPECT_EQ(readFile(central("VST3/Mine.vst3/Contents/MacOS/binary")), QByteArray("mine"));
+    model.toggleMultiplePlugins(model.plugins());
+    ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
+    EXPECT_EQ(readFile(mine.currentPath + "/Contents/MacOS/binary"), QByteArray("mine"));
+    EXPECT_EQ(readFile(system.currentPath + "/Contents/MacOS/binary"), QByteArray("sys"));
+    model.deletePlugins(model.plugins());
+    ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
+    EXPECT_FALSE(DisabledLayout::pathExists(mine.currentPath));
+    EXPECT_EQ(model.dbTotalCount(), 0);
+
+    // Root never works in the user's home folder.
+    ASSERT_EQ(m_recorder->commands().size(), 3);
+    for (const QString& text : scripts + QStringList{m_recorder->commands().last()}) {
+        EXPECT_FALSE(text.contains(home())) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Sys.vst3"))) << text.toStdString();
+    }
+}
+
+TEST_F(PluginManagerViewModelOperationsTest, NothingOutsideThePluginFoldersIsMovedOrRemoved)
+{
+    struct Case {
+        const char* name;
+        AudioPlugin plugin;
+        bool deleteRefused; // the delete looks only at where the bundle is now
+    };
+    auto bundleAt = [this](const QString& current, const QString& original, PluginFormat format) {
+        AudioPlugin plugin = enabledBundle(current, format, "keep");
+        plugin.originalPath = original;
+        plugin.isEnabled = current == original;
+        return plugin;
+    };
+    const QList<Case> cases{
+        {"a bundle outside the folders",
+         bundleAt(sys("/etc/Outside.vst3"), sys("/etc/Outside.vst3"), PluginFormat::vst3), true},
+        {"a return path outside the folders",
+         bundleAt(central("VST3/Away.vst3"), sys("/etc/Away.vst3"), PluginFormat::vst3), false},
+        {"another format's extension",
+         bundleAt(sys("/Library/Audio/Plug-Ins/VST3/Other.component"),
+                  sys("/Library/Audio/Plug-Ins/VST3/Other.component"), PluginFormat::vst3),
+         true},
+        {"a return path into another format's folder",
+         bundleAt(central("CLAP/Poly.clap"), sys("/Library/Audio/Plug-Ins/VST3/Poly.clap"), PluginFormat::clap), false},
+    };
+    QList<AudioPlugin> all;
+    for (const Case& c : cases)
+        all.append(c.plugin);
+    seed(all);
+    PluginManagerViewModel& model = vm();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int road = 0; road < 3; ++road) {
+            model.setError(std::nullopt);
+            if (road == 0)
+                model.togglePlugin(c.plugin);
+            else if (road == 1)
+                model.toggleMultiplePlugins({c.plugin});
+            else if (c.deleteRefused)
+                model.deletePlugins({c.plugin});
+            else
+                continue;
+            ASSERT_TRUE(model.error());
+            EXPECT_TRUE(model.error()->detail.contains("plug-in folders")) << model.error()->detail.toStdString();
+            EXPECT_EQ(readFile(c.plugin.currentPath + "/Contents/MacOS/binary"), QByteArray("keep"));
+            EXPECT_EQ(row(c.plugin.id).currentPath, c.plugin.currentPath);
+        }
+    }
+    EXPECT_TRUE(m_recorder->commands().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(sys("/etc/Away.vst3")));
+    EXPECT_FALSE(QFileInfo::exists(sys("/Library/Audio/Plug-Ins/VST3/Poly.clap")));
+
+    // The same through a hand-edited origins file and a scan.
+    writeFile(DisabledOrigins::defaultPath(),
+              QJsonDocument(QJsonObject{{central("VST3/Away.vst3"), sys("/etc/passwd.vst3")}}).toJson());
+    ASSERT_TRUE(scanAndWait(model));
+    const auto found = std::find_if(model.plugins().cbegin(), model.plugins().cend(), [this](const AudioPlugin& p) {
+        return p.currentPath == central("VST3/Away.vst3");
+    });
+    ASSERT_NE(found, model.plugins().cend());
+    EXPECT_EQ(found->originalPath, sys("/etc/passwd.vst3"));
+    model.togglePlugin(*found);
+    ASSERT_TRUE(model.error());
+    EXPECT_TRUE(m_recorder->commands().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(sys("/etc/passwd.vst3")));
+}
+
+TEST_F(PluginManagerViewModelOperationsTest, TheScriptIsOnlyWrittenWhereNoOtherUserCanChangeIt)
+{
+    const AudioPlugin a = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/A.vst3"), PluginFormat::vst3);
+    seed({a});
+    PluginManagerViewModel& model = vm();
+    struct Row {
+        const char* name;
+        QFile::Permissions mode;
+        bool sticky;
+        bool runs;
+    };
+    const QFile::Permissions all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                   QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                                   QFile::ExeOther;
+    const Row rows[] = {
+        {"writable by all", all, false, false},
+        {"writable by all, sticky", all, true, true},
+        {"the owner's alone", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner, false, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const QString folder = root() + "/shared-tmp-" + QString::fromLatin1(r.name).replace(u' ', u'-');
+        makeDir(folder);
+        ASSERT_TRUE(QFile::setPermissions(folder, r.mode));
+        if (r.sticky) {
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
+        }
+        qputenv("TMPDIR", folder.toUtf8());
+        m_recorder->clear();
+        model.setError(std::nullopt);
+        model.toggleMultiplePlugins({a});
+        EXPECT_EQ(m_recorder->commands().size(), r.runs ? 1 : 0);
+        ASSERT_TRUE(model.error()); // the recorder moves nothing
+        EXPECT_EQ(model.error()->detail.contains("other users can change"), !r.runs)
+            << model.error()->detail.toStdString();
+        EXPECT_TRUE(QDir(folder).isEmpty());
+        EXPECT_TRUE(row(a.id).isEnabled);
+    }
+}
+
 // --- Batches ---
 
 TEST_F(PluginManagerViewModelOperationsTest, BatchScriptFilesAreExactPrivateAndRemoved)
@@ -385,15 +627,13 @@ TEST_F(PluginManagerViewModelOperationsTest, BatchScriptFilesAreExactPrivateAndR
     ASSERT_TRUE(match.hasMatch()) << script.toStdString();
     EXPECT_TRUE(script.startsWith(Paths::tempDir() + "/"));
     EXPECT_EQ(progress, Paths::tempDir() + "/rackhand_progress_" + match.captured(1) + ".txt");
-    EXPECT_EQ(m_recorder->commands().first(), "chmod +x '" + script + "' && '" + script + "'");
-    const QString q = QStringLiteral("'\"'\"'");
-    const QString count = "n=$((n+1)) && printf '%d' $n > '" + progress + "'";
-    EXPECT_EQ(scriptText, "#!/bin/sh\nn=0\n"
-                          "mkdir -p '" +
-                              central("VST3") + "' && mv '" + sys("/Library/Audio/Plug-Ins/VST3/It") + q + "s.vst3' '" +
-                              central("VST3/It") + q + "s.vst3'\n" + count + "\n" + "mkdir -p '" +
-                              sys("/Library/Audio/Plug-Ins/CLAP") + "' && mv '" + b.currentPath + "' '" +
-                              b.originalPath + "'\n" + count);
+    EXPECT_EQ(m_recorder->commands().first(), "/bin/sh '" + script + "'");
+    const QString count = "n=$((n+1)) && printf '%d' $n 2>/dev/null > '" + progress + "'";
+    EXPECT_EQ(scriptText,
+              "#!/bin/sh\nn=0\nexec 9<\"$0\" && flock -s 9 2>/dev/null\nmkdir -p '" + central("VST3") + "' && " +
+                  guardedMove(a.currentPath, central("VST3/It's.vst3")) + " || echo 'rackhand: item 1 failed' >&2\n" +
+                  count + "\nmkdir -p '" + sys("/Library/Audio/Plug-Ins/CLAP") + "' && " +
+                  guardedMove(b.currentPath, b.originalPath) + " || echo 'rackhand: item 2 failed' >&2\n" + count);
     EXPECT_EQ(progressText, QByteArray("0"));
     EXPECT_EQ(scriptMode, 0600u);
     EXPECT_EQ(progressMode, 0600u);
@@ -445,14 +685,47 @@ TEST_F(PluginManagerViewModelOperationsTest, ProgressFileIsPolledWhileTheScriptR
     EXPECT_EQ(seen, (QList<double>{0.5, 0.5, 0.5, 1.0}));
 }
 
+TEST_F(PluginManagerViewModelOperationsTest, ProgressIsCosmeticAndQuotedErrorsAreShort)
+{
+    QList<AudioPlugin> plugins;
+    for (int i = 0; i < 30; ++i)
+        plugins.append(enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/P%1.vst3").arg(i), PluginFormat::vst3));
+    seed(plugins, true);
+    PluginManagerViewModel& model = sandboxVm();
+    // A progress file the script cannot write: every counting line fails.
+    QString progress;
+    m_sandboxRunner->setBeforeRun([&](const QString& command) {
+        progress = progressPathOf(scriptPathOf(command));
+        QFile::remove(progress);
+        makeDir(progress);
+    });
+    model.toggleMultiplePlugins(plugins);
+    m_sandboxRunner->setBeforeRun({});
+    QDir(progress).removeRecursively();
+    EXPECT_FALSE(model.error()) << model.error()->detail.left(400).toStdString();
+    EXPECT_EQ(model.dbDisabledCount(), 30);
+
+    // A run that fails with pages of standard error is told in a few lines.
+    QString pages;
+    for (int i = 0; i < 2000; ++i)
+        pages += QStringLiteral("sh: 1: cannot create /somewhere/%1: Permission denied\n").arg(i);
+    m_sandboxRunner->enqueueInsteadOfRunning(RecordingRunner::commandFailure(pages, 2));
+    model.toggleMultiplePlugins(model.plugins());
+    ASSERT_TRUE(model.error());
+    EXPECT_LT(model.error()->detail.size(), 6000);
+    EXPECT_TRUE(model.error()->detail.contains(QStringLiteral("[…]")));
+    EXPECT_TRUE(model.error()->detail.contains(QStringLiteral("/somewhere/0:")));
+}
+
 TEST_F(PluginManagerViewModelOperationsTest, PanelFromFiftyOnePluginsWithItsLabel)
 {
     auto batch = [this](int count, int disabledCount) {
         QList<AudioPlugin> list;
         for (int i = 0; i < count; ++i) {
-            const QString path = root() + QStringLiteral("/nowhere/P%1.vst3").arg(i);
-            const QString original = root() + QStringLiteral("/elsewhere/P%1.vst3").arg(i);
-            list.append(record(QStringLiteral("P%1").arg(i), PluginFormat::vst3, original, path, i >= disabledCount));
+            const QString original = sys("/Library/Audio/Plug-Ins/VST3/P%1.vst3").arg(i);
+            const bool enabled = i >= disabledCount;
+            list.append(record(QStringLiteral("P%1").arg(i), PluginFormat::vst3, original,
+                               enabled ? original : central("VST3/P%1.vst3").arg(i), enabled));
         }
         return list;
     };
@@ -491,7 +764,7 @@ TEST_F(PluginManagerViewModelOperationsTest, PanelFromFiftyOnePluginsWithItsLabe
             EXPECT_EQ(panel.hudModel()->progress(), 1.0);
             EXPECT_TRUE(panel.isClosePending());
         }
-        QDir(root() + "/nowhere").removeRecursively();
+        QDir(sys("/Library/Audio/Plug-Ins")).removeRecursively();
     }
 }
 

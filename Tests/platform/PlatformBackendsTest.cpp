@@ -27,7 +27,8 @@ TEST_F(PlatformBackendsTest, PkexecGetsTheCommandAsOneArgument)
     const QString command = QStringLiteral("mv 'a b' 'c'\"'\"'d' && echo $(x)");
     const auto [program, arguments] = PkexecRunner::invocation(command, false);
     EXPECT_EQ(program, QStringLiteral("pkexec"));
-    EXPECT_EQ(arguments, (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"), command}));
+    EXPECT_EQ(arguments, (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                      PkexecRunner::authorisedPrologue() + command}));
 
     const auto [direct, directArguments] = PkexecRunner::invocation(command, true);
     EXPECT_EQ(direct, QStringLiteral("/bin/sh"));
@@ -104,6 +105,47 @@ TEST_F(PlatformBackendsTest, RunnerKeepsStandardErrorAndTellsAKillFromARefusal)
         EXPECT_FALSE(result.refused); // only the prompt refuses, and no prompt runs here
         EXPECT_EQ(result.standardError, QString::fromLatin1(c.standardError));
     }
+}
+
+TEST_F(PlatformBackendsTest, PkexecsOwnRefusalsAreToldApartFromTheCommandsExitStatus)
+{
+    // A stand-in for pkexec: refuses as polkit does (126 dismissed, 127 not authorised), or runs the command.
+    const QString pkexec = root() + QStringLiteral("/bin/pkexec");
+    writeFile(pkexec, "#!/bin/sh\n"
+                      "case \"$RACKHAND_TEST_POLKIT\" in\n"
+                      "dismiss) echo 'Error executing command as another user: Request dismissed' >&2; exit 126;;\n"
+                      "refuse) echo 'Error executing command as another user: Not authorized' >&2; exit 127;;\n"
+                      "esac\n"
+                      "exec \"$@\"\n");
+    ASSERT_TRUE(QFile::setPermissions(pkexec, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    PkexecRunner runner(pkexec, false);
+    struct Row {
+        const char* name;
+        const char* polkit;
+        const char* command;
+        bool refused;
+        int exitCode;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"dismissed", "dismiss", "true", true, 126, "The administrator password prompt was cancelled."},
+        {"not authorised", "refuse", "true", true, 127, "Administrator rights were refused."},
+        {"command not found", "", "no-such-command-here", false, 127, "not found"},
+        {"command exits 126", "", "echo 'cannot execute' >&2; exit 126", false, 126, "cannot execute"},
+        {"command succeeds", "", "true", false, 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        qputenv("RACKHAND_TEST_POLKIT", row.polkit);
+        const PrivilegedRunner::Result result = runner.run(QString::fromLatin1(row.command));
+        EXPECT_TRUE(result.started);
+        EXPECT_EQ(result.refused, row.refused);
+        EXPECT_EQ(result.exitCode, row.exitCode);
+        EXPECT_EQ(result.succeeded, row.exitCode == 0);
+        EXPECT_TRUE(result.errorMessage.contains(QString::fromLatin1(row.message)))
+            << result.errorMessage.toStdString();
+    }
+    qunsetenv("RACKHAND_TEST_POLKIT");
 }
 
 TEST_F(PlatformBackendsTest, MissingProgramCannotStart)

@@ -4,6 +4,7 @@
 #include "Support/PlatformDoubles.h"
 #include "Support/SandboxTest.h"
 #include "catalogue/ActivityLogManager.h"
+#include "catalogue/DisabledLayout.h"
 #include "catalogue/PluginDatabase.h"
 #include "catalogue/ProfileManager.h"
 #include "operations/PluginManagerViewModel.h"
@@ -56,11 +57,13 @@ protected:
         p.name = name;
         p.manufacturer = manufacturer;
         p.format = format;
-        const QString folder = PluginFormats::rawValue(format) + u'/';
         const QString file = name + u'.' + PluginFormats::fileExtensions(format).value(0);
-        p.originalPath = sys(QStringLiteral("/Library/Audio/Plug-Ins/") + folder + file);
-        p.currentPath =
-            enabled ? p.originalPath : sys(QStringLiteral("/Library/Audio/Plug-Ins/Disabled/") + folder + file);
+        // The format's own system folder, and its folder in the disabled layout.
+        const QStringList folders = PluginFormats::systemPaths(format);
+        p.originalPath =
+            (folders.isEmpty() ? sys(QStringLiteral("/Applications/Waves/Plug-Ins V15")) : folders.first()) + u'/' +
+            file;
+        p.currentPath = enabled ? p.originalPath : DisabledLayout::destinationFolder(p) + u'/' + file;
         p.isEnabled = enabled;
         return p;
     }

@@ -9,17 +9,22 @@
 
 namespace {
 constexpr auto kShell = "/bin/sh";
-constexpr auto kPkexec = "pkexec";
 
-// Runs and waits; `standardError` receives what the program wrote there.
+// Printed by the shell before the command, once pkexec has let it run.
+constexpr auto kAuthorised = "rackhand: authorised";
+
+// Runs and waits; `standardError` receives what the program wrote there, and
+// `standardOutput` (when given) what it wrote on standard output.
 PrivilegedRunner::Result runWaiting(const QString& program, const QStringList& arguments,
-                                    const std::optional<QByteArray>& standardInput, QString& standardError)
+                                    const std::optional<QByteArray>& standardInput, QString& standardError,
+                                    QByteArray* standardOutput = nullptr)
 {
     PrivilegedRunner::Result result;
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
-    process.setStandardOutputFile(QProcess::nullDevice());
+    if (!standardOutput)
+        process.setStandardOutputFile(QProcess::nullDevice());
     if (!standardInput)
         process.setStandardInputFile(QProcess::nullDevice());
 
@@ -45,6 +50,8 @@ PrivilegedRunner::Result runWaiting(const QString& program, const QStringList& a
     if (process.state() != QProcess::NotRunning)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 
+    if (standardOutput)
+        *standardOutput = process.readAllStandardOutput();
     const QString errorText = QString::fromUtf8(process.readAllStandardError()).trimmed();
     standardError = errorText;
     result.standardError = errorText;
@@ -73,6 +80,10 @@ PrivilegedRunner::Result runProcessAndWait(const QString& program, const QString
     return runWaiting(program, arguments, standardInput, standardError);
 }
 
+PkexecRunner::PkexecRunner(QString pkexec, std::optional<bool> direct) : m_pkexec(std::move(pkexec)), m_direct(direct)
+{
+}
+
 bool PkexecRunner::runsDirectly()
 {
     return ::geteuid() == 0 || Paths::isSandboxRoot();
@@ -83,33 +94,49 @@ bool PkexecRunner::usesStandardInput(const QString& shellCommand)
     return shellCommand.toUtf8().size() > kMaxArgumentBytes;
 }
 
-std::pair<QString, QStringList> PkexecRunner::invocation(const QString& shellCommand, bool direct)
+QString PkexecRunner::authorisedPrologue()
+{
+    return QStringLiteral("printf '%s\\n' '") + QLatin1String(kAuthorised) + QStringLiteral("'\n");
+}
+
+std::pair<QString, QStringList> PkexecRunner::invocation(const QString& shellCommand, bool direct,
+                                                         const QString& pkexec)
 {
     const QString shell = QString::fromLatin1(kShell);
-    const QStringList shellArguments = usesStandardInput(shellCommand)
-                                           ? QStringList{QStringLiteral("-s")}
-                                           : QStringList{QStringLiteral("-c"), shellCommand};
+    // Through pkexec the shell first says it runs: pkexec's own refusals (126, 127) are
+    // then never mistaken for the command's exit status.
+    const QString text = direct ? shellCommand : authorisedPrologue() + shellCommand;
+    const QStringList shellArguments =
+        usesStandardInput(text) ? QStringList{QStringLiteral("-s")} : QStringList{QStringLiteral("-c"), text};
     if (direct)
         return {shell, shellArguments};
-    return {QString::fromLatin1(kPkexec), QStringList{shell} + shellArguments};
+    return {pkexec, QStringList{shell} + shellArguments};
 }
 
 PrivilegedRunner::Result PkexecRunner::run(const QString& shellCommand)
 {
-    const auto [program, arguments] = invocation(shellCommand);
+    const bool direct = m_direct.value_or(runsDirectly());
+    const QString text = direct ? shellCommand : authorisedPrologue() + shellCommand;
+    const auto [program, arguments] = invocation(shellCommand, direct, m_pkexec);
     const std::optional<QByteArray> input =
-        usesStandardInput(shellCommand) ? std::optional<QByteArray>(shellCommand.toUtf8()) : std::nullopt;
+        usesStandardInput(text) ? std::optional<QByteArray>(text.toUtf8()) : std::nullopt;
     QString standardError;
-    Result result = runWaiting(program, arguments, input, standardError);
-    if (!result.started || result.succeeded || program == QLatin1String(kShell))
+    QByteArray standardOutput;
+    Result result = runWaiting(program, arguments, input, standardError, direct ? nullptr : &standardOutput);
+    if (!result.started || direct || standardOutput.startsWith(QByteArray(kAuthorised) + '\n'))
         return result;
-    // pkexec answers 126 when the prompt was dismissed and 127 when authorisation was refused.
-    if (result.exitCode == 126 || result.exitCode == 127) {
-        result.refused = true;
-        const QString reason = result.exitCode == 126
-                                   ? QStringLiteral("The administrator password prompt was cancelled.")
-                                   : QStringLiteral("Administrator rights were refused.");
-        result.errorMessage = standardError.isEmpty() ? reason : reason + QLatin1Char(' ') + standardError;
-    }
+    // pkexec never ran the command: dismissed (126), not authorised (127) or failed itself.
+    result.succeeded = false;
+    result.refused = true;
+    result.killed = false;
+    result.standardError.clear();
+    QString reason;
+    if (result.exitCode == 126)
+        reason = QStringLiteral("The administrator password prompt was cancelled.");
+    else if (result.exitCode == 127)
+        reason = QStringLiteral("Administrator rights were refused.");
+    else
+        reason = QStringLiteral("pkexec did not run the command (exit status %1).").arg(result.exitCode);
+    result.errorMessage = standardError.isEmpty() ? reason : reason + QLatin1Char(' ') + standardError;
     return result;
 }

@@ -17,10 +17,16 @@ PrivilegedRunner::Result runProcessAndWait(const QString& program, const QString
                                            const std::optional<QByteArray>& standardInput = std::nullopt);
 
 /// Administrator rights through polkit: `pkexec /bin/sh -c CMD`, the command being one
-/// argument. Already root, or working inside a sandbox root, it runs `/bin/sh -c CMD`
-/// directly (no prompt is needed, or none must appear in a sandbox).
+/// argument, preceded by a line that prints a marker on standard output, so that pkexec's
+/// own outcome (a dismissed prompt exits 126, refused rights 127) is told apart from the
+/// command's exit status. Already root, or working inside a sandbox root, it runs
+/// `/bin/sh -c CMD` directly (no prompt is needed, or none must appear in a sandbox).
 class PkexecRunner final : public PrivilegedRunner {
 public:
+    /// `pkexec` is the program that asks for rights (tests put a stand-in there); `direct`
+    /// overrides runsDirectly().
+    explicit PkexecRunner(QString pkexec = QStringLiteral("pkexec"), std::optional<bool> direct = std::nullopt);
+
     /// The longest command passed as an argument. The kernel refuses a single argument
     /// over 128 KiB (a delete of a few thousand bundles), so a longer command is read by
     /// the same shell from its standard input instead (`sh -s`): same bytes, one prompt.
@@ -32,8 +38,15 @@ public:
     static bool runsDirectly();
     /// True when the command is too long to be an argument and goes to standard input.
     static bool usesStandardInput(const QString& shellCommand);
+    /// The line put before the command on the pkexec road.
+    static QString authorisedPrologue();
     /// The program and arguments run() starts: `/bin/sh -c CMD` directly, else
-    /// `pkexec /bin/sh -c CMD`; the command is always one argument (or, when
+    /// `pkexec /bin/sh -c PROLOGUE+CMD`; the command is always one argument (or, when
     /// usesStandardInput(), `-s` with the command on standard input).
-    static std::pair<QString, QStringList> invocation(const QString& shellCommand, bool direct = runsDirectly());
+    static std::pair<QString, QStringList> invocation(const QString& shellCommand, bool direct = runsDirectly(),
+                                                      const QString& pkexec = QStringLiteral("pkexec"));
+
+private:
+    QString m_pkexec;
+    std::optional<bool> m_direct;
 };

@@ -5,10 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUuid>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,8 +41,16 @@ bool isShellSafe(const QString& text)
     return true;
 }
 
-QString copyRecursively(const QString& source, const QString& destination);
+QString copyRecursively(const QString& source, const QString& destination, const struct stat& info);
 
+// The times of the original, so the copy can be recognised as the bundle that left.
+void copyTimes(const QByteArray& destination, const struct stat& info)
+{
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    ::utimensat(AT_FDCWD, destination.constData(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+// Creates `destination` afresh (never over an existing item) as a copy of `source`.
 QString copyEntry(const QString& source, const QString& destination)
 {
     struct stat info {};
@@ -52,22 +64,26 @@ QString copyEntry(const QString& source, const QString& destination)
         if (length < 0)
             return errnoText(errno);
         target.truncate(static_cast<qsizetype>(length));
-        return ::symlink(target.constData(), dst.constData()) == 0 ? QString() : errnoText(errno);
+        if (::symlink(target.constData(), dst.constData()) != 0)
+            return errnoText(errno);
+        copyTimes(dst, info);
+        return {};
     }
     if (S_ISDIR(info.st_mode))
-        return copyRecursively(source, destination);
+        return copyRecursively(source, destination, info);
+    if (DisabledLayout::pathExists(destination))
+        return QStringLiteral("%1 already exists").arg(destination);
     if (!QFile::copy(source, destination))
         return QStringLiteral("cannot copy %1 to %2").arg(source, destination);
     ::chmod(dst.constData(), info.st_mode & 07777);
+    copyTimes(dst, info);
     return {};
 }
 
-QString copyRecursively(const QString& source, const QString& destination)
+QString copyRecursively(const QString& source, const QString& destination, const struct stat& info)
 {
-    struct stat info {};
-    if (::stat(QFile::encodeName(source).constData(), &info) != 0)
-        return errnoText(errno);
-    if (::mkdir(QFile::encodeName(destination).constData(), info.st_mode & 07777) != 0)
+    const QByteArray dst = QFile::encodeName(destination);
+    if (::mkdir(dst.constData(), info.st_mode & 07777) != 0)
         return errnoText(errno);
     const QDir dir(source);
     const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -76,7 +92,40 @@ QString copyRecursively(const QString& source, const QString& destination)
         if (!reason.isEmpty())
             return reason;
     }
+    // Last: creating the entries changed the folder's times.
+    copyTimes(dst, info);
     return {};
+}
+
+// rename() that fails with EEXIST rather than replace anything at `destination`.
+int renameNoReplace(const QByteArray& source, const QByteArray& destination)
+{
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, destination.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    // A file system without the flag: check, then rename (a window of a few instructions).
+    struct stat existing {};
+    if (::lstat(destination.constData(), &existing) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(source.constData(), destination.constData());
+}
+
+QString quotedGuard(const char* test, const QString& path)
+{
+    return QStringLiteral("[ ") + QLatin1String(test) + u' ' + shellQuote(path) + QStringLiteral(" ] && ");
+}
+
+QString newToken()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+QString stagingName(const QString& folder, const char* kind)
+{
+    return folder + u'/' + stagingPrefix() + QLatin1String(kind) + u'-' + newToken();
 }
 } // namespace
 
@@ -207,15 +256,81 @@ QString shellQuote(const QString& text)
     return u'\'' + quoted + u'\'';
 }
 
-QString disableCommand(const QString& source, const QString& destination)
+bool isManagedBundlePath(const QString& path, PluginFormat format)
 {
-    return QStringLiteral("mkdir -p ") + shellQuote(parentFolder(destination)) + QStringLiteral(" && mv ") +
-           shellQuote(source) + u' ' + shellQuote(destination);
+    if (!path.startsWith(u'/') || path.size() < 2 || QDir::cleanPath(path) != path)
+        return false;
+    const QString name = fileName(path);
+    if (name.startsWith(u'.') || !PluginFormats::fileExtensions(format).contains(splitFileName(name).extension))
+        return false;
+    if (format == PluginFormat::wavesBundle) {
+        QString folder = parentFolder(path);
+        if (fileName(folder) == QLatin1String("Disabled"))
+            folder = parentFolder(folder);
+        return parentFolder(folder) == Paths::system(QStringLiteral("/Applications/Waves")) &&
+               fileName(folder).startsWith(QLatin1String("Plug-Ins V"));
+    }
+    const QStringList roots = PluginFormats::systemPaths(format) + disabledFolders(format);
+    return std::any_of(roots.cbegin(), roots.cend(),
+                       [&path](const QString& root) { return path.startsWith(root + u'/'); });
 }
 
-QString enableCommand(const QString& source, const QString& destination)
+QString stagingPrefix()
 {
-    return QStringLiteral("mv ") + shellQuote(source) + u' ' + shellQuote(destination);
+    return QStringLiteral(".rackhand-");
+}
+
+bool isStagingPath(const QString& path)
+{
+    return fileName(path).startsWith(stagingPrefix());
+}
+
+void addStagingNames(MoveSpec& move)
+{
+    move.copyName = stagingName(parentFolder(move.destination), "copy");
+    move.setAsideName = stagingName(parentFolder(move.source), "old");
+}
+
+bool crossesDevices(const QString& source, const QString& destination)
+{
+    struct stat from {};
+    if (::lstat(QFile::encodeName(source).constData(), &from) != 0)
+        return false;
+    struct stat to {};
+    QString folder = parentFolder(destination);
+    while (::stat(QFile::encodeName(folder).constData(), &to) != 0) {
+        if (folder == QLatin1String("/") || folder == QLatin1String("."))
+            return false;
+        folder = parentFolder(folder);
+    }
+    return from.st_dev != to.st_dev;
+}
+
+QString disableCommand(const MoveSpec& move)
+{
+    return QStringLiteral("mkdir -p ") + shellQuote(parentFolder(move.destination)) + QStringLiteral(" && ") +
+           enableCommand(move);
+}
+
+QString enableCommand(const MoveSpec& move)
+{
+    const QString source = shellQuote(move.source);
+    const QString destination = shellQuote(move.destination);
+    QString command;
+    if (!move.sourceWasLink)
+        command += quotedGuard("! -L", move.source);
+    command += quotedGuard("! -e", move.destination) + quotedGuard("! -L", move.destination);
+    if (move.copyName.isEmpty())
+        return command + QStringLiteral("mv -T ") + source + u' ' + destination;
+    // Across file systems: copy under the staging name and rename it into place; set the
+    // source aside before removing it. Each failure undoes only what this line made.
+    const QString copy = shellQuote(move.copyName);
+    const QString aside = shellQuote(move.setAsideName);
+    return command + quotedGuard("! -e", move.copyName) + quotedGuard("! -L", move.copyName) +
+           QStringLiteral("{ cp -a ") + source + u' ' + copy + QStringLiteral(" && mv -T ") + copy + u' ' +
+           destination + QStringLiteral(" || { rm -rf ") + copy + QStringLiteral("; false; }; } && { mv -T ") + source +
+           u' ' + aside + QStringLiteral(" || { rm -rf ") + destination + QStringLiteral("; false; }; } && rm -rf ") +
+           aside;
 }
 
 QString auCachePurgeSuffix()
@@ -229,9 +344,9 @@ QString auCachePurgeSuffix()
            QStringLiteral(" 2>/dev/null && killall -9 AudioComponentRegistrar 2>/dev/null; true");
 }
 
-QString privilegedMoveCommand(const QString& source, const QString& destination, bool disable, bool clearAUCache)
+QString privilegedMoveCommand(const MoveSpec& move, bool disable, bool clearAUCache)
 {
-    QString command = disable ? disableCommand(source, destination) : enableCommand(source, destination);
+    QString command = disable ? disableCommand(move) : enableCommand(move);
     if (clearAUCache)
         command += auCachePurgeSuffix();
     return command;
@@ -239,28 +354,63 @@ QString privilegedMoveCommand(const QString& source, const QString& destination,
 
 QString moveItem(const QString& source, const QString& destination)
 {
+    return moveItem(MoveSpec(source, destination));
+}
+
+QString moveItem(const MoveSpec& move)
+{
+    const QString& source = move.source;
+    const QString& destination = move.destination;
     if (!pathExists(source))
         return QStringLiteral("%1 does not exist").arg(source);
-    if (pathExists(destination))
-        return QStringLiteral("%1 already exists").arg(destination);
     const QByteArray src = QFile::encodeName(source);
     const QByteArray dst = QFile::encodeName(destination);
-    if (::rename(src.constData(), dst.constData()) == 0)
+    if (renameNoReplace(src, dst) == 0)
         return {};
+    if (errno == EEXIST)
+        return QStringLiteral("%1 already exists").arg(destination);
     if (errno != EXDEV)
         return QStringLiteral("cannot move %1 to %2: %3").arg(source, destination, errnoText(errno));
-    // Another file system: copy whole, then remove the source; a failed copy is undone.
-    const QString reason = copyEntry(source, destination);
+    if (pathExists(destination))
+        return QStringLiteral("%1 already exists").arg(destination);
+
+    // Another file system: a whole copy under a hidden name first, renamed into place.
+    MoveSpec staged = move;
+    if (staged.copyName.isEmpty() || staged.setAsideName.isEmpty())
+        addStagingNames(staged);
+    if (pathExists(staged.copyName) || pathExists(staged.setAsideName))
+        return QStringLiteral("cannot move %1: its staging name is taken").arg(source);
+    const QByteArray copy = QFile::encodeName(staged.copyName);
+    const QByteArray aside = QFile::encodeName(staged.setAsideName);
+    QString reason = copyEntry(source, staged.copyName);
+    if (reason.isEmpty() && renameNoReplace(copy, dst) != 0)
+        reason = errno == EEXIST ? QStringLiteral("%1 already exists").arg(destination) : errnoText(errno);
     if (!reason.isEmpty()) {
-        QFileInfo(destination).isDir() && !QFileInfo(destination).isSymLink() ? QDir(destination).removeRecursively()
-                                                                              : QFile::remove(destination);
+        removeTree(staged.copyName);
         return QStringLiteral("cannot move %1 to %2: %3").arg(source, destination, reason);
     }
-    const bool removed = QFileInfo(source).isDir() && !QFileInfo(source).isSymLink() ? QDir(source).removeRecursively()
-                                                                                     : QFile::remove(source);
-    if (!removed)
-        return QStringLiteral("moved %1 to %2 but could not remove the original").arg(source, destination);
+    if (renameNoReplace(src, aside) != 0) {
+        const QString why = errnoText(errno);
+        removeTree(destination); // the copy made a moment ago: the bundle stays where it was
+        return QStringLiteral("cannot move %1 to %2: the original cannot be removed: %3").arg(source, destination, why);
+    }
+    // The bundle is in place; a set-aside original that resists removal stays hidden until start-up.
+    removeTree(staged.setAsideName);
     return {};
+}
+
+bool removeTree(const QString& path)
+{
+    struct stat info {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::lstat(native.constData(), &info) != 0)
+        return errno == ENOENT;
+    // QDir removes links found inside without following them.
+    if (S_ISDIR(info.st_mode))
+        QDir(path).removeRecursively();
+    else
+        ::unlink(native.constData());
+    return !pathExists(path);
 }
 
 } // namespace DisabledLayout

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <utility>
 
 /// Where disabled bundles go and where they return to (read by the scan, written by
 /// the operations), how they are moved, and the exact shell texts of a privileged move. Every system path comes from
@@ -70,20 +71,69 @@ struct Road {
 /// for Waves outside it.
 Road roadFor(const AudioPlugin& plugin);
 
+/// True when `path` is a bundle the operations may move or remove: clean and absolute,
+/// not hidden, carrying one of the format's extensions, and inside one of the format's
+/// plug-in folders or its disabled layout (for Waves: a "Plug-Ins V…" folder under
+/// R + "/Applications/Waves", or its "Disabled" folder). A hand-edited catalogue row or
+/// origins record can name anything; nothing else is handed to a move, least of all as root.
+bool isManagedBundlePath(const QString& path, PluginFormat format);
+
+/// The hidden names a move across file systems stages through begin with this; the scan
+/// never reads hidden names, and start-up removes those a killed move left behind.
+QString stagingPrefix();
+/// True for a path whose last component is a staging name.
+bool isStagingPath(const QString& path);
+
+/// One planned move as it is run.
+struct MoveSpec {
+    MoveSpec() = default;
+    MoveSpec(QString from, QString to, bool wasLink = false)
+        : source(std::move(from)), destination(std::move(to)), sourceWasLink(wasLink)
+    {
+    }
+
+    QString source;
+    QString destination;
+    /// The source was a symbolic link when the move was planned; otherwise a link found
+    /// there when the move runs is refused.
+    bool sourceWasLink = false;
+    /// Set for a move across file systems: the bundle is copied to this hidden name beside
+    /// the destination and renamed into place only when whole, and the source is set aside
+    /// under `setAsideName` (hidden, beside it) before it is removed. A kill part-way leaves
+    /// only hidden names behind, never a truncated bundle that the scan would catalogue.
+    QString copyName;
+    QString setAsideName;
+};
+/// Gives a move its two staging names (a new token each time).
+void addStagingNames(MoveSpec& move);
+/// True when the source and the destination's folder (or its nearest existing parent)
+/// lie on different devices, so a rename cannot move the bundle.
+bool crossesDevices(const QString& source, const QString& destination);
+
 /// The text in single quotes, each embedded quote written as '"'"'. Nothing else is escaped.
 QString shellQuote(const QString& text);
-/// "mkdir -p 'F' && mv 'S' 'D'" (F the destination's folder).
-QString disableCommand(const QString& source, const QString& destination);
-/// "mv 'S' 'D'".
-QString enableCommand(const QString& source, const QString& destination);
+/// "mkdir -p 'F' && " followed by the move (F the destination's folder).
+QString disableCommand(const MoveSpec& move);
+/// The move alone. It never moves into or over anything: the destination must not exist
+/// (checked in the same command, and `mv -T` never descends into a folder), and a source
+/// that became a symbolic link after planning is refused: "[ ! -L 'S' ] && [ ! -e 'D' ] &&
+/// [ ! -L 'D' ] && mv -T 'S' 'D'". Across file systems, through the staging names.
+QString enableCommand(const MoveSpec& move);
 /// The Audio Units cache purge appended to privileged moves of Audio Units (155
 /// characters with no root prefix).
 QString auCachePurgeSuffix();
 /// The whole command handed to the privileged runner for one move.
-QString privilegedMoveCommand(const QString& source, const QString& destination, bool disable, bool clearAUCache);
+QString privilegedMoveCommand(const MoveSpec& move, bool disable, bool clearAUCache);
 
-/// Moves a file or folder (rename, or copy and remove across file systems). Never
-/// replaces an existing destination. Returns an empty string on success, else the reason.
+/// Moves a file or folder as the calling user: a rename that never replaces anything, or
+/// across file systems a copy to the staging name (made up when not given), a rename into
+/// place and the removal of the source set aside. A failure part-way removes only what this
+/// call created. Returns an empty string on success, else the reason.
+QString moveItem(const MoveSpec& move);
 QString moveItem(const QString& source, const QString& destination);
+
+/// Removes a file, link or folder (a link itself, never what it points to). True when
+/// nothing is left at `path`.
+bool removeTree(const QString& path);
 
 } // namespace DisabledLayout

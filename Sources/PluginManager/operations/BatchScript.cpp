@@ -24,15 +24,27 @@ QString progressPath(const QUuid& id)
     return Paths::tempDir() + QStringLiteral("/rackhand_progress_") + uuidString(id) + QStringLiteral(".txt");
 }
 
+namespace {
+// flock(1) keeps the lock on descriptor 9 for the life of the shell and what it runs.
+const QString kLockLine = QStringLiteral("exec 9<\"$0\" && flock -s 9 2>/dev/null");
+
+// What the script writes to standard error after the lines of move `index` (from 0) when it fails.
+QString failureMarker(qsizetype index)
+{
+    return QStringLiteral("rackhand: item %1 failed").arg(index + 1);
+}
+} // namespace
+
 QString scriptText(const QList<Move>& moves, const QString& progressFile)
 {
     using DisabledLayout::shellQuote;
-    const QString countLine = QStringLiteral("n=$((n+1)) && printf '%d' $n > ") + shellQuote(progressFile);
-    QString text = QStringLiteral("#!/bin/sh\nn=0");
-    text.reserve(text.size() + moves.size() * (countLine.size() + 200));
-    for (const Move& move : moves) {
+    const QString countLine = QStringLiteral("n=$((n+1)) && printf '%d' $n 2>/dev/null > ") + shellQuote(progressFile);
+    QString text = QStringLiteral("#!/bin/sh\nn=0\n") + kLockLine;
+    text.reserve(text.size() + moves.size() * (countLine.size() + 300));
+    for (qsizetype i = 0; i < moves.size(); ++i) {
         text += u'\n';
-        text += DisabledLayout::disableCommand(move.source, move.destination);
+        text += DisabledLayout::disableCommand(moves[i]);
+        text += QStringLiteral(" || echo ") + shellQuote(failureMarker(i)) + QStringLiteral(" >&2");
         text += u'\n';
         text += countLine;
     }
@@ -41,8 +53,62 @@ QString scriptText(const QList<Move>& moves, const QString& progressFile)
 
 QString runCommand(const QString& scriptFile)
 {
-    const QString quoted = DisabledLayout::shellQuote(scriptFile);
-    return QStringLiteral("chmod +x ") + quoted + QStringLiteral(" && ") + quoted;
+    return QStringLiteral("/bin/sh ") + DisabledLayout::shellQuote(scriptFile);
+}
+
+namespace {
+// The move index of a marker line, or -1.
+qsizetype markerIndex(const QString& line)
+{
+    static const QString head = QStringLiteral("rackhand: item ");
+    static const QString tail = QStringLiteral(" failed");
+    if (!line.startsWith(head) || !line.endsWith(tail))
+        return -1;
+    bool ok = false;
+    const qsizetype number = line.mid(head.size(), line.size() - head.size() - tail.size()).toLongLong(&ok);
+    return ok && number > 0 ? number - 1 : -1;
+}
+} // namespace
+
+QHash<qsizetype, QString> errorsByMove(const QString& standardError)
+{
+    QHash<qsizetype, QString> errors;
+    QStringList pending;
+    for (const QString& line : standardError.split(u'\n', Qt::SkipEmptyParts)) {
+        const qsizetype index = markerIndex(line.trimmed());
+        if (index < 0) {
+            pending.append(line.trimmed());
+            continue;
+        }
+        errors.insert(index, pending.join(u'\n'));
+        pending.clear();
+    }
+    return errors;
+}
+
+QString withoutMarkers(const QString& standardError)
+{
+    QStringList kept;
+    for (const QString& line : standardError.split(u'\n')) {
+        if (markerIndex(line.trimmed()) < 0)
+            kept.append(line);
+    }
+    return kept.join(u'\n').trimmed();
+}
+
+QString unsafeFolderReason(const QString& folder)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(folder).constData(), &info) != 0)
+        return QStringLiteral("%1 cannot be read: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("%1 is not a folder").arg(folder);
+    if (info.st_uid != ::geteuid() && info.st_uid != 0)
+        return QStringLiteral("%1 belongs to another user").arg(folder);
+    // Others may write there only when the sticky bit keeps them from replacing our files.
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (info.st_mode & S_ISVTX) == 0)
+        return QStringLiteral("other users can change what is in %1").arg(folder);
+    return {};
 }
 
 QString deleteCommand(const QStringList& paths)
@@ -52,6 +118,22 @@ QString deleteCommand(const QStringList& paths)
     for (const QString& path : paths)
         parts.append(QStringLiteral("rm -rf ") + DisabledLayout::shellQuote(path));
     return parts.join(QStringLiteral(" && "));
+}
+
+QString capped(const QString& text, qsizetype maxLines, qsizetype maxCharacters)
+{
+    QStringList lines = text.split(u'\n');
+    bool cut = false;
+    if (lines.size() > maxLines) {
+        lines = lines.mid(0, maxLines);
+        cut = true;
+    }
+    QString result = lines.join(u'\n');
+    if (result.size() > maxCharacters) {
+        result.truncate(maxCharacters);
+        cut = true;
+    }
+    return cut ? result + QStringLiteral(" […]") : result;
 }
 
 std::optional<double> parseProgress(const QByteArray& content, qsizetype count)

@@ -59,8 +59,9 @@ QList<AudioPlugin> DisabledOrigins::apply(QList<AudioPlugin> scanned)
     for (auto it = m_origins.begin(); it != m_origins.end();) {
         const auto match = found.constFind(it.key());
         if (match == found.constEnd()) {
-            // The bundle was moved or removed behind our back: the record no longer speaks for anything.
-            if (!DisabledLayout::pathExists(it.key())) {
+            // Kept while either of its paths holds a bundle: a batch may not have moved it yet
+            // (its script can outlive this program). Gone from both, it speaks for nothing.
+            if (!DisabledLayout::pathExists(it.key()) && !DisabledLayout::pathExists(it.value())) {
                 it = m_origins.erase(it);
                 m_changed = true;
                 continue;

@@ -23,7 +23,8 @@ public:
 
     /// Corrects scanned records whose bundle sits at a recorded disabled path: their
     /// originalPath becomes the recorded one and, when the bundle was given a free name,
-    /// their name the original file's base. Records whose bundle is gone are dropped.
+    /// their name the original file's base. A record is dropped only when neither of its
+    /// paths holds anything (a batch still running may not have moved its bundle yet).
     QList<AudioPlugin> apply(QList<AudioPlugin> scanned);
 
     /// Writes the file when something changed. Returns an empty string or the reason.

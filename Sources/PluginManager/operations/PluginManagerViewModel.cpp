@@ -24,6 +24,7 @@ namespace {
 
 constexpr qint64 kAllRowsLimit = 100000;
 constexpr int kSearchDelayMs = 50;
+constexpr int kEarlierBatchPollMs = 250;
 // A scan is background work: when the processor is busy, the window's thread goes first.
 constexpr int kScanNiceness = 5;
 const QString kEnabledCountKey = QStringLiteral("enabledPluginCount");
@@ -37,8 +38,12 @@ PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, Activit
       m_mover(database, activityLog, m_services), m_scanner(new PluginScanner(this)),
       m_scanWork([] { return PluginScanner::scan(); })
 {
-    // A batch whose program died left its script and progress file behind.
-    PluginMover::removeStaleBatchFiles();
+    // A batch whose program died left its script and progress file behind, and a killed
+    // copy its hidden staging names. A batch whose script still runs is waited for.
+    if (PluginMover::removeStaleBatchFiles())
+        waitForEarlierBatch();
+    else
+        PluginMover::removeStagingLeftovers();
     // Nothing is created on disk here; the first page and counts of the existing catalogue come first.
     refreshFromDatabase();
     // A catalogue file that could not be read was set aside when it was opened.
@@ -162,8 +167,40 @@ void PluginManagerViewModel::setOperationRunning(bool running)
     Q_EMIT operationRunningChanged(running);
 }
 
+PluginError PluginManagerViewModel::earlierBatchRunningError()
+{
+    return PluginError::unknownError(
+        QStringLiteral("A batch of moves started before Rackhand was last closed is still running. The list is read "
+                       "again from disk when it has finished; try again then."));
+}
+
+void PluginManagerViewModel::waitForEarlierBatch()
+{
+    m_waitingForEarlierBatch = true;
+    setOperationRunning(true);
+    auto* poll = new QTimer(this);
+    poll->setInterval(kEarlierBatchPollMs);
+    connect(poll, &QTimer::timeout, this, [this, poll] {
+        if (PluginMover::earlierBatchRunning())
+            return;
+        poll->deleteLater();
+        poll->stop();
+        PluginMover::removeStaleBatchFiles();
+        PluginMover::removeStagingLeftovers();
+        m_waitingForEarlierBatch = false;
+        setOperationRunning(false);
+        // What that batch moved never reached the catalogue: only the disk knows.
+        scanForPlugins();
+    });
+    poll->start();
+}
+
 bool PluginManagerViewModel::beginOperation()
 {
+    if (m_waitingForEarlierBatch) {
+        setError(earlierBatchRunningError());
+        return false;
+    }
     if (m_operationRunning) {
         setError(operationBusyError());
         return false;
@@ -232,10 +269,15 @@ void PluginManagerViewModel::setScanWork(ScanWork work)
 
 void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
 {
-    if (m_scanRunning) {
-        // Pressing Scan twice gives one scan, and both callers its result.
+    if (m_scanRunning || m_waitingForEarlierBatch) {
+        // Pressing Scan twice gives one scan, and both callers its result; while an
+        // earlier batch still moves bundles, the scan follows when it has finished.
         if (onFinished)
             m_scanWaiters.push_back(std::move(onFinished));
+        if (!m_isLoading) {
+            m_isLoading = true;
+            Q_EMIT isLoadingChanged();
+        }
         return;
     }
     if (!beginOperation()) {

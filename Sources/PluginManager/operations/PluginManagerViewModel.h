@@ -105,6 +105,11 @@ public:
     static QString pluginCountChangedNotification() { return QString::fromLatin1(RackhandBus::kPluginCountChanged); }
     /// The error a second operation gets while one is running.
     static PluginError operationBusyError();
+    /// True from start-up while a batch script started by an earlier run of the program
+    /// still runs: operations are refused (earlierBatchRunningError()), and a scan waits
+    /// for it to end; when it ends the folders are scanned.
+    bool isWaitingForEarlierBatch() const { return m_waitingForEarlierBatch; }
+    static PluginError earlierBatchRunningError();
 
     // --- Scan, reload, paging ---
     /// Starts a scan of the plug-in folders on worker threads and returns at once. When
@@ -205,6 +210,7 @@ private:
     void setOperationRunning(bool running);
     /// Marks an operation as running; false (with the busy error published) when one already runs.
     bool beginOperation();
+    void waitForEarlierBatch();
 
     QList<AudioPlugin> queryCurrentFilters(qint64 limit, qint64 offset) const;
     QList<AudioPlugin> selectedRows() const;
@@ -248,6 +254,7 @@ private:
     QList<AudioPlugin> m_newlyDetectedPlugins;
     PluginKeyTransfer m_cachedPluginKeysTransfer;
     bool m_operationRunning = false;
+    bool m_waitingForEarlierBatch = false;
     BulkSelection m_selection;
 
     // The running scan's thread and who waits for its result.

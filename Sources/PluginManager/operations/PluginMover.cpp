@@ -8,6 +8,7 @@
 #include "operations/BatchScript.h"
 #include "operations/DisabledOrigins.h"
 #include "operations/ProgressWindowManager.h"
+#include "operations/StagingNames.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -18,6 +19,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -29,35 +31,48 @@ namespace {
 constexpr int kProgressPollMs = 80;
 constexpr qsizetype kPanelThreshold = 51;
 constexpr qsizetype kMaxNamedFailures = 20;
+// Quoted standard error: enough to see what went wrong, never a page per item.
+constexpr qsizetype kMaxCauseLines = 4;
+constexpr qsizetype kMaxCauseCharacters = 500;
+constexpr qsizetype kMaxRunMessageLines = 12;
+constexpr qsizetype kMaxRunMessageCharacters = 1500;
 
 using Failure = MoveOutcome::Failure;
 
-/// One planned bundle move of a batch.
+/// What stood at a path when a move was planned: which file it is, so that what stands
+/// at the destination afterwards can be told to be that bundle.
+struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    mode_t type = 0;
+    struct timespec modified {};
+};
+
+std::optional<Identity> identityOf(const QString& path)
+{
+    struct stat info {};
+    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return Identity{info.st_dev, info.st_ino, static_cast<mode_t>(info.st_mode & S_IFMT), info.st_mtim};
+}
+
+/// One planned bundle move.
 struct PlannedMove {
     AudioPlugin plugin;
-    QString source;
-    QString destination;
+    DisabledLayout::MoveSpec spec;
+    Identity identity;
+    bool crossDevice = false;
+    DisabledLayout::Road road;
+
+    QStringList stagingNames() const
+    {
+        return crossDevice ? QStringList{spec.copyName, spec.setAsideName} : QStringList{};
+    }
 };
 
 QString describePlugin(const AudioPlugin& plugin)
 {
     return QStringLiteral("\"%1\" (%2)").arg(plugin.name, PluginFormats::rawValue(plugin.format));
-}
-
-// Absolute, without "." or ".." steps and not the root itself: the only kind of path
-// that is ever handed to a root shell.
-bool isCleanAbsolutePath(const QString& path)
-{
-    return path.startsWith(u'/') && path.size() > 1 && QDir::cleanPath(path) == path;
-}
-
-// A catalogued bundle path: clean, absolute and carrying its format's bundle extension.
-bool isBundlePath(const AudioPlugin& plugin)
-{
-    if (!isCleanAbsolutePath(plugin.currentPath))
-        return false;
-    const QString extension = DisabledLayout::splitFileName(DisabledLayout::fileName(plugin.currentPath)).extension;
-    return PluginFormats::fileExtensions(plugin.format).contains(extension);
 }
 
 QList<std::pair<QString, QString>> logPairs(const QList<AudioPlugin>& plugins)
@@ -69,10 +84,77 @@ QList<std::pair<QString, QString>> logPairs(const QList<AudioPlugin>& plugins)
     return pairs;
 }
 
-// A moved bundle: something sits at the destination and nothing at the source any more.
-bool verifyMoved(const QString& source, const QString& destination)
+// The bundle stands at the destination: the very file that was planned (on another file
+// system, where a copy has a new inode, the copy that kept its type and time).
+bool hasArrived(const PlannedMove& move)
 {
-    return DisabledLayout::pathExists(destination) && !DisabledLayout::pathExists(source);
+    const std::optional<Identity> there = identityOf(move.spec.destination);
+    if (!there)
+        return false;
+    if (!move.crossDevice)
+        return there->device == move.identity.device && there->inode == move.identity.inode;
+    return there->type == move.identity.type && there->modified.tv_sec == move.identity.modified.tv_sec &&
+           there->modified.tv_nsec == move.identity.modified.tv_nsec;
+}
+
+// The planned bundle no longer stands at the source.
+bool hasLeft(const PlannedMove& move)
+{
+    const std::optional<Identity> there = identityOf(move.spec.source);
+    return !there || there->device != move.identity.device || there->inode != move.identity.inode;
+}
+
+bool verifyMoved(const PlannedMove& move)
+{
+    return hasArrived(move) && hasLeft(move);
+}
+
+QString withCause(const QString& reason, const QString& cause)
+{
+    return cause.isEmpty() ? reason : reason + QStringLiteral(" (") + cause + u')';
+}
+
+QString cappedCause(const QString& text)
+{
+    return BatchScript::capped(text.trimmed(), kMaxCauseLines, kMaxCauseCharacters);
+}
+
+// Why a planned move did not happen, as far as the disk tells.
+QString notMovedReason(const PlannedMove& move, const QString& cause)
+{
+    const QString& source = move.spec.source;
+    const QString& destination = move.spec.destination;
+    QString reason;
+    if (hasLeft(move)) {
+        reason =
+            QStringLiteral("not moved; it is no longer at %1 and what is at %2 is not it").arg(source, destination);
+    } else {
+        reason = QStringLiteral("not moved; it is still at %1").arg(source);
+        if (!hasArrived(move) && DisabledLayout::pathExists(destination))
+            reason += QStringLiteral("; an item already exists at %1").arg(destination);
+        const std::optional<Identity> now = identityOf(source);
+        if (!move.spec.sourceWasLink && now && S_ISLNK(now->type))
+            reason += QStringLiteral("; it became a symbolic link after the scan");
+    }
+    return withCause(reason, cause);
+}
+
+// The lines of a command's standard error that name this path (GNU tools quote names in
+// their messages; a path is one when it ends there, at a quote, a slash or a colon).
+QString linesNaming(const QString& standardError, const QString& path)
+{
+    QStringList found;
+    for (const QString& line : standardError.split(u'\n', Qt::SkipEmptyParts)) {
+        for (qsizetype at = line.indexOf(path); at >= 0; at = line.indexOf(path, at + 1)) {
+            const qsizetype end = at + path.size();
+            const QChar next = end < line.size() ? line[end] : QChar(u'\'');
+            if (next == u'\'' || next == u'"' || next == u'/' || next == u':' || next.isSpace()) {
+                found.append(line.trimmed());
+                break;
+            }
+        }
+    }
+    return found.join(u'\n');
 }
 
 QString describeFailures(const QList<Failure>& failures, qsizetype total)
@@ -119,14 +201,65 @@ QString panelLabel(const QList<AudioPlugin>& plugins)
     return QStringLiteral("Disabling %1 plugins…").arg(toDisable);
 }
 
+/// One move planned, or why it must not run: an error for a single switch, a reason
+/// for an item of a batch.
+struct MovePlan {
+    std::optional<PlannedMove> move;
+    PluginError error;
+    QString reason;
+};
+
+MovePlan refusedPlan(PluginError error, QString reason)
+{
+    return {std::nullopt, std::move(error), std::move(reason)};
+}
+
+// Plans one move against the disk. A disable's destination is a free name, also against
+// `reserved` (destinations planned earlier in the same batch), to which it is added.
+MovePlan planMove(const AudioPlugin& plugin, QSet<QString>* reserved)
+{
+    const QString& source = plugin.currentPath;
+    if (!DisabledLayout::isManagedBundlePath(source, plugin.format)) {
+        const QString reason =
+            QStringLiteral("its path is not a bundle in the plug-in folders or the disabled layout: %1").arg(source);
+        return refusedPlan(PluginError::invalidPath(reason), reason);
+    }
+    const std::optional<Identity> identity = identityOf(source);
+    if (!identity)
+        return refusedPlan(PluginError::fileNotFound(source), QStringLiteral("not found at %1").arg(source));
+    const bool disable = plugin.isEnabled;
+    const QString destination = disable ? DisabledLayout::disableDestination(plugin, reserved) : plugin.originalPath;
+    if (!DisabledLayout::isManagedBundlePath(destination, plugin.format)) {
+        const QString reason =
+            QStringLiteral("its destination is not in the plug-in folders or the disabled layout: %1").arg(destination);
+        return refusedPlan(PluginError::invalidPath(reason), reason);
+    }
+    if (!disable) {
+        if (DisabledLayout::pathExists(destination) || (reserved && reserved->contains(destination))) {
+            // Moving onto an occupant would nest the bundle inside it (or replace it).
+            return refusedPlan(
+                PluginError::invalidPath(
+                    QStringLiteral("an item already exists at %1, so %2 was not enabled and nothing was changed")
+                        .arg(destination, describePlugin(plugin))),
+                QStringLiteral("an item already exists at %1").arg(destination));
+        }
+        if (reserved)
+            reserved->insert(destination);
+    }
+    PlannedMove move{
+        plugin, {source, destination, S_ISLNK(identity->type)}, *identity, false, DisabledLayout::roadFor(plugin)};
+    move.crossDevice = DisabledLayout::crossesDevices(source, destination);
+    if (move.crossDevice)
+        DisabledLayout::addStagingNames(move.spec);
+    return {std::move(move), {}, {}};
+}
+
 /// Every move of a batch, planned against the disk and against each other.
 struct BatchPlan {
     QList<PlannedMove> moves;
     QList<Failure> refused;
 };
 
-// Destinations planned earlier in this batch count as taken, and anything that cannot
-// move safely is left out of the script and reported.
 BatchPlan planBatch(const QList<AudioPlugin>& plugins)
 {
     BatchPlan plan;
@@ -134,54 +267,34 @@ BatchPlan planBatch(const QList<AudioPlugin>& plugins)
     QSet<QString> sources;
     plan.moves.reserve(plugins.size());
     for (const AudioPlugin& plugin : plugins) {
-        const QString source = plugin.currentPath;
-        QString problem;
-        QString destination;
-        if (!isCleanAbsolutePath(source))
-            problem = QStringLiteral("its path is not usable: %1").arg(source);
-        else if (sources.contains(source))
-            problem = QStringLiteral("listed more than once");
-        else if (!DisabledLayout::pathExists(source))
-            problem = QStringLiteral("not found at %1").arg(source);
-        else if (plugin.isEnabled)
-            destination = DisabledLayout::disableDestination(plugin, &reserved);
-        else if (DisabledLayout::pathExists(plugin.originalPath) || reserved.contains(plugin.originalPath))
-            problem = QStringLiteral("an item already exists at %1").arg(plugin.originalPath);
-        else
-            reserved.insert(destination = plugin.originalPath);
-        if (problem.isEmpty() && !isCleanAbsolutePath(destination))
-            problem = QStringLiteral("its destination is not usable: %1").arg(destination);
-        if (!problem.isEmpty()) {
-            plan.refused.append({plugin, problem});
+        if (sources.contains(plugin.currentPath)) {
+            plan.refused.append({plugin, QStringLiteral("listed more than once")});
             continue;
         }
-        sources.insert(source);
-        plan.moves.append({plugin, source, destination});
+        MovePlan planned = planMove(plugin, &reserved);
+        if (!planned.move) {
+            plan.refused.append({plugin, planned.reason});
+            continue;
+        }
+        sources.insert(plugin.currentPath);
+        plan.moves.append(std::move(*planned.move));
     }
     return plan;
 }
 
-// The line of a script's standard error that speaks of this move (mv and mkdir name
-// the paths they failed on), or an empty string.
-QString errorLineFor(const QString& standardError, const QString& source, const QString& destination)
+// Removes what a move that did not finish left under its staging names (names no one
+// but this move uses), as the user. Says what happened, for the item's reason.
+QString removeLeftoversOf(const PlannedMove& move)
 {
-    if (standardError.isEmpty())
-        return {};
-    const QStringList lines = standardError.split(u'\n', Qt::SkipEmptyParts);
-    // The destination's folder last: a failing mkdir names only that.
-    for (const QString& needle :
-         {source, destination, DisabledLayout::fileName(source), DisabledLayout::parentFolder(destination)}) {
-        for (const QString& line : lines) {
-            if (!needle.isEmpty() && line.contains(needle))
-                return line.trimmed();
-        }
+    QString note;
+    for (const QString& name : move.stagingNames()) {
+        if (!DisabledLayout::pathExists(name))
+            continue;
+        note += DisabledLayout::removeTree(name)
+                    ? QStringLiteral("; the partial copy at %1 was removed").arg(name)
+                    : QStringLiteral("; a partial copy is left at %1, hidden, until it can be removed").arg(name);
     }
-    return {};
-}
-
-QString withCause(const QString& reason, const QString& cause)
-{
-    return cause.isEmpty() ? reason : reason + QStringLiteral(" (") + cause + u')';
+    return note;
 }
 
 // What could not be written after bundles had moved, one line per file.
@@ -242,8 +355,8 @@ qsizetype countEntries(const QString& path)
     return count;
 }
 
-// Holds an advisory lock on a batch file while its run lasts, so a later start-up can
-// tell a live run's files from those a dead run left behind.
+// Holds an advisory lock on a batch file while its run lasts (the script itself holds
+// one too, for as long as it runs, also when this program has died).
 class BatchFileLock {
 public:
     explicit BatchFileLock(const QString& path)
@@ -264,6 +377,34 @@ private:
     int m_fd;
 };
 
+const QString kScriptPrefix = QStringLiteral("rackhand_batch_");
+const QString kProgressPrefix = QStringLiteral("rackhand_progress_");
+
+// The run id in a batch file's name.
+QString runIdOf(const QString& name)
+{
+    const QString prefix = name.startsWith(kScriptPrefix) ? kScriptPrefix : kProgressPrefix;
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return name.mid(prefix.size(), dot > prefix.size() ? dot - prefix.size() : -1);
+}
+
+// Run ids of batch scripts some process still holds: a script runs them.
+QSet<QString> liveBatchRuns()
+{
+    QSet<QString> live;
+    const QDir temp(Paths::tempDir());
+    for (const QString& name : temp.entryList({kScriptPrefix + u'*'}, QDir::Files | QDir::System | QDir::Hidden)) {
+        const int fd =
+            ::open(QFile::encodeName(temp.filePath(name)).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+            live.insert(runIdOf(name));
+        ::close(fd);
+    }
+    return live;
+}
+
 } // namespace
 
 PluginMover::PluginMover(PluginDatabase& database, ActivityLogManager& activityLog, PlatformServices services)
@@ -275,7 +416,8 @@ PluginError PluginMover::errorFromRunner(const PrivilegedRunner::Result& result,
 {
     if (!result.started)
         return PluginError::unknownError(cannotStartText);
-    const QString message = result.errorMessage.trimmed();
+    const QString message = BatchScript::capped(BatchScript::withoutMarkers(result.errorMessage.trimmed()),
+                                                kMaxRunMessageLines, kMaxRunMessageCharacters);
     if (result.refused)
         return PluginError::permissionDenied(message.isEmpty() ? QStringLiteral("AppleScript error") : message);
     if (result.killed)
@@ -290,13 +432,21 @@ PrivilegedRunner::Result PluginMover::runPrivileged(const QString& command) cons
     return m_services.privilegedRunner ? m_services.privilegedRunner->run(command) : PrivilegedRunner::Result{};
 }
 
-void PluginMover::removeStaleBatchFiles()
+bool PluginMover::earlierBatchRunning()
 {
+    return !liveBatchRuns().isEmpty();
+}
+
+bool PluginMover::removeStaleBatchFiles()
+{
+    const QSet<QString> live = liveBatchRuns();
     const QDir temp(Paths::tempDir());
     const QStringList names =
-        temp.entryList({QStringLiteral("rackhand_batch_*"), QStringLiteral("rackhand_progress_*")},
-                       QDir::Files | QDir::System | QDir::Hidden);
+        temp.entryList({kScriptPrefix + u'*', kProgressPrefix + u'*'}, QDir::Files | QDir::System | QDir::Hidden);
     for (const QString& name : names) {
+        // A running script's files stay: it reads the one and writes the other.
+        if (live.contains(runIdOf(name)))
+            continue;
         const QByteArray path = QFile::encodeName(temp.filePath(name));
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
@@ -308,72 +458,70 @@ void PluginMover::removeStaleBatchFiles()
             ::unlink(path.constData());
         ::close(fd);
     }
+    return !live.isEmpty();
+}
+
+void PluginMover::removeStagingLeftovers()
+{
+    StagingNames().removeLeftovers();
 }
 
 // --- One plug-in ---
 
-namespace {
-
-std::optional<PluginError> checkSingleMove(const AudioPlugin& plugin, const QString& destination)
-{
-    const QString& source = plugin.currentPath;
-    if (!isCleanAbsolutePath(source))
-        return PluginError::invalidPath(source);
-    if (!DisabledLayout::pathExists(source))
-        return PluginError::fileNotFound(source);
-    if (!isCleanAbsolutePath(destination))
-        return PluginError::invalidPath(destination);
-    if (!plugin.isEnabled && DisabledLayout::pathExists(destination)) {
-        // Moving onto an occupant would nest the bundle inside it (or, plainly, replace it).
-        return PluginError::invalidPath(
-            QStringLiteral("an item already exists at %1, so %2 was not enabled and nothing was changed")
-                .arg(destination, describePlugin(plugin)));
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
 MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
 {
     MoveOutcome outcome;
-    const bool disable = plugin.isEnabled;
-    const QString source = plugin.currentPath;
-    const QString destination = disable ? DisabledLayout::disableDestination(plugin) : plugin.originalPath;
-    outcome.error = checkSingleMove(plugin, destination);
-    if (outcome.error)
+    MovePlan plan = planMove(plugin, nullptr);
+    if (!plan.move) {
+        outcome.error = plan.error;
         return outcome;
+    }
+    const PlannedMove& move = *plan.move;
+    const bool disable = plugin.isEnabled;
+    const QString& source = move.spec.source;
+    const QString& destination = move.spec.destination;
 
-    // Written ahead: if the program dies during the move, the next scan still knows the origin.
+    // Written ahead: if the program dies during the move, the next scan still knows the
+    // origin, and start-up finds what a killed copy left.
     DisabledOrigins origins;
     if (disable) {
         origins.record(destination, plugin.originalPath);
         origins.saveIfChanged();
     }
-    const DisabledLayout::Road road = DisabledLayout::roadFor(plugin);
+    StagingNames staging;
+    staging.add(move.stagingNames());
+    staging.saveIfChanged();
+
+    // A refused prompt, a runner that could not start or a killed run is said as such;
+    // any other failure by what the disk shows, with the command's own words as the cause.
     std::optional<PluginError> runError;
     QString cause;
-    if (road.privileged) {
+    if (move.road.privileged) {
         const PrivilegedRunner::Result result =
-            runPrivileged(DisabledLayout::privilegedMoveCommand(source, destination, disable, road.clearAUCache));
-        if (!result.succeeded)
+            runPrivileged(DisabledLayout::privilegedMoveCommand(move.spec, disable, move.road.clearAUCache));
+        if (!result.started || result.refused || result.killed)
             runError = errorFromRunner(result, QStringLiteral("Failed to execute AppleScript"));
-        cause = errorLineFor(result.standardError, source, destination);
+        else if (!result.succeeded)
+            cause = result.standardError.isEmpty() ? errorFromRunner(result, QString()).detail : result.standardError;
+        else
+            cause = result.standardError;
     } else {
-        const QString reason = DisabledLayout::moveItem(source, destination);
-        if (!reason.isEmpty())
-            runError = PluginError::unknownError(reason);
+        cause = DisabledLayout::moveItem(move.spec);
     }
 
     // The command's exit status is not proof (the cache purge ends in "; true"): the disk is.
-    if (!verifyMoved(source, destination)) {
+    const bool moved = verifyMoved(move);
+    const QString leftovers = removeLeftoversOf(move);
+    staging.forgetVanished();
+    staging.saveIfChanged();
+    if (!moved) {
         origins.forget(destination);
         origins.saveIfChanged();
-        outcome.error =
-            runError ? *runError
-                     : PluginError::unknownError(withCause(
-                           QStringLiteral("%1 was not moved: it is still at %2").arg(describePlugin(plugin), source),
-                           cause));
+        outcome.error = runError ? *runError
+                                 : PluginError::unknownError(QStringLiteral("%1 was ").arg(describePlugin(plugin)) +
+                                                             notMovedReason(move, cappedCause(cause)) + leftovers);
+        // The bundle left its row's path: only a scan can tell where it is.
+        outcome.rescan = hasLeft(move);
         return outcome;
     }
 
@@ -402,24 +550,40 @@ namespace {
 
 struct ScriptRun {
     std::optional<PluginError> error;
-    QString standardError;
+    /// Each failed move's own lines of standard error, by its index in the script.
+    QHash<qsizetype, QString> causes;
     /// The script never ran (refused prompt, runner not started, files not written).
     bool didNothing = true;
 };
 
-// Runs the batch script with the progress file polled every 80 ms.
-ScriptRun runBatchScript(const QList<PlannedMove>& moves,
+void showProgress(bool panel, qsizetype done, qsizetype total)
+{
+    if (panel && total > 0)
+        ProgressWindowManager::shared().hudModel()->setProgress(static_cast<double>(done) / static_cast<double>(total));
+}
+
+// Runs the batch script with the progress file polled every 80 ms; its count is shown
+// against `total`, the whole batch.
+ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total,
                          const std::function<PrivilegedRunner::Result(const QString&)>& run)
 {
+    ScriptRun outcome;
+    // Root runs the script as it finds it when the prompt is answered.
+    if (const QString unsafe = BatchScript::unsafeFolderReason(Paths::tempDir()); !unsafe.isEmpty()) {
+        outcome.error = PluginError::unknownError(
+            QStringLiteral("No batch script was written, because root would run it and %1. Set TMPDIR to a folder "
+                           "of your own.")
+                .arg(unsafe));
+        return outcome;
+    }
     const QUuid runId = QUuid::createUuid();
     const QString scriptFile = BatchScript::scriptPath(runId);
     const QString progressFile = BatchScript::progressPath(runId);
     QList<BatchScript::Move> scriptMoves;
     scriptMoves.reserve(moves.size());
-    for (const PlannedMove& move : moves)
-        scriptMoves.append({move.source, move.destination});
+    for (const PlannedMove* move : moves)
+        scriptMoves.append(move->spec);
 
-    ScriptRun outcome;
     QString writeError = BatchScript::writePrivateFile(progressFile, QByteArrayLiteral("0"));
     if (writeError.isEmpty())
         writeError =
@@ -431,18 +595,17 @@ ScriptRun runBatchScript(const QList<PlannedMove>& moves,
         const BatchFileLock progressLock(progressFile);
         QTimer poll;
         poll.setInterval(kProgressPollMs);
-        const qsizetype count = moves.size();
-        QObject::connect(&poll, &QTimer::timeout, &poll, [progressFile, count] {
+        QObject::connect(&poll, &QTimer::timeout, &poll, [progressFile, total] {
             QFile file(progressFile);
             if (!file.open(QIODevice::ReadOnly))
                 return;
-            if (const std::optional<double> fraction = BatchScript::parseProgress(file.read(64), count))
+            if (const std::optional<double> fraction = BatchScript::parseProgress(file.read(64), total))
                 ProgressWindowManager::shared().hudModel()->setProgress(*fraction);
         });
         poll.start();
         const PrivilegedRunner::Result result = run(BatchScript::runCommand(scriptFile));
         poll.stop();
-        outcome.standardError = result.standardError;
+        outcome.causes = BatchScript::errorsByMove(result.standardError);
         outcome.didNothing = !result.started || result.refused;
         if (!result.succeeded)
             outcome.error = PluginMover::errorFromRunner(result, QStringLiteral("Failed to execute AppleScript"));
@@ -453,26 +616,6 @@ ScriptRun runBatchScript(const QList<PlannedMove>& moves,
 }
 
 } // namespace
-
-QStringList PluginMover::removePartialCopies(const QStringList& paths) const
-{
-    // A partial copy sits where this batch reserved a free name: nothing else was there.
-    QStringList left;
-    for (const QString& path : paths) {
-        const QFileInfo info(path);
-        const bool removed = info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively() : QFile::remove(path);
-        if (!removed || DisabledLayout::pathExists(path))
-            left.append(path);
-    }
-    if (!left.isEmpty())
-        runPrivileged(BatchScript::deleteCommand(left));
-    QStringList stillThere;
-    for (const QString& path : std::as_const(left)) {
-        if (DisabledLayout::pathExists(path))
-            stillThere.append(path);
-    }
-    return stillThere;
-}
 
 MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
 {
@@ -490,52 +633,70 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
         ProgressWindowManager::shared().show(panelLabel(plugins), static_cast<int>(total));
 
     // Written ahead: if the program dies while the script runs, the script still finishes
-    // and the next scan must know where each bundle came from.
+    // and the next scan must know where each bundle came from, and start-up must find
+    // what a killed copy left.
     DisabledOrigins origins;
+    StagingNames staging;
     for (const PlannedMove& move : plan.moves) {
         if (move.plugin.isEnabled)
-            origins.record(move.destination, move.plugin.originalPath);
+            origins.record(move.spec.destination, move.plugin.originalPath);
+        staging.add(move.stagingNames());
     }
     origins.saveIfChanged();
+    staging.saveIfChanged();
 
-    const ScriptRun run = runBatchScript(plan.moves, [this](const QString& command) { return runPrivileged(command); });
-
-    // A failing mv inside the script does not fail the run: each item is judged on disk.
-    QList<AudioPlugin> updated;
-    QStringList partialCopies;
-    QHash<QString, qsizetype> failureOfCopy;
+    // Only what needs rights goes through the runner; the rest moves with the user's own.
+    QList<const PlannedMove*> privileged;
+    QHash<const PlannedMove*, qsizetype> scriptIndex;
     for (const PlannedMove& move : plan.moves) {
-        if (!verifyMoved(move.source, move.destination)) {
+        if (move.road.privileged) {
+            scriptIndex.insert(&move, privileged.size());
+            privileged.append(&move);
+        }
+    }
+    ScriptRun run;
+    run.didNothing = false;
+    if (!privileged.isEmpty())
+        run = runBatchScript(privileged, total, [this](const QString& command) { return runPrivileged(command); });
+    // A cancelled prompt cancels the whole batch.
+    QHash<const PlannedMove*, QString> plainReasons;
+    if (!(run.didNothing && run.error)) {
+        qsizetype done = privileged.size();
+        for (const PlannedMove& move : plan.moves) {
+            if (move.road.privileged)
+                continue;
+            plainReasons.insert(&move, DisabledLayout::moveItem(move.spec));
+            showProgress(showPanel, ++done, total);
+        }
+    }
+
+    // A failing line inside the script does not fail the run: each item is judged on disk.
+    QList<AudioPlugin> updated;
+    for (const PlannedMove& move : plan.moves) {
+        if (!verifyMoved(move)) {
             if (move.plugin.isEnabled)
-                origins.forget(move.destination);
-            QString reason = withCause(QStringLiteral("not moved; it is still at %1").arg(move.source),
-                                       errorLineFor(run.standardError, move.source, move.destination));
-            if (DisabledLayout::pathExists(move.source) && DisabledLayout::pathExists(move.destination)) {
-                failureOfCopy.insert(move.destination, outcome.notChanged.size());
-                partialCopies.append(move.destination);
-            }
-            outcome.notChanged.append({move.plugin, reason});
+                origins.forget(move.spec.destination);
+            const QString cause =
+                move.road.privileged ? run.causes.value(scriptIndex.value(&move, -1)) : plainReasons.value(&move);
+            outcome.notChanged.append(
+                {move.plugin, notMovedReason(move, cappedCause(cause)) + removeLeftoversOf(move)});
+            outcome.rescan = outcome.rescan || hasLeft(move);
             continue;
         }
+        removeLeftoversOf(move);
         AudioPlugin record = move.plugin;
-        record.currentPath = move.destination;
+        record.currentPath = move.spec.destination;
         record.isEnabled = !move.plugin.isEnabled;
         updated.append(record);
         if (move.plugin.isEnabled) {
             outcome.disabled.append(move.plugin);
         } else {
-            origins.forget(move.source);
+            origins.forget(move.spec.source);
             outcome.enabled.append(move.plugin);
         }
     }
-    if (!partialCopies.isEmpty()) {
-        const QStringList left = removePartialCopies(partialCopies);
-        for (const QString& copy : std::as_const(partialCopies)) {
-            outcome.notChanged[failureOfCopy.value(copy)].reason +=
-                left.contains(copy) ? QStringLiteral("; a partial copy could not be removed from %1").arg(copy)
-                                    : QStringLiteral("; the partial copy at %1 was removed").arg(copy);
-        }
-    }
+    staging.forgetVanished();
+    staging.saveIfChanged();
 
     RecordFailures failures;
     failures.add(QStringLiteral("The catalogue"), m_database.updatePlugins(updated));
@@ -547,13 +708,17 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     if (!outcome.disabled.isEmpty())
         failures.add(QStringLiteral("The activity log"),
                      m_activityLog.logBatch(logPairs(outcome.disabled), ActivityLogEntry::Action::disabled));
-    outcome.reload = outcome.anyChanged() || (!run.error && outcome.notChanged.isEmpty());
+    // Progress is cosmetic and the exit status follows the last line: a run that ran and
+    // whose every item verified on disk is a success, whatever it said.
+    const bool allMoved = outcome.notChanged.size() == plan.refused.size();
+    outcome.reload = outcome.anyChanged() || allMoved;
     if (std::any_of(outcome.enabled.cbegin(), outcome.enabled.cend(),
                     [](const AudioPlugin& plugin) { return plugin.format == PluginFormat::wavesBundle; }))
         runWavesAURegUtilities();
     if (showPanel)
         ProgressWindowManager::shared().hide();
-    publishFailures(outcome, run.error, plan.refused.size(), total, run.didNothing);
+    publishFailures(outcome, allMoved && !run.didNothing ? std::nullopt : run.error, plan.refused.size(), total,
+                    run.didNothing);
     addRecordFailures(outcome, failures);
     return outcome;
 }
@@ -564,16 +729,19 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
 {
     MoveOutcome outcome;
     QList<AudioPlugin> targets;
-    QStringList paths;
+    QStringList privilegedPaths;
     for (const AudioPlugin& plugin : plugins) {
-        // rm -rf runs as root: only a clean path of a bundle of the plug-in's own format.
-        if (!isBundlePath(plugin)) {
+        // rm -rf may run as root: only a bundle of the plug-in's own format, in its folders.
+        if (!DisabledLayout::isManagedBundlePath(plugin.currentPath, plugin.format)) {
             outcome.notChanged.append(
-                {plugin, QStringLiteral("its path is not a plug-in bundle: %1").arg(plugin.currentPath)});
+                {plugin, QStringLiteral("its path is not a plug-in bundle in the plug-in folders or the disabled "
+                                        "layout: %1")
+                             .arg(plugin.currentPath)});
             continue;
         }
         targets.append(plugin);
-        paths.append(plugin.currentPath);
+        if (DisabledLayout::roadFor(plugin).privileged)
+            privilegedPaths.append(plugin.currentPath);
     }
     const qsizetype refusedBeforeRun = outcome.notChanged.size();
     // Nothing to delete asks for no password and logs nothing.
@@ -586,17 +754,29 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
     entriesBefore.reserve(targets.size());
     for (const AudioPlugin& plugin : std::as_const(targets))
         entriesBefore.append(countEntries(plugin.currentPath));
-    const PrivilegedRunner::Result result = runPrivileged(BatchScript::deleteCommand(paths));
+    PrivilegedRunner::Result result;
+    result.started = true;
+    result.succeeded = true;
+    if (!privilegedPaths.isEmpty())
+        result = runPrivileged(BatchScript::deleteCommand(privilegedPaths));
     std::optional<PluginError> runError;
     if (!result.succeeded)
         runError = errorFromRunner(result, QStringLiteral("Failed to delete plugins"));
+    const bool runDidNothing = !result.started || result.refused;
+    // What needs no rights is removed with the user's own, unless the prompt was refused.
+    if (!(runDidNothing && runError)) {
+        for (const AudioPlugin& plugin : std::as_const(targets)) {
+            if (!DisabledLayout::roadFor(plugin).privileged)
+                DisabledLayout::removeTree(plugin.currentPath);
+        }
+    }
 
     DisabledOrigins origins;
     QList<QUuid> ids;
     for (qsizetype i = 0; i < targets.size(); ++i) {
         const AudioPlugin& plugin = targets[i];
         if (DisabledLayout::pathExists(plugin.currentPath)) {
-            const QString cause = errorLineFor(result.standardError, plugin.currentPath, plugin.currentPath);
+            const QString cause = cappedCause(linesNaming(result.standardError, plugin.currentPath));
             if (countEntries(plugin.currentPath) != entriesBefore[i]) {
                 // rm -rf stopped part-way: the bundle is damaged, and its row must say what is left.
                 outcome.notChanged.append(
@@ -622,7 +802,9 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
     if (!outcome.deleted.isEmpty())
         failures.add(QStringLiteral("The activity log"),
                      m_activityLog.logBatch(logPairs(outcome.deleted), ActivityLogEntry::Action::deleted));
-    publishFailures(outcome, std::move(runError), refusedBeforeRun, plugins.size(), !result.started || result.refused);
+    const bool allDeleted = outcome.notChanged.size() == refusedBeforeRun;
+    publishFailures(outcome, allDeleted && !runDidNothing ? std::nullopt : std::move(runError), refusedBeforeRun,
+                    plugins.size(), runDidNothing);
     addRecordFailures(outcome, failures);
     return outcome;
 }

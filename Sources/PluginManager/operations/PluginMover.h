@@ -58,14 +58,16 @@ public:
     /// gives `cannotStartText`; only a refused or cancelled prompt is a permission problem.
     static PluginError errorFromRunner(const PrivilegedRunner::Result& result, const QString& cannotStartText);
     /// Removes batch scripts and progress files that no running batch holds (left by a
-    /// run whose program died).
-    static void removeStaleBatchFiles();
+    /// run whose program died). A script that still runs (after the program that started it
+    /// died, say) holds a lock on itself: its files stay, and true is returned.
+    static bool removeStaleBatchFiles();
+    /// True while a batch script runs that holds its lock.
+    static bool earlierBatchRunning();
+    /// Removes what moves killed part-way left under their hidden staging names.
+    static void removeStagingLeftovers();
 
 private:
     PrivilegedRunner::Result runPrivileged(const QString& command) const;
-    /// Removes partial copies a failed batch left at destinations it had reserved,
-    /// through the runner where plain removal fails. Returns those still there.
-    QStringList removePartialCopies(const QStringList& paths) const;
 
     PluginDatabase& m_database;
     ActivityLogManager& m_activityLog;
