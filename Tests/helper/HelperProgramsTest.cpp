@@ -301,7 +301,7 @@ TEST_F(HelperProgramsTest, SecondMainApplicationOnTheSameDataFolderElsewhereIsRe
     first.start(program("Rackhand"), {});
     ASSERT_TRUE(first.waitForStarted());
     const QString catalogue = dataDir() + QStringLiteral("/plugins.db");
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(catalogue), 20000);
+    RACKHAND_ASSERT_EVENTUALLY(QFileInfo::exists(catalogue), 20000);
 
     const struct {
         const char* name;

@@ -4,6 +4,7 @@
 #include "Platform/linux/DBusNotificationCenter.h"
 #include "Platform/testing/ScriptedUADControlPanel.h"
 #include "Platform/testing/SettableDiskAccessProbe.h"
+#include "Support/Eventually.h"
 #include "Support/SessionBus.h"
 #include "onboarding/OnboardingPage5.h"
 #include "onboarding/OnboardingView.h"
@@ -118,7 +119,7 @@ TEST_F(AppDelegateTest, LaunchInstallsOneProgressPanelThatFollowsLargeBatches)
     ProgressWindowManager::shared().show(QStringLiteral("Disabling plugins"), 60);
     EXPECT_TRUE(panel.isVisible());
     ProgressWindowManager::shared().hide();
-    QTRY_VERIFY_WITH_TIMEOUT(!panel.isVisible(), 3000);
+    RACKHAND_ASSERT_EVENTUALLY(!panel.isVisible(), 3000);
 }
 
 TEST_F(AppDelegateTest, MenuBarHoldsExactlyTheThreeMenus)
@@ -212,7 +213,7 @@ TEST_F(AppDelegateTest, ClosingTheWindowOrQuitEndsTheProgram)
     int quits = 0;
     app.setQuitAction([&quits] { ++quits; });
     app.window()->close();
-    QTRY_COMPARE_WITH_TIMEOUT(quits, 1, 2000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(quits, 1, 2000);
     app.menuAction("Quit Rackhand")->trigger();
     EXPECT_EQ(quits, 2);
 }
@@ -288,7 +289,7 @@ TEST_F(AppDelegateTest, TheLaunchNotificationTravelsOverTheSessionBus)
     PlatformServices s = services();
     s.notificationCenter = std::make_shared<DBusNotificationCenter>();
     launch(s);
-    QTRY_COMPARE_WITH_TIMEOUT(listener.names.size(), 1, 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(listener.names.size(), 1, 5000);
     EXPECT_EQ(listener.names.first(), QStringLiteral("com.yourcompany.Rackhand.appDidLaunch"));
     EXPECT_EQ(listener.lastUserInfo.value("version").toString(), QStringLiteral("2.4.0"));
 }
@@ -302,7 +303,7 @@ TEST_F(AppDelegateTest, QuittingOverAnOpenOnboardingSheetCountsAsDone)
     };
     delegate = std::make_unique<AppDelegate>(services());
     delegate->applicationDidFinishLaunching();
-    QTRY_VERIFY_WITH_TIMEOUT(shown && shown->isVisible(), 10000);
+    RACKHAND_ASSERT_EVENTUALLY(shown && shown->isVisible(), 10000);
     // The sheet sits in the window beside the view whose handler records the answer.
     delegate.reset();
     EXPECT_TRUE(shown.isNull());
@@ -326,7 +327,7 @@ TEST_F(AppDelegateTest, TheServicesItIsGivenReachTheAccessPageAndTheUADCleanup)
     ASSERT_NE(content, nullptr);
 
     OnboardingView* sheet = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((sheet = qobject_cast<OnboardingView*>(content->onboardingSheet())) != nullptr, 10000);
+    RACKHAND_ASSERT_EVENTUALLY((sheet = qobject_cast<OnboardingView*>(content->onboardingSheet())) != nullptr, 10000);
     auto* access = qobject_cast<OnboardingPage5*>(sheet->page(5));
     ASSERT_NE(access, nullptr);
     EXPECT_GE(probe->checks(), 1);
@@ -336,7 +337,7 @@ TEST_F(AppDelegateTest, TheServicesItIsGivenReachTheAccessPageAndTheUADCleanup)
     EXPECT_EQ(desktop->opened().first(), OnboardingPage5::settingsUrl());
 
     content->uadCleanup().startCleanup();
-    QTRY_COMPARE_WITH_TIMEOUT(panel->exportRequests(), 1, 10000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(panel->exportRequests(), 1, 10000);
 }
 
 #include "AppDelegateTest.moc"

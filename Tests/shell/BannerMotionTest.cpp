@@ -1,3 +1,4 @@
+#include "Support/Eventually.h"
 #include "shell/NewPluginsBanner.h"
 #include "shell/NewPluginsOffer.h"
 #include "shell/ShellFixture.h"
@@ -28,7 +29,7 @@ protected:
     {
         ASSERT_TRUE(showAndWaitForStartup());
         QApplication::setActiveWindow(&view());
-        QTRY_VERIFY_WITH_TIMEOUT(checker.updateAvailable(), 5000);
+        RACKHAND_ASSERT_EVENTUALLY(checker.updateAvailable(), 5000);
         motion.advance(0);
     }
     static RevealSlot& slotOf(QWidget* banner) { return *qobject_cast<RevealSlot*>(banner->parentWidget()); }

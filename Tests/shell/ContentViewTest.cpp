@@ -1,6 +1,7 @@
 #include "shell/ContentView.h"
 
 #include "Platform/DefaultsStore.h"
+#include "Support/Eventually.h"
 #include "pluginlist/MainContentView.h"
 #include "shell/AlertExpectations.h"
 #include "shell/HiddenKeySequence.h"
@@ -107,7 +108,7 @@ TEST_F(ContentViewTest, FirstStartWithoutProfilesScansAndChecksButOffersNothing)
     EXPECT_FALSE(view().newPlugins().showBanner());
     EXPECT_TRUE(view().profileManager().pendingNewPluginKeys().isEmpty());
     // The update check ran alongside.
-    QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, 5000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(server.requests().size(), 1, 5000);
     EXPECT_EQ(server.requests().first().path, "/check-update");
     // Shown again (a restore): no second start-up.
     view().hide();
@@ -135,7 +136,7 @@ TEST_F(ContentViewTest, WithAProfileNewAndStillPendingPluginsAreOffered)
     EXPECT_TRUE(view().newPluginsBanner()->isVisible());
     EXPECT_TRUE(view().newPluginsBanner()->text().startsWith(QStringLiteral("2 new plugins detected: ")));
     // The banner's button presents the sheet; Escape closes it and keeps the offer.
-    QTRY_COMPARE_WITH_TIMEOUT(view().newPluginsBanner()->maximumHeight(), QWIDGETSIZE_MAX, 2000); // slid in
+    RACKHAND_ASSERT_EVENTUALLY_EQ(view().newPluginsBanner()->maximumHeight(), QWIDGETSIZE_MAX, 2000); // slid in
     QTest::qWait(20);
     EXPECT_GE(view().newPluginsBanner()->addButton()->height(), 15);
     QTest::mouseClick(view().newPluginsBanner()->addButton(), Qt::LeftButton);
@@ -166,7 +167,7 @@ TEST_F(ContentViewTest, OnboardingShowsUntilASheetHasBeenDismissed)
     };
     EXPECT_TRUE(view().showingOnboarding());
     ASSERT_TRUE(showAndWaitForStartup());
-    QTRY_VERIFY_WITH_TIMEOUT(shown && shown->isVisible(), 2000);
+    RACKHAND_ASSERT_EVENTUALLY(shown && shown->isVisible(), 2000);
     EXPECT_EQ(view().onboardingSheet(), shown.data());
     EXPECT_FALSE(defaults->value(DefaultsStore::standardSuite(), "onboardingComplete").isValid());
     shown->reject(); // closed any way at all

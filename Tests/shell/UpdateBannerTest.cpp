@@ -2,6 +2,7 @@
 
 #include "Platform/PlatformServices.h"
 #include "Platform/testing/RecordingWorkspace.h"
+#include "Support/Eventually.h"
 #include "shell/UpdateChecker.h"
 
 #include <QPushButton>
@@ -60,12 +61,12 @@ TEST_F(UpdateBannerTest, DownloadOpensTheAddressThenQuitsHalfASecondLater)
     EXPECT_EQ(workspace->opened().first(), QUrl(QStringLiteral("https://downloads.rackhand.app/R.dmg")));
     QTest::qWait(300);
     EXPECT_EQ(terminations, 0);
-    QTRY_COMPARE_WITH_TIMEOUT(terminations, 1, 2000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(terminations, 1, 2000);
 
     // Opening fails: the program still quits.
     workspace->setAnswer(false);
     banner->download();
-    QTRY_COMPARE_WITH_TIMEOUT(terminations, 2, 2000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(terminations, 2, 2000);
 }
 
 TEST_F(UpdateBannerTest, ALongNoteIsOneTruncatedLine)

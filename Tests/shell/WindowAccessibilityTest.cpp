@@ -1,3 +1,4 @@
+#include "Support/Eventually.h"
 #include "pluginlist/BulkActionsView.h"
 #include "pluginlist/ExportSheet.h"
 #include "pluginlist/MainContentView.h"
@@ -132,7 +133,7 @@ TEST_F(WindowAccessibilityTest, TheNewPluginsSheetHasNoNamelessControls)
     view().profileManager().saveProfile(QStringLiteral("Live"), {});
     bundle(QStringLiteral("Alpha"));
     ASSERT_TRUE(showAndWaitForStartup());
-    QTRY_COMPARE_WITH_TIMEOUT(view().newPluginsBanner()->maximumHeight(), QWIDGETSIZE_MAX, 2000);
+    RACKHAND_ASSERT_EVENTUALLY_EQ(view().newPluginsBanner()->maximumHeight(), QWIDGETSIZE_MAX, 2000);
     EXPECT_EQ(namelessControls(view().newPluginsBanner()), QStringList()) << "banner";
     QTest::mouseClick(view().newPluginsBanner()->addButton(), Qt::LeftButton);
     ASSERT_NE(view().newPluginsSheet(), nullptr);
