@@ -10,7 +10,9 @@
 #include "onboarding/OnboardingView.h"
 #include "operations/ProgressWindowManager.h"
 #include "operations/ui/ProgressPanel.h"
+#include "shell/GuiLauncher.h"
 #include "shell/ShellFixture.h"
+#include "widgets/Prompter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -338,6 +340,21 @@ TEST_F(AppDelegateTest, TheServicesItIsGivenReachTheAccessPageAndTheUADCleanup)
 
     content->uadCleanup().startCleanup();
     RACKHAND_ASSERT_EVENTUALLY_EQ(panel->exportRequests(), 1, 10000);
+}
+
+TEST(SecondStartTest, AnotherWindowOnTheDataFolderIsToldInAnAlertWhereOneCanBeSeen)
+{
+    for (const bool displayShown : {true, false}) {
+        SCOPED_TRACE(displayShown);
+        ScriptedPrompter prompter;
+        tellAlreadyRunning(QStringLiteral("/data/Rackhand"), prompter, displayShown);
+        ASSERT_EQ(prompter.alerts.size(), displayShown ? 1 : 0);
+        if (displayShown) {
+            EXPECT_EQ(prompter.alerts.first().title, QStringLiteral("Rackhand Is Already Running"));
+            EXPECT_TRUE(prompter.alerts.first().message.startsWith(
+                QStringLiteral("Rackhand is already running on this data folder (/data/Rackhand).")));
+        }
+    }
 }
 
 #include "AppDelegateTest.moc"

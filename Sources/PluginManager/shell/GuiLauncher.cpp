@@ -6,12 +6,27 @@
 #include "shell/AppDelegate.h"
 #include "shell/SingleInstance.h"
 #include "widgets/Motion.h"
+#include "widgets/Prompter.h"
 
 #include <QApplication>
 #include <QMainWindow>
 #include <QStyleFactory>
 
 #include <cstdio>
+
+void tellAlreadyRunning(const QString& dataFolder, Prompter& prompter, bool displayShown)
+{
+    const QString message = QStringLiteral("Rackhand is already running on this data folder (%1). Quit the other "
+                                           "Rackhand first; only one may use the folder at a time.")
+                                .arg(dataFolder);
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    // Started from a desktop menu, standard error goes nowhere anyone reads.
+    if (displayShown)
+        prompter.ask(nullptr, {QStringLiteral("Rackhand Is Already Running"),
+                               message,
+                               {{QStringLiteral("OK"), Prompter::Role::cancel}},
+                               Prompter::Style::warning});
+}
 
 int launchGui(int argc, char** argv)
 {
@@ -37,10 +52,9 @@ int launchGui(int argc, char** argv)
     }
     if (lock.state() == DataFolderLock::State::heldElsewhere) {
         // Not on this session's bus (another session, or none): nothing to bring forward.
-        const QString message = QStringLiteral("Rackhand is already running on this data folder (%1). Quit the other "
-                                               "Rackhand first; only one may use the folder at a time.")
-                                    .arg(Paths::dataDir());
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        const QString platform = QGuiApplication::platformName();
+        tellAlreadyRunning(Paths::dataDir(), Prompts::current(),
+                           platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"));
         return 1;
     }
     if (lock.state() == DataFolderLock::State::unavailable)
