@@ -315,7 +315,8 @@ void BulkActionsView::buildHeader(QWidget* parent)
     m_unique = new QLabel(card);
     m_unique->setObjectName(QStringLiteral("bulkUniqueLabel"));
     m_unique->setFont(Typography::listCaption2());
-    Styles::setTextColor(m_unique, AppTheme::withAlpha(AppTheme::textSecondary(), 0.7));
+    Styles::setTextColor(m_unique,
+                         AppTheme::legible(AppTheme::withAlpha(AppTheme::textSecondary(), 0.7), AppTheme::deepBackground()));
     title->addWidget(name);
     title->addWidget(dot);
     title->addWidget(m_count);

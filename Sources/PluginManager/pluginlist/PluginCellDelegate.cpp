@@ -244,6 +244,8 @@ void PluginCellDelegate::paintPreviewStatus(QPainter* painter, const QRect& cell
         fill = AppTheme::withAlpha(AppTheme::systemRed(), 0.06);
         break;
     }
+    // The badge's hue, in a shade that reads on its own wash over the row.
+    color = AppTheme::legible(color, AppTheme::over(fill, AppTheme::rowBackground()));
     const QString text = PluginTableModel::previewStatusText(status);
     QFont font = Typography::listCaption();
     if (semibold)

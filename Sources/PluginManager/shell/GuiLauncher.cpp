@@ -3,6 +3,7 @@
 #include "Platform/Diagnostics.h"
 #include "shell/AppDelegate.h"
 #include "shell/SingleInstance.h"
+#include "widgets/AppTheme.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -17,6 +18,8 @@ int launchGui(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("com.yourcompany.Rackhand"));
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);
+    // The style's selection and placeholder colours are faint: every text the style draws reads.
+    QApplication::setPalette(AppTheme::legiblePalette(QApplication::palette()));
     // Closing the main window ends the program; nothing is saved at quit.
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 

@@ -48,7 +48,10 @@ protected:
         QPainter painter(this);
         paintGlassSurface(painter, QRectF(rect()), GlassSurface::Kind::conditional, AppTheme::accentBlue(), m_active,
                           6);
-        painter.setPen(m_active ? AppTheme::accentBlue() : AppTheme::textSecondary());
+        // The accent in a shade that reads on the chip's own blue wash.
+        const QColor ground = AppTheme::over(AppTheme::withAlpha(AppTheme::accentBlue(), 0.15),
+                                             palette().color(QPalette::Window));
+        painter.setPen(m_active ? AppTheme::legible(AppTheme::accentBlue(), ground) : AppTheme::textSecondary());
         painter.setFont(font());
         painter.drawText(rect().adjusted(3, 1, -3, -4), Qt::AlignCenter, text());
     }
@@ -169,7 +172,8 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         badge->setStyleSheet(Styles::badge(AppTheme::textSecondary(), badgeFill));
         QLabel* state = passiveLabel(plugin.isEnabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
         state->setFont(Typography::scaled(0.78));
-        state->setStyleSheet(Styles::textColor(plugin.isEnabled ? AppTheme::systemGreen() : AppTheme::systemRed()));
+        state->setStyleSheet(Styles::textColor(AppTheme::legible(
+            plugin.isEnabled ? AppTheme::systemGreen() : AppTheme::systemRed(), AppTheme::rowBackground())));
         rowLayout->addWidget(tickLabel);
         rowLayout->addWidget(name, 1);
         rowLayout->addWidget(badge);

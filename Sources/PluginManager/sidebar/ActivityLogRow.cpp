@@ -37,9 +37,10 @@ ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& n
     auto* right = new QVBoxLayout;
     right->setSpacing(1);
     const ActivityLogEntry::Action action = entry.action;
+    // The action's colour, in a shade that reads on the sidebar.
     m_action = new ThemedLabel(
-        ActivityLogEntry::actionRawValue(action), Typography::sidebarCaption2(), [action] { return colorFor(action); },
-        this);
+        ActivityLogEntry::actionRawValue(action), Typography::sidebarCaption2(),
+        [action] { return AppTheme::legible(colorFor(action), AppTheme::readingBackground()); }, this);
     m_time = new ThemedLabel(entry.timeAgo(now), Typography::sidebarCaption2(), &AppTheme::textTertiary, this);
     m_action->setAlignment(Qt::AlignRight);
     m_time->setAlignment(Qt::AlignRight);

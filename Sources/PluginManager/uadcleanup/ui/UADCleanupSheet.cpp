@@ -27,7 +27,7 @@ QLabel* textLabel(const QString& text, double scale, const QColor& colour)
     auto* label = new QLabel(text);
     label->setTextFormat(Qt::PlainText);
     label->setFont(Typography::scaled(scale));
-    label->setStyleSheet(Styles::textColor(colour));
+    label->setStyleSheet(Styles::textColor(AppTheme::legible(colour, AppTheme::readingBackground())));
     return label;
 }
 
