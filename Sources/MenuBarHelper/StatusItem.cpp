@@ -65,8 +65,7 @@ void addItem(QMenu* menu, const MenuItemModel& item)
 } // namespace
 
 StatusItem::StatusItem(MenuBarAppDelegate& delegate, QObject* parent)
-    : QObject(parent), m_delegate(delegate), m_menu(std::make_unique<InformationMenu>()),
-      m_trayRetry(new QTimer(this))
+    : QObject(parent), m_delegate(delegate), m_menu(std::make_unique<InformationMenu>()), m_trayRetry(new QTimer(this))
 {
     m_menu->setObjectName(QStringLiteral("helperMenu"));
     m_menu->setAccessibleName(QStringLiteral("Rackhand"));

@@ -190,8 +190,8 @@ inline QString whereOf(const QWidget* widget)
 {
     QString where;
     for (const QWidget* w = widget; w; w = w->parentWidget()) {
-        const QString name = w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
-                                                       : w->objectName();
+        const QString name =
+            w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName();
         where = where.isEmpty() ? name : name + QLatin1Char('/') + where;
         if (w->isWindow())
             break;

@@ -208,9 +208,12 @@ TEST_F(HelperMenuTest, InformationLinesAreLegibleAndNeverChosen)
     menu->popup(QPoint(40, 40));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
 
-    const QStringList lines{QStringLiteral("Rackhand"), QStringLiteral("295 plugins enabled"),
-                            QStringLiteral("Last checked: just now"), QStringLiteral("🆕 2 new plugin(s) detected"),
-                            QStringLiteral("• Preamp && EQ"), QStringLiteral("• Space Echo")};
+    const QStringList lines{QStringLiteral("Rackhand"),
+                            QStringLiteral("295 plugins enabled"),
+                            QStringLiteral("Last checked: just now"),
+                            QStringLiteral("🆕 2 new plugin(s) detected"),
+                            QStringLiteral("• Preamp && EQ"),
+                            QStringLiteral("• Space Echo")};
     const QList<TextContrast::Reading> readings = TextContrast::read(menu);
     TextContrast::keepPicture(menu, readings, QStringLiteral("helper-menu"), 4.5);
     const QStringList faint = TextContrast::below(readings, 4.5);

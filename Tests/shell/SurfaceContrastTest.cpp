@@ -59,7 +59,8 @@ protected:
     {
         const QString folder = format == PluginFormat::au ? QStringLiteral("/Library/Audio/Plug-Ins/Components/")
                                                           : QStringLiteral("/Library/Audio/Plug-Ins/VST3/");
-        AudioPlugin p = record(name, format, sys(folder + name + u'.' + PluginFormats::fileExtensions(format).first()), enabled);
+        AudioPlugin p =
+            record(name, format, sys(folder + name + u'.' + PluginFormats::fileExtensions(format).first()), enabled);
         p.manufacturer = manufacturer;
         p.version = version;
         if (enabled)
@@ -97,10 +98,10 @@ protected:
     {
         SCOPED_TRACE(surface.toStdString());
         const QList<TextContrast::Reading> readings = TextContrast::read(window);
-    if (qEnvironmentVariableIsSet("RACKHAND_CONTRAST_ALL")) {
-        for (const auto& r : readings)
-            qDebug().noquote() << TextContrast::describe(r);
-    }
+        if (qEnvironmentVariableIsSet("RACKHAND_CONTRAST_ALL")) {
+            for (const auto& r : readings)
+                qDebug().noquote() << TextContrast::describe(r);
+        }
         TextContrast::keepPicture(window, readings, surface, kTextMinimum);
         EXPECT_FALSE(readings.isEmpty()) << "no text read";
         const QStringList faint = TextContrast::below(readings, kTextMinimum);
@@ -113,9 +114,9 @@ protected:
     void openEverySidebarSection()
     {
         SidebarView* bar = sidebar();
-        for (FoldingSection* section : std::initializer_list<FoldingSection*>{
-                 bar->profilesSection(), bar->formatsSection(), bar->manufacturersSection(),
-                 bar->recentActivitySection()})
+        for (FoldingSection* section :
+             std::initializer_list<FoldingSection*>{bar->profilesSection(), bar->formatsSection(),
+                                                    bar->manufacturersSection(), bar->recentActivitySection()})
             section->setExpanded(true);
     }
 };
@@ -208,10 +209,10 @@ TEST_F(SurfaceContrastTest, EverySheet)
 
     // The clean-up sheet on each of its pages.
     QList<UADPluginAuth> demos;
-    for (const auto& [name, status, disabled] :
-         {std::tuple{"Pultec EQ", UADAuthStatus::demo(12), false}, std::tuple{"1176 Classic", UADAuthStatus::expired(), false},
-          std::tuple{"Neve 1073", UADAuthStatus::demoNotStarted(), false},
-          std::tuple{"LA-2A", UADAuthStatus::expired(), true}}) {
+    for (const auto& [name, status, disabled] : {std::tuple{"Pultec EQ", UADAuthStatus::demo(12), false},
+                                                 std::tuple{"1176 Classic", UADAuthStatus::expired(), false},
+                                                 std::tuple{"Neve 1073", UADAuthStatus::demoNotStarted(), false},
+                                                 std::tuple{"LA-2A", UADAuthStatus::expired(), true}}) {
         UADPluginAuth entry;
         entry.id = QUuid::createUuid();
         entry.name = QString::fromLatin1(name);

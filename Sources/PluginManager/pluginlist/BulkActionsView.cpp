@@ -118,7 +118,10 @@ private:
 // checkable part per format badge (as a click on the badge does).
 class BulkRowActions final : public ItemViewActions {
 public:
-    BulkRowActions(BulkListModel& model, QListView& list) : m_model(model), m_list(list) {}
+    BulkRowActions(BulkListModel& model, QListView& list, const BulkPluginRow& rows)
+        : m_model(model), m_list(list), m_rows(rows)
+    {
+    }
 
     QStringList actionNames(const QModelIndex& index) const override
     {
@@ -143,10 +146,12 @@ public:
         const QList<QRect> rects =
             BulkPluginRow::badgeRects(m_list.visualRect(index).adjusted(0, 1, 0, -1), plugin->variants);
         const QSet<QUuid>& active = m_model.viewModel().bulkActiveVariants();
+        const bool current = m_list.currentIndex() == index;
         QList<Part> parts;
         for (qsizetype i = 0; i < plugin->variants.size(); ++i) {
             const auto& variant = plugin->variants.at(i);
-            parts.append({variant.badgeLabel(), rects.value(i), active.contains(variant.id)});
+            parts.append({variant.badgeLabel(), rects.value(i), active.contains(variant.id),
+                          current && m_rows.focusedBadge() == i});
         }
         return parts;
     }
@@ -160,6 +165,7 @@ public:
 private:
     BulkListModel& m_model;
     QListView& m_list;
+    const BulkPluginRow& m_rows;
 };
 
 QPushButton* actionButton(const QString& text, const QString& symbol, const QColor& hue, QWidget* parent)
@@ -226,7 +232,7 @@ BulkActionsView::BulkActionsView(PluginManagerViewModel& viewModel, QWidget* par
     m_list->setStyleSheet(Styles::transparentList());
     m_list->viewport()->setAutoFillBackground(false);
     m_list->installEventFilter(this);
-    m_rowActions = std::make_unique<BulkRowActions>(*m_model, *m_list);
+    m_rowActions = std::make_unique<BulkRowActions>(*m_model, *m_list, *m_rowDelegate);
     ItemViewAccessible::install(m_list, m_rowActions.get());
     layout->addWidget(m_list);
     applyListHeight();
@@ -271,10 +277,15 @@ bool BulkActionsView::handleListKey(QKeyEvent* event)
     const int focused = qMin(m_rowDelegate->focusedBadge(), badges - 1);
     switch (event->key()) {
     case Qt::Key_Left:
-    case Qt::Key_Right:
-        m_rowDelegate->setFocusedBadge(qBound(-1, focused + (event->key() == Qt::Key_Right ? 1 : -1), badges - 1));
+    case Qt::Key_Right: {
+        const int reached = qBound(-1, focused + (event->key() == Qt::Key_Right ? 1 : -1), badges - 1);
+        m_rowDelegate->setFocusedBadge(reached);
         m_list->viewport()->update();
+        // Moving onto a badge (or back to the name) is a move of focus, as between controls.
+        if (reached != focused)
+            ItemViewAccessible::announcePartFocus(m_list, current, reached);
         return true;
+    }
     case Qt::Key_Up:
     case Qt::Key_Down:
         m_rowDelegate->setFocusedBadge(-1);
@@ -315,8 +326,8 @@ void BulkActionsView::buildHeader(QWidget* parent)
     m_unique = new QLabel(card);
     m_unique->setObjectName(QStringLiteral("bulkUniqueLabel"));
     m_unique->setFont(Typography::listCaption2());
-    Styles::setTextColor(m_unique,
-                         AppTheme::legible(AppTheme::withAlpha(AppTheme::textSecondary(), 0.7), AppTheme::deepBackground()));
+    Styles::setTextColor(
+        m_unique, AppTheme::legible(AppTheme::withAlpha(AppTheme::textSecondary(), 0.7), AppTheme::deepBackground()));
     title->addWidget(name);
     title->addWidget(dot);
     title->addWidget(m_count);

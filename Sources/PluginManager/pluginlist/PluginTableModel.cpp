@@ -181,10 +181,9 @@ QVariant previewForeground(const AudioPlugin& plugin, int column, PreviewStatus 
     const QColor statusColor = willChange                         ? AppTheme::systemOrange()
                                : status == PreviewStatus::enabled ? AppTheme::systemGreen()
                                                                   : AppTheme::systemRed();
-    const QColor ground = willChange
-                              ? AppTheme::over(AppTheme::withAlpha(AppTheme::systemOrange(), 0.12),
-                                               AppTheme::rowBackground())
-                              : AppTheme::rowBackground();
+    const QColor ground =
+        willChange ? AppTheme::over(AppTheme::withAlpha(AppTheme::systemOrange(), 0.12), AppTheme::rowBackground())
+                   : AppTheme::rowBackground();
     if (column == PluginTableModel::nameColumn)
         return AppTheme::legible(AppTheme::withAlpha(statusColor, 0.9), ground);
     if (column == PluginTableModel::manufacturerColumn) {
@@ -200,9 +199,9 @@ QVariant plainForeground(const AudioPlugin& plugin, int column)
     if (column == PluginTableModel::versionColumn)
         return AppTheme::textSecondary();
     if (column == PluginTableModel::lastUsedColumn)
-        return plugin.lastUsed ? AppTheme::textSecondary()
-                               : AppTheme::legible(AppTheme::withAlpha(AppTheme::textSecondary(), 0.5),
-                                                   AppTheme::rowBackground());
+        return plugin.lastUsed
+                   ? AppTheme::textSecondary()
+                   : AppTheme::legible(AppTheme::withAlpha(AppTheme::textSecondary(), 0.5), AppTheme::rowBackground());
     if (column == PluginTableModel::nameColumn)
         return AppTheme::textPrimary();
     return {};

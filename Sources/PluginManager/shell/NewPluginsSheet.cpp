@@ -49,8 +49,8 @@ protected:
         paintGlassSurface(painter, QRectF(rect()), GlassSurface::Kind::conditional, AppTheme::accentBlue(), m_active,
                           6);
         // The accent in a shade that reads on the chip's own blue wash.
-        const QColor ground = AppTheme::over(AppTheme::withAlpha(AppTheme::accentBlue(), 0.15),
-                                             palette().color(QPalette::Window));
+        const QColor ground =
+            AppTheme::over(AppTheme::withAlpha(AppTheme::accentBlue(), 0.15), palette().color(QPalette::Window));
         painter.setPen(m_active ? AppTheme::legible(AppTheme::accentBlue(), ground) : AppTheme::textSecondary());
         painter.setFont(font());
         painter.drawText(rect().adjusted(3, 1, -3, -4), Qt::AlignCenter, text());

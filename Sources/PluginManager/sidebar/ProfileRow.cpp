@@ -146,7 +146,8 @@ void ProfileRow::restyle()
                               : ThemedLabel::ColorSource(&AppTheme::textPrimary));
     m_summary->setText(SidebarTexts::changeSummary(m_changes));
     // Green or orange in a shade that reads on the sidebar; plain white on the previewed row's band.
-    const QColor summaryHue = m_changes < 1 ? AppTheme::withAlpha(AppTheme::systemGreen(), 0.7) : AppTheme::systemOrange();
+    const QColor summaryHue =
+        m_changes < 1 ? AppTheme::withAlpha(AppTheme::systemGreen(), 0.7) : AppTheme::systemOrange();
     m_summary->setColorSource(on ? ThemedLabel::ColorSource([] { return QColor(Qt::white); })
                                  : ThemedLabel::ColorSource([summaryHue] {
                                        return AppTheme::legible(summaryHue, AppTheme::readingBackground());

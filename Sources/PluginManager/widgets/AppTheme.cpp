@@ -173,10 +173,7 @@ QColor remembered(char kind, const QColor& a, const QColor& b, const QColor& c, 
         bool operator==(const Key&) const = default;
     };
     struct KeyHash {
-        size_t operator()(const Key& k) const noexcept
-        {
-            return qHashMulti(0, k.kind, k.a, k.b, k.c, k.ratio);
-        }
+        size_t operator()(const Key& k) const noexcept { return qHashMulti(0, k.kind, k.a, k.b, k.c, k.ratio); }
     };
     static std::unordered_map<Key, QColor, KeyHash> answers;
     const Key key{kind, a.rgba(), b.rgba(), c.rgba(), qRound(ratio * 1000)};

@@ -75,8 +75,8 @@ QString washedButton(const QColor& wash, const QColor& text)
 QString filledButton(const QColor& fill, const QColor& text, int radius, const QString& padding, const QColor& pressed)
 {
     // Of the two colours the darker one gives way, so both keep their hue and the text reads.
-    const bool lightText = AppTheme::luminanceOf(AppTheme::over(text, Qt::white)) >
-                           AppTheme::luminanceOf(AppTheme::over(fill, Qt::white));
+    const bool lightText =
+        AppTheme::luminanceOf(AppTheme::over(text, Qt::white)) > AppTheme::luminanceOf(AppTheme::over(fill, Qt::white));
     const QColor ground = lightText ? AppTheme::groundFor(fill, text) : fill;
     const QColor ink = lightText ? text : AppTheme::legible(text, fill);
     return QStringLiteral("QPushButton { color: %1; background: %2; border: none; border-radius: %3px; padding: %4; }"
@@ -105,8 +105,7 @@ QString prominentButton(const QColor& tint)
                           "QPushButton:pressed { background: %3; }"
                           "QPushButton:disabled { background: %4; color: %5; }")
         .arg(css(AppTheme::groundFor(tint)), css(AppTheme::groundFor(tint).darker(160)),
-             css(AppTheme::groundFor(tint).darker(120)),
-             css(AppTheme::withAlpha(AppTheme::textSecondary(), 0.25)),
+             css(AppTheme::groundFor(tint).darker(120)), css(AppTheme::withAlpha(AppTheme::textSecondary(), 0.25)),
              css(AppTheme::withAlpha(AppTheme::textPrimary(), 0.5)));
 }
 
