@@ -18,13 +18,17 @@
 
 namespace {
 
-// A format chip: caption text on a conditional glass surface, accent blue while on.
+// A format chip: caption text on a conditional glass surface, accent blue while on. A Tab stop
+// that Space switches, read as a check box that is ticked while on; ringed while focused.
 class FormatChip final : public QPushButton {
 public:
     explicit FormatChip(const QString& text, QWidget* parent = nullptr) : QPushButton(text, parent)
     {
-        setFocusPolicy(Qt::NoFocus);
-        setCheckable(false);
+        setFocusPolicy(Qt::StrongFocus);
+        setAutoDefault(false);
+        // Checkable for the state it reads as; what it shows comes from the offer (setActive).
+        setCheckable(true);
+        setAccessibleName(text);
         setFont(Typography::scaled(0.85));
         setCursor(Qt::PointingHandCursor);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -32,7 +36,7 @@ public:
     void setActive(bool active)
     {
         m_active = active;
-        setAccessibleDescription(active ? QStringLiteral("on") : QStringLiteral("off"));
+        setChecked(active);
         update();
     }
     bool isActive() const { return m_active; }
@@ -54,6 +58,12 @@ protected:
         painter.setPen(m_active ? AppTheme::legible(AppTheme::accentBlue(), ground) : AppTheme::textSecondary());
         painter.setFont(font());
         painter.drawText(rect().adjusted(3, 1, -3, -4), Qt::AlignCenter, text());
+        if (hasFocus()) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
+        }
     }
 
 private:
