@@ -9,6 +9,7 @@
 #include "widgets/ItemViewAccessible.h"
 #include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/TabChain.h"
 #include "widgets/Typography.h"
 
 #include <QAbstractButton>
@@ -538,12 +539,16 @@ void BulkActionsView::refreshChips()
             delete chip;
         m_chips.clear();
         m_chipFormats = formats;
+        QList<QWidget*> chips;
         for (PluginFormat format : formats) {
             auto* chip = new FormatChip(format, m_formatsBox->parentWidget());
             connect(chip, &QAbstractButton::clicked, this, [this, format] { m_viewModel.toggleBulkFormat(format); });
             m_formatsLayout->addWidget(chip);
             m_chips.insert(format, chip);
+            chips.append(chip);
         }
+        // Made after the rest of the panel: in the Tab chain they follow the action buttons they sit beside.
+        TabChain::placeAfter(m_delete, chips);
     }
     m_formatsBox->setVisible(!formats.isEmpty());
     for (auto it = m_chips.cbegin(); it != m_chips.cend(); ++it) {

@@ -7,6 +7,7 @@
 #include "widgets/Typography.h"
 
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QVBoxLayout>
 
 ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& now, QWidget* parent)
@@ -97,4 +98,28 @@ QColor ActivityLogRow::colorFor(ActivityLogEntry::Action action)
         return AppTheme::textTertiary();
     }
     return AppTheme::textTertiary();
+}
+
+void ActivityLogRow::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(2, 1, -2, -1), 5, 5);
+}
+
+void ActivityLogRow::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void ActivityLogRow::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
