@@ -6,6 +6,7 @@
 #include "pluginlist/ExportSheet.h"
 #include "pluginlist/MainContentView.h"
 #include "pluginlist/PluginListView.h"
+#include "pluginlist/PluginTableModel.h"
 #include "shell/NewPluginsBanner.h"
 #include "shell/NewPluginsOffer.h"
 #include "shell/ShellFixture.h"
@@ -22,19 +23,52 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QListView>
+#include <QMenu>
 #include <QTest>
 
 #include <functional>
+#include <ostream>
 
 namespace {
 
 constexpr double kTextMinimum = 4.5;
 
+enum class Appearance { light, dark };
+
+void PrintTo(Appearance appearance, std::ostream* os)
+{
+    *os << (appearance == Appearance::dark ? "dark" : "light");
+}
+
+// A desktop in its dark appearance: the style's palette turned to light text on dark grounds.
+QPalette darkPalette()
+{
+    QPalette palette = QApplication::palette();
+    const QColor window(53, 53, 53);
+    const QColor text(Qt::white);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Window, window);
+        palette.setColor(group, QPalette::WindowText, text);
+        palette.setColor(group, QPalette::Base, QColor(42, 42, 42));
+        palette.setColor(group, QPalette::AlternateBase, QColor(66, 66, 66));
+        palette.setColor(group, QPalette::Text, text);
+        palette.setColor(group, QPalette::Button, window);
+        palette.setColor(group, QPalette::ButtonText, text);
+        palette.setColor(group, QPalette::Highlight, QColor(42, 130, 218));
+        palette.setColor(group, QPalette::HighlightedText, text);
+        palette.setColor(group, QPalette::PlaceholderText, QColor(255, 255, 255, 128));
+        palette.setColor(group, QPalette::ToolTipBase, window);
+        palette.setColor(group, QPalette::ToolTipText, text);
+    }
+    return palette;
+}
+
 } // namespace
 
 /// Every surface of the window photographed in the states a user meets, and every text on it
-/// measured against the ground it is drawn on.
-class SurfaceContrastTest : public ShellTest {
+/// measured against the ground it is drawn on, in the light and in the dark appearance.
+class SurfaceContrastTest : public ShellTest, public testing::WithParamInterface<Appearance> {
 protected:
     void SetUp() override
     {
@@ -43,7 +77,10 @@ protected:
         ContentViewSeams::factories().onboardingSheet = nullptr;
         // As the program starts: the style's palette made legible.
         m_palette = QApplication::palette();
-        QApplication::setPalette(AppTheme::legiblePalette(m_palette));
+        QPalette start = m_palette;
+        if (GetParam() == Appearance::dark)
+            start = darkPalette();
+        QApplication::setPalette(AppTheme::legiblePalette(start));
     }
     void TearDown() override
     {
@@ -94,8 +131,10 @@ protected:
     }
 
     /// Every text of `window` at 4.5:1 or more; the picture is kept when asked for.
-    void expectLegible(QWidget* window, const QString& surface)
+    void expectLegible(QWidget* window, const QString& name)
     {
+        const QString surface =
+            (GetParam() == Appearance::dark ? QStringLiteral("dark-") : QStringLiteral("light-")) + name;
         SCOPED_TRACE(surface.toStdString());
         const QList<TextContrast::Reading> readings = TextContrast::read(window);
         if (qEnvironmentVariableIsSet("RACKHAND_CONTRAST_ALL")) {
@@ -121,7 +160,7 @@ protected:
     }
 };
 
-TEST_F(SurfaceContrastTest, MainWindowInEveryState)
+TEST_P(SurfaceContrastTest, MainWindowInEveryState)
 {
     ASSERT_TRUE(showAndWaitForStartup());
     view().resize(1400, 900);
@@ -166,8 +205,21 @@ TEST_F(SurfaceContrastTest, MainWindowInEveryState)
     const ConsolidatedPlugin* first = bulk->listModel()->entry(0);
     ASSERT_NE(first, nullptr);
     vm.toggleBulkVariant(first->variants.first().id);
-    settle();
+    settle(500); // the list's scroll to its newest entry is over
     expectLegible(&view(), QStringLiteral("window-selection"));
+    // Its top too: the marked row and the switched-off badge.
+    bulk->list()->scrollToTop();
+    settle();
+    expectLegible(&view(), QStringLiteral("window-selection-top"));
+
+    // The row menu.
+    PluginListView* list = main()->listView();
+    QMenu* menu = list->createContextMenu(list->model()->index(0, PluginTableModel::nameColumn), &view());
+    menu->popup(view().mapToGlobal(QPoint(600, 300)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    expectLegible(menu, QStringLiteral("window-row-menu"));
+    menu->close();
+    delete menu;
 
     vm.clearSelection();
     PluginProfile profile = view().profileManager().profiles().first();
@@ -179,7 +231,7 @@ TEST_F(SurfaceContrastTest, MainWindowInEveryState)
     }
 }
 
-TEST_F(SurfaceContrastTest, EverySheet)
+TEST_P(SurfaceContrastTest, EverySheet)
 {
     ASSERT_TRUE(showAndWaitForStartup());
     seed(catalogue());
@@ -247,7 +299,7 @@ TEST_F(SurfaceContrastTest, EverySheet)
     settle();
 }
 
-TEST_F(SurfaceContrastTest, EveryOnboardingPage)
+TEST_P(SurfaceContrastTest, EveryOnboardingPage)
 {
     for (const bool access : {false, true}) {
         m_doubles.diskAccess->setGranted(access);
@@ -273,3 +325,8 @@ TEST_F(SurfaceContrastTest, EveryOnboardingPage)
         sheet.done(QDialog::Accepted);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(BothAppearances, SurfaceContrastTest, testing::Values(Appearance::light, Appearance::dark),
+                         [](const testing::TestParamInfo<Appearance>& info) {
+                             return info.param == Appearance::dark ? "Dark" : "Light";
+                         });

@@ -97,11 +97,11 @@ protected:
         const QColor banner =
             AppTheme::over(AppTheme::withAlpha(AppTheme::accentBlue(), 0.15), AppTheme::readingBackground());
         const QColor color =
-            AppTheme::legible(m_info.color(), AppTheme::over(AppTheme::withAlpha(m_info.color(), 0.4), banner));
+            AppTheme::legible(m_info.color(), AppTheme::over(AppTheme::withAlpha(m_info.color(), 0.2), banner));
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
         if (selected) {
-            painter.setBrush(AppTheme::withAlpha(color, 0.2));
-            painter.setPen(QPen(AppTheme::withAlpha(color, 0.4), 1));
+            painter.setBrush(AppTheme::withAlpha(m_info.color(), 0.2));
+            painter.setPen(QPen(AppTheme::withAlpha(m_info.color(), 0.4), 1));
             painter.drawRoundedRect(box, 6, 6);
         }
         if (hasFocus()) {

@@ -145,6 +145,10 @@ QColor over(const QColor& colour, const QColor& background)
 
 namespace {
 
+// What a shade is made for: the ratio asked for and a little to spare, so that rounding the
+// colours to whole steps never takes a text under it.
+constexpr double kSpare = 0.05;
+
 // Steps `start` along its lightness (hue and saturation kept) until `reads` holds: toward black
 // when `darken`, else toward white.
 template <typename Reads>
@@ -194,8 +198,10 @@ QColor legible(const QColor& colour, const QColor& background, double ratio)
         const QColor ground = over(background, QColor(Qt::white));
         const QColor start = over(colour, ground);
         // Toward black on a light background, toward white on a dark one.
+        if (contrastRatio(start, ground) >= ratio)
+            return start;
         return shade(start, luminance(ground) > 0.18,
-                     [&](const QColor& ink) { return contrastRatio(ink, ground) >= ratio; });
+                     [&](const QColor& ink) { return contrastRatio(ink, ground) >= ratio + kSpare; });
     });
 }
 
@@ -208,7 +214,7 @@ QColor groundFor(const QColor& fill, const QColor& ink, double ratio, const QCol
         const bool darken = luminance(over(ink, QColor(Qt::white))) > 0.18;
         return shade(start, darken, [&](const QColor& ground) {
             const QColor seen = shown(ground);
-            return contrastRatio(over(ink, seen), seen) >= ratio;
+            return contrastRatio(over(ink, seen), seen) >= ratio + kSpare;
         });
     });
 }

@@ -115,7 +115,7 @@ QString outlinedButton(const QColor& ink)
                           " border-radius: 5px; padding: 3px 9px; }"
                           "QPushButton:focus { border: 2px solid %1; }"
                           "QPushButton:pressed { background: %3; }")
-        .arg(css(AppTheme::legible(ink, AppTheme::over(AppTheme::withAlpha(ink, 0.30), AppTheme::readingBackground()))),
+        .arg(css(AppTheme::legible(ink, AppTheme::over(AppTheme::withAlpha(ink, 0.10), AppTheme::readingBackground()))),
              css(AppTheme::withAlpha(ink, 0.10)), css(AppTheme::withAlpha(ink, 0.30)));
 }
 
