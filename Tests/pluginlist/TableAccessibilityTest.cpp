@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
+#include <QImage>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
@@ -200,8 +201,10 @@ TEST_F(TableAccessibilityTest, TheHeaderSortsFromTheKeyboard)
     QTableView* table = view().table();
     QHeaderView* header = table->horizontalHeader();
     table->setFocus();
+    const QImage unfocused = header->grab().toImage();
     QTest::keyClick(table, Qt::Key_Tab, Qt::ShiftModifier);
     ASSERT_TRUE(header->hasFocus()) << "the header comes just before the rows";
+    EXPECT_NE(header->grab().toImage(), unfocused) << "the section reached is ringed";
     QTest::keyClick(header, Qt::Key_Tab);
     EXPECT_TRUE(table->hasFocus());
     QTest::keyClick(table, Qt::Key_Tab, Qt::ShiftModifier);

@@ -104,10 +104,14 @@ void KeyboardHeaderView::focusOutEvent(QFocusEvent* event)
 
 void KeyboardHeaderView::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
 {
+    // The style leaves its own clip behind (an empty one): the ring is drawn on a clean state.
+    painter->save();
     QHeaderView::paintSection(painter, rect, logicalIndex);
+    painter->restore();
     if (!hasFocus() || logicalIndex != focusedSection())
         return;
     painter->save();
+    painter->setClipRect(rect);
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(QPen(palette().color(QPalette::Highlight), 2));
     painter->setBrush(Qt::NoBrush);
