@@ -67,6 +67,22 @@ protected:
         return *delegate;
     }
 
+    /// The program on its first start: the window under the first-start sheet, once shown;
+    /// quitting counts in `quits`. Null when the sheet never showed.
+    QDialog* launchUnderTheFirstStartSheet(int& quits)
+    {
+        ContentViewSeams::factories().onboardingSheet = ContentViewSeams::makeOnboardingSheet;
+        delegate = std::make_unique<AppDelegate>(services());
+        delegate->setQuitAction([&quits] { ++quits; });
+        delegate->applicationDidFinishLaunching();
+        auto* content = qobject_cast<ContentView*>(delegate->window()->centralWidget());
+        const bool shown =
+            content &&
+            QTest::qWaitFor([content] { return content->onboardingSheet() && content->onboardingSheet()->isVisible(); },
+                            10000);
+        return shown ? content->onboardingSheet() : nullptr;
+    }
+
     /// Titles of a menu's items, separators as "-".
     static QStringList titles(const QMenu* menu)
     {
@@ -319,16 +335,9 @@ TEST_F(AppDelegateTest, QuittingOverAnOpenOnboardingSheetCountsAsDone)
 // the first-start sheet quits, and the sheet, closed by the quit, counts as done.
 TEST_F(AppDelegateTest, CtrlQQuitsWhileTheFirstStartSheetIsUp)
 {
-    ContentViewSeams::factories().onboardingSheet = ContentViewSeams::makeOnboardingSheet;
-    delegate = std::make_unique<AppDelegate>(services());
     int quits = 0;
-    delegate->setQuitAction([&quits] { ++quits; });
-    delegate->applicationDidFinishLaunching();
-    auto* content = qobject_cast<ContentView*>(delegate->window()->centralWidget());
-    ASSERT_NE(content, nullptr);
-    QDialog* sheet = nullptr;
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return (sheet = content->onboardingSheet()) != nullptr && sheet->isVisible(); }, 10000));
+    QDialog* sheet = launchUnderTheFirstStartSheet(quits);
+    ASSERT_NE(sheet, nullptr);
     sheet->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
     ASSERT_NE(sheet->focusWidget(), nullptr);
@@ -346,16 +355,10 @@ TEST_F(AppDelegateTest, WindowManagerCloseQuitsOverTheFirstStartSheet)
 {
     if (!ScreenReaderSession::inside())
         GTEST_SKIP() << "runs inside a virtual display";
-    ContentViewSeams::factories().onboardingSheet = ContentViewSeams::makeOnboardingSheet;
-    delegate = std::make_unique<AppDelegate>(services());
     int quits = 0;
-    delegate->setQuitAction([&quits] { ++quits; });
-    delegate->applicationDidFinishLaunching();
-    auto* content = qobject_cast<ContentView*>(delegate->window()->centralWidget());
-    ASSERT_NE(content, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [content] { return content->onboardingSheet() && content->onboardingSheet()->isVisible(); }, 10000));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(content->onboardingSheet()));
+    QDialog* sheet = launchUnderTheFirstStartSheet(quits);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
 
     // What the window manager sends when the window's close button is pressed.
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();

@@ -1,6 +1,7 @@
 #include "shell/NewPluginsOffer.h"
 
 #include "Support/SandboxTest.h"
+#include "Support/TabStops.h"
 #include "catalogue/ProfileManager.h"
 #include "shell/NewPluginsBanner.h"
 #include "shell/NewPluginsSheet.h"
@@ -236,13 +237,7 @@ TEST_F(NewPluginsOfferTest, TheFormatChipsWorkFromTheKeyboard)
     const QImage unfocused = vst3->grab().toImage();
 
     // Tab walks the sheet top to bottom: the chips come first.
-    QList<QWidget*> order;
-    QWidget* w = &sheet;
-    do {
-        if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
-            order.append(w);
-        w = w->nextInFocusChain();
-    } while (w != &sheet);
+    const QList<QWidget*> order = tabStops(&sheet);
     EXPECT_LT(order.indexOf(audioUnits), order.indexOf(vst3));
     EXPECT_LT(order.indexOf(vst3), order.indexOf(sheet.pluginRow(a.id)));
 

@@ -1,5 +1,6 @@
 #include "sidebar/ActivityLogView.h"
 
+#include "Support/TabStops.h"
 #include "sidebar/ActivityLogRow.h"
 #include "sidebar/RecentActivitySection.h"
 #include "sidebar/RowButton.h"
@@ -157,14 +158,8 @@ TEST_F(ActivityLogViewTest, TheEntriesAreOneTabStopTheArrowsWalk)
     const QList<ActivityLogRow*> rows = log->rows();
     ASSERT_EQ(rows.size(), 30);
 
-    QList<QWidget*> stops;
-    QWidget* w = &window;
-    do {
-        if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
-            stops.append(w);
-        w = w->nextInFocusChain();
-    } while (w != &window);
-    EXPECT_EQ(stops, (QList<QWidget*>{before, static_cast<QWidget*>(log->clearButton()), rows.first(), after}));
+    EXPECT_EQ(tabStops(&window),
+              (QList<QWidget*>{before, static_cast<QWidget*>(log->clearButton()), rows.first(), after}));
 
     rows.first()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(rows.first(), Qt::Key_Down);
