@@ -32,6 +32,7 @@ MenuItemModel label(const QString& title, int indent = 0)
     MenuItemModel item;
     item.title = title;
     item.enabled = false;
+    item.information = true;
     item.indent = indent;
     return item;
 }

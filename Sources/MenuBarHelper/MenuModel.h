@@ -15,6 +15,7 @@ struct MenuItemModel {
     QString key;                  // a lower-case letter for Ctrl+letter; empty for none
     bool separator = false;       // a separator line; the other fields are ignored
     bool heading = false;         // shown in bold (the menu's title line)
+    bool information = false;     // a line to read, not a command: never chosen, drawn legibly
     std::vector<MenuItemModel> submenu;
 
     static MenuItemModel makeSeparator()

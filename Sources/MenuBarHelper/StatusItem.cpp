@@ -1,6 +1,7 @@
 #include "MenuBarHelper/StatusItem.h"
 
 #include "MenuBarHelper/HelperLog.h"
+#include "MenuBarHelper/InformationMenu.h"
 #include "MenuBarHelper/MenuBarAppDelegate.h"
 #include "MenuBarHelper/TrayColours.h"
 #include "widgets/AppTheme.h"
@@ -41,13 +42,16 @@ void addItem(QMenu* menu, const MenuItemModel& item)
         return;
     }
     if (!item.submenu.empty()) {
-        QMenu* sub = menu->addMenu(menuText(item));
+        auto* sub = new InformationMenu(menuText(item), menu);
+        menu->addMenu(sub);
         sub->setEnabled(item.enabled);
         StatusItem::populate(sub, item.submenu);
         return;
     }
     QAction* action = menu->addAction(menuText(item));
     action->setEnabled(item.enabled && item.action);
+    if (item.information)
+        InformationMenu::makeInformationLine(action);
     if (item.heading) {
         QFont bold = action->font();
         bold.setBold(true);
@@ -98,7 +102,7 @@ private:
 } // namespace
 
 StatusItem::StatusItem(MenuBarAppDelegate& delegate, QObject* parent)
-    : QObject(parent), m_delegate(delegate), m_menu(std::make_unique<QMenu>()), m_trayRetry(new QTimer(this))
+    : QObject(parent), m_delegate(delegate), m_menu(std::make_unique<InformationMenu>()), m_trayRetry(new QTimer(this))
 {
     m_menu->setObjectName(QStringLiteral("helperMenu"));
     m_menu->setAccessibleName(QStringLiteral("Rackhand"));

@@ -6,6 +6,7 @@
 #include "Platform/Diagnostics.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/RackhandBus.h"
+#include "widgets/AppTheme.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -26,6 +27,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Rackhand"));
     QApplication::setApplicationVersion(QStringLiteral(RACKHAND_VERSION));
     QApplication::setDesktopFileName(QString::fromLatin1(RackhandBus::kHelperDesktopId));
+    // The menu's highlighted item reads as every other text does.
+    QApplication::setPalette(AppTheme::legiblePalette(QApplication::palette()));
     // Dialogs of the menu's actions close without ending the helper.
     QApplication::setQuitOnLastWindowClosed(false);
     Diagnostics::setSink([](const QString& line) {

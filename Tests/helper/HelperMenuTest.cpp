@@ -1,5 +1,6 @@
 #include "MenuBarHelper/HelperLog.h"
 #include "MenuBarHelper/StatusItem.h"
+#include "Support/TextContrast.h"
 #include "helper/HelperFixture.h"
 #include "widgets/AppTheme.h"
 
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QPalette>
 #include <QSignalSpy>
+#include <QTest>
 
 namespace {
 
@@ -195,6 +197,52 @@ TEST_F(HelperMenuTest, QuitRunsTheQuitAction)
     delegate->rebuildMenu();
     item(QStringLiteral("Quit Menu Bar Helper"))->action();
     EXPECT_EQ(quits, 1);
+}
+
+// The count, "Last checked" and the new plug-ins' names are information: never chosen, but read
+// as every other text of the menu, at 4.5:1 or more.
+TEST_F(HelperMenuTest, InformationLinesAreLegibleAndNeverChosen)
+{
+    writeCatalogue(295);
+    start();
+    delegate->applyUpdateAnswer(QStringLiteral("9.0"), QStringLiteral("https://rackhand.app/x"));
+    delegate->buildMenu({QStringLiteral("Preamp & EQ"), QStringLiteral("Space Echo")});
+    StatusItem status(*delegate);
+    QMenu* menu = status.menu();
+    menu->popup(QPoint(40, 40));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+
+    const QStringList lines{QStringLiteral("Rackhand"),
+                            QStringLiteral("295 plugins enabled"),
+                            QStringLiteral("Last checked: just now"),
+                            QStringLiteral("🆕 2 new plugin(s) detected"),
+                            QStringLiteral("• Preamp && EQ"),
+                            QStringLiteral("• Space Echo")};
+    const QList<TextContrast::Reading> readings = TextContrast::read(menu);
+    TextContrast::keepPicture(menu, readings, QStringLiteral("helper-menu"), 4.5);
+    const QStringList faint = TextContrast::below(readings, 4.5);
+    EXPECT_TRUE(faint.isEmpty()) << faint.join(u'\n').toStdString();
+    for (const QString& line : lines) {
+        SCOPED_TRACE(line.toStdString());
+        QAction* action = nullptr;
+        for (QAction* candidate : menu->actions()) {
+            if (candidate->text().trimmed() == line)
+                action = candidate;
+        }
+        ASSERT_NE(action, nullptr);
+        // Read off the picture like any text (not left out as a disabled command)...
+        const QRect at = menu->actionGeometry(action);
+        const bool read = std::any_of(readings.cbegin(), readings.cend(),
+                                      [&](const TextContrast::Reading& r) { return at.contains(r.box.center()); });
+        EXPECT_TRUE(read);
+        // ...yet a click on it chooses nothing and leaves the menu open.
+        QSignalSpy triggered(menu, &QMenu::triggered);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, at.center());
+        EXPECT_TRUE(triggered.isEmpty());
+        EXPECT_TRUE(menu->isVisible());
+        EXPECT_FALSE(action->isEnabled());
+    }
+    menu->hide();
 }
 
 TEST(HelperVersions, Comparison)

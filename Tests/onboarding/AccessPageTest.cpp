@@ -1,6 +1,7 @@
 #include "onboarding/OnboardingFixture.h"
 #include "onboarding/OnboardingPage5.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -9,6 +10,7 @@ namespace {
 
 class AccessPageTest : public OnboardingTest {
 protected:
+    OnboardingPage5* access_ = nullptr;
     OnboardingPage5& access() { return page<OnboardingPage5>(5); }
 
     /// The state the user sees: title, and whether the button and the hint are there.
@@ -69,6 +71,29 @@ TEST_F(AccessPageTest, RecheckFlipsBetweenTheStatesWithinOneInterval)
     probe->setGranted(true);
     scheduler->advance(OnboardingPage5::kRecheckMs);
     expectGranted(true);
+}
+
+// The settings button goes with the grant; the keyboard it had goes on to "Get Started" (the
+// next control in the chain would be "Back").
+TEST_F(AccessPageTest, AGrantHandsTheKeyboardToGetStarted)
+{
+    OnboardingView view(services, nullptr, 5, 6, scheduler);
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    access_ = qobject_cast<OnboardingPage5*>(view.page(5));
+    access_->settingsButton()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(access_->settingsButton()->hasFocus());
+    probe->setGranted(true);
+    scheduler->advance(OnboardingPage5::kRecheckMs);
+    ASSERT_TRUE(access_->hasAccess());
+    EXPECT_TRUE(view.nextButton()->hasFocus())
+        << "the keyboard is on "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->accessibleName().toStdString()
+                                        : std::string("nothing"));
+    EXPECT_EQ(view.nextButton()->text(), QStringLiteral("Get Started"));
+    EXPECT_EQ(view.nextButton()->accessibleDescription(), QStringLiteral("Page 6 of 6: You're All Set!"));
+    view.reject();
 }
 
 TEST_F(AccessPageTest, RecheckRunsOnTheRealTimerToo)

@@ -1,3 +1,4 @@
+#include "Support/ScreenReaderSession.h"
 #include "onboarding/OnboardingFixture.h"
 #include "onboarding/OnboardingPage.h"
 #include "onboarding/OnboardingPage5.h"
@@ -224,6 +225,43 @@ TEST_F(OnboardingViewTest, EveryControlIsNamedAndTabReachesTheNavigation)
         EXPECT_NE(button->focusPolicy() & Qt::TabFocus, 0) << button->text().toStdString();
     }
     EXPECT_EQ(view.pageIndicator()->accessibleName(), "Page 6 of 6");
+}
+
+// A page change leaves the keyboard on its button; the button's description names the page
+// now shown, so its change is what a screen reader says.
+TEST_F(OnboardingViewTest, ThePageShownIsToldByTheButtons)
+{
+    OnboardingView& view = openSheet();
+    EXPECT_EQ(view.nextButton()->accessibleDescription(), QStringLiteral("Page 1 of 6: Welcome to Rackhand"));
+    view.goForward();
+    const QString second = QStringLiteral("Page 2 of 6: ") + view.page(1)->title();
+    EXPECT_EQ(view.nextButton()->accessibleDescription(), second);
+    EXPECT_EQ(view.backButton()->accessibleDescription(), second);
+    EXPECT_EQ(view.page(1)->accessibleName(), view.page(1)->title());
+}
+
+// Inside a screen-reader session: Next is pressed and the screen reader hears the new page.
+TEST_F(OnboardingViewTest, ScreenReaderHearsThePageChange)
+{
+    RACKHAND_REQUIRE_SCREEN_READER();
+    OnboardingView& view = openSheet();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.nextButton()->setFocus();
+    AccessibleEventLog log;
+    QTest::keyClick(view.nextButton(), Qt::Key_Space);
+    bool heard = false;
+    for (const AccessibleEventLog::Heard& h : log.of(QAccessible::DescriptionChanged)) {
+        if (h.object == QAccessible::queryAccessibleInterface(view.nextButton()) && h.state.focused)
+            heard = h.object->text(QAccessible::Description).contains(view.page(1)->title());
+    }
+    EXPECT_TRUE(heard);
+}
+
+TEST_F(OnboardingViewTest, RunsUnderAScreenReader)
+{
+    RACKHAND_EXPECT_PASSES_WITH_A_SCREEN_READER(QStringLiteral("*ScreenReaderHears*"), home(),
+                                                dataDir() + QStringLiteral("/session"));
 }
 
 TEST_F(OnboardingViewTest, EnterPressesTheFocusedButton)

@@ -1,5 +1,6 @@
 #include "pluginlist/BulkActionsView.h"
 
+#include "Support/ScreenReaderSession.h"
 #include "pluginlist/BulkListModel.h"
 #include "pluginlist/BulkPluginRow.h"
 #include "pluginlist/PluginListFixture.h"
@@ -350,4 +351,60 @@ TEST_F(BulkActionsViewTest, AutoScrollEndsOnWholeRows)
             EXPECT_TRUE(viewport.contains(rect)) << "row " << row << " at " << rect.top() << "..." << rect.bottom();
         }
     }
+}
+
+// Moving onto a badge is heard as a move of focus to it, and switching a badge or marking a row
+// as the state change of what was switched (inside a screen-reader session).
+TEST_F(BulkActionsViewTest, ScreenReaderHearsTheBadges)
+{
+    RACKHAND_REQUIRE_SCREEN_READER();
+    const QList<AudioPlugin> plugins{plugin(QStringLiteral("Comp"), PluginFormat::vst3),
+                                     plugin(QStringLiteral("Comp"), PluginFormat::au)};
+    seed(plugins);
+    panel().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel()));
+    collect(plugins);
+    QListView* list = panel().list();
+    list->setFocus();
+    list->setCurrentIndex(panel().listModel()->index(0));
+    AccessibleEventLog log;
+
+    QTest::keyClick(list, Qt::Key_Right);
+    QList<AccessibleEventLog::Heard> focus = log.of(QAccessible::Focus);
+    ASSERT_EQ(focus.size(), 1);
+    EXPECT_EQ(focus.first().role, QAccessible::CheckBox);
+    EXPECT_EQ(focus.first().name, QStringLiteral("Audio Units"));
+    EXPECT_TRUE(focus.first().state.focused);
+    QAccessibleInterface* badge = focus.first().object;
+
+    log.clear();
+    QTest::keyClick(list, Qt::Key_Space);
+    QList<AccessibleEventLog::Heard> changes = log.of(QAccessible::StateChanged);
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes.first().object, badge);
+    EXPECT_TRUE(changes.first().changed.checked);
+    EXPECT_FALSE(changes.first().state.checked);
+
+    log.clear();
+    QTest::keyClick(list, Qt::Key_Right);
+    focus = log.of(QAccessible::Focus);
+    ASSERT_EQ(focus.size(), 1);
+    EXPECT_EQ(focus.first().name, QStringLiteral("VST3"));
+    log.clear();
+    QTest::keyClick(list, Qt::Key_Left);
+    QTest::keyClick(list, Qt::Key_Left);
+    focus = log.of(QAccessible::Focus);
+    ASSERT_EQ(focus.size(), 2);
+    EXPECT_EQ(focus.last().role, QAccessible::ListItem);
+    EXPECT_EQ(focus.last().name, QStringLiteral("Comp"));
+    QAccessibleInterface* row = focus.last().object;
+
+    // Space on the row marks its name: a tick of the row, heard on the row.
+    log.clear();
+    QTest::keyClick(list, Qt::Key_Space);
+    changes = log.of(QAccessible::StateChanged);
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes.first().object, row);
+    EXPECT_TRUE(changes.first().state.checked);
+    EXPECT_TRUE(log.unresolved.isEmpty()) << log.unresolved.join(u'\n').toStdString();
 }

@@ -541,6 +541,49 @@ TEST_F(MainContentViewTest, PreviewChipsAnswerEveryWayOfActivating)
 
 // The badges of a collected row and the WaveShell warning's link work by keyboard and offer an
 // assistive action, each the same as a click.
+// The two formats are one choice of two: read as radio buttons, and the arrows pick between them.
+TEST_F(MainContentViewTest, TheExportFormatsAreRadioButtons)
+{
+    seed({plugin(QStringLiteral("Alpha"))});
+    content().openExportSheet();
+    ExportSheet* sheet = content().exportSheet();
+    ASSERT_NE(sheet, nullptr);
+    for (ExportFormat format : {ExportFormat::pdf, ExportFormat::csv}) {
+        QAccessibleInterface* choice = QAccessible::queryAccessibleInterface(sheet->formatButton(format));
+        EXPECT_EQ(choice->role(), QAccessible::RadioButton);
+        EXPECT_EQ(choice->state().checked, format == ExportFormat::pdf);
+    }
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([sheet] { return QApplication::activeWindow() == sheet; }));
+    sheet->formatButton(ExportFormat::pdf)->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(sheet->focusWidget(), sheet->formatButton(ExportFormat::pdf));
+    QTest::keyClick(sheet->formatButton(ExportFormat::pdf), Qt::Key_Right);
+    EXPECT_EQ(sheet->focusWidget(), sheet->formatButton(ExportFormat::csv));
+    QTest::keyClick(sheet->formatButton(ExportFormat::csv), Qt::Key_Space);
+    EXPECT_EQ(sheet->format(), ExportFormat::csv);
+    EXPECT_FALSE(sheet->formatButton(ExportFormat::pdf)->isChecked());
+    sheet->reject();
+}
+
+// Clear All takes the bulk panel away with the keyboard on it: the keyboard goes to the table.
+TEST_F(MainContentViewTest, ClearAllLeavesTheKeyboardOnTheTable)
+{
+    const QList<AudioPlugin> plugins{plugin(QStringLiteral("Alpha")), plugin(QStringLiteral("Beta"))};
+    seed(plugins);
+    vm().setShowAllPlugins(true);
+    vm().syncSelectionDelta({plugins.first().id}, {});
+    settle();
+    content().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&content()));
+    QPushButton* clear = content().bulkActionsView()->clearAllButton();
+    ASSERT_TRUE(clear->isVisible());
+    clear->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(clear, Qt::Key_Space);
+    settle();
+    EXPECT_FALSE(content().bulkActionsView()->isVisible());
+    EXPECT_TRUE(content().listView()->table()->hasFocus());
+}
+
 TEST_F(MainContentViewTest, BulkBadgesAndTheWaveShellLinkWithoutAMouse)
 {
     const AudioPlugin vst3 = plugin(QStringLiteral("Comp"));

@@ -1,3 +1,4 @@
+#include "Support/ScreenReaderSession.h"
 #include "pluginlist/PluginListFixture.h"
 #include "pluginlist/PluginListView.h"
 #include "pluginlist/PluginTableModel.h"
@@ -5,6 +6,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
+#include <QImage>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
@@ -125,7 +127,8 @@ TEST_F(TableAccessibilityTest, HeadersAndTheManufacturerLinkAnswerTheirActions)
     seed({plugin(QStringLiteral("Alpha")),
           plugin(QStringLiteral("Beta"), PluginFormat::vst3, true, QStringLiteral("Zed"))});
     QAccessibleInterface* table = tableInterface();
-    QAccessibleInterface* header = table->child(PluginTableModel::manufacturerColumn);
+    // Numbered as the view numbers its events: the corner, then the headers, one place each.
+    QAccessibleInterface* header = table->child(1 + PluginTableModel::manufacturerColumn);
     ASSERT_NE(header, nullptr);
     EXPECT_EQ(header->role(), QAccessible::ColumnHeader);
     EXPECT_EQ(header->text(QAccessible::Name), QStringLiteral("Manufacturer"));
@@ -151,7 +154,8 @@ TEST_F(TableAccessibilityTest, AccessibleChildrenStayInStepWithTheModel)
     const QtMessageHandler previous = qInstallMessageHandler(collectTableWarnings);
 
     QAccessibleInterface* table = tableInterface();
-    const int columns = view().model()->columnCount();
+    // The view's own numbering: a header row and a header column, shown or not.
+    const int columns = view().model()->columnCount() + 1;
     const int before = table->childCount();
     EXPECT_EQ(before, (view().model()->rowCount() + 1) * columns);
     for (int i = 0; i < before; ++i)
@@ -170,7 +174,7 @@ TEST_F(TableAccessibilityTest, AccessibleChildrenStayInStepWithTheModel)
         }
         ASSERT_NE(child, nullptr);
         const int row = i / columns - 1;
-        if (row >= 0 && i % columns == PluginTableModel::nameColumn) {
+        if (row >= 0 && i % columns - 1 == PluginTableModel::nameColumn) {
             EXPECT_EQ(child->text(QAccessible::Name), view().model()->pluginAt(row)->name);
         }
         EXPECT_EQ(table->indexOfChild(child), i);
@@ -184,4 +188,155 @@ TEST_F(TableAccessibilityTest, AccessibleChildrenStayInStepWithTheModel)
     qInstallMessageHandler(previous);
     QAccessible::setActive(wasActive);
     EXPECT_TRUE(g_tableWarnings.isEmpty()) << g_tableWarnings.join(u'\n').toStdString();
+}
+
+// Sorting without a pointer: the header is a Tab stop before the rows; Left and Right move
+// between its sections and Space sorts by the one reached, as a click on it does.
+TEST_F(TableAccessibilityTest, TheHeaderSortsFromTheKeyboard)
+{
+    seed({plugin(QStringLiteral("Alpha"), PluginFormat::vst3, true, QStringLiteral("Zed")),
+          plugin(QStringLiteral("Beta"), PluginFormat::vst3, true, QStringLiteral("Acme"))});
+    view().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view()));
+    QTableView* table = view().table();
+    QHeaderView* header = table->horizontalHeader();
+    table->setFocus();
+    const QImage unfocused = header->grab().toImage();
+    QTest::keyClick(table, Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_TRUE(header->hasFocus()) << "the header comes just before the rows";
+    EXPECT_NE(header->grab().toImage(), unfocused) << "the section reached is ringed";
+    QTest::keyClick(header, Qt::Key_Tab);
+    EXPECT_TRUE(table->hasFocus());
+    QTest::keyClick(table, Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_TRUE(header->hasFocus());
+
+    QTest::keyClick(header, Qt::Key_Home);
+    QTest::keyClick(header, Qt::Key_Right);
+    QTest::keyClick(header, Qt::Key_Right);
+    EXPECT_EQ(header->property("focusedSection").toInt(), int(PluginTableModel::manufacturerColumn));
+    QAccessibleInterface* section = tableInterface()->child(1 + PluginTableModel::manufacturerColumn);
+    ASSERT_NE(section, nullptr);
+    EXPECT_TRUE(section->state().focused);
+    EXPECT_FALSE(tableInterface()->child(1 + PluginTableModel::nameColumn)->state().focused);
+    EXPECT_EQ(tableInterface()->focusChild(), section);
+
+    QTest::keyClick(header, Qt::Key_Space);
+    settle();
+    ASSERT_FALSE(vm().sortOrder().isEmpty());
+    EXPECT_EQ(vm().sortOrder().first().key, PluginSortKey::manufacturer);
+    EXPECT_TRUE(vm().sortOrder().first().forward);
+    QTest::keyClick(header, Qt::Key_Return);
+    settle();
+    EXPECT_FALSE(vm().sortOrder().first().forward) << "the sorted column again reverses, as a second click does";
+    EXPECT_EQ(header->sortIndicatorSection(), int(PluginTableModel::manufacturerColumn));
+
+    QTest::keyClick(header, Qt::Key_End);
+    EXPECT_EQ(header->property("focusedSection").toInt(), view().model()->columnCount() - 1);
+    QTest::keyClick(header, Qt::Key_Right);
+    EXPECT_EQ(header->property("focusedSection").toInt(), view().model()->columnCount() - 1);
+}
+
+// --- Heard by a screen reader (inside a screen-reader session; see ScreenReaderSession.h) ---
+
+// The view announces every move of the keyboard with its own number for the cell; the cell a
+// screen reader gets for that number is the cell the keyboard is on, for every cell of a page.
+TEST_F(TableAccessibilityTest, ScreenReaderHearsTheCellTheKeyboardIsOn)
+{
+    RACKHAND_REQUIRE_SCREEN_READER();
+    seed(numbered(12));
+    view().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view()));
+    QTableView* table = view().table();
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Home, Qt::ControlModifier);
+    AccessibleEventLog log;
+    const int rows = view().model()->rowCount();
+    const int columns = view().model()->columnCount();
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            if (row > 0 || column > 0) {
+                log.clear();
+                QTest::keyClick(table, column == 0 ? Qt::Key_Down : Qt::Key_Right);
+                if (column == 0) {
+                    for (int back = 0; back < columns; ++back)
+                        QTest::keyClick(table, Qt::Key_Left);
+                }
+            }
+            const QModelIndex current = table->currentIndex();
+            ASSERT_EQ(current.row(), row);
+            ASSERT_EQ(current.column(), column);
+            if (row == 0 && column == 0)
+                continue;
+            const QList<AccessibleEventLog::Heard> focus = log.of(QAccessible::Focus);
+            ASSERT_FALSE(focus.isEmpty()) << row << "," << column;
+            EXPECT_EQ(focus.last().row, row);
+            EXPECT_EQ(focus.last().column, column);
+            EXPECT_EQ(focus.last().name, table->currentIndex().data().toString().isEmpty()
+                                             ? focus.last().name
+                                             : table->currentIndex().data().toString());
+            EXPECT_TRUE(focus.last().state.focused) << row << "," << column;
+            for (const AccessibleEventLog::Heard& added : log.of(QAccessible::SelectionAdd))
+                EXPECT_EQ(added.row, row);
+            EXPECT_TRUE(log.unresolved.isEmpty()) << log.unresolved.join(u'\n').toStdString();
+        }
+    }
+}
+
+// A switch flipped by Space or by its action is heard as the switch's state change, on the
+// cell the screen reader holds.
+TEST_F(TableAccessibilityTest, ScreenReaderHearsEverySwitch)
+{
+    RACKHAND_REQUIRE_SCREEN_READER();
+    seed({plugin(QStringLiteral("Alpha")), plugin(QStringLiteral("Beta"), PluginFormat::vst3, false)});
+    view().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view()));
+    AccessibleEventLog log;
+    focusRow(1);
+    QAccessibleInterface* held = cell(1, PluginTableModel::statusColumn);
+    log.clear();
+    QTest::keyClick(view().table(), Qt::Key_Space);
+    settle(50);
+    QList<AccessibleEventLog::Heard> changes = log.of(QAccessible::StateChanged);
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_TRUE(changes.first().changed.checked);
+    EXPECT_EQ(changes.first().object, held);
+    EXPECT_EQ(changes.first().row, 1);
+    EXPECT_EQ(changes.first().column, int(PluginTableModel::statusColumn));
+    EXPECT_TRUE(changes.first().state.checked);
+
+    QAccessibleInterface* status = cell(0, PluginTableModel::statusColumn);
+    log.clear();
+    status->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    settle(50);
+    changes = log.of(QAccessible::StateChanged);
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes.first().object, status);
+    EXPECT_FALSE(changes.first().state.checked);
+    EXPECT_TRUE(log.unresolved.isEmpty()) << log.unresolved.join(u'\n').toStdString();
+}
+
+// Reaching a header section is heard as a move of focus to that column header.
+TEST_F(TableAccessibilityTest, ScreenReaderHearsTheHeaderSectionReached)
+{
+    RACKHAND_REQUIRE_SCREEN_READER();
+    seed({plugin(QStringLiteral("Alpha"))});
+    view().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view()));
+    view().table()->setFocus();
+    AccessibleEventLog log;
+    QTest::keyClick(view().table(), Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(view().table()->horizontalHeader(), Qt::Key_Home);
+    log.clear();
+    QTest::keyClick(view().table()->horizontalHeader(), Qt::Key_Right);
+    const QList<AccessibleEventLog::Heard> focus = log.of(QAccessible::Focus);
+    ASSERT_EQ(focus.size(), 1);
+    EXPECT_EQ(focus.first().role, QAccessible::ColumnHeader);
+    EXPECT_EQ(focus.first().name, QStringLiteral("Name"));
+    EXPECT_TRUE(focus.first().state.focused);
+}
+
+TEST_F(TableAccessibilityTest, RunsUnderAScreenReader)
+{
+    RACKHAND_EXPECT_PASSES_WITH_A_SCREEN_READER(QStringLiteral("*ScreenReaderHears*"), home(),
+                                                dataDir() + QStringLiteral("/session"));
 }

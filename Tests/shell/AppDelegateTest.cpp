@@ -5,6 +5,7 @@
 #include "Platform/testing/ScriptedUADControlPanel.h"
 #include "Platform/testing/SettableDiskAccessProbe.h"
 #include "Support/Eventually.h"
+#include "Support/ScreenReaderSession.h"
 #include "Support/SessionBus.h"
 #include "onboarding/OnboardingPage5.h"
 #include "onboarding/OnboardingView.h"
@@ -23,6 +24,11 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <cstring>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -62,6 +68,22 @@ protected:
         delegate->setContentFactory([] { return new QWidget; });
         delegate->applicationDidFinishLaunching();
         return *delegate;
+    }
+
+    /// The program on its first start: the window under the first-start sheet, once shown;
+    /// quitting counts in `quits`. Null when the sheet never showed.
+    QDialog* launchUnderTheFirstStartSheet(int& quits)
+    {
+        ContentViewSeams::factories().onboardingSheet = ContentViewSeams::makeOnboardingSheet;
+        delegate = std::make_unique<AppDelegate>(services());
+        delegate->setQuitAction([&quits] { ++quits; });
+        delegate->applicationDidFinishLaunching();
+        auto* content = qobject_cast<ContentView*>(delegate->window()->centralWidget());
+        const bool shown =
+            content &&
+            QTest::qWaitFor([content] { return content->onboardingSheet() && content->onboardingSheet()->isVisible(); },
+                            10000);
+        return shown ? content->onboardingSheet() : nullptr;
     }
 
     /// Titles of a menu's items, separators as "-".
@@ -310,6 +332,70 @@ TEST_F(AppDelegateTest, QuittingOverAnOpenOnboardingSheetCountsAsDone)
     delegate.reset();
     EXPECT_TRUE(shown.isNull());
     EXPECT_TRUE(defaults->value(DefaultsStore::standardSuite(), "onboardingComplete").toBool());
+}
+
+// The sheet blocks the window and its shortcuts; Quit travels with every sheet, so Ctrl+Q in
+// the first-start sheet quits, and the sheet, closed by the quit, counts as done.
+TEST_F(AppDelegateTest, CtrlQQuitsWhileTheFirstStartSheetIsUp)
+{
+    int quits = 0;
+    QDialog* sheet = launchUnderTheFirstStartSheet(quits);
+    ASSERT_NE(sheet, nullptr);
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    ASSERT_NE(sheet->focusWidget(), nullptr);
+    QTest::keyClick(sheet->focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(sheet->isVisible()) << "Ctrl+Q quits; it does not answer the sheet";
+    delegate.reset();
+    EXPECT_TRUE(defaults->value(DefaultsStore::standardSuite(), "onboardingComplete").toBool());
+}
+
+// A window manager's close request for the window, while the first-start sheet blocks it (Qt
+// drops those), still closes the window and so quits; the sheet counts as done. Runs where a
+// window manager's requests exist: under X11, in a virtual display.
+TEST_F(AppDelegateTest, WindowManagerCloseQuitsOverTheFirstStartSheet)
+{
+    if (!ScreenReaderSession::inside())
+        GTEST_SKIP() << "runs inside a virtual display";
+    int quits = 0;
+    QDialog* sheet = launchUnderTheFirstStartSheet(quits);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+
+    // What the window manager sends when the window's close button is pressed.
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_NE(x11, nullptr);
+    xcb_connection_t* connection = x11->connection();
+    const auto atom = [connection](const char* name) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t found = reply ? reply->atom : 0;
+        std::free(reply);
+        return found;
+    };
+    xcb_client_message_event_t request;
+    std::memset(&request, 0, sizeof request);
+    request.response_type = XCB_CLIENT_MESSAGE;
+    request.format = 32;
+    request.window = static_cast<xcb_window_t>(delegate->window()->windowHandle()->winId());
+    request.type = atom("WM_PROTOCOLS");
+    request.data.data32[0] = atom("WM_DELETE_WINDOW");
+    request.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection, 0, request.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&request));
+    xcb_flush(connection);
+
+    // (QTRY_ macros report to QTest, not here: wait, then check.)
+    EXPECT_TRUE(QTest::qWaitFor([&quits] { return quits == 1; }, 5000));
+    EXPECT_FALSE(delegate->window()->isVisible());
+    delegate.reset();
+    EXPECT_TRUE(defaults->value(DefaultsStore::standardSuite(), "onboardingComplete").toBool());
+}
+
+TEST_F(AppDelegateTest, UnderAWindowSystem)
+{
+    RACKHAND_EXPECT_PASSES_WITH_A_SCREEN_READER(QStringLiteral("AppDelegateTest.WindowManager*"), home(),
+                                                dataDir() + QStringLiteral("/session"));
 }
 
 TEST_F(AppDelegateTest, TheServicesItIsGivenReachTheAccessPageAndTheUADCleanup)

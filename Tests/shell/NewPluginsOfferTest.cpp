@@ -1,10 +1,13 @@
 #include "shell/NewPluginsOffer.h"
 
 #include "Support/SandboxTest.h"
+#include "Support/TabStops.h"
 #include "catalogue/ProfileManager.h"
 #include "shell/NewPluginsBanner.h"
 #include "shell/NewPluginsSheet.h"
 
+#include <QAccessible>
+#include <QImage>
 #include <QPushButton>
 #include <QTest>
 
@@ -195,7 +198,7 @@ TEST_F(NewPluginsOfferTest, TheSheetShowsAndDrivesTheSelection)
     EXPECT_EQ(sheet.counterText(), QStringLiteral("2 of 2 plugins selected"));
     ASSERT_NE(sheet.chip(PluginFormat::vst3), nullptr);
     EXPECT_EQ(sheet.chip(PluginFormat::vst3)->text(), QStringLiteral("VST3 (2)"));
-    EXPECT_EQ(sheet.chip(PluginFormat::vst3)->focusPolicy(), Qt::NoFocus);
+    EXPECT_TRUE(sheet.chip(PluginFormat::vst3)->focusPolicy() & Qt::TabFocus);
     EXPECT_EQ(sheet.addButton()->text(), QStringLiteral("Add 2 to Profiles"));
     EXPECT_EQ(sheet.profileToggleButton()->text(), QStringLiteral("Deselect All"));
 
@@ -212,6 +215,48 @@ TEST_F(NewPluginsOfferTest, TheSheetShowsAndDrivesTheSelection)
     EXPECT_EQ(sheet.profileToggleButton()->text(), QStringLiteral("Select All"));
     QTest::mouseClick(sheet.skipButton(), Qt::LeftButton);
     EXPECT_FALSE(offer->showBanner());
+}
+
+// The format chips are Tab stops, ringed while focused, read as check boxes, and Space
+// switches the one the keyboard is on.
+TEST_F(NewPluginsOfferTest, TheFormatChipsWorkFromTheKeyboard)
+{
+    addProfile("P");
+    const AudioPlugin a = plugin("A", PluginFormat::vst3);
+    const AudioPlugin b = plugin("B", PluginFormat::au);
+    offer->offer({a, b});
+    offer->openSheet();
+    NewPluginsSheet sheet(*offer, *profiles);
+    sheet.show();
+    sheet.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&sheet));
+    QAbstractButton* audioUnits = sheet.chip(PluginFormat::au);
+    QAbstractButton* vst3 = sheet.chip(PluginFormat::vst3);
+    ASSERT_NE(audioUnits, nullptr);
+    ASSERT_NE(vst3, nullptr);
+    const QImage unfocused = vst3->grab().toImage();
+
+    // Tab walks the sheet top to bottom: the chips come first.
+    const QList<QWidget*> order = tabStops(&sheet);
+    EXPECT_LT(order.indexOf(audioUnits), order.indexOf(vst3));
+    EXPECT_LT(order.indexOf(vst3), order.indexOf(sheet.pluginRow(a.id)));
+
+    vst3->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(vst3->hasFocus());
+    EXPECT_NE(vst3->grab().toImage(), unfocused) << "no focus ring";
+    QAccessibleInterface* chip = QAccessible::queryAccessibleInterface(vst3);
+    EXPECT_EQ(chip->role(), QAccessible::CheckBox);
+    EXPECT_EQ(chip->text(QAccessible::Name), QStringLiteral("VST3 (1)"));
+    EXPECT_TRUE(chip->state().checked);
+
+    QTest::keyClick(vst3, Qt::Key_Space);
+    EXPECT_FALSE(offer->selectedFormats().contains(PluginFormat::vst3));
+    EXPECT_FALSE(offer->isTicked(a.id));
+    EXPECT_FALSE(chip->state().checked);
+    EXPECT_EQ(sheet.counterText(), QStringLiteral("1 of 2 plugins selected"));
+    QTest::keyClick(vst3, Qt::Key_Space);
+    EXPECT_TRUE(offer->isTicked(a.id));
+    EXPECT_TRUE(chip->state().checked);
 }
 
 TEST_F(NewPluginsOfferTest, WithoutProfilesTheSheetCanOnlySkip)

@@ -8,6 +8,10 @@
 #include "shell/NewPluginsBanner.h"
 #include "shell/NewPluginsSheet.h"
 #include "shell/ShellFixture.h"
+#include "sidebar/ActivityLogRow.h"
+#include "sidebar/ActivityLogView.h"
+#include "sidebar/RecentActivitySection.h"
+#include "sidebar/RowButton.h"
 #include "sidebar/SidebarView.h"
 #include "widgets/FoldingSection.h"
 #include "widgets/SectionHeaderButton.h"
@@ -94,6 +98,51 @@ TEST_F(WindowAccessibilityTest, ForwardTabLeavesTheTableForTheBulkPanelAndThenTh
                               int(order.size()) - 1};
     for (int i = 1; i < expected.size(); ++i)
         EXPECT_LT(expected.at(i - 1), expected.at(i)) << "step " << i;
+}
+
+// Controls made after the rest of the window (the bulk panel's format chips, the activity
+// log's, made when its section opens) take their place in the Tab chain where they show.
+TEST_F(WindowAccessibilityTest, LateControlsTakeTheirPlaceInTheTabChain)
+{
+    ActivityLogManager::shared().log(QStringLiteral("Alpha"), QStringLiteral("VST3"),
+                                     ActivityLogEntry::Action::enabled);
+    ActivityLogManager::shared().log(QStringLiteral("Beta"), QStringLiteral("VST3"),
+                                     ActivityLogEntry::Action::disabled);
+    makeBundle(sys("/Library/Audio/Plug-Ins/Components/Alpha.component"));
+    showWithPlugins();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view()));
+    PluginManagerViewModel& vm = view().pluginManager();
+    QSet<QUuid> alpha;
+    for (const AudioPlugin& plugin : vm.plugins()) {
+        if (plugin.name == QLatin1String("Alpha"))
+            alpha.insert(plugin.id);
+    }
+    ASSERT_EQ(alpha.size(), 2);
+    vm.setSelectedPlugins(alpha);
+    vm.syncSelectionDelta(alpha, {});
+    QTest::qWait(50);
+    BulkActionsView* bulk = main()->bulkActionsView();
+    QAbstractButton* audioUnits = bulk->formatChip(PluginFormat::au);
+    QAbstractButton* vst3 = bulk->formatChip(PluginFormat::vst3);
+    ASSERT_NE(audioUnits, nullptr);
+    ASSERT_NE(vst3, nullptr);
+    bulk->deleteButton()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(bulk->deleteButton(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), audioUnits);
+    QTest::keyClick(audioUnits, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), vst3);
+
+    RecentActivitySection* recent = sidebar()->recentActivitySection();
+    recent->setExpanded(true);
+    QTest::qWait(20);
+    ASSERT_NE(recent->logView(), nullptr);
+    recent->header()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(recent->header(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(recent->logView()->clearButton()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    const QList<ActivityLogRow*> rows = recent->logView()->rows();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), rows.first()) << "the entries, not an empty area around them";
 }
 
 TEST_F(WindowAccessibilityTest, NoFocusableOrActionableObjectIsNamelessInAnyMainState)

@@ -1,13 +1,18 @@
 #include "sidebar/ActivityLogView.h"
 
+#include "Support/TabStops.h"
 #include "sidebar/ActivityLogRow.h"
 #include "sidebar/RecentActivitySection.h"
 #include "sidebar/RowButton.h"
 #include "sidebar/SidebarFixture.h"
 #include "widgets/SectionHeaderButton.h"
 
+#include <QAccessible>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPushButton>
+#include <QTest>
+#include <QVBoxLayout>
 
 class ActivityLogViewTest : public SidebarTest {};
 
@@ -130,4 +135,42 @@ TEST_F(ActivityLogViewTest, TextsAndOneLineNames)
     EXPECT_EQ(row->actionText(), QStringLiteral("Deleted"));
     EXPECT_EQ(row->timeText(), QStringLiteral("just now"));
     EXPECT_FALSE(recent.logView()->clearButton()->isHidden());
+}
+
+// The entries are one Tab stop the arrows move through (the list scrolls along), and the
+// keyboard comes back to the entry it left.
+TEST_F(ActivityLogViewTest, TheEntriesAreOneTabStopTheArrowsWalk)
+{
+    for (int i = 0; i < 30; ++i)
+        activityLog().log(QStringLiteral("P%1").arg(i), QStringLiteral("AU"), ActivityLogEntry::Action::enabled);
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* before = new QPushButton(QStringLiteral("Before"));
+    layout->addWidget(before);
+    auto* log = new ActivityLogView(activityLog());
+    log->setFixedHeight(200);
+    layout->addWidget(log);
+    auto* after = new QPushButton(QStringLiteral("After"));
+    layout->addWidget(after);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const QList<ActivityLogRow*> rows = log->rows();
+    ASSERT_EQ(rows.size(), 30);
+
+    EXPECT_EQ(tabStops(&window),
+              (QList<QWidget*>{before, static_cast<QWidget*>(log->clearButton()), rows.first(), after}));
+
+    rows.first()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(rows.first(), Qt::Key_Down);
+    EXPECT_TRUE(rows.at(1)->hasFocus());
+    QTest::keyClick(rows.at(1), Qt::Key_End);
+    EXPECT_TRUE(rows.last()->hasFocus());
+    EXPECT_FALSE(rows.last()->visibleRegion().isEmpty()) << "the list scrolls to the entry reached";
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(rows.last())->text(QAccessible::Name),
+              QStringLiteral("P0, AU, Enabled, just now"));
+    QTest::keyClick(rows.last(), Qt::Key_Tab);
+    EXPECT_TRUE(after->hasFocus());
+    QTest::keyClick(after, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_TRUE(rows.last()->hasFocus()) << "back to the entry it left";
 }

@@ -60,7 +60,9 @@ MenuItemModel item(const QString& title, std::function<void()> action = {}, bool
 
 MenuItemModel disabledItem(const QString& title)
 {
-    return item(title, {}, false);
+    MenuItemModel line = item(title, {}, false);
+    line.information = true;
+    return line;
 }
 
 MenuItemModel submenu(const QString& title, MenuModel items)

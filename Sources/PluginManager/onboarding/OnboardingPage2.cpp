@@ -90,10 +90,7 @@ void OnboardingPage2::setActiveProfile(int index)
 void OnboardingPage2::paintIllustration(QPainter& painter, const QRectF& rect) const
 {
     const QPointF centre = rect.center();
-    const double t = std::clamp(m_glowColor->value(), 0.0, 1.0);
-    const QColor glow = AppTheme::mix(m_profiles.at(0).color, m_profiles.at(1).color, t);
-    OnboardingStyle::paintGlow(painter, QRectF(centre.x() - 90, centre.y() - 90, 180, 180), 30,
-                               AppTheme::withAlpha(glow, 0.15 * m_spotlight->value()));
+    OnboardingStyle::paintGlow(painter, QRectF(centre.x() - 90, centre.y() - 90, 180, 180), 30, glow());
 
     const qsizetype count = m_profiles.size();
     const double rowWidth = OnboardingStyle::rowLength(count, kCardWidth, kCardSpacing);
@@ -111,6 +108,13 @@ void OnboardingPage2::paintIllustration(QPainter& painter, const QRectF& rect) c
     }
 }
 
+QColor OnboardingPage2::glow() const
+{
+    const double t = std::clamp(m_glowColor->value(), 0.0, 1.0);
+    const QColor colour = AppTheme::mix(m_profiles.at(0).color, m_profiles.at(1).color, t);
+    return AppTheme::withAlpha(colour, 0.15 * m_spotlight->value());
+}
+
 void OnboardingPage2::paintCard(QPainter& painter, const QRectF& rect, int index) const
 {
     using namespace OnboardingStyle;
@@ -119,6 +123,9 @@ void OnboardingPage2::paintCard(QPainter& painter, const QRectF& rect, int index
     paintRoundedBox(painter, rect, 10, active ? AppTheme::withAlpha(profile.color, 0.1) : AppTheme::glassBg(),
                     active ? AppTheme::withAlpha(profile.color, 0.5) : AppTheme::glassBorder(), active ? 1.5 : 1.0);
 
+    // The card's texts read on the card as it lies over the glow.
+    const QColor ground = AppTheme::over(active ? AppTheme::withAlpha(profile.color, 0.1) : AppTheme::glassBg(),
+                                         AppTheme::over(glow(), palette().color(QPalette::Window)));
     const QFont header = Typography::withWeight(Typography::onboardingCaption(), QFont::DemiBold);
     const double headerHeight = QFontMetricsF(header).height();
     const double lineHeight = QFontMetricsF(Typography::onboardingCaption2()).height();
@@ -127,7 +134,7 @@ void OnboardingPage2::paintCard(QPainter& painter, const QRectF& rect, int index
     paintSymbol(painter, profile.icon, QPointF(content.left() + 6, y + headerHeight / 2), 12,
                 active ? profile.color : AppTheme::textTertiary());
     paintText(painter, QRectF(content.left() + 18, y, content.width() - 18, headerHeight), profile.name, header,
-              active ? AppTheme::textPrimary() : AppTheme::textTertiary());
+              active ? AppTheme::textPrimary() : AppTheme::textTertiary(), Qt::AlignLeft | Qt::AlignVCenter, ground);
     y += headerHeight + 8;
     for (const QString& plugin : profile.plugins) {
         painter.save();
@@ -137,7 +144,8 @@ void OnboardingPage2::paintCard(QPainter& painter, const QRectF& rect, int index
         painter.restore();
         paintText(painter, QRectF(content.left() + 9, y, content.width() - 9, lineHeight), plugin,
                   Typography::onboardingCaption2(),
-                  active ? AppTheme::textSecondary() : AppTheme::withAlpha(AppTheme::textTertiary(), 0.6));
+                  active ? AppTheme::textSecondary() : AppTheme::withAlpha(AppTheme::textTertiary(), 0.6),
+                  Qt::AlignLeft | Qt::AlignVCenter, ground);
         y += lineHeight + 3;
     }
     if (!active)
@@ -147,5 +155,5 @@ void OnboardingPage2::paintCard(QPainter& painter, const QRectF& rect, int index
     paintSymbol(painter, QStringLiteral("checkmark.circle.fill"), QPointF(content.left() + 5, y + lineHeight / 2), 10,
                 profile.color);
     paintText(painter, QRectF(content.left() + 14, y, content.width() - 14, lineHeight), QStringLiteral("Active"),
-              badge, profile.color);
+              badge, profile.color, Qt::AlignLeft | Qt::AlignVCenter, ground);
 }

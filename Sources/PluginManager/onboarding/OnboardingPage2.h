@@ -46,6 +46,8 @@ private:
     void setActiveProfile(int index);
     void paintIllustration(QPainter& painter, const QRectF& rect) const;
     void paintCard(QPainter& painter, const QRectF& rect, int index) const;
+    /// The glow behind the cards as it is now.
+    QColor glow() const;
 
     int m_activeProfile = 0;
     QList<SampleProfile> m_profiles;

@@ -185,7 +185,9 @@ void OnboardingPage3::paintBulkBar(QPainter& painter, const QRectF& rect) const
         const double width = metrics.horizontalAdvance(chip.text) + 16;
         const QRectF box(right - width, content.center().y() - chipHeight / 2, width, chipHeight);
         paintRoundedBox(painter, box, 5, chip.fill, Qt::transparent, 0);
-        paintText(painter, box, chip.text, chipFont, chip.textColor, Qt::AlignCenter);
+        const QColor ground =
+            AppTheme::over(chip.fill, AppTheme::over(AppTheme::glassBg(), palette().color(QPalette::Window)));
+        paintText(painter, box, chip.text, chipFont, chip.textColor, Qt::AlignCenter, ground);
         right -= width + 6;
     }
 }

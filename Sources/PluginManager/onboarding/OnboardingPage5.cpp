@@ -150,9 +150,13 @@ void OnboardingPage5::showState()
 {
     m_title->setText(title());
     m_description->setText(description());
+    const bool hadKeyboard = m_settingsButton->hasFocus();
     m_settingsButton->setVisible(!m_hasAccess);
     m_hint->setVisible(!m_hasAccess);
     m_illustration->update();
+    Q_EMIT accessShown();
+    if (hadKeyboard && m_settingsButton->isHidden())
+        Q_EMIT keyboardReleased();
 }
 
 void OnboardingPage5::paintIllustration(QPainter& painter, const QRectF& rect) const

@@ -45,6 +45,12 @@ public:
     /// Asks the desktop to open the settings address; nothing happens when nothing handles it.
     void openSettings();
 
+Q_SIGNALS:
+    /// The page shows the state of access anew (its title may have changed).
+    void accessShown();
+    /// The settings button had the keyboard and went with the grant: the sheet places it.
+    void keyboardReleased();
+
 protected:
     void onAppear() override;
 

@@ -84,24 +84,24 @@ void paintGlow(QPainter& painter, const QRectF& rect, double blur, const QColor&
 }
 
 void paintText(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font, const QColor& color,
-               Qt::Alignment alignment)
+               Qt::Alignment alignment, const QColor& ground)
 {
     painter.save();
     painter.setFont(font);
-    painter.setPen(color);
+    painter.setPen(AppTheme::legible(color, ground.isValid() ? ground : AppTheme::readingBackground()));
     const QString elided = QFontMetricsF(font).elidedText(text, Qt::ElideRight, rect.width());
     painter.drawText(rect, static_cast<int>(alignment), elided);
     painter.restore();
 }
 
 void paintNameAndFormat(QPainter& painter, const QRectF& rect, const QString& name, const QString& format,
-                        const QColor& nameColor)
+                        const QColor& nameColor, const QColor& ground)
 {
     const QRectF top(rect.left(), rect.top(), rect.width(), rect.height() / 2);
     paintText(painter, top, name, Typography::withWeight(Typography::onboardingCaption(), QFont::Medium), nameColor,
-              Qt::AlignLeft | Qt::AlignBottom);
+              Qt::AlignLeft | Qt::AlignBottom, ground);
     paintText(painter, top.translated(0, top.height() + 1), format, Typography::onboardingCaption2(),
-              AppTheme::textTertiary(), Qt::AlignLeft | Qt::AlignTop);
+              AppTheme::textTertiary(), Qt::AlignLeft | Qt::AlignTop, ground);
 }
 
 void stylePillButton(QPushButton* button, int horizontalPadding, int verticalPadding, int radius)

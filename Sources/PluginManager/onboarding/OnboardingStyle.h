@@ -27,13 +27,14 @@ void paintRoundedBox(QPainter& painter, const QRectF& rect, double radius, const
 /// A soft ellipse: `color` fading out over `blur` pixels beyond `rect` (a blurred shape).
 void paintGlow(QPainter& painter, const QRectF& rect, double blur, const QColor& color);
 /// One line of text, elided to `rect`'s width.
+/// The colour is drawn in a shade that reads on `ground` (default: a glass card on the sheet).
 void paintText(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font, const QColor& color,
-               Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
+               Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter, const QColor& ground = QColor());
 
 /// A sample row's two lines: the name (caption, medium) over the format (caption 2, tertiary),
 /// meeting at `rect`'s middle.
 void paintNameAndFormat(QPainter& painter, const QRectF& rect, const QString& name, const QString& format,
-                        const QColor& nameColor);
+                        const QColor& nameColor, const QColor& ground = QColor());
 
 /// A purple pill with white semibold text (the sheet's main buttons).
 void stylePillButton(QPushButton* button, int horizontalPadding, int verticalPadding, int radius);

@@ -102,6 +102,13 @@ QWidget* OnboardingView::buildPageArea(const PlatformServices& services)
                new OnboardingPage5(scheduler, services.diskAccess, services.workspace, area)};
     for (OnboardingPage* page : std::as_const(m_pages))
         stack->addWidget(page);
+    // Access granted while its button had the keyboard: on to "Get Started", not back to "Back".
+    auto* access = static_cast<OnboardingPage5*>(m_pages.last());
+    connect(access, &OnboardingPage5::keyboardReleased, this, [this] { m_next->setFocus(Qt::OtherFocusReason); });
+    connect(access, &OnboardingPage5::accessShown, this, [this] {
+        if (m_next)
+            updateNavigation();
+    });
     // Only the current page is shown; the others wait, hidden, for their turn.
     for (int i = 0; i < m_pages.size(); ++i)
         m_pages.at(i)->setVisible(i == m_currentPage);
@@ -219,4 +226,16 @@ void OnboardingView::updateNavigation()
         m_next->setFocus(Qt::OtherFocusReason);
     m_next->setText(last ? QStringLiteral("Get Started") : QStringLiteral("Next"));
     m_next->setAccessibleName(m_next->text());
+    // The page now shown, told by the buttons' descriptions: the keyboard stays on its button
+    // over a page change, and the change of its description is what a screen reader says.
+    for (OnboardingPage* page : std::as_const(m_pages))
+        page->setAccessibleName(page->title());
+    const OnboardingPage* shown = m_pages.value(m_currentPage);
+    const QString where = shown ? QStringLiteral("Page %1 of %2: %3")
+                                      .arg(m_currentPage + 1)
+                                      .arg(std::min(m_pageCount, static_cast<int>(kPageCount)))
+                                      .arg(shown->title())
+                                : QString();
+    m_back->setAccessibleDescription(where);
+    m_next->setAccessibleDescription(where);
 }

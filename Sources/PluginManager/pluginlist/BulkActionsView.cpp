@@ -9,6 +9,7 @@
 #include "widgets/ItemViewAccessible.h"
 #include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
+#include "widgets/TabChain.h"
 #include "widgets/Typography.h"
 
 #include <QAbstractButton>
@@ -119,7 +120,10 @@ private:
 // checkable part per format badge (as a click on the badge does).
 class BulkRowActions final : public ItemViewActions {
 public:
-    BulkRowActions(BulkListModel& model, QListView& list) : m_model(model), m_list(list) {}
+    BulkRowActions(BulkListModel& model, QListView& list, const BulkPluginRow& rows)
+        : m_model(model), m_list(list), m_rows(rows)
+    {
+    }
 
     QStringList actionNames(const QModelIndex& index) const override
     {
@@ -144,10 +148,12 @@ public:
         const QList<QRect> rects =
             BulkPluginRow::badgeRects(m_list.visualRect(index).adjusted(0, 1, 0, -1), plugin->variants);
         const QSet<QUuid>& active = m_model.viewModel().bulkActiveVariants();
+        const bool current = m_list.currentIndex() == index;
         QList<Part> parts;
         for (qsizetype i = 0; i < plugin->variants.size(); ++i) {
             const auto& variant = plugin->variants.at(i);
-            parts.append({variant.badgeLabel(), rects.value(i), active.contains(variant.id)});
+            parts.append({variant.badgeLabel(), rects.value(i), active.contains(variant.id),
+                          current && m_rows.focusedBadge() == i});
         }
         return parts;
     }
@@ -161,6 +167,7 @@ public:
 private:
     BulkListModel& m_model;
     QListView& m_list;
+    const BulkPluginRow& m_rows;
 };
 
 QPushButton* actionButton(const QString& text, const QString& symbol, const QColor& hue, QWidget* parent)
@@ -227,7 +234,7 @@ BulkActionsView::BulkActionsView(PluginManagerViewModel& viewModel, QWidget* par
     m_list->setStyleSheet(Styles::transparentList());
     m_list->viewport()->setAutoFillBackground(false);
     m_list->installEventFilter(this);
-    m_rowActions = std::make_unique<BulkRowActions>(*m_model, *m_list);
+    m_rowActions = std::make_unique<BulkRowActions>(*m_model, *m_list, *m_rowDelegate);
     ItemViewAccessible::install(m_list, m_rowActions.get());
     layout->addWidget(m_list);
     applyListHeight();
@@ -266,10 +273,15 @@ bool BulkActionsView::handleListKey(QKeyEvent* event)
     const int focused = qMin(m_rowDelegate->focusedBadge(), badges - 1);
     switch (event->key()) {
     case Qt::Key_Left:
-    case Qt::Key_Right:
-        m_rowDelegate->setFocusedBadge(qBound(-1, focused + (event->key() == Qt::Key_Right ? 1 : -1), badges - 1));
+    case Qt::Key_Right: {
+        const int reached = qBound(-1, focused + (event->key() == Qt::Key_Right ? 1 : -1), badges - 1);
+        m_rowDelegate->setFocusedBadge(reached);
         m_list->viewport()->update();
+        // Moving onto a badge (or back to the name) is a move of focus, as between controls.
+        if (reached != focused)
+            ItemViewAccessible::announcePartFocus(m_list, current, reached);
         return true;
+    }
     case Qt::Key_Up:
     case Qt::Key_Down:
         m_rowDelegate->setFocusedBadge(-1);
@@ -310,7 +322,8 @@ void BulkActionsView::buildHeader(QWidget* parent)
     m_unique = new QLabel(card);
     m_unique->setObjectName(QStringLiteral("bulkUniqueLabel"));
     m_unique->setFont(Typography::listCaption2());
-    Styles::setTextColor(m_unique, AppTheme::withAlpha(AppTheme::textSecondary(), 0.7));
+    Styles::setTextColor(
+        m_unique, AppTheme::legible(AppTheme::withAlpha(AppTheme::textSecondary(), 0.7), AppTheme::deepBackground()));
     title->addWidget(name);
     title->addWidget(dot);
     title->addWidget(m_count);
@@ -521,12 +534,16 @@ void BulkActionsView::refreshChips()
             delete chip;
         m_chips.clear();
         m_chipFormats = formats;
+        QList<QWidget*> chips;
         for (PluginFormat format : formats) {
             auto* chip = new FormatChip(format, m_formatsBox->parentWidget());
             connect(chip, &QAbstractButton::clicked, this, [this, format] { m_viewModel.toggleBulkFormat(format); });
             m_formatsLayout->addWidget(chip);
             m_chips.insert(format, chip);
+            chips.append(chip);
         }
+        // Made after the rest of the panel: in the Tab chain they follow the action buttons they sit beside.
+        TabChain::placeAfter(m_delete, chips);
     }
     m_formatsBox->setVisible(!formats.isEmpty());
     for (auto it = m_chips.cbegin(); it != m_chips.cend(); ++it) {

@@ -51,6 +51,8 @@ ExportSheet::ExportSheet(ExportFormat format, ExportSortOption sortOption, QWidg
         button->setObjectName(QStringLiteral("exportFormat:") + ExportFormats::rawValue(option));
         button->setAccessibleName(ExportFormats::rawValue(option));
         button->setCheckable(true);
+        // One of two, as radio buttons are: read as radio buttons, the arrows move between them.
+        button->setAutoExclusive(true);
         button->setAutoDefault(false);
         button->setChecked(option == m_format);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

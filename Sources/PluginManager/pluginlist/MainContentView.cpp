@@ -17,6 +17,7 @@
 #include "widgets/Typography.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -95,11 +97,11 @@ protected:
         const QColor banner =
             AppTheme::over(AppTheme::withAlpha(AppTheme::accentBlue(), 0.15), AppTheme::readingBackground());
         const QColor color =
-            AppTheme::legible(m_info.color(), AppTheme::over(AppTheme::withAlpha(m_info.color(), 0.4), banner));
+            AppTheme::legible(m_info.color(), AppTheme::over(AppTheme::withAlpha(m_info.color(), 0.2), banner));
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
         if (selected) {
-            painter.setBrush(AppTheme::withAlpha(color, 0.2));
-            painter.setPen(QPen(AppTheme::withAlpha(color, 0.4), 1));
+            painter.setBrush(AppTheme::withAlpha(m_info.color(), 0.2));
+            painter.setPen(QPen(AppTheme::withAlpha(m_info.color(), 0.4), 1));
             painter.drawRoundedRect(box, 6, 6);
         }
         if (hasFocus()) {
@@ -353,9 +355,15 @@ void MainContentView::updateContent()
     else if (m_viewModel.showAllPlugins())
         mode = ContentMode::table;
     m_mode = mode;
+    // The keyboard on the bulk panel (Clear All, an action) stays in the content when the panel
+    // goes: on the table, not wherever the window would send it next.
+    const QWidget* focus = QApplication::focusWidget();
+    const bool onPanel = focus && (focus == m_bulk || m_bulk->isAncestorOf(focus) || focus == m_handle);
     m_stack->setCurrentWidget(mode == ContentMode::placeholder ? m_placeholder : m_tableArea);
     m_handle->setVisible(mode == ContentMode::tableWithBulkPanel);
     m_bulk->setVisible(mode == ContentMode::tableWithBulkPanel);
+    if (onPanel && mode == ContentMode::table)
+        m_list->table()->setFocus(Qt::OtherFocusReason);
 }
 
 int MainContentView::bulkPaneHeight() const

@@ -181,13 +181,15 @@ void PluginCellDelegate::paintFormatChip(QPainter* painter, const QStyleOptionVi
     const QRect cell = option.rect;
     const auto format = PluginFormat(index.data(PluginTableModel::formatRole).toInt());
     const bool willChange = index.data(PluginTableModel::willChangeRole).toBool();
+    const bool selected = option.state & QStyle::State_Selected;
     // In a selected row the icon takes the selection's text colour, or it would vanish into it.
-    const QColor accent = option.state & QStyle::State_Selected
-                              ? option.palette.color(QPalette::HighlightedText)
-                              : AppTheme::legible(willChange ? AppTheme::systemOrange() : AppTheme::accentBlue(),
-                                                  AppTheme::readingBackground(), 3.0);
-    const QColor fill = willChange ? AppTheme::withAlpha(AppTheme::systemOrange(), 0.15)
-                                   : AppTheme::withAlpha(AppTheme::accentBlue(), 0.10);
+    const QColor accent = selected ? option.palette.color(QPalette::HighlightedText)
+                                   : AppTheme::legible(willChange ? AppTheme::systemOrange() : AppTheme::accentBlue(),
+                                                       AppTheme::readingBackground(), 3.0);
+    // On the selection the chip is an outline: a tint would lighten the ground under its text.
+    const QColor fill = selected     ? QColor(Qt::transparent)
+                        : willChange ? AppTheme::withAlpha(AppTheme::systemOrange(), 0.15)
+                                     : AppTheme::withAlpha(AppTheme::accentBlue(), 0.10);
     const QString text = PluginFormats::rawValue(format);
     const QFont font = Typography::listCaption();
     const QFontMetrics metrics(font);
@@ -196,14 +198,14 @@ void PluginCellDelegate::paintFormatChip(QPainter* painter, const QStyleOptionVi
                      8 + iconSize + 4 + metrics.horizontalAdvance(text) + 8, metrics.height() + 8);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    painter->setPen(Qt::NoPen);
+    painter->setPen(selected ? QPen(AppTheme::withAlpha(accent, 0.5), 1) : QPen(Qt::NoPen));
     painter->setBrush(fill);
-    painter->drawRoundedRect(QRectF(chip), 4, 4);
+    painter->drawRoundedRect(QRectF(chip).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
     const QRect icon(chip.left() + 8, chip.center().y() - iconSize / 2, iconSize, iconSize);
     painter->drawPixmap(icon, SymbolIcons::pixmap(PluginFormats::symbolName(format), iconSize, accent,
                                                   painter->device()->devicePixelRatioF()));
     painter->setFont(font);
-    painter->setPen(AppTheme::textPrimary());
+    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : AppTheme::textPrimary());
     painter->drawText(QRect(icon.right() + 5, chip.top(), chip.right() - icon.right() - 5, chip.height()),
                       Qt::AlignLeft | Qt::AlignVCenter, text);
     painter->restore();
@@ -244,6 +246,8 @@ void PluginCellDelegate::paintPreviewStatus(QPainter* painter, const QRect& cell
         fill = AppTheme::withAlpha(AppTheme::systemRed(), 0.06);
         break;
     }
+    // The badge's hue, in a shade that reads on its own wash over the row.
+    color = AppTheme::legible(color, AppTheme::over(fill, AppTheme::rowBackground()));
     const QString text = PluginTableModel::previewStatusText(status);
     QFont font = Typography::listCaption();
     if (semibold)

@@ -10,6 +10,7 @@
 #include "pluginlist/RowContextMenu.h"
 #include "widgets/AppTheme.h"
 #include "widgets/BusySpinner.h"
+#include "widgets/KeyboardHeaderView.h"
 #include "widgets/Styles.h"
 #include "widgets/SymbolIcons.h"
 #include "widgets/Typography.h"
@@ -40,6 +41,8 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
 
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("pluginTable"));
+    // The keyboard's road to sorting: Tab reaches the header, Space sorts by the column reached.
+    m_table->setHorizontalHeader(new KeyboardHeaderView(Qt::Horizontal, m_table));
     m_table->setAccessibleName(QStringLiteral("Plugins"));
     m_table->setModel(m_model);
     m_table->setItemDelegate(m_delegate);
@@ -78,6 +81,8 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     layout->setSpacing(0);
     layout->addWidget(m_table, 1);
     layout->addWidget(m_footer);
+    // The header is read before the rows it heads.
+    QWidget::setTabOrder(header, m_table);
 
     m_pagingCheck.setSingleShot(true);
     m_pagingCheck.setInterval(0);

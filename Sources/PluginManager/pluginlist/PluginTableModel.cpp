@@ -173,18 +173,22 @@ QVariant cellFont(int column)
     return {};
 }
 
-// During a profile preview the name and maker take the colour of what the profile would do.
+// During a profile preview the name and maker take the colour of what the profile would do,
+// in a shade that reads on the row (and on its orange wash when the row will change).
 QVariant previewForeground(const AudioPlugin& plugin, int column, PreviewStatus status)
 {
     const bool willChange = status == PreviewStatus::willEnable || status == PreviewStatus::willDisable;
     const QColor statusColor = willChange                         ? AppTheme::systemOrange()
                                : status == PreviewStatus::enabled ? AppTheme::systemGreen()
                                                                   : AppTheme::systemRed();
+    const QColor ground =
+        willChange ? AppTheme::over(AppTheme::withAlpha(AppTheme::systemOrange(), 0.12), AppTheme::rowBackground())
+                   : AppTheme::rowBackground();
     if (column == PluginTableModel::nameColumn)
-        return AppTheme::withAlpha(statusColor, 0.9);
+        return AppTheme::legible(AppTheme::withAlpha(statusColor, 0.9), ground);
     if (column == PluginTableModel::manufacturerColumn) {
         if (willChange)
-            return AppTheme::systemOrange();
+            return AppTheme::legible(AppTheme::systemOrange(), ground);
         return plugin.manufacturer.isEmpty() ? AppTheme::textSecondary() : AppTheme::textPrimary();
     }
     return {};
@@ -195,7 +199,9 @@ QVariant plainForeground(const AudioPlugin& plugin, int column)
     if (column == PluginTableModel::versionColumn)
         return AppTheme::textSecondary();
     if (column == PluginTableModel::lastUsedColumn)
-        return plugin.lastUsed ? AppTheme::textSecondary() : AppTheme::withAlpha(AppTheme::textSecondary(), 0.5);
+        return plugin.lastUsed
+                   ? AppTheme::textSecondary()
+                   : AppTheme::legible(AppTheme::withAlpha(AppTheme::textSecondary(), 0.5), AppTheme::rowBackground());
     if (column == PluginTableModel::nameColumn)
         return AppTheme::textPrimary();
     return {};

@@ -9,6 +9,7 @@
 #include "catalogue/ProfileManager.h"
 #include "operations/PluginManagerViewModel.h"
 #include "operations/ui/ProgressPanel.h"
+#include "shell/BlockedCloseRequests.h"
 #include "shell/ContentView.h"
 #include "shell/UpdateChecker.h"
 #include "shell/WindowState.h"
@@ -141,6 +142,9 @@ void AppDelegate::applicationDidFinishLaunching()
     restoreFrame();
     m_window->setCentralWidget(m_contentFactory ? m_contentFactory() : makeContent());
     m_window->installEventFilter(this);
+    // The window's close button still closes it (and so quits) while a sheet blocks it.
+    new BlockedCloseRequests(
+        m_window.get(), [this] { m_window->close(); }, this);
 
     m_frameSaveTimer = new QTimer(this);
     m_frameSaveTimer->setSingleShot(true);
@@ -182,6 +186,12 @@ void AppDelegate::saveFrame()
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::ChildPolished && watched == m_window.get() && m_quitAction) {
+        // A sheet or alert over the window blocks the window's own shortcuts: Quit goes with it.
+        auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child());
+        if (child && child->isWindow() && !child->actions().contains(m_quitAction))
+            child->addAction(m_quitAction);
+    }
     if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Close)
         return QObject::eventFilter(watched, event);
     if (watched == m_window.get()) {
@@ -254,7 +264,7 @@ void AppDelegate::buildMenuBar()
     app->addSeparator();
     add(app, QStringLiteral("Check for Updates…"), QKeySequence(), [this] { checkForUpdates(); });
     app->addSeparator();
-    add(app, QStringLiteral("Quit Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] {
+    m_quitAction = add(app, QStringLiteral("Quit Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] {
         if (m_quit)
             m_quit();
     });

@@ -80,6 +80,7 @@ private:
     std::unique_ptr<WindowState> m_state;
     std::unique_ptr<QMainWindow> m_window;
     QMenuBar* m_menuBar = nullptr;
+    QAction* m_quitAction = nullptr;
     std::function<QWidget*()> m_contentFactory;
     std::function<void()> m_quit;
     QTimer* m_frameSaveTimer = nullptr;

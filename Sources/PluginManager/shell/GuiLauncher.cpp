@@ -5,6 +5,7 @@
 #include "Platform/Paths.h"
 #include "shell/AppDelegate.h"
 #include "shell/SingleInstance.h"
+#include "widgets/AppTheme.h"
 #include "widgets/Motion.h"
 #include "widgets/Prompter.h"
 
@@ -38,6 +39,8 @@ int launchGui(int argc, char** argv)
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);
     Motion::adoptDesktopDefault();
+    // The style's selection and placeholder colours are faint: every text the style draws reads.
+    QApplication::setPalette(AppTheme::legiblePalette(QApplication::palette()));
     // Closing the main window ends the program; nothing is saved at quit.
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 

@@ -18,13 +18,17 @@
 
 namespace {
 
-// A format chip: caption text on a conditional glass surface, accent blue while on.
+// A format chip: caption text on a conditional glass surface, accent blue while on. A Tab stop
+// that Space switches, read as a check box that is ticked while on; ringed while focused.
 class FormatChip final : public QPushButton {
 public:
     explicit FormatChip(const QString& text, QWidget* parent = nullptr) : QPushButton(text, parent)
     {
-        setFocusPolicy(Qt::NoFocus);
-        setCheckable(false);
+        setFocusPolicy(Qt::StrongFocus);
+        setAutoDefault(false);
+        // Checkable for the state it reads as; what it shows comes from the offer (setActive).
+        setCheckable(true);
+        setAccessibleName(text);
         setFont(Typography::scaled(0.85));
         setCursor(Qt::PointingHandCursor);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -32,7 +36,7 @@ public:
     void setActive(bool active)
     {
         m_active = active;
-        setAccessibleDescription(active ? QStringLiteral("on") : QStringLiteral("off"));
+        setChecked(active);
         update();
     }
     bool isActive() const { return m_active; }
@@ -48,9 +52,18 @@ protected:
         QPainter painter(this);
         paintGlassSurface(painter, QRectF(rect()), GlassSurface::Kind::conditional, AppTheme::accentBlue(), m_active,
                           6);
-        painter.setPen(m_active ? AppTheme::accentBlue() : AppTheme::textSecondary());
+        // The accent in a shade that reads on the chip's own blue wash.
+        const QColor ground =
+            AppTheme::over(AppTheme::withAlpha(AppTheme::accentBlue(), 0.15), palette().color(QPalette::Window));
+        painter.setPen(m_active ? AppTheme::legible(AppTheme::accentBlue(), ground) : AppTheme::textSecondary());
         painter.setFont(font());
         painter.drawText(rect().adjusted(3, 1, -3, -4), Qt::AlignCenter, text());
+        if (hasFocus()) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
+        }
     }
 
 private:
@@ -169,7 +182,8 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         badge->setStyleSheet(Styles::badge(AppTheme::textSecondary(), badgeFill));
         QLabel* state = passiveLabel(plugin.isEnabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
         state->setFont(Typography::scaled(0.78));
-        state->setStyleSheet(Styles::textColor(plugin.isEnabled ? AppTheme::systemGreen() : AppTheme::systemRed()));
+        state->setStyleSheet(Styles::textColor(AppTheme::legible(
+            plugin.isEnabled ? AppTheme::systemGreen() : AppTheme::systemRed(), AppTheme::rowBackground())));
         rowLayout->addWidget(tickLabel);
         rowLayout->addWidget(name, 1);
         rowLayout->addWidget(badge);

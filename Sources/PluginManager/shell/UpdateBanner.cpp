@@ -18,6 +18,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+namespace {
+// The release notes: white, a little softened (the title is plain white).
+const QColor kNotesInk(255, 255, 255, 204);
+} // namespace
+
 UpdateBanner::UpdateBanner(UpdateChecker& checker, std::shared_ptr<Workspace> workspace, QWidget* parent)
     : QWidget(parent), m_checker(checker), m_workspace(std::move(workspace)),
       m_terminate([] { QCoreApplication::quit(); })
@@ -46,7 +51,7 @@ UpdateBanner::UpdateBanner(UpdateChecker& checker, std::shared_ptr<Workspace> wo
     m_title->setTextFormat(Qt::PlainText);
     m_notes = new ElidedLabel;
     m_notes->setFont(Typography::scaled(0.85));
-    m_notes->setStyleSheet(Styles::textColor(QColor(255, 255, 255, 204)));
+    m_notes->setStyleSheet(Styles::textColor(kNotesInk));
     column->addWidget(m_title);
     column->addWidget(m_notes);
     layout->addLayout(column, 1);
@@ -133,14 +138,16 @@ void UpdateBanner::dismiss()
 void UpdateBanner::paintEvent(QPaintEvent* event)
 {
     Q_UNUSED(event);
-    // White text needs a saturated band under the pink glass to stay readable.
+    // White text needs a saturated band under the pink glass to stay readable: each pink of the
+    // band in a shade dark enough for the release notes (white at 0.8) as the glass tints it.
     QPainter painter(this);
+    const QColor window = palette().color(QPalette::Window);
+    const QColor veil = AppTheme::withAlpha(AppTheme::accentPink(), 0.1);
+    const auto band = [&](const QColor& pink) {
+        return AppTheme::groundFor(AppTheme::over(AppTheme::withAlpha(pink, 0.92), window), kNotesInk, 4.5, veil);
+    };
     QLinearGradient gradient(rect().topLeft(), rect().bottomRight());
-    QColor a = AppTheme::accentPink();
-    QColor b = AppTheme::brandPink();
-    a.setAlphaF(0.92f);
-    b.setAlphaF(0.92f);
-    gradient.setColorAt(0, a);
-    gradient.setColorAt(1, b);
+    gradient.setColorAt(0, band(AppTheme::accentPink()));
+    gradient.setColorAt(1, band(AppTheme::brandPink()));
     painter.fillRect(rect(), gradient);
 }

@@ -7,6 +7,7 @@
 #include "widgets/Typography.h"
 
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QVBoxLayout>
 
 ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& now, QWidget* parent)
@@ -37,9 +38,10 @@ ActivityLogRow::ActivityLogRow(const ActivityLogEntry& entry, const QDateTime& n
     auto* right = new QVBoxLayout;
     right->setSpacing(1);
     const ActivityLogEntry::Action action = entry.action;
+    // The action's colour, in a shade that reads on the sidebar.
     m_action = new ThemedLabel(
-        ActivityLogEntry::actionRawValue(action), Typography::sidebarCaption2(), [action] { return colorFor(action); },
-        this);
+        ActivityLogEntry::actionRawValue(action), Typography::sidebarCaption2(),
+        [action] { return AppTheme::legible(colorFor(action), AppTheme::readingBackground()); }, this);
     m_time = new ThemedLabel(entry.timeAgo(now), Typography::sidebarCaption2(), &AppTheme::textTertiary, this);
     m_action->setAlignment(Qt::AlignRight);
     m_time->setAlignment(Qt::AlignRight);
@@ -96,4 +98,28 @@ QColor ActivityLogRow::colorFor(ActivityLogEntry::Action action)
         return AppTheme::textTertiary();
     }
     return AppTheme::textTertiary();
+}
+
+void ActivityLogRow::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(2, 1, -2, -1), 5, 5);
+}
+
+void ActivityLogRow::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void ActivityLogRow::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }

@@ -24,6 +24,12 @@ public:
     static QString symbolFor(ActivityLogEntry::Action action);
     static QColor colorFor(ActivityLogEntry::Action action);
 
+protected:
+    /// Ringed while the keyboard is on it.
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
 private:
     ActivityLogEntry m_entry;
     QLabel* m_symbol = nullptr;

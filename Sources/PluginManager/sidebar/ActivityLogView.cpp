@@ -6,11 +6,13 @@
 #include "sidebar/SidebarIcons.h"
 #include "widgets/AppTheme.h"
 #include "widgets/Prompter.h"
+#include "widgets/TabChain.h"
 #include "widgets/ThemedLabel.h"
 #include "widgets/Typography.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -54,7 +56,8 @@ ActivityLogView::ActivityLogView(ActivityLogManager& log, QWidget* parent) : QWi
     layout->addWidget(divider(this, 1.0));
 
     m_scroll = new QScrollArea(this);
-    // A Tab stop of its own, so the arrows scroll the entries.
+    // The entries are the Tab stop (and the arrows move between them); the area around them is none.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setAccessibleName(QStringLiteral("Recent Activity"));
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
@@ -102,6 +105,12 @@ void ActivityLogView::requestClear()
 
 void ActivityLogView::rebuild()
 {
+    const QList<ActivityLogRow*> before = rows();
+    int reached = -1;
+    for (int i = 0; i < before.size(); ++i) {
+        if (before.at(i)->hasFocus())
+            reached = i;
+    }
     // Drop the old rows at once so that rows() and the layout agree immediately.
     while (QLayoutItem* item = m_rowsLayout->takeAt(0)) {
         if (QWidget* widget = item->widget()) {
@@ -113,13 +122,79 @@ void ActivityLogView::rebuild()
     }
     const QList<ActivityLogEntry>& entries = m_log.entries();
     const QDateTime now = m_log.now();
+    QList<QWidget*> made;
     for (const ActivityLogEntry& entry : entries) {
-        m_rowsLayout->addWidget(new ActivityLogRow(entry, now, m_rowsHost));
+        auto* row = new ActivityLogRow(entry, now, m_rowsHost);
+        row->installEventFilter(this);
+        m_rowsLayout->addWidget(row);
         m_rowsLayout->addWidget(divider(m_rowsHost, 0.4));
+        made.append(row);
     }
     m_rowsLayout->addStretch(1);
+    // Rows made later than the rest keep their place in the Tab chain: after "Clear".
+    TabChain::placeAfter(m_clearButton, made);
+    if (!made.isEmpty())
+        reachRow(reached < 0 ? 0 : std::min<int>(reached, int(made.size()) - 1), reached >= 0);
     const bool empty = entries.isEmpty();
     m_clearButton->setVisible(!empty);
     m_scroll->setVisible(!empty);
     m_emptyState->setVisible(empty);
+}
+
+void ActivityLogView::reachRow(int index, bool focus)
+{
+    const QList<ActivityLogRow*> all = rows();
+    if (index < 0 || index >= all.size())
+        return;
+    for (int i = 0; i < all.size(); ++i)
+        all.at(i)->setFocusPolicy(i == index ? Qt::StrongFocus : Qt::ClickFocus);
+    if (focus) {
+        all.at(index)->setFocus(Qt::OtherFocusReason);
+        m_scroll->ensureWidgetVisible(all.at(index), 0, 0);
+    }
+}
+
+bool ActivityLogView::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* row = qobject_cast<ActivityLogRow*>(watched);
+    if (!row)
+        return QWidget::eventFilter(watched, event);
+    const QList<ActivityLogRow*> all = rows();
+    const int index = int(all.indexOf(row));
+    if (event->type() == QEvent::FocusIn) {
+        // Wherever the keyboard came back from, it returns to the entry it was on.
+        reachRow(index, false);
+        m_scroll->ensureWidgetVisible(row, 0, 0);
+    } else if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const int page = std::max(1, m_scroll->viewport()->height() / std::max(1, row->height()));
+        int target = -1;
+        switch (key->key()) {
+        case Qt::Key_Up:
+            target = index - 1;
+            break;
+        case Qt::Key_Down:
+            target = index + 1;
+            break;
+        case Qt::Key_PageUp:
+            target = std::max(0, index - page);
+            break;
+        case Qt::Key_PageDown:
+            target = std::min(int(all.size()) - 1, index + page);
+            break;
+        case Qt::Key_Home:
+            target = 0;
+            break;
+        case Qt::Key_End:
+            target = int(all.size()) - 1;
+            break;
+        default:
+            break;
+        }
+        if (target >= 0 && target < all.size()) {
+            reachRow(target, true);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }

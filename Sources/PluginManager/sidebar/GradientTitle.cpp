@@ -6,7 +6,7 @@
 #include <QConicalGradient>
 #include <QGraphicsDropShadowEffect>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPen>
 
 #include <cmath>
 
@@ -55,17 +55,18 @@ void GradientTitle::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     const QFontMetrics metrics(font());
     const QRectF textRect(2, 2, metrics.horizontalAdvance(m_text), metrics.height());
-    QPainterPath path;
-    path.addText(textRect.left(), textRect.top() + metrics.ascent(), font(), m_text);
 
-    // The colours turn about the middle of the text.
+    // The colours turn about the middle of the text, each in a shade that reads on the sidebar.
     QConicalGradient gradient(textRect.center(), -rotationAt(QDateTime::currentDateTimeUtc()));
-    const QColor brand = AppTheme::brandPink();
+    const QColor ground = AppTheme::readingBackground();
+    const QColor brand = AppTheme::legible(AppTheme::brandPink(), ground);
     gradient.setColorAt(0.0, brand);
-    gradient.setColorAt(1.0 / 3.0, AppTheme::accentPurple());
-    gradient.setColorAt(2.0 / 3.0, AppTheme::accentBlue());
+    gradient.setColorAt(1.0 / 3.0, AppTheme::legible(AppTheme::accentPurple(), ground));
+    gradient.setColorAt(2.0 / 3.0, AppTheme::legible(AppTheme::accentBlue(), ground));
     gradient.setColorAt(1.0, brand);
-    painter.fillPath(path, gradient);
+    painter.setFont(font());
+    painter.setPen(QPen(QBrush(gradient), 1));
+    painter.drawText(QPointF(textRect.left(), textRect.top() + metrics.ascent()), m_text);
 }
 
 void GradientTitle::showEvent(QShowEvent* event)

@@ -145,10 +145,13 @@ void ProfileRow::restyle()
     m_name->setColorSource(on ? ThemedLabel::ColorSource([] { return QColor(Qt::white); })
                               : ThemedLabel::ColorSource(&AppTheme::textPrimary));
     m_summary->setText(SidebarTexts::changeSummary(m_changes));
-    const QColor summaryColor =
-        on ? QColor(Qt::white) : (m_changes < 1 ? AppTheme::systemGreen() : AppTheme::systemOrange());
-    const qreal summaryOpacity = (on || m_changes < 1) ? 0.7 : 1.0;
-    m_summary->setColorSource([summaryColor] { return summaryColor; }, summaryOpacity);
+    // Green or orange in a shade that reads on the sidebar; plain white on the previewed row's band.
+    const QColor summaryHue =
+        m_changes < 1 ? AppTheme::withAlpha(AppTheme::systemGreen(), 0.7) : AppTheme::systemOrange();
+    m_summary->setColorSource(on ? ThemedLabel::ColorSource([] { return QColor(Qt::white); })
+                                 : ThemedLabel::ColorSource([summaryHue] {
+                                       return AppTheme::legible(summaryHue, AppTheme::readingBackground());
+                                   }));
     m_preview->setAccessibleName(m_profile.name + QStringLiteral(", ") + m_summary->text());
 
     const QColor white = AppTheme::withAlpha(Qt::white, 0.9);
@@ -173,8 +176,9 @@ void ProfileRow::paintEvent(QPaintEvent*)
     const QRectF box = QRectF(rect());
     if (m_previewed) {
         QLinearGradient gradient(box.topLeft(), box.topRight());
-        gradient.setColorAt(0, AppTheme::brandPink());
-        gradient.setColorAt(1, AppTheme::accentPurple());
+        // The band's two hues, in shades dark enough for its white texts.
+        gradient.setColorAt(0, AppTheme::groundFor(AppTheme::brandPink()));
+        gradient.setColorAt(1, AppTheme::groundFor(AppTheme::accentPurple()));
         painter.setBrush(gradient);
     } else {
         painter.setBrush(AppTheme::withAlpha(palette().color(QPalette::Button), 0.5));

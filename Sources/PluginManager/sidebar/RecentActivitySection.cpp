@@ -4,6 +4,7 @@
 #include "sidebar/ActivityLogView.h"
 #include "widgets/AppTheme.h"
 #include "widgets/SectionHeaderButton.h"
+#include "widgets/TabChain.h"
 #include "widgets/ThemedLabel.h"
 #include "widgets/Typography.h"
 
@@ -33,6 +34,8 @@ void RecentActivitySection::foldChanging(bool expanded)
         m_logView = new ActivityLogView(m_log, body());
         m_logView->setMaximumHeight(kLogMaxHeight);
         body()->layout()->addWidget(m_logView);
+        // Made after everything else: its Tab stops go where it shows, after the header.
+        TabChain::placeAfter(header(), TabChain::stops(m_logView));
     } else if (m_logView) {
         m_logView->hide();
         m_logView->deleteLater();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace {
 
@@ -142,28 +143,114 @@ QColor over(const QColor& colour, const QColor& background)
                             mix(colour.blueF(), background.blueF()));
 }
 
-QColor legible(const QColor& colour, const QColor& background, double ratio)
+namespace {
+
+// What a shade is made for: the ratio asked for and a little to spare, so that rounding the
+// colours to whole steps never takes a text under it.
+constexpr double kSpare = 0.05;
+
+// Steps `start` along its lightness (hue and saturation kept) until `reads` holds: toward black
+// when `darken`, else toward white.
+template <typename Reads>
+QColor shade(const QColor& start, bool darken, Reads reads)
 {
-    const QColor ground = over(background, QColor(Qt::white));
-    QColor result = over(colour, ground);
-    if (contrastRatio(result, ground) >= ratio)
-        return result;
-    // Toward black on a light background, toward white on a dark one, in small steps of lightness.
-    const bool darken = luminance(ground) > 0.18;
+    QColor result = start;
     float hue = 0;
     float saturation = 0;
     float lightness = 0;
     result.getHslF(&hue, &saturation, &lightness);
-    for (int step = 0; step < 100 && contrastRatio(result, ground) < ratio; ++step) {
+    for (int step = 0; step < 100 && !reads(result); ++step) {
         lightness = std::clamp(lightness + (darken ? -0.01f : 0.01f), 0.0f, 1.0f);
         result = QColor::fromHslF(hue, saturation, lightness);
     }
     return result;
 }
 
+// Views ask for the same few pairs at every paint; the answers only change with the palette.
+template <typename Compute>
+QColor remembered(char kind, const QColor& a, const QColor& b, const QColor& c, double ratio, Compute compute)
+{
+    struct Key {
+        char kind;
+        QRgb a, b, c;
+        int ratio;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const noexcept { return qHashMulti(0, k.kind, k.a, k.b, k.c, k.ratio); }
+    };
+    static std::unordered_map<Key, QColor, KeyHash> answers;
+    const Key key{kind, a.rgba(), b.rgba(), c.rgba(), qRound(ratio * 1000)};
+    if (const auto it = answers.find(key); it != answers.end())
+        return it->second;
+    if (answers.size() > 4096)
+        answers.clear();
+    const QColor answer = compute();
+    answers.emplace(key, answer);
+    return answer;
+}
+
+} // namespace
+
+QColor legible(const QColor& colour, const QColor& background, double ratio)
+{
+    return remembered('l', colour, background, QColor(), ratio, [&] {
+        const QColor ground = over(background, QColor(Qt::white));
+        const QColor start = over(colour, ground);
+        // Toward black on a light background, toward white on a dark one.
+        if (contrastRatio(start, ground) >= ratio)
+            return start;
+        return shade(start, luminance(ground) > 0.18,
+                     [&](const QColor& ink) { return contrastRatio(ink, ground) >= ratio + kSpare; });
+    });
+}
+
+QColor groundFor(const QColor& fill, const QColor& ink, double ratio, const QColor& veil)
+{
+    return remembered('g', fill, ink, veil, ratio, [&] {
+        const auto shown = [&](const QColor& ground) { return over(veil, ground); };
+        const QColor start = over(fill, QColor(Qt::white));
+        // A light ink wants a darker ground, a dark ink a lighter one.
+        const bool darken = luminance(over(ink, QColor(Qt::white))) > 0.18;
+        return shade(start, darken, [&](const QColor& ground) {
+            const QColor seen = shown(ground);
+            return contrastRatio(over(ink, seen), seen) >= ratio + kSpare;
+        });
+    });
+}
+
+double luminanceOf(const QColor& colour)
+{
+    return luminance(colour);
+}
+
 QColor readingBackground()
 {
     return over(glassBg(), QGuiApplication::palette().color(QPalette::Active, QPalette::Window));
+}
+
+QColor deepBackground()
+{
+    return over(glassBg(), over(glassBg(), readingBackground()));
+}
+
+QColor rowBackground()
+{
+    return QGuiApplication::palette().color(QPalette::Active, QPalette::AlternateBase);
+}
+
+QPalette legiblePalette(QPalette palette)
+{
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor text = palette.color(group, QPalette::HighlightedText);
+        palette.setColor(group, QPalette::Highlight, groundFor(palette.color(group, QPalette::Highlight), text));
+        // A field on a glass card on the window: three washes of the foreground.
+        const QColor wash = withAlpha(palette.color(group, QPalette::WindowText), 0.08);
+        const QColor field = over(wash, over(wash, over(wash, palette.color(group, QPalette::Window))));
+        palette.setColor(group, QPalette::PlaceholderText,
+                         legible(palette.color(group, QPalette::PlaceholderText), field));
+    }
+    return palette;
 }
 
 } // namespace AppTheme

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 
 /// The named colours of every view. Adaptive colours follow the application
 /// palette's window text (light or dark appearance) at the time they are asked for.
@@ -43,4 +44,19 @@ QColor legible(const QColor& colour, const QColor& background, double ratio = 4.
 /// The darkest ground most texts of the window sit on: the window colour under the
 /// strongest glass wash (lightest, in the dark appearance).
 QColor readingBackground();
+/// A glass card on a glass card on the window (a field in a header): the deepest wash texts sit on.
+QColor deepBackground();
+/// The ground of a table's or list's rows: the palette's alternate row colour, the harder of
+/// its two row colours to read on.
+QColor rowBackground();
+/// `fill` made just dark enough (or light enough, under a dark `ink`) that `ink`, laid over it,
+/// reads at `ratio`; hue and saturation stay. For filled buttons and bands whose text colour is
+/// fixed. `veil` is what lies over the fill as drawn (a glass tint), taken into account.
+QColor groundFor(const QColor& fill, const QColor& ink = QColor(Qt::white), double ratio = 4.5,
+                 const QColor& veil = QColor(Qt::transparent));
+/// The WCAG relative luminance (0 black to 1 white) of an opaque colour.
+double luminanceOf(const QColor& colour);
+/// `palette` with the colours the style draws texts in made legible: the selection (its text on
+/// its highlight) and placeholder texts (on the deepest field ground).
+QPalette legiblePalette(QPalette palette);
 } // namespace AppTheme

@@ -30,17 +30,35 @@ void ItemViewActions::doPartAction(const QModelIndex&, int) {}
 
 namespace {
 
-QHash<QObject*, ItemViewActions*>& registry()
+class ViewTracker;
+
+QHash<QObject*, ViewTracker*>& registry()
 {
-    static QHash<QObject*, ItemViewActions*> views;
+    static QHash<QObject*, ViewTracker*> views;
     return views;
 }
 
-/// The view's horizontal header when it shows one (a table's first row of children).
+QTableView* tableOf(const QAbstractItemView* view)
+{
+    return qobject_cast<QTableView*>(const_cast<QAbstractItemView*>(view));
+}
+
+/// The view's horizontal header when it shows one.
 QHeaderView* shownHeader(const QAbstractItemView* view)
 {
-    const auto* table = qobject_cast<const QTableView*>(view);
+    const QTableView* table = tableOf(view);
     return table && !table->horizontalHeader()->isHidden() ? table->horizontalHeader() : nullptr;
+}
+
+// A table numbers its children as QTableView does in its own events: its header row first and,
+// in every row, its header column first, whether the headers are shown or not.
+int headerRows(const QAbstractItemView* view)
+{
+    return tableOf(view) ? 1 : 0;
+}
+int headerColumns(const QAbstractItemView* view)
+{
+    return tableOf(view) ? 1 : 0;
 }
 
 QRect toGlobal(const QWidget* widget, const QRect& rect)
@@ -49,6 +67,96 @@ QRect toGlobal(const QWidget* widget, const QRect& rect)
 }
 
 class ViewAccessible;
+ViewAccessible* viewInterface(QAbstractItemView* view);
+
+/// Follows a view's model for assistive technology: remembers the switches and ticks its items
+/// and their parts showed, and announces the ones that change.
+class ViewTracker final : public QObject {
+public:
+    ViewTracker(QAbstractItemView* view, ItemViewActions* actions) : QObject(view), m_view(view), m_actions(actions)
+    {
+        view->installEventFilter(this);
+        bind();
+    }
+
+    ItemViewActions* actions() const { return m_actions; }
+
+    /// Keeps what the item at (row, column) and its parts show now, to tell a change later.
+    void remember(int row, int column)
+    {
+        if (!QAccessible::isActive() || row < 0 || column < 0 || !m_view->model())
+            return;
+        const QModelIndex index = m_view->model()->index(row, column, m_view->rootIndex());
+        if (!index.isValid())
+            return;
+        if (const std::optional<bool> checked = m_actions->checkedState(index))
+            m_shown.insert(key(row, column, -1), *checked);
+        const QList<ItemViewActions::Part> parts = m_actions->parts(index);
+        for (int i = 0; i < parts.size(); ++i) {
+            if (parts.at(i).checked)
+                m_shown.insert(key(row, column, i), *parts.at(i).checked);
+        }
+    }
+
+    /// Connects to the view's model and selection (again, after the view was given another).
+    void bind()
+    {
+        QAbstractItemModel* model = m_view->model();
+        if (model == m_model && m_view->selectionModel() == m_selection)
+            return;
+        for (const QMetaObject::Connection& connection : std::as_const(m_connections))
+            QObject::disconnect(connection);
+        m_connections.clear();
+        m_shown.clear();
+        m_model = model;
+        m_selection = m_view->selectionModel();
+        if (!model)
+            return;
+        m_connections.append(connect(
+            model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) { announce(topLeft, bottomRight); }));
+        const auto forget = [this] { m_shown.clear(); };
+        m_connections.append(connect(model, &QAbstractItemModel::modelReset, this, forget));
+        m_connections.append(connect(model, &QAbstractItemModel::layoutChanged, this, forget));
+        m_connections.append(connect(model, &QAbstractItemModel::rowsInserted, this, forget));
+        m_connections.append(connect(model, &QAbstractItemModel::rowsRemoved, this, forget));
+        m_connections.append(connect(model, &QAbstractItemModel::rowsMoved, this, forget));
+        m_connections.append(connect(model, &QAbstractItemModel::columnsInserted, this, forget));
+        m_connections.append(connect(model, &QAbstractItemModel::columnsRemoved, this, forget));
+        if (m_selection) {
+            // The item the keyboard is on is the one a switch is most likely flipped on.
+            m_connections.append(
+                connect(m_selection, &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+                    for (int column = 0;
+                         current.isValid() && column < m_view->model()->columnCount(m_view->rootIndex()); ++column)
+                        remember(current.row(), column);
+                }));
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_view && (event->type() == QEvent::Show || event->type() == QEvent::Polish))
+            bind();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static quint64 key(int row, int column, int part)
+    {
+        return (quint64(quint32(row)) << 32) | (quint64(quint16(column)) << 16) | quint16(part + 1);
+    }
+
+    void announce(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+
+    QAbstractItemView* m_view;
+    ItemViewActions* m_actions;
+    QPointer<QAbstractItemModel> m_model;
+    QPointer<QItemSelectionModel> m_selection;
+    QList<QMetaObject::Connection> m_connections;
+    QHash<quint64, bool> m_shown;
+};
 
 /// A painted control inside an item.
 class PartAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
@@ -81,9 +189,14 @@ public:
     {
         QAccessible::State state;
         state.invalid = !isValid();
-        if (!state.invalid && part().checked) {
+        if (state.invalid)
+            return state;
+        const ItemViewActions::Part shown = part();
+        state.focusable = true;
+        state.focused = shown.focused && m_view->hasFocus();
+        if (shown.checked) {
             state.checkable = true;
-            state.checked = *part().checked;
+            state.checked = *shown.checked;
         }
         return state;
     }
@@ -114,7 +227,8 @@ private:
     int m_part;
 };
 
-/// One item, or one header section (row -1).
+/// One item, or one header section: row -1 is the header row, column -1 the header column (the
+/// table's row numbers), both -1 the corner where they meet.
 class CellAccessible final : public QAccessibleInterface,
                              public QAccessibleTableCellInterface,
                              public QAccessibleActionInterface {
@@ -131,8 +245,12 @@ public:
 
     bool isValid() const override
     {
-        return m_view && m_view->model() && m_row < m_view->model()->rowCount(m_view->rootIndex()) &&
-               m_column < m_view->model()->columnCount(m_view->rootIndex()) && (!isHeader() || shownHeader(m_view));
+        if (!m_view || !m_view->model())
+            return false;
+        if ((m_row < 0 || m_column < 0) && !tableOf(m_view))
+            return false;
+        return m_row >= -1 && m_column >= -1 && m_row < m_view->model()->rowCount(m_view->rootIndex()) &&
+               m_column < m_view->model()->columnCount(m_view->rootIndex());
     }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
@@ -145,7 +263,7 @@ public:
         }
         return nullptr;
     }
-    int childCount() const override { return isValid() && !isHeader() ? int(m_actions->parts(index()).size()) : 0; }
+    int childCount() const override { return isItem() && isValid() ? int(m_actions->parts(index()).size()) : 0; }
     QAccessibleInterface* child(int i) const override
     {
         if (i < 0 || i >= childCount())
@@ -165,23 +283,42 @@ public:
         }
         return -1;
     }
+    QAccessibleInterface* focusChild() const override
+    {
+        if (!isItem() || !isValid())
+            return nullptr;
+        const QList<ItemViewActions::Part> parts = m_actions->parts(index());
+        for (int i = 0; i < parts.size(); ++i) {
+            if (parts.at(i).focused)
+                return child(i);
+        }
+        return nullptr;
+    }
     void setText(QAccessible::Text, const QString&) override {}
     QAccessible::Role role() const override
     {
-        if (isHeader())
+        if (isColumnHeader())
             return QAccessible::ColumnHeader;
-        if (!shownHeader(m_view) && qobject_cast<QTableView*>(m_view) == nullptr)
-            return QAccessible::ListItem;
-        return QAccessible::Cell;
+        if (isRowHeader())
+            return QAccessible::RowHeader;
+        if (!isItem())
+            return QAccessible::Pane; // the corner
+        return tableOf(m_view) ? QAccessible::Cell : QAccessible::ListItem;
     }
 
     QString text(QAccessible::Text kind) const override
     {
-        if (!isValid())
+        if (!isValid() || !m_view->model())
             return {};
-        if (isHeader())
-            return kind == QAccessible::Name ? m_view->model()->headerData(m_column, Qt::Horizontal).toString()
-                                             : QString();
+        if (!isItem()) {
+            if (kind != QAccessible::Name)
+                return {};
+            if (isColumnHeader())
+                return m_view->model()->headerData(m_column, Qt::Horizontal).toString();
+            if (isRowHeader())
+                return m_view->model()->headerData(m_row, Qt::Vertical).toString();
+            return {};
+        }
         if (kind == QAccessible::Name) {
             QString shown = index().data(Qt::AccessibleTextRole).toString();
             if (shown.isEmpty())
@@ -196,11 +333,21 @@ public:
 
     QRect rect() const override
     {
-        if (!isValid())
+        if (!isValid() || isHidden())
             return {};
-        if (QHeaderView* header = isHeader() ? shownHeader(m_view) : nullptr)
+        QTableView* table = tableOf(m_view);
+        if (isColumnHeader()) {
+            QHeaderView* header = table->horizontalHeader();
             return toGlobal(header->viewport(), QRect(header->sectionViewportPosition(m_column), 0,
                                                       header->sectionSize(m_column), header->height()));
+        }
+        if (isRowHeader()) {
+            QHeaderView* header = table->verticalHeader();
+            return toGlobal(header->viewport(), QRect(0, header->sectionViewportPosition(m_row), header->width(),
+                                                      header->sectionSize(m_row)));
+        }
+        if (!isItem())
+            return {};
         return toGlobal(m_view->viewport(), m_view->visualRect(index()));
     }
 
@@ -211,11 +358,18 @@ public:
             state.invalid = true;
             return state;
         }
-        if (isHeader())
+        if (!isItem()) {
+            state.invisible = isHidden();
+            if (isColumnHeader() && !state.invisible) {
+                QHeaderView* header = tableOf(m_view)->horizontalHeader();
+                state.focusable = bool(header->focusPolicy() & Qt::TabFocus);
+                state.focused = header->hasFocus() && header->property("focusedSection").toInt() == m_column;
+            }
             return state;
+        }
         state.offscreen = !m_view->visualRect(index()).intersects(m_view->viewport()->rect());
         state.focusable = true;
-        state.focused = m_view->hasFocus() && m_view->currentIndex() == index();
+        state.focused = m_view->hasFocus() && m_view->currentIndex() == index() && !focusChild();
         state.selectable = m_view->selectionMode() != QAbstractItemView::NoSelection;
         state.selected = isSelected();
         if (const std::optional<bool> checked = m_actions->checkedState(index())) {
@@ -236,7 +390,7 @@ public:
 
     bool isSelected() const override
     {
-        return !isHeader() && isValid() && m_view->selectionModel() && m_view->selectionModel()->isSelected(index());
+        return isItem() && isValid() && m_view->selectionModel() && m_view->selectionModel()->isSelected(index());
     }
     QList<QAccessibleInterface*> columnHeaderCells() const override;
     QList<QAccessibleInterface*> rowHeaderCells() const override { return {}; }
@@ -250,17 +404,19 @@ public:
     {
         if (!isValid())
             return {};
-        if (isHeader())
-            return m_view->model()->headerData(m_column, Qt::Horizontal).toString().isEmpty()
+        if (isColumnHeader())
+            return isHidden() || m_view->model()->headerData(m_column, Qt::Horizontal).toString().isEmpty()
                        ? QStringList()
                        : QStringList{pressAction()};
+        if (!isItem())
+            return {};
         return m_actions->actionNames(index());
     }
     void doAction(const QString& name) override
     {
         if (!actionNames().contains(name))
             return;
-        if (isHeader()) {
+        if (isColumnHeader()) {
             // The header's own road for a click on a section.
             if (QHeaderView* header = shownHeader(m_view))
                 Q_EMIT header->sectionClicked(m_column);
@@ -270,12 +426,28 @@ public:
     }
     QStringList keyBindingsForAction(const QString& name) const override
     {
-        return isValid() && !isHeader() ? m_actions->keyBindings(index(), name) : QStringList();
+        return isValid() && isItem() ? m_actions->keyBindings(index(), name) : QStringList();
     }
 
 private:
     QModelIndex index() const { return m_view->model()->index(m_row, m_column, m_view->rootIndex()); }
-    bool isHeader() const { return m_row < 0; }
+    bool isItem() const { return m_row >= 0 && m_column >= 0; }
+    bool isColumnHeader() const { return m_row < 0 && m_column >= 0; }
+    bool isRowHeader() const { return m_row >= 0 && m_column < 0; }
+    /// A header part whose header the table does not show.
+    bool isHidden() const
+    {
+        const QTableView* table = tableOf(m_view);
+        if (!table || isItem())
+            return false;
+        const bool rowsShown = !table->horizontalHeader()->isHidden();
+        const bool columnsShown = !table->verticalHeader()->isHidden();
+        if (isColumnHeader())
+            return !rowsShown;
+        if (isRowHeader())
+            return !columnsShown;
+        return !rowsShown || !columnsShown;
+    }
 
     QPointer<QAbstractItemView> m_view;
     ItemViewActions* m_actions;
@@ -284,45 +456,50 @@ private:
     mutable QList<QAccessible::Id> m_parts;
 };
 
-/// The view: its header sections, then its items row by row.
+/// The view: numbered as the view numbers its own events (see headerRows()).
 class ViewAccessible final : public QAccessibleWidget, public QAccessibleTableInterface {
 public:
-    ViewAccessible(QAbstractItemView* view, ItemViewActions* actions)
-        : QAccessibleWidget(view, qobject_cast<QTableView*>(view) ? QAccessible::Table : QAccessible::List),
-          m_actions(actions)
+    ViewAccessible(QAbstractItemView* view, ViewTracker* tracker)
+        : QAccessibleWidget(view, tableOf(view) ? QAccessible::Table : QAccessible::List), m_tracker(tracker)
     {
+        tracker->bind();
     }
     ~ViewAccessible() override { dropChildren(); }
 
     QAbstractItemView* view() const { return static_cast<QAbstractItemView*>(widget()); }
-    int headerRows() const { return shownHeader(view()) ? 1 : 0; }
+    ItemViewActions* actions() const { return m_tracker->actions(); }
+    int stride() const { return columnCount() + headerColumns(view()); }
 
     QAccessibleInterface* cell(int row, int column) const
     {
-        if (column < 0 || column >= columnCount() || row < -headerRows() || row >= rowCount())
+        if (column < -headerColumns(view()) || column >= columnCount() || row < -headerRows(view()) ||
+            row >= rowCount())
             return nullptr;
-        const int key = (row + headerRows()) * columnCount() + column;
+        const int key = (row + headerRows(view())) * stride() + column + headerColumns(view());
         if (const QAccessible::Id id = m_children.value(key))
             return QAccessible::accessibleInterface(id);
-        auto* created = new CellAccessible(view(), m_actions, row, column);
+        auto* created = new CellAccessible(view(), actions(), row, column);
         m_children.insert(key, QAccessible::registerAccessibleInterface(created));
+        // What a client now holds is what a later change is measured against.
+        m_tracker->remember(row, column);
         return created;
     }
 
-    int childCount() const override { return (rowCount() + headerRows()) * columnCount(); }
+    int childCount() const override { return (rowCount() + headerRows(view())) * stride(); }
     QAccessibleInterface* child(int index) const override
     {
-        const int columns = columnCount();
-        if (index < 0 || columns == 0)
+        const int columns = stride();
+        if (index < 0 || columns == 0 || columnCount() == 0)
             return nullptr;
-        return cell(index / columns - headerRows(), index % columns);
+        return cell(index / columns - headerRows(view()), index % columns - headerColumns(view()));
     }
     int indexOfChild(const QAccessibleInterface* child) const override
     {
         if (!child || !child->isValid() || child->parent() != this)
             return -1;
         auto* item = const_cast<QAccessibleInterface*>(child)->tableCellInterface();
-        return item ? (item->rowIndex() + headerRows()) * columnCount() + item->columnIndex() : -1;
+        return item ? (item->rowIndex() + headerRows(view())) * stride() + item->columnIndex() + headerColumns(view())
+                    : -1;
     }
     QAccessibleInterface* childAt(int x, int y) const override
     {
@@ -338,8 +515,14 @@ public:
     }
     QAccessibleInterface* focusChild() const override
     {
+        if (QHeaderView* header = shownHeader(view()); header && header->hasFocus())
+            return cell(-1, header->property("focusedSection").toInt());
         const QModelIndex current = view()->currentIndex();
-        return view()->hasFocus() && current.isValid() ? cell(current.row(), current.column()) : nullptr;
+        if (!view()->hasFocus() || !current.isValid())
+            return nullptr;
+        QAccessibleInterface* item = cell(current.row(), current.column());
+        QAccessibleInterface* part = item ? item->focusChild() : nullptr;
+        return part ? part : item;
     }
     void* interface_cast(QAccessible::InterfaceType type) override
     {
@@ -350,7 +533,10 @@ public:
 
     QAccessibleInterface* caption() const override { return nullptr; }
     QAccessibleInterface* summary() const override { return nullptr; }
-    QAccessibleInterface* cellAt(int row, int column) const override { return row < 0 ? nullptr : cell(row, column); }
+    QAccessibleInterface* cellAt(int row, int column) const override
+    {
+        return row < 0 || column < 0 ? nullptr : cell(row, column);
+    }
     int selectedCellCount() const override { return selectedRowCount() * columnCount(); }
     QList<QAccessibleInterface*> selectedCells() const override
     {
@@ -390,10 +576,13 @@ public:
     bool selectColumn(int) override { return false; }
     bool unselectRow(int row) override { return select(row, QItemSelectionModel::Deselect); }
     bool unselectColumn(int) override { return false; }
-    void modelChange(QAccessibleTableModelChangeEvent*) override
+    void modelChange(QAccessibleTableModelChangeEvent* event) override
     {
-        // Any change may move rows: items are made again, from the model, when next asked for.
-        dropChildren();
+        // Rows and columns stay where they are when only data changes: a client keeps the
+        // items it holds (and hears their state changes). Any other change may move rows:
+        // items are made again, from the model, when next asked for.
+        if (event->modelChangeType() != QAccessibleTableModelChangeEvent::DataChanged)
+            dropChildren();
     }
 
 private:
@@ -412,22 +601,78 @@ private:
         m_children.clear();
     }
 
-    ItemViewActions* m_actions;
+    ViewTracker* m_tracker;
     mutable QHash<int, QAccessible::Id> m_children;
 };
 
 QList<QAccessibleInterface*> CellAccessible::columnHeaderCells() const
 {
     auto* view = dynamic_cast<ViewAccessible*>(parent());
-    if (isHeader() || !view || !shownHeader(m_view))
+    if (!isItem() || !view || !shownHeader(m_view))
         return {};
     return {view->cell(-1, m_column)};
 }
 
+ViewAccessible* viewInterface(QAbstractItemView* view)
+{
+    return dynamic_cast<ViewAccessible*>(QAccessible::queryAccessibleInterface(view));
+}
+
+void ViewTracker::announce(const QModelIndex& topLeft, const QModelIndex& bottomRight)
+{
+    if (!QAccessible::isActive() || !topLeft.isValid() || !bottomRight.isValid())
+        return;
+    ViewAccessible* table = viewInterface(m_view);
+    if (!table)
+        return;
+    const auto changed = [this](quint64 slot, bool now) {
+        const auto it = m_shown.find(slot);
+        if (it == m_shown.end()) {
+            m_shown.insert(slot, now);
+            return false;
+        }
+        if (it.value() == now)
+            return false;
+        it.value() = now;
+        return true;
+    };
+    const auto post = [](QAccessibleInterface* iface) {
+        if (!iface)
+            return;
+        QAccessible::State checked;
+        checked.checked = true;
+        QAccessibleStateChangeEvent event(iface, checked);
+        QAccessible::updateAccessibility(&event);
+    };
+    for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+        for (int column = topLeft.column(); column <= bottomRight.column(); ++column) {
+            const QModelIndex index = m_view->model()->index(row, column, m_view->rootIndex());
+            if (const std::optional<bool> checked = m_actions->checkedState(index);
+                checked && changed(key(row, column, -1), *checked))
+                post(table->cell(row, column));
+            const QList<ItemViewActions::Part> parts = m_actions->parts(index);
+            for (int i = 0; i < parts.size(); ++i) {
+                if (parts.at(i).checked && changed(key(row, column, i), *parts.at(i).checked)) {
+                    if (QAccessibleInterface* item = table->cell(row, column))
+                        post(item->child(i));
+                }
+            }
+        }
+    }
+}
+
 QAccessibleInterface* viewFactory(const QString&, QObject* object)
 {
-    ItemViewActions* actions = registry().value(object);
-    return actions ? new ViewAccessible(static_cast<QAbstractItemView*>(object), actions) : nullptr;
+    ViewTracker* tracker = registry().value(object);
+    return tracker ? new ViewAccessible(static_cast<QAbstractItemView*>(object), tracker) : nullptr;
+}
+
+void postFocus(QAccessibleInterface* iface)
+{
+    if (!iface)
+        return;
+    QAccessibleEvent event(iface, QAccessible::Focus);
+    QAccessible::updateAccessibility(&event);
 }
 
 } // namespace
@@ -437,12 +682,31 @@ namespace ItemViewAccessible {
 void install(QAbstractItemView* view, ItemViewActions* actions)
 {
     QAccessible::installFactory(&viewFactory); // a second install is ignored
-    registry().insert(view, actions);
+    registry().insert(view, new ViewTracker(view, actions));
     // Setting a widget's accessible name already asks for (and keeps) its interface: drop any
     // made before, so the next request makes this one.
     if (QAccessibleInterface* earlier = QAccessible::queryAccessibleInterface(view))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(earlier));
     QObject::connect(view, &QObject::destroyed, [view] { registry().remove(view); });
+}
+
+void announcePartFocus(QAbstractItemView* view, const QModelIndex& index, int part)
+{
+    if (!QAccessible::isActive() || !index.isValid())
+        return;
+    ViewAccessible* table = viewInterface(view);
+    QAccessibleInterface* item = table ? table->cell(index.row(), index.column()) : nullptr;
+    if (!item)
+        return;
+    postFocus(part < 0 ? item : item->child(part));
+}
+
+void announceHeaderFocus(QAbstractItemView* view, int section)
+{
+    if (!QAccessible::isActive())
+        return;
+    if (ViewAccessible* table = viewInterface(view))
+        postFocus(table->cell(-1, section));
 }
 
 } // namespace ItemViewAccessible

@@ -20,6 +20,7 @@ public:
         QString name;
         QRect rect; // in the view's viewport
         std::optional<bool> checked;
+        bool focused = false; // the keyboard is on it
     };
 
     virtual ~ItemViewActions() = default;
@@ -36,8 +37,17 @@ public:
 
 namespace ItemViewAccessible {
 /// Gives `view` an accessible table (or list) whose items are read from the model whenever a
-/// client asks, numbered as the view numbers them in its focus events, and offer `actions`.
-/// A client that still counts rows that are gone gets no item (and nothing is printed).
+/// client asks, numbered as the view itself numbers them in its focus and selection events (a
+/// table counts its header row and its header column, shown or not), and offer `actions`.
+/// A switch or tick that changes, in an item or one of its parts, is announced as the state
+/// change of that item or part. A client that still counts rows that are gone gets no item.
 /// Call before the view is first shown; `actions` must live as long as the view.
 void install(QAbstractItemView* view, ItemViewActions* actions);
+
+/// Announces that the keyboard is now on `part` of the item at `index` (on the item itself when
+/// `part` is negative), as a control taking focus would.
+void announcePartFocus(QAbstractItemView* view, const QModelIndex& index, int part);
+
+/// Announces that the keyboard is now on the header section `section` of the table `view`.
+void announceHeaderFocus(QAbstractItemView* view, int section);
 } // namespace ItemViewAccessible

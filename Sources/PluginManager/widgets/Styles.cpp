@@ -44,7 +44,8 @@ QString iconButton()
 
 QString textButton(const QColor& color, const QString& padding)
 {
-    return QStringLiteral("QPushButton { color: %1; padding: %2; }").arg(color.name(), padding);
+    return QStringLiteral("QPushButton { color: %1; padding: %2; }")
+        .arg(AppTheme::legible(color, AppTheme::readingBackground()).name(), padding);
 }
 
 QString tintedTextButton(const QColor& color, const QString& padding, bool borderless)
@@ -73,11 +74,16 @@ QString washedButton(const QColor& wash, const QColor& text)
 
 QString filledButton(const QColor& fill, const QColor& text, int radius, const QString& padding, const QColor& pressed)
 {
+    // Of the two colours the darker one gives way, so both keep their hue and the text reads.
+    const bool lightText =
+        AppTheme::luminanceOf(AppTheme::over(text, Qt::white)) > AppTheme::luminanceOf(AppTheme::over(fill, Qt::white));
+    const QColor ground = lightText ? AppTheme::groundFor(fill, text) : fill;
+    const QColor ink = lightText ? text : AppTheme::legible(text, fill);
     return QStringLiteral("QPushButton { color: %1; background: %2; border: none; border-radius: %3px; padding: %4; }"
                           "QPushButton:pressed { background: %5; }")
-        .arg(css(text), css(fill))
+        .arg(css(ink), css(ground))
         .arg(radius)
-        .arg(padding, css(pressed));
+        .arg(padding, css(lightText ? AppTheme::groundFor(pressed, text, 5.5) : pressed));
 }
 
 QString filledButtonGreyWhenDisabled(const QColor& fill, int radius, const QString& padding)
@@ -86,7 +92,7 @@ QString filledButtonGreyWhenDisabled(const QColor& fill, int radius, const QStri
                           " padding: %3; }"
                           "QPushButton:disabled { background: rgba(127, 127, 127, 60);"
                           " color: rgba(127, 127, 127, 200); }")
-        .arg(css(fill))
+        .arg(css(AppTheme::groundFor(fill)))
         .arg(radius)
         .arg(padding);
 }
@@ -100,8 +106,8 @@ QString prominentButton(const QColor& tint)
                           "QPushButton:focus { border-color: %2; }"
                           "QPushButton:pressed { background: %3; }"
                           "QPushButton:disabled { background: %4; color: %5; }")
-        .arg(css(tint), css(tint.darker(160)), css(tint.darker(120)),
-             css(AppTheme::withAlpha(AppTheme::textSecondary(), 0.25)),
+        .arg(css(AppTheme::groundFor(tint)), css(AppTheme::groundFor(tint).darker(160)),
+             css(AppTheme::groundFor(tint).darker(120)), css(AppTheme::withAlpha(AppTheme::textSecondary(), 0.25)),
              css(AppTheme::withAlpha(AppTheme::textPrimary(), 0.5)));
 }
 
@@ -111,11 +117,14 @@ QString outlinedButton(const QColor& ink)
                           " border-radius: 5px; padding: 3px 9px; }"
                           "QPushButton:focus { border: 2px solid %1; }"
                           "QPushButton:pressed { background: %3; }")
-        .arg(css(ink), css(AppTheme::withAlpha(ink, 0.10)), css(AppTheme::withAlpha(ink, 0.30)));
+        .arg(css(AppTheme::legible(ink, AppTheme::over(AppTheme::withAlpha(ink, 0.10), AppTheme::readingBackground()))),
+             css(AppTheme::withAlpha(ink, 0.10)), css(AppTheme::withAlpha(ink, 0.30)));
 }
 
-QString pillButton(const QColor& fill, int horizontalPadding, int verticalPadding, int radius)
+QString pillButton(const QColor& hue, int horizontalPadding, int verticalPadding, int radius)
 {
+    // The hue stays; its shade is dark enough for the white text.
+    const QColor fill = AppTheme::groundFor(hue);
     // The 2 px ring is always there (transparent) so focusing the button does not move its text.
     return QStringLiteral("QPushButton { background: %1; color: white; border: 2px solid transparent; "
                           "border-radius: %2px; padding: %3px %4px; font-weight: 600; outline: none; }"
@@ -153,12 +162,14 @@ QString rowButton()
 
 QString linkButton(const QColor& color)
 {
-    return QStringLiteral("QPushButton { border: none; background: transparent; color: %1; }").arg(css(color));
+    return QStringLiteral("QPushButton { border: none; background: transparent; color: %1; }")
+        .arg(css(AppTheme::legible(color, AppTheme::readingBackground())));
 }
 
 QString badge(const QColor& text, const QColor& fill)
 {
-    return QStringLiteral("color: %1; background: %2; border-radius: 4px; padding: 2px 6px;").arg(css(text), css(fill));
+    return QStringLiteral("color: %1; background: %2; border-radius: 4px; padding: 2px 6px;")
+        .arg(css(AppTheme::legible(text, AppTheme::over(fill, AppTheme::readingBackground()))), css(fill));
 }
 
 QString wellPanel(const QString& type, const QString& objectName, bool radiusFirst)

@@ -36,7 +36,7 @@ QString prominentButton(const QColor& tint);
 /// An outlined button: `ink` text and border on a faint wash of `ink`.
 QString outlinedButton(const QColor& ink);
 /// A filled capsule with white semibold text, ringed in a darker `fill` while focused.
-QString pillButton(const QColor& fill, int horizontalPadding, int verticalPadding, int radius);
+QString pillButton(const QColor& hue, int horizontalPadding, int verticalPadding, int radius);
 /// A frameless button in the secondary text colour, ringed while focused.
 QString plainButton();
 /// A flat, left-aligned checkable row with rounded hover and focus washes.

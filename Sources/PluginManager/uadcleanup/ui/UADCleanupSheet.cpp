@@ -31,7 +31,7 @@ QLabel* textLabel(const QString& text, double scale, const QColor& colour)
     label->setTextFormat(Qt::PlainText);
     label->setFont(Typography::scaled(scale));
     // Through the palette: a style sheet per label makes a long list slow to build.
-    Styles::setTextColor(label, colour);
+    Styles::setTextColor(label, AppTheme::legible(colour, AppTheme::readingBackground()));
     return label;
 }
 
@@ -170,12 +170,14 @@ protected:
         Q_UNUSED(event);
         QPainter painter(this);
         const int alpha = hasFocus() ? 40 : underMouse() ? 20 : 0;
+        const QColor wash(127, 127, 127, alpha);
         if (alpha > 0) {
             painter.setRenderHint(QPainter::Antialiasing);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor(127, 127, 127, alpha));
+            painter.setBrush(wash);
             painter.drawRoundedRect(QRectF(rect()), 5, 5);
         }
+        const QColor ground = AppTheme::over(wash, AppTheme::readingBackground());
         const QSizeF markSize = m_mark.deviceIndependentSize();
         painter.drawPixmap(QPointF(kMargin, (height() - markSize.height()) / 2), m_mark);
 
@@ -185,12 +187,12 @@ protected:
         const int width = std::max(0, this->width() - left - kMargin);
         int top = (height() - (name.height() + kLineSpacing + status.height())) / 2;
         painter.setFont(m_nameFont);
-        painter.setPen(AppTheme::textPrimary());
+        painter.setPen(AppTheme::legible(AppTheme::textPrimary(), ground));
         painter.drawText(QRect(left, top, width, name.height()), Qt::AlignLeft | Qt::AlignVCenter,
                          name.elidedText(m_name, Qt::ElideRight, width));
         top += name.height() + kLineSpacing;
         painter.setFont(m_statusFont);
-        painter.setPen(m_statusColour);
+        painter.setPen(AppTheme::legible(m_statusColour, ground));
         painter.drawText(QRect(left, top, width, status.height()), Qt::AlignLeft | Qt::AlignVCenter,
                          status.elidedText(m_status, Qt::ElideRight, width));
     }
