@@ -193,9 +193,9 @@ QStringList disabledFolders(PluginFormat format)
     return folders;
 }
 
-ReadRules currentReadRules()
+LayoutFolders currentLayoutFolders()
 {
-    ReadRules rules;
+    LayoutFolders rules;
     rules.centralDisabled = centralDisabledDirectory();
     rules.avidSystemFolder = Paths::system(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins/"));
     for (PluginFormat format : PluginFormats::allCases) {
@@ -206,12 +206,12 @@ ReadRules currentReadRules()
     return rules;
 }
 
-bool isDisabledPath(const QString& bundlePath, const ReadRules& rules)
+bool isDisabledPath(const QString& bundlePath, const LayoutFolders& rules)
 {
     return bundlePath.contains(rules.centralDisabled) || bundlePath.contains(kUnusedMarker);
 }
 
-QString returnPath(const QString& bundlePath, PluginFormat format, const ReadRules& rules)
+QString returnPath(const QString& bundlePath, PluginFormat format, const LayoutFolders& rules)
 {
     const QString name = bundlePath.mid(bundlePath.lastIndexOf(u'/') + 1);
     if (bundlePath.contains(rules.centralDisabled))
@@ -240,7 +240,7 @@ QString disableDestination(const AudioPlugin& plugin, QSet<QString>* reserved)
     return destination;
 }
 
-Road roadFor(const AudioPlugin& plugin)
+MoveRoute routeFor(const AudioPlugin& plugin)
 {
     if (plugin.originalPath.startsWith(Paths::system(QStringLiteral("/Library"))))
         return {true, plugin.format == PluginFormat::au};

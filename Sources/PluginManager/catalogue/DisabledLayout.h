@@ -39,18 +39,18 @@ QStringList disabledFolders(PluginFormat format);
 
 /// The folder texts a found bundle's status and return path are decided by, taken once
 /// per scan so the walk does not re-read the environment per bundle.
-struct ReadRules {
+struct LayoutFolders {
     QString centralDisabled;
     QString avidSystemFolder;
     std::array<QString, 6> systemFolder; // first system folder, by format
 };
-ReadRules currentReadRules();
+LayoutFolders currentLayoutFolders();
 /// Whether a bundle found at `bundlePath` sits in the disabled layout.
-bool isDisabledPath(const QString& bundlePath, const ReadRules& rules);
+bool isDisabledPath(const QString& bundlePath, const LayoutFolders& rules);
 /// Where a bundle found at `bundlePath` returns to when enabled, as far as its folder
 /// tells: the format's system folder for the central folder, the Avid system folder
 /// for a "Plug-Ins (Unused)" folder, else where it is.
-QString returnPath(const QString& bundlePath, PluginFormat format, const ReadRules& rules);
+QString returnPath(const QString& bundlePath, PluginFormat format, const LayoutFolders& rules);
 
 /// `folder` + "/" + `name`, or the first free "base n.extension" (n from 1; the dot is
 /// always written). A name is taken when it exists on disk or is in `reserved`.
@@ -61,15 +61,15 @@ QString freeDestination(const QString& folder, const QString& name, const QSet<Q
 QString disableDestination(const AudioPlugin& plugin, QSet<QString>* reserved = nullptr);
 
 /// How a plug-in's bundle moves, in both directions.
-struct Road {
+struct MoveRoute {
     bool privileged = false;
     bool clearAUCache = false;
-    bool operator==(const Road&) const = default;
+    bool operator==(const MoveRoute&) const = default;
 };
 /// Privileged when originalPath begins with R + "/Library" (purging the Audio Units
 /// cache for Audio Units), plain for anything else but Waves, privileged without purge
 /// for Waves outside it.
-Road roadFor(const AudioPlugin& plugin);
+MoveRoute routeFor(const AudioPlugin& plugin);
 
 /// True when `path` is a bundle the operations may move or remove: clean and absolute,
 /// not hidden, carrying one of the format's extensions, and inside one of the format's

@@ -340,7 +340,7 @@ constexpr size_t kBundlesPerTask = 16;
 
 using FolderId = std::pair<quint64, quint64>;
 
-using FolderRules = DisabledLayout::ReadRules;
+using FolderRules = DisabledLayout::LayoutFolders;
 
 bool isValidUtf8(const QByteArray& bytes)
 {
@@ -863,7 +863,7 @@ void PluginScanner::scanAllPlugins(int threads)
 
 QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(double)>& formatDone)
 {
-    const FolderRules rules = DisabledLayout::currentReadRules();
+    const FolderRules rules = DisabledLayout::currentLayoutFolders();
     createCentralDisabledDirectoryIfNeeded();
 
     std::atomic_bool depthWarned{false};
@@ -959,7 +959,7 @@ std::optional<AudioPlugin> PluginScanner::createPluginFromURL(const QString& bun
     if (!facts.present)
         return std::nullopt;
     return makeRecord(std::move(facts), native.mid(native.lastIndexOf('/') + 1), bundlePath, format,
-                      DisabledLayout::currentReadRules());
+                      DisabledLayout::currentLayoutFolders());
 }
 
 QList<AudioPlugin> PluginScanner::crossReferenceManufacturers(QList<AudioPlugin> plugins)
