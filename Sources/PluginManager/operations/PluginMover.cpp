@@ -1,6 +1,7 @@
 #include "operations/PluginMover.h"
 
 #include "Platform/Paths.h"
+#include "Platform/PluginFolderTable.h"
 #include "Platform/ProcessLauncher.h"
 #include "catalogue/ActivityLogManager.h"
 #include "catalogue/DisabledLayout.h"
@@ -813,7 +814,7 @@ void PluginMover::runWavesAURegUtilities() const
 {
     if (!m_services.processLauncher)
         return;
-    const QDir wavesFolder(Paths::system(QStringLiteral("/Applications/Waves")));
+    const QDir wavesFolder(PluginFolderTable::wavesFolder());
     if (!wavesFolder.exists())
         return;
     const QStringList shells = wavesFolder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
