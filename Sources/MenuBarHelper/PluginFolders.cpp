@@ -1,6 +1,6 @@
 #include "MenuBarHelper/PluginFolders.h"
 
-#include "Platform/Paths.h"
+#include "Platform/PluginFolderTable.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -40,41 +40,34 @@ QString withoutExtension(const QString& name)
 
 QList<Folder> pluginDirectories()
 {
-    const std::array<std::pair<const char*, bool>, 8> fixed{{
-        {"/Library/Audio/Plug-Ins/Components", false},
-        {"/Library/Audio/Plug-Ins/VST3", false},
-        {"/Library/Audio/Plug-Ins/VST", false},
-        {"/Library/Application Support/Avid/Audio/Plug-Ins", false},
-        {"/Library/Audio/Plug-Ins/CLAP", false},
-        {"/Library/Audio/Plug-Ins/Components", true},
-        {"/Library/Audio/Plug-Ins/VST3", true},
-        {"/Library/Audio/Plug-Ins/VST", true},
-    }};
     QList<Folder> folders;
-    for (const auto& [path, inHome] : fixed) {
-        const QString text = QString::fromLatin1(path);
-        folders.append({inHome ? Paths::user(text) : Paths::system(text), folderTag(text)});
+    for (const PluginFolderTable::Row& row : PluginFolderTable::rows()) {
+        if (row.watched && !row.recursive)
+            folders.append({PluginFolderTable::pathOf(row), formatTag(QLatin1String(row.format))});
     }
     return folders;
 }
 
 QStringList disabledDirectories()
 {
-    return {Paths::system(QStringLiteral("/Library/Audio/Plug-Ins/Disabled")),
-            Paths::system(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)")),
-            Paths::user(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)"))};
+    QStringList folders;
+    for (const PluginFolderTable::Row& row : PluginFolderTable::rows()) {
+        if (row.watched && row.recursive)
+            folders.append(PluginFolderTable::pathOf(row));
+    }
+    return folders;
 }
 
-QString folderTag(const QString& fixedPath)
+QString formatTag(QLatin1String format)
 {
     static const TagTable<5> table{{
-        {"Components", "AU"},
+        {"Audio Units", "AU"},
         {"VST3", "VST3"},
         {"VST", "VST"},
+        {"AAX", "AAX"},
         {"CLAP", "CLAP"},
-        {"Plug-Ins", "AAX"},
     }};
-    const QString tag = firstTag(table, [&fixedPath](QLatin1String pattern) { return fixedPath.contains(pattern); });
+    const QString tag = firstTag(table, [format](QLatin1String name) { return format == name; });
     return tag.isEmpty() ? QStringLiteral("Unknown") : tag;
 }
 

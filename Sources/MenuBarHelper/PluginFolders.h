@@ -14,15 +14,17 @@ struct Folder {
     QString tag;  ///< the format tag of everything listed directly in it
 };
 
-/// The eight active folders, in watch order, each with its tag.
+/// The folders of the table (PluginFolderTable) that the helper watches and lists at their
+/// top level: the eight active folders, in watch order, each with its format's tag.
 QList<Folder> pluginDirectories();
-/// The three folders that hold disabled plug-ins.
+/// The folders of the table that the helper watches and lists at every depth: the three
+/// that hold disabled plug-ins.
 QStringList disabledDirectories();
 
-/// The tag of an active folder, from its fixed path (without R or H, so a sandbox root
-/// whose own name contains "VST" cannot change it): the first of "Components" (AU),
-/// "VST3", "VST", "CLAP", "Plug-Ins" (AAX) that occurs in it, else "Unknown".
-QString folderTag(const QString& fixedPath);
+/// The tag of a format display name: "AU" for "Audio Units", the name itself for "VST3",
+/// "VST", "AAX" and "CLAP", else "Unknown". A folder's tag comes from its table row, never
+/// from its path, so a sandbox root whose own name contains "VST" cannot change it.
+QString formatTag(QLatin1String format);
 /// The tag of a disabled item from its lower-cased extension; empty for any other extension.
 QString extensionTag(const QString& extension);
 

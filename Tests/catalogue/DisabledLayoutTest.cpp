@@ -185,12 +185,12 @@ TEST_F(DisabledLayoutTest, SplitFileNameTakesTheLastExtension)
     EXPECT_EQ(DisabledLayout::splitFileName(QStringLiteral(".hidden")).base, QStringLiteral(".hidden"));
 }
 
-TEST_F(DisabledLayoutTest, RoadFollowsOriginalPathAndFormat)
+TEST_F(DisabledLayoutTest, RouteFollowsOriginalPathAndFormat)
 {
     struct Row {
         const char* name;
         AudioPlugin plugin;
-        DisabledLayout::Road road;
+        DisabledLayout::MoveRoute route;
     };
     const Row rows[] = {
         {"AU under /Library purges",
@@ -209,7 +209,7 @@ TEST_F(DisabledLayoutTest, RoadFollowsOriginalPathAndFormat)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(DisabledLayout::roadFor(row.plugin), row.road);
+        EXPECT_EQ(DisabledLayout::routeFor(row.plugin), row.route);
     }
 }
 

@@ -1,10 +1,44 @@
 #include "onboarding/OnboardingFixture.h"
 
+#include <QAnimationDriver>
+#include <QCoreApplication>
 #include <QDir>
-#include <QTest>
+
+#include <algorithm>
+
+namespace {
+
+/// Qt's animations (the pages' swings and pulses) move only when the picture moves them,
+/// so two runs draw the same frame.
+class SteppedAnimationDriver final : public QAnimationDriver {
+public:
+    SteppedAnimationDriver() { install(); }
+    ~SteppedAnimationDriver() override { uninstall(); }
+    SteppedAnimationDriver(const SteppedAnimationDriver&) = delete;
+    SteppedAnimationDriver& operator=(const SteppedAnimationDriver&) = delete;
+
+    qint64 elapsed() const override { return m_elapsedMs; }
+
+    /// Moves the animations on by `ms`, a frame at a time, with the events each frame posts.
+    void advanceBy(int ms)
+    {
+        constexpr int kFrameMs = 16;
+        for (int done = 0; done < ms; done += kFrameMs) {
+            m_elapsedMs += std::min(kFrameMs, ms - done);
+            advance();
+            QCoreApplication::sendPostedEvents();
+        }
+    }
+
+private:
+    qint64 m_elapsedMs = 0;
+};
+
+} // namespace
 
 // Pictures of every page for the README, into the folder RACKHAND_ONBOARDING_SCREENSHOTS names.
-// Stepped time picks a moment of each page's cycle worth showing.
+// Stepped time picks a moment of each page's cycle worth showing, and the animations of the
+// last steps run on for a stepped while.
 TEST_F(OnboardingTest, ScreenshotOfEveryPage)
 {
     const QString folder = qEnvironmentVariable("RACKHAND_ONBOARDING_SCREENSHOTS");
@@ -26,11 +60,12 @@ TEST_F(OnboardingTest, ScreenshotOfEveryPage)
     for (const Shot& shot : shots) {
         SCOPED_TRACE(shot.file);
         probe->setGranted(shot.access);
+        SteppedAnimationDriver animations;
         auto stepped = std::make_shared<SteppedScheduler>();
         OnboardingView view(services, nullptr, shot.page, OnboardingView::kPageCount, stepped);
         view.show();
         stepped->advance(shot.atMs);
-        QTest::qWait(900); // the eased moves of the last steps settle
+        animations.advanceBy(900); // the eased moves of the last steps settle
         EXPECT_TRUE(view.grab().save(folder + u'/' + QLatin1String(shot.file)));
         view.reject();
     }

@@ -39,17 +39,15 @@ QSet<QString> storedKeys(const QString& path)
 
 using HelperDetectionTest = HelperTest;
 
-TEST_F(HelperDetectionTest, FolderTagsComeFromTheFixedPathOnly)
+TEST_F(HelperDetectionTest, FolderTagsComeFromTheFolderTableOnly)
 {
     const struct {
-        const char* path;
+        const char* format;
         const char* tag;
-    } rows[] = {
-        {"/Library/Audio/Plug-Ins/Components", "AU"}, {"/Library/Audio/Plug-Ins/VST3", "VST3"},
-        {"/Library/Audio/Plug-Ins/VST", "VST"},       {"/Library/Application Support/Avid/Audio/Plug-Ins", "AAX"},
-        {"/Library/Audio/Plug-Ins/CLAP", "CLAP"},     {"/Somewhere/Else", "Unknown"}};
+    } rows[] = {{"Audio Units", "AU"}, {"VST3", "VST3"}, {"VST", "VST"},
+                {"AAX", "AAX"},        {"CLAP", "CLAP"}, {"Waves", "Unknown"}};
     for (const auto& row : rows)
-        EXPECT_EQ(PluginFolders::folderTag(QString::fromLatin1(row.path)), QString::fromLatin1(row.tag)) << row.path;
+        EXPECT_EQ(PluginFolders::formatTag(QLatin1String(row.format)), QString::fromLatin1(row.tag)) << row.format;
 
     // A sandbox root whose own name holds "VST" or "Components" does not change a tag.
     qputenv("RACKHAND_SYSTEM_ROOT", (root() + QStringLiteral("/VST-Components")).toUtf8());

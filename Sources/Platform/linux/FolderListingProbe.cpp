@@ -1,26 +1,14 @@
 #include "Platform/linux/FolderListingProbe.h"
 
-#include "Platform/Paths.h"
+#include "Platform/PluginFolderTable.h"
 
 #include <QFile>
 
-#include <array>
 #include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
 
 namespace {
-
-// Kept here rather than taken from the catalogue: the platform layer sits below it.
-// The folders hosts scan, under R and under H alike.
-constexpr std::array<const char*, 6> kPluginFolders = {
-    "/Library/Audio/Plug-Ins/Components",
-    "/Library/Audio/Plug-Ins/VST",
-    "/Library/Audio/Plug-Ins/VST3",
-    "/Library/Audio/Plug-Ins/CLAP",
-    "/Library/Application Support/Avid/Audio/Plug-Ins",
-    "/Library/Application Support/Avid/Audio/Plug-Ins (Unused)",
-};
 
 enum class Listing { missing, listable, refused };
 
@@ -64,21 +52,17 @@ QStringList subfolders(const QString& path, const QByteArray& prefix = {})
 
 QStringList FolderListingProbe::guardedFolders()
 {
+    // Every folder of the table, the folders in the central disabled folder, and the Waves
+    // version folders with the disabled folder beside their bundles.
     QStringList folders;
-    for (const char* folder : kPluginFolders) {
-        folders.append(Paths::system(QString::fromLatin1(folder)));
-        folders.append(Paths::user(QString::fromLatin1(folder)));
-    }
-    // The central disabled folder with its per-format folders, and the Waves version
-    // folders with the "Disabled" folder beside their bundles.
-    const QString disabled = Paths::system(QStringLiteral("/Library/Audio/Plug-Ins/Disabled"));
-    folders.append(disabled);
-    folders.append(subfolders(disabled));
-    const QString waves = Paths::system(QStringLiteral("/Applications/Waves"));
+    for (const PluginFolderTable::Row& row : PluginFolderTable::rows())
+        folders.append(PluginFolderTable::pathOf(row));
+    folders.append(subfolders(PluginFolderTable::centralDisabledFolder()));
+    const QString waves = PluginFolderTable::wavesFolder();
     folders.append(waves);
-    for (const QString& version : subfolders(waves, "Plug-Ins V")) {
+    for (const QString& version : subfolders(waves, PluginFolderTable::kWavesVersionPrefix)) {
         folders.append(version);
-        folders.append(version + QStringLiteral("/Disabled"));
+        folders.append(version + u'/' + QLatin1String(PluginFolderTable::kWavesDisabledFolder));
     }
     return folders;
 }

@@ -1,6 +1,7 @@
 #include "catalogue/DisabledLayout.h"
 
 #include "Platform/Paths.h"
+#include "Platform/PluginFolderTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,9 +20,6 @@
 namespace DisabledLayout {
 
 namespace {
-const QString kUnusedMarker = QStringLiteral("Plug-Ins (Unused)");
-const QString kUnusedFolder = QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins (Unused)");
-
 QString errnoText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -131,23 +129,14 @@ QString stagingName(const QString& folder, const char* kind)
 
 QString centralDisabledDirectory()
 {
-    return Paths::system(QStringLiteral("/Library/Audio/Plug-Ins/Disabled"));
+    return PluginFolderTable::centralDisabledFolder();
 }
 
 QString destinationFolder(const AudioPlugin& plugin)
 {
-    switch (plugin.format) {
-    case PluginFormat::aax:
-        return Paths::system(kUnusedFolder);
-    case PluginFormat::wavesBundle:
-        return parentFolder(plugin.originalPath) + QStringLiteral("/Disabled");
-    case PluginFormat::au:
-    case PluginFormat::vst3:
-    case PluginFormat::vst2:
-    case PluginFormat::clap:
-        break;
-    }
-    return centralDisabledDirectory() + u'/' + PluginFormats::rawValue(plugin.format);
+    if (plugin.format == PluginFormat::wavesBundle)
+        return parentFolder(plugin.originalPath) + u'/' + QLatin1String(PluginFolderTable::kWavesDisabledFolder);
+    return PluginFolderTable::disableFolder(PluginFormats::rawValue(plugin.format));
 }
 
 NameParts splitFileName(const QString& fileName)
@@ -187,37 +176,36 @@ bool pathExists(const QString& path)
 
 QStringList disabledFolders(PluginFormat format)
 {
-    QStringList folders{centralDisabledDirectory() + u'/' + PluginFormats::rawValue(format)};
-    if (format == PluginFormat::aax)
-        folders << Paths::system(kUnusedFolder) << Paths::user(kUnusedFolder);
+    return PluginFolderTable::disabledFolders(PluginFormats::rawValue(format));
+}
+
+LayoutFolders currentLayoutFolders()
+{
+    LayoutFolders folders;
+    folders.centralDisabled = centralDisabledDirectory();
+    for (PluginFormat format : PluginFormats::allCases) {
+        const QStringList found = PluginFormats::systemPaths(format);
+        if (!found.isEmpty())
+            folders.systemFolder[static_cast<size_t>(format)] = found.first();
+    }
+    const QString aax = PluginFormats::rawValue(PluginFormat::aax);
+    folders.unusedName = fileName(PluginFolderTable::disableFolder(aax));
+    folders.avidSystemFolder = folders.systemFolder[static_cast<size_t>(PluginFormat::aax)] + u'/';
     return folders;
 }
 
-ReadRules currentReadRules()
+bool isDisabledPath(const QString& bundlePath, const LayoutFolders& folders)
 {
-    ReadRules rules;
-    rules.centralDisabled = centralDisabledDirectory();
-    rules.avidSystemFolder = Paths::system(QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins/"));
-    for (PluginFormat format : PluginFormats::allCases) {
-        const QStringList folders = PluginFormats::systemPaths(format);
-        if (!folders.isEmpty())
-            rules.systemFolder[static_cast<size_t>(format)] = folders.first();
-    }
-    return rules;
+    return bundlePath.contains(folders.centralDisabled) || bundlePath.contains(folders.unusedName);
 }
 
-bool isDisabledPath(const QString& bundlePath, const ReadRules& rules)
-{
-    return bundlePath.contains(rules.centralDisabled) || bundlePath.contains(kUnusedMarker);
-}
-
-QString returnPath(const QString& bundlePath, PluginFormat format, const ReadRules& rules)
+QString returnPath(const QString& bundlePath, PluginFormat format, const LayoutFolders& folders)
 {
     const QString name = bundlePath.mid(bundlePath.lastIndexOf(u'/') + 1);
-    if (bundlePath.contains(rules.centralDisabled))
-        return rules.systemFolder[static_cast<size_t>(format)] + u'/' + name;
-    if (bundlePath.contains(kUnusedMarker))
-        return rules.avidSystemFolder + name;
+    if (bundlePath.contains(folders.centralDisabled))
+        return folders.systemFolder[static_cast<size_t>(format)] + u'/' + name;
+    if (bundlePath.contains(folders.unusedName))
+        return folders.avidSystemFolder + name;
     return bundlePath;
 }
 
@@ -240,7 +228,7 @@ QString disableDestination(const AudioPlugin& plugin, QSet<QString>* reserved)
     return destination;
 }
 
-Road roadFor(const AudioPlugin& plugin)
+MoveRoute routeFor(const AudioPlugin& plugin)
 {
     if (plugin.originalPath.startsWith(Paths::system(QStringLiteral("/Library"))))
         return {true, plugin.format == PluginFormat::au};
@@ -265,10 +253,10 @@ bool isManagedBundlePath(const QString& path, PluginFormat format)
         return false;
     if (format == PluginFormat::wavesBundle) {
         QString folder = parentFolder(path);
-        if (fileName(folder) == QLatin1String("Disabled"))
+        if (fileName(folder) == QLatin1String(PluginFolderTable::kWavesDisabledFolder))
             folder = parentFolder(folder);
-        return parentFolder(folder) == Paths::system(QStringLiteral("/Applications/Waves")) &&
-               fileName(folder).startsWith(QLatin1String("Plug-Ins V"));
+        return parentFolder(folder) == PluginFolderTable::wavesFolder() &&
+               fileName(folder).startsWith(QLatin1String(PluginFolderTable::kWavesVersionPrefix));
     }
     const QStringList roots = PluginFormats::systemPaths(format) + disabledFolders(format);
     return std::any_of(roots.cbegin(), roots.cend(),

@@ -14,7 +14,7 @@
 /// Paths::system, so with no root prefix the texts are those the program has always run.
 namespace DisabledLayout {
 
-/// R + "/Library/Audio/Plug-Ins/Disabled".
+/// R + the central disabled folder (PluginFolderTable).
 QString centralDisabledDirectory();
 /// The folder a plug-in's bundle is moved into when it is disabled.
 QString destinationFolder(const AudioPlugin& plugin);
@@ -39,18 +39,19 @@ QStringList disabledFolders(PluginFormat format);
 
 /// The folder texts a found bundle's status and return path are decided by, taken once
 /// per scan so the walk does not re-read the environment per bundle.
-struct ReadRules {
+struct LayoutFolders {
     QString centralDisabled;
-    QString avidSystemFolder;
+    QString unusedName;                  // the name of the AAX disabled folder, matched under R and H alike
+    QString avidSystemFolder;            // the AAX system folder + "/"
     std::array<QString, 6> systemFolder; // first system folder, by format
 };
-ReadRules currentReadRules();
+LayoutFolders currentLayoutFolders();
 /// Whether a bundle found at `bundlePath` sits in the disabled layout.
-bool isDisabledPath(const QString& bundlePath, const ReadRules& rules);
+bool isDisabledPath(const QString& bundlePath, const LayoutFolders& folders);
 /// Where a bundle found at `bundlePath` returns to when enabled, as far as its folder
-/// tells: the format's system folder for the central folder, the Avid system folder
-/// for a "Plug-Ins (Unused)" folder, else where it is.
-QString returnPath(const QString& bundlePath, PluginFormat format, const ReadRules& rules);
+/// tells: the format's system folder for the central folder, the AAX system folder for
+/// an AAX disabled folder (under R or H), else where it is.
+QString returnPath(const QString& bundlePath, PluginFormat format, const LayoutFolders& folders);
 
 /// `folder` + "/" + `name`, or the first free "base n.extension" (n from 1; the dot is
 /// always written). A name is taken when it exists on disk or is in `reserved`.
@@ -61,20 +62,20 @@ QString freeDestination(const QString& folder, const QString& name, const QSet<Q
 QString disableDestination(const AudioPlugin& plugin, QSet<QString>* reserved = nullptr);
 
 /// How a plug-in's bundle moves, in both directions.
-struct Road {
+struct MoveRoute {
     bool privileged = false;
     bool clearAUCache = false;
-    bool operator==(const Road&) const = default;
+    bool operator==(const MoveRoute&) const = default;
 };
 /// Privileged when originalPath begins with R + "/Library" (purging the Audio Units
 /// cache for Audio Units), plain for anything else but Waves, privileged without purge
 /// for Waves outside it.
-Road roadFor(const AudioPlugin& plugin);
+MoveRoute routeFor(const AudioPlugin& plugin);
 
 /// True when `path` is a bundle the operations may move or remove: clean and absolute,
 /// not hidden, carrying one of the format's extensions, and inside one of the format's
-/// plug-in folders or its disabled layout (for Waves: a "Plug-Ins V…" folder under
-/// R + "/Applications/Waves", or its "Disabled" folder). A hand-edited catalogue row or
+/// plug-in folders or its disabled layout (for Waves: a version folder in the Waves folder,
+/// or the disabled folder beside its bundles). A hand-edited catalogue row or
 /// origins record can name anything; nothing else is handed to a move, least of all as root.
 bool isManagedBundlePath(const QString& path, PluginFormat format);
 

@@ -1,6 +1,6 @@
 #include "catalogue/PluginModels.h"
 
-#include "Platform/Paths.h"
+#include "Platform/PluginFolderTable.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -106,27 +106,7 @@ QStringList fileExtensions(PluginFormat format)
 
 QStringList systemPaths(PluginFormat format)
 {
-    QString folder;
-    switch (format) {
-    case PluginFormat::au:
-        folder = QStringLiteral("/Library/Audio/Plug-Ins/Components");
-        break;
-    case PluginFormat::vst3:
-        folder = QStringLiteral("/Library/Audio/Plug-Ins/VST3");
-        break;
-    case PluginFormat::vst2:
-        folder = QStringLiteral("/Library/Audio/Plug-Ins/VST");
-        break;
-    case PluginFormat::aax:
-        folder = QStringLiteral("/Library/Application Support/Avid/Audio/Plug-Ins");
-        break;
-    case PluginFormat::clap:
-        folder = QStringLiteral("/Library/Audio/Plug-Ins/CLAP");
-        break;
-    case PluginFormat::wavesBundle:
-        return {};
-    }
-    return {Paths::system(folder), Paths::user(folder)};
+    return PluginFolderTable::pluginFolders(rawValue(format));
 }
 
 bool rawValueLess(PluginFormat a, PluginFormat b)

@@ -26,7 +26,7 @@ QString rawValue(PluginFormat format);
 std::optional<PluginFormat> fromRawValue(const QString& rawValue);
 /// The bundle extension without the dot ("component", "vst3", "vst", "aaxplugin", "clap", "bundle").
 QStringList fileExtensions(PluginFormat format);
-/// System folder (R + path) then the same path under H; empty for Waves.
+/// The folders hosts scan for the format (PluginFolderTable): under R, then under H; none for Waves.
 QStringList systemPaths(PluginFormat format);
 /// The symbol (a SymbolIcons name) that stands for the format in the list and the sidebar.
 QString symbolName(PluginFormat format);

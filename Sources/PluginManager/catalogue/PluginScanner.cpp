@@ -2,7 +2,7 @@
 
 #include "Platform/Diagnostics.h"
 #include "Platform/HiddenAttribute.h"
-#include "Platform/Paths.h"
+#include "Platform/PluginFolderTable.h"
 #include "Platform/PropertyList.h"
 #include "catalogue/DisabledLayout.h"
 #include "catalogue/WorkPool.h"
@@ -340,7 +340,7 @@ constexpr size_t kBundlesPerTask = 16;
 
 using FolderId = std::pair<quint64, quint64>;
 
-using FolderRules = DisabledLayout::ReadRules;
+using FolderRules = DisabledLayout::LayoutFolders;
 
 bool isValidUtf8(const QByteArray& bytes)
 {
@@ -686,13 +686,13 @@ void collectWavesFolder(const QByteArray& folder, const QString& versionFolder, 
 QList<AudioPlugin> scanWavesBundlePlugins()
 {
     QList<AudioPlugin> result;
-    const QString wavesFolder = Paths::system(QStringLiteral("/Applications/Waves"));
+    const QString wavesFolder = PluginFolderTable::wavesFolder();
     if (!DisabledLayout::pathExists(wavesFolder))
         return result;
     const QByteArray nativeWaves = QFile::encodeName(wavesFolder);
     Folder waves(AT_FDCWD, nativeWaves);
     for (const DirEntry& folder : waves.entries()) {
-        if (!folder.name.startsWith("Plug-Ins V") || !isValidUtf8(folder.name))
+        if (!folder.name.startsWith(PluginFolderTable::kWavesVersionPrefix) || !isValidUtf8(folder.name))
             continue;
         const QByteArray versionPath = nativeWaves + '/' + folder.name;
         // The folder's own type, as listed: a link named like a version folder is not one.
@@ -704,9 +704,9 @@ QList<AudioPlugin> scanWavesBundlePlugins()
         if (!isFolder)
             continue;
         const QString versionFolder = QFile::decodeName(versionPath);
-        const QString versionTag = QFile::decodeName(folder.name).mid(9); // "Plug-Ins V15" -> "V15"
+        const QString versionTag = PluginFolderTable::wavesVersionTag(QFile::decodeName(folder.name));
         collectWavesFolder(versionPath, versionFolder, versionTag, true, result);
-        const QByteArray disabledPath = versionPath + "/Disabled";
+        const QByteArray disabledPath = versionPath + '/' + PluginFolderTable::kWavesDisabledFolder;
         if (DisabledLayout::pathExists(QFile::decodeName(disabledPath)))
             collectWavesFolder(disabledPath, versionFolder, versionTag, false, result);
     }
@@ -863,7 +863,7 @@ void PluginScanner::scanAllPlugins(int threads)
 
 QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(double)>& formatDone)
 {
-    const FolderRules rules = DisabledLayout::currentReadRules();
+    const FolderRules rules = DisabledLayout::currentLayoutFolders();
     createCentralDisabledDirectoryIfNeeded();
 
     std::atomic_bool depthWarned{false};
@@ -959,7 +959,7 @@ std::optional<AudioPlugin> PluginScanner::createPluginFromURL(const QString& bun
     if (!facts.present)
         return std::nullopt;
     return makeRecord(std::move(facts), native.mid(native.lastIndexOf('/') + 1), bundlePath, format,
-                      DisabledLayout::currentReadRules());
+                      DisabledLayout::currentLayoutFolders());
 }
 
 QList<AudioPlugin> PluginScanner::crossReferenceManufacturers(QList<AudioPlugin> plugins)

@@ -37,7 +37,7 @@ public:
     double scanProgress() const { return m_scanProgress; }
     const std::optional<PluginError>& scanError() const { return m_scanError; }
 
-    /// R + "/Library/Audio/Plug-Ins/Disabled".
+    /// R + the central disabled folder (PluginFolderTable).
     static QString centralDisabledDirectory();
 
     /// Lower-cased manufacturer names that carry no information (17).

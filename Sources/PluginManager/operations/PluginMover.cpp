@@ -1,6 +1,7 @@
 #include "operations/PluginMover.h"
 
 #include "Platform/Paths.h"
+#include "Platform/PluginFolderTable.h"
 #include "Platform/ProcessLauncher.h"
 #include "catalogue/ActivityLogManager.h"
 #include "catalogue/DisabledLayout.h"
@@ -62,7 +63,7 @@ struct PlannedMove {
     DisabledLayout::MoveSpec spec;
     Identity identity;
     bool crossDevice = false;
-    DisabledLayout::Road road;
+    DisabledLayout::MoveRoute route;
 
     QStringList stagingNames() const
     {
@@ -247,7 +248,7 @@ MovePlan planMove(const AudioPlugin& plugin, QSet<QString>* reserved)
             reserved->insert(destination);
     }
     PlannedMove move{
-        plugin, {source, destination, S_ISLNK(identity->type)}, *identity, false, DisabledLayout::roadFor(plugin)};
+        plugin, {source, destination, S_ISLNK(identity->type)}, *identity, false, DisabledLayout::routeFor(plugin)};
     move.crossDevice = DisabledLayout::crossesDevices(source, destination);
     if (move.crossDevice)
         DisabledLayout::addStagingNames(move.spec);
@@ -496,9 +497,9 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
     // any other failure by what the disk shows, with the command's own words as the cause.
     std::optional<PluginError> runError;
     QString cause;
-    if (move.road.privileged) {
+    if (move.route.privileged) {
         const PrivilegedRunner::Result result =
-            runPrivileged(DisabledLayout::privilegedMoveCommand(move.spec, disable, move.road.clearAUCache));
+            runPrivileged(DisabledLayout::privilegedMoveCommand(move.spec, disable, move.route.clearAUCache));
         if (!result.started || result.refused || result.killed)
             runError = errorFromRunner(result, QStringLiteral("Failed to execute AppleScript"));
         else if (!result.succeeded)
@@ -649,7 +650,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     QList<const PlannedMove*> privileged;
     QHash<const PlannedMove*, qsizetype> scriptIndex;
     for (const PlannedMove& move : plan.moves) {
-        if (move.road.privileged) {
+        if (move.route.privileged) {
             scriptIndex.insert(&move, privileged.size());
             privileged.append(&move);
         }
@@ -663,7 +664,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     if (!(run.didNothing && run.error)) {
         qsizetype done = privileged.size();
         for (const PlannedMove& move : plan.moves) {
-            if (move.road.privileged)
+            if (move.route.privileged)
                 continue;
             plainReasons.insert(&move, DisabledLayout::moveItem(move.spec));
             showProgress(showPanel, ++done, total);
@@ -677,7 +678,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
             if (move.plugin.isEnabled)
                 origins.forget(move.spec.destination);
             const QString cause =
-                move.road.privileged ? run.causes.value(scriptIndex.value(&move, -1)) : plainReasons.value(&move);
+                move.route.privileged ? run.causes.value(scriptIndex.value(&move, -1)) : plainReasons.value(&move);
             outcome.notChanged.append(
                 {move.plugin, notMovedReason(move, cappedCause(cause)) + removeLeftoversOf(move)});
             outcome.rescan = outcome.rescan || hasLeft(move);
@@ -740,7 +741,7 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
             continue;
         }
         targets.append(plugin);
-        if (DisabledLayout::roadFor(plugin).privileged)
+        if (DisabledLayout::routeFor(plugin).privileged)
             privilegedPaths.append(plugin.currentPath);
     }
     const qsizetype refusedBeforeRun = outcome.notChanged.size();
@@ -766,7 +767,7 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
     // What needs no rights is removed with the user's own, unless the prompt was refused.
     if (!(runDidNothing && runError)) {
         for (const AudioPlugin& plugin : std::as_const(targets)) {
-            if (!DisabledLayout::roadFor(plugin).privileged)
+            if (!DisabledLayout::routeFor(plugin).privileged)
                 DisabledLayout::removeTree(plugin.currentPath);
         }
     }
@@ -813,7 +814,7 @@ void PluginMover::runWavesAURegUtilities() const
 {
     if (!m_services.processLauncher)
         return;
-    const QDir wavesFolder(Paths::system(QStringLiteral("/Applications/Waves")));
+    const QDir wavesFolder(PluginFolderTable::wavesFolder());
     if (!wavesFolder.exists())
         return;
     const QStringList shells = wavesFolder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);

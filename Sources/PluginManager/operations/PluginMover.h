@@ -51,7 +51,7 @@ public:
     MoveOutcome switchMany(const QList<AudioPlugin>& plugins) const;
     /// Removes the bundles with one privileged run.
     MoveOutcome remove(const QList<AudioPlugin>& plugins) const;
-    /// Starts each Waves AU Reg Utility found under R + "/Applications/Waves".
+    /// Starts each Waves AU Reg Utility found in the Waves folder (PluginFolderTable).
     void runWavesAURegUtilities() const;
 
     /// The user's error for a privileged run that failed: a runner that could not start

@@ -15,8 +15,8 @@ class QDialog;
 class QWidget;
 class UADCleanupManager;
 
-/// Where the other pieces of the window plug into the root view. Each factory has a
-/// default; tests (and pieces still to come) replace them.
+/// Where the sidebar, the content area, the onboarding sheet and the UAD clean-up sheet plug
+/// into the root view. Each factory defaults to the real view; tests replace them.
 namespace ContentViewSeams {
 
 using FormatCallback = std::function<void(std::optional<PluginFormat>)>;
@@ -38,7 +38,7 @@ struct Factories {
     std::function<QWidget*(UADCleanupManager&, PluginManagerViewModel&, QWidget* parent)> uadCleanupSheet;
 };
 
-/// The factories in force (defaults: the real views where they exist).
+/// The factories in force (by default the real views).
 Factories& factories();
 /// Back to the defaults.
 void resetFactories();

@@ -1,27 +1,18 @@
 #include "shell/cli/CLICommand.h"
 
-#include "Platform/Paths.h"
+#include "Platform/PluginFolderTable.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
 
-#include <array>
 #include <cerrno>
 #include <dirent.h>
 #include <ostream>
 #include <system_error>
 
 namespace {
-
-// The report's own folder list, in report order; it deliberately does not share the
-// scanner's table, because this command must not depend on the catalogue.
-constexpr std::array<const char*, 5> kPluginFolders = {
-    "/Library/Audio/Plug-Ins/Components", "/Library/Audio/Plug-Ins/VST3",
-    "/Library/Audio/Plug-Ins/VST",        "/Library/Application Support/Avid/Audio/Plug-Ins",
-    "/Library/Audio/Plug-Ins/CLAP",
-};
 
 /// Empty when the folder can be opened for listing, else the reason it cannot.
 /// QDir reports an unreadable folder as an empty one, so the reason comes from opendir.
@@ -74,11 +65,12 @@ void CLICommand::scanPlugins(std::ostream& out)
 {
     out << "🔍 Scanning for audio plugins...\n";
 
+    // The folders hosts scan, in the table's order: the five under R, then the same under H.
     QStringList folders;
-    for (const char* folder : kPluginFolders)
-        folders.append(Paths::system(QString::fromLatin1(folder)));
-    for (const char* folder : kPluginFolders)
-        folders.append(Paths::user(QString::fromLatin1(folder)));
+    for (const PluginFolderTable::Row& row : PluginFolderTable::rows()) {
+        if (!row.disabled)
+            folders.append(PluginFolderTable::pathOf(row));
+    }
 
     qsizetype total = 0;
     for (const QString& folder : folders) {
