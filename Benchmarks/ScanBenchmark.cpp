@@ -29,6 +29,7 @@
 #include "shell/UpdateChecker.h"
 #include "shell/WindowState.h"
 #include "uadcleanup/UADCleanupManager.h"
+#include "widgets/Prompter.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -431,7 +432,6 @@ int windowProbe(int argc, char** argv, const QElapsedTimer& sinceMain)
     const PlatformServices services = recordingServices(clock);
     services.defaults->setValue(DefaultsStore::standardSuite(), QStringLiteral("onboardingComplete"), true);
     Platform::setServices(services);
-    ActivityLogManager::resetShared(clock);
 
     // The event loop's pauses: a 1 ms timer notes every gap between its ticks.
     qint64 lastTick = -1;
@@ -458,18 +458,22 @@ int windowProbe(int argc, char** argv, const QElapsedTimer& sinceMain)
     };
 
     PluginManagerViewModel* model = nullptr;
-    AppDelegate delegate(services);
+    const std::shared_ptr<Prompter> prompter = Prompts::makeDialogPrompter();
+    AppDelegate delegate(services, prompter);
+    std::unique_ptr<PluginDatabase> catalogue;
+    std::unique_ptr<ActivityLogManager> activityLog;
     std::unique_ptr<UADCleanupManager> uad;
     std::unique_ptr<WindowState> state;
     delegate.setContentFactory([&]() -> QWidget* {
         // AppDelegate::makeContent, with the view model kept at hand.
-        PluginDatabase& catalogue = PluginDatabase::shared();
-        uad = std::make_unique<UADCleanupManager>(catalogue, services.uadControlPanel);
-        state = std::make_unique<WindowState>(
-            std::make_unique<PluginManagerViewModel>(catalogue, ActivityLogManager::shared(), services),
-            UpdateChecker::shared(), std::make_unique<ProfileManager>(), *uad);
+        catalogue = std::make_unique<PluginDatabase>(Paths::dataFile(QString::fromLatin1(CatalogueSchema::kFileName)));
+        activityLog = std::make_unique<ActivityLogManager>(clock);
+        uad = std::make_unique<UADCleanupManager>(*catalogue, services.uadControlPanel);
+        state = std::make_unique<WindowState>(std::make_unique<PluginManagerViewModel>(
+                                                  *catalogue, *activityLog, delegate.progressWindowManager(), services),
+                                              delegate.updateChecker(), std::make_unique<ProfileManager>(), *uad);
         model = state->pluginManager.get();
-        return new ContentView(*state);
+        return new ContentView(*state, *prompter);
     });
 
     // The first paint of a table that holds rows.

@@ -37,15 +37,18 @@ QByteArray fileOfEntries(int count)
 
 class ActivityLogManagerTest : public SandboxTest {
 protected:
-    void SetUp() override
-    {
-        SandboxTest::SetUp();
-        ActivityLogManager::resetShared(m_clock);
-    }
     void TearDown() override
     {
-        ActivityLogManager::resetShared();
+        m_log.reset();
         SandboxTest::TearDown();
+    }
+    /// The store under test, made over the manual clock on first use.
+    ActivityLogManager& store() { return m_log ? *m_log : fresh(); }
+    /// A new store over the manual clock, loading the current D (a new start).
+    ActivityLogManager& fresh()
+    {
+        m_log = std::make_unique<ActivityLogManager>(m_clock);
+        return *m_log;
     }
     QString logFile() const { return dataDir() + QStringLiteral("/activity_log.json"); }
     /// The file as the store would load it now.
@@ -57,6 +60,7 @@ protected:
         return entries;
     }
     std::shared_ptr<ManualClock> m_clock = std::make_shared<ManualClock>(dateFromJsonSeconds(800000000));
+    std::unique_ptr<ActivityLogManager> m_log;
 };
 
 TEST(ActivityLogEntryTest, CodingIsCompactAndStrict)
@@ -122,8 +126,7 @@ TEST(ActivityLogEntryTest, TimeAgoEdges)
 
 TEST_F(ActivityLogManagerTest, LogPutsNewestFirstAndSaves)
 {
-    ActivityLogManager& log = ActivityLogManager::shared();
-    EXPECT_EQ(&log, &ActivityLogManager::shared());
+    ActivityLogManager& log = store();
     EXPECT_TRUE(log.entries().isEmpty());
     EXPECT_EQ(log.savePath(), logFile());
 
@@ -144,10 +147,21 @@ TEST_F(ActivityLogManagerTest, LogPutsNewestFirstAndSaves)
     EXPECT_EQ(onDisk.at(1).action, Action::disabled);
 
     // A fresh store reads the same list back.
-    ActivityLogManager::resetShared(m_clock);
-    EXPECT_EQ(ActivityLogManager::shared().entries().size(), 2);
-    EXPECT_EQ(ActivityLogManager::shared().entries().at(0).pluginName, QStringLiteral("B"));
+    EXPECT_EQ(fresh().entries().size(), 2);
+    EXPECT_EQ(store().entries().at(0).pluginName, QStringLiteral("B"));
     EXPECT_TRUE(printedLines().isEmpty());
+}
+
+TEST_F(ActivityLogManagerTest, SharedIsTheInstalledLogElseOneMadeOnFirstUse)
+{
+    ActivityLogManager installed(m_clock);
+    ActivityLogManager::setShared(&installed);
+    EXPECT_EQ(&ActivityLogManager::shared(), &installed);
+    ActivityLogManager::clearShared(&installed);
+    ActivityLogManager& made = ActivityLogManager::shared();
+    EXPECT_NE(&made, &installed);
+    EXPECT_EQ(&ActivityLogManager::shared(), &made);
+    ActivityLogManager::resetShared();
 }
 
 TEST_F(ActivityLogManagerTest, CapDropsOnlyBeyondTwoHundred)
@@ -155,8 +169,7 @@ TEST_F(ActivityLogManagerTest, CapDropsOnlyBeyondTwoHundred)
     for (const int start : {199, 200}) {
         SCOPED_TRACE(start);
         writeFile(logFile(), fileOfEntries(start));
-        ActivityLogManager::resetShared(m_clock);
-        ActivityLogManager& log = ActivityLogManager::shared();
+        ActivityLogManager& log = fresh();
         ASSERT_EQ(log.entries().size(), start);
         log.log(QStringLiteral("New"), QStringLiteral("VST"), Action::enabled);
         EXPECT_EQ(log.entries().size(), 200);
@@ -169,7 +182,7 @@ TEST_F(ActivityLogManagerTest, CapDropsOnlyBeyondTwoHundred)
 
 TEST_F(ActivityLogManagerTest, BatchesShareOneTimestampAndComeFirstInOrder)
 {
-    ActivityLogManager& log = ActivityLogManager::shared();
+    ActivityLogManager& log = store();
     log.log(QStringLiteral("Older"), QStringLiteral("VST3"), Action::enabled);
     m_clock->advance(10);
     log.logBatch(pairs(3, QStringLiteral("P")), Action::deleted);
@@ -201,7 +214,7 @@ TEST_F(ActivityLogManagerTest, BatchesShareOneTimestampAndComeFirstInOrder)
 TEST_F(ActivityLogManagerTest, LongFileLoadsWholeAndTrimsOnTheNextChange)
 {
     writeFile(logFile(), fileOfEntries(300));
-    ActivityLogManager& log = ActivityLogManager::shared();
+    ActivityLogManager& log = store();
     EXPECT_EQ(log.entries().size(), 300);
     log.logBatch(pairs(2, QStringLiteral("N")), Action::enabled);
     EXPECT_EQ(log.entries().size(), 200);
@@ -211,7 +224,7 @@ TEST_F(ActivityLogManagerTest, LongFileLoadsWholeAndTrimsOnTheNextChange)
 
 TEST_F(ActivityLogManagerTest, ClearLeavesAnEmptyArray)
 {
-    ActivityLogManager& log = ActivityLogManager::shared();
+    ActivityLogManager& log = store();
     log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled);
     log.clearLog();
     EXPECT_TRUE(log.entries().isEmpty());
@@ -236,8 +249,7 @@ TEST_F(ActivityLogManagerTest, UnreadableLogIsKeptAsideBeforeTheFirstWrite)
         QDir(dataDir()).removeRecursively();
         writeFile(logFile(), bytes);
         clearPrintedLines();
-        ActivityLogManager::resetShared(m_clock);
-        ActivityLogManager& log = ActivityLogManager::shared();
+        ActivityLogManager& log = fresh();
         EXPECT_TRUE(log.entries().isEmpty());
         EXPECT_TRUE(printedLines().isEmpty());
 
@@ -261,8 +273,7 @@ TEST_F(ActivityLogManagerTest, AnUnwritableDataFolderGivesDiagnosticsOnly)
     const QString blocker = home() + QStringLiteral("/blocker");
     writeFile(blocker, "x");
     qputenv("XDG_DATA_HOME", (blocker + QStringLiteral("/data")).toUtf8());
-    ActivityLogManager::resetShared(m_clock);
-    ActivityLogManager& log = ActivityLogManager::shared();
+    ActivityLogManager& log = fresh();
     log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled);
     log.clearLog();
     log.logBatch(pairs(2, QStringLiteral("P")), Action::disabled);

@@ -358,16 +358,12 @@ TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
     // Three of the four system bundles move; the home one, moved with the user's rights
     // after the script, never does.
     const QString scratch = home() + QStringLiteral("/partial.sh");
-    EXPECT_EXIT(
-        {
-            PluginMover mover(db(), activityLog(), services(std::make_shared<DyingRunner>(3, scratch)));
-            mover.switchMany(enabled);
-        },
-        testing::ExitedWithCode(0), "");
+    EXPECT_EXIT({ mover(std::make_shared<DyingRunner>(3, scratch)).switchMany(enabled); }, testing::ExitedWithCode(0),
+                "");
     EXPECT_EQ(batchTempFiles().size(), 2);
 
     // The next start finds the leftovers and what the script did.
-    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    PluginManagerViewModel second(db(), activityLog(), progressPanel(), services(m_sandboxRunner));
     EXPECT_TRUE(batchTempFiles().isEmpty());
     ASSERT_TRUE(scanAndWait(second));
     const QList<AudioPlugin> disabled = disabledButTheUnrelated(second);
@@ -415,7 +411,7 @@ TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItA
     EXPECT_EXIT(
         {
             const auto runner = std::make_shared<OrphaningRunner>(2, gate, base + QStringLiteral("/bin"));
-            PluginMover(db(), activityLog(), services(runner)).switchMany(enabled);
+            mover(runner).switchMany(enabled);
         },
         testing::ExitedWithCode(0), "");
     // However this test ends, the script is let go and has ended before the sandbox goes.
@@ -428,7 +424,7 @@ TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItA
     ASSERT_TRUE(PluginMover::earlierBatchRunning());
 
     // The restart keeps the live script's files and its origin records, and waits for it.
-    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    PluginManagerViewModel second(db(), activityLog(), progressPanel(), services(m_sandboxRunner));
     EXPECT_EQ(batchTempFiles().size(), 2);
     EXPECT_TRUE(second.isOperationRunning());
     second.togglePlugin(second.plugins().value(0));
@@ -493,7 +489,7 @@ TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesN
             size.rlim_cur = 256 * 1024;
             ::setrlimit(RLIMIT_FSIZE, &size);
             std::signal(SIGXFSZ, SIG_DFL);
-            PluginMover(db(), activityLog(), services(m_sandboxRunner)).switchMany(first.plugins());
+            mover(m_sandboxRunner).switchMany(first.plugins());
             std::_Exit(0);
         },
         testing::KilledBySignal(SIGXFSZ), "");
@@ -506,7 +502,7 @@ TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesN
     EXPECT_EQ(PluginScanner::scan().size(), 2);
 
     // The next start removes what the killed copy left; a whole round then goes and comes back intact.
-    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    PluginManagerViewModel second(db(), activityLog(), progressPanel(), services(m_sandboxRunner));
     EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     ASSERT_TRUE(scanAndWait(second));
     ASSERT_EQ(withState(second.plugins(), true).size(), 2);
@@ -712,9 +708,9 @@ TEST_F(OperationReliabilityTest, AnItemsErrorCarriesOnlyItsOwnLines)
     const QByteArray resources = QFile::encodeName(locked.currentPath + QStringLiteral("/Contents/Resources"));
     ASSERT_EQ(::chmod(disabledVst3.constData(), 0555), 0);
     ASSERT_EQ(::chmod(resources.constData(), 0555), 0);
-    const PluginMover mover(db(), activityLog(), services(m_sandboxRunner));
-    const MoveOutcome moves = mover.switchMany({plain, odd});
-    const MoveOutcome deletes = mover.remove({locked, untried});
+    const PluginMover sandboxMover = mover(m_sandboxRunner);
+    const MoveOutcome moves = sandboxMover.switchMany({plain, odd});
+    const MoveOutcome deletes = sandboxMover.remove({locked, untried});
     ::chmod(disabledVst3.constData(), 0755);
     ::chmod(resources.constData(), 0755);
 
@@ -781,7 +777,7 @@ TEST_F(OperationReliabilityTest, HundredsOfBundlesSurviveRoundsOfFaults)
                       PluginFormat::au, name.toUtf8() + "au");
     }
     const auto runner = std::make_shared<FaultyRunner>();
-    PluginManagerViewModel model(db(), activityLog(), services(runner));
+    PluginManagerViewModel model(db(), activityLog(), progressPanel(), services(runner));
     QMap<QByteArray, int> expected = scannedBundles(model);
     ASSERT_GT(model.plugins().size(), 200);
 
@@ -842,7 +838,7 @@ TEST_F(OperationReliabilityTest, ASecondWindowRewritingTheCatalogueMidBatchMispl
                       format, QByteArray::number(i));
     }
     const auto runner = std::make_shared<InterruptedRunner>(std::make_shared<FaultyRunner>());
-    PluginManagerViewModel first(db(), activityLog(), services(runner));
+    PluginManagerViewModel first(db(), activityLog(), progressPanel(), services(runner));
     const QMap<QByteArray, int> expected = scannedBundles(first);
     ASSERT_EQ(first.plugins().size(), 40);
     QMap<QString, QByteArray> placed;
@@ -852,7 +848,7 @@ TEST_F(OperationReliabilityTest, ASecondWindowRewritingTheCatalogueMidBatchMispl
     // Its own connection and view model, as a second process would have: its scan rewrites
     // the catalogue (every id anew) after the first one planned its batch.
     PluginDatabase otherConnection(db().path());
-    PluginManagerViewModel second(otherConnection, activityLog(), services(runner));
+    PluginManagerViewModel second(otherConnection, activityLog(), progressPanel(), services(runner));
     for (const bool enable : {false, true}) {
         SCOPED_TRACE(enable ? "enable all" : "disable all");
         runner->beforeNextRun([&second] { ASSERT_TRUE(scanAndWait(second)); });
@@ -882,7 +878,7 @@ TEST_F(OperationReliabilityTest, ASecondProgramStartedMidBatchIsKeptOutAndNothin
     const DataFolderLock window(Paths::dataDir());
     ASSERT_EQ(window.state(), DataFolderLock::State::held);
     const auto runner = std::make_shared<InterruptedRunner>(std::make_shared<FaultyRunner>());
-    PluginManagerViewModel model(db(), activityLog(), services(runner));
+    PluginManagerViewModel model(db(), activityLog(), progressPanel(), services(runner));
     const QMap<QByteArray, int> expected = scannedBundles(model);
     QMap<QString, QByteArray> placed;
     for (const AudioPlugin& plugin : withState(model.plugins(), true))

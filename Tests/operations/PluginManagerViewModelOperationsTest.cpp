@@ -75,7 +75,7 @@ protected:
     QStringList actions() const
     {
         QStringList list;
-        for (const ActivityLogEntry& entry : ActivityLogManager::shared().entries())
+        for (const ActivityLogEntry& entry : activityLog().entries())
             list.append(ActivityLogEntry::actionRawValue(entry.action) + u' ' + entry.pluginName);
         return list;
     }
@@ -176,7 +176,7 @@ TEST_F(PluginManagerViewModelOperationsTest, RowsOfTheListsTheOperationReplacesA
     ASSERT_FALSE(model.error());
     model.toggleMultiplePlugins(model.plugins());
     ASSERT_FALSE(model.error());
-    const auto& entries = ActivityLogManager::shared().entries();
+    const auto& entries = activityLog().entries();
     ASSERT_EQ(entries.size(), 2);
     for (const ActivityLogEntry& entry : entries)
         EXPECT_EQ(entry.pluginName, QStringLiteral("Mine"));
@@ -678,7 +678,7 @@ TEST_F(PluginManagerViewModelOperationsTest, ProgressFileIsPolledWhileTheScriptR
             file.write(text);
             file.close();
             QTest::qWait(250);
-            seen.append(ProgressWindowManager::shared().hudModel()->progress());
+            seen.append(progressPanel().hudModel()->progress());
         }
     });
     model.toggleMultiplePlugins(plugins);
@@ -744,7 +744,7 @@ TEST_F(PluginManagerViewModelOperationsTest, PanelFromFiftyOnePluginsWithItsLabe
     };
     seed({});
     PluginManagerViewModel& model = vm();
-    ProgressWindowManager& panel = ProgressWindowManager::shared();
+    ProgressWindowManager& panel = progressPanel();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         // The sources exist, so the batch really runs its script.

@@ -160,7 +160,7 @@ TEST_F(ContentViewTest, OnboardingShowsUntilASheetHasBeenDismissed)
 {
     int built = 0;
     QPointer<QDialog> shown;
-    ContentViewSeams::factories().onboardingSheet = [&](const PlatformServices&, QWidget* parent) {
+    seams.onboardingSheet = [&](const PlatformServices&, QWidget* parent) {
         ++built;
         shown = new QDialog(parent);
         return shown.data();
@@ -389,7 +389,7 @@ TEST_F(ContentViewTest, ResetArmsTheSequenceThatOpensTheCleanUpSheet)
 
 TEST_F(ContentViewTest, TheRealMainContentAreaRaisesConfirmationsAndReset)
 {
-    ContentViewSeams::resetFactories();
+    seams = ContentViewSeams::defaults();
     seed({});
     auto* main = qobject_cast<MainContentView*>(view().mainContent());
     ASSERT_NE(main, nullptr);

@@ -171,7 +171,7 @@ TEST_F(ActionsSectionTest, ConfirmedEnableAndDisableHandTheSingleFormatToTheRoot
 TEST_F(ActionsSectionTest, DeleteRemovesExactlyThePluginsItCounted)
 {
     auto hook = std::make_shared<HookPrompter>();
-    Prompts::setCurrent(hook);
+    askThrough(hook);
     vm().setSelectedFormats({PluginFormat::vst3});
     const AudioPlugin arrived = plugin(QStringLiteral("Arrived During Scan"), PluginFormat::vst3, true);
     hook->onAsk = [&](const Prompter::Alert&) {

@@ -147,7 +147,7 @@ TEST_F(ActivityLogViewTest, TheEntriesAreOneTabStopTheArrowsWalk)
     auto* layout = new QVBoxLayout(&window);
     auto* before = new QPushButton(QStringLiteral("Before"));
     layout->addWidget(before);
-    auto* log = new ActivityLogView(activityLog());
+    auto* log = new ActivityLogView(activityLog(), prompter());
     log->setFixedHeight(200);
     layout->addWidget(log);
     auto* after = new QPushButton(QStringLiteral("After"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/InstalledInstance.h"
 #include "catalogue/PluginModels.h"
 
 #include <QByteArray>
@@ -55,9 +56,16 @@ public:
     PluginDatabase(const PluginDatabase&) = delete;
     PluginDatabase& operator=(const PluginDatabase&) = delete;
 
-    /// The process-wide catalogue at D/plugins.db, opened on first use.
+    /// The process-wide catalogue: the one the program's start-up installed, else the one at
+    /// D/plugins.db, opened on first use. Below the start-up the catalogue is handed down.
     static PluginDatabase& shared();
-    /// Tests: drop the shared instance so the next shared() opens the current D.
+    /// The start-up installs the catalogue it built; clearShared() with that one uninstalls it.
+    static void setShared(PluginDatabase* catalogue) { InstalledInstance<PluginDatabase>::install(catalogue); }
+    static void clearShared(const PluginDatabase* catalogue)
+    {
+        InstalledInstance<PluginDatabase>::uninstall(catalogue);
+    }
+    /// Tests: drop the default instance so the next shared() opens the current D.
     static void resetShared();
 
     QString dbPath() const { return m_dbPath; }

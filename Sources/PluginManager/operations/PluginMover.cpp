@@ -407,8 +407,10 @@ QSet<QString> liveBatchRuns()
 
 } // namespace
 
-PluginMover::PluginMover(PluginDatabase& database, ActivityLogManager& activityLog, PlatformServices services)
-    : m_database(database), m_activityLog(activityLog), m_services(std::move(services))
+PluginMover::PluginMover(PluginDatabase& database, ActivityLogManager& activityLog, ProgressWindowManager& progress,
+                         PlatformServices services, QString originsPath)
+    : m_database(database), m_activityLog(activityLog), m_progress(progress), m_services(std::move(services)),
+      m_originsPath(std::move(originsPath))
 {
 }
 
@@ -483,7 +485,7 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
 
     // Written ahead: if the program dies during the move, the next scan still knows the
     // origin, and start-up finds what a killed copy left.
-    DisabledOrigins origins;
+    DisabledOrigins origins(m_originsPath);
     if (disable) {
         origins.record(destination, plugin.originalPath);
         origins.saveIfChanged();
@@ -556,15 +558,15 @@ struct ScriptRun {
     bool didNothing = true;
 };
 
-void showProgress(bool panel, qsizetype done, qsizetype total)
+void showProgress(ProgressWindowManager& progress, bool panel, qsizetype done, qsizetype total)
 {
     if (panel && total > 0)
-        ProgressWindowManager::shared().hudModel()->setProgress(static_cast<double>(done) / static_cast<double>(total));
+        progress.hudModel()->setProgress(static_cast<double>(done) / static_cast<double>(total));
 }
 
 // Runs the batch script with the progress file polled every 80 ms; its count is shown
 // against `total`, the whole batch.
-ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total,
+ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total, ProgressWindowManager& progress,
                          const std::function<PrivilegedRunner::Result(const QString&)>& run)
 {
     ScriptRun outcome;
@@ -595,12 +597,12 @@ ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total
         const BatchFileLock progressLock(progressFile);
         QTimer poll;
         poll.setInterval(kProgressPollMs);
-        QObject::connect(&poll, &QTimer::timeout, &poll, [progressFile, total] {
+        QObject::connect(&poll, &QTimer::timeout, &poll, [progressFile, total, &progress] {
             QFile file(progressFile);
             if (!file.open(QIODevice::ReadOnly))
                 return;
             if (const std::optional<double> fraction = BatchScript::parseProgress(file.read(64), total))
-                ProgressWindowManager::shared().hudModel()->setProgress(*fraction);
+                progress.hudModel()->setProgress(*fraction);
         });
         poll.start();
         const PrivilegedRunner::Result result = run(BatchScript::runCommand(scriptFile));
@@ -630,12 +632,12 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     }
     const bool showPanel = total >= kPanelThreshold;
     if (showPanel)
-        ProgressWindowManager::shared().show(panelLabel(plugins), static_cast<int>(total));
+        m_progress.show(panelLabel(plugins), static_cast<int>(total));
 
     // Written ahead: if the program dies while the script runs, the script still finishes
     // and the next scan must know where each bundle came from, and start-up must find
     // what a killed copy left.
-    DisabledOrigins origins;
+    DisabledOrigins origins(m_originsPath);
     StagingNames staging;
     for (const PlannedMove& move : plan.moves) {
         if (move.plugin.isEnabled)
@@ -657,7 +659,8 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     ScriptRun run;
     run.didNothing = false;
     if (!privileged.isEmpty())
-        run = runBatchScript(privileged, total, [this](const QString& command) { return runPrivileged(command); });
+        run = runBatchScript(privileged, total, m_progress,
+                             [this](const QString& command) { return runPrivileged(command); });
     // A cancelled prompt cancels the whole batch.
     QHash<const PlannedMove*, QString> plainReasons;
     if (!(run.didNothing && run.error)) {
@@ -666,7 +669,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
             if (move.road.privileged)
                 continue;
             plainReasons.insert(&move, DisabledLayout::moveItem(move.spec));
-            showProgress(showPanel, ++done, total);
+            showProgress(m_progress, showPanel, ++done, total);
         }
     }
 
@@ -716,7 +719,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
                     [](const AudioPlugin& plugin) { return plugin.format == PluginFormat::wavesBundle; }))
         runWavesAURegUtilities();
     if (showPanel)
-        ProgressWindowManager::shared().hide();
+        m_progress.hide();
     publishFailures(outcome, allMoved && !run.didNothing ? std::nullopt : run.error, plan.refused.size(), total,
                     run.didNothing);
     addRecordFailures(outcome, failures);
@@ -771,7 +774,7 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
         }
     }
 
-    DisabledOrigins origins;
+    DisabledOrigins origins(m_originsPath);
     QList<QUuid> ids;
     for (qsizetype i = 0; i < targets.size(); ++i) {
         const AudioPlugin& plugin = targets[i];

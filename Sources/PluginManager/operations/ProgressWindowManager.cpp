@@ -1,5 +1,7 @@
 #include "operations/ProgressWindowManager.h"
 
+#include "Platform/InstalledInstance.h"
+
 #include <QCoreApplication>
 
 void ProgressHUDModel::setLabel(const QString& label)
@@ -22,6 +24,8 @@ void ProgressHUDModel::setProgress(double progress)
 
 ProgressWindowManager& ProgressWindowManager::shared()
 {
+    if (ProgressWindowManager* installed = InstalledInstance<ProgressWindowManager>::get())
+        return *installed;
     // Parented to the application so it goes before the application object does.
     static QPointer<ProgressWindowManager> instance;
     if (!instance)

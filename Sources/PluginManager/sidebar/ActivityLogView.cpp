@@ -33,7 +33,8 @@ QFrame* divider(QWidget* parent, qreal opacity)
 
 } // namespace
 
-ActivityLogView::ActivityLogView(ActivityLogManager& log, QWidget* parent) : QWidget(parent), m_log(log)
+ActivityLogView::ActivityLogView(ActivityLogManager& log, Prompter& prompter, QWidget* parent)
+    : QWidget(parent), m_log(log), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("activityLogView"));
     auto* layout = new QVBoxLayout(this);
@@ -98,8 +99,8 @@ bool ActivityLogView::isShowingEmptyState() const
 
 void ActivityLogView::requestClear()
 {
-    if (Prompts::confirm(this, QStringLiteral("Clear activity log?"), QString(), QStringLiteral("Clear Log"),
-                         Prompter::Role::destructive))
+    if (m_prompter.confirm(this, QStringLiteral("Clear activity log?"), QString(), QStringLiteral("Clear Log"),
+                           Prompter::Role::destructive))
         m_log.clearLog();
 }
 

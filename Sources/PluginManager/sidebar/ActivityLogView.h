@@ -4,6 +4,7 @@
 
 class ActivityLogManager;
 class ActivityLogRow;
+class Prompter;
 class QScrollArea;
 class QVBoxLayout;
 class RowButton;
@@ -16,7 +17,7 @@ class ActivityLogView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ActivityLogView)
 public:
-    explicit ActivityLogView(ActivityLogManager& log, QWidget* parent = nullptr);
+    ActivityLogView(ActivityLogManager& log, Prompter& prompter, QWidget* parent = nullptr);
 
     RowButton* clearButton() const { return m_clearButton; }
     QList<ActivityLogRow*> rows() const;
@@ -33,6 +34,7 @@ private:
     void reachRow(int index, bool focus);
 
     ActivityLogManager& m_log;
+    Prompter& m_prompter;
     RowButton* m_clearButton = nullptr;
     QScrollArea* m_scroll = nullptr;
     QWidget* m_rowsHost = nullptr;
