@@ -64,7 +64,8 @@ struct Fixture {
                 p.lastUsed = clock->now().addDays(-(i % 500));
             plugins.append(p);
         }
-        database->replaceAllPlugins(plugins);
+        if (const QString failed = database->replaceAllPlugins(plugins); !failed.isEmpty())
+            qFatal("The catalogue could not be written: %s", qPrintable(failed));
         viewModel = std::make_unique<PluginManagerViewModel>(*database, *activityLog, progress, services);
         viewModel->refreshAllState();
         view = std::make_unique<PluginListView>(*viewModel);

@@ -244,12 +244,15 @@ void BM_ReplaceAllPlugins(benchmark::State& state)
     for (const QString& file : {path, path + "-wal", path + "-shm"})
         QFile::remove(file);
     PluginDatabase database(path);
-    database.replaceAllPlugins(*scans[1]);
+    QString failed = database.replaceAllPlugins(*scans[1]);
     int next = 0;
     for (auto _ : state) {
-        database.replaceAllPlugins(*scans[next]);
+        if (failed.isEmpty())
+            failed = database.replaceAllPlugins(*scans[next]);
         next = 1 - next;
     }
+    if (!failed.isEmpty())
+        state.SkipWithError(qPrintable(failed));
     state.counters["rows"] = static_cast<double>(scans[0]->size());
 }
 
@@ -343,7 +346,8 @@ void BM_PageAndCounts(benchmark::State& state)
     std::unique_ptr<PluginDatabase>& database = catalogues[count];
     if (!database) {
         database = std::make_unique<PluginDatabase>(tree.data + QStringLiteral("/page.db"));
-        database->replaceAllPlugins(scannedPlugins(count, 0));
+        if (const QString failed = database->replaceAllPlugins(scannedPlugins(count, 0)); !failed.isEmpty())
+            state.SkipWithError(qPrintable(failed));
     }
     // Each iteration a new question, as each keystroke is: the case alternates (same rows).
     const QString searches[2] = {QString::fromLatin1(page.search), QString::fromLatin1(page.search).toUpper()};
@@ -359,10 +363,12 @@ void BM_PageAndCounts(benchmark::State& state)
         if (writer) {
             // A commit of another connection: everything held in memory is read again.
             state.PauseTiming();
-            writer->deletePlugins({});
+            QString failed = writer->deletePlugins({});
             AudioPlugin first = scannedPlugins(count, 0).first();
             first.isEnabled = iteration % 2 == 0;
-            writer->updatePlugins({first});
+            failed += writer->updatePlugins({first});
+            if (!failed.isEmpty())
+                state.SkipWithError(qPrintable(failed));
             state.ResumeTiming();
         }
         const QList<AudioPlugin> first = database->queryPlugins(

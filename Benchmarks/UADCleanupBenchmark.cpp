@@ -68,7 +68,8 @@ struct Fixture {
             row.originalPath = row.currentPath =
                 QStringLiteral("/Library/Audio/Plug-Ins/VST3/%1.vst3").arg(row.id.toString(QUuid::WithoutBraces));
         }
-        database->replaceAllPlugins(rows);
+        if (const QString failed = database->replaceAllPlugins(rows); !failed.isEmpty())
+            qFatal("The catalogue could not be written: %s", qPrintable(failed));
         viewModel =
             std::make_unique<PluginManagerViewModel>(*database, *activityLog, progress, recordingServices(clock));
 

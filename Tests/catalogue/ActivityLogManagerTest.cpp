@@ -130,9 +130,9 @@ TEST_F(ActivityLogManagerTest, LogPutsNewestFirstAndSaves)
     EXPECT_TRUE(log.entries().isEmpty());
     EXPECT_EQ(log.savePath(), logFile());
 
-    log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::disabled);
+    EXPECT_EQ(log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::disabled), QString());
     m_clock->advance(5);
-    log.log(QStringLiteral("B"), QStringLiteral("Audio Units"), Action::enabled);
+    EXPECT_EQ(log.log(QStringLiteral("B"), QStringLiteral("Audio Units"), Action::enabled), QString());
     ASSERT_EQ(log.entries().size(), 2);
     EXPECT_EQ(log.entries().at(0).pluginName, QStringLiteral("B"));
     EXPECT_EQ(log.entries().at(0).format, QStringLiteral("Audio Units"));
@@ -171,7 +171,7 @@ TEST_F(ActivityLogManagerTest, CapDropsOnlyBeyondTwoHundred)
         writeFile(logFile(), fileOfEntries(start));
         ActivityLogManager& log = fresh();
         ASSERT_EQ(log.entries().size(), start);
-        log.log(QStringLiteral("New"), QStringLiteral("VST"), Action::enabled);
+        EXPECT_EQ(log.log(QStringLiteral("New"), QStringLiteral("VST"), Action::enabled), QString());
         EXPECT_EQ(log.entries().size(), 200);
         EXPECT_EQ(log.entries().first().pluginName, QStringLiteral("New"));
         // With 199 every old entry stays; with 200 the oldest one, "Old 199", goes.
@@ -183,9 +183,9 @@ TEST_F(ActivityLogManagerTest, CapDropsOnlyBeyondTwoHundred)
 TEST_F(ActivityLogManagerTest, BatchesShareOneTimestampAndComeFirstInOrder)
 {
     ActivityLogManager& log = store();
-    log.log(QStringLiteral("Older"), QStringLiteral("VST3"), Action::enabled);
+    EXPECT_EQ(log.log(QStringLiteral("Older"), QStringLiteral("VST3"), Action::enabled), QString());
     m_clock->advance(10);
-    log.logBatch(pairs(3, QStringLiteral("P")), Action::deleted);
+    EXPECT_EQ(log.logBatch(pairs(3, QStringLiteral("P")), Action::deleted), QString());
     ASSERT_EQ(log.entries().size(), 4);
     QStringList order;
     for (const ActivityLogEntry& e : log.entries())
@@ -199,14 +199,14 @@ TEST_F(ActivityLogManagerTest, BatchesShareOneTimestampAndComeFirstInOrder)
     EXPECT_NE(log.entries().at(3).timestamp, m_clock->now());
 
     // 250 at once: exactly the first 200 of the batch stay, none of the older entries.
-    log.logBatch(pairs(250, QStringLiteral("Q")), Action::disabled);
+    EXPECT_EQ(log.logBatch(pairs(250, QStringLiteral("Q")), Action::disabled), QString());
     ASSERT_EQ(log.entries().size(), 200);
     EXPECT_EQ(log.entries().first().pluginName, QStringLiteral("Q0"));
     EXPECT_EQ(log.entries().last().pluginName, QStringLiteral("Q199"));
 
     // An empty batch changes nothing but still saves.
     QFile::remove(logFile());
-    log.logBatch({}, Action::enabled);
+    EXPECT_EQ(log.logBatch({}, Action::enabled), QString());
     EXPECT_EQ(log.entries().size(), 200);
     EXPECT_EQ(entriesOnDisk().size(), 200);
 }
@@ -216,7 +216,7 @@ TEST_F(ActivityLogManagerTest, LongFileLoadsWholeAndTrimsOnTheNextChange)
     writeFile(logFile(), fileOfEntries(300));
     ActivityLogManager& log = store();
     EXPECT_EQ(log.entries().size(), 300);
-    log.logBatch(pairs(2, QStringLiteral("N")), Action::enabled);
+    EXPECT_EQ(log.logBatch(pairs(2, QStringLiteral("N")), Action::enabled), QString());
     EXPECT_EQ(log.entries().size(), 200);
     EXPECT_EQ(log.entries().at(2).pluginName, QStringLiteral("Old 0"));
     EXPECT_EQ(entriesOnDisk().size(), 200);
@@ -225,8 +225,8 @@ TEST_F(ActivityLogManagerTest, LongFileLoadsWholeAndTrimsOnTheNextChange)
 TEST_F(ActivityLogManagerTest, ClearLeavesAnEmptyArray)
 {
     ActivityLogManager& log = store();
-    log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled);
-    log.clearLog();
+    EXPECT_EQ(log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled), QString());
+    EXPECT_EQ(log.clearLog(), QString());
     EXPECT_TRUE(log.entries().isEmpty());
     EXPECT_EQ(readFile(logFile()), QByteArray("[]"));
 }
@@ -253,7 +253,7 @@ TEST_F(ActivityLogManagerTest, UnreadableLogIsKeptAsideBeforeTheFirstWrite)
         EXPECT_TRUE(log.entries().isEmpty());
         EXPECT_TRUE(printedLines().isEmpty());
 
-        log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled);
+        EXPECT_EQ(log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled), QString());
         const QStringList kept = QDir(dataDir()).entryList({QStringLiteral("activity_log.json.unreadable-*")});
         ASSERT_EQ(kept.size(), 1);
         const QString keptPath = dataDir() + QLatin1Char('/') + kept.first();
@@ -262,7 +262,7 @@ TEST_F(ActivityLogManagerTest, UnreadableLogIsKeptAsideBeforeTheFirstWrite)
                   QStringList{QStringLiteral("⚠️ Could not read activity_log.json; kept it as ") + keptPath});
         EXPECT_EQ(entriesOnDisk().size(), 1);
 
-        log.log(QStringLiteral("B"), QStringLiteral("VST3"), Action::enabled);
+        EXPECT_EQ(log.log(QStringLiteral("B"), QStringLiteral("VST3"), Action::enabled), QString());
         EXPECT_EQ(printedLines().size(), 1);
         EXPECT_EQ(entriesOnDisk().size(), 2);
     }
@@ -274,9 +274,9 @@ TEST_F(ActivityLogManagerTest, AnUnwritableDataFolderGivesDiagnosticsOnly)
     writeFile(blocker, "x");
     qputenv("XDG_DATA_HOME", (blocker + QStringLiteral("/data")).toUtf8());
     ActivityLogManager& log = fresh();
-    log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled);
-    log.clearLog();
-    log.logBatch(pairs(2, QStringLiteral("P")), Action::disabled);
+    EXPECT_FALSE(log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled).isEmpty());
+    EXPECT_FALSE(log.clearLog().isEmpty());
+    EXPECT_FALSE(log.logBatch(pairs(2, QStringLiteral("P")), Action::disabled).isEmpty());
     EXPECT_EQ(log.entries().size(), 2);
     ASSERT_EQ(printedLines().size(), 3);
     for (const QString& line : printedLines())

@@ -91,7 +91,7 @@ protected:
     /// Puts these rows into the catalogue and loads them into the view model.
     void seed(const QList<AudioPlugin>& plugins, bool reallyRun = false)
     {
-        db().replaceAllPlugins(plugins);
+        ASSERT_EQ(db().replaceAllPlugins(plugins), QString());
         vm(reallyRun).refreshAllState();
     }
 

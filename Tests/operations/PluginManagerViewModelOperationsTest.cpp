@@ -313,7 +313,7 @@ TEST_F(PluginManagerViewModelOperationsTest, EnablingOntoAnOccupiedOriginalPathT
     // The same in a batch: the occupied item is left out, the others still move.
     const AudioPlugin free =
         disabledBundle(central("VST3/Free.vst3"), sys("/Library/Audio/Plug-Ins/VST3/Free.vst3"), PluginFormat::vst3);
-    db().replaceAllPlugins({privileged, plain, free});
+    EXPECT_EQ(db().replaceAllPlugins({privileged, plain, free}), QString());
     model.refreshAllState();
     model.setError(std::nullopt);
     model.toggleMultiplePlugins({privileged, free, plain});

@@ -158,7 +158,7 @@ TEST_F(PluginManagerViewModelTest, RefreshAllStateDropsVanishedManufacturers)
     seed(rows);
     PluginManagerViewModel& model = vm();
     model.setSelectedManufacturers({QStringLiteral("Acme"), QStringLiteral("Gone Soon")});
-    db().replaceAllPlugins({rows[0]});
+    EXPECT_EQ(db().replaceAllPlugins({rows[0]}), QString());
     model.refreshAllState();
     EXPECT_EQ(model.selectedManufacturers(), QSet<QString>{QStringLiteral("Acme")});
     EXPECT_EQ(model.allManufacturers(), QStringList{QStringLiteral("Acme")});
@@ -264,9 +264,10 @@ TEST_F(PluginManagerViewModelTest, CatalogueThatCannotBeSavedIsSaidAndTheTableSh
         SCOPED_TRACE(c.name);
         const QString path = dataDir() + QStringLiteral("/plugins-%1.db").arg(++n);
         const auto rowsInFile = [&path] { return PluginDatabase(path).queryPlugins({}).size(); };
-        PluginDatabase(path).replaceAllPlugins(
-            {record(QStringLiteral("Gone"), PluginFormat::vst3, QStringLiteral("/gone.vst3"),
-                    QStringLiteral("/gone.vst3"), true)});
+        EXPECT_EQ(PluginDatabase(path).replaceAllPlugins(
+                      {record(QStringLiteral("Gone"), PluginFormat::vst3, QStringLiteral("/gone.vst3"),
+                              QStringLiteral("/gone.vst3"), true)}),
+                  QString());
         c.beforeOpen(path);
         PluginDatabase database(path);
         PluginManagerViewModel model(database, activityLog(), progressPanel(), services(m_recorder));
@@ -309,7 +310,7 @@ TEST_F(PluginManagerViewModelTest, DamageTheOpeningMissedIsSetAsideByTheScan)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = dataDir() + QStringLiteral("/damaged-%1.db").arg(c.offset);
-        PluginDatabase(path).replaceAllPlugins(numbered(2000));
+        EXPECT_EQ(PluginDatabase(path).replaceAllPlugins(numbered(2000)), QString());
         const auto damage = [&] {
             QFile file(path);
             ASSERT_TRUE(file.open(QIODevice::ReadWrite));

@@ -84,7 +84,7 @@ protected:
     /// Puts the rows into the catalogue and loads them into the view model.
     void seed(const QList<AudioPlugin>& plugins)
     {
-        db().replaceAllPlugins(plugins);
+        ASSERT_EQ(db().replaceAllPlugins(plugins), QString());
         vm().refreshAllState();
     }
 

@@ -98,7 +98,8 @@ TEST_F(ContentViewTest, NavigationTitleNamesTheOneSelectedFormat)
 
 TEST_F(ContentViewTest, FirstStartWithoutProfilesScansAndChecksButOffersNothing)
 {
-    db().replaceAllPlugins({record("Old", PluginFormat::vst3, vst3("Old"), true)}); // not a first-ever scan
+    EXPECT_EQ(db().replaceAllPlugins({record("Old", PluginFormat::vst3, vst3("Old"), true)}),
+              QString()); // not a first-ever scan
     enabledBundle(QStringLiteral("Alpha"));
     enabledBundle(QStringLiteral("Beta"));
     ASSERT_TRUE(showAndWaitForStartup());
@@ -121,7 +122,7 @@ TEST_F(ContentViewTest, WithAProfileNewAndStillPendingPluginsAreOffered)
 {
     view().profileManager().saveProfile(QStringLiteral("Live"), {});
     const QUuid live = view().profileManager().profiles().first().id;
-    db().replaceAllPlugins({record("Old", PluginFormat::vst3, vst3("Old"), true)});
+    EXPECT_EQ(db().replaceAllPlugins({record("Old", PluginFormat::vst3, vst3("Old"), true)}), QString());
     enabledBundle(QStringLiteral("Alpha"));
     disabledBundle(QStringLiteral("Beta"));
     ASSERT_TRUE(showAndWaitForStartup());

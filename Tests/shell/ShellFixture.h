@@ -124,7 +124,7 @@ protected:
     /// Catalogue rows, loaded into the view's state.
     void seed(const QList<AudioPlugin>& plugins)
     {
-        db().replaceAllPlugins(plugins);
+        ASSERT_EQ(db().replaceAllPlugins(plugins), QString());
         view().pluginManager().refreshAllState();
     }
 

@@ -168,9 +168,13 @@ TEST_P(SurfaceContrastTest, MainWindowInEveryState)
     PluginManagerViewModel& vm = view().pluginManager();
     view().profileManager().saveProfile(QStringLiteral("Mixing"), vm.plugins().mid(0, 40));
     view().profileManager().saveProfile(QStringLiteral("Tracking"), vm.plugins().mid(20, 40));
-    activityLog().log(QStringLiteral("Alpha Comp"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled);
-    activityLog().log(QStringLiteral("Bravo EQ"), QStringLiteral("VST3"), ActivityLogEntry::Action::disabled);
-    activityLog().log(QStringLiteral("Old Reverb"), QStringLiteral("AU"), ActivityLogEntry::Action::deleted);
+    EXPECT_EQ(
+        activityLog().log(QStringLiteral("Alpha Comp"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled),
+        QString());
+    EXPECT_EQ(activityLog().log(QStringLiteral("Bravo EQ"), QStringLiteral("VST3"), ActivityLogEntry::Action::disabled),
+              QString());
+    EXPECT_EQ(activityLog().log(QStringLiteral("Old Reverb"), QStringLiteral("AU"), ActivityLogEntry::Action::deleted),
+              QString());
     settle(300); // the start-up's own update check has answered
     checker.apply({QStringLiteral("2.5.0"), QStringLiteral("https://downloads.rackhand.app/R.dmg"),
                    QStringLiteral("Faster scans and a new export."), true});

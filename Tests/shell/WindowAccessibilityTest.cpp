@@ -104,8 +104,10 @@ TEST_F(WindowAccessibilityTest, ForwardTabLeavesTheTableForTheBulkPanelAndThenTh
 // log's, made when its section opens) take their place in the Tab chain where they show.
 TEST_F(WindowAccessibilityTest, LateControlsTakeTheirPlaceInTheTabChain)
 {
-    activityLog().log(QStringLiteral("Alpha"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled);
-    activityLog().log(QStringLiteral("Beta"), QStringLiteral("VST3"), ActivityLogEntry::Action::disabled);
+    EXPECT_EQ(activityLog().log(QStringLiteral("Alpha"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled),
+              QString());
+    EXPECT_EQ(activityLog().log(QStringLiteral("Beta"), QStringLiteral("VST3"), ActivityLogEntry::Action::disabled),
+              QString());
     makeBundle(sys("/Library/Audio/Plug-Ins/Components/Alpha.component"));
     showWithPlugins();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view()));

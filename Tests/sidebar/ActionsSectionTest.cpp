@@ -178,7 +178,7 @@ TEST_F(ActionsSectionTest, DeleteRemovesExactlyThePluginsItCounted)
         // A scan lands while the question is open: the catalogue gains a VST3.
         QList<AudioPlugin> rows = db().queryPlugins({.limit = 1000});
         rows << arrived;
-        db().replaceAllPlugins(rows);
+        EXPECT_EQ(db().replaceAllPlugins(rows), QString());
         vm().refreshAllState();
     };
     hook->nextAnswers = {1};

@@ -390,8 +390,9 @@ TEST_F(SidebarViewTest, EverythingFitsTheNarrowestColumn)
     // The column's narrowest width in the window, with every section open, two profiles
     // with pending changes (one with a long name), long manufacturer and activity names.
     constexpr int kColumnWidth = 250;
-    activityLog().log(QStringLiteral("Ultra Long Plugin Name Of A Vintage Channel Strip Collection"),
-                      QStringLiteral("VST3"), ActivityLogEntry::Action::disabled);
+    EXPECT_EQ(activityLog().log(QStringLiteral("Ultra Long Plugin Name Of A Vintage Channel Strip Collection"),
+                                QStringLiteral("VST3"), ActivityLogEntry::Action::disabled),
+              QString());
     seed({plugin(QStringLiteral("Pro-Q"), PluginFormat::vst3, true, QStringLiteral("FabFilter")),
           plugin(QStringLiteral("Kontakt"), PluginFormat::au, false,
                  QStringLiteral("Native Instruments Komplete Ultimate Collectors Edition"))});

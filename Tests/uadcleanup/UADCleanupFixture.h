@@ -86,7 +86,7 @@ protected:
             if (onDisk)
                 makeBundle(plugin.currentPath);
         }
-        db().replaceAllPlugins(plugins);
+        ASSERT_EQ(db().replaceAllPlugins(plugins), QString());
         vm().refreshAllState();
     }
 

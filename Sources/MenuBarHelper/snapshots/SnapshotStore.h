@@ -50,7 +50,7 @@ public:
     static void setShared(std::shared_ptr<Store> store) { SnapshotCore::sharedSlot<Store>() = std::move(store); }
 
     /// Removes the snapshot's folder; a failure is the file work's own, passed on.
-    std::optional<Error> deleteSnapshot(const Snapshot& snapshot) const
+    [[nodiscard]] std::optional<Error> deleteSnapshot(const Snapshot& snapshot) const
     {
         sweepLeftovers();
         if (QString reason = m_fm->removeItem(snapshot.path()); !reason.isEmpty())

@@ -64,9 +64,9 @@ public:
 
     // Each returns why the file could not be saved, or an empty string; the entries
     // change in memory either way.
-    QString log(const QString& pluginName, const QString& format, ActivityLogEntry::Action action);
-    QString logBatch(const QList<std::pair<QString, QString>>& plugins, ActivityLogEntry::Action action);
-    QString clearLog();
+    [[nodiscard]] QString log(const QString& pluginName, const QString& format, ActivityLogEntry::Action action);
+    [[nodiscard]] QString logBatch(const QList<std::pair<QString, QString>>& plugins, ActivityLogEntry::Action action);
+    [[nodiscard]] QString clearLog();
 
     QDateTime now() const;
 

@@ -76,7 +76,7 @@ public:
 
     /// In one transaction; when the insert cannot be prepared the old rows are kept.
     /// Returns an empty string, or why the rows could not be written.
-    QString replaceAllPlugins(const QList<AudioPlugin>& plugins);
+    [[nodiscard]] QString replaceAllPlugins(const QList<AudioPlugin>& plugins);
     /// Writes currentPath and isEnabled of the row with the plug-in's id.
     void updatePlugin(const AudioPlugin& plugin);
     void deletePlugin(const QUuid& id);
@@ -84,8 +84,8 @@ public:
     /// one transaction with one prepared statement each. A failing statement writes
     /// nothing; an id that is no longer in the catalogue is reported too. Returns an empty
     /// string, or why a row was not written.
-    QString updatePlugins(const QList<AudioPlugin>& plugins);
-    QString deletePlugins(const QList<QUuid>& ids);
+    [[nodiscard]] QString updatePlugins(const QList<AudioPlugin>& plugins);
+    [[nodiscard]] QString deletePlugins(const QList<QUuid>& ids);
 
     QList<AudioPlugin> queryPlugins(const PluginQuery& query) const;
     qint64 totalCount(const QString& searchText, const QSet<PluginFormat>& formats, const QSet<QString>& manufacturers,

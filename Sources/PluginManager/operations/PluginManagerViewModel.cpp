@@ -324,7 +324,9 @@ PluginManagerViewModel::ScanOutcome PluginManagerViewModel::writeScanResult(QLis
     // The folder alone cannot tell where a free-named or user-folder bundle came from.
     DisabledOrigins origins(originsPath);
     outcome.plugins = origins.apply(std::move(found));
-    origins.saveIfChanged();
+    // Saving only drops records that speak for nothing, which the next scan drops again; the
+    // side-file writer prints a failure.
+    static_cast<void>(origins.saveIfChanged());
     if (databasePath.isEmpty()) {
         outcome.newlyDetected = detectNewPlugins(outcome.plugins, {});
         return outcome;

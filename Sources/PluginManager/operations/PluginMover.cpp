@@ -297,6 +297,23 @@ QString removeLeftoversOf(const PlannedMove& move)
     return note;
 }
 
+// Written before a move starts: the hidden names its copy across file systems will use, then
+// where each bundle came from. A move cut off without them could be neither cleaned up nor
+// told apart afterwards, so a failure to write either stops the move before anything is
+// touched. Returns why (of one bundle, or of `many`), or an empty string.
+QString writeAhead(StagingNames& staging, DisabledOrigins& origins, bool many)
+{
+    if (const QString reason = staging.saveIfChanged(); !reason.isEmpty())
+        return QStringLiteral("the hidden names %1 would use could not be saved (%2)")
+            .arg(many ? QStringLiteral("the copies") : QStringLiteral("its copy"), reason);
+    if (const QString reason = origins.saveIfChanged(); !reason.isEmpty()) {
+        staging.forgetVanished(); // names of copies that will not be made
+        return QStringLiteral("where %1 from could not be saved (%2)")
+            .arg(many ? QStringLiteral("the bundles came") : QStringLiteral("it came"), reason);
+    }
+    return {};
+}
+
 // What could not be written after bundles had moved, one line per file.
 class RecordFailures {
 public:
@@ -486,13 +503,15 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
     // Written ahead: if the program dies during the move, the next scan still knows the
     // origin, and start-up finds what a killed copy left.
     DisabledOrigins origins(m_originsPath);
-    if (disable) {
+    if (disable)
         origins.record(destination, plugin.originalPath);
-        origins.saveIfChanged();
-    }
     StagingNames staging;
     staging.add(move.stagingNames());
-    staging.saveIfChanged();
+    if (const QString unsaved = writeAhead(staging, origins, false); !unsaved.isEmpty()) {
+        outcome.error = PluginError::unknownError(
+            QStringLiteral("%1 was not moved, because %2.").arg(describePlugin(plugin), unsaved));
+        return outcome;
+    }
 
     // A refused prompt, a runner that could not start or a killed run is said as such;
     // any other failure by what the disk shows, with the command's own words as the cause.
@@ -515,13 +534,14 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
     const bool moved = verifyMoved(move);
     const QString leftovers = removeLeftoversOf(move);
     staging.forgetVanished();
-    staging.saveIfChanged();
     if (!moved) {
         origins.forget(destination);
-        origins.saveIfChanged();
+        const QString unsaved = origins.saveIfChanged();
         outcome.error = runError ? *runError
                                  : PluginError::unknownError(QStringLiteral("%1 was ").arg(describePlugin(plugin)) +
                                                              notMovedReason(move, cappedCause(cause)) + leftovers);
+        if (!unsaved.isEmpty())
+            outcome.error->detail += QStringLiteral("\n\nWhere the bundles came from could not be saved: ") + unsaved;
         // The bundle left its row's path: only a scan can tell where it is.
         outcome.rescan = hasLeft(move);
         return outcome;
@@ -630,10 +650,6 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
         publishFailures(outcome, std::nullopt, plan.refused.size(), total);
         return outcome;
     }
-    const bool showPanel = total >= kPanelThreshold;
-    if (showPanel)
-        m_progress.show(panelLabel(plugins), static_cast<int>(total));
-
     // Written ahead: if the program dies while the script runs, the script still finishes
     // and the next scan must know where each bundle came from, and start-up must find
     // what a killed copy left.
@@ -644,8 +660,19 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
             origins.record(move.spec.destination, move.plugin.originalPath);
         staging.add(move.stagingNames());
     }
-    origins.saveIfChanged();
-    staging.saveIfChanged();
+    if (const QString unsaved = writeAhead(staging, origins, true); !unsaved.isEmpty()) {
+        // Like a refused prompt: nothing ran, and only the items refused earlier are named.
+        for (const PlannedMove& move : plan.moves)
+            outcome.notChanged.append({move.plugin, QStringLiteral("not moved")});
+        publishFailures(outcome,
+                        PluginError::unknownError(QStringLiteral("Nothing was moved, because %1.").arg(unsaved)),
+                        plan.refused.size(), total);
+        return outcome;
+    }
+
+    const bool showPanel = total >= kPanelThreshold;
+    if (showPanel)
+        m_progress.show(panelLabel(plugins), static_cast<int>(total));
 
     // Only what needs rights goes through the runner; the rest moves with the user's own.
     QList<const PlannedMove*> privileged;
@@ -699,7 +726,6 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
         }
     }
     staging.forgetVanished();
-    staging.saveIfChanged();
 
     RecordFailures failures;
     failures.add(QStringLiteral("The catalogue"), m_database.updatePlugins(updated));

@@ -49,11 +49,11 @@ public:
                 PlatformServices services, QString originsPath);
 
     /// One plug-in to the opposite state.
-    MoveOutcome switchOne(const AudioPlugin& plugin) const;
+    [[nodiscard]] MoveOutcome switchOne(const AudioPlugin& plugin) const;
     /// Every plug-in to the opposite of its recorded state, with one privileged run.
-    MoveOutcome switchMany(const QList<AudioPlugin>& plugins) const;
+    [[nodiscard]] MoveOutcome switchMany(const QList<AudioPlugin>& plugins) const;
     /// Removes the bundles with one privileged run.
-    MoveOutcome remove(const QList<AudioPlugin>& plugins) const;
+    [[nodiscard]] MoveOutcome remove(const QList<AudioPlugin>& plugins) const;
     /// Starts each Waves AU Reg Utility found under R + "/Applications/Waves".
     void runWavesAURegUtilities() const;
 

@@ -99,9 +99,15 @@ bool ActivityLogView::isShowingEmptyState() const
 
 void ActivityLogView::requestClear()
 {
-    if (m_prompter.confirm(this, QStringLiteral("Clear activity log?"), QString(), QStringLiteral("Clear Log"),
-                           Prompter::Role::destructive))
-        m_log.clearLog();
+    if (!m_prompter.confirm(this, QStringLiteral("Clear activity log?"), QString(), QStringLiteral("Clear Log"),
+                            Prompter::Role::destructive))
+        return;
+    // The entries go from the list either way; said when the file still holds them.
+    if (const QString reason = m_log.clearLog(); !reason.isEmpty())
+        m_prompter.inform(this, QStringLiteral("Couldn't Clear the Activity Log"),
+                          QStringLiteral("The cleared log could not be saved (%1), so its entries come back the next "
+                                         "time Rackhand starts.")
+                              .arg(reason));
 }
 
 void ActivityLogView::rebuild()

@@ -22,7 +22,8 @@ public:
     RowButton* clearButton() const { return m_clearButton; }
     QList<ActivityLogRow*> rows() const;
     bool isShowingEmptyState() const;
-    /// Asks "Clear activity log?" and clears the log when confirmed.
+    /// Asks "Clear activity log?" and clears the log when confirmed; says so when the cleared
+    /// log could not be saved.
     void requestClear();
 
 protected:
