@@ -194,6 +194,14 @@ DAWPrefsMenus::DAWPrefsMenus(SnapshotStores stores, Prompter& prompter, std::sha
 {
     Q_ASSERT_X(m_stores.logicPro && m_stores.proTools && m_stores.studioOne, "DAWPrefsMenus",
                "the start-up hands in all three stores");
+    // A store left out by mistake is one over the system clock and the real file work.
+    const auto files = std::make_shared<SnapshotFiles>();
+    if (!m_stores.logicPro)
+        m_stores.logicPro = std::make_shared<LogicProPrefsManager>(SnapshotCore::defaultClock(), files);
+    if (!m_stores.proTools)
+        m_stores.proTools = std::make_shared<ProToolsPrefsManager>(SnapshotCore::defaultClock(), files);
+    if (!m_stores.studioOne)
+        m_stores.studioOne = std::make_shared<StudioOnePrefsManager>(SnapshotCore::defaultClock(), files);
 }
 
 // --- Families ---

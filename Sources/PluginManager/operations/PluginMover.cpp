@@ -429,6 +429,7 @@ PluginMover::PluginMover(PluginDatabase& database, ActivityLogManager& activityL
     : m_database(database), m_activityLog(activityLog), m_progress(progress), m_services(std::move(services)),
       m_originsPath(std::move(originsPath))
 {
+    Q_ASSERT_X(!m_originsPath.isEmpty(), "PluginMover", "the owner names the origins file");
 }
 
 PluginError PluginMover::errorFromRunner(const PrivilegedRunner::Result& result, const QString& cannotStartText)
@@ -448,6 +449,8 @@ PluginError PluginMover::errorFromRunner(const PrivilegedRunner::Result& result,
 
 PrivilegedRunner::Result PluginMover::runPrivileged(const QString& command) const
 {
+    // Without a runner the run counts as one that could not start.
+    Q_ASSERT_X(m_services.privilegedRunner, "PluginMover", "the composition root hands in a runner");
     return m_services.privilegedRunner ? m_services.privilegedRunner->run(command) : PrivilegedRunner::Result{};
 }
 
@@ -708,6 +711,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
                 origins.forget(move.spec.destination);
             const QString cause =
                 move.road.privileged ? run.causes.value(scriptIndex.value(&move, -1)) : plainReasons.value(&move);
+            Q_ASSERT(!move.road.privileged || scriptIndex.contains(&move));
             outcome.notChanged.append(
                 {move.plugin, notMovedReason(move, cappedCause(cause)) + removeLeftoversOf(move)});
             outcome.rescan = outcome.rescan || hasLeft(move);

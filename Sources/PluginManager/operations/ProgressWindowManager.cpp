@@ -43,6 +43,7 @@ ProgressWindowManager::ProgressWindowManager(QObject* parent) : QObject(parent),
 
 void ProgressWindowManager::show(const QString& label, int count)
 {
+    Q_ASSERT(count >= 0);
     // A close still pending from the previous run must not take this run's panel away.
     m_closeTimer.stop();
     ProgressHUDModel* previous = m_hudModel;

@@ -29,6 +29,18 @@
 
 namespace {
 
+// The two columns are always there: a factory left empty by mistake gives the real view.
+ContentViewSeams::Factories withColumns(ContentViewSeams::Factories factories)
+{
+    Q_ASSERT_X(factories.sidebar && factories.mainContent, "ContentView", "both columns have a factory");
+    const ContentViewSeams::Factories real = ContentViewSeams::defaults();
+    if (!factories.sidebar)
+        factories.sidebar = real.sidebar;
+    if (!factories.mainContent)
+        factories.mainContent = real.mainContent;
+    return factories;
+}
+
 constexpr int kSidebarMinWidth = 250;
 constexpr int kSidebarIdealWidth = 250;
 constexpr int kSidebarMaxWidth = 400;
@@ -45,7 +57,7 @@ bool readOnboardingComplete(const std::shared_ptr<DefaultsStore>& defaults)
 ContentView::ContentView(WindowState& state, Prompter& prompter, ContentViewSeams::Factories factories, QWidget* parent)
     : QWidget(parent), m_pluginManager(*state.pluginManager), m_updateChecker(state.updateChecker),
       m_profileManager(*state.profileManager), m_uadCleanup(state.uadCleanup), m_newPlugins(state.newPlugins),
-      m_prompter(prompter), m_factories(std::move(factories))
+      m_prompter(prompter), m_factories(withColumns(std::move(factories)))
 {
     setObjectName(QStringLiteral("contentView"));
     // Read once, when the root view is created; an absent key shows the onboarding.
