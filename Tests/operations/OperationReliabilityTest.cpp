@@ -250,6 +250,15 @@ class OperationReliabilityTest : public OperationsTest {
 protected:
     QString central(const QString& sub) const { return sys(QStringLiteral("/Library/Audio/Plug-Ins/Disabled/")) + sub; }
 
+    /// True when `other` is a folder on another file system than R's.
+    bool onAnotherFileSystem(const QTemporaryDir& other) const
+    {
+        struct stat otherInfo {};
+        struct stat rootInfo {};
+        return other.isValid() && ::stat(QFile::encodeName(other.path()).constData(), &otherInfo) == 0 &&
+               ::stat(QFile::encodeName(root()).constData(), &rootInfo) == 0 && otherInfo.st_dev != rootInfo.st_dev;
+    }
+
     /// One hash for a whole bundle: its relative paths and their contents.
     static QByteArray bundleHash(const QString& path)
     {
@@ -464,10 +473,7 @@ TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesN
 {
     // The disabled layout on another file system: every move into it is a copy.
     QTemporaryDir other(QStringLiteral("/dev/shm/rackhand-test-XXXXXX"));
-    struct stat otherInfo {};
-    struct stat rootInfo {};
-    if (!other.isValid() || ::stat(QFile::encodeName(other.path()).constData(), &otherInfo) != 0 ||
-        ::stat(QFile::encodeName(root()).constData(), &rootInfo) != 0 || otherInfo.st_dev == rootInfo.st_dev)
+    if (!onAnotherFileSystem(other))
         GTEST_SKIP() << "no second file system at /dev/shm";
     makeDir(sys("/Library/Audio/Plug-Ins"));
     ASSERT_TRUE(QFile::link(other.path(), DisabledLayout::centralDisabledDirectory()));
@@ -609,10 +615,7 @@ TEST_F(WriteAheadTest, NothingMovesWhileTheNamesOfACopyCannotBeWritten)
 {
     // The disabled layout on another file system: every move into it is a copy under hidden names.
     QTemporaryDir other(QStringLiteral("/dev/shm/rackhand-test-XXXXXX"));
-    struct stat otherInfo {};
-    struct stat rootInfo {};
-    if (!other.isValid() || ::stat(QFile::encodeName(other.path()).constData(), &otherInfo) != 0 ||
-        ::stat(QFile::encodeName(root()).constData(), &rootInfo) != 0 || otherInfo.st_dev == rootInfo.st_dev)
+    if (!onAnotherFileSystem(other))
         GTEST_SKIP() << "no second file system at /dev/shm";
     makeDir(sys("/Library/Audio/Plug-Ins"));
     ASSERT_TRUE(QFile::link(other.path(), DisabledLayout::centralDisabledDirectory()));
