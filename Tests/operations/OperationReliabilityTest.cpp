@@ -373,7 +373,7 @@ TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
     EXPECT_EQ(batchTempFiles().size(), 2);
 
     // The next start finds the leftovers and what the script did.
-    PluginManagerViewModel second(db(), activityLog(), progressPanel(), services(m_sandboxRunner));
+    PluginManagerViewModel second(db(), activityLog(), progressState(), services(m_sandboxRunner));
     EXPECT_TRUE(batchTempFiles().isEmpty());
     ASSERT_TRUE(scanAndWait(second));
     const QList<AudioPlugin> disabled = disabledButTheUnrelated(second);
@@ -434,7 +434,7 @@ TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItA
     ASSERT_TRUE(PluginMover::earlierBatchRunning());
 
     // The restart keeps the live script's files and its origin records, and waits for it.
-    PluginManagerViewModel second(db(), activityLog(), progressPanel(), services(m_sandboxRunner));
+    PluginManagerViewModel second(db(), activityLog(), progressState(), services(m_sandboxRunner));
     EXPECT_EQ(batchTempFiles().size(), 2);
     EXPECT_TRUE(second.isOperationRunning());
     second.togglePlugin(second.plugins().value(0));
@@ -509,7 +509,7 @@ TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesN
     EXPECT_EQ(PluginScanner::scan().size(), 2);
 
     // The next start removes what the killed copy left; a whole round then goes and comes back intact.
-    PluginManagerViewModel second(db(), activityLog(), progressPanel(), services(m_sandboxRunner));
+    PluginManagerViewModel second(db(), activityLog(), progressState(), services(m_sandboxRunner));
     EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     ASSERT_TRUE(scanAndWait(second));
     ASSERT_EQ(withState(second.plugins(), true).size(), 2);
@@ -914,7 +914,7 @@ TEST_F(OperationReliabilityTest, HundredsOfBundlesSurviveRoundsOfFaults)
                       PluginFormat::au, name.toUtf8() + "au");
     }
     const auto runner = std::make_shared<FaultyRunner>();
-    PluginManagerViewModel model(db(), activityLog(), progressPanel(), services(runner));
+    PluginManagerViewModel model(db(), activityLog(), progressState(), services(runner));
     QMap<QByteArray, int> expected = scannedBundles(model);
     ASSERT_GT(model.plugins().size(), 200);
 
@@ -975,7 +975,7 @@ TEST_F(OperationReliabilityTest, ASecondWindowRewritingTheCatalogueMidBatchMispl
                       format, QByteArray::number(i));
     }
     const auto runner = std::make_shared<InterruptedRunner>(std::make_shared<FaultyRunner>());
-    PluginManagerViewModel first(db(), activityLog(), progressPanel(), services(runner));
+    PluginManagerViewModel first(db(), activityLog(), progressState(), services(runner));
     const QMap<QByteArray, int> expected = scannedBundles(first);
     ASSERT_EQ(first.plugins().size(), 40);
     QMap<QString, QByteArray> placed;
@@ -985,7 +985,7 @@ TEST_F(OperationReliabilityTest, ASecondWindowRewritingTheCatalogueMidBatchMispl
     // Its own connection and view model, as a second process would have: its scan rewrites
     // the catalogue (every id anew) after the first one planned its batch.
     PluginDatabase otherConnection(db().path());
-    PluginManagerViewModel second(otherConnection, activityLog(), progressPanel(), services(runner));
+    PluginManagerViewModel second(otherConnection, activityLog(), progressState(), services(runner));
     for (const bool enable : {false, true}) {
         SCOPED_TRACE(enable ? "enable all" : "disable all");
         runner->beforeNextRun([&second] { ASSERT_TRUE(scanAndWait(second)); });
@@ -1015,7 +1015,7 @@ TEST_F(OperationReliabilityTest, ASecondProgramStartedMidBatchIsKeptOutAndNothin
     const DataFolderLock window(Paths::dataDir());
     ASSERT_EQ(window.state(), DataFolderLock::State::held);
     const auto runner = std::make_shared<InterruptedRunner>(std::make_shared<FaultyRunner>());
-    PluginManagerViewModel model(db(), activityLog(), progressPanel(), services(runner));
+    PluginManagerViewModel model(db(), activityLog(), progressState(), services(runner));
     const QMap<QByteArray, int> expected = scannedBundles(model);
     QMap<QString, QByteArray> placed;
     for (const AudioPlugin& plugin : withState(model.plugins(), true))

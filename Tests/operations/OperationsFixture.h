@@ -58,7 +58,7 @@ protected:
     PluginManagerViewModel& sandboxVm() { return vm(true); }
     PluginDatabase& db() { return *m_database; }
     ActivityLogManager& activityLog() const { return *m_activityLog; }
-    ProgressWindowManager& progressPanel() { return m_progress; }
+    ProgressWindowManager& progressState() { return m_progress; }
     /// A mover over this world's catalogue, log and panel, as the view model builds one.
     PluginMover mover(std::shared_ptr<PrivilegedRunner> runner)
     {

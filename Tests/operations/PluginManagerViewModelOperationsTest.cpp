@@ -678,7 +678,7 @@ TEST_F(PluginManagerViewModelOperationsTest, ProgressFileIsPolledWhileTheScriptR
             file.write(text);
             file.close();
             QTest::qWait(250);
-            seen.append(progressPanel().hudModel()->progress());
+            seen.append(progressState().hudModel()->progress());
         }
     });
     model.toggleMultiplePlugins(plugins);
@@ -744,7 +744,7 @@ TEST_F(PluginManagerViewModelOperationsTest, PanelFromFiftyOnePluginsWithItsLabe
     };
     seed({});
     PluginManagerViewModel& model = vm();
-    ProgressWindowManager& panel = progressPanel();
+    ProgressWindowManager& panel = progressState();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         // The sources exist, so the batch really runs its script.

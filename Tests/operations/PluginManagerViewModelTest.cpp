@@ -198,7 +198,7 @@ TEST_F(PluginManagerViewModelTest, CountAnnouncementIsHeardOnTheSessionBus)
 
     PlatformServices s = services(m_recorder);
     s.notificationCenter = std::make_shared<DBusNotificationCenter>();
-    PluginManagerViewModel model(db(), activityLog(), progressPanel(), s); // the constructor reloads once
+    PluginManagerViewModel model(db(), activityLog(), progressState(), s); // the constructor reloads once
     model.refreshFromDatabase();
     while (spy.count() < 2 && spy.wait(3000)) {}
     ASSERT_EQ(spy.count(), 2);
@@ -270,7 +270,7 @@ TEST_F(PluginManagerViewModelTest, CatalogueThatCannotBeSavedIsSaidAndTheTableSh
                   QString());
         c.beforeOpen(path);
         PluginDatabase database(path);
-        PluginManagerViewModel model(database, activityLog(), progressPanel(), services(m_recorder));
+        PluginManagerViewModel model(database, activityLog(), progressState(), services(m_recorder));
         ASSERT_EQ(model.displayedPlugins().size(), 1);
         c.beforeScan(path);
         ASSERT_TRUE(scanAndWait(model));
@@ -323,7 +323,7 @@ TEST_F(PluginManagerViewModelTest, DamageTheOpeningMissedIsSetAsideByTheScan)
         PluginDatabase database(path);
         ASSERT_TRUE(database.isOpen());
         EXPECT_TRUE(database.takeSetAsideNotice().isEmpty());
-        PluginManagerViewModel model(database, activityLog(), progressPanel(), services(m_recorder));
+        PluginManagerViewModel model(database, activityLog(), progressState(), services(m_recorder));
         if (c.afterOpening)
             damage();
         ASSERT_TRUE(scanAndWait(model));

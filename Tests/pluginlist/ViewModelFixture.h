@@ -51,7 +51,6 @@ protected:
     ProfileManager& profiles() { return *m_profiles; }
     PluginDatabase& db() { return *m_database; }
     ActivityLogManager& activityLog() { return *m_activityLog; }
-    ProgressWindowManager& progress() { return m_progress; }
 
     /// What the views a test builds ask through: the scripted prompter, unless the test
     /// hands in another (askThrough) before it builds them.
