@@ -14,6 +14,7 @@
 #include "catalogue/ActivityLogManager.h"
 #include "catalogue/PluginDatabase.h"
 #include "operations/PluginManagerViewModel.h"
+#include "operations/ProgressWindowManager.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -124,8 +125,9 @@ void BM_BatchDisableEnable(benchmark::State& state)
         services.processLauncher = std::make_shared<RecordingProcessLauncher>();
         services.workspace = std::make_shared<RecordingWorkspace>();
         PluginDatabase database(Paths::dataFile(QStringLiteral("plugins.db")));
-        ActivityLogManager::resetShared();
-        PluginManagerViewModel model(database, ActivityLogManager::shared(), services);
+        ActivityLogManager activityLog;
+        ProgressWindowManager progress;
+        PluginManagerViewModel model(database, activityLog, progress, services);
         scanAndWait(model);
         const qsizetype scanned = model.plugins().size();
         QList<AudioPlugin> chosen;
@@ -173,7 +175,6 @@ void BM_BatchDisableEnable(benchmark::State& state)
                     static_cast<long long>(stray), failed ? "yes" : "none");
         if (failed)
             std::printf("error: %s\n", model.error() ? qPrintable(model.error()->detail.left(400)) : "(first batch)");
-        ActivityLogManager::resetShared();
         state.ResumeTiming();
     }
 }

@@ -7,6 +7,7 @@
 #include "catalogue/ActivityLogManager.h"
 #include "catalogue/PluginDatabase.h"
 #include "operations/PluginManagerViewModel.h"
+#include "operations/ProgressWindowManager.h"
 #include "pluginlist/PluginListView.h"
 #include "pluginlist/PluginTableModel.h"
 
@@ -28,6 +29,8 @@ constexpr qint64 kSearchDelayMs = 50;
 struct Fixture {
     QTemporaryDir dir;
     std::unique_ptr<PluginDatabase> database;
+    std::unique_ptr<ActivityLogManager> activityLog;
+    ProgressWindowManager progress;
     std::unique_ptr<PluginManagerViewModel> viewModel;
     std::unique_ptr<PluginListView> view;
 
@@ -40,7 +43,7 @@ struct Fixture {
         auto clock = std::make_shared<ManualClock>();
         const PlatformServices services = recordingServices(clock);
         Platform::setServices(services);
-        ActivityLogManager::resetShared(clock);
+        activityLog = std::make_unique<ActivityLogManager>(clock);
 
         database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
         const QStringList vendors{"FabFilter", "Soundtoys",    "Waves",   "iZotope", "Native Instruments",
@@ -61,8 +64,9 @@ struct Fixture {
                 p.lastUsed = clock->now().addDays(-(i % 500));
             plugins.append(p);
         }
-        database->replaceAllPlugins(plugins);
-        viewModel = std::make_unique<PluginManagerViewModel>(*database, ActivityLogManager::shared(), services);
+        if (const QString failed = database->replaceAllPlugins(plugins); !failed.isEmpty())
+            qFatal("The catalogue could not be written: %s", qPrintable(failed));
+        viewModel = std::make_unique<PluginManagerViewModel>(*database, *activityLog, progress, services);
         viewModel->refreshAllState();
         view = std::make_unique<PluginListView>(*viewModel);
         view->resize(1000, 700);

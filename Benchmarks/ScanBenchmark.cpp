@@ -29,6 +29,7 @@
 #include "shell/UpdateChecker.h"
 #include "shell/WindowState.h"
 #include "uadcleanup/UADCleanupManager.h"
+#include "widgets/Prompter.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -243,12 +244,15 @@ void BM_ReplaceAllPlugins(benchmark::State& state)
     for (const QString& file : {path, path + "-wal", path + "-shm"})
         QFile::remove(file);
     PluginDatabase database(path);
-    database.replaceAllPlugins(*scans[1]);
+    QString failed = database.replaceAllPlugins(*scans[1]);
     int next = 0;
     for (auto _ : state) {
-        database.replaceAllPlugins(*scans[next]);
+        if (failed.isEmpty())
+            failed = database.replaceAllPlugins(*scans[next]);
         next = 1 - next;
     }
+    if (!failed.isEmpty())
+        state.SkipWithError(qPrintable(failed));
     state.counters["rows"] = static_cast<double>(scans[0]->size());
 }
 
@@ -342,7 +346,8 @@ void BM_PageAndCounts(benchmark::State& state)
     std::unique_ptr<PluginDatabase>& database = catalogues[count];
     if (!database) {
         database = std::make_unique<PluginDatabase>(tree.data + QStringLiteral("/page.db"));
-        database->replaceAllPlugins(scannedPlugins(count, 0));
+        if (const QString failed = database->replaceAllPlugins(scannedPlugins(count, 0)); !failed.isEmpty())
+            state.SkipWithError(qPrintable(failed));
     }
     // Each iteration a new question, as each keystroke is: the case alternates (same rows).
     const QString searches[2] = {QString::fromLatin1(page.search), QString::fromLatin1(page.search).toUpper()};
@@ -358,10 +363,12 @@ void BM_PageAndCounts(benchmark::State& state)
         if (writer) {
             // A commit of another connection: everything held in memory is read again.
             state.PauseTiming();
-            writer->deletePlugins({});
+            QString failed = writer->deletePlugins({});
             AudioPlugin first = scannedPlugins(count, 0).first();
             first.isEnabled = iteration % 2 == 0;
-            writer->updatePlugins({first});
+            failed += writer->updatePlugins({first});
+            if (!failed.isEmpty())
+                state.SkipWithError(qPrintable(failed));
             state.ResumeTiming();
         }
         const QList<AudioPlugin> first = database->queryPlugins(
@@ -431,7 +438,6 @@ int windowProbe(int argc, char** argv, const QElapsedTimer& sinceMain)
     const PlatformServices services = recordingServices(clock);
     services.defaults->setValue(DefaultsStore::standardSuite(), QStringLiteral("onboardingComplete"), true);
     Platform::setServices(services);
-    ActivityLogManager::resetShared(clock);
 
     // The event loop's pauses: a 1 ms timer notes every gap between its ticks.
     qint64 lastTick = -1;
@@ -458,18 +464,22 @@ int windowProbe(int argc, char** argv, const QElapsedTimer& sinceMain)
     };
 
     PluginManagerViewModel* model = nullptr;
-    AppDelegate delegate(services);
+    const std::shared_ptr<Prompter> prompter = Prompts::makeDialogPrompter();
+    AppDelegate delegate(services, prompter);
+    std::unique_ptr<PluginDatabase> catalogue;
+    std::unique_ptr<ActivityLogManager> activityLog;
     std::unique_ptr<UADCleanupManager> uad;
     std::unique_ptr<WindowState> state;
     delegate.setContentFactory([&]() -> QWidget* {
         // AppDelegate::makeContent, with the view model kept at hand.
-        PluginDatabase& catalogue = PluginDatabase::shared();
-        uad = std::make_unique<UADCleanupManager>(catalogue, services.uadControlPanel);
-        state = std::make_unique<WindowState>(
-            std::make_unique<PluginManagerViewModel>(catalogue, ActivityLogManager::shared(), services),
-            UpdateChecker::shared(), std::make_unique<ProfileManager>(), *uad);
+        catalogue = std::make_unique<PluginDatabase>(Paths::dataFile(QString::fromLatin1(CatalogueSchema::kFileName)));
+        activityLog = std::make_unique<ActivityLogManager>(clock);
+        uad = std::make_unique<UADCleanupManager>(*catalogue, services.uadControlPanel);
+        state = std::make_unique<WindowState>(std::make_unique<PluginManagerViewModel>(
+                                                  *catalogue, *activityLog, delegate.progressWindowManager(), services),
+                                              delegate.updateChecker(), std::make_unique<ProfileManager>(), *uad);
         model = state->pluginManager.get();
-        return new ContentView(*state);
+        return new ContentView(*state, *prompter);
     });
 
     // The first paint of a table that holds rows.

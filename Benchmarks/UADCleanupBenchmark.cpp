@@ -7,6 +7,7 @@
 #include "catalogue/ActivityLogManager.h"
 #include "catalogue/PluginDatabase.h"
 #include "operations/PluginManagerViewModel.h"
+#include "operations/ProgressWindowManager.h"
 #include "uadcleanup/UADCleanupManager.h"
 #include "uadcleanup/UADMatchingCorpus.h"
 #include "uadcleanup/UADNameMatcher.h"
@@ -49,6 +50,8 @@ struct Fixture {
     QTemporaryDir dir;
     GeneratedCatalogue generated{kRows, kEntries};
     std::unique_ptr<PluginDatabase> database;
+    std::unique_ptr<ActivityLogManager> activityLog;
+    ProgressWindowManager progress;
     std::unique_ptr<PluginManagerViewModel> viewModel;
 
     Fixture()
@@ -57,7 +60,7 @@ struct Fixture {
         for (const auto& [variable, folder] : {std::pair{"HOME", "/home"}, std::pair{"XDG_DATA_HOME", "/data"}})
             qputenv(variable, (dir.path() + QLatin1String(folder)).toUtf8());
         auto clock = std::make_shared<ManualClock>();
-        ActivityLogManager::resetShared(clock);
+        activityLog = std::make_unique<ActivityLogManager>(clock);
         database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
         QList<AudioPlugin> rows = generated.rows;
         for (AudioPlugin& row : rows) {
@@ -65,9 +68,10 @@ struct Fixture {
             row.originalPath = row.currentPath =
                 QStringLiteral("/Library/Audio/Plug-Ins/VST3/%1.vst3").arg(row.id.toString(QUuid::WithoutBraces));
         }
-        database->replaceAllPlugins(rows);
+        if (const QString failed = database->replaceAllPlugins(rows); !failed.isEmpty())
+            qFatal("The catalogue could not be written: %s", qPrintable(failed));
         viewModel =
-            std::make_unique<PluginManagerViewModel>(*database, ActivityLogManager::shared(), recordingServices(clock));
+            std::make_unique<PluginManagerViewModel>(*database, *activityLog, progress, recordingServices(clock));
 
         // The profile: every generated name, in the states a profile mixes.
         const char* states[] = {": Demo expired", ": Demo, 14 days remaining", ": Demo not started"};
@@ -261,6 +265,5 @@ int main(int argc, char** argv)
     printSummary();
     benchmark::Shutdown();
     fixtureSlot().reset();
-    ActivityLogManager::resetShared();
     return 0;
 }

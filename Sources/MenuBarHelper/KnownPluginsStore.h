@@ -18,6 +18,6 @@ QString filePath();
 /// unreadable or undecodable file is moved aside, so the next save cannot destroy it.
 std::optional<QSet<QString>> load();
 /// Writes the keys (sorted, compact) atomically; returns an empty string or the reason.
-QString save(const QSet<QString>& keys);
+[[nodiscard]] QString save(const QSet<QString>& keys);
 
 } // namespace KnownPluginsStore

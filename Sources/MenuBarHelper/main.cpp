@@ -3,20 +3,27 @@
 #include "MenuBarHelper/MenuBarAppDelegate.h"
 #include "MenuBarHelper/StatusItem.h"
 #include "MenuBarHelper/snapshots/DAWPrefsMenus.h"
+#include "MenuBarHelper/snapshots/LogicProPrefsManager.h"
+#include "MenuBarHelper/snapshots/ProToolsPrefsManager.h"
+#include "MenuBarHelper/snapshots/SnapshotFiles.h"
+#include "MenuBarHelper/snapshots/StudioOnePrefsManager.h"
 #include "Platform/Diagnostics.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/RackhandBus.h"
 #include "widgets/AppTheme.h"
+#include "widgets/Prompter.h"
 
 #include <QApplication>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 // The tray helper: no window, only a tray icon and its menu. Its log lines go to
 // standard error, as a login item's output ends up in the session's log, each with the
-// helper's prefix, lines of the platform layer included.
+// helper's prefix, lines of the platform layer included. This is the helper's composition
+// root: its services, prompter and snapshot stores are built here, once, and handed down.
 int main(int argc, char** argv)
 {
     // Past a file-size limit a write then fails with EFBIG, and the snapshot stores undo and say
@@ -41,9 +48,20 @@ int main(int argc, char** argv)
         return 0;
     QObject::connect(&instance, &HelperInstance::quitRequested, &app, &QCoreApplication::quit);
 
-    MenuBarAppDelegate delegate(Platform::services());
+    const PlatformServices& services = Platform::services();
+    const std::shared_ptr<Prompter> prompter = Prompts::makeDialogPrompter();
+    const auto files = std::make_shared<SnapshotFiles>();
+    const SnapshotStores stores{std::make_shared<LogicProPrefsManager>(services.clock, files),
+                                std::make_shared<ProToolsPrefsManager>(services.clock, files),
+                                std::make_shared<StudioOnePrefsManager>(services.clock, files)};
+    // The process-wide accessors name these; everything below is handed them instead.
+    LogicProPrefsManager::setShared(stores.logicPro);
+    ProToolsPrefsManager::setShared(stores.proTools);
+    StudioOnePrefsManager::setShared(stores.studioOne);
+
+    MenuBarAppDelegate delegate(services);
     // The workstation preference submenus live as long as the menus that call into them.
-    DAWPrefsMenus preferenceMenus(Platform::services().workspace, [&delegate] { delegate.rebuildMenu(); });
+    DAWPrefsMenus preferenceMenus(stores, *prompter, services.workspace, [&delegate] { delegate.rebuildMenu(); });
     delegate.setPreferenceMenus([&preferenceMenus] { return preferenceMenus.menus(); });
     StatusItem statusItem(delegate);
     delegate.applicationDidFinishLaunching();

@@ -17,12 +17,12 @@ struct SmallFileRead {
 /// Reads a whole side file of at most `maxBytes` bytes. Only regular files are opened
 /// (a FIFO or a folder at the path is unreadable, never a blocking open); a larger
 /// file is unreadable, not truncated.
-SmallFileRead readSmallFile(const QString& path, qint64 maxBytes);
+[[nodiscard]] SmallFileRead readSmallFile(const QString& path, qint64 maxBytes);
 
 /// Writes a whole file through a temporary file and a rename (QSaveFile), so a
 /// crash or a full disk leaves the old file whole. Missing parent folders are created.
 /// Returns an empty string on success, else a readable reason.
-QString writeFileAtomically(const QString& path, const QByteArray& bytes);
+[[nodiscard]] QString writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 /// Moves an existing file that could not be decoded aside, to
 /// "<path>.unreadable-<yyyyMMdd-HHmmss>", so the next save cannot overwrite it.

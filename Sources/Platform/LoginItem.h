@@ -20,8 +20,8 @@ public:
 
     virtual Status status() const = 0;
     /// Each returns an empty string on success, else a readable reason.
-    virtual QString registerItem() = 0;
-    virtual QString unregisterItem() = 0;
+    [[nodiscard]] virtual QString registerItem() = 0;
+    [[nodiscard]] virtual QString unregisterItem() = 0;
 
     /// The helpers running in this session (at most one: each session keeps one).
     virtual QList<RunningHelper> runningHelpers() const = 0;

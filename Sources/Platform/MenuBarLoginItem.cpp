@@ -29,6 +29,12 @@ std::shared_ptr<LoginItem>& serviceSlot()
     return service;
 }
 
+// The caller's service, or the stand-in when it has none.
+std::shared_ptr<LoginItem> orMissing(const std::shared_ptr<LoginItem>& service)
+{
+    return service ? service : std::make_shared<MissingLoginItem>();
+}
+
 QString& helperPathOverride()
 {
     static QString path;
@@ -44,15 +50,16 @@ QString standardised(const QString& path)
 // A helper asked to quit holds this session's helper name until it has gone, and a new one
 // started meanwhile would find the name taken and step aside, leaving no helper at all: the
 // start waits for the asked ones to go (a few seconds at most).
-void launchOnceGone(const QString& path, const QList<qint64>& asked, const QDeadlineTimer& deadline, int delayMs)
+void launchOnceGone(const std::shared_ptr<LoginItem>& service, const QString& path, const QList<qint64>& asked,
+                    const QDeadlineTimer& deadline, int delayMs)
 {
-    QTimer::singleShot(delayMs, QCoreApplication::instance(), [path, asked, deadline] {
-        LoginItem& login = MenuBarLoginItem::service();
+    QTimer::singleShot(delayMs, QCoreApplication::instance(), [service, path, asked, deadline] {
+        LoginItem& login = *service;
         const QList<LoginItem::RunningHelper> running = login.runningHelpers();
         const bool stillThere = std::any_of(running.cbegin(), running.cend(),
                                             [&asked](const auto& helper) { return asked.contains(helper.pid); });
         if (stillThere && !deadline.hasExpired()) {
-            launchOnceGone(path, asked, deadline, MenuBarLoginItem::kQuitPollMs);
+            launchOnceGone(service, path, asked, deadline, MenuBarLoginItem::kQuitPollMs);
             return;
         }
         if (!login.launch(path))
@@ -60,9 +67,8 @@ void launchOnceGone(const QString& path, const QList<qint64>& asked, const QDead
     });
 }
 
-void terminateHelper()
+void terminateHelper(LoginItem& service)
 {
-    LoginItem& service = MenuBarLoginItem::service();
     const QList<LoginItem::RunningHelper> running = service.runningHelpers();
     for (const LoginItem::RunningHelper& helper : running)
         service.requestQuit(helper);
@@ -83,6 +89,12 @@ void MenuBarLoginItem::setService(std::shared_ptr<LoginItem> service)
     serviceSlot() = std::move(service);
 }
 
+void MenuBarLoginItem::clearService(const LoginItem* service)
+{
+    if (serviceSlot().get() == service)
+        serviceSlot().reset();
+}
+
 QString MenuBarLoginItem::helperPath()
 {
     if (!helperPathOverride().isEmpty())
@@ -95,14 +107,15 @@ void MenuBarLoginItem::setHelperPathOverride(const QString& path)
     helperPathOverride() = path;
 }
 
-bool MenuBarLoginItem::isEnabled()
+bool MenuBarLoginItem::isEnabled(const std::shared_ptr<LoginItem>& service)
 {
-    return service().status() == LoginItem::Status::enabled;
+    return service && service->status() == LoginItem::Status::enabled;
 }
 
-void MenuBarLoginItem::setEnabled(bool enabled)
+void MenuBarLoginItem::setEnabled(const std::shared_ptr<LoginItem>& service, bool enabled)
 {
-    const QString problem = enabled ? service().registerItem() : service().unregisterItem();
+    const std::shared_ptr<LoginItem> login = orMissing(service);
+    const QString problem = enabled ? login->registerItem() : login->unregisterItem();
     if (!problem.isEmpty()) {
         Diagnostics::print(QStringLiteral("MenuBarLoginItem: Failed to ") +
                            (enabled ? QStringLiteral("register") : QStringLiteral("unregister")) +
@@ -110,12 +123,12 @@ void MenuBarLoginItem::setEnabled(bool enabled)
         return;
     }
     if (enabled)
-        launchHelperNow();
+        launchHelperNow(login);
     else
-        terminateHelper();
+        terminateHelper(*login);
 }
 
-void MenuBarLoginItem::launchHelperNow()
+void MenuBarLoginItem::launchHelperNow(const std::shared_ptr<LoginItem>& service)
 {
     const QString path = helperPath();
     if (!QFileInfo(path).isFile()) {
@@ -123,7 +136,8 @@ void MenuBarLoginItem::launchHelperNow()
         Diagnostics::print(QStringLiteral("MenuBarLoginItem: Helper not found at ") + path);
         return;
     }
-    LoginItem& login = service();
+    const std::shared_ptr<LoginItem> owner = orMissing(service);
+    LoginItem& login = *owner;
     const QList<LoginItem::RunningHelper> running = login.runningHelpers();
     if (running.size() == 1 && !running.first().executablePath.isEmpty() &&
         standardised(running.first().executablePath) == standardised(path))
@@ -133,5 +147,5 @@ void MenuBarLoginItem::launchHelperNow()
         login.requestQuit(helper);
         asked.append(helper.pid);
     }
-    launchOnceGone(path, asked, QDeadlineTimer(kLaunchDelayMs + kQuitWaitMs), kLaunchDelayMs);
+    launchOnceGone(owner, path, asked, QDeadlineTimer(kLaunchDelayMs + kQuitWaitMs), kLaunchDelayMs);
 }

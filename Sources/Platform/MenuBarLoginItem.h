@@ -7,7 +7,9 @@
 #include <memory>
 
 /// Switches the menu-bar helper's login item on and off and starts or stops the
-/// helper with it. All members are static and run on the main thread.
+/// helper with it. All members are static and run on the main thread; each switch works
+/// on the login-item service its caller hands in (PlatformServices::loginItem), and a
+/// missing one reports the helper as not found and refuses to register.
 class MenuBarLoginItem {
 public:
     MenuBarLoginItem() = delete;
@@ -20,11 +22,12 @@ public:
     static constexpr int kQuitWaitMs = 5000;
     static constexpr int kQuitPollMs = 100;
 
-    /// The login-item service the program installed (PlatformServices::loginItem); until then one that
-    /// reports the helper as not found and refuses to register.
+    /// The program's login-item service, as its start-up installed it; until then one that
+    /// reports the helper as not found. Nothing below the start-up reads it: callers hand theirs in.
     static LoginItem& service();
-    /// The composition root installs the program's service, tests a double; empty uninstalls it.
+    /// The start-up installs the program's service; clearService() with that one uninstalls it.
     static void setService(std::shared_ptr<LoginItem> service);
+    static void clearService(const LoginItem* service);
 
     /// The helper executable beside this program.
     static QString helperPath();
@@ -32,11 +35,11 @@ public:
     static void setHelperPathOverride(const QString& path);
 
     /// On exactly when the service reports enabled.
-    static bool isEnabled();
+    static bool isEnabled(const std::shared_ptr<LoginItem>& service);
     /// Registers (true) or unregisters (false), then launches or stops the helper.
     /// A failure prints "MenuBarLoginItem: Failed to register: <reason>" (or unregister).
-    static void setEnabled(bool enabled);
+    static void setEnabled(const std::shared_ptr<LoginItem>& service, bool enabled);
     /// Starts the helper 0.5 s from now unless exactly this helper already runs;
     /// other running copies are asked to quit first, and the start waits until they are gone.
-    static void launchHelperNow();
+    static void launchHelperNow(const std::shared_ptr<LoginItem>& service);
 };

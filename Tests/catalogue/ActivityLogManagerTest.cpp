@@ -37,15 +37,18 @@ QByteArray fileOfEntries(int count)
 
 class ActivityLogManagerTest : public SandboxTest {
 protected:
-    void SetUp() override
-    {
-        SandboxTest::SetUp();
-        ActivityLogManager::resetShared(m_clock);
-    }
     void TearDown() override
     {
-        ActivityLogManager::resetShared();
+        m_log.reset();
         SandboxTest::TearDown();
+    }
+    /// The store under test, made over the manual clock on first use.
+    ActivityLogManager& store() { return m_log ? *m_log : fresh(); }
+    /// A new store over the manual clock, loading the current D (a new start).
+    ActivityLogManager& fresh()
+    {
+        m_log = std::make_unique<ActivityLogManager>(m_clock);
+        return *m_log;
     }
     QString logFile() const { return dataDir() + QStringLiteral("/activity_log.json"); }
     /// The file as the store would load it now.
@@ -57,6 +60,7 @@ protected:
         return entries;
     }
     std::shared_ptr<ManualClock> m_clock = std::make_shared<ManualClock>(dateFromJsonSeconds(800000000));
+    std::unique_ptr<ActivityLogManager> m_log;
 };
 
 TEST(ActivityLogEntryTest, CodingIsCompactAndStrict)
@@ -122,14 +126,13 @@ TEST(ActivityLogEntryTest, TimeAgoEdges)
 
 TEST_F(ActivityLogManagerTest, LogPutsNewestFirstAndSaves)
 {
-    ActivityLogManager& log = ActivityLogManager::shared();
-    EXPECT_EQ(&log, &ActivityLogManager::shared());
+    ActivityLogManager& log = store();
     EXPECT_TRUE(log.entries().isEmpty());
     EXPECT_EQ(log.savePath(), logFile());
 
-    log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::disabled);
+    EXPECT_EQ(log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::disabled), QString());
     m_clock->advance(5);
-    log.log(QStringLiteral("B"), QStringLiteral("Audio Units"), Action::enabled);
+    EXPECT_EQ(log.log(QStringLiteral("B"), QStringLiteral("Audio Units"), Action::enabled), QString());
     ASSERT_EQ(log.entries().size(), 2);
     EXPECT_EQ(log.entries().at(0).pluginName, QStringLiteral("B"));
     EXPECT_EQ(log.entries().at(0).format, QStringLiteral("Audio Units"));
@@ -144,10 +147,21 @@ TEST_F(ActivityLogManagerTest, LogPutsNewestFirstAndSaves)
     EXPECT_EQ(onDisk.at(1).action, Action::disabled);
 
     // A fresh store reads the same list back.
-    ActivityLogManager::resetShared(m_clock);
-    EXPECT_EQ(ActivityLogManager::shared().entries().size(), 2);
-    EXPECT_EQ(ActivityLogManager::shared().entries().at(0).pluginName, QStringLiteral("B"));
+    EXPECT_EQ(fresh().entries().size(), 2);
+    EXPECT_EQ(store().entries().at(0).pluginName, QStringLiteral("B"));
     EXPECT_TRUE(printedLines().isEmpty());
+}
+
+TEST_F(ActivityLogManagerTest, SharedIsTheInstalledLogElseOneMadeOnFirstUse)
+{
+    ActivityLogManager installed(m_clock);
+    ActivityLogManager::setShared(&installed);
+    EXPECT_EQ(&ActivityLogManager::shared(), &installed);
+    ActivityLogManager::clearShared(&installed);
+    ActivityLogManager& made = ActivityLogManager::shared();
+    EXPECT_NE(&made, &installed);
+    EXPECT_EQ(&ActivityLogManager::shared(), &made);
+    ActivityLogManager::resetShared();
 }
 
 TEST_F(ActivityLogManagerTest, CapDropsOnlyBeyondTwoHundred)
@@ -155,10 +169,9 @@ TEST_F(ActivityLogManagerTest, CapDropsOnlyBeyondTwoHundred)
     for (const int start : {199, 200}) {
         SCOPED_TRACE(start);
         writeFile(logFile(), fileOfEntries(start));
-        ActivityLogManager::resetShared(m_clock);
-        ActivityLogManager& log = ActivityLogManager::shared();
+        ActivityLogManager& log = fresh();
         ASSERT_EQ(log.entries().size(), start);
-        log.log(QStringLiteral("New"), QStringLiteral("VST"), Action::enabled);
+        EXPECT_EQ(log.log(QStringLiteral("New"), QStringLiteral("VST"), Action::enabled), QString());
         EXPECT_EQ(log.entries().size(), 200);
         EXPECT_EQ(log.entries().first().pluginName, QStringLiteral("New"));
         // With 199 every old entry stays; with 200 the oldest one, "Old 199", goes.
@@ -169,10 +182,10 @@ TEST_F(ActivityLogManagerTest, CapDropsOnlyBeyondTwoHundred)
 
 TEST_F(ActivityLogManagerTest, BatchesShareOneTimestampAndComeFirstInOrder)
 {
-    ActivityLogManager& log = ActivityLogManager::shared();
-    log.log(QStringLiteral("Older"), QStringLiteral("VST3"), Action::enabled);
+    ActivityLogManager& log = store();
+    EXPECT_EQ(log.log(QStringLiteral("Older"), QStringLiteral("VST3"), Action::enabled), QString());
     m_clock->advance(10);
-    log.logBatch(pairs(3, QStringLiteral("P")), Action::deleted);
+    EXPECT_EQ(log.logBatch(pairs(3, QStringLiteral("P")), Action::deleted), QString());
     ASSERT_EQ(log.entries().size(), 4);
     QStringList order;
     for (const ActivityLogEntry& e : log.entries())
@@ -186,14 +199,14 @@ TEST_F(ActivityLogManagerTest, BatchesShareOneTimestampAndComeFirstInOrder)
     EXPECT_NE(log.entries().at(3).timestamp, m_clock->now());
 
     // 250 at once: exactly the first 200 of the batch stay, none of the older entries.
-    log.logBatch(pairs(250, QStringLiteral("Q")), Action::disabled);
+    EXPECT_EQ(log.logBatch(pairs(250, QStringLiteral("Q")), Action::disabled), QString());
     ASSERT_EQ(log.entries().size(), 200);
     EXPECT_EQ(log.entries().first().pluginName, QStringLiteral("Q0"));
     EXPECT_EQ(log.entries().last().pluginName, QStringLiteral("Q199"));
 
     // An empty batch changes nothing but still saves.
     QFile::remove(logFile());
-    log.logBatch({}, Action::enabled);
+    EXPECT_EQ(log.logBatch({}, Action::enabled), QString());
     EXPECT_EQ(log.entries().size(), 200);
     EXPECT_EQ(entriesOnDisk().size(), 200);
 }
@@ -201,9 +214,9 @@ TEST_F(ActivityLogManagerTest, BatchesShareOneTimestampAndComeFirstInOrder)
 TEST_F(ActivityLogManagerTest, LongFileLoadsWholeAndTrimsOnTheNextChange)
 {
     writeFile(logFile(), fileOfEntries(300));
-    ActivityLogManager& log = ActivityLogManager::shared();
+    ActivityLogManager& log = store();
     EXPECT_EQ(log.entries().size(), 300);
-    log.logBatch(pairs(2, QStringLiteral("N")), Action::enabled);
+    EXPECT_EQ(log.logBatch(pairs(2, QStringLiteral("N")), Action::enabled), QString());
     EXPECT_EQ(log.entries().size(), 200);
     EXPECT_EQ(log.entries().at(2).pluginName, QStringLiteral("Old 0"));
     EXPECT_EQ(entriesOnDisk().size(), 200);
@@ -211,9 +224,9 @@ TEST_F(ActivityLogManagerTest, LongFileLoadsWholeAndTrimsOnTheNextChange)
 
 TEST_F(ActivityLogManagerTest, ClearLeavesAnEmptyArray)
 {
-    ActivityLogManager& log = ActivityLogManager::shared();
-    log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled);
-    log.clearLog();
+    ActivityLogManager& log = store();
+    EXPECT_EQ(log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled), QString());
+    EXPECT_EQ(log.clearLog(), QString());
     EXPECT_TRUE(log.entries().isEmpty());
     EXPECT_EQ(readFile(logFile()), QByteArray("[]"));
 }
@@ -236,12 +249,11 @@ TEST_F(ActivityLogManagerTest, UnreadableLogIsKeptAsideBeforeTheFirstWrite)
         QDir(dataDir()).removeRecursively();
         writeFile(logFile(), bytes);
         clearPrintedLines();
-        ActivityLogManager::resetShared(m_clock);
-        ActivityLogManager& log = ActivityLogManager::shared();
+        ActivityLogManager& log = fresh();
         EXPECT_TRUE(log.entries().isEmpty());
         EXPECT_TRUE(printedLines().isEmpty());
 
-        log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled);
+        EXPECT_EQ(log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled), QString());
         const QStringList kept = QDir(dataDir()).entryList({QStringLiteral("activity_log.json.unreadable-*")});
         ASSERT_EQ(kept.size(), 1);
         const QString keptPath = dataDir() + QLatin1Char('/') + kept.first();
@@ -250,7 +262,7 @@ TEST_F(ActivityLogManagerTest, UnreadableLogIsKeptAsideBeforeTheFirstWrite)
                   QStringList{QStringLiteral("⚠️ Could not read activity_log.json; kept it as ") + keptPath});
         EXPECT_EQ(entriesOnDisk().size(), 1);
 
-        log.log(QStringLiteral("B"), QStringLiteral("VST3"), Action::enabled);
+        EXPECT_EQ(log.log(QStringLiteral("B"), QStringLiteral("VST3"), Action::enabled), QString());
         EXPECT_EQ(printedLines().size(), 1);
         EXPECT_EQ(entriesOnDisk().size(), 2);
     }
@@ -261,11 +273,10 @@ TEST_F(ActivityLogManagerTest, AnUnwritableDataFolderGivesDiagnosticsOnly)
     const QString blocker = home() + QStringLiteral("/blocker");
     writeFile(blocker, "x");
     qputenv("XDG_DATA_HOME", (blocker + QStringLiteral("/data")).toUtf8());
-    ActivityLogManager::resetShared(m_clock);
-    ActivityLogManager& log = ActivityLogManager::shared();
-    log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled);
-    log.clearLog();
-    log.logBatch(pairs(2, QStringLiteral("P")), Action::disabled);
+    ActivityLogManager& log = fresh();
+    EXPECT_FALSE(log.log(QStringLiteral("A"), QStringLiteral("VST3"), Action::enabled).isEmpty());
+    EXPECT_FALSE(log.clearLog().isEmpty());
+    EXPECT_FALSE(log.logBatch(pairs(2, QStringLiteral("P")), Action::disabled).isEmpty());
     EXPECT_EQ(log.entries().size(), 2);
     ASSERT_EQ(printedLines().size(), 3);
     for (const QString& line : printedLines())

@@ -201,7 +201,8 @@ TEST_F(PluginDatabaseTest, CreatesExactSchemaInWalMode)
     EXPECT_EQ(raw.rows("PRAGMA journal_mode"), QStringList{QStringLiteral("wal")});
 
     // A full rewrite rebuilds the indexes; the schema must come out the same.
-    m_db->replaceAllPlugins({makePlugin(QStringLiteral("A"), QStringLiteral("M"), PluginFormat::vst3)});
+    EXPECT_EQ(m_db->replaceAllPlugins({makePlugin(QStringLiteral("A"), QStringLiteral("M"), PluginFormat::vst3)}),
+              QString());
     EXPECT_EQ(raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid"), expected);
     EXPECT_TRUE(printedLines().isEmpty()) << printedLines().join(QLatin1Char('\n')).toStdString();
 
@@ -220,7 +221,7 @@ TEST_F(PluginDatabaseTest, StoresAndReadsBackEveryColumn)
     full.bundleIdentifier = QStringLiteral("com.acme.tapeecho");
     full.currentPath = QStringLiteral("/Library/Audio/Plug-Ins/Disabled/Audio Units/Tape Echo.component");
     const AudioPlugin bare = makePlugin(QStringLiteral("Bare"), QStringLiteral("Nobody"), PluginFormat::wavesBundle);
-    m_db->replaceAllPlugins({full, bare});
+    EXPECT_EQ(m_db->replaceAllPlugins({full, bare}), QString());
 
     RawDb raw(m_path);
     EXPECT_EQ(
@@ -256,15 +257,16 @@ TEST_F(PluginDatabaseTest, StoresAndReadsBackEveryColumn)
 TEST_F(PluginDatabaseTest, ReplaceRewritesTheWholeTable)
 {
     open();
-    m_db->replaceAllPlugins({makePlugin(QStringLiteral("Old"), QStringLiteral("A"), PluginFormat::vst3)});
+    EXPECT_EQ(m_db->replaceAllPlugins({makePlugin(QStringLiteral("Old"), QStringLiteral("A"), PluginFormat::vst3)}),
+              QString());
     AudioPlugin first = makePlugin(QStringLiteral("New"), QStringLiteral("A"), PluginFormat::vst3);
     AudioPlugin duplicate = makePlugin(QStringLiteral("Duplicate"), QStringLiteral("A"), PluginFormat::vst3);
     duplicate.id = first.id;
-    m_db->replaceAllPlugins({first, duplicate});
+    EXPECT_EQ(m_db->replaceAllPlugins({first, duplicate}), QString());
     // The record whose insert fails is just missing; the rest of the scan is kept.
     EXPECT_EQ(names(all()), QStringList{QStringLiteral("New")});
 
-    m_db->replaceAllPlugins({});
+    EXPECT_EQ(m_db->replaceAllPlugins({}), QString());
     EXPECT_TRUE(all().isEmpty());
     EXPECT_EQ(m_db->totalCount({}, {}, {}, {}), 0);
     EXPECT_TRUE(printedLines().isEmpty());
@@ -276,7 +278,7 @@ TEST_F(PluginDatabaseTest, BatchUpdatesAndDeletesAreOneTransactionEach)
     QList<AudioPlugin> rows;
     for (const char* name : {"A", "B", "C"})
         rows << makePlugin(QString::fromLatin1(name), QStringLiteral("M"), PluginFormat::vst3);
-    m_db->replaceAllPlugins(rows);
+    EXPECT_EQ(m_db->replaceAllPlugins(rows), QString());
     QStringList statements;
     m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
     for (AudioPlugin& row : rows) {
@@ -336,7 +338,7 @@ protected:
     {
         PluginDatabaseTest::SetUp();
         open();
-        m_db->replaceAllPlugins({
+        const QString written = m_db->replaceAllPlugins({
             makePlugin(QStringLiteral("50 Hz Filter"), QStringLiteral("Acme"), PluginFormat::vst3),
             makePlugin(QStringLiteral("500 Tape"), QStringLiteral("Acme"), PluginFormat::au),
             makePlugin(QStringLiteral("EQ Eight"), QStringLiteral("Ableton"), PluginFormat::vst2, false),
@@ -345,6 +347,7 @@ protected:
             makePlugin(QStringLiteral("C1 Comp"), QStringLiteral("Waves"), PluginFormat::wavesBundle),
             makePlugin(QStringLiteral("Tape_Delay"), QStringLiteral("waves"), PluginFormat::aax, false),
         });
+        ASSERT_EQ(written, QString());
     }
 };
 
@@ -465,7 +468,7 @@ TEST_F(PluginDatabaseFilterTest, DistinctManufacturersIgnoreCaseAndSkipEmpty)
 {
     QList<AudioPlugin> plugins = all();
     plugins << makePlugin(QStringLiteral("Nameless"), QString(), PluginFormat::vst3);
-    m_db->replaceAllPlugins(plugins);
+    EXPECT_EQ(m_db->replaceAllPlugins(plugins), QString());
     const QStringList manufacturers = m_db->getDistinctManufacturers();
     ASSERT_EQ(manufacturers.size(), 4) << manufacturers.join(QLatin1Char(',')).toStdString();
     EXPECT_EQ(manufacturers.mid(0, 2), list({"Ableton", "Acme"}));
@@ -476,7 +479,7 @@ TEST_F(PluginDatabaseFilterTest, DistinctManufacturersIgnoreCaseAndSkipEmpty)
 TEST_F(PluginDatabaseTest, SortsByEveryAllowedColumn)
 {
     open();
-    m_db->replaceAllPlugins({
+    const QString written = m_db->replaceAllPlugins({
         makePlugin(QStringLiteral("alpha"), QStringLiteral("Zeta"), PluginFormat::vst3, true, QStringLiteral("2.0"),
                    QDateTime::fromSecsSinceEpoch(2000, Qt::UTC)),
         makePlugin(QStringLiteral("Bravo"), QStringLiteral("yankee"), PluginFormat::au, false, std::nullopt,
@@ -484,6 +487,7 @@ TEST_F(PluginDatabaseTest, SortsByEveryAllowedColumn)
         makePlugin(QStringLiteral("charlie"), QStringLiteral("Xray"), PluginFormat::clap, true, QStringLiteral("10.1"),
                    QDateTime::fromSecsSinceEpoch(1000, Qt::UTC)),
     });
+    ASSERT_EQ(written, QString());
     // Each column is checked by the values it sorts, so ties (isEnabled) need no tie-break.
     const auto project = [](const QString& column, const AudioPlugin& p) -> QString {
         if (column == QLatin1String("manufacturer"))
@@ -534,7 +538,7 @@ TEST_F(PluginDatabaseTest, PagesAndClampsLimitAndOffset)
     for (int i = 0; i < 250; ++i)
         plugins << makePlugin(QStringLiteral("P%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("M"),
                               PluginFormat::vst3);
-    m_db->replaceAllPlugins(plugins);
+    EXPECT_EQ(m_db->replaceAllPlugins(plugins), QString());
     const auto page = [this](qint64 limit, qint64 offset) {
         return names(m_db->queryPlugins({.limit = limit, .offset = offset}));
     };
@@ -557,7 +561,7 @@ TEST_F(PluginDatabaseTest, UpdateAndDeleteTouchOneRow)
     open();
     const AudioPlugin a = makePlugin(QStringLiteral("A"), QStringLiteral("M"), PluginFormat::vst3);
     const AudioPlugin b = makePlugin(QStringLiteral("B"), QStringLiteral("M"), PluginFormat::vst3);
-    m_db->replaceAllPlugins({a, b});
+    EXPECT_EQ(m_db->replaceAllPlugins({a, b}), QString());
 
     AudioPlugin moved = a;
     moved.isEnabled = false;
@@ -590,7 +594,7 @@ TEST_F(PluginDatabaseTest, PluginsByIds)
     const AudioPlugin a = makePlugin(QStringLiteral("A"), QStringLiteral("M"), PluginFormat::vst3);
     const AudioPlugin b = makePlugin(QStringLiteral("B"), QStringLiteral("M"), PluginFormat::au);
     const AudioPlugin c = makePlugin(QStringLiteral("C"), QStringLiteral("M"), PluginFormat::clap);
-    m_db->replaceAllPlugins({a, b, c});
+    EXPECT_EQ(m_db->replaceAllPlugins({a, b, c}), QString());
 
     QStringList statements;
     m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
@@ -615,7 +619,7 @@ TEST_F(PluginDatabaseTest, RowsThatDoNotConvertAreSkipped)
 {
     open();
     const AudioPlugin good = makePlugin(QStringLiteral("Good"), QStringLiteral("M"), PluginFormat::vst3);
-    m_db->replaceAllPlugins({good});
+    EXPECT_EQ(m_db->replaceAllPlugins({good}), QString());
     {
         RawDb raw(m_path);
         raw.exec("INSERT INTO plugins (id, name, manufacturer, format, originalPath, currentPath, isEnabled) VALUES "
@@ -691,7 +695,7 @@ TEST_F(PluginDatabaseTest, TableOfAnotherLayoutIsReplacedWithOneLine)
         EXPECT_EQ(m_db->totalCount({}, {}, {}, {}), 0);
 
         const AudioPlugin fresh = makePlugin(QStringLiteral("New"), QStringLiteral("M"), PluginFormat::vst3);
-        m_db->replaceAllPlugins({fresh});
+        EXPECT_EQ(m_db->replaceAllPlugins({fresh}), QString());
         ASSERT_EQ(all().size(), 1);
         EXPECT_EQ(all().first().id, fresh.id);
         EXPECT_EQ(m_db->getAllPluginKeys(), QSet<QString>{fresh.key()});
@@ -835,7 +839,7 @@ TEST_F(PluginDatabaseTest, SearchesAnswerAsSqliteDoes)
                            version, lastUsed);
         ++i;
     }
-    m_db->replaceAllPlugins(rows);
+    EXPECT_EQ(m_db->replaceAllPlugins(rows), QString());
     // Rows another program left: counted, but never listed (their format or id does not convert).
     RawDb raw(m_path);
     raw.exec("INSERT INTO plugins VALUES ('not-a-uuid', 'Echo Odd', 'Acme', 'VST3', '/x', '/x', 1, '', '', NULL)");
@@ -907,7 +911,7 @@ TEST_F(PluginDatabaseTest, SearchesFollowEveryChangeOfTheTable)
     open();
     AudioPlugin echo = makePlugin(QStringLiteral("Echo"), QStringLiteral("Acme"), PluginFormat::vst3);
     AudioPlugin delay = makePlugin(QStringLiteral("Delay"), QStringLiteral("Acme"), PluginFormat::vst3);
-    m_db->replaceAllPlugins({echo, delay});
+    EXPECT_EQ(m_db->replaceAllPlugins({echo, delay}), QString());
     const auto found = [this](const char* search, const char* sortColumn = "name") {
         return names(
             m_db->queryPlugins({QString::fromUtf8(search), {}, {}, {}, QString::fromLatin1(sortColumn), true, 100, 0}));
@@ -926,7 +930,9 @@ TEST_F(PluginDatabaseTest, SearchesFollowEveryChangeOfTheTable)
     EXPECT_EQ(found("e", "isEnabled"), list({"Echo", "Reverb"}));
     m_db->deletePlugin(echo.id);
     EXPECT_EQ(found("e"), list({"Reverb"}));
-    m_db->replaceAllPlugins({makePlugin(QStringLiteral("Chorus"), QStringLiteral("Acme"), PluginFormat::vst3)});
+    EXPECT_EQ(
+        m_db->replaceAllPlugins({makePlugin(QStringLiteral("Chorus"), QStringLiteral("Acme"), PluginFormat::vst3)}),
+        QString());
     EXPECT_EQ(found("e"), list({"Chorus"}));
     EXPECT_EQ(m_db->totalCount(QStringLiteral("verb"), {}, {}, {}), 0);
 }

@@ -51,8 +51,10 @@ TEST_F(SidebarScreenshotTest, DrawsOverADemoCatalogueWithFiltersActive)
     tracking.first().isEnabled = false;
     tracking[2].isEnabled = false;
     profiles().saveProfile(QStringLiteral("Tracking (low CPU)"), tracking);
-    activityLog().log(QStringLiteral("Pro-R"), QStringLiteral("VST3"), ActivityLogEntry::Action::disabled);
-    activityLog().log(QStringLiteral("Diva"), QStringLiteral("CLAP"), ActivityLogEntry::Action::enabled);
+    EXPECT_EQ(activityLog().log(QStringLiteral("Pro-R"), QStringLiteral("VST3"), ActivityLogEntry::Action::disabled),
+              QString());
+    EXPECT_EQ(activityLog().log(QStringLiteral("Diva"), QStringLiteral("CLAP"), ActivityLogEntry::Action::enabled),
+              QString());
 
     SidebarView& view = sidebar();
     view.resize(300, 1300);

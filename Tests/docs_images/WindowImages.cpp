@@ -1,6 +1,7 @@
 #include "operations/PluginManagerViewModel.h"
 #include "shell/AppDelegate.h"
 #include "shell/ContentView.h"
+#include "widgets/Prompter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,7 +19,7 @@ TEST(WindowScreenshot, RealWindowOverTheDemoTree)
     if (target.isEmpty())
         GTEST_SKIP() << "set RACKHAND_WINDOW_SCREENSHOT to a .png path";
     QCoreApplication::setApplicationVersion(QStringLiteral(RACKHAND_VERSION));
-    AppDelegate delegate;
+    AppDelegate delegate(Platform::services(), Prompts::makeDialogPrompter());
     delegate.applicationDidFinishLaunching();
     auto* content = qobject_cast<ContentView*>(delegate.window()->centralWidget());
     ASSERT_NE(content, nullptr);

@@ -448,13 +448,11 @@ TEST_F(HelperProgramsTest, TheLoginSwitchStopsAndStartsOnlyThisSessionsHelper)
     EXPECT_EQ(QFileInfo(running.first().executablePath).canonicalFilePath(),
               QFileInfo(program("RackhandHelper")).canonicalFilePath());
 
-    MenuBarLoginItem::setService(login);
     MenuBarLoginItem::setHelperPathOverride(program("RackhandHelper"));
     // The helper the switch starts is detached: whatever happens, it is asked to end with the test.
     const QByteArray savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     const auto cleanUp = qScopeGuard([&] {
         qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
-        MenuBarLoginItem::setService({});
         MenuBarLoginItem::setHelperPathOverride({});
         const qint64 started = helperOn(here.connection());
         if (started > 0 && started != ours.processId()) {
@@ -465,7 +463,7 @@ TEST_F(HelperProgramsTest, TheLoginSwitchStopsAndStartsOnlyThisSessionsHelper)
     });
 
     // Off: this session's helper ends; the other session's runs on.
-    MenuBarLoginItem::setEnabled(false);
+    MenuBarLoginItem::setEnabled(login, false);
     ASSERT_TRUE(ours.waitForFinished(10000));
     EXPECT_EQ(ours.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(ours.exitCode(), 0);
@@ -474,7 +472,7 @@ TEST_F(HelperProgramsTest, TheLoginSwitchStopsAndStartsOnlyThisSessionsHelper)
 
     // On: the other session's helper does not keep one from starting here, and is left alone.
     qputenv("DBUS_SESSION_BUS_ADDRESS", here.address().toUtf8());
-    MenuBarLoginItem::setEnabled(true);
+    MenuBarLoginItem::setEnabled(login, true);
     RACKHAND_ASSERT_EVENTUALLY(helperOn(here.connection()) > 0, 20000);
     EXPECT_EQ(theirs.state(), QProcess::Running);
     EXPECT_EQ(helperOn(there.connection()), theirs.processId());

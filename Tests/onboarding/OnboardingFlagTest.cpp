@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        ContentViewSeams::factories().onboardingSheet = ContentViewSeams::makeOnboardingSheet;
+        seams.onboardingSheet = ContentViewSeams::makeOnboardingSheet;
     }
 
     OnboardingView* shownSheet()

@@ -250,6 +250,15 @@ class OperationReliabilityTest : public OperationsTest {
 protected:
     QString central(const QString& sub) const { return sys(QStringLiteral("/Library/Audio/Plug-Ins/Disabled/")) + sub; }
 
+    /// True when `other` is a folder on another file system than R's.
+    bool onAnotherFileSystem(const QTemporaryDir& other) const
+    {
+        struct stat otherInfo {};
+        struct stat rootInfo {};
+        return other.isValid() && ::stat(QFile::encodeName(other.path()).constData(), &otherInfo) == 0 &&
+               ::stat(QFile::encodeName(root()).constData(), &rootInfo) == 0 && otherInfo.st_dev != rootInfo.st_dev;
+    }
+
     /// One hash for a whole bundle: its relative paths and their contents.
     static QByteArray bundleHash(const QString& path)
     {
@@ -358,16 +367,13 @@ TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
     // Three of the four system bundles move; the home one, moved with the user's rights
     // after the script, never does.
     const QString scratch = home() + QStringLiteral("/partial.sh");
-    EXPECT_EXIT(
-        {
-            PluginMover mover(db(), activityLog(), services(std::make_shared<DyingRunner>(3, scratch)));
-            mover.switchMany(enabled);
-        },
-        testing::ExitedWithCode(0), "");
+    // The program dies inside the run: no outcome comes back.
+    EXPECT_EXIT({ static_cast<void>(mover(std::make_shared<DyingRunner>(3, scratch)).switchMany(enabled)); },
+                testing::ExitedWithCode(0), "");
     EXPECT_EQ(batchTempFiles().size(), 2);
 
     // The next start finds the leftovers and what the script did.
-    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    PluginManagerViewModel second(db(), activityLog(), progressState(), services(m_sandboxRunner));
     EXPECT_TRUE(batchTempFiles().isEmpty());
     ASSERT_TRUE(scanAndWait(second));
     const QList<AudioPlugin> disabled = disabledButTheUnrelated(second);
@@ -415,7 +421,7 @@ TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItA
     EXPECT_EXIT(
         {
             const auto runner = std::make_shared<OrphaningRunner>(2, gate, base + QStringLiteral("/bin"));
-            PluginMover(db(), activityLog(), services(runner)).switchMany(enabled);
+            static_cast<void>(mover(runner).switchMany(enabled)); // the program dies inside
         },
         testing::ExitedWithCode(0), "");
     // However this test ends, the script is let go and has ended before the sandbox goes.
@@ -428,7 +434,7 @@ TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItA
     ASSERT_TRUE(PluginMover::earlierBatchRunning());
 
     // The restart keeps the live script's files and its origin records, and waits for it.
-    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    PluginManagerViewModel second(db(), activityLog(), progressState(), services(m_sandboxRunner));
     EXPECT_EQ(batchTempFiles().size(), 2);
     EXPECT_TRUE(second.isOperationRunning());
     second.togglePlugin(second.plugins().value(0));
@@ -467,10 +473,7 @@ TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesN
 {
     // The disabled layout on another file system: every move into it is a copy.
     QTemporaryDir other(QStringLiteral("/dev/shm/rackhand-test-XXXXXX"));
-    struct stat otherInfo {};
-    struct stat rootInfo {};
-    if (!other.isValid() || ::stat(QFile::encodeName(other.path()).constData(), &otherInfo) != 0 ||
-        ::stat(QFile::encodeName(root()).constData(), &rootInfo) != 0 || otherInfo.st_dev == rootInfo.st_dev)
+    if (!onAnotherFileSystem(other))
         GTEST_SKIP() << "no second file system at /dev/shm";
     makeDir(sys("/Library/Audio/Plug-Ins"));
     ASSERT_TRUE(QFile::link(other.path(), DisabledLayout::centralDisabledDirectory()));
@@ -493,7 +496,7 @@ TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesN
             size.rlim_cur = 256 * 1024;
             ::setrlimit(RLIMIT_FSIZE, &size);
             std::signal(SIGXFSZ, SIG_DFL);
-            PluginMover(db(), activityLog(), services(m_sandboxRunner)).switchMany(first.plugins());
+            static_cast<void>(mover(m_sandboxRunner).switchMany(first.plugins())); // killed inside
             std::_Exit(0);
         },
         testing::KilledBySignal(SIGXFSZ), "");
@@ -506,7 +509,7 @@ TEST_F(OperationReliabilityDeathTest, ACopyAcrossFileSystemsKilledPartWayLeavesN
     EXPECT_EQ(PluginScanner::scan().size(), 2);
 
     // The next start removes what the killed copy left; a whole round then goes and comes back intact.
-    PluginManagerViewModel second(db(), activityLog(), services(m_sandboxRunner));
+    PluginManagerViewModel second(db(), activityLog(), progressState(), services(m_sandboxRunner));
     EXPECT_TRUE(disabledVst3.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     ASSERT_TRUE(scanAndWait(second));
     ASSERT_EQ(withState(second.plugins(), true).size(), 2);
@@ -535,6 +538,136 @@ TEST_F(OperationReliabilityTest, OnlyStagingNamesAreRemovedOnTheJournalsWord)
     EXPECT_FALSE(DisabledLayout::pathExists(stale));
     EXPECT_EQ(readFile(bundle + QStringLiteral("/Contents/file")), QByteArray("x"));
     EXPECT_TRUE(StagingNames().paths().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(StagingNames::defaultPath()));
+}
+
+// --- Records written ahead of a move ---
+
+/// A move writes where its bundle came from, and for a copy across file systems the hidden names
+/// the copy will use, before anything moves: a move cut off without them could be neither cleaned
+/// up nor told apart afterwards.
+class WriteAheadTest : public OperationReliabilityTest {
+protected:
+    /// While `block` keeps a record from being written, one switch and a batch move nothing
+    /// and say why; once `unblock` has run, the same switches go through.
+    void expectNothingMovesWhileBlocked(const std::function<void()>& block, const std::function<void()>& unblock,
+                                        const QString& saidOfOne, const QString& saidOfMany)
+    {
+        PluginManagerViewModel& model = sandboxVm();
+        int n = 0;
+        for (const bool batch : {false, true}) {
+            SCOPED_TRACE(batch ? "a batch" : "one switch");
+            QList<AudioPlugin> plugins;
+            for (int i = 0; i < (batch ? 2 : 1); ++i, ++n)
+                plugins.append(enabledBundle(sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/W%1.vst3").arg(n)),
+                                             PluginFormat::vst3));
+            seed(plugins, true);
+            const auto before = snapshot();
+            const auto toggle = [&] {
+                model.setError(std::nullopt);
+                if (batch)
+                    model.toggleMultiplePlugins(plugins);
+                else
+                    model.togglePlugin(plugins.first());
+            };
+            block();
+            toggle();
+            unblock();
+            ASSERT_TRUE(model.error());
+            EXPECT_TRUE(model.error()->detail.contains(batch ? saidOfMany : saidOfOne))
+                << model.error()->detail.toStdString();
+            expectUnchangedSince(before);
+            for (const AudioPlugin& plugin : std::as_const(plugins))
+                EXPECT_TRUE(row(plugin.id).isEnabled);
+            EXPECT_TRUE(activityLog().entries().isEmpty());
+
+            toggle();
+            EXPECT_FALSE(model.error()) << model.error()->detail.toStdString();
+            for (const AudioPlugin& plugin : std::as_const(plugins))
+                EXPECT_FALSE(row(plugin.id).isEnabled);
+            ASSERT_TRUE(activityLog().clearLog().isEmpty());
+        }
+    }
+};
+
+TEST_F(WriteAheadTest, NothingMovesWhileWhereItCameFromCannotBeWritten)
+{
+    // A full disk, as far as this process writes files: the first write, the origins file's, fails.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG
+    const auto restore = qScopeGuard([&] {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousSignal);
+    });
+    expectNothingMovesWhileBlocked(
+        [&] {
+            rlimit tiny = saved;
+            tiny.rlim_cur = 8;
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        },
+        [&] { ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0); },
+        QStringLiteral("\"W0\" (VST3) was not moved, because where it came from could not be saved"),
+        QStringLiteral("Nothing was moved, because where the bundles came from could not be saved"));
+}
+
+TEST_F(WriteAheadTest, NothingMovesWhileTheNamesOfACopyCannotBeWritten)
+{
+    // The disabled layout on another file system: every move into it is a copy under hidden names.
+    QTemporaryDir other(QStringLiteral("/dev/shm/rackhand-test-XXXXXX"));
+    if (!onAnotherFileSystem(other))
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    makeDir(sys("/Library/Audio/Plug-Ins"));
+    ASSERT_TRUE(QFile::link(other.path(), DisabledLayout::centralDisabledDirectory()));
+    const QString journal = StagingNames::defaultPath();
+    expectNothingMovesWhileBlocked([&] { makeDir(journal); }, [&] { QDir(journal).removeRecursively(); },
+                                   QStringLiteral("\"W0\" (VST3) was not moved, because the hidden names its copy "
+                                                  "would use could not be saved"),
+                                   QStringLiteral("Nothing was moved, because the hidden names the copies would use "
+                                                  "could not be saved"));
+    // Once the names could be written, the three bundles were copied over, and nothing hidden is left.
+    EXPECT_EQ(
+        QDir(other.path() + QStringLiteral("/VST3")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        (QStringList{QStringLiteral("W0.vst3"), QStringLiteral("W1.vst3"), QStringLiteral("W2.vst3")}));
+}
+
+// A switch that did not happen drops its origin record again; when that cannot be saved, it says so.
+TEST_F(OperationReliabilityTest, AFailedSwitchWhoseOriginCannotBeForgottenSaysSo)
+{
+    const AudioPlugin plugin = enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Stuck.vst3"), PluginFormat::vst3);
+    seed({plugin});
+    const QString originsPath = DisabledOrigins::defaultPath();
+    m_recorder->setOnRun([&](const QString&) {
+        QFile::remove(originsPath);
+        makeDir(originsPath);
+    }); // and moves nothing
+    vm().togglePlugin(plugin);
+    ASSERT_TRUE(vm().error());
+    EXPECT_TRUE(vm().error()->detail.contains(QStringLiteral("not moved")));
+    EXPECT_TRUE(vm().error()->detail.contains(QStringLiteral("Where the bundles came from could not be saved")))
+        << vm().error()->detail.toStdString();
+    EXPECT_TRUE(row(plugin.id).isEnabled);
+}
+
+// Names of copies that are gone are dropped from their file; when it cannot be saved, that is printed.
+TEST_F(OperationReliabilityTest, TheNamesOfCopiesThatAreGoneAreDroppedOrTheFailurePrinted)
+{
+    const QString gone = central("VST3/") + DisabledLayout::stagingPrefix() + QStringLiteral("copy-1");
+    StagingNames journal;
+    journal.add({gone});
+    ASSERT_TRUE(journal.saveIfChanged().isEmpty());
+    StagingNames loaded;
+    ASSERT_EQ(loaded.paths(), QStringList{gone});
+    QFile::remove(StagingNames::defaultPath());
+    makeDir(StagingNames::defaultPath());
+    loaded.forgetVanished();
+    EXPECT_TRUE(loaded.paths().isEmpty());
+    ASSERT_EQ(printedLines().size(), 1);
+    EXPECT_TRUE(printedLines().first().startsWith(QStringLiteral("❌ Could not save staging_names.json: ")))
+        << printedLines().first().toStdString();
+
+    QDir(StagingNames::defaultPath()).removeRecursively();
+    loaded.forgetVanished(); // saved now: nothing left to name
     EXPECT_FALSE(QFileInfo::exists(StagingNames::defaultPath()));
 }
 
@@ -712,9 +845,9 @@ TEST_F(OperationReliabilityTest, AnItemsErrorCarriesOnlyItsOwnLines)
     const QByteArray resources = QFile::encodeName(locked.currentPath + QStringLiteral("/Contents/Resources"));
     ASSERT_EQ(::chmod(disabledVst3.constData(), 0555), 0);
     ASSERT_EQ(::chmod(resources.constData(), 0555), 0);
-    const PluginMover mover(db(), activityLog(), services(m_sandboxRunner));
-    const MoveOutcome moves = mover.switchMany({plain, odd});
-    const MoveOutcome deletes = mover.remove({locked, untried});
+    const PluginMover sandboxMover = mover(m_sandboxRunner);
+    const MoveOutcome moves = sandboxMover.switchMany({plain, odd});
+    const MoveOutcome deletes = sandboxMover.remove({locked, untried});
     ::chmod(disabledVst3.constData(), 0755);
     ::chmod(resources.constData(), 0755);
 
@@ -781,7 +914,7 @@ TEST_F(OperationReliabilityTest, HundredsOfBundlesSurviveRoundsOfFaults)
                       PluginFormat::au, name.toUtf8() + "au");
     }
     const auto runner = std::make_shared<FaultyRunner>();
-    PluginManagerViewModel model(db(), activityLog(), services(runner));
+    PluginManagerViewModel model(db(), activityLog(), progressState(), services(runner));
     QMap<QByteArray, int> expected = scannedBundles(model);
     ASSERT_GT(model.plugins().size(), 200);
 
@@ -842,7 +975,7 @@ TEST_F(OperationReliabilityTest, ASecondWindowRewritingTheCatalogueMidBatchMispl
                       format, QByteArray::number(i));
     }
     const auto runner = std::make_shared<InterruptedRunner>(std::make_shared<FaultyRunner>());
-    PluginManagerViewModel first(db(), activityLog(), services(runner));
+    PluginManagerViewModel first(db(), activityLog(), progressState(), services(runner));
     const QMap<QByteArray, int> expected = scannedBundles(first);
     ASSERT_EQ(first.plugins().size(), 40);
     QMap<QString, QByteArray> placed;
@@ -852,7 +985,7 @@ TEST_F(OperationReliabilityTest, ASecondWindowRewritingTheCatalogueMidBatchMispl
     // Its own connection and view model, as a second process would have: its scan rewrites
     // the catalogue (every id anew) after the first one planned its batch.
     PluginDatabase otherConnection(db().path());
-    PluginManagerViewModel second(otherConnection, activityLog(), services(runner));
+    PluginManagerViewModel second(otherConnection, activityLog(), progressState(), services(runner));
     for (const bool enable : {false, true}) {
         SCOPED_TRACE(enable ? "enable all" : "disable all");
         runner->beforeNextRun([&second] { ASSERT_TRUE(scanAndWait(second)); });
@@ -882,7 +1015,7 @@ TEST_F(OperationReliabilityTest, ASecondProgramStartedMidBatchIsKeptOutAndNothin
     const DataFolderLock window(Paths::dataDir());
     ASSERT_EQ(window.state(), DataFolderLock::State::held);
     const auto runner = std::make_shared<InterruptedRunner>(std::make_shared<FaultyRunner>());
-    PluginManagerViewModel model(db(), activityLog(), services(runner));
+    PluginManagerViewModel model(db(), activityLog(), progressState(), services(runner));
     const QMap<QByteArray, int> expected = scannedBundles(model);
     QMap<QString, QByteArray> placed;
     for (const AudioPlugin& plugin : withState(model.plugins(), true))

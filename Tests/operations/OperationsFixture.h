@@ -6,7 +6,9 @@
 #include "catalogue/ActivityLogManager.h"
 #include "catalogue/DisabledLayout.h"
 #include "catalogue/PluginDatabase.h"
+#include "operations/DisabledOrigins.h"
 #include "operations/PluginManagerViewModel.h"
+#include "operations/ProgressWindowManager.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -15,8 +17,8 @@
 
 #include <memory>
 
-/// A sandbox with a fresh catalogue, activity log and platform doubles, and a view
-/// model built on them. Tests pick the recording runner (texts, answers) or the sandbox
+/// A sandbox with a fresh catalogue, activity log, progress panel state and platform
+/// doubles, and a view model built on them. Tests pick the recording runner (texts, answers) or the sandbox
 /// runner (commands really run, unprivileged, inside R).
 class OperationsTest : public SandboxTest {
 protected:
@@ -24,14 +26,14 @@ protected:
     {
         SandboxTest::SetUp();
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
-        ActivityLogManager::resetShared(m_clock);
+        m_activityLog = std::make_unique<ActivityLogManager>(m_clock);
     }
 
     void TearDown() override
     {
         m_viewModel.reset();
+        m_activityLog.reset();
         m_database.reset();
-        ActivityLogManager::resetShared();
         SandboxTest::TearDown();
     }
 
@@ -49,13 +51,20 @@ protected:
             std::shared_ptr<PrivilegedRunner> runner = reallyRun ? std::shared_ptr<PrivilegedRunner>(m_sandboxRunner)
                                                                  : std::shared_ptr<PrivilegedRunner>(m_recorder);
             m_viewModel =
-                std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), services(runner));
+                std::make_unique<PluginManagerViewModel>(*m_database, *m_activityLog, m_progress, services(runner));
         }
         return *m_viewModel;
     }
     PluginManagerViewModel& sandboxVm() { return vm(true); }
     PluginDatabase& db() { return *m_database; }
-    ActivityLogManager& activityLog() { return ActivityLogManager::shared(); }
+    ActivityLogManager& activityLog() const { return *m_activityLog; }
+    ProgressWindowManager& progressState() { return m_progress; }
+    /// A mover over this world's catalogue, log and panel, as the view model builds one.
+    PluginMover mover(std::shared_ptr<PrivilegedRunner> runner)
+    {
+        return PluginMover(db(), activityLog(), m_progress, services(std::move(runner)),
+                           DisabledOrigins::defaultPath());
+    }
 
     static AudioPlugin record(const QString& name, PluginFormat format, const QString& originalPath,
                               const QString& currentPath, bool enabled, const QString& manufacturer = {})
@@ -82,7 +91,7 @@ protected:
     /// Puts these rows into the catalogue and loads them into the view model.
     void seed(const QList<AudioPlugin>& plugins, bool reallyRun = false)
     {
-        db().replaceAllPlugins(plugins);
+        ASSERT_EQ(db().replaceAllPlugins(plugins), QString());
         vm(reallyRun).refreshAllState();
     }
 
@@ -127,6 +136,8 @@ protected:
     std::shared_ptr<RecordingProcessLauncher>& m_launcher = m_doubles.launcher;
 
 private:
+    ProgressWindowManager m_progress;
     std::unique_ptr<PluginDatabase> m_database;
+    std::unique_ptr<ActivityLogManager> m_activityLog;
     std::unique_ptr<PluginManagerViewModel> m_viewModel;
 };

@@ -75,7 +75,7 @@ protected:
     QStringList actions() const
     {
         QStringList list;
-        for (const ActivityLogEntry& entry : ActivityLogManager::shared().entries())
+        for (const ActivityLogEntry& entry : activityLog().entries())
             list.append(ActivityLogEntry::actionRawValue(entry.action) + u' ' + entry.pluginName);
         return list;
     }
@@ -176,7 +176,7 @@ TEST_F(PluginManagerViewModelOperationsTest, RowsOfTheListsTheOperationReplacesA
     ASSERT_FALSE(model.error());
     model.toggleMultiplePlugins(model.plugins());
     ASSERT_FALSE(model.error());
-    const auto& entries = ActivityLogManager::shared().entries();
+    const auto& entries = activityLog().entries();
     ASSERT_EQ(entries.size(), 2);
     for (const ActivityLogEntry& entry : entries)
         EXPECT_EQ(entry.pluginName, QStringLiteral("Mine"));
@@ -313,7 +313,7 @@ TEST_F(PluginManagerViewModelOperationsTest, EnablingOntoAnOccupiedOriginalPathT
     // The same in a batch: the occupied item is left out, the others still move.
     const AudioPlugin free =
         disabledBundle(central("VST3/Free.vst3"), sys("/Library/Audio/Plug-Ins/VST3/Free.vst3"), PluginFormat::vst3);
-    db().replaceAllPlugins({privileged, plain, free});
+    EXPECT_EQ(db().replaceAllPlugins({privileged, plain, free}), QString());
     model.refreshAllState();
     model.setError(std::nullopt);
     model.toggleMultiplePlugins({privileged, free, plain});
@@ -678,7 +678,7 @@ TEST_F(PluginManagerViewModelOperationsTest, ProgressFileIsPolledWhileTheScriptR
             file.write(text);
             file.close();
             QTest::qWait(250);
-            seen.append(ProgressWindowManager::shared().hudModel()->progress());
+            seen.append(progressState().hudModel()->progress());
         }
     });
     model.toggleMultiplePlugins(plugins);
@@ -744,7 +744,7 @@ TEST_F(PluginManagerViewModelOperationsTest, PanelFromFiftyOnePluginsWithItsLabe
     };
     seed({});
     PluginManagerViewModel& model = vm();
-    ProgressWindowManager& panel = ProgressWindowManager::shared();
+    ProgressWindowManager& panel = progressState();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         // The sources exist, so the batch really runs its script.

@@ -158,7 +158,7 @@ TEST_F(PluginManagerViewModelTest, RefreshAllStateDropsVanishedManufacturers)
     seed(rows);
     PluginManagerViewModel& model = vm();
     model.setSelectedManufacturers({QStringLiteral("Acme"), QStringLiteral("Gone Soon")});
-    db().replaceAllPlugins({rows[0]});
+    EXPECT_EQ(db().replaceAllPlugins({rows[0]}), QString());
     model.refreshAllState();
     EXPECT_EQ(model.selectedManufacturers(), QSet<QString>{QStringLiteral("Acme")});
     EXPECT_EQ(model.allManufacturers(), QStringList{QStringLiteral("Acme")});
@@ -198,7 +198,7 @@ TEST_F(PluginManagerViewModelTest, CountAnnouncementIsHeardOnTheSessionBus)
 
     PlatformServices s = services(m_recorder);
     s.notificationCenter = std::make_shared<DBusNotificationCenter>();
-    PluginManagerViewModel model(db(), activityLog(), s); // the constructor reloads once
+    PluginManagerViewModel model(db(), activityLog(), progressState(), s); // the constructor reloads once
     model.refreshFromDatabase();
     while (spy.count() < 2 && spy.wait(3000)) {}
     ASSERT_EQ(spy.count(), 2);
@@ -264,12 +264,13 @@ TEST_F(PluginManagerViewModelTest, CatalogueThatCannotBeSavedIsSaidAndTheTableSh
         SCOPED_TRACE(c.name);
         const QString path = dataDir() + QStringLiteral("/plugins-%1.db").arg(++n);
         const auto rowsInFile = [&path] { return PluginDatabase(path).queryPlugins({}).size(); };
-        PluginDatabase(path).replaceAllPlugins(
-            {record(QStringLiteral("Gone"), PluginFormat::vst3, QStringLiteral("/gone.vst3"),
-                    QStringLiteral("/gone.vst3"), true)});
+        EXPECT_EQ(PluginDatabase(path).replaceAllPlugins(
+                      {record(QStringLiteral("Gone"), PluginFormat::vst3, QStringLiteral("/gone.vst3"),
+                              QStringLiteral("/gone.vst3"), true)}),
+                  QString());
         c.beforeOpen(path);
         PluginDatabase database(path);
-        PluginManagerViewModel model(database, activityLog(), services(m_recorder));
+        PluginManagerViewModel model(database, activityLog(), progressState(), services(m_recorder));
         ASSERT_EQ(model.displayedPlugins().size(), 1);
         c.beforeScan(path);
         ASSERT_TRUE(scanAndWait(model));
@@ -309,7 +310,7 @@ TEST_F(PluginManagerViewModelTest, DamageTheOpeningMissedIsSetAsideByTheScan)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = dataDir() + QStringLiteral("/damaged-%1.db").arg(c.offset);
-        PluginDatabase(path).replaceAllPlugins(numbered(2000));
+        EXPECT_EQ(PluginDatabase(path).replaceAllPlugins(numbered(2000)), QString());
         const auto damage = [&] {
             QFile file(path);
             ASSERT_TRUE(file.open(QIODevice::ReadWrite));
@@ -322,7 +323,7 @@ TEST_F(PluginManagerViewModelTest, DamageTheOpeningMissedIsSetAsideByTheScan)
         PluginDatabase database(path);
         ASSERT_TRUE(database.isOpen());
         EXPECT_TRUE(database.takeSetAsideNotice().isEmpty());
-        PluginManagerViewModel model(database, activityLog(), services(m_recorder));
+        PluginManagerViewModel model(database, activityLog(), progressState(), services(m_recorder));
         if (c.afterOpening)
             damage();
         ASSERT_TRUE(scanAndWait(model));

@@ -8,23 +8,15 @@
 
 namespace {
 
-// The manager is process-wide: each test starts from a closed panel.
+// Each test starts from a manager of its own, with no panel yet.
 class ProgressWindowManagerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ProgressWindowManager& manager = ProgressWindowManager::shared();
-        if (manager.isPanelVisible()) {
-            QSignalSpy closed(&manager, &ProgressWindowManager::panelClosed);
-            manager.hide();
-            ASSERT_TRUE(closed.wait(2000));
-        }
-    }
+    ProgressWindowManager m_manager;
 };
 
 TEST_F(ProgressWindowManagerTest, ShowStartsARunWithAFreshModel)
 {
-    ProgressWindowManager& manager = ProgressWindowManager::shared();
+    ProgressWindowManager& manager = m_manager;
     ProgressHUDModel* before = manager.hudModel();
     before->setProgress(0.7);
     QSignalSpy models(&manager, &ProgressWindowManager::hudModelChanged);
@@ -46,7 +38,7 @@ TEST_F(ProgressWindowManagerTest, ShowStartsARunWithAFreshModel)
 
 TEST_F(ProgressWindowManagerTest, HideFillsTheBarAndClosesAfterTheDelay)
 {
-    ProgressWindowManager& manager = ProgressWindowManager::shared();
+    ProgressWindowManager& manager = m_manager;
     manager.show(QStringLiteral("x"), 2);
     QSignalSpy closed(&manager, &ProgressWindowManager::panelClosed);
     QElapsedTimer clock;
@@ -63,7 +55,7 @@ TEST_F(ProgressWindowManagerTest, HideFillsTheBarAndClosesAfterTheDelay)
 
 TEST_F(ProgressWindowManagerTest, ShowWithinTheClosingDelayKeepsThePanelOpen)
 {
-    ProgressWindowManager& manager = ProgressWindowManager::shared();
+    ProgressWindowManager& manager = m_manager;
     manager.show(QStringLiteral("first"), 60);
     manager.hide();
     QTest::qWait(200);

@@ -16,26 +16,18 @@
 
 namespace {
 
-// The panel widget as the user sees it, driven through the process-wide manager.
-// Each test builds its own panel and starts from a closed one.
+// The panel widget as the user sees it, driven through its manager. Each test builds its
+// own manager and panel, closed.
 class ProgressPanelTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ProgressWindowManager& manager = ProgressWindowManager::shared();
-        if (manager.isPanelVisible() || manager.isClosePending()) {
-            QSignalSpy closed(&manager, &ProgressWindowManager::panelClosed);
-            manager.hide();
-            ASSERT_TRUE(closed.wait(2000));
-        }
-        m_panel = std::make_unique<ProgressPanel>(manager);
-    }
+    void SetUp() override { m_panel = std::make_unique<ProgressPanel>(m_manager); }
     void TearDown() override { m_panel.reset(); }
 
-    ProgressWindowManager& manager() { return ProgressWindowManager::shared(); }
+    ProgressWindowManager& manager() { return m_manager; }
     ProgressPanel& panel() { return *m_panel; }
 
 private:
+    ProgressWindowManager m_manager;
     std::unique_ptr<ProgressPanel> m_panel;
 };
 

@@ -25,14 +25,12 @@ protected:
     {
         SandboxTest::SetUp();
         login = std::make_shared<RecordingLoginItem>();
-        MenuBarLoginItem::setService(login);
         helper = home() + QStringLiteral("/bin/RackhandHelper");
         writeFile(helper, "#!/bin/sh\n");
         MenuBarLoginItem::setHelperPathOverride(helper);
     }
     void TearDown() override
     {
-        MenuBarLoginItem::setService({});
         MenuBarLoginItem::setHelperPathOverride({});
         SandboxTest::TearDown();
     }
@@ -125,9 +123,9 @@ TEST(XdgAutostartExecQuoting, EscapesReservedCharacters)
 
 TEST_F(MenuBarLoginItemTest, SwitchingOnRegistersAndStartsTheHelperHalfASecondLater)
 {
-    EXPECT_FALSE(MenuBarLoginItem::isEnabled());
-    MenuBarLoginItem::setEnabled(true);
-    EXPECT_TRUE(MenuBarLoginItem::isEnabled());
+    EXPECT_FALSE(MenuBarLoginItem::isEnabled(login));
+    MenuBarLoginItem::setEnabled(login, true);
+    EXPECT_TRUE(MenuBarLoginItem::isEnabled(login));
     EXPECT_EQ(login->registerCalls, 1);
     EXPECT_TRUE(login->launches.isEmpty()); // not yet
     QTest::qWait(200);
@@ -160,7 +158,7 @@ TEST_F(MenuBarLoginItemTest, RunningHelpersDecideWhatIsStopped)
             if (running.executablePath == embedded)
                 running.executablePath = helper;
         }
-        MenuBarLoginItem::launchHelperNow();
+        MenuBarLoginItem::launchHelperNow(login);
         EXPECT_EQ(login->quitRequests, row.quits);
         QTest::qWait(MenuBarLoginItem::kLaunchDelayMs + 150);
         EXPECT_EQ(login->launches, row.launches ? QStringList{helper} : QStringList{});
@@ -172,7 +170,7 @@ TEST_F(MenuBarLoginItemTest, TheStartWaitsForAHelperSlowToQuit)
     // Started while the old one still holds the session's helper name, the new helper would step aside.
     login->helpersIgnoreQuit = true;
     login->running = {{41, QStringLiteral("/elsewhere/RackhandHelper")}};
-    MenuBarLoginItem::launchHelperNow();
+    MenuBarLoginItem::launchHelperNow(login);
     EXPECT_EQ(login->quitRequests, QList<qint64>{41});
     QTest::qWait(MenuBarLoginItem::kLaunchDelayMs + 300);
     EXPECT_TRUE(login->launches.isEmpty());
@@ -184,7 +182,7 @@ TEST_F(MenuBarLoginItemTest, AHelperThatNeverQuitsDelaysTheStartOnlyForAWhile)
 {
     login->helpersIgnoreQuit = true;
     login->running = {{42, QStringLiteral("/elsewhere/RackhandHelper")}};
-    MenuBarLoginItem::launchHelperNow();
+    MenuBarLoginItem::launchHelperNow(login);
     RACKHAND_ASSERT_EVENTUALLY_EQ(login->launches, QStringList{helper},
                                   MenuBarLoginItem::kLaunchDelayMs + MenuBarLoginItem::kQuitWaitMs + 2000);
 }
@@ -193,9 +191,9 @@ TEST_F(MenuBarLoginItemTest, SwitchingOffUnregistersAndStopsEveryHelper)
 {
     login->currentStatus = LoginItem::Status::enabled;
     login->running = {{21, helper}, {22, QStringLiteral("/elsewhere/RackhandHelper")}};
-    MenuBarLoginItem::setEnabled(false);
+    MenuBarLoginItem::setEnabled(login, false);
     EXPECT_EQ(login->unregisterCalls, 1);
-    EXPECT_FALSE(MenuBarLoginItem::isEnabled());
+    EXPECT_FALSE(MenuBarLoginItem::isEnabled(login));
     EXPECT_EQ(login->quitRequests, (QList<qint64>{21, 22}));
     QTest::qWait(MenuBarLoginItem::kLaunchDelayMs + 100);
     EXPECT_TRUE(login->launches.isEmpty());
@@ -205,14 +203,14 @@ TEST_F(MenuBarLoginItemTest, FailuresPrintOneLineAndStartOrStopNothing)
 {
     login->registerFailure = QStringLiteral("Could not write /x: denied");
     login->running = {{31, QStringLiteral("/elsewhere/RackhandHelper")}};
-    MenuBarLoginItem::setEnabled(true);
+    MenuBarLoginItem::setEnabled(login, true);
     EXPECT_EQ(printedLines(),
               QStringList{QStringLiteral("MenuBarLoginItem: Failed to register: Could not write /x: denied")});
     EXPECT_TRUE(login->quitRequests.isEmpty());
 
     clearPrintedLines();
     login->unregisterFailure = QStringLiteral("Could not remove /x: busy");
-    MenuBarLoginItem::setEnabled(false);
+    MenuBarLoginItem::setEnabled(login, false);
     EXPECT_EQ(printedLines(),
               QStringList{QStringLiteral("MenuBarLoginItem: Failed to unregister: Could not remove /x: busy")});
     EXPECT_TRUE(login->quitRequests.isEmpty());
@@ -224,7 +222,7 @@ TEST_F(MenuBarLoginItemTest, AMissingHelperIsReportedAndNothingIsLaunched)
 {
     MenuBarLoginItem::setHelperPathOverride(home() + QStringLiteral("/nowhere/RackhandHelper"));
     login->running = {{41, QStringLiteral("/elsewhere/RackhandHelper")}};
-    MenuBarLoginItem::setEnabled(true);
+    MenuBarLoginItem::setEnabled(login, true);
     EXPECT_EQ(login->registerCalls, 1);
     EXPECT_EQ(printedLines(), QStringList{QStringLiteral("MenuBarLoginItem: Helper not found at ") + home() +
                                           QStringLiteral("/nowhere/RackhandHelper")});

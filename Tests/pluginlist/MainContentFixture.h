@@ -13,7 +13,7 @@ protected:
     MainContentView& content()
     {
         if (!m_content) {
-            m_content = std::make_unique<MainContentView>(vm(), profiles());
+            m_content = std::make_unique<MainContentView>(vm(), profiles(), prompter());
             m_content->resize(1000, 760);
             m_content->show();
             EXPECT_TRUE(QTest::qWaitForWindowExposed(m_content.get()));

@@ -8,6 +8,7 @@
 #include "catalogue/PluginDatabase.h"
 #include "catalogue/ProfileManager.h"
 #include "operations/PluginManagerViewModel.h"
+#include "operations/ProgressWindowManager.h"
 #include "widgets/Prompter.h"
 
 #include <QCoreApplication>
@@ -16,18 +17,18 @@
 
 /// The world both window columns are tested in: a sandbox with a real catalogue in D,
 /// a view model on platform doubles (commands go to a recording runner), a profile
-/// store, a fresh activity log on a manual clock and a scripted prompter.
+/// store, a fresh activity log on a manual clock and a scripted prompter, all handed
+/// to what the tests build.
 class ViewModelTest : public SandboxTest {
 protected:
     void SetUp() override
     {
         SandboxTest::SetUp();
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
-        ActivityLogManager::resetShared(m_clock);
+        m_activityLog = std::make_unique<ActivityLogManager>(m_clock);
         m_viewModel =
-            std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), m_doubles.services());
+            std::make_unique<PluginManagerViewModel>(*m_database, *m_activityLog, m_progress, m_doubles.services());
         m_profiles = std::make_unique<ProfileManager>(nullptr, m_clock);
-        Prompts::setCurrent(m_prompter);
     }
 
     void TearDown() override
@@ -35,15 +36,26 @@ protected:
         QCoreApplication::processEvents();
         m_profiles.reset();
         m_viewModel.reset();
+        m_activityLog.reset();
         m_database.reset();
-        Prompts::setCurrent({});
-        ActivityLogManager::resetShared();
         SandboxTest::TearDown();
     }
 
     PluginManagerViewModel& vm() { return *m_viewModel; }
+    /// A new view model over other services, before a test builds any view on the first one.
+    void rebuildViewModel(PlatformServices services)
+    {
+        m_viewModel =
+            std::make_unique<PluginManagerViewModel>(*m_database, *m_activityLog, m_progress, std::move(services));
+    }
     ProfileManager& profiles() { return *m_profiles; }
     PluginDatabase& db() { return *m_database; }
+    ActivityLogManager& activityLog() { return *m_activityLog; }
+
+    /// What the views a test builds ask through: the scripted prompter, unless the test
+    /// hands in another (askThrough) before it builds them.
+    Prompter& prompter() { return m_otherPrompter ? *m_otherPrompter : *m_prompter; }
+    void askThrough(std::shared_ptr<Prompter> prompter) { m_otherPrompter = std::move(prompter); }
 
     /// Commands really run (unprivileged, inside R) from now on, unrecorded.
     void useSandboxRunner() { m_doubles.useSandboxRunner(); }
@@ -71,7 +83,7 @@ protected:
     /// Puts the rows into the catalogue and loads them into the view model.
     void seed(const QList<AudioPlugin>& plugins)
     {
-        db().replaceAllPlugins(plugins);
+        ASSERT_EQ(db().replaceAllPlugins(plugins), QString());
         vm().refreshAllState();
     }
 
@@ -83,7 +95,10 @@ protected:
     std::shared_ptr<ScriptedPrompter> m_prompter = std::make_shared<ScriptedPrompter>();
 
 private:
+    std::shared_ptr<Prompter> m_otherPrompter;
+    ProgressWindowManager m_progress;
     std::unique_ptr<PluginDatabase> m_database;
+    std::unique_ptr<ActivityLogManager> m_activityLog;
     std::unique_ptr<PluginManagerViewModel> m_viewModel;
     std::unique_ptr<ProfileManager> m_profiles;
 };

@@ -50,22 +50,25 @@ protected:
         ShellTest::SetUp();
         m_savedVersion = QCoreApplication::applicationVersion();
         QCoreApplication::setApplicationVersion(QStringLiteral("2.4.0"));
-        UpdateChecker::shared().apply({});
-        UpdateChecker::shared().setUpdateAvailable(false);
     }
     void TearDown() override
     {
         delegate.reset();
-        UpdateChecker::shared().setUpdateAvailable(false);
         QCoreApplication::setApplicationVersion(m_savedVersion);
         ShellTest::TearDown();
     }
 
+    /// A delegate over `platform`, the fixture's prompter and its seams, not launched yet.
+    AppDelegate& make(PlatformServices platform)
+    {
+        delegate = std::make_unique<AppDelegate>(std::move(platform), prompter);
+        delegate->setContentViewFactories(seams);
+        return *delegate;
+    }
     AppDelegate& launch() { return launch(services()); }
     AppDelegate& launch(PlatformServices platform)
     {
-        delegate = std::make_unique<AppDelegate>(std::move(platform));
-        delegate->setContentFactory([] { return new QWidget; });
+        make(std::move(platform)).setContentFactory([] { return new QWidget; });
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -74,9 +77,8 @@ protected:
     /// quitting counts in `quits`. Null when the sheet never showed.
     QDialog* launchUnderTheFirstStartSheet(int& quits)
     {
-        ContentViewSeams::factories().onboardingSheet = ContentViewSeams::makeOnboardingSheet;
-        delegate = std::make_unique<AppDelegate>(services());
-        delegate->setQuitAction([&quits] { ++quits; });
+        seams.onboardingSheet = ContentViewSeams::makeOnboardingSheet;
+        make(services()).setQuitAction([&quits] { ++quits; });
         delegate->applicationDidFinishLaunching();
         auto* content = qobject_cast<ContentView*>(delegate->window()->centralWidget());
         const bool shown =
@@ -118,7 +120,7 @@ TEST_F(AppDelegateTest, LaunchAnnouncesItselfAndOpensOneWindow)
 
     QCoreApplication::setApplicationVersion(QString());
     notifications->clear();
-    AppDelegate second(services());
+    AppDelegate second(services(), prompter);
     second.setContentFactory([] { return new QWidget; });
     second.applicationDidFinishLaunching();
     ASSERT_EQ(notifications->posted().size(), 1);
@@ -136,13 +138,14 @@ TEST_F(AppDelegateTest, LaunchInstallsOneProgressPanelThatFollowsLargeBatches)
     launch();
     ASSERT_EQ(panels(), 1);
     delegate.reset();
-    launch(); // a second launch in the same process keeps the one panel
+    launch(); // a second launch in the same process still has one panel
     EXPECT_EQ(panels(), 1);
 
-    ProgressPanel& panel = ProgressPanel::install();
-    ProgressWindowManager::shared().show(QStringLiteral("Disabling plugins"), 60);
+    ASSERT_NE(delegate->progressPanel(), nullptr);
+    ProgressPanel& panel = *delegate->progressPanel();
+    delegate->progressWindowManager().show(QStringLiteral("Disabling plugins"), 60);
     EXPECT_TRUE(panel.isVisible());
-    ProgressWindowManager::shared().hide();
+    delegate->progressWindowManager().hide();
     RACKHAND_ASSERT_EVENTUALLY(!panel.isVisible(), 3000);
 }
 
@@ -245,7 +248,7 @@ TEST_F(AppDelegateTest, ClosingTheWindowOrQuitEndsTheProgram)
 TEST_F(AppDelegateTest, CheckForUpdatesSaysSoWhenThereIsNone)
 {
     AppDelegate& app = launch();
-    QSignalSpy finished(&UpdateChecker::shared(), &UpdateChecker::checkFinished);
+    QSignalSpy finished(&app.updateChecker(), &UpdateChecker::checkFinished);
     app.checkForUpdates(); // returns at once
     EXPECT_TRUE(prompter->alerts.isEmpty());
     ASSERT_TRUE(finished.wait(5000));
@@ -269,17 +272,17 @@ TEST_F(AppDelegateTest, CheckForUpdatesSaysSoWhenThereIsNone)
     ASSERT_EQ(prompter->alerts.size(), 3);
     EXPECT_EQ(prompter->alerts.last().title, QStringLiteral("Couldn't Check for Updates"));
     EXPECT_TRUE(prompter->alerts.last().message.startsWith(QStringLiteral("The update server could not be reached: ")));
-    EXPECT_FALSE(UpdateChecker::shared().lastCheckError().isEmpty());
+    EXPECT_FALSE(app.updateChecker().lastCheckError().isEmpty());
 }
 
 TEST_F(AppDelegateTest, CheckForUpdatesLeavesAnUpdateToTheBanner)
 {
     AppDelegate& app = launch();
     server.body = R"({"update_available":true,"latest_version":"2.5.0"})";
-    QSignalSpy finished(&UpdateChecker::shared(), &UpdateChecker::checkFinished);
+    QSignalSpy finished(&app.updateChecker(), &UpdateChecker::checkFinished);
     app.checkForUpdates();
     ASSERT_TRUE(finished.wait(5000));
-    EXPECT_TRUE(UpdateChecker::shared().updateAvailable());
+    EXPECT_TRUE(app.updateChecker().updateAvailable());
     EXPECT_TRUE(prompter->alerts.isEmpty());
     ASSERT_EQ(server.requests().size(), 1);
     EXPECT_EQ(server.requests().first().path, "/check-update");
@@ -321,12 +324,11 @@ TEST_F(AppDelegateTest, TheLaunchNotificationTravelsOverTheSessionBus)
 TEST_F(AppDelegateTest, QuittingOverAnOpenOnboardingSheetCountsAsDone)
 {
     QPointer<QDialog> shown;
-    ContentViewSeams::factories().onboardingSheet = [&](const PlatformServices&, QWidget* parent) {
+    seams.onboardingSheet = [&](const PlatformServices&, QWidget* parent) {
         shown = new ClosingSheet(parent);
         return shown.data();
     };
-    delegate = std::make_unique<AppDelegate>(services());
-    delegate->applicationDidFinishLaunching();
+    make(services()).applicationDidFinishLaunching();
     RACKHAND_ASSERT_EVENTUALLY(shown && shown->isVisible(), 10000);
     // The sheet sits in the window beside the view whose handler records the answer.
     delegate.reset();
@@ -408,9 +410,8 @@ TEST_F(AppDelegateTest, TheServicesItIsGivenReachTheAccessPageAndTheUADCleanup)
     platform.diskAccess = probe;
     platform.workspace = desktop;
     platform.uadControlPanel = panel;
-    ContentViewSeams::factories().onboardingSheet = ContentViewSeams::makeOnboardingSheet;
-    delegate = std::make_unique<AppDelegate>(platform);
-    delegate->applicationDidFinishLaunching();
+    seams.onboardingSheet = ContentViewSeams::makeOnboardingSheet;
+    make(platform).applicationDidFinishLaunching();
     auto* content = qobject_cast<ContentView*>(delegate->window()->centralWidget());
     ASSERT_NE(content, nullptr);
 

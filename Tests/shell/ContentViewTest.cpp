@@ -98,7 +98,8 @@ TEST_F(ContentViewTest, NavigationTitleNamesTheOneSelectedFormat)
 
 TEST_F(ContentViewTest, FirstStartWithoutProfilesScansAndChecksButOffersNothing)
 {
-    db().replaceAllPlugins({record("Old", PluginFormat::vst3, vst3("Old"), true)}); // not a first-ever scan
+    EXPECT_EQ(db().replaceAllPlugins({record("Old", PluginFormat::vst3, vst3("Old"), true)}),
+              QString()); // not a first-ever scan
     enabledBundle(QStringLiteral("Alpha"));
     enabledBundle(QStringLiteral("Beta"));
     ASSERT_TRUE(showAndWaitForStartup());
@@ -121,7 +122,7 @@ TEST_F(ContentViewTest, WithAProfileNewAndStillPendingPluginsAreOffered)
 {
     view().profileManager().saveProfile(QStringLiteral("Live"), {});
     const QUuid live = view().profileManager().profiles().first().id;
-    db().replaceAllPlugins({record("Old", PluginFormat::vst3, vst3("Old"), true)});
+    EXPECT_EQ(db().replaceAllPlugins({record("Old", PluginFormat::vst3, vst3("Old"), true)}), QString());
     enabledBundle(QStringLiteral("Alpha"));
     disabledBundle(QStringLiteral("Beta"));
     ASSERT_TRUE(showAndWaitForStartup());
@@ -160,7 +161,7 @@ TEST_F(ContentViewTest, OnboardingShowsUntilASheetHasBeenDismissed)
 {
     int built = 0;
     QPointer<QDialog> shown;
-    ContentViewSeams::factories().onboardingSheet = [&](const PlatformServices&, QWidget* parent) {
+    seams.onboardingSheet = [&](const PlatformServices&, QWidget* parent) {
         ++built;
         shown = new QDialog(parent);
         return shown.data();
@@ -389,7 +390,7 @@ TEST_F(ContentViewTest, ResetArmsTheSequenceThatOpensTheCleanUpSheet)
 
 TEST_F(ContentViewTest, TheRealMainContentAreaRaisesConfirmationsAndReset)
 {
-    ContentViewSeams::resetFactories();
+    seams = ContentViewSeams::defaults();
     seed({});
     auto* main = qobject_cast<MainContentView*>(view().mainContent());
     ASSERT_NE(main, nullptr);

@@ -8,6 +8,7 @@
 #include "catalogue/PluginDatabase.h"
 #include "catalogue/ProfileManager.h"
 #include "operations/PluginManagerViewModel.h"
+#include "operations/ProgressWindowManager.h"
 #include "shell/ContentView.h"
 #include "shell/ContentViewSeams.h"
 #include "shell/LocalHttpServer.h"
@@ -24,7 +25,7 @@
 
 /// A sandbox with a real catalogue, profile store and activity log, platform doubles,
 /// a scripted prompter, a local update server and stand-ins for the sidebar and the
-/// main content area; the root view is built on them.
+/// main content area (`seams`); the root view is built on them.
 class ShellTest : public SandboxTest {
 protected:
     void SetUp() override
@@ -34,15 +35,14 @@ protected:
         qputenv(UpdateServer::kAddressVariable, server.baseAddress().toUtf8());
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
         m_uad = std::make_unique<UADCleanupManager>(*m_database, m_doubles.uadControlPanel);
-        ActivityLogManager::resetShared(clock);
+        m_activityLog = std::make_unique<ActivityLogManager>(clock);
         m_doubles.useSandboxRunner();
         m_doubles.uadControlPanel->setInstalled(false); // as on this system: the vendor's panel is never there
         prompter = std::make_shared<ScriptedPrompter>();
-        Prompts::setCurrent(prompter);
-        auto& seams = ContentViewSeams::factories();
-        seams.sidebar = [](PluginManagerViewModel&, ProfileManager&, ContentViewSeams::FormatCallback,
+        seams = ContentViewSeams::defaults();
+        seams.sidebar = [](PluginManagerViewModel&, ProfileManager&, Prompter&, ContentViewSeams::FormatCallback,
                            ContentViewSeams::FormatCallback, QWidget* parent) { return new QWidget(parent); };
-        seams.mainContent = [](PluginManagerViewModel&, ProfileManager&, ContentViewSeams::BulkRequest,
+        seams.mainContent = [](PluginManagerViewModel&, ProfileManager&, Prompter&, ContentViewSeams::BulkRequest,
                                std::function<void()>, QWidget* parent) { return new QWidget(parent); };
         seams.onboardingSheet = nullptr; // a modal first-run sheet would block the window's input
     }
@@ -51,10 +51,8 @@ protected:
     {
         closeView();
         m_uad.reset();
+        m_activityLog.reset();
         m_database.reset();
-        ActivityLogManager::resetShared();
-        ContentViewSeams::resetFactories();
-        Prompts::setCurrent(nullptr);
         if (m_savedServer.isNull())
             qunsetenv(UpdateServer::kAddressVariable);
         else
@@ -67,14 +65,14 @@ protected:
     /// Commands go to the recording runner from now on (answers queued there).
     void recordCommands() { m_doubles.useRecordingRunner(); }
 
-    /// The root view over a new view model and profile store (not shown).
+    /// The root view over a new view model and profile store (not shown), built from `seams`.
     ContentView& view()
     {
         if (!m_view) {
             m_state = std::make_unique<WindowState>(
-                std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), services()),
-                checker, std::make_unique<ProfileManager>(nullptr, clock), *m_uad);
-            m_view = std::make_unique<ContentView>(*m_state);
+                std::make_unique<PluginManagerViewModel>(*m_database, *m_activityLog, progress, services()), checker,
+                std::make_unique<ProfileManager>(nullptr, clock), *m_uad);
+            m_view = std::make_unique<ContentView>(*m_state, *prompter, seams);
         }
         return *m_view;
     }
@@ -107,6 +105,8 @@ protected:
     }
     /// The window's UAD clean-up, over the same catalogue.
     UADCleanupManager& uad() { return *m_uad; }
+    /// The activity log the view model records in.
+    ActivityLogManager& activityLog() { return *m_activityLog; }
 
     static AudioPlugin record(const QString& name, PluginFormat format, const QString& path, bool enabled)
     {
@@ -124,14 +124,14 @@ protected:
     /// Catalogue rows, loaded into the view's state.
     void seed(const QList<AudioPlugin>& plugins)
     {
-        db().replaceAllPlugins(plugins);
+        ASSERT_EQ(db().replaceAllPlugins(plugins), QString());
         view().pluginManager().refreshAllState();
     }
 
     QStringList loggedActions() const
     {
         QStringList list;
-        for (const ActivityLogEntry& entry : ActivityLogManager::shared().entries())
+        for (const ActivityLogEntry& entry : m_activityLog->entries())
             list.append(ActivityLogEntry::actionRawValue(entry.action) + u' ' + entry.pluginName);
         return list;
     }
@@ -139,7 +139,10 @@ protected:
     PlatformDoubles m_doubles;
     LocalHttpServer server;
     UpdateChecker checker;
+    ProgressWindowManager progress;
     std::shared_ptr<ScriptedPrompter> prompter;
+    /// What the root view is built from.
+    ContentViewSeams::Factories seams;
     std::shared_ptr<ManualClock>& clock = m_doubles.clock;
     std::shared_ptr<RecordingRunner>& recorder = m_doubles.recorder;
     std::shared_ptr<SandboxRunner>& sandboxRunner = m_doubles.sandboxRunner;
@@ -149,6 +152,7 @@ protected:
 
 private:
     std::unique_ptr<PluginDatabase> m_database;
+    std::unique_ptr<ActivityLogManager> m_activityLog;
     std::unique_ptr<UADCleanupManager> m_uad;
     std::unique_ptr<WindowState> m_state; // outlives the view over it
     std::unique_ptr<ContentView> m_view;

@@ -73,8 +73,8 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        ContentViewSeams::resetFactories();
-        ContentViewSeams::factories().onboardingSheet = nullptr;
+        seams = ContentViewSeams::defaults();
+        seams.onboardingSheet = nullptr;
         // As the program starts: the style's palette made legible.
         m_palette = QApplication::palette();
         QPalette start = m_palette;
@@ -168,12 +168,13 @@ TEST_P(SurfaceContrastTest, MainWindowInEveryState)
     PluginManagerViewModel& vm = view().pluginManager();
     view().profileManager().saveProfile(QStringLiteral("Mixing"), vm.plugins().mid(0, 40));
     view().profileManager().saveProfile(QStringLiteral("Tracking"), vm.plugins().mid(20, 40));
-    ActivityLogManager::shared().log(QStringLiteral("Alpha Comp"), QStringLiteral("VST3"),
-                                     ActivityLogEntry::Action::enabled);
-    ActivityLogManager::shared().log(QStringLiteral("Bravo EQ"), QStringLiteral("VST3"),
-                                     ActivityLogEntry::Action::disabled);
-    ActivityLogManager::shared().log(QStringLiteral("Old Reverb"), QStringLiteral("AU"),
-                                     ActivityLogEntry::Action::deleted);
+    EXPECT_EQ(
+        activityLog().log(QStringLiteral("Alpha Comp"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled),
+        QString());
+    EXPECT_EQ(activityLog().log(QStringLiteral("Bravo EQ"), QStringLiteral("VST3"), ActivityLogEntry::Action::disabled),
+              QString());
+    EXPECT_EQ(activityLog().log(QStringLiteral("Old Reverb"), QStringLiteral("AU"), ActivityLogEntry::Action::deleted),
+              QString());
     settle(300); // the start-up's own update check has answered
     checker.apply({QStringLiteral("2.5.0"), QStringLiteral("https://downloads.rackhand.app/R.dmg"),
                    QStringLiteral("Faster scans and a new export."), true});

@@ -63,7 +63,7 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        ContentViewSeams::resetFactories();
+        seams = ContentViewSeams::defaults();
     }
     QString vst3(const QString& name) const { return sys("/Library/Audio/Plug-Ins/VST3/") + name + ".vst3"; }
 

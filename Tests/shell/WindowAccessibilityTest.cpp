@@ -29,7 +29,7 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        ContentViewSeams::resetFactories();
+        seams = ContentViewSeams::defaults();
     }
 
     QString vst3(const QString& name) const { return sys("/Library/Audio/Plug-Ins/VST3/") + name + ".vst3"; }
@@ -104,10 +104,10 @@ TEST_F(WindowAccessibilityTest, ForwardTabLeavesTheTableForTheBulkPanelAndThenTh
 // log's, made when its section opens) take their place in the Tab chain where they show.
 TEST_F(WindowAccessibilityTest, LateControlsTakeTheirPlaceInTheTabChain)
 {
-    ActivityLogManager::shared().log(QStringLiteral("Alpha"), QStringLiteral("VST3"),
-                                     ActivityLogEntry::Action::enabled);
-    ActivityLogManager::shared().log(QStringLiteral("Beta"), QStringLiteral("VST3"),
-                                     ActivityLogEntry::Action::disabled);
+    EXPECT_EQ(activityLog().log(QStringLiteral("Alpha"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled),
+              QString());
+    EXPECT_EQ(activityLog().log(QStringLiteral("Beta"), QStringLiteral("VST3"), ActivityLogEntry::Action::disabled),
+              QString());
     makeBundle(sys("/Library/Audio/Plug-Ins/Components/Alpha.component"));
     showWithPlugins();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view()));

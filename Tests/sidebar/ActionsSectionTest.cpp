@@ -171,14 +171,14 @@ TEST_F(ActionsSectionTest, ConfirmedEnableAndDisableHandTheSingleFormatToTheRoot
 TEST_F(ActionsSectionTest, DeleteRemovesExactlyThePluginsItCounted)
 {
     auto hook = std::make_shared<HookPrompter>();
-    Prompts::setCurrent(hook);
+    askThrough(hook);
     vm().setSelectedFormats({PluginFormat::vst3});
     const AudioPlugin arrived = plugin(QStringLiteral("Arrived During Scan"), PluginFormat::vst3, true);
     hook->onAsk = [&](const Prompter::Alert&) {
         // A scan lands while the question is open: the catalogue gains a VST3.
         QList<AudioPlugin> rows = db().queryPlugins({.limit = 1000});
         rows << arrived;
-        db().replaceAllPlugins(rows);
+        EXPECT_EQ(db().replaceAllPlugins(rows), QString());
         vm().refreshAllState();
     };
     hook->nextAnswers = {1};

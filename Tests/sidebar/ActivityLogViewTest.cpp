@@ -20,15 +20,20 @@ TEST_F(ActivityLogViewTest, HeaderCountsEntriesUpToNinetyNine)
 {
     RecentActivitySection& recent = *sidebar().recentActivitySection();
     EXPECT_EQ(recent.countText(), QString());
-    activityLog().log(QStringLiteral("Pro-Q"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled);
+    EXPECT_EQ(activityLog().log(QStringLiteral("Pro-Q"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled),
+              QString());
     EXPECT_EQ(recent.countText(), QStringLiteral("1"));
     for (int i = 0; i < 149; ++i)
-        activityLog().log(QStringLiteral("P%1").arg(i), QStringLiteral("AU"), ActivityLogEntry::Action::disabled);
+        EXPECT_EQ(
+            activityLog().log(QStringLiteral("P%1").arg(i), QStringLiteral("AU"), ActivityLogEntry::Action::disabled),
+            QString());
     EXPECT_EQ(recent.countText(), QStringLiteral("99"));
 
     // At the log's cap: 200 rows, nothing more, newest first.
     for (int i = 0; i < 80; ++i)
-        activityLog().log(QStringLiteral("Q%1").arg(i), QStringLiteral("AU"), ActivityLogEntry::Action::deleted);
+        EXPECT_EQ(
+            activityLog().log(QStringLiteral("Q%1").arg(i), QStringLiteral("AU"), ActivityLogEntry::Action::deleted),
+            QString());
     recent.header()->click();
     ASSERT_NE(recent.logView(), nullptr);
     const QList<ActivityLogRow*> rows = recent.logView()->rows();
@@ -63,7 +68,7 @@ TEST_F(ActivityLogViewTest, RowsShowActionAndAge)
     const QDateTime now = m_clock->now();
     for (const Step& s : steps) {
         m_clock->set(now.addSecs(-s.ageSeconds));
-        activityLog().log(QString::fromUtf8(s.name), QStringLiteral("VST3"), s.action);
+        EXPECT_EQ(activityLog().log(QString::fromUtf8(s.name), QStringLiteral("VST3"), s.action), QString());
     }
     m_clock->set(now);
     RecentActivitySection& recent = *sidebar().recentActivitySection();
@@ -88,8 +93,10 @@ TEST_F(ActivityLogViewTest, ClearAsksFirstAndEmptiesLogAndFile)
     EXPECT_TRUE(recent.logView()->isShowingEmptyState());
     EXPECT_TRUE(recent.logView()->clearButton()->isHidden());
 
-    activityLog().log(QStringLiteral("Pro-Q"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled);
-    activityLog().log(QStringLiteral("Serum"), QStringLiteral("AU"), ActivityLogEntry::Action::disabled);
+    EXPECT_EQ(activityLog().log(QStringLiteral("Pro-Q"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled),
+              QString());
+    EXPECT_EQ(activityLog().log(QStringLiteral("Serum"), QStringLiteral("AU"), ActivityLogEntry::Action::disabled),
+              QString());
     ASSERT_EQ(recent.logView()->rows().size(), 2); // added while shown
     EXPECT_FALSE(recent.logView()->isShowingEmptyState());
     const QByteArray before = readFile(activityLog().savePath());
@@ -106,6 +113,7 @@ TEST_F(ActivityLogViewTest, ClearAsksFirstAndEmptiesLogAndFile)
 
     m_prompter->nextAnswers = {1};
     recent.logView()->clearButton()->click();
+    EXPECT_EQ(m_prompter->alerts.size(), 2); // saved: nothing more to say
     EXPECT_TRUE(activityLog().entries().isEmpty());
     EXPECT_TRUE(recent.logView()->rows().isEmpty());
     EXPECT_TRUE(recent.logView()->isShowingEmptyState());
@@ -118,6 +126,29 @@ TEST_F(ActivityLogViewTest, ClearAsksFirstAndEmptiesLogAndFile)
     EXPECT_EQ(recent.logView(), nullptr);
 }
 
+// A clear whose file cannot be written empties the list, and says that the entries come back.
+TEST_F(ActivityLogViewTest, AClearThatCannotBeSavedSaysSo)
+{
+    RecentActivitySection& recent = *sidebar().recentActivitySection();
+    recent.header()->click();
+    ASSERT_EQ(activityLog().log(QStringLiteral("Pro-Q"), QStringLiteral("VST3"), ActivityLogEntry::Action::enabled),
+              QString());
+    QFile::remove(activityLog().savePath());
+    makeDir(activityLog().savePath()); // a folder where the file goes
+
+    m_prompter->nextAnswers = {1};
+    recent.logView()->clearButton()->click();
+    EXPECT_TRUE(recent.logView()->rows().isEmpty());
+    ASSERT_EQ(m_prompter->alerts.size(), 2);
+    const Prompter::Alert& told = m_prompter->alerts.last();
+    EXPECT_EQ(told.title, QStringLiteral("Couldn't Clear the Activity Log"));
+    EXPECT_TRUE(told.message.startsWith(QStringLiteral("The cleared log could not be saved (")))
+        << told.message.toStdString();
+    EXPECT_TRUE(told.message.endsWith(QStringLiteral("), so its entries come back the next time Rackhand starts.")));
+    ASSERT_EQ(told.buttons.size(), 1);
+    EXPECT_EQ(told.buttons.first().text, QStringLiteral("OK"));
+}
+
 TEST_F(ActivityLogViewTest, TextsAndOneLineNames)
 {
     RecentActivitySection& recent = *sidebar().recentActivitySection();
@@ -127,7 +158,9 @@ TEST_F(ActivityLogViewTest, TextsAndOneLineNames)
     EXPECT_TRUE(empty.contains(QStringLiteral("No activity yet")));
     EXPECT_EQ(recent.logView()->clearButton()->accessibleName(), QStringLiteral("Clear"));
 
-    activityLog().log(QStringLiteral("Odd\nName"), QStringLiteral("Audio Units"), ActivityLogEntry::Action::deleted);
+    EXPECT_EQ(activityLog().log(QStringLiteral("Odd\nName"), QStringLiteral("Audio Units"),
+                                ActivityLogEntry::Action::deleted),
+              QString());
     ASSERT_EQ(recent.logView()->rows().size(), 1);
     ActivityLogRow* row = recent.logView()->rows().first();
     EXPECT_EQ(row->nameText(), QStringLiteral("Odd Name"));
@@ -142,12 +175,14 @@ TEST_F(ActivityLogViewTest, TextsAndOneLineNames)
 TEST_F(ActivityLogViewTest, TheEntriesAreOneTabStopTheArrowsWalk)
 {
     for (int i = 0; i < 30; ++i)
-        activityLog().log(QStringLiteral("P%1").arg(i), QStringLiteral("AU"), ActivityLogEntry::Action::enabled);
+        EXPECT_EQ(
+            activityLog().log(QStringLiteral("P%1").arg(i), QStringLiteral("AU"), ActivityLogEntry::Action::enabled),
+            QString());
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
     auto* before = new QPushButton(QStringLiteral("Before"));
     layout->addWidget(before);
-    auto* log = new ActivityLogView(activityLog());
+    auto* log = new ActivityLogView(activityLog(), prompter());
     log->setFixedHeight(200);
     layout->addWidget(log);
     auto* after = new QPushButton(QStringLiteral("After"));

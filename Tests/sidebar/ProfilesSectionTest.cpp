@@ -311,7 +311,7 @@ TEST_F(ProfilesSectionTest, BadProfileFilesAreRefusedWithAClearMessage)
 TEST_F(ProfilesSectionTest, ExportThenImportRoundTripsWithASafeFileName)
 {
     auto hook = std::make_shared<HookPrompter>();
-    Prompts::setCurrent(hook);
+    askThrough(hook);
     m_prompter->nextTexts.clear();
     const QString name = QStringLiteral("Mix \"A/B\"\n🎛️");
     profiles().saveProfile(name, vm().plugins());

@@ -84,7 +84,7 @@ TEST_F(SidebarAccessibilityTest, StatisticsNumbersAreReadWithTheirCaptions)
 TEST_F(SidebarAccessibilityTest, ScrollAreasAreNoNamelessFocusStops)
 {
     seed({plugin(QStringLiteral("A"), PluginFormat::vst3, true)});
-    ActivityLogView log(activityLog());
+    ActivityLogView log(activityLog(), prompter());
     QList<QScrollArea*> areas = sidebar().findChildren<QScrollArea*>() + log.findChildren<QScrollArea*>();
     ASSERT_GE(areas.size(), 2);
     for (QScrollArea* area : areas) {
@@ -101,14 +101,13 @@ TEST_F(SidebarAccessibilityTest, TheLoginSwitchReadsAnEntryMarkedHiddenAsOff)
     const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/") +
                           QLatin1String(MenuBarLoginItem::kIdentifier) + QStringLiteral(".desktop");
     writeFile(entry, "[Desktop Entry]\nType=Application\nExec=/x/NoSuchHelper\nHidden=true\n");
-    MenuBarLoginItem::setService(std::make_shared<XdgAutostartLoginItem>(QLatin1String(MenuBarLoginItem::kIdentifier),
-                                                                         home() + QStringLiteral("/none/NoSuchHelper"),
-                                                                         QStringLiteral("NoSuchHelper")));
+    PlatformServices services = m_doubles.services();
+    services.loginItem = std::make_shared<XdgAutostartLoginItem>(QLatin1String(MenuBarLoginItem::kIdentifier),
+                                                                 home() + QStringLiteral("/none/NoSuchHelper"),
+                                                                 QStringLiteral("NoSuchHelper"));
+    rebuildViewModel(services);
     MenuBarLoginItem::setHelperPathOverride(home() + QStringLiteral("/none/NoSuchHelper"));
-    const auto restore = qScopeGuard([] {
-        MenuBarLoginItem::setService({});
-        MenuBarLoginItem::setHelperPathOverride({});
-    });
+    const auto restore = qScopeGuard([] { MenuBarLoginItem::setHelperPathOverride({}); });
     sidebar().show();
     QAbstractButton* toggle = sidebar().menuBarSection()->launchAtLoginSwitch();
     ASSERT_NE(toggle, nullptr);

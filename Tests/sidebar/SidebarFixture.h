@@ -55,14 +55,12 @@ protected:
         ViewModelTest::TearDown();
     }
 
-    ActivityLogManager& activityLog() { return ActivityLogManager::shared(); }
-
     /// The sidebar, created on first use; its callbacks record their arguments.
     SidebarView& sidebar()
     {
         if (!m_sidebar) {
             m_sidebar = std::make_unique<SidebarView>(
-                vm(), profiles(), [this](std::optional<PluginFormat> f) { m_enableCalls.append(f); },
+                vm(), profiles(), prompter(), [this](std::optional<PluginFormat> f) { m_enableCalls.append(f); },
                 [this](std::optional<PluginFormat> f) { m_disableCalls.append(f); });
             m_sidebar->resize(300, 900);
         }

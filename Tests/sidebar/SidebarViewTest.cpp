@@ -226,9 +226,11 @@ TEST_F(SidebarViewTest, HelperSwitchWritesAndRemovesTheAutostartEntry)
     MenuBarLoginItem::setHelperPathOverride(home() + QStringLiteral("/missing/RackhandHelper"));
     // No bus connection of that name: switching off looks for a helper in the sandbox only,
     // never for one of the bus the tests share.
-    MenuBarLoginItem::setService(std::make_shared<XdgAutostartLoginItem>(
+    PlatformServices services = m_doubles.services();
+    services.loginItem = std::make_shared<XdgAutostartLoginItem>(
         QString::fromLatin1(MenuBarLoginItem::kIdentifier), MenuBarLoginItem::helperPath(),
-        QString::fromLatin1(MenuBarLoginItem::kExecutableName), QStringLiteral("no bus")));
+        QString::fromLatin1(MenuBarLoginItem::kExecutableName), QStringLiteral("no bus"));
+    rebuildViewModel(services);
     const QString entry =
         Paths::configHome() + QStringLiteral("/autostart/com.yourcompany.Rackhand.helper-agent.desktop");
     ToggleSwitch* toggle = sidebar().menuBarSection()->launchAtLoginSwitch();
@@ -253,7 +255,6 @@ TEST_F(SidebarViewTest, HelperSwitchWritesAndRemovesTheAutostartEntry)
     ASSERT_EQ(printedLines().size(), 1);
     EXPECT_TRUE(printedLines().first().startsWith(QStringLiteral("MenuBarLoginItem: Failed to register: ")));
     MenuBarLoginItem::setHelperPathOverride({});
-    MenuBarLoginItem::setService({});
 }
 
 TEST_F(SidebarViewTest, ScanningIndicatorShowsOnlyWhileLoading)
@@ -389,8 +390,9 @@ TEST_F(SidebarViewTest, EverythingFitsTheNarrowestColumn)
     // The column's narrowest width in the window, with every section open, two profiles
     // with pending changes (one with a long name), long manufacturer and activity names.
     constexpr int kColumnWidth = 250;
-    activityLog().log(QStringLiteral("Ultra Long Plugin Name Of A Vintage Channel Strip Collection"),
-                      QStringLiteral("VST3"), ActivityLogEntry::Action::disabled);
+    EXPECT_EQ(activityLog().log(QStringLiteral("Ultra Long Plugin Name Of A Vintage Channel Strip Collection"),
+                                QStringLiteral("VST3"), ActivityLogEntry::Action::disabled),
+              QString());
     seed({plugin(QStringLiteral("Pro-Q"), PluginFormat::vst3, true, QStringLiteral("FabFilter")),
           plugin(QStringLiteral("Kontakt"), PluginFormat::au, false,
                  QStringLiteral("Native Instruments Komplete Ultimate Collectors Edition"))});

@@ -31,16 +31,21 @@ protected:
     void SetUp() override
     {
         SnapshotStoreTest::SetUp();
-        shareStores(files);
         prompter = std::make_shared<ScriptedPrompter>();
-        Prompts::setCurrent(prompter);
         workspace = std::make_shared<RecordingWorkspace>();
-        menus = std::make_unique<DAWPrefsMenus>(workspace, [this] { ++rebuilds; });
+        start(files);
     }
     void TearDown() override
     {
-        unshareStores();
+        menus.reset();
         SnapshotStoreTest::TearDown();
+    }
+
+    /// A start of the helper: new stores over `work`, and the menus over them.
+    void start(const std::shared_ptr<SnapshotFiles>& work)
+    {
+        stores = storesOver(work);
+        menus = std::make_unique<DAWPrefsMenus>(stores, *prompter, workspace, [this] { ++rebuilds; });
     }
 
     /// One line per item: indentation by depth, the title, "[off]" when disabled, "[x]" when it has an action.
@@ -165,6 +170,7 @@ protected:
 
     std::shared_ptr<ScriptedPrompter> prompter;
     std::shared_ptr<RecordingWorkspace> workspace;
+    SnapshotStores stores;
     std::unique_ptr<DAWPrefsMenus> menus;
     int rebuilds = 0;
 };
@@ -429,7 +435,7 @@ TEST_F(DAWPrefsMenusTest, AStoreFailureShowsTheFamilysErrorAlert)
 TEST_F(DAWPrefsMenusTest, DeleteAsksFirstAndOnlyThenRemoves)
 {
     makeSnapshots(logicRoot(), 2);
-    const QString id = LogicProPrefsManager::shared().listSnapshots().at(0).id;
+    const QString id = stores.logicPro->listSnapshots().at(0).id;
     menus->deleteLogicProSnapshot(id); // declined
     ASSERT_EQ(prompter->alerts.size(), 1);
     expectAlert(prompter->alerts[0], QStringLiteral("Delete Snapshot?"),
@@ -493,9 +499,8 @@ TEST_F(DAWPrefsMenusTest, ARestoreCutOffIsFinishedOrUndoneAtStartAndTheUserToldW
         QString message;
         Prompter::Style style;
     } cases[] = {
-        {"Logic Pro, finished",
-         [this] { menus->restoreLogicProSnapshot(LogicProPrefsManager::shared().listSnapshots().at(0).id); }, false,
-         "Restore Finished",
+        {"Logic Pro, finished", [this] { menus->restoreLogicProSnapshot(stores.logicPro->listSnapshots().at(0).id); },
+         false, "Restore Finished",
          QStringLiteral("Restoring \"Mix\" into your Logic Pro preferences was interrupted. Rackhand has now "
                         "finished it.\n\nYour previous preferences are in “%1”.")
              .arg(logicPrefs(QStringLiteral("LogicPro_BeforeRestore_") + kNowText)),
@@ -524,7 +529,7 @@ TEST_F(DAWPrefsMenusTest, ARestoreCutOffIsFinishedOrUndoneAtStartAndTheUserToldW
         }
 
         // The next start, with stores that know only the disk.
-        shareStores(std::make_shared<SnapshotFiles>());
+        start(std::make_shared<SnapshotFiles>());
         prompter->alerts.clear();
         rebuilds = 0;
         menus->recoverInterruptedRestores();
@@ -538,7 +543,7 @@ TEST_F(DAWPrefsMenusTest, ARestoreCutOffIsFinishedOrUndoneAtStartAndTheUserToldW
         EXPECT_EQ(prompter->alerts.size(), 1);
         SnapshotFiles().removeItem(usr(QStringLiteral("/Library")));
         SnapshotFiles().removeItem(dataDir());
-        shareStores(files);
+        start(files);
     }
 }
 

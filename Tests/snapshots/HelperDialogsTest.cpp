@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -39,7 +40,7 @@ void clickButton(QWidget* dialog, const QString& text)
 
 TEST(HelperDialogsTest, AlertsShowTheirStyleAndTheConfirmingButtonFirst)
 {
-    Prompts::setCurrent(nullptr);
+    const std::shared_ptr<Prompter> dialogs = Prompts::makeDialogPrompter();
     const struct {
         Prompter::Style style;
         QMessageBox::Icon icon;
@@ -65,13 +66,13 @@ TEST(HelperDialogsTest, AlertsShowTheirStyleAndTheConfirmingButtonFirst)
             EXPECT_TRUE((*title)->font().bold());
             clickButton(box, QStringLiteral("Reset"));
         });
-        EXPECT_EQ(Prompts::current().ask(nullptr, alert), 0);
+        EXPECT_EQ(dialogs->ask(nullptr, alert), 0);
     }
 }
 
 TEST(HelperDialogsTest, TheLabelPromptPutsSaveFirstAndAcceptsAnEmptyLabel)
 {
-    Prompts::setCurrent(nullptr);
+    const std::shared_ptr<Prompter> dialogs = Prompts::makeDialogPrompter();
     Prompter::TextRequest request;
     request.title = QStringLiteral("Name This Snapshot");
     request.message = QStringLiteral("Enter a label for this Logic Pro snapshot.");
@@ -91,7 +92,7 @@ TEST(HelperDialogsTest, TheLabelPromptPutsSaveFirstAndAcceptsAnEmptyLabel)
         EXPECT_EQ(edit->maxLength(), 64);
         clickButton(dialog, QStringLiteral("Save"));
     });
-    EXPECT_EQ(Prompts::current().askText(nullptr, request), QString());
+    EXPECT_EQ(dialogs->askText(nullptr, request), QString());
 }
 
 } // namespace

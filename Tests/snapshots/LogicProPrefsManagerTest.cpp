@@ -521,7 +521,7 @@ TEST_F(LogicProPrefsManagerTest, WhatCutOffWorkLeftIsSweptAtStartAndBeforeEachOp
             if (atStart)
                 next.recoverInterruptedRestores();
             else
-                next.deleteSnapshot(next.listSnapshots().at(0));
+                EXPECT_FALSE(next.deleteSnapshot(next.listSnapshots().at(0)).has_value());
             EXPECT_TRUE(hiddenNames(prefs()).isEmpty());
             EXPECT_TRUE(hiddenNames(root()).isEmpty());
             EXPECT_EQ(tree(prefs()), liveV1()); // and no empty backup folder

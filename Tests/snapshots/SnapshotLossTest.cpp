@@ -120,7 +120,7 @@ struct Subject {
     QStringList leftoverFolders;                    // where nothing hidden may stay; the last holds the snapshots
     QString backupFolder;                           // where a restore now backs the live items up
     bool sameNameReplaces;                          // a save of a name taken in the same second replaces that snapshot
-    std::function<bool(const QString& label)> save; // with the shared store
+    std::function<bool(const QString& label)> save; // with the store the menus work on
     std::function<void(DAWPrefsMenus&)> restoreNewest;
 };
 
@@ -130,14 +130,19 @@ protected:
     {
         SnapshotStoreTest::SetUp();
         prompter = std::make_shared<ScriptedPrompter>();
-        Prompts::setCurrent(prompter);
-        menus = std::make_unique<DAWPrefsMenus>(std::make_shared<RecordingWorkspace>(), [] {});
-        shareStores(files);
+        start(files);
     }
     void TearDown() override
     {
-        unshareStores();
+        menus.reset();
         SnapshotStoreTest::TearDown();
+    }
+
+    /// A start of the helper: new stores over `work`, and the menus over them.
+    void start(const std::shared_ptr<SnapshotFiles>& work)
+    {
+        stores = storesOver(work);
+        menus = std::make_unique<DAWPrefsMenus>(stores, *prompter, std::make_shared<RecordingWorkspace>(), [] {});
     }
 
     std::vector<Subject> subjects();
@@ -149,6 +154,7 @@ protected:
     void expectNothingLost(const Subject& subject, const Hashes& originals, const Hashes& snapshot);
 
     std::shared_ptr<ScriptedPrompter> prompter;
+    SnapshotStores stores;
     std::unique_ptr<DAWPrefsMenus> menus;
 };
 
@@ -179,16 +185,16 @@ std::vector<Subject> SnapshotLossTest::subjects()
          {prefs, LogicProPrefsManager::snapshotRoot()},
          prefs + QStringLiteral("/LogicPro_BeforeRestore_") + kNowText,
          false,
-         [](const QString& label) { return LogicProPrefsManager::shared().createSnapshot(label).ok(); },
-         [](DAWPrefsMenus& m) { m.restoreLogicProSnapshot(LogicProPrefsManager::shared().listSnapshots().at(0).id); }},
+         [this](const QString& label) { return stores.logicPro->createSnapshot(label).ok(); },
+         [this](DAWPrefsMenus& m) { m.restoreLogicProSnapshot(stores.logicPro->listSnapshots().at(0).id); }},
         {"Pro Tools",
          [=](int version) { makeTree(avid + QStringLiteral("/Pro Tools"), version, true); },
          {{avid + QStringLiteral("/Pro Tools"), QString(), QString()}},
          {avid, ProToolsPrefsManager::snapshotRoot()},
          avid + QStringLiteral("/Pro Tools (Before Restore ") + kNowText + u')',
          false,
-         [](const QString& label) { return ProToolsPrefsManager::shared().createSnapshot(label).ok(); },
-         [](DAWPrefsMenus& m) { m.restoreProToolsSnapshot(ProToolsPrefsManager::shared().listSnapshots().at(0).id); }},
+         [this](const QString& label) { return stores.proTools->createSnapshot(label).ok(); },
+         [this](DAWPrefsMenus& m) { m.restoreProToolsSnapshot(stores.proTools->listSnapshots().at(0).id); }},
         {"Studio One",
          [=](int version) {
              put(encoded(studio + QStringLiteral("/Studio One.settings")), QByteArray(1024 * 1024 + version, 's'));
@@ -204,9 +210,9 @@ std::vector<Subject> SnapshotLossTest::subjects()
          {studio, StudioOnePrefsManager::snapshotFolder(six.id)},
          studio + QStringLiteral("/Rackhand_BeforeRestore_") + kNowText,
          true,
-         [six](const QString& label) { return StudioOnePrefsManager::shared().createSnapshot(label, six).ok(); },
-         [six](DAWPrefsMenus& m) {
-             m.restoreStudioOneSnapshot(six.id + u'|' + StudioOnePrefsManager::shared().listSnapshots(six).at(0).id);
+         [this, six](const QString& label) { return stores.studioOne->createSnapshot(label, six).ok(); },
+         [this, six](DAWPrefsMenus& m) {
+             m.restoreStudioOneSnapshot(six.id + u'|' + stores.studioOne->listSnapshots(six).at(0).id);
          }},
     };
 }
@@ -300,7 +306,7 @@ TEST_F(SnapshotLossTest, EveryOriginalByteIsInPlaceOrInABackupTheUserIsToldAbout
                 files->stopAt = cut;
                 if (failFirst)
                     files->failMoveTo = {SnapshotFiles::fileName(subject.items.back().live)};
-                shareStores(files);
+                start(files);
                 bool cutOff = false;
                 try {
                     subject.restoreNewest(*menus);
@@ -311,7 +317,7 @@ TEST_F(SnapshotLossTest, EveryOriginalByteIsInPlaceOrInABackupTheUserIsToldAbout
                 files->failMoveTo.clear();
 
                 // The next start, over the disk as it was left.
-                shareStores(std::make_shared<SnapshotFiles>());
+                start(std::make_shared<SnapshotFiles>());
                 menus->recoverInterruptedRestores();
                 expectNothingLost(subject, originals, saved);
                 EXPECT_EQ(hashes(subject.leftoverFolders.last(), "snapshots"), snapshotFolder); // untouched
@@ -351,7 +357,7 @@ TEST_F(SnapshotLossTest, ASaveCutOffAtAnyStepLeavesTheSnapshotWholeOrNone)
                 files->changes = 0;
                 files->stopOn.clear();
                 files->stopAt = cut;
-                shareStores(files);
+                start(files);
                 bool cutOff = false;
                 bool saved = false;
                 try {
@@ -360,7 +366,7 @@ TEST_F(SnapshotLossTest, ASaveCutOffAtAnyStepLeavesTheSnapshotWholeOrNone)
                     cutOff = true;
                 }
                 files->stopAt = -1;
-                shareStores(std::make_shared<SnapshotFiles>());
+                start(std::make_shared<SnapshotFiles>());
                 menus->recoverInterruptedRestores();
 
                 EXPECT_EQ(liveHashes(subject), live);

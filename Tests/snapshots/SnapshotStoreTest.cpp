@@ -125,17 +125,8 @@ void SnapshotStoreTest::TearDown()
     SandboxTest::TearDown();
 }
 
-void SnapshotStoreTest::shareStores(const std::shared_ptr<SnapshotFiles>& work) const
+SnapshotStores SnapshotStoreTest::storesOver(const std::shared_ptr<SnapshotFiles>& work) const
 {
-    LogicProPrefsManager::setShared(std::make_shared<LogicProPrefsManager>(clock, work));
-    ProToolsPrefsManager::setShared(std::make_shared<ProToolsPrefsManager>(clock, work));
-    StudioOnePrefsManager::setShared(std::make_shared<StudioOnePrefsManager>(clock, work));
-}
-
-void SnapshotStoreTest::unshareStores()
-{
-    Prompts::setCurrent(nullptr);
-    LogicProPrefsManager::setShared(nullptr);
-    ProToolsPrefsManager::setShared(nullptr);
-    StudioOnePrefsManager::setShared(nullptr);
+    return {std::make_shared<LogicProPrefsManager>(clock, work), std::make_shared<ProToolsPrefsManager>(clock, work),
+            std::make_shared<StudioOnePrefsManager>(clock, work)};
 }

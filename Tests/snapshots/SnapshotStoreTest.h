@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MenuBarHelper/snapshots/DAWPrefsMenus.h"
 #include "MenuBarHelper/snapshots/SnapshotFiles.h"
 #include "Platform/testing/ManualClock.h"
 #include "Support/SandboxTest.h"
@@ -92,11 +93,8 @@ protected:
     }
     void TearDown() override;
 
-    /// Makes stores over `work` the shared ones that the menus reach, and `prompter` the one
-    /// that answers their dialogs.
-    void shareStores(const std::shared_ptr<SnapshotFiles>& work) const;
-    /// Puts the process-wide stores and prompter back as they were.
-    static void unshareStores();
+    /// The three stores over the fixed clock and `work`, as the helper's start-up builds them.
+    SnapshotStores storesOver(const std::shared_ptr<SnapshotFiles>& work) const;
 
     /// Every entry below `folder` (hidden ones included) as "path=content", folders as "path/".
     static QStringList tree(const QString& folder);

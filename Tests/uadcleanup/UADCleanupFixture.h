@@ -6,6 +6,7 @@
 #include "catalogue/ActivityLogManager.h"
 #include "catalogue/PluginDatabase.h"
 #include "operations/PluginManagerViewModel.h"
+#include "operations/ProgressWindowManager.h"
 #include "uadcleanup/UADCleanupManager.h"
 
 #include <QCoreApplication>
@@ -37,9 +38,9 @@ protected:
     {
         SandboxTest::SetUp();
         m_database = std::make_unique<PluginDatabase>(Paths::dataFile(QStringLiteral("plugins.db")));
-        ActivityLogManager::resetShared(clock);
+        m_activityLog = std::make_unique<ActivityLogManager>(clock);
         m_viewModel =
-            std::make_unique<PluginManagerViewModel>(*m_database, ActivityLogManager::shared(), m_doubles.services());
+            std::make_unique<PluginManagerViewModel>(*m_database, *m_activityLog, m_progress, m_doubles.services());
         m_manager = std::make_unique<UADCleanupManager>(*m_database, panel);
         m_manager->setExportWait(std::chrono::milliseconds(0));
         panel->setWritesNothing();
@@ -50,8 +51,8 @@ protected:
         QCoreApplication::processEvents();
         m_manager.reset();
         m_viewModel.reset();
+        m_activityLog.reset();
         m_database.reset();
-        ActivityLogManager::resetShared();
         SandboxTest::TearDown();
     }
 
@@ -85,7 +86,7 @@ protected:
             if (onDisk)
                 makeBundle(plugin.currentPath);
         }
-        db().replaceAllPlugins(plugins);
+        ASSERT_EQ(db().replaceAllPlugins(plugins), QString());
         vm().refreshAllState();
     }
 
@@ -156,7 +157,9 @@ protected:
     std::shared_ptr<ScriptedUADControlPanel>& panel = m_doubles.uadControlPanel;
 
 private:
+    ProgressWindowManager m_progress;
     std::unique_ptr<PluginDatabase> m_database;
+    std::unique_ptr<ActivityLogManager> m_activityLog;
     std::unique_ptr<PluginManagerViewModel> m_viewModel;
     std::unique_ptr<UADCleanupManager> m_manager;
 };

@@ -139,7 +139,7 @@ TEST_F(UADCleanupTest, TheWholeCatalogueIsMatchedNotOnlyItsFirstRows)
     for (int i = 0; i < 10000; ++i)
         rows.append(record(QStringLiteral("Filler %1").arg(i, 5, 10, QLatin1Char('0')), true, QStringLiteral("Acme")));
     rows.append(record(QStringLiteral("UAD Zzz Tape"), false));
-    db().replaceAllPlugins(rows);
+    ASSERT_EQ(db().replaceAllPlugins(rows), QString());
     writeProfile(QStringLiteral("/Desktop"), QStringLiteral("UADSystemProfile.txt"),
                  "Plug-in Authorizations\nZzz Tape: Demo expired\nOther: Demo 2 days\n");
     manager().retryWithExistingProfile();

@@ -170,15 +170,24 @@ TEST(PrompterTest, ScriptedAnswersAndDismissalGoToTheCancelButton)
               QStringLiteral("/tmp/x.pdf"));
     EXPECT_EQ(prompter.fileTitles, QStringList{QStringLiteral("Export")});
 
-    auto installed = std::make_shared<ScriptedPrompter>();
-    Prompts::setCurrent(installed);
-    EXPECT_EQ(&Prompts::current(), installed.get());
-    Prompts::setCurrent(nullptr);
+    // confirm() asks "Cancel" first and is true only for the confirming button; inform() has one "OK".
+    prompter.nextAnswers = {1, 0};
+    EXPECT_TRUE(prompter.confirm(nullptr, QStringLiteral("T"), QStringLiteral("M"), QStringLiteral("Delete"),
+                                 Prompter::Role::destructive));
+    EXPECT_FALSE(prompter.confirm(nullptr, QStringLiteral("T"), QStringLiteral("M"), QStringLiteral("Delete"),
+                                  Prompter::Role::destructive));
+    prompter.inform(nullptr, QStringLiteral("Done"), QStringLiteral("M"));
+    ASSERT_EQ(prompter.alerts.size(), 5);
+    EXPECT_EQ(prompter.alerts[2].buttons.size(), 2);
+    EXPECT_EQ(prompter.alerts[2].buttons[0].text, QStringLiteral("Cancel"));
+    EXPECT_EQ(prompter.alerts[2].buttons[1].role, Prompter::Role::destructive);
+    ASSERT_EQ(prompter.alerts[4].buttons.size(), 1);
+    EXPECT_EQ(prompter.alerts[4].buttons[0].text, QStringLiteral("OK"));
 }
 
 TEST(PrompterTest, TheRealDialogReturnsTheIndexOfTheClickedButton)
 {
-    Prompts::setCurrent(nullptr);
+    const std::shared_ptr<Prompter> dialogs = Prompts::makeDialogPrompter();
     const Prompter::Alert alert{QStringLiteral("⚠️ Permanently Delete Plugins"),
                                 QStringLiteral("Sure?"),
                                 {{QStringLiteral("Cancel"), Prompter::Role::cancel},
@@ -199,7 +208,7 @@ TEST(PrompterTest, TheRealDialogReturnsTheIndexOfTheClickedButton)
                     b->click();
             }
         });
-        EXPECT_EQ(Prompts::current().ask(nullptr, alert), expected);
+        EXPECT_EQ(dialogs->ask(nullptr, alert), expected);
     }
 }
 
@@ -248,7 +257,7 @@ void whenShown(Inspect inspect)
 // would do with their roles, and the message gets a wide box.
 TEST(PrompterTest, TheRealAlertKeepsItsButtonOrderOnEveryPlatformLayout)
 {
-    Prompts::setCurrent(nullptr);
+    const std::shared_ptr<Prompter> dialogs = Prompts::makeDialogPrompter();
     const QString message = QStringLiteral("You are about to permanently delete 63 plugin(s) from your system. This "
                                            "action CANNOT be undone. The plugin(s) will need to be reinstalled.");
     const Prompter::Alert alert{QStringLiteral("⚠️ Permanently Delete Plugins"),
@@ -298,12 +307,12 @@ TEST(PrompterTest, TheRealAlertKeepsItsButtonOrderOnEveryPlatformLayout)
         }
         box->reject(); // always close, or the test would hang
     });
-    EXPECT_EQ(Prompts::current().ask(nullptr, alert), 0);
+    EXPECT_EQ(dialogs->ask(nullptr, alert), 0);
 }
 
 TEST(PrompterTest, TheRealAlertsIconAndReturnKeyFollowTheirKind)
 {
-    Prompts::setCurrent(nullptr);
+    const std::shared_ptr<Prompter> dialogs = Prompts::makeDialogPrompter();
     struct Row {
         Prompter::Alert alert;
         QMessageBox::Icon icon;
@@ -339,14 +348,14 @@ TEST(PrompterTest, TheRealAlertsIconAndReturnKeyFollowTheirKind)
             if (box->isVisible())
                 box->reject();
         });
-        const int chosen = Prompts::current().ask(nullptr, row.alert);
+        const int chosen = dialogs->ask(nullptr, row.alert);
         EXPECT_EQ(row.alert.buttons.value(chosen).text, row.returnButton);
     }
 }
 
 TEST(PrompterTest, TheRealNameQuestionCannotBeConfirmedWhileBlank)
 {
-    Prompts::setCurrent(nullptr);
+    const std::shared_ptr<Prompter> dialogs = Prompts::makeDialogPrompter();
     const Prompter::TextRequest request{QStringLiteral("Save Profile"), QStringLiteral("Enter a name"),
                                         QStringLiteral("Profile name"), QString(), QStringLiteral("Save")};
     whenShown<QDialog>([](QDialog* dialog) {
@@ -371,7 +380,7 @@ TEST(PrompterTest, TheRealNameQuestionCannotBeConfirmedWhileBlank)
             dialog->reject();
         }
     });
-    EXPECT_EQ(Prompts::current().askText(nullptr, request), std::optional<QString>(QStringLiteral(" Mix ")));
+    EXPECT_EQ(dialogs->askText(nullptr, request), std::optional<QString>(QStringLiteral(" Mix ")));
 
     // Return confirms a name; Escape cancels.
     whenShown<QDialog>([](QDialog* dialog) {
@@ -380,20 +389,20 @@ TEST(PrompterTest, TheRealNameQuestionCannotBeConfirmedWhileBlank)
         if (dialog->isVisible())
             dialog->reject();
     });
-    EXPECT_EQ(Prompts::current().askText(nullptr, request), std::optional<QString>(QStringLiteral("Live")));
+    EXPECT_EQ(dialogs->askText(nullptr, request), std::optional<QString>(QStringLiteral("Live")));
     whenShown<QDialog>([](QDialog* dialog) {
         QTest::keyClick(dialog, Qt::Key_Escape);
         if (dialog->isVisible())
             dialog->reject();
     });
-    EXPECT_EQ(Prompts::current().askText(nullptr, request), std::nullopt);
+    EXPECT_EQ(dialogs->askText(nullptr, request), std::nullopt);
 }
 
 // A sheet may have no title bar: the name question shows its title inside, above its message,
 // and nothing in it that takes the focus or an action is nameless.
 TEST(PrompterTest, TheRealNameQuestionShowsItsTitleAsItsHeading)
 {
-    Prompts::setCurrent(nullptr);
+    const std::shared_ptr<Prompter> dialogs = Prompts::makeDialogPrompter();
     for (const char* title : {"Save Profile", "Create Profile from Selection"}) {
         SCOPED_TRACE(title);
         const Prompter::TextRequest request{QString::fromLatin1(title), QStringLiteral("Enter a name"),
@@ -416,19 +425,19 @@ TEST(PrompterTest, TheRealNameQuestionShowsItsTitleAsItsHeading)
             EXPECT_EQ(namelessControls(dialog), QStringList());
             dialog->reject();
         });
-        EXPECT_EQ(Prompts::current().askText(nullptr, request), std::nullopt);
+        EXPECT_EQ(dialogs->askText(nullptr, request), std::nullopt);
     }
 }
 
 // Every button of a real alert has a name.
 TEST(PrompterTest, TheRealAlertHasNoNamelessControls)
 {
-    Prompts::setCurrent(nullptr);
+    const std::shared_ptr<Prompter> dialogs = Prompts::makeDialogPrompter();
     whenShown<QMessageBox>([](QMessageBox* box) {
         EXPECT_EQ(namelessControls(box), QStringList());
         box->reject();
     });
-    Prompts::confirm(nullptr, QStringLiteral("Confirm Bulk Action"),
+    dialogs->confirm(nullptr, QStringLiteral("Confirm Bulk Action"),
                      QStringLiteral("You are about to enable 11 plugins."), QStringLiteral("Continue"),
                      Prompter::Role::destructive);
 }

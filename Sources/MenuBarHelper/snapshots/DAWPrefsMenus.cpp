@@ -187,10 +187,21 @@ void DAWPrefsMenus::bindActions(Family& f, const Actions& actions)
     f.onOpen = [this, actions] { (this->*actions.open)(); };
 }
 
-DAWPrefsMenus::DAWPrefsMenus(std::shared_ptr<Workspace> workspace, std::function<void()> requestRebuild,
-                             QWidget* dialogParent)
-    : m_workspace(std::move(workspace)), m_requestRebuild(std::move(requestRebuild)), m_dialogParent(dialogParent)
+DAWPrefsMenus::DAWPrefsMenus(SnapshotStores stores, Prompter& prompter, std::shared_ptr<Workspace> workspace,
+                             std::function<void()> requestRebuild, QWidget* dialogParent)
+    : m_stores(std::move(stores)), m_prompter(prompter), m_workspace(std::move(workspace)),
+      m_requestRebuild(std::move(requestRebuild)), m_dialogParent(dialogParent)
 {
+    Q_ASSERT_X(m_stores.logicPro && m_stores.proTools && m_stores.studioOne, "DAWPrefsMenus",
+               "the start-up hands in all three stores");
+    // A store left out by mistake is one over the system clock and the real file work.
+    const auto files = std::make_shared<SnapshotFiles>();
+    if (!m_stores.logicPro)
+        m_stores.logicPro = std::make_shared<LogicProPrefsManager>(SnapshotCore::defaultClock(), files);
+    if (!m_stores.proTools)
+        m_stores.proTools = std::make_shared<ProToolsPrefsManager>(SnapshotCore::defaultClock(), files);
+    if (!m_stores.studioOne)
+        m_stores.studioOne = std::make_shared<StudioOnePrefsManager>(SnapshotCore::defaultClock(), files);
 }
 
 // --- Families ---
@@ -220,7 +231,7 @@ DAWPrefsMenus::Family DAWPrefsMenus::proTools()
     };
     f.deleteAllText = deleteAllText;
     f.folder = ProToolsPrefsManager::snapshotRoot();
-    bindStore(f, ProToolsPrefsManager::shared());
+    bindStore(f, *m_stores.proTools);
     bindActions(f, {&DAWPrefsMenus::resetProToolsPrefs, &DAWPrefsMenus::saveProToolsSnapshot,
                     &DAWPrefsMenus::restoreProToolsSnapshot, &DAWPrefsMenus::deleteProToolsSnapshot,
                     &DAWPrefsMenus::deleteAllProToolsSnapshots, &DAWPrefsMenus::openSnapshotFolder});
@@ -258,7 +269,7 @@ DAWPrefsMenus::Family DAWPrefsMenus::logicPro()
     };
     f.deleteAllText = deleteAllText;
     f.folder = LogicProPrefsManager::snapshotRoot();
-    bindStore(f, LogicProPrefsManager::shared());
+    bindStore(f, *m_stores.logicPro);
     bindActions(f, {&DAWPrefsMenus::resetLogicProPrefs, &DAWPrefsMenus::saveLogicProSnapshot,
                     &DAWPrefsMenus::restoreLogicProSnapshot, &DAWPrefsMenus::deleteLogicProSnapshot,
                     &DAWPrefsMenus::deleteAllLogicProSnapshots, &DAWPrefsMenus::openLogicSnapshotFolder});
@@ -268,7 +279,7 @@ DAWPrefsMenus::Family DAWPrefsMenus::logicPro()
 DAWPrefsMenus::Family DAWPrefsMenus::studioOne(const StudioOneVersion& version)
 {
     DAWPrefsMenus* self = this;
-    StudioOnePrefsManager& store = StudioOnePrefsManager::shared();
+    StudioOnePrefsManager& store = *m_stores.studioOne;
     const QString name = version.name;
     const QString id = version.id;
     Family f;
@@ -318,7 +329,7 @@ std::optional<StudioOneVersion> DAWPrefsMenus::studioOneVersion(const std::optio
 {
     if (!id)
         return std::nullopt;
-    for (const StudioOneVersion& version : StudioOnePrefsManager::shared().installedVersions()) {
+    for (const StudioOneVersion& version : m_stores.studioOne->installedVersions()) {
         if (version.id == *id)
             return version;
     }
@@ -348,14 +359,14 @@ MenuModel DAWPrefsMenus::menus()
 
 MenuItemModel DAWPrefsMenus::proToolsMenu()
 {
-    if (!ProToolsPrefsManager::shared().isProToolsInstalled())
+    if (!m_stores.proTools->isProToolsInstalled())
         return submenu(QStringLiteral("Pro Tools Prefs"), {disabledItem(QStringLiteral("Pro Tools not found"))});
     return submenu(QStringLiteral("Pro Tools Prefs"), familyItems(proTools()));
 }
 
 MenuItemModel DAWPrefsMenus::logicProMenu()
 {
-    if (!LogicProPrefsManager::shared().isLogicProInstalled())
+    if (!m_stores.logicPro->isLogicProInstalled())
         return submenu(QStringLiteral("Logic Pro Prefs"), {disabledItem(QStringLiteral("Logic Pro not found"))});
     return submenu(QStringLiteral("Logic Pro Prefs"), familyItems(logicPro()));
 }
@@ -363,7 +374,7 @@ MenuItemModel DAWPrefsMenus::logicProMenu()
 MenuItemModel DAWPrefsMenus::studioOneMenu()
 {
     const QString title = QStringLiteral("Studio One Prefs");
-    StudioOnePrefsManager& store = StudioOnePrefsManager::shared();
+    StudioOnePrefsManager& store = *m_stores.studioOne;
     if (!store.isInstalled())
         return submenu(title, {disabledItem(QStringLiteral("Studio One not found"))});
     const std::vector<StudioOneVersion> versions = store.installedVersions();
@@ -528,15 +539,15 @@ void DAWPrefsMenus::openStudioOneSnapshotFolder(const std::optional<QString>& re
 
 void DAWPrefsMenus::recoverInterruptedRestores()
 {
-    std::vector<SnapshotCore::RecoveredRestore> recovered = LogicProPrefsManager::shared().recoverInterruptedRestores();
-    for (auto&& more : {ProToolsPrefsManager::shared().recoverInterruptedRestores(),
-                        StudioOnePrefsManager::shared().recoverInterruptedRestores()})
+    std::vector<SnapshotCore::RecoveredRestore> recovered = m_stores.logicPro->recoverInterruptedRestores();
+    for (auto&& more :
+         {m_stores.proTools->recoverInterruptedRestores(), m_stores.studioOne->recoverInterruptedRestores()})
         recovered.insert(recovered.end(), more.cbegin(), more.cend());
     if (recovered.empty())
         return;
     rebuild(); // the menu shows the preferences as they are now
     for (const SnapshotCore::RecoveredRestore& restore : recovered)
-        Prompts::current().ask(m_dialogParent, recoveryAlert(restore));
+        m_prompter.ask(m_dialogParent, recoveryAlert(restore));
 }
 
 void DAWPrefsMenus::reset(const Family& family)
@@ -628,17 +639,17 @@ bool DAWPrefsMenus::confirm(const QString& title, const QString& text, const QSt
                                 text,
                                 {{button, Prompter::Role::normal}, {QStringLiteral("Cancel"), Prompter::Role::cancel}},
                                 Prompter::Style::warning};
-    return Prompts::current().ask(m_dialogParent, alert) == 0;
+    return m_prompter.ask(m_dialogParent, alert) == 0;
 }
 
 void DAWPrefsMenus::inform(const QString& title, const QString& text) const
 {
-    Prompts::current().ask(m_dialogParent, {title, text, {{QStringLiteral("OK"), Prompter::Role::cancel}}});
+    m_prompter.ask(m_dialogParent, {title, text, {{QStringLiteral("OK"), Prompter::Role::cancel}}});
 }
 
 void DAWPrefsMenus::showError(const Family& family, const QString& description) const
 {
-    Prompts::current().ask(
+    m_prompter.ask(
         m_dialogParent,
         {family.errorTitle, description, {{QStringLiteral("OK"), Prompter::Role::cancel}}, Prompter::Style::critical});
 }
@@ -653,7 +664,7 @@ std::optional<QString> DAWPrefsMenus::promptForLabel(const QString& text) const
     request.requireNonBlank = false; // a blank label saves a snapshot named by its time alone
     request.confirmFirst = true;
     request.maxLength = kMaxLabelLength;
-    const auto entered = Prompts::current().askText(m_dialogParent, request);
+    const auto entered = m_prompter.askText(m_dialogParent, request);
     if (!entered)
         return std::nullopt;
     return entered->trimmed();

@@ -12,18 +12,29 @@
 #include <optional>
 #include <vector>
 
+class LogicProPrefsManager;
+class ProToolsPrefsManager;
+class Prompter;
 class QWidget;
 class Workspace;
 
+/// The three snapshot stores the menus act on, built once by the helper's start-up.
+struct SnapshotStores {
+    std::shared_ptr<LogicProPrefsManager> logicPro;
+    std::shared_ptr<ProToolsPrefsManager> proTools;
+    std::shared_ptr<StudioOnePrefsManager> studioOne;
+};
+
 /// The tray menu's "Pro Tools Prefs", "Logic Pro Prefs" and "Studio One Prefs" submenus and the
 /// actions behind them: confirmations, the label prompt, the store calls and the alerts, all
-/// through the prompter. The stores are reached through their shared() instances, re-read at
-/// every action. Must outlive the menu models it returns.
+/// through the prompter it is given, on the stores it is given. Must outlive the menu models
+/// it returns.
 class DAWPrefsMenus {
 public:
     /// `requestRebuild` is called after every change so the tray menu shows the disk anew.
-    DAWPrefsMenus(std::shared_ptr<Workspace> workspace, std::function<void()> requestRebuild,
-                  QWidget* dialogParent = nullptr);
+    /// `prompter` outlives this object.
+    DAWPrefsMenus(SnapshotStores stores, Prompter& prompter, std::shared_ptr<Workspace> workspace,
+                  std::function<void()> requestRebuild, QWidget* dialogParent = nullptr);
 
     /// The three submenu entries, in menu order.
     MenuModel menus();
@@ -97,6 +108,8 @@ private:
     std::optional<QString> promptForLabel(const QString& text) const;
     void rebuild() const;
 
+    SnapshotStores m_stores;
+    Prompter& m_prompter;
     std::shared_ptr<Workspace> m_workspace;
     std::function<void()> m_requestRebuild;
     QWidget* m_dialogParent;

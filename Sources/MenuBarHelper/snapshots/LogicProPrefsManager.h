@@ -31,9 +31,9 @@ public:
     /// True when a live item or the snapshot root exists.
     bool isLogicProInstalled() const;
     std::vector<LogicProSnapshot> listSnapshots() const;
-    PrefsResult<LogicProSnapshot, LogicProPrefsError> createSnapshot(const QString& label) const;
-    std::optional<LogicProPrefsError> restoreSnapshot(const LogicProSnapshot& snapshot) const;
-    std::optional<LogicProPrefsError> resetPreferences() const;
+    [[nodiscard]] PrefsResult<LogicProSnapshot, LogicProPrefsError> createSnapshot(const QString& label) const;
+    [[nodiscard]] std::optional<LogicProPrefsError> restoreSnapshot(const LogicProSnapshot& snapshot) const;
+    [[nodiscard]] std::optional<LogicProPrefsError> resetPreferences() const;
 
     /// The live items in their fixed order: "com.apple.logic10.plist", "com.apple.logic10",
     /// "com.apple.logic.pro.cs" in the user's preferences folder.

@@ -31,9 +31,9 @@ public:
     /// True when the live folder or the snapshot root exists.
     bool isProToolsInstalled() const;
     std::vector<ProToolsSnapshot> listSnapshots() const;
-    PrefsResult<ProToolsSnapshot, ProToolsPrefsError> createSnapshot(const QString& label) const;
-    std::optional<ProToolsPrefsError> restoreSnapshot(const ProToolsSnapshot& snapshot) const;
-    std::optional<ProToolsPrefsError> resetPreferences() const;
+    [[nodiscard]] PrefsResult<ProToolsSnapshot, ProToolsPrefsError> createSnapshot(const QString& label) const;
+    [[nodiscard]] std::optional<ProToolsPrefsError> restoreSnapshot(const ProToolsSnapshot& snapshot) const;
+    [[nodiscard]] std::optional<ProToolsPrefsError> resetPreferences() const;
 
     /// "Library/Preferences/Avid/Pro Tools" in the user's home folder.
     static QString preferencesFolder();

@@ -1,6 +1,6 @@
 #include "MenuBarHelper/snapshots/SnapshotCore.h"
 
-#include "Platform/PlatformServices.h"
+#include "Platform/Clock.h"
 
 #include <QCalendar>
 #include <QFile>
@@ -266,7 +266,7 @@ QString buildCopy(SnapshotFiles& files, const QString& destination, const QStrin
 
 std::shared_ptr<const Clock> defaultClock()
 {
-    return Platform::services().clock;
+    return std::make_shared<SystemClock>();
 }
 
 QString errorDescription(int caseIndex, const QString& message)

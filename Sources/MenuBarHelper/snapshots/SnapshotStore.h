@@ -13,7 +13,7 @@
 #include <vector>
 
 namespace SnapshotCore {
-/// The clock of the platform services in force.
+/// The system clock, for a default store.
 std::shared_ptr<const Clock> defaultClock();
 
 template <typename Store>
@@ -23,8 +23,8 @@ std::shared_ptr<Store>& sharedSlot()
     return instance;
 }
 
-/// The process-wide store of a kind: an injected one, or one over the platform clock and the
-/// real file work, made on first use.
+/// The process-wide store of a kind: the one the helper's start-up installed, or one over the
+/// system clock and the real file work, made on first use.
 template <typename Store>
 Store& sharedStore()
 {
@@ -36,7 +36,7 @@ Store& sharedStore()
 } // namespace SnapshotCore
 
 /// What every store shares: its clock and file work, and the process-wide `shared()` instance
-/// that tests can replace.
+/// that the helper's start-up fills (nothing below it reads that; the stores are handed down).
 template <typename Store, typename Snapshot, typename Error>
 class SnapshotStore {
 public:
@@ -45,12 +45,12 @@ public:
     {
     }
 
-    /// The process-wide store: an injected one, or one over the platform clock.
+    /// The process-wide store: the installed one, or one over the system clock.
     static Store& shared() { return SnapshotCore::sharedStore<Store>(); }
     static void setShared(std::shared_ptr<Store> store) { SnapshotCore::sharedSlot<Store>() = std::move(store); }
 
     /// Removes the snapshot's folder; a failure is the file work's own, passed on.
-    std::optional<Error> deleteSnapshot(const Snapshot& snapshot) const
+    [[nodiscard]] std::optional<Error> deleteSnapshot(const Snapshot& snapshot) const
     {
         sweepLeftovers();
         if (QString reason = m_fm->removeItem(snapshot.path()); !reason.isEmpty())

@@ -54,11 +54,11 @@ public:
     /// The versions of the PreSonus and Fender folders, sorted by name.
     std::vector<StudioOneVersion> installedVersions() const;
     std::vector<StudioOneSnapshot> listSnapshots(const StudioOneVersion& version) const;
-    PrefsResult<StudioOneSnapshot, StudioOnePrefsError> createSnapshot(const QString& label,
-                                                                       const StudioOneVersion& version) const;
-    std::optional<StudioOnePrefsError> restoreSnapshot(const StudioOneSnapshot& snapshot,
-                                                       const StudioOneVersion& version) const;
-    std::optional<StudioOnePrefsError> resetPreferences(const StudioOneVersion& version) const;
+    [[nodiscard]] PrefsResult<StudioOneSnapshot, StudioOnePrefsError>
+    createSnapshot(const QString& label, const StudioOneVersion& version) const;
+    [[nodiscard]] std::optional<StudioOnePrefsError> restoreSnapshot(const StudioOneSnapshot& snapshot,
+                                                                     const StudioOneVersion& version) const;
+    [[nodiscard]] std::optional<StudioOnePrefsError> resetPreferences(const StudioOneVersion& version) const;
 
     static QString snapshotRoot();
     /// The folder that holds the snapshots of the version with this `id`.

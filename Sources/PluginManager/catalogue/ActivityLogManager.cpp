@@ -2,6 +2,7 @@
 
 #include "Platform/AtomicFile.h"
 #include "Platform/Clock.h"
+#include "Platform/InstalledInstance.h"
 #include "Platform/Paths.h"
 #include "catalogue/PluginModels.h"
 
@@ -19,12 +20,6 @@ std::unique_ptr<ActivityLogManager>& sharedInstance()
 {
     static std::unique_ptr<ActivityLogManager> instance;
     return instance;
-}
-
-std::shared_ptr<const Clock>& sharedClock()
-{
-    static std::shared_ptr<const Clock> clock;
-    return clock;
 }
 
 enum class LoadResult { missing, loaded, unreadable };
@@ -131,19 +126,21 @@ std::optional<ActivityLogEntry> ActivityLogEntry::fromJson(const QJsonObject& ob
 
 ActivityLogManager& ActivityLogManager::shared()
 {
+    if (ActivityLogManager* installed = InstalledInstance<ActivityLogManager>::get())
+        return *installed;
     auto& instance = sharedInstance();
     if (!instance)
-        instance.reset(new ActivityLogManager(sharedClock()));
+        instance = std::make_unique<ActivityLogManager>();
     return *instance;
 }
 
-void ActivityLogManager::resetShared(std::shared_ptr<const Clock> clock)
+void ActivityLogManager::resetShared()
 {
     sharedInstance().reset();
-    sharedClock() = std::move(clock);
 }
 
-ActivityLogManager::ActivityLogManager(std::shared_ptr<const Clock> clock) : m_clock(std::move(clock))
+ActivityLogManager::ActivityLogManager(std::shared_ptr<const Clock> clock, QObject* parent)
+    : QObject(parent), m_clock(std::move(clock))
 {
     // Loaded whole: a longer file is trimmed only by the next change.
     m_fileUnreadable = loadEntries(savePath(), &m_entries) == LoadResult::unreadable;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/InstalledInstance.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QList>
@@ -34,7 +36,8 @@ struct ActivityLogEntry {
     static std::optional<ActivityLogEntry> fromJson(const QJsonObject& object);
 };
 
-/// The process-wide activity log in D/activity_log.json: newest first, at most 200.
+/// The activity log in D/activity_log.json: newest first, at most 200. The program's start-up
+/// builds one and hands it to what records and shows changes.
 class ActivityLogManager final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ActivityLogManager)
@@ -44,18 +47,26 @@ public:
     /// each, with room to spare. A larger file is not ours; it is kept aside at the next save.
     static constexpr qint64 maxFileBytes = 2LL * 1024 * 1024;
 
+    /// Loads D/activity_log.json; times come from `clock` (none: the system's).
+    explicit ActivityLogManager(std::shared_ptr<const Clock> clock = {}, QObject* parent = nullptr);
+
+    /// The process-wide log: the one the program's start-up installed, else one made on first
+    /// use. Below the start-up the log is handed down.
     static ActivityLogManager& shared();
-    /// Tests: drop the shared instance so the next shared() loads the current D.
-    static void resetShared(std::shared_ptr<const Clock> clock = {});
+    /// The start-up installs the log it built; clearShared() with that one uninstalls it.
+    static void setShared(ActivityLogManager* log) { InstalledInstance<ActivityLogManager>::install(log); }
+    static void clearShared(const ActivityLogManager* log) { InstalledInstance<ActivityLogManager>::uninstall(log); }
+    /// Tests: drop the default instance so the next shared() loads the current D.
+    static void resetShared();
 
     const QList<ActivityLogEntry>& entries() const { return m_entries; }
     QString savePath() const;
 
     // Each returns why the file could not be saved, or an empty string; the entries
     // change in memory either way.
-    QString log(const QString& pluginName, const QString& format, ActivityLogEntry::Action action);
-    QString logBatch(const QList<std::pair<QString, QString>>& plugins, ActivityLogEntry::Action action);
-    QString clearLog();
+    [[nodiscard]] QString log(const QString& pluginName, const QString& format, ActivityLogEntry::Action action);
+    [[nodiscard]] QString logBatch(const QList<std::pair<QString, QString>>& plugins, ActivityLogEntry::Action action);
+    [[nodiscard]] QString clearLog();
 
     QDateTime now() const;
 
@@ -63,7 +74,6 @@ Q_SIGNALS:
     void entriesChanged();
 
 private:
-    explicit ActivityLogManager(std::shared_ptr<const Clock> clock);
     QString save();
 
     QList<ActivityLogEntry> m_entries;

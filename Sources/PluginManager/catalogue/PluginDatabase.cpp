@@ -2,6 +2,7 @@
 
 #include "Platform/AtomicFile.h"
 #include "Platform/Diagnostics.h"
+#include "Platform/InstalledInstance.h"
 #include "Platform/Paths.h"
 #include "catalogue/CatalogueSchema.h"
 #include "catalogue/CatalogueSearch.h"
@@ -277,6 +278,8 @@ PluginDatabase::~PluginDatabase()
 
 PluginDatabase& PluginDatabase::shared()
 {
+    if (PluginDatabase* installed = InstalledInstance<PluginDatabase>::get())
+        return *installed;
     auto& instance = sharedInstance();
     if (!instance)
         instance = std::make_unique<PluginDatabase>(Paths::dataFile(QString::fromLatin1(CatalogueSchema::kFileName)));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/InstalledInstance.h"
 #include "catalogue/PluginModels.h"
 
 #include <QByteArray>
@@ -55,9 +56,16 @@ public:
     PluginDatabase(const PluginDatabase&) = delete;
     PluginDatabase& operator=(const PluginDatabase&) = delete;
 
-    /// The process-wide catalogue at D/plugins.db, opened on first use.
+    /// The process-wide catalogue: the one the program's start-up installed, else the one at
+    /// D/plugins.db, opened on first use. Below the start-up the catalogue is handed down.
     static PluginDatabase& shared();
-    /// Tests: drop the shared instance so the next shared() opens the current D.
+    /// The start-up installs the catalogue it built; clearShared() with that one uninstalls it.
+    static void setShared(PluginDatabase* catalogue) { InstalledInstance<PluginDatabase>::install(catalogue); }
+    static void clearShared(const PluginDatabase* catalogue)
+    {
+        InstalledInstance<PluginDatabase>::uninstall(catalogue);
+    }
+    /// Tests: drop the default instance so the next shared() opens the current D.
     static void resetShared();
 
     QString dbPath() const { return m_dbPath; }
@@ -68,7 +76,7 @@ public:
 
     /// In one transaction; when the insert cannot be prepared the old rows are kept.
     /// Returns an empty string, or why the rows could not be written.
-    QString replaceAllPlugins(const QList<AudioPlugin>& plugins);
+    [[nodiscard]] QString replaceAllPlugins(const QList<AudioPlugin>& plugins);
     /// Writes currentPath and isEnabled of the row with the plug-in's id.
     void updatePlugin(const AudioPlugin& plugin);
     void deletePlugin(const QUuid& id);
@@ -76,8 +84,8 @@ public:
     /// one transaction with one prepared statement each. A failing statement writes
     /// nothing; an id that is no longer in the catalogue is reported too. Returns an empty
     /// string, or why a row was not written.
-    QString updatePlugins(const QList<AudioPlugin>& plugins);
-    QString deletePlugins(const QList<QUuid>& ids);
+    [[nodiscard]] QString updatePlugins(const QList<AudioPlugin>& plugins);
+    [[nodiscard]] QString deletePlugins(const QList<QUuid>& ids);
 
     QList<AudioPlugin> queryPlugins(const PluginQuery& query) const;
     qint64 totalCount(const QString& searchText, const QSet<PluginFormat>& formats, const QSet<QString>& manufacturers,

@@ -52,7 +52,7 @@ public:
 
     /// Reads one profile file and appends it under a new id. Returns an empty string
     /// on success, else the reason (unreadable file, not a profile); nothing changes then.
-    QString importProfile(const QString& filePath);
+    [[nodiscard]] QString importProfile(const QString& filePath);
     /// The one check of a profile file to import: a regular file within kMaxImportBytes,
     /// not empty, holding a profile document. None, with the reason, otherwise.
     static std::optional<PluginProfile> readProfileFile(const QString& filePath, QString* reason);

@@ -7,9 +7,3 @@ void TimerScheduler::after(int delayMs, QObject* context, std::function<void()> 
     // Precise: the cycles are built from deadlines a few tenths of a second apart.
     QTimer::singleShot(delayMs, Qt::PreciseTimer, context, std::move(step));
 }
-
-std::shared_ptr<OnboardingScheduler> TimerScheduler::shared()
-{
-    static const auto instance = std::make_shared<TimerScheduler>();
-    return instance;
-}

@@ -3,7 +3,6 @@
 #include <QObject>
 
 #include <functional>
-#include <memory>
 
 /// When the pages' timed steps run. The pages never start timers themselves, so tests
 /// can replace this with one they step by hand.
@@ -18,6 +17,4 @@ public:
 class TimerScheduler final : public OnboardingScheduler {
 public:
     void after(int delayMs, QObject* context, std::function<void()> step) override;
-    /// The one the window's sheet uses.
-    static std::shared_ptr<OnboardingScheduler> shared();
 };

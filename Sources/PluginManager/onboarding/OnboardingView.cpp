@@ -41,7 +41,7 @@ void setOpacity(QWidget* widget, double opacity)
 
 OnboardingView::OnboardingView(const PlatformServices& services, QWidget* parent, int currentPage, int pageCount,
                                std::shared_ptr<OnboardingScheduler> scheduler)
-    : QDialog(parent), m_scheduler(scheduler ? std::move(scheduler) : TimerScheduler::shared()),
+    : QDialog(parent), m_scheduler(scheduler ? std::move(scheduler) : std::make_shared<TimerScheduler>()),
       m_currentPage(std::clamp(currentPage, 0, kPageCount - 1)), m_pageCount(std::max(1, pageCount))
 {
     setObjectName(QStringLiteral("onboardingSheet"));

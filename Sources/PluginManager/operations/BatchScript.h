@@ -50,6 +50,6 @@ std::optional<double> parseProgress(const QByteArray& content, qsizetype count);
 /// Creates a new file readable and writable by the user alone (0600) holding `bytes`,
 /// through a temporary name and a rename; an existing file at `path` is an error.
 /// Returns an empty string on success, else the reason.
-QString writePrivateFile(const QString& path, const QByteArray& bytes);
+[[nodiscard]] QString writePrivateFile(const QString& path, const QByteArray& bytes);
 
 } // namespace BatchScript

@@ -28,7 +28,7 @@ public:
     QList<AudioPlugin> apply(QList<AudioPlugin> scanned);
 
     /// Writes the file when something changed. Returns an empty string or the reason.
-    QString saveIfChanged();
+    [[nodiscard]] QString saveIfChanged();
 
 private:
     QString m_path;

@@ -33,9 +33,11 @@ const QString kChanges = QStringLiteral("changes");
 } // namespace
 
 PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog,
-                                               PlatformServices services, QObject* parent)
+                                               ProgressWindowManager& progress, PlatformServices services,
+                                               QObject* parent)
     : QObject(parent), m_database(database), m_activityLog(activityLog), m_services(std::move(services)),
-      m_mover(database, activityLog, m_services), m_scanner(new PluginScanner(this)),
+      m_originsPath(DisabledOrigins::defaultPath()),
+      m_mover(database, activityLog, progress, m_services, m_originsPath), m_scanner(new PluginScanner(this)),
       m_scanWork([] { return PluginScanner::scan(); })
 {
     // A batch whose program died left its script and progress file behind, and a killed
@@ -300,9 +302,9 @@ void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
     // than the window's. An unopened catalogue is left to the reads on this thread.
     const QString databasePath = m_database.isOpen() ? m_database.path() : QString();
     const QString openFailure = m_database.isOpen() ? QString() : m_database.openFailure();
-    m_scanThread = std::thread([this, work = m_scanWork, databasePath, openFailure] {
+    m_scanThread = std::thread([this, work = m_scanWork, databasePath, openFailure, originsPath = m_originsPath] {
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kScanNiceness);
-        ScanOutcome outcome = writeScanResult(work(), databasePath);
+        ScanOutcome outcome = writeScanResult(work(), databasePath, originsPath);
         if (databasePath.isEmpty())
             outcome.saveError = openFailure;
         // The scan's threads freed their walked trees into the allocator's per-thread pools, which
@@ -315,13 +317,16 @@ void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
 }
 
 PluginManagerViewModel::ScanOutcome PluginManagerViewModel::writeScanResult(QList<AudioPlugin> found,
-                                                                            const QString& databasePath)
+                                                                            const QString& databasePath,
+                                                                            const QString& originsPath)
 {
     ScanOutcome outcome;
     // The folder alone cannot tell where a free-named or user-folder bundle came from.
-    DisabledOrigins origins;
+    DisabledOrigins origins(originsPath);
     outcome.plugins = origins.apply(std::move(found));
-    origins.saveIfChanged();
+    // Saving only drops records that speak for nothing, which the next scan drops again; the
+    // side-file writer prints a failure.
+    static_cast<void>(origins.saveIfChanged());
     if (databasePath.isEmpty()) {
         outcome.newlyDetected = detectNewPlugins(outcome.plugins, {});
         return outcome;

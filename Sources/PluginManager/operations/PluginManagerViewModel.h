@@ -22,6 +22,7 @@
 class ActivityLogManager;
 class PluginDatabase;
 class PluginScanner;
+class ProgressWindowManager;
 
 /// The key path a table sort comparator is built on.
 enum class PluginSortKey { name, manufacturer, formatRawValue, statusValue, versionValue, lastUsedValue };
@@ -50,9 +51,10 @@ class PluginManagerViewModel final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PluginManagerViewModel)
 public:
-    /// Over the catalogue, log and services its owner hands in.
-    PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog, PlatformServices services,
-                           QObject* parent = nullptr);
+    /// Over the catalogue, log, progress panel and services its owner hands in, all kept alive
+    /// longer than this object.
+    PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog, ProgressWindowManager& progress,
+                           PlatformServices services, QObject* parent = nullptr);
     ~PluginManagerViewModel() override;
 
     // --- Published state (each setter emits its change signal and runs its observer) ---
@@ -60,6 +62,8 @@ public:
     bool isLoading() const { return m_isLoading; }
     /// The platform services this state object was built with (views take theirs from here).
     const PlatformServices& services() const { return m_services; }
+    /// The activity log this state object records its changes in (views show this one).
+    ActivityLogManager& activityLog() const { return m_activityLog; }
     const std::optional<PluginError>& error() const { return m_error; }
     void setError(std::optional<PluginError> error);
     bool resetViewTrigger() const { return m_resetViewTrigger; }
@@ -199,7 +203,8 @@ private:
         std::optional<QList<AudioPlugin>> newlyDetected; // none on a first scan
         QString saveError;                               // why the catalogue file did not take them
     };
-    static ScanOutcome writeScanResult(QList<AudioPlugin> found, const QString& databasePath);
+    static ScanOutcome writeScanResult(QList<AudioPlugin> found, const QString& databasePath,
+                                       const QString& originsPath);
     void publishScan(ScanOutcome outcome);
     static std::optional<QList<AudioPlugin>> detectNewPlugins(const QList<AudioPlugin>& plugins,
                                                               const QSet<QString>& existingKeys);
@@ -225,6 +230,7 @@ private:
     PluginDatabase& m_database;
     ActivityLogManager& m_activityLog;
     PlatformServices m_services;
+    QString m_originsPath;
     PluginMover m_mover;
     PluginScanner* m_scanner = nullptr;
 

@@ -298,6 +298,23 @@ QString removeLeftoversOf(const PlannedMove& move)
     return note;
 }
 
+// Written before a move starts: the hidden names its copy across file systems will use, then
+// where each bundle came from. A move cut off without them could be neither cleaned up nor
+// told apart afterwards, so a failure to write either stops the move before anything is
+// touched. Returns why (of one bundle, or of `many`), or an empty string.
+QString writeAhead(StagingNames& staging, DisabledOrigins& origins, bool many)
+{
+    if (const QString reason = staging.saveIfChanged(); !reason.isEmpty())
+        return QStringLiteral("the hidden names %1 would use could not be saved (%2)")
+            .arg(many ? QStringLiteral("the copies") : QStringLiteral("its copy"), reason);
+    if (const QString reason = origins.saveIfChanged(); !reason.isEmpty()) {
+        staging.forgetVanished(); // names of copies that will not be made
+        return QStringLiteral("where %1 from could not be saved (%2)")
+            .arg(many ? QStringLiteral("the bundles came") : QStringLiteral("it came"), reason);
+    }
+    return {};
+}
+
 // What could not be written after bundles had moved, one line per file.
 class RecordFailures {
 public:
@@ -408,9 +425,12 @@ QSet<QString> liveBatchRuns()
 
 } // namespace
 
-PluginMover::PluginMover(PluginDatabase& database, ActivityLogManager& activityLog, PlatformServices services)
-    : m_database(database), m_activityLog(activityLog), m_services(std::move(services))
+PluginMover::PluginMover(PluginDatabase& database, ActivityLogManager& activityLog, ProgressWindowManager& progress,
+                         PlatformServices services, QString originsPath)
+    : m_database(database), m_activityLog(activityLog), m_progress(progress), m_services(std::move(services)),
+      m_originsPath(std::move(originsPath))
 {
+    Q_ASSERT_X(!m_originsPath.isEmpty(), "PluginMover", "the owner names the origins file");
 }
 
 PluginError PluginMover::errorFromRunner(const PrivilegedRunner::Result& result, const QString& cannotStartText)
@@ -430,6 +450,8 @@ PluginError PluginMover::errorFromRunner(const PrivilegedRunner::Result& result,
 
 PrivilegedRunner::Result PluginMover::runPrivileged(const QString& command) const
 {
+    // Without a runner the run counts as one that could not start.
+    Q_ASSERT_X(m_services.privilegedRunner, "PluginMover", "the composition root hands in a runner");
     return m_services.privilegedRunner ? m_services.privilegedRunner->run(command) : PrivilegedRunner::Result{};
 }
 
@@ -484,14 +506,16 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
 
     // Written ahead: if the program dies during the move, the next scan still knows the
     // origin, and start-up finds what a killed copy left.
-    DisabledOrigins origins;
-    if (disable) {
+    DisabledOrigins origins(m_originsPath);
+    if (disable)
         origins.record(destination, plugin.originalPath);
-        origins.saveIfChanged();
-    }
     StagingNames staging;
     staging.add(move.stagingNames());
-    staging.saveIfChanged();
+    if (const QString unsaved = writeAhead(staging, origins, false); !unsaved.isEmpty()) {
+        outcome.error = PluginError::unknownError(
+            QStringLiteral("%1 was not moved, because %2.").arg(describePlugin(plugin), unsaved));
+        return outcome;
+    }
 
     // A refused prompt, a runner that could not start or a killed run is said as such;
     // any other failure by what the disk shows, with the command's own words as the cause.
@@ -514,13 +538,14 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
     const bool moved = verifyMoved(move);
     const QString leftovers = removeLeftoversOf(move);
     staging.forgetVanished();
-    staging.saveIfChanged();
     if (!moved) {
         origins.forget(destination);
-        origins.saveIfChanged();
+        const QString unsaved = origins.saveIfChanged();
         outcome.error = runError ? *runError
                                  : PluginError::unknownError(QStringLiteral("%1 was ").arg(describePlugin(plugin)) +
                                                              notMovedReason(move, cappedCause(cause)) + leftovers);
+        if (!unsaved.isEmpty())
+            outcome.error->detail += QStringLiteral("\n\nWhere the bundles came from could not be saved: ") + unsaved;
         // The bundle left its row's path: only a scan can tell where it is.
         outcome.rescan = hasLeft(move);
         return outcome;
@@ -557,15 +582,15 @@ struct ScriptRun {
     bool didNothing = true;
 };
 
-void showProgress(bool panel, qsizetype done, qsizetype total)
+void showProgress(ProgressWindowManager& progress, bool panel, qsizetype done, qsizetype total)
 {
     if (panel && total > 0)
-        ProgressWindowManager::shared().hudModel()->setProgress(static_cast<double>(done) / static_cast<double>(total));
+        progress.hudModel()->setProgress(static_cast<double>(done) / static_cast<double>(total));
 }
 
 // Runs the batch script with the progress file polled every 80 ms; its count is shown
 // against `total`, the whole batch.
-ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total,
+ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total, ProgressWindowManager& progress,
                          const std::function<PrivilegedRunner::Result(const QString&)>& run)
 {
     ScriptRun outcome;
@@ -596,12 +621,12 @@ ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total
         const BatchFileLock progressLock(progressFile);
         QTimer poll;
         poll.setInterval(kProgressPollMs);
-        QObject::connect(&poll, &QTimer::timeout, &poll, [progressFile, total] {
+        QObject::connect(&poll, &QTimer::timeout, &poll, [progressFile, total, &progress] {
             QFile file(progressFile);
             if (!file.open(QIODevice::ReadOnly))
                 return;
             if (const std::optional<double> fraction = BatchScript::parseProgress(file.read(64), total))
-                ProgressWindowManager::shared().hudModel()->setProgress(*fraction);
+                progress.hudModel()->setProgress(*fraction);
         });
         poll.start();
         const PrivilegedRunner::Result result = run(BatchScript::runCommand(scriptFile));
@@ -629,22 +654,29 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
         publishFailures(outcome, std::nullopt, plan.refused.size(), total);
         return outcome;
     }
-    const bool showPanel = total >= kPanelThreshold;
-    if (showPanel)
-        ProgressWindowManager::shared().show(panelLabel(plugins), static_cast<int>(total));
-
     // Written ahead: if the program dies while the script runs, the script still finishes
     // and the next scan must know where each bundle came from, and start-up must find
     // what a killed copy left.
-    DisabledOrigins origins;
+    DisabledOrigins origins(m_originsPath);
     StagingNames staging;
     for (const PlannedMove& move : plan.moves) {
         if (move.plugin.isEnabled)
             origins.record(move.spec.destination, move.plugin.originalPath);
         staging.add(move.stagingNames());
     }
-    origins.saveIfChanged();
-    staging.saveIfChanged();
+    if (const QString unsaved = writeAhead(staging, origins, true); !unsaved.isEmpty()) {
+        // Like a refused prompt: nothing ran, and only the items refused earlier are named.
+        for (const PlannedMove& move : plan.moves)
+            outcome.notChanged.append({move.plugin, QStringLiteral("not moved")});
+        publishFailures(outcome,
+                        PluginError::unknownError(QStringLiteral("Nothing was moved, because %1.").arg(unsaved)),
+                        plan.refused.size(), total);
+        return outcome;
+    }
+
+    const bool showPanel = total >= kPanelThreshold;
+    if (showPanel)
+        m_progress.show(panelLabel(plugins), static_cast<int>(total));
 
     // Only what needs rights goes through the runner; the rest moves with the user's own.
     QList<const PlannedMove*> privileged;
@@ -658,7 +690,8 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     ScriptRun run;
     run.didNothing = false;
     if (!privileged.isEmpty())
-        run = runBatchScript(privileged, total, [this](const QString& command) { return runPrivileged(command); });
+        run = runBatchScript(privileged, total, m_progress,
+                             [this](const QString& command) { return runPrivileged(command); });
     // A cancelled prompt cancels the whole batch.
     QHash<const PlannedMove*, QString> plainReasons;
     if (!(run.didNothing && run.error)) {
@@ -667,7 +700,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
             if (move.route.privileged)
                 continue;
             plainReasons.insert(&move, DisabledLayout::moveItem(move.spec));
-            showProgress(showPanel, ++done, total);
+            showProgress(m_progress, showPanel, ++done, total);
         }
     }
 
@@ -679,6 +712,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
                 origins.forget(move.spec.destination);
             const QString cause =
                 move.route.privileged ? run.causes.value(scriptIndex.value(&move, -1)) : plainReasons.value(&move);
+            Q_ASSERT(!move.route.privileged || scriptIndex.contains(&move));
             outcome.notChanged.append(
                 {move.plugin, notMovedReason(move, cappedCause(cause)) + removeLeftoversOf(move)});
             outcome.rescan = outcome.rescan || hasLeft(move);
@@ -697,7 +731,6 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
         }
     }
     staging.forgetVanished();
-    staging.saveIfChanged();
 
     RecordFailures failures;
     failures.add(QStringLiteral("The catalogue"), m_database.updatePlugins(updated));
@@ -717,7 +750,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
                     [](const AudioPlugin& plugin) { return plugin.format == PluginFormat::wavesBundle; }))
         runWavesAURegUtilities();
     if (showPanel)
-        ProgressWindowManager::shared().hide();
+        m_progress.hide();
     publishFailures(outcome, allMoved && !run.didNothing ? std::nullopt : run.error, plan.refused.size(), total,
                     run.didNothing);
     addRecordFailures(outcome, failures);
@@ -772,7 +805,7 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
         }
     }
 
-    DisabledOrigins origins;
+    DisabledOrigins origins(m_originsPath);
     QList<QUuid> ids;
     for (qsizetype i = 0; i < targets.size(); ++i) {
         const AudioPlugin& plugin = targets[i];

@@ -12,6 +12,7 @@
 
 class ActivityLogManager;
 class PluginDatabase;
+class ProgressWindowManager;
 
 /// What one switch, batch or delete did. The plug-ins are the records as they were
 /// before the operation.
@@ -40,17 +41,19 @@ struct MoveOutcome {
 /// Moves and deletes plug-in bundles: plans each move in the disabled-folder layout,
 /// runs it (plainly or through the privileged runner, many moves as one script), checks
 /// every item on disk, and then records what happened in the catalogue, the origins file
-/// and the activity log. Keeps no state between calls.
+/// and the activity log, and shows large batches on the progress panel. Everything it works
+/// on is handed in; it keeps no state between calls (each reads the origins file anew).
 class PluginMover final {
 public:
-    PluginMover(PluginDatabase& database, ActivityLogManager& activityLog, PlatformServices services);
+    PluginMover(PluginDatabase& database, ActivityLogManager& activityLog, ProgressWindowManager& progress,
+                PlatformServices services, QString originsPath);
 
     /// One plug-in to the opposite state.
-    MoveOutcome switchOne(const AudioPlugin& plugin) const;
+    [[nodiscard]] MoveOutcome switchOne(const AudioPlugin& plugin) const;
     /// Every plug-in to the opposite of its recorded state, with one privileged run.
-    MoveOutcome switchMany(const QList<AudioPlugin>& plugins) const;
+    [[nodiscard]] MoveOutcome switchMany(const QList<AudioPlugin>& plugins) const;
     /// Removes the bundles with one privileged run.
-    MoveOutcome remove(const QList<AudioPlugin>& plugins) const;
+    [[nodiscard]] MoveOutcome remove(const QList<AudioPlugin>& plugins) const;
     /// Starts each Waves AU Reg Utility found in the Waves folder (PluginFolderTable).
     void runWavesAURegUtilities() const;
 
@@ -71,5 +74,7 @@ private:
 
     PluginDatabase& m_database;
     ActivityLogManager& m_activityLog;
+    ProgressWindowManager& m_progress;
     PlatformServices m_services;
+    QString m_originsPath;
 };

@@ -1,5 +1,7 @@
 #include "operations/ProgressWindowManager.h"
 
+#include "Platform/InstalledInstance.h"
+
 #include <QCoreApplication>
 
 void ProgressHUDModel::setLabel(const QString& label)
@@ -22,6 +24,8 @@ void ProgressHUDModel::setProgress(double progress)
 
 ProgressWindowManager& ProgressWindowManager::shared()
 {
+    if (ProgressWindowManager* installed = InstalledInstance<ProgressWindowManager>::get())
+        return *installed;
     // Parented to the application so it goes before the application object does.
     static QPointer<ProgressWindowManager> instance;
     if (!instance)
@@ -39,6 +43,7 @@ ProgressWindowManager::ProgressWindowManager(QObject* parent) : QObject(parent),
 
 void ProgressWindowManager::show(const QString& label, int count)
 {
+    Q_ASSERT(count >= 0);
     // A close still pending from the previous run must not take this run's panel away.
     m_closeTimer.stop();
     ProgressHUDModel* previous = m_hudModel;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/InstalledInstance.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -35,16 +37,30 @@ private:
     double m_progress = 0.0;
 };
 
-/// The process's one progress panel, as state: the widget that draws it follows these
-/// signals (this layer has no widgets). show() starts a run with a fresh model; hide()
-/// fills the bar and closes the panel 0.45 s later, unless a new show() came first.
+/// The progress panel, as state: the widget that draws it follows these signals (this layer
+/// has no widgets). The program's start-up builds one and hands it to the operations and the
+/// panel. show() starts a run with a fresh model; hide() fills the bar and closes the panel
+/// 0.45 s later, unless a new show() came first.
 class ProgressWindowManager final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ProgressWindowManager)
 public:
     static constexpr int kCloseDelayMs = 450;
 
+    explicit ProgressWindowManager(QObject* parent = nullptr);
+
+    /// The process-wide manager: the one the program's start-up installed, else one made on
+    /// first use. Below the start-up the manager is handed down.
     static ProgressWindowManager& shared();
+    /// The start-up installs the manager it built; clearShared() with that one uninstalls it.
+    static void setShared(ProgressWindowManager* manager)
+    {
+        InstalledInstance<ProgressWindowManager>::install(manager);
+    }
+    static void clearShared(const ProgressWindowManager* manager)
+    {
+        InstalledInstance<ProgressWindowManager>::uninstall(manager);
+    }
 
     ProgressHUDModel* hudModel() const { return m_hudModel; }
     void show(const QString& label, int count);
@@ -66,7 +82,6 @@ Q_SIGNALS:
     void panelClosed();
 
 private:
-    explicit ProgressWindowManager(QObject* parent = nullptr);
     void closePanel();
 
     QPointer<ProgressHUDModel> m_hudModel;

@@ -1,11 +1,13 @@
 #include "operations/StagingNames.h"
 
 #include "Platform/AtomicFile.h"
+#include "Platform/Diagnostics.h"
 #include "Platform/Paths.h"
 #include "catalogue/DisabledLayout.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -48,6 +50,7 @@ void StagingNames::forgetVanished()
     const qsizetype before = m_paths.size();
     m_paths.removeIf([](const QString& path) { return !DisabledLayout::pathExists(path); });
     m_changed = m_changed || m_paths.size() != before;
+    saveOrPrint();
 }
 
 void StagingNames::removeLeftovers()
@@ -59,7 +62,13 @@ void StagingNames::removeLeftovers()
                DisabledLayout::removeTree(path);
     });
     m_changed = m_changed || m_paths.size() != before;
-    saveIfChanged();
+    saveOrPrint();
+}
+
+void StagingNames::saveOrPrint()
+{
+    if (const QString reason = saveIfChanged(); !reason.isEmpty())
+        Diagnostics::print(QStringLiteral("❌ Could not save %1: %2").arg(QFileInfo(m_path).fileName(), reason));
 }
 
 QString StagingNames::saveIfChanged()

@@ -15,17 +15,21 @@ public:
 
     const QStringList& paths() const { return m_paths; }
     void add(const QStringList& paths);
-    /// Drops the names that nothing occupies any more.
+    /// Drops the names that nothing occupies any more, and saves. A failure to save is only
+    /// printed: a name that nothing occupies is dropped again at the next start.
     void forgetVanished();
     /// Removes every recorded name still on disk (as the user; one that cannot be removed
-    /// stays recorded), then saves. Names that are not staging names are dropped unread.
+    /// stays recorded), then saves as forgetVanished() does. Names that are not staging names
+    /// are dropped unread.
     void removeLeftovers();
 
     /// Writes the file when something changed (removes it when empty). Returns an empty
     /// string or the reason.
-    QString saveIfChanged();
+    [[nodiscard]] QString saveIfChanged();
 
 private:
+    void saveOrPrint();
+
     QString m_path;
     QStringList m_paths;
     bool m_changed = false;

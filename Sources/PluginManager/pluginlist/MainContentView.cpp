@@ -134,8 +134,9 @@ QPushButton* plainButton(const QString& text, QWidget* parent)
 
 } // namespace
 
-MainContentView::MainContentView(PluginManagerViewModel& viewModel, ProfileManager& profiles, QWidget* parent)
-    : QWidget(parent), m_viewModel(viewModel), m_profiles(profiles)
+MainContentView::MainContentView(PluginManagerViewModel& viewModel, ProfileManager& profiles, Prompter& prompter,
+                                 QWidget* parent)
+    : QWidget(parent), m_viewModel(viewModel), m_profiles(profiles), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("mainContentView"));
     qRegisterMetaType<QList<AudioPlugin>>();
@@ -403,7 +404,7 @@ void MainContentView::runExport()
 {
     // The sheet is closed before the exporter asks for the destination.
     const QList<AudioPlugin> plugins = m_viewModel.plugins();
-    PromptSavePanel panel(this);
+    PromptSavePanel panel(m_prompter, this);
     std::shared_ptr<Workspace> workspace = m_viewModel.services().workspace;
     if (!workspace)
         return;
@@ -413,5 +414,5 @@ void MainContentView::runExport()
             : PDFExporter::exportPlugins(plugins, m_exportSortOption, panel, *workspace);
     // The exporter prints its failure; the window must say so too.
     if (outcome.kind == PDFExporter::Outcome::Kind::failed)
-        Prompts::inform(this, QStringLiteral("Export Failed"), outcome.error);
+        m_prompter.inform(this, QStringLiteral("Export Failed"), outcome.error);
 }

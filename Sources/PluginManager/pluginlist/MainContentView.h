@@ -17,20 +17,23 @@ class PluginManagerViewModel;
 class ProfileManager;
 class QAbstractButton;
 class QLabel;
+class Prompter;
 class QPushButton;
 class QStackedWidget;
 class SearchBar;
 
 /// The detail column of the main window: the header (search, Reset, Scan, Export), the
 /// profile-preview banner, and the content area (placeholder, table alone, or table
-/// above the resizable bulk panel). It owns no catalogue data.
+/// above the resizable bulk panel). It owns no catalogue data; it asks through the
+/// window's prompter.
 class MainContentView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MainContentView)
 public:
     enum class ContentMode { placeholder, table, tableWithBulkPanel };
 
-    MainContentView(PluginManagerViewModel& viewModel, ProfileManager& profiles, QWidget* parent = nullptr);
+    MainContentView(PluginManagerViewModel& viewModel, ProfileManager& profiles, Prompter& prompter,
+                    QWidget* parent = nullptr);
     ~MainContentView() override;
 
     SearchBar* searchBar() const { return m_searchBar; }
@@ -73,6 +76,7 @@ private:
 
     PluginManagerViewModel& m_viewModel;
     ProfileManager& m_profiles;
+    Prompter& m_prompter;
     SearchBar* m_searchBar = nullptr;
     QPushButton* m_reset = nullptr;
     QPushButton* m_scan = nullptr;

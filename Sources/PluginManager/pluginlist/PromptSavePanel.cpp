@@ -5,5 +5,5 @@
 std::optional<QString> PromptSavePanel::chooseSaveLocation(const QString& title, const QString& proposedFileName,
                                                            const QString& nameFilter)
 {
-    return Prompts::current().chooseSaveFile(m_parent, title, proposedFileName, nameFilter);
+    return m_prompter.chooseSaveFile(m_parent, title, proposedFileName, nameFilter);
 }

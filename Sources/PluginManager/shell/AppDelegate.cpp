@@ -3,11 +3,14 @@
 #include "Platform/DefaultsStore.h"
 #include "Platform/MenuBarLoginItem.h"
 #include "Platform/NotificationCenter.h"
+#include "Platform/Paths.h"
 #include "Platform/PlatformServices.h"
 #include "catalogue/ActivityLogManager.h"
+#include "catalogue/CatalogueSchema.h"
 #include "catalogue/PluginDatabase.h"
 #include "catalogue/ProfileManager.h"
 #include "operations/PluginManagerViewModel.h"
+#include "operations/ProgressWindowManager.h"
 #include "operations/ui/ProgressPanel.h"
 #include "shell/BlockedCloseRequests.h"
 #include "shell/ContentView.h"
@@ -47,10 +50,17 @@ void sendToFocus(const char* slot)
 
 } // namespace
 
-AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
-    : QObject(parent), m_services(std::move(services)), m_quit([] { QCoreApplication::quit(); })
+AppDelegate::AppDelegate(PlatformServices services, std::shared_ptr<Prompter> prompter, QObject* parent)
+    : QObject(parent), m_services(std::move(services)), m_prompter(std::move(prompter)),
+      m_updateChecker(std::make_unique<UpdateChecker>()), m_progress(std::make_unique<ProgressWindowManager>()),
+      m_quit([] { QCoreApplication::quit(); })
 {
-    // The sidebar's helper switch reaches the login item through this one slot.
+    Q_ASSERT_X(m_prompter, "AppDelegate", "the start-up hands in the prompter");
+    if (!m_prompter)
+        m_prompter = Prompts::makeDialogPrompter();
+    // The process-wide accessors name what this root built; below it, everything is handed its own.
+    UpdateChecker::setShared(m_updateChecker.get());
+    ProgressWindowManager::setShared(m_progress.get());
     if (m_services.loginItem)
         MenuBarLoginItem::setService(m_services.loginItem);
 }
@@ -58,23 +68,32 @@ AppDelegate::AppDelegate(PlatformServices services, QObject* parent)
 QWidget* AppDelegate::makeContent()
 {
     if (!m_state) {
-        PluginDatabase& catalogue = PluginDatabase::shared();
-        m_uadCleanup = std::make_unique<UADCleanupManager>(catalogue, m_services.uadControlPanel);
-        auto viewModel = std::make_unique<PluginManagerViewModel>(catalogue, ActivityLogManager::shared(), m_services);
-        m_state = std::make_unique<WindowState>(std::move(viewModel), UpdateChecker::shared(),
+        m_catalogue =
+            std::make_unique<PluginDatabase>(Paths::dataFile(QString::fromLatin1(CatalogueSchema::kFileName)));
+        m_activityLog = std::make_unique<ActivityLogManager>(m_services.clock);
+        PluginDatabase::setShared(m_catalogue.get());
+        ActivityLogManager::setShared(m_activityLog.get());
+        m_uadCleanup = std::make_unique<UADCleanupManager>(*m_catalogue, m_services.uadControlPanel);
+        auto viewModel =
+            std::make_unique<PluginManagerViewModel>(*m_catalogue, *m_activityLog, *m_progress, m_services);
+        m_state = std::make_unique<WindowState>(std::move(viewModel), *m_updateChecker,
                                                 std::make_unique<ProfileManager>(), *m_uadCleanup);
     }
-    return new ContentView(*m_state);
+    return new ContentView(*m_state, *m_prompter, m_contentViewFactories);
 }
 
 AppDelegate::~AppDelegate()
 {
-    if (m_services.loginItem && &MenuBarLoginItem::service() == m_services.loginItem.get())
-        MenuBarLoginItem::setService({});
     // The window's children are removed during its destruction; the filter must not
     // look at a half-destroyed window then.
     if (m_window)
         m_window->removeEventFilter(this);
+    if (m_services.loginItem)
+        MenuBarLoginItem::clearService(m_services.loginItem.get());
+    UpdateChecker::clearShared(m_updateChecker.get());
+    ProgressWindowManager::clearShared(m_progress.get());
+    PluginDatabase::clearShared(m_catalogue.get());
+    ActivityLogManager::clearShared(m_activityLog.get());
 }
 
 QString AppDelegate::bundleVersion()
@@ -132,8 +151,9 @@ void AppDelegate::applicationDidFinishLaunching()
     m_window->resize(kWindowWidth, kWindowHeight);
     // The menu bar belongs to the window, so the window is made first.
     buildMenuBar();
-    // The floating panel that large batches report their progress in, created once.
-    ProgressPanel::install();
+    // The floating panel that large batches report their progress in.
+    if (!m_progressPanel)
+        m_progressPanel = std::make_unique<ProgressPanel>(*m_progress);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect frame = initialFrame(screen->availableGeometry());
         m_window->resize(frame.size());
@@ -236,10 +256,10 @@ void AppDelegate::buildMenuBar()
     // The app menu.
     QMenu* app = m_menuBar->addMenu(QStringLiteral("Rackhand"));
     app->setObjectName(QStringLiteral("appMenu"));
-    add(app, QStringLiteral("About Rackhand"), QKeySequence(), [window] {
-        Prompts::inform(window, QStringLiteral("Rackhand"),
-                        QStringLiteral("Version ") + bundleVersion() +
-                            QStringLiteral("\nA manager for your audio plug-ins."));
+    add(app, QStringLiteral("About Rackhand"), QKeySequence(), [this, window] {
+        m_prompter->inform(window, QStringLiteral("Rackhand"),
+                           QStringLiteral("Version ") + bundleVersion() +
+                               QStringLiteral("\nA manager for your audio plug-ins."));
     });
     app->addSeparator();
     add(app, QStringLiteral("Hide Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_H), [window] {
@@ -323,20 +343,20 @@ QAction* AppDelegate::menuAction(const QString& title) const
 
 void AppDelegate::checkForUpdates()
 {
-    UpdateChecker& checker = UpdateChecker::shared();
+    UpdateChecker& checker = *m_updateChecker;
     checker.checkForUpdates(this, [this, &checker] {
         // With an update the window's banner shows it; otherwise say so here.
         if (checker.updateAvailable())
             return;
         // A check that got no answer says so instead of claiming the version is current.
         if (!checker.lastCheckError().isEmpty()) {
-            Prompts::inform(m_window.get(), QStringLiteral("Couldn't Check for Updates"),
-                            QStringLiteral("The update server could not be reached: ") + checker.lastCheckError());
+            m_prompter->inform(m_window.get(), QStringLiteral("Couldn't Check for Updates"),
+                               QStringLiteral("The update server could not be reached: ") + checker.lastCheckError());
             return;
         }
         const QString version = QCoreApplication::applicationVersion();
-        Prompts::inform(m_window.get(), QStringLiteral("You're up to date!"),
-                        QStringLiteral("Rackhand v") + (version.isEmpty() ? QStringLiteral("?") : version) +
-                            QStringLiteral(" is the latest version."));
+        m_prompter->inform(m_window.get(), QStringLiteral("You're up to date!"),
+                           QStringLiteral("Rackhand v") + (version.isEmpty() ? QStringLiteral("?") : version) +
+                               QStringLiteral(" is the latest version."));
     });
 }

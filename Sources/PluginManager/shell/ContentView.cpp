@@ -29,6 +29,18 @@
 
 namespace {
 
+// The two columns are always there: a factory left empty by mistake gives the real view.
+ContentViewSeams::Factories withColumns(ContentViewSeams::Factories factories)
+{
+    Q_ASSERT_X(factories.sidebar && factories.mainContent, "ContentView", "both columns have a factory");
+    const ContentViewSeams::Factories real = ContentViewSeams::defaults();
+    if (!factories.sidebar)
+        factories.sidebar = real.sidebar;
+    if (!factories.mainContent)
+        factories.mainContent = real.mainContent;
+    return factories;
+}
+
 constexpr int kSidebarMinWidth = 250;
 constexpr int kSidebarIdealWidth = 250;
 constexpr int kSidebarMaxWidth = 400;
@@ -42,9 +54,10 @@ bool readOnboardingComplete(const std::shared_ptr<DefaultsStore>& defaults)
 
 } // namespace
 
-ContentView::ContentView(WindowState& state, QWidget* parent)
+ContentView::ContentView(WindowState& state, Prompter& prompter, ContentViewSeams::Factories factories, QWidget* parent)
     : QWidget(parent), m_pluginManager(*state.pluginManager), m_updateChecker(state.updateChecker),
-      m_profileManager(*state.profileManager), m_uadCleanup(state.uadCleanup), m_newPlugins(state.newPlugins)
+      m_profileManager(*state.profileManager), m_uadCleanup(state.uadCleanup), m_newPlugins(state.newPlugins),
+      m_prompter(prompter), m_factories(withColumns(std::move(factories)))
 {
     setObjectName(QStringLiteral("contentView"));
     // Read once, when the root view is created; an absent key shows the onboarding.
@@ -104,9 +117,8 @@ void ContentView::buildLayout()
     auto* sidebarLayout = new QVBoxLayout(sidebarColumn);
     sidebarLayout->setContentsMargins(0, 0, 0, 0);
     sidebarLayout->setSpacing(0);
-    const auto& seams = ContentViewSeams::factories();
-    m_sidebar = seams.sidebar(
-        m_pluginManager, m_profileManager, [this](std::optional<PluginFormat> f) { enableAllForFormat(f); },
+    m_sidebar = m_factories.sidebar(
+        m_pluginManager, m_profileManager, m_prompter, [this](std::optional<PluginFormat> f) { enableAllForFormat(f); },
         [this](std::optional<PluginFormat> f) { disableAllForFormat(f); }, sidebarColumn);
     sidebarLayout->addWidget(m_sidebar);
     sidebarColumn->setMinimumWidth(kSidebarMinWidth);
@@ -126,8 +138,8 @@ void ContentView::buildLayout()
     m_newPluginsBanner->setVisible(false);
     detailLayout->addWidget(
         new RevealSlot(m_newPluginsBanner, RevealSlot::Entrance::slideFromTop, kBannerAnimationMs, m_detail));
-    m_mainContent = seams.mainContent(
-        m_pluginManager, m_profileManager,
+    m_mainContent = m_factories.mainContent(
+        m_pluginManager, m_profileManager, m_prompter,
         [this](BulkAction action, const QList<AudioPlugin>& plugins) { requestBulkConfirmation(action, plugins); },
         [this] { onResetTapped(); }, m_detail);
     detailLayout->addWidget(m_mainContent, 1);
@@ -213,7 +225,7 @@ void ContentView::presentOnboarding()
 {
     if (!m_showingOnboarding || m_onboardingSheet)
         return;
-    const auto& factory = ContentViewSeams::factories().onboardingSheet;
+    const auto& factory = m_factories.onboardingSheet;
     QDialog* sheet = factory ? factory(m_pluginManager.services(), window()) : nullptr;
     if (!sheet)
         return;
@@ -245,7 +257,7 @@ void ContentView::presentErrorAlert()
     if (!error)
         return;
     m_showingError = true;
-    Prompts::inform(window(), QStringLiteral("Error"), error->errorDescription());
+    m_prompter.inform(window(), QStringLiteral("Error"), error->errorDescription());
     m_showingError = false;
 }
 
@@ -308,7 +320,7 @@ void ContentView::presentBulkWarning()
 {
     m_showingBulkWarning = true;
     const bool isDelete = m_pendingBulkAction == BulkAction::delete_;
-    const bool confirmed = Prompts::confirm(
+    const bool confirmed = m_prompter.confirm(
         window(), bulkWarningTitle(m_pendingBulkAction),
         bulkWarningMessage(m_pendingBulkAction, m_pendingPlugins.size()),
         isDelete ? QStringLiteral("Delete Permanently") : QStringLiteral("Continue"), Prompter::Role::destructive);
@@ -414,7 +426,7 @@ void ContentView::presentUADCleanupSheet(bool show)
     auto* layout = new QVBoxLayout(sheet);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    const auto& factory = ContentViewSeams::factories().uadCleanupSheet;
+    const auto& factory = m_factories.uadCleanupSheet;
     if (QWidget* content = factory ? factory(m_uadCleanup, m_pluginManager, sheet) : nullptr)
         layout->addWidget(content);
     m_uadCleanupSheet = sheet;

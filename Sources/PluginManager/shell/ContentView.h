@@ -2,6 +2,7 @@
 
 #include "catalogue/PluginModels.h"
 #include "operations/BulkAction.h"
+#include "shell/ContentViewSeams.h"
 #include "shell/NewPluginsSheet.h"
 
 #include <QDialog>
@@ -16,6 +17,7 @@ class NewPluginsBanner;
 class NewPluginsOffer;
 class PluginManagerViewModel;
 class ProfileManager;
+class Prompter;
 class QSplitter;
 class UADCleanupManager;
 class UpdateBanner;
@@ -45,13 +47,16 @@ private:
 /// The main window's root view over the window's state objects: lays out the
 /// sidebar and the detail column (update banner, new-plug-ins banner, main content),
 /// runs the start-up sequence when first shown, confirms and runs bulk requests,
-/// shows every operation error, and presents the sheets.
+/// shows every operation error, and presents the sheets. Its pieces come from the
+/// factories it is given, and every question goes through the prompter it is given.
 class ContentView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ContentView)
 public:
-    /// A view over `state`, which the caller keeps alive longer than this view and its sheets.
-    explicit ContentView(WindowState& state, QWidget* parent = nullptr);
+    /// A view over `state`, which the caller keeps alive longer than this view and its sheets,
+    /// as it does `prompter`.
+    ContentView(WindowState& state, Prompter& prompter,
+                ContentViewSeams::Factories factories = ContentViewSeams::defaults(), QWidget* parent = nullptr);
 
     PluginManagerViewModel& pluginManager() const { return m_pluginManager; }
     UpdateChecker& updateChecker() const { return m_updateChecker; }
@@ -126,6 +131,8 @@ private:
     ProfileManager& m_profileManager;
     UADCleanupManager& m_uadCleanup;
     NewPluginsOffer& m_newPlugins;
+    Prompter& m_prompter;
+    const ContentViewSeams::Factories m_factories;
 
     bool m_showingError = false;
     bool m_showingBulkWarning = false;

@@ -9,8 +9,6 @@
 
 namespace ContentViewSeams {
 
-namespace {
-
 Factories defaults()
 {
     Factories f;
@@ -21,29 +19,16 @@ Factories defaults()
     return f;
 }
 
-} // namespace
-
-Factories& factories()
+QWidget* makeSidebarColumn(PluginManagerViewModel& viewModel, ProfileManager& profiles, Prompter& prompter,
+                           FormatCallback enableAll, FormatCallback disableAll, QWidget* parent)
 {
-    static Factories current = defaults();
-    return current;
+    return new SidebarView(viewModel, profiles, prompter, std::move(enableAll), std::move(disableAll), parent);
 }
 
-void resetFactories()
+QWidget* makeMainContentArea(PluginManagerViewModel& viewModel, ProfileManager& profiles, Prompter& prompter,
+                             BulkRequest onBulkRequest, std::function<void()> onReset, QWidget* parent)
 {
-    factories() = defaults();
-}
-
-QWidget* makeSidebarColumn(PluginManagerViewModel& viewModel, ProfileManager& profiles, FormatCallback enableAll,
-                           FormatCallback disableAll, QWidget* parent)
-{
-    return new SidebarView(viewModel, profiles, std::move(enableAll), std::move(disableAll), parent);
-}
-
-QWidget* makeMainContentArea(PluginManagerViewModel& viewModel, ProfileManager& profiles, BulkRequest onBulkRequest,
-                             std::function<void()> onReset, QWidget* parent)
-{
-    auto* view = new MainContentView(viewModel, profiles, parent);
+    auto* view = new MainContentView(viewModel, profiles, prompter, parent);
     QObject::connect(view, &MainContentView::bulkConfirmationRequested, view,
                      [onBulkRequest = std::move(onBulkRequest)](BulkAction action, const QList<AudioPlugin>& plugins) {
                          if (onBulkRequest)

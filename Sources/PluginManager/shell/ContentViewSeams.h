@@ -10,6 +10,7 @@
 
 class PluginManagerViewModel;
 class ProfileManager;
+class Prompter;
 struct PlatformServices;
 class QDialog;
 class QWidget;
@@ -24,11 +25,11 @@ using BulkRequest = std::function<void(BulkAction, const QList<AudioPlugin>&)>;
 
 struct Factories {
     /// The sidebar column (SidebarView).
-    std::function<QWidget*(PluginManagerViewModel&, ProfileManager&, FormatCallback enableAll,
+    std::function<QWidget*(PluginManagerViewModel&, ProfileManager&, Prompter&, FormatCallback enableAll,
                            FormatCallback disableAll, QWidget* parent)>
         sidebar;
     /// The main content area (MainContentView), wired to the root view's bulk and reset callbacks.
-    std::function<QWidget*(PluginManagerViewModel&, ProfileManager&, BulkRequest onBulkRequest,
+    std::function<QWidget*(PluginManagerViewModel&, ProfileManager&, Prompter&, BulkRequest onBulkRequest,
                            std::function<void()> onReset, QWidget* parent)>
         mainContent;
     /// The onboarding sheet over the window's platform services: a dialog that closes itself
@@ -38,16 +39,14 @@ struct Factories {
     std::function<QWidget*(UADCleanupManager&, PluginManagerViewModel&, QWidget* parent)> uadCleanupSheet;
 };
 
-/// The factories in force (by default the real views).
-Factories& factories();
-/// Back to the defaults.
-void resetFactories();
+/// The real views: what the composition root hands to the root view.
+Factories defaults();
 
-/// The defaults, for tests that want to restore one.
-QWidget* makeSidebarColumn(PluginManagerViewModel& viewModel, ProfileManager& profiles, FormatCallback enableAll,
-                           FormatCallback disableAll, QWidget* parent);
-QWidget* makeMainContentArea(PluginManagerViewModel& viewModel, ProfileManager& profiles, BulkRequest onBulkRequest,
-                             std::function<void()> onReset, QWidget* parent);
+/// The defaults one by one, for tests that keep some of them.
+QWidget* makeSidebarColumn(PluginManagerViewModel& viewModel, ProfileManager& profiles, Prompter& prompter,
+                           FormatCallback enableAll, FormatCallback disableAll, QWidget* parent);
+QWidget* makeMainContentArea(PluginManagerViewModel& viewModel, ProfileManager& profiles, Prompter& prompter,
+                             BulkRequest onBulkRequest, std::function<void()> onReset, QWidget* parent);
 QDialog* makeOnboardingSheet(const PlatformServices& services, QWidget* parent);
 QWidget* makeUADCleanupSheetContent(UADCleanupManager& manager, PluginManagerViewModel& viewModel, QWidget* parent);
 

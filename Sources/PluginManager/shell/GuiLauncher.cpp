@@ -14,6 +14,7 @@
 #include <QStyleFactory>
 
 #include <cstdio>
+#include <memory>
 
 void tellAlreadyRunning(const QString& dataFolder, Prompter& prompter, bool displayShown)
 {
@@ -44,6 +45,8 @@ int launchGui(int argc, char** argv)
     // Closing the main window ends the program; nothing is saved at quit.
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
+    // Every question of the window program goes through this one prompter.
+    const std::shared_ptr<Prompter> prompter = Prompts::makeDialogPrompter();
     // One process per data folder, for as long as the window lives: a second one would
     // rewrite the catalogue under the first one's moves.
     const DataFolderLock lock(Paths::dataDir());
@@ -56,7 +59,7 @@ int launchGui(int argc, char** argv)
     if (lock.state() == DataFolderLock::State::heldElsewhere) {
         // Not on this session's bus (another session, or none): nothing to bring forward.
         const QString platform = QGuiApplication::platformName();
-        tellAlreadyRunning(Paths::dataDir(), Prompts::current(),
+        tellAlreadyRunning(Paths::dataDir(), *prompter,
                            platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"));
         return 1;
     }
@@ -65,7 +68,7 @@ int launchGui(int argc, char** argv)
             QStringLiteral("⚠️ Could not lock the data folder (%1): starting anyway").arg(lock.reason()));
 
     // Held for the whole event loop.
-    AppDelegate delegate(Platform::services());
+    AppDelegate delegate(Platform::services(), prompter);
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, [&delegate] {
         QMainWindow* window = delegate.window();
         if (!window)

@@ -1,6 +1,7 @@
 #include "shell/UpdateChecker.h"
 
 #include "Platform/Diagnostics.h"
+#include "Platform/InstalledInstance.h"
 #include "Platform/UpdateServer.h"
 
 #include <QCoreApplication>
@@ -91,6 +92,8 @@ QJsonObject UpdateResponse::toJson() const
 
 UpdateChecker& UpdateChecker::shared()
 {
+    if (UpdateChecker* installed = InstalledInstance<UpdateChecker>::get())
+        return *installed;
     // Never destroyed: it outlives the window and must not tear down networking after the application.
     static UpdateChecker* instance = new UpdateChecker();
     return *instance;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/InstalledInstance.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QObject>
@@ -27,8 +29,9 @@ struct UpdateResponse {
 };
 
 /// Asks the update server (see UpdateServer) whether a newer version exists and publishes the answer.
-/// One process-wide instance; checks run asynchronously on the main thread and
-/// never block it. A failed check leaves the published state as it was.
+/// The program's start-up builds one and hands it to the window and its menu; checks run
+/// asynchronously on the main thread and never block it. A failed check leaves the
+/// published state as it was.
 class UpdateChecker final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateChecker)
@@ -36,7 +39,12 @@ public:
     static constexpr int kDefaultTimeoutMs = 15000;
     static constexpr auto kDiagnosticPrefix = "❌ Update check failed: ";
 
+    /// The process-wide checker: the one the program's start-up installed, else one made on
+    /// first use. Below the start-up the checker is handed down.
     static UpdateChecker& shared();
+    /// The start-up installs the checker it built; clearShared() with that one uninstalls it.
+    static void setShared(UpdateChecker* checker) { InstalledInstance<UpdateChecker>::install(checker); }
+    static void clearShared(const UpdateChecker* checker) { InstalledInstance<UpdateChecker>::uninstall(checker); }
     explicit UpdateChecker(QObject* parent = nullptr);
     ~UpdateChecker() override;
 

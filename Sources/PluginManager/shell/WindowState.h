@@ -19,6 +19,7 @@ struct WindowState {
         : pluginManager(std::move(pluginManagerIn)), updateChecker(updateCheckerIn),
           profileManager(std::move(profileManagerIn)), uadCleanup(uadCleanupIn), newPlugins(*profileManager)
     {
+        Q_ASSERT(pluginManager && profileManager);
     }
 
     std::unique_ptr<PluginManagerViewModel> pluginManager;

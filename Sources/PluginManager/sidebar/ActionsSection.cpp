@@ -29,11 +29,11 @@ const std::array<ActionLook, 3> kLooks{{
 
 } // namespace
 
-ActionsSection::ActionsSection(PluginManagerViewModel& viewModel, FormatCallback enableAllForFormat,
+ActionsSection::ActionsSection(PluginManagerViewModel& viewModel, Prompter& prompter, FormatCallback enableAllForFormat,
                                FormatCallback disableAllForFormat, QWidget* parent)
     : FoldingSection(QStringLiteral("actionsSection"), QStringLiteral("Actions"), &AppTheme::accentPink,
                      QMargins(12, 0, 12, 0), 12, parent),
-      m_viewModel(viewModel), m_enableAllForFormat(std::move(enableAllForFormat)),
+      m_viewModel(viewModel), m_prompter(prompter), m_enableAllForFormat(std::move(enableAllForFormat)),
       m_disableAllForFormat(std::move(disableAllForFormat))
 {
     auto* bodyLayout = new QVBoxLayout(body());
@@ -92,7 +92,7 @@ void ActionsSection::updateEnabled()
 
 void ActionsSection::requestAction(BulkAction action)
 {
-    if (SidebarPrompts::refuseWhileRunning(this, m_viewModel))
+    if (SidebarPrompts::refuseWhileRunning(m_prompter, this, m_viewModel))
         return;
     const SidebarTexts::ActionScope scope = currentScope();
     // The plug-ins are read once, when the question opens: what the message counts is
@@ -109,10 +109,10 @@ void ActionsSection::requestAction(BulkAction action)
     const QString label = SidebarTexts::actionLabel(action, scope);
     const Prompter::Role confirmRole =
         action == BulkAction::enable ? Prompter::Role::normal : Prompter::Role::destructive;
-    if (!Prompts::confirm(this, SidebarTexts::actionTitle(action, scope),
-                          SidebarTexts::actionMessage(action, affected.size(), scope), label, confirmRole))
+    if (!m_prompter.confirm(this, SidebarTexts::actionTitle(action, scope),
+                            SidebarTexts::actionMessage(action, affected.size(), scope), label, confirmRole))
         return;
-    if (SidebarPrompts::refuseWhileRunning(this, m_viewModel))
+    if (SidebarPrompts::refuseWhileRunning(m_prompter, this, m_viewModel))
         return;
 
     if (action == BulkAction::delete_) {

@@ -10,6 +10,7 @@
 #include <optional>
 
 class PluginManagerViewModel;
+class Prompter;
 class RowButton;
 class ThemedLabel;
 
@@ -21,7 +22,7 @@ class ActionsSection final : public FoldingSection {
 public:
     using FormatCallback = std::function<void(std::optional<PluginFormat>)>;
 
-    ActionsSection(PluginManagerViewModel& viewModel, FormatCallback enableAllForFormat,
+    ActionsSection(PluginManagerViewModel& viewModel, Prompter& prompter, FormatCallback enableAllForFormat,
                    FormatCallback disableAllForFormat, QWidget* parent = nullptr);
 
     RowButton* button(BulkAction action) const { return m_buttons[index(action)]; }
@@ -37,6 +38,7 @@ private:
     void updateEnabled();
 
     PluginManagerViewModel& m_viewModel;
+    Prompter& m_prompter;
     FormatCallback m_enableAllForFormat;
     FormatCallback m_disableAllForFormat;
     std::array<RowButton*, 3> m_buttons{};

@@ -33,7 +33,8 @@ QFrame* divider(QWidget* parent, qreal opacity)
 
 } // namespace
 
-ActivityLogView::ActivityLogView(ActivityLogManager& log, QWidget* parent) : QWidget(parent), m_log(log)
+ActivityLogView::ActivityLogView(ActivityLogManager& log, Prompter& prompter, QWidget* parent)
+    : QWidget(parent), m_log(log), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("activityLogView"));
     auto* layout = new QVBoxLayout(this);
@@ -98,9 +99,15 @@ bool ActivityLogView::isShowingEmptyState() const
 
 void ActivityLogView::requestClear()
 {
-    if (Prompts::confirm(this, QStringLiteral("Clear activity log?"), QString(), QStringLiteral("Clear Log"),
-                         Prompter::Role::destructive))
-        m_log.clearLog();
+    if (!m_prompter.confirm(this, QStringLiteral("Clear activity log?"), QString(), QStringLiteral("Clear Log"),
+                            Prompter::Role::destructive))
+        return;
+    // The entries go from the list either way; said when the file still holds them.
+    if (const QString reason = m_log.clearLog(); !reason.isEmpty())
+        m_prompter.inform(this, QStringLiteral("Couldn't Clear the Activity Log"),
+                          QStringLiteral("The cleared log could not be saved (%1), so its entries come back the next "
+                                         "time Rackhand starts.")
+                              .arg(reason));
 }
 
 void ActivityLogView::rebuild()

@@ -4,6 +4,7 @@
 
 class ActivityLogManager;
 class ActivityLogRow;
+class Prompter;
 class QScrollArea;
 class QVBoxLayout;
 class RowButton;
@@ -16,12 +17,13 @@ class ActivityLogView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ActivityLogView)
 public:
-    explicit ActivityLogView(ActivityLogManager& log, QWidget* parent = nullptr);
+    ActivityLogView(ActivityLogManager& log, Prompter& prompter, QWidget* parent = nullptr);
 
     RowButton* clearButton() const { return m_clearButton; }
     QList<ActivityLogRow*> rows() const;
     bool isShowingEmptyState() const;
-    /// Asks "Clear activity log?" and clears the log when confirmed.
+    /// Asks "Clear activity log?" and clears the log when confirmed; says so when the cleared
+    /// log could not be saved.
     void requestClear();
 
 protected:
@@ -33,6 +35,7 @@ private:
     void reachRow(int index, bool focus);
 
     ActivityLogManager& m_log;
+    Prompter& m_prompter;
     RowButton* m_clearButton = nullptr;
     QScrollArea* m_scroll = nullptr;
     QWidget* m_rowsHost = nullptr;

@@ -11,7 +11,10 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-MenuBarSection::MenuBarSection(QWidget* parent) : QWidget(parent)
+#include <utility>
+
+MenuBarSection::MenuBarSection(std::shared_ptr<LoginItem> loginItem, QWidget* parent)
+    : QWidget(parent), m_loginItem(std::move(loginItem))
 {
     setObjectName(QStringLiteral("menuBarSection"));
     auto* layout = new QVBoxLayout(this);
@@ -44,7 +47,7 @@ MenuBarSection::MenuBarSection(QWidget* parent) : QWidget(parent)
     layout->addLayout(body);
 
     connect(m_switch, &QAbstractButton::toggled, this, [this](bool on) {
-        MenuBarLoginItem::setEnabled(on);
+        MenuBarLoginItem::setEnabled(m_loginItem, on);
         // A failed registration leaves the old status; show what the system reports.
         refreshState();
     });
@@ -54,7 +57,7 @@ MenuBarSection::MenuBarSection(QWidget* parent) : QWidget(parent)
 void MenuBarSection::refreshState()
 {
     const QSignalBlocker blocker(m_switch);
-    m_switch->setChecked(MenuBarLoginItem::isEnabled());
+    m_switch->setChecked(MenuBarLoginItem::isEnabled(m_loginItem));
 }
 
 void MenuBarSection::showEvent(QShowEvent* event)

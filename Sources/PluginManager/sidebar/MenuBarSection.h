@@ -2,16 +2,19 @@
 
 #include <QWidget>
 
+#include <memory>
+
+class LoginItem;
 class ToggleSwitch;
 
 /// "Menu Bar": the "Launch at Login" switch of the menu-bar helper. It keeps no state
-/// of its own: the switch shows the login item's status each time the section is shown
-/// and after every switch.
+/// of its own: the switch shows the status of the login item it was given each time the
+/// section is shown and after every switch.
 class MenuBarSection final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MenuBarSection)
 public:
-    explicit MenuBarSection(QWidget* parent = nullptr);
+    explicit MenuBarSection(std::shared_ptr<LoginItem> loginItem, QWidget* parent = nullptr);
     ToggleSwitch* launchAtLoginSwitch() const { return m_switch; }
     /// Re-reads the login item's status into the switch.
     void refreshState();
@@ -20,5 +23,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    std::shared_ptr<LoginItem> m_loginItem;
     ToggleSwitch* m_switch = nullptr;
 };

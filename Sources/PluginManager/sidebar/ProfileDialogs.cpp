@@ -22,8 +22,9 @@ QString quoted(const QString& name)
 
 } // namespace
 
-ProfileDialogs::ProfileDialogs(PluginManagerViewModel& viewModel, ProfileManager& profileManager, QWidget* parent)
-    : m_viewModel(viewModel), m_profileManager(profileManager), m_parent(parent)
+ProfileDialogs::ProfileDialogs(PluginManagerViewModel& viewModel, ProfileManager& profileManager, Prompter& prompter,
+                               QWidget* parent)
+    : m_viewModel(viewModel), m_profileManager(profileManager), m_prompter(prompter), m_parent(parent)
 {
 }
 
@@ -31,7 +32,7 @@ std::optional<QString> ProfileDialogs::askName(const QString& title, const QStri
 {
     const Prompter::TextRequest request{title, message, QStringLiteral("Profile name"), QString(), confirmText};
     while (true) {
-        const std::optional<QString> answer = Prompts::current().askText(m_parent, request);
+        const std::optional<QString> answer = m_prompter.askText(m_parent, request);
         if (!answer)
             return std::nullopt;
         const QString name = SidebarTexts::trimmedName(*answer);
@@ -76,12 +77,12 @@ QString ProfileDialogs::applyMessage(const PluginProfile& profile) const
 
 void ProfileDialogs::apply(const PluginProfile& profile)
 {
-    if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
+    if (SidebarPrompts::refuseWhileRunning(m_prompter, m_parent, m_viewModel))
         return;
-    if (!Prompts::confirm(m_parent, QStringLiteral("Apply Profile?"), applyMessage(profile), QStringLiteral("Apply"),
-                          Prompter::Role::normal))
+    if (!m_prompter.confirm(m_parent, QStringLiteral("Apply Profile?"), applyMessage(profile), QStringLiteral("Apply"),
+                            Prompter::Role::normal))
         return;
-    if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
+    if (SidebarPrompts::refuseWhileRunning(m_prompter, m_parent, m_viewModel))
         return;
     const ProfileManager::Changes changes = ProfileManager::computeChanges(profile, m_viewModel.plugins());
     const QList<AudioPlugin> all = changes.toEnable + changes.toDisable;
@@ -91,14 +92,14 @@ void ProfileDialogs::apply(const PluginProfile& profile)
 
 void ProfileDialogs::update(const PluginProfile& profile)
 {
-    if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
+    if (SidebarPrompts::refuseWhileRunning(m_prompter, m_parent, m_viewModel))
         return;
-    if (!Prompts::confirm(m_parent, QStringLiteral("Update Profile?"),
-                          QStringLiteral("Overwrite ") + quoted(profile.name) +
-                              QStringLiteral(" with the current plugin state?"),
-                          QStringLiteral("Update"), Prompter::Role::normal))
+    if (!m_prompter.confirm(m_parent, QStringLiteral("Update Profile?"),
+                            QStringLiteral("Overwrite ") + quoted(profile.name) +
+                                QStringLiteral(" with the current plugin state?"),
+                            QStringLiteral("Update"), Prompter::Role::normal))
         return;
-    if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
+    if (SidebarPrompts::refuseWhileRunning(m_prompter, m_parent, m_viewModel))
         return;
     m_profileManager.updateProfile(profile, m_viewModel.plugins());
     const std::optional<PluginProfile>& active = m_viewModel.activeProfile();
@@ -115,11 +116,11 @@ void ProfileDialogs::update(const PluginProfile& profile)
 
 void ProfileDialogs::remove(const PluginProfile& profile)
 {
-    if (!Prompts::confirm(m_parent, QStringLiteral("Delete Profile?"),
-                          QStringLiteral("Are you sure you want to delete ") + quoted(profile.name) + u'?',
-                          QStringLiteral("Delete"), Prompter::Role::destructive))
+    if (!m_prompter.confirm(m_parent, QStringLiteral("Delete Profile?"),
+                            QStringLiteral("Are you sure you want to delete ") + quoted(profile.name) + u'?',
+                            QStringLiteral("Delete"), Prompter::Role::destructive))
         return;
-    if (SidebarPrompts::refuseWhileRunning(m_parent, m_viewModel))
+    if (SidebarPrompts::refuseWhileRunning(m_prompter, m_parent, m_viewModel))
         return;
     const std::optional<PluginProfile>& active = m_viewModel.activeProfile();
     if (active && active->id == profile.id) {
@@ -135,13 +136,13 @@ void ProfileDialogs::reportImportFailure(const QString& reason)
 {
     const QString message = QStringLiteral("Failed to import profile: ") + reason;
     Diagnostics::print(message);
-    Prompts::inform(m_parent, QStringLiteral("Import Failed"), message);
+    m_prompter.inform(m_parent, QStringLiteral("Import Failed"), message);
 }
 
 void ProfileDialogs::importProfile()
 {
     const std::optional<QString> path =
-        Prompts::current().chooseOpenFile(m_parent, QStringLiteral("Import Profile"), kJsonFilter);
+        m_prompter.chooseOpenFile(m_parent, QStringLiteral("Import Profile"), kJsonFilter);
     if (!path || path->isEmpty())
         return;
 
@@ -161,7 +162,7 @@ void ProfileDialogs::importProfile()
 
 void ProfileDialogs::exportProfile(const PluginProfile& profile)
 {
-    const std::optional<QString> path = Prompts::current().chooseSaveFile(
+    const std::optional<QString> path = m_prompter.chooseSaveFile(
         m_parent, QStringLiteral("Export Profile"), SidebarTexts::exportFileName(profile.name), kJsonFilter);
     if (!path || path->isEmpty())
         return;
@@ -172,5 +173,5 @@ void ProfileDialogs::exportProfile(const PluginProfile& profile)
         return;
     const QString message = QStringLiteral("Export failed: ") + failure;
     Diagnostics::print(message);
-    Prompts::inform(m_parent, QStringLiteral("Export Failed"), message);
+    m_prompter.inform(m_parent, QStringLiteral("Export Failed"), message);
 }

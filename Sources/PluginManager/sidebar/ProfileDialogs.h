@@ -4,14 +4,16 @@
 
 class PluginManagerViewModel;
 class ProfileManager;
+class Prompter;
 class QWidget;
 
 /// The profile commands that need a name, a confirmation or a file: save, create from
 /// the selection, apply, update, delete, import and export. Every question goes
-/// through Prompts::current(); failures are told to the user, not only printed.
+/// through the window's prompter; failures are told to the user, not only printed.
 class ProfileDialogs final {
 public:
-    ProfileDialogs(PluginManagerViewModel& viewModel, ProfileManager& profileManager, QWidget* parent);
+    ProfileDialogs(PluginManagerViewModel& viewModel, ProfileManager& profileManager, Prompter& prompter,
+                   QWidget* parent);
 
     void saveCurrentState();
     void createFromSelection();
@@ -31,5 +33,6 @@ private:
 
     PluginManagerViewModel& m_viewModel;
     ProfileManager& m_profileManager;
+    Prompter& m_prompter;
     QWidget* m_parent;
 };

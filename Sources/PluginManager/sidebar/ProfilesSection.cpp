@@ -29,10 +29,11 @@ RowButton* commandButton(const QString& caption, const QString& symbol, const QC
 
 } // namespace
 
-ProfilesSection::ProfilesSection(PluginManagerViewModel& viewModel, ProfileManager& profileManager, QWidget* parent)
+ProfilesSection::ProfilesSection(PluginManagerViewModel& viewModel, ProfileManager& profileManager, Prompter& prompter,
+                                 QWidget* parent)
     : FoldingSection(QStringLiteral("profilesSection"), QStringLiteral("Profiles"), &AppTheme::accentBlue,
                      QMargins(12, 0, 12, 0), 12, parent),
-      m_viewModel(viewModel), m_profileManager(profileManager), m_dialogs(viewModel, profileManager, this)
+      m_viewModel(viewModel), m_profileManager(profileManager), m_dialogs(viewModel, profileManager, prompter, this)
 {
     m_count = new ThemedLabel(QStringLiteral("0"), Typography::sidebarCaption2(), &AppTheme::textTertiary, header());
     m_count->setMinimumWidth(14);

@@ -8,6 +8,7 @@
 class PluginManagerViewModel;
 class ProfileManager;
 class ProfileRow;
+class Prompter;
 class QLabel;
 class QVBoxLayout;
 class RowButton;
@@ -19,7 +20,8 @@ class ProfilesSection final : public FoldingSection {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ProfilesSection)
 public:
-    ProfilesSection(PluginManagerViewModel& viewModel, ProfileManager& profileManager, QWidget* parent = nullptr);
+    ProfilesSection(PluginManagerViewModel& viewModel, ProfileManager& profileManager, Prompter& prompter,
+                    QWidget* parent = nullptr);
 
     QString countText() const;
     RowButton* saveButton() const { return m_saveButton; }

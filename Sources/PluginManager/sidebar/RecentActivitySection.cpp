@@ -10,10 +10,10 @@
 
 #include <QVBoxLayout>
 
-RecentActivitySection::RecentActivitySection(ActivityLogManager& log, QWidget* parent)
+RecentActivitySection::RecentActivitySection(ActivityLogManager& log, Prompter& prompter, QWidget* parent)
     : FoldingSection(QStringLiteral("recentActivitySection"), QStringLiteral("Recent Activity"), &AppTheme::accentPink,
                      QMargins(20, 4, 20, 4), 0, parent),
-      m_log(log)
+      m_log(log), m_prompter(prompter)
 {
     m_count = new ThemedLabel(QString(), Typography::sidebarCaption2(), &AppTheme::textTertiary, header());
     m_count->setContentsMargins(0, 0, 4, 0);
@@ -31,7 +31,7 @@ void RecentActivitySection::foldChanging(bool expanded)
 {
     if (expanded) {
         // A fresh view each time, so a half-answered clear question never survives a fold.
-        m_logView = new ActivityLogView(m_log, body());
+        m_logView = new ActivityLogView(m_log, m_prompter, body());
         m_logView->setMaximumHeight(kLogMaxHeight);
         body()->layout()->addWidget(m_logView);
         // Made after everything else: its Tab stops go where it shows, after the header.

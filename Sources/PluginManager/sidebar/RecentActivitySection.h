@@ -4,6 +4,7 @@
 
 class ActivityLogManager;
 class ActivityLogView;
+class Prompter;
 class QLabel;
 
 /// "Recent Activity": a folding header with the number of log entries (at most 99
@@ -15,7 +16,7 @@ public:
     static constexpr int kShownCountCap = 99;
     static constexpr int kLogMaxHeight = 280;
 
-    explicit RecentActivitySection(ActivityLogManager& log, QWidget* parent = nullptr);
+    RecentActivitySection(ActivityLogManager& log, Prompter& prompter, QWidget* parent = nullptr);
 
     /// Empty while the log is empty.
     QString countText() const;
@@ -26,6 +27,7 @@ private:
     void updateCount();
 
     ActivityLogManager& m_log;
+    Prompter& m_prompter;
     QLabel* m_count = nullptr;
     ActivityLogView* m_logView = nullptr;
 };

@@ -5,11 +5,11 @@
 
 namespace SidebarPrompts {
 
-bool refuseWhileRunning(QWidget* parent, const PluginManagerViewModel& viewModel)
+bool refuseWhileRunning(Prompter& prompter, QWidget* parent, const PluginManagerViewModel& viewModel)
 {
     if (!viewModel.isOperationRunning())
         return false;
-    Prompts::inform(parent, QStringLiteral("Operation in Progress"),
+    prompter.inform(parent, QStringLiteral("Operation in Progress"),
                     QStringLiteral("Another operation is still running. Try again when it has finished."));
     return true;
 }

@@ -77,10 +77,10 @@ QWidget* padded(QWidget* content, int horizontal, QWidget* parent, const QString
 
 } // namespace
 
-SidebarView::SidebarView(PluginManagerViewModel& viewModel, ProfileManager& profileManager,
+SidebarView::SidebarView(PluginManagerViewModel& viewModel, ProfileManager& profileManager, Prompter& prompter,
                          FormatCallback enableAllForFormat, FormatCallback disableAllForFormat, QWidget* parent)
-    : QWidget(parent), m_viewModel(viewModel), m_profileManager(profileManager),
-      m_activityLog(ActivityLogManager::shared())
+    : QWidget(parent), m_viewModel(viewModel), m_profileManager(profileManager), m_activityLog(viewModel.activityLog()),
+      m_prompter(prompter)
 {
     build(std::move(enableAllForFormat), std::move(disableAllForFormat));
 }
@@ -122,10 +122,10 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     auto* block = new QVBoxLayout(profilesAndActions);
     block->setContentsMargins(0, 0, 0, 0);
     block->setSpacing(0);
-    m_profiles = new ProfilesSection(m_viewModel, m_profileManager, profilesAndActions);
+    m_profiles = new ProfilesSection(m_viewModel, m_profileManager, m_prompter, profilesAndActions);
     block->addWidget(m_profiles);
-    m_actions = new ActionsSection(m_viewModel, std::move(enableAllForFormat), std::move(disableAllForFormat),
-                                   profilesAndActions);
+    m_actions = new ActionsSection(m_viewModel, m_prompter, std::move(enableAllForFormat),
+                                   std::move(disableAllForFormat), profilesAndActions);
     m_actionsBlock = m_actions;
     block->addWidget(m_actions);
     content->addWidget(profilesAndActions);
@@ -172,9 +172,9 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
 
     m_statistics = new StatisticsSection(m_viewModel, this);
     root->addWidget(m_statistics);
-    m_menuBar = new MenuBarSection(this);
+    m_menuBar = new MenuBarSection(m_viewModel.services().loginItem, this);
     root->addWidget(m_menuBar);
-    m_recent = new RecentActivitySection(m_activityLog, this);
+    m_recent = new RecentActivitySection(m_activityLog, m_prompter, this);
     root->addWidget(m_recent);
     m_scanning = buildScanningIndicator();
     root->addWidget(m_scanning);

@@ -17,6 +17,7 @@ class MenuBarSection;
 class PluginManagerViewModel;
 class ProfileManager;
 class ProfilesSection;
+class Prompter;
 class QLabel;
 class QScrollArea;
 class QToolButton;
@@ -29,7 +30,8 @@ class PurplePressButton;
 /// The left column of the main window: title, "All Plugins", the active-filter line,
 /// Profiles, Actions, format and manufacturer filters, statistics, the menu-bar helper
 /// switch and the recent activity. It owns only view state; everything it shows comes
-/// from the view model, the profile store and the activity log.
+/// from the view model, the profile store and the activity log the view model was built
+/// on, and it asks through the window's prompter.
 class SidebarView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SidebarView)
@@ -45,8 +47,8 @@ public:
     /// sidebar column (250 px), so the column's width always decides.
     static constexpr int kMinimumContentWidth = 200;
 
-    SidebarView(PluginManagerViewModel& viewModel, ProfileManager& profileManager, FormatCallback enableAllForFormat,
-                FormatCallback disableAllForFormat, QWidget* parent = nullptr);
+    SidebarView(PluginManagerViewModel& viewModel, ProfileManager& profileManager, Prompter& prompter,
+                FormatCallback enableAllForFormat, FormatCallback disableAllForFormat, QWidget* parent = nullptr);
 
     /// Opens Actions, closes Statistics and Recent Activity, and scrolls Actions to the
     /// top 0.05 s later (once it is laid out).
@@ -90,6 +92,7 @@ private:
     PluginManagerViewModel& m_viewModel;
     ProfileManager& m_profileManager;
     ActivityLogManager& m_activityLog;
+    Prompter& m_prompter;
 
     GradientTitle* m_title = nullptr;
     QScrollArea* m_scroll = nullptr;

@@ -224,40 +224,25 @@ public:
     }
 };
 
-std::shared_ptr<Prompter>& slot()
+} // namespace
+
+bool Prompter::confirm(QWidget* parent, const QString& title, const QString& message, const QString& confirmText,
+                       Role confirmRole)
 {
-    static std::shared_ptr<Prompter> current;
-    return current;
+    const Alert alert{title, message, {{QStringLiteral("Cancel"), Role::cancel}, {confirmText, confirmRole}}};
+    return ask(parent, alert) == 1;
 }
 
-} // namespace
+void Prompter::inform(QWidget* parent, const QString& title, const QString& message)
+{
+    ask(parent, {title, message, {{QStringLiteral("OK"), Role::cancel}}});
+}
 
 namespace Prompts {
 
-Prompter& current()
+std::shared_ptr<Prompter> makeDialogPrompter()
 {
-    auto& p = slot();
-    if (!p)
-        p = std::make_shared<QtPrompter>();
-    return *p;
-}
-
-void setCurrent(std::shared_ptr<Prompter> prompter)
-{
-    slot() = std::move(prompter);
-}
-
-bool confirm(QWidget* parent, const QString& title, const QString& message, const QString& confirmText,
-             Prompter::Role confirmRole)
-{
-    const Prompter::Alert alert{
-        title, message, {{QStringLiteral("Cancel"), Prompter::Role::cancel}, {confirmText, confirmRole}}};
-    return current().ask(parent, alert) == 1;
-}
-
-void inform(QWidget* parent, const QString& title, const QString& message)
-{
-    current().ask(parent, {title, message, {{QStringLiteral("OK"), Prompter::Role::cancel}}});
+    return std::make_shared<QtPrompter>();
 }
 
 } // namespace Prompts

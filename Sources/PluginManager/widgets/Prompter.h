@@ -48,18 +48,18 @@ public:
     virtual std::optional<QString> chooseOpenFile(QWidget* parent, const QString& title, const QString& nameFilter) = 0;
     virtual std::optional<QString> chooseSaveFile(QWidget* parent, const QString& title, const QString& proposedName,
                                                   const QString& nameFilter) = 0;
+
+    /// Asks with "Cancel" first and then `confirmText`; true only when the confirming
+    /// button was chosen.
+    bool confirm(QWidget* parent, const QString& title, const QString& message, const QString& confirmText,
+                 Role confirmRole);
+    /// Tells: an alert with one "OK" button.
+    void inform(QWidget* parent, const QString& title, const QString& message);
 };
 
 namespace Prompts {
-/// The prompter in force: real Qt dialogs unless a test installed another.
-Prompter& current();
-void setCurrent(std::shared_ptr<Prompter> prompter);
-/// Asks through current() with "Cancel" first and then `confirmText`; true only when
-/// the confirming button was chosen.
-bool confirm(QWidget* parent, const QString& title, const QString& message, const QString& confirmText,
-             Prompter::Role confirmRole);
-/// Tells through current(): an alert with one "OK" button.
-void inform(QWidget* parent, const QString& title, const QString& message);
+/// Real Qt dialogs: what the programs' start-up builds and hands to everything that asks.
+std::shared_ptr<Prompter> makeDialogPrompter();
 } // namespace Prompts
 
 /// Answers questions from a queue filled by the test; records every question.

@@ -28,14 +28,6 @@ ProgressPanel::ProgressPanel(ProgressWindowManager& manager)
     connect(&manager, &ProgressWindowManager::panelClosed, this, &QWidget::hide);
 }
 
-ProgressPanel& ProgressPanel::install()
-{
-    static QPointer<ProgressPanel> panel;
-    if (!panel)
-        panel = new ProgressPanel(ProgressWindowManager::shared());
-    return *panel;
-}
-
 void ProgressPanel::present()
 {
     centreOverActiveWindow();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 
 class ProgressHUDView;
@@ -13,10 +12,8 @@ class ProgressPanel final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ProgressPanel)
 public:
+    /// The panel of `manager`, which outlives it; the composition root makes one.
     explicit ProgressPanel(ProgressWindowManager& manager);
-
-    /// Creates the process's panel (once) and ties it to ProgressWindowManager::shared().
-    static ProgressPanel& install();
 
     ProgressHUDView* hudView() const { return m_view; }
 
