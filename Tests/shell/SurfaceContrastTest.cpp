@@ -1,3 +1,4 @@
+#include "Support/Eventually.h"
 #include "Support/TextContrast.h"
 #include "onboarding/OnboardingView.h"
 #include "onboarding/SteppedScheduler.h"
@@ -175,7 +176,8 @@ TEST_P(SurfaceContrastTest, MainWindowInEveryState)
               QString());
     EXPECT_EQ(activityLog().log(QStringLiteral("Old Reverb"), QStringLiteral("AU"), ActivityLogEntry::Action::deleted),
               QString());
-    settle(300); // the start-up's own update check has answered
+    // The start-up's own update check must have answered, or its answer would hide the banner.
+    RACKHAND_ASSERT_EVENTUALLY(checker.runningChecks() == 0, 10000);
     checker.apply({QStringLiteral("2.5.0"), QStringLiteral("https://downloads.rackhand.app/R.dmg"),
                    QStringLiteral("Faster scans and a new export."), true});
     view().newPlugins().offer(vm.plugins().mid(0, 4));
