@@ -695,7 +695,7 @@ TEST_F(PluginManagerViewModelOperationsTest, BatchScriptFilesAreExactPrivateAndR
     EXPECT_EQ(m_recorder->commands().first(), "/bin/sh '" + script + "'");
     const QString count = "n=$((n+1)) && printf '%d' $n 2>/dev/null > '" + progress + "'";
     EXPECT_EQ(scriptText,
-              "#!/bin/sh\nn=0\nexec 9<\"$0\" && flock -s 9 2>/dev/null\nmkdir -p '" + central("VST3") + "' && " +
+              "#!/bin/sh\nn=0\ntrap '' PIPE; exec 9<\"$0\" && flock -s 9 2>/dev/null\nmkdir -p '" + central("VST3") + "' && " +
                   guardedMove(a.currentPath, central("VST3/It's.vst3")) + " || echo 'rackhand: item 1 failed' >&2\n" +
                   count + "\nmkdir -p '" + sys("/Library/Audio/Plug-Ins/CLAP") + "' && " +
                   guardedMove(b.currentPath, b.originalPath) + " || echo 'rackhand: item 2 failed' >&2\n" + count);
