@@ -694,11 +694,12 @@ TEST_F(PluginManagerViewModelOperationsTest, BatchScriptFilesAreExactPrivateAndR
     EXPECT_EQ(progress, Paths::tempDir() + "/rackhand_progress_" + match.captured(1) + ".txt");
     EXPECT_EQ(m_recorder->commands().first(), "/bin/sh '" + script + "'");
     const QString count = "n=$((n+1)) && printf '%d' $n 2>/dev/null > '" + progress + "'";
-    EXPECT_EQ(scriptText,
-              "#!/bin/sh\nn=0\ntrap '' PIPE; exec 9<\"$0\" && flock -s 9 2>/dev/null\nmkdir -p '" + central("VST3") + "' && " +
-                  guardedMove(a.currentPath, central("VST3/It's.vst3")) + " || echo 'rackhand: item 1 failed' >&2\n" +
-                  count + "\nmkdir -p '" + sys("/Library/Audio/Plug-Ins/CLAP") + "' && " +
-                  guardedMove(b.currentPath, b.originalPath) + " || echo 'rackhand: item 2 failed' >&2\n" + count);
+    EXPECT_EQ(scriptText, "#!/bin/sh\nn=0\ntrap '' PIPE; exec 9<\"$0\" && flock -s 9 2>/dev/null\nmkdir -p '" +
+                              central("VST3") + "' && " + guardedMove(a.currentPath, central("VST3/It's.vst3")) +
+                              " || echo 'rackhand: item 1 failed' >&2\n" + count + "\nmkdir -p '" +
+                              sys("/Library/Audio/Plug-Ins/CLAP") + "' && " +
+                              guardedMove(b.currentPath, b.originalPath) + " || echo 'rackhand: item 2 failed' >&2\n" +
+                              count);
     EXPECT_EQ(progressText, QByteArray("0"));
     EXPECT_EQ(scriptMode, 0600u);
     EXPECT_EQ(progressMode, 0600u);

@@ -19,7 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QPointer>
 #include <QTimer>
 #include <QUuid>
 
@@ -753,6 +752,37 @@ QStringList runPlainMoves(const QList<DisabledLayout::MoveSpec>& moves, const Pl
     return reasons;
 }
 
+// The moves of a batch that need no rights, made as runPlainMoves() makes them; each one's
+// reason by move.
+QHash<const PlannedMove*, QString> movePlainly(const QList<PlannedMove>& moves, const PluginMover::PlainMove& move,
+                                               const std::function<void(qsizetype)>& movedOne)
+{
+    QList<const PlannedMove*> plain;
+    QList<DisabledLayout::MoveSpec> specs;
+    for (const PlannedMove& planned : moves) {
+        if (!planned.route.privileged) {
+            plain.append(&planned);
+            specs.append(planned.spec);
+        }
+    }
+    const QStringList reasons = runPlainMoves(specs, move, movedOne);
+    QHash<const PlannedMove*, QString> byMove;
+    for (qsizetype i = 0; i < plain.size(); ++i)
+        byMove.insert(plain[i], reasons[i]);
+    return byMove;
+}
+
+// Only the log of a batch cut short depends on its journal: the moves go on without it.
+void writeJournal(const QString& path, const QList<PlannedMove>& moves)
+{
+    QList<BatchJournal::Entry> entries;
+    entries.reserve(moves.size());
+    for (const PlannedMove& move : moves)
+        entries.append(journalEntry(move));
+    if (const QString reason = BatchJournal::write(path, entries); !reason.isEmpty())
+        Diagnostics::print(QStringLiteral("❌ Could not save batch_journal.json: ") + reason);
+}
+
 // Runs the batch script with the progress file polled every 80 ms; its count is shown
 // against `total`, the whole batch.
 ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total, ProgressWindowManager& progress,
@@ -841,15 +871,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
 
     // Should this program die while the batch runs, the next start logs what it did from here.
     const QString journalPath = BatchJournal::defaultPath();
-    {
-        QList<BatchJournal::Entry> entries;
-        entries.reserve(plan.moves.size());
-        for (const PlannedMove& move : plan.moves)
-            entries.append(journalEntry(move));
-        // Only the log of a batch cut short depends on it: the moves go on without it.
-        if (const QString reason = BatchJournal::write(journalPath, entries); !reason.isEmpty())
-            Diagnostics::print(QStringLiteral("❌ Could not save batch_journal.json: ") + reason);
-    }
+    writeJournal(journalPath, plan.moves);
 
     const bool showPanel = total >= kPanelThreshold;
     if (showPanel)
@@ -872,21 +894,10 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     // A cancelled prompt cancels the whole batch.
     QHash<const PlannedMove*, QString> plainReasons;
     if (!(run.didNothing && run.error)) {
-        QList<const PlannedMove*> plain;
-        QList<DisabledLayout::MoveSpec> plainMoves;
-        for (const PlannedMove& move : plan.moves) {
-            if (!move.route.privileged) {
-                plain.append(&move);
-                plainMoves.append(move.spec);
-            }
-        }
         const qsizetype before = privileged.size();
-        const QStringList reasons =
-            runPlainMoves(plainMoves, m_plainMove, [this, showPanel, before, total](qsizetype done) {
-                showProgress(m_progress, showPanel, before + done, total);
-            });
-        for (qsizetype i = 0; i < plain.size(); ++i)
-            plainReasons.insert(plain[i], reasons[i]);
+        plainReasons = movePlainly(plan.moves, m_plainMove, [this, showPanel, before, total](qsizetype done) {
+            showProgress(m_progress, showPanel, before + done, total);
+        });
     }
 
     // A failing line inside the script does not fail the run: each item is judged on disk.
