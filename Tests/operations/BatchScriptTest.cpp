@@ -9,7 +9,10 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,7 +27,7 @@ TEST_F(BatchScriptTest, ScriptTextIsExact)
     const QString expected = QStringLiteral(
         "#!/bin/sh\n"
         "n=0\n"
-        "exec 9<\"$0\" && flock -s 9 2>/dev/null\n"
+        "trap '' PIPE; exec 9<\"$0\" && flock -s 9 2>/dev/null\n"
         "mkdir -p '/L/Disabled/VST3' && [ ! -L '/L/VST3/A.vst3' ] && [ ! -e '/L/Disabled/VST3/A.vst3' ] && "
         "[ ! -L '/L/Disabled/VST3/A.vst3' ] && mv -T '/L/VST3/A.vst3' '/L/Disabled/VST3/A.vst3' "
         "|| echo 'rackhand: item 1 failed' >&2\n"
@@ -35,7 +38,7 @@ TEST_F(BatchScriptTest, ScriptTextIsExact)
         "n=$((n+1)) && printf '%d' $n 2>/dev/null > '/tmp/p'");
     EXPECT_EQ(BatchScript::scriptText(moves, QStringLiteral("/tmp/p")), expected);
     EXPECT_EQ(BatchScript::scriptText({}, QStringLiteral("/tmp/p")),
-              QStringLiteral("#!/bin/sh\nn=0\nexec 9<\"$0\" && flock -s 9 2>/dev/null"));
+              QStringLiteral("#!/bin/sh\nn=0\ntrap '' PIPE; exec 9<\"$0\" && flock -s 9 2>/dev/null"));
 }
 
 TEST_F(BatchScriptTest, RunAndDeleteCommandsAreExact)
@@ -73,6 +76,40 @@ TEST_F(BatchScriptTest, TheScriptRunsFromAFolderMountedNoexec)
     EXPECT_EQ(inNoexecFolder(write + BatchScript::runCommand(script)), 0);
     EXPECT_EQ(readFile(ran), QByteArray("ok"));
     EXPECT_TRUE(QDir(folder).isEmpty());
+}
+
+TEST_F(BatchScriptTest, AScriptWhoseWindowIsGoneGoesPastAFailingItem)
+{
+    // The window died: what the script writes to standard error goes into a pipe no one reads.
+    const QString gone = root() + QStringLiteral("/VST3/Gone.vst3");
+    const QString kept = root() + QStringLiteral("/VST3/Kept.vst3");
+    makeDir(kept);
+    const QString disabled = root() + QStringLiteral("/Disabled/VST3/");
+    const QString progress = root() + QStringLiteral("/progress");
+    const QString script = root() + QStringLiteral("/script.sh");
+    writeFile(script, BatchScript::scriptText({{gone, disabled + QStringLiteral("Gone.vst3")},
+                                               {kept, disabled + QStringLiteral("Kept.vst3")}},
+                                              progress)
+                          .toUtf8());
+    int unread[2];
+    ASSERT_EQ(::pipe(unread), 0);
+    ::close(unread[0]);
+    const QByteArray path = QFile::encodeName(script);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGPIPE, SIG_DFL); // as a shell started by pkexec finds it
+        ::dup2(unread[1], STDERR_FILENO);
+        ::execl("/bin/sh", "sh", path.constData(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(unread[1]);
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_TRUE(QFileInfo(disabled + QStringLiteral("Kept.vst3")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(kept));
+    EXPECT_EQ(readFile(progress), QByteArray("2"));
 }
 
 TEST_F(BatchScriptTest, TemporaryFileNamesShareTheRunId)

@@ -3,6 +3,7 @@
 #include "Support/ScanAndWait.h"
 #include "Support/Unprivileged.h"
 #include "catalogue/PluginScanner.h"
+#include "operations/BatchJournal.h"
 #include "operations/DisabledOrigins.h"
 #include "operations/OperationsFixture.h"
 #include "operations/PluginMover.h"
@@ -340,6 +341,16 @@ protected:
                           name.toUtf8());
     }
 
+    /// The activity log, newest first, as "Disabled A (VST3)".
+    QStringList logged() const
+    {
+        QStringList lines;
+        for (const ActivityLogEntry& entry : activityLog().entries())
+            lines.append(QStringLiteral("%1 %2 (%3)")
+                             .arg(ActivityLogEntry::actionRawValue(entry.action), entry.pluginName, entry.format));
+        return lines;
+    }
+
     /// Every disabled bundle but the unrelated X.
     QList<AudioPlugin> disabledButTheUnrelated(const PluginManagerViewModel& model) const
     {
@@ -372,9 +383,12 @@ TEST_F(OperationReliabilityDeathTest, OriginsWrittenAheadSurviveACrashMidBatch)
                 testing::ExitedWithCode(0), "");
     EXPECT_EQ(batchTempFiles().size(), 2);
 
-    // The next start finds the leftovers and what the script did.
+    // The next start finds the leftovers and what the script did, and logs the moves it made.
     PluginManagerViewModel second(db(), activityLog(), progressState(), services(m_sandboxRunner));
     EXPECT_TRUE(batchTempFiles().isEmpty());
+    EXPECT_EQ(logged(), (QStringList{QStringLiteral("Disabled Comp (Audio Units)"),
+                                     QStringLiteral("Disabled Deep (VST3)"), QStringLiteral("Disabled Sys (VST3)")}));
+    EXPECT_FALSE(QFileInfo::exists(BatchJournal::defaultPath()));
     ASSERT_TRUE(scanAndWait(second));
     const QList<AudioPlugin> disabled = disabledButTheUnrelated(second);
     ASSERT_EQ(disabled.size(), 3);
@@ -445,6 +459,13 @@ TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItA
     QTest::qWait(600);
     EXPECT_FALSE(scanned);
     EXPECT_TRUE(second.isLoading());
+    // The window says why it waits, and how far the earlier batch has come.
+    ProgressWindowManager& panel = progressState();
+    EXPECT_TRUE(panel.isPanelVisible());
+    EXPECT_EQ(panel.hudModel()->label(), QStringLiteral("Finishing an earlier batch…"));
+    EXPECT_EQ(panel.hudModel()->count(), 5);
+    EXPECT_DOUBLE_EQ(panel.hudModel()->progress(), 0.4);
+    EXPECT_TRUE(logged().isEmpty());
     const QHash<QString, QString> origins = DisabledOrigins().origins();
     EXPECT_EQ(origins.value(central("VST3/X 1.vst3")), sys("/Library/Audio/Plug-Ins/VST3/X.vst3"));
     EXPECT_EQ(origins.value(central("VST3/Deep.vst3")), sys("/Library/Audio/Plug-Ins/VST3/Vendor/Deep.vst3"));
@@ -457,6 +478,13 @@ TEST_F(OperationReliabilityDeathTest, ARestartWhileTheScriptStillRunsWaitsForItA
     ASSERT_TRUE(scanned);
     EXPECT_FALSE(second.isOperationRunning());
     EXPECT_TRUE(batchTempFiles().isEmpty());
+    EXPECT_TRUE(panel.isClosePending() || !panel.isPanelVisible());
+    // Every move the script made is logged as the window would have logged it; the home
+    // bundle, which the window would have moved after the script, stayed.
+    EXPECT_EQ(logged(), (QStringList{QStringLiteral("Disabled A (VST3)"), QStringLiteral("Disabled B (VST3)"),
+                                     QStringLiteral("Disabled Comp (Audio Units)"),
+                                     QStringLiteral("Disabled Deep (VST3)"), QStringLiteral("Disabled X (VST3)")}));
+    EXPECT_FALSE(QFileInfo::exists(BatchJournal::defaultPath()));
     expectCatalogueFollowsDisk("after the orphaned batch");
     EXPECT_EQ(second.dbDisabledCount(), 6); // five moved, and the unrelated X
     second.setError(std::nullopt);

@@ -1,15 +1,20 @@
 #include "Support/ScanAndWait.h"
+#include "operations/BatchJournal.h"
 #include "operations/BatchScript.h"
 #include "operations/DisabledOrigins.h"
 #include "operations/OperationsFixture.h"
 #include "operations/ProgressWindowManager.h"
 
+#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -489,6 +494,66 @@ TEST_F(PluginManagerViewModelOperationsTest, OnlyWhatNeedsRightsGoesThroughTheRu
     }
 }
 
+TEST_F(PluginManagerViewModelOperationsTest, HomeFolderMovesOfABatchLeaveTheWindowsThreadFree)
+{
+    // One bundle through the runner and fifty in the user's folder: the panel shows.
+    QList<AudioPlugin> plugins{enabledBundle(sys("/Library/Audio/Plug-Ins/VST3/Sys.vst3"), PluginFormat::vst3)};
+    for (int i = 0; i < 50; ++i)
+        plugins.append(
+            enabledBundle(usr("/Library/Audio/Plug-Ins/VST3/H%1.vst3").arg(i, 2, 10, QChar(u'0')), PluginFormat::vst3));
+    seed(plugins, true);
+    const double total = static_cast<double>(plugins.size());
+
+    // The progress the window's thread has been shown, as it arrives there.
+    ProgressWindowManager& panel = progressState();
+    QList<double> seen;
+    std::atomic<int> reportsSeen{0};
+    QObject watcher;
+    QObject::connect(&panel, &ProgressWindowManager::hudModelChanged, &watcher, [&](ProgressHUDModel* model) {
+        QObject::connect(model, &ProgressHUDModel::progressChanged, &watcher, [&, model] {
+            seen.append(model->progress());
+            reportsSeen = static_cast<int>(seen.size());
+        });
+    });
+
+    // Each home move waits until the window's thread has answered an event posted from the
+    // move (a move on that thread would wait in vain) and has been shown every earlier item.
+    PluginMover mover = this->mover(m_sandboxRunner);
+    std::atomic<int> heldInVain{0};
+    std::atomic<int> reportsLate{0};
+    std::atomic<int> moved{0};
+    mover.setPlainMove([&](const DisabledLayout::MoveSpec& move) {
+        auto answered = std::make_shared<std::atomic<bool>>(false);
+        QMetaObject::invokeMethod(
+            &watcher, [answered] { *answered = true; }, Qt::QueuedConnection);
+        // Once held in vain, the others need not wait as long to show it.
+        const QDeadlineTimer deadline(heldInVain.load() == 0 ? 5000 : 0);
+        while (!*answered && !deadline.hasExpired())
+            QThread::msleep(2);
+        heldInVain += *answered ? 0 : 1;
+        reportsLate += reportsSeen.load() >= moved.load() ? 0 : 1;
+        ++moved;
+        return DisabledLayout::moveItem(move);
+    });
+    const MoveOutcome outcome = mover.switchMany(plugins);
+    ASSERT_FALSE(outcome.error) << outcome.error->detail.toStdString();
+    EXPECT_EQ(outcome.disabled.size(), plugins.size());
+    EXPECT_EQ(heldInVain, 0);
+    EXPECT_EQ(reportsLate, 0);
+
+    // One report per home item, in order, after the runner's part; then the panel fills.
+    QList<double> home;
+    for (int done = 2; done <= plugins.size(); ++done)
+        home.append(done / total);
+    home.append(1.0);
+    ASSERT_GE(seen.size(), home.size());
+    EXPECT_EQ(seen.mid(seen.size() - home.size()), home);
+    EXPECT_EQ(activityLog().entries().size(), plugins.size());
+    EXPECT_FALSE(QFileInfo::exists(BatchJournal::defaultPath()));
+    for (const AudioPlugin& plugin : std::as_const(plugins))
+        EXPECT_FALSE(DisabledLayout::pathExists(plugin.currentPath)) << plugin.currentPath.toStdString();
+}
+
 TEST_F(PluginManagerViewModelOperationsTest, NothingOutsideThePluginFoldersIsMovedOrRemoved)
 {
     struct Case {
@@ -629,11 +694,12 @@ TEST_F(PluginManagerViewModelOperationsTest, BatchScriptFilesAreExactPrivateAndR
     EXPECT_EQ(progress, Paths::tempDir() + "/rackhand_progress_" + match.captured(1) + ".txt");
     EXPECT_EQ(m_recorder->commands().first(), "/bin/sh '" + script + "'");
     const QString count = "n=$((n+1)) && printf '%d' $n 2>/dev/null > '" + progress + "'";
-    EXPECT_EQ(scriptText,
-              "#!/bin/sh\nn=0\nexec 9<\"$0\" && flock -s 9 2>/dev/null\nmkdir -p '" + central("VST3") + "' && " +
-                  guardedMove(a.currentPath, central("VST3/It's.vst3")) + " || echo 'rackhand: item 1 failed' >&2\n" +
-                  count + "\nmkdir -p '" + sys("/Library/Audio/Plug-Ins/CLAP") + "' && " +
-                  guardedMove(b.currentPath, b.originalPath) + " || echo 'rackhand: item 2 failed' >&2\n" + count);
+    EXPECT_EQ(scriptText, "#!/bin/sh\nn=0\ntrap '' PIPE; exec 9<\"$0\" && flock -s 9 2>/dev/null\nmkdir -p '" +
+                              central("VST3") + "' && " + guardedMove(a.currentPath, central("VST3/It's.vst3")) +
+                              " || echo 'rackhand: item 1 failed' >&2\n" + count + "\nmkdir -p '" +
+                              sys("/Library/Audio/Plug-Ins/CLAP") + "' && " +
+                              guardedMove(b.currentPath, b.originalPath) + " || echo 'rackhand: item 2 failed' >&2\n" +
+                              count);
     EXPECT_EQ(progressText, QByteArray("0"));
     EXPECT_EQ(scriptMode, 0600u);
     EXPECT_EQ(progressMode, 0600u);

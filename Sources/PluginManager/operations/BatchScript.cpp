@@ -25,8 +25,10 @@ QString progressPath(const QUuid& id)
 }
 
 namespace {
-// flock(1) keeps the lock on descriptor 9 for the life of the shell and what it runs.
-const QString kLockLine = QStringLiteral("exec 9<\"$0\" && flock -s 9 2>/dev/null");
+// flock(1) keeps the lock on descriptor 9 for the life of the shell and what it runs. A
+// script whose window died writes its errors into a pipe no one reads: without the trap the
+// first failing item would end it there, with the rest of the batch never moved.
+const QString kLockLine = QStringLiteral("trap '' PIPE; exec 9<\"$0\" && flock -s 9 2>/dev/null");
 
 // What the script writes to standard error after the lines of move `index` (from 0) when it fails.
 QString failureMarker(qsizetype index)

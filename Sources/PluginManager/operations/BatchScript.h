@@ -22,7 +22,8 @@ QString scriptPath(const QUuid& id);
 QString progressPath(const QUuid& id);
 
 /// "#!/bin/sh", "n=0", the line that makes the running script hold a shared lock on
-/// its own file (so a later start-up sees a live batch even after this program died),
+/// its own file (so a later start-up sees a live batch even after this program died) and
+/// go on when no one reads its standard error any more,
 /// then per move its mkdir/mv line, ending in a marker on standard error when it fails
 /// ("rackhand: item <n> failed"), and its counting line (whose errors are silenced:
 /// progress is cosmetic), joined by line feeds with none after the last line.

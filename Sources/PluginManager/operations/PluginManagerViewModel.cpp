@@ -42,15 +42,21 @@ PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, Activit
 {
     // A batch whose program died left its script and progress file behind, and a killed
     // copy its hidden staging names. A batch whose script still runs is waited for.
-    if (PluginMover::removeStaleBatchFiles())
+    std::optional<PluginError> unrecorded;
+    if (PluginMover::removeStaleBatchFiles()) {
         waitForEarlierBatch();
-    else
+    } else {
         PluginMover::removeStagingLeftovers();
+        // A batch whose window died after its script had ended: its moves are logged now.
+        unrecorded = m_mover.recordEndedBatch();
+    }
     // Nothing is created on disk here; the first page and counts of the existing catalogue come first.
     refreshFromDatabase();
     // A catalogue file that could not be read was set aside when it was opened.
     if (const QString notice = m_database.takeSetAsideNotice(); !notice.isEmpty())
         setError(PluginError::databaseError(notice));
+    else if (unrecorded)
+        setError(unrecorded);
 }
 
 PluginManagerViewModel::~PluginManagerViewModel()
@@ -180,19 +186,30 @@ void PluginManagerViewModel::waitForEarlierBatch()
 {
     m_waitingForEarlierBatch = true;
     setOperationRunning(true);
+    // The panel says why nothing can be done yet, once the window it centres on is up.
+    QTimer::singleShot(0, this, [this] {
+        if (m_waitingForEarlierBatch)
+            m_mover.showEarlierBatch();
+    });
     auto* poll = new QTimer(this);
     poll->setInterval(kEarlierBatchPollMs);
     connect(poll, &QTimer::timeout, this, [this, poll] {
-        if (PluginMover::earlierBatchRunning())
+        if (PluginMover::earlierBatchRunning()) {
+            m_mover.showEarlierBatchProgress();
             return;
+        }
         poll->deleteLater();
         poll->stop();
+        m_mover.hideEarlierBatch();
         PluginMover::removeStaleBatchFiles();
         PluginMover::removeStagingLeftovers();
+        const std::optional<PluginError> unrecorded = m_mover.recordEndedBatch();
         m_waitingForEarlierBatch = false;
         setOperationRunning(false);
         // What that batch moved never reached the catalogue: only the disk knows.
         scanForPlugins();
+        if (unrecorded)
+            setError(unrecorded);
     });
     poll->start();
 }

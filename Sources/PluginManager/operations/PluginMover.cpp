@@ -1,11 +1,13 @@
 #include "operations/PluginMover.h"
 
+#include "Platform/Diagnostics.h"
 #include "Platform/Paths.h"
 #include "Platform/PluginFolderTable.h"
 #include "Platform/ProcessLauncher.h"
 #include "catalogue/ActivityLogManager.h"
 #include "catalogue/DisabledLayout.h"
 #include "catalogue/PluginDatabase.h"
+#include "operations/BatchJournal.h"
 #include "operations/BatchScript.h"
 #include "operations/DisabledOrigins.h"
 #include "operations/ProgressWindowManager.h"
@@ -13,6 +15,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -24,6 +27,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -108,6 +112,35 @@ bool hasLeft(const PlannedMove& move)
 bool verifyMoved(const PlannedMove& move)
 {
     return hasArrived(move) && hasLeft(move);
+}
+
+// What a batch's journal keeps of a planned move, and the move again from it.
+BatchJournal::Entry journalEntry(const PlannedMove& move)
+{
+    return {move.plugin.name,
+            PluginFormats::rawValue(move.plugin.format),
+            !move.plugin.isEnabled,
+            move.spec.source,
+            move.spec.destination,
+            static_cast<quint64>(move.identity.device),
+            static_cast<quint64>(move.identity.inode),
+            static_cast<quint32>(move.identity.type),
+            static_cast<qint64>(move.identity.modified.tv_sec),
+            static_cast<qint64>(move.identity.modified.tv_nsec),
+            move.crossDevice};
+}
+
+PlannedMove plannedMove(const BatchJournal::Entry& entry)
+{
+    PlannedMove move;
+    move.spec = {entry.source, entry.destination};
+    move.identity.device = static_cast<dev_t>(entry.device);
+    move.identity.inode = static_cast<ino_t>(entry.inode);
+    move.identity.type = static_cast<mode_t>(entry.type);
+    move.identity.modified.tv_sec = static_cast<time_t>(entry.modifiedSeconds);
+    move.identity.modified.tv_nsec = static_cast<long>(entry.modifiedNanoseconds);
+    move.crossDevice = entry.crossDevice;
+    return move;
 }
 
 QString withCause(const QString& reason, const QString& cause)
@@ -324,6 +357,7 @@ public:
             m_lines.append(QStringLiteral("%1 could not be saved: %2").arg(what, reason));
     }
     bool isEmpty() const { return m_lines.isEmpty(); }
+    const QStringList& lines() const { return m_lines; }
 
     // Names what moved, so the user knows the disk is ahead of what the window shows.
     QString describe(const QList<AudioPlugin>& moved) const
@@ -428,7 +462,8 @@ QSet<QString> liveBatchRuns()
 PluginMover::PluginMover(PluginDatabase& database, ActivityLogManager& activityLog, ProgressWindowManager& progress,
                          PlatformServices services, QString originsPath)
     : m_database(database), m_activityLog(activityLog), m_progress(progress), m_services(std::move(services)),
-      m_originsPath(std::move(originsPath))
+      m_originsPath(std::move(originsPath)),
+      m_plainMove([](const DisabledLayout::MoveSpec& move) { return DisabledLayout::moveItem(move); })
 {
     Q_ASSERT_X(!m_originsPath.isEmpty(), "PluginMover", "the owner names the origins file");
 }
@@ -487,6 +522,109 @@ bool PluginMover::removeStaleBatchFiles()
 void PluginMover::removeStagingLeftovers()
 {
     StagingNames().removeLeftovers();
+}
+
+// --- A batch started by an earlier run of the program ---
+
+namespace {
+
+// The script and progress file of a batch that still runs, if any.
+std::optional<std::pair<QString, QString>> liveBatchFiles()
+{
+    const QSet<QString> live = liveBatchRuns();
+    if (live.isEmpty())
+        return std::nullopt;
+    const QString runId = *live.cbegin();
+    const QDir temp(Paths::tempDir());
+    return std::pair{temp.filePath(kScriptPrefix + runId + QStringLiteral(".sh")),
+                     temp.filePath(kProgressPrefix + runId + QStringLiteral(".txt"))};
+}
+
+// The number of moves in a batch script: one counting line each.
+int movesInScript(const QString& scriptFile)
+{
+    QFile file(scriptFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    int moves = 0;
+    while (!file.atEnd()) {
+        if (file.readLine().startsWith("n=$((n+1))"))
+            ++moves;
+    }
+    return moves;
+}
+
+} // namespace
+
+QString PluginMover::earlierBatchLabel()
+{
+    return QStringLiteral("Finishing an earlier batch…");
+}
+
+void PluginMover::showEarlierBatch() const
+{
+    const auto files = liveBatchFiles();
+    m_progress.show(earlierBatchLabel(), files ? movesInScript(files->first) : 0);
+    showEarlierBatchProgress();
+}
+
+void PluginMover::showEarlierBatchProgress() const
+{
+    const auto files = liveBatchFiles();
+    if (!files || m_progress.hudModel()->label() != earlierBatchLabel())
+        return;
+    QFile file(files->second);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    if (const std::optional<double> fraction =
+            BatchScript::parseProgress(file.read(64), m_progress.hudModel()->count()))
+        m_progress.hudModel()->setProgress(*fraction);
+}
+
+void PluginMover::hideEarlierBatch() const
+{
+    if (m_progress.isPanelVisible() && m_progress.hudModel()->label() == earlierBatchLabel())
+        m_progress.hide();
+}
+
+std::optional<PluginError> PluginMover::recordEndedBatch() const
+{
+    const QString journalPath = BatchJournal::defaultPath();
+    const std::optional<QList<BatchJournal::Entry>> entries = BatchJournal::read(journalPath);
+    if (!entries)
+        return std::nullopt;
+    // Judged as the batch would have judged them, in its order: first what was enabled, then
+    // what was disabled. An item not done keeps its origin record: its bundle is still at
+    // the source, and the record is harmless there.
+    DisabledOrigins origins(m_originsPath);
+    QList<std::pair<QString, QString>> enabled;
+    QList<std::pair<QString, QString>> disabled;
+    bool wavesEnabled = false;
+    for (const BatchJournal::Entry& entry : *entries) {
+        if (!verifyMoved(plannedMove(entry)))
+            continue;
+        (entry.enable ? enabled : disabled).append({entry.name, entry.format});
+        if (entry.enable) {
+            origins.forget(entry.source);
+            wavesEnabled = wavesEnabled || entry.format == PluginFormats::rawValue(PluginFormat::wavesBundle);
+        }
+    }
+    RecordFailures failures;
+    if (!enabled.isEmpty())
+        failures.add(QStringLiteral("The activity log"),
+                     m_activityLog.logBatch(enabled, ActivityLogEntry::Action::enabled));
+    if (!disabled.isEmpty())
+        failures.add(QStringLiteral("The activity log"),
+                     m_activityLog.logBatch(disabled, ActivityLogEntry::Action::disabled));
+    failures.add(QStringLiteral("Where the bundles came from"), origins.saveIfChanged());
+    if (const QString reason = BatchJournal::remove(journalPath); !reason.isEmpty())
+        Diagnostics::print(QStringLiteral("❌ Could not remove batch_journal.json: ") + reason);
+    if (wavesEnabled)
+        runWavesAURegUtilities();
+    if (failures.isEmpty())
+        return std::nullopt;
+    return PluginError::unknownError(QStringLiteral("The moves of an earlier batch were not all recorded:\n") +
+                                     failures.lines().join(u'\n'));
 }
 
 // --- One plug-in ---
@@ -588,6 +726,63 @@ void showProgress(ProgressWindowManager& progress, bool panel, qsizetype done, q
         progress.hudModel()->setProgress(static_cast<double>(done) / static_cast<double>(total));
 }
 
+// Makes the moves that need no rights one after another on a worker thread, while this
+// thread's event loop keeps turning (repaints, the panel) as it does during a privileged
+// run; `movedOne` runs here after each move with the number made so far. Returns each
+// move's reason, empty when it went through.
+QStringList runPlainMoves(const QList<DisabledLayout::MoveSpec>& moves, const PluginMover::PlainMove& move,
+                          const std::function<void(qsizetype)>& movedOne)
+{
+    QStringList reasons(moves.size());
+    if (moves.isEmpty())
+        return reasons;
+    QEventLoop loop;
+    QObject here; // receives the worker's reports on this thread
+    std::thread worker([&moves, &move, &movedOne, &reasons, &loop, &here] {
+        for (qsizetype i = 0; i < moves.size(); ++i) {
+            reasons[i] = move(moves[i]);
+            QMetaObject::invokeMethod(
+                &here, [&movedOne, i] { movedOne(i + 1); }, Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The loop also ends when the program quits: the moves under way still finish first.
+    worker.join();
+    return reasons;
+}
+
+// The moves of a batch that need no rights, made as runPlainMoves() makes them; each one's
+// reason by move.
+QHash<const PlannedMove*, QString> movePlainly(const QList<PlannedMove>& moves, const PluginMover::PlainMove& move,
+                                               const std::function<void(qsizetype)>& movedOne)
+{
+    QList<const PlannedMove*> plain;
+    QList<DisabledLayout::MoveSpec> specs;
+    for (const PlannedMove& planned : moves) {
+        if (!planned.route.privileged) {
+            plain.append(&planned);
+            specs.append(planned.spec);
+        }
+    }
+    const QStringList reasons = runPlainMoves(specs, move, movedOne);
+    QHash<const PlannedMove*, QString> byMove;
+    for (qsizetype i = 0; i < plain.size(); ++i)
+        byMove.insert(plain[i], reasons[i]);
+    return byMove;
+}
+
+// Only the log of a batch cut short depends on its journal: the moves go on without it.
+void writeJournal(const QString& path, const QList<PlannedMove>& moves)
+{
+    QList<BatchJournal::Entry> entries;
+    entries.reserve(moves.size());
+    for (const PlannedMove& move : moves)
+        entries.append(journalEntry(move));
+    if (const QString reason = BatchJournal::write(path, entries); !reason.isEmpty())
+        Diagnostics::print(QStringLiteral("❌ Could not save batch_journal.json: ") + reason);
+}
+
 // Runs the batch script with the progress file polled every 80 ms; its count is shown
 // against `total`, the whole batch.
 ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total, ProgressWindowManager& progress,
@@ -674,6 +869,10 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
         return outcome;
     }
 
+    // Should this program die while the batch runs, the next start logs what it did from here.
+    const QString journalPath = BatchJournal::defaultPath();
+    writeJournal(journalPath, plan.moves);
+
     const bool showPanel = total >= kPanelThreshold;
     if (showPanel)
         m_progress.show(panelLabel(plugins), static_cast<int>(total));
@@ -695,13 +894,10 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     // A cancelled prompt cancels the whole batch.
     QHash<const PlannedMove*, QString> plainReasons;
     if (!(run.didNothing && run.error)) {
-        qsizetype done = privileged.size();
-        for (const PlannedMove& move : plan.moves) {
-            if (move.route.privileged)
-                continue;
-            plainReasons.insert(&move, DisabledLayout::moveItem(move.spec));
-            showProgress(m_progress, showPanel, ++done, total);
-        }
+        const qsizetype before = privileged.size();
+        plainReasons = movePlainly(plan.moves, m_plainMove, [this, showPanel, before, total](qsizetype done) {
+            showProgress(m_progress, showPanel, before + done, total);
+        });
     }
 
     // A failing line inside the script does not fail the run: each item is judged on disk.
@@ -742,6 +938,9 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     if (!outcome.disabled.isEmpty())
         failures.add(QStringLiteral("The activity log"),
                      m_activityLog.logBatch(logPairs(outcome.disabled), ActivityLogEntry::Action::disabled));
+    // Recorded: a later start must not log these moves again.
+    if (const QString reason = BatchJournal::remove(journalPath); !reason.isEmpty())
+        Diagnostics::print(QStringLiteral("❌ Could not remove batch_journal.json: ") + reason);
     // Progress is cosmetic and the exit status follows the last line: a run that ran and
     // whose every item verified on disk is a success, whatever it said.
     const bool allMoved = outcome.notChanged.size() == plan.refused.size();

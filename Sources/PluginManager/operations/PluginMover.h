@@ -2,12 +2,14 @@
 
 #include "Platform/PlatformServices.h"
 #include "Platform/PrivilegedRunner.h"
+#include "catalogue/DisabledLayout.h"
 #include "catalogue/PluginModels.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class ActivityLogManager;
@@ -69,6 +71,25 @@ public:
     /// Removes what moves killed part-way left under their hidden staging names.
     static void removeStagingLeftovers();
 
+    /// The progress panel's title while an earlier batch still runs.
+    static QString earlierBatchLabel();
+    /// Shows an earlier batch that still runs on the progress panel, with its moves and how
+    /// many of them are done; showEarlierBatchProgress() updates the count, hideEarlierBatch()
+    /// closes the panel.
+    void showEarlierBatch() const;
+    void showEarlierBatchProgress() const;
+    void hideEarlierBatch() const;
+    /// Records a batch whose window died before it did (its journal is left): the moves that
+    /// the disk shows done are written to the activity log as the batch would have written
+    /// them, their origin records are settled, and the journal is removed. Call only when no
+    /// batch runs. The error says what could not be saved.
+    [[nodiscard]] std::optional<PluginError> recordEndedBatch() const;
+
+    /// How a move with the user's own rights is made; by default DisabledLayout::moveItem. A
+    /// batch runs it on a worker thread. Tests replace it (to hold a move, say).
+    using PlainMove = std::function<QString(const DisabledLayout::MoveSpec&)>;
+    void setPlainMove(PlainMove move) { m_plainMove = std::move(move); }
+
 private:
     PrivilegedRunner::Result runPrivileged(const QString& command) const;
 
@@ -77,4 +98,5 @@ private:
     ProgressWindowManager& m_progress;
     PlatformServices m_services;
     QString m_originsPath;
+    PlainMove m_plainMove;
 };
