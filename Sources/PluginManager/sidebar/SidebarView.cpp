@@ -21,6 +21,7 @@
 #include "widgets/ThemedLabel.h"
 #include "widgets/Typography.h"
 
+#include <QApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -102,7 +103,8 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // On a short window the open sections reach below the fold: the bar says so.
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scrollContent = new QWidget;
     m_scrollContent->setObjectName(QStringLiteral("sidebarContent"));
@@ -169,6 +171,12 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     content->addStretch(1);
     m_scroll->setWidget(m_scrollContent);
     root->addWidget(m_scroll, 1);
+    // However the focus arrives (Tab from outside, a click, a shortcut), a control cut off
+    // by the fold is scrolled into view.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && m_scrollContent->isAncestorOf(now))
+            m_scroll->ensureWidgetVisible(now, 0, kFocusMargin);
+    });
 
     m_statistics = new StatisticsSection(m_viewModel, this);
     root->addWidget(m_statistics);
