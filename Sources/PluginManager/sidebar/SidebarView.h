@@ -77,6 +77,9 @@ public:
     QScrollArea* scrollArea() const { return m_scroll; }
     QWidget* actionsBlock() const { return m_actionsBlock; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void build(FormatCallback enableAllForFormat, FormatCallback disableAllForFormat);
     QWidget* buildHeader();
