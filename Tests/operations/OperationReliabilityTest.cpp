@@ -1,5 +1,6 @@
 #include "MakeDemoTree/DemoTree.h"
 #include "Platform/DataFolderLock.h"
+#include "Support/ExecSql.h"
 #include "Support/ScanAndWait.h"
 #include "Support/Unprivileged.h"
 #include "catalogue/PluginScanner.h"
@@ -235,16 +236,6 @@ private:
     std::shared_ptr<PrivilegedRunner> m_runner;
     std::function<void()> m_interruption;
 };
-
-void execSql(const QString& databasePath, const char* sql)
-{
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(databasePath).constData(), &db), SQLITE_OK);
-    char* message = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
-    sqlite3_free(message);
-    sqlite3_close(db);
-}
 
 class OperationReliabilityTest : public OperationsTest {
 protected:

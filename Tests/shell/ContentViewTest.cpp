@@ -2,6 +2,7 @@
 
 #include "Platform/DefaultsStore.h"
 #include "Support/Eventually.h"
+#include "Support/ExecSql.h"
 #include "pluginlist/MainContentView.h"
 #include "shell/AlertExpectations.h"
 #include "shell/HiddenKeySequence.h"
@@ -11,13 +12,11 @@
 #include "shell/UpdateBanner.h"
 
 #include <QDialog>
-#include <QFile>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTest>
 
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace {
 
@@ -377,16 +376,6 @@ private:
     ScriptedPrompter& m_answers;
     int m_open = 0;
 };
-
-void execSql(const QString& databasePath, const char* sql)
-{
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(databasePath).constData(), &db), SQLITE_OK);
-    char* message = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
-    sqlite3_free(message);
-    sqlite3_close(db);
-}
 
 } // namespace
 

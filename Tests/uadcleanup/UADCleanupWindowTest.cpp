@@ -9,7 +9,26 @@
 #include <QPushButton>
 #include <QTest>
 
-using UADCleanupWindowTest = ShellTest;
+class UADCleanupWindowTest : public ShellTest {
+protected:
+    /// The window over one enabled UAD bundle and `profile` on the Desktop, its sheet open.
+    void openSheetOverOneBundle(const QByteArray& profile)
+    {
+        const QString bundle = sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/UAD Pultec EQP-1A.vst3"));
+        makeBundle(bundle);
+        seed({record(QStringLiteral("UAD Pultec EQP-1A"), PluginFormat::vst3, bundle, true)});
+        writeFile(usr(QStringLiteral("/Desktop/UADSystemProfile.txt")), profile);
+        ASSERT_TRUE(showAndWaitForStartup());
+        uad().setShowCleanupSheet(true);
+        dialog = view().uadCleanupSheet();
+        ASSERT_NE(dialog, nullptr);
+        sheet = dialog->findChild<UADCleanupSheet*>();
+        ASSERT_NE(sheet, nullptr);
+    }
+
+    QPointer<QDialog> dialog;
+    UADCleanupSheet* sheet = nullptr;
+};
 
 TEST_F(UADCleanupWindowTest, TheHiddenSequenceOpensTheSheetAndEscapeClosesIt)
 {
@@ -38,17 +57,7 @@ TEST_F(UADCleanupWindowTest, TheHiddenSequenceOpensTheSheetAndEscapeClosesIt)
 
 TEST_F(UADCleanupWindowTest, AFailedDisableShowsItsErrorOnceInTheSheet)
 {
-    const QString bundle = sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/UAD Pultec EQP-1A.vst3"));
-    makeBundle(bundle);
-    seed({record(QStringLiteral("UAD Pultec EQP-1A"), PluginFormat::vst3, bundle, true)});
-    writeFile(usr(QStringLiteral("/Desktop/UADSystemProfile.txt")),
-              "Plug-in Authorizations\nPultec EQP-1A: Demo expired\n");
-    ASSERT_TRUE(showAndWaitForStartup());
-    uad().setShowCleanupSheet(true);
-    QDialog* dialog = view().uadCleanupSheet();
-    ASSERT_NE(dialog, nullptr);
-    auto* sheet = dialog->findChild<UADCleanupSheet*>();
-    ASSERT_NE(sheet, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openSheetOverOneBundle("Plug-in Authorizations\nPultec EQP-1A: Demo expired\n"));
     const auto settle = [this] {
         QDeadlineTimer deadline(10000);
         do
@@ -80,17 +89,8 @@ TEST_F(UADCleanupWindowTest, AFailedDisableShowsItsErrorOnceInTheSheet)
 // sheet's buttons: Enter and Return still press the focused one, and Escape still closes.
 TEST_F(UADCleanupWindowTest, EnterPressesTheFocusedButtonOfTheSheet)
 {
-    const QString bundle = sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/UAD Pultec EQP-1A.vst3"));
-    makeBundle(bundle);
-    seed({record(QStringLiteral("UAD Pultec EQP-1A"), PluginFormat::vst3, bundle, true)});
-    writeFile(usr(QStringLiteral("/Desktop/UADSystemProfile.txt")),
-              "Plug-in Authorizations\nPultec EQP-1A: Demo expired\nLA-2A: Demo expired\n");
-    ASSERT_TRUE(showAndWaitForStartup());
-    uad().setShowCleanupSheet(true);
-    QPointer<QDialog> dialog = view().uadCleanupSheet();
-    ASSERT_NE(dialog, nullptr);
-    auto* sheet = dialog->findChild<UADCleanupSheet*>();
-    ASSERT_NE(sheet, nullptr);
+    ASSERT_NO_FATAL_FAILURE(
+        openSheetOverOneBundle("Plug-in Authorizations\nPultec EQP-1A: Demo expired\nLA-2A: Demo expired\n"));
     uad().retryWithExistingProfile();
     RACKHAND_ASSERT_EVENTUALLY(!uad().isLoading(), 10000);
     QCoreApplication::processEvents();
