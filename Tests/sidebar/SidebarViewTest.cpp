@@ -173,6 +173,8 @@ TEST_F(SidebarViewTest, ExpandActionsScrollsToThemAfterTheDelay)
     profiles().saveProfile(QStringLiteral("C"), vm().plugins());
     sidebar().formatsSection()->setExpanded(true);
     sidebar().manufacturersSection()->setExpanded(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sidebar()));
+    QCoreApplication::processEvents(); // the opened sections laid out, as before a user's click
 
     sidebar().allPluginsRow()->click(); // shows Actions and asks for the scroll
     QScrollBar* bar = sidebar().scrollArea()->verticalScrollBar();
