@@ -315,7 +315,7 @@ TEST_F(PluginDatabaseTest, BatchUpdatesAndDeletesAreOneTransactionEach)
               QStringLiteral("2 of 3 plug-ins were no longer listed in it (it was rewritten meanwhile)"));
     EXPECT_EQ(m_db->totalEnabledCount(), 1);
     EXPECT_EQ(m_db->deletePlugins({rows[0].id, rows[2].id}),
-              QStringLiteral("1 of 2 plug-ins were no longer listed in it (it was rewritten meanwhile)"));
+              QStringLiteral("1 of 2 plug-ins was no longer listed in it (it was rewritten meanwhile)"));
     EXPECT_TRUE(all().isEmpty());
 }
 

@@ -1,5 +1,6 @@
 #include "MakeDemoTree/DemoTree.h"
 #include "Platform/DataFolderLock.h"
+#include "Support/ExecSql.h"
 #include "Support/ScanAndWait.h"
 #include "Support/Unprivileged.h"
 #include "catalogue/PluginScanner.h"
@@ -236,16 +237,6 @@ private:
     std::shared_ptr<PrivilegedRunner> m_runner;
     std::function<void()> m_interruption;
 };
-
-void execSql(const QString& databasePath, const char* sql)
-{
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(databasePath).constData(), &db), SQLITE_OK);
-    char* message = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
-    sqlite3_free(message);
-    sqlite3_close(db);
-}
 
 class OperationReliabilityTest : public OperationsTest {
 protected:
@@ -708,6 +699,7 @@ TEST_F(OperationReliabilityTest, RecordsThatCannotBeSavedAfterAMoveAreReported)
         QString what;
         std::function<void()> inject;
         std::function<void()> mend;
+        int bundles; // the count's grammar: one plug-in, or many
     };
     const QString dbPath = Paths::dataFile(QStringLiteral("plugins.db"));
     const QString logPath = Paths::dataFile(QStringLiteral("activity_log.json"));
@@ -718,28 +710,28 @@ TEST_F(OperationReliabilityTest, RecordsThatCannotBeSavedAfterAMoveAreReported)
              execSql(dbPath,
                      "CREATE TRIGGER full BEFORE UPDATE ON plugins BEGIN SELECT RAISE(ABORT, 'disk full'); END");
          },
-         [&] { execSql(dbPath, "DROP TRIGGER full"); }},
+         [&] { execSql(dbPath, "DROP TRIGGER full"); }, 1},
         {"activity log", QStringLiteral("The activity log could not be saved"),
          [&] {
              QFile::remove(logPath);
              makeDir(logPath);
          },
-         [&] { QDir(logPath).removeRecursively(); }},
+         [&] { QDir(logPath).removeRecursively(); }, 2},
         {"origins", QStringLiteral("Where the bundles came from could not be saved"),
          [&] {
              QFile::remove(originsPath);
              makeDir(originsPath);
          },
-         [&] { QDir(originsPath).removeRecursively(); }},
+         [&] { QDir(originsPath).removeRecursively(); }, 1},
     };
     PluginManagerViewModel& model = vm();
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        // Two disabled system bundles with their recorded origins; the runner moves them back.
+        // Disabled system bundles with their recorded origins; the runner moves them back.
         QList<AudioPlugin> plugins;
         DisabledOrigins origins;
-        for (int i = 0; i < 2; ++i, ++n) {
+        for (int i = 0; i < c.bundles; ++i, ++n) {
             AudioPlugin plugin = enabledBundle(central(QStringLiteral("VST3/P%1.vst3").arg(n)), PluginFormat::vst3);
             plugin.originalPath = sys(QStringLiteral("/Library/Audio/Plug-Ins/VST3/P%1.vst3").arg(n));
             plugin.isEnabled = false;
@@ -758,7 +750,12 @@ TEST_F(OperationReliabilityTest, RecordsThatCannotBeSavedAfterAMoveAreReported)
         m_recorder->setOnRun({});
         ASSERT_TRUE(model.error());
         EXPECT_TRUE(model.error()->detail.contains(c.what)) << model.error()->detail.toStdString();
-        EXPECT_EQ(model.error()->kind, PluginError::Kind::unknownError);
+        // The cause is known, and the count reads as a count.
+        EXPECT_EQ(model.error()->kind, PluginError::Kind::databaseError);
+        EXPECT_TRUE(model.error()->detail.startsWith(
+            c.bundles == 1 ? QStringLiteral("1 plug-in was changed on disk, but not everything was recorded:")
+                           : QStringLiteral("2 plug-ins were changed on disk, but not everything was recorded:")))
+            << model.error()->detail.toStdString();
         EXPECT_TRUE(model.error()->detail.contains(QStringLiteral("\"P%1\" (VST3)").arg(n - 1)));
         c.mend();
 

@@ -329,6 +329,14 @@ TEST_F(PluginManagerViewModelOperationsTest, EnablingOntoAnOccupiedOriginalPathT
     EXPECT_EQ(readFile(sysOriginal + "/Contents/MacOS/binary"), QByteArray("occupant"));
     EXPECT_FALSE(QFileInfo::exists(sysOriginal + "/Occupied.vst3"));
     EXPECT_EQ(actions(), QStringList{"Enabled Free"});
+
+    // One left out of two reads as one.
+    model.setError(std::nullopt);
+    model.toggleMultiplePlugins({privileged, row(free.id)});
+    ASSERT_TRUE(model.error());
+    EXPECT_TRUE(model.error()->detail.startsWith("1 of 2 plug-ins was not changed"))
+        << model.error()->detail.toStdString();
+    EXPECT_FALSE(row(free.id).isEnabled);
 }
 
 TEST_F(PluginManagerViewModelOperationsTest, WhatAppearsAtTheDestinationOrSourceBeforeTheRunIsNeverMovedInto)

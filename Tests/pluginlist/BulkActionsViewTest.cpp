@@ -9,12 +9,14 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QLabel>
 #include <QListView>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QToolTip>
 
 class BulkActionsViewTest : public PluginListTest {
 protected:
@@ -351,6 +353,44 @@ TEST_F(BulkActionsViewTest, AutoScrollEndsOnWholeRows)
             EXPECT_TRUE(viewport.contains(rect)) << "row " << row << " at " << rect.top() << "..." << rect.bottom();
         }
     }
+}
+
+// Two bundles of one name and format (one in a system folder, one in the home folder) show
+// the same badge twice: each badge names its bundle's place, to the pointer and to a reader.
+TEST_F(BulkActionsViewTest, TwinBadgesAreToldApartByTheirBundlesPlaces)
+{
+    const AudioPlugin system = plugin(QStringLiteral("Twin"), PluginFormat::vst3);
+    AudioPlugin own = record(QStringLiteral("Twin"), PluginFormat::vst3, true, QStringLiteral("Acme"));
+    own.originalPath = own.currentPath = usr(QStringLiteral("/Library/Audio/Plug-Ins/VST3/Twin.vst3"));
+    makeBundle(own.currentPath);
+    seed({system, own});
+    panel();
+    collect({system, own});
+    ASSERT_EQ(panel().listModel()->rowCount(), 1);
+    const ConsolidatedPlugin* twin = panel().listModel()->entry(0);
+    ASSERT_EQ(twin->variants.size(), 2);
+    ASSERT_EQ(twin->variants.at(0).badgeLabel(), twin->variants.at(1).badgeLabel());
+
+    QListView* list = panel().list();
+    QAccessibleInterface* row = QAccessible::queryAccessibleInterface(list)->tableInterface()->cellAt(0, 0);
+    ASSERT_NE(row, nullptr);
+    ASSERT_EQ(row->childCount(), 2);
+    const QList<QRect> badges = BulkPluginRow::badgeRects(rowRect(0).adjusted(0, 1, 0, -1), twin->variants);
+    QStringList places;
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const QString place = row->child(i)->text(QAccessible::Description);
+        places.append(place);
+        EXPECT_EQ(row->child(i)->text(QAccessible::Name), QStringLiteral("VST3"));
+        QHelpEvent hover(QEvent::ToolTip, badges.at(i).center(), list->viewport()->mapToGlobal(badges.at(i).center()));
+        QCoreApplication::sendEvent(list->viewport(), &hover);
+        EXPECT_EQ(QToolTip::text(), place);
+        QToolTip::hideText();
+    }
+    places.sort();
+    QStringList expected{system.currentPath, own.currentPath};
+    expected.sort();
+    EXPECT_EQ(places, expected);
 }
 
 // Moving onto a badge is heard as a move of focus to it, and switching a badge or marking a row

@@ -2,6 +2,7 @@
 
 #include "Platform/DefaultsStore.h"
 #include "Support/Eventually.h"
+#include "Support/ExecSql.h"
 #include "pluginlist/MainContentView.h"
 #include "shell/AlertExpectations.h"
 #include "shell/HiddenKeySequence.h"
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -332,6 +335,79 @@ TEST_F(ContentViewTest, EveryOperationErrorRaisesTheErrorAlert)
     settle();
     ASSERT_EQ(prompter->alerts.size(), 3);
     EXPECT_EQ(prompter->alerts.last().message, QStringLiteral("Invalid path: /y"));
+}
+
+namespace {
+
+// Answers as the scripted prompter does, but turns the event loop while an alert is open, as
+// a real modal alert does, and notes how many alerts were open at once.
+class ModalPrompter final : public Prompter {
+public:
+    explicit ModalPrompter(ScriptedPrompter& answers) : m_answers(answers) {}
+    int ask(QWidget* parent, const Alert& alert) override
+    {
+        ++m_open;
+        mostOpen = std::max(mostOpen, m_open);
+        const int answer = m_answers.ask(parent, alert);
+        // Long enough for work queued meanwhile (a scan) to start and to end.
+        QTest::qWait(50);
+        (void)QTest::qWaitFor([this] { return !model || !model->isLoading(); }, 10000);
+        --m_open;
+        return answer;
+    }
+    std::optional<QString> askText(QWidget* parent, const TextRequest& request) override
+    {
+        return m_answers.askText(parent, request);
+    }
+    std::optional<QString> chooseOpenFile(QWidget* parent, const QString& title, const QString& filter) override
+    {
+        return m_answers.chooseOpenFile(parent, title, filter);
+    }
+    std::optional<QString> chooseSaveFile(QWidget* parent, const QString& title, const QString& name,
+                                          const QString& filter) override
+    {
+        return m_answers.chooseSaveFile(parent, title, name, filter);
+    }
+
+    const PluginManagerViewModel* model = nullptr; // whose scan an open alert lets finish
+    int mostOpen = 0;
+
+private:
+    ScriptedPrompter& m_answers;
+    int m_open = 0;
+};
+
+} // namespace
+
+// The bundles moved, but the catalogue takes neither the batch's rows nor the scan that reads
+// the disk again: the user hears of it in one alert, and no alert opens over another.
+TEST_F(ContentViewTest, ACatalogueThatCannotBeWrittenAfterABatchGivesOneAlert)
+{
+    ModalPrompter modal(*prompter);
+    viewPrompter = &modal;
+    modal.model = &view().pluginManager();
+    ASSERT_TRUE(showAndWaitForStartup());
+    seed({enabledBundle(QStringLiteral("One")), enabledBundle(QStringLiteral("Two"))});
+    prompter->alerts.clear();
+    execSql(Paths::dataFile(QStringLiteral("plugins.db")),
+            "CREATE TRIGGER full_update BEFORE UPDATE ON plugins BEGIN SELECT RAISE(ABORT, 'disk full'); END;"
+            "CREATE TRIGGER full_insert BEFORE INSERT ON plugins BEGIN SELECT RAISE(ABORT, 'disk full'); END;"
+            "CREATE TRIGGER full_delete BEFORE DELETE ON plugins BEGIN SELECT RAISE(ABORT, 'disk full'); END;");
+
+    view().pluginManager().toggleMultiplePlugins(view().pluginManager().plugins());
+    RACKHAND_ASSERT_EVENTUALLY(!prompter->alerts.isEmpty() && !view().showingError(), 10000);
+    settle();
+    EXPECT_EQ(modal.mostOpen, 1);
+    ASSERT_EQ(prompter->alerts.size(), 1);
+    const QString message = prompter->alerts.first().message;
+    EXPECT_TRUE(message.startsWith(
+        QStringLiteral("Database error: 2 plug-ins were changed on disk, but not everything was recorded:")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("\n\nDatabase error: The plug-in list could not be saved: ")))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("Unknown error"))) << message.toStdString();
+    closeView();
+    viewPrompter = nullptr;
 }
 
 TEST_F(ContentViewTest, UnreadableCatalogueIsSetAsideWithAnAlertAndTheScanFillsANewOne)

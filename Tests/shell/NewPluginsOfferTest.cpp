@@ -3,11 +3,13 @@
 #include "Support/SandboxTest.h"
 #include "Support/TabStops.h"
 #include "catalogue/ProfileManager.h"
+#include "shell/ElidedLabel.h"
 #include "shell/NewPluginsBanner.h"
 #include "shell/NewPluginsSheet.h"
 
 #include <QAccessible>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -285,4 +287,54 @@ TEST_F(NewPluginsOfferTest, TheBannerShowsTheTextAndItsButtonsAct)
     offer->closeSheet();
     QTest::mouseClick(banner.dismissButton(), Qt::LeftButton);
     EXPECT_FALSE(offer->showBanner());
+}
+
+// Long names end in an ellipsis inside the fixed-width sheet and the banner, and stay whole
+// where a reader or the pointer asks; the banner keeps its count of the others.
+TEST_F(NewPluginsOfferTest, LongNamesAreShortenedWithAnEllipsisAndTheCountOfTheOthersStays)
+{
+    const QString longName = QStringLiteral("Vintage Tube Channel Strip Collection Deluxe Edition With Extra Long "
+                                            "Name For Testing");
+    const auto fits = [](const QLabel* label) {
+        return label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width();
+    };
+    addProfile("P");
+    const AudioPlugin wide = plugin(longName, PluginFormat::vst3);
+    offer->offer({wide, plugin(longName + " 2", PluginFormat::vst3), plugin(longName + " 3", PluginFormat::au),
+                  plugin(longName + " 4", PluginFormat::clap)});
+    {
+        NewPluginsSheet sheet(*offer, *profiles);
+        sheet.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+        QPushButton* row = sheet.pluginRow(wide.id);
+        ASSERT_NE(row, nullptr);
+        const auto* name = row->findChild<ElidedLabel*>();
+        ASSERT_NE(name, nullptr);
+        EXPECT_TRUE(name->text().endsWith(QChar(0x2026))) << name->text().toStdString();
+        EXPECT_TRUE(fits(name));
+        EXPECT_LE(name->mapTo(row, QPoint(name->width(), 0)).x(), row->width());
+        EXPECT_EQ(row->toolTip(), longName);
+        EXPECT_EQ(row->accessibleName(), longName);
+    }
+
+    QWidget parent;
+    NewPluginsBanner banner(*offer, &parent);
+    const auto* text = banner.findChild<ElidedLabel*>();
+    ASSERT_NE(text, nullptr);
+    const struct {
+        const char* name;
+        int width;
+        bool shortened;
+    } widths[] = {{"narrow", 520, true}, {"very narrow", 330, true}, {"wide enough", 2400, false}};
+    for (const auto& w : widths) {
+        SCOPED_TRACE(w.name);
+        parent.resize(w.width, 60);
+        banner.resize(w.width, 60);
+        parent.show();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(text->text().endsWith(QStringLiteral(" +1 more"))) << text->text().toStdString();
+        EXPECT_EQ(text->text().contains(QChar(0x2026)), w.shortened) << text->text().toStdString();
+        EXPECT_TRUE(fits(text));
+        EXPECT_EQ(banner.text(), NewPluginsOffer::bannerText(offer->detectedNewPlugins()));
+    }
 }

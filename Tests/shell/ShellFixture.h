@@ -72,7 +72,7 @@ protected:
             m_state = std::make_unique<WindowState>(
                 std::make_unique<PluginManagerViewModel>(*m_database, *m_activityLog, progress, services()), checker,
                 std::make_unique<ProfileManager>(nullptr, clock), *m_uad);
-            m_view = std::make_unique<ContentView>(*m_state, *prompter, seams);
+            m_view = std::make_unique<ContentView>(*m_state, viewPrompter ? *viewPrompter : *prompter, seams);
         }
         return *m_view;
     }
@@ -141,6 +141,8 @@ protected:
     UpdateChecker checker;
     ProgressWindowManager progress;
     std::shared_ptr<ScriptedPrompter> prompter;
+    /// When set before the view is built, the view asks this one instead of `prompter`.
+    Prompter* viewPrompter = nullptr;
     /// What the root view is built from.
     ContentViewSeams::Factories seams;
     std::shared_ptr<ManualClock>& clock = m_doubles.clock;

@@ -174,6 +174,8 @@ TEST_F(SidebarViewTest, ExpandActionsScrollsToThemAfterTheDelay)
     profiles().saveProfile(QStringLiteral("C"), vm().plugins());
     sidebar().formatsSection()->setExpanded(true);
     sidebar().manufacturersSection()->setExpanded(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sidebar()));
+    QCoreApplication::processEvents(); // the opened sections laid out, as before a user's click
 
     sidebar().allPluginsRow()->click(); // shows Actions and asks for the scroll
     QScrollBar* bar = sidebar().scrollArea()->verticalScrollBar();
@@ -186,6 +188,49 @@ TEST_F(SidebarViewTest, ExpandActionsScrollsToThemAfterTheDelay)
     ASSERT_GT(actionsTop(), 0);
     RACKHAND_EXPECT_EVENTUALLY_EQ(bar->value(), std::min(actionsTop(), bar->maximum()), 5000);
     EXPECT_GT(bar->value(), 0);
+}
+
+// A short window: with Profiles and Actions open the sections reach below the fold. The
+// column shows that it scrolls, and the keyboard never lands on a control it cannot see.
+TEST_F(SidebarViewTest, AShortColumnScrollsAndFocusBringsAClippedControlIntoView)
+{
+    seedCatalogue();
+    vm().setShowAllPlugins(true);
+    SidebarView& view = sidebar();
+    view.resize(250, 520);
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.profilesSection()->setExpanded(true);
+    view.actionsSection()->setExpanded(true);
+    view.formatsSection()->setExpanded(true);
+    QCoreApplication::processEvents();
+
+    QScrollBar* bar = view.scrollArea()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_TRUE(bar->isVisible());
+    QWidget* viewport = view.scrollArea()->viewport();
+    const auto shown = [viewport](const QWidget* widget) {
+        const QRect box(widget->mapTo(viewport, QPoint(0, 0)), widget->size());
+        return viewport->rect().contains(box);
+    };
+    const struct {
+        const char* name;
+        QWidget* control;
+        Qt::FocusReason reason;
+    } moves[] = {
+        {"down to the manufacturers' header", view.manufacturersSection()->header(), Qt::TabFocusReason},
+        {"back up to All Plugins", view.allPluginsRow(), Qt::BacktabFocusReason},
+        {"down again, from elsewhere", view.manufacturersSection()->header(), Qt::OtherFocusReason},
+    };
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.name);
+        ASSERT_FALSE(shown(move.control));
+        move.control->setFocus(move.reason);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(move.control->hasFocus());
+        EXPECT_TRUE(shown(move.control));
+    }
 }
 
 TEST_F(SidebarViewTest, ResetFoldsEverySectionStatisticsIncluded)

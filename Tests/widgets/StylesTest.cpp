@@ -1,11 +1,15 @@
 #include "widgets/Styles.h"
 
+#include "widgets/GlassStyle.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -65,5 +69,67 @@ TEST(StylesTest, AFocusedFilledButtonKeepsItsWholeLabel)
         const qreal scale = focused.devicePixelRatio();
         const QRect inside(room.topLeft() * scale, room.size() * scale);
         EXPECT_EQ(focused.copy(inside), unfocused.copy(inside));
+    }
+}
+
+namespace {
+
+int distance(const QColor& a, const QColor& b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+
+// Pixels that `after` draws clearly nearer to `colour` than `before` does.
+int pixelsTurnedTowards(const QImage& before, const QImage& after, const QColor& colour)
+{
+    int count = 0;
+    for (int y = 0; y < std::min(before.height(), after.height()); ++y) {
+        for (int x = 0; x < std::min(before.width(), after.width()); ++x) {
+            if (distance(after.pixelColor(x, y), colour) + 60 < distance(before.pixelColor(x, y), colour))
+                ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+// Controls that draw themselves or drop their frame still show where the keyboard is, with
+// the ring the painted chips draw: a line in the highlight colour around the control.
+TEST(StylesTest, KeyboardFocusRingsTheControlsWithoutAFrame)
+{
+    const struct {
+        const char* name;
+        std::function<QPushButton*(QWidget*)> make;
+    } cases[] = {
+        {"sidebar row", [](QWidget* parent) { return new SidebarItemButton(QStringLiteral("All Plugins"), parent); }},
+        {"purple press", [](QWidget* parent) { return new PurplePressButton(QStringLiteral("Invert"), parent); }},
+        {"ringed text",
+         [](QWidget* parent) {
+             auto* button = new QPushButton(QStringLiteral("Reset"), parent);
+             button->setFlat(true);
+             button->setStyleSheet(Styles::ringedTextButton(QColor(90, 90, 90)));
+             return button;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QWidget window;
+        QPushButton* button = c.make(&window);
+        button->resize(button->sizeHint().expandedTo(QSize(120, 0)));
+        window.show();
+        window.activateWindow();
+        window.setAttribute(Qt::WA_KeyboardFocusChange);
+        const QSize unfocusedHint = button->sizeHint();
+        const QImage unfocused = button->grab().toImage();
+        button->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        ASSERT_TRUE(button->hasFocus());
+        const QImage focused = button->grab().toImage();
+
+        const QColor ring = button->palette().color(QPalette::Highlight);
+        const int perimeter = 2 * (focused.width() + focused.height());
+        EXPECT_GT(pixelsTurnedTowards(unfocused, focused, ring), perimeter / 2);
+        EXPECT_EQ(button->sizeHint(), unfocusedHint); // the ring takes no room of its own
     }
 }

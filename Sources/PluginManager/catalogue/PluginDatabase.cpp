@@ -531,7 +531,9 @@ QString PluginDatabase::writeBatch(const char* sql, qsizetype count,
     if (!transaction.commit())
         return transaction.errorMessage();
     if (unmatched > 0)
-        return QStringLiteral("%1 of %2 plug-ins were no longer listed in it (it was rewritten meanwhile)")
+        return (unmatched == 1
+                    ? QStringLiteral("%1 of %2 plug-ins was no longer listed in it (it was rewritten meanwhile)")
+                    : QStringLiteral("%1 of %2 plug-ins were no longer listed in it (it was rewritten meanwhile)"))
             .arg(unmatched)
             .arg(count);
     return {};

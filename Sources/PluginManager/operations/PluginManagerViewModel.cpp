@@ -757,9 +757,10 @@ void PluginManagerViewModel::publishOutcome(const MoveOutcome& outcome)
     }
     if (outcome.reload)
         refreshAllState();
-    if (outcome.error)
-        setError(outcome.error);
-    // Once this operation has ended, the rows follow the disk again.
+    // Once this operation has ended, the rows follow the disk again. Queued before the error
+    // is published, so the window's alert can wait for the scan and report both at once.
     if (outcome.rescan)
         QTimer::singleShot(0, this, [this] { scanForPlugins(); });
+    if (outcome.error)
+        setError(outcome.error);
 }

@@ -197,7 +197,10 @@ QString describeFailures(const QList<Failure>& failures, qsizetype total)
         return QStringLiteral("%1 was not changed: %2")
             .arg(describePlugin(failures.first().plugin), failures.first().reason);
     QStringList lines;
-    lines.append(QStringLiteral("%1 of %2 plug-ins were not changed:").arg(failures.size()).arg(total));
+    lines.append((failures.size() == 1 ? QStringLiteral("%1 of %2 plug-ins was not changed:")
+                                       : QStringLiteral("%1 of %2 plug-ins were not changed:"))
+                     .arg(failures.size())
+                     .arg(total));
     for (qsizetype i = 0; i < failures.size() && i < kMaxNamedFailures; ++i)
         lines.append(describePlugin(failures[i].plugin) + QStringLiteral(": ") + failures[i].reason);
     if (failures.size() > kMaxNamedFailures)
@@ -363,8 +366,10 @@ public:
     QString describe(const QList<AudioPlugin>& moved) const
     {
         QStringList lines;
-        lines.append(
-            QStringLiteral("%1 plug-ins were changed on disk, but not everything was recorded:").arg(moved.size()));
+        lines.append((moved.size() == 1
+                          ? QStringLiteral("%1 plug-in was changed on disk, but not everything was recorded:")
+                          : QStringLiteral("%1 plug-ins were changed on disk, but not everything was recorded:"))
+                         .arg(moved.size()));
         lines.append(m_lines);
         QStringList names;
         for (qsizetype i = 0; i < moved.size() && i < kMaxNamedFailures; ++i)
@@ -386,10 +391,11 @@ void addRecordFailures(MoveOutcome& outcome, const RecordFailures& failures)
         return;
     QList<AudioPlugin> moved = outcome.enabled + outcome.disabled + outcome.deleted;
     const QString text = failures.describe(moved);
+    // The cause is known: the program's own records could not be written.
     if (outcome.error)
         outcome.error->detail += QStringLiteral("\n\n") + text;
     else
-        outcome.error = PluginError::unknownError(text);
+        outcome.error = PluginError::databaseError(text);
     outcome.rescan = true;
 }
 

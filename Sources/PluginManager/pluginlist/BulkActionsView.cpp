@@ -153,7 +153,7 @@ public:
         for (qsizetype i = 0; i < plugin->variants.size(); ++i) {
             const auto& variant = plugin->variants.at(i);
             parts.append({variant.badgeLabel(), rects.value(i), active.contains(variant.id),
-                          current && m_rows.focusedBadge() == i});
+                          current && m_rows.focusedBadge() == i, m_model.variantPath(variant.id)});
         }
         return parts;
     }

@@ -67,6 +67,8 @@ BulkListModel::BulkListModel(PluginManagerViewModel& viewModel, QObject* parent)
     : QAbstractListModel(parent), m_viewModel(viewModel)
 {
     connect(&m_viewModel, &PluginManagerViewModel::consolidatedBulkPluginsChanged, this, &BulkListModel::reload);
+    // A switched bundle moves: its badge names where it is now.
+    connect(&m_viewModel, &PluginManagerViewModel::pluginsChanged, this, &BulkListModel::reloadPaths);
     connect(&m_viewModel, &PluginManagerViewModel::bulkActiveVariantsChanged, this, [this] {
         if (!m_entries.isEmpty())
             Q_EMIT dataChanged(index(0), index(int(m_entries.size()) - 1));
@@ -154,5 +156,20 @@ void BulkListModel::reload()
         flashes.insert(plugin.name, it != m_flashes.constEnd() ? it.value() : std::make_shared<Flash>(*this));
     }
     m_flashes = std::move(flashes);
+    reloadPaths();
     endResetModel();
+}
+
+void BulkListModel::reloadPaths()
+{
+    QSet<QUuid> listed;
+    for (const ConsolidatedPlugin& plugin : std::as_const(m_entries)) {
+        for (const auto& variant : plugin.variants)
+            listed.insert(variant.id);
+    }
+    m_paths.clear();
+    for (const AudioPlugin& plugin : m_viewModel.plugins()) {
+        if (listed.contains(plugin.id))
+            m_paths.insert(plugin.id, plugin.currentPath);
+    }
 }

@@ -24,6 +24,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
     const ConsolidatedPlugin* entry(int row) const;
+    /// Where the bundle of a listed variant is now: two variants of one name and format are told apart by it.
+    QString variantPath(const QUuid& id) const { return m_paths.value(id); }
     PluginManagerViewModel& viewModel() const { return m_viewModel; }
 
     const QSet<QString>& markedNames() const { return m_marked; }
@@ -51,9 +53,11 @@ Q_SIGNALS:
 private:
     class Flash;
     void reload();
+    void reloadPaths();
 
     PluginManagerViewModel& m_viewModel;
     QList<ConsolidatedPlugin> m_entries;
+    QHash<QUuid, QString> m_paths; // of the variants listed
     QSet<QString> m_marked;
     // One per name in the list, kept while the name stays, so a name flashes once.
     QHash<QString, std::shared_ptr<Flash>> m_flashes;

@@ -6,9 +6,12 @@
 #include "widgets/GlassStyle.h"
 #include "widgets/Typography.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -140,6 +143,23 @@ void BulkPluginRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->drawRoundedRect(QRectF(onBadge ? badges.at(m_focusedBadge) : row).adjusted(1, 1, -1, -1), 4, 4);
     }
     painter->restore();
+}
+
+bool BulkPluginRow::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                              const QModelIndex& index)
+{
+    const ConsolidatedPlugin* plugin = m_model.entry(index.row());
+    if (event && event->type() == QEvent::ToolTip && plugin) {
+        const QList<QRect> badges = badgeRects(option.rect.adjusted(0, 1, 0, -1), plugin->variants);
+        for (qsizetype i = 0; i < badges.size(); ++i) {
+            if (badges.at(i).contains(event->pos())) {
+                QToolTip::showText(event->globalPos(), m_model.variantPath(plugin->variants.at(i).id), view->viewport(),
+                                   badges.at(i));
+                return true;
+            }
+        }
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 bool BulkPluginRow::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,

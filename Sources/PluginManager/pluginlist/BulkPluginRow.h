@@ -21,6 +21,9 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
+    /// Over a badge, the tooltip is where that variant's bundle is.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
 
     /// The badges of a row, right-aligned, in variant order.
     static QList<QRect> badgeRects(const QRect& row, const QList<ConsolidatedPlugin::FormatVariant>& variants);

@@ -215,7 +215,7 @@ QWidget* MainContentView::buildHeader()
     m_reset->setObjectName(QStringLiteral("resetButton"));
     m_reset->setIcon(SymbolIcons::tinted(QStringLiteral("arrow.counterclockwise"), AppTheme::textSecondary()));
     m_reset->setIconSize(QSize(10, 10));
-    Styles::setTextColor(m_reset, AppTheme::textSecondary());
+    m_reset->setStyleSheet(Styles::ringedTextButton(AppTheme::textSecondary()));
     connect(m_reset, &QPushButton::clicked, this, [this] {
         // One reset per click; the root view adds only its own reaction.
         m_viewModel.resetView();

@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -76,18 +77,22 @@ ContentView::ContentView(WindowState& state, Prompter& prompter, ContentViewSeam
     // The error is taken when it is set, so a later operation that clears it cannot swallow the alert.
     connect(&m_pluginManager, &PluginManagerViewModel::errorChanged, this, [this] {
         // The clean-up sheet shows its own batch's failure; one report is enough.
-        if (!m_pluginManager.error() || m_uadCleanup.isRunningBatch())
-            return;
-        const bool queued = m_pendingError.has_value();
-        m_pendingError = m_pluginManager.error();
-        if (!queued)
-            QTimer::singleShot(0, this, &ContentView::presentErrorAlert);
+        if (m_pluginManager.error() && !m_uadCleanup.isRunningBatch())
+            queueError(*m_pluginManager.error());
+    });
+    // A scan that an operation queued after its failure (to read the disk again) reports in
+    // the same alert: one failure, one alert.
+    connect(&m_pluginManager, &PluginManagerViewModel::isLoadingChanged, this, [this] {
+        if (m_pluginManager.isLoading() && !m_pendingErrors.isEmpty())
+            m_errorWaitsForScan = true;
+    });
+    connect(&m_pluginManager, &PluginManagerViewModel::scanFinished, this, [this] {
+        if (std::exchange(m_errorWaitsForScan, false))
+            schedulePresentError();
     });
     // One recorded before the window existed (a catalogue set aside when it was opened).
-    if (m_pluginManager.error()) {
-        m_pendingError = m_pluginManager.error();
-        QTimer::singleShot(0, this, &ContentView::presentErrorAlert);
-    }
+    if (m_pluginManager.error())
+        queueError(*m_pluginManager.error());
     connect(&m_pluginManager, &PluginManagerViewModel::selectedFormatsChanged, this, [this] {
         m_detail->setWindowTitle(navigationTitle());
         m_detail->setAccessibleName(navigationTitle());
@@ -251,14 +256,37 @@ QString ContentView::navigationTitle() const
 
 // --- Errors ---
 
+void ContentView::queueError(const PluginError& error)
+{
+    const QString text = error.errorDescription();
+    const bool known = std::any_of(m_pendingErrors.cbegin(), m_pendingErrors.cend(),
+                                   [&text](const PluginError& e) { return e.errorDescription() == text; });
+    if (!known)
+        m_pendingErrors.append(error);
+    schedulePresentError();
+}
+
+void ContentView::schedulePresentError()
+{
+    if (std::exchange(m_errorPresentScheduled, true))
+        return;
+    QTimer::singleShot(0, this, &ContentView::presentErrorAlert);
+}
+
 void ContentView::presentErrorAlert()
 {
-    const std::optional<PluginError> error = std::exchange(m_pendingError, std::nullopt);
-    if (!error)
+    m_errorPresentScheduled = false;
+    // Never an alert on top of an alert: what arrives while one is open follows once it closes.
+    if (m_showingError || m_errorWaitsForScan || m_pendingErrors.isEmpty())
         return;
+    QStringList texts;
+    for (const PluginError& error : std::exchange(m_pendingErrors, {}))
+        texts.append(error.errorDescription());
     m_showingError = true;
-    m_prompter.inform(window(), QStringLiteral("Error"), error->errorDescription());
+    m_prompter.inform(window(), QStringLiteral("Error"), texts.join(QStringLiteral("\n\n")));
     m_showingError = false;
+    if (!m_pendingErrors.isEmpty())
+        schedulePresentError();
 }
 
 // --- Bulk requests ---

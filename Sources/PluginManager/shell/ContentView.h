@@ -117,6 +117,8 @@ private:
     void buildLayout();
     void scanAndOfferNewPlugins();
     void offerNewPlugins();
+    void queueError(const PluginError& error);
+    void schedulePresentError();
     void presentErrorAlert();
     void presentOnboarding();
     void presentNewPluginsSheet(bool show);
@@ -142,7 +144,9 @@ private:
     HiddenKeySequence* m_hiddenKeySequence = nullptr;
 
     bool m_startupRan = false;
-    std::optional<PluginError> m_pendingError; // taken from errorChanged, shown once queued work ran
+    QList<PluginError> m_pendingErrors; // taken from errorChanged, shown together once queued work ran
+    bool m_errorPresentScheduled = false;
+    bool m_errorWaitsForScan = false; // a scan started after the error: its own outcome joins the same alert
     QSplitter* m_splitter = nullptr;
     QWidget* m_sidebar = nullptr;
     QWidget* m_detail = nullptr;

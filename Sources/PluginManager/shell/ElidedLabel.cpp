@@ -8,8 +8,9 @@ ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent)
     setTextFormat(Qt::PlainText);
 }
 
-void ElidedLabel::setFullText(const QString& text)
+void ElidedLabel::setFullText(const QString& text, const QString& keptSuffix)
 {
+    m_keptSuffix = keptSuffix;
     QString oneLine = text;
     oneLine.replace(QLatin1String("\r\n"), QLatin1String(" "));
     oneLine.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -39,6 +40,15 @@ void ElidedLabel::resizeEvent(QResizeEvent* event)
 
 void ElidedLabel::refresh()
 {
+    const QFontMetrics metrics = fontMetrics();
     const int width = std::max(0, contentsRect().width());
-    QLabel::setText(fontMetrics().elidedText(m_fullText, Qt::ElideRight, width > 0 ? width : 800));
+    const int room = width > 0 ? width : 800;
+    if (!m_keptSuffix.isEmpty() && m_fullText.endsWith(m_keptSuffix) && metrics.horizontalAdvance(m_fullText) > room) {
+        const QString head = m_fullText.chopped(m_keptSuffix.size());
+        const QString shortened =
+            metrics.elidedText(head, Qt::ElideRight, std::max(0, room - metrics.horizontalAdvance(m_keptSuffix)));
+        QLabel::setText(shortened.isEmpty() ? m_keptSuffix.trimmed() : shortened + m_keptSuffix);
+        return;
+    }
+    QLabel::setText(metrics.elidedText(m_fullText, Qt::ElideRight, room));
 }

@@ -8,7 +8,8 @@ class ElidedLabel final : public QLabel {
     Q_OBJECT
 public:
     explicit ElidedLabel(QWidget* parent = nullptr);
-    void setFullText(const QString& text);
+    /// `keptSuffix`, when the text ends with it, stays whole: what comes before it is shortened.
+    void setFullText(const QString& text, const QString& keptSuffix = {});
     const QString& fullText() const { return m_fullText; }
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
@@ -19,4 +20,5 @@ protected:
 private:
     void refresh();
     QString m_fullText;
+    QString m_keptSuffix;
 };

@@ -68,5 +68,7 @@ QString NewPluginsBanner::text() const
 
 void NewPluginsBanner::refresh()
 {
-    m_text->setFullText(NewPluginsOffer::bannerText(m_offer.detectedNewPlugins()));
+    // The names give way to the width; the count of the others stays readable.
+    m_text->setFullText(NewPluginsOffer::bannerText(m_offer.detectedNewPlugins()),
+                        NewPluginsOffer::bannerMoreSuffix(m_offer.detectedNewPlugins().size()));
 }

@@ -61,11 +61,13 @@ QString NewPluginsOffer::bannerText(const QList<AudioPlugin>& detected)
     QStringList names;
     for (qsizetype i = 0; i < std::min<qsizetype>(3, n); ++i)
         names.append(detected[i].name);
-    QString text = QString::number(n) + QStringLiteral(" new plugin") + (n == 1 ? QString() : QStringLiteral("s")) +
-                   QStringLiteral(" detected: ") + names.join(QStringLiteral(", "));
-    if (n > 3)
-        text += QStringLiteral(" +") + QString::number(n - 3) + QStringLiteral(" more");
-    return text;
+    return QString::number(n) + QStringLiteral(" new plugin") + (n == 1 ? QString() : QStringLiteral("s")) +
+           QStringLiteral(" detected: ") + names.join(QStringLiteral(", ")) + bannerMoreSuffix(n);
+}
+
+QString NewPluginsOffer::bannerMoreSuffix(qsizetype count)
+{
+    return count > 3 ? QStringLiteral(" +") + QString::number(count - 3) + QStringLiteral(" more") : QString();
 }
 
 QString NewPluginsOffer::sheetDescription(qsizetype count)

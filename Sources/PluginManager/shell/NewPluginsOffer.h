@@ -37,6 +37,8 @@ public:
 
     // Texts.
     static QString bannerText(const QList<AudioPlugin>& detected);
+    /// The end of the banner's text that names how many more there are (empty for three or fewer).
+    static QString bannerMoreSuffix(qsizetype count);
     static QString sheetDescription(qsizetype count);
     static QString chipText(PluginFormat format, int count);
     QString counterText() const;

@@ -1,6 +1,7 @@
 #include "shell/NewPluginsSheet.h"
 
 #include "catalogue/ProfileManager.h"
+#include "shell/ElidedLabel.h"
 #include "shell/NewPluginsOffer.h"
 #include "widgets/AppTheme.h"
 #include "widgets/GlassStyle.h"
@@ -85,6 +86,16 @@ QLabel* passiveLabel(const QString& text = {})
     auto* label = new QLabel(text);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+// A name in a row of the fixed-width sheet: a long one ends in an ellipsis rather than being cut.
+QLabel* elidedName(const QString& text)
+{
+    auto* label = new ElidedLabel;
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setFont(Typography::scaled(0.95));
+    label->setFullText(text);
     return label;
 }
 
@@ -173,8 +184,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         rowLayout->setContentsMargins(8, 4, 8, 4);
         rowLayout->setSpacing(8);
         QLabel* tickLabel = passiveLabel();
-        QLabel* name = passiveLabel(plugin.name);
-        name->setFont(Typography::scaled(0.95));
+        QLabel* name = elidedName(plugin.name);
         QLabel* badge = passiveLabel(PluginFormats::rawValue(plugin.format));
         badge->setFont(Typography::scaled(0.85));
         QColor badgeFill = AppTheme::textSecondary();
@@ -190,6 +200,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         rowLayout->addWidget(state);
         row->setMinimumHeight(rowLayout->sizeHint().height());
         row->setAccessibleName(plugin.name);
+        row->setToolTip(plugin.name);
         const QUuid id = plugin.id;
         connect(row, &QPushButton::clicked, this, [this, id] { m_offer.togglePlugin(id); });
         m_pluginRows.insert(id, row);
@@ -235,12 +246,12 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
         rowLayout->setContentsMargins(8, 4, 8, 4);
         rowLayout->setSpacing(8);
         QLabel* tickLabel = passiveLabel();
-        QLabel* name = passiveLabel(profile.name);
-        name->setFont(Typography::scaled(0.95));
+        QLabel* name = elidedName(profile.name);
         rowLayout->addWidget(tickLabel);
         rowLayout->addWidget(name, 1);
         row->setMinimumHeight(rowLayout->sizeHint().height());
         row->setAccessibleName(profile.name);
+        row->setToolTip(profile.name);
         const QUuid id = profile.id;
         connect(row, &QPushButton::clicked, this, [this, id] { m_offer.toggleProfile(id); });
         m_profileRows.insert(id, row);

@@ -21,6 +21,8 @@
 #include "widgets/ThemedLabel.h"
 #include "widgets/Typography.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -102,7 +104,8 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // On a short window the open sections reach below the fold: the bar says so.
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scrollContent = new QWidget;
     m_scrollContent->setObjectName(QStringLiteral("sidebarContent"));
@@ -169,6 +172,9 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     content->addStretch(1);
     m_scroll->setWidget(m_scrollContent);
     root->addWidget(m_scroll, 1);
+    // However the focus moves in (Tab from outside, a click, a shortcut), a control cut off by
+    // the fold is scrolled into view; the scroll area alone follows only Tab among its children.
+    qApp->installEventFilter(this);
 
     m_statistics = new StatisticsSection(m_viewModel, this);
     root->addWidget(m_statistics);
@@ -283,6 +289,20 @@ QWidget* SidebarView::buildScanningIndicator()
                                       &AppTheme::textTertiary, indicator),
                       0, Qt::AlignHCenter);
     return indicator;
+}
+
+bool SidebarView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        // Focus handed back when the window is activated again is no move of the user's: the
+        // column stays where it was scrolled to.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && widget &&
+            m_scrollContent->isAncestorOf(widget))
+            m_scroll->ensureWidgetVisible(widget, 0, kFocusMargin);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SidebarView::expandActions()

@@ -46,6 +46,8 @@ public:
     /// The scroll content's own minimum width; at or below the window's narrowest
     /// sidebar column (250 px), so the column's width always decides.
     static constexpr int kMinimumContentWidth = 200;
+    /// Room kept above and below a control that the focus scrolls into view.
+    static constexpr int kFocusMargin = 8;
 
     SidebarView(PluginManagerViewModel& viewModel, ProfileManager& profileManager, Prompter& prompter,
                 FormatCallback enableAllForFormat, FormatCallback disableAllForFormat, QWidget* parent = nullptr);
@@ -74,6 +76,9 @@ public:
     RecentActivitySection* recentActivitySection() const { return m_recent; }
     QScrollArea* scrollArea() const { return m_scroll; }
     QWidget* actionsBlock() const { return m_actionsBlock; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void build(FormatCallback enableAllForFormat, FormatCallback disableAllForFormat);

@@ -236,6 +236,18 @@ void applyScale(QPainter& painter, const QRectF& rect, qreal scale)
 
 } // namespace
 
+void paintFocusRing(QPainter& painter, const QWidget& widget, const QRectF& rect, qreal cornerRadius)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(widget.palette().color(QPalette::Highlight), 1.5));
+    const qreal inset = 1.0;
+    const qreal radius = std::max<qreal>(0, cornerRadius - inset);
+    painter.drawRoundedRect(rect.adjusted(inset, inset, -inset, -inset), radius, radius);
+    painter.restore();
+}
+
 void paintGlassSurface(QPainter& painter, const QRectF& rect, GlassSurface::Kind kind, const QColor& tint, bool active,
                        qreal cornerRadius)
 {
@@ -399,6 +411,8 @@ void SidebarItemButton::paintEvent(QPaintEvent* event)
     const QRectF area(rect());
     applyScale(painter, area, pressScaleOf(this));
     paintGlassSurface(painter, area, GlassSurface::Kind::conditional, AppTheme::accentPurple(), m_selected, 10);
+    if (hasFocus())
+        paintFocusRing(painter, *this, area, 10);
 
     painter.setRenderHint(QPainter::Antialiasing, true);
     QRect content = rect().adjusted(kSidebarPadX, kSidebarPadY, -kSidebarPadX, -kSidebarPadY);
@@ -443,6 +457,8 @@ void PurplePressButton::paintEvent(QPaintEvent* event)
     const QRectF area(rect());
     applyScale(painter, area, pressScaleOf(this));
     paintGlassSurface(painter, area, GlassSurface::Kind::conditional, AppTheme::accentPurple(), isDown(), 8);
+    if (hasFocus())
+        paintFocusRing(painter, *this, area, 8);
 
     painter.setRenderHint(QPainter::Antialiasing, true);
     QRect content = rect().adjusted(kPurplePadX, kPurplePadY, -kPurplePadX, -kPurplePadY);

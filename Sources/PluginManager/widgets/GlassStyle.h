@@ -53,6 +53,10 @@ GlassSurface* liquidGlassConditional(QWidget* content, bool isActive, const QCol
 void paintGlassSurface(QPainter& painter, const QRectF& rect, GlassSurface::Kind kind, const QColor& tint, bool active,
                        qreal cornerRadius);
 
+/// The keyboard-focus ring of a painted control: a rounded line in the palette's highlight
+/// colour just inside `rect`, as the painted chips draw it.
+void paintFocusRing(QPainter& painter, const QWidget& widget, const QRectF& rect, qreal cornerRadius);
+
 /// A full-width sidebar row: padding 10/8, leading label, glass tinted purple while selected,
 /// scaled to 0.96 while pressed.
 class SidebarItemButton : public QPushButton {

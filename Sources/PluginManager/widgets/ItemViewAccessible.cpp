@@ -178,7 +178,11 @@ public:
     void setText(QAccessible::Text, const QString&) override {}
     QString text(QAccessible::Text kind) const override
     {
-        return kind == QAccessible::Name && isValid() ? part().name : QString();
+        if (!isValid())
+            return {};
+        if (kind == QAccessible::Name)
+            return part().name;
+        return kind == QAccessible::Description ? part().description : QString();
     }
     QRect rect() const override { return isValid() ? toGlobal(m_view->viewport(), part().rect) : QRect(); }
     QAccessible::Role role() const override

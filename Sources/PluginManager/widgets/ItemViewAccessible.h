@@ -21,6 +21,7 @@ public:
         QRect rect; // in the view's viewport
         std::optional<bool> checked;
         bool focused = false; // the keyboard is on it
+        QString description;  // what tells it from a part of the same name
     };
 
     virtual ~ItemViewActions() = default;

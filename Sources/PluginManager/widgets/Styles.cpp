@@ -146,6 +146,15 @@ QString plainButton()
         .arg(css(AppTheme::textSecondary()), css(AppTheme::glassBorder()));
 }
 
+QString ringedTextButton(const QColor& color)
+{
+    // The ring is always there (transparent) so focusing the button does not move its label.
+    return QStringLiteral("QPushButton { color: %1; border: 2px solid transparent; border-radius: 6px;"
+                          " padding: 2px 4px; background: transparent; outline: none; }"
+                          "QPushButton:focus { border-color: palette(highlight); }")
+        .arg(css(color));
+}
+
 QString selectableRow()
 {
     return QStringLiteral("QPushButton { border: none; background: transparent; text-align: left;"

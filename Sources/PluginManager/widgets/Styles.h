@@ -39,6 +39,9 @@ QString outlinedButton(const QColor& ink);
 QString pillButton(const QColor& hue, int horizontalPadding, int verticalPadding, int radius);
 /// A frameless button in the secondary text colour, ringed while focused.
 QString plainButton();
+/// A frameless text button in `color`, ringed in the palette's highlight colour while focused
+/// (the ring the painted controls draw).
+QString ringedTextButton(const QColor& color);
 /// A flat, left-aligned checkable row with rounded hover and focus washes.
 QString selectableRow();
 /// A flat, left-aligned row button with a faint hover wash.

@@ -7,8 +7,10 @@
 #include "widgets/SymbolIcons.h"
 #include "widgets/Typography.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmapCache>
@@ -240,6 +242,21 @@ UADCleanupSheet::UADCleanupSheet(UADCleanupManager& manager, PluginManagerViewMo
                         &UADCleanupManager::cleanupCompleteChanged, &UADCleanupManager::disabledCountChanged})
         connect(&m_manager, signal, this, &UADCleanupSheet::refresh);
     refresh();
+}
+
+// Enter and Return press the focused button. The sheet's buttons are no dialog's default
+// buttons (the sheet is content inside whatever window holds it), so no dialog does it for them.
+void UADCleanupSheet::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        if (button && isAncestorOf(button) && button->isEnabled() && button->isVisible()) {
+            button->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 // --- Texts and state ---

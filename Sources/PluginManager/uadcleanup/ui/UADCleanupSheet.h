@@ -59,6 +59,9 @@ public:
     /// The passive row of an already-disabled entry; null for others.
     QWidget* disabledRow(const QUuid& id) const { return m_disabledRows.value(id); }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     struct Section {
         QString title;
