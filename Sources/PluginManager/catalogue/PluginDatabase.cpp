@@ -726,6 +726,32 @@ qint64 PluginDatabase::totalDisabledCount() const
     return countOf(CatalogueSchema::kCountDisabled, {});
 }
 
+PluginDatabase::StatusCounts PluginDatabase::statusCounts() const
+{
+    StatusCounts counts;
+    if (!m_db)
+        return counts;
+    Sql::Statement query(m_db, CatalogueSchema::kCountByStatus);
+    if (query.isValid() && query.next()) {
+        counts.enabled = query.columnInt64(0);
+        counts.disabled = query.columnInt64(1);
+    }
+    return counts;
+}
+
+QHash<PluginFormat, qint64> PluginDatabase::countsByFormat() const
+{
+    QHash<PluginFormat, qint64> counts;
+    if (!m_db)
+        return counts;
+    Sql::Statement query(m_db, CatalogueSchema::kCountByFormat);
+    while (query.next()) {
+        if (const std::optional<PluginFormat> format = PluginFormats::fromRawValue(query.columnText(0)))
+            counts.insert(*format, query.columnInt64(1));
+    }
+    return counts;
+}
+
 QSet<QUuid> PluginDatabase::getAllFilteredPluginIds(const QString& searchText, const QSet<PluginFormat>& formats,
                                                     const QSet<QString>& manufacturers) const
 {

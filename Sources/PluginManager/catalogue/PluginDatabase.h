@@ -4,6 +4,7 @@
 #include "catalogue/PluginModels.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -92,6 +93,14 @@ public:
                       const QSet<QString>& pluginKeys) const;
     qint64 totalEnabledCount() const;
     qint64 totalDisabledCount() const;
+    /// Enabled and disabled rows of the whole catalogue, read with one statement.
+    struct StatusCounts {
+        qint64 enabled = 0;
+        qint64 disabled = 0;
+    };
+    StatusCounts statusCounts() const;
+    /// Rows per format of the whole catalogue, read with one statement (formats without rows are absent).
+    QHash<PluginFormat, qint64> countsByFormat() const;
     QSet<QUuid> getAllFilteredPluginIds(const QString& searchText, const QSet<PluginFormat>& formats,
                                         const QSet<QString>& manufacturers) const;
     QSet<QString> getAllPluginKeys() const;

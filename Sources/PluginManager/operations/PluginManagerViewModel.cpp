@@ -30,6 +30,15 @@ constexpr int kScanNiceness = 5;
 const QString kEnabledCountKey = QStringLiteral("enabledPluginCount");
 const QString kChanges = QStringLiteral("changes");
 
+QSet<QUuid> idsOf(const QList<AudioPlugin>& plugins)
+{
+    QSet<QUuid> ids;
+    ids.reserve(plugins.size());
+    for (const AudioPlugin& plugin : plugins)
+        ids.insert(plugin.id);
+    return ids;
+}
+
 } // namespace
 
 PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog,
@@ -37,16 +46,18 @@ PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, Activit
                                                QObject* parent)
     : QObject(parent), m_database(database), m_activityLog(activityLog), m_services(std::move(services)),
       m_originsPath(DisabledOrigins::defaultPath()),
-      m_mover(database, activityLog, progress, m_services, m_originsPath), m_scanner(new PluginScanner(this)),
+      m_mover(database, activityLog, progress, m_services, m_originsPath),
       m_scanWork([] { return PluginScanner::scan(); })
 {
+    // The central disabled folders are made once, up front: disabling moves bundles into them.
+    PluginScanner::createCentralDisabledDirectoryIfNeeded();
     // A batch whose program died left its script and progress file behind, and a killed
     // copy its hidden staging names. A batch whose script still runs is waited for.
     if (PluginMover::removeStaleBatchFiles())
         waitForEarlierBatch();
     else
         PluginMover::removeStagingLeftovers();
-    // Nothing is created on disk here; the first page and counts of the existing catalogue come first.
+    // The first page and counts of the existing catalogue are shown before any scan.
     refreshFromDatabase();
     // A catalogue file that could not be read was set aside when it was opened.
     if (const QString notice = m_database.takeSetAsideNotice(); !notice.isEmpty())
@@ -409,6 +420,12 @@ std::optional<QList<AudioPlugin>> PluginManagerViewModel::detectNewPlugins(const
 
 void PluginManagerViewModel::refreshFromDatabase()
 {
+    reloadFirstPage();
+    reloadCounts(CountsToRead::filteredAndStatus);
+}
+
+void PluginManagerViewModel::reloadFirstPage()
+{
     m_currentOffset = 0;
     m_displayedPlugins = queryCurrentFilters(pageSize, 0);
     Q_EMIT displayedPluginsChanged();
@@ -421,15 +438,71 @@ void PluginManagerViewModel::refreshFromDatabase()
         }
         setSelectedPlugins(visible);
     }
+}
 
-    const QSet<QString> keys = m_activeFavoritesList ? m_activeFavoritesList->pluginKeys : QSet<QString>{};
-    m_totalPluginCount = m_database.totalCount(m_searchText, m_selectedFormats, m_selectedManufacturers, keys);
+void PluginManagerViewModel::reloadCounts(CountsToRead counts)
+{
+    if (counts == CountsToRead::filteredAndStatus) {
+        const QSet<QString> keys = m_activeFavoritesList ? m_activeFavoritesList->pluginKeys : QSet<QString>{};
+        m_totalPluginCount = m_database.totalCount(m_searchText, m_selectedFormats, m_selectedManufacturers, keys);
+    }
     m_hasMorePages = m_displayedPlugins.size() < m_totalPluginCount;
-    m_dbEnabledCount = m_database.totalEnabledCount();
-    m_dbDisabledCount = m_database.totalDisabledCount();
+    const PluginDatabase::StatusCounts status = m_database.statusCounts();
+    m_dbEnabledCount = status.enabled;
+    m_dbDisabledCount = status.disabled;
     m_dbTotalCount = m_dbEnabledCount + m_dbDisabledCount;
     Q_EMIT countsChanged();
     announceEnabledCount();
+}
+
+void PluginManagerViewModel::reloadChangedRows(const QSet<QUuid>& ids)
+{
+    if (!ids.isEmpty()) {
+        QHash<QUuid, qsizetype> positions;
+        positions.reserve(m_plugins.size());
+        for (qsizetype i = 0; i < m_plugins.size(); ++i)
+            positions.insert(m_plugins[i].id, i);
+        const QList<AudioPlugin> rows = m_database.getPluginsByIds(ids);
+        const bool allKnown = std::all_of(rows.cbegin(), rows.cend(),
+                                          [&positions](const AudioPlugin& row) { return positions.contains(row.id); });
+        if (allKnown) {
+            for (const AudioPlugin& row : rows)
+                m_plugins[positions.value(row.id)] = row;
+            Q_EMIT pluginsChanged();
+        } else {
+            // The list was never loaded whole (or lost a row): only the whole catalogue is the truth.
+            setPlugins(m_database.queryPlugins({.limit = kAllRowsLimit}));
+        }
+    }
+    // A switch changes no row's filter match: the filtered total stays.
+    reloadFirstPage();
+    reloadCounts(CountsToRead::status);
+    refreshProfileChanges();
+}
+
+void PluginManagerViewModel::reloadAfterDelete(const QSet<QUuid>& ids)
+{
+    m_plugins.removeIf([&ids](const AudioPlugin& plugin) { return ids.contains(plugin.id); });
+    Q_EMIT pluginsChanged();
+    // The last plug-in of a manufacturer may have gone.
+    setAllManufacturers(m_database.getDistinctManufacturers());
+    keepSelectedManufacturersThatExist();
+    refreshFromDatabase();
+    refreshProfileChanges();
+}
+
+void PluginManagerViewModel::keepSelectedManufacturersThatExist()
+{
+    QSet<QString> stillThere;
+    for (const QString& manufacturer : std::as_const(m_selectedManufacturers)) {
+        if (m_allManufacturers.contains(manufacturer))
+            stillThere.insert(manufacturer);
+    }
+    if (stillThere == m_selectedManufacturers)
+        return;
+    // The caller reloads the page and counts once for every change together.
+    m_selectedManufacturers = stillThere;
+    Q_EMIT selectedManufacturersChanged();
 }
 
 void PluginManagerViewModel::announceEnabledCount()
@@ -476,9 +549,11 @@ QList<AudioPlugin> PluginManagerViewModel::allFilteredPlugins() const
 
 QHash<PluginFormat, qint64> PluginManagerViewModel::pluginCounts() const
 {
-    QHash<PluginFormat, qint64> counts;
-    for (const PluginFormat format : PluginFormats::allCases)
-        counts.insert(format, m_database.totalCount(QString(), {format}, {}, {}));
+    QHash<PluginFormat, qint64> counts = m_database.countsByFormat();
+    for (const PluginFormat format : PluginFormats::allCases) {
+        if (!counts.contains(format))
+            counts.insert(format, 0);
+    }
     return counts;
 }
 
@@ -486,12 +561,7 @@ void PluginManagerViewModel::refreshAllState()
 {
     setPlugins(m_database.queryPlugins({.limit = kAllRowsLimit}));
     setAllManufacturers(m_database.getDistinctManufacturers());
-    QSet<QString> stillThere;
-    for (const QString& manufacturer : std::as_const(m_selectedManufacturers)) {
-        if (m_allManufacturers.contains(manufacturer))
-            stillThere.insert(manufacturer);
-    }
-    setSelectedManufacturers(stillThere);
+    keepSelectedManufacturersThatExist();
     refreshFromDatabase();
     refreshProfileChanges();
 }
@@ -511,7 +581,7 @@ void PluginManagerViewModel::resetView()
 
 // --- Selection, bulk pane, profile preview ---
 
-QList<AudioPlugin> PluginManagerViewModel::selectedRows() const
+QList<AudioPlugin> PluginManagerViewModel::allSelectedPluginObjects() const
 {
     if (m_selection.persisted.isEmpty())
         return {};
@@ -552,7 +622,7 @@ void PluginManagerViewModel::invertSelection()
 
 void PluginManagerViewModel::deselectWhere(const std::function<bool(const AudioPlugin&)>& matches)
 {
-    for (const AudioPlugin& plugin : selectedRows()) {
+    for (const AudioPlugin& plugin : allSelectedPluginObjects()) {
         if (!matches(plugin))
             continue;
         m_selection.persisted.remove(plugin.id);
@@ -577,7 +647,7 @@ void PluginManagerViewModel::deselectPluginsByName(const QString& name)
 void PluginManagerViewModel::refreshBulkPane()
 {
     // Every variant is active again after a rebuild.
-    m_selection.rebuildBulkPane(selectedRows());
+    m_selection.rebuildBulkPane(allSelectedPluginObjects());
     Q_EMIT bulkActiveVariantsChanged();
     Q_EMIT consolidatedBulkPluginsChanged();
 }
@@ -611,19 +681,14 @@ void PluginManagerViewModel::toggleBulkFormat(PluginFormat format)
 
 QList<AudioPlugin> PluginManagerViewModel::bulkActionPlugins() const
 {
-    return m_selection.actionPlugins(selectedRows());
-}
-
-QList<AudioPlugin> PluginManagerViewModel::allSelectedPluginObjects() const
-{
-    return selectedRows();
+    return m_selection.actionPlugins(allSelectedPluginObjects());
 }
 
 void PluginManagerViewModel::updateCachedTransfer()
 {
     if (!m_selection.persisted.isEmpty()) {
         PluginKeyTransfer transfer;
-        for (const AudioPlugin& plugin : selectedRows())
+        for (const AudioPlugin& plugin : allSelectedPluginObjects())
             transfer.keys.append(plugin.key());
         m_cachedPluginKeysTransfer = transfer;
         Q_EMIT cachedPluginKeysTransferChanged();
@@ -727,9 +792,7 @@ void PluginManagerViewModel::deletePlugins(QList<AudioPlugin> plugins)
 void PluginManagerViewModel::publishOutcome(const MoveOutcome& outcome)
 {
     if (!outcome.deleted.isEmpty()) {
-        QSet<QUuid> ids;
-        for (const AudioPlugin& plugin : outcome.deleted)
-            ids.insert(plugin.id);
+        const QSet<QUuid> ids = idsOf(outcome.deleted);
         QSet<QUuid> visible = m_selection.visible;
         visible.subtract(ids);
         m_selection.visible = visible;
@@ -738,8 +801,14 @@ void PluginManagerViewModel::publishOutcome(const MoveOutcome& outcome)
         m_selection.persisted.subtract(ids);
         Q_EMIT persistedSelectionsChanged();
     }
-    if (outcome.reload)
-        refreshAllState();
+    if (outcome.reload) {
+        // Only what the operation changed is read again.
+        if (!outcome.deleted.isEmpty()) {
+            reloadAfterDelete(idsOf(outcome.deleted));
+        } else {
+            reloadChangedRows(idsOf(outcome.enabled) + idsOf(outcome.disabled));
+        }
+    }
     if (outcome.error)
         setError(outcome.error);
     // Once this operation has ended, the rows follow the disk again.

@@ -21,7 +21,6 @@
 
 class ActivityLogManager;
 class PluginDatabase;
-class PluginScanner;
 class ProgressWindowManager;
 
 /// The key path a table sort comparator is built on.
@@ -149,6 +148,7 @@ public:
     bool isFormatPartiallyActive(PluginFormat format) const;
     void toggleBulkFormat(PluginFormat format);
     QList<AudioPlugin> bulkActionPlugins() const;
+    /// The catalogue rows of persistedSelections() (none, and no query, when it is empty).
     QList<AudioPlugin> allSelectedPluginObjects() const;
     qint64 totalSelectedCount() const { return m_selection.persisted.size(); }
     void refreshProfileChanges();
@@ -218,7 +218,17 @@ private:
     void waitForEarlierBatch();
 
     QList<AudioPlugin> queryCurrentFilters(qint64 limit, qint64 offset) const;
-    QList<AudioPlugin> selectedRows() const;
+    /// The first page under the current filters, and the table's selection within it.
+    void reloadFirstPage();
+    enum class CountsToRead { filteredAndStatus, status };
+    /// The counts (the filtered total only when asked), then the count announcement.
+    void reloadCounts(CountsToRead counts);
+    /// After a switch: the changed rows, the first page and the status counts.
+    void reloadChangedRows(const QSet<QUuid>& ids);
+    /// After a delete: the rows leave the list; manufacturers, page and counts are read again.
+    void reloadAfterDelete(const QSet<QUuid>& ids);
+    /// Drops manufacturers that no longer exist from the filter, without reloading.
+    void keepSelectedManufacturersThatExist();
     void announceEnabledCount();
     void setPlugins(QList<AudioPlugin> plugins);
     void setAllManufacturers(QStringList manufacturers);
@@ -232,7 +242,6 @@ private:
     PlatformServices m_services;
     QString m_originsPath;
     PluginMover m_mover;
-    PluginScanner* m_scanner = nullptr;
 
     QList<AudioPlugin> m_plugins;
     bool m_isLoading = false;

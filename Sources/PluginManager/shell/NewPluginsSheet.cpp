@@ -18,11 +18,12 @@
 
 namespace {
 
-// A format chip: caption text on a conditional glass surface, accent blue while on. A Tab stop
-// that Space switches, read as a check box that is ticked while on; ringed while focused.
-class FormatChip final : public QPushButton {
+// A chip that puts a format's new plug-ins into the offer or takes them out: caption text on a
+// conditional glass surface, accent blue while on. A Tab stop that Space switches, read as a
+// check box that is ticked while on; ringed while focused.
+class OfferedFormatChip final : public QPushButton {
 public:
-    explicit FormatChip(const QString& text, QWidget* parent = nullptr) : QPushButton(text, parent)
+    explicit OfferedFormatChip(const QString& text, QWidget* parent = nullptr) : QPushButton(text, parent)
     {
         setFocusPolicy(Qt::StrongFocus);
         setAutoDefault(false);
@@ -153,7 +154,7 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     formatsLabel->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     formats->addWidget(formatsLabel);
     for (const PluginFormat format : m_offer.detectedFormats()) {
-        auto* chip = new FormatChip(NewPluginsOffer::chipText(format, m_offer.detectedCount(format)));
+        auto* chip = new OfferedFormatChip(NewPluginsOffer::chipText(format, m_offer.detectedCount(format)));
         connect(chip, &QPushButton::clicked, this, [this, format] { m_offer.toggleFormat(format); });
         m_chips.insert(format, chip);
         formats->addWidget(chip);
@@ -295,7 +296,7 @@ void NewPluginsSheet::refresh()
 {
     m_description->setText(NewPluginsOffer::sheetDescription(m_offer.detectedNewPlugins().size()));
     for (auto it = m_chips.begin(); it != m_chips.end(); ++it)
-        static_cast<FormatChip*>(it.value())->setActive(m_offer.selectedFormats().contains(it.key()));
+        static_cast<OfferedFormatChip*>(it.value())->setActive(m_offer.selectedFormats().contains(it.key()));
     for (auto it = m_pluginTicks.begin(); it != m_pluginTicks.end(); ++it) {
         const bool on = m_offer.isTicked(it.key());
         it.value()->setPixmap(tick(on, this));
