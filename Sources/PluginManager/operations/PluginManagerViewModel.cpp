@@ -374,9 +374,14 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
     } else {
         m_database.reattachFile();
     }
+    // Every row has a new id now: the selection follows its plug-ins, and forgets those that went.
+    const bool hadSelection = !m_selection.persisted.isEmpty();
+    const QSet<QUuid> switchedOff = m_selection.followNewIds(idsAfterScan(outcome.plugins));
     setPlugins(std::move(outcome.plugins));
     setAllManufacturers(std::move(outcome.manufacturers));
     refreshFromDatabase();
+    if (hadSelection)
+        publishFollowedSelection(switchedOff);
     m_isLoading = false;
     Q_EMIT isLoadingChanged();
     if (outcome.newlyDetected) {
@@ -395,6 +400,53 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
     const std::vector<std::function<void()>> waiters = std::exchange(m_scanWaiters, {});
     for (const std::function<void()>& waiter : waiters)
         waiter();
+}
+
+QHash<QUuid, QUuid> PluginManagerViewModel::idsAfterScan(const QList<AudioPlugin>& scanned) const
+{
+    QHash<QUuid, QUuid> newIds;
+    if (m_selection.persisted.isEmpty())
+        return newIds;
+    // The rows the ids were chosen from are still the lists of before the scan.
+    QHash<QUuid, QString> selectedPaths;
+    for (const QList<AudioPlugin>* rows : {&m_plugins, &m_displayedPlugins}) {
+        for (const AudioPlugin& plugin : *rows) {
+            if (m_selection.persisted.contains(plugin.id))
+                selectedPaths.insert(plugin.id, plugin.currentPath);
+        }
+    }
+    QHash<QString, QUuid> idOfPath;
+    QSet<QUuid> scannedIds;
+    idOfPath.reserve(scanned.size());
+    scannedIds.reserve(scanned.size());
+    for (const AudioPlugin& plugin : scanned) {
+        idOfPath.insert(plugin.currentPath, plugin.id);
+        scannedIds.insert(plugin.id);
+    }
+    for (const QUuid& id : std::as_const(m_selection.persisted)) {
+        if (scannedIds.contains(id)) {
+            newIds.insert(id, id);
+            continue;
+        }
+        const auto path = selectedPaths.constFind(id);
+        if (path == selectedPaths.constEnd())
+            continue;
+        if (const auto found = idOfPath.constFind(*path); found != idOfPath.constEnd())
+            newIds.insert(id, *found);
+    }
+    return newIds;
+}
+
+void PluginManagerViewModel::publishFollowedSelection(const QSet<QUuid>& switchedOff)
+{
+    Q_EMIT persistedSelectionsChanged();
+    // The page's reload set the table's part only while something stayed selected.
+    if (m_selection.persisted.isEmpty())
+        setSelectedPlugins({});
+    m_selection.rebuildBulkPane(allSelectedPluginObjects(), switchedOff);
+    Q_EMIT bulkActiveVariantsChanged();
+    Q_EMIT consolidatedBulkPluginsChanged();
+    updateCachedTransfer();
 }
 
 std::optional<QList<AudioPlugin>> PluginManagerViewModel::detectNewPlugins(const QList<AudioPlugin>& plugins,

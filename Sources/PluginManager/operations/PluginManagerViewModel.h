@@ -206,6 +206,12 @@ private:
     static ScanOutcome writeScanResult(QList<AudioPlugin> found, const QString& databasePath,
                                        const QString& originsPath);
     void publishScan(ScanOutcome outcome);
+    /// What each selected id is called after a scan: the same id, else the id of the row
+    /// found at the same path; ids of plug-ins that are gone are left out.
+    QHash<QUuid, QUuid> idsAfterScan(const QList<AudioPlugin>& scanned) const;
+    /// Publishes the selection a scan renamed: the table's part, the bulk pane (switched-off
+    /// variants stay off) and the drag payload.
+    void publishFollowedSelection(const QSet<QUuid>& switchedOff);
     static std::optional<QList<AudioPlugin>> detectNewPlugins(const QList<AudioPlugin>& plugins,
                                                               const QSet<QString>& existingKeys);
     void updateCachedTransfer();

@@ -128,6 +128,21 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     layout->setSpacing(16);
 
     // The sheet reads top to bottom: what arrived, which formats, which plug-ins, then where to add them.
+    buildHeader(layout);
+    buildFormatChips(layout);
+    buildPluginList(layout);
+    buildProfileList(layout, profiles);
+    buildNote(layout);
+    buildButtons(layout);
+
+    connect(m_skip, &QPushButton::clicked, &m_offer, &NewPluginsOffer::skip);
+    connect(m_add, &QPushButton::clicked, &m_offer, &NewPluginsOffer::add);
+    connect(&m_offer, &NewPluginsOffer::selectionChanged, this, &NewPluginsSheet::refresh);
+    refresh();
+}
+
+void NewPluginsSheet::buildHeader(QVBoxLayout* layout)
+{
     auto* header = new QHBoxLayout;
     auto* sparkles = new QLabel;
     sparkles->setPixmap(SymbolIcons::pixmap(QStringLiteral("sparkles"), QFontMetrics(Typography::scaled(1.3)).height(),
@@ -145,7 +160,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     m_description->setFont(Typography::scaled(0.95));
     m_description->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     layout->addWidget(m_description);
+}
 
+void NewPluginsSheet::buildFormatChips(QVBoxLayout* layout)
+{
     // One chip per format among the new plug-ins.
     auto* formats = new QHBoxLayout;
     formats->setSpacing(8);
@@ -161,7 +179,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     }
     formats->addStretch(1);
     layout->addLayout(formats);
+}
 
+void NewPluginsSheet::buildPluginList(QVBoxLayout* layout)
+{
     auto* pluginList = new QWidget;
     auto* pluginColumn = new QVBoxLayout(pluginList);
     pluginColumn->setContentsMargins(0, 4, 0, 4);
@@ -205,7 +226,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     m_counter->setFont(Typography::scaled(0.85));
     m_counter->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     layout->addWidget(m_counter);
+}
 
+void NewPluginsSheet::buildProfileList(QVBoxLayout* layout, const ProfileManager& profiles)
+{
     // Below the line: the profiles the chosen plug-ins go into.
     auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);
@@ -250,7 +274,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     }
     profileColumn->addStretch(1);
     layout->addWidget(listWell(profileList, 120, QStringLiteral("Profiles")));
+}
 
+void NewPluginsSheet::buildNote(QVBoxLayout* layout)
+{
     auto* note = new QHBoxLayout;
     note->setContentsMargins(8, 0, 8, 0);
     note->setSpacing(6);
@@ -265,7 +292,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     noteText->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     note->addWidget(noteText, 1);
     layout->addLayout(note);
+}
 
+void NewPluginsSheet::buildButtons(QVBoxLayout* layout)
+{
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     m_skip = new QPushButton(QStringLiteral("Skip"));
@@ -276,11 +306,6 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     buttons->addWidget(m_skip);
     buttons->addWidget(m_add);
     layout->addLayout(buttons);
-
-    connect(m_skip, &QPushButton::clicked, &m_offer, &NewPluginsOffer::skip);
-    connect(m_add, &QPushButton::clicked, &m_offer, &NewPluginsOffer::add);
-    connect(&m_offer, &NewPluginsOffer::selectionChanged, this, &NewPluginsSheet::refresh);
-    refresh();
 }
 
 QString NewPluginsSheet::descriptionText() const
