@@ -726,28 +726,21 @@ qint64 PluginDatabase::totalDisabledCount() const
     return countOf(CatalogueSchema::kCountDisabled, {});
 }
 
-PluginDatabase::StatusCounts PluginDatabase::statusCounts() const
+PluginDatabase::Counts PluginDatabase::counts() const
 {
-    StatusCounts counts;
+    Counts counts;
     if (!m_db)
         return counts;
-    Sql::Statement query(m_db, CatalogueSchema::kCountByStatus);
-    if (query.isValid() && query.next()) {
-        counts.enabled = query.columnInt64(0);
-        counts.disabled = query.columnInt64(1);
-    }
-    return counts;
-}
-
-QHash<PluginFormat, qint64> PluginDatabase::countsByFormat() const
-{
-    QHash<PluginFormat, qint64> counts;
-    if (!m_db)
-        return counts;
-    Sql::Statement query(m_db, CatalogueSchema::kCountByFormat);
+    Sql::Statement query(m_db, CatalogueSchema::kCountByFormatAndStatus);
     while (query.next()) {
+        const qint64 rows = query.columnInt64(2);
+        const qint64 enabled = query.columnInt64(1);
+        if (enabled == 1)
+            counts.enabled += rows;
+        else if (enabled == 0)
+            counts.disabled += rows;
         if (const std::optional<PluginFormat> format = PluginFormats::fromRawValue(query.columnText(0)))
-            counts.insert(*format, query.columnInt64(1));
+            counts.byFormat[*format] += rows;
     }
     return counts;
 }

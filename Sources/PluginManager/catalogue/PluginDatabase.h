@@ -93,14 +93,14 @@ public:
                       const QSet<QString>& pluginKeys) const;
     qint64 totalEnabledCount() const;
     qint64 totalDisabledCount() const;
-    /// Enabled and disabled rows of the whole catalogue, read with one statement.
-    struct StatusCounts {
-        qint64 enabled = 0;
-        qint64 disabled = 0;
+    /// The whole catalogue's counts, read with one statement.
+    struct Counts {
+        qint64 enabled = 0;  ///< as totalEnabledCount()
+        qint64 disabled = 0; ///< as totalDisabledCount()
+        /// The rows of each format (formats without rows are absent).
+        QHash<PluginFormat, qint64> byFormat;
     };
-    StatusCounts statusCounts() const;
-    /// Rows per format of the whole catalogue, read with one statement (formats without rows are absent).
-    QHash<PluginFormat, qint64> countsByFormat() const;
+    Counts counts() const;
     QSet<QUuid> getAllFilteredPluginIds(const QString& searchText, const QSet<PluginFormat>& formats,
                                         const QSet<QString>& manufacturers) const;
     QSet<QString> getAllPluginKeys() const;

@@ -377,6 +377,7 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
     // Every row has a new id now: the selection follows its plug-ins, and forgets those that went.
     const bool hadSelection = !m_selection.persisted.isEmpty();
     const QSet<QUuid> switchedOff = m_selection.followNewIds(idsAfterScan(outcome.plugins));
+    m_selectedRows.reset();
     setPlugins(std::move(outcome.plugins));
     setAllManufacturers(std::move(outcome.manufacturers));
     refreshFromDatabase();
@@ -473,7 +474,7 @@ std::optional<QList<AudioPlugin>> PluginManagerViewModel::detectNewPlugins(const
 void PluginManagerViewModel::refreshFromDatabase()
 {
     reloadFirstPage();
-    reloadCounts(CountsToRead::filteredAndStatus);
+    reloadCounts(CountsToRead::filteredAndWhole);
 }
 
 void PluginManagerViewModel::reloadFirstPage()
@@ -492,17 +493,22 @@ void PluginManagerViewModel::reloadFirstPage()
     }
 }
 
-void PluginManagerViewModel::reloadCounts(CountsToRead counts)
+void PluginManagerViewModel::reloadCounts(CountsToRead what)
 {
-    if (counts == CountsToRead::filteredAndStatus) {
+    if (what == CountsToRead::filteredAndWhole) {
         const QSet<QString> keys = m_activeFavoritesList ? m_activeFavoritesList->pluginKeys : QSet<QString>{};
         m_totalPluginCount = m_database.totalCount(m_searchText, m_selectedFormats, m_selectedManufacturers, keys);
     }
     m_hasMorePages = m_displayedPlugins.size() < m_totalPluginCount;
-    const PluginDatabase::StatusCounts status = m_database.statusCounts();
-    m_dbEnabledCount = status.enabled;
-    m_dbDisabledCount = status.disabled;
+    const PluginDatabase::Counts counts = m_database.counts();
+    m_dbEnabledCount = counts.enabled;
+    m_dbDisabledCount = counts.disabled;
     m_dbTotalCount = m_dbEnabledCount + m_dbDisabledCount;
+    m_formatCounts = counts.byFormat;
+    for (const PluginFormat format : PluginFormats::allCases) {
+        if (!m_formatCounts.contains(format))
+            m_formatCounts.insert(format, 0);
+    }
     Q_EMIT countsChanged();
     announceEnabledCount();
 }
@@ -510,16 +516,23 @@ void PluginManagerViewModel::reloadCounts(CountsToRead counts)
 void PluginManagerViewModel::reloadChangedRows(const QSet<QUuid>& ids)
 {
     if (!ids.isEmpty()) {
-        QHash<QUuid, qsizetype> positions;
-        positions.reserve(m_plugins.size());
-        for (qsizetype i = 0; i < m_plugins.size(); ++i)
-            positions.insert(m_plugins[i].id, i);
-        const QList<AudioPlugin> rows = m_database.getPluginsByIds(ids);
-        const bool allKnown = std::all_of(rows.cbegin(), rows.cend(),
-                                          [&positions](const AudioPlugin& row) { return positions.contains(row.id); });
-        if (allKnown) {
-            for (const AudioPlugin& row : rows)
-                m_plugins[positions.value(row.id)] = row;
+        QHash<QUuid, AudioPlugin> changed;
+        for (AudioPlugin& row : m_database.getPluginsByIds(ids))
+            changed.insert(row.id, std::move(row));
+        // Every list that holds a changed row takes the row as it is now.
+        const auto follow = [&changed](QList<AudioPlugin>& rows) {
+            qsizetype followed = 0;
+            for (AudioPlugin& row : rows) {
+                if (const auto it = changed.constFind(row.id); it != changed.constEnd()) {
+                    row = *it;
+                    ++followed;
+                }
+            }
+            return followed;
+        };
+        if (m_selectedRows)
+            follow(*m_selectedRows);
+        if (follow(m_plugins) == changed.size()) {
             Q_EMIT pluginsChanged();
         } else {
             // The list was never loaded whole (or lost a row): only the whole catalogue is the truth.
@@ -528,12 +541,13 @@ void PluginManagerViewModel::reloadChangedRows(const QSet<QUuid>& ids)
     }
     // A switch changes no row's filter match: the filtered total stays.
     reloadFirstPage();
-    reloadCounts(CountsToRead::status);
+    reloadCounts(CountsToRead::whole);
     refreshProfileChanges();
 }
 
 void PluginManagerViewModel::reloadAfterDelete(const QSet<QUuid>& ids)
 {
+    m_selectedRows.reset();
     m_plugins.removeIf([&ids](const AudioPlugin& plugin) { return ids.contains(plugin.id); });
     Q_EMIT pluginsChanged();
     // The last plug-in of a manufacturer may have gone.
@@ -599,18 +613,9 @@ QList<AudioPlugin> PluginManagerViewModel::allFilteredPlugins() const
     return queryCurrentFilters(kAllRowsLimit, 0);
 }
 
-QHash<PluginFormat, qint64> PluginManagerViewModel::pluginCounts() const
-{
-    QHash<PluginFormat, qint64> counts = m_database.countsByFormat();
-    for (const PluginFormat format : PluginFormats::allCases) {
-        if (!counts.contains(format))
-            counts.insert(format, 0);
-    }
-    return counts;
-}
-
 void PluginManagerViewModel::refreshAllState()
 {
+    m_selectedRows.reset();
     setPlugins(m_database.queryPlugins({.limit = kAllRowsLimit}));
     setAllManufacturers(m_database.getDistinctManufacturers());
     keepSelectedManufacturersThatExist();
@@ -637,7 +642,10 @@ QList<AudioPlugin> PluginManagerViewModel::allSelectedPluginObjects() const
 {
     if (m_selection.persisted.isEmpty())
         return {};
-    return m_database.getPluginsByIds(m_selection.persisted);
+    // Read once per change of the selection or of the catalogue: every part of the window asks.
+    if (!m_selectedRows)
+        m_selectedRows = m_database.getPluginsByIds(m_selection.persisted);
+    return *m_selectedRows;
 }
 
 void PluginManagerViewModel::syncSelectionDelta(const QSet<QUuid>& added, const QSet<QUuid>& removed)
@@ -645,7 +653,11 @@ void PluginManagerViewModel::syncSelectionDelta(const QSet<QUuid>& added, const 
     if (added.isEmpty() && removed.isEmpty())
         return;
     // Rows leaving the table's selection (also by paging or filtering) stay selected.
+    const qsizetype before = m_selection.persisted.size();
     m_selection.persisted.unite(added);
+    // The table hands back what it was given after each reload: the rows read are still right.
+    if (m_selection.persisted.size() != before)
+        m_selectedRows.reset();
     Q_EMIT persistedSelectionsChanged();
     refreshBulkPane();
     updateCachedTransfer();
@@ -654,6 +666,7 @@ void PluginManagerViewModel::syncSelectionDelta(const QSet<QUuid>& added, const 
 void PluginManagerViewModel::clearSelection()
 {
     m_selection.persisted.clear();
+    m_selectedRows.reset();
     Q_EMIT persistedSelectionsChanged();
     setSelectedPlugins({});
     m_selection.clearBulkPane();
@@ -667,6 +680,7 @@ void PluginManagerViewModel::invertSelection()
         m_database.getAllFilteredPluginIds(m_searchText, m_selectedFormats, m_selectedManufacturers);
     QSet<QUuid> all = m_database.getAllFilteredPluginIds(QString(), {}, {});
     m_selection.persisted = all.subtract(matching);
+    m_selectedRows.reset();
     Q_EMIT persistedSelectionsChanged();
     setSelectedPlugins({});
     refreshBulkPane();
@@ -678,6 +692,7 @@ void PluginManagerViewModel::deselectWhere(const std::function<bool(const AudioP
         if (!matches(plugin))
             continue;
         m_selection.persisted.remove(plugin.id);
+        m_selectedRows.reset();
         Q_EMIT persistedSelectionsChanged();
         QSet<QUuid> visible = m_selection.visible;
         visible.remove(plugin.id);
@@ -844,6 +859,7 @@ void PluginManagerViewModel::deletePlugins(QList<AudioPlugin> plugins)
 void PluginManagerViewModel::publishOutcome(const MoveOutcome& outcome)
 {
     if (!outcome.deleted.isEmpty()) {
+        m_selectedRows.reset();
         const QSet<QUuid> ids = idsOf(outcome.deleted);
         QSet<QUuid> visible = m_selection.visible;
         visible.subtract(ids);

@@ -130,7 +130,8 @@ public:
     void loadAllPages();
     bool canLoadMore() const { return m_hasMorePages; }
     QList<AudioPlugin> allFilteredPlugins() const;
-    QHash<PluginFormat, qint64> pluginCounts() const;
+    /// The rows of each format in the whole catalogue, as of the last reload.
+    const QHash<PluginFormat, qint64>& pluginCounts() const { return m_formatCounts; }
     void refreshAllState();
     void resetView();
     /// The SQL column and direction of a sort order.
@@ -226,10 +227,10 @@ private:
     QList<AudioPlugin> queryCurrentFilters(qint64 limit, qint64 offset) const;
     /// The first page under the current filters, and the table's selection within it.
     void reloadFirstPage();
-    enum class CountsToRead { filteredAndStatus, status };
-    /// The counts (the filtered total only when asked), then the count announcement.
-    void reloadCounts(CountsToRead counts);
-    /// After a switch: the changed rows, the first page and the status counts.
+    enum class CountsToRead { filteredAndWhole, whole };
+    /// The whole catalogue's counts (and the filtered total when asked), then the count announcement.
+    void reloadCounts(CountsToRead what);
+    /// After a switch: the changed rows, the first page and the whole catalogue's counts.
     void reloadChangedRows(const QSet<QUuid>& ids);
     /// After a delete: the rows leave the list; manufacturers, page and counts are read again.
     void reloadAfterDelete(const QSet<QUuid>& ids);
@@ -266,6 +267,7 @@ private:
     qint64 m_dbTotalCount = 0;
     qint64 m_dbEnabledCount = 0;
     qint64 m_dbDisabledCount = 0;
+    QHash<PluginFormat, qint64> m_formatCounts;
     QSet<QString> m_selectedManufacturers;
     QStringList m_allManufacturers;
     std::optional<FavoritesList> m_activeFavoritesList;
@@ -277,6 +279,8 @@ private:
     bool m_operationRunning = false;
     bool m_waitingForEarlierBatch = false;
     BulkSelection m_selection;
+    // The catalogue rows of m_selection.persisted, once read; dropped when either changes.
+    mutable std::optional<QList<AudioPlugin>> m_selectedRows;
 
     // The running scan's thread and who waits for its result.
     ScanWork m_scanWork;

@@ -49,7 +49,7 @@ FormatFilterSection::FormatFilterSection(PluginManagerViewModel& viewModel, std:
 
     connect(&m_viewModel, &PluginManagerViewModel::selectedFormatsChanged, this, &FormatFilterSection::updateSelection);
     connect(&m_viewModel, &PluginManagerViewModel::showAllPluginsChanged, this, &FormatFilterSection::updateSelection);
-    // A format's total follows the whole list, never a filter.
+    connect(&m_viewModel, &PluginManagerViewModel::countsChanged, this, &FormatFilterSection::updateCounts);
     connect(&m_viewModel, &PluginManagerViewModel::pluginsChanged, this, &FormatFilterSection::updateCounts);
     updateSelection();
     updateCounts();
