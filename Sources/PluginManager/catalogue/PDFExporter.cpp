@@ -217,8 +217,8 @@ namespace {
 class PdfTable {
 public:
     PdfTable(QPainter& painter, const QList<PDFExporter::Column>& columns, const QPaintDevice* device)
-        : m_painter(painter), m_columns(columns),
-          m_widths(PDFExporter::calculateColumnWidths(columns, kTableWidth)), m_cellMetrics(m_cellFont, device)
+        : m_painter(painter), m_columns(columns), m_widths(PDFExporter::calculateColumnWidths(columns, kTableWidth)),
+          m_cellMetrics(m_cellFont, device)
     {
         for (double width : std::as_const(m_widths))
             m_barWidth += width;

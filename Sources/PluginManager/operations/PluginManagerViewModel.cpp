@@ -517,8 +517,8 @@ void PluginManagerViewModel::reloadChangedRows(const QSet<QUuid>& ids)
 {
     if (!ids.isEmpty()) {
         QHash<QUuid, AudioPlugin> changed;
-        for (AudioPlugin& row : m_database.getPluginsByIds(ids))
-            changed.insert(row.id, std::move(row));
+        for (const AudioPlugin& row : m_database.getPluginsByIds(ids))
+            changed.insert(row.id, row);
         // Every list that holds a changed row takes the row as it is now.
         const auto follow = [&changed](QList<AudioPlugin>& rows) {
             qsizetype followed = 0;
