@@ -164,7 +164,7 @@ TEST_F(PluginManagerViewModelOperationsTest, HomeFolderBundlesMovePlainlyInBothD
     EXPECT_TRUE(row(au.id).isEnabled);
 }
 
-TEST_F(PluginManagerViewModelOperationsTest, ASwitchReadsOnlyWhatItChangedAndAnnouncesOnce)
+TEST_F(PluginManagerViewModelOperationsTest, ASwitchReadsOnlyWhatItChangedAndEveryChangeAnnouncesOnce)
 {
     // Enough rows for more than one page, so a whole-catalogue read would show.
     QList<AudioPlugin> rows;
@@ -225,6 +225,21 @@ TEST_F(PluginManagerViewModelOperationsTest, ASwitchReadsOnlyWhatItChangedAndAnn
     }
     EXPECT_EQ(model.dbEnabledCount(), 147);
     EXPECT_EQ(model.dbDisabledCount(), 3);
+
+    // A delete and a rescan announce the new count once each too.
+    const auto announcements = [this] {
+        return m_notifications->count(PluginManagerViewModel::pluginCountChangedNotification());
+    };
+    qsizetype posts = announcements();
+    model.deletePlugins({row(rows[7].id)});
+    ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
+    EXPECT_EQ(announcements(), posts + 1);
+    EXPECT_EQ(model.plugins().size(), 149);
+    EXPECT_EQ(model.totalPluginCount(), 149);
+    posts = announcements();
+    ASSERT_TRUE(scanAndWait(model));
+    EXPECT_EQ(announcements(), posts + 1);
+    EXPECT_EQ(model.dbTotalCount(), 149);
 }
 
 TEST_F(PluginManagerViewModelOperationsTest, RowsOfTheListsTheOperationReplacesAreSafeArguments)
