@@ -77,7 +77,7 @@ SmallFileRead readSmallFile(const QString& path, qint64 maxBytes)
     return result;
 }
 
-QString writeSideFile(const QString& path, const QByteArray& bytes, bool& keepAsideFirst)
+SideFileWrite writeSideFile(const QString& path, const QByteArray& bytes, bool keepAsideFirst)
 {
     const QString name = QFileInfo(path).fileName();
     if (keepAsideFirst && QFileInfo::exists(path)) {
@@ -85,13 +85,12 @@ QString writeSideFile(const QString& path, const QByteArray& bytes, bool& keepAs
         if (kept.isEmpty()) {
             Diagnostics::print(
                 QStringLiteral("⚠️ Could not read %1 and could not keep it aside; left it unchanged").arg(name));
-            return QStringLiteral("%1 could not be read and could not be kept aside").arg(name);
+            return {QStringLiteral("%1 could not be read and could not be kept aside").arg(name), true};
         }
         Diagnostics::print(QStringLiteral("⚠️ Could not read %1; kept it as %2").arg(name, kept));
     }
-    keepAsideFirst = false;
-    QString reason = writeFileAtomically(path, bytes);
-    if (!reason.isEmpty())
-        Diagnostics::print(QStringLiteral("❌ Could not save %1: %2").arg(name, reason));
-    return reason;
+    SideFileWrite result{writeFileAtomically(path, bytes), false};
+    if (!result.succeeded())
+        Diagnostics::print(QStringLiteral("❌ Could not save %1: %2").arg(name, result.failure));
+    return result;
 }

@@ -29,9 +29,17 @@ struct SmallFileRead {
 /// Returns the new path, or an empty string when nothing was moved.
 QString keepUnreadableFileAside(const QString& path);
 
+/// What writeSideFile did.
+struct SideFileWrite {
+    /// Empty on success, else why the file was not written.
+    QString failure;
+    /// The file that could not be decoded could not be moved aside either: it is still at
+    /// the path, nothing was written, and the next write must try to move it again.
+    bool unreadableFileStays = false;
+    bool succeeded() const { return failure.isEmpty(); }
+};
+
 /// Writes a side file atomically. When `keepAsideFirst` is set (the file could not be
 /// decoded when it was loaded), the existing file is first moved aside so the write
-/// cannot lose it; if it cannot be moved, nothing is written. The flag is cleared once
-/// the old file is out of the way. Diagnostics name the file; returns the reason of a
-/// failure or an empty string.
-QString writeSideFile(const QString& path, const QByteArray& bytes, bool& keepAsideFirst);
+/// cannot lose it; if it cannot be moved, nothing is written. Diagnostics name the file.
+[[nodiscard]] SideFileWrite writeSideFile(const QString& path, const QByteArray& bytes, bool keepAsideFirst);

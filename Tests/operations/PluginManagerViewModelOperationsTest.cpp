@@ -169,6 +169,84 @@ TEST_F(PluginManagerViewModelOperationsTest, HomeFolderBundlesMovePlainlyInBothD
     EXPECT_TRUE(row(au.id).isEnabled);
 }
 
+TEST_F(PluginManagerViewModelOperationsTest, ASwitchReadsOnlyWhatItChangedAndEveryChangeAnnouncesOnce)
+{
+    // Enough rows for more than one page, so a whole-catalogue read would show.
+    QList<AudioPlugin> rows;
+    for (int i = 0; i < 150; ++i) {
+        const QString path = usr("/Library/Audio/Plug-Ins/VST3/Plugin %1.vst3").arg(i, 3, 10, QLatin1Char('0'));
+        rows.append(enabledBundle(path, PluginFormat::vst3));
+    }
+    seed(rows, true);
+    PluginManagerViewModel& model = sandboxVm();
+    ASSERT_EQ(model.plugins().size(), 150);
+
+    struct Case {
+        const char* name;
+        QList<AudioPlugin> switched;
+    };
+    const Case cases[] = {
+        {"one row", {rows[3]}},
+        {"a batch of two", {rows[5], rows[140]}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList statements;
+        db().setStatementObserver([&statements](const QString& sql) { statements << sql; });
+        const qsizetype posts = m_notifications->count(PluginManagerViewModel::pluginCountChangedNotification());
+        if (c.switched.size() == 1)
+            model.togglePlugin(c.switched.first());
+        else
+            model.toggleMultiplePlugins(c.switched);
+        db().setStatementObserver({});
+        ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
+
+        const auto startingWith = [&statements](const QStringList& verbs) {
+            QStringList found;
+            for (const QString& sql : std::as_const(statements)) {
+                const QString verb = sql.section(u' ', 0, 0).toUpper();
+                if (verbs.contains(verb))
+                    found << sql;
+            }
+            return found;
+        };
+        EXPECT_EQ(startingWith({"UPDATE", "INSERT", "DELETE"}).size(), c.switched.size())
+            << statements.join('\n').toStdString();
+        EXPECT_LE(startingWith({"SELECT", "WITH"}).size(), 3) << statements.join('\n').toStdString();
+        EXPECT_EQ(m_notifications->count(PluginManagerViewModel::pluginCountChangedNotification()), posts + 1);
+
+        // What was read is the truth: the whole list, the page and the counts all show the switch.
+        for (const AudioPlugin& switched : c.switched) {
+            const auto inList = std::find_if(model.plugins().cbegin(), model.plugins().cend(),
+                                             [&switched](const AudioPlugin& p) { return p.id == switched.id; });
+            ASSERT_NE(inList, model.plugins().cend());
+            EXPECT_FALSE(inList->isEnabled);
+            EXPECT_EQ(inList->currentPath, row(switched.id).currentPath);
+        }
+        EXPECT_EQ(model.plugins().size(), 150);
+        EXPECT_FALSE(model.displayedPlugins()[3].isEnabled);
+        EXPECT_EQ(model.totalPluginCount(), 150);
+        EXPECT_TRUE(model.canLoadMore());
+    }
+    EXPECT_EQ(model.dbEnabledCount(), 147);
+    EXPECT_EQ(model.dbDisabledCount(), 3);
+
+    // A delete and a rescan announce the new count once each too.
+    const auto announcements = [this] {
+        return m_notifications->count(PluginManagerViewModel::pluginCountChangedNotification());
+    };
+    qsizetype posts = announcements();
+    model.deletePlugins({row(rows[7].id)});
+    ASSERT_FALSE(model.error()) << model.error()->detail.toStdString();
+    EXPECT_EQ(announcements(), posts + 1);
+    EXPECT_EQ(model.plugins().size(), 149);
+    EXPECT_EQ(model.totalPluginCount(), 149);
+    posts = announcements();
+    ASSERT_TRUE(scanAndWait(model));
+    EXPECT_EQ(announcements(), posts + 1);
+    EXPECT_EQ(model.dbTotalCount(), 149);
+}
+
 TEST_F(PluginManagerViewModelOperationsTest, RowsOfTheListsTheOperationReplacesAreSafeArguments)
 {
     // The table hands in references to rows of displayedPlugins()/plugins(); the operation

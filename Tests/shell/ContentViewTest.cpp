@@ -482,3 +482,30 @@ TEST_F(ContentViewTest, TheRealMainContentAreaRaisesConfirmationsAndReset)
     Q_EMIT main->resetTapped();
     EXPECT_TRUE(view().hiddenKeySequence().isArmed());
 }
+
+TEST_F(ContentViewTest, ASwitchInTheWholeWindowReadsTheCatalogueThreeTimes)
+{
+    // The real sidebar, table and bulk pane all follow the switch; none of them reads on its own.
+    seams = ContentViewSeams::defaults();
+    seams.onboardingSheet = nullptr;
+    ASSERT_TRUE(showAndWaitForStartup());
+    seed({enabledBundle("A"), enabledBundle("B")});
+    PluginManagerViewModel& model = view().pluginManager();
+    model.syncSelectionDelta({model.plugins().first().id}, {});
+    QStringList reads;
+    int writes = 0;
+    db().setStatementObserver([&](const QString& sql) {
+        if (sql.startsWith(QLatin1String("SELECT")))
+            reads << sql;
+        else if (sql.startsWith(QLatin1String("UPDATE")))
+            ++writes;
+    });
+    model.togglePlugin(model.plugins().first());
+    settle();
+    db().setStatementObserver({});
+    ASSERT_FALSE(model.error());
+    EXPECT_EQ(writes, 1);
+    EXPECT_LE(reads.size(), 3) << reads.join(u'\n').toStdString();
+    EXPECT_EQ(model.dbDisabledCount(), 1);
+    EXPECT_EQ(model.pluginCounts().value(PluginFormat::vst3), 2);
+}

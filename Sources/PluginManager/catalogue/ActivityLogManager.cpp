@@ -190,7 +190,9 @@ QString ActivityLogManager::save()
     for (const ActivityLogEntry& entry : std::as_const(m_entries))
         array.append(entry.toJson());
     // Keeps what we could not read aside first; replacing it would lose it silently.
-    QString reason = writeSideFile(savePath(), QJsonDocument(array).toJson(QJsonDocument::Compact), m_fileUnreadable);
+    const SideFileWrite write =
+        writeSideFile(savePath(), QJsonDocument(array).toJson(QJsonDocument::Compact), m_fileUnreadable);
+    m_fileUnreadable = write.unreadableFileStays;
     Q_EMIT entriesChanged();
-    return reason;
+    return write.failure;
 }

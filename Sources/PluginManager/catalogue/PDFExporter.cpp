@@ -211,6 +211,70 @@ QList<double> PDFExporter::calculateColumnWidths(const QList<Column>& columns, d
     return widths;
 }
 
+namespace {
+
+// The table of the PDF on one painter: its columns, their widths and the drawing of its parts.
+class PdfTable {
+public:
+    PdfTable(QPainter& painter, const QList<PDFExporter::Column>& columns, const QPaintDevice* device)
+        : m_painter(painter), m_columns(columns), m_widths(PDFExporter::calculateColumnWidths(columns, kTableWidth)),
+          m_cellMetrics(m_cellFont, device)
+    {
+        for (double width : std::as_const(m_widths))
+            m_barWidth += width;
+    }
+
+    // Texts are placed by the top left corner of their box.
+    void drawTextAt(double x, double y, const QString& text) const
+    {
+        m_painter.drawText(QRectF(x, y, kPageWidth, kRowHeight * 2),
+                           Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
+    }
+
+    void drawHeaderBar(double top) const
+    {
+        m_painter.fillRect(QRectF(kMargin, top, m_barWidth, kHeaderHeight), kHeaderColour);
+        m_painter.setFont(m_headerFont);
+        m_painter.setPen(Qt::white);
+        double x = kMargin;
+        for (qsizetype i = 0; i < m_columns.size(); ++i) {
+            drawTextAt(x + kCellInset, top + 4, m_columns.at(i).title);
+            x += m_widths.at(i);
+        }
+    }
+
+    void drawRow(const AudioPlugin& plugin, double y, bool zebra) const
+    {
+        if (zebra)
+            m_painter.fillRect(QRectF(kMargin, y, kTableWidth, kRowHeight), QColor::fromRgbF(0.95f, 0.95f, 0.95f));
+        m_painter.setFont(m_cellFont);
+        m_painter.setPen(Qt::black);
+        double x = kMargin;
+        for (qsizetype i = 0; i < m_columns.size(); ++i) {
+            const double textWidth = std::max(0.0, m_widths.at(i) - 2 * kCellInset);
+            QString text = m_columns.at(i).cellText(plugin);
+            text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+            const QString elided = m_cellMetrics.elidedText(text, Qt::ElideRight, textWidth);
+            m_painter.drawText(QRectF(x + kCellInset, y + 3, textWidth, kRowHeight),
+                               Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, elided);
+            x += m_widths.at(i);
+        }
+    }
+
+private:
+    static constexpr QColor kHeaderColour{221, 72, 116};
+
+    QPainter& m_painter;
+    const QList<PDFExporter::Column>& m_columns;
+    QList<double> m_widths;
+    double m_barWidth = 0;
+    QFont m_headerFont = systemFont(9, true);
+    QFont m_cellFont = systemFont(8, false);
+    QFontMetricsF m_cellMetrics;
+};
+
+} // namespace
+
 QByteArray PDFExporter::generatePDF(const QList<AudioPlugin>& plugins, const QList<Column>& columns,
                                     ExportSortOption sortBy, const QDateTime& now)
 {
@@ -218,11 +282,6 @@ QByteArray PDFExporter::generatePDF(const QList<AudioPlugin>& plugins, const QLi
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly))
         return {};
-
-    const QList<double> widths = calculateColumnWidths(columns, kTableWidth);
-    double barWidth = 0;
-    for (double width : widths)
-        barWidth += width;
 
     {
         QPdfWriter writer(&buffer);
@@ -236,67 +295,29 @@ QByteArray PDFExporter::generatePDF(const QList<AudioPlugin>& plugins, const QLi
         QPainter painter;
         if (!painter.begin(&writer))
             return {};
+        const PdfTable table(painter, columns, &writer);
 
-        const QFont titleFont = systemFont(16, true);
-        const QFont subtitleFont = systemFont(10, false);
-        const QFont headerFont = systemFont(9, true);
-        const QFont cellFont = systemFont(8, false);
-        const QFontMetricsF cellMetrics(cellFont, &writer);
-        const QColor headerColour(221, 72, 116);
-        const QColor zebraColour = QColor::fromRgbF(0.95f, 0.95f, 0.95f);
-        const QColor darkGrey = QColor::fromRgbF(1.0f / 3, 1.0f / 3, 1.0f / 3);
-
-        // Texts are placed by the top left corner of their box.
-        const auto drawTextAt = [&](double x, double y, const QString& text) {
-            painter.drawText(QRectF(x, y, kPageWidth, kRowHeight * 2),
-                             Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
-        };
-        const auto drawHeaderBar = [&](double top) {
-            painter.fillRect(QRectF(kMargin, top, barWidth, kHeaderHeight), headerColour);
-            painter.setFont(headerFont);
-            painter.setPen(Qt::white);
-            double x = kMargin;
-            for (qsizetype i = 0; i < columns.size(); ++i) {
-                drawTextAt(x + kCellInset, top + 4, columns.at(i).title);
-                x += widths.at(i);
-            }
-        };
-
-        painter.setFont(titleFont);
+        painter.setFont(systemFont(16, true));
         painter.setPen(Qt::black);
-        drawTextAt(kMargin, 20, QStringLiteral("Rackhand \u2014 Plugin Export"));
-        painter.setFont(subtitleFont);
-        painter.setPen(darkGrey);
-        drawTextAt(kMargin, 40,
-                   QStringLiteral("Sorted by: %1 \u2022 %2 plugins \u2022 %3")
-                       .arg(ExportSortOptions::rawValue(sortBy))
-                       .arg(plugins.size())
-                       .arg(subtitleDate(now)));
-        drawHeaderBar(kFirstHeaderTop);
+        table.drawTextAt(kMargin, 20, QStringLiteral("Rackhand \u2014 Plugin Export"));
+        painter.setFont(systemFont(10, false));
+        painter.setPen(QColor::fromRgbF(1.0f / 3, 1.0f / 3, 1.0f / 3));
+        table.drawTextAt(kMargin, 40,
+                         QStringLiteral("Sorted by: %1 \u2022 %2 plugins \u2022 %3")
+                             .arg(ExportSortOptions::rawValue(sortBy))
+                             .arg(plugins.size())
+                             .arg(subtitleDate(now)));
+        table.drawHeaderBar(kFirstHeaderTop);
 
         double y = kFirstHeaderTop + kHeaderHeight + 4; // 94
         for (qsizetype index = 0; index < plugins.size(); ++index) {
             if (y + kRowHeight >= kPageBottom) {
                 if (!writer.newPage())
                     return {};
-                drawHeaderBar(kLaterHeaderTop);
+                table.drawHeaderBar(kLaterHeaderTop);
                 y = kLaterHeaderTop + kHeaderHeight + 4; // 54
             }
-            if (index % 2 == 0)
-                painter.fillRect(QRectF(kMargin, y, kTableWidth, kRowHeight), zebraColour);
-            painter.setFont(cellFont);
-            painter.setPen(Qt::black);
-            double x = kMargin;
-            const AudioPlugin& plugin = plugins.at(index);
-            for (qsizetype i = 0; i < columns.size(); ++i) {
-                const double textWidth = std::max(0.0, widths.at(i) - 2 * kCellInset);
-                QString text = columns.at(i).cellText(plugin);
-                text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-                const QString elided = cellMetrics.elidedText(text, Qt::ElideRight, textWidth);
-                painter.drawText(QRectF(x + kCellInset, y + 3, textWidth, kRowHeight),
-                                 Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, elided);
-                x += widths.at(i);
-            }
+            table.drawRow(plugins.at(index), y, index % 2 == 0);
             y += kRowHeight;
         }
         if (!painter.end())

@@ -728,6 +728,25 @@ qint64 PluginDatabase::totalDisabledCount() const
     return countOf(CatalogueSchema::kCountDisabled, {});
 }
 
+PluginDatabase::Counts PluginDatabase::counts() const
+{
+    Counts counts;
+    if (!m_db)
+        return counts;
+    Sql::Statement query(m_db, CatalogueSchema::kCountByFormatAndStatus);
+    while (query.next()) {
+        const qint64 rows = query.columnInt64(2);
+        const qint64 enabled = query.columnInt64(1);
+        if (enabled == 1)
+            counts.enabled += rows;
+        else if (enabled == 0)
+            counts.disabled += rows;
+        if (const std::optional<PluginFormat> format = PluginFormats::fromRawValue(query.columnText(0)))
+            counts.byFormat[*format] += rows;
+    }
+    return counts;
+}
+
 QSet<QUuid> PluginDatabase::getAllFilteredPluginIds(const QString& searchText, const QSet<PluginFormat>& formats,
                                                     const QSet<QString>& manufacturers) const
 {

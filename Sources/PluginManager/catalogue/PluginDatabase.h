@@ -4,6 +4,7 @@
 #include "catalogue/PluginModels.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -92,6 +93,14 @@ public:
                       const QSet<QString>& pluginKeys) const;
     qint64 totalEnabledCount() const;
     qint64 totalDisabledCount() const;
+    /// The whole catalogue's counts, read with one statement.
+    struct Counts {
+        qint64 enabled = 0;  ///< as totalEnabledCount()
+        qint64 disabled = 0; ///< as totalDisabledCount()
+        /// The rows of each format (formats without rows are absent).
+        QHash<PluginFormat, qint64> byFormat;
+    };
+    Counts counts() const;
     QSet<QUuid> getAllFilteredPluginIds(const QString& searchText, const QSet<PluginFormat>& formats,
                                         const QSet<QString>& manufacturers) const;
     QSet<QString> getAllPluginKeys() const;

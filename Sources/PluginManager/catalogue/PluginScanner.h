@@ -39,6 +39,9 @@ public:
 
     /// R + the central disabled folder (PluginFolderTable).
     static QString centralDisabledDirectory();
+    /// Makes the central disabled folder (hidden) and its format folders where missing; a
+    /// failure is printed. Every scanner does it when it is created.
+    static void createCentralDisabledDirectoryIfNeeded();
 
     /// Lower-cased manufacturer names that carry no information (17).
     static const QSet<QString>& genericManufacturers();
@@ -59,8 +62,6 @@ Q_SIGNALS:
     void scanProgressChanged(double progress);
 
 private:
-    static void createCentralDisabledDirectoryIfNeeded();
-
     QList<AudioPlugin> m_discoveredPlugins;
     bool m_isScanning = false;
     double m_scanProgress = 0.0;

@@ -136,16 +136,22 @@ void ProfileManager::saveProfiles()
     QJsonArray array;
     for (const PluginProfile& profile : std::as_const(m_profiles))
         array.append(profile.toJson());
-    writeSideFile(m_profilesPath, QJsonDocument(array).toJson(QJsonDocument::Compact), m_profilesFileUnreadable);
+    // A failure is printed by the writer; the profiles stay in memory for the next save.
+    m_profilesFileUnreadable =
+        writeSideFile(m_profilesPath, QJsonDocument(array).toJson(QJsonDocument::Compact), m_profilesFileUnreadable)
+            .unreadableFileStays;
     Q_EMIT profilesChanged();
 }
 
 void ProfileManager::setPendingNewPlugins(const QList<AudioPlugin>& plugins)
 {
     m_pendingNewPluginKeys = keySet(plugins);
-    writeSideFile(m_pendingPluginsPath,
-                  QJsonDocument(sortedArray(m_pendingNewPluginKeys)).toJson(QJsonDocument::Compact),
-                  m_pendingFileUnreadable);
+    // A failure is printed by the writer; the offer then only lasts until the program ends.
+    m_pendingFileUnreadable =
+        writeSideFile(m_pendingPluginsPath,
+                      QJsonDocument(sortedArray(m_pendingNewPluginKeys)).toJson(QJsonDocument::Compact),
+                      m_pendingFileUnreadable)
+            .unreadableFileStays;
     Q_EMIT pendingNewPluginKeysChanged();
 }
 
@@ -154,7 +160,8 @@ void ProfileManager::clearPendingNewPlugins()
     m_pendingNewPluginKeys.clear();
     // An unreadable file is kept aside rather than removed; a missing file is already the wanted state.
     if (m_pendingFileUnreadable && QFileInfo::exists(m_pendingPluginsPath))
-        writeSideFile(m_pendingPluginsPath, QByteArrayLiteral("[]"), m_pendingFileUnreadable);
+        m_pendingFileUnreadable =
+            writeSideFile(m_pendingPluginsPath, QByteArrayLiteral("[]"), m_pendingFileUnreadable).unreadableFileStays;
     if (!m_pendingFileUnreadable)
         QFile::remove(m_pendingPluginsPath);
     Q_EMIT pendingNewPluginKeysChanged();

@@ -14,7 +14,7 @@ void BulkSelection::sortByNameOrder(QList<AudioPlugin>& plugins)
     });
 }
 
-void BulkSelection::rebuildBulkPane(QList<AudioPlugin> selectedRows)
+void BulkSelection::rebuildBulkPane(QList<AudioPlugin> selectedRows, const QSet<QUuid>& inactive)
 {
     sortByNameOrder(selectedRows);
     QList<ConsolidatedPlugin> consolidated;
@@ -34,11 +34,35 @@ void BulkSelection::rebuildBulkPane(QList<AudioPlugin> selectedRows)
                          [](const ConsolidatedPlugin::FormatVariant& a, const ConsolidatedPlugin::FormatVariant& b) {
                              return a.badgeLabel() < b.badgeLabel();
                          });
-        for (const auto& variant : std::as_const(row.variants))
-            active.insert(variant.id);
+        for (const auto& variant : std::as_const(row.variants)) {
+            if (!inactive.contains(variant.id))
+                active.insert(variant.id);
+        }
     }
     m_activeVariants = active;
     m_consolidated = consolidated;
+}
+
+QSet<QUuid> BulkSelection::followNewIds(const QHash<QUuid, QUuid>& newIds)
+{
+    const auto renamed = [&newIds](const QSet<QUuid>& ids) {
+        QSet<QUuid> result;
+        for (const QUuid& id : ids) {
+            if (const auto it = newIds.constFind(id); it != newIds.constEnd())
+                result.insert(*it);
+        }
+        return result;
+    };
+    QSet<QUuid> switchedOff;
+    for (const ConsolidatedPlugin& row : std::as_const(m_consolidated)) {
+        for (const auto& variant : row.variants) {
+            if (!m_activeVariants.contains(variant.id))
+                switchedOff.insert(variant.id);
+        }
+    }
+    persisted = renamed(persisted);
+    visible = renamed(visible);
+    return renamed(switchedOff);
 }
 
 void BulkSelection::clearBulkPane()

@@ -2,6 +2,7 @@
 
 #include "catalogue/PluginModels.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QUuid>
@@ -21,8 +22,12 @@ public:
     const QSet<QUuid>& activeVariants() const { return m_activeVariants; }
 
     /// Regroups the selected rows by name (case-insensitive name order, variants by badge
-    /// label); every variant is active again afterwards.
-    void rebuildBulkPane(QList<AudioPlugin> selectedRows);
+    /// label); every variant except those in `inactive` is active afterwards.
+    void rebuildBulkPane(QList<AudioPlugin> selectedRows, const QSet<QUuid>& inactive = {});
+    /// A rescan gives every row a new id: keeps only the selected ids that `newIds` maps (to
+    /// the id the same plug-in has now), under their new ids. Returns the new ids of the
+    /// variants that were switched off, for the rebuild of the pane.
+    QSet<QUuid> followNewIds(const QHash<QUuid, QUuid>& newIds);
     /// Empties the pane (not the selection).
     void clearBulkPane();
 

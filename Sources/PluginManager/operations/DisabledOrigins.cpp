@@ -87,8 +87,10 @@ QString DisabledOrigins::saveIfChanged()
     QJsonObject object;
     for (auto it = m_origins.cbegin(); it != m_origins.cend(); ++it)
         object.insert(it.key(), it.value());
-    QString reason = writeSideFile(m_path, QJsonDocument(object).toJson(QJsonDocument::Compact), m_fileUnreadable);
-    if (reason.isEmpty())
+    const SideFileWrite write =
+        writeSideFile(m_path, QJsonDocument(object).toJson(QJsonDocument::Compact), m_fileUnreadable);
+    m_fileUnreadable = write.unreadableFileStays;
+    if (write.succeeded())
         m_changed = false;
-    return reason;
+    return write.failure;
 }

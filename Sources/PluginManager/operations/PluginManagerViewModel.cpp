@@ -30,6 +30,15 @@ constexpr int kScanNiceness = 5;
 const QString kEnabledCountKey = QStringLiteral("enabledPluginCount");
 const QString kChanges = QStringLiteral("changes");
 
+QSet<QUuid> idsOf(const QList<AudioPlugin>& plugins)
+{
+    QSet<QUuid> ids;
+    ids.reserve(plugins.size());
+    for (const AudioPlugin& plugin : plugins)
+        ids.insert(plugin.id);
+    return ids;
+}
+
 } // namespace
 
 PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, ActivityLogManager& activityLog,
@@ -37,9 +46,11 @@ PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, Activit
                                                QObject* parent)
     : QObject(parent), m_database(database), m_activityLog(activityLog), m_services(std::move(services)),
       m_originsPath(DisabledOrigins::defaultPath()),
-      m_mover(database, activityLog, progress, m_services, m_originsPath), m_scanner(new PluginScanner(this)),
+      m_mover(database, activityLog, progress, m_services, m_originsPath),
       m_scanWork([] { return PluginScanner::scan(); })
 {
+    // The central disabled folders are made once, up front: disabling moves bundles into them.
+    PluginScanner::createCentralDisabledDirectoryIfNeeded();
     // A batch whose program died left its script and progress file behind, and a killed
     // copy its hidden staging names. A batch whose script still runs is waited for.
     std::optional<PluginError> unrecorded;
@@ -50,7 +61,7 @@ PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, Activit
         // A batch whose window died after its script had ended: its moves are logged now.
         unrecorded = m_mover.recordEndedBatch();
     }
-    // Nothing is created on disk here; the first page and counts of the existing catalogue come first.
+    // The first page and counts of the existing catalogue are shown before any scan.
     refreshFromDatabase();
     // A catalogue file that could not be read was set aside when it was opened.
     if (const QString notice = m_database.takeSetAsideNotice(); !notice.isEmpty())
@@ -380,9 +391,15 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
     } else {
         m_database.reattachFile();
     }
+    // Every row has a new id now: the selection follows its plug-ins, and forgets those that went.
+    const bool hadSelection = !m_selection.persisted.isEmpty();
+    const QSet<QUuid> switchedOff = m_selection.followNewIds(idsAfterScan(outcome.plugins));
+    m_selectedRows.reset();
     setPlugins(std::move(outcome.plugins));
     setAllManufacturers(std::move(outcome.manufacturers));
     refreshFromDatabase();
+    if (hadSelection)
+        publishFollowedSelection(switchedOff);
     m_isLoading = false;
     Q_EMIT isLoadingChanged();
     if (outcome.newlyDetected) {
@@ -401,6 +418,53 @@ void PluginManagerViewModel::publishScan(ScanOutcome outcome)
     const std::vector<std::function<void()>> waiters = std::exchange(m_scanWaiters, {});
     for (const std::function<void()>& waiter : waiters)
         waiter();
+}
+
+QHash<QUuid, QUuid> PluginManagerViewModel::idsAfterScan(const QList<AudioPlugin>& scanned) const
+{
+    QHash<QUuid, QUuid> newIds;
+    if (m_selection.persisted.isEmpty())
+        return newIds;
+    // The rows the ids were chosen from are still the lists of before the scan.
+    QHash<QUuid, QString> selectedPaths;
+    for (const QList<AudioPlugin>* rows : {&m_plugins, &m_displayedPlugins}) {
+        for (const AudioPlugin& plugin : *rows) {
+            if (m_selection.persisted.contains(plugin.id))
+                selectedPaths.insert(plugin.id, plugin.currentPath);
+        }
+    }
+    QHash<QString, QUuid> idOfPath;
+    QSet<QUuid> scannedIds;
+    idOfPath.reserve(scanned.size());
+    scannedIds.reserve(scanned.size());
+    for (const AudioPlugin& plugin : scanned) {
+        idOfPath.insert(plugin.currentPath, plugin.id);
+        scannedIds.insert(plugin.id);
+    }
+    for (const QUuid& id : std::as_const(m_selection.persisted)) {
+        if (scannedIds.contains(id)) {
+            newIds.insert(id, id);
+            continue;
+        }
+        const auto path = selectedPaths.constFind(id);
+        if (path == selectedPaths.constEnd())
+            continue;
+        if (const auto found = idOfPath.constFind(*path); found != idOfPath.constEnd())
+            newIds.insert(id, *found);
+    }
+    return newIds;
+}
+
+void PluginManagerViewModel::publishFollowedSelection(const QSet<QUuid>& switchedOff)
+{
+    Q_EMIT persistedSelectionsChanged();
+    // The page's reload set the table's part only while something stayed selected.
+    if (m_selection.persisted.isEmpty())
+        setSelectedPlugins({});
+    m_selection.rebuildBulkPane(allSelectedPluginObjects(), switchedOff);
+    Q_EMIT bulkActiveVariantsChanged();
+    Q_EMIT consolidatedBulkPluginsChanged();
+    updateCachedTransfer();
 }
 
 std::optional<QList<AudioPlugin>> PluginManagerViewModel::detectNewPlugins(const QList<AudioPlugin>& plugins,
@@ -426,6 +490,12 @@ std::optional<QList<AudioPlugin>> PluginManagerViewModel::detectNewPlugins(const
 
 void PluginManagerViewModel::refreshFromDatabase()
 {
+    reloadFirstPage();
+    reloadCounts(CountsToRead::filteredAndWhole);
+}
+
+void PluginManagerViewModel::reloadFirstPage()
+{
     m_currentOffset = 0;
     m_displayedPlugins = queryCurrentFilters(pageSize, 0);
     Q_EMIT displayedPluginsChanged();
@@ -438,15 +508,84 @@ void PluginManagerViewModel::refreshFromDatabase()
         }
         setSelectedPlugins(visible);
     }
+}
 
-    const QSet<QString> keys = m_activeFavoritesList ? m_activeFavoritesList->pluginKeys : QSet<QString>{};
-    m_totalPluginCount = m_database.totalCount(m_searchText, m_selectedFormats, m_selectedManufacturers, keys);
+void PluginManagerViewModel::reloadCounts(CountsToRead what)
+{
+    if (what == CountsToRead::filteredAndWhole) {
+        const QSet<QString> keys = m_activeFavoritesList ? m_activeFavoritesList->pluginKeys : QSet<QString>{};
+        m_totalPluginCount = m_database.totalCount(m_searchText, m_selectedFormats, m_selectedManufacturers, keys);
+    }
     m_hasMorePages = m_displayedPlugins.size() < m_totalPluginCount;
-    m_dbEnabledCount = m_database.totalEnabledCount();
-    m_dbDisabledCount = m_database.totalDisabledCount();
+    const PluginDatabase::Counts counts = m_database.counts();
+    m_dbEnabledCount = counts.enabled;
+    m_dbDisabledCount = counts.disabled;
     m_dbTotalCount = m_dbEnabledCount + m_dbDisabledCount;
+    m_formatCounts = counts.byFormat;
+    for (const PluginFormat format : PluginFormats::allCases) {
+        if (!m_formatCounts.contains(format))
+            m_formatCounts.insert(format, 0);
+    }
     Q_EMIT countsChanged();
     announceEnabledCount();
+}
+
+void PluginManagerViewModel::reloadChangedRows(const QSet<QUuid>& ids)
+{
+    if (!ids.isEmpty()) {
+        QHash<QUuid, AudioPlugin> changed;
+        for (const AudioPlugin& row : m_database.getPluginsByIds(ids))
+            changed.insert(row.id, row);
+        // Every list that holds a changed row takes the row as it is now.
+        const auto follow = [&changed](QList<AudioPlugin>& rows) {
+            qsizetype followed = 0;
+            for (AudioPlugin& row : rows) {
+                if (const auto it = changed.constFind(row.id); it != changed.constEnd()) {
+                    row = *it;
+                    ++followed;
+                }
+            }
+            return followed;
+        };
+        if (m_selectedRows)
+            follow(*m_selectedRows);
+        if (follow(m_plugins) == changed.size()) {
+            Q_EMIT pluginsChanged();
+        } else {
+            // The list was never loaded whole (or lost a row): only the whole catalogue is the truth.
+            setPlugins(m_database.queryPlugins({.limit = kAllRowsLimit}));
+        }
+    }
+    // A switch changes no row's filter match: the filtered total stays.
+    reloadFirstPage();
+    reloadCounts(CountsToRead::whole);
+    refreshProfileChanges();
+}
+
+void PluginManagerViewModel::reloadAfterDelete(const QSet<QUuid>& ids)
+{
+    m_selectedRows.reset();
+    m_plugins.removeIf([&ids](const AudioPlugin& plugin) { return ids.contains(plugin.id); });
+    Q_EMIT pluginsChanged();
+    // The last plug-in of a manufacturer may have gone.
+    setAllManufacturers(m_database.getDistinctManufacturers());
+    keepSelectedManufacturersThatExist();
+    refreshFromDatabase();
+    refreshProfileChanges();
+}
+
+void PluginManagerViewModel::keepSelectedManufacturersThatExist()
+{
+    QSet<QString> stillThere;
+    for (const QString& manufacturer : std::as_const(m_selectedManufacturers)) {
+        if (m_allManufacturers.contains(manufacturer))
+            stillThere.insert(manufacturer);
+    }
+    if (stillThere == m_selectedManufacturers)
+        return;
+    // The caller reloads the page and counts once for every change together.
+    m_selectedManufacturers = stillThere;
+    Q_EMIT selectedManufacturersChanged();
 }
 
 void PluginManagerViewModel::announceEnabledCount()
@@ -491,24 +630,12 @@ QList<AudioPlugin> PluginManagerViewModel::allFilteredPlugins() const
     return queryCurrentFilters(kAllRowsLimit, 0);
 }
 
-QHash<PluginFormat, qint64> PluginManagerViewModel::pluginCounts() const
-{
-    QHash<PluginFormat, qint64> counts;
-    for (const PluginFormat format : PluginFormats::allCases)
-        counts.insert(format, m_database.totalCount(QString(), {format}, {}, {}));
-    return counts;
-}
-
 void PluginManagerViewModel::refreshAllState()
 {
+    m_selectedRows.reset();
     setPlugins(m_database.queryPlugins({.limit = kAllRowsLimit}));
     setAllManufacturers(m_database.getDistinctManufacturers());
-    QSet<QString> stillThere;
-    for (const QString& manufacturer : std::as_const(m_selectedManufacturers)) {
-        if (m_allManufacturers.contains(manufacturer))
-            stillThere.insert(manufacturer);
-    }
-    setSelectedManufacturers(stillThere);
+    keepSelectedManufacturersThatExist();
     refreshFromDatabase();
     refreshProfileChanges();
 }
@@ -528,11 +655,14 @@ void PluginManagerViewModel::resetView()
 
 // --- Selection, bulk pane, profile preview ---
 
-QList<AudioPlugin> PluginManagerViewModel::selectedRows() const
+QList<AudioPlugin> PluginManagerViewModel::allSelectedPluginObjects() const
 {
     if (m_selection.persisted.isEmpty())
         return {};
-    return m_database.getPluginsByIds(m_selection.persisted);
+    // Read once per change of the selection or of the catalogue: every part of the window asks.
+    if (!m_selectedRows)
+        m_selectedRows = m_database.getPluginsByIds(m_selection.persisted);
+    return *m_selectedRows;
 }
 
 void PluginManagerViewModel::syncSelectionDelta(const QSet<QUuid>& added, const QSet<QUuid>& removed)
@@ -540,7 +670,11 @@ void PluginManagerViewModel::syncSelectionDelta(const QSet<QUuid>& added, const 
     if (added.isEmpty() && removed.isEmpty())
         return;
     // Rows leaving the table's selection (also by paging or filtering) stay selected.
+    const qsizetype before = m_selection.persisted.size();
     m_selection.persisted.unite(added);
+    // The table hands back what it was given after each reload: the rows read are still right.
+    if (m_selection.persisted.size() != before)
+        m_selectedRows.reset();
     Q_EMIT persistedSelectionsChanged();
     refreshBulkPane();
     updateCachedTransfer();
@@ -549,6 +683,7 @@ void PluginManagerViewModel::syncSelectionDelta(const QSet<QUuid>& added, const 
 void PluginManagerViewModel::clearSelection()
 {
     m_selection.persisted.clear();
+    m_selectedRows.reset();
     Q_EMIT persistedSelectionsChanged();
     setSelectedPlugins({});
     m_selection.clearBulkPane();
@@ -562,6 +697,7 @@ void PluginManagerViewModel::invertSelection()
         m_database.getAllFilteredPluginIds(m_searchText, m_selectedFormats, m_selectedManufacturers);
     QSet<QUuid> all = m_database.getAllFilteredPluginIds(QString(), {}, {});
     m_selection.persisted = all.subtract(matching);
+    m_selectedRows.reset();
     Q_EMIT persistedSelectionsChanged();
     setSelectedPlugins({});
     refreshBulkPane();
@@ -569,10 +705,11 @@ void PluginManagerViewModel::invertSelection()
 
 void PluginManagerViewModel::deselectWhere(const std::function<bool(const AudioPlugin&)>& matches)
 {
-    for (const AudioPlugin& plugin : selectedRows()) {
+    for (const AudioPlugin& plugin : allSelectedPluginObjects()) {
         if (!matches(plugin))
             continue;
         m_selection.persisted.remove(plugin.id);
+        m_selectedRows.reset();
         Q_EMIT persistedSelectionsChanged();
         QSet<QUuid> visible = m_selection.visible;
         visible.remove(plugin.id);
@@ -594,7 +731,7 @@ void PluginManagerViewModel::deselectPluginsByName(const QString& name)
 void PluginManagerViewModel::refreshBulkPane()
 {
     // Every variant is active again after a rebuild.
-    m_selection.rebuildBulkPane(selectedRows());
+    m_selection.rebuildBulkPane(allSelectedPluginObjects());
     Q_EMIT bulkActiveVariantsChanged();
     Q_EMIT consolidatedBulkPluginsChanged();
 }
@@ -628,19 +765,14 @@ void PluginManagerViewModel::toggleBulkFormat(PluginFormat format)
 
 QList<AudioPlugin> PluginManagerViewModel::bulkActionPlugins() const
 {
-    return m_selection.actionPlugins(selectedRows());
-}
-
-QList<AudioPlugin> PluginManagerViewModel::allSelectedPluginObjects() const
-{
-    return selectedRows();
+    return m_selection.actionPlugins(allSelectedPluginObjects());
 }
 
 void PluginManagerViewModel::updateCachedTransfer()
 {
     if (!m_selection.persisted.isEmpty()) {
         PluginKeyTransfer transfer;
-        for (const AudioPlugin& plugin : selectedRows())
+        for (const AudioPlugin& plugin : allSelectedPluginObjects())
             transfer.keys.append(plugin.key());
         m_cachedPluginKeysTransfer = transfer;
         Q_EMIT cachedPluginKeysTransferChanged();
@@ -744,9 +876,8 @@ void PluginManagerViewModel::deletePlugins(QList<AudioPlugin> plugins)
 void PluginManagerViewModel::publishOutcome(const MoveOutcome& outcome)
 {
     if (!outcome.deleted.isEmpty()) {
-        QSet<QUuid> ids;
-        for (const AudioPlugin& plugin : outcome.deleted)
-            ids.insert(plugin.id);
+        m_selectedRows.reset();
+        const QSet<QUuid> ids = idsOf(outcome.deleted);
         QSet<QUuid> visible = m_selection.visible;
         visible.subtract(ids);
         m_selection.visible = visible;
@@ -755,8 +886,14 @@ void PluginManagerViewModel::publishOutcome(const MoveOutcome& outcome)
         m_selection.persisted.subtract(ids);
         Q_EMIT persistedSelectionsChanged();
     }
-    if (outcome.reload)
-        refreshAllState();
+    if (outcome.reload) {
+        // Only what the operation changed is read again.
+        if (!outcome.deleted.isEmpty()) {
+            reloadAfterDelete(idsOf(outcome.deleted));
+        } else {
+            reloadChangedRows(idsOf(outcome.enabled) + idsOf(outcome.disabled));
+        }
+    }
     // Once this operation has ended, the rows follow the disk again. Queued before the error
     // is published, so the window's alert can wait for the scan and report both at once.
     if (outcome.rescan)

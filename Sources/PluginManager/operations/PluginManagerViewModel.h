@@ -21,7 +21,6 @@
 
 class ActivityLogManager;
 class PluginDatabase;
-class PluginScanner;
 class ProgressWindowManager;
 
 /// The key path a table sort comparator is built on.
@@ -131,7 +130,8 @@ public:
     void loadAllPages();
     bool canLoadMore() const { return m_hasMorePages; }
     QList<AudioPlugin> allFilteredPlugins() const;
-    QHash<PluginFormat, qint64> pluginCounts() const;
+    /// The rows of each format in the whole catalogue, as of the last reload.
+    const QHash<PluginFormat, qint64>& pluginCounts() const { return m_formatCounts; }
     void refreshAllState();
     void resetView();
     /// The SQL column and direction of a sort order.
@@ -149,6 +149,7 @@ public:
     bool isFormatPartiallyActive(PluginFormat format) const;
     void toggleBulkFormat(PluginFormat format);
     QList<AudioPlugin> bulkActionPlugins() const;
+    /// The catalogue rows of persistedSelections() (none, and no query, when it is empty).
     QList<AudioPlugin> allSelectedPluginObjects() const;
     qint64 totalSelectedCount() const { return m_selection.persisted.size(); }
     void refreshProfileChanges();
@@ -206,6 +207,12 @@ private:
     static ScanOutcome writeScanResult(QList<AudioPlugin> found, const QString& databasePath,
                                        const QString& originsPath);
     void publishScan(ScanOutcome outcome);
+    /// What each selected id is called after a scan: the same id, else the id of the row
+    /// found at the same path; ids of plug-ins that are gone are left out.
+    QHash<QUuid, QUuid> idsAfterScan(const QList<AudioPlugin>& scanned) const;
+    /// Publishes the selection a scan renamed: the table's part, the bulk pane (switched-off
+    /// variants stay off) and the drag payload.
+    void publishFollowedSelection(const QSet<QUuid>& switchedOff);
     static std::optional<QList<AudioPlugin>> detectNewPlugins(const QList<AudioPlugin>& plugins,
                                                               const QSet<QString>& existingKeys);
     void updateCachedTransfer();
@@ -218,7 +225,17 @@ private:
     void waitForEarlierBatch();
 
     QList<AudioPlugin> queryCurrentFilters(qint64 limit, qint64 offset) const;
-    QList<AudioPlugin> selectedRows() const;
+    /// The first page under the current filters, and the table's selection within it.
+    void reloadFirstPage();
+    enum class CountsToRead { filteredAndWhole, whole };
+    /// The whole catalogue's counts (and the filtered total when asked), then the count announcement.
+    void reloadCounts(CountsToRead what);
+    /// After a switch: the changed rows, the first page and the whole catalogue's counts.
+    void reloadChangedRows(const QSet<QUuid>& ids);
+    /// After a delete: the rows leave the list; manufacturers, page and counts are read again.
+    void reloadAfterDelete(const QSet<QUuid>& ids);
+    /// Drops manufacturers that no longer exist from the filter, without reloading.
+    void keepSelectedManufacturersThatExist();
     void announceEnabledCount();
     void setPlugins(QList<AudioPlugin> plugins);
     void setAllManufacturers(QStringList manufacturers);
@@ -232,7 +249,6 @@ private:
     PlatformServices m_services;
     QString m_originsPath;
     PluginMover m_mover;
-    PluginScanner* m_scanner = nullptr;
 
     QList<AudioPlugin> m_plugins;
     bool m_isLoading = false;
@@ -251,6 +267,7 @@ private:
     qint64 m_dbTotalCount = 0;
     qint64 m_dbEnabledCount = 0;
     qint64 m_dbDisabledCount = 0;
+    QHash<PluginFormat, qint64> m_formatCounts;
     QSet<QString> m_selectedManufacturers;
     QStringList m_allManufacturers;
     std::optional<FavoritesList> m_activeFavoritesList;
@@ -262,6 +279,8 @@ private:
     bool m_operationRunning = false;
     bool m_waitingForEarlierBatch = false;
     BulkSelection m_selection;
+    // The catalogue rows of m_selection.persisted, once read; dropped when either changes.
+    mutable std::optional<QList<AudioPlugin>> m_selectedRows;
 
     // The running scan's thread and who waits for its result.
     ScanWork m_scanWork;

@@ -31,13 +31,13 @@
 
 namespace {
 
-// A format chip: the format's name and a dot (green: all its variants take part,
+// A format chip of the bulk pane: the format's name and a dot (green: all its variants take part,
 // orange: some, grey: none).
-class FormatChip final : public QAbstractButton {
+class FormatVariantsChip final : public QAbstractButton {
 public:
     enum class State { full, partial, none };
 
-    FormatChip(PluginFormat format, QWidget* parent) : QAbstractButton(parent)
+    FormatVariantsChip(PluginFormat format, QWidget* parent) : QAbstractButton(parent)
     {
         setText(PluginFormats::rawValue(format));
         setAccessibleName(text());
@@ -536,7 +536,7 @@ void BulkActionsView::refreshChips()
         m_chipFormats = formats;
         QList<QWidget*> chips;
         for (PluginFormat format : formats) {
-            auto* chip = new FormatChip(format, m_formatsBox->parentWidget());
+            auto* chip = new FormatVariantsChip(format, m_formatsBox->parentWidget());
             connect(chip, &QAbstractButton::clicked, this, [this, format] { m_viewModel.toggleBulkFormat(format); });
             m_formatsLayout->addWidget(chip);
             m_chips.insert(format, chip);
@@ -547,10 +547,10 @@ void BulkActionsView::refreshChips()
     }
     m_formatsBox->setVisible(!formats.isEmpty());
     for (auto it = m_chips.cbegin(); it != m_chips.cend(); ++it) {
-        auto* chip = static_cast<FormatChip*>(it.value());
-        chip->setState(m_viewModel.isFormatFullyActive(it.key())       ? FormatChip::State::full
-                       : m_viewModel.isFormatPartiallyActive(it.key()) ? FormatChip::State::partial
-                                                                       : FormatChip::State::none);
+        auto* chip = static_cast<FormatVariantsChip*>(it.value());
+        chip->setState(m_viewModel.isFormatFullyActive(it.key())       ? FormatVariantsChip::State::full
+                       : m_viewModel.isFormatPartiallyActive(it.key()) ? FormatVariantsChip::State::partial
+                                                                       : FormatVariantsChip::State::none);
     }
 }
 

@@ -40,6 +40,30 @@ ExportSheet::ExportSheet(ExportFormat format, ExportSortOption sortOption, QWidg
     Styles::setTextColor(title, AppTheme::textPrimary());
     layout->addWidget(title);
 
+    layout->addLayout(buildFormatSection());
+
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(divider);
+
+    layout->addLayout(buildSortSection());
+
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("exportNote"));
+    m_note->setFont(Typography::listCaption());
+    m_note->setWordWrap(true);
+    m_note->setAlignment(Qt::AlignCenter);
+    Styles::setTextColor(m_note, AppTheme::textTertiary());
+    layout->addWidget(m_note);
+
+    layout->addLayout(buildButtons());
+
+    updateTexts();
+}
+
+QVBoxLayout* ExportSheet::buildFormatSection()
+{
     auto* formatSection = new QVBoxLayout;
     formatSection->setSpacing(12);
     formatSection->addWidget(heading(QStringLiteral("Format"), this));
@@ -65,13 +89,11 @@ ExportSheet::ExportSheet(ExportFormat format, ExportSortOption sortOption, QWidg
         });
     }
     formatSection->addLayout(segments);
-    layout->addLayout(formatSection);
+    return formatSection;
+}
 
-    auto* divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(divider);
-
+QVBoxLayout* ExportSheet::buildSortSection()
+{
     auto* sortSection = new QVBoxLayout;
     sortSection->setSpacing(12);
     sortSection->addWidget(heading(QStringLiteral("Sort by"), this));
@@ -88,16 +110,11 @@ ExportSheet::ExportSheet(ExportFormat format, ExportSortOption sortOption, QWidg
                 setSortOption(option);
         });
     }
-    layout->addLayout(sortSection);
+    return sortSection;
+}
 
-    m_note = new QLabel(this);
-    m_note->setObjectName(QStringLiteral("exportNote"));
-    m_note->setFont(Typography::listCaption());
-    m_note->setWordWrap(true);
-    m_note->setAlignment(Qt::AlignCenter);
-    Styles::setTextColor(m_note, AppTheme::textTertiary());
-    layout->addWidget(m_note);
-
+QHBoxLayout* ExportSheet::buildButtons()
+{
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(16);
     buttons->addStretch(1);
@@ -112,9 +129,7 @@ ExportSheet::ExportSheet(ExportFormat format, ExportSortOption sortOption, QWidg
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_export);
     buttons->addStretch(1);
-    layout->addLayout(buttons);
-
-    updateTexts();
+    return buttons;
 }
 
 QString ExportSheet::noteText(ExportFormat format)

@@ -6,9 +6,11 @@
 #include <QHash>
 
 class QAbstractButton;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 /// The export sheet: file format and sort column. It only collects the choice; the
 /// main content area runs the export when the sheet is accepted.
@@ -36,6 +38,10 @@ Q_SIGNALS:
     void sortOptionChanged(ExportSortOption option);
 
 private:
+    // The sheet's parts, top to bottom.
+    QVBoxLayout* buildFormatSection();
+    QVBoxLayout* buildSortSection();
+    QHBoxLayout* buildButtons();
     void updateTexts();
 
     ExportFormat m_format;

@@ -39,6 +39,42 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     m_delegate = new PluginCellDelegate(this);
     m_wasPreview = m_model->isPreviewMode();
 
+    buildTable();
+    configureColumns();
+
+    buildFooter();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_table, 1);
+    layout->addWidget(m_footer);
+    // The header is read before the rows it heads.
+    QWidget::setTabOrder(m_table->horizontalHeader(), m_table);
+
+    m_pagingCheck.setSingleShot(true);
+    m_pagingCheck.setInterval(0);
+    connect(&m_pagingCheck, &QTimer::timeout, this, &PluginListView::checkLastRowVisible);
+
+    connectTable();
+    connect(&m_viewModel, &PluginManagerViewModel::selectedPluginsChanged, this,
+            &PluginListView::onViewModelSelectionChanged);
+    connect(&m_viewModel, &PluginManagerViewModel::countsChanged, this, &PluginListView::updateFooter);
+    connect(&m_viewModel, &PluginManagerViewModel::sortOrderChanged, this, &PluginListView::updateSortIndicator);
+    connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this, &PluginListView::updateInteractivity);
+
+    m_shownQuery = currentQuery();
+    updateSortIndicator();
+    updateFooter();
+    updateInteractivity();
+    if (!m_model->isPreviewMode())
+        applySelectionToTable(m_viewModel.selectedPlugins());
+}
+
+PluginListView::~PluginListView() = default;
+
+void PluginListView::buildTable()
+{
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("pluginTable"));
     // The keyboard's road to sorting: Tab reaches the header, Space sorts by the column reached.
@@ -72,22 +108,11 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_table->viewport()->installEventFilter(this);
     m_table->installEventFilter(this);
-    configureColumns();
+}
 
-    buildFooter();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_table, 1);
-    layout->addWidget(m_footer);
-    // The header is read before the rows it heads.
-    QWidget::setTabOrder(header, m_table);
-
-    m_pagingCheck.setSingleShot(true);
-    m_pagingCheck.setInterval(0);
-    connect(&m_pagingCheck, &QTimer::timeout, this, &PluginListView::checkLastRowVisible);
-
+void PluginListView::connectTable()
+{
+    QHeaderView* header = m_table->horizontalHeader();
     connect(header, &QHeaderView::sectionClicked, this, &PluginListView::sortByColumn);
     connect(header, &QHeaderView::sectionResized, this, [this](int section, int, int) { onSectionResized(section); });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -120,22 +145,7 @@ PluginListView::PluginListView(PluginManagerViewModel& viewModel, QWidget* paren
         updateFooter();
         schedulePagingCheck();
     });
-
-    connect(&m_viewModel, &PluginManagerViewModel::selectedPluginsChanged, this,
-            &PluginListView::onViewModelSelectionChanged);
-    connect(&m_viewModel, &PluginManagerViewModel::countsChanged, this, &PluginListView::updateFooter);
-    connect(&m_viewModel, &PluginManagerViewModel::sortOrderChanged, this, &PluginListView::updateSortIndicator);
-    connect(&m_viewModel, &PluginManagerViewModel::operationRunningChanged, this, &PluginListView::updateInteractivity);
-
-    m_shownQuery = currentQuery();
-    updateSortIndicator();
-    updateFooter();
-    updateInteractivity();
-    if (!m_model->isPreviewMode())
-        applySelectionToTable(m_viewModel.selectedPlugins());
 }
-
-PluginListView::~PluginListView() = default;
 
 QString PluginListView::keyboardHintText()
 {

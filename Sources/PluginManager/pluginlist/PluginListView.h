@@ -90,6 +90,8 @@ private:
     /// A previewed profile's "changes" view: a whole list, not paged.
     bool isShowingProfileChanges() const;
     void updateSortIndicator();
+    void buildTable();
+    void connectTable();
     void configureColumns();
     /// The viewport width less the columns of fixed width.
     int flexibleWidth() const;

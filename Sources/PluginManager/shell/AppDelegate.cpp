@@ -32,6 +32,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 const auto kFrameKey = QStringLiteral("NSWindow Frame Rackhand");
@@ -46,6 +48,16 @@ void sendToFocus(const char* slot)
     const QByteArray signature = QByteArray(slot) + "()";
     if (meta->indexOfMethod(signature.constData()) >= 0)
         QMetaObject::invokeMethod(focus, slot);
+}
+
+// A menu item with its shortcut, running `action` with `context` alive.
+template <typename Action>
+QAction* addMenuItem(QObject* context, QMenu* menu, const QString& title, const QKeySequence& keys, Action&& action)
+{
+    QAction* item = menu->addAction(title);
+    item->setShortcut(keys);
+    QObject::connect(item, &QAction::triggered, context, std::forward<Action>(action));
+    return item;
 }
 
 } // namespace
@@ -244,29 +256,28 @@ void AppDelegate::buildMenuBar()
 {
     m_menuBar = new QMenuBar(m_window.get());
     m_menuBar->setObjectName(QStringLiteral("mainMenu"));
+    buildAppMenu();
+    buildEditMenu();
+    buildWindowMenu();
+    m_window->setMenuBar(m_menuBar);
+}
+
+void AppDelegate::buildAppMenu()
+{
     QMainWindow* window = m_window.get();
-
-    auto add = [this](QMenu* menu, const QString& title, const QKeySequence& keys, auto&& action) {
-        QAction* item = menu->addAction(title);
-        item->setShortcut(keys);
-        connect(item, &QAction::triggered, this, action);
-        return item;
-    };
-
-    // The app menu.
     QMenu* app = m_menuBar->addMenu(QStringLiteral("Rackhand"));
     app->setObjectName(QStringLiteral("appMenu"));
-    add(app, QStringLiteral("About Rackhand"), QKeySequence(), [this, window] {
+    addMenuItem(this, app, QStringLiteral("About Rackhand"), QKeySequence(), [this, window] {
         m_prompter->inform(window, QStringLiteral("Rackhand"),
                            QStringLiteral("Version ") + bundleVersion() +
                                QStringLiteral("\nA manager for your audio plug-ins."));
     });
     app->addSeparator();
-    add(app, QStringLiteral("Hide Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_H), [window] {
+    addMenuItem(this, app, QStringLiteral("Hide Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_H), [window] {
         if (window)
             window->showMinimized();
     });
-    add(app, QStringLiteral("Hide Others"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H), [window] {
+    addMenuItem(this, app, QStringLiteral("Hide Others"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H), [window] {
         if (!window)
             return;
         if (window->isMinimized())
@@ -274,7 +285,7 @@ void AppDelegate::buildMenuBar()
         window->raise();
         window->activateWindow();
     });
-    add(app, QStringLiteral("Show All"), QKeySequence(), [window] {
+    addMenuItem(this, app, QStringLiteral("Show All"), QKeySequence(), [window] {
         if (!window)
             return;
         if (window->isMinimized() || window->isHidden())
@@ -282,32 +293,39 @@ void AppDelegate::buildMenuBar()
         window->raise();
     });
     app->addSeparator();
-    add(app, QStringLiteral("Check for Updates…"), QKeySequence(), [this] { checkForUpdates(); });
+    addMenuItem(this, app, QStringLiteral("Check for Updates…"), QKeySequence(), [this] { checkForUpdates(); });
     app->addSeparator();
-    m_quitAction = add(app, QStringLiteral("Quit Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] {
+    m_quitAction = addMenuItem(this, app, QStringLiteral("Quit Rackhand"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] {
         if (m_quit)
             m_quit();
     });
+}
 
-    // Edit.
+void AppDelegate::buildEditMenu()
+{
     QMenu* edit = m_menuBar->addMenu(QStringLiteral("Edit"));
     edit->setObjectName(QStringLiteral("editMenu"));
-    add(edit, QStringLiteral("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), [] { sendToFocus("undo"); });
-    add(edit, QStringLiteral("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [] { sendToFocus("redo"); });
+    addMenuItem(this, edit, QStringLiteral("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), [] { sendToFocus("undo"); });
+    addMenuItem(this, edit, QStringLiteral("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                [] { sendToFocus("redo"); });
     edit->addSeparator();
-    add(edit, QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X), [] { sendToFocus("cut"); });
-    add(edit, QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), [] { sendToFocus("copy"); });
-    add(edit, QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), [] { sendToFocus("paste"); });
-    add(edit, QStringLiteral("Select All"), QKeySequence(Qt::CTRL | Qt::Key_A), [] { sendToFocus("selectAll"); });
+    addMenuItem(this, edit, QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X), [] { sendToFocus("cut"); });
+    addMenuItem(this, edit, QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), [] { sendToFocus("copy"); });
+    addMenuItem(this, edit, QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), [] { sendToFocus("paste"); });
+    addMenuItem(this, edit, QStringLiteral("Select All"), QKeySequence(Qt::CTRL | Qt::Key_A),
+                [] { sendToFocus("selectAll"); });
+}
 
-    // Window.
+void AppDelegate::buildWindowMenu()
+{
+    QMainWindow* window = m_window.get();
     QMenu* windowMenu = m_menuBar->addMenu(QStringLiteral("Window"));
     windowMenu->setObjectName(QStringLiteral("windowMenu"));
-    add(windowMenu, QStringLiteral("Minimize"), QKeySequence(Qt::CTRL | Qt::Key_M), [window] {
+    addMenuItem(this, windowMenu, QStringLiteral("Minimize"), QKeySequence(Qt::CTRL | Qt::Key_M), [window] {
         if (window)
             window->showMinimized();
     });
-    add(windowMenu, QStringLiteral("Zoom"), QKeySequence(), [window] {
+    addMenuItem(this, windowMenu, QStringLiteral("Zoom"), QKeySequence(), [window] {
         if (!window)
             return;
         if (window->isMaximized())
@@ -316,12 +334,10 @@ void AppDelegate::buildMenuBar()
             window->showMaximized();
     });
     windowMenu->addSeparator();
-    add(windowMenu, QStringLiteral("Close Window"), QKeySequence(Qt::CTRL | Qt::Key_W), [window] {
+    addMenuItem(this, windowMenu, QStringLiteral("Close Window"), QKeySequence(Qt::CTRL | Qt::Key_W), [window] {
         if (window)
             window->close();
     });
-
-    m_window->setMenuBar(m_menuBar);
 }
 
 QAction* AppDelegate::menuAction(const QString& title) const

@@ -91,6 +91,9 @@ protected:
 
 private:
     void buildMenuBar();
+    void buildAppMenu();
+    void buildEditMenu();
+    void buildWindowMenu();
     void saveFrame();
     void restoreFrame();
 

@@ -19,11 +19,12 @@
 
 namespace {
 
-// A format chip: caption text on a conditional glass surface, accent blue while on. A Tab stop
-// that Space switches, read as a check box that is ticked while on; ringed while focused.
-class FormatChip final : public QPushButton {
+// A chip that puts a format's new plug-ins into the offer or takes them out: caption text on a
+// conditional glass surface, accent blue while on. A Tab stop that Space switches, read as a
+// check box that is ticked while on; ringed while focused.
+class OfferedFormatChip final : public QPushButton {
 public:
-    explicit FormatChip(const QString& text, QWidget* parent = nullptr) : QPushButton(text, parent)
+    explicit OfferedFormatChip(const QString& text, QWidget* parent = nullptr) : QPushButton(text, parent)
     {
         setFocusPolicy(Qt::StrongFocus);
         setAutoDefault(false);
@@ -138,6 +139,21 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     layout->setSpacing(16);
 
     // The sheet reads top to bottom: what arrived, which formats, which plug-ins, then where to add them.
+    buildHeader(layout);
+    buildFormatChips(layout);
+    buildPluginList(layout);
+    buildProfileList(layout, profiles);
+    buildNote(layout);
+    buildButtons(layout);
+
+    connect(m_skip, &QPushButton::clicked, &m_offer, &NewPluginsOffer::skip);
+    connect(m_add, &QPushButton::clicked, &m_offer, &NewPluginsOffer::add);
+    connect(&m_offer, &NewPluginsOffer::selectionChanged, this, &NewPluginsSheet::refresh);
+    refresh();
+}
+
+void NewPluginsSheet::buildHeader(QVBoxLayout* layout)
+{
     auto* header = new QHBoxLayout;
     auto* sparkles = new QLabel;
     sparkles->setPixmap(SymbolIcons::pixmap(QStringLiteral("sparkles"), QFontMetrics(Typography::scaled(1.3)).height(),
@@ -155,7 +171,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     m_description->setFont(Typography::scaled(0.95));
     m_description->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     layout->addWidget(m_description);
+}
 
+void NewPluginsSheet::buildFormatChips(QVBoxLayout* layout)
+{
     // One chip per format among the new plug-ins.
     auto* formats = new QHBoxLayout;
     formats->setSpacing(8);
@@ -164,14 +183,17 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     formatsLabel->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     formats->addWidget(formatsLabel);
     for (const PluginFormat format : m_offer.detectedFormats()) {
-        auto* chip = new FormatChip(NewPluginsOffer::chipText(format, m_offer.detectedCount(format)));
+        auto* chip = new OfferedFormatChip(NewPluginsOffer::chipText(format, m_offer.detectedCount(format)));
         connect(chip, &QPushButton::clicked, this, [this, format] { m_offer.toggleFormat(format); });
         m_chips.insert(format, chip);
         formats->addWidget(chip);
     }
     formats->addStretch(1);
     layout->addLayout(formats);
+}
 
+void NewPluginsSheet::buildPluginList(QVBoxLayout* layout)
+{
     auto* pluginList = new QWidget;
     auto* pluginColumn = new QVBoxLayout(pluginList);
     pluginColumn->setContentsMargins(0, 4, 0, 4);
@@ -215,7 +237,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     m_counter->setFont(Typography::scaled(0.85));
     m_counter->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     layout->addWidget(m_counter);
+}
 
+void NewPluginsSheet::buildProfileList(QVBoxLayout* layout, const ProfileManager& profiles)
+{
     // Below the line: the profiles the chosen plug-ins go into.
     auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);
@@ -260,7 +285,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     }
     profileColumn->addStretch(1);
     layout->addWidget(listWell(profileList, 120, QStringLiteral("Profiles")));
+}
 
+void NewPluginsSheet::buildNote(QVBoxLayout* layout)
+{
     auto* note = new QHBoxLayout;
     note->setContentsMargins(8, 0, 8, 0);
     note->setSpacing(6);
@@ -275,7 +303,10 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     noteText->setStyleSheet(Styles::textColor(AppTheme::textSecondary()));
     note->addWidget(noteText, 1);
     layout->addLayout(note);
+}
 
+void NewPluginsSheet::buildButtons(QVBoxLayout* layout)
+{
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     m_skip = new QPushButton(QStringLiteral("Skip"));
@@ -286,11 +317,6 @@ NewPluginsSheet::NewPluginsSheet(NewPluginsOffer& offer, const ProfileManager& p
     buttons->addWidget(m_skip);
     buttons->addWidget(m_add);
     layout->addLayout(buttons);
-
-    connect(m_skip, &QPushButton::clicked, &m_offer, &NewPluginsOffer::skip);
-    connect(m_add, &QPushButton::clicked, &m_offer, &NewPluginsOffer::add);
-    connect(&m_offer, &NewPluginsOffer::selectionChanged, this, &NewPluginsSheet::refresh);
-    refresh();
 }
 
 QString NewPluginsSheet::descriptionText() const
@@ -306,7 +332,7 @@ void NewPluginsSheet::refresh()
 {
     m_description->setText(NewPluginsOffer::sheetDescription(m_offer.detectedNewPlugins().size()));
     for (auto it = m_chips.begin(); it != m_chips.end(); ++it)
-        static_cast<FormatChip*>(it.value())->setActive(m_offer.selectedFormats().contains(it.key()));
+        static_cast<OfferedFormatChip*>(it.value())->setActive(m_offer.selectedFormats().contains(it.key()));
     for (auto it = m_pluginTicks.begin(); it != m_pluginTicks.end(); ++it) {
         const bool on = m_offer.isTicked(it.key());
         it.value()->setPixmap(tick(on, this));

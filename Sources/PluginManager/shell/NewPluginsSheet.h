@@ -10,6 +10,7 @@ class NewPluginsOffer;
 class ProfileManager;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 /// The sheet that records new plug-ins into chosen profiles: format chips, a ticked
 /// list of plug-ins, a ticked list of profiles, Skip and Add.
@@ -31,6 +32,13 @@ public:
     QPushButton* addButton() const { return m_add; }
 
 private:
+    // The sheet's parts, top to bottom.
+    void buildHeader(QVBoxLayout* layout);
+    void buildFormatChips(QVBoxLayout* layout);
+    void buildPluginList(QVBoxLayout* layout);
+    void buildProfileList(QVBoxLayout* layout, const ProfileManager& profiles);
+    void buildNote(QVBoxLayout* layout);
+    void buildButtons(QVBoxLayout* layout);
     void refresh();
 
     NewPluginsOffer& m_offer;

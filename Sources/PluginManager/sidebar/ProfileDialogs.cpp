@@ -62,8 +62,7 @@ void ProfileDialogs::createFromSelection()
         QStringLiteral("Create"));
     if (!name)
         return;
-    const QList<AudioPlugin> selected =
-        m_viewModel.persistedSelections().isEmpty() ? QList<AudioPlugin>() : m_viewModel.allSelectedPluginObjects();
+    const QList<AudioPlugin> selected = m_viewModel.allSelectedPluginObjects();
     m_profileManager.saveProfileFromSelection(*name, selected, m_viewModel.plugins());
 }
 
@@ -111,7 +110,8 @@ void ProfileDialogs::update(const PluginProfile& profile)
             }
         }
     }
-    m_viewModel.refreshAllState();
+    // The catalogue did not change, only what the preview compares with.
+    m_viewModel.refreshProfileChanges();
 }
 
 void ProfileDialogs::remove(const PluginProfile& profile)
@@ -129,7 +129,8 @@ void ProfileDialogs::remove(const PluginProfile& profile)
     }
     // The profile store is the one writer of its file (an atomic write).
     m_profileManager.deleteProfile(profile);
-    m_viewModel.refreshAllState();
+    // The catalogue did not change, only what the preview compares with.
+    m_viewModel.refreshProfileChanges();
 }
 
 void ProfileDialogs::reportImportFailure(const QString& reason)

@@ -119,19 +119,7 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     content->addWidget(buildAllPluginsRow());
     content->addWidget(buildFilterLine());
 
-    // Profiles with Actions directly below, as one block.
-    auto* profilesAndActions = new QWidget(m_scrollContent);
-    profilesAndActions->setObjectName(QStringLiteral("profilesAndActions"));
-    auto* block = new QVBoxLayout(profilesAndActions);
-    block->setContentsMargins(0, 0, 0, 0);
-    block->setSpacing(0);
-    m_profiles = new ProfilesSection(m_viewModel, m_profileManager, m_prompter, profilesAndActions);
-    block->addWidget(m_profiles);
-    m_actions = new ActionsSection(m_viewModel, m_prompter, std::move(enableAllForFormat),
-                                   std::move(disableAllForFormat), profilesAndActions);
-    m_actionsBlock = m_actions;
-    block->addWidget(m_actions);
-    content->addWidget(profilesAndActions);
+    content->addWidget(buildProfilesAndActions(std::move(enableAllForFormat), std::move(disableAllForFormat)));
 
     m_formats = new FormatFilterSection(
         m_viewModel, [this] { expandActions(); }, m_scrollContent);
@@ -140,34 +128,10 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
         m_viewModel, [this] { expandActions(); }, m_scrollContent);
     content->addWidget(m_manufacturers);
 
-    m_invertButton = new PurplePressButton(QString());
-    m_invertButton->setAccessibleName(QStringLiteral("Invert Selection"));
-    m_invertButton->setCursor(Qt::PointingHandCursor);
-    auto* invertRow = new QHBoxLayout(m_invertButton);
-    invertRow->setContentsMargins(10, 6, 10, 6);
-    invertRow->addWidget(SidebarIcons::symbolLabel(QStringLiteral("arrow.triangle.2.circlepath"),
-                                                   AppTheme::accentPurple(), 14, 18, m_invertButton));
-    auto* invertText = new ThemedLabel(QStringLiteral("Invert Selection"), Typography::sidebarCallout(),
-                                       &AppTheme::textPrimary, m_invertButton);
-    invertText->setAttribute(Qt::WA_TransparentForMouseEvents);
-    invertRow->addWidget(invertText);
-    invertRow->addStretch(1);
-    m_invertButton->setMinimumHeight(invertRow->minimumSize().height());
-    connect(m_invertButton, &QAbstractButton::clicked, this, [this] { m_viewModel.invertSelection(); });
-    m_invertHolder = padded(m_invertButton, 8, m_scrollContent, QStringLiteral("invertSelection"));
+    m_invertHolder = buildInvertButton();
     content->addWidget(m_invertHolder);
 
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFixedHeight(1);
-    {
-        QColor color = AppTheme::textTertiary();
-        color.setAlphaF(color.alphaF() * 0.3);
-        QPalette pal = line->palette();
-        pal.setColor(QPalette::WindowText, color);
-        line->setPalette(pal);
-    }
-    m_divider = padded(line, 16, m_scrollContent, QStringLiteral("divider"));
+    m_divider = buildDivider();
     content->addWidget(m_divider);
     content->addStretch(1);
     m_scroll->setWidget(m_scrollContent);
@@ -185,6 +149,65 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
     m_scanning = buildScanningIndicator();
     root->addWidget(m_scanning);
 
+    connectViewModel();
+    updateAllPlugins();
+    updateFilterLine();
+    updateVisibility();
+}
+
+// Profiles with Actions directly below, as one block.
+QWidget* SidebarView::buildProfilesAndActions(FormatCallback enableAllForFormat, FormatCallback disableAllForFormat)
+{
+    auto* profilesAndActions = new QWidget(m_scrollContent);
+    profilesAndActions->setObjectName(QStringLiteral("profilesAndActions"));
+    auto* block = new QVBoxLayout(profilesAndActions);
+    block->setContentsMargins(0, 0, 0, 0);
+    block->setSpacing(0);
+    m_profiles = new ProfilesSection(m_viewModel, m_profileManager, m_prompter, profilesAndActions);
+    block->addWidget(m_profiles);
+    m_actions = new ActionsSection(m_viewModel, m_prompter, std::move(enableAllForFormat),
+                                   std::move(disableAllForFormat), profilesAndActions);
+    m_actionsBlock = m_actions;
+    block->addWidget(m_actions);
+    return profilesAndActions;
+}
+
+QWidget* SidebarView::buildInvertButton()
+{
+    m_invertButton = new PurplePressButton(QString());
+    m_invertButton->setAccessibleName(QStringLiteral("Invert Selection"));
+    m_invertButton->setCursor(Qt::PointingHandCursor);
+    auto* invertRow = new QHBoxLayout(m_invertButton);
+    invertRow->setContentsMargins(10, 6, 10, 6);
+    invertRow->addWidget(SidebarIcons::symbolLabel(QStringLiteral("arrow.triangle.2.circlepath"),
+                                                   AppTheme::accentPurple(), 14, 18, m_invertButton));
+    auto* invertText = new ThemedLabel(QStringLiteral("Invert Selection"), Typography::sidebarCallout(),
+                                       &AppTheme::textPrimary, m_invertButton);
+    invertText->setAttribute(Qt::WA_TransparentForMouseEvents);
+    invertRow->addWidget(invertText);
+    invertRow->addStretch(1);
+    m_invertButton->setMinimumHeight(invertRow->minimumSize().height());
+    connect(m_invertButton, &QAbstractButton::clicked, this, [this] { m_viewModel.invertSelection(); });
+    return padded(m_invertButton, 8, m_scrollContent, QStringLiteral("invertSelection"));
+}
+
+QWidget* SidebarView::buildDivider()
+{
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFixedHeight(1);
+    {
+        QColor color = AppTheme::textTertiary();
+        color.setAlphaF(color.alphaF() * 0.3);
+        QPalette pal = line->palette();
+        pal.setColor(QPalette::WindowText, color);
+        line->setPalette(pal);
+    }
+    return padded(line, 16, m_scrollContent, QStringLiteral("divider"));
+}
+
+void SidebarView::connectViewModel()
+{
     connect(&m_viewModel, &PluginManagerViewModel::pluginsChanged, this, &SidebarView::updateAllPlugins);
     connect(&m_viewModel, &PluginManagerViewModel::selectedFormatsChanged, this, &SidebarView::updateAllPlugins);
     connect(&m_viewModel, &PluginManagerViewModel::showAllPluginsChanged, this, &SidebarView::updateAllPlugins);
@@ -199,10 +222,6 @@ void SidebarView::build(FormatCallback enableAllForFormat, FormatCallback disabl
         connect(&m_viewModel, signal, this, &SidebarView::updateVisibility);
     // The main window's reset folds every section, Statistics included.
     connect(&m_viewModel, &PluginManagerViewModel::resetViewTriggerChanged, this, &SidebarView::collapseAll);
-
-    updateAllPlugins();
-    updateFilterLine();
-    updateVisibility();
 }
 
 QWidget* SidebarView::buildHeader()

@@ -86,6 +86,10 @@ private:
     QWidget* buildAllPluginsRow();
     QWidget* buildFilterLine();
     QWidget* buildScanningIndicator();
+    QWidget* buildProfilesAndActions(FormatCallback enableAllForFormat, FormatCallback disableAllForFormat);
+    QWidget* buildInvertButton();
+    QWidget* buildDivider();
+    void connectViewModel();
     void allPluginsClicked();
     void clearAllFilters();
     void scrollToActions();

@@ -398,7 +398,7 @@ UADCleanupManager::CrossReference UADCleanupManager::parseAndCrossReference(cons
                                                                             const UADNameMatcher& catalogue)
 {
     CrossReference lists;
-    for (UADPluginAuth entry : parsePluginAuthorizations(text)) {
+    for (UADPluginAuth entry : UADProfileParser::parsePluginAuthorizations(text)) {
         if (entry.status.kind() == UADAuthStatus::Kind::authorized) {
             lists.authorized.append(entry);
             continue;

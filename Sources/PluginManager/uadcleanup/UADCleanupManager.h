@@ -2,7 +2,9 @@
 
 #include "catalogue/PluginModels.h"
 #include "operations/PluginManagerViewModel.h"
+#include "uadcleanup/UADNameMatching.h"
 #include "uadcleanup/UADPluginAuth.h"
+#include "uadcleanup/UADProfileParser.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -108,20 +110,20 @@ public:
     /// The whole file as strict UTF-8; on failure, the reason.
     static std::pair<std::optional<QString>, QString> readProfileText(const QString& path);
 
-    // --- Parsing and matching (pure) ---
-    static QList<UADPluginAuth> parsePluginAuthorizations(const QString& text);
-    static const QSet<QString>& stopWords();
-    static const QHash<QString, QString>& wordMap();
-    struct ExplicitMapping {
-        QString profile;
-        QString dbPrefix;
-    };
-    static const QList<ExplicitMapping>& explicitMappings();
-    /// The identifying words of a name.
-    static QSet<QString> tokens(const QString& text);
-    /// The catalogue rows (all formats, the mono variant included) of one profile name, in
-    /// the given order.
-    static QList<AudioPlugin> matchedDBPlugins(const QString& profileName, const QList<AudioPlugin>& rows);
+    // --- Parsing and matching (pure; UADProfileParser and UADNameMatching hold them) ---
+    static QList<UADPluginAuth> parsePluginAuthorizations(const QString& text)
+    {
+        return UADProfileParser::parsePluginAuthorizations(text);
+    }
+    static const QSet<QString>& stopWords() { return UADNameMatching::stopWords(); }
+    static const QHash<QString, QString>& wordMap() { return UADNameMatching::wordMap(); }
+    using ExplicitMapping = UADNameMatching::ExplicitMapping;
+    static const QList<ExplicitMapping>& explicitMappings() { return UADNameMatching::explicitMappings(); }
+    static QSet<QString> tokens(const QString& text) { return UADNameMatching::tokens(text); }
+    static QList<AudioPlugin> matchedDBPlugins(const QString& profileName, const QList<AudioPlugin>& rows)
+    {
+        return UADNameMatching::matchedDBPlugins(profileName, rows);
+    }
 
     // --- Seams for tests ---
     /// How long an export request is given to write its file (1 s).

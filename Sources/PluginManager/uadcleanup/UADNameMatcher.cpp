@@ -1,6 +1,6 @@
 #include "uadcleanup/UADNameMatcher.h"
 
-#include "uadcleanup/UADCleanupManager.h"
+#include "uadcleanup/UADNameMatching.h"
 
 #include <QSet>
 
@@ -29,7 +29,7 @@ UADNameMatcher::UADNameMatcher(QList<AudioPlugin> rows) : m_rows(std::move(rows)
     m_cleanedLength.resize(size_t(count), 0);
     m_tokenIds.resize(size_t(count));
     m_base.resize(size_t(count));
-    for (const auto& mapping : UADCleanupManager::explicitMappings())
+    for (const auto& mapping : UADNameMatching::explicitMappings())
         m_rowsWithPrefix.insert(mapping.dbPrefix, {});
 
     // The formats of one product share a name: what a name gives is worked out once.
@@ -71,7 +71,7 @@ void UADNameMatcher::prepare(qsizetype i)
         m_sortedCleaned.emplace_back(std::move(cleaned), i);
     }
 
-    const QSet<QString> tokens = UADCleanupManager::tokens(stripped);
+    const QSet<QString> tokens = UADNameMatching::tokens(stripped);
     if (tokens.size() < 2)
         return;
     std::vector<int>& ids = m_tokenIds[size_t(i)];
@@ -97,7 +97,7 @@ const UADNameMatcher::Indices& UADNameMatcher::rowsOf(const QHash<QString, Indic
 UADNameMatcher::Indices UADNameMatcher::explicitMatches(const QString& lowerName) const
 {
     Indices result;
-    for (const auto& mapping : UADCleanupManager::explicitMappings()) {
+    for (const auto& mapping : UADNameMatching::explicitMappings()) {
         if (lowerName.contains(mapping.profile)) {
             const Indices& rows = rowsOf(m_rowsWithPrefix, mapping.dbPrefix);
             result.insert(result.end(), rows.cbegin(), rows.cend());
@@ -136,7 +136,7 @@ qsizetype UADNameMatcher::firstByName(const QString& cleanedProfile) const
 qsizetype UADNameMatcher::lastByTokens(const QString& profileName) const
 {
     std::vector<int> profileIds;
-    for (const QString& token : UADCleanupManager::tokens(profileName)) {
+    for (const QString& token : UADNameMatching::tokens(profileName)) {
         const auto id = m_tokenId.constFind(token);
         if (id != m_tokenId.cend())
             profileIds.push_back(*id);

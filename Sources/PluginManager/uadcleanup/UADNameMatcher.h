@@ -12,7 +12,7 @@
 /// The catalogue's names prepared once for matching many profile names against them: the
 /// cleaned and folded form, the tokens and the base name of every row, looked up by index
 /// instead of worked out again for every pair. Gives what
-/// UADCleanupManager::matchedDBPlugins() gives for the same rows, row for row.
+/// UADNameMatching::matchedDBPlugins() gives for the same rows, row for row.
 /// Never changes after construction, so any thread may read one.
 class UADNameMatcher {
 public:

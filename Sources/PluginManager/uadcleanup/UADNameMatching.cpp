@@ -1,5 +1,5 @@
-// From the vendor's product names in the system profile to the bundles in the catalogue.
-#include "uadcleanup/UADCleanupManager.h"
+#include "uadcleanup/UADNameMatching.h"
+
 #include "uadcleanup/UADNameMatcher.h"
 
 #include <QStringList>
@@ -38,7 +38,7 @@ qsizetype characterCount(const QString& text)
 
 } // namespace
 
-const QSet<QString>& UADCleanupManager::stopWords()
+const QSet<QString>& UADNameMatching::stopWords()
 {
     static const QSet<QString> words{
         QStringLiteral("amplifier"),  QStringLiteral("digital"),  QStringLiteral("delay"),
@@ -52,7 +52,7 @@ const QSet<QString>& UADCleanupManager::stopWords()
     return words;
 }
 
-const QHash<QString, QString>& UADCleanupManager::wordMap()
+const QHash<QString, QString>& UADNameMatching::wordMap()
 {
     static const QHash<QString, QString> map{{QStringLiteral("microphone"), QStringLiteral("mic")},
                                              {QStringLiteral("preamplifier"), QStringLiteral("preamp")},
@@ -67,7 +67,7 @@ const QHash<QString, QString>& UADCleanupManager::wordMap()
     return map;
 }
 
-const QList<UADCleanupManager::ExplicitMapping>& UADCleanupManager::explicitMappings()
+const QList<UADNameMatching::ExplicitMapping>& UADNameMatching::explicitMappings()
 {
     static const QList<ExplicitMapping> mappings{
         {QStringLiteral("shadow hills mastering compressor class a"),
@@ -89,7 +89,7 @@ const QList<UADCleanupManager::ExplicitMapping>& UADCleanupManager::explicitMapp
     return mappings;
 }
 
-QSet<QString> UADCleanupManager::tokens(const QString& text)
+QSet<QString> UADNameMatching::tokens(const QString& text)
 {
     QSet<QString> result;
     for (const QString& piece : words(QString(text).remove(kUADPrefix).toLower())) {
@@ -100,7 +100,7 @@ QSet<QString> UADCleanupManager::tokens(const QString& text)
     return result;
 }
 
-QList<AudioPlugin> UADCleanupManager::matchedDBPlugins(const QString& profileName, const QList<AudioPlugin>& rows)
+QList<AudioPlugin> UADNameMatching::matchedDBPlugins(const QString& profileName, const QList<AudioPlugin>& rows)
 {
     return UADNameMatcher(rows).matches(profileName);
 }

@@ -1,5 +1,4 @@
-// The authorisation section of the UAD system profile.
-#include "uadcleanup/UADCleanupManager.h"
+#include "uadcleanup/UADProfileParser.h"
 
 #include <QRegularExpression>
 
@@ -72,7 +71,7 @@ std::optional<UADAuthStatus> classify(QStringView statusText)
 
 } // namespace
 
-QList<UADPluginAuth> UADCleanupManager::parsePluginAuthorizations(const QString& text)
+QList<UADPluginAuth> UADProfileParser::parsePluginAuthorizations(const QString& text)
 {
     QList<UADPluginAuth> result;
     bool inside = false;
