@@ -778,7 +778,15 @@ void crossReference(const std::vector<ScanRecord*>& records, WorkPool& pool)
     const QHash<QString, QString>& normalization = PluginScanner::manufacturerNormalization();
     forChunks(pool, records.size(), [&records, &byName, &normalization](size_t begin, size_t end) {
         QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
+        QSet<QString> versions;          // a few texts repeat across thousands of records: one copy each
         for (size_t i = begin; i < end; ++i) {
+            if (std::optional<QString>& version = records[i]->plugin.version) {
+                const auto known = versions.constFind(*version);
+                if (known != versions.cend())
+                    *version = *known;
+                else
+                    versions.insert(*version);
+            }
             QString& manufacturer = records[i]->plugin.manufacturer;
             const auto mapped = byName.constFind(records[i]->foldedName);
             if (mapped != byName.cend())
