@@ -544,15 +544,26 @@ private:
         return false;
     }
 
+    // The next tag inside a container; `*ended` when it is the container's own closing tag
+    // (any other closing tag is malformed).
+    bool nextInside(std::string_view container, Tag* tag, bool* ended)
+    {
+        skipSpace();
+        if (!readTag(tag))
+            return false;
+        *ended = tag->closing;
+        return !tag->closing || tag->name == container;
+    }
+
     bool readArray(int depth, QVariantList* out)
     {
         for (;;) {
-            skipSpace();
             Tag tag;
-            if (!readTag(&tag))
+            bool ended = false;
+            if (!nextInside("array", &tag, &ended))
                 return false;
-            if (tag.closing)
-                return tag.name == "array";
+            if (ended)
+                return true;
             QVariant value;
             if (!readValue(tag, depth + 1, out ? &value : nullptr))
                 return false;
@@ -566,12 +577,12 @@ private:
     bool readDict(int depth, QVariantMap* out, bool top)
     {
         for (;;) {
-            skipSpace();
             Tag tag;
-            if (!readTag(&tag))
+            bool ended = false;
+            if (!nextInside("dict", &tag, &ended))
                 return false;
-            if (tag.closing)
-                return tag.name == "dict";
+            if (ended)
+                return true;
             std::string_view key;
             if (tag.name != "key" || tag.empty || !readText("key", &key))
                 return false;
