@@ -479,39 +479,39 @@ private:
         if (tag.closing || depth > kMaxDepth)
             return false;
         const std::string_view name = tag.name;
-        if (name == "dict" || name == "array") {
-            if (name == "dict") {
-                QVariantMap map;
-                if (!tag.empty && !readDict(depth, out ? &map : nullptr, false))
-                    return false;
-                if (out)
-                    *out = std::move(map);
-                return true;
-            }
+        if (name == "dict") {
+            QVariantMap map;
+            if (!tag.empty && !readDict(depth, out ? &map : nullptr, false))
+                return false;
+            if (out)
+                *out = map;
+            return true;
+        }
+        if (name == "array") {
             QVariantList list;
             if (!tag.empty && !readArray(depth, out ? &list : nullptr))
                 return false;
             if (out)
-                *out = std::move(list);
+                *out = list;
             return true;
         }
         if (name == "true" || name == "false") {
-            if (!tag.empty)
-                return false;
             if (out)
                 *out = name == "true";
-            return true;
+            return tag.empty;
         }
         if (tag.empty) {
-            if (name != "string")
-                return false;
             if (out)
                 *out = QString();
-            return true;
+            return name == "string";
         }
         std::string_view text;
-        if (!readText(name, &text))
-            return false;
+        return readText(name, &text) && readTextValue(name, text, out);
+    }
+
+    // The value of an element that holds text.
+    static bool readTextValue(std::string_view name, std::string_view text, QVariant* out)
+    {
         if (name == "string") {
             if (out)
                 *out = QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -526,8 +526,11 @@ private:
             return true;
         }
         // The rest are only checked: a key the caller wants with such a value goes to libplist.
-        if (out)
-            return false;
+        return !out && isPlainText(name, text);
+    }
+
+    static bool isPlainText(std::string_view name, std::string_view text)
+    {
         if (name == "real")
             return !text.empty() && allOf(text, [](char c) {
                 return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
@@ -594,7 +597,7 @@ private:
             if (!readValue(tag, depth + 1, wanted ? &value : nullptr))
                 return false;
             if (wanted)
-                out->insert(QString::fromUtf8(key.data(), qsizetype(key.size())), std::move(value));
+                out->insert(QString::fromUtf8(key.data(), qsizetype(key.size())), value);
         }
     }
 

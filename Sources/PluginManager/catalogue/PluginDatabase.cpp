@@ -147,15 +147,114 @@ bool rowHolds(const Sql::Statement& row, const AudioPlugin& plugin)
     return row.columnType(LastUsedColumn) == SQLITE_NULL;
 }
 
+/// A scan record's row of the catalogue, if any, and whether it holds the same values.
+struct RowPair {
+    qint64 rowid = 0; // 0: none
+    bool same = false;
+};
+
+/// Finds the record a catalogue row stands for: the same format and current path, not paired
+/// yet. A rescan mostly lists the rows in the order they were written, so each row is first
+/// tried against the record after the last one found, and only otherwise looked up by path.
+class RecordOfRow {
+public:
+    RecordOfRow(const QList<AudioPlugin>& plugins, const std::vector<RowPair>& pairs)
+        : m_plugins(plugins), m_pairs(pairs)
+    {
+    }
+
+    /// The record's index, or -1.
+    qsizetype find(const Sql::Statement& row)
+    {
+        const qsizetype found = m_next < m_plugins.size() && isRecordOf(row, m_next) ? m_next : lookUp(row);
+        if (found >= 0)
+            m_next = found + 1;
+        return found;
+    }
+
+private:
+    bool isRecordOf(const Sql::Statement& row, qsizetype i) const
+    {
+        return m_pairs[size_t(i)].rowid == 0 &&
+               textEquals(row, CatalogueSchema::CurrentPathColumn, m_plugins[i].currentPath) &&
+               textEquals(row, CatalogueSchema::FormatColumn, PluginFormats::rawValue(m_plugins[i].format));
+    }
+
+    qsizetype lookUp(const Sql::Statement& row)
+    {
+        if (m_byPath.isEmpty()) {
+            m_byPath.reserve(m_plugins.size());
+            for (qsizetype i = m_plugins.size() - 1; i >= 0; --i)
+                m_byPath.insert(m_plugins[i].currentPath, i);
+        }
+        const QString key = QString::fromUtf8(row.columnUtf8(CatalogueSchema::CurrentPathColumn));
+        for (auto it = m_byPath.constFind(key); it != m_byPath.cend() && it.key() == key; ++it) {
+            if (isRecordOf(row, *it))
+                return *it;
+        }
+        return -1;
+    }
+
+    const QList<AudioPlugin>& m_plugins;
+    const std::vector<RowPair>& m_pairs;
+    QMultiHash<QStringView, qsizetype> m_byPath; // filled on the first row out of order
+    qsizetype m_next = 0;
+};
+
+using RowidOf = std::pair<qsizetype, qint64>; // record, rowid
+
+/// Gives the records that need one a rowid between their kept neighbours, and lists the rows
+/// to update and delete. False when there is no room between two kept rows.
+bool placeRows(const std::vector<RowPair>& pairs, std::vector<qint64>& deletes, std::vector<RowidOf>& updates,
+               std::vector<RowidOf>& inserts)
+{
+    bool fits = true;
+    // Rowids must follow the records' order. Paired rows already in that order stay where
+    // they are; every other record goes evenly between its kept neighbours.
+    std::vector<qsizetype> waiting;
+    qint64 lastKept = 0;
+    const auto place = [&](qint64 below) {
+        const qint64 step = (below - lastKept) / qint64(waiting.size() + 1);
+        if (step < 1) {
+            fits = false;
+            return;
+        }
+        for (size_t k = 0; k < waiting.size(); ++k) {
+            const qsizetype i = waiting[k];
+            if (pairs[size_t(i)].rowid != 0)
+                deletes.push_back(pairs[size_t(i)].rowid);
+            inserts.emplace_back(i, lastKept + step * qint64(k + 1));
+        }
+        waiting.clear();
+    };
+    for (qsizetype i = 0; i < qsizetype(pairs.size()) && fits; ++i) {
+        const RowPair& pair = pairs[size_t(i)];
+        if (pair.rowid == 0 || pair.rowid <= lastKept) {
+            waiting.push_back(i);
+            continue;
+        }
+        place(pair.rowid);
+        lastKept = pair.rowid;
+        if (!pair.same)
+            updates.emplace_back(i, pair.rowid);
+    }
+    if (fits && !waiting.empty())
+        place(lastKept + CatalogueSchema::kRowidStep * qint64(waiting.size() + 1));
+    return fits;
+}
+
 } // namespace
 
 /// What a scan's write does to the rows, planned before anything is written.
 struct PluginDatabase::ScanWrite {
-    bool fits = true;                                  // false: no room between kept rowids, write whole
-    std::vector<qint64> deletes;                       // rowids of rows not found again, or moved
-    std::vector<std::pair<qsizetype, qint64>> updates; // record, rowid kept: same bundle, other values
-    std::vector<std::pair<qsizetype, qint64>> inserts; // record, new rowid: new bundles, or moved rows
-    qsizetype writes() const { return qsizetype(deletes.size() + updates.size() + inserts.size()); }
+    bool fits = true;             // false: no room between kept rowids, write whole
+    std::vector<qint64> deletes;  // rowids of rows not found again, or moved
+    std::vector<RowidOf> updates; // rowid kept: the same bundle, other values
+    std::vector<RowidOf> inserts; // new rowid: new bundles, or moved rows
+    qsizetype writes() const
+    {
+        return qsizetype(deletes.size()) + qsizetype(updates.size()) + qsizetype(inserts.size());
+    }
 };
 
 PluginDatabase::PluginDatabase(const QString& path, Unreadable unreadable)
@@ -385,7 +484,7 @@ QString PluginDatabase::openDatabase()
     // anything has been written to it.
     if (QString problem = foreignPluginsObject(); !problem.isEmpty())
         return problem;
-    // Only a new file takes this: every scan rewrites the whole catalogue, and larger pages
+    // Only a new file takes this: a whole rewrite (a first scan) writes every page, and larger pages
     // mean fewer, larger log writes. An existing file keeps the page size it has.
     exec("PRAGMA page_size=8192");
     {
@@ -403,7 +502,7 @@ QString PluginDatabase::openDatabase()
     }
     exec("PRAGMA synchronous=NORMAL");
     // Debian's SQLite zeroes deleted content by default; the catalogue holds nothing secret
-    // and each scan deletes every row, so that would only add writes.
+    // and a whole rewrite deletes every row, so that would only add writes.
     exec("PRAGMA secure_delete=OFF");
     // A scan rewrites the whole catalogue in one transaction: let the log grow past one
     // rewrite before it is folded back, so a scan is not followed by a synchronous
@@ -547,86 +646,24 @@ PluginDatabase::ScanWrite PluginDatabase::planScanWrite(QList<AudioPlugin>& plug
 {
     using namespace CatalogueSchema;
     ScanWrite plan;
-    struct Pair {
-        qint64 rowid = 0; // 0: no row of the catalogue is this record's
-        bool same = false;
-    };
-    std::vector<Pair> pairs(size_t(plugins.size()));
-    // A rescan mostly lists the rows in the order they were written: each row is first tried
-    // against the record after the last one paired, and only otherwise looked up by path.
-    std::optional<QMultiHash<QStringView, qsizetype>> byPath;
-    qsizetype next = 0;
-    const auto isRecordOf = [&](const Sql::Statement& row, qsizetype i) {
-        return pairs[size_t(i)].rowid == 0 && textEquals(row, CurrentPathColumn, plugins[i].currentPath) &&
-               textEquals(row, FormatColumn, PluginFormats::rawValue(plugins[i].format));
-    };
+    plugins.detach(); // the ids are written below; the texts are looked up meanwhile
+    std::vector<RowPair> pairs(size_t(plugins.size()));
+    RecordOfRow records(plugins, pairs);
     Sql::Statement row(m_db, kSelectInRowidOrder);
     while (row.next()) {
         const qint64 rowid = row.columnInt64(ColumnCount);
         const QUuid id = row.isText(IdColumn) ? uuidFromString(row.columnText(IdColumn)) : QUuid();
-        qsizetype found = -1;
-        if (rowid > 0 && !id.isNull()) {
-            if (next < plugins.size() && isRecordOf(row, next)) {
-                found = next;
-            } else {
-                if (!byPath) {
-                    byPath.emplace();
-                    byPath->reserve(plugins.size());
-                    for (qsizetype i = plugins.size() - 1; i >= 0; --i)
-                        byPath->insert(plugins[i].currentPath, i);
-                }
-                const QByteArrayView path = row.columnUtf8(CurrentPathColumn);
-                const QString key = QString::fromUtf8(path);
-                for (auto it = byPath->constFind(key); it != byPath->cend() && it.key() == key; ++it) {
-                    if (isRecordOf(row, *it)) {
-                        found = *it;
-                        break;
-                    }
-                }
-            }
-        }
+        const qsizetype found = rowid > 0 && !id.isNull() ? records.find(row) : -1;
         if (found < 0) {
             plan.deletes.push_back(rowid);
             continue;
         }
-        next = found + 1;
         pairs[size_t(found)] = {rowid, rowHolds(row, plugins[found])};
         plugins[found].id = id;
     }
     // A table that could not be read to its end may hold rows in the way: it is written whole.
-    if (!row.isValid() || row.lastResult() != SQLITE_DONE)
-        plan.fits = false;
-    // Rowids must follow the records' order. Paired rows already in that order stay where
-    // they are; every other record goes evenly between its kept neighbours.
-    std::vector<qsizetype> waiting;
-    qint64 lastKept = 0;
-    const auto place = [&](qint64 below) {
-        const qint64 step = (below - lastKept) / qint64(waiting.size() + 1);
-        if (step < 1) {
-            plan.fits = false;
-            return;
-        }
-        for (size_t k = 0; k < waiting.size(); ++k) {
-            const qsizetype i = waiting[k];
-            if (pairs[size_t(i)].rowid != 0)
-                plan.deletes.push_back(pairs[size_t(i)].rowid);
-            plan.inserts.emplace_back(i, lastKept + step * qint64(k + 1));
-        }
-        waiting.clear();
-    };
-    for (qsizetype i = 0; i < plugins.size() && plan.fits; ++i) {
-        const Pair& pair = pairs[size_t(i)];
-        if (pair.rowid == 0 || pair.rowid <= lastKept) {
-            waiting.push_back(i);
-            continue;
-        }
-        place(pair.rowid);
-        lastKept = pair.rowid;
-        if (!pair.same)
-            plan.updates.emplace_back(i, pair.rowid);
-    }
-    if (plan.fits && !waiting.empty())
-        place(lastKept + kRowidStep * qint64(waiting.size() + 1));
+    const bool readWhole = row.isValid() && row.lastResult() == SQLITE_DONE;
+    plan.fits = readWhole && placeRows(pairs, plan.deletes, plan.updates, plan.inserts);
     return plan;
 }
 

@@ -38,7 +38,7 @@ struct PluginQuery {
 };
 
 /// The catalogue of found plug-ins in plugins.db (one row per AudioPlugin). A cache of
-/// the plug-in folders: every scan replaces it whole. Failures are printed and give
+/// the plug-in folders: every scan rewrites it (writeScan: only what changed). Failures are printed and give
 /// empty or zero results, writes return their reason; nothing throws to callers.
 /// A file that cannot serve as the catalogue (damaged, not a regular file, a view named
 /// "plugins") is set aside at opening and a new one created; see takeSetAsideNotice().
