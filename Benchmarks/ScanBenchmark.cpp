@@ -2,7 +2,8 @@
 // baseline in the same run, and each ratio printed against its target (reported, not asserted).
 //
 // - warm full scan against a 16-thread walk of the same tree that only reads each Info.plist;
-// - replaceAllPlugins of a rescan against SQLite's bare insert of the same rows into the same schema;
+// - replaceAllPlugins (a whole rewrite) and writeScan (a rescan's write, 0, 1 or 1,000 rows
+//   changed) against SQLite's bare insert of the same rows into the same schema;
 // - page + counts (search "c" and "zzz", sort on format, version and last used, a format filter)
 //   against the plain first page;
 // - the window, started as a child process of this program over the same tree: longest stall of
@@ -256,6 +257,41 @@ void BM_ReplaceAllPlugins(benchmark::State& state)
     state.counters["rows"] = static_cast<double>(scans[0]->size());
 }
 
+/// Rows a rescan finds changed in BM_WriteScan (last used moved on, as after a session).
+constexpr int kChangedRows[] = {0, 1, 1000};
+
+// A rescan's write into a catalogue that holds the previous scan: the same bundles with new
+// ids, `changes` of them changed, as the window writes it after every scan.
+void BM_WriteScan(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    const int changes = static_cast<int>(state.range(1));
+    const QList<AudioPlugin>& previous = scannedPlugins(count, 0);
+    const QList<AudioPlugin>& rescan = scannedPlugins(count, 1);
+    const Sandbox& tree = sandbox(count);
+    const QString path = tree.data + QStringLiteral("/writescan.db");
+    for (const QString& file : {path, path + "-wal", path + "-shm"})
+        QFile::remove(file);
+    PluginDatabase database(path);
+    QString failed = database.replaceAllPlugins(previous);
+    const qsizetype stride = std::max<qsizetype>(1, rescan.size() / std::max(changes, 1));
+    int round = 0;
+    for (auto _ : state) {
+        if (!failed.isEmpty())
+            break;
+        state.PauseTiming();
+        QList<AudioPlugin> scan = rescan;
+        ++round;
+        for (qsizetype i = 0, changed = 0; i < scan.size() && changed < changes; i += stride, ++changed)
+            scan[i].lastUsed = QDateTime::fromSecsSinceEpoch(1700000000 + round, Qt::UTC);
+        state.ResumeTiming();
+        failed = database.writeScan(scan);
+    }
+    if (!failed.isEmpty())
+        state.SkipWithError(qPrintable(failed));
+    state.counters["rows"] = static_cast<double>(rescan.size());
+}
+
 /// One row as UTF-8, ready to bind.
 struct RawRow {
     QByteArray id, name, manufacturer, format, originalPath, currentPath, version, bundleIdentifier;
@@ -405,6 +441,12 @@ void registerBenchmarks()
     scanCases(benchmark::RegisterBenchmark("BM_ScanAllPlugins", BM_ScanAllPlugins));
     sizes(benchmark::RegisterBenchmark("BM_BareInsertBaseline", BM_BareInsertBaseline));
     sizes(benchmark::RegisterBenchmark("BM_ReplaceAllPlugins", BM_ReplaceAllPlugins));
+    benchmark::internal::Benchmark* writes = benchmark::RegisterBenchmark("BM_WriteScan", BM_WriteScan);
+    writes->ArgNames({"bundles", "changed"});
+    for (int count : kSizes)
+        for (int changed : kChangedRows)
+            writes->Args({count, changed});
+    writes->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
     benchmark::internal::Benchmark* pages = benchmark::RegisterBenchmark("BM_PageAndCounts", BM_PageAndCounts);
     pages->ArgNames({"bundles", "case"});
     for (int count : kSizes)
@@ -672,6 +714,23 @@ void printSummary(const SummaryReporter& r, const char* self, bool window)
                 std::printf(" | r %.3f s (target <= 0.300 s) %s", replace / 1000, verdict(replace <= 300));
             std::printf("\n");
         }
+    }
+    std::printf("catalogue write of a rescan: writeScan with 0 / 1 / 1,000 rows changed (w) against the bare insert "
+                "(i)\n");
+    for (int count : kSizes) {
+        const std::string args = "bundles:" + std::to_string(count);
+        const double bare = r.ms("BM_BareInsertBaseline/" + args);
+        std::printf("  %6d rows:", count);
+        for (int changed : kChangedRows) {
+            const double write = r.ms("BM_WriteScan/" + args + "/changed:" + std::to_string(changed));
+            if (write < 0 || bare <= 0)
+                continue;
+            std::printf(" %d changed %.1f ms, w/i %.2f %s", changed, write, write / bare, verdict(write / bare <= 1.5));
+            if (count == 100000)
+                std::printf(" (<= 0.300 s %s)", verdict(write <= 300));
+            std::printf(";");
+        }
+        std::printf("\n");
     }
     std::printf("page of 100 + counts (target <= 10 ms at 100,000 rows), beside the plain first page\n");
     for (int count : kSizes) {

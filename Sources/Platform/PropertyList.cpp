@@ -2,12 +2,16 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QStringDecoder>
 #include <QVariantList>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <plist/plist.h>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -282,6 +286,333 @@ bool xmlWithinLimits(const QByteArray& bytes)
     return xmlNestingWithinLimit(bytes);
 }
 
+// A reader of plain XML property lists that builds only the values of a few top-level keys.
+// It accepts a strict subset of what libplist reads (the layout every tool writes: an XML
+// declaration, a doctype, <plist> around one <dict>, the usual value tags without
+// attributes) and says "unsure" on anything else, which then goes to libplist. Within that
+// subset the two agree value for value; a test holds them side by side.
+class XmlKeyReader {
+public:
+    XmlKeyReader(const QByteArray& bytes, const QList<QByteArray>& keys)
+        : m_p(bytes.constData()), m_end(bytes.constData() + bytes.size()), m_keys(keys)
+    {
+    }
+
+    /// The values, or nothing when unsure.
+    std::optional<QVariantMap> read()
+    {
+        skipSpace();
+        if (startsWith("<?xml") && !readDeclaration())
+            return std::nullopt;
+        skipSpace();
+        if (startsWith("<!DOCTYPE") && !skipDoctype())
+            return std::nullopt;
+        skipSpace();
+        if (!openPlist())
+            return std::nullopt;
+        skipSpace();
+        Tag tag;
+        if (!readTag(&tag) || tag.name != "dict" || tag.closing)
+            return std::nullopt;
+        QVariantMap result;
+        if (!tag.empty && !readDict(0, &result, true))
+            return std::nullopt;
+        skipSpace();
+        if (!readTag(&tag) || tag.name != "plist" || !tag.closing)
+            return std::nullopt;
+        skipSpace();
+        while (m_p < m_end && *m_p == '\0')
+            ++m_p; // NULs padding the end, as the libplist path tolerates them
+        if (m_p != m_end)
+            return std::nullopt;
+        return result;
+    }
+
+private:
+    static constexpr int kMaxDepth = 32; // deeper files go to libplist and its guards
+
+    struct Tag {
+        std::string_view name;
+        bool closing = false;
+        bool empty = false; // <name/>
+    };
+
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+    void skipSpace()
+    {
+        while (m_p < m_end && isSpace(*m_p))
+            ++m_p;
+    }
+    bool startsWith(std::string_view text) const
+    {
+        return size_t(m_end - m_p) >= text.size() && std::memcmp(m_p, text.data(), text.size()) == 0;
+    }
+
+    // <?xml version="1.0" encoding="UTF-8"?>: any other encoding is libplist's to judge.
+    bool readDeclaration()
+    {
+        const char* close = find("?>");
+        if (!close)
+            return false;
+        const std::string_view text(m_p, size_t(close - m_p));
+        m_p = close + 2;
+        const size_t encoding = text.find("encoding");
+        if (encoding == std::string_view::npos)
+            return true;
+        const std::string_view rest = text.substr(encoding + 8);
+        return rest.find("\"UTF-8\"") != std::string_view::npos || rest.find("\"utf-8\"") != std::string_view::npos ||
+               rest.find("'UTF-8'") != std::string_view::npos || rest.find("'utf-8'") != std::string_view::npos;
+    }
+
+    // <!DOCTYPE plist PUBLIC "..." "...">, without an internal subset.
+    bool skipDoctype()
+    {
+        for (const char* q = m_p + 1; q < m_end; ++q) {
+            if (*q == '[' || *q == '<')
+                return false;
+            if (*q == '>') {
+                m_p = q + 1;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // <plist> or <plist version="1.0">: attributes in plain quotes, no markup inside them.
+    bool openPlist()
+    {
+        if (!startsWith("<plist") || m_end - m_p < 7 || !(isSpace(m_p[6]) || m_p[6] == '>'))
+            return false;
+        char quote = 0;
+        for (const char* q = m_p + 6; q < m_end; ++q) {
+            const char c = *q;
+            if (c == '<' || c == '&' || c == '\0' || (c == '>' && quote))
+                return false;
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '/') {
+                return false;
+            } else if (c == '>') {
+                m_p = q + 1;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    const char* find(std::string_view marker) const
+    {
+        for (const char* q = m_p; size_t(m_end - q) >= marker.size(); ++q) {
+            if (std::memcmp(q, marker.data(), marker.size()) == 0)
+                return q;
+        }
+        return nullptr;
+    }
+
+    // A tag without attributes: <name>, </name> or <name/>, spaces allowed before the end.
+    bool readTag(Tag* tag)
+    {
+        if (m_p >= m_end || *m_p != '<')
+            return false;
+        const char* q = m_p + 1;
+        tag->closing = q < m_end && *q == '/';
+        if (tag->closing)
+            ++q;
+        const char* name = q;
+        while (q < m_end && *q >= 'a' && *q <= 'z')
+            ++q;
+        if (q == name)
+            return false; // a comment, CDATA, a processing instruction, an odd name
+        tag->name = std::string_view(name, size_t(q - name));
+        while (q < m_end && isSpace(*q))
+            ++q;
+        tag->empty = false;
+        if (q < m_end && *q == '/' && !tag->closing) {
+            tag->empty = true;
+            ++q;
+        }
+        if (q >= m_end || *q != '>')
+            return false;
+        m_p = q + 1;
+        return true;
+    }
+
+    // The text up to the closing tag of `name`, which must follow it. Plain text only:
+    // entities, CDATA, NULs and carriage returns are libplist's to read.
+    bool readText(std::string_view name, std::string_view* text)
+    {
+        const char* start = m_p;
+        bool ascii = true;
+        while (m_p < m_end && *m_p != '<') {
+            const char c = *m_p;
+            if (c == '&' || c == '\0' || c == '\r')
+                return false;
+            ascii = ascii && (c & 0x80) == 0;
+            ++m_p;
+        }
+        *text = std::string_view(start, size_t(m_p - start));
+        if (!ascii && !isValidUtf8(*text))
+            return false;
+        Tag tag;
+        return readTag(&tag) && tag.closing && tag.name == name;
+    }
+
+    static bool isValidUtf8(std::string_view text)
+    {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder.decode(QByteArrayView(text.data(), qsizetype(text.size())));
+        return !decoder.hasError();
+    }
+
+    static bool allOf(std::string_view text, bool (*accepts)(char))
+    {
+        return std::all_of(text.begin(), text.end(), accepts);
+    }
+
+    // One value after its opening tag; built into `out` unless that is null (a value of a key
+    // nobody asked for, which is only checked).
+    bool readValue(const Tag& tag, int depth, QVariant* out)
+    {
+        if (tag.closing || depth > kMaxDepth)
+            return false;
+        const std::string_view name = tag.name;
+        if (name == "dict") {
+            QVariantMap map;
+            if (!tag.empty && !readDict(depth, out ? &map : nullptr, false))
+                return false;
+            if (out)
+                *out = map;
+            return true;
+        }
+        if (name == "array") {
+            QVariantList list;
+            if (!tag.empty && !readArray(depth, out ? &list : nullptr))
+                return false;
+            if (out)
+                *out = list;
+            return true;
+        }
+        if (name == "true" || name == "false") {
+            if (out)
+                *out = name == "true";
+            return tag.empty;
+        }
+        if (tag.empty) {
+            if (out)
+                *out = QString();
+            return name == "string";
+        }
+        std::string_view text;
+        return readText(name, &text) && readTextValue(name, text, out);
+    }
+
+    // The value of an element that holds text.
+    static bool readTextValue(std::string_view name, std::string_view text, QVariant* out)
+    {
+        if (name == "string") {
+            if (out)
+                *out = QString::fromUtf8(text.data(), qsizetype(text.size()));
+            return true;
+        }
+        if (name == "integer") {
+            const std::string_view digits = !text.empty() && text.front() == '-' ? text.substr(1) : text;
+            if (digits.empty() || digits.size() > 18 || !allOf(digits, [](char c) { return c >= '0' && c <= '9'; }))
+                return false;
+            if (out)
+                *out = qint64(std::strtoll(std::string(text).c_str(), nullptr, 10));
+            return true;
+        }
+        // The rest are only checked: a key the caller wants with such a value goes to libplist.
+        return !out && isPlainText(name, text);
+    }
+
+    static bool isPlainText(std::string_view name, std::string_view text)
+    {
+        if (name == "real")
+            return !text.empty() && allOf(text, [](char c) {
+                return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+            });
+        if (name == "date")
+            return !text.empty() && allOf(text, [](char c) {
+                return (c >= '0' && c <= '9') || c == '-' || c == ':' || c == 'T' || c == 'Z';
+            });
+        if (name == "data")
+            return allOf(text, [](char c) {
+                return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+                       c == '/' || c == '=' || isSpace(c);
+            });
+        return false;
+    }
+
+    // The next tag inside a container; `*ended` when it is the container's own closing tag
+    // (any other closing tag is malformed).
+    bool nextInside(std::string_view container, Tag* tag, bool* ended)
+    {
+        skipSpace();
+        if (!readTag(tag))
+            return false;
+        *ended = tag->closing;
+        return !tag->closing || tag->name == container;
+    }
+
+    bool readArray(int depth, QVariantList* out)
+    {
+        for (;;) {
+            Tag tag;
+            bool ended = false;
+            if (!nextInside("array", &tag, &ended))
+                return false;
+            if (ended)
+                return true;
+            QVariant value;
+            if (!readValue(tag, depth + 1, out ? &value : nullptr))
+                return false;
+            if (out)
+                out->append(std::move(value));
+        }
+    }
+
+    // Keys then values; at the top only the wanted keys are built. A later entry of the same
+    // key replaces an earlier one, as in libplist.
+    bool readDict(int depth, QVariantMap* out, bool top)
+    {
+        for (;;) {
+            Tag tag;
+            bool ended = false;
+            if (!nextInside("dict", &tag, &ended))
+                return false;
+            if (ended)
+                return true;
+            std::string_view key;
+            if (tag.name != "key" || tag.empty || !readText("key", &key))
+                return false;
+            skipSpace();
+            if (!readTag(&tag))
+                return false;
+            const bool wanted = out && (!top || isWanted(key));
+            QVariant value;
+            if (!readValue(tag, depth + 1, wanted ? &value : nullptr))
+                return false;
+            if (wanted)
+                out->insert(QString::fromUtf8(key.data(), qsizetype(key.size())), value);
+        }
+    }
+
+    bool isWanted(std::string_view key) const
+    {
+        return std::any_of(m_keys.cbegin(), m_keys.cend(), [key](const QByteArray& wanted) {
+            return size_t(wanted.size()) == key.size() && std::memcmp(wanted.constData(), key.data(), key.size()) == 0;
+        });
+    }
+
+    const char* m_p;
+    const char* const m_end;
+    const QList<QByteArray>& m_keys;
+};
+
 QVariant toVariant(plist_t node, int depth)
 {
     if (!node || depth > kMaxDepth)
@@ -388,23 +719,55 @@ plist_t fromVariant(const QVariant& value)
     }
 }
 
+/// libplist's tree of a file that passed the guards, or null. Freed by the caller.
+plist_t libplistRoot(const QByteArray& bytes)
+{
+    if (bytes.isEmpty() || bytes.size() > kMaxPlistBytes)
+        return nullptr;
+    // The same choice of reader plist_from_memory makes, so the matching check runs.
+    const bool binary = plist_is_binary(bytes.constData(), static_cast<uint32_t>(bytes.size())) != 0;
+    if (binary ? !binaryWithinLimits(bytes) : !xmlWithinLimits(bytes))
+        return nullptr;
+    plist_t root = nullptr;
+    plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
+    return root;
+}
+
 } // namespace
 
 QVariantMap parsePropertyList(const QByteArray& bytes)
 {
-    if (bytes.isEmpty() || bytes.size() > kMaxPlistBytes)
-        return {};
-    // The same choice of reader plist_from_memory makes, so the matching check runs.
-    const bool binary = plist_is_binary(bytes.constData(), static_cast<uint32_t>(bytes.size())) != 0;
-    if (binary ? !binaryWithinLimits(bytes) : !xmlWithinLimits(bytes))
-        return {};
-    plist_t root = nullptr;
-    plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
+    plist_t root = libplistRoot(bytes);
     if (!root)
         return {};
     QVariantMap result;
     if (plist_get_node_type(root) == PLIST_DICT)
         result = toVariant(root, 0).toMap();
+    plist_free(root);
+    return result;
+}
+
+QVariantMap parsePropertyListKeys(const QByteArray& bytes, const QList<QByteArray>& keys)
+{
+    if (bytes.isEmpty() || bytes.size() > kMaxPlistBytes)
+        return {};
+    if (bytes.front() == '<') {
+        if (std::optional<QVariantMap> read = XmlKeyReader(bytes, keys).read())
+            return std::move(*read);
+    }
+    plist_t root = libplistRoot(bytes);
+    if (!root)
+        return {};
+    QVariantMap result;
+    if (plist_get_node_type(root) == PLIST_DICT) {
+        for (const QByteArray& key : keys) {
+            // A key holding a NUL could never be named by the plain C string libplist looks up.
+            if (key.contains('\0'))
+                continue;
+            if (plist_t value = plist_dict_get_item(root, key.constData()))
+                result.insert(QString::fromUtf8(key), toVariant(value, 1));
+        }
+    }
     plist_free(root);
     return result;
 }

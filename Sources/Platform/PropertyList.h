@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QVariantMap>
 
@@ -12,6 +14,13 @@ QVariantMap readPropertyList(const QString& path);
 
 /// The same for bytes already in memory.
 QVariantMap parsePropertyList(const QByteArray& bytes);
+
+/// parsePropertyList(bytes) with only the named top-level keys kept, each with its whole
+/// value, and nothing else built: what a scan reads of each of many thousand Info.plists.
+/// Plain XML files are read by a small reader of their own; anything it does not know for
+/// certain (entities, comments, other encodings, odd layout, binary files) goes through
+/// libplist. The result always equals the filtered full parse.
+QVariantMap parsePropertyListKeys(const QByteArray& bytes, const QList<QByteArray>& keys);
 
 /// Writes a map as a property list (XML when binary is false). Used by the demo tree
 /// and by tests. Returns false when the file cannot be written.

@@ -272,6 +272,161 @@ TEST_F(PluginDatabaseTest, ReplaceRewritesTheWholeTable)
     EXPECT_TRUE(printedLines().isEmpty());
 }
 
+// A scan's write changes only what changed, and leaves the table a whole rewrite would: the
+// same rows in the same order (ties of every sort fall in rowid order), but with the ids of
+// the bundles found again kept, in the rows and in the records.
+TEST_F(PluginDatabaseTest, WriteScanLeavesTheTableARewriteWouldWithIdsKept)
+{
+    // Names repeat across formats, so the order within a name shows in every page.
+    const auto scanOf = [](int count) {
+        QList<AudioPlugin> rows;
+        const PluginFormat formats[] = {PluginFormat::au, PluginFormat::vst3, PluginFormat::clap};
+        for (int i = 0; i < count; ++i) {
+            const PluginFormat format = formats[i % 3];
+            AudioPlugin plugin = makePlugin(
+                QStringLiteral("Plug %1").arg(i / 3, 4, 10, QLatin1Char('0')), QStringLiteral("Maker %1").arg(i % 5),
+                format, i % 7 != 0, i % 2 ? std::optional<QString>(QStringLiteral("1.%1").arg(i)) : std::nullopt,
+                QDateTime::fromSecsSinceEpoch(1700000000 + i, Qt::UTC));
+            plugin.currentPath += QLatin1Char('.') + PluginFormats::fileExtensions(format).first();
+            rows.append(plugin);
+        }
+        return rows;
+    };
+    const auto withNewIds = [](QList<AudioPlugin> rows) {
+        for (AudioPlugin& row : rows)
+            row.id = QUuid::createUuid();
+        return rows;
+    };
+    const auto insertedAt = [](QList<AudioPlugin> rows, qsizetype at, int count, const QString& name) {
+        for (int k = 0; k < count; ++k) {
+            AudioPlugin plugin = makePlugin(name, QStringLiteral("New"), PluginFormat::vst2);
+            plugin.currentPath += QStringLiteral(" %1.vst").arg(k);
+            rows.insert(at + k, plugin);
+        }
+        return rows;
+    };
+    const QList<AudioPlugin> base = scanOf(60);
+    struct Case {
+        const char* name;
+        QList<AudioPlugin> scan;
+        int rowWrites; // statements that write one row; -1: the whole table is rewritten
+    };
+    QList<AudioPlugin> oneChanged = base;
+    oneChanged[10].lastUsed = oneChanged[10].lastUsed->addSecs(60);
+    QList<AudioPlugin> manyChanged = base;
+    for (qsizetype i = 0; i < manyChanged.size(); i += 2) {
+        manyChanged[i].manufacturer += QStringLiteral(" Inc");
+        manyChanged[i].isEnabled = !manyChanged[i].isEnabled;
+        manyChanged[i].version = std::nullopt;
+    }
+    manyChanged.removeAt(31);
+    manyChanged.removeAt(5);
+    manyChanged = insertedAt(manyChanged, 20, 2, manyChanged[19].name); // ties with an existing name
+    manyChanged = insertedAt(manyChanged, 0, 1, QStringLiteral("Aaa"));
+    QList<AudioPlugin> swapped = base; // two rows whose order changed: one of them moves
+    swapped.swapItemsAt(3, 4);
+    const Case cases[] = {
+        {"no change", base, 0},
+        {"one changed", oneChanged, 1},
+        {"many changed, some gone, some new", manyChanged, 30 + 2 + 3},
+        {"two swapped", swapped, 2},
+        {"more new rows than fit between two", insertedAt(base, 30, int(CatalogueSchema::kRowidStep), "Plug 0009"), -1},
+        {"everything gone", {}, 60},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString rewrittenPath = Paths::dataFile(QStringLiteral("rewritten.db"));
+        for (const QString& file : {rewrittenPath, m_path})
+            QFile::remove(file);
+        open();
+        ASSERT_EQ(m_db->replaceAllPlugins(base), QString());
+        QList<AudioPlugin> scan = withNewIds(c.scan);
+        QStringList statements;
+        m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
+        ASSERT_EQ(m_db->writeScan(scan), QString());
+        m_db->setStatementObserver({});
+        {
+            PluginDatabase rewritten(rewrittenPath);
+            ASSERT_EQ(rewritten.replaceAllPlugins(scan), QString());
+        }
+        const char* const everyColumnButTheId = "SELECT name, manufacturer, format, originalPath, currentPath, "
+                                                "isEnabled, version, bundleIdentifier, lastUsed FROM plugins "
+                                                "ORDER BY rowid";
+        RawDb written(m_path);
+        RawDb expected(rewrittenPath);
+        EXPECT_EQ(written.rows(everyColumnButTheId), expected.rows(everyColumnButTheId));
+        EXPECT_EQ(written.rows("PRAGMA integrity_check"), QStringList{QStringLiteral("ok")});
+        // The rows' ids are the records', in the records' order; bundles found again kept theirs.
+        QStringList scanIds;
+        for (const AudioPlugin& plugin : std::as_const(scan))
+            scanIds << uuidString(plugin.id);
+        EXPECT_EQ(written.rows("SELECT id FROM plugins ORDER BY rowid"), scanIds);
+        QHash<QString, QUuid> baseIds;
+        for (const AudioPlugin& plugin : base)
+            baseIds.insert(PluginFormats::rawValue(plugin.format) + plugin.currentPath, plugin.id);
+        for (const AudioPlugin& plugin : std::as_const(scan)) {
+            const QString key = PluginFormats::rawValue(plugin.format) + plugin.currentPath;
+            EXPECT_EQ(plugin.id == baseIds.value(key), baseIds.contains(key)) << plugin.currentPath.toStdString();
+        }
+        // Pages sorted by each column tie in the same order either way.
+        for (const char* column : {"name", "format", "isEnabled"}) {
+            const QList<AudioPlugin> page = all(QString::fromLatin1(column));
+            PluginDatabase rewritten(rewrittenPath);
+            const QList<AudioPlugin> rewrittenPage =
+                rewritten.queryPlugins({.sortColumn = QString::fromLatin1(column), .limit = kAll});
+            EXPECT_EQ(idsOf(page), idsOf(scan));
+            QStringList paths, rewrittenPaths;
+            for (const AudioPlugin& plugin : page)
+                paths << plugin.currentPath;
+            for (const AudioPlugin& plugin : rewrittenPage)
+                rewrittenPaths << plugin.currentPath;
+            EXPECT_EQ(paths, rewrittenPaths) << column;
+        }
+        // One transaction, and only the rows that changed written.
+        const auto isRowWrite = [](const QString& sql) {
+            return sql.startsWith(QStringLiteral("INSERT")) || sql.startsWith(QStringLiteral("UPDATE")) ||
+                   sql.startsWith(QStringLiteral("DELETE FROM plugins WHERE"));
+        };
+        const auto isWrite = [&isRowWrite](const QString& sql) {
+            return isRowWrite(sql) || sql == QLatin1String(CatalogueSchema::kDeleteAll);
+        };
+        ASSERT_EQ(statements.count(QStringLiteral("COMMIT")), 1);
+        const qsizetype commit = statements.indexOf(QStringLiteral("COMMIT"));
+        qsizetype begin = commit;
+        while (begin > 0 && !statements[begin].startsWith(QStringLiteral("BEGIN")))
+            --begin;
+        for (qsizetype i = 0; i < statements.size(); ++i) {
+            if (isWrite(statements[i])) {
+                EXPECT_TRUE(i > begin && i < commit) << statements[i].toStdString();
+            }
+        }
+        const auto rowWrites = std::count_if(statements.cbegin(), statements.cend(), isRowWrite);
+        if (c.rowWrites >= 0)
+            EXPECT_EQ(rowWrites, c.rowWrites);
+        else
+            EXPECT_TRUE(statements.contains(QString::fromLatin1(CatalogueSchema::kDeleteAll)));
+        m_db.reset();
+    }
+}
+
+// The scan's write is one transaction: a row that cannot be written leaves the old table whole.
+TEST_F(PluginDatabaseTest, WriteScanThatFailsKeepsTheOldRows)
+{
+    open();
+    const AudioPlugin kept = makePlugin(QStringLiteral("Kept"), QStringLiteral("A"), PluginFormat::vst3);
+    const AudioPlugin gone = makePlugin(QStringLiteral("Gone"), QStringLiteral("A"), PluginFormat::vst3);
+    ASSERT_EQ(m_db->replaceAllPlugins({gone, kept}), QString());
+    RawDb raw(m_path);
+    raw.exec("CREATE TRIGGER full BEFORE INSERT ON plugins BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    AudioPlugin changed = kept;
+    changed.id = QUuid::createUuid();
+    changed.version = QStringLiteral("2.0");
+    QList<AudioPlugin> scan{makePlugin(QStringLiteral("New"), QStringLiteral("A"), PluginFormat::vst3), changed};
+    EXPECT_EQ(m_db->writeScan(scan), QStringLiteral("disk full"));
+    EXPECT_EQ(names(all()), (QStringList{QStringLiteral("Gone"), QStringLiteral("Kept")}));
+    EXPECT_EQ(all().last().version, std::nullopt);
+}
+
 TEST_F(PluginDatabaseTest, BatchUpdatesAndDeletesAreOneTransactionEach)
 {
     open();

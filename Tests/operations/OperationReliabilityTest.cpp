@@ -1007,13 +1007,21 @@ TEST_F(OperationReliabilityTest, ASecondWindowRewritingTheCatalogueMidBatchMispl
     for (const AudioPlugin& plugin : first.plugins())
         placed.insert(plugin.currentPath, bundleHash(plugin.currentPath));
 
-    // Its own connection and view model, as a second process would have: its scan rewrites
-    // the catalogue (every id anew) after the first one planned its batch.
+    // Its own connection and view model, as a second process would have: its scan, then a
+    // rewrite of the catalogue with every id anew (as a scan keeps the ids of the bundles it
+    // finds again, a whole rewrite stands in for one that found them changed), after the first
+    // one planned its batch.
     PluginDatabase otherConnection(db().path());
     PluginManagerViewModel second(otherConnection, activityLog(), progressState(), services(runner));
     for (const bool enable : {false, true}) {
         SCOPED_TRACE(enable ? "enable all" : "disable all");
-        runner->beforeNextRun([&second] { ASSERT_TRUE(scanAndWait(second)); });
+        runner->beforeNextRun([&second, &otherConnection] {
+            ASSERT_TRUE(scanAndWait(second));
+            QList<AudioPlugin> renewed = second.plugins();
+            for (AudioPlugin& plugin : renewed)
+                plugin.id = QUuid::createUuid();
+            ASSERT_EQ(otherConnection.replaceAllPlugins(renewed), QString());
+        });
         first.toggleMultiplePlugins(withState(first.plugins(), !enable));
         ASSERT_TRUE(first.error());
         EXPECT_TRUE(first.error()->detail.contains(

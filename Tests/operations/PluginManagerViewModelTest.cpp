@@ -1,5 +1,6 @@
 #include "Platform/DefaultsStore.h"
 #include "Platform/linux/DBusNotificationCenter.h"
+#include "Support/Eventually.h"
 #include "Support/FileSizeLimit.h"
 #include "Support/NotificationListener.h"
 #include "Support/ScanAndWait.h"
@@ -12,8 +13,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <sqlite3.h>
 
 namespace {
 
@@ -253,9 +256,14 @@ TEST_F(PluginManagerViewModelTest, TheSelectionFollowsItsPluginsThroughARescan)
     model.toggleBulkVariant(idAt(echoVst3)); // switched off: the bulk action takes the AU only
     ASSERT_EQ(model.consolidatedBulkPlugins().size(), 2);
 
-    // A rescan gives every row a new id; the bundle at "Gone" is no longer there.
+    // Another writer rewrote the catalogue with new ids (a rescan itself keeps them); the
+    // bundle at "Gone" is no longer there.
     ASSERT_TRUE(QDir(gone).removeRecursively());
     const QSet<QUuid> before = model.persistedSelections();
+    QList<AudioPlugin> renumbered = model.plugins();
+    for (AudioPlugin& plugin : renumbered)
+        plugin.id = QUuid::createUuid();
+    ASSERT_EQ(db().replaceAllPlugins(renumbered), QString());
     ASSERT_TRUE(scanAndWait(model));
     const QSet<QUuid> echoIds{idAt(echoVst3), idAt(echoAu)};
     EXPECT_FALSE(echoIds.intersects(before));
@@ -279,6 +287,77 @@ TEST_F(PluginManagerViewModelTest, TheSelectionFollowsItsPluginsThroughARescan)
     EXPECT_TRUE(model.consolidatedBulkPlugins().isEmpty());
     EXPECT_TRUE(model.bulkActiveVariants().isEmpty());
     EXPECT_TRUE(model.cachedPluginKeysTransfer().keys.isEmpty());
+}
+
+// A rescan keeps the rows and ids of the bundles it finds again: what the table and the
+// bulk pane hold of them stays valid, and only a new bundle gets a new id.
+TEST_F(PluginManagerViewModelTest, ARescanKeepsTheIdsOfBundlesFoundAgain)
+{
+    makeBundle(sys("/Library/Audio/Plug-Ins/VST3/Alpha.vst3"));
+    makeBundle(sys("/Library/Audio/Plug-Ins/Components/Gamma.component"));
+    PluginManagerViewModel& model = vm();
+    ASSERT_TRUE(scanAndWait(model));
+    const QSet<QUuid> before = idsOf(model.plugins());
+    ASSERT_EQ(before.size(), 2);
+    const QUuid alpha = model.plugins().first().id;
+    model.setSelectedPlugins({alpha});
+    model.syncSelectionDelta({alpha}, {});
+
+    makeBundle(sys("/Library/Audio/Plug-Ins/VST3/Beta.vst3"));
+    ASSERT_TRUE(scanAndWait(model));
+    EXPECT_TRUE(idsOf(model.plugins()).contains(before));
+    EXPECT_EQ(idsOf(model.plugins()).size(), 3);
+    EXPECT_EQ(idsOf(model.displayedPlugins()), idsOf(model.plugins()));
+    EXPECT_EQ(model.selectedPlugins(), QSet<QUuid>{alpha});
+    EXPECT_EQ(namesOf(model.allSelectedPluginObjects()), QStringList{QStringLiteral("Alpha")});
+}
+
+// Into an empty catalogue the write takes about as long as the scan: the first page shows as
+// soon as the scan has its records, and it is the very page the written catalogue then gives.
+TEST_F(PluginManagerViewModelTest, AFirstScanShowsItsFirstPageBeforeItsWriteHasEnded)
+{
+    // Upper and lower case interleaved (NOCASE order is not code-point order), names shared by
+    // two formats (ties follow the records).
+    QList<AudioPlugin> found;
+    for (int i = 0; i < 2 * PluginManagerViewModel::pageSize + 20; ++i) {
+        const QString name = QStringLiteral("%1lug %2").arg(i % 2 ? u'p' : u'P').arg((i * 37) % 97, 3, 10, QChar(u'0'));
+        const PluginFormat format = i % 3 ? PluginFormat::vst3 : PluginFormat::au;
+        const QString path = QStringLiteral("/nowhere/%1/%2").arg(i).arg(name);
+        found.append(record(name, format, path, path, i % 4 != 0));
+    }
+    PluginManagerViewModel& model = vm();
+    model.setScanWork([found] { return found; });
+    // Another connection holds the write lock: the scan's write waits for it (within its busy timeout).
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(db().path()).constData(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    bool finished = false;
+    model.scanForPlugins([&finished] { finished = true; });
+    RACKHAND_ASSERT_EVENTUALLY(!model.displayedPlugins().isEmpty(), 3000);
+    EXPECT_TRUE(model.isLoading());
+    EXPECT_FALSE(finished);
+    const QList<AudioPlugin> preview = model.displayedPlugins();
+    EXPECT_EQ(preview.size(), PluginManagerViewModel::pageSize);
+    EXPECT_EQ(model.totalPluginCount(), found.size());
+    EXPECT_EQ(model.dbEnabledCount(),
+              std::count_if(found.cbegin(), found.cend(), [](const AudioPlugin& p) { return p.isEnabled; }));
+    EXPECT_EQ(db().totalCount({}, {}, {}, {}), 0); // nothing written yet
+
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    RACKHAND_ASSERT_EVENTUALLY(finished, 10000);
+    EXPECT_EQ(db().totalCount({}, {}, {}, {}), found.size());
+    QStringList shown, written;
+    for (const AudioPlugin& plugin : preview)
+        shown << uuidString(plugin.id) + plugin.name;
+    for (const AudioPlugin& plugin : model.displayedPlugins())
+        written << uuidString(plugin.id) + plugin.name;
+    EXPECT_EQ(shown, written);
+
+    // A later scan finds rows already there: nothing is shown ahead of its write.
+    QSignalSpy pages(&model, &PluginManagerViewModel::displayedPluginsChanged);
+    ASSERT_TRUE(scanAndWait(model));
+    EXPECT_EQ(pages.count(), 1);
 }
 
 TEST_F(PluginManagerViewModelTest, CatalogueThatCannotBeSavedIsSaidAndTheTableShowsTheScan)

@@ -4,6 +4,7 @@
 #include "Platform/Paths.h"
 #include "Support/SandboxTest.h"
 
+#include <QDateTime>
 #include <QDir>
 
 #include <functional>
@@ -201,6 +202,120 @@ TEST_F(PropertyListTest, StringsHoldingNulReadAsNoValuesWithoutAborting)
     // Texts outside ASCII still read whole.
     ASSERT_TRUE(writePropertyList(home() + "/u.plist", {{"k", QStringLiteral("Ümlaut Chörus 🎛️")}}, true));
     EXPECT_EQ(readPropertyList(home() + "/u.plist").value("k").toString(), QStringLiteral("Ümlaut Chörus 🎛️"));
+}
+
+// The scan reads only a few keys, mostly through a reader of its own for plain XML: whatever
+// a file holds, that must give exactly what the full parse gives for those keys.
+TEST_F(PropertyListTest, KeyOnlyReadingMatchesTheFullParse)
+{
+    const QList<QByteArray> keys{"AudioComponents", "CFBundleIdentifier", "CFBundleShortVersionString", "Missing"};
+    const QVariantMap realistic{
+        {"CFBundleIdentifier", "com.acme.echo"},
+        {"CFBundleShortVersionString", QStringLiteral("2.0 β")},
+        {"CFBundleName", "Echo"},
+        {"LSMinimumSystemVersion", 10.13},
+        {"Created", QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9), Qt::UTC)},
+        {"Blob", QByteArray("\x01\x02\x03", 3)},
+        {"Nested", QVariantMap{{"CFBundleIdentifier", "com.wrong.one"}, {"AudioComponents", "not these"}}},
+        {"AudioComponents", QVariantList{QVariantMap{{"name", "Acme: Echo"},
+                                                     {"version", qint64(65536)},
+                                                     {"sandboxSafe", true},
+                                                     {"tags", QVariantList{"Effects", "Delay"}},
+                                                     {"inner", QVariantMap{{"CFBundleIdentifier", "com.inner"}}}},
+                                         QVariantMap{{"name", "Acme: Echo Mono"}}}}};
+    const QString xmlPath = home() + "/r.plist";
+    const QString binaryPath = home() + "/rb.plist";
+    ASSERT_TRUE(writePropertyList(xmlPath, realistic, false));
+    ASSERT_TRUE(writePropertyList(binaryPath, realistic, true));
+    const QByteArray written = readFile(xmlPath);
+    const auto doc = [](const QByteArray& body) {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">\n<dict>\n" +
+               body + "\n</dict>\n</plist>\n";
+    };
+    const QByteArray id("<key>CFBundleIdentifier</key><string>com.acme.x</string>");
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+    };
+    const Row rows[] = {
+        {"xml as libplist writes it", written},
+        {"binary", readFile(binaryPath)},
+        {"xml with CRLF line ends", QByteArray(written).replace("\n", "\r\n")},
+        {"xml without declaration or doctype", "<plist><dict>" + id + "</dict></plist>"},
+        {"xml without the plist element", "<dict>" + id + "</dict>"},
+        {"empty top dictionary", doc("").replace("<dict>\n\n</dict>", "<dict/>")},
+        {"missing keys", doc("<key>CFBundleName</key><string>x</string>")},
+        {"empty string forms",
+         doc("<key>CFBundleIdentifier</key><string/><key>CFBundleShortVersionString</key><string></string>")},
+        {"a later entry of a key wins", doc(id + "<key>CFBundleIdentifier</key><string>com.acme.second</string>")},
+        {"a key without a value", doc(id + "<key>CFBundleShortVersionString</key>")},
+        {"keys of other types", doc("<key>CFBundleIdentifier</key><integer>7</integer>"
+                                    "<key>CFBundleShortVersionString</key><true/>"
+                                    "<key>AudioComponents</key><dict><key>name</key><string>A: B</string></dict>")},
+        {"components with plain numbers",
+         doc("<key>AudioComponents</key><array><dict><key>version</key><integer>-5</integer>"
+             "<key>big</key><integer>123456789012345678</integer><key>zero</key><integer>007</integer></dict>"
+             "</array>")},
+        {"components with numbers of every form",
+         doc("<key>AudioComponents</key><array><dict><key>version</key><integer>-5</integer>"
+             "<key>big</key><integer>123456789012345678</integer><key>huge</key>"
+             "<integer>99999999999999999999999</integer><key>hex</key><integer>0x10</integer></dict></array>")},
+        {"components holding a real and a date",
+         doc("<key>AudioComponents</key><array><dict><key>r</key><real>1.5</real>"
+             "<key>d</key><date>2020-01-02T03:04:05Z</date></dict></array>")},
+        {"values with spaces", doc("<key>CFBundleIdentifier</key><string>  com.acme.x \n</string>"
+                                   "<key>AudioComponents</key><array><dict><key>v</key><integer> 5 </integer>"
+                                   "</dict></array>")},
+        {"entities", doc("<key>CFBundleIdentifier</key><string>com.a&amp;b&#65;&lt;</string>")},
+        {"entity in a key", doc("<key>CFBundle&#73;dentifier</key><string>com.acme.x</string>")},
+        {"CDATA", doc("<key>CFBundleIdentifier</key><string><![CDATA[com.<acme>]]></string>")},
+        {"comments", doc("<!-- a comment -->" + id)},
+        {"spaces inside tags", doc("<key >CFBundleIdentifier</key ><string >com.acme.x</string >")},
+        {"attributes on a value", doc("<key>CFBundleIdentifier</key><string id=\"1\">com.acme.x</string>")},
+        {"upper-case tags", doc("<KEY>CFBundleIdentifier</KEY><STRING>x</STRING>")},
+        {"non-ASCII text",
+         doc(QStringLiteral("<key>CFBundleIdentifier</key><string>com.ä.Ω🎛️</string>").toUtf8())},
+        {"invalid UTF-8", doc(rawBytes("<key>CFBundleIdentifier</key><string>com.\xff\xfe</string>"))},
+        {"Latin-1 declared", QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><plist><dict>"
+                                        "<key>CFBundleIdentifier</key><string>caf\xe9</string></dict></plist>")},
+        {"byte-order mark", "\xEF\xBB\xBF" + doc(id)},
+        {"UTF-16", QByteArray(reinterpret_cast<const char*>(QString::fromUtf8(doc(id)).utf16()),
+                              QString::fromUtf8(doc(id)).size() * 2)},
+        {"a NUL in a string", doc(rawBytes("<key>CFBundleIdentifier</key><string>a\0b</string>"))},
+        {"NULs padding the end", doc(id) + QByteArray(3, '\0')},
+        {"deep nesting", doc("<key>AudioComponents</key>" + QByteArray("<array>").repeated(40) +
+                             QByteArray("</array>").repeated(40) + id)},
+        {"unknown tag", doc("<key>Other</key><thing>x</thing>" + id)},
+        {"mismatched closing tag", doc("<key>CFBundleIdentifier</key><string>x</key>")},
+        {"unclosed string", doc("<key>CFBundleIdentifier</key><string>com.acme")},
+        {"unclosed document", "<plist><dict>" + id},
+        {"text between values", doc("junk" + id)},
+        {"garbage after the end", doc(id) + "garbage"},
+        {"a second top value", "<plist><dict>" + id + "</dict><dict/></plist>"},
+        {"array at the top", "<plist><array><string>x</string></array></plist>"},
+        {"doctype with an internal subset",
+         "<!DOCTYPE plist [<!ENTITY e \"x\">]><plist><dict>" + id + "</dict></plist>"},
+        {"markup inside the plist attributes", "<plist version=\"1.0\" a='b>'><dict>" + id + "</dict></plist>"},
+        {"odd real and date elsewhere", doc("<key>R</key><real>abc</real><key>D</key><date>x</date>" + id)},
+        {"odd data elsewhere", doc("<key>B</key><data>!!!</data>" + id)},
+        {"truncated binary", readFile(binaryPath).left(60)},
+        {"empty", QByteArray()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QVariantMap expected;
+        const QVariantMap full = parsePropertyList(row.bytes);
+        for (const QByteArray& key : keys) {
+            if (full.contains(QString::fromUtf8(key)))
+                expected.insert(QString::fromUtf8(key), full.value(QString::fromUtf8(key)));
+        }
+        EXPECT_EQ(parsePropertyListKeys(row.bytes, keys), expected);
+    }
+    // The realistic file reads its values, not merely the same nothing.
+    EXPECT_EQ(parsePropertyListKeys(written, keys).value("CFBundleIdentifier").toString(),
+              QStringLiteral("com.acme.echo"));
+    EXPECT_EQ(parsePropertyListKeys(written, keys).value("AudioComponents"), realistic.value("AudioComponents"));
 }
 
 TEST_F(PropertyListTest, NestingGuardKeepsOrdinaryFiles)

@@ -100,6 +100,22 @@ inline constexpr char kFromTable[] = "FROM plugins";
 inline constexpr char kInsert[] = "INSERT INTO plugins (id, name, manufacturer, format, originalPath, currentPath, "
                                   "isEnabled, version, bundleIdentifier, lastUsed)\n"
                                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+/// kInsert at a given rowid (the first parameter). A full rewrite spaces the rowids kRowidStep
+/// apart in the scan's order, so that a later scan's write can put a new row between two kept
+/// ones: ties of every sort fall in rowid order, which must stay the scan's.
+inline constexpr char kInsertAt[] = "INSERT INTO plugins (rowid, id, name, manufacturer, format, originalPath, "
+                                    "currentPath, isEnabled, version, bundleIdentifier, lastUsed)\n"
+                                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+inline constexpr long long kRowidStep = 1024;
+/// Every column but the id, of the row at a rowid (the last parameter).
+inline constexpr char kUpdateRow[] = "UPDATE plugins SET name = ?, manufacturer = ?, format = ?, originalPath = ?, "
+                                     "currentPath = ?, isEnabled = ?, version = ?, bundleIdentifier = ?, lastUsed = ? "
+                                     "WHERE rowid = ?";
+inline constexpr char kDeleteRow[] = "DELETE FROM plugins WHERE rowid = ?";
+/// The columns of kSelectColumns and the rowid (at ColumnCount), every row in rowid order.
+inline constexpr char kSelectInRowidOrder[] =
+    "SELECT id, name, manufacturer, format, originalPath, currentPath, isEnabled, version, bundleIdentifier, lastUsed, "
+    "rowid FROM plugins ORDER BY rowid";
 inline constexpr char kDeleteAll[] = "DELETE FROM plugins";
 inline constexpr char kUpdateLocation[] = "UPDATE plugins SET currentPath = ?, isEnabled = ? WHERE id = ?";
 inline constexpr char kDeleteOne[] = "DELETE FROM plugins WHERE id = ?";

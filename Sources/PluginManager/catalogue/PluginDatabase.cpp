@@ -9,16 +9,21 @@
 #include "catalogue/Sql/Statement.h"
 #include "catalogue/Sql/Transaction.h"
 
+#include <QAnyStringView>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMultiHash>
+#include <QUtf8StringView>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <sqlite3.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -97,7 +102,160 @@ std::optional<QString> absentWhenEmpty(const Sql::Statement& row, int column)
     return text;
 }
 
+/// Binds every column but the id, from name to lastUsed, at parameters `first`...`first + 8`.
+void bindValues(Sql::Statement& statement, const AudioPlugin& plugin, int first)
+{
+    statement.bindText(first, plugin.name);
+    statement.bindText(first + 1, plugin.manufacturer);
+    statement.bindText(first + 2, PluginFormats::rawValue(plugin.format));
+    statement.bindText(first + 3, plugin.originalPath);
+    statement.bindText(first + 4, plugin.currentPath);
+    statement.bindInt64(first + 5, plugin.isEnabled ? 1 : 0);
+    statement.bindText(first + 6, plugin.version.value_or(QString()));
+    statement.bindText(first + 7, plugin.bundleIdentifier.value_or(QString()));
+    if (plugin.lastUsed && plugin.lastUsed->isValid())
+        statement.bindDouble(first + 8, double(plugin.lastUsed->toMSecsSinceEpoch()) / 1000.0);
+    else
+        statement.bindNull(first + 8);
+}
+
+bool textEquals(const Sql::Statement& row, int column, QStringView value)
+{
+    if (row.columnType(column) != SQLITE_TEXT)
+        return false;
+    const QByteArrayView stored = row.columnUtf8(column);
+    return QAnyStringView::compare(QUtf8StringView(stored.data(), stored.size()), value) == 0;
+}
+
+/// Whether the row holds exactly what bindValues would write of the record (the id aside).
+bool rowHolds(const Sql::Statement& row, const AudioPlugin& plugin)
+{
+    using namespace CatalogueSchema;
+    if (!textEquals(row, NameColumn, plugin.name) || !textEquals(row, ManufacturerColumn, plugin.manufacturer) ||
+        !textEquals(row, FormatColumn, PluginFormats::rawValue(plugin.format)) ||
+        !textEquals(row, OriginalPathColumn, plugin.originalPath) ||
+        !textEquals(row, CurrentPathColumn, plugin.currentPath) ||
+        !textEquals(row, VersionColumn, plugin.version.value_or(QString())) ||
+        !textEquals(row, BundleIdentifierColumn, plugin.bundleIdentifier.value_or(QString())))
+        return false;
+    if (row.columnType(IsEnabledColumn) != SQLITE_INTEGER ||
+        row.columnInt64(IsEnabledColumn) != (plugin.isEnabled ? 1 : 0))
+        return false;
+    if (plugin.lastUsed && plugin.lastUsed->isValid())
+        return row.columnType(LastUsedColumn) == SQLITE_FLOAT &&
+               row.columnDouble(LastUsedColumn) == double(plugin.lastUsed->toMSecsSinceEpoch()) / 1000.0;
+    return row.columnType(LastUsedColumn) == SQLITE_NULL;
+}
+
+/// A scan record's row of the catalogue, if any, and whether it holds the same values.
+struct RowPair {
+    qint64 rowid = 0; // 0: none
+    bool same = false;
+};
+
+/// Finds the record a catalogue row stands for: the same format and current path, not paired
+/// yet. A rescan mostly lists the rows in the order they were written, so each row is first
+/// tried against the record after the last one found, and only otherwise looked up by path.
+class RecordOfRow {
+public:
+    RecordOfRow(const QList<AudioPlugin>& plugins, const std::vector<RowPair>& pairs)
+        : m_plugins(plugins), m_pairs(pairs)
+    {
+    }
+
+    /// The record's index, or -1.
+    qsizetype find(const Sql::Statement& row)
+    {
+        const qsizetype found = m_next < m_plugins.size() && isRecordOf(row, m_next) ? m_next : lookUp(row);
+        if (found >= 0)
+            m_next = found + 1;
+        return found;
+    }
+
+private:
+    bool isRecordOf(const Sql::Statement& row, qsizetype i) const
+    {
+        return m_pairs[size_t(i)].rowid == 0 &&
+               textEquals(row, CatalogueSchema::CurrentPathColumn, m_plugins[i].currentPath) &&
+               textEquals(row, CatalogueSchema::FormatColumn, PluginFormats::rawValue(m_plugins[i].format));
+    }
+
+    qsizetype lookUp(const Sql::Statement& row)
+    {
+        if (m_byPath.isEmpty()) {
+            m_byPath.reserve(m_plugins.size());
+            for (qsizetype i = m_plugins.size() - 1; i >= 0; --i)
+                m_byPath.insert(m_plugins[i].currentPath, i);
+        }
+        const QString key = QString::fromUtf8(row.columnUtf8(CatalogueSchema::CurrentPathColumn));
+        for (auto it = m_byPath.constFind(key); it != m_byPath.cend() && it.key() == key; ++it) {
+            if (isRecordOf(row, *it))
+                return *it;
+        }
+        return -1;
+    }
+
+    const QList<AudioPlugin>& m_plugins;
+    const std::vector<RowPair>& m_pairs;
+    QMultiHash<QStringView, qsizetype> m_byPath; // filled on the first row out of order
+    qsizetype m_next = 0;
+};
+
+using RowidOf = std::pair<qsizetype, qint64>; // record, rowid
+
+/// Gives the records that need one a rowid between their kept neighbours, and lists the rows
+/// to update and delete. False when there is no room between two kept rows.
+bool placeRows(const std::vector<RowPair>& pairs, std::vector<qint64>& deletes, std::vector<RowidOf>& updates,
+               std::vector<RowidOf>& inserts)
+{
+    bool fits = true;
+    // Rowids must follow the records' order. Paired rows already in that order stay where
+    // they are; every other record goes evenly between its kept neighbours.
+    std::vector<qsizetype> waiting;
+    qint64 lastKept = 0;
+    const auto place = [&](qint64 below) {
+        const qint64 step = (below - lastKept) / qint64(waiting.size() + 1);
+        if (step < 1) {
+            fits = false;
+            return;
+        }
+        for (size_t k = 0; k < waiting.size(); ++k) {
+            const qsizetype i = waiting[k];
+            if (pairs[size_t(i)].rowid != 0)
+                deletes.push_back(pairs[size_t(i)].rowid);
+            inserts.emplace_back(i, lastKept + step * qint64(k + 1));
+        }
+        waiting.clear();
+    };
+    for (qsizetype i = 0; i < qsizetype(pairs.size()) && fits; ++i) {
+        const RowPair& pair = pairs[size_t(i)];
+        if (pair.rowid == 0 || pair.rowid <= lastKept) {
+            waiting.push_back(i);
+            continue;
+        }
+        place(pair.rowid);
+        lastKept = pair.rowid;
+        if (!pair.same)
+            updates.emplace_back(i, pair.rowid);
+    }
+    if (fits && !waiting.empty())
+        place(lastKept + CatalogueSchema::kRowidStep * qint64(waiting.size() + 1));
+    return fits;
+}
+
 } // namespace
+
+/// What a scan's write does to the rows, planned before anything is written.
+struct PluginDatabase::ScanWrite {
+    bool fits = true;             // false: no room between kept rowids, write whole
+    std::vector<qint64> deletes;  // rowids of rows not found again, or moved
+    std::vector<RowidOf> updates; // rowid kept: the same bundle, other values
+    std::vector<RowidOf> inserts; // new rowid: new bundles, or moved rows
+    qsizetype writes() const
+    {
+        return qsizetype(deletes.size()) + qsizetype(updates.size()) + qsizetype(inserts.size());
+    }
+};
 
 PluginDatabase::PluginDatabase(const QString& path, Unreadable unreadable)
     : m_search(std::make_unique<CatalogueSearch>()), m_dbPath(path), m_unreadable(unreadable)
@@ -326,7 +484,7 @@ QString PluginDatabase::openDatabase()
     // anything has been written to it.
     if (QString problem = foreignPluginsObject(); !problem.isEmpty())
         return problem;
-    // Only a new file takes this: every scan rewrites the whole catalogue, and larger pages
+    // Only a new file takes this: a whole rewrite (a first scan) writes every page, and larger pages
     // mean fewer, larger log writes. An existing file keeps the page size it has.
     exec("PRAGMA page_size=8192");
     {
@@ -344,7 +502,7 @@ QString PluginDatabase::openDatabase()
     }
     exec("PRAGMA synchronous=NORMAL");
     // Debian's SQLite zeroes deleted content by default; the catalogue holds nothing secret
-    // and each scan deletes every row, so that would only add writes.
+    // and a whole rewrite deletes every row, so that would only add writes.
     exec("PRAGMA secure_delete=OFF");
     // A scan rewrites the whole catalogue in one transaction: let the log grow past one
     // rewrite before it is folded back, so a scan is not followed by a synchronous
@@ -421,27 +579,18 @@ QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
         return lastError();
     // Fails when the table is not ours (an older layout with other columns) or the
     // connection is broken: rather keep the old catalogue than commit an empty one.
-    Sql::Statement insert(m_db, CatalogueSchema::kInsert);
+    Sql::Statement insert(m_db, CatalogueSchema::kInsertAt);
     if (!insert.isValid()) {
         printSqlError(insert.errorMessage());
         return insert.errorMessage();
     }
 
-    using namespace CatalogueSchema;
+    qint64 rowid = 0;
     for (const AudioPlugin& plugin : plugins) {
-        insert.bindText(IdColumn + 1, uuidString(plugin.id));
-        insert.bindText(NameColumn + 1, plugin.name);
-        insert.bindText(ManufacturerColumn + 1, plugin.manufacturer);
-        insert.bindText(FormatColumn + 1, PluginFormats::rawValue(plugin.format));
-        insert.bindText(OriginalPathColumn + 1, plugin.originalPath);
-        insert.bindText(CurrentPathColumn + 1, plugin.currentPath);
-        insert.bindInt64(IsEnabledColumn + 1, plugin.isEnabled ? 1 : 0);
-        insert.bindText(VersionColumn + 1, plugin.version.value_or(QString()));
-        insert.bindText(BundleIdentifierColumn + 1, plugin.bundleIdentifier.value_or(QString()));
-        if (plugin.lastUsed && plugin.lastUsed->isValid())
-            insert.bindDouble(LastUsedColumn + 1, double(plugin.lastUsed->toMSecsSinceEpoch()) / 1000.0);
-        else
-            insert.bindNull(LastUsedColumn + 1);
+        rowid += CatalogueSchema::kRowidStep;
+        insert.bindInt64(1, rowid);
+        insert.bindText(2, uuidString(plugin.id));
+        bindValues(insert, plugin, 3);
         // A record whose insert fails (a duplicate id, say) is simply missing. But some
         // errors (disk full, I/O) make SQLite roll the whole transaction back; carrying
         // on would then commit the remaining rows one by one over the old catalogue.
@@ -460,6 +609,119 @@ QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
         return transaction.errorMessage();
     }
     return {};
+}
+
+QString PluginDatabase::writeScan(QList<AudioPlugin>& plugins)
+{
+    if (!m_db)
+        return openFailure();
+    {
+        // It reads the rows before it writes: a writer that holds the lock meanwhile is waited for here.
+        Sql::Transaction transaction(m_db, Sql::Transaction::Start::immediate);
+        if (!transaction.isActive()) {
+            printSqlError(transaction.errorMessage());
+            return transaction.errorMessage();
+        }
+        const ScanWrite plan = planScanWrite(plugins);
+        // Row by row, each write also updates ten indexes; past a few thousand rows the whole
+        // rewrite, which builds the indexes once, is the cheaper one.
+        constexpr qsizetype kMostRowWrites = 4096;
+        if (plan.fits && plan.writes() <= std::max(kMostRowWrites, plugins.size() / 8)) {
+            if (QString failed = applyScanWrite(plan, plugins); !failed.isEmpty()) {
+                printSqlError(failed);
+                return failed; // rolled back by the transaction
+            }
+            if (!transaction.commit()) {
+                printSqlError(transaction.errorMessage());
+                return transaction.errorMessage();
+            }
+            return {};
+        }
+    }
+    // The records already carry their rows' ids: the rewrite keeps them too.
+    return replaceAllPlugins(plugins);
+}
+
+PluginDatabase::ScanWrite PluginDatabase::planScanWrite(QList<AudioPlugin>& plugins) const
+{
+    using namespace CatalogueSchema;
+    ScanWrite plan;
+    plugins.detach(); // the ids are written below; the texts are looked up meanwhile
+    std::vector<RowPair> pairs(size_t(plugins.size()));
+    RecordOfRow records(plugins, pairs);
+    Sql::Statement row(m_db, kSelectInRowidOrder);
+    while (row.next()) {
+        const qint64 rowid = row.columnInt64(ColumnCount);
+        const QUuid id = row.isText(IdColumn) ? uuidFromString(row.columnText(IdColumn)) : QUuid();
+        const qsizetype found = rowid > 0 && !id.isNull() ? records.find(row) : -1;
+        if (found < 0) {
+            plan.deletes.push_back(rowid);
+            continue;
+        }
+        pairs[size_t(found)] = {rowid, rowHolds(row, plugins[found])};
+        plugins[found].id = id;
+    }
+    // A table that could not be read to its end may hold rows in the way: it is written whole.
+    const bool readWhole = row.isValid() && row.lastResult() == SQLITE_DONE;
+    plan.fits = readWhole && placeRows(pairs, plan.deletes, plan.updates, plan.inserts);
+    return plan;
+}
+
+QString PluginDatabase::applyScanWrite(const ScanWrite& plan, const QList<AudioPlugin>& plugins)
+{
+    using namespace CatalogueSchema;
+    if (plan.writes() == 0)
+        return {};
+    // Deletes first: a moved row's new rowid may be where another one stood.
+    Sql::Statement remove(m_db, kDeleteRow);
+    Sql::Statement update(m_db, kUpdateRow);
+    Sql::Statement insert(m_db, kInsertAt);
+    if (!remove.isValid() || !update.isValid() || !insert.isValid())
+        return lastError();
+    for (qint64 rowid : plan.deletes) {
+        remove.bindInt64(1, rowid);
+        if (!remove.exec())
+            return remove.errorMessage();
+        remove.reset();
+    }
+    for (const auto& [i, rowid] : plan.updates) {
+        bindValues(update, plugins[i], 1);
+        update.bindInt64(10, rowid);
+        if (!update.exec())
+            return update.errorMessage();
+        update.reset();
+    }
+    for (const auto& [i, rowid] : plan.inserts) {
+        insert.bindInt64(1, rowid);
+        insert.bindText(2, uuidString(plugins[i].id));
+        bindValues(insert, plugins[i], 3);
+        if (!insert.exec())
+            return insert.errorMessage();
+        insert.reset();
+    }
+    return {};
+}
+
+QList<AudioPlugin> PluginDatabase::firstPageByName(const QList<AudioPlugin>& plugins, qsizetype limit)
+{
+    // NOCASE compares the UTF-8 bytes with ASCII letters folded; the index keeps ties in rowid
+    // order, which a write gives in record order.
+    std::vector<QByteArray> keys;
+    keys.reserve(size_t(plugins.size()));
+    for (const AudioPlugin& plugin : plugins)
+        keys.push_back(foldAscii(plugin.name.toUtf8()));
+    std::vector<qsizetype> order(keys.size());
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    const auto count = std::clamp<qsizetype>(limit, 0, plugins.size());
+    std::partial_sort(order.begin(), order.begin() + count, order.end(), [&keys](qsizetype a, qsizetype b) {
+        const int compared = keys[size_t(a)].compare(keys[size_t(b)]);
+        return compared != 0 ? compared < 0 : a < b;
+    });
+    QList<AudioPlugin> page;
+    page.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        page.append(plugins[order[size_t(i)]]);
+    return page;
 }
 
 void PluginDatabase::updatePlugin(const AudioPlugin& plugin)

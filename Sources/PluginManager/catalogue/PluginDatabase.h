@@ -39,7 +39,7 @@ struct PluginQuery {
 };
 
 /// The catalogue of found plug-ins in plugins.db (one row per AudioPlugin). A cache of
-/// the plug-in folders: every scan replaces it whole. Failures are printed and give
+/// the plug-in folders: every scan rewrites it (writeScan: only what changed). Failures are printed and give
 /// empty or zero results, writes return their reason; nothing throws to callers.
 /// A file that cannot serve as the catalogue (damaged, not a regular file, a view named
 /// "plugins") is set aside at opening and a new one created; see takeSetAsideNotice().
@@ -78,6 +78,18 @@ public:
     /// In one transaction; when the insert cannot be prepared the old rows are kept.
     /// Returns an empty string, or why the rows could not be written.
     [[nodiscard]] QString replaceAllPlugins(const QList<AudioPlugin>& plugins);
+    /// Writes a scan's records, in one transaction, leaving the table as replaceAllPlugins
+    /// would (the same rows in the same order) but for the ids: a row whose bundle (format
+    /// and current path) the scan found again keeps its id, and the record takes it, so
+    /// what a view holds of the old rows stays valid. Only what changed is written: rows the
+    /// scan found alike are left alone, changed ones updated in place, the rest deleted or
+    /// inserted. A scan that changed much is written whole instead.
+    /// Returns an empty string, or why the rows could not be written (the old ones are kept).
+    [[nodiscard]] QString writeScan(QList<AudioPlugin>& plugins);
+    /// The first `limit` records in the order an unfiltered page sorted by name ascending
+    /// shows them once they are written (COLLATE NOCASE, ties in record order): what a first
+    /// scan can show before its write has finished.
+    static QList<AudioPlugin> firstPageByName(const QList<AudioPlugin>& plugins, qsizetype limit);
     /// Writes currentPath and isEnabled of the row with the plug-in's id.
     void updatePlugin(const AudioPlugin& plugin);
     void deletePlugin(const QUuid& id);
@@ -152,6 +164,11 @@ private:
     /// Runs a script; on failure prints "❌ SQL error: <message>" and returns false.
     bool exec(const char* sql) const;
     qint64 countOf(const QByteArray& sql, const QStringList& parameters) const;
+    struct ScanWrite;
+    /// Pairs the catalogue's rows with a scan's records and plans the writes; gives the paired
+    /// records their rows' ids. Runs inside the write's transaction.
+    ScanWrite planScanWrite(QList<AudioPlugin>& plugins) const;
+    QString applyScanWrite(const ScanWrite& plan, const QList<AudioPlugin>& plugins);
     /// Runs one prepared statement `count` times in one transaction, `bind` filling row i.
     QString writeBatch(const char* sql, qsizetype count, const std::function<void(Sql::Statement&, qsizetype)>& bind);
 

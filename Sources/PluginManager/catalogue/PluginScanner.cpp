@@ -354,6 +354,36 @@ bool isValidUtf8(const QByteArray& bytes)
     return !decoder.hasError();
 }
 
+/// Whether a name starts with "waveshell" in any case. Compared on the bytes: no character
+/// outside ASCII lower-cases to one of these letters, so this is the test on the decoded,
+/// lower-cased name without building either.
+bool startsWithWaveShell(const QByteArray& name)
+{
+    constexpr char kPrefix[] = "waveshell";
+    constexpr qsizetype kLength = sizeof kPrefix - 1;
+    if (name.size() < kLength)
+        return false;
+    for (qsizetype i = 0; i < kLength; ++i) {
+        char c = name.at(i);
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        if (c != kPrefix[i])
+            return false;
+    }
+    return true;
+}
+
+/// Where a record stands: its path, whether that is in the disabled layout and where it
+/// returns to. A bundle outside that layout returns to where it is (its two paths then share
+/// one text), so the return path is only worked out for the others.
+void placeRecord(AudioPlugin& plugin, const QString& path, PluginFormat format, const FolderRules& rules)
+{
+    plugin.currentPath = path;
+    const bool disabled = DisabledLayout::isDisabledPath(path, rules);
+    plugin.isEnabled = !disabled;
+    plugin.originalPath = disabled ? DisabledLayout::returnPath(path, format, rules) : path;
+}
+
 /// What a bundle's own files say, whatever path it was reached by.
 struct BundleFacts {
     bool present = false;    // false: a dangling link or a WaveShell, which make no record
@@ -370,7 +400,7 @@ BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char
     BundleFacts facts;
     const QByteArray nativeName = nativeRef.mid(nativeRef.lastIndexOf('/') + 1);
     const QByteArray nativeBase = withoutExtension(nativeName);
-    if (QFile::decodeName(nativeBase).toLower().startsWith(QLatin1String("waveshell")))
+    if (startsWithWaveShell(nativeBase))
         return facts; // Waves shells are found through the Waves folders instead
     // The bundle's identity tells one bundle reached by two names from two copies.
     struct stat st {};
@@ -383,7 +413,8 @@ BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char
         facts.viaLink = ::fstatat(atFd, nativeRef.constData(), &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
     }
     // One read and one parse per bundle, however many fields it yields.
-    const QVariantMap info = parsePropertyList(readSmallFile(atFd, nativeRef + "/Contents/Info.plist"));
+    static const QList<QByteArray> kKeys{"AudioComponents", "CFBundleIdentifier", "CFBundleShortVersionString"};
+    const QVariantMap info = parsePropertyListKeys(readSmallFile(atFd, nativeRef + "/Contents/Info.plist"), kKeys);
     facts.present = true;
     facts.manufacturer = extractManufacturer(info, atFd, nativeRef, extensionOf(nativeName));
     facts.version = textValue(info, QStringLiteral("CFBundleShortVersionString"));
@@ -400,9 +431,7 @@ AudioPlugin makeRecord(BundleFacts facts, const QByteArray& nativeName, const QS
     plugin.name = QFile::decodeName(withoutExtension(nativeName));
     plugin.manufacturer = std::move(facts.manufacturer);
     plugin.format = format;
-    plugin.currentPath = path;
-    plugin.isEnabled = !DisabledLayout::isDisabledPath(path, rules);
-    plugin.originalPath = DisabledLayout::returnPath(path, format, rules);
+    placeRecord(plugin, path, format, rules);
     plugin.version = std::move(facts.version);
     plugin.bundleIdentifier = std::move(facts.bundleIdentifier);
     plugin.lastUsed = facts.lastUsed;
@@ -454,7 +483,15 @@ ScanRecord annotated(AudioPlugin plugin)
 {
     ScanRecord record;
     record.foldedName = plugin.name.toLower();
-    record.genericManufacturer = PluginScanner::genericManufacturers().contains(plugin.manufacturer.toLower());
+    // Lower-casing never shortens a text, so a name longer than all of these needs no lower-cased copy.
+    static const qsizetype kLongestGeneric = [] {
+        qsizetype longest = 0;
+        for (const QString& name : PluginScanner::genericManufacturers())
+            longest = std::max(longest, name.size());
+        return longest;
+    }();
+    record.genericManufacturer = plugin.manufacturer.size() <= kLongestGeneric &&
+                                 PluginScanner::genericManufacturers().contains(plugin.manufacturer.toLower());
     record.sortKey = sortKeyOf(plugin.name);
     record.sortPrefix = codePointPrefix(record.sortKey);
     record.plugin = std::move(plugin);
@@ -606,9 +643,7 @@ void takeRecord(const RootWalk& walk, const FolderNode& node, const QString& fol
         return;
     if (folderPath != node.path) {
         const QString path = folderPath + QLatin1Char('/') + QFile::decodeName(entry.name);
-        record.plugin.currentPath = path;
-        record.plugin.isEnabled = !DisabledLayout::isDisabledPath(path, walk.rules);
-        record.plugin.originalPath = DisabledLayout::returnPath(path, walk.format, walk.rules);
+        placeRecord(record.plugin, path, walk.format, walk.rules);
     }
     if (seen != places.cend()) {
         records[*seen] = &record;
@@ -743,7 +778,15 @@ void crossReference(const std::vector<ScanRecord*>& records, WorkPool& pool)
     const QHash<QString, QString>& normalization = PluginScanner::manufacturerNormalization();
     forChunks(pool, records.size(), [&records, &byName, &normalization](size_t begin, size_t end) {
         QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
+        QSet<QString> versions;          // a few texts repeat across thousands of records: one copy each
         for (size_t i = begin; i < end; ++i) {
+            if (std::optional<QString>& version = records[i]->plugin.version) {
+                const auto known = versions.constFind(*version);
+                if (known != versions.cend())
+                    *version = *known;
+                else
+                    versions.insert(*version);
+            }
             QString& manufacturer = records[i]->plugin.manufacturer;
             const auto mapped = byName.constFind(records[i]->foldedName);
             if (mapped != byName.cend())

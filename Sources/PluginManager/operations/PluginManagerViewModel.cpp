@@ -332,7 +332,19 @@ void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
     const QString openFailure = m_database.isOpen() ? QString() : m_database.openFailure();
     m_scanThread = std::thread([this, work = m_scanWork, databasePath, openFailure, originsPath = m_originsPath] {
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kScanNiceness);
-        ScanOutcome outcome = writeScanResult(work(), databasePath, originsPath);
+        // Into an empty catalogue the write takes as long as the scan: the first page is shown meanwhile.
+        const auto preview = [this](const QList<AudioPlugin>& plugins) {
+            QList<AudioPlugin> page = PluginDatabase::firstPageByName(plugins, pageSize);
+            const auto enabled = qint64(std::count_if(plugins.cbegin(), plugins.cend(),
+                                                      [](const AudioPlugin& plugin) { return plugin.isEnabled; }));
+            QMetaObject::invokeMethod(
+                this,
+                [this, page = std::move(page), enabled, total = qint64(plugins.size())]() mutable {
+                    showScanPreview(std::move(page), enabled, total);
+                },
+                Qt::QueuedConnection);
+        };
+        ScanOutcome outcome = writeScanResult(work(), databasePath, originsPath, preview);
         if (databasePath.isEmpty())
             outcome.saveError = openFailure;
         // The scan's threads freed their walked trees into the allocator's per-thread pools, which
@@ -344,9 +356,10 @@ void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
     });
 }
 
-PluginManagerViewModel::ScanOutcome PluginManagerViewModel::writeScanResult(QList<AudioPlugin> found,
-                                                                            const QString& databasePath,
-                                                                            const QString& originsPath)
+PluginManagerViewModel::ScanOutcome
+PluginManagerViewModel::writeScanResult(QList<AudioPlugin> found, const QString& databasePath,
+                                        const QString& originsPath,
+                                        const std::function<void(const QList<AudioPlugin>&)>& beforeFirstWrite)
 {
     ScanOutcome outcome;
     // The folder alone cannot tell where a free-named or user-folder bundle came from.
@@ -366,11 +379,33 @@ PluginManagerViewModel::ScanOutcome PluginManagerViewModel::writeScanResult(QLis
     // connection is closed (see publishScan).
     PluginDatabase writer(databasePath, PluginDatabase::Unreadable::report);
     const QSet<QString> existingKeys = writer.getAllPluginKeys();
-    outcome.saveError = writer.replaceAllPlugins(outcome.plugins);
+    if (existingKeys.isEmpty() && beforeFirstWrite && !outcome.plugins.isEmpty())
+        beforeFirstWrite(outcome.plugins);
+    // Bundles found again keep their rows and ids, so selections made on the old rows stay valid.
+    outcome.saveError = writer.writeScan(outcome.plugins);
     if (outcome.saveError.isEmpty())
         outcome.manufacturers = writer.getDistinctManufacturers();
     outcome.newlyDetected = detectNewPlugins(outcome.plugins, existingKeys);
     return outcome;
+}
+
+void PluginManagerViewModel::showScanPreview(QList<AudioPlugin> firstPage, qint64 enabled, qint64 total)
+{
+    // Only over an empty table and the plain first view, whose order the preview follows;
+    // the published scan then reads the same page from the catalogue.
+    const auto [column, ascending] = sqlSortFromComparators(m_sortOrder);
+    if (!m_scanRunning || !m_displayedPlugins.isEmpty() || !m_searchText.isEmpty() || !m_selectedFormats.isEmpty() ||
+        !m_selectedManufacturers.isEmpty() || m_activeFavoritesList || column != QLatin1String("name") || !ascending)
+        return;
+    m_currentOffset = 0;
+    m_hasMorePages = false; // the rest is read from the catalogue once written
+    m_displayedPlugins = std::move(firstPage);
+    Q_EMIT displayedPluginsChanged();
+    m_totalPluginCount = total;
+    m_dbEnabledCount = enabled;
+    m_dbDisabledCount = total - enabled;
+    m_dbTotalCount = total;
+    Q_EMIT countsChanged();
 }
 
 void PluginManagerViewModel::publishScan(ScanOutcome outcome)

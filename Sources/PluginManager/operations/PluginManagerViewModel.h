@@ -204,8 +204,12 @@ private:
         std::optional<QList<AudioPlugin>> newlyDetected; // none on a first scan
         QString saveError;                               // why the catalogue file did not take them
     };
+    /// `beforeFirstWrite` is handed the records just before they go into an empty catalogue.
     static ScanOutcome writeScanResult(QList<AudioPlugin> found, const QString& databasePath,
-                                       const QString& originsPath);
+                                       const QString& originsPath,
+                                       const std::function<void(const QList<AudioPlugin>&)>& beforeFirstWrite = {});
+    /// A first scan's first page and counts, shown while its write still runs (plain view only).
+    void showScanPreview(QList<AudioPlugin> firstPage, qint64 enabled, qint64 total);
     void publishScan(ScanOutcome outcome);
     /// What each selected id is called after a scan: the same id, else the id of the row
     /// found at the same path; ids of plug-ins that are gone are left out.

@@ -131,6 +131,19 @@ bool Statement::isText(int column) const
     return m_stmt && sqlite3_column_type(m_stmt, column) == SQLITE_TEXT;
 }
 
+int Statement::columnType(int column) const
+{
+    return m_stmt ? sqlite3_column_type(m_stmt, column) : SQLITE_NULL;
+}
+
+QByteArrayView Statement::columnUtf8(int column) const
+{
+    if (!m_stmt)
+        return {};
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+}
+
 QString Statement::columnText(int column) const
 {
     if (!m_stmt)

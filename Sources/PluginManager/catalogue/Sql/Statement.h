@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <vector>
@@ -46,6 +47,10 @@ public:
 
     bool isNull(int column) const;
     bool isText(int column) const;
+    /// SQLite's type of the column's value (SQLITE_TEXT, SQLITE_NULL...).
+    int columnType(int column) const;
+    /// A text column's UTF-8 bytes, valid until the next step; empty for no text.
+    QByteArrayView columnUtf8(int column) const;
     QString columnText(int column) const;
     qint64 columnInt64(int column) const;
     double columnDouble(int column) const;

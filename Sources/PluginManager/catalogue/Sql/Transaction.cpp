@@ -4,9 +4,9 @@
 
 namespace Sql {
 
-Transaction::Transaction(sqlite3* db) : m_db(db)
+Transaction::Transaction(sqlite3* db, Start start) : m_db(db)
 {
-    m_active = run("BEGIN TRANSACTION");
+    m_active = run(start == Start::immediate ? "BEGIN IMMEDIATE" : "BEGIN TRANSACTION");
 }
 
 Transaction::~Transaction()

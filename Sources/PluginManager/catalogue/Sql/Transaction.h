@@ -10,8 +10,13 @@ namespace Sql {
 /// when the object goes out of scope, so an early return never leaves a half-done write.
 class Transaction final {
 public:
-    /// Runs "BEGIN TRANSACTION"; check isActive().
-    explicit Transaction(sqlite3* db);
+    enum class Start {
+        deferred, ///< the locks are taken by the first read and the first write
+        immediate ///< the write lock at once: a transaction that reads before it writes
+                  ///< cannot wait for another writer once it has read
+    };
+    /// Runs "BEGIN TRANSACTION" (or "BEGIN IMMEDIATE"); check isActive().
+    explicit Transaction(sqlite3* db, Start start = Start::deferred);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
