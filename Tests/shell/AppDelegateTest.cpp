@@ -18,6 +18,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
+#include <QIcon>
+#include <QImage>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -218,6 +220,22 @@ TEST(AppDelegateFrameTest, TheFirstFrameFitsTheScreen)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(AppDelegate::initialFrame(row.available), row.frame);
+    }
+}
+
+TEST_F(AppDelegateTest, TheIconIsDrawnAtEverySizeAskedFor)
+{
+    const QIcon icon = AppDelegate::applicationIcon();
+    EXPECT_EQ(icon.availableSizes(),
+              (QList<QSize>{{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}, {512, 512}}));
+    // Drawn sizes, one between them, and the same size twice (from what was drawn before).
+    for (const int side : {16, 48, 512, 100, 48}) {
+        SCOPED_TRACE(side);
+        const QImage image = icon.pixmap(QSize(side, side)).toImage();
+        ASSERT_EQ(image.size(), QSize(side, side));
+        // The tile fills the middle; the rounded corner stays see-through.
+        EXPECT_EQ(qAlpha(image.pixel(side / 2, side / 2)), 255);
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
     }
 }
 

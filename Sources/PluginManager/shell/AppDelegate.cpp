@@ -23,6 +23,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHash>
+#include <QIconEngine>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -32,6 +34,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -114,40 +118,102 @@ QString AppDelegate::bundleVersion()
     return version.isEmpty() ? QStringLiteral("0") : version;
 }
 
+namespace {
+
+/// Draws the program's icon at one size.
+QPixmap paintApplicationIcon(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF tile(size * 0.06, size * 0.06, size * 0.88, size * 0.88);
+    QLinearGradient gradient(tile.topLeft(), tile.bottomRight());
+    gradient.setColorAt(0, AppTheme::accentPurple());
+    gradient.setColorAt(1, AppTheme::brandPink());
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    painter.drawRoundedRect(tile, size * 0.2, size * 0.2);
+    // Three faders: the rack of plug-ins.
+    painter.setBrush(QColor(255, 255, 255, 230));
+    const qreal slot = tile.width() / 4;
+    const qreal knobs[3] = {0.35, 0.62, 0.45};
+    for (int i = 0; i < 3; ++i) {
+        const qreal x = tile.left() + slot * (i + 0.75);
+        const QRectF track(x, tile.top() + tile.height() * 0.2, slot * 0.5 * 0.35, tile.height() * 0.6);
+        painter.setBrush(QColor(255, 255, 255, 110));
+        painter.drawRoundedRect(track.adjusted(slot * 0.06, 0, slot * 0.06, 0), track.width() / 2, track.width() / 2);
+        painter.setBrush(QColor(255, 255, 255, 240));
+        const qreal ky = track.top() + track.height() * knobs[i];
+        painter.drawRoundedRect(QRectF(x - slot * 0.1, ky - slot * 0.12, slot * 0.38, slot * 0.24), slot * 0.06,
+                                slot * 0.06);
+    }
+    painter.end();
+    return pixmap;
+}
+
+/// The icon's sizes are drawn when first asked for, not at start-up: drawing all of them
+/// up to 512 px held the window's first paint back.
+class ApplicationIconEngine final : public QIconEngine {
+public:
+    static constexpr int kSizes[] = {16, 24, 32, 48, 64, 128, 256, 512};
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        Q_UNUSED(mode);
+        Q_UNUSED(state);
+        // The smallest drawn size that covers the request, as an icon of fixed pixmaps picks.
+        const int wanted = std::max(size.width(), size.height());
+        int chosen = kSizes[std::size(kSizes) - 1];
+        for (const int candidate : kSizes) {
+            if (candidate >= wanted) {
+                chosen = candidate;
+                break;
+            }
+        }
+        auto it = m_drawn.find(chosen);
+        if (it == m_drawn.end())
+            it = m_drawn.insert(chosen, paintApplicationIcon(chosen));
+        if (it->size() == size)
+            return *it;
+        return it->scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        Q_UNUSED(mode);
+        Q_UNUSED(state);
+        const int side = std::min({size.width(), size.height(), kSizes[std::size(kSizes) - 1]});
+        return {side, side};
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        Q_UNUSED(mode);
+        Q_UNUSED(state);
+        QList<QSize> sizes;
+        for (const int side : kSizes)
+            sizes.append(QSize(side, side));
+        return sizes;
+    }
+
+    [[nodiscard]] QIconEngine* clone() const override { return new ApplicationIconEngine(*this); }
+    [[nodiscard]] QString key() const override { return QStringLiteral("RackhandApplicationIcon"); }
+
+private:
+    QHash<int, QPixmap> m_drawn;
+};
+
+} // namespace
+
 QIcon AppDelegate::applicationIcon()
 {
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256, 512}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF tile(size * 0.06, size * 0.06, size * 0.88, size * 0.88);
-        QLinearGradient gradient(tile.topLeft(), tile.bottomRight());
-        gradient.setColorAt(0, AppTheme::accentPurple());
-        gradient.setColorAt(1, AppTheme::brandPink());
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(gradient);
-        painter.drawRoundedRect(tile, size * 0.2, size * 0.2);
-        // Three faders: the rack of plug-ins.
-        painter.setBrush(QColor(255, 255, 255, 230));
-        const qreal slot = tile.width() / 4;
-        const qreal knobs[3] = {0.35, 0.62, 0.45};
-        for (int i = 0; i < 3; ++i) {
-            const qreal x = tile.left() + slot * (i + 0.75);
-            const QRectF track(x, tile.top() + tile.height() * 0.2, slot * 0.5 * 0.35, tile.height() * 0.6);
-            painter.setBrush(QColor(255, 255, 255, 110));
-            painter.drawRoundedRect(track.adjusted(slot * 0.06, 0, slot * 0.06, 0), track.width() / 2,
-                                    track.width() / 2);
-            painter.setBrush(QColor(255, 255, 255, 240));
-            const qreal ky = track.top() + track.height() * knobs[i];
-            painter.drawRoundedRect(QRectF(x - slot * 0.1, ky - slot * 0.12, slot * 0.38, slot * 0.24), slot * 0.06,
-                                    slot * 0.06);
-        }
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return QIcon(new ApplicationIconEngine);
 }
 
 void AppDelegate::applicationDidFinishLaunching()
