@@ -106,7 +106,7 @@ TEST_F(DisabledLayoutTest, CommandTextsAreExact)
               DisabledLayout::enableCommand({dst, src}));
 
     // Across file systems: a hidden copy renamed into place, the source set aside, then removed.
-    DisabledLayout::MoveSpec across(QStringLiteral("/a/X.vst3"), QStringLiteral("/b/X.vst3"));
+    DisabledLayout::MovePaths across(QStringLiteral("/a/X.vst3"), QStringLiteral("/b/X.vst3"));
     across.copyName = QStringLiteral("/b/.rackhand-copy-T");
     across.setAsideName = QStringLiteral("/a/.rackhand-old-R");
     EXPECT_EQ(DisabledLayout::enableCommand(across),

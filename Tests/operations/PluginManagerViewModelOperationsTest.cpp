@@ -608,7 +608,7 @@ TEST_F(PluginManagerViewModelOperationsTest, HomeFolderMovesOfABatchLeaveTheWind
     std::atomic<int> heldInVain{0};
     std::atomic<int> reportsLate{0};
     std::atomic<int> moved{0};
-    mover.setPlainMove([&](const DisabledLayout::MoveSpec& move) {
+    mover.setPlainMove([&](const DisabledLayout::MovePaths& move) {
         auto answered = std::make_shared<std::atomic<bool>>(false);
         QMetaObject::invokeMethod(
             &watcher, [answered] { *answered = true; }, Qt::QueuedConnection);

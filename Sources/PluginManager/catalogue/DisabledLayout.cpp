@@ -273,7 +273,7 @@ bool isStagingPath(const QString& path)
     return fileName(path).startsWith(stagingPrefix());
 }
 
-void addStagingNames(MoveSpec& move)
+void addStagingNames(MovePaths& move)
 {
     move.copyName = stagingName(parentFolder(move.destination), "copy");
     move.setAsideName = stagingName(parentFolder(move.source), "old");
@@ -294,13 +294,13 @@ bool crossesDevices(const QString& source, const QString& destination)
     return from.st_dev != to.st_dev;
 }
 
-QString disableCommand(const MoveSpec& move)
+QString disableCommand(const MovePaths& move)
 {
     return QStringLiteral("mkdir -p ") + shellQuote(parentFolder(move.destination)) + QStringLiteral(" && ") +
            enableCommand(move);
 }
 
-QString enableCommand(const MoveSpec& move)
+QString enableCommand(const MovePaths& move)
 {
     const QString source = shellQuote(move.source);
     const QString destination = shellQuote(move.destination);
@@ -332,7 +332,7 @@ QString auCachePurgeSuffix()
            QStringLiteral(" 2>/dev/null && killall -9 AudioComponentRegistrar 2>/dev/null; true");
 }
 
-QString privilegedMoveCommand(const MoveSpec& move, bool disable, bool clearAUCache)
+QString privilegedMoveCommand(const MovePaths& move, bool disable, bool clearAUCache)
 {
     QString command = disable ? disableCommand(move) : enableCommand(move);
     if (clearAUCache)
@@ -342,10 +342,10 @@ QString privilegedMoveCommand(const MoveSpec& move, bool disable, bool clearAUCa
 
 QString moveItem(const QString& source, const QString& destination)
 {
-    return moveItem(MoveSpec(source, destination));
+    return moveItem(MovePaths(source, destination));
 }
 
-QString moveItem(const MoveSpec& move)
+QString moveItem(const MovePaths& move)
 {
     const QString& source = move.source;
     const QString& destination = move.destination;
@@ -363,7 +363,7 @@ QString moveItem(const MoveSpec& move)
         return QStringLiteral("%1 already exists").arg(destination);
 
     // Another file system: a whole copy under a hidden name first, renamed into place.
-    MoveSpec staged = move;
+    MovePaths staged = move;
     if (staged.copyName.isEmpty() || staged.setAsideName.isEmpty())
         addStagingNames(staged);
     if (pathExists(staged.copyName) || pathExists(staged.setAsideName))

@@ -86,9 +86,9 @@ QString stagingPrefix();
 bool isStagingPath(const QString& path);
 
 /// One planned move as it is run.
-struct MoveSpec {
-    MoveSpec() = default;
-    MoveSpec(QString from, QString to, bool wasLink = false)
+struct MovePaths {
+    MovePaths() = default;
+    MovePaths(QString from, QString to, bool wasLink = false)
         : source(std::move(from)), destination(std::move(to)), sourceWasLink(wasLink)
     {
     }
@@ -106,7 +106,7 @@ struct MoveSpec {
     QString setAsideName;
 };
 /// Gives a move its two staging names (a new token each time).
-void addStagingNames(MoveSpec& move);
+void addStagingNames(MovePaths& move);
 /// True when the source and the destination's folder (or its nearest existing parent)
 /// lie on different devices, so a rename cannot move the bundle.
 bool crossesDevices(const QString& source, const QString& destination);
@@ -114,23 +114,23 @@ bool crossesDevices(const QString& source, const QString& destination);
 /// The text in single quotes, each embedded quote written as '"'"'. Nothing else is escaped.
 QString shellQuote(const QString& text);
 /// "mkdir -p 'F' && " followed by the move (F the destination's folder).
-QString disableCommand(const MoveSpec& move);
+QString disableCommand(const MovePaths& move);
 /// The move alone. It never moves into or over anything: the destination must not exist
 /// (checked in the same command, and `mv -T` never descends into a folder), and a source
 /// that became a symbolic link after planning is refused: "[ ! -L 'S' ] && [ ! -e 'D' ] &&
 /// [ ! -L 'D' ] && mv -T 'S' 'D'". Across file systems, through the staging names.
-QString enableCommand(const MoveSpec& move);
+QString enableCommand(const MovePaths& move);
 /// The Audio Units cache purge appended to privileged moves of Audio Units (155
 /// characters with no root prefix).
 QString auCachePurgeSuffix();
 /// The whole command handed to the privileged runner for one move.
-QString privilegedMoveCommand(const MoveSpec& move, bool disable, bool clearAUCache);
+QString privilegedMoveCommand(const MovePaths& move, bool disable, bool clearAUCache);
 
 /// Moves a file or folder as the calling user: a rename that never replaces anything, or
 /// across file systems a copy to the staging name (made up when not given), a rename into
 /// place and the removal of the source set aside. A failure part-way removes only what this
 /// call created. Returns an empty string on success, else the reason.
-QString moveItem(const MoveSpec& move);
+QString moveItem(const MovePaths& move);
 QString moveItem(const QString& source, const QString& destination);
 
 /// Removes a file, link or folder (a link itself, never what it points to). True when

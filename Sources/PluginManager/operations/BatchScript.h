@@ -15,7 +15,7 @@
 namespace BatchScript {
 
 /// One planned move.
-using Move = DisabledLayout::MoveSpec;
+using Move = DisabledLayout::MovePaths;
 
 /// "rackhand_batch_<U>.sh" and "rackhand_progress_<U>.txt" in the temporary folder.
 QString scriptPath(const QUuid& id);

@@ -64,14 +64,14 @@ std::optional<Identity> identityOf(const QString& path)
 /// One planned bundle move.
 struct PlannedMove {
     AudioPlugin plugin;
-    DisabledLayout::MoveSpec spec;
+    DisabledLayout::MovePaths paths;
     Identity identity;
     bool crossDevice = false;
     DisabledLayout::MoveRoute route;
 
     QStringList stagingNames() const
     {
-        return crossDevice ? QStringList{spec.copyName, spec.setAsideName} : QStringList{};
+        return crossDevice ? QStringList{paths.copyName, paths.setAsideName} : QStringList{};
     }
 };
 
@@ -93,7 +93,7 @@ QList<std::pair<QString, QString>> logPairs(const QList<AudioPlugin>& plugins)
 // system, where a copy has a new inode, the copy that kept its type and time).
 bool hasArrived(const PlannedMove& move)
 {
-    const std::optional<Identity> there = identityOf(move.spec.destination);
+    const std::optional<Identity> there = identityOf(move.paths.destination);
     if (!there)
         return false;
     if (!move.crossDevice)
@@ -105,7 +105,7 @@ bool hasArrived(const PlannedMove& move)
 // The planned bundle no longer stands at the source.
 bool hasLeft(const PlannedMove& move)
 {
-    const std::optional<Identity> there = identityOf(move.spec.source);
+    const std::optional<Identity> there = identityOf(move.paths.source);
     return !there || there->device != move.identity.device || there->inode != move.identity.inode;
 }
 
@@ -120,8 +120,8 @@ BatchJournal::Entry journalEntry(const PlannedMove& move)
     return {move.plugin.name,
             PluginFormats::rawValue(move.plugin.format),
             !move.plugin.isEnabled,
-            move.spec.source,
-            move.spec.destination,
+            move.paths.source,
+            move.paths.destination,
             static_cast<quint64>(move.identity.device),
             static_cast<quint64>(move.identity.inode),
             static_cast<quint32>(move.identity.type),
@@ -133,7 +133,7 @@ BatchJournal::Entry journalEntry(const PlannedMove& move)
 PlannedMove plannedMove(const BatchJournal::Entry& entry)
 {
     PlannedMove move;
-    move.spec = {entry.source, entry.destination};
+    move.paths = {entry.source, entry.destination};
     move.identity.device = static_cast<dev_t>(entry.device);
     move.identity.inode = static_cast<ino_t>(entry.inode);
     move.identity.type = static_cast<mode_t>(entry.type);
@@ -156,8 +156,8 @@ QString cappedCause(const QString& text)
 // Why a planned move did not happen, as far as the disk tells.
 QString notMovedReason(const PlannedMove& move, const QString& cause)
 {
-    const QString& source = move.spec.source;
-    const QString& destination = move.spec.destination;
+    const QString& source = move.paths.source;
+    const QString& destination = move.paths.destination;
     QString reason;
     if (hasLeft(move)) {
         reason =
@@ -167,7 +167,7 @@ QString notMovedReason(const PlannedMove& move, const QString& cause)
         if (!hasArrived(move) && DisabledLayout::pathExists(destination))
             reason += QStringLiteral("; an item already exists at %1").arg(destination);
         const std::optional<Identity> now = identityOf(source);
-        if (!move.spec.sourceWasLink && now && S_ISLNK(now->type))
+        if (!move.paths.sourceWasLink && now && S_ISLNK(now->type))
             reason += QStringLiteral("; it became a symbolic link after the scan");
     }
     return withCause(reason, cause);
@@ -287,7 +287,7 @@ MovePlan planMove(const AudioPlugin& plugin, QSet<QString>* reserved)
         plugin, {source, destination, S_ISLNK(identity->type)}, *identity, false, DisabledLayout::routeFor(plugin)};
     move.crossDevice = DisabledLayout::crossesDevices(source, destination);
     if (move.crossDevice)
-        DisabledLayout::addStagingNames(move.spec);
+        DisabledLayout::addStagingNames(move.paths);
     return {std::move(move), {}, {}};
 }
 
@@ -469,7 +469,7 @@ PluginMover::PluginMover(PluginDatabase& database, ActivityLogManager& activityL
                          PlatformServices services, QString originsPath)
     : m_database(database), m_activityLog(activityLog), m_progress(progress), m_services(std::move(services)),
       m_originsPath(std::move(originsPath)),
-      m_plainMove([](const DisabledLayout::MoveSpec& move) { return DisabledLayout::moveItem(move); })
+      m_plainMove([](const DisabledLayout::MovePaths& move) { return DisabledLayout::moveItem(move); })
 {
     Q_ASSERT_X(!m_originsPath.isEmpty(), "PluginMover", "the owner names the origins file");
 }
@@ -645,8 +645,8 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
     }
     const PlannedMove& move = *plan.move;
     const bool disable = plugin.isEnabled;
-    const QString& source = move.spec.source;
-    const QString& destination = move.spec.destination;
+    const QString& source = move.paths.source;
+    const QString& destination = move.paths.destination;
 
     // Written ahead: if the program dies during the move, the next scan still knows the
     // origin, and start-up finds what a killed copy left.
@@ -667,7 +667,7 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
     QString cause;
     if (move.route.privileged) {
         const PrivilegedRunner::Result result =
-            runPrivileged(DisabledLayout::privilegedMoveCommand(move.spec, disable, move.route.clearAUCache));
+            runPrivileged(DisabledLayout::privilegedMoveCommand(move.paths, disable, move.route.clearAUCache));
         if (!result.started || result.refused || result.killed)
             runError = errorFromRunner(result, QStringLiteral("Failed to execute AppleScript"));
         else if (!result.succeeded)
@@ -675,7 +675,7 @@ MoveOutcome PluginMover::switchOne(const AudioPlugin& plugin) const
         else
             cause = result.standardError;
     } else {
-        cause = DisabledLayout::moveItem(move.spec);
+        cause = DisabledLayout::moveItem(move.paths);
     }
 
     // The command's exit status is not proof (the cache purge ends in "; true"): the disk is.
@@ -736,7 +736,7 @@ void showProgress(ProgressWindowManager& progress, bool panel, qsizetype done, q
 // thread's event loop keeps turning (repaints, the panel) as it does during a privileged
 // run; `movedOne` runs here after each move with the number made so far. Returns each
 // move's reason, empty when it went through.
-QStringList runPlainMoves(const QList<DisabledLayout::MoveSpec>& moves, const PluginMover::PlainMove& move,
+QStringList runPlainMoves(const QList<DisabledLayout::MovePaths>& moves, const PluginMover::PlainMove& move,
                           const std::function<void(qsizetype)>& movedOne)
 {
     QStringList reasons(moves.size());
@@ -764,14 +764,14 @@ QHash<const PlannedMove*, QString> movePlainly(const QList<PlannedMove>& moves, 
                                                const std::function<void(qsizetype)>& movedOne)
 {
     QList<const PlannedMove*> plain;
-    QList<DisabledLayout::MoveSpec> specs;
+    QList<DisabledLayout::MovePaths> plainPaths;
     for (const PlannedMove& planned : moves) {
         if (!planned.route.privileged) {
             plain.append(&planned);
-            specs.append(planned.spec);
+            plainPaths.append(planned.paths);
         }
     }
-    const QStringList reasons = runPlainMoves(specs, move, movedOne);
+    const QStringList reasons = runPlainMoves(plainPaths, move, movedOne);
     QHash<const PlannedMove*, QString> byMove;
     for (qsizetype i = 0; i < plain.size(); ++i)
         byMove.insert(plain[i], reasons[i]);
@@ -809,7 +809,7 @@ ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total
     QList<BatchScript::Move> scriptMoves;
     scriptMoves.reserve(moves.size());
     for (const PlannedMove* move : moves)
-        scriptMoves.append(move->spec);
+        scriptMoves.append(move->paths);
 
     QString writeError = BatchScript::writePrivateFile(progressFile, QByteArrayLiteral("0"));
     if (writeError.isEmpty())
@@ -862,7 +862,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     StagingNames staging;
     for (const PlannedMove& move : plan.moves) {
         if (move.plugin.isEnabled)
-            origins.record(move.spec.destination, move.plugin.originalPath);
+            origins.record(move.paths.destination, move.plugin.originalPath);
         staging.add(move.stagingNames());
     }
     if (const QString unsaved = writeAhead(staging, origins, true); !unsaved.isEmpty()) {
@@ -911,7 +911,7 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     for (const PlannedMove& move : plan.moves) {
         if (!verifyMoved(move)) {
             if (move.plugin.isEnabled)
-                origins.forget(move.spec.destination);
+                origins.forget(move.paths.destination);
             const QString cause =
                 move.route.privileged ? run.causes.value(scriptIndex.value(&move, -1)) : plainReasons.value(&move);
             Q_ASSERT(!move.route.privileged || scriptIndex.contains(&move));
@@ -922,13 +922,13 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
         }
         removeLeftoversOf(move);
         AudioPlugin record = move.plugin;
-        record.currentPath = move.spec.destination;
+        record.currentPath = move.paths.destination;
         record.isEnabled = !move.plugin.isEnabled;
         updated.append(record);
         if (move.plugin.isEnabled) {
             outcome.disabled.append(move.plugin);
         } else {
-            origins.forget(move.spec.source);
+            origins.forget(move.paths.source);
             outcome.enabled.append(move.plugin);
         }
     }

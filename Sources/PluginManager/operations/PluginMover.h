@@ -87,7 +87,7 @@ public:
 
     /// How a move with the user's own rights is made; by default DisabledLayout::moveItem. A
     /// batch runs it on a worker thread. Tests replace it (to hold a move, say).
-    using PlainMove = std::function<QString(const DisabledLayout::MoveSpec&)>;
+    using PlainMove = std::function<QString(const DisabledLayout::MovePaths&)>;
     void setPlainMove(PlainMove move) { m_plainMove = std::move(move); }
 
 private:
