@@ -764,14 +764,14 @@ QHash<const PlannedMove*, QString> movePlainly(const QList<PlannedMove>& moves, 
                                                const std::function<void(qsizetype)>& movedOne)
 {
     QList<const PlannedMove*> plain;
-    QList<DisabledLayout::MovePaths> plainPaths;
+    QList<DisabledLayout::MovePaths> specs;
     for (const PlannedMove& planned : moves) {
         if (!planned.route.privileged) {
             plain.append(&planned);
-            plainPaths.append(planned.paths);
+            specs.append(planned.paths);
         }
     }
-    const QStringList reasons = runPlainMoves(plainPaths, move, movedOne);
+    const QStringList reasons = runPlainMoves(specs, move, movedOne);
     QHash<const PlannedMove*, QString> byMove;
     for (qsizetype i = 0; i < plain.size(); ++i)
         byMove.insert(plain[i], reasons[i]);
@@ -842,6 +842,91 @@ ScriptRun runBatchScript(const QList<const PlannedMove*>& moves, qsizetype total
     return outcome;
 }
 
+// What a batch's runs left to judge each move by.
+struct BatchRun {
+    ScriptRun script;
+    /// Each privileged move's index in the script.
+    QHash<const PlannedMove*, qsizetype> scriptIndex;
+    /// Each plain move's reason, empty when it went through.
+    QHash<const PlannedMove*, QString> plainReasons;
+};
+
+// Only what needs rights goes through the runner; the rest moves with the user's own.
+BatchRun runBatch(const QList<PlannedMove>& moves, qsizetype total, bool showPanel, ProgressWindowManager& progress,
+                  const std::function<PrivilegedRunner::Result(const QString&)>& runPrivileged,
+                  const PluginMover::PlainMove& plainMove)
+{
+    BatchRun batch;
+    QList<const PlannedMove*> privileged;
+    for (const PlannedMove& move : moves) {
+        if (move.route.privileged) {
+            batch.scriptIndex.insert(&move, privileged.size());
+            privileged.append(&move);
+        }
+    }
+    batch.script.didNothing = false;
+    if (!privileged.isEmpty())
+        batch.script = runBatchScript(privileged, total, progress, runPrivileged);
+    // A cancelled prompt cancels the whole batch.
+    if (!(batch.script.didNothing && batch.script.error)) {
+        const qsizetype before = privileged.size();
+        batch.plainReasons = movePlainly(moves, plainMove, [&progress, showPanel, before, total](qsizetype done) {
+            showProgress(progress, showPanel, before + done, total);
+        });
+    }
+    return batch;
+}
+
+// A failing line inside the script does not fail the run: each item is judged on disk.
+// Returns the records of the moved plug-ins as they are now.
+QList<AudioPlugin> judgeBatch(const QList<PlannedMove>& moves, const BatchRun& batch, DisabledOrigins& origins,
+                              MoveOutcome& outcome)
+{
+    QList<AudioPlugin> updated;
+    for (const PlannedMove& move : moves) {
+        if (!verifyMoved(move)) {
+            if (move.plugin.isEnabled)
+                origins.forget(move.paths.destination);
+            const QString cause = move.route.privileged ? batch.script.causes.value(batch.scriptIndex.value(&move, -1))
+                                                        : batch.plainReasons.value(&move);
+            Q_ASSERT(!move.route.privileged || batch.scriptIndex.contains(&move));
+            outcome.notChanged.append(
+                {move.plugin, notMovedReason(move, cappedCause(cause)) + removeLeftoversOf(move)});
+            outcome.rescan = outcome.rescan || hasLeft(move);
+            continue;
+        }
+        removeLeftoversOf(move);
+        AudioPlugin record = move.plugin;
+        record.currentPath = move.paths.destination;
+        record.isEnabled = !move.plugin.isEnabled;
+        updated.append(record);
+        if (move.plugin.isEnabled) {
+            outcome.disabled.append(move.plugin);
+        } else {
+            origins.forget(move.paths.source);
+            outcome.enabled.append(move.plugin);
+        }
+    }
+    return updated;
+}
+
+// Writes what a batch changed to the catalogue, the origins file and the activity log.
+RecordFailures recordBatch(PluginDatabase& database, ActivityLogManager& activityLog, const QList<AudioPlugin>& updated,
+                           DisabledOrigins& origins, const MoveOutcome& outcome)
+{
+    RecordFailures failures;
+    failures.add(QStringLiteral("The catalogue"), database.updatePlugins(updated));
+    failures.add(QStringLiteral("Where the bundles came from"), origins.saveIfChanged());
+    // The log follows the input order: first every enabled plug-in, then every disabled one.
+    if (!outcome.enabled.isEmpty())
+        failures.add(QStringLiteral("The activity log"),
+                     activityLog.logBatch(logPairs(outcome.enabled), ActivityLogEntry::Action::enabled));
+    if (!outcome.disabled.isEmpty())
+        failures.add(QStringLiteral("The activity log"),
+                     activityLog.logBatch(logPairs(outcome.disabled), ActivityLogEntry::Action::disabled));
+    return failures;
+}
+
 } // namespace
 
 MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
@@ -883,67 +968,13 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
     if (showPanel)
         m_progress.show(panelLabel(plugins), static_cast<int>(total));
 
-    // Only what needs rights goes through the runner; the rest moves with the user's own.
-    QList<const PlannedMove*> privileged;
-    QHash<const PlannedMove*, qsizetype> scriptIndex;
-    for (const PlannedMove& move : plan.moves) {
-        if (move.route.privileged) {
-            scriptIndex.insert(&move, privileged.size());
-            privileged.append(&move);
-        }
-    }
-    ScriptRun run;
-    run.didNothing = false;
-    if (!privileged.isEmpty())
-        run = runBatchScript(privileged, total, m_progress,
-                             [this](const QString& command) { return runPrivileged(command); });
-    // A cancelled prompt cancels the whole batch.
-    QHash<const PlannedMove*, QString> plainReasons;
-    if (!(run.didNothing && run.error)) {
-        const qsizetype before = privileged.size();
-        plainReasons = movePlainly(plan.moves, m_plainMove, [this, showPanel, before, total](qsizetype done) {
-            showProgress(m_progress, showPanel, before + done, total);
-        });
-    }
-
-    // A failing line inside the script does not fail the run: each item is judged on disk.
-    QList<AudioPlugin> updated;
-    for (const PlannedMove& move : plan.moves) {
-        if (!verifyMoved(move)) {
-            if (move.plugin.isEnabled)
-                origins.forget(move.paths.destination);
-            const QString cause =
-                move.route.privileged ? run.causes.value(scriptIndex.value(&move, -1)) : plainReasons.value(&move);
-            Q_ASSERT(!move.route.privileged || scriptIndex.contains(&move));
-            outcome.notChanged.append(
-                {move.plugin, notMovedReason(move, cappedCause(cause)) + removeLeftoversOf(move)});
-            outcome.rescan = outcome.rescan || hasLeft(move);
-            continue;
-        }
-        removeLeftoversOf(move);
-        AudioPlugin record = move.plugin;
-        record.currentPath = move.paths.destination;
-        record.isEnabled = !move.plugin.isEnabled;
-        updated.append(record);
-        if (move.plugin.isEnabled) {
-            outcome.disabled.append(move.plugin);
-        } else {
-            origins.forget(move.paths.source);
-            outcome.enabled.append(move.plugin);
-        }
-    }
+    const BatchRun batch = runBatch(
+        plan.moves, total, showPanel, m_progress, [this](const QString& command) { return runPrivileged(command); },
+        m_plainMove);
+    const QList<AudioPlugin> updated = judgeBatch(plan.moves, batch, origins, outcome);
     staging.forgetVanished();
 
-    RecordFailures failures;
-    failures.add(QStringLiteral("The catalogue"), m_database.updatePlugins(updated));
-    failures.add(QStringLiteral("Where the bundles came from"), origins.saveIfChanged());
-    // The log follows the input order: first every enabled plug-in, then every disabled one.
-    if (!outcome.enabled.isEmpty())
-        failures.add(QStringLiteral("The activity log"),
-                     m_activityLog.logBatch(logPairs(outcome.enabled), ActivityLogEntry::Action::enabled));
-    if (!outcome.disabled.isEmpty())
-        failures.add(QStringLiteral("The activity log"),
-                     m_activityLog.logBatch(logPairs(outcome.disabled), ActivityLogEntry::Action::disabled));
+    const RecordFailures failures = recordBatch(m_database, m_activityLog, updated, origins, outcome);
     // Recorded: a later start must not log these moves again.
     if (const QString reason = BatchJournal::remove(journalPath); !reason.isEmpty())
         Diagnostics::print(QStringLiteral("❌ Could not remove batch_journal.json: ") + reason);
@@ -956,19 +987,26 @@ MoveOutcome PluginMover::switchMany(const QList<AudioPlugin>& plugins) const
         runWavesAURegUtilities();
     if (showPanel)
         m_progress.hide();
-    publishFailures(outcome, allMoved && !run.didNothing ? std::nullopt : run.error, plan.refused.size(), total,
-                    run.didNothing);
+    publishFailures(outcome, allMoved && !batch.script.didNothing ? std::nullopt : batch.script.error,
+                    plan.refused.size(), total, batch.script.didNothing);
     addRecordFailures(outcome, failures);
     return outcome;
 }
 
 // --- Delete ---
 
-MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
-{
-    MoveOutcome outcome;
-    QList<AudioPlugin> targets;
+namespace {
+
+struct DeleteTargets {
+    QList<AudioPlugin> plugins;
+    /// The bundles that need rights, for the one privileged run.
     QStringList privilegedPaths;
+};
+
+// The plug-ins that may be deleted; the others are refused into `outcome`.
+DeleteTargets deleteTargets(const QList<AudioPlugin>& plugins, MoveOutcome& outcome)
+{
+    DeleteTargets targets;
     for (const AudioPlugin& plugin : plugins) {
         // rm -rf may run as root: only a bundle of the plug-in's own format, in its folders.
         if (!DisabledLayout::isManagedBundlePath(plugin.currentPath, plugin.format)) {
@@ -978,44 +1016,23 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
                              .arg(plugin.currentPath)});
             continue;
         }
-        targets.append(plugin);
+        targets.plugins.append(plugin);
         if (DisabledLayout::routeFor(plugin).privileged)
-            privilegedPaths.append(plugin.currentPath);
+            targets.privilegedPaths.append(plugin.currentPath);
     }
-    const qsizetype refusedBeforeRun = outcome.notChanged.size();
-    // Nothing to delete asks for no password and logs nothing.
-    if (targets.isEmpty()) {
-        publishFailures(outcome, std::nullopt, refusedBeforeRun, plugins.size());
-        return outcome;
-    }
+    return targets;
+}
 
-    QList<qsizetype> entriesBefore;
-    entriesBefore.reserve(targets.size());
-    for (const AudioPlugin& plugin : std::as_const(targets))
-        entriesBefore.append(countEntries(plugin.currentPath));
-    PrivilegedRunner::Result result;
-    result.started = true;
-    result.succeeded = true;
-    if (!privilegedPaths.isEmpty())
-        result = runPrivileged(BatchScript::deleteCommand(privilegedPaths));
-    std::optional<PluginError> runError;
-    if (!result.succeeded)
-        runError = errorFromRunner(result, QStringLiteral("Failed to delete plugins"));
-    const bool runDidNothing = !result.started || result.refused;
-    // What needs no rights is removed with the user's own, unless the prompt was refused.
-    if (!(runDidNothing && runError)) {
-        for (const AudioPlugin& plugin : std::as_const(targets)) {
-            if (!DisabledLayout::routeFor(plugin).privileged)
-                DisabledLayout::removeTree(plugin.currentPath);
-        }
-    }
-
-    DisabledOrigins origins(m_originsPath);
+// Judges each target on disk against its entry count before the run; the deleted ones are
+// forgotten in `origins` and their ids returned.
+QList<QUuid> judgeDeletes(const QList<AudioPlugin>& targets, const QList<qsizetype>& entriesBefore,
+                          const QString& standardError, DisabledOrigins& origins, MoveOutcome& outcome)
+{
     QList<QUuid> ids;
     for (qsizetype i = 0; i < targets.size(); ++i) {
         const AudioPlugin& plugin = targets[i];
         if (DisabledLayout::pathExists(plugin.currentPath)) {
-            const QString cause = cappedCause(linesNaming(result.standardError, plugin.currentPath));
+            const QString cause = cappedCause(linesNaming(standardError, plugin.currentPath));
             if (countEntries(plugin.currentPath) != entriesBefore[i]) {
                 // rm -rf stopped part-way: the bundle is damaged, and its row must say what is left.
                 outcome.notChanged.append(
@@ -1034,6 +1051,46 @@ MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
         outcome.deleted.append(plugin);
         ids.append(plugin.id);
     }
+    return ids;
+}
+
+} // namespace
+
+MoveOutcome PluginMover::remove(const QList<AudioPlugin>& plugins) const
+{
+    MoveOutcome outcome;
+    const DeleteTargets deletable = deleteTargets(plugins, outcome);
+    const QList<AudioPlugin>& targets = deletable.plugins;
+    const qsizetype refusedBeforeRun = outcome.notChanged.size();
+    // Nothing to delete asks for no password and logs nothing.
+    if (targets.isEmpty()) {
+        publishFailures(outcome, std::nullopt, refusedBeforeRun, plugins.size());
+        return outcome;
+    }
+
+    QList<qsizetype> entriesBefore;
+    entriesBefore.reserve(targets.size());
+    for (const AudioPlugin& plugin : std::as_const(targets))
+        entriesBefore.append(countEntries(plugin.currentPath));
+    PrivilegedRunner::Result result;
+    result.started = true;
+    result.succeeded = true;
+    if (!deletable.privilegedPaths.isEmpty())
+        result = runPrivileged(BatchScript::deleteCommand(deletable.privilegedPaths));
+    std::optional<PluginError> runError;
+    if (!result.succeeded)
+        runError = errorFromRunner(result, QStringLiteral("Failed to delete plugins"));
+    const bool runDidNothing = !result.started || result.refused;
+    // What needs no rights is removed with the user's own, unless the prompt was refused.
+    if (!(runDidNothing && runError)) {
+        for (const AudioPlugin& plugin : std::as_const(targets)) {
+            if (!DisabledLayout::routeFor(plugin).privileged)
+                DisabledLayout::removeTree(plugin.currentPath);
+        }
+    }
+
+    DisabledOrigins origins(m_originsPath);
+    const QList<QUuid> ids = judgeDeletes(targets, entriesBefore, result.standardError, origins, outcome);
     outcome.reload = !outcome.deleted.isEmpty();
     RecordFailures failures;
     failures.add(QStringLiteral("The catalogue"), m_database.deletePlugins(ids));

@@ -45,6 +45,115 @@ double clamp01(double value)
     return std::clamp(value, 0.0, 1.0);
 }
 
+// The fonts of the card's text and their metrics.
+struct CardFonts {
+    QFont title = Typography::progressTitle();
+    QFontMetricsF titleMetrics{title};
+    QFont small = Typography::progressCount();
+    QFontMetricsF smallMetrics{small};
+    QFont percent = Typography::progressPercent();
+    QFontMetricsF percentMetrics{percent};
+};
+
+void paintCard(QPainter& p, const QColor& primary, const QColor& window)
+{
+    const QRectF card(0.5, 0.5, ProgressHUDView::kWidth - 1.0, ProgressHUDView::kHeight - 1.0);
+    QPainterPath cardPath;
+    cardPath.addRoundedRect(card, 24, 24);
+    p.fillPath(cardPath, AppTheme::withAlpha(window, 0.82));
+    p.setPen(QPen(AppTheme::withAlpha(primary, 0.12), 1));
+    p.drawPath(cardPath);
+}
+
+// Wave: 12 bars of 5 points, 4 apart, in a band 52 points high; `heights` are parts of the band.
+void paintWave(QPainter& p, double top, const std::array<double, ProgressHUDView::kBarCount>& heights)
+{
+    constexpr int barCount = ProgressHUDView::kBarCount;
+    const double waveWidth = barCount * 5.0 + (barCount - 1) * 4.0;
+    double x = (ProgressHUDView::kWidth - waveWidth) / 2.0;
+    for (int i = 0; i < barCount; ++i, x += 9.0) {
+        const double h = heights[static_cast<size_t>(i)] * kBarAreaHeight;
+        const QRectF bar(x, top + (kBarAreaHeight - h) / 2.0, 5.0, h);
+        const QColor color = kBarColors[static_cast<size_t>(i)];
+        p.setPen(Qt::NoPen);
+        p.setBrush(AppTheme::withAlpha(color, 0.25)); // a soft glow in place of a blurred shadow
+        p.drawRoundedRect(bar.adjusted(-2, -2, 2, 2), 4, 4);
+        p.setBrush(color);
+        p.drawRoundedRect(bar, 3, 3);
+    }
+}
+
+// Title and count line from `y`; returns the y below them.
+double paintTitle(QPainter& p, double y, const QString& label, const QString& countLine, const CardFonts& fonts,
+                  const QColor& primary, const QColor& secondary)
+{
+    p.setFont(fonts.title);
+    p.setPen(primary);
+    const QString title = fonts.titleMetrics.elidedText(label, Qt::ElideRight, 320.0);
+    p.drawText(QRectF(40, y, 320, fonts.titleMetrics.height()), Qt::AlignCenter, title);
+    y += fonts.titleMetrics.height();
+    if (!countLine.isEmpty()) {
+        y += 2.0;
+        p.setFont(fonts.small);
+        p.setPen(secondary);
+        p.drawText(QRectF(40, y, 320, fonts.smallMetrics.height()), Qt::AlignCenter, countLine);
+        y += fonts.smallMetrics.height();
+    }
+    return y;
+}
+
+// Progress bar at `y`: track, gradient fill (at least 10 points), shine, outline. Returns the track.
+QRectF paintProgressBar(QPainter& p, double y, double fillWidth, qint64 now, const QColor& primary)
+{
+    const double trackWidth = ProgressHUDView::kBarTrackWidth;
+    const QRectF track((ProgressHUDView::kWidth - trackWidth) / 2.0, y, trackWidth, 8.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(AppTheme::withAlpha(primary, 0.07));
+    p.drawRoundedRect(track, 5, 5);
+    const QRectF fill(track.left(), track.top(), fillWidth, track.height());
+    QLinearGradient gradient(fill.topLeft(), fill.topRight());
+    for (size_t i = 0; i < kGradientColors.size(); ++i)
+        gradient.setColorAt(static_cast<double>(i) / (kGradientColors.size() - 1), kGradientColors[i]);
+    p.setBrush(gradient);
+    p.drawRoundedRect(fill, 5, 5);
+    const double shimmer = -0.4 + 1.7 * static_cast<double>(now % kShimmerPeriodMs) / kShimmerPeriodMs;
+    QLinearGradient shine(QPointF(fill.left() + (shimmer - 0.2) * fill.width(), 0),
+                          QPointF(fill.left() + (shimmer + 0.2) * fill.width(), 0));
+    shine.setColorAt(0.0, Qt::transparent);
+    shine.setColorAt(0.5, AppTheme::withAlpha(Qt::white, 0.5));
+    shine.setColorAt(1.0, Qt::transparent);
+    p.setBrush(shine);
+    p.drawRoundedRect(fill, 5, 5);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(AppTheme::withAlpha(primary, 0.1), 1));
+    p.drawRoundedRect(track, 5, 5);
+    return track;
+}
+
+// Dots and percentage at `y`, the row centred; `opacity` is the card's.
+void paintPercentRow(QPainter& p, double y, const QString& percent, const CardFonts& fonts, double opacity, qint64 now,
+                     const QColor& secondary)
+{
+    const QFontMetricsF& metrics = fonts.percentMetrics;
+    const double rowWidth = 3 * 5.0 + 2 * 4.0 + 10.0 + metrics.horizontalAdvance(percent);
+    double dx = (ProgressHUDView::kWidth - rowWidth) / 2.0;
+    const double centerY = y + metrics.height() / 2.0;
+    const int dotPhase = static_cast<int>((now / kDotStepMs) % 3);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 3; ++i, dx += 9.0) {
+        const bool lit = i == dotPhase;
+        const double size = 5.0 * (lit ? 1.6 : 0.8);
+        p.setOpacity(opacity * (lit ? 1.0 : 0.3));
+        p.setBrush(kGradientColors[static_cast<size_t>(i) * 2]);
+        p.drawEllipse(QPointF(dx + 2.5, centerY), size / 2.0, size / 2.0);
+    }
+    p.setOpacity(opacity);
+    p.setFont(fonts.percent);
+    p.setPen(secondary);
+    p.drawText(QRectF(dx - 4.0 + 10.0, y, metrics.horizontalAdvance(percent) + 2, metrics.height()),
+               Qt::AlignLeft | Qt::AlignVCenter, percent);
+}
+
 } // namespace
 
 ProgressHUDView::ProgressHUDView(QWidget* parent) : QWidget(parent)
@@ -210,97 +319,23 @@ void ProgressHUDView::paintEvent(QPaintEvent*)
 
     const QColor primary = palette().color(QPalette::WindowText);
     const QColor secondary = AppTheme::withAlpha(primary, 0.6);
-    const QRectF card(0.5, 0.5, kWidth - 1.0, kHeight - 1.0);
-    QPainterPath cardPath;
-    cardPath.addRoundedRect(card, 24, 24);
-    p.fillPath(cardPath, AppTheme::withAlpha(palette().color(QPalette::Window), 0.82));
-    p.setPen(QPen(AppTheme::withAlpha(primary, 0.12), 1));
-    p.drawPath(cardPath);
+    paintCard(p, primary, palette().color(QPalette::Window));
 
     // The stack (wave, text block, bar, percentage; 16 apart) is centred in the card.
-    const QFont titleFont = Typography::progressTitle();
-    const QFontMetricsF titleMetrics(titleFont);
-    const QFont smallFont = Typography::progressCount();
-    const QFontMetricsF smallMetrics(smallFont);
-    const QFont percentFont = Typography::progressPercent();
-    const QFontMetricsF percentMetrics(percentFont);
+    const CardFonts fonts;
     const QString countLine = countText(progress, count);
-    const double countHeight = countLine.isEmpty() ? 0.0 : 2.0 + smallMetrics.height();
-    const double stackHeight = kBarAreaHeight + kStackSpacing + titleMetrics.height() + countHeight + kStackSpacing +
-                               8.0 + kStackSpacing + percentMetrics.height();
+    const double countHeight = countLine.isEmpty() ? 0.0 : 2.0 + fonts.smallMetrics.height();
+    const double stackHeight = kBarAreaHeight + kStackSpacing + fonts.titleMetrics.height() + countHeight +
+                               kStackSpacing + 8.0 + kStackSpacing + fonts.percentMetrics.height();
     const double waveTop = std::max(22.0, (kHeight - stackHeight) / 2.0);
 
-    // Wave: 12 bars of 5 points, 4 apart, in a band 52 points high.
-    const double waveWidth = kBarCount * 5.0 + (kBarCount - 1) * 4.0;
-    double x = (kWidth - waveWidth) / 2.0;
-    for (int i = 0; i < kBarCount; ++i, x += 9.0) {
-        const double h = barHeight(i, now) * kBarAreaHeight;
-        const QRectF bar(x, waveTop + (kBarAreaHeight - h) / 2.0, 5.0, h);
-        const QColor color = kBarColors[static_cast<size_t>(i)];
-        p.setPen(Qt::NoPen);
-        p.setBrush(AppTheme::withAlpha(color, 0.25)); // a soft glow in place of a blurred shadow
-        p.drawRoundedRect(bar.adjusted(-2, -2, 2, 2), 4, 4);
-        p.setBrush(color);
-        p.drawRoundedRect(bar, 3, 3);
-    }
-
-    // Title and count line.
-    double y = waveTop + kBarAreaHeight + kStackSpacing;
-    p.setFont(titleFont);
-    p.setPen(primary);
-    const QString title = titleMetrics.elidedText(label, Qt::ElideRight, 320.0);
-    p.drawText(QRectF(40, y, 320, titleMetrics.height()), Qt::AlignCenter, title);
-    y += titleMetrics.height();
-    if (!countLine.isEmpty()) {
-        y += 2.0;
-        p.setFont(smallFont);
-        p.setPen(secondary);
-        p.drawText(QRectF(40, y, 320, smallMetrics.height()), Qt::AlignCenter, countLine);
-        y += smallMetrics.height();
-    }
-
-    // Progress bar: track, gradient fill (at least 10 points), shine, outline.
-    y += kStackSpacing;
-    const QRectF track((kWidth - kBarTrackWidth) / 2.0, y, kBarTrackWidth, 8.0);
-    p.setPen(Qt::NoPen);
-    p.setBrush(AppTheme::withAlpha(primary, 0.07));
-    p.drawRoundedRect(track, 5, 5);
-    const QRectF fill(track.left(), track.top(), fillWidth(displayedProgress(now)), track.height());
-    QLinearGradient gradient(fill.topLeft(), fill.topRight());
-    for (size_t i = 0; i < kGradientColors.size(); ++i)
-        gradient.setColorAt(static_cast<double>(i) / (kGradientColors.size() - 1), kGradientColors[i]);
-    p.setBrush(gradient);
-    p.drawRoundedRect(fill, 5, 5);
-    const double shimmer = -0.4 + 1.7 * static_cast<double>(now % kShimmerPeriodMs) / kShimmerPeriodMs;
-    QLinearGradient shine(QPointF(fill.left() + (shimmer - 0.2) * fill.width(), 0),
-                          QPointF(fill.left() + (shimmer + 0.2) * fill.width(), 0));
-    shine.setColorAt(0.0, Qt::transparent);
-    shine.setColorAt(0.5, AppTheme::withAlpha(Qt::white, 0.5));
-    shine.setColorAt(1.0, Qt::transparent);
-    p.setBrush(shine);
-    p.drawRoundedRect(fill, 5, 5);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(AppTheme::withAlpha(primary, 0.1), 1));
-    p.drawRoundedRect(track, 5, 5);
-
-    // Dots and percentage.
-    y = track.bottom() + kStackSpacing;
-    const QString percent = percentText(progress);
-    const double rowWidth = 3 * 5.0 + 2 * 4.0 + 10.0 + percentMetrics.horizontalAdvance(percent);
-    double dx = (kWidth - rowWidth) / 2.0;
-    const double centerY = y + percentMetrics.height() / 2.0;
-    const int dotPhase = static_cast<int>((now / kDotStepMs) % 3);
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < 3; ++i, dx += 9.0) {
-        const bool lit = i == dotPhase;
-        const double size = 5.0 * (lit ? 1.6 : 0.8);
-        p.setOpacity(clamp01(appear) * (lit ? 1.0 : 0.3));
-        p.setBrush(kGradientColors[static_cast<size_t>(i) * 2]);
-        p.drawEllipse(QPointF(dx + 2.5, centerY), size / 2.0, size / 2.0);
-    }
-    p.setOpacity(clamp01(appear));
-    p.setFont(percentFont);
-    p.setPen(secondary);
-    p.drawText(QRectF(dx - 4.0 + 10.0, y, percentMetrics.horizontalAdvance(percent) + 2, percentMetrics.height()),
-               Qt::AlignLeft | Qt::AlignVCenter, percent);
+    std::array<double, kBarCount> heights{};
+    for (int i = 0; i < kBarCount; ++i)
+        heights[static_cast<size_t>(i)] = barHeight(i, now);
+    paintWave(p, waveTop, heights);
+    const double textBottom =
+        paintTitle(p, waveTop + kBarAreaHeight + kStackSpacing, label, countLine, fonts, primary, secondary);
+    const QRectF track =
+        paintProgressBar(p, textBottom + kStackSpacing, fillWidth(displayedProgress(now)), now, primary);
+    paintPercentRow(p, track.bottom() + kStackSpacing, percentText(progress), fonts, clamp01(appear), now, secondary);
 }
