@@ -140,6 +140,21 @@ TEST_F(SidebarViewTest, FilterLineSummarisesTheFilters)
     EXPECT_FALSE(sidebar().actionsSection()->isExpanded());
 }
 
+// Before the first scan has loaded the whole list, the row counts the kept catalogue, as the
+// statistics beside it do; a scan's list then takes over.
+TEST_F(SidebarViewTest, AllPluginsCountsTheKeptCatalogueBeforeTheFirstScan)
+{
+    ASSERT_EQ(db().replaceAllPlugins({plugin(QStringLiteral("Pro-Q"), PluginFormat::vst3, true),
+                                      plugin(QStringLiteral("Serum"), PluginFormat::vst3, false)}),
+              QString());
+    vm().refreshFromDatabase();
+    ASSERT_TRUE(vm().plugins().isEmpty());
+    EXPECT_EQ(sidebar().allPluginsCountText(), QStringLiteral("2"));
+
+    seedCatalogue();
+    EXPECT_EQ(sidebar().allPluginsCountText(), QStringLiteral("5"));
+}
+
 TEST_F(SidebarViewTest, AllPluginsRowTogglesTheFullListAndOpensActions)
 {
     seedCatalogue();

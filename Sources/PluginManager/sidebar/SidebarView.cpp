@@ -209,6 +209,7 @@ QWidget* SidebarView::buildDivider()
 void SidebarView::connectViewModel()
 {
     connect(&m_viewModel, &PluginManagerViewModel::pluginsChanged, this, &SidebarView::updateAllPlugins);
+    connect(&m_viewModel, &PluginManagerViewModel::countsChanged, this, &SidebarView::updateAllPlugins);
     connect(&m_viewModel, &PluginManagerViewModel::selectedFormatsChanged, this, &SidebarView::updateAllPlugins);
     connect(&m_viewModel, &PluginManagerViewModel::showAllPluginsChanged, this, &SidebarView::updateAllPlugins);
     connect(&m_viewModel, &PluginManagerViewModel::activeProfileChanged, this, &SidebarView::updateAllPlugins);
@@ -419,7 +420,10 @@ QString SidebarView::allPluginsCountText() const
 
 void SidebarView::updateAllPlugins()
 {
-    m_allPluginsCount->setText(QString::number(m_viewModel.plugins().size()));
+    // Until the first scan loads the whole list, the catalogue's own count stands for it: the
+    // rows and statistics of the kept catalogue show from the start.
+    const qint64 count = m_viewModel.plugins().isEmpty() ? m_viewModel.dbTotalCount() : m_viewModel.plugins().size();
+    m_allPluginsCount->setText(QString::number(count));
     m_allPluginsRow->setSelected(m_viewModel.selectedFormats().isEmpty() && m_viewModel.showAllPlugins() &&
                                  !m_viewModel.activeProfile());
 }
