@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class HiddenKeySequence;
@@ -19,6 +20,7 @@ class PluginManagerViewModel;
 class ProfileManager;
 class Prompter;
 class QSplitter;
+class QTimer;
 class UADCleanupManager;
 class UpdateBanner;
 class UpdateChecker;
@@ -96,10 +98,30 @@ public:
 
     // --- Parts, for tests and the window ---
     QSplitter* splitter() const { return m_splitter; }
-    QWidget* sidebar() const { return m_sidebar; }
-    QWidget* mainContent() const { return m_mainContent; }
-    UpdateBanner* updateBanner() const { return m_updateBanner; }
-    NewPluginsBanner* newPluginsBanner() const { return m_newPluginsBanner; }
+    QWidget* sidebar() const
+    {
+        ensureBuilt();
+        return m_sidebar;
+    }
+    QWidget* mainContent() const
+    {
+        ensureBuilt();
+        return m_mainContent;
+    }
+    UpdateBanner* updateBanner() const
+    {
+        ensureBuilt();
+        return m_updateBanner;
+    }
+    NewPluginsBanner* newPluginsBanner() const
+    {
+        ensureBuilt();
+        return m_newPluginsBanner;
+    }
+    /// Whether every part of the view is there (they are built over the first event-loop turns).
+    bool isBuilt() const { return m_pendingParts.isEmpty() && !m_builtPending; }
+    /// Builds what is left at once.
+    void ensureBuilt() const;
     NewPluginsSheet* newPluginsSheet() const { return m_newPluginsSheet; }
     QDialog* onboardingSheet() const { return m_onboardingSheet; }
     QDialog* uadCleanupSheet() const { return m_uadCleanupSheet; }
@@ -108,6 +130,8 @@ Q_SIGNALS:
     /// The scan of the start-up sequence and its offer are done.
     void startupSequenceFinished();
     void navigationTitleChanged(const QString& title);
+    /// The last part is built: the view is whole.
+    void built();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -115,6 +139,9 @@ protected:
 
 private:
     void buildLayout();
+    void buildNextPart();
+    void buildSidebarColumn();
+    void buildDetailColumn();
     void scanAndOfferNewPlugins();
     void offerNewPlugins();
     void queueError(const PluginError& error);
@@ -147,7 +174,11 @@ private:
     QList<PluginError> m_pendingErrors; // taken from errorChanged, shown together once queued work ran
     bool m_errorPresentScheduled = false;
     bool m_errorWaitsForScan = false; // a scan started after the error: its own outcome joins the same alert
+    QList<std::function<void()>> m_pendingParts;
+    QTimer* m_partTimer = nullptr;
+    bool m_builtPending = false; // the parts are built; `built` follows in the next turn
     QSplitter* m_splitter = nullptr;
+    QWidget* m_sidebarColumn = nullptr;
     QWidget* m_sidebar = nullptr;
     QWidget* m_detail = nullptr;
     QWidget* m_mainContent = nullptr;
