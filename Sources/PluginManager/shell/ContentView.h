@@ -98,26 +98,10 @@ public:
 
     // --- Parts, for tests and the window ---
     QSplitter* splitter() const { return m_splitter; }
-    QWidget* sidebar() const
-    {
-        ensureBuilt();
-        return m_sidebar;
-    }
-    QWidget* mainContent() const
-    {
-        ensureBuilt();
-        return m_mainContent;
-    }
-    UpdateBanner* updateBanner() const
-    {
-        ensureBuilt();
-        return m_updateBanner;
-    }
-    NewPluginsBanner* newPluginsBanner() const
-    {
-        ensureBuilt();
-        return m_newPluginsBanner;
-    }
+    QWidget* sidebar() const { return builtPart(m_sidebar); }
+    QWidget* mainContent() const { return builtPart(m_mainContent); }
+    UpdateBanner* updateBanner() const { return builtPart(m_updateBanner); }
+    NewPluginsBanner* newPluginsBanner() const { return builtPart(m_newPluginsBanner); }
     /// Whether every part of the view is there (they are built over the first event-loop turns).
     bool isBuilt() const { return m_pendingParts.isEmpty() && !m_builtPending; }
     /// Builds what is left at once.
@@ -138,6 +122,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    /// A part's slot, read once the parts are built (the slot is read after building, so by reference).
+    template <class Part>
+    Part* builtPart(Part* const& slot) const
+    {
+        ensureBuilt();
+        return slot;
+    }
     void buildLayout();
     void buildNextPart();
     void buildSidebarColumn();
