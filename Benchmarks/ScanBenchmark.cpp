@@ -530,8 +530,8 @@ int windowProbe(int argc, char** argv, const QElapsedTimer& sinceMain)
         bool eventFilter(QObject* watched, QEvent* event) override
         {
             if (event->type() == QEvent::Paint && painted) {
-                auto* view = qobject_cast<QAbstractItemView*>(watched->parent());
-                if (view && view->model() && view->model()->rowCount() > 0) {
+                auto* view = qobject_cast<QTableView*>(watched->parent());
+                if (view && watched == view->viewport() && view->model() && view->model()->rowCount() > 0) {
                     const bool result = QObject::eventFilter(watched, event);
                     painted();
                     return result;
@@ -565,8 +565,8 @@ int windowProbe(int argc, char** argv, const QElapsedTimer& sinceMain)
     ticker.start();
     lastTick = sinceMain.nsecsElapsed();
     delegate.applicationDidFinishLaunching();
-    for (QTableView* table : delegate.window()->findChildren<QTableView*>())
-        table->viewport()->installEventFilter(&watch);
+    // The window's columns are built over its first turns: every table's paints are watched.
+    app.installEventFilter(&watch);
     watch.painted = [&] {
         if (firstRowsNs < 0)
             firstRowsNs = sinceMain.nsecsElapsed();

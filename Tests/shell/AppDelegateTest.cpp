@@ -339,6 +339,30 @@ TEST_F(AppDelegateTest, TheLaunchNotificationTravelsOverTheSessionBus)
     EXPECT_EQ(listener.lastUserInfo.value("version").toString(), QStringLiteral("2.4.0"));
 }
 
+// The root view is built over the first event-loop turns and the window shows once it is
+// whole; a part asked for before then is built at once, and the window shows with it.
+TEST_F(AppDelegateTest, TheWindowShowsOnceItsRootViewIsWhole)
+{
+    make(services()).applicationDidFinishLaunching();
+    auto* content = qobject_cast<ContentView*>(delegate->window()->centralWidget());
+    ASSERT_NE(content, nullptr);
+    EXPECT_FALSE(content->isBuilt());
+    EXPECT_FALSE(delegate->window()->isVisible());
+    RACKHAND_ASSERT_EVENTUALLY(delegate->window()->isVisible(), 10000);
+    EXPECT_TRUE(content->isBuilt());
+    EXPECT_NE(content->sidebar(), nullptr);
+    EXPECT_NE(content->mainContent(), nullptr);
+
+    delegate.reset();
+    make(services()).applicationDidFinishLaunching();
+    content = qobject_cast<ContentView*>(delegate->window()->centralWidget());
+    ASSERT_NE(content, nullptr);
+    ASSERT_NE(content->mainContent(), nullptr);
+    EXPECT_TRUE(content->isBuilt());
+    EXPECT_TRUE(delegate->window()->isVisible());
+    EXPECT_TRUE(content->startupSequenceRan());
+}
+
 TEST_F(AppDelegateTest, QuittingOverAnOpenOnboardingSheetCountsAsDone)
 {
     QPointer<QDialog> shown;

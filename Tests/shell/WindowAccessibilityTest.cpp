@@ -100,6 +100,44 @@ TEST_F(WindowAccessibilityTest, ForwardTabLeavesTheTableForTheBulkPanelAndThenTh
         EXPECT_LT(expected.at(i - 1), expected.at(i)) << "step " << i;
 }
 
+// The start builds the columns over several event-loop turns: the Tab chain and its names come
+// out as in a view whose parts were asked for, and so built, at once.
+TEST_F(WindowAccessibilityTest, ColumnsBuiltTurnByTurnKeepTheTabChainOfAViewBuiltAtOnce)
+{
+    const auto chain = [](QWidget* root) {
+        QStringList stops;
+        for (QWidget* w = root->nextInFocusChain(); w != root; w = w->nextInFocusChain()) {
+            if (root->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) != 0)
+                stops.append(QString::fromLatin1(w->metaObject()->className()) + u'/' + w->objectName() + u'/' +
+                             w->accessibleName());
+        }
+        return stops;
+    };
+    ASSERT_NE(view().sidebar(), nullptr);
+    ASSERT_TRUE(view().isBuilt());
+    const QStringList atOnce = chain(&view());
+    ASSERT_GT(atOnce.size(), 10);
+    closeView();
+
+    ContentView& turnByTurn = view();
+    EXPECT_FALSE(turnByTurn.isBuilt());
+    QSignalSpy built(&turnByTurn, &ContentView::built);
+    ASSERT_TRUE(built.wait(10000));
+    EXPECT_TRUE(turnByTurn.isBuilt());
+    EXPECT_EQ(chain(&turnByTurn), atOnce);
+    // As the columns stand: the sidebar's stops, then the content area's.
+    bool inContent = false;
+    for (QWidget* w = turnByTurn.nextInFocusChain(); w != &turnByTurn; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) == 0)
+            continue;
+        inContent = inContent || inside(w, turnByTurn.mainContent());
+        EXPECT_FALSE(inContent && inside(w, turnByTurn.sidebar())) << qPrintable(w->accessibleName());
+    }
+    EXPECT_TRUE(inContent);
+    QTest::qWait(20);
+    EXPECT_EQ(built.count(), 1);
+}
+
 // Controls made after the rest of the window (the bulk panel's format chips, the activity
 // log's, made when its section opens) take their place in the Tab chain where they show.
 TEST_F(WindowAccessibilityTest, LateControlsTakeTheirPlaceInTheTabChain)

@@ -238,7 +238,8 @@ void AppDelegate::applicationDidFinishLaunching()
         m_window->move(frame.topLeft());
     }
     restoreFrame();
-    m_window->setCentralWidget(m_contentFactory ? m_contentFactory() : makeContent());
+    QWidget* content = m_contentFactory ? m_contentFactory() : makeContent();
+    m_window->setCentralWidget(content);
     m_window->installEventFilter(this);
     // The window's close button still closes it (and so quits) while a sheet blocks it.
     new BlockedCloseRequests(
@@ -249,6 +250,16 @@ void AppDelegate::applicationDidFinishLaunching()
     m_frameSaveTimer->setInterval(300);
     connect(m_frameSaveTimer, &QTimer::timeout, this, &AppDelegate::saveFrame);
 
+    // The root view builds its columns over the next turns; the window shows once it is whole.
+    auto* root = qobject_cast<ContentView*>(content);
+    if (root && !root->isBuilt())
+        connect(root, &ContentView::built, this, &AppDelegate::showWindow, Qt::SingleShotConnection);
+    else
+        showWindow();
+}
+
+void AppDelegate::showWindow()
+{
     // Front and active, as a program just started by the user.
     m_window->show();
     m_window->raise();

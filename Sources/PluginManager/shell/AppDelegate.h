@@ -96,6 +96,7 @@ private:
     void buildWindowMenu();
     void saveFrame();
     void restoreFrame();
+    void showWindow();
 
     // Destroyed in reverse order: the window and every view in it before the state they show,
     // the state before the catalogue and the log it works on.

@@ -18,7 +18,9 @@
 #include "widgets/RevealSlot.h"
 
 #include <QDialog>
+#include <QFontMetrics>
 #include <QHash>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QSet>
 #include <QSplitter>
@@ -61,6 +63,8 @@ ContentView::ContentView(WindowState& state, Prompter& prompter, ContentViewSeam
       m_prompter(prompter), m_factories(withColumns(std::move(factories)))
 {
     setObjectName(QStringLiteral("contentView"));
+    // Every pixel is painted by paintEvent.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     // Read once, when the root view is created; an absent key shows the onboarding.
     m_showingOnboarding = !readOnboardingComplete(m_pluginManager.services().defaults);
     // The match reaches only state objects, which outlive this view and its children.
@@ -117,37 +121,20 @@ void ContentView::buildLayout()
     m_splitter->setChildrenCollapsible(false);
     m_splitter->setHandleWidth(1);
 
-    auto* sidebarColumn = new QWidget;
-    sidebarColumn->setObjectName(QStringLiteral("sidebarColumn"));
-    auto* sidebarLayout = new QVBoxLayout(sidebarColumn);
+    m_sidebarColumn = new QWidget;
+    m_sidebarColumn->setObjectName(QStringLiteral("sidebarColumn"));
+    auto* sidebarLayout = new QVBoxLayout(m_sidebarColumn);
     sidebarLayout->setContentsMargins(0, 0, 0, 0);
     sidebarLayout->setSpacing(0);
-    m_sidebar = m_factories.sidebar(
-        m_pluginManager, m_profileManager, m_prompter, [this](std::optional<PluginFormat> f) { enableAllForFormat(f); },
-        [this](std::optional<PluginFormat> f) { disableAllForFormat(f); }, sidebarColumn);
-    sidebarLayout->addWidget(m_sidebar);
-    sidebarColumn->setMinimumWidth(kSidebarMinWidth);
-    sidebarColumn->setMaximumWidth(kSidebarMaxWidth);
-    m_splitter->addWidget(sidebarColumn);
+    m_sidebarColumn->setMinimumWidth(kSidebarMinWidth);
+    m_sidebarColumn->setMaximumWidth(kSidebarMaxWidth);
+    m_splitter->addWidget(m_sidebarColumn);
 
     m_detail = new QWidget;
     m_detail->setObjectName(QStringLiteral("detailColumn"));
     auto* detailLayout = new QVBoxLayout(m_detail);
     detailLayout->setContentsMargins(0, 0, 0, 0);
     detailLayout->setSpacing(0);
-    // Both banners move in from the top edge and fade, and leave the same way.
-    m_updateBanner = new UpdateBanner(m_updateChecker, m_pluginManager.services().workspace, m_detail);
-    detailLayout->addWidget(
-        new RevealSlot(m_updateBanner, RevealSlot::Entrance::slideFromTop, kBannerAnimationMs, m_detail));
-    m_newPluginsBanner = new NewPluginsBanner(m_newPlugins, m_detail);
-    m_newPluginsBanner->setVisible(false);
-    detailLayout->addWidget(
-        new RevealSlot(m_newPluginsBanner, RevealSlot::Entrance::slideFromTop, kBannerAnimationMs, m_detail));
-    m_mainContent = m_factories.mainContent(
-        m_pluginManager, m_profileManager, m_prompter,
-        [this](BulkAction action, const QList<AudioPlugin>& plugins) { requestBulkConfirmation(action, plugins); },
-        [this] { onResetTapped(); }, m_detail);
-    detailLayout->addWidget(m_mainContent, 1);
     m_detail->setWindowTitle(navigationTitle());
     m_detail->setAccessibleName(navigationTitle());
     m_splitter->addWidget(m_detail);
@@ -156,24 +143,95 @@ void ContentView::buildLayout()
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({kSidebarIdealWidth, 950});
     layout->addWidget(m_splitter);
+
+    // The columns are built one per event-loop turn, so that no single turn of the start holds
+    // the window's events back; whatever asks for a part before its turn builds the rest at once.
+    m_pendingParts = {
+        // Qt's first look at the system's fonts (some 14 ms) gets a turn of its own.
+        [this] { (void)QFontMetrics(font()).height(); },
+        [this] { buildSidebarColumn(); },
+        [this] { buildDetailColumn(); },
+    };
+    // A timer, not a posted call: timers due meanwhile (the window's own among them) get their
+    // turn between two parts, where posted calls would run back to back.
+    m_partTimer = new QTimer(this);
+    m_partTimer->setSingleShot(true);
+    m_partTimer->setInterval(0);
+    connect(m_partTimer, &QTimer::timeout, this, &ContentView::buildNextPart);
+    m_partTimer->start();
+}
+
+void ContentView::buildNextPart()
+{
+    // The turn after the last part says so: what follows (showing the window) gets a turn too.
+    if (m_pendingParts.isEmpty()) {
+        if (std::exchange(m_builtPending, false))
+            Q_EMIT built();
+        return;
+    }
+    const std::function<void()> part = m_pendingParts.takeFirst();
+    part();
+    m_builtPending = true;
+    m_partTimer->start();
+}
+
+void ContentView::ensureBuilt() const
+{
+    // Building fills in what the constant accessors hand out; the view looks the same either way.
+    auto* self = const_cast<ContentView*>(this); // NOLINT(cppcoreguidelines-pro-type-const-cast)
+    if (self->m_pendingParts.isEmpty() && !self->m_builtPending)
+        return;
+    self->m_partTimer->stop();
+    while (!self->m_pendingParts.isEmpty())
+        self->m_pendingParts.takeFirst()();
+    self->m_builtPending = false;
+    Q_EMIT self->built();
+}
+
+void ContentView::buildSidebarColumn()
+{
+    m_sidebar = m_factories.sidebar(
+        m_pluginManager, m_profileManager, m_prompter, [this](std::optional<PluginFormat> f) { enableAllForFormat(f); },
+        [this](std::optional<PluginFormat> f) { disableAllForFormat(f); }, m_sidebarColumn);
+    m_sidebarColumn->layout()->addWidget(m_sidebar);
+}
+
+void ContentView::buildDetailColumn()
+{
+    auto* detailLayout = static_cast<QVBoxLayout*>(m_detail->layout());
+    // Both banners move in from the top edge and fade, and leave the same way.
+    m_updateBanner = new UpdateBanner(m_updateChecker, m_pluginManager.services().workspace, m_detail);
+    detailLayout->addWidget(
+        new RevealSlot(m_updateBanner, RevealSlot::Entrance::slideFromTop, kBannerAnimationMs, m_detail));
+    m_newPluginsBanner = new NewPluginsBanner(m_newPlugins, m_detail);
+    m_newPluginsBanner->setVisible(m_newPlugins.showBanner());
+    detailLayout->addWidget(
+        new RevealSlot(m_newPluginsBanner, RevealSlot::Entrance::slideFromTop, kBannerAnimationMs, m_detail));
+    m_mainContent = m_factories.mainContent(
+        m_pluginManager, m_profileManager, m_prompter,
+        [this](BulkAction action, const QList<AudioPlugin>& plugins) { requestBulkConfirmation(action, plugins); },
+        [this] { onResetTapped(); }, m_detail);
+    detailLayout->addWidget(m_mainContent, 1);
 }
 
 void ContentView::paintEvent(QPaintEvent* event)
 {
-    Q_UNUSED(event);
     QPainter painter(this);
-    QColor from = AppTheme::textPrimary();
-    QColor to = from;
-    from.setAlphaF(0.05f);
-    to.setAlphaF(0.02f);
+    // The faint wash over the window's colour, drawn opaque in one pass: the window then has no
+    // background of its own to fill first under this view.
+    const QColor window = palette().color(QPalette::Window);
+    const QColor from = AppTheme::over(AppTheme::withAlpha(AppTheme::textPrimary(), 0.05), window);
+    const QColor to = AppTheme::over(AppTheme::withAlpha(AppTheme::textPrimary(), 0.02), window);
     QLinearGradient gradient(rect().topLeft(), rect().bottomRight());
     gradient.setColorAt(0, from);
     gradient.setColorAt(1, to);
-    painter.fillRect(rect(), gradient);
+    painter.fillRect(event->rect(), gradient);
 }
 
 void ContentView::showEvent(QShowEvent* event)
 {
+    // A view shown before its last turn is shown whole.
+    ensureBuilt();
     QWidget::showEvent(event);
     // The start-up sequence belongs to the window's appearance, not to every restore.
     if (m_startupRan)
@@ -407,7 +465,9 @@ void ContentView::armCheatCode()
 
 void ContentView::setNewPluginsBannerShown(bool shown)
 {
-    m_newPluginsBanner->setVisible(shown);
+    // Not built yet: the banner reads the offer when it is.
+    if (m_newPluginsBanner)
+        m_newPluginsBanner->setVisible(shown);
 }
 
 void ContentView::presentNewPluginsSheet(bool show)

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class HiddenKeySequence;
@@ -19,6 +20,7 @@ class PluginManagerViewModel;
 class ProfileManager;
 class Prompter;
 class QSplitter;
+class QTimer;
 class UADCleanupManager;
 class UpdateBanner;
 class UpdateChecker;
@@ -96,10 +98,14 @@ public:
 
     // --- Parts, for tests and the window ---
     QSplitter* splitter() const { return m_splitter; }
-    QWidget* sidebar() const { return m_sidebar; }
-    QWidget* mainContent() const { return m_mainContent; }
-    UpdateBanner* updateBanner() const { return m_updateBanner; }
-    NewPluginsBanner* newPluginsBanner() const { return m_newPluginsBanner; }
+    QWidget* sidebar() const { return builtPart(m_sidebar); }
+    QWidget* mainContent() const { return builtPart(m_mainContent); }
+    UpdateBanner* updateBanner() const { return builtPart(m_updateBanner); }
+    NewPluginsBanner* newPluginsBanner() const { return builtPart(m_newPluginsBanner); }
+    /// Whether every part of the view is there (they are built over the first event-loop turns).
+    bool isBuilt() const { return m_pendingParts.isEmpty() && !m_builtPending; }
+    /// Builds what is left at once.
+    void ensureBuilt() const;
     NewPluginsSheet* newPluginsSheet() const { return m_newPluginsSheet; }
     QDialog* onboardingSheet() const { return m_onboardingSheet; }
     QDialog* uadCleanupSheet() const { return m_uadCleanupSheet; }
@@ -108,13 +114,25 @@ Q_SIGNALS:
     /// The scan of the start-up sequence and its offer are done.
     void startupSequenceFinished();
     void navigationTitleChanged(const QString& title);
+    /// The last part is built: the view is whole.
+    void built();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    /// A part's slot, read once the parts are built (the slot is read after building, so by reference).
+    template <class Part>
+    Part* builtPart(Part* const& slot) const
+    {
+        ensureBuilt();
+        return slot;
+    }
     void buildLayout();
+    void buildNextPart();
+    void buildSidebarColumn();
+    void buildDetailColumn();
     void scanAndOfferNewPlugins();
     void offerNewPlugins();
     void queueError(const PluginError& error);
@@ -147,7 +165,11 @@ private:
     QList<PluginError> m_pendingErrors; // taken from errorChanged, shown together once queued work ran
     bool m_errorPresentScheduled = false;
     bool m_errorWaitsForScan = false; // a scan started after the error: its own outcome joins the same alert
+    QList<std::function<void()>> m_pendingParts;
+    QTimer* m_partTimer = nullptr;
+    bool m_builtPending = false; // the parts are built; `built` follows in the next turn
     QSplitter* m_splitter = nullptr;
+    QWidget* m_sidebarColumn = nullptr;
     QWidget* m_sidebar = nullptr;
     QWidget* m_detail = nullptr;
     QWidget* m_mainContent = nullptr;
