@@ -9,14 +9,18 @@
 #include "operations/OperationsFixture.h"
 
 #include <QDBusConnection>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <sqlite3.h>
+#include <thread>
 
 namespace {
 
@@ -310,6 +314,35 @@ TEST_F(PluginManagerViewModelTest, ARescanKeepsTheIdsOfBundlesFoundAgain)
     EXPECT_EQ(idsOf(model.displayedPlugins()), idsOf(model.plugins()));
     EXPECT_EQ(model.selectedPlugins(), QSet<QUuid>{alpha});
     EXPECT_EQ(namesOf(model.allSelectedPluginObjects()), QStringList{QStringLiteral("Alpha")});
+}
+
+// After publishing, a scan's thread waits for the window to let go of what the result replaced.
+// Neither a window closed before the result arrived nor scans in a row may leave it waiting.
+TEST_F(PluginManagerViewModelTest, AScanThreadNeverOutwaitsItsWindow)
+{
+    const QList<AudioPlugin> found = numbered(3);
+    {
+        PluginManagerViewModel closing(db(), activityLog(), progressState(), services(nullptr));
+        std::atomic_bool worked{false};
+        closing.setScanWork([found, &worked] {
+            worked = true;
+            return found;
+        });
+        closing.scanForPlugins();
+        // No events are handled here, so the result stays queued, undelivered.
+        const QDeadlineTimer deadline(3000);
+        while (!worked && !deadline.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(worked.load());
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // time to write and post it
+        // Closed with the result still queued: the destructor returns.
+    }
+    PluginManagerViewModel& model = vm();
+    model.setScanWork([found] { return found; });
+    for (int scan = 0; scan < 3; ++scan)
+        ASSERT_TRUE(scanAndWait(model, 10000)) << "scan " << scan;
+    EXPECT_EQ(model.plugins().size(), found.size());
+    EXPECT_EQ(model.displayedPlugins().size(), found.size());
 }
 
 // Into an empty catalogue the write takes about as long as the scan: the first page shows as

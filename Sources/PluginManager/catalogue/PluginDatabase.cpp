@@ -366,6 +366,12 @@ QString PluginDatabase::holdInMemory(const QList<AudioPlugin>& plugins)
     return replaceAllPlugins(plugins);
 }
 
+void PluginDatabase::releaseMemory() const
+{
+    if (m_db)
+        sqlite3_db_release_memory(m_db);
+}
+
 void PluginDatabase::reattachFile()
 {
     if (!m_inMemory)

@@ -71,6 +71,8 @@ public:
 
     QString dbPath() const { return m_dbPath; }
     bool isOpen() const { return m_db != nullptr; }
+    /// Gives back the connection's cached pages that no statement holds; later reads fetch them again.
+    void releaseMemory() const;
     /// Why the file could not be opened (meaningful while !isOpen()).
     QString openFailure() const;
     const QString& path() const { return m_dbPath; }

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -211,6 +212,8 @@ private:
     /// A first scan's first page and counts, shown while its write still runs (plain view only).
     void showScanPreview(QList<AudioPlugin> firstPage, qint64 enabled, qint64 total);
     void publishScan(ScanOutcome outcome);
+    /// Lets the last scan's thread finish (it waits for its result to be published) and joins it.
+    void releaseScanThread();
     /// What each selected id is called after a scan: the same id, else the id of the row
     /// found at the same path; ids of plug-ins that are gone are left out.
     QHash<QUuid, QUuid> idsAfterScan(const QList<AudioPlugin>& scanned) const;
@@ -289,6 +292,9 @@ private:
     // The running scan's thread and who waits for its result.
     ScanWork m_scanWork;
     std::thread m_scanThread;
+    // Set once the window has taken the scan's result and let go of what it replaced; the
+    // scan's thread waits for it, then hands the freed memory back (see scanForPlugins).
+    std::atomic_bool m_scanPublished{false};
     bool m_scanRunning = false;
     std::vector<std::function<void()>> m_scanWaiters;
 };
