@@ -491,6 +491,104 @@ TEST_F(PluginDatabaseTest, WriteScanThatFailsKeepsTheOldRows)
     EXPECT_EQ(all().last().version, std::nullopt);
 }
 
+// After its own write a connection plans the next scan's write from what it wrote instead of
+// reading every row; any other write in between (another connection's, one of its own outside
+// a scan, a failed one) sends it back to the table. Either way the table is what a rewrite gives.
+TEST_F(PluginDatabaseTest, ScanWritesAfterTheirOwnSkipTheReadUntilAnyoneElseWrites)
+{
+    QList<AudioPlugin> base;
+    for (int i = 0; i < 12; ++i)
+        base << makePlugin(QStringLiteral("Plug %1").arg(i), QStringLiteral("M\u00e4ker"), PluginFormat::vst3,
+                           i % 3 != 0, QStringLiteral("1.%1").arg(i),
+                           QDateTime::fromSecsSinceEpoch(1700000000 + i, Qt::UTC));
+    const auto withNewIds = [](QList<AudioPlugin> rows) {
+        for (AudioPlugin& row : rows)
+            row.id = QUuid::createUuid();
+        return rows;
+    };
+    QList<AudioPlugin> changed = base;
+    changed[2].lastUsed = std::nullopt;
+    changed[5].name = QStringLiteral("Plug 5b");
+    changed.removeAt(7);
+    changed.insert(3, makePlugin(QStringLiteral("New"), QStringLiteral("N"), PluginFormat::clap));
+    const QList<AudioPlugin> scans[] = {base, changed, changed, base};
+
+    enum class Between { nothing, otherConnection, ownUpdate, failedWrite };
+    struct Case {
+        const char* name;
+        Between between;
+        bool reads; // whether the write after `between` reads the table
+    };
+    const Case cases[] = {
+        {"nothing", Between::nothing, false},
+        {"another connection's commit", Between::otherConnection, true},
+        {"an update of its own", Between::ownUpdate, true},
+        {"a failed write", Between::failedWrite, true},
+    };
+    const QString select = QString::fromLatin1(CatalogueSchema::kSelectInRowidOrder);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString& file : {m_path, m_path + QStringLiteral("-wal"), m_path + QStringLiteral("-shm")})
+            QFile::remove(file);
+        open();
+        for (size_t step = 0; step < std::size(scans); ++step) {
+            SCOPED_TRACE(step);
+            if (step == 2) {
+                RawDb raw(m_path);
+                if (c.between == Between::otherConnection)
+                    raw.exec("UPDATE plugins SET name = 'Renamed elsewhere' WHERE name = 'Plug 1'");
+                if (c.between == Between::ownUpdate) {
+                    AudioPlugin moved = all().first();
+                    moved.isEnabled = !moved.isEnabled;
+                    EXPECT_EQ(m_db->updatePlugins({moved}), QString());
+                }
+                if (c.between == Between::failedWrite) {
+                    raw.exec(
+                        "CREATE TRIGGER full BEFORE UPDATE ON plugins BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+                    QList<AudioPlugin> failing = withNewIds(base);
+                    EXPECT_EQ(m_db->writeScan(failing), QStringLiteral("disk full"));
+                    raw.exec("DROP TRIGGER full");
+                }
+            }
+            QList<AudioPlugin> scan = withNewIds(scans[step]);
+            QStringList statements;
+            m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
+            ASSERT_EQ(m_db->writeScan(scan), QString());
+            m_db->setStatementObserver({});
+            if (step > 0) {
+                // The first finds an empty table; later ones read only after someone else wrote.
+                EXPECT_EQ(statements.contains(select), step == 2 && c.reads);
+            }
+
+            const QString rewrittenPath = Paths::dataFile(QStringLiteral("rewritten.db"));
+            QFile::remove(rewrittenPath);
+            {
+                PluginDatabase rewritten(rewrittenPath);
+                ASSERT_EQ(rewritten.replaceAllPlugins(scan), QString());
+            }
+            const char* const everything = "SELECT rowid, id, name, manufacturer, format, originalPath, currentPath, "
+                                           "isEnabled, version, bundleIdentifier, lastUsed FROM plugins ORDER BY rowid";
+            const char* const values = "SELECT id, name, manufacturer, format, originalPath, currentPath, isEnabled, "
+                                       "version, bundleIdentifier, lastUsed FROM plugins ORDER BY rowid";
+            RawDb written(m_path);
+            EXPECT_EQ(written.rows(values), RawDb(rewrittenPath).rows(values));
+            // The records carry the ids and the table holds the rowids a read of it would have planned.
+            QStringList ids;
+            for (const AudioPlugin& plugin : std::as_const(scan))
+                ids << uuidString(plugin.id);
+            EXPECT_EQ(written.rows("SELECT id FROM plugins ORDER BY rowid"), ids);
+            if (step > 0) {
+                PluginDatabase reader(m_path);
+                QList<AudioPlugin> again = withNewIds(scans[step]);
+                const QStringList before = written.rows(everything);
+                ASSERT_EQ(reader.writeScan(again), QString());
+                EXPECT_EQ(written.rows(everything), before);
+            }
+        }
+        m_db.reset();
+    }
+}
+
 TEST_F(PluginDatabaseTest, BatchUpdatesAndDeletesAreOneTransactionEach)
 {
     open();

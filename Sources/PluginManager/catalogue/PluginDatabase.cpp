@@ -307,8 +307,9 @@ public:
     {
     }
 
-    /// The record's index, or -1.
-    qsizetype find(const Sql::Statement& row)
+    /// The record's index, or -1. `Row` is a StoredRow or a WrittenRow.
+    template <typename Row>
+    qsizetype find(const Row& row)
     {
         const qsizetype found = m_next < m_plugins.size() && isRecordOf(row, m_next) ? m_next : lookUp(row);
         if (found >= 0)
@@ -317,21 +318,21 @@ public:
     }
 
 private:
-    bool isRecordOf(const Sql::Statement& row, qsizetype i) const
+    template <typename Row>
+    bool isRecordOf(const Row& row, qsizetype i) const
     {
-        return m_pairs[size_t(i)].rowid == 0 &&
-               textEquals(row, CatalogueSchema::CurrentPathColumn, m_plugins[i].currentPath) &&
-               textEquals(row, CatalogueSchema::FormatColumn, PluginFormats::rawValue(m_plugins[i].format));
+        return m_pairs[size_t(i)].rowid == 0 && row.isOf(m_plugins[i]);
     }
 
-    qsizetype lookUp(const Sql::Statement& row)
+    template <typename Row>
+    qsizetype lookUp(const Row& row)
     {
         if (m_byPath.isEmpty()) {
             m_byPath.reserve(m_plugins.size());
             for (qsizetype i = m_plugins.size() - 1; i >= 0; --i)
                 m_byPath.insert(m_plugins[i].currentPath, i);
         }
-        const QString key = QString::fromUtf8(row.columnUtf8(CatalogueSchema::CurrentPathColumn));
+        const QString key = row.currentPath();
         for (auto it = m_byPath.constFind(key); it != m_byPath.cend() && it.key() == key; ++it) {
             if (isRecordOf(row, *it))
                 return *it;
@@ -344,6 +345,48 @@ private:
     QMultiHash<QStringView, qsizetype> m_byPath; // filled on the first row out of order
     qsizetype m_next = 0;
 };
+
+/// A row as read from the table: the bundle it stands for is its format and current path.
+struct StoredRow {
+    const Sql::Statement& row;
+    bool isOf(const AudioPlugin& plugin) const
+    {
+        return textEquals(row, CatalogueSchema::CurrentPathColumn, plugin.currentPath) &&
+               textEquals(row, CatalogueSchema::FormatColumn, PluginFormats::rawValue(plugin.format));
+    }
+    QString currentPath() const { return QString::fromUtf8(row.columnUtf8(CatalogueSchema::CurrentPathColumn)); }
+};
+
+/// A row as this connection last wrote it: the record it was written from.
+struct WrittenRow {
+    const AudioPlugin& record;
+    bool isOf(const AudioPlugin& plugin) const
+    {
+        return plugin.format == record.format && plugin.currentPath == record.currentPath;
+    }
+    QString currentPath() const { return record.currentPath; }
+};
+
+/// changedColumns for a row written from `stored`: what its columns hold against the record.
+quint32 changedColumns(const AudioPlugin& stored, const AudioPlugin& plugin)
+{
+    using namespace CatalogueSchema;
+    const QString storedFormat = PluginFormats::rawValue(stored.format);
+    const QString format = PluginFormats::rawValue(plugin.format);
+    quint32 changed = 0;
+    for (int column : {NameColumn, ManufacturerColumn, FormatColumn, OriginalPathColumn, CurrentPathColumn,
+                       VersionColumn, BundleIdentifierColumn}) {
+        if (storedText(stored, column, storedFormat) != storedText(plugin, column, format))
+            changed |= columnBit(column);
+    }
+    if (stored.isEnabled != plugin.isEnabled)
+        changed |= columnBit(IsEnabledColumn);
+    const bool storedDate = stored.lastUsed && stored.lastUsed->isValid();
+    const bool date = plugin.lastUsed && plugin.lastUsed->isValid();
+    if (storedDate != date || (date && stored.lastUsed->toMSecsSinceEpoch() != plugin.lastUsed->toMSecsSinceEpoch()))
+        changed |= columnBit(LastUsedColumn);
+    return changed;
+}
 
 using RowidOf = std::pair<qsizetype, qint64>; // record, rowid
 
@@ -397,7 +440,17 @@ bool placeRows(const std::vector<RowPair>& pairs, std::vector<qint64>& deletes, 
 } // namespace
 
 /// What a scan's write does to the rows, planned before anything is written.
+/// The rows of the table as this connection's last scan's write left them: its records (the
+/// stored values, ids included) in rowid order, their rowids, and writeVersion() after the
+/// commit. While writeVersion() is the same, neither this connection nor another wrote since.
+struct PluginDatabase::WrittenRows {
+    QList<AudioPlugin> records;
+    std::vector<qint64> rowids;
+    std::pair<qint64, qint64> version;
+};
+
 struct PluginDatabase::ScanWrite {
+    std::vector<qint64> rowids;     // every record's rowid once written
     bool fits = true;               // false: no room between kept rowids, write whole
     std::vector<qint64> deletes;    // rowids of rows not found again, or moved
     std::vector<RowUpdate> updates; // rowid kept: the same bundle, other values
@@ -497,6 +550,7 @@ bool PluginDatabase::setFileAside(const QString& problem)
 
 void PluginDatabase::closeConnection()
 {
+    m_written.reset();
     if (m_db)
         sqlite3_close_v2(m_db);
     m_db = nullptr;
@@ -706,6 +760,18 @@ int PluginDatabase::traceCallback(unsigned type, void* context, void* statement,
 
 QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
 {
+    return rewrite(plugins, /*remember=*/false);
+}
+
+std::pair<qint64, qint64> PluginDatabase::writeVersion() const
+{
+    Sql::Statement version(m_db, "PRAGMA data_version");
+    return {version.next() ? version.columnInt64(0) : -1, sqlite3_total_changes64(m_db)};
+}
+
+QString PluginDatabase::rewrite(const QList<AudioPlugin>& plugins, bool remember)
+{
+    m_written.reset();
     if (!m_db)
         return openFailure();
     // The rewrite keeps its pages and the index sorts in memory; afterwards the connection
@@ -745,6 +811,7 @@ QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
     }
 
     QByteArray texts;
+    std::vector<qsizetype> missing; // records whose insert failed
     qint64 rowid = 0;
     for (const AudioPlugin& plugin : plugins) {
         rowid += CatalogueSchema::kRowidStep;
@@ -753,11 +820,14 @@ QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
         // A record whose insert fails (a duplicate id, say) is simply missing. But some
         // errors (disk full, I/O) make SQLite roll the whole transaction back; carrying
         // on would then commit the remaining rows one by one over the old catalogue.
-        if (!insert.exec() && sqlite3_get_autocommit(m_db)) {
-            QString reason = insert.errorMessage();
-            printSqlError(reason);
-            insert.reset();
-            return reason;
+        if (!insert.exec()) {
+            if (sqlite3_get_autocommit(m_db)) {
+                QString reason = insert.errorMessage();
+                printSqlError(reason);
+                insert.reset();
+                return reason;
+            }
+            missing.push_back(qsizetype(rowid / CatalogueSchema::kRowidStep) - 1);
         }
         insert.reset();
     }
@@ -767,11 +837,29 @@ QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
         printSqlError(transaction.errorMessage());
         return transaction.errorMessage();
     }
+    if (remember) {
+        auto written = std::make_unique<WrittenRows>();
+        written->rowids.reserve(size_t(plugins.size()));
+        if (missing.empty())
+            written->records = plugins;
+        for (qsizetype i = 0, next = 0; i < plugins.size(); ++i) {
+            if (next < qsizetype(missing.size()) && missing[size_t(next)] == i) {
+                ++next;
+                continue;
+            }
+            if (!missing.empty())
+                written->records.append(plugins[i]);
+            written->rowids.push_back(CatalogueSchema::kRowidStep * qint64(i + 1));
+        }
+        written->version = writeVersion();
+        m_written = std::move(written);
+    }
     return {};
 }
 
 QString PluginDatabase::writeScan(QList<AudioPlugin>& plugins)
 {
+    std::unique_ptr<WrittenRows> written = std::move(m_written);
     if (!m_db)
         return openFailure();
     {
@@ -781,7 +869,10 @@ QString PluginDatabase::writeScan(QList<AudioPlugin>& plugins)
             printSqlError(transaction.errorMessage());
             return transaction.errorMessage();
         }
-        const ScanWrite plan = planScanWrite(plugins);
+        // Read inside the transaction: no one can write between this test and the commit.
+        if (written && written->version != writeVersion())
+            written.reset();
+        const ScanWrite plan = planScanWrite(plugins, written.get());
         // Row by row, each write also updates ten indexes; past a few thousand rows the whole
         // rewrite, which builds the indexes once, is the cheaper one.
         constexpr qsizetype kMostRowWrites = 4096;
@@ -794,35 +885,65 @@ QString PluginDatabase::writeScan(QList<AudioPlugin>& plugins)
                 printSqlError(transaction.errorMessage());
                 return transaction.errorMessage();
             }
+            // The table now holds the records, in their order, at the plan's rowids.
+            if (!written)
+                written = std::make_unique<WrittenRows>();
+            written->records = plugins;
+            written->rowids = plan.rowids;
+            written->version = writeVersion();
+            m_written = std::move(written);
             return {};
         }
     }
     // The records already carry their rows' ids: the rewrite keeps them too.
-    return replaceAllPlugins(plugins);
+    return rewrite(plugins, /*remember=*/true);
 }
 
-PluginDatabase::ScanWrite PluginDatabase::planScanWrite(QList<AudioPlugin>& plugins) const
+PluginDatabase::ScanWrite PluginDatabase::planScanWrite(QList<AudioPlugin>& plugins, const WrittenRows* written) const
 {
     using namespace CatalogueSchema;
     ScanWrite plan;
     plugins.detach(); // the ids are written below; the texts are looked up meanwhile
     std::vector<RowPair> pairs(size_t(plugins.size()));
     RecordOfRow records(plugins, pairs);
-    Sql::Statement row(m_db, kSelectInRowidOrder);
-    while (row.next()) {
-        const qint64 rowid = row.columnInt64(ColumnCount);
-        const QUuid id = idOfRow(row);
-        const qsizetype found = rowid > 0 && !id.isNull() ? records.find(row) : -1;
-        if (found < 0) {
-            plan.deletes.push_back(rowid);
-            continue;
+    bool readWhole = true;
+    if (written) {
+        // The rows this connection wrote, compared as the table's would be: its rows need not be read.
+        for (qsizetype k = 0; k < written->records.size(); ++k) {
+            const AudioPlugin& stored = written->records[k];
+            const qint64 rowid = written->rowids[size_t(k)];
+            const qsizetype found = !stored.id.isNull() ? records.find(WrittenRow{stored}) : -1;
+            if (found < 0) {
+                plan.deletes.push_back(rowid);
+                continue;
+            }
+            pairs[size_t(found)] = {rowid, changedColumns(stored, plugins[found])};
+            plugins[found].id = stored.id;
         }
-        pairs[size_t(found)] = {rowid, changedColumns(row, plugins[found])};
-        plugins[found].id = id;
+    } else {
+        Sql::Statement row(m_db, kSelectInRowidOrder);
+        while (row.next()) {
+            const qint64 rowid = row.columnInt64(ColumnCount);
+            const QUuid id = idOfRow(row);
+            const qsizetype found = rowid > 0 && !id.isNull() ? records.find(StoredRow{row}) : -1;
+            if (found < 0) {
+                plan.deletes.push_back(rowid);
+                continue;
+            }
+            pairs[size_t(found)] = {rowid, changedColumns(row, plugins[found])};
+            plugins[found].id = id;
+        }
+        // A table that could not be read to its end may hold rows in the way: it is written whole.
+        readWhole = row.isValid() && row.lastResult() == SQLITE_DONE;
     }
-    // A table that could not be read to its end may hold rows in the way: it is written whole.
-    const bool readWhole = row.isValid() && row.lastResult() == SQLITE_DONE;
     plan.fits = readWhole && placeRows(pairs, plan.deletes, plan.updates, plan.inserts);
+    if (plan.fits) {
+        plan.rowids.reserve(pairs.size());
+        for (const RowPair& pair : pairs)
+            plan.rowids.push_back(pair.rowid);
+        for (const auto& [i, rowid] : plan.inserts)
+            plan.rowids[size_t(i)] = rowid;
+    }
     return plan;
 }
 
