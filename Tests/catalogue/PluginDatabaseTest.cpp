@@ -185,17 +185,12 @@ TEST_F(PluginDatabaseTest, CreatesExactSchemaInWalMode)
         QStringLiteral("index|idx_plugins_manufacturer|CREATE INDEX idx_plugins_manufacturer ON plugins(manufacturer)"),
         QStringLiteral("index|idx_plugins_format|CREATE INDEX idx_plugins_format ON plugins(format)"),
         QStringLiteral("index|idx_plugins_isEnabled|CREATE INDEX idx_plugins_isEnabled ON plugins(isEnabled)"),
-        QStringLiteral("index|idx_plugins_version|CREATE INDEX idx_plugins_version ON plugins(version)"),
         QStringLiteral("index|idx_plugins_lastUsed|CREATE INDEX idx_plugins_lastUsed ON plugins(lastUsed)"),
-        // Pages are sorted COLLATE NOCASE: these let them walk an index.
+        // Pages of text columns are sorted COLLATE NOCASE: these let them walk an index.
         QStringLiteral("index|idx_plugins_format_nocase|CREATE INDEX idx_plugins_format_nocase ON plugins(format "
                        "COLLATE NOCASE)"),
-        QStringLiteral("index|idx_plugins_isEnabled_nocase|CREATE INDEX idx_plugins_isEnabled_nocase ON "
-                       "plugins(isEnabled COLLATE NOCASE)"),
         QStringLiteral("index|idx_plugins_version_nocase|CREATE INDEX idx_plugins_version_nocase ON plugins(version "
                        "COLLATE NOCASE)"),
-        QStringLiteral("index|idx_plugins_lastUsed_nocase|CREATE INDEX idx_plugins_lastUsed_nocase ON "
-                       "plugins(lastUsed COLLATE NOCASE)"),
     };
     EXPECT_EQ(objects, expected);
     EXPECT_EQ(raw.rows("PRAGMA journal_mode"), QStringList{QStringLiteral("wal")});
@@ -210,6 +205,60 @@ TEST_F(PluginDatabaseTest, CreatesExactSchemaInWalMode)
     m_db.reset();
     open();
     EXPECT_TRUE(printedLines().isEmpty());
+}
+
+TEST_F(PluginDatabaseTest, OlderFileLosesItsRetiredIndexesAndNumericSortsKeepTheirNocaseOrder)
+{
+    open();
+    QList<AudioPlugin> rows;
+    const QDateTime base = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+    for (int i = 0; i < 40; ++i) {
+        // Many ties on both columns, and NULL, whole and fractional seconds for lastUsed.
+        const std::optional<QDateTime> lastUsed =
+            i % 4 == 0 ? std::nullopt : std::optional<QDateTime>(base.addMSecs((i % 3) * 1500));
+        rows << makePlugin(QStringLiteral("P%1").arg(i), QStringLiteral("M"), PluginFormat::vst3, i % 3 != 0,
+                           std::nullopt, lastUsed);
+    }
+    ASSERT_EQ(m_db->replaceAllPlugins(rows), QString());
+    m_db.reset();
+    // A file of an earlier version: its NOCASE copies of the numeric orders and a binary version index.
+    const char* const retired[] = {"idx_plugins_version", "idx_plugins_isEnabled_nocase",
+                                   "idx_plugins_lastUsed_nocase"};
+    {
+        RawDb raw(m_path);
+        raw.exec("CREATE INDEX idx_plugins_version ON plugins(version)");
+        raw.exec("CREATE INDEX idx_plugins_isEnabled_nocase ON plugins(isEnabled COLLATE NOCASE)");
+        raw.exec("CREATE INDEX idx_plugins_lastUsed_nocase ON plugins(lastUsed COLLATE NOCASE)");
+    }
+    open();
+    RawDb raw(m_path);
+    const QStringList indexes = raw.rows("SELECT name FROM sqlite_master WHERE type = 'index'");
+    for (const char* name : retired)
+        EXPECT_FALSE(indexes.contains(QString::fromLatin1(name))) << name;
+    EXPECT_TRUE(printedLines().isEmpty()) << printedLines().join(QLatin1Char('\n')).toStdString();
+
+    // The binary index gives every page the order the NOCASE one gave, ties in rowid order both ways,
+    // searched (from memory) or not.
+    raw.exec("CREATE INDEX earlier_isEnabled ON plugins(isEnabled COLLATE NOCASE)");
+    raw.exec("CREATE INDEX earlier_lastUsed ON plugins(lastUsed COLLATE NOCASE)");
+    for (const char* column : {"isEnabled", "lastUsed"}) {
+        for (bool ascending : {true, false}) {
+            for (const QString& search : {QString(), QStringLiteral("p")}) {
+                SCOPED_TRACE(std::string(column) + (ascending ? " up" : " down") +
+                             (search.isEmpty() ? "" : " searched"));
+                QStringList ids;
+                for (const AudioPlugin& p : m_db->queryPlugins({.searchText = search,
+                                            .sortColumn = QString::fromLatin1(column),
+                                            .sortAscending = ascending,
+                                            .limit = kAll}))
+                    ids << uuidString(p.id);
+                const QByteArray sql = QByteArray("SELECT id FROM plugins INDEXED BY earlier_") + column +
+                                       " ORDER BY " + column + " COLLATE NOCASE " + (ascending ? "ASC" : "DESC");
+                EXPECT_EQ(ids, raw.column(sql, {}));
+                EXPECT_EQ(ids.size(), rows.size());
+            }
+        }
+    }
 }
 
 TEST_F(PluginDatabaseTest, StoresAndReadsBackEveryColumn)
@@ -283,10 +332,13 @@ TEST_F(PluginDatabaseTest, WriteScanLeavesTheTableARewriteWouldWithIdsKept)
         const PluginFormat formats[] = {PluginFormat::au, PluginFormat::vst3, PluginFormat::clap};
         for (int i = 0; i < count; ++i) {
             const PluginFormat format = formats[i % 3];
-            AudioPlugin plugin = makePlugin(
-                QStringLiteral("Plug %1").arg(i / 3, 4, 10, QLatin1Char('0')), QStringLiteral("Maker %1").arg(i % 5),
-                format, i % 7 != 0, i % 2 ? std::optional<QString>(QStringLiteral("1.%1").arg(i)) : std::nullopt,
-                QDateTime::fromSecsSinceEpoch(1700000000 + i, Qt::UTC));
+            // Some texts beyond ASCII, which are compared otherwise.
+            const QString maker =
+                i % 5 == 4 ? QStringLiteral("M\u00e4ker \u65e5") : QStringLiteral("Maker %1").arg(i % 5);
+            AudioPlugin plugin =
+                makePlugin(QStringLiteral("Plug %1").arg(i / 3, 4, 10, QLatin1Char('0')), maker, format, i % 7 != 0,
+                           i % 2 ? std::optional<QString>(QStringLiteral("1.%1").arg(i)) : std::nullopt,
+                           QDateTime::fromSecsSinceEpoch(1700000000 + i, Qt::UTC));
             plugin.currentPath += QLatin1Char('.') + PluginFormats::fileExtensions(format).first();
             rows.append(plugin);
         }
@@ -323,11 +375,14 @@ TEST_F(PluginDatabaseTest, WriteScanLeavesTheTableARewriteWouldWithIdsKept)
     manyChanged.removeAt(5);
     manyChanged = insertedAt(manyChanged, 20, 2, manyChanged[19].name); // ties with an existing name
     manyChanged = insertedAt(manyChanged, 0, 1, QStringLiteral("Aaa"));
+    QList<AudioPlugin> otherLetter = base; // as many characters and bytes, one letter other
+    otherLetter[9].manufacturer = QStringLiteral("M\u00f6ker \u65e5");
     QList<AudioPlugin> swapped = base; // two rows whose order changed: one of them moves
     swapped.swapItemsAt(3, 4);
     const Case cases[] = {
         {"no change", base, 0},
         {"one changed", oneChanged, 1},
+        {"a letter beyond ASCII changed", otherLetter, 1},
         {"many changed, some gone, some new", manyChanged, 30 + 2 + 3},
         {"two swapped", swapped, 2},
         {"more new rows than fit between two", insertedAt(base, 30, int(CatalogueSchema::kRowidStep), "Plug 0009"), -1},
@@ -405,6 +460,15 @@ TEST_F(PluginDatabaseTest, WriteScanLeavesTheTableARewriteWouldWithIdsKept)
             EXPECT_EQ(rowWrites, c.rowWrites);
         else
             EXPECT_TRUE(statements.contains(QString::fromLatin1(CatalogueSchema::kDeleteAll)));
+        // A changed row sets only its changed columns, so only their indexes are rewritten.
+        if (std::string_view(c.name) == "one changed") {
+            EXPECT_EQ(std::count_if(statements.cbegin(), statements.cend(),
+                                    [](const QString& sql) {
+                                        return sql.startsWith(QStringLiteral("UPDATE plugins SET lastUsed = ")) &&
+                                               sql.contains(QStringLiteral(" WHERE rowid = "));
+                                    }),
+                      1);
+        }
         m_db.reset();
     }
 }
@@ -425,6 +489,104 @@ TEST_F(PluginDatabaseTest, WriteScanThatFailsKeepsTheOldRows)
     EXPECT_EQ(m_db->writeScan(scan), QStringLiteral("disk full"));
     EXPECT_EQ(names(all()), (QStringList{QStringLiteral("Gone"), QStringLiteral("Kept")}));
     EXPECT_EQ(all().last().version, std::nullopt);
+}
+
+// After its own write a connection plans the next scan's write from what it wrote instead of
+// reading every row; any other write in between (another connection's, one of its own outside
+// a scan, a failed one) sends it back to the table. Either way the table is what a rewrite gives.
+TEST_F(PluginDatabaseTest, ScanWritesAfterTheirOwnSkipTheReadUntilAnyoneElseWrites)
+{
+    QList<AudioPlugin> base;
+    for (int i = 0; i < 12; ++i)
+        base << makePlugin(QStringLiteral("Plug %1").arg(i), QStringLiteral("M\u00e4ker"), PluginFormat::vst3,
+                           i % 3 != 0, QStringLiteral("1.%1").arg(i),
+                           QDateTime::fromSecsSinceEpoch(1700000000 + i, Qt::UTC));
+    const auto withNewIds = [](QList<AudioPlugin> rows) {
+        for (AudioPlugin& row : rows)
+            row.id = QUuid::createUuid();
+        return rows;
+    };
+    QList<AudioPlugin> changed = base;
+    changed[2].lastUsed = std::nullopt;
+    changed[5].name = QStringLiteral("Plug 5b");
+    changed.removeAt(7);
+    changed.insert(3, makePlugin(QStringLiteral("New"), QStringLiteral("N"), PluginFormat::clap));
+    const QList<AudioPlugin> scans[] = {base, changed, changed, base};
+
+    enum class Between { nothing, otherConnection, ownUpdate, failedWrite };
+    struct Case {
+        const char* name;
+        Between between;
+        bool reads; // whether the write after `between` reads the table
+    };
+    const Case cases[] = {
+        {"nothing", Between::nothing, false},
+        {"another connection's commit", Between::otherConnection, true},
+        {"an update of its own", Between::ownUpdate, true},
+        {"a failed write", Between::failedWrite, true},
+    };
+    const QString select = QString::fromLatin1(CatalogueSchema::kSelectInRowidOrder);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString& file : {m_path, m_path + QStringLiteral("-wal"), m_path + QStringLiteral("-shm")})
+            QFile::remove(file);
+        open();
+        for (size_t step = 0; step < std::size(scans); ++step) {
+            SCOPED_TRACE(step);
+            if (step == 2) {
+                RawDb raw(m_path);
+                if (c.between == Between::otherConnection)
+                    raw.exec("UPDATE plugins SET name = 'Renamed elsewhere' WHERE name = 'Plug 1'");
+                if (c.between == Between::ownUpdate) {
+                    AudioPlugin moved = all().first();
+                    moved.isEnabled = !moved.isEnabled;
+                    EXPECT_EQ(m_db->updatePlugins({moved}), QString());
+                }
+                if (c.between == Between::failedWrite) {
+                    raw.exec(
+                        "CREATE TRIGGER full BEFORE UPDATE ON plugins BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+                    QList<AudioPlugin> failing = withNewIds(base);
+                    EXPECT_EQ(m_db->writeScan(failing), QStringLiteral("disk full"));
+                    raw.exec("DROP TRIGGER full");
+                }
+            }
+            QList<AudioPlugin> scan = withNewIds(scans[step]);
+            QStringList statements;
+            m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
+            ASSERT_EQ(m_db->writeScan(scan), QString());
+            m_db->setStatementObserver({});
+            if (step > 0) {
+                // The first finds an empty table; later ones read only after someone else wrote.
+                EXPECT_EQ(statements.contains(select), step == 2 && c.reads);
+            }
+
+            const QString rewrittenPath = Paths::dataFile(QStringLiteral("rewritten.db"));
+            QFile::remove(rewrittenPath);
+            {
+                PluginDatabase rewritten(rewrittenPath);
+                ASSERT_EQ(rewritten.replaceAllPlugins(scan), QString());
+            }
+            const char* const everything = "SELECT rowid, id, name, manufacturer, format, originalPath, currentPath, "
+                                           "isEnabled, version, bundleIdentifier, lastUsed FROM plugins ORDER BY rowid";
+            const char* const values = "SELECT id, name, manufacturer, format, originalPath, currentPath, isEnabled, "
+                                       "version, bundleIdentifier, lastUsed FROM plugins ORDER BY rowid";
+            RawDb written(m_path);
+            EXPECT_EQ(written.rows(values), RawDb(rewrittenPath).rows(values));
+            // The records carry the ids and the table holds the rowids a read of it would have planned.
+            QStringList ids;
+            for (const AudioPlugin& plugin : std::as_const(scan))
+                ids << uuidString(plugin.id);
+            EXPECT_EQ(written.rows("SELECT id FROM plugins ORDER BY rowid"), ids);
+            if (step > 0) {
+                PluginDatabase reader(m_path);
+                QList<AudioPlugin> again = withNewIds(scans[step]);
+                const QStringList before = written.rows(everything);
+                ASSERT_EQ(reader.writeScan(again), QString());
+                EXPECT_EQ(written.rows(everything), before);
+            }
+        }
+        m_db.reset();
+    }
 }
 
 TEST_F(PluginDatabaseTest, BatchUpdatesAndDeletesAreOneTransactionEach)
@@ -594,7 +756,7 @@ TEST_F(PluginDatabaseFilterTest, StatementTextAndBindingOrder)
         select + QStringLiteral("\nFROM plugins\n\nORDER BY manufacturer COLLATE NOCASE DESC\nLIMIT 10 OFFSET 5"),
         select + QStringLiteral("\nFROM plugins\nWHERE (name LIKE '%e%' OR manufacturer LIKE '%e%') AND +format IN "
                                 "('VST', 'VST3') AND manufacturer IN ('Acme', 'Fabric') AND (name || '|' || format) "
-                                "IN ('A|VST', 'B|VST3')\nORDER BY lastUsed COLLATE NOCASE ASC\nLIMIT 100 OFFSET 0"),
+                                "IN ('A|VST', 'B|VST3')\nORDER BY lastUsed ASC\nLIMIT 100 OFFSET 0"),
         // A search without a key filter is answered from the texts read once into memory.
         QStringLiteral("PRAGMA data_version"),
         QStringLiteral("SELECT rowid, name, manufacturer, format FROM plugins"),
@@ -1046,9 +1208,9 @@ TEST_F(PluginDatabaseTest, SearchesAnswerAsSqliteDoes)
                             // off their own ("+" keeps the column's collation), the rest is SQLite's.
                             const QByteArray sql = QByteArray("SELECT id FROM plugins INDEXED BY ") +
                                                    CatalogueSchema::sortIndexOf(column) + ' ' + where + " ORDER BY " +
-                                                   column + " COLLATE NOCASE " + (ascending ? "ASC" : "DESC") +
-                                                   " LIMIT " + QByteArray::number(limit) + " OFFSET " +
-                                                   QByteArray::number(offset);
+                                                   CatalogueSchema::sortTermOf(column) +
+                                                   (ascending ? " ASC" : " DESC") + " LIMIT " +
+                                                   QByteArray::number(limit) + " OFFSET " + QByteArray::number(offset);
                             QStringList expected = raw.column(sql, parameters);
                             expected.removeAll(QStringLiteral("not-a-uuid"));
                             expected.removeAll(QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF"));

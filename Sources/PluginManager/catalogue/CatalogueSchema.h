@@ -43,23 +43,22 @@ inline constexpr const char* kColumns[] = {kId,          kName,      kManufactur
 inline constexpr char kTableInfo[] = "PRAGMA table_info(plugins)";
 inline constexpr char kDropTable[] = "DROP TABLE plugins";
 
-// The six single-column indexes and the four sort indexes, in creation order, one statement per line.
+// --- Indexes: one per sorted column, and those the filters and counts seek ---
+// Five single-column indexes and the two sort indexes, in creation order, one statement per line.
 #define RACKHAND_CATALOGUE_INDEXES                                                                                     \
     "CREATE INDEX IF NOT EXISTS idx_plugins_name ON plugins(name);\n"                                                  \
     "CREATE INDEX IF NOT EXISTS idx_plugins_manufacturer ON plugins(manufacturer);\n"                                  \
     "CREATE INDEX IF NOT EXISTS idx_plugins_format ON plugins(format);\n"                                              \
     "CREATE INDEX IF NOT EXISTS idx_plugins_isEnabled ON plugins(isEnabled);\n"                                        \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_version ON plugins(version);\n"                                            \
     "CREATE INDEX IF NOT EXISTS idx_plugins_lastUsed ON plugins(lastUsed);\n" RACKHAND_CATALOGUE_SORT_INDEXES
 
-// Pages are sorted COLLATE NOCASE, which the binary indexes above cannot serve: one index per
-// sorted column in that collation (name and manufacturer have it from their column), so a page
-// walks an index instead of sorting every row. Files of earlier versions get them when opened.
+// Pages of text columns are sorted COLLATE NOCASE, which a binary index cannot serve: one index
+// per such column in that collation (name and manufacturer have it from their column), so a page
+// walks an index instead of sorting every row. isEnabled and lastUsed hold numbers, whose binary
+// and NOCASE orders are the same: their pages walk the binary index (see kSortTerms).
 #define RACKHAND_CATALOGUE_SORT_INDEXES                                                                                \
     "CREATE INDEX IF NOT EXISTS idx_plugins_format_nocase ON plugins(format COLLATE NOCASE);\n"                        \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_isEnabled_nocase ON plugins(isEnabled COLLATE NOCASE);\n"                  \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_version_nocase ON plugins(version COLLATE NOCASE);\n"                      \
-    "CREATE INDEX IF NOT EXISTS idx_plugins_lastUsed_nocase ON plugins(lastUsed COLLATE NOCASE);\n"
+    "CREATE INDEX IF NOT EXISTS idx_plugins_version_nocase ON plugins(version COLLATE NOCASE);\n"
 
 /// The table and its indexes, one statement per line, run as one script. A table of
 /// another layout is dropped first (the catalogue is rebuilt by every scan).
@@ -76,20 +75,24 @@ inline constexpr char kCreateScript[] = "CREATE TABLE IF NOT EXISTS plugins (\n"
                                         "    lastUsed REAL\n"
                                         ");\n" RACKHAND_CATALOGUE_INDEXES;
 
+/// Indexes that files of earlier versions hold and nothing reads any more (a binary version
+/// index, NOCASE copies of the numeric columns' orders): dropped when such a file is opened,
+/// since every write would keep them up to date for nothing.
+inline constexpr char kDropRetiredIndexes[] = "DROP INDEX IF EXISTS idx_plugins_version;\n"
+                                              "DROP INDEX IF EXISTS idx_plugins_isEnabled_nocase;\n"
+                                              "DROP INDEX IF EXISTS idx_plugins_lastUsed_nocase;\n";
+
 /// A full rewrite drops the indexes and builds them again after the inserts (inside
-/// the same transaction): one sorted build per index is much cheaper than updating six
-/// b-trees row by row, and the schema text ends up identical.
+/// the same transaction): one sorted build per index is much cheaper than updating them
+/// row by row, and the schema text ends up identical.
 inline constexpr char kCreateIndexes[] = RACKHAND_CATALOGUE_INDEXES;
 inline constexpr char kDropIndexes[] = "DROP INDEX IF EXISTS idx_plugins_name;\n"
                                        "DROP INDEX IF EXISTS idx_plugins_manufacturer;\n"
                                        "DROP INDEX IF EXISTS idx_plugins_format;\n"
                                        "DROP INDEX IF EXISTS idx_plugins_isEnabled;\n"
-                                       "DROP INDEX IF EXISTS idx_plugins_version;\n"
                                        "DROP INDEX IF EXISTS idx_plugins_lastUsed;\n"
                                        "DROP INDEX IF EXISTS idx_plugins_format_nocase;\n"
-                                       "DROP INDEX IF EXISTS idx_plugins_isEnabled_nocase;\n"
-                                       "DROP INDEX IF EXISTS idx_plugins_version_nocase;\n"
-                                       "DROP INDEX IF EXISTS idx_plugins_lastUsed_nocase;\n";
+                                       "DROP INDEX IF EXISTS idx_plugins_version_nocase;\n";
 
 #undef RACKHAND_CATALOGUE_INDEXES
 #undef RACKHAND_CATALOGUE_SORT_INDEXES
@@ -107,10 +110,6 @@ inline constexpr char kInsertAt[] = "INSERT INTO plugins (rowid, id, name, manuf
                                     "currentPath, isEnabled, version, bundleIdentifier, lastUsed)\n"
                                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 inline constexpr long long kRowidStep = 1024;
-/// Every column but the id, of the row at a rowid (the last parameter).
-inline constexpr char kUpdateRow[] = "UPDATE plugins SET name = ?, manufacturer = ?, format = ?, originalPath = ?, "
-                                     "currentPath = ?, isEnabled = ?, version = ?, bundleIdentifier = ?, lastUsed = ? "
-                                     "WHERE rowid = ?";
 inline constexpr char kDeleteRow[] = "DELETE FROM plugins WHERE rowid = ?";
 /// The columns of kSelectColumns and the rowid (at ColumnCount), every row in rowid order.
 inline constexpr char kSelectInRowidOrder[] =
@@ -152,17 +151,30 @@ inline constexpr char kKeyInPrefix[] = "(name || '|' || format) IN (";
 
 /// The columns a page may be sorted by; any other request sorts by kName.
 inline constexpr const char* kSortableColumns[] = {kName, kManufacturer, kFormat, kIsEnabled, kVersion, kLastUsed};
-/// The index that orders each of kSortableColumns COLLATE NOCASE, in the same order.
+/// The index that orders each of kSortableColumns, in the same order.
 inline constexpr const char* kSortIndexes[] = {"idx_plugins_name",           "idx_plugins_manufacturer",
-                                               "idx_plugins_format_nocase",  "idx_plugins_isEnabled_nocase",
-                                               "idx_plugins_version_nocase", "idx_plugins_lastUsed_nocase"};
-inline const char* sortIndexOf(const char* column)
+                                               "idx_plugins_format_nocase",  "idx_plugins_isEnabled",
+                                               "idx_plugins_version_nocase", "idx_plugins_lastUsed"};
+/// The ORDER BY term of each of kSortableColumns, in the same order: texts without ASCII case,
+/// numbers as they are (the same order as NOCASE gives them), each as its index orders it.
+inline constexpr const char* kSortTerms[] = {"name COLLATE NOCASE",    "manufacturer COLLATE NOCASE",
+                                             "format COLLATE NOCASE",  "isEnabled",
+                                             "version COLLATE NOCASE", "lastUsed"};
+inline int sortableColumnIndex(const char* column)
 {
     for (int i = 0; i < int(sizeof kSortableColumns / sizeof kSortableColumns[0]); ++i) {
         if (std::string_view(kSortableColumns[i]) == column)
-            return kSortIndexes[i];
+            return i;
     }
-    return kSortIndexes[0];
+    return 0;
+}
+inline const char* sortIndexOf(const char* column)
+{
+    return kSortIndexes[sortableColumnIndex(column)];
+}
+inline const char* sortTermOf(const char* column)
+{
+    return kSortTerms[sortableColumnIndex(column)];
 }
 /// What the in-memory search reads of every row.
 inline constexpr char kSelectSearched[] = "SELECT rowid, name, manufacturer, format FROM plugins";

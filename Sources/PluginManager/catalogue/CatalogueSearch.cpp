@@ -222,7 +222,8 @@ const std::vector<quint32>* CatalogueSearch::order(sqlite3* db, const char* sort
         return &*order;
     // The column's own index, walked as the page query walks it: equal values in rowid order.
     const QByteArray sql = QByteArray("SELECT rowid FROM plugins INDEXED BY ") +
-                           CatalogueSchema::sortIndexOf(sortColumn) + " ORDER BY " + sortColumn + " COLLATE NOCASE";
+                           CatalogueSchema::sortIndexOf(sortColumn) + " ORDER BY " +
+                           CatalogueSchema::sortTermOf(sortColumn);
     Sql::Statement rows(db, sql);
     if (!rows.isValid())
         return nullptr;

@@ -18,8 +18,10 @@
 #include <QUtf8StringView>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numeric>
 #include <sqlite3.h>
 #include <utility>
@@ -32,8 +34,14 @@ constexpr int kBusyTimeoutMs = 5000;
 // Ids looked up per statement by getPluginsByIds.
 constexpr int kMaxIdsPerStatement = 1000;
 // Page caches in KiB (negative): a full rewrite's, and every other statement's (SQLite's default).
-constexpr char kRewriteCacheSize[] = "PRAGMA cache_size=-32768";
+// The rewrite's holds every page it writes (some 55 MB at 100,000 rows), so none is spilled to the
+// log early and read back by the index builds; it is only taken as the pages are.
+constexpr char kRewriteCacheSize[] = "PRAGMA cache_size=-131072";
 constexpr char kReadCacheSize[] = "PRAGMA cache_size=-2000";
+// While the indexes are built: with temporary files allowed, SQLite's sorter keeps its records in
+// one growing buffer instead of one allocation each (it spills to a file only past the cache size).
+constexpr char kIndexBuildTempStore[] = "PRAGMA temp_store=FILE";
+constexpr char kTempStore[] = "PRAGMA temp_store=MEMORY";
 
 std::unique_ptr<PluginDatabase>& sharedInstance()
 {
@@ -102,55 +110,191 @@ std::optional<QString> absentWhenEmpty(const Sql::Statement& row, int column)
     return text;
 }
 
-/// Binds every column but the id, from name to lastUsed, at parameters `first`...`first + 8`.
-void bindValues(Sql::Statement& statement, const AudioPlugin& plugin, int first)
+/// Appends the text as UTF-8, as QString::toUtf8 gives it; ASCII (nearly every path and
+/// name) is narrowed in place, without a conversion call and an allocation per value.
+void appendUtf8(QByteArray& out, QStringView text)
 {
-    statement.bindText(first, plugin.name);
-    statement.bindText(first + 1, plugin.manufacturer);
-    statement.bindText(first + 2, PluginFormats::rawValue(plugin.format));
-    statement.bindText(first + 3, plugin.originalPath);
-    statement.bindText(first + 4, plugin.currentPath);
-    statement.bindInt64(first + 5, plugin.isEnabled ? 1 : 0);
-    statement.bindText(first + 6, plugin.version.value_or(QString()));
-    statement.bindText(first + 7, plugin.bundleIdentifier.value_or(QString()));
-    if (plugin.lastUsed && plugin.lastUsed->isValid())
-        statement.bindDouble(first + 8, double(plugin.lastUsed->toMSecsSinceEpoch()) / 1000.0);
-    else
-        statement.bindNull(first + 8);
+    const char16_t* chars = text.utf16();
+    const qsizetype size = text.size();
+    char16_t high = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        high |= chars[i];
+    if (high >= 0x80) {
+        out += text.toUtf8();
+        return;
+    }
+    const qsizetype start = out.size();
+    out.resize(start + size);
+    char* bytes = out.data() + start;
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char(chars[i]);
 }
 
+/// The id as uuidString writes it: upper-case hex digits in five dashed groups.
+void appendUuid(QByteArray& out, const QUuid& id)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    // The sixteen bytes in the text's order (the first three fields most significant byte first).
+    const std::array<uchar, 16> bytes{
+        uchar(id.data1 >> 24), uchar(id.data1 >> 16), uchar(id.data1 >> 8), uchar(id.data1),
+        uchar(id.data2 >> 8),  uchar(id.data2),       uchar(id.data3 >> 8), uchar(id.data3),
+        id.data4[0],           id.data4[1],           id.data4[2],          id.data4[3],
+        id.data4[4],           id.data4[5],           id.data4[6],          id.data4[7]};
+    char text[36];
+    int at = 0;
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            text[at++] = '-';
+        text[at++] = kHex[bytes[size_t(i)] >> 4];
+        text[at++] = kHex[bytes[size_t(i)] & 0xF];
+    }
+    out.append(text, sizeof text);
+}
+
+constexpr quint32 columnBit(int column)
+{
+    return quint32(1) << column;
+}
+/// Every column, the id included.
+constexpr quint32 kAllColumns = columnBit(CatalogueSchema::ColumnCount) - 1;
+
+/// The text a record stores in a text column ("" for an absent version or bundle identifier).
+QStringView storedText(const AudioPlugin& plugin, int column, const QString& format)
+{
+    using namespace CatalogueSchema;
+    switch (column) {
+    case NameColumn:
+        return plugin.name;
+    case ManufacturerColumn:
+        return plugin.manufacturer;
+    case FormatColumn:
+        return format;
+    case OriginalPathColumn:
+        return plugin.originalPath;
+    case CurrentPathColumn:
+        return plugin.currentPath;
+    case VersionColumn:
+        return plugin.version ? QStringView(*plugin.version) : QStringView(u"");
+    case BundleIdentifierColumn:
+        return plugin.bundleIdentifier ? QStringView(*plugin.bundleIdentifier) : QStringView(u"");
+    default:
+        return {};
+    }
+}
+
+/// Binds the record's values of `columns` (bits of CatalogueSchema::Column), in table order, at
+/// parameters `first`...; returns the next parameter. The texts go to `buffer` as UTF-8 and are
+/// bound in place, so the buffer must stay untouched until the statement has been stepped.
+int bindColumns(Sql::Statement& statement, QByteArray& buffer, const AudioPlugin& plugin, quint32 columns, int first)
+{
+    using namespace CatalogueSchema;
+    buffer.resize(0); // keeps the capacity of the rows before
+    const QString format = PluginFormats::rawValue(plugin.format);
+    std::array<qsizetype, ColumnCount + 1> starts{};
+    for (int column = 0; column < ColumnCount; ++column) {
+        starts[size_t(column)] = buffer.size();
+        if ((columns & columnBit(column)) == 0 || column == IsEnabledColumn || column == LastUsedColumn)
+            continue;
+        if (column == IdColumn)
+            appendUuid(buffer, plugin.id);
+        else
+            appendUtf8(buffer, storedText(plugin, column, format));
+    }
+    starts[ColumnCount] = buffer.size();
+    // Bound once the buffer has stopped growing: no pointer into it moves afterwards.
+    int parameter = first;
+    for (int column = 0; column < ColumnCount; ++column) {
+        if ((columns & columnBit(column)) == 0)
+            continue;
+        if (column == IsEnabledColumn)
+            statement.bindInt64(parameter, plugin.isEnabled ? 1 : 0);
+        else if (column == LastUsedColumn && plugin.lastUsed && plugin.lastUsed->isValid())
+            statement.bindDouble(parameter, double(plugin.lastUsed->toMSecsSinceEpoch()) / 1000.0);
+        else if (column == LastUsedColumn)
+            statement.bindNull(parameter);
+        else
+            statement.bindUtf8(parameter, QByteArrayView(buffer.constData() + starts[size_t(column)],
+                                                         starts[size_t(column) + 1] - starts[size_t(column)]));
+        ++parameter;
+    }
+    return parameter;
+}
+
+/// Whether a stored text is the value, compared as UTF-8 against UTF-16. ASCII, nearly every
+/// text here, is compared as Latin-1 (Qt's vectorised comparison); anything else through Qt's
+/// general one.
 bool textEquals(const Sql::Statement& row, int column, QStringView value)
 {
     if (row.columnType(column) != SQLITE_TEXT)
         return false;
     const QByteArrayView stored = row.columnUtf8(column);
+    // UTF-8 never takes fewer bytes than UTF-16 takes units.
+    if (stored.size() < value.size())
+        return false;
+    const QLatin1StringView bytes(stored.data(), stored.size());
+    if (stored.size() == value.size() && QtPrivate::isAscii(bytes))
+        return bytes == value;
     return QAnyStringView::compare(QUtf8StringView(stored.data(), stored.size()), value) == 0;
 }
 
-/// Whether the row holds exactly what bindValues would write of the record (the id aside).
-bool rowHolds(const Sql::Statement& row, const AudioPlugin& plugin)
+/// The columns (bits of CatalogueSchema::Column, the id aside) whose stored value differs from
+/// what bindColumns would write of the record; 0 when the row holds the record exactly.
+quint32 changedColumns(const Sql::Statement& row, const AudioPlugin& plugin)
 {
     using namespace CatalogueSchema;
-    if (!textEquals(row, NameColumn, plugin.name) || !textEquals(row, ManufacturerColumn, plugin.manufacturer) ||
-        !textEquals(row, FormatColumn, PluginFormats::rawValue(plugin.format)) ||
-        !textEquals(row, OriginalPathColumn, plugin.originalPath) ||
-        !textEquals(row, CurrentPathColumn, plugin.currentPath) ||
-        !textEquals(row, VersionColumn, plugin.version.value_or(QString())) ||
-        !textEquals(row, BundleIdentifierColumn, plugin.bundleIdentifier.value_or(QString())))
-        return false;
+    const QString format = PluginFormats::rawValue(plugin.format);
+    quint32 changed = 0;
+    for (int column : {NameColumn, ManufacturerColumn, FormatColumn, OriginalPathColumn, CurrentPathColumn,
+                       VersionColumn, BundleIdentifierColumn}) {
+        if (!textEquals(row, column, storedText(plugin, column, format)))
+            changed |= columnBit(column);
+    }
     if (row.columnType(IsEnabledColumn) != SQLITE_INTEGER ||
         row.columnInt64(IsEnabledColumn) != (plugin.isEnabled ? 1 : 0))
-        return false;
-    if (plugin.lastUsed && plugin.lastUsed->isValid())
-        return row.columnType(LastUsedColumn) == SQLITE_FLOAT &&
-               row.columnDouble(LastUsedColumn) == double(plugin.lastUsed->toMSecsSinceEpoch()) / 1000.0;
-    return row.columnType(LastUsedColumn) == SQLITE_NULL;
+        changed |= columnBit(IsEnabledColumn);
+    const bool sameLastUsed =
+        plugin.lastUsed && plugin.lastUsed->isValid()
+            ? row.columnType(LastUsedColumn) == SQLITE_FLOAT &&
+                  row.columnDouble(LastUsedColumn) == double(plugin.lastUsed->toMSecsSinceEpoch()) / 1000.0
+            : row.columnType(LastUsedColumn) == SQLITE_NULL;
+    if (!sameLastUsed)
+        changed |= columnBit(LastUsedColumn);
+    return changed;
 }
 
-/// A scan record's row of the catalogue, if any, and whether it holds the same values.
+/// The id of a row: text as uuidString writes it, parsed from its bytes (no UTF-16 copy).
+QUuid idOfRow(const Sql::Statement& row)
+{
+    if (!row.isText(CatalogueSchema::IdColumn))
+        return {};
+    const QByteArrayView text = row.columnUtf8(CatalogueSchema::IdColumn);
+    // As uuidFromString: 36 characters exactly, which a non-ASCII text of 36 bytes is not either.
+    if (text.size() != 36)
+        return {};
+    return QUuid::fromString(QLatin1StringView(text.data(), text.size()));
+}
+
+/// "UPDATE plugins SET a = ?, b = ? WHERE rowid = ?" for the columns' bits, names from the schema.
+QByteArray updateOf(quint32 columns)
+{
+    QByteArray sql = QByteArray("UPDATE ") + CatalogueSchema::kTable + " SET ";
+    bool first = true;
+    for (int column = 0; column < CatalogueSchema::ColumnCount; ++column) {
+        if ((columns & columnBit(column)) == 0)
+            continue;
+        if (!first)
+            sql += ", ";
+        sql += CatalogueSchema::kColumns[column];
+        sql += " = ?";
+        first = false;
+    }
+    return sql + " WHERE rowid = ?";
+}
+
+/// A scan record's row of the catalogue, if any, and which of its values differ.
 struct RowPair {
-    qint64 rowid = 0; // 0: none
-    bool same = false;
+    qint64 rowid = 0;    // 0: none
+    quint32 changed = 0; // bits of CatalogueSchema::Column
 };
 
 /// Finds the record a catalogue row stands for: the same format and current path, not paired
@@ -163,8 +307,9 @@ public:
     {
     }
 
-    /// The record's index, or -1.
-    qsizetype find(const Sql::Statement& row)
+    /// The record's index, or -1. `Row` is a StoredRow or a WrittenRow.
+    template <typename Row>
+    qsizetype find(const Row& row)
     {
         const qsizetype found = m_next < m_plugins.size() && isRecordOf(row, m_next) ? m_next : lookUp(row);
         if (found >= 0)
@@ -173,21 +318,21 @@ public:
     }
 
 private:
-    bool isRecordOf(const Sql::Statement& row, qsizetype i) const
+    template <typename Row>
+    bool isRecordOf(const Row& row, qsizetype i) const
     {
-        return m_pairs[size_t(i)].rowid == 0 &&
-               textEquals(row, CatalogueSchema::CurrentPathColumn, m_plugins[i].currentPath) &&
-               textEquals(row, CatalogueSchema::FormatColumn, PluginFormats::rawValue(m_plugins[i].format));
+        return m_pairs[size_t(i)].rowid == 0 && row.isOf(m_plugins[i]);
     }
 
-    qsizetype lookUp(const Sql::Statement& row)
+    template <typename Row>
+    qsizetype lookUp(const Row& row)
     {
         if (m_byPath.isEmpty()) {
             m_byPath.reserve(m_plugins.size());
             for (qsizetype i = m_plugins.size() - 1; i >= 0; --i)
                 m_byPath.insert(m_plugins[i].currentPath, i);
         }
-        const QString key = QString::fromUtf8(row.columnUtf8(CatalogueSchema::CurrentPathColumn));
+        const QString key = row.currentPath();
         for (auto it = m_byPath.constFind(key); it != m_byPath.cend() && it.key() == key; ++it) {
             if (isRecordOf(row, *it))
                 return *it;
@@ -201,11 +346,60 @@ private:
     qsizetype m_next = 0;
 };
 
+/// A row as read from the table: the bundle it stands for is its format and current path.
+struct StoredRow {
+    const Sql::Statement& row;
+    bool isOf(const AudioPlugin& plugin) const
+    {
+        return textEquals(row, CatalogueSchema::CurrentPathColumn, plugin.currentPath) &&
+               textEquals(row, CatalogueSchema::FormatColumn, PluginFormats::rawValue(plugin.format));
+    }
+    QString currentPath() const { return QString::fromUtf8(row.columnUtf8(CatalogueSchema::CurrentPathColumn)); }
+};
+
+/// A row as this connection last wrote it: the record it was written from.
+struct WrittenRow {
+    const AudioPlugin& record;
+    bool isOf(const AudioPlugin& plugin) const
+    {
+        return plugin.format == record.format && plugin.currentPath == record.currentPath;
+    }
+    QString currentPath() const { return record.currentPath; }
+};
+
+/// changedColumns for a row written from `stored`: what its columns hold against the record.
+quint32 changedColumns(const AudioPlugin& stored, const AudioPlugin& plugin)
+{
+    using namespace CatalogueSchema;
+    const QString storedFormat = PluginFormats::rawValue(stored.format);
+    const QString format = PluginFormats::rawValue(plugin.format);
+    quint32 changed = 0;
+    for (int column : {NameColumn, ManufacturerColumn, FormatColumn, OriginalPathColumn, CurrentPathColumn,
+                       VersionColumn, BundleIdentifierColumn}) {
+        if (storedText(stored, column, storedFormat) != storedText(plugin, column, format))
+            changed |= columnBit(column);
+    }
+    if (stored.isEnabled != plugin.isEnabled)
+        changed |= columnBit(IsEnabledColumn);
+    const bool storedDate = stored.lastUsed && stored.lastUsed->isValid();
+    const bool date = plugin.lastUsed && plugin.lastUsed->isValid();
+    if (storedDate != date || (date && stored.lastUsed->toMSecsSinceEpoch() != plugin.lastUsed->toMSecsSinceEpoch()))
+        changed |= columnBit(LastUsedColumn);
+    return changed;
+}
+
 using RowidOf = std::pair<qsizetype, qint64>; // record, rowid
+
+/// A kept row that takes some of its record's values.
+struct RowUpdate {
+    qsizetype record = 0;
+    qint64 rowid = 0;
+    quint32 columns = 0; // bits of CatalogueSchema::Column
+};
 
 /// Gives the records that need one a rowid between their kept neighbours, and lists the rows
 /// to update and delete. False when there is no room between two kept rows.
-bool placeRows(const std::vector<RowPair>& pairs, std::vector<qint64>& deletes, std::vector<RowidOf>& updates,
+bool placeRows(const std::vector<RowPair>& pairs, std::vector<qint64>& deletes, std::vector<RowUpdate>& updates,
                std::vector<RowidOf>& inserts)
 {
     bool fits = true;
@@ -235,8 +429,8 @@ bool placeRows(const std::vector<RowPair>& pairs, std::vector<qint64>& deletes, 
         }
         place(pair.rowid);
         lastKept = pair.rowid;
-        if (!pair.same)
-            updates.emplace_back(i, pair.rowid);
+        if (pair.changed != 0)
+            updates.push_back({i, pair.rowid, pair.changed});
     }
     if (fits && !waiting.empty())
         place(lastKept + CatalogueSchema::kRowidStep * qint64(waiting.size() + 1));
@@ -246,11 +440,21 @@ bool placeRows(const std::vector<RowPair>& pairs, std::vector<qint64>& deletes, 
 } // namespace
 
 /// What a scan's write does to the rows, planned before anything is written.
+/// The rows of the table as this connection's last scan's write left them: its records (the
+/// stored values, ids included) in rowid order, their rowids, and writeVersion() after the
+/// commit. While writeVersion() is the same, neither this connection nor another wrote since.
+struct PluginDatabase::WrittenRows {
+    QList<AudioPlugin> records;
+    std::vector<qint64> rowids;
+    std::pair<qint64, qint64> version;
+};
+
 struct PluginDatabase::ScanWrite {
-    bool fits = true;             // false: no room between kept rowids, write whole
-    std::vector<qint64> deletes;  // rowids of rows not found again, or moved
-    std::vector<RowidOf> updates; // rowid kept: the same bundle, other values
-    std::vector<RowidOf> inserts; // new rowid: new bundles, or moved rows
+    std::vector<qint64> rowids;     // every record's rowid once written
+    bool fits = true;               // false: no room between kept rowids, write whole
+    std::vector<qint64> deletes;    // rowids of rows not found again, or moved
+    std::vector<RowUpdate> updates; // rowid kept: the same bundle, other values
+    std::vector<RowidOf> inserts;   // new rowid: new bundles, or moved rows
     qsizetype writes() const
     {
         return qsizetype(deletes.size()) + qsizetype(updates.size()) + qsizetype(inserts.size());
@@ -279,6 +483,8 @@ void PluginDatabase::attachFile()
     if (problem.isEmpty() && m_db) {
         dropTableOfAnotherLayout();
         problem = runSetUpScript(CatalogueSchema::kCreateScript);
+        if (problem.isEmpty())
+            problem = runSetUpScript(CatalogueSchema::kDropRetiredIndexes);
     }
     if (problem.isEmpty())
         return;
@@ -344,6 +550,7 @@ bool PluginDatabase::setFileAside(const QString& problem)
 
 void PluginDatabase::closeConnection()
 {
+    m_written.reset();
     if (m_db)
         sqlite3_close_v2(m_db);
     m_db = nullptr;
@@ -513,7 +720,7 @@ QString PluginDatabase::openDatabase()
     // A scan rewrites the whole catalogue in one transaction: let the log grow past one
     // rewrite before it is folded back, so a scan is not followed by a synchronous
     // checkpoint every time (its large page cache is replaceAllPlugins' own).
-    exec("PRAGMA temp_store=MEMORY");
+    exec(kTempStore);
     exec("PRAGMA wal_autocheckpoint=8192");
     return {};
 }
@@ -559,14 +766,32 @@ int PluginDatabase::traceCallback(unsigned type, void* context, void* statement,
 
 QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
 {
+    return rewrite(plugins, /*remember=*/false);
+}
+
+std::pair<qint64, qint64> PluginDatabase::writeVersion() const
+{
+    Sql::Statement version(m_db, "PRAGMA data_version");
+    return {version.next() ? version.columnInt64(0) : -1, sqlite3_total_changes64(m_db)};
+}
+
+QString PluginDatabase::rewrite(const QList<AudioPlugin>& plugins, bool remember)
+{
+    m_written.reset();
     if (!m_db)
         return openFailure();
     // The rewrite keeps its pages and the index sorts in memory; afterwards the connection
     // goes back to a small cache, since a window keeps it open for hours and pages reads.
+    // Both settings change outside the transaction (SQLite refuses temp_store inside one).
     struct RewriteCache {
-        explicit RewriteCache(const PluginDatabase& database) : db(database) { db.exec(kRewriteCacheSize); }
+        explicit RewriteCache(const PluginDatabase& database) : db(database)
+        {
+            db.exec(kRewriteCacheSize);
+            db.exec(kIndexBuildTempStore);
+        }
         ~RewriteCache()
         {
+            db.exec(kTempStore);
             db.exec(kReadCacheSize);
             sqlite3_db_release_memory(db.m_db);
         }
@@ -591,20 +816,24 @@ QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
         return insert.errorMessage();
     }
 
+    QByteArray texts;
+    std::vector<qsizetype> missing; // records whose insert failed
     qint64 rowid = 0;
     for (const AudioPlugin& plugin : plugins) {
         rowid += CatalogueSchema::kRowidStep;
         insert.bindInt64(1, rowid);
-        insert.bindText(2, uuidString(plugin.id));
-        bindValues(insert, plugin, 3);
+        bindColumns(insert, texts, plugin, kAllColumns, 2);
         // A record whose insert fails (a duplicate id, say) is simply missing. But some
         // errors (disk full, I/O) make SQLite roll the whole transaction back; carrying
         // on would then commit the remaining rows one by one over the old catalogue.
-        if (!insert.exec() && sqlite3_get_autocommit(m_db)) {
-            QString reason = insert.errorMessage();
-            printSqlError(reason);
-            insert.reset();
-            return reason;
+        if (!insert.exec()) {
+            if (sqlite3_get_autocommit(m_db)) {
+                QString reason = insert.errorMessage();
+                printSqlError(reason);
+                insert.reset();
+                return reason;
+            }
+            missing.push_back(qsizetype(rowid / CatalogueSchema::kRowidStep) - 1);
         }
         insert.reset();
     }
@@ -614,11 +843,29 @@ QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
         printSqlError(transaction.errorMessage());
         return transaction.errorMessage();
     }
+    if (remember) {
+        auto written = std::make_unique<WrittenRows>();
+        written->rowids.reserve(size_t(plugins.size()));
+        if (missing.empty())
+            written->records = plugins;
+        for (qsizetype i = 0, next = 0; i < plugins.size(); ++i) {
+            if (next < qsizetype(missing.size()) && missing[size_t(next)] == i) {
+                ++next;
+                continue;
+            }
+            if (!missing.empty())
+                written->records.append(plugins[i]);
+            written->rowids.push_back(CatalogueSchema::kRowidStep * qint64(i + 1));
+        }
+        written->version = writeVersion();
+        m_written = std::move(written);
+    }
     return {};
 }
 
 QString PluginDatabase::writeScan(QList<AudioPlugin>& plugins)
 {
+    std::unique_ptr<WrittenRows> written = std::move(m_written);
     if (!m_db)
         return openFailure();
     {
@@ -628,7 +875,10 @@ QString PluginDatabase::writeScan(QList<AudioPlugin>& plugins)
             printSqlError(transaction.errorMessage());
             return transaction.errorMessage();
         }
-        const ScanWrite plan = planScanWrite(plugins);
+        // Read inside the transaction: no one can write between this test and the commit.
+        if (written && written->version != writeVersion())
+            written.reset();
+        const ScanWrite plan = planScanWrite(plugins, written.get());
         // Row by row, each write also updates ten indexes; past a few thousand rows the whole
         // rewrite, which builds the indexes once, is the cheaper one.
         constexpr qsizetype kMostRowWrites = 4096;
@@ -641,35 +891,65 @@ QString PluginDatabase::writeScan(QList<AudioPlugin>& plugins)
                 printSqlError(transaction.errorMessage());
                 return transaction.errorMessage();
             }
+            // The table now holds the records, in their order, at the plan's rowids.
+            if (!written)
+                written = std::make_unique<WrittenRows>();
+            written->records = plugins;
+            written->rowids = plan.rowids;
+            written->version = writeVersion();
+            m_written = std::move(written);
             return {};
         }
     }
     // The records already carry their rows' ids: the rewrite keeps them too.
-    return replaceAllPlugins(plugins);
+    return rewrite(plugins, /*remember=*/true);
 }
 
-PluginDatabase::ScanWrite PluginDatabase::planScanWrite(QList<AudioPlugin>& plugins) const
+PluginDatabase::ScanWrite PluginDatabase::planScanWrite(QList<AudioPlugin>& plugins, const WrittenRows* written) const
 {
     using namespace CatalogueSchema;
     ScanWrite plan;
     plugins.detach(); // the ids are written below; the texts are looked up meanwhile
     std::vector<RowPair> pairs(size_t(plugins.size()));
     RecordOfRow records(plugins, pairs);
-    Sql::Statement row(m_db, kSelectInRowidOrder);
-    while (row.next()) {
-        const qint64 rowid = row.columnInt64(ColumnCount);
-        const QUuid id = row.isText(IdColumn) ? uuidFromString(row.columnText(IdColumn)) : QUuid();
-        const qsizetype found = rowid > 0 && !id.isNull() ? records.find(row) : -1;
-        if (found < 0) {
-            plan.deletes.push_back(rowid);
-            continue;
+    bool readWhole = true;
+    if (written) {
+        // The rows this connection wrote, compared as the table's would be: its rows need not be read.
+        for (qsizetype k = 0; k < written->records.size(); ++k) {
+            const AudioPlugin& stored = written->records[k];
+            const qint64 rowid = written->rowids[size_t(k)];
+            const qsizetype found = !stored.id.isNull() ? records.find(WrittenRow{stored}) : -1;
+            if (found < 0) {
+                plan.deletes.push_back(rowid);
+                continue;
+            }
+            pairs[size_t(found)] = {rowid, changedColumns(stored, plugins[found])};
+            plugins[found].id = stored.id;
         }
-        pairs[size_t(found)] = {rowid, rowHolds(row, plugins[found])};
-        plugins[found].id = id;
+    } else {
+        Sql::Statement row(m_db, kSelectInRowidOrder);
+        while (row.next()) {
+            const qint64 rowid = row.columnInt64(ColumnCount);
+            const QUuid id = idOfRow(row);
+            const qsizetype found = rowid > 0 && !id.isNull() ? records.find(StoredRow{row}) : -1;
+            if (found < 0) {
+                plan.deletes.push_back(rowid);
+                continue;
+            }
+            pairs[size_t(found)] = {rowid, changedColumns(row, plugins[found])};
+            plugins[found].id = id;
+        }
+        // A table that could not be read to its end may hold rows in the way: it is written whole.
+        readWhole = row.isValid() && row.lastResult() == SQLITE_DONE;
     }
-    // A table that could not be read to its end may hold rows in the way: it is written whole.
-    const bool readWhole = row.isValid() && row.lastResult() == SQLITE_DONE;
     plan.fits = readWhole && placeRows(pairs, plan.deletes, plan.updates, plan.inserts);
+    if (plan.fits) {
+        plan.rowids.reserve(pairs.size());
+        for (const RowPair& pair : pairs)
+            plan.rowids.push_back(pair.rowid);
+        for (const auto& [i, rowid] : plan.inserts)
+            plan.rowids[size_t(i)] = rowid;
+    }
     return plan;
 }
 
@@ -680,27 +960,34 @@ QString PluginDatabase::applyScanWrite(const ScanWrite& plan, const QList<AudioP
         return {};
     // Deletes first: a moved row's new rowid may be where another one stood.
     Sql::Statement remove(m_db, kDeleteRow);
-    Sql::Statement update(m_db, kUpdateRow);
     Sql::Statement insert(m_db, kInsertAt);
-    if (!remove.isValid() || !update.isValid() || !insert.isValid())
+    if (!remove.isValid() || !insert.isValid())
         return lastError();
+    // An update sets only the columns that changed: SQLite then rewrites only the indexes of
+    // those (a rescan mostly finds a new last-used date), not every index of the row.
+    std::map<quint32, Sql::Statement> updates;
+    QByteArray texts;
     for (qint64 rowid : plan.deletes) {
         remove.bindInt64(1, rowid);
         if (!remove.exec())
             return remove.errorMessage();
         remove.reset();
     }
-    for (const auto& [i, rowid] : plan.updates) {
-        bindValues(update, plugins[i], 1);
-        update.bindInt64(10, rowid);
+    for (const RowUpdate& change : plan.updates) {
+        auto it = updates.find(change.columns);
+        if (it == updates.end())
+            it = updates.emplace(change.columns, Sql::Statement(m_db, updateOf(change.columns))).first;
+        Sql::Statement& update = it->second;
+        if (!update.isValid())
+            return lastError();
+        update.bindInt64(bindColumns(update, texts, plugins[change.record], change.columns, 1), change.rowid);
         if (!update.exec())
             return update.errorMessage();
         update.reset();
     }
     for (const auto& [i, rowid] : plan.inserts) {
         insert.bindInt64(1, rowid);
-        insert.bindText(2, uuidString(plugins[i].id));
-        bindValues(insert, plugins[i], 3);
+        bindColumns(insert, texts, plugins[i], kAllColumns, 2);
         if (!insert.exec())
             return insert.errorMessage();
         insert.reset();
@@ -907,9 +1194,8 @@ QList<AudioPlugin> PluginDatabase::queryPlugins(const PluginQuery& q) const
     sql += filter.sql;
     sql += '\n';
     sql += "ORDER BY ";
-    sql += column;
-    sql += " COLLATE NOCASE ";
-    sql += q.sortAscending ? "ASC" : "DESC";
+    sql += CatalogueSchema::sortTermOf(column);
+    sql += q.sortAscending ? " ASC" : " DESC";
     sql += "\nLIMIT ? OFFSET ?";
 
     Sql::Statement query(m_db, sql);

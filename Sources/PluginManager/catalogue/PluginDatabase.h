@@ -167,9 +167,15 @@ private:
     bool exec(const char* sql) const;
     qint64 countOf(const QByteArray& sql, const QStringList& parameters) const;
     struct ScanWrite;
+    struct WrittenRows;
     /// Pairs the catalogue's rows with a scan's records and plans the writes; gives the paired
-    /// records their rows' ids. Runs inside the write's transaction.
-    ScanWrite planScanWrite(QList<AudioPlugin>& plugins) const;
+    /// records their rows' ids. Runs inside the write's transaction. The rows are read from the
+    /// table, or taken from `written` when this connection's last write left them there.
+    ScanWrite planScanWrite(QList<AudioPlugin>& plugins, const WrittenRows* written) const;
+    /// replaceAllPlugins; `remember` keeps what was written for the next scan's write.
+    QString rewrite(const QList<AudioPlugin>& plugins, bool remember);
+    /// (data version, total changes) of the connection: unchanged as long as nobody wrote.
+    std::pair<qint64, qint64> writeVersion() const;
     QString applyScanWrite(const ScanWrite& plan, const QList<AudioPlugin>& plugins);
     /// Runs one prepared statement `count` times in one transaction, `bind` filling row i.
     QString writeBatch(const char* sql, qsizetype count, const std::function<void(Sql::Statement&, qsizetype)>& bind);
@@ -182,6 +188,8 @@ private:
     std::function<void(const QString&)> m_statementObserver;
     // Searches answered from memory; filled on first use (queries are const).
     std::unique_ptr<CatalogueSearch> m_search;
+    // The rows a scan's write of this connection left, while no one has written since.
+    std::unique_ptr<WrittenRows> m_written;
 
     sqlite3* m_db = nullptr;
     QString m_dbPath;

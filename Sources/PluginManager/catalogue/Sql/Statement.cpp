@@ -84,6 +84,14 @@ bool Statement::bindText(int index, const QString& value)
     return ok;
 }
 
+bool Statement::bindUtf8(int index, QByteArrayView utf8)
+{
+    if (!m_stmt)
+        return false;
+    const char* data = utf8.isNull() ? "" : utf8.data();
+    return sqlite3_bind_text(m_stmt, index, data, int(utf8.size()), SQLITE_STATIC) == SQLITE_OK;
+}
+
 bool Statement::bindInt64(int index, qint64 value)
 {
     return m_stmt && sqlite3_bind_int64(m_stmt, index, value) == SQLITE_OK;

@@ -32,6 +32,9 @@ public:
 
     /// Text is always bound as text, never NULL: an empty QString stores ''.
     bool bindText(int index, const QString& value);
+    /// Binds UTF-8 bytes in place, without a copy: they must stay unchanged until the statement
+    /// has been stepped and the parameter is bound again. Never NULL, as bindText.
+    bool bindUtf8(int index, QByteArrayView utf8);
     bool bindInt64(int index, qint64 value);
     bool bindDouble(int index, double value);
     bool bindNull(int index);
