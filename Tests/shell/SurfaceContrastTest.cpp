@@ -27,7 +27,9 @@
 #include <QListView>
 #include <QMenu>
 #include <QTest>
+#include <QVariantAnimation>
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 
@@ -313,7 +315,16 @@ TEST_P(SurfaceContrastTest, EveryOnboardingPage)
         for (int page = 0; page < OnboardingView::kPageCount; ++page) {
             if (page > 0) {
                 sheet.goForward();
-                settle(400); // past the cross-fade
+                // Past the cross-fade, however long a loaded machine makes it take.
+                const auto fading = [&sheet] {
+                    const QList<QVariantAnimation*> animations =
+                        sheet.findChildren<QVariantAnimation*>(Qt::FindDirectChildrenOnly);
+                    return std::any_of(animations.begin(), animations.end(), [](const QVariantAnimation* a) {
+                        return a->state() == QAbstractAnimation::Running;
+                    });
+                };
+                RACKHAND_ASSERT_EVENTUALLY(!fading(), 5000);
+                settle(50);
             }
             // Through each page's picture: its animation at several moments.
             for (const int at : {0, 1500, 3000}) {
