@@ -168,7 +168,7 @@ TEST_F(PluginDatabaseTest, CreatesExactSchemaInWalMode)
     RawDb raw(m_path);
     const QStringList objects =
         raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
-    const QStringList expected{
+    QStringList expected{
         QStringLiteral("table|plugins|CREATE TABLE plugins (\n"
                        "    id TEXT PRIMARY KEY,\n"
                        "    name TEXT NOT NULL COLLATE NOCASE,\n"
@@ -196,14 +196,25 @@ TEST_F(PluginDatabaseTest, CreatesExactSchemaInWalMode)
                        "COLLATE NOCASE)"),
         QStringLiteral("index|idx_plugins_lastUsed_nocase|CREATE INDEX idx_plugins_lastUsed_nocase ON "
                        "plugins(lastUsed COLLATE NOCASE)"),
+        // The change log the in-memory search reads, and the triggers that fill it.
+        QStringLiteral("table|plugins_changes|CREATE TABLE plugins_changes (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "row INTEGER, columns INTEGER NOT NULL)"),
+        QStringLiteral("table|sqlite_sequence|CREATE TABLE sqlite_sequence(name,seq)"),
     };
+    for (const auto& [name, sql] : CatalogueSchema::kChangeTriggers)
+        expected << QStringLiteral("trigger|%1|%2").arg(QString::fromLatin1(name), QString::fromLatin1(sql));
     EXPECT_EQ(objects, expected);
     EXPECT_EQ(raw.rows("PRAGMA journal_mode"), QStringList{QStringLiteral("wal")});
 
-    // A full rewrite rebuilds the indexes; the schema must come out the same.
+    // A full rewrite rebuilds the indexes and the triggers (they come last then); the schema must
+    // come out the same.
     EXPECT_EQ(m_db->replaceAllPlugins({makePlugin(QStringLiteral("A"), QStringLiteral("M"), PluginFormat::vst3)}),
               QString());
-    EXPECT_EQ(raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid"), expected);
+    QStringList rewritten = raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
+    QStringList sortedExpected = expected;
+    rewritten.sort();
+    sortedExpected.sort();
+    EXPECT_EQ(rewritten, sortedExpected);
     EXPECT_TRUE(printedLines().isEmpty()) << printedLines().join(QLatin1Char('\n')).toStdString();
 
     // Reopening an existing catalogue runs the same script without complaint.
@@ -595,9 +606,15 @@ TEST_F(PluginDatabaseFilterTest, StatementTextAndBindingOrder)
         select + QStringLiteral("\nFROM plugins\nWHERE (name LIKE '%e%' OR manufacturer LIKE '%e%') AND +format IN "
                                 "('VST', 'VST3') AND manufacturer IN ('Acme', 'Fabric') AND (name || '|' || format) "
                                 "IN ('A|VST', 'B|VST3')\nORDER BY lastUsed COLLATE NOCASE ASC\nLIMIT 100 OFFSET 0"),
-        // A search without a key filter is answered from the texts read once into memory.
+        // A search without a key filter is answered from the texts read once into memory, in one
+        // snapshot with where the change log stood.
+        QStringLiteral("BEGIN"),
         QStringLiteral("PRAGMA data_version"),
-        QStringLiteral("SELECT rowid, name, manufacturer, format FROM plugins"),
+        QStringLiteral("PRAGMA schema_version"),
+        QString::fromLatin1(CatalogueSchema::kSelectChangeTriggers),
+        QString::fromLatin1(CatalogueSchema::kSelectLastChange),
+        QStringLiteral("SELECT rowid, name, manufacturer, format FROM plugins ORDER BY rowid"),
+        QStringLiteral("COMMIT"),
         QStringLiteral("SELECT id FROM plugins WHERE format IN ('Audio Units')"),
     };
     EXPECT_EQ(statements, expected);
