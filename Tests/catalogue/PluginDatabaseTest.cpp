@@ -994,8 +994,8 @@ namespace {
 /// Every count and page (each sort column, both ways, two pages) of the in-memory search
 /// against the same question asked of SQLite; the rows with ids in `unlisted` do not convert.
 void expectSearchesAsSqlite(PluginDatabase& db, RawDb& raw, const QStringList& searches,
-                            const QList<QSet<PluginFormat>>& formatSets,
-                            const QList<QSet<QString>>& manufacturerSets, const QStringList& unlisted = {})
+                            const QList<QSet<PluginFormat>>& formatSets, const QList<QSet<QString>>& manufacturerSets,
+                            const QStringList& unlisted = {})
 {
     for (const QString& search : searches) {
         for (const QSet<PluginFormat>& formats : formatSets) {
@@ -1025,13 +1025,13 @@ void expectSearchesAsSqlite(PluginDatabase& db, RawDb& raw, const QStringList& s
                                          std::to_string(offset));
                             QStringList ids;
                             for (const AudioPlugin& p : db.queryPlugins({search,
-                                                                            formats,
-                                                                            manufacturers,
-                                                                            {},
-                                                                            QString::fromLatin1(column),
-                                                                            ascending,
-                                                                            limit,
-                                                                            offset}))
+                                                                         formats,
+                                                                         manufacturers,
+                                                                         {},
+                                                                         QString::fromLatin1(column),
+                                                                         ascending,
+                                                                         limit,
+                                                                         offset}))
                                 ids << uuidString(p.id);
                             // Equal values come in the order of the sort's own index (a plan that sorts
                             // instead may yield them otherwise): that index is named and the filters kept

@@ -183,27 +183,29 @@ inline constexpr int kAllColumnsChanged = 63;
     "    DELETE FROM plugins_changes WHERE seq <= last_insert_rowid() - " RACKHAND_TEXT(RACKHAND_CHANGE_LOG_ROWS) ";\n"
 #define RACKHAND_CHANGED(column) "(OLD." column " IS NOT NEW." column " COLLATE BINARY)"
 #define RACKHAND_CHANGED_COLUMNS                                                                                       \
-    RACKHAND_CHANGED("name") " + 2 * " RACKHAND_CHANGED("manufacturer") " + 4 * " RACKHAND_CHANGED(                   \
-        "format") " + 8 * " RACKHAND_CHANGED("isEnabled") " + 16 * " RACKHAND_CHANGED("version") " + 32 * "         \
-        RACKHAND_CHANGED("lastUsed")
+    RACKHAND_CHANGED("name")                                                                                           \
+    " + 2 * " RACKHAND_CHANGED("manufacturer") " + 4 * " RACKHAND_CHANGED("format") " + 8 * " RACKHAND_CHANGED(        \
+        "isEnabled") " + 16 * " RACKHAND_CHANGED("version") " + 32 * " RACKHAND_CHANGED("lastUsed")
 // What follows each trigger's name, as sqlite_master keeps it after "CREATE TRIGGER <name>".
 #define RACKHAND_INSERT_TRIGGER                                                                                        \
-    " AFTER INSERT ON plugins BEGIN\n"                                                                                \
+    " AFTER INSERT ON plugins BEGIN\n"                                                                                 \
     "    INSERT INTO plugins_changes (row, columns) VALUES (NEW.rowid, 63);\n" RACKHAND_CHANGE_TRIM "END"
 #define RACKHAND_DELETE_TRIGGER                                                                                        \
-    " AFTER DELETE ON plugins BEGIN\n"                                                                                \
+    " AFTER DELETE ON plugins BEGIN\n"                                                                                 \
     "    INSERT INTO plugins_changes (row, columns) VALUES (OLD.rowid, 63);\n" RACKHAND_CHANGE_TRIM "END"
-#define RACKHAND_UPDATE_TRIGGER                                                                                        \
-    " AFTER UPDATE ON plugins WHEN OLD.rowid <> NEW.rowid OR " RACKHAND_CHANGED_COLUMNS " <> 0 BEGIN\n"             \
-    "    INSERT INTO plugins_changes (row, columns) VALUES (OLD.rowid, CASE WHEN OLD.rowid <> NEW.rowid THEN 63 "     \
-    "ELSE " RACKHAND_CHANGED_COLUMNS " END);\n"                                                                      \
-    "    INSERT INTO plugins_changes (row, columns) SELECT NEW.rowid, 63 WHERE NEW.rowid <> OLD.rowid;\n"            \
-    RACKHAND_CHANGE_TRIM "END"
+#define RACKHAND_UPDATE_TRIGGER                                                                                                \
+    " AFTER UPDATE ON plugins WHEN OLD.rowid <> NEW.rowid OR " RACKHAND_CHANGED_COLUMNS " <> 0 BEGIN\n"                        \
+    "    INSERT INTO plugins_changes (row, columns) VALUES (OLD.rowid, CASE WHEN OLD.rowid <> NEW.rowid THEN 63 "              \
+    "ELSE " RACKHAND_CHANGED_COLUMNS " END);\n"                                                                                \
+    "    INSERT INTO plugins_changes (row, columns) SELECT NEW.rowid, 63 WHERE NEW.rowid <> OLD.rowid;\n" RACKHAND_CHANGE_TRIM \
+    "END"
 
 inline constexpr char kChangeLog[] = "plugins_changes";
-inline constexpr const char* kChangeLogColumns[] = {"seq", "row", "columns"};
-inline constexpr char kChangeLogInfo[] = "PRAGMA table_info(plugins_changes)";
-inline constexpr char kDropChangeLog[] = "DROP TABLE plugins_changes";
+/// The type of the object named like the log, and its columns joined by ",".
+inline constexpr char kChangeLogObject[] =
+    "SELECT type, (SELECT group_concat(name, ',') FROM pragma_table_info('plugins_changes')) FROM sqlite_master "
+    "WHERE name = 'plugins_changes' COLLATE NOCASE";
+inline constexpr char kChangeLogColumns[] = "seq,row,columns";
 /// The log and its triggers, created on every opening (files of earlier versions get them then).
 inline constexpr char kCreateChangeLog[] =
     "CREATE TABLE IF NOT EXISTS plugins_changes (seq INTEGER PRIMARY KEY AUTOINCREMENT, row INTEGER, "

@@ -60,12 +60,21 @@ private:
 
 } // namespace
 
+namespace {
+
+void foldAsciiInPlace(char* begin, char* end)
+{
+    for (char* c = begin; c != end; ++c) {
+        if (*c >= 'A' && *c <= 'Z')
+            *c = char(*c - 'A' + 'a');
+    }
+}
+
+} // namespace
+
 QByteArray foldAscii(QByteArray text)
 {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    }
+    foldAsciiInPlace(text.data(), text.data() + text.size());
     return text;
 }
 
@@ -238,8 +247,8 @@ std::optional<std::vector<CatalogueSearch::Change>> CatalogueSearch::changesSinc
 
 qsizetype CatalogueSearch::positionOf(qint64 rowid) const
 {
-    const auto it =
-        std::lower_bound(m_rows.cbegin(), m_rows.cend(), rowid, [](const Row& row, qint64 id) { return row.rowid < id; });
+    const auto it = std::lower_bound(m_rows.cbegin(), m_rows.cend(), rowid,
+                                     [](const Row& row, qint64 id) { return row.rowid < id; });
     return it != m_rows.cend() && it->rowid == rowid ? qsizetype(it - m_rows.cbegin()) : -1;
 }
 
@@ -300,11 +309,7 @@ bool CatalogueSearch::applyChanges(sqlite3* db)
     sqlite3_finalize(select);
     if (failed)
         return false;
-    for (qsizetype i = textsBefore; i < m_texts.size(); ++i) {
-        char& c = m_texts[i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    }
+    foldAsciiInPlace(m_texts.data() + textsBefore, m_texts.data() + m_texts.size());
 
     // The held rows, the changed ones put in, the gone ones left out.
     constexpr quint32 kGone = std::numeric_limits<quint32>::max();
@@ -401,15 +406,15 @@ bool CatalogueSearch::reorder(sqlite3* db, int column, std::vector<quint32>& ord
         return false;
     const char* name = CatalogueSchema::kSortableColumns[column];
     const char* index = CatalogueSchema::kSortIndexes[column];
-    const QByteArray walk = QByteArray("SELECT rowid FROM plugins INDEXED BY ") + index + " WHERE " + name +
-                            " COLLATE NOCASE ";
+    const QByteArray walk =
+        QByteArray("SELECT rowid FROM plugins INDEXED BY ") + index + " WHERE " + name + " COLLATE NOCASE ";
     const QByteArray sorted = QByteArray(" ORDER BY ") + name + " COLLATE NOCASE, rowid LIMIT 1";
     Sql::Statement value(db, QByteArray("SELECT ") + name + " FROM plugins WHERE rowid = ?");
     Sql::Statement equal(db, walk + "IS ?1 AND rowid > ?2" + sorted);
     Sql::Statement greater(db, walk + "> ?1" + sorted);
     // Past the NULLs, which come first: SQLite's min() seeks over them.
-    Sql::Statement first(db, QByteArray("SELECT rowid, min(") + name + " COLLATE NOCASE) FROM plugins INDEXED BY " +
-                                 index);
+    Sql::Statement first(db,
+                         QByteArray("SELECT rowid, min(") + name + " COLLATE NOCASE) FROM plugins INDEXED BY " + index);
     if (!value.isValid() || !equal.isValid() || !greater.isValid() || !first.isValid())
         return false;
     // The row after each placed one in the index: the placed rows form chains, each ending

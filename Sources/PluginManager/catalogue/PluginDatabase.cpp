@@ -436,23 +436,14 @@ QString PluginDatabase::createChangeLog()
 {
     // Its triggers run inside every write of the table: an object of that name that is not the
     // log would make each write fail. It holds nothing that cannot be read again, so it goes.
-    QString type;
+    QByteArray type;
     {
-        Sql::Statement object(m_db, "SELECT type FROM sqlite_master WHERE name = 'plugins_changes' COLLATE NOCASE");
-        if (object.next())
-            type = object.columnText(0);
+        Sql::Statement object(m_db, CatalogueSchema::kChangeLogObject);
+        if (object.next() && object.columnUtf8(1) != QByteArrayView(CatalogueSchema::kChangeLogColumns))
+            type = object.columnUtf8(0).toByteArray();
     }
-    QStringList columns;
-    if (type == QLatin1String("table")) {
-        Sql::Statement info(m_db, CatalogueSchema::kChangeLogInfo);
-        while (info.next())
-            columns << info.columnText(1);
-    }
-    QStringList expected;
-    for (const char* column : CatalogueSchema::kChangeLogColumns)
-        expected << QString::fromLatin1(column);
-    for (const char* other : {"table", "view", "index", "trigger"}) {
-        if (type == QLatin1String(other) && columns != expected)
+    for (const char* other : {"table", "view", "index"}) {
+        if (type == other)
             exec(QByteArray("DROP ").append(other).append(" plugins_changes").constData());
     }
     return runSetUpScript(CatalogueSchema::kCreateChangeLog);
@@ -781,11 +772,12 @@ void PluginDatabase::deletePlugin(const QUuid& id)
 
 QString PluginDatabase::updatePlugins(const QList<AudioPlugin>& plugins)
 {
-    return writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(), [&plugins](Sql::Statement& update, qsizetype i) {
-            update.bindText(1, plugins[i].currentPath);
-            update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
-            update.bindText(3, uuidString(plugins[i].id));
-        });
+    return writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(),
+                      [&plugins](Sql::Statement& update, qsizetype i) {
+                          update.bindText(1, plugins[i].currentPath);
+                          update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
+                          update.bindText(3, uuidString(plugins[i].id));
+                      });
 }
 
 QString PluginDatabase::deletePlugins(const QList<QUuid>& ids)
