@@ -252,106 +252,119 @@ qsizetype CatalogueSearch::positionOf(qint64 rowid) const
     return it != m_rows.cend() && it->rowid == rowid ? qsizetype(it - m_rows.cbegin()) : -1;
 }
 
-bool CatalogueSearch::applyChanges(sqlite3* db)
+std::optional<std::vector<CatalogueSearch::Change>> CatalogueSearch::pendingChanges(sqlite3* db,
+                                                                                    qint64& lastChange) const
 {
     if (m_lastChange < 0)
-        return false;
+        return std::nullopt;
     {
         Sql::Statement schema(db, "PRAGMA schema_version");
         if (!schema.next() || schema.columnInt64(0) != m_schemaVersion)
-            return false;
+            return std::nullopt;
     }
     Sql::Statement last(db, CatalogueSchema::kSelectLastChange);
     if (!last.next())
-        return false;
+        return std::nullopt;
     // A log emptied behind this reader's back (its numbers then start again) says nothing.
-    const qint64 lastChange = last.isNull(0) ? 0 : last.columnInt64(0);
+    lastChange = last.isNull(0) ? 0 : last.columnInt64(0);
     if (lastChange < m_lastChange)
-        return false;
-    std::optional<std::vector<Change>> changes = changesSince(db);
-    if (!changes)
-        return false;
-    // Past a quarter of the rows, reading them all is no dearer.
-    if (qsizetype(changes->size()) > std::max<qsizetype>(qsizetype(m_rows.size()) / 4, 64))
-        return false;
+        return std::nullopt;
+    return changesSince(db);
+}
 
-    // The rows whose texts or format may have changed are read again; a row not found is gone.
-    constexpr int kTextColumns = 1 | 2 | 4;
+bool CatalogueSearch::readChangedRows(sqlite3* db, const std::vector<Change>& changes,
+                                      std::vector<std::optional<Row>>& read, bool& reshaped)
+{
     sqlite3_stmt* select = nullptr;
     if (sqlite3_prepare_v2(db, CatalogueSchema::kSelectSearchedRow, -1, &select, nullptr) != SQLITE_OK) {
         sqlite3_finalize(select);
         return false;
     }
-    std::vector<std::optional<Row>> read(changes->size());
+    read.assign(changes.size(), std::nullopt);
+    reshaped = false;
     bool failed = false;
-    bool reshaped = false;
     const qsizetype textsBefore = m_texts.size();
-    for (size_t i = 0; i < changes->size() && !failed; ++i) {
-        const Change& change = (*changes)[i];
-        const qsizetype at = positionOf(change.rowid);
-        if (!(change.columns & kTextColumns)) {
+    for (size_t i = 0; i < changes.size() && !failed; ++i) {
+        const qsizetype at = positionOf(changes[i].rowid);
+        if (!(changes[i].columns & kTextColumns)) {
             // Only a sorted value of a held row changed.
             failed = at < 0;
             continue;
         }
-        sqlite3_bind_int64(select, 1, change.rowid);
+        sqlite3_bind_int64(select, 1, changes[i].rowid);
         const int rc = sqlite3_step(select);
         if (rc == SQLITE_ROW) {
             Row row;
             readRow(select, row);
             read[i] = row;
-        } else if (rc != SQLITE_DONE) {
-            failed = true;
         }
+        failed = rc != SQLITE_ROW && rc != SQLITE_DONE;
         reshaped = reshaped || (at < 0) != !read[i].has_value();
         sqlite3_reset(select);
     }
     sqlite3_finalize(select);
-    if (failed)
-        return false;
     foldAsciiInPlace(m_texts.data() + textsBefore, m_texts.data() + m_texts.size());
+    return !failed;
+}
 
-    // The held rows, the changed ones put in, the gone ones left out.
-    constexpr quint32 kGone = std::numeric_limits<quint32>::max();
-    std::vector<quint32> newPosition; // old position -> new one, or kGone
+std::vector<quint32> CatalogueSearch::putRowsIn(const std::vector<Change>& changes,
+                                                const std::vector<std::optional<Row>>& read, bool reshaped)
+{
     const auto release = [this](const Row& row) { m_textsInUse -= qsizetype(row.nameLength + row.manufacturerLength); };
     if (!reshaped) {
-        for (size_t i = 0; i < changes->size(); ++i) {
+        for (size_t i = 0; i < changes.size(); ++i) {
             if (!read[i])
                 continue;
-            Row& held = m_rows[size_t(positionOf((*changes)[i].rowid))];
+            Row& held = m_rows[size_t(positionOf(changes[i].rowid))];
             release(held);
             held = *read[i];
         }
-    } else {
-        std::vector<Row> rows;
-        rows.reserve(m_rows.size() + changes->size());
-        newPosition.assign(m_rows.size(), kGone);
-        size_t next = 0;
-        for (size_t old = 0;; ++old) {
-            const qint64 bound = old < m_rows.size() ? m_rows[old].rowid : std::numeric_limits<qint64>::max();
-            for (; next < changes->size() && (*changes)[next].rowid < bound; ++next) {
-                if (read[next])
-                    rows.push_back(*read[next]); // a new row
-            }
-            if (old == m_rows.size())
-                break;
-            if (next < changes->size() && (*changes)[next].rowid == bound &&
-                ((*changes)[next].columns & kTextColumns)) {
-                release(m_rows[old]);
-                if (read[next]) {
-                    newPosition[old] = quint32(rows.size());
-                    rows.push_back(*read[next]);
-                }
-            } else {
-                newPosition[old] = quint32(rows.size());
-                rows.push_back(m_rows[old]);
-            }
-            if (next < changes->size() && (*changes)[next].rowid == bound)
-                ++next;
-        }
-        m_rows = std::move(rows);
+        return {};
     }
+    // Both in rowid order: one merge.
+    std::vector<Row> rows;
+    rows.reserve(m_rows.size() + changes.size());
+    std::vector<quint32> newPosition(m_rows.size(), kGone);
+    size_t next = 0;
+    for (size_t old = 0;; ++old) {
+        const qint64 bound = old < m_rows.size() ? m_rows[old].rowid : std::numeric_limits<qint64>::max();
+        for (; next < changes.size() && changes[next].rowid < bound; ++next) {
+            if (read[next])
+                rows.push_back(*read[next]); // a new row
+        }
+        if (old == m_rows.size())
+            break;
+        const bool changed = next < changes.size() && changes[next].rowid == bound;
+        if (changed && (changes[next].columns & kTextColumns)) {
+            release(m_rows[old]);
+            if (read[next]) {
+                newPosition[old] = quint32(rows.size());
+                rows.push_back(*read[next]);
+            }
+        } else {
+            newPosition[old] = quint32(rows.size());
+            rows.push_back(m_rows[old]);
+        }
+        if (changed)
+            ++next;
+    }
+    m_rows = std::move(rows);
+    return newPosition;
+}
+
+bool CatalogueSearch::applyChanges(sqlite3* db)
+{
+    qint64 lastChange = 0;
+    const std::optional<std::vector<Change>> changes = pendingChanges(db, lastChange);
+    // Past a quarter of the rows, reading them all is no dearer.
+    if (!changes || qsizetype(changes->size()) > std::max<qsizetype>(qsizetype(m_rows.size()) / 4, 64))
+        return false;
+    // The rows whose texts or format may have changed are read again; a row not found is gone.
+    std::vector<std::optional<Row>> read;
+    bool reshaped = false;
+    if (!readChangedRows(db, *changes, read, reshaped))
+        return false;
+    const std::vector<quint32> newPosition = putRowsIn(*changes, read, reshaped);
     // A REPLACE deletes rows without a trigger; the rows then are fewer than held.
     {
         Sql::Statement count(db, CatalogueSchema::kCountAll);
@@ -380,6 +393,55 @@ bool CatalogueSearch::applyChanges(sqlite3* db)
     return true;
 }
 
+std::optional<std::vector<quint32>> CatalogueSearch::followers(sqlite3* db, int column,
+                                                               const std::vector<quint32>& placed) const
+{
+    const char* name = CatalogueSchema::kSortableColumns[column];
+    const char* index = CatalogueSchema::kSortIndexes[column];
+    const QByteArray walk =
+        QByteArray("SELECT rowid FROM plugins INDEXED BY ") + index + " WHERE " + name + " COLLATE NOCASE ";
+    const QByteArray sorted = QByteArray(" ORDER BY ") + name + " COLLATE NOCASE, rowid LIMIT 1";
+    Sql::Statement value(db, QByteArray("SELECT ") + name + " FROM plugins WHERE rowid = ?");
+    Sql::Statement equal(db, walk + "IS ?1 AND rowid > ?2" + sorted);
+    Sql::Statement greater(db, walk + "> ?1" + sorted);
+    // Past the NULLs, which come first: SQLite's min() seeks over them.
+    Sql::Statement first(db,
+                         QByteArray("SELECT rowid, min(") + name + " COLLATE NOCASE) FROM plugins INDEXED BY " + index);
+    if (!value.isValid() || !equal.isValid() || !greater.isValid() || !first.isValid())
+        return std::nullopt;
+    std::vector<quint32> after(placed.size(), kEnd);
+    for (size_t i = 0; i < placed.size(); ++i) {
+        const qint64 rowid = m_rows[placed[i]].rowid;
+        value.bindInt64(1, rowid);
+        if (!value.next())
+            return std::nullopt;
+        // The same value with a greater rowid, else the next greater value.
+        sqlite3_value* key = sqlite3_column_value(value.handle(), 0);
+        sqlite3_bind_value(equal.handle(), 1, key);
+        equal.bindInt64(2, rowid);
+        const bool isNull = sqlite3_value_type(key) == SQLITE_NULL;
+        Sql::Statement& beyond = isNull ? first : greater;
+        if (!isNull)
+            sqlite3_bind_value(greater.handle(), 1, key);
+        Sql::Statement* answer = &equal;
+        bool found = equal.next();
+        if (!found && equal.lastResult() == SQLITE_DONE) {
+            answer = &beyond;
+            found = beyond.next();
+        }
+        if (!found && answer->lastResult() != SQLITE_DONE)
+            return std::nullopt;
+        const qsizetype at = found && answer->columnType(0) != SQLITE_NULL ? positionOf(answer->columnInt64(0)) : -2;
+        if (at == -1)
+            return std::nullopt; // a row this does not hold
+        if (at >= 0)
+            after[i] = quint32(at);
+        for (Sql::Statement* statement : {&value, &equal, &beyond})
+            statement->reset();
+    }
+    return after;
+}
+
 bool CatalogueSearch::reorder(sqlite3* db, int column, std::vector<quint32>& order,
                               const std::vector<Change>& changes) const
 {
@@ -404,59 +466,15 @@ bool CatalogueSearch::reorder(sqlite3* db, int column, std::vector<quint32>& ord
     // Each costs a few index seeks; many of them are read faster whole.
     if (placed.size() > 1024)
         return false;
-    const char* name = CatalogueSchema::kSortableColumns[column];
-    const char* index = CatalogueSchema::kSortIndexes[column];
-    const QByteArray walk =
-        QByteArray("SELECT rowid FROM plugins INDEXED BY ") + index + " WHERE " + name + " COLLATE NOCASE ";
-    const QByteArray sorted = QByteArray(" ORDER BY ") + name + " COLLATE NOCASE, rowid LIMIT 1";
-    Sql::Statement value(db, QByteArray("SELECT ") + name + " FROM plugins WHERE rowid = ?");
-    Sql::Statement equal(db, walk + "IS ?1 AND rowid > ?2" + sorted);
-    Sql::Statement greater(db, walk + "> ?1" + sorted);
-    // Past the NULLs, which come first: SQLite's min() seeks over them.
-    Sql::Statement first(db,
-                         QByteArray("SELECT rowid, min(") + name + " COLLATE NOCASE) FROM plugins INDEXED BY " + index);
-    if (!value.isValid() || !equal.isValid() || !greater.isValid() || !first.isValid())
-        return false;
-    // The row after each placed one in the index: the placed rows form chains, each ending
-    // just before a row that kept its place (or at the end).
-    constexpr quint32 kEnd = std::numeric_limits<quint32>::max();
-    std::vector<quint32> after(placed.size(), kEnd);
-    for (size_t i = 0; i < placed.size(); ++i) {
-        const qint64 rowid = m_rows[placed[i]].rowid;
-        value.bindInt64(1, rowid);
-        if (!value.next())
-            return false;
-        sqlite3_value* key = sqlite3_column_value(value.handle(), 0);
-        sqlite3_bind_value(equal.handle(), 1, key);
-        equal.bindInt64(2, rowid);
-        qint64 next = 0;
-        if (equal.next()) {
-            next = equal.columnInt64(0);
-        } else if (equal.lastResult() != SQLITE_DONE) {
-            return false;
-        } else {
-            const bool isNull = sqlite3_value_type(key) == SQLITE_NULL;
-            Sql::Statement& beyond = isNull ? first : greater;
-            if (!isNull)
-                sqlite3_bind_value(greater.handle(), 1, key);
-            if (beyond.next()) {
-                if (beyond.columnType(0) != SQLITE_NULL)
-                    next = beyond.columnInt64(0);
-            } else if (beyond.lastResult() != SQLITE_DONE) {
-                return false;
-            }
-            beyond.reset();
-        }
-        equal.reset();
-        value.reset();
-        if (next != 0) {
-            const qsizetype at = positionOf(next);
-            if (at < 0)
-                return false;
-            after[i] = quint32(at);
-        }
-    }
-    // Chains by the row that ends them; the rows no other placed row leads to start one.
+    const std::optional<std::vector<quint32>> after = followers(db, column, placed);
+    return after && splice(order, placed, *after, changed);
+}
+
+bool CatalogueSearch::splice(std::vector<quint32>& order, const std::vector<quint32>& placed,
+                             const std::vector<quint32>& after, const std::vector<char>& changed)
+{
+    // The placed rows form chains, each ending just before a row that kept its place (or at
+    // the end); a chain starts at a row no other placed row leads to.
     QHash<quint32, size_t> placedAt;
     placedAt.reserve(qsizetype(placed.size()));
     for (size_t i = 0; i < placed.size(); ++i)
@@ -473,24 +491,20 @@ bool CatalogueSearch::reorder(sqlite3* db, int column, std::vector<quint32>& ord
             continue;
         std::vector<quint32> chain;
         size_t at = i;
-        while (true) {
+        for (; chained <= placed.size(); at = placedAt.value(after[at])) {
             chain.push_back(placed[at]);
-            if (++chained > placed.size())
-                return false;
-            const quint32 next = after[at];
-            if (next == kEnd || !changed[next]) {
-                if (before.contains(next))
-                    return false;
-                before.insert(next, std::move(chain));
+            ++chained;
+            if (after[at] == kEnd || !changed[after[at]])
                 break;
-            }
-            at = placedAt.value(next);
         }
+        if (before.contains(after[at]))
+            return false;
+        before.emplace(after[at], std::move(chain));
     }
     if (chained != placed.size())
-        return false;
+        return false; // a cycle: the index changed under the seeks
     std::vector<quint32> result;
-    result.reserve(m_rows.size());
+    result.reserve(order.size() + placed.size());
     const auto emitBefore = [&](quint32 row) {
         const auto it = before.constFind(row);
         if (it != before.cend())
@@ -503,7 +517,7 @@ bool CatalogueSearch::reorder(sqlite3* db, int column, std::vector<quint32>& ord
         result.push_back(at);
     }
     emitBefore(kEnd);
-    if (result.size() != m_rows.size())
+    if (result.size() != changed.size())
         return false;
     order = std::move(result);
     return true;

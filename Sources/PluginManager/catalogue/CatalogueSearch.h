@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -45,6 +46,10 @@ private:
         quint8 format = kNoFormat;
     };
     static constexpr quint8 kNoFormat = 0xFF;
+    static constexpr quint32 kGone = std::numeric_limits<quint32>::max();
+    static constexpr quint32 kEnd = std::numeric_limits<quint32>::max();
+    /// The bits of the columns whose texts are held: name, manufacturer, format.
+    static constexpr int kTextColumns = 1 | 2 | 4;
     /// A change-log entry folded per row: which of the sortable columns changed (bit i for kSortableColumns[i]).
     struct Change {
         qint64 rowid = 0;
@@ -59,6 +64,20 @@ private:
     /// Applies the change log since the last entry read; false when it cannot tell what changed
     /// (then everything is read again).
     bool applyChanges(sqlite3* db);
+    /// The log's entries to apply, and the last one's number; none when the log is not to be trusted.
+    std::optional<std::vector<Change>> pendingChanges(sqlite3* db, qint64& lastChange) const;
+    /// The rows whose texts changed, as they are now (none: gone), in `changes` order; `reshaped`
+    /// says whether rows came or went.
+    bool readChangedRows(sqlite3* db, const std::vector<Change>& changes, std::vector<std::optional<Row>>& read,
+                         bool& reshaped);
+    /// Puts the rows read in; when rows came or went, each old position's new one (or kGone).
+    std::vector<quint32> putRowsIn(const std::vector<Change>& changes, const std::vector<std::optional<Row>>& read,
+                                   bool reshaped);
+    /// The position of the row after each placed one in the column's index (kEnd: none).
+    std::optional<std::vector<quint32>> followers(sqlite3* db, int column, const std::vector<quint32>& placed) const;
+    /// The order without the changed rows, with the placed ones put in just before their followers.
+    static bool splice(std::vector<quint32>& order, const std::vector<quint32>& placed,
+                       const std::vector<quint32>& after, const std::vector<char>& changed);
     /// The log's entries since the last one read, one per row in rowid order; none when the log
     /// has a gap, a whole rewrite or could not be read.
     std::optional<std::vector<Change>> changesSince(sqlite3* db) const;
