@@ -37,25 +37,30 @@ int sortColumnIndex(const char* column)
 }
 
 /// One read transaction around what a question reads (the change log, the rows, an order), so
-/// that all of it is of one state of the file; none when the caller is inside one already.
+/// that all of it is of one state of the file. Inside a transaction of the caller's own, what is
+/// read may yet be rolled back (and the log's numbers with it): it serves that one answer only.
 class ReadSnapshot {
 public:
-    explicit ReadSnapshot(sqlite3* db)
+    ReadSnapshot(sqlite3* db, bool& filled)
         : m_db(sqlite3_get_autocommit(db) && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK
                    ? db
-                   : nullptr)
+                   : nullptr),
+          m_filled(filled)
     {
     }
     ~ReadSnapshot()
     {
         if (m_db)
             sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+        else
+            m_filled = false;
     }
     ReadSnapshot(const ReadSnapshot&) = delete;
     ReadSnapshot& operator=(const ReadSnapshot&) = delete;
 
 private:
     sqlite3* m_db;
+    bool& m_filled;
 };
 
 } // namespace
@@ -619,7 +624,7 @@ const std::vector<quint32>* CatalogueSearch::order(sqlite3* db, const char* sort
 std::optional<qint64> CatalogueSearch::count(sqlite3* db, const QString& searchText, const QSet<PluginFormat>& formats,
                                              const QSet<QString>& manufacturers)
 {
-    const ReadSnapshot snapshot(db);
+    const ReadSnapshot snapshot(db, m_filled);
     if (!refresh(db))
         return std::nullopt;
     const std::vector<char>& found = matches(searchText, formats, manufacturers);
@@ -631,7 +636,7 @@ std::optional<QList<qint64>> CatalogueSearch::page(sqlite3* db, const QString& s
                                                    const QSet<QString>& manufacturers, const char* sortColumn,
                                                    bool ascending, qint64 limit, qint64 offset)
 {
-    const ReadSnapshot snapshot(db);
+    const ReadSnapshot snapshot(db, m_filled);
     if (!refresh(db))
         return std::nullopt;
     const std::vector<quint32>* sorted = order(db, sortColumn);
