@@ -168,7 +168,7 @@ TEST_F(PluginDatabaseTest, CreatesExactSchemaInWalMode)
     RawDb raw(m_path);
     const QStringList objects =
         raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
-    const QStringList expected{
+    QStringList expected{
         QStringLiteral("table|plugins|CREATE TABLE plugins (\n"
                        "    id TEXT PRIMARY KEY,\n"
                        "    name TEXT NOT NULL COLLATE NOCASE,\n"
@@ -191,14 +191,25 @@ TEST_F(PluginDatabaseTest, CreatesExactSchemaInWalMode)
                        "COLLATE NOCASE)"),
         QStringLiteral("index|idx_plugins_version_nocase|CREATE INDEX idx_plugins_version_nocase ON plugins(version "
                        "COLLATE NOCASE)"),
+        // The change log the in-memory search reads, and the triggers that fill it.
+        QStringLiteral("table|plugins_changes|CREATE TABLE plugins_changes (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "row INTEGER, columns INTEGER NOT NULL)"),
+        QStringLiteral("table|sqlite_sequence|CREATE TABLE sqlite_sequence(name,seq)"),
     };
+    for (const auto& [name, sql] : CatalogueSchema::kChangeTriggers)
+        expected << QStringLiteral("trigger|%1|%2").arg(QString::fromLatin1(name), QString::fromLatin1(sql));
     EXPECT_EQ(objects, expected);
     EXPECT_EQ(raw.rows("PRAGMA journal_mode"), QStringList{QStringLiteral("wal")});
 
-    // A full rewrite rebuilds the indexes; the schema must come out the same.
+    // A full rewrite rebuilds the indexes and the triggers (they come last then); the schema must
+    // come out the same.
     EXPECT_EQ(m_db->replaceAllPlugins({makePlugin(QStringLiteral("A"), QStringLiteral("M"), PluginFormat::vst3)}),
               QString());
-    EXPECT_EQ(raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid"), expected);
+    QStringList rewritten = raw.rows("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
+    QStringList sortedExpected = expected;
+    rewritten.sort();
+    sortedExpected.sort();
+    EXPECT_EQ(rewritten, sortedExpected);
     EXPECT_TRUE(printedLines().isEmpty()) << printedLines().join(QLatin1Char('\n')).toStdString();
 
     // Reopening an existing catalogue runs the same script without complaint.
@@ -757,9 +768,15 @@ TEST_F(PluginDatabaseFilterTest, StatementTextAndBindingOrder)
         select + QStringLiteral("\nFROM plugins\nWHERE (name LIKE '%e%' OR manufacturer LIKE '%e%') AND +format IN "
                                 "('VST', 'VST3') AND manufacturer IN ('Acme', 'Fabric') AND (name || '|' || format) "
                                 "IN ('A|VST', 'B|VST3')\nORDER BY lastUsed ASC\nLIMIT 100 OFFSET 0"),
-        // A search without a key filter is answered from the texts read once into memory.
+        // A search without a key filter is answered from the texts read once into memory, in one
+        // snapshot with where the change log stood.
+        QStringLiteral("BEGIN"),
         QStringLiteral("PRAGMA data_version"),
-        QStringLiteral("SELECT rowid, name, manufacturer, format FROM plugins"),
+        QStringLiteral("PRAGMA schema_version"),
+        QString::fromLatin1(CatalogueSchema::kSelectChangeTriggers),
+        QString::fromLatin1(CatalogueSchema::kSelectLastChange),
+        QStringLiteral("SELECT rowid, name, manufacturer, format FROM plugins ORDER BY rowid"),
+        QStringLiteral("COMMIT"),
         QStringLiteral("SELECT id FROM plugins WHERE format IN ('Audio Units')"),
     };
     EXPECT_EQ(statements, expected);
@@ -1134,6 +1151,72 @@ TEST_F(PluginDatabaseTest, UnopenablePathIsReported)
 
 // Searches are answered from texts held in memory; every answer must be the one SQLite's own
 // LIKE, IN and ORDER BY give over the same rows, ties, wildcards and odd rows included.
+namespace {
+
+/// Every count and page (each sort column, both ways, two pages) of the in-memory search
+/// against the same question asked of SQLite; the rows with ids in `unlisted` do not convert.
+void expectSearchesAsSqlite(PluginDatabase& db, RawDb& raw, const QStringList& searches,
+                            const QList<QSet<PluginFormat>>& formatSets, const QList<QSet<QString>>& manufacturerSets,
+                            const QStringList& unlisted = {})
+{
+    for (const QString& search : searches) {
+        for (const QSet<PluginFormat>& formats : formatSets) {
+            for (const QSet<QString>& manufacturers : manufacturerSets) {
+                SCOPED_TRACE(search.toStdString() + " formats " + std::to_string(formats.size()) + " manufacturers " +
+                             std::to_string(manufacturers.size()));
+                QByteArray where = "WHERE (name LIKE ?1 OR manufacturer LIKE ?1)";
+                QStringList parameters{QLatin1Char('%') + search + QLatin1Char('%')};
+                if (!formats.isEmpty()) {
+                    QStringList raws;
+                    for (PluginFormat format : formats)
+                        raws << PluginFormats::rawValue(format);
+                    where += " AND +format IN ('" + raws.join(QStringLiteral("', '")).toUtf8() + "')";
+                }
+                if (!manufacturers.isEmpty())
+                    where += " AND +manufacturer IN ('" +
+                             QStringList(manufacturers.cbegin(), manufacturers.cend())
+                                 .join(QStringLiteral("', '"))
+                                 .toUtf8() +
+                             "')";
+                EXPECT_EQ(db.totalCount(search, formats, manufacturers, {}),
+                          raw.column("SELECT COUNT(*) FROM plugins " + where, parameters).value(0).toLongLong());
+                for (const char* column : CatalogueSchema::kSortableColumns) {
+                    for (bool ascending : {true, false}) {
+                        for (const auto& [limit, offset] : {std::pair{100, 0}, std::pair{2, 3}}) {
+                            SCOPED_TRACE(std::string(column) + (ascending ? " up " : " down ") +
+                                         std::to_string(offset));
+                            QStringList ids;
+                            for (const AudioPlugin& p : db.queryPlugins({search,
+                                                                         formats,
+                                                                         manufacturers,
+                                                                         {},
+                                                                         QString::fromLatin1(column),
+                                                                         ascending,
+                                                                         limit,
+                                                                         offset}))
+                                ids << uuidString(p.id);
+                            // Equal values come in the order of the sort's own index (a plan that sorts
+                            // instead may yield them otherwise): that index is named and the filters kept
+                            // off their own ("+" keeps the column's collation), the rest is SQLite's.
+                            const QByteArray sql = QByteArray("SELECT id FROM plugins INDEXED BY ") +
+                                                   CatalogueSchema::sortIndexOf(column) + ' ' + where + " ORDER BY " +
+                                                   CatalogueSchema::sortTermOf(column) +
+                                                   (ascending ? " ASC" : " DESC") + " LIMIT " +
+                                                   QByteArray::number(limit) + " OFFSET " + QByteArray::number(offset);
+                            QStringList expected = raw.column(sql, parameters);
+                            for (const QString& id : unlisted)
+                                expected.removeAll(id);
+                            EXPECT_EQ(ids, expected);
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
 TEST_F(PluginDatabaseTest, SearchesAnswerAsSqliteDoes)
 {
     open();
@@ -1167,60 +1250,8 @@ TEST_F(PluginDatabaseTest, SearchesAnswerAsSqliteDoes)
                                "caf", "c",    "zzz",  "%o%", "o_", "%_%", " ",   "\u65e5", "Mix%"};
     const QList<QSet<PluginFormat>> formatSets{{}, {PluginFormat::vst3}, {PluginFormat::au, PluginFormat::clap}};
     const QList<QSet<QString>> manufacturerSets{{}, set({"ACME"}), set({"caf\u00e9"})};
-    for (const QString& search : searches) {
-        for (const QSet<PluginFormat>& formats : formatSets) {
-            for (const QSet<QString>& manufacturers : manufacturerSets) {
-                SCOPED_TRACE(search.toStdString() + " formats " + std::to_string(formats.size()) + " manufacturers " +
-                             std::to_string(manufacturers.size()));
-                QByteArray where = "WHERE (name LIKE ?1 OR manufacturer LIKE ?1)";
-                QStringList parameters{QLatin1Char('%') + search + QLatin1Char('%')};
-                if (!formats.isEmpty()) {
-                    QStringList raws;
-                    for (PluginFormat format : formats)
-                        raws << PluginFormats::rawValue(format);
-                    where += " AND +format IN ('" + raws.join(QStringLiteral("', '")).toUtf8() + "')";
-                }
-                if (!manufacturers.isEmpty())
-                    where += " AND +manufacturer IN ('" +
-                             QStringList(manufacturers.cbegin(), manufacturers.cend())
-                                 .join(QStringLiteral("', '"))
-                                 .toUtf8() +
-                             "')";
-                EXPECT_EQ(m_db->totalCount(search, formats, manufacturers, {}),
-                          raw.column("SELECT COUNT(*) FROM plugins " + where, parameters).value(0).toLongLong());
-                for (const char* column : CatalogueSchema::kSortableColumns) {
-                    for (bool ascending : {true, false}) {
-                        for (const auto& [limit, offset] : {std::pair{100, 0}, std::pair{2, 3}}) {
-                            SCOPED_TRACE(std::string(column) + (ascending ? " up " : " down ") +
-                                         std::to_string(offset));
-                            QStringList ids;
-                            for (const AudioPlugin& p : m_db->queryPlugins({search,
-                                                                            formats,
-                                                                            manufacturers,
-                                                                            {},
-                                                                            QString::fromLatin1(column),
-                                                                            ascending,
-                                                                            limit,
-                                                                            offset}))
-                                ids << uuidString(p.id);
-                            // Equal values come in the order of the sort's own index (a plan that sorts
-                            // instead may yield them otherwise): that index is named and the filters kept
-                            // off their own ("+" keeps the column's collation), the rest is SQLite's.
-                            const QByteArray sql = QByteArray("SELECT id FROM plugins INDEXED BY ") +
-                                                   CatalogueSchema::sortIndexOf(column) + ' ' + where + " ORDER BY " +
-                                                   CatalogueSchema::sortTermOf(column) +
-                                                   (ascending ? " ASC" : " DESC") + " LIMIT " +
-                                                   QByteArray::number(limit) + " OFFSET " + QByteArray::number(offset);
-                            QStringList expected = raw.column(sql, parameters);
-                            expected.removeAll(QStringLiteral("not-a-uuid"));
-                            expected.removeAll(QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
-                            EXPECT_EQ(ids, expected);
-                        }
-                    }
-                }
-            }
-        }
-    }
+    expectSearchesAsSqlite(*m_db, raw, searches, formatSets, manufacturerSets,
+                           {QStringLiteral("not-a-uuid"), QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF")});
 }
 
 TEST_F(PluginDatabaseTest, SearchesFollowEveryChangeOfTheTable)
@@ -1252,4 +1283,149 @@ TEST_F(PluginDatabaseTest, SearchesFollowEveryChangeOfTheTable)
         QString());
     EXPECT_EQ(found("e"), list({"Chorus"}));
     EXPECT_EQ(m_db->totalCount(QStringLiteral("verb"), {}, {}, {}), 0);
+}
+
+TEST_F(PluginDatabaseTest, SearchesFollowWhatOtherConnectionsChange)
+{
+    open();
+    QList<AudioPlugin> rows;
+    const QDateTime base = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+    const char* const names[] = {"Echo", "echo", "Tape_Echo", "Delay", "C", "cc", "a_b", "ab", "Echo", "Zed", ""};
+    int i = 0;
+    for (const char* name : names) {
+        rows << makePlugin(QString::fromUtf8(name), i % 3 == 0 ? QStringLiteral("Acme") : QStringLiteral("acme"),
+                           PluginFormats::allCases[size_t(i % 6)], i % 2 == 0,
+                           i % 3 == 0 ? std::nullopt : std::optional<QString>(QStringLiteral("1.%1").arg(i % 2)),
+                           i % 4 == 0 ? std::nullopt : std::optional<QDateTime>(base.addDays(i % 3)));
+        ++i;
+    }
+    EXPECT_EQ(m_db->replaceAllPlugins(rows), QString());
+    RawDb raw(m_path);
+    const QStringList searches{"e", "c", "%", "a_b", "zzz"};
+    const QList<QSet<PluginFormat>> formatSets{{}, {PluginFormat::vst3}};
+    const QList<QSet<QString>> manufacturerSets{{}, set({"ACME"})};
+    // From here every order is held: the changes below are applied to each of them.
+    expectSearchesAsSqlite(*m_db, raw, searches, formatSets, manufacturerSets);
+
+    // Whether the search read every row again, or an order whole, since `statements` was cleared.
+    QStringList statements;
+    m_db->setStatementObserver([&statements](const QString& sql) { statements << sql; });
+    const auto readAll = [&statements] {
+        return statements.contains(QString::fromLatin1(CatalogueSchema::kSelectSearched));
+    };
+    const auto readAnOrderWhole = [&statements] {
+        return std::any_of(statements.cbegin(), statements.cend(), [](const QString& sql) {
+            return sql.startsWith(QStringLiteral("SELECT rowid FROM plugins INDEXED BY")) &&
+                   !sql.contains(QStringLiteral(" WHERE "));
+        });
+    };
+    struct Change {
+        const char* what;
+        const char* sql;
+        bool readsAll; // the log cannot tell what changed
+    };
+    const Change changes[] = {
+        {"inserts between rows and after them",
+         "INSERT INTO plugins (rowid, id, name, manufacturer, format, originalPath, currentPath, isEnabled, version, "
+         "bundleIdentifier, lastUsed) VALUES "
+         "(1500, '00000000-0000-4000-8000-000000000001', 'Echo New', 'Acme', 'VST3', '/n1', '/n1', 0, '1.0', NULL, "
+         "NULL), (99999, '00000000-0000-4000-8000-000000000002', 'Cello', 'acme', 'CLAP', '/n2', '/n2', 1, NULL, "
+         "NULL, 1700000000.0), (2049, '00000000-0000-4000-8000-000000000003', 'echo', 'Acme', 'VST3', '/n3', '/n3', "
+         "1, '1.0', NULL, NULL)",
+         false},
+        {"deletes", "DELETE FROM plugins WHERE name IN ('Delay', 'cc') OR rowid = 1500", false},
+        {"renames",
+         "UPDATE plugins SET name = 'Zebra Echo' WHERE name = 'Echo'; "
+         "UPDATE plugins SET manufacturer = 'Cafe' WHERE name = 'ab'",
+         false},
+        {"renames in case only", "UPDATE plugins SET name = upper(name) WHERE rowid % 2048 = 0", false},
+        {"state changes", "UPDATE plugins SET isEnabled = 1 - isEnabled WHERE rowid % 3 = 0", false},
+        {"versions, dates and formats",
+         "UPDATE plugins SET version = CASE WHEN version IS NULL THEN '2.0' ELSE NULL END, "
+         "lastUsed = lastUsed + 86400, format = 'CLAP' WHERE rowid % 2048 = 1024",
+         false},
+        {"values of other types",
+         "UPDATE plugins SET isEnabled = 'yes', lastUsed = 'soon', version = x'00ff' WHERE rowid % 5 = 0", false},
+        {"rows given other rowids", "UPDATE plugins SET rowid = rowid + 7 WHERE rowid % 3072 = 0", false},
+        {"a change of a column nothing searches or sorts", "UPDATE plugins SET currentPath = '/moved'", false},
+        {"a replace, which deletes the old row without a trigger",
+         "INSERT OR REPLACE INTO plugins SELECT id, 'Replaced', manufacturer, format, originalPath, currentPath, "
+         "isEnabled, version, bundleIdentifier, lastUsed FROM plugins WHERE name = 'C'",
+         true},
+        {"more changes than the log keeps",
+         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+         "INSERT INTO plugins (id, name, manufacturer, format, originalPath, currentPath, isEnabled) "
+         "SELECT printf('00000000-0000-4000-8000-%012d', 100 + i), 'Bulk ' || i, 'Acme', 'VST3', '/b' || i, "
+         "'/b' || i, i % 2 FROM n; DELETE FROM plugins WHERE name LIKE 'Bulk %' AND rowid % 2 = 0",
+         true},
+        {"a few changes after those", "UPDATE plugins SET name = 'Echo Bulk' WHERE name = 'Bulk 7'", false},
+        {"the log's triggers dropped",
+         "DROP TRIGGER plugins_changed_update; UPDATE plugins SET name = 'Unlogged' WHERE name = 'Zed'", true},
+        {"changes with the triggers gone", "UPDATE plugins SET name = name || ' e' WHERE rowid % 2048 = 0", true},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        raw.exec(change.sql);
+        statements.clear();
+        expectSearchesAsSqlite(*m_db, raw, searches, formatSets, manufacturerSets);
+        EXPECT_EQ(readAll(), change.readsAll);
+        EXPECT_FALSE(!change.readsAll && readAnOrderWhole());
+    }
+
+    // A scan's write through a connection of its own, after a rewrite put the triggers back.
+    QList<AudioPlugin> scanned = m_db->queryPlugins({.limit = 300});
+    EXPECT_EQ(m_db->replaceAllPlugins(scanned), QString());
+    expectSearchesAsSqlite(*m_db, raw, searches, formatSets, manufacturerSets);
+    scanned.removeAt(3);
+    scanned[5].name = QStringLiteral("Echo Renamed");
+    scanned[8].isEnabled = !scanned[8].isEnabled;
+    scanned.insert(10, makePlugin(QStringLiteral("cEcho"), QStringLiteral("Acme"), PluginFormat::au));
+    {
+        PluginDatabase writer(m_path, PluginDatabase::Unreadable::report);
+        EXPECT_EQ(writer.writeScan(scanned), QString());
+    }
+    statements.clear();
+    expectSearchesAsSqlite(*m_db, raw, searches, formatSets, manufacturerSets);
+    EXPECT_FALSE(readAll());
+    EXPECT_FALSE(readAnOrderWhole());
+    m_db->setStatementObserver({});
+    EXPECT_TRUE(printedLines().isEmpty()) << printedLines().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(PluginDatabaseTest, CatalogueOfTheLayoutBeforeTheChangeLogOpensAndGetsIt)
+{
+    {
+        // A file as the previous version left it: the table and its indexes, no log.
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        RawDb old(m_path);
+        old.exec(CatalogueSchema::kCreateScript);
+        old.exec("INSERT INTO plugins VALUES ('00000000-0000-4000-8000-000000000001', 'Echo', 'Acme', 'VST3', '/a', "
+                 "'/a', 1, '', '', NULL), ('00000000-0000-4000-8000-000000000002', 'Delay', 'Acme', 'VST3', '/b', "
+                 "'/b', 0, '', '', NULL)");
+        // And an object of the log's name that is not the log.
+        old.exec("CREATE VIEW plugins_changes AS SELECT 1 AS seq");
+    }
+    open();
+    const auto found = [this](const char* search) {
+        return names(m_db->queryPlugins({QString::fromUtf8(search), {}, {}, {}, QStringLiteral("name"), true, 100, 0}));
+    };
+    EXPECT_EQ(found("e"), list({"Delay", "Echo"}));
+    RawDb raw(m_path);
+    EXPECT_EQ(raw.rows("SELECT type FROM sqlite_master WHERE name = 'plugins_changes'"),
+              QStringList{QStringLiteral("table")});
+    raw.exec("UPDATE plugins SET name = 'Reverb' WHERE name = 'Delay'");
+    EXPECT_EQ(found("e"), list({"Echo", "Reverb"}));
+    EXPECT_EQ(raw.rows("SELECT row, columns FROM plugins_changes"), QStringList{QStringLiteral("2|1")});
+
+    // The menu-bar helper's count over a read-only connection.
+    sqlite3* readOnly = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(m_path).constData(), &readOnly, SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
+    sqlite3_stmt* count = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(readOnly, CatalogueSchema::kCountEnabled, -1, &count, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int64(count, 0), 1);
+    sqlite3_finalize(count);
+    sqlite3_close_v2(readOnly);
+    EXPECT_TRUE(printedLines().isEmpty()) << printedLines().join(QLatin1Char('\n')).toStdString();
 }

@@ -177,6 +177,80 @@ inline const char* sortTermOf(const char* column)
     return kSortTerms[sortableColumnIndex(column)];
 }
 /// What the in-memory search reads of every row.
-inline constexpr char kSelectSearched[] = "SELECT rowid, name, manufacturer, format FROM plugins";
+inline constexpr char kSelectSearched[] = "SELECT rowid, name, manufacturer, format FROM plugins ORDER BY rowid";
+/// The same of one row (at the parameter).
+inline constexpr char kSelectSearchedRow[] = "SELECT rowid, name, manufacturer, format FROM plugins WHERE rowid = ?";
+
+// The change log: the rowids whose searched or sorted values changed, written by triggers for
+// every writer (this program, an older version of it, a user's sqlite3), so that the in-memory
+// search reads only those again. `columns` has bit i set when kSortableColumns[i] changed; a
+// NULL row stands for every row (a whole rewrite, which drops the triggers instead of paying one
+// per row). Only the last kChangeLogRows entries are kept: a reader further behind reads all.
+#define RACKHAND_CHANGE_LOG_ROWS 4096
+#define RACKHAND_TEXT(value) RACKHAND_TEXT_OF(value)
+#define RACKHAND_TEXT_OF(value) #value
+inline constexpr long long kChangeLogRows = RACKHAND_CHANGE_LOG_ROWS;
+inline constexpr int kAllColumnsChanged = 63;
+#define RACKHAND_CHANGE_TRIM                                                                                           \
+    "    DELETE FROM plugins_changes WHERE seq <= last_insert_rowid() - " RACKHAND_TEXT(RACKHAND_CHANGE_LOG_ROWS) ";\n"
+#define RACKHAND_CHANGED(column) "(OLD." column " IS NOT NEW." column " COLLATE BINARY)"
+#define RACKHAND_CHANGED_COLUMNS                                                                                       \
+    RACKHAND_CHANGED("name")                                                                                           \
+    " + 2 * " RACKHAND_CHANGED("manufacturer") " + 4 * " RACKHAND_CHANGED("format") " + 8 * " RACKHAND_CHANGED(        \
+        "isEnabled") " + 16 * " RACKHAND_CHANGED("version") " + 32 * " RACKHAND_CHANGED("lastUsed")
+// What follows each trigger's name, as sqlite_master keeps it after "CREATE TRIGGER <name>".
+#define RACKHAND_INSERT_TRIGGER                                                                                        \
+    " AFTER INSERT ON plugins BEGIN\n"                                                                                 \
+    "    INSERT INTO plugins_changes (row, columns) VALUES (NEW.rowid, 63);\n" RACKHAND_CHANGE_TRIM "END"
+#define RACKHAND_DELETE_TRIGGER                                                                                        \
+    " AFTER DELETE ON plugins BEGIN\n"                                                                                 \
+    "    INSERT INTO plugins_changes (row, columns) VALUES (OLD.rowid, 63);\n" RACKHAND_CHANGE_TRIM "END"
+#define RACKHAND_UPDATE_TRIGGER                                                                                                \
+    " AFTER UPDATE ON plugins WHEN OLD.rowid <> NEW.rowid OR " RACKHAND_CHANGED_COLUMNS " <> 0 BEGIN\n"                        \
+    "    INSERT INTO plugins_changes (row, columns) VALUES (OLD.rowid, CASE WHEN OLD.rowid <> NEW.rowid THEN 63 "              \
+    "ELSE " RACKHAND_CHANGED_COLUMNS " END);\n"                                                                                \
+    "    INSERT INTO plugins_changes (row, columns) SELECT NEW.rowid, 63 WHERE NEW.rowid <> OLD.rowid;\n" RACKHAND_CHANGE_TRIM \
+    "END"
+
+inline constexpr char kChangeLog[] = "plugins_changes";
+/// The type of the object named like the log, and its columns joined by ",".
+inline constexpr char kChangeLogObject[] =
+    "SELECT type, (SELECT group_concat(name, ',') FROM pragma_table_info('plugins_changes')) FROM sqlite_master "
+    "WHERE name = 'plugins_changes' COLLATE NOCASE";
+inline constexpr char kChangeLogColumns[] = "seq,row,columns";
+/// The log and its triggers, created on every opening (files of earlier versions get them then).
+inline constexpr char kCreateChangeLog[] =
+    "CREATE TABLE IF NOT EXISTS plugins_changes (seq INTEGER PRIMARY KEY AUTOINCREMENT, row INTEGER, "
+    "columns INTEGER NOT NULL);\n"
+    "CREATE TRIGGER IF NOT EXISTS plugins_changed_insert" RACKHAND_INSERT_TRIGGER ";\n"
+    "CREATE TRIGGER IF NOT EXISTS plugins_changed_delete" RACKHAND_DELETE_TRIGGER ";\n"
+    "CREATE TRIGGER IF NOT EXISTS plugins_changed_update" RACKHAND_UPDATE_TRIGGER ";\n";
+/// The triggers as sqlite_master holds them: a reader trusts the log only while all three are there.
+inline constexpr const char* kChangeTriggers[][2] = {
+    {"plugins_changed_insert", "CREATE TRIGGER plugins_changed_insert" RACKHAND_INSERT_TRIGGER},
+    {"plugins_changed_delete", "CREATE TRIGGER plugins_changed_delete" RACKHAND_DELETE_TRIGGER},
+    {"plugins_changed_update", "CREATE TRIGGER plugins_changed_update" RACKHAND_UPDATE_TRIGGER}};
+inline constexpr char kSelectChangeTriggers[] =
+    "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'plugins'";
+/// A whole rewrite goes without the triggers (inside its transaction) and leaves one entry for every row.
+inline constexpr char kDropChangeTriggers[] = "DROP TRIGGER IF EXISTS plugins_changed_insert;\n"
+                                              "DROP TRIGGER IF EXISTS plugins_changed_delete;\n"
+                                              "DROP TRIGGER IF EXISTS plugins_changed_update;\n";
+inline constexpr char kEveryRowChanged[] = "DELETE FROM plugins_changes;\n"
+                                           "INSERT INTO plugins_changes (row, columns) VALUES (NULL, 63);\n";
+/// The entries after a sequence number, oldest first.
+inline constexpr char kSelectChangesAfter[] =
+    "SELECT seq, row, columns FROM plugins_changes WHERE seq > ? ORDER BY seq";
+inline constexpr char kSelectLastChange[] = "SELECT max(seq) FROM plugins_changes";
+
+#undef RACKHAND_CHANGE_TRIM
+#undef RACKHAND_CHANGE_LOG_ROWS
+#undef RACKHAND_TEXT
+#undef RACKHAND_TEXT_OF
+#undef RACKHAND_CHANGED
+#undef RACKHAND_CHANGED_COLUMNS
+#undef RACKHAND_INSERT_TRIGGER
+#undef RACKHAND_DELETE_TRIGGER
+#undef RACKHAND_UPDATE_TRIGGER
 
 } // namespace CatalogueSchema

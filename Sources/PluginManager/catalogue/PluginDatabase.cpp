@@ -485,6 +485,8 @@ void PluginDatabase::attachFile()
         problem = runSetUpScript(CatalogueSchema::kCreateScript);
         if (problem.isEmpty())
             problem = runSetUpScript(CatalogueSchema::kDropRetiredIndexes);
+        if (problem.isEmpty())
+            problem = createChangeLog();
     }
     if (problem.isEmpty())
         return;
@@ -496,8 +498,8 @@ void PluginDatabase::attachFile()
     if (!setFileAside(problem))
         return;
     openDatabase();
-    if (m_db)
-        exec(CatalogueSchema::kCreateScript);
+    if (m_db && exec(CatalogueSchema::kCreateScript))
+        createChangeLog();
 }
 
 QString PluginDatabase::foreignPluginsObject() const
@@ -569,7 +571,8 @@ QString PluginDatabase::holdInMemory(const QList<AudioPlugin>& plugins)
     m_db = db;
     m_inMemory = true;
     setStatementObserver(std::move(m_statementObserver));
-    exec(CatalogueSchema::kCreateScript);
+    if (exec(CatalogueSchema::kCreateScript))
+        createChangeLog();
     return replaceAllPlugins(plugins);
 }
 
@@ -602,8 +605,8 @@ QString PluginDatabase::replaceDamagedFile(const QList<AudioPlugin>& plugins, co
     if (!setFileAside(damage))
         return damage;
     openDatabase();
-    if (m_db)
-        exec(CatalogueSchema::kCreateScript);
+    if (m_db && exec(CatalogueSchema::kCreateScript))
+        createChangeLog();
     setStatementObserver(std::move(m_statementObserver));
     return replaceAllPlugins(plugins);
 }
@@ -640,6 +643,23 @@ void PluginDatabase::dropTableOfAnotherLayout()
     // Its rows are only a cache of the disk, which the next scan reads again.
     Diagnostics::print(QStringLiteral("⚠️ Replaced the catalogue table of another layout in ") + m_dbPath);
     exec(CatalogueSchema::kDropTable);
+}
+
+QString PluginDatabase::createChangeLog()
+{
+    // Its triggers run inside every write of the table: an object of that name that is not the
+    // log would make each write fail. It holds nothing that cannot be read again, so it goes.
+    QByteArray type;
+    {
+        Sql::Statement object(m_db, CatalogueSchema::kChangeLogObject);
+        if (object.next() && object.columnUtf8(1) != QByteArrayView(CatalogueSchema::kChangeLogColumns))
+            type = object.columnUtf8(0).toByteArray();
+    }
+    for (const char* other : {"table", "view", "index"}) {
+        if (type == other)
+            exec(QByteArray("DROP ").append(other).append(" plugins_changes").constData());
+    }
+    return runSetUpScript(CatalogueSchema::kCreateChangeLog);
 }
 
 PluginDatabase::~PluginDatabase()
@@ -752,9 +772,11 @@ void PluginDatabase::setStatementObserver(std::function<void(const QString&)> ob
 
 int PluginDatabase::traceCallback(unsigned type, void* context, void* statement, void* text)
 {
-    Q_UNUSED(text)
     auto* self = static_cast<PluginDatabase*>(context);
     if (type != SQLITE_TRACE_STMT || !self->m_statementObserver)
+        return 0;
+    // A trigger's run is announced as a comment ("-- TRIGGER name"); it is part of the statement that fired it.
+    if (const char* sql = static_cast<const char*>(text); sql && sql[0] == '-' && sql[1] == '-')
         return 0;
     char* expanded = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(statement));
     if (expanded) {
@@ -806,7 +828,8 @@ QString PluginDatabase::rewrite(const QList<AudioPlugin>& plugins, bool remember
     }
     // The indexes are rebuilt once after the inserts (see kDropIndexes). Every early
     // return below leaves through the transaction's rollback, so the old rows stay.
-    if (!exec(CatalogueSchema::kDropIndexes) || !exec(CatalogueSchema::kDeleteAll))
+    if (!exec(CatalogueSchema::kDropIndexes) || !exec(CatalogueSchema::kDropChangeTriggers) ||
+        !exec(CatalogueSchema::kDeleteAll))
         return lastError();
     // Fails when the table is not ours (an older layout with other columns) or the
     // connection is broken: rather keep the old catalogue than commit an empty one.
@@ -839,6 +862,9 @@ QString PluginDatabase::rewrite(const QList<AudioPlugin>& plugins, bool remember
     }
     if (!exec(CatalogueSchema::kCreateIndexes))
         return lastError();
+    // Without the log a reader reads every row at each change, which is never wrong.
+    if (createChangeLog().isEmpty())
+        exec(CatalogueSchema::kEveryRowChanged);
     if (!transaction.commit()) {
         printSqlError(transaction.errorMessage());
         return transaction.errorMessage();
@@ -1025,9 +1051,7 @@ void PluginDatabase::updatePlugin(const AudioPlugin& plugin)
     update.bindText(1, plugin.currentPath);
     update.bindInt64(2, plugin.isEnabled ? 1 : 0);
     update.bindText(3, uuidString(plugin.id));
-    const bool searchCurrent = m_search->isCurrent(m_db);
     update.exec();
-    m_search->locationsWritten(m_db, searchCurrent);
 }
 
 void PluginDatabase::deletePlugin(const QUuid& id)
@@ -1041,16 +1065,12 @@ void PluginDatabase::deletePlugin(const QUuid& id)
 
 QString PluginDatabase::updatePlugins(const QList<AudioPlugin>& plugins)
 {
-    const bool searchCurrent = m_db && m_search->isCurrent(m_db);
-    QString error =
-        writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(), [&plugins](Sql::Statement& update, qsizetype i) {
-            update.bindText(1, plugins[i].currentPath);
-            update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
-            update.bindText(3, uuidString(plugins[i].id));
-        });
-    if (m_db)
-        m_search->locationsWritten(m_db, searchCurrent);
-    return error;
+    return writeBatch(CatalogueSchema::kUpdateLocation, plugins.size(),
+                      [&plugins](Sql::Statement& update, qsizetype i) {
+                          update.bindText(1, plugins[i].currentPath);
+                          update.bindInt64(2, plugins[i].isEnabled ? 1 : 0);
+                          update.bindText(3, uuidString(plugins[i].id));
+                      });
 }
 
 QString PluginDatabase::deletePlugins(const QList<QUuid>& ids)

@@ -163,6 +163,8 @@ private:
     void closeConnection();
     QString lastError() const;
     void dropTableOfAnotherLayout();
+    /// The change log and its triggers (see CatalogueSchema::kCreateChangeLog); a reason as runSetUpScript gives.
+    QString createChangeLog();
     /// Runs a script; on failure prints "❌ SQL error: <message>" and returns false.
     bool exec(const char* sql) const;
     qint64 countOf(const QByteArray& sql, const QStringList& parameters) const;

@@ -57,6 +57,8 @@ public:
     QString columnText(int column) const;
     qint64 columnInt64(int column) const;
     double columnDouble(int column) const;
+    /// The library's statement, for what this class does not wrap (a value passed on as it is).
+    sqlite3_stmt* handle() const { return m_stmt; }
 
 private:
     void prepare(const char* sql, int length);
