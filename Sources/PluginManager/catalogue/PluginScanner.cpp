@@ -229,28 +229,64 @@ std::optional<QString> manufacturerFromAudioComponents(const QVariantMap& info)
     return vendor;
 }
 
+/// The second of a text's dot-separated pieces, empty pieces not counted.
+std::optional<QStringView> secondPiece(QStringView text)
+{
+    int seen = 0;
+    qsizetype begin = 0;
+    while (begin < text.size()) {
+        if (text.at(begin) == QLatin1Char('.')) {
+            ++begin;
+            continue;
+        }
+        qsizetype end = text.indexOf(QLatin1Char('.'), begin);
+        if (end < 0)
+            end = text.size();
+        if (++seen == 2)
+            return text.sliced(begin, end - begin);
+        begin = end;
+    }
+    return std::nullopt;
+}
+
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
 std::optional<QString> manufacturerFromIdentifier(const QVariantMap& info)
 {
     const std::optional<QString> identifier = textValue(info, QStringLiteral("CFBundleIdentifier"));
     if (!identifier)
         return std::nullopt;
-    const QStringList pieces = identifier->split(QLatin1Char('.'), Qt::SkipEmptyParts);
-    if (pieces.size() < 2)
+    const std::optional<QStringView> piece = secondPiece(*identifier);
+    if (!piece)
         return std::nullopt;
-    const QString& vendor = pieces.at(1);
-    const QString lower = vendor.toLower();
-    if (lower == QLatin1String("wizoo"))
+    const QStringView vendor = *piece;
+    // Plain ASCII (nearly every identifier) is compared and capitalised without copies; lower-
+    // and upper-casing as a whole text is kept for the rest, where one character can become two.
+    const bool ascii = isAscii(vendor);
+    const QString lower = ascii ? QString() : vendor.toString().toLower();
+    const auto is = [ascii, vendor, &lower](QLatin1StringView known) {
+        return ascii ? vendor.compare(known, Qt::CaseInsensitive) == 0 : lower == known;
+    };
+    if (is(QLatin1StringView("wizoo")))
         return QStringLiteral("AIR Music Technology");
-    if (lower == QLatin1String("waves") || lower == QLatin1String("wavesaudio"))
+    if (is(QLatin1StringView("waves")) || is(QLatin1StringView("wavesaudio")))
         return QStringLiteral("Waves Audio");
-    if (lower == QLatin1String("u-he"))
+    if (is(QLatin1StringView("u-he")))
         return QStringLiteral("u-he");
     // First character upper-cased, the rest as written (a surrogate pair counts as one).
+    if (ascii) {
+        QString shown = vendor.toString();
+        shown[0] = shown.at(0).toUpper();
+        return shown;
+    }
     const char32_t first = vendor.at(0).isHighSurrogate() && vendor.size() > 1
                                ? QChar::surrogateToUcs4(vendor.at(0), vendor.at(1))
                                : char32_t(vendor.at(0).unicode());
     const qsizetype firstLength = QChar::requiresSurrogates(first) ? 2 : 1;
-    return QString::fromUcs4(&first, 1).toUpper() + vendor.mid(firstLength);
+    return QString::fromUcs4(&first, 1).toUpper().append(vendor.mid(firstLength));
 }
 
 std::optional<QString> manufacturerFromClap(int atFd, const QByteArray& bundle)
