@@ -14,12 +14,9 @@
 #include <QTest>
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <sqlite3.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -361,27 +358,6 @@ TEST_F(PluginManagerViewModelTest, AFirstScanShowsItsFirstPageBeforeItsWriteHasE
     QSignalSpy pages(&model, &PluginManagerViewModel::displayedPluginsChanged);
     ASSERT_TRUE(scanAndWait(model));
     EXPECT_EQ(pages.count(), 1);
-}
-
-// Over an empty catalogue the scan's result is the first thing the window can show: the scan
-// runs at the window's own priority. Beside a catalogue already shown it yields to the window.
-TEST_F(PluginManagerViewModelTest, AScanYieldsToTheWindowOnlyWhenACatalogueIsShown)
-{
-    const int windowNiceness = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
-    if (windowNiceness >= 5)
-        GTEST_SKIP() << "the tests already run at a low priority";
-    auto scanNiceness = std::make_shared<std::atomic<int>>(windowNiceness - 1);
-    const QList<AudioPlugin> found = numbered(3);
-    PluginManagerViewModel& model = vm();
-    model.setScanWork([scanNiceness, found] {
-        *scanNiceness = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
-        return found;
-    });
-    ASSERT_TRUE(scanAndWait(model));
-    EXPECT_EQ(*scanNiceness, windowNiceness);
-    ASSERT_EQ(model.dbTotalCount(), 3);
-    ASSERT_TRUE(scanAndWait(model));
-    EXPECT_GT(*scanNiceness, windowNiceness);
 }
 
 TEST_F(PluginManagerViewModelTest, CatalogueThatCannotBeSavedIsSaidAndTheTableShowsTheScan)

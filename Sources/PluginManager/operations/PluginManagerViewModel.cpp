@@ -25,8 +25,7 @@ namespace {
 constexpr qint64 kAllRowsLimit = 100000;
 constexpr int kSearchDelayMs = 50;
 constexpr int kEarlierBatchPollMs = 250;
-// A scan beside a shown catalogue is background work: when the processor is busy, the
-// window's thread goes first.
+// A scan is background work: when the processor is busy, the window's thread goes first.
 constexpr int kScanNiceness = 5;
 const QString kEnabledCountKey = QStringLiteral("enabledPluginCount");
 const QString kChanges = QStringLiteral("changes");
@@ -327,19 +326,12 @@ void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
     if (m_scanThread.joinable())
         m_scanThread.join();
     // The window keeps painting and answering input while the folders are read and the
-    // catalogue is rewritten: both happen on this worker thread. Beside a shown catalogue
-    // it runs at a lower priority than the window's; over an empty one the scan's result is
-    // the first thing the window can show, and yielding to a busy machine only delays it.
-    // An unopened catalogue is left to the reads on this thread.
+    // catalogue is rewritten: both happen on this worker thread, at a lower priority
+    // than the window's. An unopened catalogue is left to the reads on this thread.
     const QString databasePath = m_database.isOpen() ? m_database.path() : QString();
     const QString openFailure = m_database.isOpen() ? QString() : m_database.openFailure();
-    const ScanWork work = [background = m_dbTotalCount > 0, scan = m_scanWork] {
-        // The scan's pool threads are started from this thread and take its priority with them.
-        if (background)
-            ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kScanNiceness);
-        return scan();
-    };
-    m_scanThread = std::thread([this, work, databasePath, openFailure, originsPath = m_originsPath] {
+    m_scanThread = std::thread([this, work = m_scanWork, databasePath, openFailure, originsPath = m_originsPath] {
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kScanNiceness);
         // Into an empty catalogue the write takes as long as the scan: the first page is shown meanwhile.
         const auto preview = [this](const QList<AudioPlugin>& plugins) {
             QList<AudioPlugin> page = PluginDatabase::firstPageByName(plugins, pageSize);
