@@ -877,6 +877,55 @@ void forChunks(WorkPool& pool, size_t count, const std::function<void(size_t, si
     pool.wait();
 }
 
+/// Makes `text` share the copy `seen` holds of the same text, or keeps it there as the first.
+void shareText(QString& text, QSet<QString>& seen)
+{
+    const auto known = seen.constFind(text);
+    if (known != seen.cend())
+        text = *known;
+    else
+        seen.insert(text);
+}
+
+/// The manufacturer clean-up of one shard: every record of a name, in record order.
+void crossReferenceShard(const std::vector<ScanRecord*>& shard, const QHash<QString, QString>& normalization)
+{
+    struct Vendor {
+        QString manufacturer;
+        bool fromAudioUnit = false;
+    };
+    QHash<QString, Vendor> byName;
+    for (const ScanRecord* record : shard) {
+        if (record->genericManufacturer)
+            continue;
+        // Audio Units carry the most reliable vendor texts: they override, and the last one
+        // of a name wins. Other formats only fill names no Audio Unit names, and the first wins.
+        const bool audioUnit = record->plugin.format == PluginFormat::au;
+        const auto known = byName.find(record->foldedName);
+        if (known == byName.end())
+            byName.insert(record->foldedName, {record->plugin.manufacturer, audioUnit});
+        else if (audioUnit)
+            *known = {record->plugin.manufacturer, true};
+    }
+    QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
+    QSet<QString> versions;          // a few texts repeat across thousands of records: one copy each
+    QSet<QString> sortKeys;          // equal names, found in one shard, share one text for the sort
+    for (ScanRecord* record : shard) {
+        shareText(record->sortKey, sortKeys);
+        AudioPlugin& plugin = record->plugin;
+        if (plugin.version)
+            shareText(*plugin.version, versions);
+        const auto mapped = byName.constFind(record->foldedName);
+        if (mapped != byName.cend())
+            plugin.manufacturer = mapped->manufacturer;
+        auto shown = shownAs.constFind(plugin.manufacturer);
+        if (shown == shownAs.cend())
+            shown = shownAs.insert(plugin.manufacturer,
+                                   normalization.value(plugin.manufacturer.toLower(), plugin.manufacturer));
+        plugin.manufacturer = *shown;
+    }
+}
+
 /// The manufacturer clean-up: one vendor text per plug-in name, then the shown spellings.
 /// Every record of a name falls in one shard, so the shards are worked side by side on the
 /// pool, each walking its records in record order.
@@ -889,53 +938,8 @@ void crossReference(const std::vector<ScanRecord*>& records, WorkPool& pool)
     for (ScanRecord* record : records)
         shards[record->foldedHash % kShards].push_back(record);
     const QHash<QString, QString>& normalization = PluginScanner::manufacturerNormalization();
-    for (const std::vector<ScanRecord*>& shard : shards) {
-        pool.post([&shard, &normalization] {
-            struct Vendor {
-                QString manufacturer;
-                bool fromAudioUnit = false;
-            };
-            QHash<QString, Vendor> byName;
-            for (const ScanRecord* record : shard) {
-                if (record->genericManufacturer)
-                    continue;
-                // Audio Units carry the most reliable vendor texts: they override, and the last one
-                // of a name wins. Other formats only fill names no Audio Unit names, and the first wins.
-                const bool audioUnit = record->plugin.format == PluginFormat::au;
-                const auto known = byName.find(record->foldedName);
-                if (known == byName.end())
-                    byName.insert(record->foldedName, {record->plugin.manufacturer, audioUnit});
-                else if (audioUnit)
-                    *known = {record->plugin.manufacturer, true};
-            }
-            QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
-            QSet<QString> versions;          // a few texts repeat across thousands of records: one copy each
-            QSet<QString> sortKeys;          // equal names, found in one shard, share one text for the sort
-            for (ScanRecord* record : shard) {
-                const auto sortKey = sortKeys.constFind(record->sortKey);
-                if (sortKey != sortKeys.cend())
-                    record->sortKey = *sortKey;
-                else
-                    sortKeys.insert(record->sortKey);
-                AudioPlugin& plugin = record->plugin;
-                if (std::optional<QString>& version = plugin.version) {
-                    const auto known = versions.constFind(*version);
-                    if (known != versions.cend())
-                        *version = *known;
-                    else
-                        versions.insert(*version);
-                }
-                const auto mapped = byName.constFind(record->foldedName);
-                if (mapped != byName.cend())
-                    plugin.manufacturer = mapped->manufacturer;
-                auto shown = shownAs.constFind(plugin.manufacturer);
-                if (shown == shownAs.cend())
-                    shown = shownAs.insert(plugin.manufacturer,
-                                           normalization.value(plugin.manufacturer.toLower(), plugin.manufacturer));
-                plugin.manufacturer = *shown;
-            }
-        });
-    }
+    for (const std::vector<ScanRecord*>& shard : shards)
+        pool.post([&shard, &normalization] { crossReferenceShard(shard, normalization); });
     pool.wait();
 }
 
