@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <functional>
@@ -280,6 +281,26 @@ TEST_F(PluginScannerTest, ManufacturerSources)
         {"underscore stays", "K.vst3", PluginFormat::vst3, identified("com._510k.k"), {}, "_510k"},
         {"empty pieces dropped", "Dots.vst3", PluginFormat::vst3, identified("com..acme..dots"), {}, "Acme"},
         {"no dot gives nothing", "Solo.vst3", PluginFormat::vst3, identified("acme"), {}, ""},
+        {"dots around", "Around.vst3", PluginFormat::vst3, identified(".com.acme."), {}, "Acme"},
+        {"one piece between dots", "One.vst3", PluginFormat::vst3, identified("..acme.."), {}, ""},
+        {"first letter beyond ASCII",
+         "Emile.vst3",
+         PluginFormat::vst3,
+         identified("com.\u00e9mile.x"),
+         {},
+         "\u00c9mile"},
+        {"first letter upper-cased into two",
+         "Sharp.vst3",
+         PluginFormat::vst3,
+         identified("com.\u00dfound.x"),
+         {},
+         "SSound"},
+        {"first character beyond the BMP",
+         "Astral.vst3",
+         PluginFormat::vst3,
+         identified("com.\U0001D4D0x.y"),
+         {},
+         "\U0001D4D0x"},
         {"clap vendor", "Synth.clap", PluginFormat::clap, {}, R"({"plugin":{"vendor":"Acme"}})", "Acme"},
         {"identifier beats clap.json", "Id.clap", PluginFormat::clap, identified("com.beta.id"),
          R"({"plugin":{"vendor":"Acme"}})", "Beta"},
@@ -320,6 +341,36 @@ TEST_F(PluginScannerTest, VersionAndIdentifierAreTextValuesOnly)
     EXPECT_FALSE(plugin->version.has_value());
     EXPECT_FALSE(plugin->bundleIdentifier.has_value());
     EXPECT_EQ(plugin->manufacturer, "");
+}
+
+// An information file is read whole at any size up to its limit, the keys wherever they stand;
+// one beyond the limit is not read at all.
+TEST_F(PluginScannerTest, InfoFilesAreReadWholeUpToTheirLimit)
+{
+    const auto padded = [](qsizetype padding) {
+        return "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Notes</key><string>" +
+               QByteArray(padding, 'x') +
+               "</string><key>CFBundleShortVersionString</key><string>4.5</string></dict></plist>";
+    };
+    const struct {
+        const char* name;
+        qsizetype padding;
+        std::optional<QString> version;
+    } cases[] = {{"Tiny", 0, "4.5"},
+                 {"FewHundred", 200, "4.5"},
+                 {"Large", 300 * 1024, "4.5"},
+                 {"JustBelowTheLimit", 16 * 1024 * 1024 - 200, "4.5"},
+                 {"BeyondTheLimit", 16 * 1024 * 1024, std::nullopt}};
+    PluginScanner scanner;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = sys(kVST3) + '/' + c.name + ".vst3";
+        makeBundle(path);
+        writeFile(path + "/Contents/Info.plist", padded(c.padding));
+        const std::optional<AudioPlugin> plugin = scanner.createPluginFromURL(path, PluginFormat::vst3);
+        ASSERT_TRUE(plugin);
+        EXPECT_EQ(plugin->version, c.version);
+    }
 }
 
 TEST_F(PluginScannerTest, CrossReferenceCases)
@@ -580,12 +631,32 @@ TEST_F(PluginScannerTest, SortIsStableCodePointOrderAfterNormalisation)
 
 TEST_F(PluginScannerTest, ScanOrderIsTheNameSortForNamesSharingTheirFirstCharacters)
 {
-    // The scan compares the first four characters packed in one number before the whole
+    // The scan compares the first eight characters packed in two numbers before the whole
     // names: names equal or short there, beyond the BMP, after U+E000 or not in NFC.
     const QStringList names{
-        "Compressor", "Comp",       "Comp 2",       "CompA",    "comp",     "Co",
-        "C",          "Comp\u00e9", "Compe\u0301x", "\u00e9",   "e\u0301",  "\U0001F39B",
-        "\uFF21",     "\uE000",     "ab\U0001F39B", "ab\uFFFD", "ab\uD7FF",
+        "Compressor",
+        "Comp",
+        "Comp 2",
+        "CompA",
+        "comp",
+        "Co",
+        "C",
+        "Comp\u00e9",
+        "Compe\u0301x",
+        "\u00e9",
+        "e\u0301",
+        "\U0001F39B",
+        "\uFF21",
+        "\uE000",
+        "ab\U0001F39B",
+        "ab\uFFFD",
+        "ab\uD7FF",
+        "Compresso",
+        "Compressor 2",
+        "CompressoR",
+        "Compresso\u00e9",
+        "Compresso\U0001F39B",
+        "Compresso\uE000",
     };
     for (const QString& name : names) {
         makeBundle(sys(kVST3) + '/' + name + ".vst3");
@@ -600,6 +671,47 @@ TEST_F(PluginScannerTest, ScanOrderIsTheNameSortForNamesSharingTheirFirstCharact
     EXPECT_EQ(scanned.at(0).name, "C");
     EXPECT_EQ(scanned.at(0).format, PluginFormat::au);
     EXPECT_EQ(scanned.at(1).format, PluginFormat::vst3);
+}
+
+// More records than one sorting run holds, in folder-listing order, names alike in their first
+// eight characters and each in three formats: the runs sorted side by side must merge into the
+// one stable order, every same name in walk order (Audio Unit, VST3, CLAP).
+TEST_F(PluginScannerTest, ALargeScanIsInNameOrderWithSameNamesInWalkOrder)
+{
+    constexpr int kNames = 2800;
+    QStringList names;
+    for (int i = 0; i < kNames; ++i)
+        names << QStringLiteral("%1 Bass Deluxe %2")
+                     .arg(i % 2 ? QStringLiteral("Analog") : QStringLiteral("analog"))
+                     .arg((i * 7919) % kNames, 4, 10, QLatin1Char('0'));
+    const struct {
+        QString folder;
+        QString extension;
+        PluginFormat format;
+    } formats[] = {{kVST3, ".vst3", PluginFormat::vst3},
+                   {kCLAP, ".clap", PluginFormat::clap},
+                   {kComponents, ".component", PluginFormat::au}};
+    for (const auto& format : formats) {
+        ASSERT_TRUE(QDir().mkpath(sys(format.folder)));
+        for (const QString& name : std::as_const(names)) {
+            const QByteArray bundle = QFile::encodeName(sys(format.folder) + '/' + name + format.extension);
+            ASSERT_EQ(::mkdir(bundle.constData(), 0755), 0);
+        }
+    }
+    QStringList sorted = names;
+    std::sort(sorted.begin(), sorted.end()); // plain ASCII: UTF-16 order is code-point order
+    QStringList expected;
+    for (const QString& name : std::as_const(sorted)) {
+        for (const PluginFormat format : {PluginFormat::au, PluginFormat::vst3, PluginFormat::clap})
+            expected << name + '|' + PluginFormats::rawValue(format);
+    }
+    for (int threads : {1, 8}) {
+        SCOPED_TRACE(threads);
+        QStringList scanned;
+        for (const AudioPlugin& p : PluginScanner::scan(threads))
+            scanned << p.name + '|' + PluginFormats::rawValue(p.format);
+        EXPECT_EQ(scanned, expected);
+    }
 }
 
 TEST_F(PluginScannerTest, ProgressAndPublishOrder)

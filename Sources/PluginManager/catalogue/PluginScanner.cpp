@@ -85,19 +85,15 @@ public:
     }
 
     /// Direct entries in file-system order. Dot-names (the Linux form of hidden
-    /// entries) are left out unless asked for.
-    std::vector<DirEntry> entries(bool includeHidden = false)
+    /// entries) are left out.
+    std::vector<DirEntry> entries()
     {
         std::vector<DirEntry> list;
         if (!m_dir)
             return list;
         while (const dirent* entry = ::readdir(m_dir)) {
-            const char* name = entry->d_name;
-            if (name[0] == '.') {
-                if (!includeHidden || name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))
-                    continue;
-            }
-            list.push_back(DirEntry{QByteArray(name), entry->d_type});
+            if (entry->d_name[0] != '.')
+                list.push_back(DirEntry{QByteArray(entry->d_name), entry->d_type});
         }
         return list;
     }
@@ -128,10 +124,11 @@ QByteArray extensionOf(const QByteArray& name)
     return dot < 0 ? QByteArray() : name.mid(dot + 1);
 }
 
-QByteArray withoutExtension(const QByteArray& name)
+/// The name up to its last dot (all of it when it has none), without a copy.
+QByteArrayView withoutExtension(const QByteArray& name)
 {
     const qsizetype dot = name.lastIndexOf('.');
-    return dot < 0 ? name : name.left(dot);
+    return dot < 0 ? QByteArrayView(name) : QByteArrayView(name).first(dot);
 }
 
 /// Reads a small file whole; empty when it is missing, unreadable, too big or anything
@@ -146,24 +143,38 @@ QByteArray readSmallFile(int atFd, const QByteArray& path)
         ::close(fd);
         return {};
     }
-    QByteArray bytes;
-    char buffer[16384];
+    // Room for the size the file gave and a byte more: once a read has filled exactly that
+    // size, the file is whole, and the read that would only find its end is saved. A file
+    // that grew or read short goes on being read to its end.
+    const auto expected = static_cast<qsizetype>(st.st_size);
+    QByteArray bytes(std::max<qsizetype>(expected + 1, 256), Qt::Uninitialized);
+    qsizetype filled = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (filled == bytes.size()) {
+            if (filled > kMaxInfoFileBytes) {
+                filled = 0;
+                break;
+            }
+            bytes.resize(std::min<qsizetype>(filled * 2, kMaxInfoFileBytes + 1));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             if (n < 0)
-                bytes.clear();
+                filled = 0;
             break;
         }
-        if (bytes.size() + n > kMaxInfoFileBytes) {
-            bytes.clear();
+        filled += n;
+        if (filled > kMaxInfoFileBytes) {
+            filled = 0;
             break;
         }
-        bytes.append(buffer, n);
+        if (filled == expected)
+            break;
     }
     ::close(fd);
+    bytes.truncate(filled);
     return bytes;
 }
 
@@ -218,28 +229,64 @@ std::optional<QString> manufacturerFromAudioComponents(const QVariantMap& info)
     return vendor;
 }
 
+/// The second of a text's dot-separated pieces, empty pieces not counted.
+std::optional<QStringView> secondPiece(QStringView text)
+{
+    int seen = 0;
+    qsizetype begin = 0;
+    while (begin < text.size()) {
+        if (text.at(begin) == QLatin1Char('.')) {
+            ++begin;
+            continue;
+        }
+        qsizetype end = text.indexOf(QLatin1Char('.'), begin);
+        if (end < 0)
+            end = text.size();
+        if (++seen == 2)
+            return text.sliced(begin, end - begin);
+        begin = end;
+    }
+    return std::nullopt;
+}
+
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
 std::optional<QString> manufacturerFromIdentifier(const QVariantMap& info)
 {
     const std::optional<QString> identifier = textValue(info, QStringLiteral("CFBundleIdentifier"));
     if (!identifier)
         return std::nullopt;
-    const QStringList pieces = identifier->split(QLatin1Char('.'), Qt::SkipEmptyParts);
-    if (pieces.size() < 2)
+    const std::optional<QStringView> piece = secondPiece(*identifier);
+    if (!piece)
         return std::nullopt;
-    const QString& vendor = pieces.at(1);
-    const QString lower = vendor.toLower();
-    if (lower == QLatin1String("wizoo"))
+    const QStringView vendor = *piece;
+    // Plain ASCII (nearly every identifier) is compared and capitalised without copies; lower-
+    // and upper-casing as a whole text is kept for the rest, where one character can become two.
+    const bool ascii = isAscii(vendor);
+    const QString lower = ascii ? QString() : vendor.toString().toLower();
+    const auto is = [ascii, vendor, &lower](QLatin1StringView known) {
+        return ascii ? vendor.compare(known, Qt::CaseInsensitive) == 0 : lower == known;
+    };
+    if (is(QLatin1StringView("wizoo")))
         return QStringLiteral("AIR Music Technology");
-    if (lower == QLatin1String("waves") || lower == QLatin1String("wavesaudio"))
+    if (is(QLatin1StringView("waves")) || is(QLatin1StringView("wavesaudio")))
         return QStringLiteral("Waves Audio");
-    if (lower == QLatin1String("u-he"))
+    if (is(QLatin1StringView("u-he")))
         return QStringLiteral("u-he");
     // First character upper-cased, the rest as written (a surrogate pair counts as one).
+    if (ascii) {
+        QString shown = vendor.toString();
+        shown[0] = shown.at(0).toUpper();
+        return shown;
+    }
     const char32_t first = vendor.at(0).isHighSurrogate() && vendor.size() > 1
                                ? QChar::surrogateToUcs4(vendor.at(0), vendor.at(1))
                                : char32_t(vendor.at(0).unicode());
     const qsizetype firstLength = QChar::requiresSurrogates(first) ? 2 : 1;
-    return QString::fromUcs4(&first, 1).toUpper() + vendor.mid(firstLength);
+    return QString::fromUcs4(&first, 1).toUpper().append(vendor.mid(firstLength));
 }
 
 std::optional<QString> manufacturerFromClap(int atFd, const QByteArray& bundle)
@@ -259,36 +306,67 @@ std::optional<QString> manufacturerFromClap(int atFd, const QByteArray& bundle)
     return vendor.toString();
 }
 
-QString extractManufacturer(const QVariantMap& info, int atFd, const QByteArray& bundle, const QByteArray& extension)
+QString extractManufacturer(const QVariantMap& info, int atFd, const QByteArray& bundle, bool isClap)
 {
     if (std::optional<QString> fromComponents = manufacturerFromAudioComponents(info))
         return *fromComponents;
     if (std::optional<QString> fromIdentifier = manufacturerFromIdentifier(info))
         return *fromIdentifier;
-    if (extension == "clap")
+    if (isClap)
         return manufacturerFromClap(atFd, bundle).value_or(QString());
     return {};
 }
 
-std::optional<QDateTime> accessTime(int atFd, const QByteArray& path)
+std::optional<QDateTime> accessTime(int atFd, const char* path)
 {
     struct stat st {};
-    if (::fstatat(atFd, path.constData(), &st, 0) != 0)
+    if (::fstatat(atFd, path, &st, 0) != 0)
         return std::nullopt;
     return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(st.st_atim.tv_sec), Qt::UTC);
 }
 
-/// Access time of Contents/MacOS/<name>, else of the first entry listed there.
-std::optional<QDateTime> extractLastUsed(int atFd, const QByteArray& bundle, const QByteArray& nativeName)
+/// Access time of the first entry a folder lists ("." and ".." aside, dot-names not). Read
+/// straight into a small buffer: a directory stream allocates a large one for every bundle.
+std::optional<QDateTime> firstEntryAccessTime(int atFd, const QByteArray& path)
 {
-    const QByteArray macOS = bundle + "/Contents/MacOS";
-    if (std::optional<QDateTime> date = accessTime(atFd, macOS + '/' + nativeName))
-        return date;
-    Folder folder(atFd, macOS);
-    const std::vector<DirEntry> entries = folder.entries(true);
-    if (entries.empty())
+    const int fd = ::openat(atFd, path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
-    return accessTime(folder.fd(), entries.front().name);
+    alignas(dirent64) char buffer[4096];
+    std::optional<QDateTime> date;
+    bool found = false;
+    while (!found) {
+        const ssize_t length = ::getdents64(fd, buffer, sizeof buffer);
+        if (length <= 0)
+            break;
+        for (ssize_t offset = 0; offset < length && !found;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                continue;
+            found = true;
+            date = accessTime(fd, name);
+        }
+    }
+    ::close(fd);
+    return date;
+}
+
+/// Access time of Contents/MacOS/<name>, else of the first entry listed there. `contents`
+/// is the bundle's path with "/Contents/" (the path is built on in place and given back so).
+std::optional<QDateTime> extractLastUsed(int atFd, QByteArray& contents, QByteArrayView nativeName)
+{
+    const qsizetype contentsLength = contents.size();
+    contents.append("MacOS");
+    const qsizetype macOSLength = contents.size();
+    contents.append('/').append(nativeName);
+    std::optional<QDateTime> date = accessTime(atFd, contents.constData());
+    contents.truncate(macOSLength);
+    if (!date)
+        date = firstEntryAccessTime(atFd, contents);
+    contents.truncate(contentsLength);
+    return date;
 }
 
 /// A new random (version 4) UUID. The generator is seeded once from the system source:
@@ -319,7 +397,7 @@ inline char32_t codePointRank(char16_t unit)
     return unit >= 0xE000 ? char32_t(unit) - 0x800 : char32_t(unit) + 0x2000;
 }
 
-bool codePointLess(const QString& a, const QString& b)
+bool codePointLess(QStringView a, QStringView b)
 {
     const qsizetype n = std::min(a.size(), b.size());
     const QChar* pa = a.constData();
@@ -357,7 +435,7 @@ bool isValidUtf8(const QByteArray& bytes)
 /// Whether a name starts with "waveshell" in any case. Compared on the bytes: no character
 /// outside ASCII lower-cases to one of these letters, so this is the test on the decoded,
 /// lower-cased name without building either.
-bool startsWithWaveShell(const QByteArray& name)
+bool startsWithWaveShell(QByteArrayView name)
 {
     constexpr char kPrefix[] = "waveshell";
     constexpr qsizetype kLength = sizeof kPrefix - 1;
@@ -371,6 +449,20 @@ bool startsWithWaveShell(const QByteArray& name)
             return false;
     }
     return true;
+}
+
+/// folder + "/" + the decoded name, built in one piece.
+QString joinedPath(const QString& folder, const QByteArray& name)
+{
+    QString path;
+    path.reserve(folder.size() + 1 + name.size());
+    path.append(folder).append(QLatin1Char('/'));
+    // A name in plain ASCII reads the same as Latin-1, which needs no decoded copy first.
+    if (std::all_of(name.cbegin(), name.cend(), [](char c) { return (c & 0x80) == 0; }))
+        path.append(QLatin1StringView(name));
+    else
+        path.append(QFile::decodeName(name));
+    return path;
 }
 
 /// Where a record stands: its path, whether that is in the disabled layout and where it
@@ -399,7 +491,7 @@ BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char
 {
     BundleFacts facts;
     const QByteArray nativeName = nativeRef.mid(nativeRef.lastIndexOf('/') + 1);
-    const QByteArray nativeBase = withoutExtension(nativeName);
+    const QByteArrayView nativeBase = withoutExtension(nativeName);
     if (startsWithWaveShell(nativeBase))
         return facts; // Waves shells are found through the Waves folders instead
     // The bundle's identity tells one bundle reached by two names from two copies.
@@ -414,12 +506,19 @@ BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char
     }
     // One read and one parse per bundle, however many fields it yields.
     static const QList<QByteArray> kKeys{"AudioComponents", "CFBundleIdentifier", "CFBundleShortVersionString"};
-    const QVariantMap info = parsePropertyListKeys(readSmallFile(atFd, nativeRef + "/Contents/Info.plist"), kKeys);
+    // One path buffer for the bundle's files, with room for the longest of them.
+    QByteArray contents;
+    contents.reserve(nativeRef.size() + 32 + nativeBase.size());
+    contents.append(nativeRef).append("/Contents/");
+    const qsizetype contentsLength = contents.size();
+    const QVariantMap info = parsePropertyListKeys(readSmallFile(atFd, contents.append("Info.plist")), kKeys);
+    contents.truncate(contentsLength);
     facts.present = true;
-    facts.manufacturer = extractManufacturer(info, atFd, nativeRef, extensionOf(nativeName));
+    // "clap" has no dot of its own: a name ending in ".clap" has it as its extension.
+    facts.manufacturer = extractManufacturer(info, atFd, nativeRef, nativeName.endsWith(".clap"));
     facts.version = textValue(info, QStringLiteral("CFBundleShortVersionString"));
     facts.bundleIdentifier = textValue(info, QStringLiteral("CFBundleIdentifier"));
-    facts.lastUsed = extractLastUsed(atFd, nativeRef, nativeBase);
+    facts.lastUsed = extractLastUsed(atFd, contents, nativeBase);
     return facts;
 }
 
@@ -428,7 +527,7 @@ AudioPlugin makeRecord(BundleFacts facts, const QByteArray& nativeName, const QS
 {
     AudioPlugin plugin;
     plugin.id = newRecordId();
-    plugin.name = QFile::decodeName(withoutExtension(nativeName));
+    plugin.name = QString::fromLocal8Bit(withoutExtension(nativeName));
     plugin.manufacturer = std::move(facts.manufacturer);
     plugin.format = format;
     placeRecord(plugin, path, format, rules);
@@ -444,31 +543,40 @@ QString sortKeyOf(const QString& name)
     return name.isEmpty() ? QStringLiteral("Unknown Plugin") : name.normalized(QString::NormalizationForm_C);
 }
 
+/// Ranks of a text's first eight UTF-16 units, 16 bits each, four to a word.
+using SortPrefix = std::array<quint64, 2>;
+
 /// A record with the texts the manufacturer clean-up and the final sort compare. The
 /// reading tasks work them out, so the single-threaded end of a scan only looks them up.
 struct ScanRecord {
     AudioPlugin plugin;
-    QString foldedName; // the name lower-cased: the cross-reference key
+    QString foldedName;    // the name lower-cased: the cross-reference key
+    size_t foldedHash = 0; // of foldedName, seedless: it picks the record's cross-reference shard
     bool genericManufacturer = false;
     QString sortKey;
-    quint64 sortPrefix = 0;  // the code-point ranks of sortKey's first four units, for a quick first compare
+    SortPrefix sortPrefix{}; // the code-point ranks of sortKey's first units, for a quick first compare
     FolderId identity{0, 0}; // the bundle's (device, inode); none for Waves records
     bool viaLink = false;
 };
 
 /// What the final sort moves: the prefix beside the record, so most compares stay in one array.
 struct SortEntry {
-    quint64 prefix;
+    SortPrefix prefix;
+    const QChar* key; // the record's sortKey, at hand without a visit to the record
+    qsizetype keyLength;
     ScanRecord* record;
 };
 
-/// Ranks of the first four UTF-16 units, 16 bits each (the rank is a bijection onto 16 bits),
-/// so that comparing two prefixes orders like codePointLess wherever the prefixes differ.
-quint64 codePointPrefix(const QString& text)
+/// Ranks of the first eight UTF-16 units (the rank is a bijection onto 16 bits), so that
+/// comparing two prefixes orders like codePointLess wherever the prefixes differ. Eight, not
+/// four: many names share a vendor's or a product line's first word.
+SortPrefix codePointPrefix(const QString& text)
 {
-    quint64 prefix = 0;
-    for (qsizetype i = 0; i < 4; ++i)
-        prefix = (prefix << 16) | (i < text.size() ? quint64(codePointRank(text.at(i).unicode())) : 0);
+    SortPrefix prefix{};
+    for (qsizetype i = 0; i < 8; ++i) {
+        quint64& word = prefix[size_t(i) / 4];
+        word = (word << 16) | (i < text.size() ? quint64(codePointRank(text.at(i).unicode())) : 0);
+    }
     return prefix;
 }
 
@@ -476,13 +584,17 @@ bool sortsBefore(const SortEntry& a, const SortEntry& b)
 {
     if (a.prefix != b.prefix)
         return a.prefix < b.prefix;
-    return codePointLess(a.record->sortKey, b.record->sortKey);
+    // Equal names share one text (see crossReference): most ties end here.
+    if (a.key == b.key && a.keyLength == b.keyLength)
+        return false;
+    return codePointLess(QStringView(a.key, a.keyLength), QStringView(b.key, b.keyLength));
 }
 
 ScanRecord annotated(AudioPlugin plugin)
 {
     ScanRecord record;
     record.foldedName = plugin.name.toLower();
+    record.foldedHash = qHash(record.foldedName, 0);
     // Lower-casing never shortens a text, so a name longer than all of these needs no lower-cased copy.
     static const qsizetype kLongestGeneric = [] {
         qsizetype longest = 0;
@@ -504,8 +616,8 @@ struct FolderNode;
 struct FolderEntry {
     QByteArray name;
     unsigned char type = DT_UNKNOWN;
-    std::unique_ptr<FolderNode> child; // null for a bundle
-    std::optional<ScanRecord> record;  // bundles only, filled by a reading task
+    std::unique_ptr<FolderNode> child;  // null for a bundle
+    std::unique_ptr<ScanRecord> record; // bundles only, filled by a reading task
 };
 
 /// One place a folder was reached. The first task to open a given folder lists it;
@@ -521,38 +633,45 @@ struct FolderNode {
 /// records are taken from it afterwards, in the order a depth-first walk meets them.
 struct RootWalk {
     RootWalk(PluginFormat f, QString p, const FolderRules& r, std::atomic_bool& warned)
-        : format(f), bundleExtension(PluginFormats::fileExtensions(f).first().toLatin1()), path(std::move(p)), rules(r),
-          depthWarned(warned)
+        : format(f), bundleExtension('.' + PluginFormats::fileExtensions(f).first().toLatin1()), path(std::move(p)),
+          rules(r), depthWarned(warned)
     {
     }
     PluginFormat format;
-    QByteArray bundleExtension;
+    QByteArray bundleExtension; // with its dot: ".vst3"
     QString path;
     const FolderRules& rules;
     FolderNode root;
     std::mutex mutex;
     QHash<FolderId, FolderNode*> lister; // guarded by mutex while the walk runs
     std::atomic_bool& depthWarned;
+    std::atomic<size_t> recordCount{0}; // records read, however many the collection keeps
 };
 
-void readBundles(const RootWalk& walk, FolderNode& node, const QByteArray& folderPath, size_t first, size_t last)
+/// Bundle entries of one listed folder that one reading task takes.
+using BundleBatch = std::vector<FolderEntry*>;
+
+void readBundles(RootWalk& walk, const FolderNode& node, const QByteArray& folderPath, const BundleBatch& batch)
 {
     const int fd = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return; // gone since it was listed: its bundles make no records
-    for (size_t i = first; i < last; ++i) {
-        FolderEntry& entry = node.entries[i];
-        BundleFacts facts = readBundleFacts(fd, entry.name, entry.type);
+    size_t made = 0;
+    for (FolderEntry* entry : batch) {
+        BundleFacts facts = readBundleFacts(fd, entry->name, entry->type);
         if (!facts.present)
             continue;
-        const QString path = node.path + QLatin1Char('/') + QFile::decodeName(entry.name);
+        const QString path = joinedPath(node.path, entry->name);
         const FolderId identity = facts.identity;
         const bool viaLink = facts.viaLink;
-        entry.record = annotated(makeRecord(std::move(facts), entry.name, path, walk.format, walk.rules));
-        entry.record->identity = identity;
-        entry.record->viaLink = viaLink;
+        entry->record = std::make_unique<ScanRecord>(
+            annotated(makeRecord(std::move(facts), entry->name, path, walk.format, walk.rules)));
+        entry->record->identity = identity;
+        entry->record->viaLink = viaLink;
+        ++made;
     }
     ::close(fd);
+    walk.recordCount += made;
 }
 
 /// Whether a listed entry belongs in the tree; prints why a plug-in candidate is left out.
@@ -596,34 +715,35 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
         walk.lister.insert(node.id, &node);
     }
     const int fd = folder.fd();
-    for (DirEntry& entry : folder.entries()) {
+    std::vector<DirEntry> listed = folder.entries();
+    // Reading tasks hold pointers to the entries while the rest are still being kept: room
+    // for all of them now, so that keeping more never moves the ones already handed out.
+    node.entries.reserve(listed.size());
+    BundleBatch batch;
+    const auto postBatch = [&pool, &walk, &node, &folderPath, &batch] {
+        pool.post([&walk, &node, folderPath, batch = std::move(batch)] { readBundles(walk, node, folderPath, batch); });
+        batch = {};
+    };
+    for (DirEntry& entry : listed) {
         // A bundle is never descended into: a bundle inside a bundle is not a plug-in of its own.
-        const bool isBundle = extensionOf(entry.name) == walk.bundleExtension;
+        // The extension has no dot of its own, so a name ending in it has it after its last dot.
+        const bool isBundle = entry.name.endsWith(walk.bundleExtension);
         if (!keepEntry(walk, fd, entry, isBundle, depth, folderPath))
             continue;
-        FolderEntry kept{std::move(entry.name), entry.type, nullptr, {}};
-        if (!isBundle)
-            kept.child = std::make_unique<FolderNode>();
-        node.entries.push_back(std::move(kept));
-    }
-    std::vector<size_t> bundles;
-    for (size_t i = 0; i < node.entries.size(); ++i) {
-        FolderEntry& entry = node.entries[i];
-        if (entry.child) {
-            pool.post([&pool, &walk, child = entry.child.get(), path = folderPath + '/' + entry.name, depth] {
-                listFolder(pool, walk, *child, path, depth + 1);
-            });
-        } else {
-            bundles.push_back(i);
+        FolderEntry& kept = node.entries.emplace_back(FolderEntry{std::move(entry.name), entry.type, nullptr, nullptr});
+        if (isBundle) {
+            batch.push_back(&kept);
+            if (batch.size() == kBundlesPerTask)
+                postBatch();
+            continue;
         }
-    }
-    // Bundle entries are not contiguous in general; a task takes a run of them.
-    for (size_t start = 0; start < bundles.size(); start += kBundlesPerTask) {
-        const size_t end = std::min(start + kBundlesPerTask, bundles.size());
-        pool.post([&walk, &node, folderPath, first = bundles[start], last = bundles[end - 1] + 1] {
-            readBundles(walk, node, folderPath, first, last);
+        kept.child = std::make_unique<FolderNode>();
+        pool.post([&pool, &walk, child = kept.child.get(), path = folderPath + '/' + kept.name, depth] {
+            listFolder(pool, walk, *child, path, depth + 1);
         });
     }
+    if (!batch.empty())
+        postBatch();
 }
 
 /// Where each bundle of one format already stands in the record list, by its (device, inode).
@@ -642,7 +762,7 @@ void takeRecord(const RootWalk& walk, const FolderNode& node, const QString& fol
     if (seen != places.cend() && !(records[*seen]->viaLink && !record.viaLink))
         return;
     if (folderPath != node.path) {
-        const QString path = folderPath + QLatin1Char('/') + QFile::decodeName(entry.name);
+        const QString path = joinedPath(folderPath, entry.name);
         placeRecord(record.plugin, path, walk.format, walk.rules);
     }
     if (seen != places.cend()) {
@@ -707,7 +827,7 @@ void collectWavesFolder(const QByteArray& folder, const QString& versionFolder, 
         const QString fileName = QFile::decodeName(entry.name);
         AudioPlugin plugin;
         plugin.id = newRecordId();
-        plugin.name = QFile::decodeName(withoutExtension(entry.name));
+        plugin.name = QString::fromLocal8Bit(withoutExtension(entry.name));
         plugin.manufacturer = QStringLiteral("Waves Audio");
         plugin.format = PluginFormat::wavesBundle;
         plugin.originalPath = versionFolder + QLatin1Char('/') + fileName;
@@ -757,46 +877,96 @@ void forChunks(WorkPool& pool, size_t count, const std::function<void(size_t, si
     pool.wait();
 }
 
+/// Makes `text` share the copy `seen` holds of the same text, or keeps it there as the first.
+void shareText(QString& text, QSet<QString>& seen)
+{
+    const auto known = seen.constFind(text);
+    if (known != seen.cend())
+        text = *known;
+    else
+        seen.insert(text);
+}
+
+/// The manufacturer clean-up of one shard: every record of a name, in record order.
+void crossReferenceShard(const std::vector<ScanRecord*>& shard, const QHash<QString, QString>& normalization)
+{
+    struct Vendor {
+        QString manufacturer;
+        bool fromAudioUnit = false;
+    };
+    QHash<QString, Vendor> byName;
+    for (const ScanRecord* record : shard) {
+        if (record->genericManufacturer)
+            continue;
+        // Audio Units carry the most reliable vendor texts: they override, and the last one
+        // of a name wins. Other formats only fill names no Audio Unit names, and the first wins.
+        const bool audioUnit = record->plugin.format == PluginFormat::au;
+        const auto known = byName.find(record->foldedName);
+        if (known == byName.end())
+            byName.insert(record->foldedName, {record->plugin.manufacturer, audioUnit});
+        else if (audioUnit)
+            *known = {record->plugin.manufacturer, true};
+    }
+    QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
+    QSet<QString> versions;          // a few texts repeat across thousands of records: one copy each
+    QSet<QString> sortKeys;          // equal names, found in one shard, share one text for the sort
+    for (ScanRecord* record : shard) {
+        shareText(record->sortKey, sortKeys);
+        AudioPlugin& plugin = record->plugin;
+        if (plugin.version)
+            shareText(*plugin.version, versions);
+        const auto mapped = byName.constFind(record->foldedName);
+        if (mapped != byName.cend())
+            plugin.manufacturer = mapped->manufacturer;
+        auto shown = shownAs.constFind(plugin.manufacturer);
+        if (shown == shownAs.cend())
+            shown = shownAs.insert(plugin.manufacturer,
+                                   normalization.value(plugin.manufacturer.toLower(), plugin.manufacturer));
+        plugin.manufacturer = *shown;
+    }
+}
+
 /// The manufacturer clean-up: one vendor text per plug-in name, then the shown spellings.
-/// The vendor table is built in record order; applying it is spread over the pool.
+/// Every record of a name falls in one shard, so the shards are worked side by side on the
+/// pool, each walking its records in record order.
 void crossReference(const std::vector<ScanRecord*>& records, WorkPool& pool)
 {
-    QHash<QString, QString> byName;
-    byName.reserve(static_cast<qsizetype>(records.size()));
-    // Other formats only fill names no Audio Unit names, and the first one wins: walked
-    // backwards, the first is the last written.
-    for (auto it = records.crbegin(); it != records.crend(); ++it) {
-        const ScanRecord* record = *it;
-        if (record->plugin.format != PluginFormat::au && !record->genericManufacturer)
-            byName.insert(record->foldedName, record->plugin.manufacturer);
-    }
-    // Audio Units carry the most reliable vendor texts: they override, and the last one of a name wins.
-    for (const ScanRecord* record : records) {
-        if (record->plugin.format == PluginFormat::au && !record->genericManufacturer)
-            byName.insert(record->foldedName, record->plugin.manufacturer);
-    }
+    constexpr size_t kShards = 64;
+    std::array<std::vector<ScanRecord*>, kShards> shards; // each in record order
+    for (std::vector<ScanRecord*>& shard : shards)
+        shard.reserve(records.size() / kShards * 2);
+    for (ScanRecord* record : records)
+        shards[record->foldedHash % kShards].push_back(record);
     const QHash<QString, QString>& normalization = PluginScanner::manufacturerNormalization();
-    forChunks(pool, records.size(), [&records, &byName, &normalization](size_t begin, size_t end) {
-        QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
-        QSet<QString> versions;          // a few texts repeat across thousands of records: one copy each
-        for (size_t i = begin; i < end; ++i) {
-            if (std::optional<QString>& version = records[i]->plugin.version) {
-                const auto known = versions.constFind(*version);
-                if (known != versions.cend())
-                    *version = *known;
-                else
-                    versions.insert(*version);
-            }
-            QString& manufacturer = records[i]->plugin.manufacturer;
-            const auto mapped = byName.constFind(records[i]->foldedName);
-            if (mapped != byName.cend())
-                manufacturer = *mapped;
-            auto shown = shownAs.constFind(manufacturer);
-            if (shown == shownAs.cend())
-                shown = shownAs.insert(manufacturer, normalization.value(manufacturer.toLower(), manufacturer));
-            manufacturer = *shown;
+    for (const std::vector<ScanRecord*>& shard : shards)
+        pool.post([&shard, &normalization] { crossReferenceShard(shard, normalization); });
+    pool.wait();
+}
+
+/// std::stable_sort's order, worked on the pool: runs are sorted side by side, then merged
+/// in pairs. A merge takes the left run's entry first on a tie, so the whole stays stable.
+void stableSortOnPool(std::vector<SortEntry>& entries, WorkPool& pool)
+{
+    constexpr size_t kRun = 4096;
+    const size_t count = entries.size();
+    for (size_t begin = 0; begin < count; begin += kRun)
+        pool.post([&entries, begin, end = std::min(begin + kRun, count)] {
+            std::stable_sort(entries.begin() + qsizetype(begin), entries.begin() + qsizetype(end), sortsBefore);
+        });
+    pool.wait();
+    std::vector<SortEntry> merged(count);
+    for (size_t width = kRun; width < count; width *= 2) {
+        for (size_t begin = 0; begin < count; begin += 2 * width) {
+            const auto first = entries.begin() + qsizetype(begin);
+            const auto middle = entries.begin() + qsizetype(std::min(begin + width, count));
+            const auto last = entries.begin() + qsizetype(std::min(begin + 2 * width, count));
+            pool.post([first, middle, last, out = merged.begin() + qsizetype(begin)] {
+                std::merge(first, middle, middle, last, out, sortsBefore);
+            });
         }
-    });
+        pool.wait();
+        entries.swap(merged);
+    }
 }
 
 /// The records in name order. Sorting compares prefixes held in one array; taking the
@@ -806,27 +976,48 @@ QList<AudioPlugin> inNameOrder(const std::vector<ScanRecord*>& records, WorkPool
     std::vector<SortEntry> order(records.size());
     forChunks(pool, records.size(), [&records, &order](size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i)
-            order[i] = {records[i]->sortPrefix, records[i]};
+            order[i] = {records[i]->sortPrefix, records[i]->sortKey.constData(), records[i]->sortKey.size(),
+                        records[i]};
     });
-    std::stable_sort(order.begin(), order.end(), sortsBefore);
-    QList<AudioPlugin> found(static_cast<qsizetype>(order.size()));
-    AudioPlugin* out = found.data();
+    stableSortOnPool(order, pool);
+    if (order.empty())
+        return {};
+    // The list's storage is built in place on the pool: a list of default records made first
+    // on this thread spent tens of milliseconds on first touches of fresh memory alone.
+    const auto count = static_cast<qsizetype>(order.size());
+    QArrayDataPointer<AudioPlugin> storage(QTypedArrayData<AudioPlugin>::allocate(count));
+    Q_CHECK_PTR(storage.data());
+    AudioPlugin* out = storage.data();
     forChunks(pool, order.size(), [&order, out](size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i)
-            out[i] = std::move(order[i].record->plugin);
+            new (out + i) AudioPlugin(std::move(order[i].record->plugin));
     });
-    return found;
+    storage.size = count;
+    return QList<AudioPlugin>(std::move(storage));
 }
 
-/// Frees the walked trees on the pool: one task per folder at the top of each root.
+/// Frees what the entries hold, in runs on the pool, folder by folder: most of a tree is
+/// its records, and a root can hold thousands of bundles itself. The folders stay.
+void releaseEntries(WorkPool& pool, std::vector<FolderEntry>& entries)
+{
+    constexpr size_t kRun = 512;
+    for (size_t begin = 0; begin < entries.size(); begin += kRun) {
+        pool.post([&pool, &entries, begin, end = std::min(begin + kRun, entries.size())] {
+            for (size_t i = begin; i < end; ++i) {
+                entries[i].record.reset();
+                entries[i].name = QByteArray();
+                if (entries[i].child)
+                    releaseEntries(pool, entries[i].child->entries);
+            }
+        });
+    }
+}
+
+/// Frees the walked trees: their contents on the pool, then the emptied folders.
 void releaseTrees(std::deque<RootWalk>& walks, WorkPool& pool)
 {
-    for (RootWalk& walk : walks) {
-        for (FolderEntry& entry : walk.root.entries) {
-            if (entry.child)
-                pool.post([child = entry.child.release()] { delete child; });
-        }
-    }
+    for (RootWalk& walk : walks)
+        releaseEntries(pool, walk.root.entries);
     pool.wait();
     walks.clear();
 }
@@ -911,11 +1102,16 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
 
     std::atomic_bool depthWarned{false};
     std::deque<RootWalk> walks; // stable addresses for the tasks
-    QList<AudioPlugin> waves;
+    std::vector<ScanRecord> wavesRecords;
     WorkPool pool(threads > 0 ? threads : WorkPool::defaultThreadCount());
     for (PluginFormat format : PluginFormats::allCases) {
         if (format == PluginFormat::wavesBundle) {
-            pool.post([&waves] { waves = scanWavesBundlePlugins(); });
+            pool.post([&wavesRecords] {
+                QList<AudioPlugin> waves = scanWavesBundlePlugins();
+                wavesRecords.reserve(static_cast<size_t>(waves.size()));
+                for (AudioPlugin& plugin : waves)
+                    wavesRecords.push_back(annotated(std::move(plugin)));
+            });
             continue;
         }
         for (const QString& folder : rootFolders(format)) {
@@ -927,13 +1123,10 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
         }
     }
     pool.wait();
-
-    std::vector<ScanRecord> wavesRecords;
-    wavesRecords.reserve(static_cast<size_t>(waves.size()));
-    for (AudioPlugin& plugin : waves)
-        wavesRecords.push_back(annotated(std::move(plugin)));
     // Pointers into the walked trees: the records themselves are not moved until the end.
     std::vector<ScanRecord*> records;
+    records.reserve(std::accumulate(walks.cbegin(), walks.cend(), wavesRecords.size(),
+                                    [](size_t sum, const RootWalk& root) { return sum + root.recordCount; }));
     auto walk = walks.begin();
     int done = 0;
     for (PluginFormat format : PluginFormats::allCases) {
@@ -942,7 +1135,11 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
                 records.push_back(&record);
         }
         BundlePlaces places; // a bundle is one record per format, however many names reach it
-        for (; walk != walks.end() && walk->format == format; ++walk)
+        const auto formatEnd =
+            std::find_if(walk, walks.end(), [format](const RootWalk& w) { return w.format != format; });
+        places.reserve(static_cast<qsizetype>(std::accumulate(
+            walk, formatEnd, size_t(0), [](size_t sum, const RootWalk& root) { return sum + root.recordCount; })));
+        for (; walk != formatEnd; ++walk)
             collectRecords(*walk, records, places);
         ++done;
         if (formatDone)
