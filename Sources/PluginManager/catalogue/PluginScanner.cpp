@@ -28,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <numeric>
+#include <optional>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -616,8 +617,9 @@ struct FolderNode;
 struct FolderEntry {
     QByteArray name;
     unsigned char type = DT_UNKNOWN;
-    std::unique_ptr<FolderNode> child;  // null for a bundle
-    std::unique_ptr<ScanRecord> record; // bundles only, filled by a reading task
+    std::unique_ptr<FolderNode> child; // null for a bundle
+    // Bundles only: its slot in the folder's records, filled by a reading task.
+    std::optional<ScanRecord>* record = nullptr;
 };
 
 /// One place a folder was reached. The first task to open a given folder lists it;
@@ -627,6 +629,9 @@ struct FolderNode {
     FolderId id{0, 0};
     QString path; // as the lister reached it: the records' paths start with it
     std::vector<FolderEntry> entries;
+    // One block for the folder's records rather than one allocation each: small blocks freed
+    // among the rows' texts left part-used pages the window kept for good.
+    std::vector<std::optional<ScanRecord>> records;
 };
 
 /// The walk of one root folder of one format. Tasks of the pool fill the tree; the
@@ -664,10 +669,10 @@ void readBundles(RootWalk& walk, const FolderNode& node, const QByteArray& folde
         const QString path = joinedPath(node.path, entry->name);
         const FolderId identity = facts.identity;
         const bool viaLink = facts.viaLink;
-        entry->record = std::make_unique<ScanRecord>(
-            annotated(makeRecord(std::move(facts), entry->name, path, walk.format, walk.rules)));
-        entry->record->identity = identity;
-        entry->record->viaLink = viaLink;
+        ScanRecord& record =
+            entry->record->emplace(annotated(makeRecord(std::move(facts), entry->name, path, walk.format, walk.rules)));
+        record.identity = identity;
+        record.viaLink = viaLink;
         ++made;
     }
     ::close(fd);
@@ -719,6 +724,9 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
     // Reading tasks hold pointers to the entries while the rest are still being kept: room
     // for all of them now, so that keeping more never moves the ones already handed out.
     node.entries.reserve(listed.size());
+    node.records.reserve(size_t(std::count_if(listed.cbegin(), listed.cend(), [&walk](const DirEntry& entry) {
+        return entry.name.endsWith(walk.bundleExtension);
+    })));
     BundleBatch batch;
     const auto postBatch = [&pool, &walk, &node, &folderPath, &batch] {
         pool.post([&walk, &node, folderPath, batch = std::move(batch)] { readBundles(walk, node, folderPath, batch); });
@@ -732,6 +740,7 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
             continue;
         FolderEntry& kept = node.entries.emplace_back(FolderEntry{std::move(entry.name), entry.type, nullptr, nullptr});
         if (isBundle) {
+            kept.record = &node.records.emplace_back();
             batch.push_back(&kept);
             if (batch.size() == kBundlesPerTask)
                 postBatch();
@@ -757,7 +766,7 @@ using BundlePlaces = QHash<FolderId, size_t>;
 void takeRecord(const RootWalk& walk, const FolderNode& node, const QString& folderPath, FolderEntry& entry,
                 std::vector<ScanRecord*>& records, BundlePlaces& places)
 {
-    ScanRecord& record = *entry.record;
+    ScanRecord& record = **entry.record;
     const auto seen = places.constFind(record.identity);
     if (seen != places.cend() && !(records[*seen]->viaLink && !record.viaLink))
         return;
@@ -794,7 +803,7 @@ void collectRecords(RootWalk& walk, std::vector<ScanRecord*>& records, BundlePla
         }
         FolderEntry& entry = top.node->entries[top.next++];
         if (!entry.child) {
-            if (entry.record)
+            if (entry.record && entry.record->has_value())
                 takeRecord(walk, *top.node, top.path, entry, records, places);
             continue;
         }
@@ -1004,7 +1013,8 @@ void releaseEntries(WorkPool& pool, std::vector<FolderEntry>& entries)
     for (size_t begin = 0; begin < entries.size(); begin += kRun) {
         pool.post([&pool, &entries, begin, end = std::min(begin + kRun, entries.size())] {
             for (size_t i = begin; i < end; ++i) {
-                entries[i].record.reset();
+                if (entries[i].record)
+                    entries[i].record->reset();
                 entries[i].name = QByteArray();
                 if (entries[i].child)
                     releaseEntries(pool, entries[i].child->entries);
