@@ -123,9 +123,10 @@ inline constexpr char kIdsPrefix[] = "SELECT id FROM plugins ";
 /// The helper counts with exactly this statement over a read-only connection.
 inline constexpr char kCountEnabled[] = "SELECT COUNT(*) FROM plugins WHERE isEnabled = 1";
 inline constexpr char kCountDisabled[] = "SELECT COUNT(*) FROM plugins WHERE isEnabled = 0";
-/// The rows of each format and state: the whole catalogue's counts in one statement.
-inline constexpr char kCountByFormatAndStatus[] =
-    "SELECT format, isEnabled, COUNT(*) FROM plugins GROUP BY format, isEnabled";
+/// The whole catalogue's counts, each read from its column's index alone: grouping by both
+/// columns would read every row of the table.
+inline constexpr char kCountByFormat[] = "SELECT format, COUNT(*) FROM plugins GROUP BY format";
+inline constexpr char kCountByStatus[] = "SELECT isEnabled, COUNT(*) FROM plugins GROUP BY isEnabled";
 inline constexpr char kSelectKeys[] = "SELECT name, format FROM plugins";
 inline constexpr char kSelectManufacturers[] =
     "SELECT DISTINCT manufacturer FROM plugins ORDER BY manufacturer COLLATE NOCASE";
