@@ -1307,19 +1307,19 @@ PluginDatabase::Counts PluginDatabase::counts() const
     Counts counts;
     if (!m_db)
         return counts;
-    Sql::Statement byStatus(m_db, CatalogueSchema::kCountByStatus);
-    while (byStatus.next()) {
-        const qint64 rows = byStatus.columnInt64(1);
-        const qint64 enabled = byStatus.columnInt64(0);
+    Sql::Statement query(m_db, CatalogueSchema::kCountByFormatAndStatus);
+    while (query.next()) {
+        const qint64 rows = query.columnInt64(2);
+        if (query.columnInt64(0) == 0) {
+            if (const std::optional<PluginFormat> format = PluginFormats::fromRawValue(query.columnText(1)))
+                counts.byFormat[*format] += rows;
+            continue;
+        }
+        const qint64 enabled = query.columnInt64(1);
         if (enabled == 1)
             counts.enabled += rows;
         else if (enabled == 0)
             counts.disabled += rows;
-    }
-    Sql::Statement byFormat(m_db, CatalogueSchema::kCountByFormat);
-    while (byFormat.next()) {
-        if (const std::optional<PluginFormat> format = PluginFormats::fromRawValue(byFormat.columnText(0)))
-            counts.byFormat[*format] += byFormat.columnInt64(1);
     }
     return counts;
 }
