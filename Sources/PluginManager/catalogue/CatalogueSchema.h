@@ -123,9 +123,12 @@ inline constexpr char kIdsPrefix[] = "SELECT id FROM plugins ";
 /// The helper counts with exactly this statement over a read-only connection.
 inline constexpr char kCountEnabled[] = "SELECT COUNT(*) FROM plugins WHERE isEnabled = 1";
 inline constexpr char kCountDisabled[] = "SELECT COUNT(*) FROM plugins WHERE isEnabled = 0";
-/// The rows of each format and state: the whole catalogue's counts in one statement.
+/// The whole catalogue's counts in one statement: rows (0, format, count) and (1, isEnabled,
+/// count), each part read from its column's index alone. Grouping by both columns at once
+/// would read every row of the table.
 inline constexpr char kCountByFormatAndStatus[] =
-    "SELECT format, isEnabled, COUNT(*) FROM plugins GROUP BY format, isEnabled";
+    "SELECT 0, format, COUNT(*) FROM plugins GROUP BY format "
+    "UNION ALL SELECT 1, isEnabled, COUNT(*) FROM plugins GROUP BY isEnabled";
 inline constexpr char kSelectKeys[] = "SELECT name, format FROM plugins";
 inline constexpr char kSelectManufacturers[] =
     "SELECT DISTINCT manufacturer FROM plugins ORDER BY manufacturer COLLATE NOCASE";

@@ -1310,13 +1310,16 @@ PluginDatabase::Counts PluginDatabase::counts() const
     Sql::Statement query(m_db, CatalogueSchema::kCountByFormatAndStatus);
     while (query.next()) {
         const qint64 rows = query.columnInt64(2);
+        if (query.columnInt64(0) == 0) {
+            if (const std::optional<PluginFormat> format = PluginFormats::fromRawValue(query.columnText(1)))
+                counts.byFormat[*format] += rows;
+            continue;
+        }
         const qint64 enabled = query.columnInt64(1);
         if (enabled == 1)
             counts.enabled += rows;
         else if (enabled == 0)
             counts.disabled += rows;
-        if (const std::optional<PluginFormat> format = PluginFormats::fromRawValue(query.columnText(0)))
-            counts.byFormat[*format] += rows;
     }
     return counts;
 }
