@@ -764,14 +764,14 @@ QHash<const PlannedMove*, QString> movePlainly(const QList<PlannedMove>& moves, 
                                                const std::function<void(qsizetype)>& movedOne)
 {
     QList<const PlannedMove*> plain;
-    QList<DisabledLayout::MovePaths> specs;
+    QList<DisabledLayout::MovePaths> paths;
     for (const PlannedMove& planned : moves) {
         if (!planned.route.privileged) {
             plain.append(&planned);
-            specs.append(planned.paths);
+            paths.append(planned.paths);
         }
     }
-    const QStringList reasons = runPlainMoves(specs, move, movedOne);
+    const QStringList reasons = runPlainMoves(paths, move, movedOne);
     QHash<const PlannedMove*, QString> byMove;
     for (qsizetype i = 0; i < plain.size(); ++i)
         byMove.insert(plain[i], reasons[i]);
