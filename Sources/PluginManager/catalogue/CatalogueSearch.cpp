@@ -121,18 +121,9 @@ bool CatalogueSearch::handles(const QString& searchText, const QSet<QString>& pl
            searchText.size() * 3 < kMaxPatternBytes;
 }
 
-std::pair<qint64, qint64> CatalogueSearch::versionOf(sqlite3* db)
-{
-    qint64 dataVersion = -1;
-    Sql::Statement version(db, "PRAGMA data_version");
-    if (version.next())
-        dataVersion = version.columnInt64(0);
-    return {dataVersion, sqlite3_total_changes64(db)};
-}
-
 bool CatalogueSearch::refresh(sqlite3* db)
 {
-    const std::pair<qint64, qint64> now = versionOf(db);
+    const std::pair<qint64, qint64> now = Sql::writeVersion(db);
     if (m_filled && now == m_version && now.first >= 0)
         return true;
     if (m_filled && now.first >= 0 && applyChanges(db)) {

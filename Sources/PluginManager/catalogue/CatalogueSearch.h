@@ -56,8 +56,6 @@ private:
         int columns = 0;
     };
 
-    /// (data version, total changes) of the connection: what the held texts were read at.
-    static std::pair<qint64, qint64> versionOf(sqlite3* db);
     bool refresh(sqlite3* db);
     /// Reads every row again, and where the change log stands.
     bool reload(sqlite3* db);

@@ -441,8 +441,8 @@ bool placeRows(const std::vector<RowPair>& pairs, std::vector<qint64>& deletes, 
 
 /// What a scan's write does to the rows, planned before anything is written.
 /// The rows of the table as this connection's last scan's write left them: its records (the
-/// stored values, ids included) in rowid order, their rowids, and writeVersion() after the
-/// commit. While writeVersion() is the same, neither this connection nor another wrote since.
+/// stored values, ids included) in rowid order, their rowids, and Sql::writeVersion() after the
+/// commit. While Sql::writeVersion() is the same, neither this connection nor another wrote since.
 struct PluginDatabase::WrittenRows {
     QList<AudioPlugin> records;
     std::vector<qint64> rowids;
@@ -791,12 +791,6 @@ QString PluginDatabase::replaceAllPlugins(const QList<AudioPlugin>& plugins)
     return rewrite(plugins, /*remember=*/false);
 }
 
-std::pair<qint64, qint64> PluginDatabase::writeVersion() const
-{
-    Sql::Statement version(m_db, "PRAGMA data_version");
-    return {version.next() ? version.columnInt64(0) : -1, sqlite3_total_changes64(m_db)};
-}
-
 QString PluginDatabase::rewrite(const QList<AudioPlugin>& plugins, bool remember)
 {
     m_written.reset();
@@ -883,7 +877,7 @@ QString PluginDatabase::rewrite(const QList<AudioPlugin>& plugins, bool remember
                 written->records.append(plugins[i]);
             written->rowids.push_back(CatalogueSchema::kRowidStep * qint64(i + 1));
         }
-        written->version = writeVersion();
+        written->version = Sql::writeVersion(m_db);
         m_written = std::move(written);
     }
     return {};
@@ -902,7 +896,7 @@ QString PluginDatabase::writeScan(QList<AudioPlugin>& plugins)
             return transaction.errorMessage();
         }
         // Read inside the transaction: no one can write between this test and the commit.
-        if (written && written->version != writeVersion())
+        if (written && written->version != Sql::writeVersion(m_db))
             written.reset();
         const ScanWrite plan = planScanWrite(plugins, written.get());
         // Row by row, each write also updates ten indexes; past a few thousand rows the whole
@@ -922,7 +916,7 @@ QString PluginDatabase::writeScan(QList<AudioPlugin>& plugins)
                 written = std::make_unique<WrittenRows>();
             written->records = plugins;
             written->rowids = plan.rowids;
-            written->version = writeVersion();
+            written->version = Sql::writeVersion(m_db);
             m_written = std::move(written);
             return {};
         }

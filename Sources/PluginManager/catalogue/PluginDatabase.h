@@ -176,8 +176,6 @@ private:
     ScanWrite planScanWrite(QList<AudioPlugin>& plugins, const WrittenRows* written) const;
     /// replaceAllPlugins; `remember` keeps what was written for the next scan's write.
     QString rewrite(const QList<AudioPlugin>& plugins, bool remember);
-    /// (data version, total changes) of the connection: unchanged as long as nobody wrote.
-    std::pair<qint64, qint64> writeVersion() const;
     QString applyScanWrite(const ScanWrite& plan, const QList<AudioPlugin>& plugins);
     /// Runs one prepared statement `count` times in one transaction, `bind` filling row i.
     QString writeBatch(const char* sql, qsizetype count, const std::function<void(Sql::Statement&, qsizetype)>& bind);

@@ -172,4 +172,10 @@ double Statement::columnDouble(int column) const
     return m_stmt ? sqlite3_column_double(m_stmt, column) : 0.0;
 }
 
+std::pair<qint64, qint64> writeVersion(sqlite3* db)
+{
+    Statement version(db, "PRAGMA data_version");
+    return {version.next() ? version.columnInt64(0) : -1, sqlite3_total_changes64(db)};
+}
+
 } // namespace Sql

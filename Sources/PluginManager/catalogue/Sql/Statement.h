@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -71,5 +72,9 @@ private:
     // them in place (SQLITE_STATIC) instead of copying every value again.
     std::vector<QByteArray> m_boundText;
 };
+
+/// (data version, total changes) of a connection: the same as long as neither it nor any
+/// other connection wrote to the file. The data version is -1 when it could not be read.
+std::pair<qint64, qint64> writeVersion(sqlite3* db);
 
 } // namespace Sql
