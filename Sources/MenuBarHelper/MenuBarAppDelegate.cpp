@@ -111,8 +111,10 @@ void MenuBarAppDelegate::applicationDidFinishLaunching()
     }
     // The first menu shows "No plugins found" until the state is loaded.
     buildMenu({});
-    loadLastKnownState();
+    // The watch is armed before the folders are listed: a bundle installed in between is
+    // either in the list or raises an event, never neither.
     startWatching();
+    loadLastKnownState();
 
     // Only a failed read falls back to the folders; a catalogue that counts 0 means 0.
     const std::optional<qint64> counted = EnabledCountReader::read();

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -95,6 +96,17 @@ TEST_F(HelperDetectionTest, FirstRunSeedsWithoutANotice)
     layout += PluginFolders::disabledDirectories();
     layout.append(sys(kDisabled + QStringLiteral("/VST3")));
     EXPECT_EQ(watcher->folders(), layout);
+}
+
+TEST_F(HelperDetectionTest, TheWatchIsArmedBeforeTheFoldersAreListed)
+{
+    // Listed first, a bundle installed before the watch was armed would be in neither.
+    install(kVst3, QStringLiteral("Foo.vst3"));
+    bool listedBeforeTheWatch = true;
+    watcher->onStart = [&] { listedBeforeTheWatch = QFileInfo::exists(knownFile()); };
+    start();
+    EXPECT_FALSE(listedBeforeTheWatch);
+    EXPECT_EQ(storedKeys(knownFile()), QSet<QString>{QStringLiteral("Foo|VST3")});
 }
 
 TEST_F(HelperDetectionTest, InstallWhileStoppedIsAnnouncedByTheFirstRescan)

@@ -12,6 +12,8 @@ public:
     {
         m_latencyMs = latencyMs;
         m_onChange = std::move(onChange);
+        if (onStart)
+            onStart();
         return setFolders(folders);
     }
     QStringList setFolders(const QStringList& folders) override
@@ -33,6 +35,8 @@ public:
     bool isRunning() const { return bool(m_onChange); }
     const QStringList& folders() const { return m_folders; }
     int latencyMs() const { return m_latencyMs; }
+    /// Runs as each watch is armed (tests look at what has been done before it).
+    std::function<void()> onStart;
 
 private:
     QStringList m_folders;
