@@ -9,6 +9,7 @@
 #include "catalogue/PluginScanner.h"
 #include "catalogue/ProfileManager.h"
 #include "operations/DisabledOrigins.h"
+#include "operations/ScanMemory.h"
 
 #include <QHash>
 #include <QTimer>
@@ -347,7 +348,10 @@ void PluginManagerViewModel::scanForPlugins(std::function<void()> onFinished)
         if (databasePath.isEmpty())
             outcome.saveError = openFailure;
         // The scan's threads freed their walked trees into the allocator's per-thread pools, which
-        // keep the pages; a window that scanned once would otherwise carry them for good.
+        // keep the pages; a window that scanned once would otherwise carry them for good. The
+        // rows it keeps are copied out of those pools first, so the pools keep little else.
+        ScanMemory::returnFreedPagesPromptly();
+        ScanMemory::packTexts(outcome.plugins);
         ::malloc_trim(0);
         QMetaObject::invokeMethod(
             this, [this, outcome = std::move(outcome)]() mutable { publishScan(std::move(outcome)); },
