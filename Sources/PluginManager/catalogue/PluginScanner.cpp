@@ -551,8 +551,10 @@ using SortPrefix = std::array<quint64, 2>;
 /// reading tasks work them out, so the single-threaded end of a scan only looks them up.
 struct ScanRecord {
     AudioPlugin plugin;
-    QString foldedName;    // the name lower-cased: the cross-reference key
-    size_t foldedHash = 0; // of foldedName, seedless: it picks the record's cross-reference shard
+    // The name lower-cased, the cross-reference key; null for a name in plain ASCII, which is
+    // compared and hashed as lower-cased in place (see foldKey).
+    QString foldedName;
+    size_t foldedHash = 0; // of the key lower-cased, seedless: it picks the record's cross-reference shard
     bool genericManufacturer = false;
     QString sortKey;
     SortPrefix sortPrefix{}; // the code-point ranks of sortKey's first units, for a quick first compare
@@ -591,11 +593,46 @@ bool sortsBefore(const SortEntry& a, const SortEntry& b)
     return codePointLess(QStringView(a.key, a.keyLength), QStringView(b.key, b.keyLength));
 }
 
-ScanRecord annotated(AudioPlugin plugin)
+/// The cross-reference key of a record: its lower-cased name, or the name itself where that
+/// is plain ASCII. Either way, lower-casing its ASCII letters gives the lower-cased name.
+QStringView foldKey(const ScanRecord& record)
 {
-    ScanRecord record;
-    record.foldedName = plugin.name.toLower();
-    record.foldedHash = qHash(record.foldedName, 0);
+    return record.foldedName.isNull() ? QStringView(record.plugin.name) : QStringView(record.foldedName);
+}
+
+inline char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+/// Hash of a key with its ASCII letters lower-cased (FNV-1a, mixed so that low and high bits
+/// both spread).
+size_t foldedHashOf(QStringView key)
+{
+    quint64 hash = 0xcbf29ce484222325ull;
+    for (QChar c : key)
+        hash = (hash ^ asciiLower(c.unicode())) * 0x100000001b3ull;
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    hash ^= hash >> 33;
+    return size_t(hash);
+}
+
+/// Whether two keys are the same lower-cased name.
+bool sameFoldKey(QStringView a, QStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i].unicode()) != asciiLower(b[i].unicode()))
+            return false;
+    }
+    return true;
+}
+
+/// Whether a manufacturer carries no information (genericManufacturers, any case).
+bool isGenericManufacturer(const QString& manufacturer)
+{
     // Lower-casing never shortens a text, so a name longer than all of these needs no lower-cased copy.
     static const qsizetype kLongestGeneric = [] {
         qsizetype longest = 0;
@@ -603,11 +640,28 @@ ScanRecord annotated(AudioPlugin plugin)
             longest = std::max(longest, name.size());
         return longest;
     }();
-    record.genericManufacturer = plugin.manufacturer.size() <= kLongestGeneric &&
-                                 PluginScanner::genericManufacturers().contains(plugin.manufacturer.toLower());
-    record.sortKey = sortKeyOf(plugin.name);
-    record.sortPrefix = codePointPrefix(record.sortKey);
+    if (manufacturer.size() > kLongestGeneric)
+        return false;
+    // The generic names are plain ASCII: a plain ASCII text matches one without a copy.
+    if (isAscii(manufacturer)) {
+        const QSet<QString>& generic = PluginScanner::genericManufacturers();
+        return std::any_of(generic.cbegin(), generic.cend(), [&manufacturer](const QString& name) {
+            return sameFoldKey(manufacturer, name);
+        });
+    }
+    return PluginScanner::genericManufacturers().contains(manufacturer.toLower());
+}
+
+ScanRecord annotated(AudioPlugin plugin)
+{
+    ScanRecord record;
+    if (!isAscii(plugin.name))
+        record.foldedName = plugin.name.toLower();
     record.plugin = std::move(plugin);
+    record.foldedHash = foldedHashOf(foldKey(record));
+    record.genericManufacturer = isGenericManufacturer(record.plugin.manufacturer);
+    record.sortKey = sortKeyOf(record.plugin.name);
+    record.sortPrefix = codePointPrefix(record.sortKey);
     return record;
 }
 
@@ -896,42 +950,103 @@ void shareText(QString& text, QSet<QString>& seen)
         seen.insert(text);
 }
 
+/// The records of one shard grouped by name (lower-cased), each group in record order. Keyed
+/// by the hash the reading tasks worked out, so no name is hashed again here.
+class NameGroups {
+public:
+    explicit NameGroups(const std::vector<ScanRecord*>& shard) : m_groupOf(shard.size())
+    {
+        size_t capacity = 16;
+        while (capacity < shard.size() * 2)
+            capacity *= 2;
+        m_slots.assign(capacity, kEmpty);
+        const size_t mask = capacity - 1;
+        for (size_t i = 0; i < shard.size(); ++i) {
+            const ScanRecord* record = shard[i];
+            // The shard was picked by the hash's low bits: its other bits pick the slot.
+            size_t slot = size_t(record->foldedHash >> 32) & mask;
+            for (;; slot = (slot + 1) & mask) {
+                if (m_slots[slot] == kEmpty) {
+                    m_slots[slot] = quint32(m_firstOf.size());
+                    m_groupOf[i] = quint32(m_firstOf.size());
+                    m_firstOf.push_back(quint32(i));
+                    break;
+                }
+                const ScanRecord* first = shard[m_firstOf[m_slots[slot]]];
+                if (first->foldedHash == record->foldedHash && sameFoldKey(foldKey(*first), foldKey(*record))) {
+                    m_groupOf[i] = m_slots[slot];
+                    break;
+                }
+            }
+        }
+    }
+
+    size_t count() const { return m_firstOf.size(); }
+    /// The group of the shard's i-th record.
+    quint32 of(size_t i) const { return m_groupOf[i]; }
+
+private:
+    static constexpr quint32 kEmpty = ~quint32(0);
+    std::vector<quint32> m_slots;   // group index, or kEmpty
+    std::vector<quint32> m_firstOf; // each group's first record
+    std::vector<quint32> m_groupOf; // each record's group
+};
+
 /// The manufacturer clean-up of one shard: every record of a name, in record order.
 void crossReferenceShard(const std::vector<ScanRecord*>& shard, const QHash<QString, QString>& normalization)
 {
-    struct Vendor {
-        QString manufacturer;
+    const NameGroups groups(shard);
+    constexpr quint32 kNone = ~quint32(0);
+    struct Group {
+        bool hasVendor = false;
         bool fromAudioUnit = false;
+        QString vendor; // as read, then as shown
+        // The first record of each distinct spelling of the name, chained through `nextSpelling`.
+        quint32 firstSpelling = kNone;
     };
-    QHash<QString, Vendor> byName;
-    for (const ScanRecord* record : shard) {
+    std::vector<Group> byName(groups.count());
+    for (size_t i = 0; i < shard.size(); ++i) {
+        const ScanRecord* record = shard[i];
         if (record->genericManufacturer)
             continue;
         // Audio Units carry the most reliable vendor texts: they override, and the last one
         // of a name wins. Other formats only fill names no Audio Unit names, and the first wins.
         const bool audioUnit = record->plugin.format == PluginFormat::au;
-        const auto known = byName.find(record->foldedName);
-        if (known == byName.end())
-            byName.insert(record->foldedName, {record->plugin.manufacturer, audioUnit});
-        else if (audioUnit)
-            *known = {record->plugin.manufacturer, true};
+        Group& group = byName[groups.of(i)];
+        if (!group.hasVendor || audioUnit)
+            group = {true, audioUnit, record->plugin.manufacturer, group.firstSpelling};
     }
     QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
-    QSet<QString> versions;          // a few texts repeat across thousands of records: one copy each
-    QSet<QString> sortKeys;          // equal names, found in one shard, share one text for the sort
-    for (ScanRecord* record : shard) {
-        shareText(record->sortKey, sortKeys);
+    const auto shown = [&shownAs, &normalization](const QString& manufacturer) -> const QString& {
+        auto known = shownAs.constFind(manufacturer);
+        if (known == shownAs.cend())
+            known = shownAs.insert(manufacturer, normalization.value(manufacturer.toLower(), manufacturer));
+        return *known;
+    };
+    for (Group& group : byName) {
+        if (group.hasVendor)
+            group.vendor = shown(group.vendor);
+    }
+    QSet<QString> versions; // a few texts repeat across thousands of records: one copy each
+    std::vector<quint32> nextSpelling(shard.size(), kNone);
+    for (size_t i = 0; i < shard.size(); ++i) {
+        ScanRecord* record = shard[i];
         AudioPlugin& plugin = record->plugin;
+        Group& group = byName[groups.of(i)];
+        // Records of one name share one name text (and one sort key: the sort's ties end on it).
+        quint32* link = &group.firstSpelling;
+        while (*link != kNone && shard[*link]->plugin.name != plugin.name)
+            link = &nextSpelling[*link];
+        if (*link == kNone) {
+            *link = quint32(i);
+        } else {
+            const ScanRecord* same = shard[*link];
+            plugin.name = same->plugin.name;
+            record->sortKey = same->sortKey;
+        }
         if (plugin.version)
             shareText(*plugin.version, versions);
-        const auto mapped = byName.constFind(record->foldedName);
-        if (mapped != byName.cend())
-            plugin.manufacturer = mapped->manufacturer;
-        auto shown = shownAs.constFind(plugin.manufacturer);
-        if (shown == shownAs.cend())
-            shown = shownAs.insert(plugin.manufacturer,
-                                   normalization.value(plugin.manufacturer.toLower(), plugin.manufacturer));
-        plugin.manufacturer = *shown;
+        plugin.manufacturer = group.hasVendor ? group.vendor : shown(plugin.manufacturer);
     }
 }
 
