@@ -24,6 +24,7 @@
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -96,6 +97,34 @@ public:
             if (entry->d_name[0] != '.')
                 list.push_back(DirEntry{QByteArray(entry->d_name), entry->d_type});
         }
+        return list;
+    }
+
+    /// Direct entries as entries() gives them, their names kept in one block, `names`: each
+    /// entry's name is a view into it (ended by a NUL, so it serves as a C path), not a copy.
+    /// The block must outlive the names.
+    std::vector<DirEntry> entriesIn(QByteArray& names)
+    {
+        struct Place {
+            qsizetype offset;
+            qsizetype length;
+            unsigned char type;
+        };
+        std::vector<Place> places;
+        names.clear();
+        if (m_dir) {
+            while (const dirent* entry = ::readdir(m_dir)) {
+                if (entry->d_name[0] == '.')
+                    continue;
+                const auto length = static_cast<qsizetype>(std::strlen(entry->d_name));
+                places.push_back({names.size(), length, entry->d_type});
+                names.append(entry->d_name, length + 1);
+            }
+        }
+        std::vector<DirEntry> list;
+        list.reserve(places.size());
+        for (const Place& place : places)
+            list.push_back(DirEntry{QByteArray::fromRawData(names.constData() + place.offset, place.length), place.type});
         return list;
     }
 
@@ -671,7 +700,7 @@ struct FolderNode;
 struct FolderEntry {
     QByteArray name;
     unsigned char type = DT_UNKNOWN;
-    std::unique_ptr<FolderNode> child; // null for a bundle
+    FolderNode* child = nullptr; // null for a bundle; owned by the walk (RootWalk::folders)
     // Bundles only: its slot in the folder's records, filled by a reading task.
     std::optional<ScanRecord>* record = nullptr;
 };
@@ -682,6 +711,7 @@ struct FolderNode {
     bool opened = false;
     FolderId id{0, 0};
     QString path; // as the lister reached it: the records' paths start with it
+    QByteArray names; // the entries' names, one block the names view (see Folder::entriesIn)
     std::vector<FolderEntry> entries;
     // One block for the folder's records rather than one allocation each: small blocks freed
     // among the rows' texts left part-used pages the window kept for good.
@@ -703,6 +733,9 @@ struct RootWalk {
     FolderNode root;
     std::mutex mutex;
     QHash<FolderId, FolderNode*> lister; // guarded by mutex while the walk runs
+    // Every folder below the root, in one list rather than each under its parent, so that
+    // they are freed side by side (guarded by mutex while the walk runs).
+    std::vector<std::unique_ptr<FolderNode>> folders;
     std::atomic_bool& depthWarned;
     std::atomic<size_t> recordCount{0}; // records read, however many the collection keeps
 };
@@ -774,13 +807,14 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
         walk.lister.insert(node.id, &node);
     }
     const int fd = folder.fd();
-    std::vector<DirEntry> listed = folder.entries();
+    std::vector<DirEntry> listed = folder.entriesIn(node.names);
     // Reading tasks hold pointers to the entries while the rest are still being kept: room
     // for all of them now, so that keeping more never moves the ones already handed out.
     node.entries.reserve(listed.size());
     node.records.reserve(size_t(std::count_if(listed.cbegin(), listed.cend(), [&walk](const DirEntry& entry) {
         return entry.name.endsWith(walk.bundleExtension);
     })));
+    std::vector<std::unique_ptr<FolderNode>> children;
     BundleBatch batch;
     const auto postBatch = [&pool, &walk, &node, &folderPath, &batch] {
         pool.post([&walk, &node, folderPath, batch = std::move(batch)] { readBundles(walk, node, folderPath, batch); });
@@ -800,13 +834,17 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
                 postBatch();
             continue;
         }
-        kept.child = std::make_unique<FolderNode>();
-        pool.post([&pool, &walk, child = kept.child.get(), path = folderPath + '/' + kept.name, depth] {
+        kept.child = children.emplace_back(std::make_unique<FolderNode>()).get();
+        pool.post([&pool, &walk, child = kept.child, path = folderPath + '/' + kept.name, depth] {
             listFolder(pool, walk, *child, path, depth + 1);
         });
     }
     if (!batch.empty())
         postBatch();
+    if (!children.empty()) {
+        const std::lock_guard lock(walk.mutex);
+        std::move(children.begin(), children.end(), std::back_inserter(walk.folders));
+    }
 }
 
 /// Where each bundle of one format already stands in the record list, by its (device, inode).
@@ -1120,29 +1158,23 @@ QList<AudioPlugin> inNameOrder(const std::vector<ScanRecord*>& records, WorkPool
     return QList<AudioPlugin>(std::move(storage));
 }
 
-/// Frees what the entries hold, in runs on the pool, folder by folder: most of a tree is
-/// its records, and a root can hold thousands of bundles itself. The folders stay.
-void releaseEntries(WorkPool& pool, std::vector<FolderEntry>& entries)
-{
-    constexpr size_t kRun = 512;
-    for (size_t begin = 0; begin < entries.size(); begin += kRun) {
-        pool.post([&pool, &entries, begin, end = std::min(begin + kRun, entries.size())] {
-            for (size_t i = begin; i < end; ++i) {
-                if (entries[i].record)
-                    entries[i].record->reset();
-                entries[i].name = QByteArray();
-                if (entries[i].child)
-                    releaseEntries(pool, entries[i].child->entries);
-            }
-        });
-    }
-}
-
-/// Frees the walked trees: their contents on the pool, then the emptied folders.
+/// Frees the walked trees, folder by folder on the pool: most of a tree is its records, the
+/// largest allocations of a scan, and nothing of it is left for the caller.
 void releaseTrees(std::deque<RootWalk>& walks, WorkPool& pool)
 {
-    for (RootWalk& walk : walks)
-        releaseEntries(pool, walk.root.entries);
+    constexpr size_t kFoldersPerTask = 16;
+    for (RootWalk& walk : walks) {
+        pool.post([&walk] {
+            const auto entries = std::move(walk.root.entries);
+            const auto records = std::move(walk.root.records);
+            walk.lister = {};
+        });
+        for (size_t begin = 0; begin < walk.folders.size(); begin += kFoldersPerTask)
+            pool.post([&walk, begin, end = std::min(begin + kFoldersPerTask, walk.folders.size())] {
+                for (size_t i = begin; i < end; ++i)
+                    walk.folders[i].reset();
+            });
+    }
     pool.wait();
     walks.clear();
 }
