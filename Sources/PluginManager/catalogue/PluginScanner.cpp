@@ -32,6 +32,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -969,13 +970,33 @@ QList<AudioPlugin> scanWavesBundlePlugins()
     return result;
 }
 
-/// Runs `work(begin, end)` over 0..count in chunks on the pool and waits for all of them.
+/// Runs `work(i)` for every i in 0..count on the pool and waits for all of them. The end of
+/// a scan is all processor work: it runs on no more tasks than there are cores, each taking
+/// the next item when done, since a task past that count only waits for a core, and one
+/// whose thread lost its core holds up the whole step.
+void forEachOnPool(WorkPool& pool, size_t count, const std::function<void(size_t)>& work)
+{
+    static const size_t kCores = std::max(1u, std::thread::hardware_concurrency());
+    std::atomic<size_t> next{0};
+    for (size_t task = 0; task < std::min(kCores, count); ++task)
+        pool.post([&work, &next, count] {
+            for (size_t i = next++; i < count; i = next++)
+                work(i);
+        });
+    pool.wait();
+}
+
+/// Runs `work(begin, end)` over 0..count in chunks of `chunk` on the pool and waits for all of them.
+void forChunksOf(WorkPool& pool, size_t count, size_t chunk, const std::function<void(size_t, size_t)>& work)
+{
+    forEachOnPool(pool, (count + chunk - 1) / chunk, [&work, count, chunk](size_t index) {
+        work(index * chunk, std::min((index + 1) * chunk, count));
+    });
+}
+
 void forChunks(WorkPool& pool, size_t count, const std::function<void(size_t, size_t)>& work)
 {
-    constexpr size_t kChunk = 1024;
-    for (size_t begin = 0; begin < count; begin += kChunk)
-        pool.post([&work, begin, end = std::min(begin + kChunk, count)] { work(begin, end); });
-    pool.wait();
+    forChunksOf(pool, count, 1024, work);
 }
 
 /// Makes `text` share the copy `seen` holds of the same text, or keeps it there as the first.
@@ -1093,40 +1114,67 @@ void crossReferenceShard(const std::vector<ScanRecord*>& shard, const QHash<QStr
 /// pool, each walking its records in record order.
 void crossReference(const std::vector<ScanRecord*>& records, WorkPool& pool)
 {
-    constexpr size_t kShards = 64;
+    constexpr size_t kShards = 256;
+    // Each record's shard is read on the pool: the records lie scattered through memory, and
+    // this thread then deals them out from one array.
+    std::vector<quint8> shardOf(records.size());
+    forChunks(pool, records.size(), [&records, &shardOf](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            shardOf[i] = quint8(records[i]->foldedHash % kShards);
+    });
     std::array<std::vector<ScanRecord*>, kShards> shards; // each in record order
     for (std::vector<ScanRecord*>& shard : shards)
         shard.reserve(records.size() / kShards * 2);
-    for (ScanRecord* record : records)
-        shards[record->foldedHash % kShards].push_back(record);
+    for (size_t i = 0; i < records.size(); ++i)
+        shards[shardOf[i]].push_back(records[i]);
     const QHash<QString, QString>& normalization = PluginScanner::manufacturerNormalization();
-    for (const std::vector<ScanRecord*>& shard : shards)
-        pool.post([&shard, &normalization] { crossReferenceShard(shard, normalization); });
-    pool.wait();
+    forEachOnPool(pool, kShards, [&shards, &normalization](size_t shard) {
+        crossReferenceShard(shards[shard], normalization);
+    });
+}
+
+/// How many of the first `k` entries of the stable merge of `a` and `b` come from `a`: a
+/// merge takes a's entry first on a tie. Lets one merge be cut into pieces merged side by side.
+size_t mergeSplit(const SortEntry* a, size_t aSize, const SortEntry* b, size_t bSize, size_t k)
+{
+    size_t low = k > bSize ? k - bSize : 0;
+    size_t high = std::min(k, aSize);
+    while (low < high) {
+        const size_t i = low + (high - low) / 2;
+        const size_t j = k - i;
+        // a[i] is among the first k when b[j - 1] does not sort before it.
+        if (j > 0 && !sortsBefore(b[j - 1], a[i]))
+            low = i + 1;
+        else
+            high = i;
+    }
+    return low;
 }
 
 /// std::stable_sort's order, worked on the pool: runs are sorted side by side, then merged
-/// in pairs. A merge takes the left run's entry first on a tie, so the whole stays stable.
+/// in pairs, each merge cut into pieces of about a run that are merged side by side too. A
+/// merge takes the left run's entry first on a tie, so the whole stays stable.
 void stableSortOnPool(std::vector<SortEntry>& entries, WorkPool& pool)
 {
     constexpr size_t kRun = 4096;
     const size_t count = entries.size();
-    for (size_t begin = 0; begin < count; begin += kRun)
-        pool.post([&entries, begin, end = std::min(begin + kRun, count)] {
-            std::stable_sort(entries.begin() + qsizetype(begin), entries.begin() + qsizetype(end), sortsBefore);
-        });
-    pool.wait();
+    forChunksOf(pool, count, kRun, [&entries](size_t begin, size_t end) {
+        std::stable_sort(entries.begin() + qsizetype(begin), entries.begin() + qsizetype(end), sortsBefore);
+    });
     std::vector<SortEntry> merged(count);
     for (size_t width = kRun; width < count; width *= 2) {
-        for (size_t begin = 0; begin < count; begin += 2 * width) {
-            const auto first = entries.begin() + qsizetype(begin);
-            const auto middle = entries.begin() + qsizetype(std::min(begin + width, count));
-            const auto last = entries.begin() + qsizetype(std::min(begin + 2 * width, count));
-            pool.post([first, middle, last, out = merged.begin() + qsizetype(begin)] {
-                std::merge(first, middle, middle, last, out, sortsBefore);
-            });
-        }
-        pool.wait();
+        // Each piece is kRun entries of the output; the pair of runs it falls in is found from it.
+        forChunksOf(pool, count, kRun, [&entries, &merged, width, count](size_t from, size_t to) {
+            const size_t begin = from / (2 * width) * (2 * width);
+            const SortEntry* a = entries.data() + begin;
+            const size_t aSize = std::min(width, count - begin);
+            const SortEntry* b = a + aSize;
+            const size_t bSize = std::min(begin + 2 * width, count) - begin - aSize;
+            const size_t aFrom = mergeSplit(a, aSize, b, bSize, from - begin);
+            const size_t aTo = mergeSplit(a, aSize, b, bSize, to - begin);
+            std::merge(a + aFrom, a + aTo, b + (from - begin - aFrom), b + (to - begin - aTo), merged.data() + from,
+                       sortsBefore);
+        });
         entries.swap(merged);
     }
 }
@@ -1162,6 +1210,7 @@ QList<AudioPlugin> inNameOrder(const std::vector<ScanRecord*>& records, WorkPool
 /// largest allocations of a scan, and nothing of it is left for the caller.
 void releaseTrees(std::deque<RootWalk>& walks, WorkPool& pool)
 {
+    // One task per few folders on every thread: freeing waits on memory more than on a core.
     constexpr size_t kFoldersPerTask = 16;
     for (RootWalk& walk : walks) {
         pool.post([&walk] {
