@@ -739,6 +739,9 @@ struct RootWalk {
     std::vector<std::unique_ptr<FolderNode>> folders;
     std::atomic_bool& depthWarned;
     std::atomic<size_t> recordCount{0}; // records read, however many the collection keeps
+    // A bundle entry that is a link, or of a type the listing did not give: it may reach a
+    // bundle another entry reaches too.
+    std::atomic_bool linkedBundles{false};
 };
 
 /// Bundle entries of one listed folder that one reading task takes.
@@ -751,6 +754,8 @@ void readBundles(RootWalk& walk, const FolderNode& node, const QByteArray& folde
         return; // gone since it was listed: its bundles make no records
     size_t made = 0;
     for (FolderEntry* entry : batch) {
+        if (entry->type != DT_DIR && !walk.linkedBundles.load(std::memory_order_relaxed))
+            walk.linkedBundles = true;
         BundleFacts facts = readBundleFacts(fd, entry->name, entry->type);
         if (!facts.present)
             continue;
@@ -851,33 +856,64 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
 /// Where each bundle of one format already stands in the record list, by its (device, inode).
 using BundlePlaces = QHash<FolderId, size_t>;
 
+/// Whether two entries of a format's walks may name one bundle. A bundle entry that is no link
+/// is a folder, which has one parent: two such entries are one bundle only in one folder, and a
+/// walk lists a folder once. So only a link among the bundles, or a folder listed by two of the
+/// walks, can give one bundle twice.
+bool mayReachOneBundleTwice(std::deque<RootWalk>::iterator begin, std::deque<RootWalk>::iterator end)
+{
+    QSet<FolderId> listed;
+    for (auto walk = begin; walk != end; ++walk) {
+        if (walk->linkedBundles)
+            return true;
+        if (walk == begin) {
+            listed.reserve(walk->lister.size());
+        } else {
+            for (auto it = walk->lister.keyBegin(); it != walk->lister.keyEnd(); ++it) {
+                if (listed.contains(*it))
+                    return true;
+            }
+        }
+        for (auto it = walk->lister.keyBegin(); it != walk->lister.keyEnd(); ++it)
+            listed.insert(*it);
+    }
+    return false;
+}
+
 /// Takes a bundle's record (it stays in the tree) unless the same bundle, reached by another
 /// name, was taken before: the first place met keeps it, except that a link yields to the
 /// bundle's own entry (moving a link would leave the bundle where hosts still load it).
 /// Its paths were made from the place the folder was listed from; when this walk reached
 /// the folder by another way (a link), they follow this way.
 void takeRecord(const RootWalk& walk, const FolderNode& node, const QString& folderPath, FolderEntry& entry,
-                std::vector<ScanRecord*>& records, BundlePlaces& places)
+                std::vector<ScanRecord*>& records, BundlePlaces* places)
 {
     ScanRecord& record = **entry.record;
-    const auto seen = places.constFind(record.identity);
-    if (seen != places.cend() && !(records[*seen]->viaLink && !record.viaLink))
+    if (!places) {
+        if (folderPath != node.path)
+            placeRecord(record.plugin, joinedPath(folderPath, entry.name), walk.format, walk.rules);
+        records.push_back(&record);
+        return;
+    }
+    const auto seen = places->constFind(record.identity);
+    if (seen != places->cend() && !(records[*seen]->viaLink && !record.viaLink))
         return;
     if (folderPath != node.path) {
         const QString path = joinedPath(folderPath, entry.name);
         placeRecord(record.plugin, path, walk.format, walk.rules);
     }
-    if (seen != places.cend()) {
+    if (seen != places->cend()) {
         records[*seen] = &record;
         return;
     }
-    places.insert(record.identity, records.size());
+    places->insert(record.identity, records.size());
     records.push_back(&record);
 }
 
 /// The records of one walked root, in depth-first order, each folder taken the first
-/// time it is met. Iterative: a deep tree must not exhaust the stack.
-void collectRecords(RootWalk& walk, std::vector<ScanRecord*>& records, BundlePlaces& places)
+/// time it is met. Iterative: a deep tree must not exhaust the stack. Without `places`, no
+/// two entries can reach one bundle (see mayReachOneBundleTwice) and every record is taken.
+void collectRecords(RootWalk& walk, std::vector<ScanRecord*>& records, BundlePlaces* places)
 {
     if (!walk.root.opened)
         return;
@@ -1329,24 +1365,45 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
         }
     }
     pool.wait();
-    // Pointers into the walked trees: the records themselves are not moved until the end.
-    std::vector<ScanRecord*> records;
-    records.reserve(std::accumulate(walks.cbegin(), walks.cend(), wavesRecords.size(),
-                                    [](size_t sum, const RootWalk& root) { return sum + root.recordCount; }));
+    // Pointers into the walked trees: the records themselves are not moved until the end. A
+    // bundle is one record per format, however many names reach it; the formats share no
+    // record, so each is collected on a task of its own, then they are put in format order.
+    struct FormatRecords {
+        PluginFormat format;
+        std::deque<RootWalk>::iterator begin, end; // the format's walks
+        std::vector<ScanRecord*> records;
+    };
+    std::vector<FormatRecords> formats;
     auto walk = walks.begin();
-    int done = 0;
     for (PluginFormat format : PluginFormats::allCases) {
-        if (format == PluginFormat::wavesBundle) {
-            for (ScanRecord& record : wavesRecords)
-                records.push_back(&record);
-        }
-        BundlePlaces places; // a bundle is one record per format, however many names reach it
         const auto formatEnd =
             std::find_if(walk, walks.end(), [format](const RootWalk& w) { return w.format != format; });
-        places.reserve(static_cast<qsizetype>(std::accumulate(
-            walk, formatEnd, size_t(0), [](size_t sum, const RootWalk& root) { return sum + root.recordCount; })));
-        for (; walk != formatEnd; ++walk)
-            collectRecords(*walk, records, places);
+        formats.push_back({format, walk, formatEnd, {}});
+        walk = formatEnd;
+    }
+    forEachOnPool(pool, formats.size(), [&formats, &wavesRecords](size_t index) {
+        FormatRecords& format = formats[index];
+        const size_t count = std::accumulate(format.begin, format.end, size_t(0),
+                                             [](size_t sum, const RootWalk& root) { return sum + root.recordCount; });
+        if (format.format == PluginFormat::wavesBundle) {
+            format.records.reserve(wavesRecords.size() + count);
+            for (ScanRecord& record : wavesRecords)
+                format.records.push_back(&record);
+        }
+        format.records.reserve(format.records.size() + count);
+        BundlePlaces places;
+        const bool dedupe = mayReachOneBundleTwice(format.begin, format.end);
+        if (dedupe)
+            places.reserve(static_cast<qsizetype>(count));
+        for (auto w = format.begin; w != format.end; ++w)
+            collectRecords(*w, format.records, dedupe ? &places : nullptr);
+    });
+    std::vector<ScanRecord*> records;
+    records.reserve(std::accumulate(formats.cbegin(), formats.cend(), size_t(0),
+                                    [](size_t sum, const FormatRecords& f) { return sum + f.records.size(); }));
+    int done = 0;
+    for (const FormatRecords& format : formats) {
+        records.insert(records.end(), format.records.cbegin(), format.records.cend());
         ++done;
         if (formatDone)
             formatDone(done / 6.0);
