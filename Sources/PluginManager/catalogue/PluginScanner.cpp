@@ -757,9 +757,6 @@ struct RootWalk {
     std::vector<std::unique_ptr<FolderNode>> folders;
     std::atomic_bool& depthWarned;
     std::atomic<size_t> recordCount{0}; // records read, however many the collection keeps
-    // A bundle entry that is a link, or of a type the listing did not give: it may reach a
-    // bundle another entry reaches too.
-    std::atomic_bool linkedBundles{false};
 };
 
 /// Bundle entries of one listed folder that one reading task takes.
@@ -772,8 +769,6 @@ void readBundles(RootWalk& walk, const FolderNode& node, const QByteArray& folde
         return; // gone since it was listed: its bundles make no records
     size_t made = 0;
     for (FolderEntry* entry : batch) {
-        if (entry->type != DT_DIR && !walk.linkedBundles.load(std::memory_order_relaxed))
-            walk.linkedBundles = true;
         BundleFacts facts = readBundleFacts(fd, entry->name, entry->type);
         if (!facts.present)
             continue;
@@ -874,64 +869,33 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
 /// Where each bundle of one format already stands in the record list, by its (device, inode).
 using BundlePlaces = QHash<FolderId, size_t>;
 
-/// Whether two entries of a format's walks may name one bundle. A bundle entry that is no link
-/// is a folder, which has one parent: two such entries are one bundle only in one folder, and a
-/// walk lists a folder once. So only a link among the bundles, or a folder listed by two of the
-/// walks, can give one bundle twice.
-bool mayReachOneBundleTwice(std::deque<RootWalk>::iterator begin, std::deque<RootWalk>::iterator end)
-{
-    QSet<FolderId> listed;
-    for (auto walk = begin; walk != end; ++walk) {
-        if (walk->linkedBundles)
-            return true;
-        if (walk == begin) {
-            listed.reserve(walk->lister.size());
-        } else {
-            for (auto it = walk->lister.keyBegin(); it != walk->lister.keyEnd(); ++it) {
-                if (listed.contains(*it))
-                    return true;
-            }
-        }
-        for (auto it = walk->lister.keyBegin(); it != walk->lister.keyEnd(); ++it)
-            listed.insert(*it);
-    }
-    return false;
-}
-
 /// Takes a bundle's record (it stays in the tree) unless the same bundle, reached by another
 /// name, was taken before: the first place met keeps it, except that a link yields to the
 /// bundle's own entry (moving a link would leave the bundle where hosts still load it).
 /// Its paths were made from the place the folder was listed from; when this walk reached
 /// the folder by another way (a link), they follow this way.
 void takeRecord(const RootWalk& walk, const FolderNode& node, const QString& folderPath, FolderEntry& entry,
-                std::vector<ScanRecord*>& records, BundlePlaces* places)
+                std::vector<ScanRecord*>& records, BundlePlaces& places)
 {
     ScanRecord& record = **entry.record;
-    if (!places) {
-        if (folderPath != node.path)
-            placeRecord(record.plugin, joinedPath(folderPath, entry.name), walk.format, walk.rules);
-        records.push_back(&record);
-        return;
-    }
-    const auto seen = places->constFind(record.identity);
-    if (seen != places->cend() && !(records[*seen]->viaLink && !record.viaLink))
+    const auto seen = places.constFind(record.identity);
+    if (seen != places.cend() && !(records[*seen]->viaLink && !record.viaLink))
         return;
     if (folderPath != node.path) {
         const QString path = joinedPath(folderPath, entry.name);
         placeRecord(record.plugin, path, walk.format, walk.rules);
     }
-    if (seen != places->cend()) {
+    if (seen != places.cend()) {
         records[*seen] = &record;
         return;
     }
-    places->insert(record.identity, records.size());
+    places.insert(record.identity, records.size());
     records.push_back(&record);
 }
 
 /// The records of one walked root, in depth-first order, each folder taken the first
-/// time it is met. Iterative: a deep tree must not exhaust the stack. Without `places`, no
-/// two entries can reach one bundle (see mayReachOneBundleTwice) and every record is taken.
-void collectRecords(RootWalk& walk, std::vector<ScanRecord*>& records, BundlePlaces* places)
+/// time it is met. Iterative: a deep tree must not exhaust the stack.
+void collectRecords(RootWalk& walk, std::vector<ScanRecord*>& records, BundlePlaces& places)
 {
     if (!walk.root.opened)
         return;
@@ -1409,12 +1373,12 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
                 format.records.push_back(&record);
         }
         format.records.reserve(format.records.size() + count);
+        // Looked up by (device, inode) even among plain folders: a folder mounted at a second
+        // name is one bundle too.
         BundlePlaces places;
-        const bool dedupe = mayReachOneBundleTwice(format.begin, format.end);
-        if (dedupe)
-            places.reserve(static_cast<qsizetype>(count));
+        places.reserve(static_cast<qsizetype>(count));
         for (auto w = format.begin; w != format.end; ++w)
-            collectRecords(*w, format.records, dedupe ? &places : nullptr);
+            collectRecords(*w, format.records, places);
     });
     std::vector<ScanRecord*> records;
     records.reserve(std::accumulate(formats.cbegin(), formats.cend(), size_t(0),
