@@ -24,6 +24,7 @@
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -31,6 +32,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -38,6 +40,7 @@
 namespace {
 
 constexpr qint64 kMaxInfoFileBytes = 16 * 1024 * 1024; // an Info.plist or clap.json is tiny
+constexpr qsizetype kKeptReadBytes = 64 * 1024;          // a thread's read buffer keeps no more
 
 enum class EntryKind { missing, file, folder };
 
@@ -99,6 +102,34 @@ public:
         return list;
     }
 
+    /// Direct entries as entries() gives them, their names kept in one block, `names`: each
+    /// entry's name is a view into it (ended by a NUL, so it serves as a C path), not a copy.
+    /// The block must outlive the names.
+    std::vector<DirEntry> entriesIn(QByteArray& names)
+    {
+        struct Place {
+            qsizetype offset;
+            qsizetype length;
+            unsigned char type;
+        };
+        std::vector<Place> places;
+        names.clear();
+        if (m_dir) {
+            while (const dirent* entry = ::readdir(m_dir)) {
+                if (entry->d_name[0] == '.')
+                    continue;
+                const auto length = static_cast<qsizetype>(std::strlen(entry->d_name));
+                places.push_back({names.size(), length, entry->d_type});
+                names.append(entry->d_name, length + 1);
+            }
+        }
+        std::vector<DirEntry> list;
+        list.reserve(places.size());
+        for (const Place& place : places)
+            list.push_back(DirEntry{QByteArray::fromRawData(names.constData() + place.offset, place.length), place.type});
+        return list;
+    }
+
 private:
     DIR* m_dir = nullptr;
     int m_error = 0;
@@ -132,23 +163,28 @@ QByteArrayView withoutExtension(const QByteArray& name)
     return dot < 0 ? QByteArrayView(name) : QByteArrayView(name).first(dot);
 }
 
-/// Reads a small file whole; empty when it is missing, unreadable, too big or anything
-/// but a regular file. The open never waits: a named pipe in a bundle must not hang the scan.
-QByteArray readSmallFile(int atFd, const QByteArray& path)
+/// Reads a small file whole into `bytes`; empty when it is missing, unreadable, too big or
+/// anything but a regular file. The open never waits: a named pipe in a bundle must not hang
+/// the scan. `bytes` keeps its room from one file to the next (see ReadBuffer).
+void readSmallFile(int atFd, const QByteArray& path, QByteArray& bytes)
 {
+    bytes.truncate(0);
     const int fd = ::openat(atFd, path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return {};
+        return;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxInfoFileBytes) {
         ::close(fd);
-        return {};
+        return;
     }
     // Room for the size the file gave and a byte more: once a read has filled exactly that
     // size, the file is whole, and the read that would only find its end is saved. A file
     // that grew or read short goes on being read to its end.
     const auto expected = static_cast<qsizetype>(st.st_size);
-    QByteArray bytes(std::max<qsizetype>(expected + 1, 256), Qt::Uninitialized);
+    // Room grown for an odd large file is not kept for the small ones after it.
+    if (bytes.capacity() > kKeptReadBytes && expected < kKeptReadBytes)
+        bytes = QByteArray();
+    bytes.resize(std::max<qsizetype>(expected + 1, 256));
     qsizetype filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
@@ -176,8 +212,20 @@ QByteArray readSmallFile(int atFd, const QByteArray& path)
     }
     ::close(fd);
     bytes.truncate(filled);
-    return bytes;
 }
+
+/// The file's bytes (see readSmallFile), read into this thread's buffer: valid until the
+/// thread's next read. A fresh buffer the size of an Info.plist for every bundle is a request
+/// the allocator serves only after sweeping up the small blocks freed since, which took a
+/// noticeable share of a scan.
+const QByteArray& readIntoThreadBuffer(int atFd, const QByteArray& path)
+{
+    static thread_local QByteArray buffer;
+    readSmallFile(atFd, path, buffer);
+    return buffer;
+}
+
+
 
 std::optional<QString> textValue(const QVariantMap& info, const QString& key)
 {
@@ -292,7 +340,7 @@ std::optional<QString> manufacturerFromIdentifier(const QVariantMap& info)
 
 std::optional<QString> manufacturerFromClap(int atFd, const QByteArray& bundle)
 {
-    const QByteArray bytes = readSmallFile(atFd, bundle + "/clap.json");
+    const QByteArray& bytes = readIntoThreadBuffer(atFd, bundle + "/clap.json");
     if (bytes.isEmpty())
         return std::nullopt;
     const QJsonDocument document = QJsonDocument::fromJson(bytes);
@@ -512,7 +560,7 @@ BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char
     contents.reserve(nativeRef.size() + 32 + nativeBase.size());
     contents.append(nativeRef).append("/Contents/");
     const qsizetype contentsLength = contents.size();
-    const QVariantMap info = parsePropertyListKeys(readSmallFile(atFd, contents.append("Info.plist")), kKeys);
+    const QVariantMap info = parsePropertyListKeys(readIntoThreadBuffer(atFd, contents.append("Info.plist")), kKeys);
     contents.truncate(contentsLength);
     facts.present = true;
     // "clap" has no dot of its own: a name ending in ".clap" has it as its extension.
@@ -551,8 +599,10 @@ using SortPrefix = std::array<quint64, 2>;
 /// reading tasks work them out, so the single-threaded end of a scan only looks them up.
 struct ScanRecord {
     AudioPlugin plugin;
-    QString foldedName;    // the name lower-cased: the cross-reference key
-    size_t foldedHash = 0; // of foldedName, seedless: it picks the record's cross-reference shard
+    // The name lower-cased, the cross-reference key; null for a name in plain ASCII, which is
+    // compared and hashed as lower-cased in place (see foldKey).
+    QString foldedName;
+    size_t foldedHash = 0; // of the key lower-cased, seedless: it picks the record's cross-reference shard
     bool genericManufacturer = false;
     QString sortKey;
     SortPrefix sortPrefix{}; // the code-point ranks of sortKey's first units, for a quick first compare
@@ -591,11 +641,46 @@ bool sortsBefore(const SortEntry& a, const SortEntry& b)
     return codePointLess(QStringView(a.key, a.keyLength), QStringView(b.key, b.keyLength));
 }
 
-ScanRecord annotated(AudioPlugin plugin)
+/// The cross-reference key of a record: its lower-cased name, or the name itself where that
+/// is plain ASCII. Either way, lower-casing its ASCII letters gives the lower-cased name.
+QStringView foldKey(const ScanRecord& record)
 {
-    ScanRecord record;
-    record.foldedName = plugin.name.toLower();
-    record.foldedHash = qHash(record.foldedName, 0);
+    return record.foldedName.isNull() ? QStringView(record.plugin.name) : QStringView(record.foldedName);
+}
+
+inline char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+/// Hash of a key with its ASCII letters lower-cased (FNV-1a, mixed so that low and high bits
+/// both spread).
+size_t foldedHashOf(QStringView key)
+{
+    quint64 hash = 0xcbf29ce484222325ull;
+    for (QChar c : key)
+        hash = (hash ^ asciiLower(c.unicode())) * 0x100000001b3ull;
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    hash ^= hash >> 33;
+    return size_t(hash);
+}
+
+/// Whether two keys are the same lower-cased name.
+bool sameFoldKey(QStringView a, QStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i].unicode()) != asciiLower(b[i].unicode()))
+            return false;
+    }
+    return true;
+}
+
+/// Whether a manufacturer carries no information (genericManufacturers, any case).
+bool isGenericManufacturer(const QString& manufacturer)
+{
     // Lower-casing never shortens a text, so a name longer than all of these needs no lower-cased copy.
     static const qsizetype kLongestGeneric = [] {
         qsizetype longest = 0;
@@ -603,11 +688,28 @@ ScanRecord annotated(AudioPlugin plugin)
             longest = std::max(longest, name.size());
         return longest;
     }();
-    record.genericManufacturer = plugin.manufacturer.size() <= kLongestGeneric &&
-                                 PluginScanner::genericManufacturers().contains(plugin.manufacturer.toLower());
-    record.sortKey = sortKeyOf(plugin.name);
-    record.sortPrefix = codePointPrefix(record.sortKey);
+    if (manufacturer.size() > kLongestGeneric)
+        return false;
+    // The generic names are plain ASCII: a plain ASCII text matches one without a copy.
+    if (isAscii(manufacturer)) {
+        const QSet<QString>& generic = PluginScanner::genericManufacturers();
+        return std::any_of(generic.cbegin(), generic.cend(), [&manufacturer](const QString& name) {
+            return sameFoldKey(manufacturer, name);
+        });
+    }
+    return PluginScanner::genericManufacturers().contains(manufacturer.toLower());
+}
+
+ScanRecord annotated(AudioPlugin plugin)
+{
+    ScanRecord record;
+    if (!isAscii(plugin.name))
+        record.foldedName = plugin.name.toLower();
     record.plugin = std::move(plugin);
+    record.foldedHash = foldedHashOf(foldKey(record));
+    record.genericManufacturer = isGenericManufacturer(record.plugin.manufacturer);
+    record.sortKey = sortKeyOf(record.plugin.name);
+    record.sortPrefix = codePointPrefix(record.sortKey);
     return record;
 }
 
@@ -617,7 +719,7 @@ struct FolderNode;
 struct FolderEntry {
     QByteArray name;
     unsigned char type = DT_UNKNOWN;
-    std::unique_ptr<FolderNode> child; // null for a bundle
+    FolderNode* child = nullptr; // null for a bundle; owned by the walk (RootWalk::folders)
     // Bundles only: its slot in the folder's records, filled by a reading task.
     std::optional<ScanRecord>* record = nullptr;
 };
@@ -628,6 +730,7 @@ struct FolderNode {
     bool opened = false;
     FolderId id{0, 0};
     QString path; // as the lister reached it: the records' paths start with it
+    QByteArray names; // the entries' names, one block the names view (see Folder::entriesIn)
     std::vector<FolderEntry> entries;
     // One block for the folder's records rather than one allocation each: small blocks freed
     // among the rows' texts left part-used pages the window kept for good.
@@ -649,6 +752,9 @@ struct RootWalk {
     FolderNode root;
     std::mutex mutex;
     QHash<FolderId, FolderNode*> lister; // guarded by mutex while the walk runs
+    // Every folder below the root, in one list rather than each under its parent, so that
+    // they are freed side by side (guarded by mutex while the walk runs).
+    std::vector<std::unique_ptr<FolderNode>> folders;
     std::atomic_bool& depthWarned;
     std::atomic<size_t> recordCount{0}; // records read, however many the collection keeps
 };
@@ -720,13 +826,14 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
         walk.lister.insert(node.id, &node);
     }
     const int fd = folder.fd();
-    std::vector<DirEntry> listed = folder.entries();
+    std::vector<DirEntry> listed = folder.entriesIn(node.names);
     // Reading tasks hold pointers to the entries while the rest are still being kept: room
     // for all of them now, so that keeping more never moves the ones already handed out.
     node.entries.reserve(listed.size());
     node.records.reserve(size_t(std::count_if(listed.cbegin(), listed.cend(), [&walk](const DirEntry& entry) {
         return entry.name.endsWith(walk.bundleExtension);
     })));
+    std::vector<std::unique_ptr<FolderNode>> children;
     BundleBatch batch;
     const auto postBatch = [&pool, &walk, &node, &folderPath, &batch] {
         pool.post([&walk, &node, folderPath, batch = std::move(batch)] { readBundles(walk, node, folderPath, batch); });
@@ -746,13 +853,17 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
                 postBatch();
             continue;
         }
-        kept.child = std::make_unique<FolderNode>();
-        pool.post([&pool, &walk, child = kept.child.get(), path = folderPath + '/' + kept.name, depth] {
+        kept.child = children.emplace_back(std::make_unique<FolderNode>()).get();
+        pool.post([&pool, &walk, child = kept.child, path = folderPath + '/' + kept.name, depth] {
             listFolder(pool, walk, *child, path, depth + 1);
         });
     }
     if (!batch.empty())
         postBatch();
+    if (!children.empty()) {
+        const std::lock_guard lock(walk.mutex);
+        std::move(children.begin(), children.end(), std::back_inserter(walk.folders));
+    }
 }
 
 /// Where each bundle of one format already stands in the record list, by its (device, inode).
@@ -877,13 +988,33 @@ QList<AudioPlugin> scanWavesBundlePlugins()
     return result;
 }
 
-/// Runs `work(begin, end)` over 0..count in chunks on the pool and waits for all of them.
+/// Runs `work(i)` for every i in 0..count on the pool and waits for all of them. The end of
+/// a scan is all processor work: it runs on no more tasks than there are cores, each taking
+/// the next item when done, since a task past that count only waits for a core, and one
+/// whose thread lost its core holds up the whole step.
+void forEachOnPool(WorkPool& pool, size_t count, const std::function<void(size_t)>& work)
+{
+    static const size_t kCores = std::max(1u, std::thread::hardware_concurrency());
+    std::atomic<size_t> next{0};
+    for (size_t task = 0; task < std::min(kCores, count); ++task)
+        pool.post([&work, &next, count] {
+            for (size_t i = next++; i < count; i = next++)
+                work(i);
+        });
+    pool.wait();
+}
+
+/// Runs `work(begin, end)` over 0..count in chunks of `chunk` on the pool and waits for all of them.
+void forChunksOf(WorkPool& pool, size_t count, size_t chunk, const std::function<void(size_t, size_t)>& work)
+{
+    forEachOnPool(pool, (count + chunk - 1) / chunk, [&work, count, chunk](size_t index) {
+        work(index * chunk, std::min((index + 1) * chunk, count));
+    });
+}
+
 void forChunks(WorkPool& pool, size_t count, const std::function<void(size_t, size_t)>& work)
 {
-    constexpr size_t kChunk = 1024;
-    for (size_t begin = 0; begin < count; begin += kChunk)
-        pool.post([&work, begin, end = std::min(begin + kChunk, count)] { work(begin, end); });
-    pool.wait();
+    forChunksOf(pool, count, 1024, work);
 }
 
 /// Makes `text` share the copy `seen` holds of the same text, or keeps it there as the first.
@@ -896,42 +1027,103 @@ void shareText(QString& text, QSet<QString>& seen)
         seen.insert(text);
 }
 
+/// The records of one shard grouped by name (lower-cased), each group in record order. Keyed
+/// by the hash the reading tasks worked out, so no name is hashed again here.
+class NameGroups {
+public:
+    explicit NameGroups(const std::vector<ScanRecord*>& shard) : m_groupOf(shard.size())
+    {
+        size_t capacity = 16;
+        while (capacity < shard.size() * 2)
+            capacity *= 2;
+        m_slots.assign(capacity, kEmpty);
+        const size_t mask = capacity - 1;
+        for (size_t i = 0; i < shard.size(); ++i) {
+            const ScanRecord* record = shard[i];
+            // The shard was picked by the hash's low bits: its other bits pick the slot.
+            size_t slot = size_t(record->foldedHash >> 32) & mask;
+            for (;; slot = (slot + 1) & mask) {
+                if (m_slots[slot] == kEmpty) {
+                    m_slots[slot] = quint32(m_firstOf.size());
+                    m_groupOf[i] = quint32(m_firstOf.size());
+                    m_firstOf.push_back(quint32(i));
+                    break;
+                }
+                const ScanRecord* first = shard[m_firstOf[m_slots[slot]]];
+                if (first->foldedHash == record->foldedHash && sameFoldKey(foldKey(*first), foldKey(*record))) {
+                    m_groupOf[i] = m_slots[slot];
+                    break;
+                }
+            }
+        }
+    }
+
+    size_t count() const { return m_firstOf.size(); }
+    /// The group of the shard's i-th record.
+    quint32 of(size_t i) const { return m_groupOf[i]; }
+
+private:
+    static constexpr quint32 kEmpty = ~quint32(0);
+    std::vector<quint32> m_slots;   // group index, or kEmpty
+    std::vector<quint32> m_firstOf; // each group's first record
+    std::vector<quint32> m_groupOf; // each record's group
+};
+
 /// The manufacturer clean-up of one shard: every record of a name, in record order.
 void crossReferenceShard(const std::vector<ScanRecord*>& shard, const QHash<QString, QString>& normalization)
 {
-    struct Vendor {
-        QString manufacturer;
+    const NameGroups groups(shard);
+    constexpr quint32 kNone = ~quint32(0);
+    struct Group {
+        bool hasVendor = false;
         bool fromAudioUnit = false;
+        QString vendor; // as read, then as shown
+        // The first record of each distinct spelling of the name, chained through `nextSpelling`.
+        quint32 firstSpelling = kNone;
     };
-    QHash<QString, Vendor> byName;
-    for (const ScanRecord* record : shard) {
+    std::vector<Group> byName(groups.count());
+    for (size_t i = 0; i < shard.size(); ++i) {
+        const ScanRecord* record = shard[i];
         if (record->genericManufacturer)
             continue;
         // Audio Units carry the most reliable vendor texts: they override, and the last one
         // of a name wins. Other formats only fill names no Audio Unit names, and the first wins.
         const bool audioUnit = record->plugin.format == PluginFormat::au;
-        const auto known = byName.find(record->foldedName);
-        if (known == byName.end())
-            byName.insert(record->foldedName, {record->plugin.manufacturer, audioUnit});
-        else if (audioUnit)
-            *known = {record->plugin.manufacturer, true};
+        Group& group = byName[groups.of(i)];
+        if (!group.hasVendor || audioUnit)
+            group = {true, audioUnit, record->plugin.manufacturer, group.firstSpelling};
     }
     QHash<QString, QString> shownAs; // manufacturer -> display name after normalisation
-    QSet<QString> versions;          // a few texts repeat across thousands of records: one copy each
-    QSet<QString> sortKeys;          // equal names, found in one shard, share one text for the sort
-    for (ScanRecord* record : shard) {
-        shareText(record->sortKey, sortKeys);
+    const auto shown = [&shownAs, &normalization](const QString& manufacturer) -> const QString& {
+        auto known = shownAs.constFind(manufacturer);
+        if (known == shownAs.cend())
+            known = shownAs.insert(manufacturer, normalization.value(manufacturer.toLower(), manufacturer));
+        return *known;
+    };
+    for (Group& group : byName) {
+        if (group.hasVendor)
+            group.vendor = shown(group.vendor);
+    }
+    QSet<QString> versions; // a few texts repeat across thousands of records: one copy each
+    std::vector<quint32> nextSpelling(shard.size(), kNone);
+    for (size_t i = 0; i < shard.size(); ++i) {
+        ScanRecord* record = shard[i];
         AudioPlugin& plugin = record->plugin;
+        Group& group = byName[groups.of(i)];
+        // Records of one name share one name text (and one sort key: the sort's ties end on it).
+        quint32* link = &group.firstSpelling;
+        while (*link != kNone && shard[*link]->plugin.name != plugin.name)
+            link = &nextSpelling[*link];
+        if (*link == kNone) {
+            *link = quint32(i);
+        } else {
+            const ScanRecord* same = shard[*link];
+            plugin.name = same->plugin.name;
+            record->sortKey = same->sortKey;
+        }
         if (plugin.version)
             shareText(*plugin.version, versions);
-        const auto mapped = byName.constFind(record->foldedName);
-        if (mapped != byName.cend())
-            plugin.manufacturer = mapped->manufacturer;
-        auto shown = shownAs.constFind(plugin.manufacturer);
-        if (shown == shownAs.cend())
-            shown = shownAs.insert(plugin.manufacturer,
-                                   normalization.value(plugin.manufacturer.toLower(), plugin.manufacturer));
-        plugin.manufacturer = *shown;
+        plugin.manufacturer = group.hasVendor ? group.vendor : shown(plugin.manufacturer);
     }
 }
 
@@ -940,40 +1132,67 @@ void crossReferenceShard(const std::vector<ScanRecord*>& shard, const QHash<QStr
 /// pool, each walking its records in record order.
 void crossReference(const std::vector<ScanRecord*>& records, WorkPool& pool)
 {
-    constexpr size_t kShards = 64;
+    constexpr size_t kShards = 256;
+    // Each record's shard is read on the pool: the records lie scattered through memory, and
+    // this thread then deals them out from one array.
+    std::vector<quint8> shardOf(records.size());
+    forChunks(pool, records.size(), [&records, &shardOf](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            shardOf[i] = quint8(records[i]->foldedHash % kShards);
+    });
     std::array<std::vector<ScanRecord*>, kShards> shards; // each in record order
     for (std::vector<ScanRecord*>& shard : shards)
         shard.reserve(records.size() / kShards * 2);
-    for (ScanRecord* record : records)
-        shards[record->foldedHash % kShards].push_back(record);
+    for (size_t i = 0; i < records.size(); ++i)
+        shards[shardOf[i]].push_back(records[i]);
     const QHash<QString, QString>& normalization = PluginScanner::manufacturerNormalization();
-    for (const std::vector<ScanRecord*>& shard : shards)
-        pool.post([&shard, &normalization] { crossReferenceShard(shard, normalization); });
-    pool.wait();
+    forEachOnPool(pool, kShards, [&shards, &normalization](size_t shard) {
+        crossReferenceShard(shards[shard], normalization);
+    });
+}
+
+/// How many of the first `k` entries of the stable merge of `a` and `b` come from `a`: a
+/// merge takes a's entry first on a tie. Lets one merge be cut into pieces merged side by side.
+size_t mergeSplit(const SortEntry* a, size_t aSize, const SortEntry* b, size_t bSize, size_t k)
+{
+    size_t low = k > bSize ? k - bSize : 0;
+    size_t high = std::min(k, aSize);
+    while (low < high) {
+        const size_t i = low + (high - low) / 2;
+        const size_t j = k - i;
+        // a[i] is among the first k when b[j - 1] does not sort before it.
+        if (j > 0 && !sortsBefore(b[j - 1], a[i]))
+            low = i + 1;
+        else
+            high = i;
+    }
+    return low;
 }
 
 /// std::stable_sort's order, worked on the pool: runs are sorted side by side, then merged
-/// in pairs. A merge takes the left run's entry first on a tie, so the whole stays stable.
+/// in pairs, each merge cut into pieces of about a run that are merged side by side too. A
+/// merge takes the left run's entry first on a tie, so the whole stays stable.
 void stableSortOnPool(std::vector<SortEntry>& entries, WorkPool& pool)
 {
     constexpr size_t kRun = 4096;
     const size_t count = entries.size();
-    for (size_t begin = 0; begin < count; begin += kRun)
-        pool.post([&entries, begin, end = std::min(begin + kRun, count)] {
-            std::stable_sort(entries.begin() + qsizetype(begin), entries.begin() + qsizetype(end), sortsBefore);
-        });
-    pool.wait();
+    forChunksOf(pool, count, kRun, [&entries](size_t begin, size_t end) {
+        std::stable_sort(entries.begin() + qsizetype(begin), entries.begin() + qsizetype(end), sortsBefore);
+    });
     std::vector<SortEntry> merged(count);
     for (size_t width = kRun; width < count; width *= 2) {
-        for (size_t begin = 0; begin < count; begin += 2 * width) {
-            const auto first = entries.begin() + qsizetype(begin);
-            const auto middle = entries.begin() + qsizetype(std::min(begin + width, count));
-            const auto last = entries.begin() + qsizetype(std::min(begin + 2 * width, count));
-            pool.post([first, middle, last, out = merged.begin() + qsizetype(begin)] {
-                std::merge(first, middle, middle, last, out, sortsBefore);
-            });
-        }
-        pool.wait();
+        // Each piece is kRun entries of the output; the pair of runs it falls in is found from it.
+        forChunksOf(pool, count, kRun, [&entries, &merged, width, count](size_t from, size_t to) {
+            const size_t begin = from / (2 * width) * (2 * width);
+            const SortEntry* a = entries.data() + begin;
+            const size_t aSize = std::min(width, count - begin);
+            const SortEntry* b = a + aSize;
+            const size_t bSize = std::min(begin + 2 * width, count) - begin - aSize;
+            const size_t aFrom = mergeSplit(a, aSize, b, bSize, from - begin);
+            const size_t aTo = mergeSplit(a, aSize, b, bSize, to - begin);
+            std::merge(a + aFrom, a + aTo, b + (from - begin - aFrom), b + (to - begin - aTo), merged.data() + from,
+                       sortsBefore);
+        });
         entries.swap(merged);
     }
 }
@@ -1005,29 +1224,24 @@ QList<AudioPlugin> inNameOrder(const std::vector<ScanRecord*>& records, WorkPool
     return QList<AudioPlugin>(std::move(storage));
 }
 
-/// Frees what the entries hold, in runs on the pool, folder by folder: most of a tree is
-/// its records, and a root can hold thousands of bundles itself. The folders stay.
-void releaseEntries(WorkPool& pool, std::vector<FolderEntry>& entries)
-{
-    constexpr size_t kRun = 512;
-    for (size_t begin = 0; begin < entries.size(); begin += kRun) {
-        pool.post([&pool, &entries, begin, end = std::min(begin + kRun, entries.size())] {
-            for (size_t i = begin; i < end; ++i) {
-                if (entries[i].record)
-                    entries[i].record->reset();
-                entries[i].name = QByteArray();
-                if (entries[i].child)
-                    releaseEntries(pool, entries[i].child->entries);
-            }
-        });
-    }
-}
-
-/// Frees the walked trees: their contents on the pool, then the emptied folders.
+/// Frees the walked trees, folder by folder on the pool: most of a tree is its records, the
+/// largest allocations of a scan, and nothing of it is left for the caller.
 void releaseTrees(std::deque<RootWalk>& walks, WorkPool& pool)
 {
-    for (RootWalk& walk : walks)
-        releaseEntries(pool, walk.root.entries);
+    // One task per few folders on every thread: freeing waits on memory more than on a core.
+    constexpr size_t kFoldersPerTask = 16;
+    for (RootWalk& walk : walks) {
+        pool.post([&walk] {
+            const auto entries = std::move(walk.root.entries);
+            const auto records = std::move(walk.root.records);
+            walk.lister = {};
+        });
+        for (size_t begin = 0; begin < walk.folders.size(); begin += kFoldersPerTask)
+            pool.post([&walk, begin, end = std::min(begin + kFoldersPerTask, walk.folders.size())] {
+                for (size_t i = begin; i < end; ++i)
+                    walk.folders[i].reset();
+            });
+    }
     pool.wait();
     walks.clear();
 }
@@ -1133,24 +1347,45 @@ QList<AudioPlugin> PluginScanner::scan(int threads, const std::function<void(dou
         }
     }
     pool.wait();
-    // Pointers into the walked trees: the records themselves are not moved until the end.
-    std::vector<ScanRecord*> records;
-    records.reserve(std::accumulate(walks.cbegin(), walks.cend(), wavesRecords.size(),
-                                    [](size_t sum, const RootWalk& root) { return sum + root.recordCount; }));
+    // Pointers into the walked trees: the records themselves are not moved until the end. A
+    // bundle is one record per format, however many names reach it; the formats share no
+    // record, so each is collected on a task of its own, then they are put in format order.
+    struct FormatRecords {
+        PluginFormat format;
+        std::deque<RootWalk>::iterator begin, end; // the format's walks
+        std::vector<ScanRecord*> records;
+    };
+    std::vector<FormatRecords> formats;
     auto walk = walks.begin();
-    int done = 0;
     for (PluginFormat format : PluginFormats::allCases) {
-        if (format == PluginFormat::wavesBundle) {
-            for (ScanRecord& record : wavesRecords)
-                records.push_back(&record);
-        }
-        BundlePlaces places; // a bundle is one record per format, however many names reach it
         const auto formatEnd =
             std::find_if(walk, walks.end(), [format](const RootWalk& w) { return w.format != format; });
-        places.reserve(static_cast<qsizetype>(std::accumulate(
-            walk, formatEnd, size_t(0), [](size_t sum, const RootWalk& root) { return sum + root.recordCount; })));
-        for (; walk != formatEnd; ++walk)
-            collectRecords(*walk, records, places);
+        formats.push_back({format, walk, formatEnd, {}});
+        walk = formatEnd;
+    }
+    forEachOnPool(pool, formats.size(), [&formats, &wavesRecords](size_t index) {
+        FormatRecords& format = formats[index];
+        const size_t count = std::accumulate(format.begin, format.end, size_t(0),
+                                             [](size_t sum, const RootWalk& root) { return sum + root.recordCount; });
+        if (format.format == PluginFormat::wavesBundle) {
+            format.records.reserve(wavesRecords.size() + count);
+            for (ScanRecord& record : wavesRecords)
+                format.records.push_back(&record);
+        }
+        format.records.reserve(format.records.size() + count);
+        // Looked up by (device, inode) even among plain folders: a folder mounted at a second
+        // name is one bundle too.
+        BundlePlaces places;
+        places.reserve(static_cast<qsizetype>(count));
+        for (auto w = format.begin; w != format.end; ++w)
+            collectRecords(*w, format.records, places);
+    });
+    std::vector<ScanRecord*> records;
+    records.reserve(std::accumulate(formats.cbegin(), formats.cend(), size_t(0),
+                                    [](size_t sum, const FormatRecords& f) { return sum + f.records.size(); }));
+    int done = 0;
+    for (const FormatRecords& format : formats) {
+        records.insert(records.end(), format.records.cbegin(), format.records.cend());
         ++done;
         if (formatDone)
             formatDone(done / 6.0);
