@@ -50,6 +50,7 @@ PluginManagerViewModel::PluginManagerViewModel(PluginDatabase& database, Activit
       m_mover(database, activityLog, progress, m_services, m_originsPath),
       m_scanWork([] { return PluginScanner::scan(); })
 {
+    ScanMemory::sharePoolsPerCore();
     // The central disabled folders are made once, up front: disabling moves bundles into them.
     PluginScanner::createCentralDisabledDirectoryIfNeeded();
     // A batch whose program died left its script and progress file behind, and a killed

@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <malloc.h>
 #include <thread>
 #include <utility>
@@ -52,6 +53,11 @@ void packTexts(QList<AudioPlugin>& plugins)
             replaced.reserve(size_t(kRun) * kTextsPerRow);
         }
     }
+}
+
+void sharePoolsPerCore()
+{
+    ::mallopt(M_ARENA_MAX, int(std::max(1u, std::thread::hardware_concurrency())));
 }
 
 void returnFreedPagesPromptly()
