@@ -286,20 +286,118 @@ bool xmlWithinLimits(const QByteArray& bytes)
     return xmlNestingWithinLimit(bytes);
 }
 
-// A reader of plain XML property lists that builds only the values of a few top-level keys.
+// A reader's text; a null view (<string/>) reads as a null text.
+QString textFrom(std::string_view text)
+{
+    return text.data() ? QString::fromUtf8(text.data(), qsizetype(text.size())) : QString();
+}
+
+// Builds a reader's values as QVariants, as parsePropertyList gives them.
+struct VariantValues {
+    using Value = QVariant;
+    using Map = QVariantMap;
+    using List = QVariantList;
+
+    static Value fromMap(Map&& map) { return std::move(map); }
+    static Value fromList(List&& list) { return std::move(list); }
+    static Value fromBool(bool value) { return value; }
+    static Value fromInteger(qint64 value) { return value; }
+    static Value fromString(std::string_view text) { return textFrom(text); }
+    static void append(List& list, Value&& value) { list.append(std::move(value)); }
+    static void insert(Map& map, std::string_view key, Value&& value)
+    {
+        map.insert(QString::fromUtf8(key.data(), qsizetype(key.size())), std::move(value));
+    }
+};
+
+// A key that reads as "name" once decoded, as a QVariantMap of the value would hold it.
+bool keyReadsAsName(std::string_view key)
+{
+    if (key == "name")
+        return true;
+    // Only bytes outside ASCII could decode to "name" in some other way.
+    if (std::all_of(key.begin(), key.end(), [](char c) { return (c & 0x80) == 0; }))
+        return false;
+    return QString::fromUtf8(key.data(), qsizetype(key.size())) == QLatin1StringView("name");
+}
+
+// Keeps of each value only what parseBundleInfo reports, as views into the file's bytes:
+// no container and no text is built for the values it passes over.
+struct InfoValues {
+    struct Value {
+        enum class Kind : unsigned char { other, string, list, dict };
+        Kind kind = Kind::other;
+        std::string_view text; // a string's text; a null view for <string/>
+        // A dictionary's "name" when that is a string; for a list, its first entry's, when
+        // the list is not empty and holds dictionaries only.
+        std::optional<std::string_view> name;
+    };
+    struct Map {
+        std::optional<std::string_view> name;
+        std::optional<std::string_view> identifier;
+        std::optional<std::string_view> version;
+        std::optional<std::string_view> componentName;
+    };
+    struct List {
+        bool empty = true;
+        bool dictsOnly = true;
+        std::optional<std::string_view> firstName;
+    };
+
+    static std::optional<std::string_view> textOf(const Value& value)
+    {
+        return value.kind == Value::Kind::string ? std::optional(value.text) : std::nullopt;
+    }
+    static Value fromMap(Map&& map) { return {Value::Kind::dict, {}, map.name}; }
+    static Value fromList(List&& list)
+    {
+        return {Value::Kind::list, {}, list.empty || !list.dictsOnly ? std::nullopt : list.firstName};
+    }
+    static Value fromBool(bool) { return {}; }
+    static Value fromInteger(qint64) { return {}; }
+    static Value fromString(std::string_view text) { return {Value::Kind::string, text, std::nullopt}; }
+    static void append(List& list, Value&& value)
+    {
+        const bool dict = value.kind == Value::Kind::dict;
+        if (list.empty && dict)
+            list.firstName = value.name;
+        list.empty = false;
+        list.dictsOnly = list.dictsOnly && dict;
+    }
+    // A later entry of a key replaces an earlier one, whatever its type.
+    static void insert(Map& map, std::string_view key, Value&& value)
+    {
+        if (key == "CFBundleIdentifier")
+            map.identifier = textOf(value);
+        else if (key == "CFBundleShortVersionString")
+            map.version = textOf(value);
+        else if (key == "AudioComponents")
+            map.componentName = value.kind == Value::Kind::list ? value.name : std::nullopt;
+        else if (keyReadsAsName(key))
+            map.name = textOf(value);
+    }
+};
+
+// A reader of plain XML property lists that builds only the values of a few top-level keys,
+// through `Values` (whole QVariants, or only what a scan takes).
 // It accepts a strict subset of what libplist reads (the layout every tool writes: an XML
 // declaration, a doctype, <plist> around one <dict>, the usual value tags without
 // attributes) and says "unsure" on anything else, which then goes to libplist. Within that
 // subset the two agree value for value; a test holds them side by side.
+template <class Values>
 class XmlKeyReader {
 public:
+    using Value = typename Values::Value;
+    using Map = typename Values::Map;
+    using List = typename Values::List;
+
     XmlKeyReader(const QByteArray& bytes, const QList<QByteArray>& keys)
         : m_p(bytes.constData()), m_end(bytes.constData() + bytes.size()), m_keys(keys)
     {
     }
 
     /// The values, or nothing when unsure.
-    std::optional<QVariantMap> read()
+    std::optional<Map> read()
     {
         skipSpace();
         if (startsWith("<?xml") && !readDeclaration())
@@ -314,7 +412,7 @@ public:
         Tag tag;
         if (!readTag(&tag) || tag.name != "dict" || tag.closing)
             return std::nullopt;
-        QVariantMap result;
+        Map result;
         if (!tag.empty && !readDict(0, &result, true))
             return std::nullopt;
         skipSpace();
@@ -474,35 +572,35 @@ private:
 
     // One value after its opening tag; built into `out` unless that is null (a value of a key
     // nobody asked for, which is only checked).
-    bool readValue(const Tag& tag, int depth, QVariant* out)
+    bool readValue(const Tag& tag, int depth, Value* out)
     {
         if (tag.closing || depth > kMaxDepth)
             return false;
         const std::string_view name = tag.name;
         if (name == "dict") {
-            QVariantMap map;
+            Map map;
             if (!tag.empty && !readDict(depth, out ? &map : nullptr, false))
                 return false;
             if (out)
-                *out = map;
+                *out = Values::fromMap(std::move(map));
             return true;
         }
         if (name == "array") {
-            QVariantList list;
+            List list;
             if (!tag.empty && !readArray(depth, out ? &list : nullptr))
                 return false;
             if (out)
-                *out = list;
+                *out = Values::fromList(std::move(list));
             return true;
         }
         if (name == "true" || name == "false") {
             if (out)
-                *out = name == "true";
+                *out = Values::fromBool(name == "true");
             return tag.empty;
         }
         if (tag.empty) {
             if (out)
-                *out = QString();
+                *out = Values::fromString(std::string_view());
             return name == "string";
         }
         std::string_view text;
@@ -510,11 +608,11 @@ private:
     }
 
     // The value of an element that holds text.
-    static bool readTextValue(std::string_view name, std::string_view text, QVariant* out)
+    static bool readTextValue(std::string_view name, std::string_view text, Value* out)
     {
         if (name == "string") {
             if (out)
-                *out = QString::fromUtf8(text.data(), qsizetype(text.size()));
+                *out = Values::fromString(text);
             return true;
         }
         if (name == "integer") {
@@ -522,7 +620,7 @@ private:
             if (digits.empty() || digits.size() > 18 || !allOf(digits, [](char c) { return c >= '0' && c <= '9'; }))
                 return false;
             if (out)
-                *out = qint64(std::strtoll(std::string(text).c_str(), nullptr, 10));
+                *out = Values::fromInteger(qint64(std::strtoll(std::string(text).c_str(), nullptr, 10)));
             return true;
         }
         // The rest are only checked: a key the caller wants with such a value goes to libplist.
@@ -558,7 +656,7 @@ private:
         return !tag->closing || tag->name == container;
     }
 
-    bool readArray(int depth, QVariantList* out)
+    bool readArray(int depth, List* out)
     {
         for (;;) {
             Tag tag;
@@ -567,17 +665,17 @@ private:
                 return false;
             if (ended)
                 return true;
-            QVariant value;
+            Value value;
             if (!readValue(tag, depth + 1, out ? &value : nullptr))
                 return false;
             if (out)
-                out->append(std::move(value));
+                Values::append(*out, std::move(value));
         }
     }
 
     // Keys then values; at the top only the wanted keys are built. A later entry of the same
     // key replaces an earlier one, as in libplist.
-    bool readDict(int depth, QVariantMap* out, bool top)
+    bool readDict(int depth, Map* out, bool top)
     {
         for (;;) {
             Tag tag;
@@ -593,11 +691,11 @@ private:
             if (!readTag(&tag))
                 return false;
             const bool wanted = out && (!top || isWanted(key));
-            QVariant value;
+            Value value;
             if (!readValue(tag, depth + 1, wanted ? &value : nullptr))
                 return false;
             if (wanted)
-                out->insert(QString::fromUtf8(key.data(), qsizetype(key.size())), value);
+                Values::insert(*out, key, std::move(value));
         }
     }
 
@@ -719,6 +817,50 @@ plist_t fromVariant(const QVariant& value)
     }
 }
 
+// A libplist string as toVariant reads it; nothing for any other node.
+std::optional<QString> libplistText(plist_t node)
+{
+    if (!node || plist_get_node_type(node) != PLIST_STRING)
+        return std::nullopt;
+    uint64_t length = 0;
+    const char* value = plist_get_string_ptr(node, &length);
+    return value ? QString::fromUtf8(value, static_cast<qsizetype>(length)) : QString();
+}
+
+// The "name" of the first entry of a non-empty array of dictionaries only.
+std::optional<QString> libplistComponentName(plist_t components)
+{
+    if (!components || plist_get_node_type(components) != PLIST_ARRAY)
+        return std::nullopt;
+    const uint32_t count = plist_array_get_size(components);
+    if (count == 0)
+        return std::nullopt;
+    for (uint32_t i = 0; i < count; ++i) {
+        plist_t item = plist_array_get_item(components, i);
+        if (!item || plist_get_node_type(item) != PLIST_DICT)
+            return std::nullopt;
+    }
+    plist_t first = plist_array_get_item(components, 0);
+    plist_dict_iter it = nullptr;
+    plist_dict_new_iter(first, &it);
+    if (!it)
+        return std::nullopt;
+    // Every entry is looked at: a map of them keeps the last one whose key reads as "name".
+    plist_t name = nullptr;
+    for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(first, it, &key, &value);
+        if (!key)
+            break;
+        if (keyReadsAsName(key))
+            name = value;
+        std::free(key);
+    }
+    std::free(it);
+    return libplistText(name);
+}
+
 /// libplist's tree of a file that passed the guards, or null. Freed by the caller.
 plist_t libplistRoot(const QByteArray& bytes)
 {
@@ -752,7 +894,7 @@ QVariantMap parsePropertyListKeys(const QByteArray& bytes, const QList<QByteArra
     if (bytes.isEmpty() || bytes.size() > kMaxPlistBytes)
         return {};
     if (bytes.front() == '<') {
-        if (std::optional<QVariantMap> read = XmlKeyReader(bytes, keys).read())
+        if (std::optional<QVariantMap> read = XmlKeyReader<VariantValues>(bytes, keys).read())
             return std::move(*read);
     }
     plist_t root = libplistRoot(bytes);
@@ -770,6 +912,34 @@ QVariantMap parsePropertyListKeys(const QByteArray& bytes, const QList<QByteArra
     }
     plist_free(root);
     return result;
+}
+
+BundleInfo parseBundleInfo(const QByteArray& bytes)
+{
+    // The keys parsePropertyListKeys would be asked for: the same reader takes the same path.
+    static const QList<QByteArray> kKeys{"AudioComponents", "CFBundleIdentifier", "CFBundleShortVersionString"};
+    const auto toText = [](const std::optional<std::string_view>& text) -> std::optional<QString> {
+        if (!text)
+            return std::nullopt;
+        return textFrom(*text);
+    };
+    if (bytes.isEmpty() || bytes.size() > kMaxPlistBytes)
+        return {};
+    if (bytes.front() == '<') {
+        if (std::optional<InfoValues::Map> read = XmlKeyReader<InfoValues>(bytes, kKeys).read())
+            return {toText(read->identifier), toText(read->version), toText(read->componentName)};
+    }
+    plist_t root = libplistRoot(bytes);
+    if (!root)
+        return {};
+    BundleInfo info;
+    if (plist_get_node_type(root) == PLIST_DICT) {
+        info.bundleIdentifier = libplistText(plist_dict_get_item(root, "CFBundleIdentifier"));
+        info.shortVersion = libplistText(plist_dict_get_item(root, "CFBundleShortVersionString"));
+        info.firstComponentName = libplistComponentName(plist_dict_get_item(root, "AudioComponents"));
+    }
+    plist_free(root);
+    return info;
 }
 
 QVariantMap readPropertyList(const QString& path)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <optional>
+
 /// Reads an Info.plist (XML or binary) into a map: strings as QString, integers as
 /// qint64, reals as double, booleans as bool, arrays as QVariantList, dictionaries as
 /// QVariantMap, dates as QDateTime, data as QByteArray.
@@ -21,6 +23,22 @@ QVariantMap parsePropertyList(const QByteArray& bytes);
 /// certain (entities, comments, other encodings, odd layout, binary files) goes through
 /// libplist. The result always equals the filtered full parse.
 QVariantMap parsePropertyListKeys(const QByteArray& bytes, const QList<QByteArray>& keys);
+
+/// What a scan takes of a bundle's Info.plist.
+struct BundleInfo {
+    std::optional<QString> bundleIdentifier; ///< CFBundleIdentifier, when a string
+    std::optional<QString> shortVersion;     ///< CFBundleShortVersionString, when a string
+    /// The "name" of the first AudioComponents entry, when that key holds a non-empty array
+    /// of dictionaries only and the name is a string.
+    std::optional<QString> firstComponentName;
+
+    bool operator==(const BundleInfo&) const = default;
+};
+
+/// Those fields exactly as they read from parsePropertyListKeys(bytes, {"AudioComponents",
+/// "CFBundleIdentifier", "CFBundleShortVersionString"}), by the same readers, without
+/// building the maps, lists and texts on the way: a scan reads many thousand of these.
+BundleInfo parseBundleInfo(const QByteArray& bytes);
 
 /// Writes a map as a property list (XML when binary is false). Used by the demo tree
 /// and by tests. Returns false when the file cannot be written.

@@ -7,7 +7,10 @@
 #include <QDateTime>
 #include <QDir>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -70,7 +73,119 @@ QByteArray nestedXml(int depth)
 
 } // namespace
 
-class PropertyListTest : public SandboxTest {};
+class PropertyListTest : public SandboxTest {
+protected:
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+    };
+
+    static QVariantMap realisticInfo()
+    {
+        return {{"CFBundleIdentifier", "com.acme.echo"},
+                {"CFBundleShortVersionString", QStringLiteral("2.0 β")},
+                {"CFBundleName", "Echo"},
+                {"LSMinimumSystemVersion", 10.13},
+                {"Created", QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9), Qt::UTC)},
+                {"Blob", QByteArray("\x01\x02\x03", 3)},
+                {"Nested", QVariantMap{{"CFBundleIdentifier", "com.wrong.one"}, {"AudioComponents", "not these"}}},
+                {"AudioComponents", QVariantList{QVariantMap{{"name", "Acme: Echo"},
+                                                             {"version", qint64(65536)},
+                                                             {"sandboxSafe", true},
+                                                             {"tags", QVariantList{"Effects", "Delay"}},
+                                                             {"inner", QVariantMap{{"CFBundleIdentifier", "com.inner"}}}},
+                                                 QVariantMap{{"name", "Acme: Echo Mono"}}}}};
+    }
+
+    QString realisticXmlPath() const { return home() + "/r.plist"; }
+
+    /// A file in the frame libplist writes around a dictionary's entries.
+    static QByteArray doc(const QByteArray& body)
+    {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">\n<dict>\n" +
+               body + "\n</dict>\n</plist>\n";
+    }
+
+    /// Info.plists as tools write them, and the odd, broken and hostile forms either reader
+    /// must get right or hand on. Writes the realistic one as XML and binary into home().
+    std::vector<Row> infoPlistRows();
+};
+
+std::vector<PropertyListTest::Row> PropertyListTest::infoPlistRows()
+{
+    const QVariantMap realistic = realisticInfo();
+    const QString xmlPath = realisticXmlPath();
+    const QString binaryPath = home() + "/rb.plist";
+    EXPECT_TRUE(writePropertyList(xmlPath, realistic, false));
+    EXPECT_TRUE(writePropertyList(binaryPath, realistic, true));
+    const QByteArray written = readFile(xmlPath);
+    const QByteArray id("<key>CFBundleIdentifier</key><string>com.acme.x</string>");
+    return {
+        {"xml as libplist writes it", written},
+        {"binary", readFile(binaryPath)},
+        {"xml with CRLF line ends", QByteArray(written).replace("\n", "\r\n")},
+        {"xml without declaration or doctype", "<plist><dict>" + id + "</dict></plist>"},
+        {"xml without the plist element", "<dict>" + id + "</dict>"},
+        {"empty top dictionary", doc("").replace("<dict>\n\n</dict>", "<dict/>")},
+        {"missing keys", doc("<key>CFBundleName</key><string>x</string>")},
+        {"empty string forms",
+         doc("<key>CFBundleIdentifier</key><string/><key>CFBundleShortVersionString</key><string></string>")},
+        {"a later entry of a key wins", doc(id + "<key>CFBundleIdentifier</key><string>com.acme.second</string>")},
+        {"a key without a value", doc(id + "<key>CFBundleShortVersionString</key>")},
+        {"keys of other types", doc("<key>CFBundleIdentifier</key><integer>7</integer>"
+                                    "<key>CFBundleShortVersionString</key><true/>"
+                                    "<key>AudioComponents</key><dict><key>name</key><string>A: B</string></dict>")},
+        {"components with plain numbers",
+         doc("<key>AudioComponents</key><array><dict><key>version</key><integer>-5</integer>"
+             "<key>big</key><integer>123456789012345678</integer><key>zero</key><integer>007</integer></dict>"
+             "</array>")},
+        {"components with numbers of every form",
+         doc("<key>AudioComponents</key><array><dict><key>version</key><integer>-5</integer>"
+             "<key>big</key><integer>123456789012345678</integer><key>huge</key>"
+             "<integer>99999999999999999999999</integer><key>hex</key><integer>0x10</integer></dict></array>")},
+        {"components holding a real and a date",
+         doc("<key>AudioComponents</key><array><dict><key>r</key><real>1.5</real>"
+             "<key>d</key><date>2020-01-02T03:04:05Z</date></dict></array>")},
+        {"values with spaces", doc("<key>CFBundleIdentifier</key><string>  com.acme.x \n</string>"
+                                   "<key>AudioComponents</key><array><dict><key>v</key><integer> 5 </integer>"
+                                   "</dict></array>")},
+        {"entities", doc("<key>CFBundleIdentifier</key><string>com.a&amp;b&#65;&lt;</string>")},
+        {"entity in a key", doc("<key>CFBundle&#73;dentifier</key><string>com.acme.x</string>")},
+        {"CDATA", doc("<key>CFBundleIdentifier</key><string><![CDATA[com.<acme>]]></string>")},
+        {"comments", doc("<!-- a comment -->" + id)},
+        {"spaces inside tags", doc("<key >CFBundleIdentifier</key ><string >com.acme.x</string >")},
+        {"attributes on a value", doc("<key>CFBundleIdentifier</key><string id=\"1\">com.acme.x</string>")},
+        {"upper-case tags", doc("<KEY>CFBundleIdentifier</KEY><STRING>x</STRING>")},
+        {"non-ASCII text",
+         doc(QStringLiteral("<key>CFBundleIdentifier</key><string>com.ä.Ω🎛️</string>").toUtf8())},
+        {"invalid UTF-8", doc(rawBytes("<key>CFBundleIdentifier</key><string>com.\xff\xfe</string>"))},
+        {"Latin-1 declared", QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><plist><dict>"
+                                        "<key>CFBundleIdentifier</key><string>caf\xe9</string></dict></plist>")},
+        {"byte-order mark", "\xEF\xBB\xBF" + doc(id)},
+        {"UTF-16", QByteArray(reinterpret_cast<const char*>(QString::fromUtf8(doc(id)).utf16()),
+                              QString::fromUtf8(doc(id)).size() * 2)},
+        {"a NUL in a string", doc(rawBytes("<key>CFBundleIdentifier</key><string>a\0b</string>"))},
+        {"NULs padding the end", doc(id) + QByteArray(3, '\0')},
+        {"deep nesting", doc("<key>AudioComponents</key>" + QByteArray("<array>").repeated(40) +
+                             QByteArray("</array>").repeated(40) + id)},
+        {"unknown tag", doc("<key>Other</key><thing>x</thing>" + id)},
+        {"mismatched closing tag", doc("<key>CFBundleIdentifier</key><string>x</key>")},
+        {"unclosed string", doc("<key>CFBundleIdentifier</key><string>com.acme")},
+        {"unclosed document", "<plist><dict>" + id},
+        {"text between values", doc("junk" + id)},
+        {"garbage after the end", doc(id) + "garbage"},
+        {"a second top value", "<plist><dict>" + id + "</dict><dict/></plist>"},
+        {"array at the top", "<plist><array><string>x</string></array></plist>"},
+        {"doctype with an internal subset",
+         "<!DOCTYPE plist [<!ENTITY e \"x\">]><plist><dict>" + id + "</dict></plist>"},
+        {"markup inside the plist attributes", "<plist version=\"1.0\" a='b>'><dict>" + id + "</dict></plist>"},
+        {"odd real and date elsewhere", doc("<key>R</key><real>abc</real><key>D</key><date>x</date>" + id)},
+        {"odd data elsewhere", doc("<key>B</key><data>!!!</data>" + id)},
+        {"truncated binary", readFile(binaryPath).left(60)},
+        {"empty", QByteArray()},
+    };
+}
 
 TEST_F(PropertyListTest, ReadsXmlAndBinaryAlike)
 {
@@ -209,100 +324,7 @@ TEST_F(PropertyListTest, StringsHoldingNulReadAsNoValuesWithoutAborting)
 TEST_F(PropertyListTest, KeyOnlyReadingMatchesTheFullParse)
 {
     const QList<QByteArray> keys{"AudioComponents", "CFBundleIdentifier", "CFBundleShortVersionString", "Missing"};
-    const QVariantMap realistic{
-        {"CFBundleIdentifier", "com.acme.echo"},
-        {"CFBundleShortVersionString", QStringLiteral("2.0 β")},
-        {"CFBundleName", "Echo"},
-        {"LSMinimumSystemVersion", 10.13},
-        {"Created", QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9), Qt::UTC)},
-        {"Blob", QByteArray("\x01\x02\x03", 3)},
-        {"Nested", QVariantMap{{"CFBundleIdentifier", "com.wrong.one"}, {"AudioComponents", "not these"}}},
-        {"AudioComponents", QVariantList{QVariantMap{{"name", "Acme: Echo"},
-                                                     {"version", qint64(65536)},
-                                                     {"sandboxSafe", true},
-                                                     {"tags", QVariantList{"Effects", "Delay"}},
-                                                     {"inner", QVariantMap{{"CFBundleIdentifier", "com.inner"}}}},
-                                         QVariantMap{{"name", "Acme: Echo Mono"}}}}};
-    const QString xmlPath = home() + "/r.plist";
-    const QString binaryPath = home() + "/rb.plist";
-    ASSERT_TRUE(writePropertyList(xmlPath, realistic, false));
-    ASSERT_TRUE(writePropertyList(binaryPath, realistic, true));
-    const QByteArray written = readFile(xmlPath);
-    const auto doc = [](const QByteArray& body) {
-        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">\n<dict>\n" +
-               body + "\n</dict>\n</plist>\n";
-    };
-    const QByteArray id("<key>CFBundleIdentifier</key><string>com.acme.x</string>");
-    struct Row {
-        const char* name;
-        QByteArray bytes;
-    };
-    const Row rows[] = {
-        {"xml as libplist writes it", written},
-        {"binary", readFile(binaryPath)},
-        {"xml with CRLF line ends", QByteArray(written).replace("\n", "\r\n")},
-        {"xml without declaration or doctype", "<plist><dict>" + id + "</dict></plist>"},
-        {"xml without the plist element", "<dict>" + id + "</dict>"},
-        {"empty top dictionary", doc("").replace("<dict>\n\n</dict>", "<dict/>")},
-        {"missing keys", doc("<key>CFBundleName</key><string>x</string>")},
-        {"empty string forms",
-         doc("<key>CFBundleIdentifier</key><string/><key>CFBundleShortVersionString</key><string></string>")},
-        {"a later entry of a key wins", doc(id + "<key>CFBundleIdentifier</key><string>com.acme.second</string>")},
-        {"a key without a value", doc(id + "<key>CFBundleShortVersionString</key>")},
-        {"keys of other types", doc("<key>CFBundleIdentifier</key><integer>7</integer>"
-                                    "<key>CFBundleShortVersionString</key><true/>"
-                                    "<key>AudioComponents</key><dict><key>name</key><string>A: B</string></dict>")},
-        {"components with plain numbers",
-         doc("<key>AudioComponents</key><array><dict><key>version</key><integer>-5</integer>"
-             "<key>big</key><integer>123456789012345678</integer><key>zero</key><integer>007</integer></dict>"
-             "</array>")},
-        {"components with numbers of every form",
-         doc("<key>AudioComponents</key><array><dict><key>version</key><integer>-5</integer>"
-             "<key>big</key><integer>123456789012345678</integer><key>huge</key>"
-             "<integer>99999999999999999999999</integer><key>hex</key><integer>0x10</integer></dict></array>")},
-        {"components holding a real and a date",
-         doc("<key>AudioComponents</key><array><dict><key>r</key><real>1.5</real>"
-             "<key>d</key><date>2020-01-02T03:04:05Z</date></dict></array>")},
-        {"values with spaces", doc("<key>CFBundleIdentifier</key><string>  com.acme.x \n</string>"
-                                   "<key>AudioComponents</key><array><dict><key>v</key><integer> 5 </integer>"
-                                   "</dict></array>")},
-        {"entities", doc("<key>CFBundleIdentifier</key><string>com.a&amp;b&#65;&lt;</string>")},
-        {"entity in a key", doc("<key>CFBundle&#73;dentifier</key><string>com.acme.x</string>")},
-        {"CDATA", doc("<key>CFBundleIdentifier</key><string><![CDATA[com.<acme>]]></string>")},
-        {"comments", doc("<!-- a comment -->" + id)},
-        {"spaces inside tags", doc("<key >CFBundleIdentifier</key ><string >com.acme.x</string >")},
-        {"attributes on a value", doc("<key>CFBundleIdentifier</key><string id=\"1\">com.acme.x</string>")},
-        {"upper-case tags", doc("<KEY>CFBundleIdentifier</KEY><STRING>x</STRING>")},
-        {"non-ASCII text",
-         doc(QStringLiteral("<key>CFBundleIdentifier</key><string>com.ä.Ω🎛️</string>").toUtf8())},
-        {"invalid UTF-8", doc(rawBytes("<key>CFBundleIdentifier</key><string>com.\xff\xfe</string>"))},
-        {"Latin-1 declared", QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><plist><dict>"
-                                        "<key>CFBundleIdentifier</key><string>caf\xe9</string></dict></plist>")},
-        {"byte-order mark", "\xEF\xBB\xBF" + doc(id)},
-        {"UTF-16", QByteArray(reinterpret_cast<const char*>(QString::fromUtf8(doc(id)).utf16()),
-                              QString::fromUtf8(doc(id)).size() * 2)},
-        {"a NUL in a string", doc(rawBytes("<key>CFBundleIdentifier</key><string>a\0b</string>"))},
-        {"NULs padding the end", doc(id) + QByteArray(3, '\0')},
-        {"deep nesting", doc("<key>AudioComponents</key>" + QByteArray("<array>").repeated(40) +
-                             QByteArray("</array>").repeated(40) + id)},
-        {"unknown tag", doc("<key>Other</key><thing>x</thing>" + id)},
-        {"mismatched closing tag", doc("<key>CFBundleIdentifier</key><string>x</key>")},
-        {"unclosed string", doc("<key>CFBundleIdentifier</key><string>com.acme")},
-        {"unclosed document", "<plist><dict>" + id},
-        {"text between values", doc("junk" + id)},
-        {"garbage after the end", doc(id) + "garbage"},
-        {"a second top value", "<plist><dict>" + id + "</dict><dict/></plist>"},
-        {"array at the top", "<plist><array><string>x</string></array></plist>"},
-        {"doctype with an internal subset",
-         "<!DOCTYPE plist [<!ENTITY e \"x\">]><plist><dict>" + id + "</dict></plist>"},
-        {"markup inside the plist attributes", "<plist version=\"1.0\" a='b>'><dict>" + id + "</dict></plist>"},
-        {"odd real and date elsewhere", doc("<key>R</key><real>abc</real><key>D</key><date>x</date>" + id)},
-        {"odd data elsewhere", doc("<key>B</key><data>!!!</data>" + id)},
-        {"truncated binary", readFile(binaryPath).left(60)},
-        {"empty", QByteArray()},
-    };
-    for (const Row& row : rows) {
+    for (const Row& row : infoPlistRows()) {
         SCOPED_TRACE(row.name);
         QVariantMap expected;
         const QVariantMap full = parsePropertyList(row.bytes);
@@ -313,9 +335,123 @@ TEST_F(PropertyListTest, KeyOnlyReadingMatchesTheFullParse)
         EXPECT_EQ(parsePropertyListKeys(row.bytes, keys), expected);
     }
     // The realistic file reads its values, not merely the same nothing.
+    const QByteArray written = readFile(realisticXmlPath());
     EXPECT_EQ(parsePropertyListKeys(written, keys).value("CFBundleIdentifier").toString(),
               QStringLiteral("com.acme.echo"));
-    EXPECT_EQ(parsePropertyListKeys(written, keys).value("AudioComponents"), realistic.value("AudioComponents"));
+    EXPECT_EQ(parsePropertyListKeys(written, keys).value("AudioComponents"), realisticInfo().value("AudioComponents"));
+}
+
+// The scan takes its few fields straight from the file; for every file they must be what it
+// used to take out of the key-only map: a string only when the value is one (a null text
+// kept apart from an empty one), the first component's name only from a non-empty list of
+// dictionaries.
+TEST_F(PropertyListTest, BundleInfoMatchesTheKeyOnlyMap)
+{
+    const auto fromMap = [](const QByteArray& bytes) {
+        const QVariantMap info =
+            parsePropertyListKeys(bytes, {"AudioComponents", "CFBundleIdentifier", "CFBundleShortVersionString"});
+        const auto text = [](const QVariantMap& map, const QString& key) -> std::optional<QString> {
+            const auto it = map.constFind(key);
+            if (it == map.cend() || it->typeId() != QMetaType::QString)
+                return std::nullopt;
+            return it->toString();
+        };
+        BundleInfo expected{text(info, "CFBundleIdentifier"), text(info, "CFBundleShortVersionString"), std::nullopt};
+        const QVariant components = info.value("AudioComponents");
+        if (components.typeId() == QMetaType::QVariantList && !components.toList().isEmpty()) {
+            const QVariantList list = components.toList();
+            if (std::all_of(list.cbegin(), list.cend(),
+                            [](const QVariant& entry) { return entry.typeId() == QMetaType::QVariantMap; }))
+                expected.firstComponentName = text(list.first().toMap(), "name");
+        }
+        return expected;
+    };
+    const auto describe = [](const std::optional<QString>& text) {
+        return !text ? QStringLiteral("(none)") : text->isNull() ? QStringLiteral("(null)") : '"' + *text + '"';
+    };
+    const auto binary = [this](const QVariantMap& info) {
+        const QString path = home() + "/tricky.plist";
+        EXPECT_TRUE(writePropertyList(path, info, true));
+        return readFile(path);
+    };
+    const auto components = [](const QByteArray& entries) {
+        return doc("<key>AudioComponents</key><array>" + entries + "</array>");
+    };
+    const QByteArray named("<dict><key>name</key><string>Acme: Echo</string></dict>");
+    std::vector<Row> rows = infoPlistRows();
+    const Row tricky[] = {
+        {"no components", doc("<key>AudioComponents</key><array/>")},
+        {"components of dictionaries", components(named + "<dict/>")},
+        {"a component that is no dictionary", components(named + "<string>x</string>")},
+        {"a first component that is no dictionary", components("<array/>" + named)},
+        {"a first component without a name", components("<dict/>" + named)},
+        {"an empty first component", components("<dict/>")},
+        {"an empty name", components("<dict><key>name</key><string/></dict>")},
+        {"a name that is a number", components("<dict><key>name</key><integer>5</integer></dict>")},
+        {"a name that is a list", components("<dict><key>name</key><array><string>A: B</string></array></dict>")},
+        {"a name given twice, the later a number",
+         components("<dict><key>name</key><string>A: B</string><key>name</key><integer>5</integer></dict>")},
+        {"a name given twice, the later a string",
+         components("<dict><key>name</key><true/><key>name</key><string>A: B</string></dict>")},
+        {"a name given twice, past a comment",
+         components("<dict><!-- c --><key>name</key><string>A: B</string><key>name</key><string>C: D</string>"
+                    "</dict>")},
+        {"a name key behind a byte-order mark",
+         components("<dict><key>\xEF\xBB\xBFname</key><string>A: B</string></dict>")},
+        {"a non-ASCII key", components(QStringLiteral("<dict><key>nämé</key><string>A: B</string></dict>").toUtf8())},
+        {"a name key written with an entity", components("<dict><key>n&#97;me</key><string>A: B</string></dict>")},
+        {"a name in CDATA", components("<dict><key>name</key><string><![CDATA[A: <B>]]></string></dict>")},
+        {"a name with entities", components("<dict><key>name</key><string>A&amp;B: C</string></dict>")},
+        {"a component holding a real", components("<dict><key>name</key><string>A: B</string>"
+                                                  "<key>r</key><real>0.5</real></dict>")},
+        {"components given twice, the later a string",
+         doc("<key>AudioComponents</key><array>" + named + "</array><key>AudioComponents</key><string>x</string>")},
+        {"components given twice, the later a list", doc("<key>AudioComponents</key><string>x</string>"
+                                                         "<key>AudioComponents</key><array>" +
+                                                         named + "</array>")},
+        {"an identifier then a number", doc("<key>CFBundleIdentifier</key><string>com.a.b</string>"
+                                            "<key>CFBundleIdentifier</key><integer>1</integer>")},
+        {"a version that is a date", doc("<key>CFBundleShortVersionString</key><date>2020-01-02T03:04:05Z</date>")},
+        {"a version that is data", doc("<key>CFBundleShortVersionString</key><data>AAEC</data>")},
+        {"a version that is a real", doc("<key>CFBundleShortVersionString</key><real>1.5</real>")},
+        {"nested keys of the same names", doc("<key>Nested</key><dict>" + QByteArray(
+                                                  "<key>CFBundleIdentifier</key><string>com.wrong</string>"
+                                                  "<key>AudioComponents</key><array>") +
+                                              named + "</array></dict>")},
+        {"binary, components of mixed types",
+         binary({{"AudioComponents", QVariantList{QVariantMap{{"name", "A: B"}}, qint64(3)}}})},
+        {"binary, a name that is a number", binary({{"AudioComponents", QVariantList{QVariantMap{{"name", 7}}}}})},
+        {"binary, an empty name and version",
+         binary({{"AudioComponents", QVariantList{QVariantMap{{"name", QString()}}}},
+                 {"CFBundleShortVersionString", QString()}})},
+        {"binary, components holding every type",
+         binary({{"AudioComponents",
+                  QVariantList{QVariantMap{{"name", QStringLiteral("Ächo: Ω")},
+                                           {"r", 0.5},
+                                           {"d", QByteArray("\x01", 1)},
+                                           {"t", QDateTime(QDate(2020, 1, 2), QTime(3, 4), Qt::UTC)}}}}})},
+        {"binary, fields of other types",
+         binary({{"CFBundleIdentifier", true}, {"CFBundleShortVersionString", 1.5}, {"AudioComponents", "x"}})},
+        {"binary, components as a dictionary",
+         binary({{"AudioComponents", QVariantMap{{"name", "A: B"}}}, {"CFBundleIdentifier", "com.a.b"}})},
+    };
+    rows.insert(rows.end(), std::begin(tricky), std::end(tricky));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const BundleInfo expected = fromMap(row.bytes);
+        const BundleInfo read = parseBundleInfo(row.bytes);
+        // Compared as described, so a null text never passes for an empty one.
+        EXPECT_EQ(describe(read.bundleIdentifier), describe(expected.bundleIdentifier));
+        EXPECT_EQ(describe(read.shortVersion), describe(expected.shortVersion));
+        EXPECT_EQ(describe(read.firstComponentName), describe(expected.firstComponentName));
+    }
+    // Real values come through, not merely the same nothing on both sides.
+    const BundleInfo realistic = parseBundleInfo(readFile(realisticXmlPath()));
+    EXPECT_EQ(realistic.bundleIdentifier, QStringLiteral("com.acme.echo"));
+    EXPECT_EQ(realistic.shortVersion, QStringLiteral("2.0 β"));
+    EXPECT_EQ(realistic.firstComponentName, QStringLiteral("Acme: Echo"));
+    EXPECT_EQ(parseBundleInfo(binary(realisticInfo())), realistic);
+    EXPECT_EQ(parseBundleInfo(components(named + "<dict/>")).firstComponentName, QStringLiteral("Acme: Echo"));
 }
 
 TEST_F(PropertyListTest, NestingGuardKeepsOrdinaryFiles)

@@ -13,8 +13,6 @@
 #include <QJsonValue>
 #include <QRandomGenerator>
 #include <QStringDecoder>
-#include <QVariantList>
-#include <QVariantMap>
 
 #include <algorithm>
 #include <array>
@@ -226,15 +224,6 @@ const QByteArray& readIntoThreadBuffer(int atFd, const QByteArray& path)
 }
 
 
-
-std::optional<QString> textValue(const QVariantMap& info, const QString& key)
-{
-    const auto it = info.constFind(key);
-    if (it == info.cend() || it->typeId() != QMetaType::QString)
-        return std::nullopt;
-    return it->toString();
-}
-
 QString trimmedSpacesAndTabs(const QString& text)
 {
     qsizetype begin = 0;
@@ -247,21 +236,10 @@ QString trimmedSpacesAndTabs(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-/// The vendor part of the first AudioComponents entry's "Vendor: Name".
-std::optional<QString> manufacturerFromAudioComponents(const QVariantMap& info)
+/// The vendor part of the first AudioComponents entry's "Vendor: Name" (only a list made
+/// entirely of dictionaries counts, which parseBundleInfo sees to).
+std::optional<QString> manufacturerFromComponentName(const std::optional<QString>& name)
 {
-    const auto it = info.constFind(QStringLiteral("AudioComponents"));
-    if (it == info.cend() || it->typeId() != QMetaType::QVariantList)
-        return std::nullopt;
-    const QVariantList components = it->toList();
-    if (components.isEmpty())
-        return std::nullopt;
-    // Only a list made entirely of dictionaries counts.
-    for (const QVariant& component : components) {
-        if (component.typeId() != QMetaType::QVariantMap)
-            return std::nullopt;
-    }
-    const std::optional<QString> name = textValue(components.first().toMap(), QStringLiteral("name"));
     if (!name)
         return std::nullopt;
     // One split at the first ":" that follows some text; leading colons start empty
@@ -303,9 +281,8 @@ bool isAscii(QStringView text)
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-std::optional<QString> manufacturerFromIdentifier(const QVariantMap& info)
+std::optional<QString> manufacturerFromIdentifier(const std::optional<QString>& identifier)
 {
-    const std::optional<QString> identifier = textValue(info, QStringLiteral("CFBundleIdentifier"));
     if (!identifier)
         return std::nullopt;
     const std::optional<QStringView> piece = secondPiece(*identifier);
@@ -355,11 +332,11 @@ std::optional<QString> manufacturerFromClap(int atFd, const QByteArray& bundle)
     return vendor.toString();
 }
 
-QString extractManufacturer(const QVariantMap& info, int atFd, const QByteArray& bundle, bool isClap)
+QString extractManufacturer(const BundleInfo& info, int atFd, const QByteArray& bundle, bool isClap)
 {
-    if (std::optional<QString> fromComponents = manufacturerFromAudioComponents(info))
+    if (std::optional<QString> fromComponents = manufacturerFromComponentName(info.firstComponentName))
         return *fromComponents;
-    if (std::optional<QString> fromIdentifier = manufacturerFromIdentifier(info))
+    if (std::optional<QString> fromIdentifier = manufacturerFromIdentifier(info.bundleIdentifier))
         return *fromIdentifier;
     if (isClap)
         return manufacturerFromClap(atFd, bundle).value_or(QString());
@@ -554,19 +531,18 @@ BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char
         facts.viaLink = ::fstatat(atFd, nativeRef.constData(), &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
     }
     // One read and one parse per bundle, however many fields it yields.
-    static const QList<QByteArray> kKeys{"AudioComponents", "CFBundleIdentifier", "CFBundleShortVersionString"};
     // One path buffer for the bundle's files, with room for the longest of them.
     QByteArray contents;
     contents.reserve(nativeRef.size() + 32 + nativeBase.size());
     contents.append(nativeRef).append("/Contents/");
     const qsizetype contentsLength = contents.size();
-    const QVariantMap info = parsePropertyListKeys(readIntoThreadBuffer(atFd, contents.append("Info.plist")), kKeys);
+    BundleInfo info = parseBundleInfo(readIntoThreadBuffer(atFd, contents.append("Info.plist")));
     contents.truncate(contentsLength);
     facts.present = true;
     // "clap" has no dot of its own: a name ending in ".clap" has it as its extension.
     facts.manufacturer = extractManufacturer(info, atFd, nativeRef, nativeName.endsWith(".clap"));
-    facts.version = textValue(info, QStringLiteral("CFBundleShortVersionString"));
-    facts.bundleIdentifier = textValue(info, QStringLiteral("CFBundleIdentifier"));
+    facts.version = std::move(info.shortVersion);
+    facts.bundleIdentifier = std::move(info.bundleIdentifier);
     facts.lastUsed = extractLastUsed(atFd, contents, nativeBase);
     return facts;
 }
