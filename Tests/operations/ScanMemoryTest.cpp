@@ -32,7 +32,10 @@ TEST(ScanMemoryTest, PackedRowsKeepEveryValueAndWhatTheyShared)
         const QString name = QStringLiteral("Plug %1").arg(i);
         const QString path = QStringLiteral("/Library/Audio/Plug-Ins/VST3/") + name + QStringLiteral(".vst3");
         plugins.append(row(name, i % 7 == 0 ? QStringLiteral("Other %1").arg(i) : vendor, path, i % 5 == 0,
-                           i % 3 == 0 ? std::nullopt : std::optional(i % 11 == 0 ? QString() : i % 13 == 0 ? QStringLiteral("") : version),
+                           i % 3 == 0 ? std::nullopt
+                                      : std::optional(i % 11 == 0   ? QString()
+                                                      : i % 13 == 0 ? QStringLiteral("")
+                                                                    : version),
                            i % 4 == 0 ? std::nullopt : std::optional(QStringLiteral("com.acme.") + name)));
     }
     const QList<AudioPlugin> before = plugins;

@@ -82,19 +82,20 @@ protected:
 
     static QVariantMap realisticInfo()
     {
-        return {{"CFBundleIdentifier", "com.acme.echo"},
-                {"CFBundleShortVersionString", QStringLiteral("2.0 β")},
-                {"CFBundleName", "Echo"},
-                {"LSMinimumSystemVersion", 10.13},
-                {"Created", QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9), Qt::UTC)},
-                {"Blob", QByteArray("\x01\x02\x03", 3)},
-                {"Nested", QVariantMap{{"CFBundleIdentifier", "com.wrong.one"}, {"AudioComponents", "not these"}}},
-                {"AudioComponents", QVariantList{QVariantMap{{"name", "Acme: Echo"},
-                                                             {"version", qint64(65536)},
-                                                             {"sandboxSafe", true},
-                                                             {"tags", QVariantList{"Effects", "Delay"}},
-                                                             {"inner", QVariantMap{{"CFBundleIdentifier", "com.inner"}}}},
-                                                 QVariantMap{{"name", "Acme: Echo Mono"}}}}};
+        return {
+            {"CFBundleIdentifier", "com.acme.echo"},
+            {"CFBundleShortVersionString", QStringLiteral("2.0 β")},
+            {"CFBundleName", "Echo"},
+            {"LSMinimumSystemVersion", 10.13},
+            {"Created", QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9), Qt::UTC)},
+            {"Blob", QByteArray("\x01\x02\x03", 3)},
+            {"Nested", QVariantMap{{"CFBundleIdentifier", "com.wrong.one"}, {"AudioComponents", "not these"}}},
+            {"AudioComponents", QVariantList{QVariantMap{{"name", "Acme: Echo"},
+                                                         {"version", qint64(65536)},
+                                                         {"sandboxSafe", true},
+                                                         {"tags", QVariantList{"Effects", "Delay"}},
+                                                         {"inner", QVariantMap{{"CFBundleIdentifier", "com.inner"}}}},
+                                             QVariantMap{{"name", "Acme: Echo Mono"}}}}};
     }
 
     QString realisticXmlPath() const { return home() + "/r.plist"; }
@@ -414,9 +415,9 @@ TEST_F(PropertyListTest, BundleInfoMatchesTheKeyOnlyMap)
         {"a version that is a date", doc("<key>CFBundleShortVersionString</key><date>2020-01-02T03:04:05Z</date>")},
         {"a version that is data", doc("<key>CFBundleShortVersionString</key><data>AAEC</data>")},
         {"a version that is a real", doc("<key>CFBundleShortVersionString</key><real>1.5</real>")},
-        {"nested keys of the same names", doc("<key>Nested</key><dict>" + QByteArray(
-                                                  "<key>CFBundleIdentifier</key><string>com.wrong</string>"
-                                                  "<key>AudioComponents</key><array>") +
+        {"nested keys of the same names", doc("<key>Nested</key><dict>" +
+                                              QByteArray("<key>CFBundleIdentifier</key><string>com.wrong</string>"
+                                                         "<key>AudioComponents</key><array>") +
                                               named + "</array></dict>")},
         {"binary, components of mixed types",
          binary({{"AudioComponents", QVariantList{QVariantMap{{"name", "A: B"}}, qint64(3)}}})},

@@ -22,8 +22,8 @@
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <numeric>
@@ -38,7 +38,7 @@
 namespace {
 
 constexpr qint64 kMaxInfoFileBytes = 16 * 1024 * 1024; // an Info.plist or clap.json is tiny
-constexpr qsizetype kKeptReadBytes = 64 * 1024;          // a thread's read buffer keeps no more
+constexpr qsizetype kKeptReadBytes = 64 * 1024;        // a thread's read buffer keeps no more
 
 enum class EntryKind { missing, file, folder };
 
@@ -124,7 +124,8 @@ public:
         std::vector<DirEntry> list;
         list.reserve(places.size());
         for (const Place& place : places)
-            list.push_back(DirEntry{QByteArray::fromRawData(names.constData() + place.offset, place.length), place.type});
+            list.push_back(
+                DirEntry{QByteArray::fromRawData(names.constData() + place.offset, place.length), place.type});
         return list;
     }
 
@@ -222,7 +223,6 @@ const QByteArray& readIntoThreadBuffer(int atFd, const QByteArray& path)
     readSmallFile(atFd, path, buffer);
     return buffer;
 }
-
 
 QString trimmedSpacesAndTabs(const QString& text)
 {
@@ -669,9 +669,8 @@ bool isGenericManufacturer(const QString& manufacturer)
     // The generic names are plain ASCII: a plain ASCII text matches one without a copy.
     if (isAscii(manufacturer)) {
         const QSet<QString>& generic = PluginScanner::genericManufacturers();
-        return std::any_of(generic.cbegin(), generic.cend(), [&manufacturer](const QString& name) {
-            return sameFoldKey(manufacturer, name);
-        });
+        return std::any_of(generic.cbegin(), generic.cend(),
+                           [&manufacturer](const QString& name) { return sameFoldKey(manufacturer, name); });
     }
     return PluginScanner::genericManufacturers().contains(manufacturer.toLower());
 }
@@ -705,7 +704,7 @@ struct FolderEntry {
 struct FolderNode {
     bool opened = false;
     FolderId id{0, 0};
-    QString path; // as the lister reached it: the records' paths start with it
+    QString path;     // as the lister reached it: the records' paths start with it
     QByteArray names; // the entries' names, one block the names view (see Folder::entriesIn)
     std::vector<FolderEntry> entries;
     // One block for the folder's records rather than one allocation each: small blocks freed
@@ -983,9 +982,8 @@ void forEachOnPool(WorkPool& pool, size_t count, const std::function<void(size_t
 /// Runs `work(begin, end)` over 0..count in chunks of `chunk` on the pool and waits for all of them.
 void forChunksOf(WorkPool& pool, size_t count, size_t chunk, const std::function<void(size_t, size_t)>& work)
 {
-    forEachOnPool(pool, (count + chunk - 1) / chunk, [&work, count, chunk](size_t index) {
-        work(index * chunk, std::min((index + 1) * chunk, count));
-    });
+    forEachOnPool(pool, (count + chunk - 1) / chunk,
+                  [&work, count, chunk](size_t index) { work(index * chunk, std::min((index + 1) * chunk, count)); });
 }
 
 void forChunks(WorkPool& pool, size_t count, const std::function<void(size_t, size_t)>& work)
@@ -1122,9 +1120,8 @@ void crossReference(const std::vector<ScanRecord*>& records, WorkPool& pool)
     for (size_t i = 0; i < records.size(); ++i)
         shards[shardOf[i]].push_back(records[i]);
     const QHash<QString, QString>& normalization = PluginScanner::manufacturerNormalization();
-    forEachOnPool(pool, kShards, [&shards, &normalization](size_t shard) {
-        crossReferenceShard(shards[shard], normalization);
-    });
+    forEachOnPool(pool, kShards,
+                  [&shards, &normalization](size_t shard) { crossReferenceShard(shards[shard], normalization); });
 }
 
 /// How many of the first `k` entries of the stable merge of `a` and `b` come from `a`: a
