@@ -298,15 +298,15 @@ struct VariantValues {
     using Map = QVariantMap;
     using List = QVariantList;
 
-    static Value fromMap(Map&& map) { return std::move(map); }
-    static Value fromList(List&& list) { return std::move(list); }
+    static Value fromMap(Map&& map) { return QVariant(map); }
+    static Value fromList(List&& list) { return QVariant(list); }
     static Value fromBool(bool value) { return value; }
     static Value fromInteger(qint64 value) { return value; }
     static Value fromString(std::string_view text) { return textFrom(text); }
     static void append(List& list, Value&& value) { list.append(std::move(value)); }
     static void insert(Map& map, std::string_view key, Value&& value)
     {
-        map.insert(QString::fromUtf8(key.data(), qsizetype(key.size())), std::move(value));
+        map.insert(QString::fromUtf8(key.data(), qsizetype(key.size())), value);
     }
 };
 
