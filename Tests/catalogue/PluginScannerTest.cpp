@@ -500,12 +500,21 @@ TEST_F(PluginScannerTest, OneBundleReachedByTwoNamesGivesOneRecord)
     makeDir(usr("/Library/Audio/Plug-Ins"));
     ASSERT_TRUE(QFile::link(sys(kVST3), usr(kVST3)));
     // A link to a bundle met before the bundle itself yields to it: a move must take the bundle, not the link.
-    makeBundle(usr(kCLAP) + "/Real.clap");
+    makeBundle(usr(kCLAP) + "/Real.clap", identified("com.acme.real"));
     makeDir(sys(kCLAP));
     ASSERT_TRUE(QFile::link(usr(kCLAP) + "/Real.clap", sys(kCLAP) + "/Alias.clap"));
-    // Copies are separate bundles, whatever their names.
+    // Copies are separate bundles, whatever their names, with or without an Info.plist...
     makeBundle(sys(kVST) + "/Twin.vst");
     makeBundle(usr(kVST) + "/Twin.vst");
+    // ...and when their Info.plist is one file, hard-linked into both (as a linked backup
+    // copy makes); a link to the second is still that second bundle.
+    makeBundle(sys(kVST) + "/Shared A.vst", identified("com.acme.shared"));
+    makeDir(sys(kVST) + "/Shared B.vst/Contents/MacOS");
+    ASSERT_EQ(::link(QFile::encodeName(sys(kVST) + "/Shared A.vst/Contents/Info.plist").constData(),
+                     QFile::encodeName(sys(kVST) + "/Shared B.vst/Contents/Info.plist").constData()),
+              0);
+    ASSERT_TRUE(QFile::link(sys(kVST) + "/Shared B.vst", sys(kVST) + "/Shared C.vst"));
+    ASSERT_TRUE(QFile::link(sys(kVST) + "/Shared A.vst", usr(kVST) + "/Shared D.vst"));
 
     for (int threads : {1, 4}) {
         SCOPED_TRACE(threads);
@@ -514,6 +523,8 @@ TEST_F(PluginScannerTest, OneBundleReachedByTwoNamesGivesOneRecord)
                       "Comp|VST3|on|" + sys(kVST3) + "/Vendor/Comp.vst3|" + sys(kVST3) + "/Vendor/Comp.vst3",
                       "Echo|VST3|on|" + sys(kVST3) + "/Echo.vst3|" + sys(kVST3) + "/Echo.vst3",
                       "Real|CLAP|on|" + usr(kCLAP) + "/Real.clap|" + usr(kCLAP) + "/Real.clap",
+                      "Shared A|VST|on|" + sys(kVST) + "/Shared A.vst|" + sys(kVST) + "/Shared A.vst",
+                      "Shared B|VST|on|" + sys(kVST) + "/Shared B.vst|" + sys(kVST) + "/Shared B.vst",
                       "Twin|VST|on|" + sys(kVST) + "/Twin.vst|" + sys(kVST) + "/Twin.vst",
                       "Twin|VST|on|" + usr(kVST) + "/Twin.vst|" + usr(kVST) + "/Twin.vst",
                   }));

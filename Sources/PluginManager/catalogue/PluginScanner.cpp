@@ -164,15 +164,22 @@ QByteArrayView withoutExtension(const QByteArray& name)
 
 /// Reads a small file whole into `bytes`; empty when it is missing, unreadable, too big or
 /// anything but a regular file. The open never waits: a named pipe in a bundle must not hang
-/// the scan. `bytes` keeps its room from one file to the next (see ReadBuffer).
-void readSmallFile(int atFd, const QByteArray& path, QByteArray& bytes)
+/// the scan. `bytes` keeps its room from one file to the next (see ReadBuffer). `identity`,
+/// when given, gets the (device, inode) of whatever was opened, and stays as it is otherwise.
+void readSmallFile(int atFd, const QByteArray& path, QByteArray& bytes, std::pair<quint64, quint64>* identity = nullptr)
 {
     bytes.truncate(0);
     const int fd = ::openat(atFd, path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxInfoFileBytes) {
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return;
+    }
+    if (identity)
+        *identity = {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+    if (!S_ISREG(st.st_mode) || st.st_size > kMaxInfoFileBytes) {
         ::close(fd);
         return;
     }
@@ -217,10 +224,11 @@ void readSmallFile(int atFd, const QByteArray& path, QByteArray& bytes)
 /// thread's next read. A fresh buffer the size of an Info.plist for every bundle is a request
 /// the allocator serves only after sweeping up the small blocks freed since, which took a
 /// noticeable share of a scan.
-const QByteArray& readIntoThreadBuffer(int atFd, const QByteArray& path)
+const QByteArray& readIntoThreadBuffer(int atFd, const QByteArray& path,
+                                       std::pair<quint64, quint64>* identity = nullptr)
 {
     static thread_local QByteArray buffer;
-    readSmallFile(atFd, path, buffer);
+    readSmallFile(atFd, path, buffer, identity);
     return buffer;
 }
 
@@ -504,9 +512,12 @@ void placeRecord(AudioPlugin& plugin, const QString& path, PluginFormat format, 
 
 /// What a bundle's own files say, whatever path it was reached by.
 struct BundleFacts {
-    bool present = false;    // false: a dangling link or a WaveShell, which make no record
-    FolderId identity{0, 0}; // (device, inode) of the bundle itself, links followed
-    bool viaLink = false;    // the entry is a link to the bundle, not the bundle
+    bool present = false; // false: a dangling link or a WaveShell, which make no record
+    // (device, inode) of the bundle's Info.plist when it has one, else of the bundle itself,
+    // links followed: one bundle reached by two names has the same either way.
+    FolderId identity{0, 0};
+    bool identityOfInfo = false; // the identity is the Info.plist's (see takeRecord)
+    bool viaLink = false;        // the entry is a link to the bundle, not the bundle
     QString manufacturer;
     std::optional<QString> version;
     std::optional<QString> bundleIdentifier;
@@ -520,24 +531,33 @@ BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char
     const QByteArrayView nativeBase = withoutExtension(nativeName);
     if (startsWithWaveShell(nativeBase))
         return facts; // Waves shells are found through the Waves folders instead
-    // The bundle's identity tells one bundle reached by two names from two copies.
-    struct stat st {};
-    if (::fstatat(atFd, nativeRef.constData(), &st, 0) != 0)
-        return facts; // a dangling link
-    facts.identity = {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
-    facts.viaLink = type == DT_LNK;
-    if (type == DT_UNKNOWN) {
-        struct stat own {};
-        facts.viaLink = ::fstatat(atFd, nativeRef.constData(), &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
-    }
     // One read and one parse per bundle, however many fields it yields.
     // One path buffer for the bundle's files, with room for the longest of them.
     QByteArray contents;
     contents.reserve(nativeRef.size() + 32 + nativeBase.size());
     contents.append(nativeRef).append("/Contents/");
     const qsizetype contentsLength = contents.size();
-    BundleInfo info = parseBundleInfo(readIntoThreadBuffer(atFd, contents.append("Info.plist")));
+    // The identity tells one bundle reached by two names from two copies. The Info.plist's,
+    // which its read gives anyway, saves a status call per bundle; a bundle without one is
+    // asked for its own.
+    constexpr FolderId kNone{0, 0}; // no file has inode 0
+    FolderId infoIdentity = kNone;
+    BundleInfo info = parseBundleInfo(readIntoThreadBuffer(atFd, contents.append("Info.plist"), &infoIdentity));
     contents.truncate(contentsLength);
+    if (infoIdentity != kNone) {
+        facts.identity = infoIdentity;
+        facts.identityOfInfo = true;
+    } else {
+        struct stat st {};
+        if (::fstatat(atFd, nativeRef.constData(), &st, 0) != 0)
+            return facts; // a dangling link
+        facts.identity = {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+    }
+    facts.viaLink = type == DT_LNK;
+    if (type == DT_UNKNOWN) {
+        struct stat own {};
+        facts.viaLink = ::fstatat(atFd, nativeRef.constData(), &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
+    }
     facts.present = true;
     // "clap" has no dot of its own: a name ending in ".clap" has it as its extension.
     facts.manufacturer = extractManufacturer(info, atFd, nativeRef, nativeName.endsWith(".clap"));
@@ -582,7 +602,8 @@ struct ScanRecord {
     bool genericManufacturer = false;
     QString sortKey;
     SortPrefix sortPrefix{}; // the code-point ranks of sortKey's first units, for a quick first compare
-    FolderId identity{0, 0}; // the bundle's (device, inode); none for Waves records
+    FolderId identity{0, 0}; // see BundleFacts; none for Waves records
+    bool identityOfInfo = false;
     bool viaLink = false;
 };
 
@@ -749,10 +770,12 @@ void readBundles(RootWalk& walk, const FolderNode& node, const QByteArray& folde
             continue;
         const QString path = joinedPath(node.path, entry->name);
         const FolderId identity = facts.identity;
+        const bool identityOfInfo = facts.identityOfInfo;
         const bool viaLink = facts.viaLink;
         ScanRecord& record =
             entry->record->emplace(annotated(makeRecord(std::move(facts), entry->name, path, walk.format, walk.rules)));
         record.identity = identity;
+        record.identityOfInfo = identityOfInfo;
         record.viaLink = viaLink;
         ++made;
     }
@@ -841,8 +864,17 @@ void listFolder(WorkPool& pool, RootWalk& walk, FolderNode& node, const QByteArr
     }
 }
 
-/// Where each bundle of one format already stands in the record list, by its (device, inode).
+/// Where each bundle of one format already stands in the record list, by its identity.
 using BundlePlaces = QHash<FolderId, size_t>;
+
+/// The (device, inode) of the bundle at `path`, links followed.
+std::optional<FolderId> bundleIdentity(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FolderId{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+}
 
 /// Takes a bundle's record (it stays in the tree) unless the same bundle, reached by another
 /// name, was taken before: the first place met keeps it, except that a link yields to the
@@ -853,7 +885,20 @@ void takeRecord(const RootWalk& walk, const FolderNode& node, const QString& fol
                 std::vector<ScanRecord*>& records, BundlePlaces& places)
 {
     ScanRecord& record = **entry.record;
-    const auto seen = places.constFind(record.identity);
+    auto seen = places.constFind(record.identity);
+    if (seen != places.cend() && record.identityOfInfo) {
+        // Two bundles may share one Info.plist (hard links, as a linked backup copy makes):
+        // only the bundles' own identities tell whether this is the one met before. Rare, so
+        // asked here rather than for every bundle.
+        const std::optional<FolderId> own = bundleIdentity(joinedPath(folderPath, entry.name));
+        if (!own)
+            return; // gone since it was read
+        if (own != bundleIdentity(records[*seen]->plugin.currentPath)) {
+            record.identity = *own;
+            record.identityOfInfo = false;
+            seen = places.constFind(record.identity);
+        }
+    }
     if (seen != places.cend() && !(records[*seen]->viaLink && !record.viaLink))
         return;
     if (folderPath != node.path) {
