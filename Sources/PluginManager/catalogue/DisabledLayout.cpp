@@ -191,12 +191,15 @@ LayoutFolders currentLayoutFolders()
     const QString aax = PluginFormats::rawValue(PluginFormat::aax);
     folders.unusedName = fileName(PluginFolderTable::disableFolder(aax));
     folders.avidSystemFolder = folders.systemFolder[static_cast<size_t>(PluginFormat::aax)] + u'/';
+    folders.centralDisabledMatcher.setPattern(folders.centralDisabled);
+    folders.unusedNameMatcher.setPattern(folders.unusedName);
     return folders;
 }
 
 bool isDisabledPath(const QString& bundlePath, const LayoutFolders& folders)
 {
-    return bundlePath.contains(folders.centralDisabled) || bundlePath.contains(folders.unusedName);
+    return folders.centralDisabledMatcher.indexIn(bundlePath) >= 0 ||
+           folders.unusedNameMatcher.indexIn(bundlePath) >= 0;
 }
 
 QString returnPath(const QString& bundlePath, PluginFormat format, const LayoutFolders& folders)

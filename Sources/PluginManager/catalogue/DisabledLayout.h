@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QStringMatcher>
 
 #include <array>
 #include <utility>
@@ -44,6 +45,9 @@ struct LayoutFolders {
     QString unusedName;                  // the name of the AAX disabled folder, matched under R and H alike
     QString avidSystemFolder;            // the AAX system folder + "/"
     std::array<QString, 6> systemFolder; // first system folder, by format
+    // The first two, set up once for searching: a scan looks for them in every bundle's path.
+    QStringMatcher centralDisabledMatcher;
+    QStringMatcher unusedNameMatcher;
 };
 LayoutFolders currentLayoutFolders();
 /// Whether a bundle found at `bundlePath` sits in the disabled layout.
