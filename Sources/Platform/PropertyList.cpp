@@ -12,6 +12,7 @@
 #include <plist/plist.h>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -272,6 +273,214 @@ bool binaryWithinLimits(const QByteArray& bytes)
         return false;
     return NestingWalk(layout).withinLimits();
 }
+
+// A reader of binary property lists for parseBundleInfo's fields, without libplist's tree of
+// every object. Like XmlKeyReader it takes a strict subset, the layout writers produce: every
+// object reached a boolean, an integer of up to 8 bytes, a real, a date, data, a string, an
+// array or a dictionary, each lying whole in the file, and every dictionary key a string of
+// plain ASCII. It says "unsure" on anything else, and on a wanted key given twice or a wanted
+// text that is not plain ASCII or UTF-16 of plain characters, which then go to libplist. Only for files that passed
+// binaryWithinLimits (no reference cycle, bounded nesting, no U+0000 in UTF-16).
+class BinaryInfoReader {
+public:
+    explicit BinaryInfoReader(const BinaryLayout& layout) : m_layout(layout) {}
+
+    std::optional<BundleInfo> read() const
+    {
+        if (!allPlain())
+            return std::nullopt;
+        const quint64 top = m_layout.offsetOf(m_layout.topObject);
+        BundleInfo info;
+        if ((m_layout.data[top] >> 4) != 0xD)
+            return info; // not a dictionary: no fields, as libplist's tree gives none
+        quint64 count = 0;
+        quint64 refs = 0;
+        m_layout.readCount(top, &count, &refs);
+        bool identifierSeen = false;
+        bool versionSeen = false;
+        bool componentsSeen = false;
+        for (quint64 i = 0; i < count; ++i) {
+            const std::string_view key = asciiAt(m_layout.offsetOf(m_layout.reference(refs, i)));
+            const quint64 value = m_layout.offsetOf(m_layout.reference(refs, count + i));
+            bool* seen = key == "CFBundleIdentifier"           ? &identifierSeen
+                         : key == "CFBundleShortVersionString" ? &versionSeen
+                         : key == "AudioComponents"            ? &componentsSeen
+                                                               : nullptr;
+            if (!seen)
+                continue;
+            if (std::exchange(*seen, true))
+                return std::nullopt;
+            std::optional<std::optional<QString>> text =
+                seen == &componentsSeen ? firstComponentName(value) : textAt(value);
+            if (!text)
+                return std::nullopt;
+            (seen == &identifierSeen ? info.bundleIdentifier
+             : seen == &versionSeen  ? info.shortVersion
+                                     : info.firstComponentName) = std::move(*text);
+        }
+        return info;
+    }
+
+private:
+    // Every object reached from the top one is of a kind this reader knows, whole in the file.
+    bool allPlain() const
+    {
+        std::vector<bool> seen(size_t(m_layout.objectCount), false);
+        std::vector<quint64> pending{m_layout.topObject};
+        seen[size_t(m_layout.topObject)] = true;
+        while (!pending.empty()) {
+            const quint64 offset = m_layout.offsetOf(pending.back());
+            pending.pop_back();
+            if (offset < 8 || offset >= m_layout.tableOffset)
+                return false;
+            const int type = m_layout.data[offset] >> 4;
+            const bool plain = type == 0xA || type == 0xD ? plainContainer(offset, seen, pending) : plainLeaf(offset);
+            if (!plain)
+                return false;
+        }
+        return true;
+    }
+
+    bool plainLeaf(quint64 offset) const
+    {
+        const int type = m_layout.data[offset] >> 4;
+        const int low = m_layout.data[offset] & 0x0F;
+        quint64 n = 0;
+        quint64 pos = offset + 1;
+        switch (type) {
+        case 0x0:
+            return low == 0x8 || low == 0x9; // only false and true
+        case 0x1:
+            return low <= 3 && fits(pos, quint64(1) << low);
+        case 0x2:
+            return (low == 2 || low == 3) && fits(pos, quint64(1) << low);
+        case 0x3:
+            return low == 3 && fits(pos, 8);
+        case 0x4:
+        case 0x5:
+            return m_layout.readCount(offset, &n, &pos) && n <= m_layout.tableOffset && fits(pos, n);
+        case 0x6: // libplist refuses a whole file holding an empty one
+            return m_layout.readCount(offset, &n, &pos) && n > 0 && n <= m_layout.tableOffset && fits(pos, 2 * n);
+        default:
+            return false;
+        }
+    }
+
+    // An array or a dictionary whose references lie whole in the file, its children queued.
+    bool plainContainer(quint64 offset, std::vector<bool>& seen, std::vector<quint64>& pending) const
+    {
+        const bool dict = (m_layout.data[offset] >> 4) == 0xD;
+        quint64 n = 0;
+        quint64 pos = 0;
+        if (!m_layout.readCount(offset, &n, &pos) || n > m_layout.tableOffset)
+            return false;
+        const quint64 refs = dict ? 2 * n : n;
+        if (!fits(pos, refs * quint64(m_layout.refSize)))
+            return false;
+        for (quint64 i = 0; i < refs; ++i) {
+            const quint64 child = m_layout.reference(pos, i);
+            if (child >= m_layout.objectCount)
+                return false;
+            if (dict && i < n && !plainKey(m_layout.offsetOf(child)))
+                return false;
+            if (!seen[size_t(child)]) {
+                seen[size_t(child)] = true;
+                pending.push_back(child);
+            }
+        }
+        return true;
+    }
+
+    // Whether `length` bytes from `pos` lie before the offset table.
+    bool fits(quint64 pos, quint64 length) const
+    {
+        return pos <= m_layout.tableOffset && length <= m_layout.tableOffset - pos;
+    }
+
+    // A dictionary key libplist reads as the same C string: ASCII, neither empty of meaning
+    // through a NUL nor decoded from any other encoding.
+    bool plainKey(quint64 offset) const
+    {
+        if (offset < 8 || offset >= m_layout.tableOffset || (m_layout.data[offset] >> 4) != 0x5)
+            return false;
+        quint64 n = 0;
+        quint64 pos = 0;
+        if (!m_layout.readCount(offset, &n, &pos) || !fits(pos, n))
+            return false;
+        return std::all_of(m_layout.data + pos, m_layout.data + pos + n,
+                           [](unsigned char c) { return c != 0 && c < 0x80; });
+    }
+
+    // The bytes of an ASCII string object (a checked key).
+    std::string_view asciiAt(quint64 offset) const
+    {
+        quint64 n = 0;
+        quint64 pos = 0;
+        m_layout.readCount(offset, &n, &pos);
+        return {reinterpret_cast<const char*>(m_layout.data + pos), size_t(n)};
+    }
+
+    // The text of a string object; no text for any other kind; unsure (nothing at all) for
+    // text whose conversion is libplist's to make.
+    std::optional<std::optional<QString>> textAt(quint64 offset) const
+    {
+        const int type = m_layout.data[offset] >> 4;
+        if (type != 0x5 && type != 0x6)
+            return std::optional<QString>();
+        quint64 n = 0;
+        quint64 pos = 0;
+        m_layout.readCount(offset, &n, &pos);
+        const auto* bytes = m_layout.data + pos;
+        if (type == 0x5) {
+            // Bytes past ASCII, or a NUL, in an ASCII string are libplist's to read.
+            if (!std::all_of(bytes, bytes + n, [](unsigned char c) { return c != 0 && c < 0x80; }))
+                return std::nullopt;
+            return std::optional<QString>(QString::fromUtf8(reinterpret_cast<const char*>(bytes), qsizetype(n)));
+        }
+        // libplist drops a byte-order mark.
+        QString text(qsizetype(n), Qt::Uninitialized);
+        for (quint64 i = 0; i < n; ++i) {
+            const auto unit = char16_t((bytes[2 * i] << 8) | bytes[2 * i + 1]);
+            if ((unit >= 0xD800 && unit <= 0xDFFF) || unit == 0xFEFF)
+                return std::nullopt;
+            text[qsizetype(i)] = QChar(unit);
+        }
+        return std::optional<QString>(std::move(text));
+    }
+
+    // AudioComponents' first entry's "name", as libplistComponentName takes it.
+    std::optional<std::optional<QString>> firstComponentName(quint64 offset) const
+    {
+        if ((m_layout.data[offset] >> 4) != 0xA)
+            return std::optional<QString>();
+        quint64 count = 0;
+        quint64 refs = 0;
+        m_layout.readCount(offset, &count, &refs);
+        if (count == 0)
+            return std::optional<QString>();
+        for (quint64 i = 0; i < count; ++i) {
+            if ((m_layout.data[m_layout.offsetOf(m_layout.reference(refs, i))] >> 4) != 0xD)
+                return std::optional<QString>();
+        }
+        const quint64 first = m_layout.offsetOf(m_layout.reference(refs, 0));
+        quint64 pairs = 0;
+        quint64 entries = 0;
+        m_layout.readCount(first, &pairs, &entries);
+        std::optional<quint64> name;
+        for (quint64 i = 0; i < pairs; ++i) {
+            if (asciiAt(m_layout.offsetOf(m_layout.reference(entries, i))) != "name")
+                continue;
+            if (name)
+                return std::nullopt; // given twice
+            name = m_layout.offsetOf(m_layout.reference(entries, pairs + i));
+        }
+        if (!name)
+            return std::optional<QString>();
+        return textAt(*name);
+    }
+
+    const BinaryLayout& m_layout;
+};
 
 // An XML plist before libplist parses it. A NUL is no XML character, yet libplist keeps
 // it inside a string value and then aborts on reading that value; NULs padding the end
@@ -928,6 +1137,13 @@ BundleInfo parseBundleInfo(const QByteArray& bytes)
     if (bytes.front() == '<') {
         if (std::optional<InfoValues::Map> read = XmlKeyReader<InfoValues>(bytes, kKeys).read())
             return {toText(read->identifier), toText(read->version), toText(read->componentName)};
+    }
+    if (plist_is_binary(bytes.constData(), static_cast<uint32_t>(bytes.size())) != 0) {
+        BinaryLayout layout;
+        if (!layout.read(bytes) || !NestingWalk(layout).withinLimits())
+            return {}; // as libplistRoot refuses it
+        if (std::optional<BundleInfo> read = BinaryInfoReader(layout).read())
+            return std::move(*read);
     }
     plist_t root = libplistRoot(bytes);
     if (!root)

@@ -111,6 +111,29 @@ protected:
     /// Info.plists as tools write them, and the odd, broken and hostile forms either reader
     /// must get right or hand on. Writes the realistic one as XML and binary into home().
     std::vector<Row> infoPlistRows();
+
+    /// A binary plist of `objects`, each already encoded, the first the top one; references
+    /// are one byte wide, offsets two.
+    static QByteArray rawBinary(const std::vector<QByteArray>& objects)
+    {
+        QByteArray bytes("bplist00");
+        std::vector<int> offsets;
+        for (const QByteArray& object : objects) {
+            offsets.push_back(int(bytes.size()));
+            bytes += object;
+        }
+        const auto tableOffset = quint64(bytes.size());
+        for (int offset : offsets)
+            bytes.append(char(offset >> 8)).append(char(offset & 0xFF));
+        QByteArray trailer(32, '\0');
+        trailer[6] = 2;
+        trailer[7] = 1;
+        for (int i = 0; i < 8; ++i) {
+            trailer[8 + i] = char(quint64(objects.size()) >> (8 * (7 - i)));
+            trailer[24 + i] = char(tableOffset >> (8 * (7 - i)));
+        }
+        return bytes + trailer;
+    }
 };
 
 std::vector<PropertyListTest::Row> PropertyListTest::infoPlistRows()
@@ -437,6 +460,76 @@ TEST_F(PropertyListTest, BundleInfoMatchesTheKeyOnlyMap)
          binary({{"AudioComponents", QVariantMap{{"name", "A: B"}}}, {"CFBundleIdentifier", "com.a.b"}})},
     };
     rows.insert(rows.end(), std::begin(tricky), std::end(tricky));
+    // Every file above that reads as a dictionary, written again as a binary file.
+    std::vector<Row> rewritten;
+    for (const Row& row : rows) {
+        const QVariantMap values = parsePropertyList(row.bytes);
+        if (!values.isEmpty())
+            rewritten.push_back({row.name, binary(values)});
+    }
+    rows.insert(rows.end(), rewritten.begin(), rewritten.end());
+    // Binary files no writer makes, each object written out (see rawBinary).
+    // A marker with its count: in its low half below 15, else in a one-byte integer after it.
+    const auto marked = [](int marker, qsizetype count) {
+        QByteArray bytes(1, char(marker | std::min<qsizetype>(count, 15)));
+        if (count >= 15)
+            bytes.append(char(0x10)).append(char(count));
+        return bytes;
+    };
+    const auto ascii = [&](const QByteArray& text) { return marked(0x50, text.size()) + text; };
+    const auto utf16 = [&](const std::u16string& text) {
+        QByteArray bytes = marked(0x60, qsizetype(text.size()));
+        for (char16_t unit : text)
+            bytes.append(char(unit >> 8)).append(char(unit & 0xFF));
+        return bytes;
+    };
+    const auto refs = [](int marker, std::initializer_list<int> references) {
+        QByteArray bytes(1, char(marker | (marker == 0xD0 ? references.size() / 2 : references.size())));
+        for (int reference : references)
+            bytes.append(char(reference));
+        return bytes;
+    };
+    const QByteArray id = ascii("CFBundleIdentifier");
+    const QByteArray version = ascii("CFBundleShortVersionString");
+    const QByteArray audio = ascii("AudioComponents");
+    const QByteArray name = ascii("name");
+    // A top dictionary of CFBundleIdentifier (1) => `value` (2).
+    const auto identifierOf = [&](const QByteArray& value) { return rawBinary({refs(0xD0, {1, 2}), id, value}); };
+    // A top dictionary of AudioComponents (1) => [ { name (3) => `value` (4) } ].
+    const auto componentOf = [&](const QByteArray& value) {
+        return rawBinary({refs(0xD0, {1, 2}), audio, refs(0xA0, {5}), name, value, refs(0xD0, {3, 4})});
+    };
+    const Row raw[] = {
+        {"raw, plain values", rawBinary({refs(0xD0, {1, 2, 3, 4, 5, 6}), id, version, audio, ascii("com.a.b"),
+                                         ascii("1.0"), refs(0xA0, {9}), name, ascii("A: B"), refs(0xD0, {7, 8})})},
+        {"raw, an identifier given twice", rawBinary({refs(0xD0, {1, 1, 2, 3}), id, ascii("a"), ascii("b")})},
+        {"raw, a name given twice", rawBinary({refs(0xD0, {1, 2}), audio, refs(0xA0, {3}), refs(0xD0, {4, 4, 5, 6}),
+                                               name, ascii("A: B"), ascii("C: D")})},
+        {"raw, a byte past ASCII in an ASCII string", identifierOf(ascii("caf\xE9"))},
+        {"raw, a NUL in an ASCII string", identifierOf(ascii(QByteArray("a\0b", 3)))},
+        {"raw, an empty ASCII string", identifierOf(ascii(""))},
+        {"raw, an empty UTF-16 string", identifierOf(utf16(u""))},
+        {"raw, an empty UTF-16 string beside the identifier",
+         rawBinary({refs(0xD0, {1, 2, 3, 4}), id, ascii("x"), ascii("com.a"), utf16(u"")})},
+        {"raw, UTF-16 text", componentOf(utf16(u"\u00C4cho: \u03A9"))},
+        {"raw, UTF-16 behind a byte-order mark", identifierOf(utf16(u"\uFEFFcom.a"))},
+        {"raw, UTF-16 non-characters", identifierOf(utf16(u"\uFFFE\uFFFF"))},
+        {"raw, UTF-16 with a surrogate pair", componentOf(utf16(u"A: \U0001F39B"))},
+        {"raw, UTF-16 with a lone surrogate", identifierOf(utf16({u'a', char16_t(0xD800), u'b'}))},
+        {"raw, a key in UTF-16", rawBinary({refs(0xD0, {1, 2}), utf16(u"CFBundleIdentifier"), ascii("com.a")})},
+        {"raw, a key that is a number",
+         rawBinary({refs(0xD0, {1, 2, 3, 4}), QByteArray("\x10\x05", 2), id, ascii("x"), ascii("com.a")})},
+        {"raw, a null value", identifierOf(QByteArray(1, '\0'))},
+        {"raw, a fill byte", identifierOf(QByteArray(1, '\x0F'))},
+        {"raw, a sixteen-byte integer", identifierOf(QByteArray("\x14", 1) + QByteArray(16, '\x01'))},
+        {"raw, a three-byte real", identifierOf(QByteArray("\x21\x00\x00", 3))},
+        {"raw, a unique id", identifierOf(QByteArray("\x80\x01", 2))},
+        {"raw, a set", identifierOf(refs(0xC0, {}))},
+        {"raw, a string running into the offset table", identifierOf(QByteArray("\x5E", 1) + "com.a")},
+        {"raw, a top list", rawBinary({refs(0xA0, {1}), ascii("x")})},
+        {"raw, components holding a list", rawBinary({refs(0xD0, {1, 2}), audio, refs(0xA0, {3}), refs(0xA0, {})})},
+    };
+    rows.insert(rows.end(), std::begin(raw), std::end(raw));
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const BundleInfo expected = fromMap(row.bytes);
@@ -447,6 +540,12 @@ TEST_F(PropertyListTest, BundleInfoMatchesTheKeyOnlyMap)
         EXPECT_EQ(describe(read.firstComponentName), describe(expected.firstComponentName));
     }
     // Real values come through, not merely the same nothing on both sides.
+    const auto rawNamed = [&raw](std::string_view name) {
+        return std::find_if(std::begin(raw), std::end(raw), [name](const Row& row) { return row.name == name; })->bytes;
+    };
+    EXPECT_EQ(parseBundleInfo(rawNamed("raw, plain values")),
+              (BundleInfo{QStringLiteral("com.a.b"), QStringLiteral("1.0"), QStringLiteral("A: B")}));
+    EXPECT_EQ(parseBundleInfo(rawNamed("raw, UTF-16 text")).firstComponentName, QStringLiteral("Ächo: Ω"));
     const BundleInfo realistic = parseBundleInfo(readFile(realisticXmlPath()));
     EXPECT_EQ(realistic.bundleIdentifier, QStringLiteral("com.acme.echo"));
     EXPECT_EQ(realistic.shortVersion, QStringLiteral("2.0 β"));
