@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMultiHash>
+#include <QStringEncoder>
 #include <QUtf8StringView>
 
 #include <algorithm>
@@ -110,24 +111,19 @@ std::optional<QString> absentWhenEmpty(const Sql::Statement& row, int column)
     return text;
 }
 
-/// Appends the text as UTF-8, as QString::toUtf8 gives it; ASCII (nearly every path and
-/// name) is narrowed in place, without a conversion call and an allocation per value.
+/// Appends the text as UTF-8, byte for byte as QString::toUtf8 gives it (a lone surrogate
+/// becomes '?', which the stored rows hold). ASCII, nearly every path and name, is checked and
+/// narrowed by Qt's vectorised code into the buffer, without an allocation per value.
 void appendUtf8(QByteArray& out, QStringView text)
 {
-    const char16_t* chars = text.utf16();
-    const qsizetype size = text.size();
-    char16_t high = 0;
-    for (qsizetype i = 0; i < size; ++i)
-        high |= chars[i];
-    if (high >= 0x80) {
+    if (!QtPrivate::isAscii(text)) {
         out += text.toUtf8();
         return;
     }
     const qsizetype start = out.size();
-    out.resize(start + size);
-    char* bytes = out.data() + start;
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char(chars[i]);
+    out.resize(start + text.size());
+    QStringEncoder narrow(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
+    narrow.appendToBuffer(out.data() + start, text);
 }
 
 /// The id as uuidString writes it: upper-case hex digits in five dashed groups.
