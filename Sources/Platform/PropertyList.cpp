@@ -177,6 +177,64 @@ struct BinaryLayout {
         }
         return true;
     }
+
+    // Whether an object inspect() passed is of the layout BinaryInfoReader reads for itself:
+    // a boolean, an integer of up to 8 bytes, a real, a date, data, a string (UTF-16 not
+    // empty: libplist refuses a whole file holding an empty one), each whole in the file, an
+    // array, or a dictionary whose keys are plain ASCII strings.
+    bool isPlain(quint64 object) const
+    {
+        const quint64 offset = offsetOf(object);
+        const int type = data[offset] >> 4;
+        const int low = data[offset] & 0x0F;
+        quint64 n = 0;
+        quint64 pos = offset + 1;
+        switch (type) {
+        case 0x0:
+            return low == 0x8 || low == 0x9; // only false and true
+        case 0x1:
+            return low <= 3 && fits(pos, quint64(1) << low);
+        case 0x2:
+            return (low == 2 || low == 3) && fits(pos, quint64(1) << low);
+        case 0x3:
+            return low == 3 && fits(pos, 8);
+        case 0x4:
+        case 0x5:
+            return readCount(offset, &n, &pos) && n <= tableOffset && fits(pos, n);
+        case 0x6:
+            return readCount(offset, &n, &pos) && n > 0 && n <= tableOffset && fits(pos, 2 * n);
+        case 0xA:
+            return true;
+        case 0xD:
+            break;
+        default:
+            return false;
+        }
+        // inspect() has checked that the references lie in the file.
+        readCount(offset, &n, &pos);
+        for (quint64 i = 0; i < n; ++i) {
+            const quint64 key = reference(pos, i);
+            if (key >= objectCount || !isPlainKey(offsetOf(key)))
+                return false;
+        }
+        return true;
+    }
+
+    // Whether `length` bytes from `pos` lie before the offset table.
+    bool fits(quint64 pos, quint64 length) const { return pos <= tableOffset && length <= tableOffset - pos; }
+
+    // A dictionary key libplist reads as the same C string: ASCII, neither cut short by a NUL
+    // nor decoded from any other encoding.
+    bool isPlainKey(quint64 offset) const
+    {
+        if (offset < 8 || offset >= tableOffset || (data[offset] >> 4) != 0x5)
+            return false;
+        quint64 n = 0;
+        quint64 pos = 0;
+        if (!readCount(offset, &n, &pos) || !fits(pos, n))
+            return false;
+        return std::all_of(data + pos, data + pos + n, [](unsigned char c) { return c != 0 && c < 0x80; });
+    }
 };
 
 // Height of every object reached (1 for a leaf); each is walked once, so shared
@@ -191,6 +249,7 @@ public:
 
     bool withinLimits()
     {
+        m_plain = true;
         if (!enter(m_layout.topObject))
             return false;
         while (!m_path.empty()) {
@@ -203,6 +262,9 @@ public:
         }
         return true;
     }
+
+    /// After withinLimits(): whether every object reached is plain (BinaryLayout::isPlain).
+    bool allPlain() const { return m_plain; }
 
 private:
     enum : unsigned char { kUnseen, kOnPath, kDone };
@@ -219,6 +281,7 @@ private:
         Frame frame{object, 0, 0, 0, 0};
         if (!m_layout.inspect(object, &frame.first, &frame.count))
             return false;
+        m_plain = m_plain && m_layout.isPlain(object);
         m_state[size_t(object)] = kOnPath;
         m_path.push_back(frame);
         return true;
@@ -258,6 +321,7 @@ private:
     std::vector<unsigned char> m_state;
     std::vector<quint32> m_height;
     std::vector<Frame> m_path;
+    bool m_plain = true;
 };
 
 // Checks a binary plist before libplist parses it: the trailer and every object reached
@@ -275,20 +339,16 @@ bool binaryWithinLimits(const QByteArray& bytes)
 }
 
 // A reader of binary property lists for parseBundleInfo's fields, without libplist's tree of
-// every object. Like XmlKeyReader it takes a strict subset, the layout writers produce: every
-// object reached a boolean, an integer of up to 8 bytes, a real, a date, data, a string, an
-// array or a dictionary, each lying whole in the file, and every dictionary key a string of
-// plain ASCII. It says "unsure" on anything else, and on a wanted key given twice or a wanted
-// text that is not plain ASCII or UTF-16 of plain characters, which then go to libplist. Only for files that passed
-// binaryWithinLimits (no reference cycle, bounded nesting, no U+0000 in UTF-16).
+// every object. Like XmlKeyReader it takes a strict subset, the layout writers produce: only for
+// files whose nesting walk passed and found every object plain (BinaryLayout::isPlain). It says
+// "unsure" on a wanted key given twice or a wanted text that is not plain ASCII or UTF-16 of
+// plain characters, which then go to libplist.
 class BinaryInfoReader {
 public:
     explicit BinaryInfoReader(const BinaryLayout& layout) : m_layout(layout) {}
 
     std::optional<BundleInfo> read() const
     {
-        if (!allPlain())
-            return std::nullopt;
         const quint64 top = m_layout.offsetOf(m_layout.topObject);
         BundleInfo info;
         if ((m_layout.data[top] >> 4) != 0xD)
@@ -322,95 +382,6 @@ public:
     }
 
 private:
-    // Every object reached from the top one is of a kind this reader knows, whole in the file.
-    bool allPlain() const
-    {
-        std::vector<bool> seen(size_t(m_layout.objectCount), false);
-        std::vector<quint64> pending{m_layout.topObject};
-        seen[size_t(m_layout.topObject)] = true;
-        while (!pending.empty()) {
-            const quint64 offset = m_layout.offsetOf(pending.back());
-            pending.pop_back();
-            if (offset < 8 || offset >= m_layout.tableOffset)
-                return false;
-            const int type = m_layout.data[offset] >> 4;
-            const bool plain = type == 0xA || type == 0xD ? plainContainer(offset, seen, pending) : plainLeaf(offset);
-            if (!plain)
-                return false;
-        }
-        return true;
-    }
-
-    bool plainLeaf(quint64 offset) const
-    {
-        const int type = m_layout.data[offset] >> 4;
-        const int low = m_layout.data[offset] & 0x0F;
-        quint64 n = 0;
-        quint64 pos = offset + 1;
-        switch (type) {
-        case 0x0:
-            return low == 0x8 || low == 0x9; // only false and true
-        case 0x1:
-            return low <= 3 && fits(pos, quint64(1) << low);
-        case 0x2:
-            return (low == 2 || low == 3) && fits(pos, quint64(1) << low);
-        case 0x3:
-            return low == 3 && fits(pos, 8);
-        case 0x4:
-        case 0x5:
-            return m_layout.readCount(offset, &n, &pos) && n <= m_layout.tableOffset && fits(pos, n);
-        case 0x6: // libplist refuses a whole file holding an empty one
-            return m_layout.readCount(offset, &n, &pos) && n > 0 && n <= m_layout.tableOffset && fits(pos, 2 * n);
-        default:
-            return false;
-        }
-    }
-
-    // An array or a dictionary whose references lie whole in the file, its children queued.
-    bool plainContainer(quint64 offset, std::vector<bool>& seen, std::vector<quint64>& pending) const
-    {
-        const bool dict = (m_layout.data[offset] >> 4) == 0xD;
-        quint64 n = 0;
-        quint64 pos = 0;
-        if (!m_layout.readCount(offset, &n, &pos) || n > m_layout.tableOffset)
-            return false;
-        const quint64 refs = dict ? 2 * n : n;
-        if (!fits(pos, refs * quint64(m_layout.refSize)))
-            return false;
-        for (quint64 i = 0; i < refs; ++i) {
-            const quint64 child = m_layout.reference(pos, i);
-            if (child >= m_layout.objectCount)
-                return false;
-            if (dict && i < n && !plainKey(m_layout.offsetOf(child)))
-                return false;
-            if (!seen[size_t(child)]) {
-                seen[size_t(child)] = true;
-                pending.push_back(child);
-            }
-        }
-        return true;
-    }
-
-    // Whether `length` bytes from `pos` lie before the offset table.
-    bool fits(quint64 pos, quint64 length) const
-    {
-        return pos <= m_layout.tableOffset && length <= m_layout.tableOffset - pos;
-    }
-
-    // A dictionary key libplist reads as the same C string: ASCII, neither empty of meaning
-    // through a NUL nor decoded from any other encoding.
-    bool plainKey(quint64 offset) const
-    {
-        if (offset < 8 || offset >= m_layout.tableOffset || (m_layout.data[offset] >> 4) != 0x5)
-            return false;
-        quint64 n = 0;
-        quint64 pos = 0;
-        if (!m_layout.readCount(offset, &n, &pos) || !fits(pos, n))
-            return false;
-        return std::all_of(m_layout.data + pos, m_layout.data + pos + n,
-                           [](unsigned char c) { return c != 0 && c < 0x80; });
-    }
-
     // The bytes of an ASCII string object (a checked key).
     std::string_view asciiAt(quint64 offset) const
     {
@@ -1070,7 +1041,15 @@ std::optional<QString> libplistComponentName(plist_t components)
     return libplistText(name);
 }
 
-/// libplist's tree of a file that passed the guards, or null. Freed by the caller.
+/// libplist's tree of a file already checked by the guards, or null. Freed by the caller.
+plist_t libplistParse(const QByteArray& bytes)
+{
+    plist_t root = nullptr;
+    plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
+    return root;
+}
+
+/// libplist's tree of a file that passes the guards, or null. Freed by the caller.
 plist_t libplistRoot(const QByteArray& bytes)
 {
     if (bytes.isEmpty() || bytes.size() > kMaxPlistBytes)
@@ -1079,9 +1058,7 @@ plist_t libplistRoot(const QByteArray& bytes)
     const bool binary = plist_is_binary(bytes.constData(), static_cast<uint32_t>(bytes.size())) != 0;
     if (binary ? !binaryWithinLimits(bytes) : !xmlWithinLimits(bytes))
         return nullptr;
-    plist_t root = nullptr;
-    plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
-    return root;
+    return libplistParse(bytes);
 }
 
 } // namespace
@@ -1138,14 +1115,23 @@ BundleInfo parseBundleInfo(const QByteArray& bytes)
         if (std::optional<InfoValues::Map> read = XmlKeyReader<InfoValues>(bytes, kKeys).read())
             return {toText(read->identifier), toText(read->version), toText(read->componentName)};
     }
+    plist_t root = nullptr;
     if (plist_is_binary(bytes.constData(), static_cast<uint32_t>(bytes.size())) != 0) {
+        // The guard of libplistRoot, whose walk also tells whether the reader here can take the file.
         BinaryLayout layout;
-        if (!layout.read(bytes) || !NestingWalk(layout).withinLimits())
-            return {}; // as libplistRoot refuses it
-        if (std::optional<BundleInfo> read = BinaryInfoReader(layout).read())
-            return std::move(*read);
+        if (!layout.read(bytes))
+            return {};
+        NestingWalk walk(layout);
+        if (!walk.withinLimits())
+            return {};
+        if (walk.allPlain()) {
+            if (std::optional<BundleInfo> read = BinaryInfoReader(layout).read())
+                return std::move(*read);
+        }
+        root = libplistParse(bytes);
+    } else {
+        root = libplistRoot(bytes);
     }
-    plist_t root = libplistRoot(bytes);
     if (!root)
         return {};
     BundleInfo info;

@@ -205,9 +205,9 @@ bool isDisabledPath(const QString& bundlePath, const LayoutFolders& folders)
 QString returnPath(const QString& bundlePath, PluginFormat format, const LayoutFolders& folders)
 {
     const QString name = bundlePath.mid(bundlePath.lastIndexOf(u'/') + 1);
-    if (bundlePath.contains(folders.centralDisabled))
+    if (folders.centralDisabledMatcher.indexIn(bundlePath) >= 0)
         return folders.systemFolder[static_cast<size_t>(format)] + u'/' + name;
-    if (bundlePath.contains(folders.unusedName))
+    if (folders.unusedNameMatcher.indexIn(bundlePath) >= 0)
         return folders.avidSystemFolder + name;
     return bundlePath;
 }

@@ -42,6 +42,9 @@ constexpr qsizetype kKeptReadBytes = 64 * 1024;        // a thread's read buffer
 
 enum class EntryKind { missing, file, folder };
 
+/// (device, inode): a file's or folder's identity however it was reached.
+using FolderId = std::pair<quint64, quint64>;
+
 struct DirEntry {
     QByteArray name;
     unsigned char type = DT_UNKNOWN;
@@ -78,7 +81,7 @@ public:
     QString errorText() const { return QString::fromLocal8Bit(std::strerror(m_error)); }
 
     /// (device, inode): the folder's identity however it was reached.
-    std::pair<quint64, quint64> identity() const
+    FolderId identity() const
     {
         struct stat st {};
         if (!m_dir || ::fstat(fd(), &st) != 0)
@@ -166,7 +169,7 @@ QByteArrayView withoutExtension(const QByteArray& name)
 /// anything but a regular file. The open never waits: a named pipe in a bundle must not hang
 /// the scan. `bytes` keeps its room from one file to the next (see ReadBuffer). `identity`,
 /// when given, gets the (device, inode) of whatever was opened, and stays as it is otherwise.
-void readSmallFile(int atFd, const QByteArray& path, QByteArray& bytes, std::pair<quint64, quint64>* identity = nullptr)
+void readSmallFile(int atFd, const QByteArray& path, QByteArray& bytes, FolderId* identity = nullptr)
 {
     bytes.truncate(0);
     const int fd = ::openat(atFd, path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -224,8 +227,7 @@ void readSmallFile(int atFd, const QByteArray& path, QByteArray& bytes, std::pai
 /// thread's next read. A fresh buffer the size of an Info.plist for every bundle is a request
 /// the allocator serves only after sweeping up the small blocks freed since, which took a
 /// noticeable share of a scan.
-const QByteArray& readIntoThreadBuffer(int atFd, const QByteArray& path,
-                                       std::pair<quint64, quint64>* identity = nullptr)
+const QByteArray& readIntoThreadBuffer(int atFd, const QByteArray& path, FolderId* identity = nullptr)
 {
     static thread_local QByteArray buffer;
     readSmallFile(atFd, path, buffer, identity);
@@ -449,8 +451,6 @@ constexpr int kMaxFolderDepth = 256;
 // Bundles read per task: enough to amortise opening the folder, few enough to spread
 // a folder of thousands over every worker.
 constexpr size_t kBundlesPerTask = 16;
-
-using FolderId = std::pair<quint64, quint64>;
 
 using FolderRules = DisabledLayout::LayoutFolders;
 
