@@ -157,6 +157,7 @@ QPixmap paintApplicationIcon(int size)
 class ApplicationIconEngine final : public QIconEngine {
 public:
     static constexpr int kSizes[] = {16, 24, 32, 48, 64, 128, 256, 512};
+    static constexpr int kLargestListedSize = 128;
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
     {
@@ -196,9 +197,14 @@ public:
     {
         Q_UNUSED(mode);
         Q_UNUSED(state);
+        // The sizes a window manager is handed (X11 sends every listed size to the server when
+        // the window is made): up to 128 px, as the larger ones held the window's show back
+        // some 30 ms. Larger sizes are still drawn when asked for.
         QList<QSize> sizes;
-        for (const int side : kSizes)
-            sizes.append(QSize(side, side));
+        for (const int side : kSizes) {
+            if (side <= kLargestListedSize)
+                sizes.append(QSize(side, side));
+        }
         return sizes;
     }
 
@@ -262,6 +268,10 @@ void AppDelegate::showWindow()
 {
     // Front and active, as a program just started by the user.
     m_window->show();
+    // Each child shown posts itself a deferred update. A platform that exposes a new window
+    // at once (offscreen) paints it before those arrive, and they would then paint the whole
+    // window a second time in the same turn: let them mark it now, for the one first paint.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
     m_window->raise();
     m_window->activateWindow();
 }
