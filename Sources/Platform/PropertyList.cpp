@@ -330,12 +330,21 @@ private:
 // U+0000. This check is the gate rather than a hint: libplist reads a 16-byte count
 // header by its low 8 bytes, so a walk that let such a header pass as a leaf would let
 // any depth through, and a string or key holding U+0000 makes libplist abort on reading.
+// `plain`, when given, tells whether every object reached is plain (BinaryLayout::isPlain).
+bool binaryWithinLimits(const BinaryLayout& layout, bool* plain = nullptr)
+{
+    NestingWalk walk(layout);
+    if (!walk.withinLimits())
+        return false;
+    if (plain)
+        *plain = walk.allPlain();
+    return true;
+}
+
 bool binaryWithinLimits(const QByteArray& bytes)
 {
     BinaryLayout layout;
-    if (!layout.read(bytes))
-        return false;
-    return NestingWalk(layout).withinLimits();
+    return layout.read(bytes) && binaryWithinLimits(layout);
 }
 
 // A reader of binary property lists for parseBundleInfo's fields, without libplist's tree of
@@ -1119,12 +1128,10 @@ BundleInfo parseBundleInfo(const QByteArray& bytes)
     if (plist_is_binary(bytes.constData(), static_cast<uint32_t>(bytes.size())) != 0) {
         // The guard of libplistRoot, whose walk also tells whether the reader here can take the file.
         BinaryLayout layout;
-        if (!layout.read(bytes))
+        bool plain = false;
+        if (!layout.read(bytes) || !binaryWithinLimits(layout, &plain))
             return {};
-        NestingWalk walk(layout);
-        if (!walk.withinLimits())
-            return {};
-        if (walk.allPlain()) {
+        if (plain) {
             if (std::optional<BundleInfo> read = BinaryInfoReader(layout).read())
                 return std::move(*read);
         }

@@ -182,32 +182,29 @@ QStringList disabledFolders(PluginFormat format)
 LayoutFolders currentLayoutFolders()
 {
     LayoutFolders folders;
-    folders.centralDisabled = centralDisabledDirectory();
+    folders.centralDisabled.setPattern(centralDisabledDirectory());
     for (PluginFormat format : PluginFormats::allCases) {
         const QStringList found = PluginFormats::systemPaths(format);
         if (!found.isEmpty())
             folders.systemFolder[static_cast<size_t>(format)] = found.first();
     }
     const QString aax = PluginFormats::rawValue(PluginFormat::aax);
-    folders.unusedName = fileName(PluginFolderTable::disableFolder(aax));
+    folders.unusedName.setPattern(fileName(PluginFolderTable::disableFolder(aax)));
     folders.avidSystemFolder = folders.systemFolder[static_cast<size_t>(PluginFormat::aax)] + u'/';
-    folders.centralDisabledMatcher.setPattern(folders.centralDisabled);
-    folders.unusedNameMatcher.setPattern(folders.unusedName);
     return folders;
 }
 
 bool isDisabledPath(const QString& bundlePath, const LayoutFolders& folders)
 {
-    return folders.centralDisabledMatcher.indexIn(bundlePath) >= 0 ||
-           folders.unusedNameMatcher.indexIn(bundlePath) >= 0;
+    return folders.centralDisabled.indexIn(bundlePath) >= 0 || folders.unusedName.indexIn(bundlePath) >= 0;
 }
 
 QString returnPath(const QString& bundlePath, PluginFormat format, const LayoutFolders& folders)
 {
     const QString name = bundlePath.mid(bundlePath.lastIndexOf(u'/') + 1);
-    if (folders.centralDisabledMatcher.indexIn(bundlePath) >= 0)
+    if (folders.centralDisabled.indexIn(bundlePath) >= 0)
         return folders.systemFolder[static_cast<size_t>(format)] + u'/' + name;
-    if (folders.unusedNameMatcher.indexIn(bundlePath) >= 0)
+    if (folders.unusedName.indexIn(bundlePath) >= 0)
         return folders.avidSystemFolder + name;
     return bundlePath;
 }

@@ -41,13 +41,11 @@ QStringList disabledFolders(PluginFormat format);
 /// The folder texts a found bundle's status and return path are decided by, taken once
 /// per scan so the walk does not re-read the environment per bundle.
 struct LayoutFolders {
-    QString centralDisabled;
-    QString unusedName;                  // the name of the AAX disabled folder, matched under R and H alike
+    // The two disabled folders, set up once for searching: a scan looks for them in every bundle's path.
+    QStringMatcher centralDisabled;
+    QStringMatcher unusedName;           // the name of the AAX disabled folder, matched under R and H alike
     QString avidSystemFolder;            // the AAX system folder + "/"
     std::array<QString, 6> systemFolder; // first system folder, by format
-    // The first two, set up once for searching: a scan looks for them in every bundle's path.
-    QStringMatcher centralDisabledMatcher;
-    QStringMatcher unusedNameMatcher;
 };
 LayoutFolders currentLayoutFolders();
 /// Whether a bundle found at `bundlePath` sits in the disabled layout.

@@ -45,6 +45,11 @@ enum class EntryKind { missing, file, folder };
 /// (device, inode): a file's or folder's identity however it was reached.
 using FolderId = std::pair<quint64, quint64>;
 
+FolderId identityOf(const struct stat& st)
+{
+    return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+}
+
 struct DirEntry {
     QByteArray name;
     unsigned char type = DT_UNKNOWN;
@@ -86,7 +91,7 @@ public:
         struct stat st {};
         if (!m_dir || ::fstat(fd(), &st) != 0)
             return {0, 0};
-        return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+        return identityOf(st);
     }
 
     /// Direct entries in file-system order. Dot-names (the Linux form of hidden
@@ -181,7 +186,7 @@ void readSmallFile(int atFd, const QByteArray& path, QByteArray& bytes, FolderId
         return;
     }
     if (identity)
-        *identity = {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+        *identity = identityOf(st);
     if (!S_ISREG(st.st_mode) || st.st_size > kMaxInfoFileBytes) {
         ::close(fd);
         return;
@@ -551,7 +556,7 @@ BundleFacts readBundleFacts(int atFd, const QByteArray& nativeRef, unsigned char
         struct stat st {};
         if (::fstatat(atFd, nativeRef.constData(), &st, 0) != 0)
             return facts; // a dangling link
-        facts.identity = {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+        facts.identity = identityOf(st);
     }
     facts.viaLink = type == DT_LNK;
     if (type == DT_UNKNOWN) {
@@ -875,7 +880,7 @@ std::optional<FolderId> bundleIdentity(const QString& path)
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
-    return FolderId{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+    return identityOf(st);
 }
 
 /// Takes a bundle's record (it stays in the tree) unless the same bundle, reached by another
